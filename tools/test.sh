@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds everything with warnings as errors, runs every test, then
+# builds the suite again under AddressSanitizer + UndefinedBehaviorSanitizer and runs it there.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+tools/install-deps.sh
+
+jobs=$(nproc)
+export QT_QPA_PLATFORM=offscreen
+
+build() {   # build <dir> <extra cmake args...>
+    local dir=$1
+    shift
+    cmake -S . -B "$dir" -G Ninja -DZENTRIO_WERROR=ON "$@"
+    cmake --build "$dir" -j "$jobs"
+}
+
+echo "== Build and test =="
+build build
+ctest --test-dir build --output-on-failure -j "$jobs"
+
+echo "== AddressSanitizer + UndefinedBehaviorSanitizer =="
+build build-asan -DCMAKE_BUILD_TYPE=Debug -DZENTRIO_SANITIZE=address,undefined -DZENTRIO_BUILD_BENCH=OFF
+ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:strict_string_checks=1 \
+UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+LSAN_OPTIONS=suppressions="$PWD/tests/lsan.supp":print_suppressions=0 \
+    ctest --test-dir build-asan --output-on-failure -j "$jobs"
