@@ -1,0 +1,8 @@
+#include "customcombobox.h"
+
+CustomComboBox::CustomComboBox(QWidget* parent) : QComboBox(parent) {}
+
+void CustomComboBox::showPopup() {
+    emit popupShown();
+    QComboBox::showPopup();
+}

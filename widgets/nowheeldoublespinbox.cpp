@@ -1,0 +1,10 @@
+#include "nowheeldoublespinbox.h"
+
+#include <QWheelEvent>
+
+NoWheelDoubleSpinBox::NoWheelDoubleSpinBox(QWidget* parent) : QDoubleSpinBox(parent) {}
+
+void NoWheelDoubleSpinBox::wheelEvent(QWheelEvent* event) {
+    // Ignored events propagate to the parent widget, e.g. a scroll area.
+    event->ignore();
+}
