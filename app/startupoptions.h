@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QStringList>
+
+// What the command line asked for at start-up.
+struct StartupOptions {
+    // "--simulate [drives]": run against a simulated drive chain instead of a real adapter.
+    bool simulate = false;
+    int simulatedDrives = 0;  // meaningful only when simulate is set
+};
+
+// Drives simulated when "--simulate" is given without a count.
+inline constexpr int kDefaultSimulatedDrives = 3;
+
+// args as from QCoreApplication::arguments() (program name first). Unknown options and a
+// malformed drive count are reported with qWarning and otherwise ignored.
+StartupOptions parseStartupOptions(const QStringList& args);
