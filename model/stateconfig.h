@@ -1,0 +1,55 @@
+#pragma once
+
+// Names of the bits of the drives' status and fault words, per product type, read from
+// state_config.yaml. The console carries no bit meanings of its own.
+
+#include <QMap>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+#include <cstdint>
+
+class StateConfig : public QObject {
+    Q_OBJECT
+
+public:
+    // Bit mask (a single bit) -> text of that bit, in ascending bit order.
+    using BitTexts = QMap<uint64_t, QString>;
+    // Product type name -> its bit texts for one word.
+    using WordTable = QMap<QString, BitTexts>;
+
+    explicit StateConfig(QObject* parent = nullptr);
+
+    // Reads a definitions file and adds its entries to the tables. Returns false, leaving the
+    // tables exactly as they were, when the file is missing, is not YAML, or is not shaped as
+    // product -> section -> bit key -> text. An empty file is a valid file without products.
+    bool load(const QString& fileName);
+
+    // Bit number named by a key such as "1<<5" (first match anywhere, no blanks inside);
+    // -1 when the key names none.
+    static int bitIndexOf(const QString& key);
+
+    // Texts of the set bits of a word in ascending bit order, "PADDING" when the file names none
+    // of them. False with an empty list when the product type has no such word in the file.
+    bool decodeErrorWord(const QString& productType, uint64_t word, QStringList& texts) const;
+    bool decodeDrvErrorWord(const QString& productType, uint64_t word, QStringList& texts) const;
+
+    const WordTable& stateWords() const { return stateWords_; }
+    const WordTable& errorWords() const { return errorWords_; }
+    const WordTable& drvErrorWords() const { return drvErrorWords_; }
+    const WordTable& warnings() const { return warnings_; }
+
+    // Bits the tables can hold; a larger bit number in the file is ignored.
+    static constexpr int kMaxBits = 64;
+
+private:
+    static bool decode(const WordTable& table, const QString& productType, uint64_t word,
+                       QStringList& texts);
+
+    // GUI thread only: loaded once at start, read by the status display.
+    WordTable stateWords_;
+    WordTable errorWords_;
+    WordTable drvErrorWords_;
+    WordTable warnings_;
+};
