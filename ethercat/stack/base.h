@@ -1,0 +1,35 @@
+// Single-datagram exchanges underneath the register calls, and small typed helpers the services
+// use for 8/16/32/64-bit registers.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+
+#include "context.h"
+#include "protocol.h"
+
+namespace ec {
+
+// Datagrams of configuration and supervision services: sent again every 2 ms while no frame comes
+// back, for up to this long, so that a lost frame does not abort a bring-up.
+inline constexpr int kConfigTimeoutUs = 20000;
+
+inline uint32_t physicalAddress(uint16_t adp, uint16_t ado) {
+    return static_cast<uint32_t>(adp) | static_cast<uint32_t>(ado) << 16;
+}
+
+// Sends one datagram carrying `out` (null: zeros) and waits for it; the returned data go to `in`
+// when it is not null. Returns the working counter, or EC_NOFRAME.
+int transceive(ecx_contextt* ctx, Command cmd, uint32_t address, uint16_t length, const void* out,
+               void* in, int timeoutUs);
+
+// Typed register access by configured address. Reads give nullopt without an answering slave.
+std::optional<uint16_t> fprd16(ecx_contextt* ctx, uint16_t station, uint16_t reg, int timeoutUs);
+int fpwr8(ecx_contextt* ctx, uint16_t station, uint16_t reg, uint8_t value, int timeoutUs);
+int fpwr16(ecx_contextt* ctx, uint16_t station, uint16_t reg, uint16_t value, int timeoutUs);
+int fpwr32(ecx_contextt* ctx, uint16_t station, uint16_t reg, uint32_t value, int timeoutUs);
+int fpwr64(ecx_contextt* ctx, uint16_t station, uint16_t reg, uint64_t value, int timeoutUs);
+int bwr8(ecx_contextt* ctx, uint16_t reg, uint8_t value, int timeoutUs);
+int bwr16(ecx_contextt* ctx, uint16_t reg, uint16_t value, int timeoutUs);
+
+}  // namespace ec

@@ -1,0 +1,89 @@
+// The master's state: one port, the slave and group records, the process-data frames in flight.
+// Every service takes a context; the global calls of ethercat.h use one process-wide context, and
+// tests run several side by side.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+#include "frame.h"
+#include "port.h"
+#include "types.h"
+
+struct ecx_contextt;
+
+namespace ec {
+
+// Determines the process-data sizes of a slave from its mailbox (CoE PDO assignment) instead of
+// the SII PDO categories. Returns false to fall back on the SII. Sizes in bits; SyncManager
+// lengths in the slave record may be set as well.
+using PdoSizeReader = bool (*)(ecx_contextt* ctx, uint16_t slave, uint32_t* outputBits,
+                               uint32_t* inputBits);
+
+// Process-data frames sent by send_processdata and awaited by receive_processdata.
+struct ProcessDataFrame {
+    SlotId slot;
+    Command cmd;         // LRW, or LRD and LWR for groups with a slave that cannot take LRW
+    uint32_t logical;    // logical address of the LRW's first byte
+    uint16_t length;     // LRW data bytes
+    bool carriesDcTime;  // datagram 1 is the system-time FRMW
+};
+
+// Process-data bits per SyncManager as the SII PDO categories give them, kept from the scan for
+// the mapping.
+struct SiiPdoSizes {
+    uint32_t outputBits[8] = {};  // RxPDO category
+    uint32_t inputBits[8] = {};   // TxPDO category
+};
+
+}  // namespace ec
+
+struct ecx_contextt {
+    ecx_contextt(ec_slavet* slaves, int* count, ec_groupt* groups, int64_t* dcTime)
+        : slavelist(slaves), slavecount(count), grouplist(groups), DCtime(dcTime) {}
+    ecx_contextt(const ecx_contextt&) = delete;
+    ecx_contextt& operator=(const ecx_contextt&) = delete;
+
+    ec_slavet* slavelist = nullptr;  // EC_MAXSLAVE entries, 0 = summary
+    int* slavecount = nullptr;
+    int maxslave = EC_MAXSLAVE;
+    ec_groupt* grouplist = nullptr;  // EC_MAXGROUP entries
+    int maxgroup = EC_MAXGROUP;
+    int64_t* DCtime = nullptr;  // system time read behind the last process-data frame
+
+    // Set and reset by init/close only, while no other thread uses the context.
+    std::unique_ptr<ec::Port> port;
+    ec::PdoSizeReader readPdoSizes = nullptr;  // set by the CoE module when it takes over mapping
+    std::vector<ec::SiiPdoSizes> siiPdo;       // per slave number, filled by config_init
+
+    std::mutex pdMutex;                          // guards pdFrames and the process-data copy
+    std::vector<ec::ProcessDataFrame> pdFrames;  // guarded by pdMutex
+};
+
+namespace ec {
+
+// A context with its own slave, group and time storage, for masters beside the global one.
+class OwnedContext {
+public:
+    OwnedContext();
+    OwnedContext(const OwnedContext&) = delete;
+    OwnedContext& operator=(const OwnedContext&) = delete;
+
+    ecx_contextt* get() { return &ctx_; }
+    ecx_contextt* operator->() { return &ctx_; }
+    ec_slavet& slave(int n) { return slaves_[static_cast<size_t>(n)]; }
+    ec_groupt& group(int n) { return groups_[static_cast<size_t>(n)]; }
+    int slavecount() const { return slavecount_; }
+
+private:
+    std::unique_ptr<ec_slavet[]> slaves_;
+    std::array<ec_groupt, EC_MAXGROUP> groups_{};
+    int slavecount_ = 0;
+    int64_t dcTime_ = 0;
+    ecx_contextt ctx_;
+};
+
+}  // namespace ec

@@ -1,0 +1,123 @@
+// Distributed clocks: latching receive times, offsets of every local clock to the master's system
+// time, propagation delays along the line, and the SYNC0 unit.
+#include <cstring>
+
+#include "base.h"
+#include "ethercat.h"
+#include "wire.h"
+
+namespace {
+
+constexpr int64_t kSyncStartMarginNs = 100000000;  // first SYNC0 lies this far ahead
+constexpr uint8_t kDcActivateCyclicSync0 = 0x03;
+
+// Receive time at the port through which the frame came back last. Behind port 0 an ESC passes
+// its ports in the order 3, 1, 2; a slave with no further open port returns the frame at once.
+int32_t returnTime(const ec_slavet& s) {
+    const int32_t times[4] = {s.DCrtA, s.DCrtB, s.DCrtC, s.DCrtD};
+    int32_t t = s.DCrtA;
+    for (int p : {3, 1, 2}) {
+        if (s.activeports & (1 << p)) {
+            t = times[p];
+        }
+    }
+    return t;
+}
+
+// Time the frame spent downstream of this slave.
+int32_t downstreamTime(const ec_slavet& s) {
+    return static_cast<int32_t>(static_cast<uint32_t>(returnTime(s)) -
+                                static_cast<uint32_t>(s.DCrtA));
+}
+
+}  // namespace
+
+bool ecx_configdc(ecx_contextt* ctx) {
+    if (ctx == nullptr || !ctx->port) {
+        return false;
+    }
+    const int count = *ctx->slavecount;
+    ec_slavet& all = ctx->slavelist[0];
+    all.hasdc = false;
+    ec_groupt& g = ctx->grouplist[0];
+    g.hasdc = false;
+    g.DCnext = 0;
+
+    // Every DC slave latches its port receive times on this write.
+    const uint8_t zeros[4] = {};
+    ecx_BWR(ctx, 0, ec::kRegDcRecvTimePort0, 4, zeros, ec::kConfigTimeoutUs);
+    const int64_t masterTime = ec::systemTimeNs();
+
+    uint16_t previous = 0;
+    for (int n = 1; n <= count; ++n) {
+        ec_slavet& s = ctx->slavelist[n];
+        s.DCnext = 0;
+        s.DCprevious = 0;
+        s.pdelay = 0;
+        if (!s.hasdc) {
+            continue;
+        }
+        uint8_t b[8] = {};
+        ecx_FPRD(ctx, s.configadr, ec::kRegDcRecvTimePort0, 4, b, ec::kConfigTimeoutUs);
+        s.DCrtA = static_cast<int32_t>(ec::getU32(b));
+        std::memset(b, 0, sizeof b);
+        ecx_FPRD(ctx, s.configadr, ec::kRegDcRecvTimeUnit, 8, b, ec::kConfigTimeoutUs);
+        const int64_t localReceive = static_cast<int64_t>(ec::getU64(b));
+        ec::fpwr64(ctx, s.configadr, ec::kRegDcSystemOffset,
+                   static_cast<uint64_t>(masterTime - localReceive), ec::kConfigTimeoutUs);
+        int32_t* ports[3] = {&s.DCrtB, &s.DCrtC, &s.DCrtD};
+        for (int p = 1; p < 4; ++p) {
+            std::memset(b, 0, sizeof b);
+            ecx_FPRD(ctx, s.configadr, static_cast<uint16_t>(ec::kRegDcRecvTimePort0 + 4 * p), 4, b,
+                     ec::kConfigTimeoutUs);
+            *ports[p - 1] = static_cast<int32_t>(ec::getU32(b));
+        }
+
+        if (previous == 0) {
+            // First DC slave: the reference clock.
+            all.hasdc = true;
+            g.hasdc = true;
+            g.DCnext = static_cast<uint16_t>(n);
+            all.DCnext = static_cast<uint16_t>(n);
+        } else {
+            ec_slavet& p = ctx->slavelist[previous];
+            p.DCnext = static_cast<uint16_t>(n);
+            s.DCprevious = previous;
+            // Half of what the frame spent downstream of the previous clock but not downstream
+            // of this one is the hop between them.
+            s.pdelay = p.pdelay + (downstreamTime(p) - downstreamTime(s)) / 2;
+            ec::fpwr32(ctx, s.configadr, ec::kRegDcSystemDelay, static_cast<uint32_t>(s.pdelay),
+                       ec::kConfigTimeoutUs);
+        }
+        previous = static_cast<uint16_t>(n);
+    }
+    return all.hasdc;
+}
+
+void ecx_dcsync0(ecx_contextt* ctx, uint16_t slave, bool act, uint32_t CyclTime,
+                 int32_t CyclShift) {
+    if (ctx == nullptr || slave < 1 || slave > *ctx->slavecount) {
+        return;
+    }
+    ec_slavet& s = ctx->slavelist[slave];
+    ec::fpwr8(ctx, s.configadr, ec::kRegDcActivation, 0, ec::kConfigTimeoutUs);
+    ec::fpwr8(ctx, s.configadr, ec::kRegDcCyclicControl, 0,
+              ec::kConfigTimeoutUs);  // ECAT owns the unit
+    uint8_t b[8] = {};
+    ecx_FPRD(ctx, s.configadr, ec::kRegDcSystemTime, 8, b, ec::kConfigTimeoutUs);
+    const int64_t now = static_cast<int64_t>(ec::getU64(b));
+    // Start on a whole cycle far enough ahead that the write arrives before it.
+    int64_t start = now + kSyncStartMarginNs;
+    if (CyclTime > 0) {
+        start = (start / CyclTime) * CyclTime + CyclTime;
+    }
+    start += CyclShift;
+    ec::fpwr64(ctx, s.configadr, ec::kRegDcStartTime, static_cast<uint64_t>(start),
+               ec::kConfigTimeoutUs);
+    ec::fpwr32(ctx, s.configadr, ec::kRegDcSync0Cycle, CyclTime, ec::kConfigTimeoutUs);
+    ec::fpwr8(ctx, s.configadr, ec::kRegDcActivation, act ? kDcActivateCyclicSync0 : 0,
+              ec::kConfigTimeoutUs);
+    s.DCactive = act ? 1 : 0;
+    s.DCcycle = static_cast<int32_t>(CyclTime);
+    s.DCshift = CyclShift;
+}

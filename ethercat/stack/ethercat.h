@@ -1,0 +1,116 @@
+// The master's calling interface.
+//
+// Every service exists twice: as ecx_*(context, ...) working on any context, and as ec_*(...) on
+// the one process-wide context whose records are ec_slave[], ec_group[] and ec_slavecount.
+// Register calls return the working counter, or EC_NOFRAME (-1) when no frame came back within
+// the timeout. Timeouts are in microseconds.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+
+#include "context.h"
+#include "link.h"
+#include "osal/osal.h"
+#include "types.h"
+
+// --- Process-wide context ---
+extern ec_slavet ec_slave[EC_MAXSLAVE];
+extern int ec_slavecount;
+extern ec_groupt ec_group[EC_MAXGROUP];
+extern int64_t ec_DCtime;
+extern ecx_contextt ecx_context;
+
+// --- Link ---
+// Opens the named adapter (registered virtual adapter or machine interface). > 0 on success.
+int ecx_init(ecx_contextt* ctx, const char* ifname);
+// Uses an already opened link; for tests and embedders. > 0 on success.
+int ecx_init_link(ecx_contextt* ctx, std::unique_ptr<ec::FrameLink> link);
+void ecx_close(ecx_contextt* ctx);
+
+// Adapters: virtual adapters first, then the machine's interfaces. Free with ec_free_adapters.
+ec_adaptert* ec_find_adapters();
+void ec_free_adapters(ec_adaptert* adapter);
+
+// --- Register access (base.cpp) ---
+int ecx_APRD(ecx_contextt* ctx, uint16_t ADP, uint16_t ADO, uint16_t length, void* data,
+             int timeout);
+int ecx_APWR(ecx_contextt* ctx, uint16_t ADP, uint16_t ADO, uint16_t length, const void* data,
+             int timeout);
+int ecx_FPRD(ecx_contextt* ctx, uint16_t ADP, uint16_t ADO, uint16_t length, void* data,
+             int timeout);
+int ecx_FPWR(ecx_contextt* ctx, uint16_t ADP, uint16_t ADO, uint16_t length, const void* data,
+             int timeout);
+int ecx_BRD(ecx_contextt* ctx, uint16_t ADP, uint16_t ADO, uint16_t length, void* data,
+            int timeout);
+int ecx_BWR(ecx_contextt* ctx, uint16_t ADP, uint16_t ADO, uint16_t length, const void* data,
+            int timeout);
+int ecx_ARMW(ecx_contextt* ctx, uint16_t ADP, uint16_t ADO, uint16_t length, void* data,
+             int timeout);
+int ecx_FRMW(ecx_contextt* ctx, uint16_t ADP, uint16_t ADO, uint16_t length, void* data,
+             int timeout);
+int ecx_LRD(ecx_contextt* ctx, uint32_t LogAdr, uint16_t length, void* data, int timeout);
+int ecx_LWR(ecx_contextt* ctx, uint32_t LogAdr, uint16_t length, const void* data, int timeout);
+int ecx_LRW(ecx_contextt* ctx, uint32_t LogAdr, uint16_t length, void* data, int timeout);
+
+// --- SII (sii.cpp) ---
+// First 32 bits read at SII word `eeproma`; 0 when the read failed.
+uint32_t ecx_readeeprom(ecx_contextt* ctx, uint16_t slave, uint16_t eeproma, int timeout);
+void ecx_eeprom2master(ecx_contextt* ctx, uint16_t slave);
+void ecx_eeprom2pdi(ecx_contextt* ctx, uint16_t slave);
+
+// --- Configuration (config.cpp) ---
+// Scans the bus. Returns the slave count, 0 when no slave answers, EC_SLAVECOUNTEXCEEDED when the
+// bus has more slaves than the records hold. `usetable` is accepted and ignored: the stack keeps no
+// configuration table.
+int ecx_config_init(ecx_contextt* ctx, uint8_t usetable);
+// Lays out the process image of group 0 in `iomap`: outputs of all slaves, then inputs.
+// Returns the image size. The classic form takes no size and trusts the caller's buffer.
+int ecx_config_map(ecx_contextt* ctx, void* iomap);
+// As above, but maps nothing and returns 0 when the image would exceed `size` bytes.
+int ecx_config_map_sized(ecx_contextt* ctx, void* iomap, size_t size);
+int ecx_reconfig_slave(ecx_contextt* ctx, uint16_t slave, int timeout);
+int ecx_recover_slave(ecx_contextt* ctx, uint16_t slave, int timeout);
+
+// --- AL state (state.cpp) ---
+int ecx_writestate(ecx_contextt* ctx, uint16_t slave);
+uint16_t ecx_statecheck(ecx_contextt* ctx, uint16_t slave, uint16_t reqstate, int timeout);
+int ecx_readstate(ecx_contextt* ctx);
+const char* ec_ALstatuscode2string(uint16_t ALstatuscode);
+
+// --- Distributed clocks (dc.cpp) ---
+bool ecx_configdc(ecx_contextt* ctx);
+void ecx_dcsync0(ecx_contextt* ctx, uint16_t slave, bool act, uint32_t CyclTime, int32_t CyclShift);
+
+// --- Process data (processdata.cpp) ---
+int ecx_send_processdata(ecx_contextt* ctx);
+int ecx_receive_processdata(ecx_contextt* ctx, int timeout);
+
+// --- The same on the process-wide context ---
+int ec_init(const char* ifname);
+void ec_close();
+int ec_APRD(uint16_t ADP, uint16_t ADO, uint16_t length, void* data, int timeout);
+int ec_APWR(uint16_t ADP, uint16_t ADO, uint16_t length, const void* data, int timeout);
+int ec_FPRD(uint16_t ADP, uint16_t ADO, uint16_t length, void* data, int timeout);
+int ec_FPWR(uint16_t ADP, uint16_t ADO, uint16_t length, const void* data, int timeout);
+int ec_BRD(uint16_t ADP, uint16_t ADO, uint16_t length, void* data, int timeout);
+int ec_BWR(uint16_t ADP, uint16_t ADO, uint16_t length, const void* data, int timeout);
+int ec_ARMW(uint16_t ADP, uint16_t ADO, uint16_t length, void* data, int timeout);
+int ec_FRMW(uint16_t ADP, uint16_t ADO, uint16_t length, void* data, int timeout);
+int ec_LRD(uint32_t LogAdr, uint16_t length, void* data, int timeout);
+int ec_LWR(uint32_t LogAdr, uint16_t length, const void* data, int timeout);
+int ec_LRW(uint32_t LogAdr, uint16_t length, void* data, int timeout);
+uint32_t ec_readeeprom(uint16_t slave, uint16_t eeproma, int timeout);
+int ec_config_init(uint8_t usetable);
+int ec_config_map(void* iomap);
+int ec_config_map_sized(void* iomap, size_t size);
+int ec_reconfig_slave(uint16_t slave, int timeout);
+int ec_recover_slave(uint16_t slave, int timeout);
+int ec_writestate(uint16_t slave);
+uint16_t ec_statecheck(uint16_t slave, uint16_t reqstate, int timeout);
+int ec_readstate();
+bool ec_configdc();
+void ec_dcsync0(uint16_t slave, bool act, uint32_t CyclTime, int32_t CyclShift);
+int ec_send_processdata();
+int ec_receive_processdata(int timeout);

@@ -1,0 +1,155 @@
+// The process-wide context and the ec_* calls on it, opening and closing links, and the adapter
+// list.
+#include <cstdio>
+#include <cstring>
+
+#include "ethercat.h"
+
+ec_slavet ec_slave[EC_MAXSLAVE];
+int ec_slavecount;
+ec_groupt ec_group[EC_MAXGROUP];
+int64_t ec_DCtime;
+ecx_contextt ecx_context(ec_slave, &ec_slavecount, ec_group, &ec_DCtime);
+
+namespace ec {
+
+OwnedContext::OwnedContext()
+    : slaves_(new ec_slavet[EC_MAXSLAVE]()),
+      ctx_(slaves_.get(), &slavecount_, groups_.data(), &dcTime_) {}
+
+}  // namespace ec
+
+int ecx_init_link(ecx_contextt* ctx, std::unique_ptr<ec::FrameLink> link) {
+    if (ctx == nullptr || !link) {
+        return 0;
+    }
+    ecx_close(ctx);
+    ctx->port = std::make_unique<ec::Port>(std::move(link));
+    return 1;
+}
+
+int ecx_init(ecx_contextt* ctx, const char* ifname) {
+    if (ctx == nullptr || ifname == nullptr) {
+        return 0;
+    }
+    return ecx_init_link(ctx, ec::openLink(ifname));
+}
+
+void ecx_close(ecx_contextt* ctx) {
+    if (ctx == nullptr) {
+        return;
+    }
+    {
+        std::lock_guard lock(ctx->pdMutex);
+        if (ctx->port) {
+            for (const auto& f : ctx->pdFrames) {
+                ctx->port->release(f.slot);
+            }
+        }
+        ctx->pdFrames.clear();
+    }
+    ctx->port.reset();
+}
+
+ec_adaptert* ec_find_adapters() {
+    ec_adaptert* head = nullptr;
+    ec_adaptert** tail = &head;
+    for (const ec::AdapterInfo& a : ec::listAdapters()) {
+        auto* node = new ec_adaptert{};
+        std::snprintf(node->name, sizeof node->name, "%s", a.name.c_str());
+        std::snprintf(node->desc, sizeof node->desc, "%s", a.desc.c_str());
+        *tail = node;
+        tail = &node->next;
+    }
+    return head;
+}
+
+void ec_free_adapters(ec_adaptert* adapter) {
+    while (adapter != nullptr) {
+        ec_adaptert* next = adapter->next;
+        delete adapter;
+        adapter = next;
+    }
+}
+
+// --- Calls on the process-wide context
+// ---------------------------------------------------------------
+
+int ec_init(const char* ifname) {
+    return ecx_init(&ecx_context, ifname);
+}
+void ec_close() {
+    ecx_close(&ecx_context);
+}
+int ec_APRD(uint16_t ADP, uint16_t ADO, uint16_t length, void* data, int timeout) {
+    return ecx_APRD(&ecx_context, ADP, ADO, length, data, timeout);
+}
+int ec_APWR(uint16_t ADP, uint16_t ADO, uint16_t length, const void* data, int timeout) {
+    return ecx_APWR(&ecx_context, ADP, ADO, length, data, timeout);
+}
+int ec_FPRD(uint16_t ADP, uint16_t ADO, uint16_t length, void* data, int timeout) {
+    return ecx_FPRD(&ecx_context, ADP, ADO, length, data, timeout);
+}
+int ec_FPWR(uint16_t ADP, uint16_t ADO, uint16_t length, const void* data, int timeout) {
+    return ecx_FPWR(&ecx_context, ADP, ADO, length, data, timeout);
+}
+int ec_BRD(uint16_t ADP, uint16_t ADO, uint16_t length, void* data, int timeout) {
+    return ecx_BRD(&ecx_context, ADP, ADO, length, data, timeout);
+}
+int ec_BWR(uint16_t ADP, uint16_t ADO, uint16_t length, const void* data, int timeout) {
+    return ecx_BWR(&ecx_context, ADP, ADO, length, data, timeout);
+}
+int ec_ARMW(uint16_t ADP, uint16_t ADO, uint16_t length, void* data, int timeout) {
+    return ecx_ARMW(&ecx_context, ADP, ADO, length, data, timeout);
+}
+int ec_FRMW(uint16_t ADP, uint16_t ADO, uint16_t length, void* data, int timeout) {
+    return ecx_FRMW(&ecx_context, ADP, ADO, length, data, timeout);
+}
+int ec_LRD(uint32_t LogAdr, uint16_t length, void* data, int timeout) {
+    return ecx_LRD(&ecx_context, LogAdr, length, data, timeout);
+}
+int ec_LWR(uint32_t LogAdr, uint16_t length, const void* data, int timeout) {
+    return ecx_LWR(&ecx_context, LogAdr, length, data, timeout);
+}
+int ec_LRW(uint32_t LogAdr, uint16_t length, void* data, int timeout) {
+    return ecx_LRW(&ecx_context, LogAdr, length, data, timeout);
+}
+uint32_t ec_readeeprom(uint16_t slave, uint16_t eeproma, int timeout) {
+    return ecx_readeeprom(&ecx_context, slave, eeproma, timeout);
+}
+int ec_config_init(uint8_t usetable) {
+    return ecx_config_init(&ecx_context, usetable);
+}
+int ec_config_map(void* iomap) {
+    return ecx_config_map(&ecx_context, iomap);
+}
+int ec_config_map_sized(void* iomap, size_t size) {
+    return ecx_config_map_sized(&ecx_context, iomap, size);
+}
+int ec_reconfig_slave(uint16_t slave, int timeout) {
+    return ecx_reconfig_slave(&ecx_context, slave, timeout);
+}
+int ec_recover_slave(uint16_t slave, int timeout) {
+    return ecx_recover_slave(&ecx_context, slave, timeout);
+}
+int ec_writestate(uint16_t slave) {
+    return ecx_writestate(&ecx_context, slave);
+}
+uint16_t ec_statecheck(uint16_t slave, uint16_t reqstate, int timeout) {
+    return ecx_statecheck(&ecx_context, slave, reqstate, timeout);
+}
+int ec_readstate() {
+    return ecx_readstate(&ecx_context);
+}
+bool ec_configdc() {
+    return ecx_configdc(&ecx_context);
+}
+void ec_dcsync0(uint16_t slave, bool act, uint32_t CyclTime, int32_t CyclShift) {
+    ecx_dcsync0(&ecx_context, slave, act, CyclTime, CyclShift);
+}
+int ec_send_processdata() {
+    return ecx_send_processdata(&ecx_context);
+}
+int ec_receive_processdata(int timeout) {
+    return ecx_receive_processdata(&ecx_context, timeout);
+}

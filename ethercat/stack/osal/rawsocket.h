@@ -1,0 +1,37 @@
+// A FrameLink on one of the machine's Ethernet interfaces: an AF_PACKET raw socket for EtherType
+// 0x88A4, bound to the interface, in promiscuous mode.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "../link.h"
+
+namespace ec {
+
+struct RawSocketOptions {
+    // Frames that come back with the source address we transmit with have passed no slave (our
+    // own transmission, or a cable looped back); a master drops them. A simulator serving the far
+    // end of a link must accept them, since that is what the master sends.
+    bool acceptUnprocessed = false;
+};
+
+class RawSocketLink final : public FrameLink {
+public:
+    // Null when the interface does not exist or raw sockets are not permitted.
+    static std::unique_ptr<RawSocketLink> open(const std::string& ifname,
+                                               RawSocketOptions options = {});
+    ~RawSocketLink() override;
+
+    bool send(std::span<const uint8_t> frame) override;
+    int receive(std::span<uint8_t> buf, std::chrono::microseconds timeout) override;
+
+private:
+    RawSocketLink(int fd, RawSocketOptions options) : fd_(fd), options_(options) {}
+
+    int fd_;
+    RawSocketOptions options_;
+    uint8_t txSource_[6] = {0x01, 0x01, 0x01, 0x01, 0x01, 0x01};  // only the sending thread writes
+};
+
+}  // namespace ec

@@ -1,0 +1,77 @@
+#include "port.h"
+
+#include <algorithm>
+
+namespace ec {
+
+Port::Port(std::unique_ptr<FrameLink> link) : link_(std::move(link)) {}
+
+std::optional<SlotId> Port::claim(Clock::time_point deadline) {
+    std::unique_lock lock(waitMutex_);
+    while (true) {
+        if (auto slot = engine_.claim()) {
+            return slot;
+        }
+        if (changed_.wait_until(lock, deadline) == std::cv_status::timeout) {
+            return engine_.claim();
+        }
+    }
+}
+
+bool Port::transmit(SlotId slot) {
+    std::lock_guard lock(txMutex_);
+    const auto bytes = engine_.markSent(slot);
+    return link_->send(bytes);
+}
+
+bool Port::awaitReply(SlotId slot, Clock::time_point deadline) {
+    std::unique_lock lock(waitMutex_);
+    while (true) {
+        if (engine_.state(slot) == FrameEngine::SlotState::Received) {
+            return true;
+        }
+        const auto now = Clock::now();
+        if (now >= deadline) {
+            return false;
+        }
+        if (receiving_) {
+            changed_.wait_until(lock, deadline);
+            continue;
+        }
+        // Take the receive role: read one frame, file it, hand the role back.
+        receiving_ = true;
+        lock.unlock();
+        const auto wait = std::chrono::duration_cast<std::chrono::microseconds>(deadline - now);
+        const int n = link_->receive(rxBuf_, std::max(wait, std::chrono::microseconds{1}));
+        if (n > 0) {
+            engine_.accept(std::span<const uint8_t>(rxBuf_.data(), static_cast<size_t>(n)));
+        }
+        lock.lock();
+        receiving_ = false;
+        changed_.notify_all();
+        if (n < 0) {
+            // The link failed: nothing will arrive before the deadline.
+            changed_.wait_until(lock, deadline);
+        }
+    }
+}
+
+bool Port::exchange(SlotId slot, std::chrono::microseconds timeout) {
+    const auto deadline = Clock::now() + timeout;
+    do {
+        transmit(slot);
+        const auto retry = std::min(deadline, Clock::now() + kResendInterval);
+        if (awaitReply(slot, retry)) {
+            return true;
+        }
+    } while (Clock::now() < deadline);
+    return false;
+}
+
+void Port::release(SlotId slot) {
+    engine_.release(slot);
+    std::lock_guard lock(waitMutex_);
+    changed_.notify_all();
+}
+
+}  // namespace ec

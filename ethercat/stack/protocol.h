@@ -1,0 +1,246 @@
+// Names for the numbers of the EtherCAT wire protocol: frame and datagram layout, commands,
+// ESC registers, AL states, SII words and categories, mailbox, CoE and FoE codes.
+// Shared by the master stack and the simulated slaves, so both speak from one table.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace ec {
+
+// --- Ethernet frame -------------------------------------------------------------------------
+inline constexpr uint16_t kEtherType = 0x88A4;
+inline constexpr size_t kEthHeaderSize = 14;  // dst MAC, src MAC, EtherType
+inline constexpr size_t kEcHeaderSize = 2;    // length (11 bits) + type (4 bits)
+inline constexpr size_t kEthMinFrame = 60;    // without FCS
+inline constexpr size_t kEthMaxFrame = 1514;  // without FCS
+inline constexpr uint16_t kEcFrameTypeDatagrams = 1;
+inline constexpr uint16_t kEcLengthMask = 0x07FF;
+inline constexpr size_t kMaxDatagramBytes = 1498;  // all datagrams of one frame
+inline constexpr size_t kMaxDatagramData = 1486;   // data of one datagram
+
+// Source MAC of the master; every ESC sets the locally administered bit (0x02 of the first octet)
+// on frames that pass its processing unit, so a returned frame is told from our own transmission.
+inline constexpr uint8_t kMasterMac[6] = {0x01, 0x01, 0x01, 0x01, 0x01, 0x01};
+inline constexpr uint8_t kMacReturnBit = 0x02;
+
+// --- Datagram ---------------------------------------------------------------------------------
+inline constexpr size_t kDatagramHeaderSize = 10;  // cmd, idx, address (4), len/flags, irq
+inline constexpr size_t kWkcSize = 2;
+inline constexpr uint16_t kDatagramLengthMask = 0x07FF;
+inline constexpr uint16_t kDatagramCirculating = 0x4000;
+inline constexpr uint16_t kDatagramMore = 0x8000;
+
+enum class Command : uint8_t {
+    NOP = 0,
+    APRD = 1,
+    APWR = 2,
+    APRW = 3,
+    FPRD = 4,
+    FPWR = 5,
+    FPRW = 6,
+    BRD = 7,
+    BWR = 8,
+    BRW = 9,
+    LRD = 10,
+    LWR = 11,
+    LRW = 12,
+    ARMW = 13,
+    FRMW = 14,
+};
+
+// --- ESC registers ----------------------------------------------------------------------------
+inline constexpr uint16_t kRegType = 0x0000;
+inline constexpr uint16_t kRegFmmuCount = 0x0004;
+inline constexpr uint16_t kRegSmCount = 0x0005;
+inline constexpr uint16_t kRegRamSize = 0x0006;
+inline constexpr uint16_t kRegPortDescriptor = 0x0007;
+inline constexpr uint16_t kRegFeatures = 0x0008;
+inline constexpr uint16_t kFeatureDc = 0x0004;
+inline constexpr uint16_t kRegStationAddress = 0x0010;
+inline constexpr uint16_t kRegStationAlias = 0x0012;
+inline constexpr uint16_t kRegDlControl = 0x0100;
+inline constexpr uint16_t kRegDlPort = 0x0101;
+inline constexpr uint16_t kRegDlAlias = 0x0103;
+inline constexpr uint16_t kRegDlStatus = 0x0110;
+inline constexpr uint16_t kRegAlControl = 0x0120;
+inline constexpr uint16_t kRegAlStatus = 0x0130;
+inline constexpr uint16_t kRegAlStatusCode = 0x0134;
+inline constexpr uint16_t kRegPdiControl = 0x0140;
+inline constexpr uint16_t kRegEscConfig = 0x0141;
+inline constexpr uint16_t kRegEcatEventMask = 0x0200;
+inline constexpr uint16_t kRegAlEventMask = 0x0204;
+inline constexpr uint16_t kRegEcatEventRequest = 0x0210;
+inline constexpr uint16_t kRegAlEventRequest = 0x0220;
+inline constexpr uint16_t kRegRxErrorCounter = 0x0300;
+inline constexpr uint16_t kRegWatchdogDivider = 0x0400;
+inline constexpr uint16_t kRegWatchdogPdi = 0x0410;
+inline constexpr uint16_t kRegWatchdogSm = 0x0420;
+inline constexpr uint16_t kRegWatchdogSmStatus = 0x0440;
+inline constexpr uint16_t kRegSiiConfig = 0x0500;
+inline constexpr uint16_t kRegSiiControl = 0x0502;
+inline constexpr uint16_t kRegSiiAddress = 0x0504;
+inline constexpr uint16_t kRegSiiData = 0x0508;
+inline constexpr uint16_t kRegFmmu0 = 0x0600;
+inline constexpr uint16_t kFmmuSize = 16;
+inline constexpr uint16_t kRegSm0 = 0x0800;
+inline constexpr uint16_t kSmSize = 8;
+inline constexpr uint16_t kRegDcRecvTimePort0 = 0x0900;
+inline constexpr uint16_t kRegDcRecvTimePort1 = 0x0904;
+inline constexpr uint16_t kRegDcRecvTimePort2 = 0x0908;
+inline constexpr uint16_t kRegDcRecvTimePort3 = 0x090C;
+inline constexpr uint16_t kRegDcSystemTime = 0x0910;
+inline constexpr uint16_t kRegDcRecvTimeUnit = 0x0918;
+inline constexpr uint16_t kRegDcSystemOffset = 0x0920;
+inline constexpr uint16_t kRegDcSystemDelay = 0x0928;
+inline constexpr uint16_t kRegDcSystemDiff = 0x092C;
+inline constexpr uint16_t kRegDcSpeedStart = 0x0930;
+inline constexpr uint16_t kRegDcFilterDepth = 0x0934;
+inline constexpr uint16_t kRegDcCyclicControl = 0x0980;
+inline constexpr uint16_t kRegDcActivation = 0x0981;
+inline constexpr uint16_t kRegDcPulseLength = 0x0982;
+inline constexpr uint16_t kRegDcActivationStatus = 0x0984;
+inline constexpr uint16_t kRegDcStartTime = 0x0990;
+inline constexpr uint16_t kRegDcSync0Cycle = 0x09A0;
+inline constexpr uint16_t kRegDcSync1Cycle = 0x09A4;
+inline constexpr uint16_t kProcessRamStart = 0x1000;
+
+inline constexpr uint16_t kNodeOffset = 0x1000;  // station address = slave number + this
+inline constexpr uint16_t kTempNode = 0xFFFF;    // station address used while recovering a slave
+
+// SyncManager register bytes (offsets within one 8-byte SM block) and their bits.
+inline constexpr uint8_t kSmControl = 4;
+inline constexpr uint8_t kSmStatus = 5;
+inline constexpr uint8_t kSmActivate = 6;
+inline constexpr uint8_t kSmPdiControl = 7;
+inline constexpr uint8_t kSmModeMailbox = 0x02;
+inline constexpr uint8_t kSmDirectionWrite = 0x04;  // ECAT writes, PDI reads
+inline constexpr uint8_t kSmStatusMailboxFull = 0x08;
+inline constexpr uint8_t kSmActivateEnable = 0x01;
+inline constexpr uint8_t kSmActivateRepeat = 0x02;
+inline constexpr uint8_t kSmPdiRepeatAck = 0x02;
+inline constexpr uint32_t kSmFlagsMailboxOut = 0x00010026;  // SM0 as masters write it
+inline constexpr uint32_t kSmFlagsMailboxIn = 0x00010022;   // SM1
+
+// FMMU bytes and types.
+inline constexpr uint8_t kFmmuTypeRead = 0x01;   // memory -> datagram (inputs)
+inline constexpr uint8_t kFmmuTypeWrite = 0x02;  // datagram -> memory (outputs)
+
+// --- AL state machine -------------------------------------------------------------------------
+enum AlState : uint16_t {
+    kAlStateNone = 0x00,
+    kAlStateInit = 0x01,
+    kAlStatePreOp = 0x02,
+    kAlStateBoot = 0x03,
+    kAlStateSafeOp = 0x04,
+    kAlStateOp = 0x08,
+    kAlStateError = 0x10,  // error indication in AL status, acknowledge in AL control
+};
+inline constexpr uint16_t kAlStateAck = kAlStateError;
+inline constexpr uint16_t kAlStateMask = 0x0F;
+
+// AL status codes that slaves report and masters act on.
+enum AlStatusCode : uint16_t {
+    kAlNoError = 0x0000,
+    kAlUnspecified = 0x0001,
+    kAlInvalidStateChange = 0x0011,
+    kAlUnknownState = 0x0012,
+    kAlBootstrapNotSupported = 0x0013,
+    kAlInvalidMailboxBoot = 0x0015,
+    kAlInvalidMailboxPreOp = 0x0016,
+    kAlInvalidSmConfig = 0x0017,
+    kAlSyncError = 0x001A,
+    kAlSmWatchdog = 0x001B,
+    kAlInvalidOutputConfig = 0x001D,
+    kAlInvalidInputConfig = 0x001E,
+    kAlInvalidWatchdogConfig = 0x001F,
+    kAlInvalidInputMapping = 0x0024,
+    kAlInvalidOutputMapping = 0x0025,
+    kAlNoSyncError = 0x002D,
+    kAlInvalidInputFmmu = 0x002E,
+    kAlInvalidDcSync = 0x0030,
+};
+
+// --- SII (word addresses) ---------------------------------------------------------------------
+inline constexpr uint16_t kSiiPdiControl = 0x00;
+inline constexpr uint16_t kSiiSyncPulse = 0x02;
+inline constexpr uint16_t kSiiAlias = 0x04;
+inline constexpr uint16_t kSiiChecksum = 0x07;
+inline constexpr uint16_t kSiiVendorId = 0x08;
+inline constexpr uint16_t kSiiProductCode = 0x0A;
+inline constexpr uint16_t kSiiRevision = 0x0C;
+inline constexpr uint16_t kSiiSerial = 0x0E;
+inline constexpr uint16_t kSiiBootRxMailbox = 0x14;  // offset, then size
+inline constexpr uint16_t kSiiBootTxMailbox = 0x16;
+inline constexpr uint16_t kSiiStdRxMailbox = 0x18;
+inline constexpr uint16_t kSiiStdTxMailbox = 0x1A;
+inline constexpr uint16_t kSiiMailboxProtocols = 0x1C;
+inline constexpr uint16_t kSiiSizeCode = 0x3E;
+inline constexpr uint16_t kSiiVersion = 0x3F;
+inline constexpr uint16_t kSiiFirstCategory = 0x40;
+
+enum SiiCategory : uint16_t {
+    kSiiCatStrings = 10,
+    kSiiCatGeneral = 30,
+    kSiiCatFmmu = 40,
+    kSiiCatSyncManager = 41,
+    kSiiCatTxPdo = 50,
+    kSiiCatRxPdo = 51,
+    kSiiCatDc = 60,
+    kSiiCatEnd = 0xFFFF,
+};
+
+// SII interface control/status bits (register 0x0502).
+inline constexpr uint16_t kSiiCmdRead = 0x0100;
+inline constexpr uint16_t kSiiCmdWrite = 0x0200;
+inline constexpr uint16_t kSiiCmdReload = 0x0400;
+inline constexpr uint16_t kSiiCmdMask = 0x0700;
+inline constexpr uint16_t kSiiRead8Bytes = 0x0040;
+inline constexpr uint16_t kSiiErrorMask = 0x7800;
+inline constexpr uint16_t kSiiErrorAck = 0x2000;
+inline constexpr uint16_t kSiiBusy = 0x8000;
+
+// Mailbox protocols (SII word 0x1C).
+inline constexpr uint16_t kMbxProtoAoE = 0x01;
+inline constexpr uint16_t kMbxProtoEoE = 0x02;
+inline constexpr uint16_t kMbxProtoCoE = 0x04;
+inline constexpr uint16_t kMbxProtoFoE = 0x08;
+inline constexpr uint16_t kMbxProtoSoE = 0x10;
+
+// --- Mailbox ------------------------------------------------------------------------------------
+inline constexpr size_t kMbxHeaderSize = 6;
+enum MailboxType : uint8_t {
+    kMbxTypeError = 0,
+    kMbxTypeAoE = 1,
+    kMbxTypeEoE = 2,
+    kMbxTypeCoE = 3,
+    kMbxTypeFoE = 4,
+    kMbxTypeSoE = 5,
+    kMbxTypeVoE = 15,
+};
+
+// --- CoE ----------------------------------------------------------------------------------------
+enum CoeService : uint8_t {
+    kCoeEmergency = 1,
+    kCoeSdoRequest = 2,
+    kCoeSdoResponse = 3,
+    kCoeTxPdo = 4,
+    kCoeRxPdo = 5,
+    kCoeSdoInfo = 8,
+};
+
+// --- FoE ----------------------------------------------------------------------------------------
+enum FoeOpcode : uint8_t {
+    kFoeRead = 1,
+    kFoeWrite = 2,
+    kFoeData = 3,
+    kFoeAck = 4,
+    kFoeError = 5,
+    kFoeBusy = 6,
+};
+
+// --- Distributed clocks -------------------------------------------------------------------------
+// System time counts nanoseconds from 2000-01-01 00:00:00; Unix time minus this many seconds.
+inline constexpr int64_t kDcEpochOffsetSeconds = 946684800;
+
+}  // namespace ec

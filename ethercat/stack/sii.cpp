@@ -1,0 +1,341 @@
+#include "sii.h"
+
+#include <algorithm>
+
+#include "base.h"
+#include "ethercat.h"
+#include "wire.h"
+
+namespace ec {
+
+namespace {
+
+// No real SII is larger than 64 KiB words; a chain that long is corrupt.
+constexpr uint32_t kSiiMaxWords = 0x8000;
+constexpr int kSiiMaxCategories = 256;
+
+// Bytes of one category, read through the word reader on demand and bounded by its size.
+class CategoryBytes {
+public:
+    CategoryBytes(const SiiWordReader& read, uint32_t firstWord, uint32_t sizeWords)
+        : read_(read), first_(firstWord), size_(sizeWords * 2) {}
+    size_t size() const { return size_; }
+    // Byte at offset, nullopt beyond the category or the readable image.
+    std::optional<uint8_t> at(size_t offset) const {
+        if (offset >= size_) {
+            return std::nullopt;
+        }
+        const auto w = read_(first_ + static_cast<uint32_t>(offset / 2));
+        if (!w) {
+            return std::nullopt;
+        }
+        return static_cast<uint8_t>(offset % 2 ? *w >> 8 : *w & 0xFF);
+    }
+    std::optional<uint16_t> u16(size_t offset) const {
+        const auto lo = at(offset);
+        const auto hi = at(offset + 1);
+        if (!lo || !hi) {
+            return std::nullopt;
+        }
+        return static_cast<uint16_t>(*lo | *hi << 8);
+    }
+
+private:
+    const SiiWordReader& read_;
+    uint32_t first_;
+    size_t size_;
+};
+
+bool parseStrings(const CategoryBytes& c, SiiInfo& info) {
+    const auto count = c.at(0);
+    if (!count) {
+        return false;
+    }
+    size_t at = 1;
+    for (unsigned n = 0; n < *count; ++n) {
+        const auto len = c.at(at);
+        if (!len) {
+            return false;
+        }
+        std::string s;
+        for (size_t i = 0; i < *len; ++i) {
+            const auto ch = c.at(at + 1 + i);
+            if (!ch) {
+                return false;
+            }
+            s.push_back(static_cast<char>(*ch));
+        }
+        info.strings.push_back(std::move(s));
+        at += 1 + *len;
+    }
+    return true;
+}
+
+bool parseGeneral(const CategoryBytes& c, SiiInfo& info) {
+    SiiGeneral g;
+    const auto name = c.at(3);
+    const auto coe = c.at(5);
+    const auto foe = c.at(6);
+    const auto eoe = c.at(7);
+    const auto soe = c.at(8);
+    const auto flags = c.at(11);
+    const auto ebus = c.u16(12);
+    if (!name || !coe || !foe || !eoe || !soe || !flags || !ebus) {
+        return false;
+    }
+    g.nameIndex = *name;
+    g.coeDetails = *coe;
+    g.foeDetails = *foe;
+    g.eoeDetails = *eoe;
+    g.soeChannels = *soe;
+    g.flags = *flags;
+    g.ebusCurrent = static_cast<int16_t>(*ebus);
+    info.general = g;
+    return true;
+}
+
+bool parseFmmu(const CategoryBytes& c, SiiInfo& info) {
+    for (size_t i = 0; i < c.size(); ++i) {
+        const auto b = c.at(i);
+        if (!b) {
+            return false;
+        }
+        info.fmmuUsage.push_back(*b);
+    }
+    return true;
+}
+
+bool parseSyncManagers(const CategoryBytes& c, SiiInfo& info) {
+    for (size_t at = 0; at + 8 <= c.size(); at += 8) {
+        const auto start = c.u16(at);
+        const auto length = c.u16(at + 2);
+        const auto control = c.at(at + 4);
+        const auto enable = c.at(at + 6);
+        const auto type = c.at(at + 7);
+        if (!start || !length || !control || !enable || !type) {
+            return false;
+        }
+        info.syncManagers.push_back(SiiSyncManager{*start, *length, *control, *enable, *type});
+    }
+    return true;
+}
+
+bool parsePdos(const CategoryBytes& c, std::optional<SiiPdoBits>& out) {
+    SiiPdoBits bits;
+    size_t at = 0;
+    bool ok = true;
+    while (at + 8 <= c.size()) {
+        const auto entries = c.at(at + 2);
+        const auto sm = c.at(at + 3);
+        if (!entries || !sm) {
+            ok = false;
+            break;
+        }
+        at += 8;
+        if (at + 8u * *entries > c.size()) {
+            ok = false;  // entries announced beyond the category
+            break;
+        }
+        uint32_t pdoBits = 0;
+        for (unsigned e = 0; e < *entries; ++e, at += 8) {
+            const auto bitLength = c.at(at + 5);
+            if (!bitLength) {
+                return false;
+            }
+            pdoBits += *bitLength;
+        }
+        if (*sm < 8) {  // 0xFF and the like: PDO not assigned
+            bits.perSm[*sm] += pdoBits;
+            bits.total += pdoBits;
+        }
+    }
+    // Accumulate with an earlier category of the same kind.
+    if (out) {
+        for (int i = 0; i < 8; ++i) {
+            out->perSm[i] += bits.perSm[i];
+        }
+        out->total += bits.total;
+    } else {
+        out = bits;
+    }
+    return ok;
+}
+
+}  // namespace
+
+std::string SiiInfo::string(size_t n) const {
+    if (n == 0 || n > strings.size()) {
+        return {};
+    }
+    return strings[n - 1];
+}
+
+SiiInfo parseSiiCategories(const SiiWordReader& read) {
+    SiiInfo info;
+    uint32_t word = kSiiFirstCategory;
+    for (int n = 0; n < kSiiMaxCategories && word + 1 < kSiiMaxWords; ++n) {
+        const auto type = read(word);
+        if (!type) {
+            return info;
+        }
+        if (*type == kSiiCatEnd) {
+            info.complete = true;
+            return info;
+        }
+        const auto size = read(word + 1);
+        if (!size) {
+            return info;
+        }
+        const CategoryBytes c(read, word + 2, *size);
+        bool ok = true;
+        switch (*type & 0x7FFF) {  // bit 15 marks vendor-specific variants
+            case kSiiCatStrings:
+                ok = parseStrings(c, info);
+                break;
+            case kSiiCatGeneral:
+                ok = parseGeneral(c, info);
+                break;
+            case kSiiCatFmmu:
+                ok = parseFmmu(c, info);
+                break;
+            case kSiiCatSyncManager:
+                ok = parseSyncManagers(c, info);
+                break;
+            case kSiiCatTxPdo:
+                ok = parsePdos(c, info.txPdo);
+                break;
+            case kSiiCatRxPdo:
+                ok = parsePdos(c, info.rxPdo);
+                break;
+            default:
+                break;
+        }
+        if (!ok) {
+            return info;
+        }
+        word += 2 + *size;
+    }
+    return info;
+}
+
+SiiInfo parseSiiImage(std::span<const uint8_t> image) {
+    return parseSiiCategories([image](uint32_t word) -> std::optional<uint16_t> {
+        const size_t at = static_cast<size_t>(word) * 2;
+        if (at + 2 > image.size()) {
+            return std::nullopt;
+        }
+        return getU16(image.data() + at);
+    });
+}
+
+uint8_t siiHeaderCrc(std::span<const uint8_t> first14Bytes) {
+    uint8_t crc = 0xFF;
+    for (uint8_t b : first14Bytes) {
+        crc ^= b;
+        for (int i = 0; i < 8; ++i) {
+            crc = static_cast<uint8_t>((crc & 0x80) ? (crc << 1) ^ 0x07 : crc << 1);
+        }
+    }
+    return crc;
+}
+
+namespace {
+
+// Polls the SII control/status register until the interface is idle; returns the last status.
+std::optional<uint16_t> waitSiiIdle(ecx_contextt* ctx, uint16_t station,
+                                    Port::Clock::time_point deadline) {
+    while (true) {
+        const auto status = fprd16(ctx, station, kRegSiiControl, ec::kConfigTimeoutUs);
+        if (status && (*status & kSiiBusy) == 0) {
+            return status;
+        }
+        if (Port::Clock::now() >= deadline) {
+            return std::nullopt;
+        }
+        osal_usleep(EC_LOCALDELAY);
+    }
+}
+
+}  // namespace
+
+std::optional<SiiChunk> siiReadFP(ecx_contextt* ctx, uint16_t station, uint16_t word,
+                                  int timeoutUs) {
+    const auto deadline = Port::Clock::now() + std::chrono::microseconds(timeoutUs);
+    auto status = waitSiiIdle(ctx, station, deadline);
+    if (!status) {
+        return std::nullopt;
+    }
+    for (int attempt = 0; attempt < EC_DEFAULTRETRIES; ++attempt) {
+        if (*status & kSiiErrorMask) {
+            fpwr16(ctx, station, kRegSiiControl, 0, ec::kConfigTimeoutUs);  // clear the error bits
+        }
+        uint8_t cmd[6] = {};
+        putU16(cmd, kSiiCmdRead);
+        putU16(cmd + 2, word);
+        if (transceive(ctx, Command::FPWR, physicalAddress(station, kRegSiiControl), sizeof cmd,
+                       cmd, nullptr, ec::kConfigTimeoutUs) <= 0) {
+            continue;
+        }
+        status = waitSiiIdle(ctx, station, deadline);
+        if (!status) {
+            return std::nullopt;
+        }
+        if (*status & kSiiErrorAck) {
+            continue;  // the EEPROM did not acknowledge: issue the command again
+        }
+        const uint16_t length = (*status & kSiiRead8Bytes) ? 8 : 4;
+        uint8_t data[8] = {};
+        if (transceive(ctx, Command::FPRD, physicalAddress(station, kRegSiiData), length, nullptr,
+                       data, ec::kConfigTimeoutUs) <= 0) {
+            return std::nullopt;
+        }
+        return SiiChunk{getU64(data), length / 2u};
+    }
+    return std::nullopt;
+}
+
+std::optional<uint16_t> SiiBusReader::word(uint32_t word) {
+    if (word > 0xFFFF) {
+        return std::nullopt;
+    }
+    if (cachedStart_ == UINT32_MAX || word < cachedStart_ || word >= cachedStart_ + cached_.words) {
+        const auto chunk = siiReadFP(ctx_, station_, static_cast<uint16_t>(word), timeoutUs_);
+        if (!chunk) {
+            return std::nullopt;
+        }
+        cachedStart_ = word;
+        cached_ = *chunk;
+    }
+    return static_cast<uint16_t>(cached_.value >> (16 * (word - cachedStart_)));
+}
+
+}  // namespace ec
+
+uint32_t ecx_readeeprom(ecx_contextt* ctx, uint16_t slave, uint16_t eeproma, int timeout) {
+    if (ctx == nullptr || slave < 1 || slave > *ctx->slavecount) {
+        return 0;
+    }
+    ecx_eeprom2master(ctx, slave);
+    const auto v = ec::siiReadFP(ctx, ctx->slavelist[slave].configadr, eeproma, timeout);
+    return v ? static_cast<uint32_t>(v->value) : 0;
+}
+
+void ecx_eeprom2master(ecx_contextt* ctx, uint16_t slave) {
+    ec_slavet& s = ctx->slavelist[slave];
+    if (s.eep_pdi) {
+        // Force the ECAT side, then release the force: the master owns the SII again.
+        ec::fpwr16(ctx, s.configadr, ec::kRegSiiConfig, 0x0002, ec::kConfigTimeoutUs);
+        if (ec::fpwr16(ctx, s.configadr, ec::kRegSiiConfig, 0x0000, ec::kConfigTimeoutUs) > 0) {
+            s.eep_pdi = 0;
+        }
+    }
+}
+
+void ecx_eeprom2pdi(ecx_contextt* ctx, uint16_t slave) {
+    ec_slavet& s = ctx->slavelist[slave];
+    if (!s.eep_pdi) {
+        if (ec::fpwr16(ctx, s.configadr, ec::kRegSiiConfig, 0x0001, ec::kConfigTimeoutUs) > 0) {
+            s.eep_pdi = 1;
+        }
+    }
+}
