@@ -1,0 +1,305 @@
+#include "sim/chain.h"
+
+#include <algorithm>
+
+#include "ethercat/stack/protocol.h"
+#include "sim/bytes.h"
+#include "sim/cia402_drive.h"
+
+namespace sim {
+
+Chain::Chain(ChainConfig cfg)
+    : clock_(cfg.clock ? cfg.clock : std::make_shared<SteadyClock>()),
+      loss_(cfg.frameLoss),
+      lossPoint_(cfg.lossPoint),
+      rng_(cfg.seed) {
+    slaves_.reserve(cfg.slaves.size());
+    for (auto& sc : cfg.slaves) {
+        Slave s;
+        s.cfg = sc;
+        s.esc = std::make_unique<Esc>(sc, *clock_);
+        if (sc.kind == SlaveKind::Drive)
+            s.app = std::make_unique<Cia402Drive>(sc);
+        s.esc->setApplication(s.app.get());
+        slaves_.push_back(std::move(s));
+    }
+    updateLinksLocked();
+}
+
+Chain::~Chain() = default;
+
+size_t Chain::size() const {
+    std::lock_guard lock(mutex_);
+    return slaves_.size();
+}
+
+size_t Chain::reachable() const {
+    std::lock_guard lock(mutex_);
+    return const_cast<Chain*>(this)->reachableLocked().size();
+}
+
+bool Chain::validPosition(int position) const {
+    return position >= 1 && static_cast<size_t>(position) <= slaves_.size();
+}
+
+std::vector<Chain::Slave*> Chain::reachableLocked() {
+    std::vector<Slave*> line;
+    for (auto& s : slaves_) {
+        if (!s.cableIn)
+            break;
+        if (!s.removed)
+            line.push_back(&s);
+    }
+    return line;
+}
+
+void Chain::updateLinksLocked() {
+    auto line = reachableLocked();
+    for (size_t i = 0; i < line.size(); ++i)
+        line[i]->esc->setPort1Link(i + 1 < line.size());
+}
+
+void Chain::poll() {
+    std::lock_guard lock(mutex_);
+    for (auto* s : reachableLocked())
+        s->esc->poll();
+}
+
+bool Chain::processFrame(std::vector<uint8_t>& frame) {
+    std::lock_guard lock(mutex_);
+    ++framesSeen_;
+    auto line = reachableLocked();
+    for (auto* s : line)
+        s->esc->poll();
+    if (line.empty()) {
+        ++framesLost_;
+        return false;
+    }
+    const bool lose = loss_ > 0.0 && std::uniform_real_distribution<double>(0.0, 1.0)(rng_) < loss_;
+    // Whatever passed the line, a loss on the way back swallows it.
+    const auto delivered = [&] {
+        if (!lose)
+            return true;
+        ++framesLost_;
+        return false;
+    };
+    if (lose && lossPoint_ == LossPoint::Outbound)
+        return delivered();
+
+    // Anything but a well-formed EtherCAT frame passes unchanged.
+    constexpr size_t kHeaderEnd = ec::kEthHeaderSize + ec::kEcHeaderSize;
+    if (frame.size() < kHeaderEnd)
+        return delivered();
+    if (frame[12] != (ec::kEtherType >> 8) || frame[13] != (ec::kEtherType & 0xFF))
+        return delivered();
+    const uint16_t ecHeader = rd16(&frame[ec::kEthHeaderSize]);
+    if ((ecHeader >> 12) != ec::kEcFrameTypeDatagrams)
+        return delivered();
+    const size_t ecLength = ecHeader & ec::kEcLengthMask;
+    if (kHeaderEnd + ecLength > frame.size())
+        return delivered();
+
+    struct Datagram {
+        size_t header;
+        uint16_t len;
+    };
+    std::vector<Datagram> datagrams;
+    size_t pos = kHeaderEnd;
+    const size_t end = kHeaderEnd + ecLength;
+    for (;;) {
+        if (pos + ec::kDatagramHeaderSize > end)
+            return delivered();
+        const uint16_t lenField = rd16(&frame[pos + 6]);
+        const uint16_t len = lenField & ec::kDatagramLengthMask;
+        if (pos + ec::kDatagramHeaderSize + len + ec::kWkcSize > end)
+            return delivered();
+        datagrams.push_back({pos, len});
+        pos += ec::kDatagramHeaderSize + len + ec::kWkcSize;
+        if (!(lenField & ec::kDatagramMore))
+            break;
+    }
+
+    // Host time at which the frame reaches each slave's port 0, and at which it comes back
+    // through port 1 after the rest of the line.
+    const int64_t start = clock_->nowNs();
+    std::vector<int64_t> arrive(line.size());
+    int64_t t = start;
+    for (size_t i = 0; i < line.size(); ++i) {
+        t += line[i]->cfg.hopDelayNs;
+        arrive[i] = t;
+    }
+    const int64_t turn = t;
+    for (size_t i = 0; i < line.size(); ++i) {
+        Esc::Passage p;
+        p.port0HostNs = arrive[i];
+        p.port1HostNs = turn + (turn - arrive[i]);  // back through the later hops
+        p.lastInLine = i + 1 == line.size();
+        Esc& esc = *line[i]->esc;
+        esc.beginFrame(p);
+        for (const auto& d : datagrams) {
+            uint8_t* header = &frame[d.header];
+            esc.processDatagram(header, header + ec::kDatagramHeaderSize, d.len,
+                                header + ec::kDatagramHeaderSize + d.len);
+        }
+        esc.endFrame();
+    }
+    frame[6] |= ec::kMacReturnBit;
+    return delivered();
+}
+
+void Chain::setFrameLoss(double fraction, uint64_t seed, LossPoint where) {
+    std::lock_guard lock(mutex_);
+    loss_ = fraction;
+    lossPoint_ = where;
+    rng_.seed(seed);
+}
+
+void Chain::pullDrive(int position) {
+    std::lock_guard lock(mutex_);
+    if (!validPosition(position))
+        return;
+    slaves_[position - 1].cableIn = false;
+    updateLinksLocked();
+}
+
+void Chain::plugDrive(int position) {
+    std::lock_guard lock(mutex_);
+    if (!validPosition(position))
+        return;
+    auto before = reachableLocked();
+    slaves_[position - 1].cableIn = true;
+    for (auto* s : reachableLocked()) {
+        if (std::find(before.begin(), before.end(), s) == before.end())
+            s->esc->powerUp();
+    }
+    updateLinksLocked();
+}
+
+void Chain::removeSlave(int position) {
+    std::lock_guard lock(mutex_);
+    if (!validPosition(position))
+        return;
+    slaves_[position - 1].removed = true;
+    updateLinksLocked();
+}
+
+void Chain::restoreSlave(int position) {
+    std::lock_guard lock(mutex_);
+    if (!validPosition(position))
+        return;
+    Slave& s = slaves_[position - 1];
+    if (s.removed) {
+        s.removed = false;
+        s.esc->powerUp();
+    }
+    updateLinksLocked();
+}
+
+void Chain::forceSafeOpError(int position, uint16_t alStatusCode) {
+    std::lock_guard lock(mutex_);
+    if (validPosition(position))
+        slaves_[position - 1].esc->forceError(alStatusCode);
+}
+
+void Chain::refuseState(int position, uint8_t state, uint16_t alStatusCode) {
+    std::lock_guard lock(mutex_);
+    if (validPosition(position))
+        slaves_[position - 1].esc->refuseState(state, alStatusCode);
+}
+
+void Chain::acceptState(int position, uint8_t state) {
+    std::lock_guard lock(mutex_);
+    if (validPosition(position))
+        slaves_[position - 1].esc->acceptState(state);
+}
+
+uint8_t Chain::alState(int position) const {
+    std::lock_guard lock(mutex_);
+    if (!validPosition(position))
+        return 0;
+    const Esc& esc = *slaves_[position - 1].esc;
+    return static_cast<uint8_t>(esc.alState() | (esc.alError() ? ec::kAlStateError : 0));
+}
+
+uint16_t Chain::alStatusCode(int position) const {
+    std::lock_guard lock(mutex_);
+    return validPosition(position) ? slaves_[position - 1].esc->alStatusCode() : 0;
+}
+
+std::vector<uint8_t> Chain::readRegisters(int position, uint16_t address, size_t len) const {
+    std::lock_guard lock(mutex_);
+    if (!validPosition(position))
+        return std::vector<uint8_t>(len, 0);
+    return slaves_[position - 1].esc->peek(address, len);
+}
+
+uint64_t Chain::framesSeen() const {
+    std::lock_guard lock(mutex_);
+    return framesSeen_;
+}
+
+uint64_t Chain::framesLost() const {
+    std::lock_guard lock(mutex_);
+    return framesLost_;
+}
+
+void Chain::withSlave(int position, const std::function<void(Esc&, SlaveApplication*)>& f) {
+    std::lock_guard lock(mutex_);
+    if (validPosition(position))
+        f(*slaves_[position - 1].esc, slaves_[position - 1].app.get());
+}
+
+Cia402Drive* Chain::drive(int position) {
+    if (!validPosition(position))
+        return nullptr;
+    return dynamic_cast<Cia402Drive*>(slaves_[position - 1].app.get());
+}
+
+bool Chain::withDrive(int position, const std::function<void(Cia402Drive&)>& f) {
+    std::lock_guard lock(mutex_);
+    if (!validPosition(position))
+        return false;
+    auto* d = dynamic_cast<Cia402Drive*>(slaves_[position - 1].app.get());
+    if (!d)
+        return false;
+    f(*d);
+    return true;
+}
+
+void Chain::powerCycle(int position) {
+    std::lock_guard lock(mutex_);
+    if (validPosition(position))
+        slaves_[position - 1].esc->powerUp();
+}
+
+bool Chain::setMailboxMisbehaviour(int position, Misbehaviour m) {
+    return withDrive(position, [m](Cia402Drive& d) { d.mailbox().misbehaviour = m; });
+}
+
+bool Chain::dropMailboxReplies(int position, int n) {
+    return withDrive(position, [n](Cia402Drive& d) { d.mailbox().dropReplies = n; });
+}
+
+bool Chain::duplicateNextMailboxReply(int position) {
+    return withDrive(position, [](Cia402Drive& d) { d.mailbox().duplicateNext = true; });
+}
+
+bool Chain::sendEmergency(int position, uint16_t errorCode, uint8_t errorRegister,
+                          std::array<uint8_t, 5> manufacturer) {
+    return withDrive(
+        position, [&](Cia402Drive& d) { d.sendEmergency(errorCode, errorRegister, manufacturer); });
+}
+
+std::optional<FirmwareFile> Chain::firmware(int position) {
+    std::optional<FirmwareFile> f;
+    withDrive(position, [&](Cia402Drive& d) { f = d.lastFirmware(); });
+    return f;
+}
+
+std::vector<uint8_t> Chain::parameter(int position, int id) {
+    std::vector<uint8_t> v;
+    withDrive(position, [&](Cia402Drive& d) { v = d.parameter(id); });
+    return v;
+}
+
+}  // namespace sim

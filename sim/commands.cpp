@@ -1,0 +1,239 @@
+#include "sim/commands.h"
+
+#include <cstdio>
+#include <map>
+#include <optional>
+#include <sstream>
+#include <vector>
+
+#include "sim/cia402_drive.h"
+
+namespace sim {
+
+namespace {
+
+std::optional<unsigned long long> number(const std::string& s) {
+    if (s.empty() || s[0] == '-')
+        return std::nullopt;
+    try {
+        size_t used = 0;
+        const unsigned long long v = std::stoull(s, &used, 0);
+        if (used != s.size())
+            return std::nullopt;
+        return v;
+    } catch (...) {
+        return std::nullopt;
+    }
+}
+
+std::string hex4(unsigned v) {
+    char buf[8];
+    std::snprintf(buf, sizeof buf, "0x%04x", v & 0xFFFFu);
+    return buf;
+}
+
+}  // namespace
+
+std::string CommandInterpreter::execute(const std::string& line) {
+    std::istringstream in(line);
+    std::vector<std::string> w;
+    for (std::string t; in >> t;)
+        w.push_back(t);
+    if (w.empty())
+        return {};
+    const std::string& cmd = w[0];
+
+    auto usage = [&](const char* args) { return "error: usage: " + cmd + " " + args; };
+    // Slave position argument, checked against the chain.
+    auto position = [&](size_t i) -> std::optional<int> {
+        if (i >= w.size())
+            return std::nullopt;
+        const auto v = number(w[i]);
+        if (!v || *v < 1 || *v > chain_.size())
+            return std::nullopt;
+        return static_cast<int>(*v);
+    };
+
+    if (cmd == "quit" || cmd == "exit") {
+        quit_ = true;
+        return "bye";
+    }
+    if (cmd == "stats") {
+        return "frames " + std::to_string(chain_.framesSeen()) + " lost " +
+               std::to_string(chain_.framesLost()) + " reachable " +
+               std::to_string(chain_.reachable()) + "/" + std::to_string(chain_.size());
+    }
+    if (cmd == "loss") {
+        const bool onReturn = w.size() == 4 && w[3] == "return";
+        if (w.size() != 3 && !onReturn)
+            return usage("FRACTION SEED [return]");
+        double fraction = -1.0;
+        try {
+            fraction = std::stod(w[1]);
+        } catch (...) {
+        }
+        const auto seed = number(w[2]);
+        if (!seed || fraction < 0.0 || fraction > 1.0)
+            return usage("FRACTION SEED [return]");
+        chain_.setFrameLoss(fraction, *seed, onReturn ? LossPoint::Return : LossPoint::Outbound);
+        return "loss " + w[1] + " seed " + std::to_string(*seed) + (onReturn ? " return" : "");
+    }
+    if (cmd == "pull" || cmd == "plug" || cmd == "remove" || cmd == "restore" || cmd == "state") {
+        const auto k = position(1);
+        if (!k || w.size() != 2)
+            return usage("K");
+        if (cmd == "pull") {
+            chain_.pullDrive(*k);
+            return "pulled " + std::to_string(*k);
+        }
+        if (cmd == "plug") {
+            chain_.plugDrive(*k);
+            return "plugged " + std::to_string(*k);
+        }
+        if (cmd == "remove") {
+            chain_.removeSlave(*k);
+            return "removed " + std::to_string(*k);
+        }
+        if (cmd == "restore") {
+            chain_.restoreSlave(*k);
+            return "restored " + std::to_string(*k);
+        }
+        char buf[64];
+        std::snprintf(buf, sizeof buf, "state %d 0x%02x code 0x%04x", *k, chain_.alState(*k),
+                      chain_.alStatusCode(*k));
+        return buf;
+    }
+    if (cmd == "safeop-error") {
+        const auto k = position(1);
+        const auto code = w.size() == 3 ? number(w[2]) : std::nullopt;
+        if (!k || !code || *code > 0xFFFF)
+            return usage("K CODE");
+        chain_.forceSafeOpError(*k, static_cast<uint16_t>(*code));
+        return "safeop-error " + std::to_string(*k) + " " + hex4(static_cast<unsigned>(*code));
+    }
+    if (cmd == "refuse") {
+        const auto k = position(1);
+        const auto state = w.size() == 4 ? number(w[2]) : std::nullopt;
+        const auto code = w.size() == 4 ? number(w[3]).value_or(0x10000) : 0x10000;
+        if (!k || !state || *state > 0x0F || code > 0xFFFF)
+            return usage("K STATE CODE");
+        chain_.refuseState(*k, static_cast<uint8_t>(*state), static_cast<uint16_t>(code));
+        return "refuse " + std::to_string(*k) + " " + std::to_string(*state) + " " +
+               hex4(static_cast<unsigned>(code));
+    }
+    if (cmd == "accept") {
+        const auto k = position(1);
+        const auto state = w.size() == 3 ? number(w[2]) : std::nullopt;
+        if (!k || !state || *state > 0x0F)
+            return usage("K STATE");
+        chain_.acceptState(*k, static_cast<uint8_t>(*state));
+        return "accept " + std::to_string(*k) + " " + std::to_string(*state);
+    }
+    if (cmd == "fault") {
+        const auto k = position(1);
+        const auto word = w.size() == 3 ? number(w[2]).value_or(~0ull) : ~0ull;
+        if (!k || word > 0xFFFFFFFFull)
+            return usage("K ERRORWORD");
+        bool isDrive = false;
+        chain_.withSlave(*k, [&](Esc&, SlaveApplication* app) {
+            if (auto* drive = dynamic_cast<Cia402Drive*>(app)) {
+                drive->injectFault(static_cast<uint32_t>(word), 0);
+                isDrive = true;
+            }
+        });
+        if (!isDrive)
+            return "error: slave " + std::to_string(*k) + " is not a drive";
+        return "fault " + std::to_string(*k) + " " + w[2];
+    }
+    if (cmd == "power-cycle") {
+        const auto k = position(1);
+        if (!k || w.size() != 2)
+            return usage("K");
+        chain_.powerCycle(*k);
+        return "power-cycled " + std::to_string(*k);
+    }
+    const auto notDrive = [](int k) {
+        return "error: slave " + std::to_string(k) + " is not a drive";
+    };
+    if (cmd == "emergency") {
+        const auto k = position(1);
+        const auto code = w.size() >= 3 ? number(w[2]).value_or(~0ull) : ~0ull;
+        const auto reg = w.size() == 4 ? number(w[3]).value_or(~0ull) : 0ull;
+        if (!k || code > 0xFFFF || reg > 0xFF || w.size() > 4)
+            return usage("K CODE [REG]");
+        if (!chain_.sendEmergency(*k, static_cast<uint16_t>(code), static_cast<uint8_t>(reg)))
+            return notDrive(*k);
+        return "emergency " + std::to_string(*k) + " " + hex4(static_cast<unsigned>(code));
+    }
+    if (cmd == "firmware") {
+        const auto k = position(1);
+        if (!k || w.size() != 2)
+            return usage("K");
+        const auto f = chain_.firmware(*k);
+        if (!f)
+            return notDrive(*k);
+        if (f->name.empty() && f->bytes.empty())
+            return "firmware " + std::to_string(*k) + " none";
+        char buf[96];
+        std::snprintf(buf, sizeof buf, "%zu bytes crc 0x%08x %s", f->bytes.size(), f->crc32,
+                      f->complete ? "complete" : "incomplete");
+        return "firmware " + std::to_string(*k) + " '" + f->name + "' " + buf;
+    }
+    if (cmd == "param") {
+        const auto k = position(1);
+        const auto id = w.size() == 3 ? number(w[2]).value_or(~0ull) : ~0ull;
+        if (!k || id >= static_cast<unsigned long long>(kDriveParamCount))
+            return usage("K ID");
+        const auto bytes = chain_.parameter(*k, static_cast<int>(id));
+        if (bytes.empty())
+            return notDrive(*k);
+        std::string out = "param " + std::to_string(*k) + " " + std::to_string(id) + " bytes";
+        uint32_t value = 0;
+        for (size_t i = 0; i < bytes.size(); ++i) {
+            char b[4];
+            std::snprintf(b, sizeof b, " %02x", bytes[i]);
+            out += b;
+            if (i < 4)
+                value |= static_cast<uint32_t>(bytes[i]) << (8 * i);
+        }
+        return out + " value " + std::to_string(value);
+    }
+    if (cmd == "misbehave") {
+        static const std::map<std::string, Misbehaviour> kModes{
+            {"none", Misbehaviour::None},
+            {"oversized-upload", Misbehaviour::OversizedUpload},
+            {"segments-beyond-size", Misbehaviour::SegmentsBeyondSize},
+            {"short-length", Misbehaviour::ShortMailboxLength},
+            {"wrong-foe-ack", Misbehaviour::WrongFoeAck},
+            {"garbage", Misbehaviour::Garbage}};
+        const auto k = position(1);
+        const auto mode = w.size() == 3 ? kModes.find(w[2]) : kModes.end();
+        if (!k || mode == kModes.end())
+            return usage(
+                "K none|oversized-upload|segments-beyond-size|short-length|"
+                "wrong-foe-ack|garbage");
+        if (!chain_.setMailboxMisbehaviour(*k, mode->second))
+            return notDrive(*k);
+        return "misbehave " + std::to_string(*k) + " " + w[2];
+    }
+    if (cmd == "drop") {
+        const auto k = position(1);
+        const auto n = w.size() == 3 ? number(w[2]).value_or(~0ull) : ~0ull;
+        if (!k || n > 1000)
+            return usage("K N");
+        if (!chain_.dropMailboxReplies(*k, static_cast<int>(n)))
+            return notDrive(*k);
+        return "drop " + std::to_string(*k) + " " + std::to_string(n);
+    }
+    if (cmd == "duplicate") {
+        const auto k = position(1);
+        if (!k || w.size() != 2)
+            return usage("K");
+        if (!chain_.duplicateNextMailboxReply(*k))
+            return notDrive(*k);
+        return "duplicate " + std::to_string(*k);
+    }
+    return "error: unknown command '" + cmd + "'";
+}
+
+}  // namespace sim

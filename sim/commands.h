@@ -1,0 +1,42 @@
+// The simulator program's fault-injection commands, one per line of standard input:
+//   pull K | plug K            cable into slave K out / back in (K and everything behind it)
+//   remove K | restore K       slave K alone out of / back into the line
+//   safeop-error K CODE        slave K to SAFE-OP+ERROR with AL status CODE
+//   refuse K STATE CODE        slave K refuses requests for STATE with CODE
+//   accept K STATE             slave K accepts STATE again
+//   loss FRACTION SEED [return]  lose this fraction of frames, seeded (on the way back: after
+//                              the slaves acted on them)
+//   fault K ERRORWORD          drive K faults with this motor error word
+//   state K                    AL state and status code of slave K
+//   emergency K CODE [REG]     drive K sends an emergency with this error code (and register)
+//   power-cycle K              slave K off and on again (unsaved drive settings are lost)
+//   firmware K                 name, size and CRC-32 of the last file drive K received over FoE
+//   param K ID                 raw bytes and value of drive parameter ID (0x6101:ID+1)
+//   misbehave K MODE           mailbox replies of drive K malformed: none, oversized-upload,
+//                              segments-beyond-size, short-length, wrong-foe-ack, garbage
+//   drop K N | duplicate K     lose drive K's next N mailbox replies / send the next one twice
+//   stats                      frames seen and lost
+//   quit
+// Numbers may be decimal or 0x-prefixed hexadecimal.
+#pragma once
+
+#include <string>
+
+#include "sim/chain.h"
+
+namespace sim {
+
+class CommandInterpreter {
+public:
+    explicit CommandInterpreter(Chain& chain) : chain_(chain) {}
+    // Runs one command line and returns the one line to print (without newline). Blank lines
+    // return an empty string.
+    std::string execute(const std::string& line);
+    bool quitRequested() const { return quit_; }
+
+private:
+    Chain& chain_;
+    bool quit_ = false;
+};
+
+}  // namespace sim

@@ -1,0 +1,185 @@
+// zentrio-sim: serves a simulated drive chain on a network interface (typically one end of a veth
+// pair), so that a master on the other end sees real EtherCAT slaves. Fault-injection commands
+// come on standard input, one per line.
+#include <atomic>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <iostream>
+#include <sstream>
+#include <stdexcept>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "ethercat/stack/osal/rawsocket.h"
+#include "ethercat/stack/protocol.h"
+#include "sim/chain.h"
+#include "sim/commands.h"
+
+namespace {
+
+std::atomic<bool> g_stop{false};
+
+void onSignal(int) {
+    g_stop = true;
+}
+
+void usage() {
+    std::fprintf(stderr,
+                 "usage: zentrio-sim --interface IF [--drives N] [--coupler-first]\n"
+                 "                   [--loss FRACTION --seed N] [--hop-delay-ns NS]\n"
+                 "                   [--al-delay-ms MS] [--foe-password HEX]\n"
+                 "                   [--foe-busy N[,M...]] [--boot-delay-ms MS] [--no-boot]\n"
+                 "                   [--save-ms MS]\n"
+                 "Serves N simulated CiA 402 drives (default 1) on interface IF. Commands on\n"
+                 "standard input: pull K, plug K, remove K, restore K, safeop-error K CODE,\n"
+                 "refuse K STATE CODE, accept K STATE, loss FRACTION SEED [return],\n"
+                 "fault K WORD, state K, stats, emergency K CODE [REG], power-cycle K,\n"
+                 "firmware K, param K ID, misbehave K MODE, drop K N, duplicate K, quit.\n");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::string ifname;
+    int drives = 1;
+    bool couplerFirst = false;
+    double loss = 0.0;
+    unsigned long long seed = 1;
+    long long hopDelay = 120;
+    long long alDelayMs = 0;
+    unsigned long foePassword = 0;
+    std::vector<uint32_t> foeBusy;
+    long long bootDelayMs = 0;
+    bool noBoot = false;
+    long long saveMs = 50;
+    std::vector<std::string> args(argv + 1, argv + argc);
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        auto value = [&]() -> std::string {
+            if (i + 1 >= args.size()) {
+                usage();
+                std::exit(2);
+            }
+            return args[++i];
+        };
+        try {
+            if (a == "--interface" || a == "-i") {
+                ifname = value();
+            } else if (a == "--drives" || a == "-n") {
+                drives = std::stoi(value());
+            } else if (a == "--coupler-first") {
+                couplerFirst = true;
+            } else if (a == "--loss") {
+                loss = std::stod(value());
+            } else if (a == "--seed") {
+                seed = std::stoull(value(), nullptr, 0);
+            } else if (a == "--hop-delay-ns") {
+                hopDelay = std::stoll(value());
+            } else if (a == "--al-delay-ms") {
+                alDelayMs = std::stoll(value());
+            } else if (a == "--foe-password") {
+                foePassword = std::stoul(value(), nullptr, 16);
+                if (foePassword > 0xFFFFFFFFul)
+                    throw std::out_of_range("password");
+            } else if (a == "--foe-busy") {
+                std::stringstream list(value());
+                for (std::string n; std::getline(list, n, ',');)
+                    foeBusy.push_back(static_cast<uint32_t>(std::stoul(n)));
+            } else if (a == "--boot-delay-ms") {
+                bootDelayMs = std::stoll(value());
+            } else if (a == "--no-boot") {
+                noBoot = true;
+            } else if (a == "--save-ms") {
+                saveMs = std::stoll(value());
+            } else if (a == "--help" || a == "-h") {
+                usage();
+                return 0;
+            } else {
+                usage();
+                return 2;
+            }
+        } catch (...) {
+            usage();
+            return 2;
+        }
+    }
+    if (ifname.empty() || drives < 0 || drives > 200 || loss < 0.0 || loss > 1.0) {
+        usage();
+        return 2;
+    }
+
+    sim::ChainConfig cfg;
+    if (couplerFirst)
+        cfg.slaves.push_back(sim::SlaveConfig::coupler());
+    for (int n = 1; n <= drives; ++n)
+        cfg.slaves.push_back(sim::SlaveConfig::drive(n));
+    for (auto& s : cfg.slaves) {
+        s.hopDelayNs = hopDelay;
+        s.alTransitionDelayNs = alDelayMs * 1'000'000;
+        s.foePassword = static_cast<uint32_t>(foePassword);
+        s.foeBusyPackets = foeBusy;
+        s.bootDelayNs = bootDelayMs * 1'000'000;
+        s.bootSupported = !noBoot;
+        s.saveDurationNs = saveMs * 1'000'000;
+    }
+    cfg.frameLoss = loss;
+    cfg.seed = seed;
+    sim::Chain chain(cfg);
+
+    // The master transmits from its own MAC; a simulator must take those frames.
+    auto link = ec::RawSocketLink::open(ifname, ec::RawSocketOptions{.acceptUnprocessed = true});
+    if (!link) {
+        std::fprintf(stderr, "zentrio-sim: cannot open a raw socket on '%s'\n", ifname.c_str());
+        return 1;
+    }
+    std::signal(SIGINT, onSignal);
+    std::signal(SIGTERM, onSignal);
+
+    std::printf("zentrio-sim: serving %zu slaves (%d drives%s) on %s\n", chain.size(), drives,
+                couplerFirst ? ", coupler first" : "", ifname.c_str());
+    std::fflush(stdout);
+
+    // Commands are read on their own thread; the chain is thread-safe. End of input leaves the
+    // simulator serving (it may run in the background with stdin closed).
+    std::thread console([&chain] {
+        sim::CommandInterpreter interpreter(chain);
+        std::string line;
+        while (!g_stop && std::getline(std::cin, line)) {
+            const std::string reply = interpreter.execute(line);
+            if (!reply.empty()) {
+                std::printf("%s\n", reply.c_str());
+                std::fflush(stdout);
+            }
+            if (interpreter.quitRequested())
+                g_stop = true;
+        }
+    });
+    console.detach();
+
+    std::vector<uint8_t> buf(ec::kEthMaxFrame + 4);
+    std::vector<uint8_t> frame;
+    while (!g_stop) {
+        const int n = link->receive(buf, std::chrono::milliseconds(10));
+        if (n < 0) {
+            std::fprintf(stderr, "zentrio-sim: receive failed on '%s'\n", ifname.c_str());
+            return 1;
+        }
+        if (n == 0) {
+            chain.poll();  // timers run without traffic too
+            continue;
+        }
+        // A frame that already passed a slave processing unit is our own reply coming around.
+        if (static_cast<size_t>(n) < ec::kEthHeaderSize || (buf[6] & ec::kMacReturnBit))
+            continue;
+        frame.assign(buf.begin(), buf.begin() + n);
+        if (chain.processFrame(frame))
+            link->send(frame);
+    }
+    std::printf("zentrio-sim: stopped\n");
+    std::fflush(stdout);
+    // The console thread may still block in getline; leave without running static destructors
+    // under its feet.
+    std::_Exit(0);
+}
