@@ -3,7 +3,6 @@
 // their live values, and the drive parameters of object 0x6101.
 #include <cstdio>
 #include <cstring>
-#include <regex>
 
 #include "ethercat/stack/protocol.h"
 #include "sim/bytes.h"
@@ -259,21 +258,49 @@ void Cia402Drive::setSoftware(uint16_t version, std::string text) {
     od_.entry(0x100A, 0)->value.assign(swText_.begin(), swText_.end());
 }
 
+// The first "x.y.z" (three dot-separated decimal numbers) in a file name, each part cut to the
+// nibble a software version holds; false when the name has none.
+static bool versionFromFileName(const std::string& name, uint16_t parts[3]) {
+    const auto isDigit = [](char c) { return c >= '0' && c <= '9'; };
+    for (size_t start = 0; start < name.size(); ++start) {
+        if (!isDigit(name[start]) || (start > 0 && isDigit(name[start - 1]))) {
+            continue;
+        }
+        size_t pos = start;
+        int found = 0;
+        while (found < 3) {
+            unsigned value = 0;
+            const size_t first = pos;
+            while (pos < name.size() && isDigit(name[pos])) {
+                value = (value * 10 + unsigned(name[pos] - '0')) & 0xFFFF;
+                ++pos;
+            }
+            if (pos == first) {
+                break;
+            }
+            parts[found++] = static_cast<uint16_t>(value & 0xF);
+            if (found < 3) {
+                if (pos >= name.size() || name[pos] != '.') {
+                    break;
+                }
+                ++pos;
+            }
+        }
+        if (found == 3) {
+            return true;
+        }
+    }
+    return false;
+}
+
 // The bootloader hands over to the new image: its version comes from the file name ("x.y.z"),
 // else from the file's checksum; the drive restarts from its saved settings.
 void Cia402Drive::startNewFirmware() {
     const FirmwareFile& f = foe_.lastFile();
-    static const std::regex kVersion(R"((\d+)\.(\d+)\.(\d+))");
-    std::smatch m;
-    if (std::regex_search(f.name, m, kVersion)) {
-        // Each part takes one nibble; only its last digits matter.
-        const auto part = [&](int i) {
-            const std::string d = m[i].str();
-            return static_cast<uint16_t>(std::stoul(d.substr(d.size() > 4 ? d.size() - 4 : 0)) &
-                                         0xF);
-        };
+    uint16_t part[3] = {};
+    if (versionFromFileName(f.name, part)) {
         const auto v =
-            static_cast<uint16_t>((swVersion_ & 0xF000) | part(1) << 8 | part(2) << 4 | part(3));
+            static_cast<uint16_t>((swVersion_ & 0xF000) | part[0] << 8 | part[1] << 4 | part[2]);
         setSoftware(v, versionText(v));
     } else {
         char buf[16];
