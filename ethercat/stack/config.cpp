@@ -7,6 +7,7 @@
 #include "base.h"
 #include "ethercat.h"
 #include "iomap.h"
+#include "mailbox.h"
 #include "sii.h"
 #include "wire.h"
 
@@ -438,6 +439,7 @@ int ecx_config_init(ecx_contextt* ctx, uint8_t /*usetable*/) {
     std::memset(ctx->slavelist, 0, sizeof(ec_slavet) * static_cast<size_t>(ctx->maxslave));
     std::memset(ctx->grouplist, 0, sizeof(ec_groupt) * static_cast<size_t>(ctx->maxgroup));
     ctx->siiPdo.assign(static_cast<size_t>(ctx->maxslave), ec::SiiPdoSizes{});
+    ec::mailboxRestarted(ctx, 0);
     const int count = resetAndCount(ctx);
     if (count <= 0) {
         return 0;
@@ -465,6 +467,7 @@ int ecx_reconfig_slave(ecx_contextt* ctx, uint16_t slave, int timeout) {
         return 0;
     }
     ec_slavet& s = ctx->slavelist[slave];
+    ec::mailboxRestarted(ctx, slave);
     if (ec::fpwr16(ctx, s.configadr, ec::kRegAlControl, EC_STATE_INIT, timeout) <= 0) {
         return 0;
     }
@@ -517,6 +520,7 @@ int ecx_recover_slave(ecx_contextt* ctx, uint16_t slave, int timeout) {
         return 0;
     }
     s.configadr = EC_TEMPNODE;
+    ec::mailboxRestarted(ctx, slave);
     s.eep_pdi = 1;  // a restarted slave hands its SII to the PDI
     ecx_eeprom2master(ctx, slave);
     const auto alias = ec::fprd16(ctx, EC_TEMPNODE, ec::kRegStationAlias, timeout);

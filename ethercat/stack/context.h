@@ -4,11 +4,13 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <mutex>
 #include <vector>
 
+#include "errorlist.h"
 #include "frame.h"
 #include "port.h"
 #include "types.h"
@@ -22,6 +24,20 @@ namespace ec {
 // lengths in the slave record may be set as well.
 using PdoSizeReader = bool (*)(ecx_contextt* ctx, uint16_t slave, uint32_t* outputBits,
                                uint32_t* inputBits);
+
+// Reads the PDO assignment and mapping objects over CoE (coe.cpp).
+bool readPdoSizesCoE(ecx_contextt* ctx, uint16_t slave, uint32_t* outputBits, uint32_t* inputBits);
+
+// Mailbox state of one slave beside its record.
+struct MailboxChannel {
+    // Held for a whole mailbox service, so that one slave's messages are never interleaved.
+    // Services of different slaves proceed in parallel; the cycle never takes it.
+    std::mutex mutex;
+    // Counter of the last message taken from the slave; a message carrying it again is a
+    // repetition. 0 = none yet. Atomic: state requests reset it without taking `mutex`, because
+    // the slave numbers its messages afresh when its mailbox restarts.
+    std::atomic<uint8_t> lastCounter{0};
+};
 
 // Process-data frames sent by send_processdata and awaited by receive_processdata.
 struct ProcessDataFrame {
@@ -56,8 +72,13 @@ struct ecx_contextt {
 
     // Set and reset by init/close only, while no other thread uses the context.
     std::unique_ptr<ec::Port> port;
-    ec::PdoSizeReader readPdoSizes = nullptr;  // set by the CoE module when it takes over mapping
-    std::vector<ec::SiiPdoSizes> siiPdo;       // per slave number, filled by config_init
+    ec::PdoSizeReader readPdoSizes = ec::readPdoSizesCoE;  // null: sizes from the SII only
+    std::vector<ec::SiiPdoSizes> siiPdo;  // per slave number, filled by config_init
+
+    // One per slave number; the mutexes are the mailbox's own locks (see MailboxChannel).
+    std::unique_ptr<ec::MailboxChannel[]> mailboxes =
+        std::make_unique<ec::MailboxChannel[]>(EC_MAXSLAVE);
+    ec::ErrorList errors;  // thread-safe on its own
 
     std::mutex pdMutex;                          // guards pdFrames and the process-data copy
     std::vector<ec::ProcessDataFrame> pdFrames;  // guarded by pdMutex

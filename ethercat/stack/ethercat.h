@@ -87,6 +87,26 @@ void ecx_dcsync0(ecx_contextt* ctx, uint16_t slave, bool act, uint32_t CyclTime,
 int ecx_send_processdata(ecx_contextt* ctx);
 int ecx_receive_processdata(ecx_contextt* ctx, int timeout);
 
+// --- Mailbox services (coe.cpp, foe.cpp, errorlist.cpp) ---
+// SDO upload. *psize is the size of `p` on entry and the bytes received on return; never more than
+// *psize bytes are written. CA: complete access, refused unless the slave's SII offers it.
+// Returns > 0 on success; 0 when refused, aborted (abort code in the error list) or the reply was
+// unusable; EC_TIMEOUT when no reply came within `timeout` µs (per reply).
+int ecx_SDOread(ecx_contextt* ctx, uint16_t slave, uint16_t index, uint8_t subindex, bool CA,
+                int* psize, void* p, int timeout);
+// SDO download of psize bytes: expedited up to 4 bytes, else normal and segmented. Returns as
+// ecx_SDOread.
+int ecx_SDOwrite(ecx_contextt* ctx, uint16_t slave, uint16_t index, uint8_t subindex, bool CA,
+                 int psize, const void* p, int timeout);
+// FoE write of psize bytes under `FileName` (cut to one packet). `timeout` µs applies to each
+// reply. Returns > 0 written, else 0 or one of EC_ERROR, EC_FOE_* (types.h).
+int ecx_FOEwrite(ecx_contextt* ctx, uint16_t slave, const char* FileName, uint32_t password,
+                 int psize, const void* p, int timeout);
+// The error list: whether entries wait, the oldest one, all of them as text (emptying the list).
+bool ecx_iserror(ecx_contextt* ctx);
+bool ecx_poperror(ecx_contextt* ctx, ec_errort* ec);
+const char* ecx_elist2string(ecx_contextt* ctx);
+
 // --- The same on the process-wide context ---
 int ec_init(const char* ifname);
 void ec_close();
@@ -114,3 +134,12 @@ bool ec_configdc();
 void ec_dcsync0(uint16_t slave, bool act, uint32_t CyclTime, int32_t CyclShift);
 int ec_send_processdata();
 int ec_receive_processdata(int timeout);
+int ec_SDOread(uint16_t slave, uint16_t index, uint8_t subindex, bool CA, int* psize, void* p,
+               int timeout);
+int ec_SDOwrite(uint16_t slave, uint16_t index, uint8_t subindex, bool CA, int psize, const void* p,
+                int timeout);
+int ec_FOEwrite(uint16_t slave, const char* FileName, uint32_t password, int psize, const void* p,
+                int timeout);
+bool ec_iserror();
+bool ec_poperror(ec_errort* ec);
+const char* ec_elist2string();

@@ -153,3 +153,24 @@ int ec_send_processdata() {
 int ec_receive_processdata(int timeout) {
     return ecx_receive_processdata(&ecx_context, timeout);
 }
+int ec_SDOread(uint16_t slave, uint16_t index, uint8_t subindex, bool CA, int* psize, void* p,
+               int timeout) {
+    return ecx_SDOread(&ecx_context, slave, index, subindex, CA, psize, p, timeout);
+}
+int ec_SDOwrite(uint16_t slave, uint16_t index, uint8_t subindex, bool CA, int psize, const void* p,
+                int timeout) {
+    return ecx_SDOwrite(&ecx_context, slave, index, subindex, CA, psize, p, timeout);
+}
+int ec_FOEwrite(uint16_t slave, const char* FileName, uint32_t password, int psize, const void* p,
+                int timeout) {
+    return ecx_FOEwrite(&ecx_context, slave, FileName, password, psize, p, timeout);
+}
+bool ec_iserror() {
+    return ecx_iserror(&ecx_context);
+}
+bool ec_poperror(ec_errort* ec) {
+    return ecx_poperror(&ecx_context, ec);
+}
+const char* ec_elist2string() {
+    return ecx_elist2string(&ecx_context);
+}

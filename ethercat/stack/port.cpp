@@ -32,7 +32,34 @@ bool Port::awaitReply(SlotId slot, Clock::time_point deadline) {
         }
         const auto now = Clock::now();
         if (now >= deadline) {
-            return false;
+            // The reply may be waiting in the link although the deadline passed while this
+            // thread was not running. Another thread reading the link files it in a moment;
+            // otherwise file what is there before giving up.
+            const auto grace = now + kLateReplyGrace;
+            while (receiving_ && engine_.state(slot) != FrameEngine::SlotState::Received) {
+                if (changed_.wait_until(lock, grace) == std::cv_status::timeout) {
+                    break;
+                }
+            }
+            if (engine_.state(slot) == FrameEngine::SlotState::Received) {
+                return true;
+            }
+            if (receiving_) {
+                return false;
+            }
+            receiving_ = true;
+            lock.unlock();
+            for (size_t i = 0; i < kFrameSlots; ++i) {
+                const int n = link_->receive(rxBuf_, std::chrono::microseconds{0});
+                if (n <= 0) {
+                    break;
+                }
+                engine_.accept(std::span<const uint8_t>(rxBuf_.data(), static_cast<size_t>(n)));
+            }
+            lock.lock();
+            receiving_ = false;
+            changed_.notify_all();
+            return engine_.state(slot) == FrameEngine::SlotState::Received;
         }
         if (receiving_) {
             changed_.wait_until(lock, deadline);

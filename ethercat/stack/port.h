@@ -21,6 +21,9 @@ namespace ec {
 
 // Blocking calls send their frame again after this long without a reply.
 inline constexpr std::chrono::microseconds kResendInterval{2000};
+// A waiter that finds its deadline passed gives a thread reading the link this long to file a
+// reply that may already be there.
+inline constexpr std::chrono::microseconds kLateReplyGrace{1000};
 
 class Port {
 public:

@@ -218,6 +218,15 @@ enum MailboxType : uint8_t {
     kMbxTypeSoE = 5,
     kMbxTypeVoE = 15,
 };
+// Byte 5 of the header: type in bits 0-3, counter in bits 4-6 (1..7, 0 = not counted).
+inline constexpr uint8_t kMbxTypeMask = 0x0F;
+inline constexpr uint8_t kMbxCounterShift = 4;
+inline constexpr uint8_t kMbxCounterMask = 0x07;
+inline constexpr uint8_t kMbxCounterMax = 7;
+// SyncManager registers the mailbox handshake uses: SM0 status, SM1 status/activate/PDI control.
+inline constexpr uint16_t kRegSm0Status = kRegSm0 + kSmStatus;
+inline constexpr uint16_t kRegSm1Status = kRegSm0 + kSmSize + kSmStatus;
+inline constexpr uint16_t kRegSm1PdiControl = kRegSm0 + kSmSize + kSmPdiControl;
 
 // --- CoE ----------------------------------------------------------------------------------------
 enum CoeService : uint8_t {
@@ -228,6 +237,42 @@ enum CoeService : uint8_t {
     kCoeRxPdo = 5,
     kCoeSdoInfo = 8,
 };
+inline constexpr uint8_t kCoeServiceShift = 12;  // in the 16-bit CoE header
+inline constexpr size_t kCoeHeaderSize = 2;
+inline constexpr size_t kSdoHeaderSize = 10;        // CoE header, command, index, subindex, 4 data
+inline constexpr size_t kSdoSegmentHeaderSize = 3;  // CoE header, command
+inline constexpr size_t kSdoSegmentMinData = 7;     // a segment is padded to at least this much
+
+// SDO command specifiers (byte 2 of the CoE data) and their bits.
+inline constexpr uint8_t kSdoCsMask = 0xE0;
+inline constexpr uint8_t kSdoDownloadSegmentRq = 0x00;   // ccs 0
+inline constexpr uint8_t kSdoDownloadInitRq = 0x20;      // ccs 1
+inline constexpr uint8_t kSdoUploadInitRq = 0x40;        // ccs 2
+inline constexpr uint8_t kSdoUploadSegmentRq = 0x60;     // ccs 3
+inline constexpr uint8_t kSdoAbort = 0x80;               // either side
+inline constexpr uint8_t kSdoUploadSegmentRsp = 0x00;    // scs 0
+inline constexpr uint8_t kSdoDownloadSegmentRsp = 0x20;  // scs 1
+inline constexpr uint8_t kSdoUploadInitRsp = 0x40;       // scs 2
+inline constexpr uint8_t kSdoDownloadInitRsp = 0x60;     // scs 3
+inline constexpr uint8_t kSdoSizeIndicated = 0x01;
+inline constexpr uint8_t kSdoExpedited = 0x02;
+inline constexpr uint8_t kSdoSizeShift = 2;  // unused bytes of an expedited transfer, bits 3-2
+inline constexpr uint8_t kSdoCompleteAccess = 0x10;
+inline constexpr uint8_t kSdoToggle = 0x10;     // segments
+inline constexpr uint8_t kSdoSegmentShift = 1;  // unused bytes of a segment, bits 3-1
+inline constexpr uint8_t kSdoLastSegment = 0x01;
+
+// SII CoE details (General category).
+inline constexpr uint8_t kCoeDetailSdo = 0x01;
+inline constexpr uint8_t kCoeDetailSdoInfo = 0x02;
+inline constexpr uint8_t kCoeDetailPdoAssign = 0x04;
+inline constexpr uint8_t kCoeDetailPdoConfig = 0x08;
+inline constexpr uint8_t kCoeDetailUpload = 0x10;
+inline constexpr uint8_t kCoeDetailCompleteAccess = 0x20;
+
+// Objects the mapping reads.
+inline constexpr uint16_t kObjSmCommType = 0x1C00;
+inline constexpr uint16_t kObjSmPdoAssign = 0x1C10;  // + SyncManager number
 
 // --- FoE ----------------------------------------------------------------------------------------
 enum FoeOpcode : uint8_t {
@@ -238,6 +283,9 @@ enum FoeOpcode : uint8_t {
     kFoeError = 5,
     kFoeBusy = 6,
 };
+inline constexpr size_t kFoeHeaderSize = 6;        // opcode, reserved, 32-bit parameter
+inline constexpr size_t kFoeMailboxOverhead = 12;  // mailbox + FoE header: packet = SM0 - this
+inline constexpr uint32_t kFoeErrorNotFound = 0x8001;
 
 // --- Distributed clocks -------------------------------------------------------------------------
 // System time counts nanoseconds from 2000-01-01 00:00:00; Unix time minus this many seconds.

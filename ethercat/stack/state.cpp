@@ -4,6 +4,7 @@
 
 #include "base.h"
 #include "ethercat.h"
+#include "mailbox.h"
 #include "wire.h"
 
 namespace {
@@ -30,13 +31,16 @@ bool isSingleState(uint16_t bitwise) {
 // One frame of FPRD 0x0130 (6 bytes) for slaves first..last; a slave that does not answer reads
 // as state 0.
 void readStatesIndividually(ecx_contextt* ctx, int first, int last) {
-    ec::Port& port = *ctx->port;
-    const auto timeout = std::chrono::microseconds(ec::kConfigTimeoutUs);
-    auto slot = port.claim(ec::Port::Clock::now() + timeout);
     for (int s = first; s <= last; ++s) {
         ctx->slavelist[s].state = 0;
         ctx->slavelist[s].ALstatuscode = 0;
     }
+    if (!ctx->port) {
+        return;  // closed: nobody answers
+    }
+    ec::Port& port = *ctx->port;
+    const auto timeout = std::chrono::microseconds(ec::kConfigTimeoutUs);
+    auto slot = port.claim(ec::Port::Clock::now() + timeout);
     if (!slot) {
         return;
     }
@@ -67,6 +71,7 @@ int ecx_writestate(ecx_contextt* ctx, uint16_t slave) {
         return EC_NOFRAME;
     }
     const uint16_t state = ctx->slavelist[slave].state;
+    ec::mailboxRestarted(ctx, slave);
     if (slave == 0) {
         return ec::bwr16(ctx, ec::kRegAlControl, state, ec::kConfigTimeoutUs);
     }

@@ -53,6 +53,13 @@ inline constexpr int EC_ERROR = -3;
 inline constexpr int EC_SLAVECOUNTEXCEEDED = -4;
 inline constexpr int EC_TIMEOUT = -5;
 
+// Results of ec_FOEwrite beside > 0 (written), 0 (request not placed), EC_ERROR (a reply that is
+// no FoE answer, or malformed). Error replies are distinct from a slave that does not answer.
+inline constexpr int EC_FOE_ERRORREPLY = -5;     // the slave answered ERR; its code is in the list
+inline constexpr int EC_FOE_PACKETNUMBER = -7;   // an ACK for another packet
+inline constexpr int EC_FOE_FILENOTFOUND = -10;  // ERR "not found"
+inline constexpr int EC_FOE_NOREPLY = -11;       // no answer within the timeout
+
 #ifndef TRUE
 #define TRUE 1
 #endif

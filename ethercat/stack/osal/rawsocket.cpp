@@ -69,12 +69,17 @@ int RawSocketLink::receive(std::span<uint8_t> buf, std::chrono::microseconds tim
     using Clock = std::chrono::steady_clock;
     const auto deadline = Clock::now() + timeout;
     std::array<uint8_t, kEthMaxFrame + 4> frame{};
+    // A zero timeout still looks once at what the socket holds.
+    bool looked = false;
     while (true) {
-        const auto left =
-            std::chrono::duration_cast<std::chrono::microseconds>(deadline - Clock::now());
+        auto left = std::chrono::duration_cast<std::chrono::microseconds>(deadline - Clock::now());
         if (left.count() <= 0) {
-            return 0;
+            if (looked) {
+                return 0;
+            }
+            left = std::chrono::microseconds{0};
         }
+        looked = true;
         // poll() counts in milliseconds; ppoll takes the exact remainder.
         timespec ts{static_cast<time_t>(left.count() / 1000000),
                     static_cast<long>(left.count() % 1000000) * 1000};

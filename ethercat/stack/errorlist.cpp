@@ -1,0 +1,225 @@
+#include "errorlist.h"
+
+#include <cstdio>
+
+#include "ethercat.h"
+
+namespace ec {
+
+void ErrorList::push(ec_errort entry) {
+    entry.Signal = true;
+    entry.Time = osal_current_time();
+    std::lock_guard lock(mutex_);
+    if (count_ == ring_.size()) {
+        head_ = (head_ + 1) % ring_.size();
+        --count_;
+    }
+    ring_[(head_ + count_) % ring_.size()] = entry;
+    ++count_;
+}
+
+std::optional<ec_errort> ErrorList::pop() {
+    std::lock_guard lock(mutex_);
+    if (count_ == 0) {
+        return std::nullopt;
+    }
+    ec_errort e = ring_[head_];
+    ring_[head_].Signal = false;
+    head_ = (head_ + 1) % ring_.size();
+    --count_;
+    return e;
+}
+
+bool ErrorList::empty() const {
+    std::lock_guard lock(mutex_);
+    return count_ == 0;
+}
+
+void ErrorList::clear() {
+    std::lock_guard lock(mutex_);
+    head_ = 0;
+    count_ = 0;
+}
+
+namespace {
+
+template <typename Code>
+struct Text {
+    Code code;
+    const char* text;
+};
+
+template <typename Code, size_t N>
+const char* lookup(const Text<Code> (&table)[N], Code code, const char* otherwise) {
+    for (const auto& t : table) {
+        if (t.code == code) {
+            return t.text;
+        }
+    }
+    return otherwise;
+}
+
+constexpr Text<uint32_t> kSdoAborts[] = {
+    {0x05030000, "Toggle bit not changed"},
+    {0x05040000, "SDO protocol timeout"},
+    {0x05040001, "Client/server command specifier not valid or unknown"},
+    {0x05040002, "Invalid block size"},
+    {0x05040003, "Invalid sequence number"},
+    {0x05040004, "CRC error"},
+    {0x05040005, "Out of memory"},
+    {0x06010000, "Unsupported access to an object"},
+    {0x06010001, "Attempt to read a write-only object"},
+    {0x06010002, "Attempt to write a read-only object"},
+    {0x06010003, "Subindex cannot be written, SI0 must be 0 for write access"},
+    {0x06010004, "Complete access not supported for variable-length objects"},
+    {0x06010005, "Object length exceeds mailbox size"},
+    {0x06010006, "Object mapped to RxPDO, SDO download blocked"},
+    {0x06020000, "Object does not exist in the object dictionary"},
+    {0x06040041, "Object cannot be mapped into the PDO"},
+    {0x06040042, "Number and length of mapped objects would exceed PDO length"},
+    {0x06040043, "General parameter incompatibility"},
+    {0x06040047, "General internal incompatibility in the device"},
+    {0x06060000, "Access failed due to a hardware error"},
+    {0x06070010, "Data type does not match, length of service parameter does not match"},
+    {0x06070012, "Data type does not match, length of service parameter too high"},
+    {0x06070013, "Data type does not match, length of service parameter too low"},
+    {0x06090011, "Subindex does not exist"},
+    {0x06090030, "Value range of parameter exceeded (write)"},
+    {0x06090031, "Value written too high"},
+    {0x06090032, "Value written too low"},
+    {0x06090036, "Maximum value is less than minimum value"},
+    {0x08000000, "General error"},
+    {0x08000020, "Data cannot be transferred or stored to the application"},
+    {0x08000021,
+     "Data cannot be transferred or stored to the application because of local control"},
+    {0x08000022,
+     "Data cannot be transferred or stored to the application because of the present device "
+     "state"},
+    {0x08000023, "Object dictionary dynamic generation fails or no object dictionary is present"},
+};
+
+constexpr Text<uint16_t> kMailboxErrors[] = {
+    {0x0001, "Mailbox header syntax wrong"}, {0x0002, "Mailbox protocol not supported"},
+    {0x0003, "Mailbox channel wrong"},       {0x0004, "Mailbox service not supported"},
+    {0x0005, "Mailbox header invalid"},      {0x0006, "Mailbox data too short"},
+    {0x0007, "No more memory in slave"},     {0x0008, "Mailbox length inconsistent"},
+};
+
+constexpr Text<uint32_t> kFoeErrors[] = {
+    {0x8000, "Not defined"},      {0x8001, "Not found"},
+    {0x8002, "Access denied"},    {0x8003, "Disk full"},
+    {0x8004, "Illegal"},          {0x8005, "Packet number wrong"},
+    {0x8006, "Already exists"},   {0x8007, "No user"},
+    {0x8008, "Bootstrap only"},   {0x8009, "Not allowed in bootstrap"},
+    {0x800A, "No rights"},        {0x800B, "Program error"},
+    {0x800C, "Invalid checksum"}, {0x800D, "Invalid firmware"},
+};
+
+constexpr Text<uint16_t> kPacketErrors[] = {
+    {kPacketUnexpected, "Reply to another request"},
+    {kPacketMalformed, "Malformed mailbox message"},
+    {kPacketBufferTooSmall, "Data container too small for the object"},
+    {kPacketOverrun, "More data than announced"},
+    {kPacketRefused, "Request not supported by the slave"},
+};
+
+double seconds(const ec_timet& t) {
+    return t.sec + t.usec / 1e6;
+}
+
+}  // namespace
+
+const char* mailboxErrorText(uint16_t code) {
+    return lookup(kMailboxErrors, code, "Unknown mailbox error");
+}
+
+const char* foeErrorText(uint32_t code) {
+    return lookup(kFoeErrors, code, "Unknown FoE error");
+}
+
+const char* packetErrorText(uint16_t code) {
+    return lookup(kPacketErrors, code, "Unknown packet error");
+}
+
+std::string errorText(const ec_errort& e) {
+    char line[256];
+    const double t = seconds(e.Time);
+    switch (e.Etype) {
+        case EC_ERR_TYPE_SDO_ERROR:
+            std::snprintf(line, sizeof line,
+                          "Time:%12.3f SDO slave:%d index:%4.4x.%2.2x error:%8.8x %s", t, e.Slave,
+                          e.Index, e.SubIdx, static_cast<uint32_t>(e.AbortCode),
+                          ec_sdoerror2string(static_cast<uint32_t>(e.AbortCode)));
+            break;
+        case EC_ERR_TYPE_EMERGENCY:
+            std::snprintf(line, sizeof line,
+                          "Time:%12.3f EMERGENCY slave:%d error:%4.4x register:%2.2x data:%2.2x "
+                          "%4.4x %4.4x",
+                          t, e.Slave, e.ErrorCode, e.ErrorReg, e.b1, e.w1, e.w2);
+            break;
+        case EC_ERR_TYPE_PACKET_ERROR:
+            std::snprintf(line, sizeof line,
+                          "Time:%12.3f PACKET slave:%d index:%4.4x.%2.2x error:%d %s", t, e.Slave,
+                          e.Index, e.SubIdx, e.ErrorCode, packetErrorText(e.ErrorCode));
+            break;
+        case EC_ERR_TYPE_MBX_ERROR:
+            std::snprintf(line, sizeof line, "Time:%12.3f MBX slave:%d error:%4.4x %s", t, e.Slave,
+                          e.ErrorCode, mailboxErrorText(e.ErrorCode));
+            break;
+        case EC_ERR_TYPE_FOE_ERROR:
+        case EC_ERR_TYPE_FOE_FILE_NOTFOUND:
+            std::snprintf(line, sizeof line, "Time:%12.3f FoE slave:%d error:%8.8x %s", t, e.Slave,
+                          static_cast<uint32_t>(e.AbortCode),
+                          foeErrorText(static_cast<uint32_t>(e.AbortCode)));
+            break;
+        case EC_ERR_TYPE_FOE_PACKETNUMBER:
+            std::snprintf(line, sizeof line, "Time:%12.3f FoE slave:%d packet number wrong:%u", t,
+                          e.Slave, static_cast<uint32_t>(e.AbortCode));
+            break;
+        default:
+            std::snprintf(line, sizeof line, "Time:%12.3f error type %d slave:%d", t,
+                          static_cast<int>(e.Etype), e.Slave);
+            break;
+    }
+    return line;
+}
+
+}  // namespace ec
+
+const char* ec_sdoerror2string(uint32_t sdoerrorcode) {
+    return ec::lookup(ec::kSdoAborts, sdoerrorcode, "Unknown abort");
+}
+
+const char* ec_mbxerror2string(uint16_t errorcode) {
+    return ec::mailboxErrorText(errorcode);
+}
+
+bool ecx_iserror(ecx_contextt* ctx) {
+    return ctx != nullptr && !ctx->errors.empty();
+}
+
+bool ecx_poperror(ecx_contextt* ctx, ec_errort* ec) {
+    if (ctx == nullptr) {
+        return false;
+    }
+    const auto e = ctx->errors.pop();
+    if (!e) {
+        return false;
+    }
+    if (ec != nullptr) {
+        *ec = *e;
+    }
+    return true;
+}
+
+const char* ecx_elist2string(ecx_contextt* ctx) {
+    // One buffer per thread, so two threads listing errors do not overwrite each other's text.
+    thread_local std::string text;
+    text.clear();
+    ec_errort e;
+    while (ecx_poperror(ctx, &e)) {
+        text += ec::errorText(e);
+        text += '\n';
+    }
+    return text.c_str();
+}

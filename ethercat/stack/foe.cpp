@@ -1,0 +1,149 @@
+// FoE write: a file sent to a slave (in practice a bootloader in BOOT) as WRQ, then DATA packets
+// of one mailbox each, every one answered by an ACK of its number.
+#include <algorithm>
+#include <cstring>
+
+#include "ethercat.h"
+#include "mailbox.h"
+#include "wire.h"
+
+namespace {
+
+using ec::MailboxMessage;
+using ec::MailboxSession;
+using ec::MbxReceive;
+using Clock = std::chrono::steady_clock;
+
+// A slave that answers BUSY is given this long before the packet goes again.
+constexpr uint32_t kFoeBusyPauseUs = 1000;
+
+enum class FoeReply { Ack, Busy, Error, Timeout, Failed };
+
+struct FoeAnswer {
+    FoeReply reply = FoeReply::Timeout;
+    uint32_t parameter = 0;  // ACK: packet number; ERR: error code
+};
+
+FoeAnswer awaitFoe(MailboxSession& mbx, Clock::time_point deadline) {
+    MailboxMessage m;
+    while (true) {
+        switch (mbx.receive(m, deadline)) {
+            case MbxReceive::Timeout:
+                return {FoeReply::Timeout};
+            case MbxReceive::Malformed:
+            case MbxReceive::MailboxError:
+                return {FoeReply::Failed};
+            case MbxReceive::Message:
+                break;
+        }
+        if (m.type() != ec::kMbxTypeFoE) {
+            mbx.recordPacketError(ec::kPacketUnexpected);
+            continue;
+        }
+        const auto d = m.data();
+        if (d.size() < ec::kFoeHeaderSize) {
+            mbx.recordPacketError(ec::kPacketMalformed);
+            return {FoeReply::Failed};
+        }
+        const uint32_t parameter = ec::getU32(d.data() + 2);
+        switch (d[0]) {
+            case ec::kFoeAck:
+                return {FoeReply::Ack, parameter};
+            case ec::kFoeBusy:
+                return {FoeReply::Busy, parameter};
+            case ec::kFoeError:
+                return {FoeReply::Error, parameter};
+            default:
+                mbx.recordPacketError(ec::kPacketUnexpected);
+                return {FoeReply::Failed};
+        }
+    }
+}
+
+// Turns an answer that is not the expected ACK into the call's result.
+int failure(MailboxSession& mbx, const FoeAnswer& a) {
+    ec_errort e{};
+    switch (a.reply) {
+        case FoeReply::Error:
+            e.AbortCode = static_cast<int32_t>(a.parameter);
+            e.Etype = a.parameter == ec::kFoeErrorNotFound ? EC_ERR_TYPE_FOE_FILE_NOTFOUND
+                                                           : EC_ERR_TYPE_FOE_ERROR;
+            mbx.record(e);
+            return a.parameter == ec::kFoeErrorNotFound ? EC_FOE_FILENOTFOUND : EC_FOE_ERRORREPLY;
+        case FoeReply::Timeout:
+            return EC_FOE_NOREPLY;
+        case FoeReply::Ack:
+            e.Etype = EC_ERR_TYPE_FOE_PACKETNUMBER;
+            e.AbortCode = static_cast<int32_t>(a.parameter);
+            mbx.record(e);
+            return EC_FOE_PACKETNUMBER;
+        case FoeReply::Busy:
+        case FoeReply::Failed:
+            break;
+    }
+    return EC_ERROR;
+}
+
+}  // namespace
+
+int ecx_FOEwrite(ecx_contextt* ctx, uint16_t slave, const char* FileName, uint32_t password,
+                 int psize, const void* p, int timeout) {
+    if (psize < 0 || (psize > 0 && p == nullptr)) {
+        return 0;
+    }
+    MailboxSession mbx(ctx, slave);
+    if (!mbx.usable()) {
+        return 0;
+    }
+    const size_t packetSize = mbx.sendCapacity() - ec::kFoeHeaderSize;
+    const auto timeoutUs = std::chrono::microseconds(std::max(timeout, 0));
+    mbx.drain();
+
+    std::array<uint8_t, EC_MAXMBX> msg{};
+    const size_t nameLength = FileName != nullptr ? strnlen(FileName, packetSize) : 0;
+    msg[0] = ec::kFoeWrite;
+    ec::putU32(msg.data() + 2, password);
+    std::memcpy(msg.data() + ec::kFoeHeaderSize, FileName, nameLength);
+    if (mbx.send(ec::kMbxTypeFoE,
+                 std::span<const uint8_t>(msg.data(), ec::kFoeHeaderSize + nameLength)) <= 0) {
+        return 0;
+    }
+    FoeAnswer a = awaitFoe(mbx, Clock::now() + timeoutUs);
+    if (a.reply != FoeReply::Ack || a.parameter != 0) {
+        return failure(mbx, a);
+    }
+
+    const auto* data = static_cast<const uint8_t*>(p);
+    const auto size = static_cast<size_t>(psize);
+    size_t sent = 0;
+    for (uint32_t packet = 1;; ++packet) {
+        // A packet shorter than the full size ends the file: when the size is a multiple of it
+        // (0 included), an empty packet follows the last full one.
+        const size_t chunk = std::min(packetSize, size - sent);
+        msg.fill(0);
+        msg[0] = ec::kFoeData;
+        ec::putU32(msg.data() + 2, packet);
+        if (chunk > 0) {
+            std::memcpy(msg.data() + ec::kFoeHeaderSize, data + sent, chunk);
+        }
+        const std::span<const uint8_t> out(msg.data(), ec::kFoeHeaderSize + chunk);
+        // BUSY asks for the same packet again later; the reply time counts from its first send.
+        const auto deadline = Clock::now() + timeoutUs;
+        do {
+            if (mbx.send(ec::kMbxTypeFoE, out) <= 0) {
+                return 0;
+            }
+            a = awaitFoe(mbx, deadline);
+            if (a.reply == FoeReply::Busy) {
+                osal_usleep(kFoeBusyPauseUs);
+            }
+        } while (a.reply == FoeReply::Busy && Clock::now() < deadline);
+        if (a.reply != FoeReply::Ack || a.parameter != packet) {
+            return a.reply == FoeReply::Busy ? EC_FOE_NOREPLY : failure(mbx, a);
+        }
+        sent += chunk;
+        if (chunk < packetSize) {
+            return 1;
+        }
+    }
+}
