@@ -1,0 +1,457 @@
+// Construction and destruction, adapters, bus bring-up and teardown, the command setters and the
+// cyclic exchange.
+#include "ecmaster.h"
+
+#include <QDebug>
+#include <QThread>
+
+#include "ethercat.h"
+#include "model/scaling.h"
+#include "periodictimer.h"
+
+std::atomic<ecmaster*> ecmaster::instance{nullptr};
+osal_thread_handle ecmaster::checkThread = 0;
+
+namespace {
+
+constexpr int kConnectAttempts = 10;
+constexpr int kStepPauseMs = 50;
+constexpr int kAttemptPauseMs = 100;
+constexpr int kDcSettleMs = 20;
+constexpr int kStateTimeoutUs = 2000000;
+constexpr int kFirstExchangeTimeoutUs = 2000;
+constexpr int kCycleReceiveTimeoutUs = 2000;
+constexpr int kRegisterTimeoutUs = 2000;
+constexpr uint32_t kCyclePeriodMs = 2;
+constexpr uint32_t kSync0CycleNs = 2000000;
+constexpr int kSupervisionStackBytes = 128000;
+
+// Slave-controller registers of the distributed clock.
+constexpr uint16_t kRegDcSystemTime = 0x0910;
+constexpr uint16_t kRegDcSystemTimeOffset = 0x0920;
+
+std::atomic<CycleProbe> cycleProbe{nullptr};
+
+// Bytes the slaves' process-data SyncManagers ask for, as the mapping sized them.
+uint32_t processImageBytesNeeded() {
+    uint32_t bytes = 0;
+    for (int slave = 1; slave <= ec_slavecount; ++slave) {
+        const ec_slavet& s = ec_slave[slave];
+        for (int sm = 0; sm < EC_MAXSM; ++sm) {
+            if (s.SMtype[sm] == EC_SMTYPE_OUTPUTS || s.SMtype[sm] == EC_SMTYPE_INPUTS) {
+                bytes += s.SM[sm].SMlength;
+            }
+        }
+    }
+    return bytes;
+}
+
+void pauseMs(int ms) {
+    QThread::msleep(static_cast<unsigned long>(ms));
+}
+
+}  // namespace
+
+ecmaster::ecmaster(QObject* parent) : QObject(parent) {
+    firmwareBuffer = std::make_unique<uint8_t[]>(kFirmwareBufferBytes);
+    registerModelMetaTypes();
+    instance.store(this);
+    inOperation = false;
+    running = true;
+    enabled = false;
+    connected = false;
+    busy = false;
+    elapsedTimer.start();
+    checkThreadStarted = osal_thread_create(&checkThread, kSupervisionStackBytes,
+                                            &ecmaster::ecatcheck, nullptr) == 1;
+}
+
+ecmaster::~ecmaster() {
+    running = false;
+    if (checkThreadStarted) {
+        osal_thread_join(&checkThread);
+    }
+    disconnectBus();
+    instance.store(nullptr);
+}
+
+void ecmaster::setCycleProbe(CycleProbe probe) {
+    cycleProbe.store(probe);
+}
+
+// --- adapters -----------------------------------------------------------------------------------
+
+QStringList ecmaster::listAdapters() {
+    adapters.clear();
+    QStringList descriptions;
+    ec_adaptert* list = ec_find_adapters();
+    for (ec_adaptert* a = list; a != nullptr; a = a->next) {
+        const QString desc = QString::fromLocal8Bit(a->desc);
+        descriptions.append(desc);
+        adapters.emplace_back(desc, QString::fromLocal8Bit(a->name));
+    }
+    ec_free_adapters(list);
+    return descriptions;
+}
+
+// --- bring-up and teardown ----------------------------------------------------------------------
+
+bool ecmaster::connectBus(const char* ifname) {
+    if (connected) {
+        qDebug() << "当前已处于连接状态";
+        return false;
+    }
+    for (int attempt = 0; attempt < kConnectAttempts; ++attempt) {
+        const int result = initBus(ifname);
+        if (result == kBusOk) {
+            return true;
+        }
+        if (result == kBusSlaveStuckInOp) {
+            log(QStringLiteral("电机状态异常，请重新上电！"));
+            return false;
+        }
+        pauseMs(kAttemptPauseMs);
+    }
+    return false;
+}
+
+int ecmaster::fallBack(int code) {
+    requestState(EC_STATE_INIT);
+    ec_close();
+    linkOpen = false;
+    pauseMs(kStepPauseMs);
+    return code;
+}
+
+int ecmaster::initBus(const char* ifname) {
+    if (ec_init(ifname) == 0) {
+        log(QStringLiteral("[Init] Initialization on %1 failed.").arg(QString::fromUtf8(ifname)));
+        return kBusUnusable;
+    }
+    linkOpen = true;
+    const int found = ec_config_init(FALSE);
+    if (found < 1) {
+        log(QStringLiteral("[Init] No slaves found!"));
+        return fallBack(kBusUnusable);
+    }
+    log(QStringLiteral("[Init] %1 slaves found!").arg(found));
+    // The tables serve slave numbers 1..kMaxSlaves only; a longer bus would overrun them.
+    if (found > kMaxSlaves) {
+        log(QStringLiteral("[Init] Bus refused: more than %1 slaves.").arg(kMaxSlaves));
+        return fallBack(kBusUnusable);
+    }
+    pauseMs(kStepPauseMs);
+    // The image must fit the buffer; the sized mapping maps nothing when it would not. (A bus
+    // without process data maps nothing either, and is refused further on for lack of drives.)
+    if (ecx_config_map_sized(&ecx_context, IOmap.data(), IOmap.size()) <= 0) {
+        const uint32_t needed = processImageBytesNeeded();
+        if (needed > kProcessImageBytes) {
+            log(QStringLiteral("[Init] Bus refused: process image of %1 bytes exceeds the %2-byte "
+                               "buffer.")
+                    .arg(needed)
+                    .arg(kProcessImageBytes));
+            return fallBack(kBusUnusable);
+        }
+    }
+    pauseMs(kStepPauseMs);
+
+    int r = requestState(EC_STATE_PRE_OP);
+    if (r != kBusOk) {
+        log(QStringLiteral("EC_STATE_PRE_OP error"));
+        return fallBack(r);
+    }
+    pauseMs(kStepPauseMs);
+    if (!ec_configdc()) {
+        log(QStringLiteral("[Init] DC configured failed."));
+    }
+    pauseMs(kStepPauseMs);
+
+    chooseValidDrives();
+    if (validDrives.isEmpty()) {
+        log(QStringLiteral("[Init] 没有有效从站."));
+        return fallBack(kBusUnusable);
+    }
+    log(QStringLiteral("[Init] %1 slaves valid!").arg(validDrives.size()));
+    selectedSlave.store(validDrives.first(), std::memory_order_relaxed);
+
+    ec_send_processdata();
+    ec_receive_processdata(kFirstExchangeTimeoutUs);
+
+    r = requestState(EC_STATE_SAFE_OP);
+    if (r != kBusOk) {
+        log(QStringLiteral("EC_STATE_SAFE_OP error"));
+        return fallBack(r);
+    }
+    r = requestState(EC_STATE_OPERATIONAL);
+    if (r != kBusOk) {
+        log(QStringLiteral("EC_STATE_OPERATIONAL error"));
+        return fallBack(r);
+    }
+
+    // The cycle idles until `connected` is set below.
+    timerId = timeSetEvent(kCyclePeriodMs, 0, &ecmaster::cycle, 0, TIME_PERIODIC);
+    for (const int slave : validDrives) {
+        ec_dcsync0(static_cast<uint16_t>(slave), TRUE, kSync0CycleNs, 0);
+    }
+    pauseMs(kDcSettleMs);
+    for (const int slave : validDrives) {
+        ec_FPRD(ec_slave[slave].configadr, kRegDcSystemTimeOffset, sizeof(int64_t),
+                &timeOffsets[static_cast<size_t>(slave)], kRegisterTimeoutUs);
+    }
+    connected = true;
+    inOperation = true;
+
+    if (checkMode(kModeNone) && checkMode(kModeSpeedRamp)) {
+        return kBusOk;
+    }
+    log(QStringLiteral("Communication error"));
+    disconnectBus();
+    return kBusModeCheckFailed;
+}
+
+void ecmaster::chooseValidDrives() {
+    validDrives.clear();
+    const int count = std::min(ec_slavecount, kMaxSlaves);
+    for (int slave = 1; slave <= count; ++slave) {
+        const ec_slavet& s = ec_slave[slave];
+        if (s.outputs == nullptr || s.state == (EC_STATE_PRE_OP | EC_STATE_ERROR)) {
+            continue;
+        }
+        images[static_cast<size_t>(slave)] = DriveImage{s.outputs, s.inputs};
+        resetCommandRecord(slave);
+        validDrives.append(slave);
+    }
+    expectedWKC.store(3 * static_cast<int>(validDrives.size()), std::memory_order_relaxed);
+}
+
+bool ecmaster::checkMode(uint16_t mode) {
+    {
+        QMutexLocker lock(&pdMutex);
+        for (const int slave : validDrives) {
+            storeLe16(images[static_cast<size_t>(slave)].outputs + kOutMode, mode);
+        }
+    }
+    pauseMs(kStepPauseMs);
+    QMutexLocker lock(&inputMutex);
+    for (const int slave : validDrives) {
+        const uint8_t* in = images[static_cast<size_t>(slave)].inputs;
+        if (in == nullptr || decodeInputImage(in).modeDisplay != static_cast<int16_t>(mode)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+int ecmaster::requestState(uint16_t state) {
+    ec_slave[0].state = state;
+    ec_writestate(0);
+    ec_statecheck(0, state, kStateTimeoutUs);
+    if (ec_slave[0].state == state) {
+        return kBusOk;
+    }
+    ec_readstate();
+    if (ec_slavecount < 1) {
+        return kBusStateNotReached;
+    }
+    for (int i = 1; i <= ec_slavecount; ++i) {
+        const ec_slavet& s = ec_slave[i];
+        if (s.state == state) {
+            continue;
+        }
+        log(QStringLiteral("[EtherCAT Error] Slave %1 State=0x%2 StatusCode=0x%3 : %4\n")
+                .arg(i)
+                .arg(s.state, 2, 16, QLatin1Char('0'))
+                .arg(s.ALstatuscode, 4, 16, QLatin1Char('0'))
+                .arg(QString::fromUtf8(ec_ALstatuscode2string(s.ALstatuscode))));
+        if (s.state == EC_STATE_OPERATIONAL) {
+            return kBusSlaveStuckInOp;
+        }
+    }
+    return kBusStateNotReached;
+}
+
+void ecmaster::disconnectBus() {
+    connected = false;
+    inOperation = false;
+    pauseMs(kStepPauseMs);
+    if (timerId != 0) {
+        // Returns only when no cycle runs and none will start again.
+        timeKillEvent(timerId);
+        timerId = 0;
+    }
+    // A second teardown (the destructor after a disconnect) finds the link closed: there is no
+    // bus left to send to INIT.
+    QMutexLocker lock(&checkMutex);  // a check in progress ends first
+    if (linkOpen) {
+        requestState(EC_STATE_INIT);
+        ec_close();
+        linkOpen = false;
+    }
+    pauseMs(kStepPauseMs);
+}
+
+// --- commands -----------------------------------------------------------------------------------
+
+void ecmaster::applyCommandField(int slave, int code) {
+    if (!isTableSlave(slave) || images[static_cast<size_t>(slave)].outputs == nullptr) {
+        log(QStringLiteral("struct null ptr warnning."));
+        return;
+    }
+    writeCommandField(images[static_cast<size_t>(slave)].outputs,
+                      commands[static_cast<size_t>(slave)], code);
+}
+
+void ecmaster::resetCommandRecord(int slave) {
+    const bool hasImage =
+        isTableSlave(slave) && images[static_cast<size_t>(slave)].outputs != nullptr;
+    for (int code = kCmdControlWord; code <= kCmdMode; ++code) {
+        if (!hasImage) {
+            log(QStringLiteral("Fail: null ptr warnning"));
+            continue;
+        }
+        QMutexLocker lock(&pdMutex);
+        App_SetValue& c = commands[static_cast<size_t>(slave)];
+        switch (code) {
+            case kCmdControlWord:
+                c.controlWord = 0;
+                break;
+            case kCmdTorque:
+                c.torque = 0.0f;
+                break;
+            case kCmdKp:
+                c.kp = 0.0f;
+                break;
+            case kCmdKd:
+                c.kd = 0.0f;
+                break;
+            case kCmdPosition:
+                c.position = 0.0f;
+                break;
+            case kCmdVelocity:
+                c.velocity = 0.0f;
+                break;
+            default:
+                c.mode = 0;
+                break;
+        }
+        applyCommandField(slave, code);
+    }
+}
+
+int ecmaster::slaveAt(int index) const {
+    return index >= 0 && index < validDrives.size() ? validDrives[index] : 0;
+}
+
+void ecmaster::storeCommand(int slave, int code, bool isWord, uint16_t word, float value) {
+    if (!isTableSlave(slave) || images[static_cast<size_t>(slave)].outputs == nullptr) {
+        log(QStringLiteral("Fail: null ptr warnning"));
+        return;
+    }
+    bool accepted = true;
+    {
+        QMutexLocker lock(&pdMutex);
+        App_SetValue& c = commands[static_cast<size_t>(slave)];
+        if (isWord && code == kCmdControlWord) {
+            c.controlWord = word;
+        } else if (isWord && code == kCmdMode) {
+            c.mode = word;
+        } else if (!isWord && code == kCmdTorque) {
+            c.torque = value;
+        } else if (!isWord && code == kCmdKp) {
+            c.kp = value;
+        } else if (!isWord && code == kCmdKd) {
+            c.kd = value;
+        } else if (!isWord && code == kCmdPosition) {
+            c.position = value;
+        } else if (!isWord && code == kCmdVelocity) {
+            c.velocity = value;
+        } else {
+            accepted = false;
+        }
+        if (accepted) {
+            applyCommandField(slave, code);
+        }
+    }
+    if (!accepted) {
+        log(QStringLiteral("error with set parameter: %1").arg(code));
+    }
+}
+
+void ecmaster::setCommandWord(int code, uint16_t value, int index) {
+    if (const int slave = slaveAt(index)) {
+        storeCommand(slave, code, true, value, 0.0f);
+    }
+}
+
+void ecmaster::setCommandValue(int code, float value, int index) {
+    if (const int slave = slaveAt(index)) {
+        storeCommand(slave, code, false, 0, value);
+    }
+}
+
+void ecmaster::setCommandWordAll(int code, uint16_t value) {
+    for (const int slave : validDrives) {
+        storeCommand(slave, code, true, value, 0.0f);
+    }
+}
+
+void ecmaster::setCommandValueAll(int code, float value) {
+    for (const int slave : validDrives) {
+        storeCommand(slave, code, false, 0, value);
+    }
+}
+
+void ecmaster::selectDrive(int index) {
+    if (const int slave = slaveAt(index)) {
+        selectedSlave.store(slave, std::memory_order_relaxed);
+    }
+}
+
+// --- the cycle ----------------------------------------------------------------------------------
+
+void ecmaster::cycle(uint32_t, uint32_t, uintptr_t, uintptr_t, uintptr_t) {
+    if (ecmaster* m = instance.load(std::memory_order_acquire)) {
+        m->runCycle();
+    }
+}
+
+void ecmaster::runCycle() {
+    if (!running || !connected) {
+        return;
+    }
+    const CycleProbe probe = cycleProbe.load(std::memory_order_relaxed);
+    const int64_t startNs = probe ? timerMonotonicNowNs() : 0;
+    {
+        QMutexLocker pdLock(&pdMutex);
+        const int64_t sendNs = probe ? timerMonotonicNowNs() : 0;
+        ec_send_processdata();
+        QMutexLocker inLock(&inputMutex);
+        const auto t = static_cast<uint64_t>(elapsedTimer.nsecsElapsed());
+        wkc.store(ec_receive_processdata(kCycleReceiveTimeoutUs), std::memory_order_relaxed);
+        const int selected = selectedSlave.load(std::memory_order_relaxed);
+        if (isTableSlave(selected) && images[static_cast<size_t>(selected)].inputs != nullptr) {
+            emit getValueCallback(decodeInputImage(images[static_cast<size_t>(selected)].inputs),
+                                  t);
+        }
+        inLock.unlock();
+        pdLock.unlock();
+
+        // Pull every drive's DC system time onto the master's clock. A read that gets no answer
+        // leaves nothing to compare with, so that drive waits for the next cycle.
+        const int64_t t2 = elapsedTimer.nsecsElapsed();
+        for (const int slave : validDrives) {
+            int64_t reading = 0;
+            const uint16_t station = ec_slave[slave].configadr;
+            if (ec_FPRD(station, kRegDcSystemTime, sizeof reading, &reading, kRegisterTimeoutUs) !=
+                1) {
+                continue;
+            }
+            int64_t& offset = timeOffsets[static_cast<size_t>(slave)];
+            offset += t2 - reading;
+            ec_FPWR(station, kRegDcSystemTimeOffset, sizeof offset, &offset, kRegisterTimeoutUs);
+        }
+        if (probe) {
+            probe(timerCurrentDeadlineNs(), startNs, sendNs, timerMonotonicNowNs());
+        }
+    }
+}

@@ -1,0 +1,203 @@
+// The console's EtherCAT master: one object per process over the stack's process-wide context
+// (ec_slave[], ec_group[]). It brings the bus up to OPERATIONAL with distributed clocks, runs the
+// 2 ms process-data cycle on a periodic timer thread, supervises and recovers slaves on a thread
+// of its own, walks drives through the CiA 402 power states, reads and writes drive parameters
+// over SDO and downloads firmware over FoE.
+//
+// Because the stack's context is global, two masters cannot coexist: the constructor registers
+// the object as the one instance that the timer callback and the supervision thread reach.
+//
+// Threads: the bring-up, the drive state walks and the firmware download block (fixed pauses,
+// mailbox timeouts) and belong on worker threads; the setters, drive selection and flag reads are
+// quick and meant for the GUI thread. Everything reaches the GUI by the signals below, which are
+// meant for queued connections: the cycle emits its record under the process-data locks and the
+// supervision thread reports under its check lock, so a directly connected slot that called back
+// into the master could deadlock. The constructor registers the process-data records as
+// meta-types (registerModelMetaTypes), so callers can connect them queued straight away.
+#pragma once
+
+#include <QElapsedTimer>
+#include <QList>
+#include <QMutex>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <utility>
+
+#include "model/metatypes.h"
+#include "model/processdata.h"
+#include "osal/osal.h"
+
+// Bounds the master enforces on a bus (besides the table and image bounds of processdata.h).
+inline constexpr uint32_t kFirmwareBufferBytes = 4u * 1024u * 1024u;
+inline constexpr int kFoeFileNameBytes = 256;  // incl. the terminating zero
+
+// The name an FoE write request carries: the UTF-8 file name without its directory, cut to 255
+// bytes, zero-filled.
+std::array<char, kFoeFileNameBytes> foeFileName(const QString& path);
+
+// Drive state codes derived from the CiA 402 status word.
+enum DriveStateCode : int {
+    kDriveNotReady = 0,          // Not ready to switch on
+    kDriveSwitchOnDisabled = 1,  // Switch on disabled
+    kDriveReadyToSwitchOn = 2,
+    kDriveSwitchedOn = 3,
+    kDriveOperationEnabled = 4,
+    kDriveQuickStopActive = 5,
+    kDriveFaultReaction = 6,
+    kDriveFault = 7,
+    kDriveUnknown = 8,
+};
+
+// Results of initBus and requestState.
+inline constexpr int kBusOk = 0;
+inline constexpr int kBusStateNotReached = 2;
+inline constexpr int kBusSlaveStuckInOp = 3;
+inline constexpr int kBusUnusable = 4;
+inline constexpr int kBusModeCheckFailed = 5;
+
+// Results of the parameter and firmware operations besides the stack's own values.
+inline constexpr int kParamOk = 0;
+inline constexpr int kParamFailed = -1;
+inline constexpr int kParamNotConnected = -2;
+inline constexpr int kBadDriveIndex = -99;
+
+// Timing of one cycle as measured for benchmarks (CLOCK_MONOTONIC nanoseconds): the grid point
+// the timer aimed at, the cycle's start, the send of the process data and the end of the clock
+// alignment. Called on the timer thread; must not block.
+using CycleProbe = void (*)(int64_t deadlineNs, int64_t startNs, int64_t sendNs, int64_t alignedNs);
+
+class ecmaster : public QObject {
+    Q_OBJECT
+
+public:
+    explicit ecmaster(QObject* parent = nullptr);
+    ~ecmaster() override;
+    ecmaster(const ecmaster&) = delete;
+    ecmaster& operator=(const ecmaster&) = delete;
+
+    // --- adapters and bus lifecycle ------------------------------------------------------------
+    QStringList listAdapters();
+    bool connectBus(const char* ifname);
+    int initBus(const char* ifname);
+    int requestState(uint16_t state);
+    void disconnectBus();
+    // Bring-up step: the drives of the scanned bus that get table entries (outputs present, not
+    // PRE-OP with error, slave number within the tables), their command records reset.
+    void chooseValidDrives();
+    int driveCount() const { return static_cast<int>(validDrives.size()); }
+
+    // --- commands ------------------------------------------------------------------------------
+    // Converts one member of the slave's command record into its output image. Caller holds
+    // pdMutex.
+    void applyCommandField(int slave, int code);
+    void resetCommandRecord(int slave);
+    void setCommandWord(int code, uint16_t value, int index);
+    void setCommandValue(int code, float value, int index);
+    void setCommandWordAll(int code, uint16_t value);
+    void setCommandValueAll(int code, float value);
+    void selectDrive(int index);
+
+    // --- CiA 402 drive state -------------------------------------------------------------------
+    int driveState(int slave);
+    static QString driveStateName(int code);
+    int driveStateOf(int index);
+    bool stepEnable(int slave);
+    bool stepDisable(int slave);
+    bool enableSlave(int slave);
+    bool disableSlave(int slave);
+    bool enableDrive(int index);
+    bool enableAllDrives();
+    bool disableDrive(int index);
+    bool disableAllDrives();
+
+    // --- drive parameters over SDO -------------------------------------------------------------
+    int readParameter(uint16_t index, int32_t id, void* data);
+    int writeParameter(uint16_t index, int32_t id, const void* data);
+    int sdoRead(uint16_t slave, int32_t id, void* data);
+    int sdoWrite(uint16_t slave, int32_t id, const void* data);
+
+    // --- firmware over FoE ---------------------------------------------------------------------
+    int downloadFirmware(const QString& path, int index, uint32_t password);
+    bool loadFirmwareFile(const char* path, uint32_t& size);
+
+    // --- thread entries, reaching the master through `instance` --------------------------------
+    // The cycle, with the periodic timer's callback signature.
+    static void cycle(uint32_t id, uint32_t msg, uintptr_t user, uintptr_t dw1, uintptr_t dw2);
+    // The supervision thread.
+    static void ecatcheck(void* unused);
+    // Benchmarks only; null (the default) costs the cycle one atomic load.
+    static void setCycleProbe(CycleProbe probe);
+
+signals:
+    void writeLog(QString text);
+    void getValueCallback(TCiA402_GetValue data, uint64_t timestamp);
+    void slaveLost();
+    void setValueCallback(App_SetValue* setCommand);
+
+public:
+    struct DriveImage {
+        uint8_t* outputs = nullptr;  // kDriveOutputBytes inside IOmap
+        uint8_t* inputs = nullptr;   // kDriveInputBytes inside IOmap
+    };
+
+    // Members in the order the rest of the console knows them. Guards are named per member;
+    // "bring-up" means written only by initBus while `connected` is clear and read by the other
+    // threads only after they have seen `connected` set.
+
+    // (description, device name) in the order of the adapter list; GUI thread only.
+    std::deque<std::pair<QString, QString>> adapters;
+    std::atomic<int> expectedWKC{0};     // atomic (relaxed); written by bring-up
+    std::atomic<int> wkc{0};             // atomic (relaxed); written by the cycle
+    std::atomic<int> selectedSlave{0};   // atomic (relaxed)
+    std::atomic<bool> connected{false};  // atomic
+    std::atomic<bool> enabled{false};    // atomic
+    std::atomic<bool> running{false};    // atomic
+    std::atomic<bool> busy{false};       // atomic
+    uint8_t currentgroup = 0;            // constant
+    // Output images of all slaves, then input images: outputs guarded by pdMutex, inputs by
+    // inputMutex.
+    alignas(8) std::array<uint8_t, kProcessImageBytes> IOmap{};
+    std::unique_ptr<uint8_t[]> firmwareBuffer;         // firmware download thread only
+    uint32_t firmwareSize = 0;                         // firmware download thread only
+    uint32_t timerId = 0;                              // bring-up and teardown (never concurrent)
+    std::atomic<bool> inOperation{false};              // atomic; supervision active
+    std::array<DriveImage, kSlaveTableSize> images{};  // bring-up
+    // Guarded by pdMutex (contents); the records themselves live as long as the master.
+    std::array<App_SetValue, kSlaveTableSize> commands{};
+    QMutex pdMutex;              // command records and output images; taken before inputMutex
+    QMutex inputMutex;           // input images
+    QElapsedTimer elapsedTimer;  // started by the constructor, then only read
+    std::array<int64_t, kSlaveTableSize> timeOffsets{};  // bring-up, then the cycle thread only
+    QList<int32_t> validDrives;                          // bring-up
+
+    // Held by the supervision thread for one check. Teardown and the firmware download take it
+    // after clearing the flags, so no check still reads or writes the stack's slave records when
+    // they change them.
+    QMutex checkMutex;
+    // Whether ec_init opened the link and no ec_close followed; bring-up and teardown only.
+    bool linkOpen = false;
+
+    static std::atomic<ecmaster*> instance;
+    static osal_thread_handle checkThread;  // constructor and destructor only
+    bool checkThreadStarted = false;        // constructor and destructor only
+
+private:
+    void log(const QString& text) { emit writeLog(text); }
+    // Falls back from a failed bring-up: INIT, close, pause; returns `code`.
+    int fallBack(int code);
+    // Writes `mode` straight into every drive's output image and checks that all report it.
+    bool checkMode(uint16_t mode);
+    void runCycle();
+    void runCheck();
+    void sendControlWord(int slave, uint16_t controlWord);
+    // Per-slave step of the command setters; `word` for codes 0 and 6, `value` for 1 to 5.
+    void storeCommand(int slave, int code, bool isWord, uint16_t word, float value);
+    int slaveAt(int index) const;
+};

@@ -1,0 +1,220 @@
+// The CiA 402 power state machine of the drives: the state from the status word, and the walk up
+// to Operation enabled or down to Ready to switch on, one control word at a time.
+#include <QThread>
+
+#include "ecmaster.h"
+
+namespace {
+
+constexpr unsigned long kStepPauseMs = 50;
+constexpr unsigned long kBusyPauseMs = 2;
+
+// CiA 402 control words.
+constexpr uint16_t kCwNone = 0;
+constexpr uint16_t kCwShutdown = 6;
+constexpr uint16_t kCwSwitchOn = 7;
+constexpr uint16_t kCwEnableOperation = 15;
+constexpr uint16_t kCwDisableOperation = 7;
+
+// First matching row wins, so the order of the tests matters.
+int stateFromStatusWord(uint16_t sw) {
+    const int low = sw & 0xFF;
+    if (low == 0x30) {
+        return kDriveSwitchedOn;
+    }
+    if (low == 0x10) {
+        return kDriveSwitchOnDisabled;
+    }
+    if ((sw & 0x4F) == 0x00) {
+        return kDriveNotReady;
+    }
+    if ((sw & 0x4F) == 0x40) {
+        return kDriveSwitchOnDisabled;
+    }
+    if ((sw & 0x6F) == 0x21) {
+        return kDriveReadyToSwitchOn;
+    }
+    if ((sw & 0x6F) == 0x23) {
+        return kDriveSwitchedOn;
+    }
+    if ((sw & 0x6F) == 0x27) {
+        return kDriveOperationEnabled;
+    }
+    if ((sw & 0x6F) == 0x07) {
+        return kDriveQuickStopActive;
+    }
+    if ((sw & 0x4F) == 0x0F) {
+        return kDriveFaultReaction;
+    }
+    if ((sw & 0x4F) == 0x08) {
+        return kDriveFault;
+    }
+    return kDriveUnknown;
+}
+
+}  // namespace
+
+int ecmaster::driveState(int slave) {
+    if (!isTableSlave(slave)) {
+        return kDriveUnknown;
+    }
+    // Under the input mutex: the cycle's receive rewrites the input images.
+    QMutexLocker lock(&inputMutex);
+    const uint8_t* in = images[static_cast<size_t>(slave)].inputs;
+    return in ? stateFromStatusWord(loadLe16(in)) : kDriveUnknown;
+}
+
+QString ecmaster::driveStateName(int code) {
+    switch (code) {
+        case kDriveNotReady:
+            return QStringLiteral("初始化");
+        case kDriveSwitchOnDisabled:
+            return QStringLiteral("初始化完成");
+        case kDriveReadyToSwitchOn:
+            return QStringLiteral("伺服准备好");
+        case kDriveSwitchedOn:
+            return QStringLiteral("伺服等待");
+        case kDriveOperationEnabled:
+            return QStringLiteral("伺服运行");
+        case kDriveQuickStopActive:
+            return QStringLiteral("急停");
+        case kDriveFaultReaction:
+            return QStringLiteral("故障停机");
+        case kDriveFault:
+            return QStringLiteral("故障");
+        default:
+            return QStringLiteral("未知状态");
+    }
+}
+
+int ecmaster::driveStateOf(int index) {
+    const int slave = slaveAt(index);
+    return slave ? driveState(slave) : kDriveUnknown;
+}
+
+void ecmaster::sendControlWord(int slave, uint16_t controlWord) {
+    if (!isTableSlave(slave) || images[static_cast<size_t>(slave)].outputs == nullptr) {
+        log(QStringLiteral("Fail: null ptr warnning"));
+        return;
+    }
+    QMutexLocker lock(&pdMutex);
+    commands[static_cast<size_t>(slave)].controlWord = controlWord;
+    applyCommandField(slave, kCmdControlWord);
+}
+
+bool ecmaster::stepEnable(int slave) {
+    static constexpr uint16_t kUp[] = {kCwNone, kCwShutdown, kCwSwitchOn, kCwEnableOperation};
+    const int s = driveState(slave);
+    if (s < kDriveNotReady || s > kDriveSwitchedOn) {
+        log(QStringLiteral("当前状态:") + driveStateName(s) + QStringLiteral("无法Enable"));
+        return false;
+    }
+    sendControlWord(slave, kUp[s]);
+    QThread::msleep(kStepPauseMs);
+    return driveState(slave) == s + 1;
+}
+
+bool ecmaster::stepDisable(int slave) {
+    const int s = driveState(slave);
+    uint16_t cw = 0;
+    if (s == kDriveOperationEnabled) {
+        cw = kCwDisableOperation;
+    } else if (s == kDriveSwitchedOn) {
+        cw = kCwShutdown;
+    } else {
+        log(QStringLiteral("当前状态:") + driveStateName(s) + QStringLiteral("无法Disable"));
+        return false;
+    }
+    sendControlWord(slave, cw);
+    QThread::msleep(kStepPauseMs);
+    return driveState(slave) == s - 1;
+}
+
+bool ecmaster::enableSlave(int slave) {
+    if (!connected) {
+        log(QStringLiteral("Not connected, cannot Enable!"));
+        return false;
+    }
+    // Only staggers a second transition; it does not exclude it.
+    if (busy) {
+        QThread::msleep(kBusyPauseMs);
+    }
+    busy = true;
+    while (driveState(slave) < kDriveOperationEnabled) {
+        if (!stepEnable(slave)) {
+            break;
+        }
+    }
+    const bool result = driveState(slave) == kDriveOperationEnabled;
+    busy = false;
+    return result;
+}
+
+bool ecmaster::disableSlave(int slave) {
+    if (busy) {
+        QThread::msleep(kBusyPauseMs);
+    }
+    busy = true;
+    while (driveState(slave) > kDriveReadyToSwitchOn) {
+        if (!stepDisable(slave)) {
+            break;
+        }
+    }
+    const bool result = driveState(slave) == kDriveReadyToSwitchOn;
+    busy = false;
+    return result;
+}
+
+bool ecmaster::enableDrive(int index) {
+    if (enabled) {
+        log(QStringLiteral("Is in enable, cannot enable!"));
+        return false;
+    }
+    const int slave = slaveAt(index);
+    const bool result = slave ? enableSlave(slave) : false;
+    enabled = result;
+    return result;
+}
+
+bool ecmaster::enableAllDrives() {
+    if (enabled) {
+        log(QStringLiteral("Is in enable, cannot enable!"));
+        return false;
+    }
+    bool result = true;
+    for (const int slave : validDrives) {
+        if (!enableSlave(slave)) {
+            result = false;
+            break;
+        }
+    }
+    enabled = result;
+    return result;
+}
+
+bool ecmaster::disableDrive(int index) {
+    if (!enabled) {
+        log(QStringLiteral("Not in enable, cannot Disable!"));
+        return false;
+    }
+    const int slave = slaveAt(index);
+    const bool result = slave ? disableSlave(slave) : false;
+    enabled = !result;
+    return result;
+}
+
+bool ecmaster::disableAllDrives() {
+    if (!enabled) {
+        log(QStringLiteral("Not in enable, cannot Disable!"));
+        return false;
+    }
+    bool result = true;
+    for (const int slave : validDrives) {
+        if (!disableSlave(slave)) {
+            result = false;
+            break;
+        }
+    }
+    enabled = !result;
+    return result;
+}

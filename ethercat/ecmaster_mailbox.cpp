@@ -1,0 +1,191 @@
+// Mailbox services of the master: drive parameters over CoE SDO, firmware over FoE in BOOT.
+// Neither takes the process-data locks: the stack orders their frames with the cycle's.
+#include <QFile>
+#include <QFileInfo>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+
+#include "ecmaster.h"
+#include "ethercat.h"
+#include "model/paramtable.h"
+
+namespace {
+
+constexpr int kSdoTimeoutUs = 700000;
+
+// Bootstrap mailbox words of the SII: low half offset, high half size.
+constexpr uint16_t kSiiBootRxMailbox = 0x0014;
+constexpr uint16_t kSiiBootTxMailbox = 0x0016;
+constexpr int kSiiTimeoutUs = 20000;
+constexpr uint16_t kRegSm0 = 0x0800;
+constexpr uint16_t kRegSm1 = 0x0808;
+constexpr int kSmWriteTimeoutUs = 2000;
+constexpr int kInitTimeoutUs = 8000000;
+constexpr int kBootTimeoutUs = 20000000;
+constexpr int kFoeTimeoutUs = 2000000000;
+
+}  // namespace
+
+std::array<char, kFoeFileNameBytes> foeFileName(const QString& path) {
+    std::array<char, kFoeFileNameBytes> name{};
+    const QByteArray utf8 = QFileInfo(path).fileName().toUtf8();
+    std::memcpy(name.data(), utf8.constData(),
+                std::min<size_t>(static_cast<size_t>(utf8.size()), name.size() - 1));
+    return name;
+}
+
+// --- parameters ---------------------------------------------------------------------------------
+
+int ecmaster::readParameter(uint16_t index, int32_t id, void* data) {
+    if (index >= validDrives.size()) {
+        return kBadDriveIndex;
+    }
+    return sdoRead(static_cast<uint16_t>(validDrives[index]), id, data);
+}
+
+int ecmaster::writeParameter(uint16_t index, int32_t id, const void* data) {
+    if (index >= validDrives.size()) {
+        return kBadDriveIndex;
+    }
+    return sdoWrite(static_cast<uint16_t>(validDrives[index]), id, data);
+}
+
+int ecmaster::sdoRead(uint16_t slave, int32_t id, void* data) {
+    if (!connected) {
+        log(QStringLiteral("Error: no Connect!"));
+        return kParamNotConnected;
+    }
+    const ParamInfo* p = findParam(id);
+    if (p == nullptr) {
+        log(QStringLiteral("Error: SDO name not found!"));
+        return kParamFailed;
+    }
+    int size = p->size;  // the stack replaces it with the length received
+    if (ec_SDOread(slave, p->index, p->subIndex, false, &size, data, kSdoTimeoutUs) <= 0) {
+        log(QStringLiteral("SDO read failed for index 0x%1 subindex 0x%2")
+                .arg(p->index, 0, 16)
+                .arg(p->subIndex, 0, 16));
+        return kParamFailed;
+    }
+    return kParamOk;
+}
+
+int ecmaster::sdoWrite(uint16_t slave, int32_t id, const void* data) {
+    if (!connected) {
+        log(QStringLiteral("Error: no Connect!"));
+        return kParamNotConnected;
+    }
+    const ParamInfo* p = findParam(id);
+    if (p == nullptr) {
+        log(QStringLiteral("Error: SDO name not found!"));
+        return kParamFailed;
+    }
+    if (p->access == kParamReadOnly) {
+        log(QStringLiteral("Attempt to write a read-only object at index 0x%1")
+                .arg(p->index, 0, 16));
+        return kParamFailed;
+    }
+    if (ec_SDOwrite(slave, p->index, p->subIndex, false, p->size, data, kSdoTimeoutUs) <= 0) {
+        log(QStringLiteral("SDO write failed for index 0x%1 subindex 0x%2")
+                .arg(p->index, 0, 16)
+                .arg(p->subIndex, 0, 16));
+        return kParamFailed;
+    }
+    return kParamOk;
+}
+
+// --- firmware -----------------------------------------------------------------------------------
+
+int ecmaster::downloadFirmware(const QString& path, int index, uint32_t password) {
+    const int slave = slaveAt(index);
+    if (slave == 0) {
+        return kBadDriveIndex;
+    }
+    // The buffer takes 4 MiB; a longer file would reach the drive cut short, so it is refused
+    // while the drive still runs.
+    const QFileInfo file(path);
+    if (file.exists() && file.size() > static_cast<qint64>(kFirmwareBufferBytes)) {
+        log(QStringLiteral("Firmware file \"%1\" has %2 bytes, more than the %3 a drive takes.")
+                .arg(path)
+                .arg(file.size())
+                .arg(kFirmwareBufferBytes));
+        return kBadDriveIndex;
+    }
+
+    inOperation.exchange(false);
+    { QMutexLocker wait(&checkMutex); }  // let a check in progress end before we touch the drive
+    int result = kBadDriveIndex;
+
+    const std::array<char, kFoeFileNameBytes> foeName = foeFileName(path);
+
+    const auto s = static_cast<uint16_t>(slave);
+    ec_slavet& rec = ec_slave[s];
+    log(QStringLiteral("Request init state for slave %1").arg(slave));
+    rec.state = EC_STATE_INIT;
+    ec_writestate(s);
+    ec_statecheck(s, EC_STATE_INIT, kInitTimeoutUs);
+    log(QStringLiteral("Slave %1 state to INIT.").arg(slave));
+
+    // The bootloader speaks through the bootstrap mailbox the SII describes.
+    const uint32_t rx = ec_readeeprom(s, kSiiBootRxMailbox, kSiiTimeoutUs);
+    rec.SM[0].StartAddr = static_cast<uint16_t>(rx & 0xFFFF);
+    rec.mbx_wo = rec.SM[0].StartAddr;
+    rec.SM[0].SMlength = static_cast<uint16_t>(rx >> 16);
+    rec.mbx_l = rec.SM[0].SMlength;
+    const uint32_t tx = ec_readeeprom(s, kSiiBootTxMailbox, kSiiTimeoutUs);
+    rec.SM[1].StartAddr = static_cast<uint16_t>(tx & 0xFFFF);
+    rec.mbx_ro = rec.SM[1].StartAddr;
+    rec.SM[1].SMlength = static_cast<uint16_t>(tx >> 16);
+    rec.mbx_rl = rec.SM[1].SMlength;
+    log(QString::asprintf(" SM0 A:%4.4x L:%4d F:%8.8x", rec.SM[0].StartAddr, rec.SM[0].SMlength,
+                          rec.SM[0].SMflags));
+    log(QString::asprintf(" SM1 A:%4.4x L:%4d F:%8.8x", rec.SM[1].StartAddr, rec.SM[1].SMlength,
+                          rec.SM[1].SMflags));
+    ec_FPWR(rec.configadr, kRegSm0, sizeof(ec_smt), &rec.SM[0], kSmWriteTimeoutUs);
+    ec_FPWR(rec.configadr, kRegSm1, sizeof(ec_smt), &rec.SM[1], kSmWriteTimeoutUs);
+
+    log(QStringLiteral("Request BOOT state for slave %1.").arg(slave));
+    rec.state = EC_STATE_BOOT;
+    ec_writestate(s);
+    bool written = false;
+    if (ec_statecheck(s, EC_STATE_BOOT, kBootTimeoutUs) == EC_STATE_BOOT) {
+        log(QStringLiteral("Slave %1 state to BOOT.").arg(slave));
+        uint32_t size = 0;
+        if (!loadFirmwareFile(path.toUtf8().constData(), size)) {
+            log(QStringLiteral("FoE read Fail!"));
+        } else {
+            log(QStringLiteral("File \"%1\" load OK, %2 bytes.").arg(path).arg(size));
+            log(QStringLiteral("FoE write...."));
+            result = ec_FOEwrite(s, foeName.data(), password, static_cast<int>(size),
+                                 firmwareBuffer.get(), kFoeTimeoutUs);
+            log(QStringLiteral("FOE result: %1.").arg(result));
+            written = true;
+        }
+    }
+    if (written) {
+        log(QStringLiteral("Request init state for slave %1").arg(slave));
+        rec.state = EC_STATE_INIT;
+        ec_writestate(s);
+    }
+    inOperation.exchange(true);
+    return result;
+}
+
+bool ecmaster::loadFirmwareFile(const char* path, uint32_t& size) {
+    std::FILE* f = std::fopen(path, "rb");
+    if (f == nullptr) {
+        log(QStringLiteral("Cannot open file: %1").arg(QString::fromUtf8(path)));
+        return false;
+    }
+    size_t stored = 0;
+    int c = 0;
+    while (stored < kFirmwareBufferBytes && (c = std::fgetc(f)) != EOF) {
+        firmwareBuffer[stored++] = static_cast<uint8_t>(c);
+    }
+    std::fclose(f);
+    firmwareSize = static_cast<uint32_t>(stored);
+    size = firmwareSize;
+    return true;
+}
