@@ -1,0 +1,189 @@
+// Bus figures of the master stack against simulated drives: bring-up time to OPERATIONAL,
+// process-data round-trip time, exchanges per second one thread sustains, SDO read round trip
+// and FoE write throughput.
+//
+//   bus_bench                                  in-process chains of 1, 8 and 20 drives
+//   bus_bench --interface IF --drives N        a chain served on IF by zentrio-sim
+//                                              (bench/veth_bench.sh sets that up)
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "ethercat.h"
+#include "model/processdata.h"
+#include "protocol.h"
+#include "sim/virtual_link.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+constexpr int kExchanges = 20000;
+constexpr int kSdoReads = 2000;
+constexpr int kFirmwareBytes = 1 << 20;
+constexpr int kMailboxTimeoutUs = 700000;
+
+double microseconds(Clock::duration d) {
+    return std::chrono::duration<double, std::micro>(d).count();
+}
+
+bool requestState(uint16_t state) {
+    ec_slave[0].state = state;
+    ec_writestate(0);
+    return ec_statecheck(0, state, EC_TIMEOUTSTATE) == state;
+}
+
+struct MailboxFigures {
+    double sdoMedianUs = 0;
+    double sdoP99Us = 0;
+    int sdoFailures = 0;
+    double foeKiBps = 0;  // 0 when the download failed
+};
+
+// SDO reads of the software version (0x6101:1, two bytes) from slave 1, one after the other.
+void measureSdo(MailboxFigures& f) {
+    std::vector<double> rtt;
+    rtt.reserve(kSdoReads);
+    for (int i = 0; i < kSdoReads; ++i) {
+        uint16_t value = 0;
+        int size = sizeof value;
+        const Clock::time_point t0 = Clock::now();
+        const int wkc = ec_SDOread(1, 0x6101, 1, false, &size, &value, kMailboxTimeoutUs);
+        rtt.push_back(microseconds(Clock::now() - t0));
+        f.sdoFailures += wkc > 0 && size == 2 ? 0 : 1;
+    }
+    std::sort(rtt.begin(), rtt.end());
+    f.sdoMedianUs = rtt[rtt.size() / 2];
+    f.sdoP99Us = rtt[rtt.size() * 99 / 100];
+}
+
+// Firmware download into slave 1 the way the console does it: INIT, bootstrap mailbox from the
+// SII, BOOT, FoE write, INIT. The bus is left in INIT.
+void measureFoe(MailboxFigures& f) {
+    constexpr uint16_t slave = 1;
+    // No process data flows while the mailbox figures are taken, so the drive's SM watchdog may
+    // have put it in SAFE-OP+ERROR: acknowledge on the way down.
+    ec_slave[slave].state = EC_STATE_INIT | EC_STATE_ACK;
+    ec_writestate(slave);
+    ec_statecheck(slave, EC_STATE_INIT, EC_TIMEOUTSTATE);
+    const uint32_t rx = ec_readeeprom(slave, ec::kSiiBootRxMailbox, EC_TIMEOUTEEP);
+    const uint32_t tx = ec_readeeprom(slave, ec::kSiiBootTxMailbox, EC_TIMEOUTEEP);
+    ec_slave[slave].SM[0].StartAddr = ec_slave[slave].mbx_wo = uint16_t(rx);
+    ec_slave[slave].SM[0].SMlength = ec_slave[slave].mbx_l = uint16_t(rx >> 16);
+    ec_slave[slave].SM[1].StartAddr = ec_slave[slave].mbx_ro = uint16_t(tx);
+    ec_slave[slave].SM[1].SMlength = ec_slave[slave].mbx_rl = uint16_t(tx >> 16);
+    ec_FPWR(ec_slave[slave].configadr, ec::kRegSm0, sizeof(ec_smt), &ec_slave[slave].SM[0],
+            EC_TIMEOUTRET);
+    ec_FPWR(ec_slave[slave].configadr, ec::kRegSm0 + ec::kSmSize, sizeof(ec_smt),
+            &ec_slave[slave].SM[1], EC_TIMEOUTRET);
+    ec_slave[slave].state = EC_STATE_BOOT;
+    ec_writestate(slave);
+    if (ec_statecheck(slave, EC_STATE_BOOT, EC_TIMEOUTSTATE) != EC_STATE_BOOT) {
+        std::fprintf(stderr, "drive 1 did not reach BOOT (AL status code 0x%04x)\n",
+                     ec_slave[slave].ALstatuscode);
+        return;
+    }
+    std::vector<uint8_t> image(kFirmwareBytes);
+    for (size_t i = 0; i < image.size(); ++i) {
+        image[i] = uint8_t(i * 7 + (i >> 8));
+    }
+    const Clock::time_point t0 = Clock::now();
+    const int result =
+        ec_FOEwrite(slave, "bench-1.0.0.efw", 0, kFirmwareBytes, image.data(), kMailboxTimeoutUs);
+    const double seconds = microseconds(Clock::now() - t0) / 1e6;
+    if (result > 0) {
+        f.foeKiBps = kFirmwareBytes / 1024.0 / seconds;
+    } else {
+        std::fprintf(stderr, "FoE write into drive 1 failed: %d\n", result);
+    }
+    ec_slave[slave].state = EC_STATE_INIT;
+    ec_writestate(slave);
+}
+
+// Returns false when the bus did not come up; prints one line of figures otherwise.
+bool run(const std::string& adapter, const char* label, int drives) {
+    static uint8_t iomap[kProcessImageBytes];
+
+    const Clock::time_point start = Clock::now();
+    if (ec_init(adapter.c_str()) <= 0) {
+        std::fprintf(stderr, "%s: cannot open %s\n", label, adapter.c_str());
+        return false;
+    }
+    const bool up = ec_config_init(FALSE) == drives &&
+                    ecx_config_map_sized(&ecx_context, iomap, sizeof iomap) > 0 &&
+                    requestState(EC_STATE_PRE_OP) && (ec_configdc(), true) &&
+                    (ec_send_processdata(), ec_receive_processdata(EC_TIMEOUTRET) >= 0) &&
+                    requestState(EC_STATE_SAFE_OP) && requestState(EC_STATE_OPERATIONAL);
+    const double bringUpMs = microseconds(Clock::now() - start) / 1000.0;
+    if (!up) {
+        std::fprintf(stderr, "%s, %d drives: bring-up failed\n", label, drives);
+        ec_close();
+        return false;
+    }
+
+    std::vector<double> rtt;
+    rtt.reserve(kExchanges);
+    int short_wkc = 0;
+    const Clock::time_point loopStart = Clock::now();
+    for (int i = 0; i < kExchanges; ++i) {
+        const Clock::time_point t0 = Clock::now();
+        ec_send_processdata();
+        const int wkc = ec_receive_processdata(EC_TIMEOUTRET);
+        rtt.push_back(microseconds(Clock::now() - t0));
+        short_wkc += wkc != 3 * drives ? 1 : 0;
+    }
+    const double loopSeconds = microseconds(Clock::now() - loopStart) / 1e6;
+
+    MailboxFigures mbx;
+    measureSdo(mbx);
+    measureFoe(mbx);
+
+    std::sort(rtt.begin(), rtt.end());
+    std::printf("%-8s %6d %12.1f %10.1f %10.1f %10.1f %12.0f %8d %10.1f %10.1f %7d %10.0f\n", label,
+                drives, bringUpMs, rtt[rtt.size() / 2], rtt[rtt.size() * 99 / 100], rtt.back(),
+                kExchanges / loopSeconds, short_wkc, mbx.sdoMedianUs, mbx.sdoP99Us, mbx.sdoFailures,
+                mbx.foeKiBps);
+
+    requestState(EC_STATE_INIT);
+    ec_close();
+    return true;
+}
+
+void header() {
+    std::printf("%-8s %6s %12s %10s %10s %10s %12s %8s %10s %10s %7s %10s\n", "link", "drives",
+                "bring-up ms", "rtt p50 us", "rtt p99 us", "rtt max us", "exchanges/s", "short wkc",
+                "sdo p50 us", "sdo p99 us", "sdo err", "foe KiB/s");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::string ifname;
+    int drives = 0;
+    for (int i = 1; i + 1 < argc; i += 2) {
+        if (std::strcmp(argv[i], "--interface") == 0) {
+            ifname = argv[i + 1];
+        } else if (std::strcmp(argv[i], "--drives") == 0) {
+            drives = std::atoi(argv[i + 1]);
+        }
+    }
+    if (!ifname.empty()) {
+        header();
+        return run(ifname, "veth", drives) ? 0 : 1;
+    }
+
+    std::printf(
+        "per row, one thread: %d process-data exchanges, %d SDO reads of 2 bytes, "
+        "FoE write of %d KiB into drive 1\n",
+        kExchanges, kSdoReads, kFirmwareBytes / 1024);
+    header();
+    bool ok = true;
+    for (int n : {1, 8, 20}) {
+        sim::registerSimulatedAdapter(n);
+        ok = run("sim:" + std::to_string(n), "virtual", n) && ok;
+    }
+    return ok ? 0 : 1;
+}
