@@ -72,9 +72,8 @@ TEST_F(VethBus, BringUpExchangeAndEnableAcrossTheWire) {
     for (int i = 1; i <= drives_; ++i) {
         ec_dcsync0(uint16_t(i), true, 2000000, 0);
         uint8_t activation = 0;
-        ASSERT_EQ(ec_FPRD(ec_slave[i].configadr, ec::kRegDcActivation, 1, &activation,
-                          EC_TIMEOUTRET),
-                  1);
+        ASSERT_EQ(
+            ec_FPRD(ec_slave[i].configadr, ec::kRegDcActivation, 1, &activation, EC_TIMEOUTRET), 1);
         EXPECT_EQ(activation, 0x03);
     }
 
