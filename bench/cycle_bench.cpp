@@ -5,7 +5,8 @@
 //
 //   cycle_bench [--seconds S]                          in-process chains of 1, 8 and 20 drives
 //   cycle_bench --interface IF --drives N [--seconds S]  a chain served on IF by zentrio-sim
-//                                                        (bench/veth_cycle_bench.sh sets it up)
+//                                                        (bench/veth_bench.sh BUILD cycle_bench
+//                                                        sets it up)
 //
 // Samples go into buffers allocated before the run; the probe on the timer thread only stores.
 #include <QThread>
