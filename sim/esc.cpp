@@ -237,71 +237,73 @@ uint32_t Esc::nextSmStart(uint32_t address) const {
     return next;
 }
 
-bool Esc::physRead(uint32_t address, uint8_t* out, size_t len) {
+template <class F>
+bool Esc::forEachPhysRegion(uint32_t address, size_t len, F&& f) {
     bool counted = false;
     size_t i = 0;
     while (i < len) {
         const uint32_t a = address + static_cast<uint32_t>(i);
         const size_t rest = len - i;
+        PhysRegion region = PhysRegion::Unmapped;
+        int sm = -1;
+        size_t n = rest;
         if (a < kRegisterEnd) {
-            const size_t n = std::min<size_t>(rest, kRegisterEnd - a);
-            readRegisters(a, out + i, n);
-            counted = true;
-            i += n;
+            region = PhysRegion::Registers;
+            n = std::min<size_t>(rest, kRegisterEnd - a);
         } else if (a < kMemorySize) {
             uint32_t windowEnd = 0;
-            const int sm = smAt(a, &windowEnd);
+            sm = smAt(a, &windowEnd);
             if (sm >= 0) {
-                const size_t n = std::min<size_t>(rest, windowEnd - a);
-                counted |= smRead(sm, smView(sm), a, out + i, n);
-                i += n;
+                region = PhysRegion::SyncManager;
+                n = std::min<size_t>(rest, windowEnd - a);
             } else {
-                const uint32_t limit = std::min(kMemorySize, nextSmStart(a));
-                const size_t n = std::min<size_t>(rest, limit - a);
-                std::memcpy(out + i, &mem_[a], n);
-                counted = true;
-                i += n;
+                region = PhysRegion::Ram;
+                n = std::min<size_t>(rest, std::min(kMemorySize, nextSmStart(a)) - a);
             }
-        } else {
-            std::memset(out + i, 0, rest);  // not implemented: reads as 0
-            counted = true;
-            break;
         }
+        counted |= f(region, sm, a, i, n);
+        i += n;
     }
     return counted;
 }
 
+bool Esc::physRead(uint32_t address, uint8_t* out, size_t len) {
+    return forEachPhysRegion(address, len,
+                             [&](PhysRegion region, int sm, uint32_t a, size_t i, size_t n) {
+                                 switch (region) {
+                                     case PhysRegion::Registers:
+                                         readRegisters(a, out + i, n);
+                                         return true;
+                                     case PhysRegion::SyncManager:
+                                         return smRead(sm, smView(sm), a, out + i, n);
+                                     case PhysRegion::Ram:
+                                         std::memcpy(out + i, &mem_[a], n);
+                                         return true;
+                                     case PhysRegion::Unmapped:
+                                         std::memset(out + i, 0, n);  // not implemented: reads as 0
+                                         return true;
+                                 }
+                                 return false;
+                             });
+}
+
 bool Esc::physWrite(uint32_t address, const uint8_t* in, size_t len) {
-    bool counted = false;
-    size_t i = 0;
-    while (i < len) {
-        const uint32_t a = address + static_cast<uint32_t>(i);
-        const size_t rest = len - i;
-        if (a < kRegisterEnd) {
-            const size_t n = std::min<size_t>(rest, kRegisterEnd - a);
-            writeRegisters(a, in + i, n);
-            counted = true;
-            i += n;
-        } else if (a < kMemorySize) {
-            uint32_t windowEnd = 0;
-            const int sm = smAt(a, &windowEnd);
-            if (sm >= 0) {
-                const size_t n = std::min<size_t>(rest, windowEnd - a);
-                counted |= smWrite(sm, smView(sm), a, in + i, n);
-                i += n;
-            } else {
-                const uint32_t limit = std::min(kMemorySize, nextSmStart(a));
-                const size_t n = std::min<size_t>(rest, limit - a);
-                std::memcpy(&mem_[a], in + i, n);
-                counted = true;
-                i += n;
+    return forEachPhysRegion(
+        address, len, [&](PhysRegion region, int sm, uint32_t a, size_t i, size_t n) {
+            switch (region) {
+                case PhysRegion::Registers:
+                    writeRegisters(a, in + i, n);
+                    return true;
+                case PhysRegion::SyncManager:
+                    return smWrite(sm, smView(sm), a, in + i, n);
+                case PhysRegion::Ram:
+                    std::memcpy(&mem_[a], in + i, n);
+                    return true;
+                case PhysRegion::Unmapped:
+                    return true;  // writes to unimplemented memory vanish but still count
             }
-        } else {
-            counted = true;  // writes to unimplemented memory vanish but still count
-            break;
-        }
-    }
-    return counted;
+            return false;
+        });
 }
 
 void Esc::readRegisters(uint32_t address, uint8_t* out, size_t len) {

@@ -102,6 +102,14 @@ private:
     };
     SmView smView(int n) const;
 
+    // What a physical address reaches: registers, a SyncManager window (whose buffer or mailbox
+    // rules apply), plain process RAM between windows, or nothing beyond the memory.
+    enum class PhysRegion { Registers, SyncManager, Ram, Unmapped };
+    // Splits an access into region pieces in address order and calls
+    // f(region, sm, address, offset into the access, length) for each; true when any piece counts
+    // for the working counter.
+    template <class F>
+    bool forEachPhysRegion(uint32_t address, size_t len, F&& f);
     bool physRead(uint32_t address, uint8_t* out, size_t len);
     bool physWrite(uint32_t address, const uint8_t* in, size_t len);
     void readRegisters(uint32_t address, uint8_t* out, size_t len);
