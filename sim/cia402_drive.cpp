@@ -91,6 +91,10 @@ void Cia402Drive::onPowerUp() {
             e->value = bytes;
     }
     savingUntilNs_ = 0;
+    if (cfg_.powerUpFaultWord != 0) {
+        drvErrorWord_ = cfg_.powerUpFaultWord;
+        state_ = Cia402State::Fault;
+    }
     // The PDO configuration is not kept over a power cycle: the fixed mapping again.
     od_.setU32(kRxPdoAssign, 0, 1);
     od_.setU32(kTxPdoAssign, 0, 1);
@@ -127,6 +131,10 @@ int64_t Cia402Drive::now() const {
 void Cia402Drive::applyControlWord(uint16_t cw) {
     const bool resetEdge = (cw & kControlFaultReset) && !(controlWord_ & kControlFaultReset);
     controlWord_ = cw;
+    if (std::find(cfg_.ignoredControlWords.begin(), cfg_.ignoredControlWords.end(), cw) !=
+        cfg_.ignoredControlWords.end()) {
+        return;
+    }
     using S = Cia402State;
     switch (state_) {
         case S::NotReadyToSwitchOn:
@@ -214,7 +222,7 @@ void Cia402Drive::onOutputs(int sm, std::span<const uint8_t> data, bool apply) {
     std::copy_n(data.begin(), out::kSize, outputs_.begin());
     if (apply) {
         applyControlWord(rd16(&data[out::kControlWord]));
-        modeDisplay_ = static_cast<int16_t>(rd16(&data[out::kMode]));
+        modeDisplay_ = cfg_.ignoresMode ? 0 : static_cast<int16_t>(rd16(&data[out::kMode]));
         move(data, now);
     }
     lastStepNs_ = now;

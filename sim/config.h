@@ -56,6 +56,15 @@ struct SlaveConfig {
     // How long "saving in progress" (parameter 19) reads 1 after save settings.
     int64_t saveDurationNs = 50'000'000;
 
+    // Drive firmware quirks. Powers up in Fault with these bits in the drive error word (0: powers
+    // up healthy); a fault reset clears it like any fault.
+    uint32_t powerUpFaultWord = 0;
+    // Control words the drive does not act on: it stays in its state, as a drive does that
+    // refuses a step (e.g. 0x000F: never enables).
+    std::vector<uint16_t> ignoredControlWords;
+    // Reports mode 0 whatever mode it is given, as a drive that ignores the mode field.
+    bool ignoresMode = false;
+
     static SlaveConfig drive(uint32_t serial);
     static SlaveConfig coupler();
 };

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
+#include <map>
 #include <sstream>
 #include <stdexcept>
 #include <string>
@@ -31,7 +32,8 @@ void usage() {
                  "                   [--loss FRACTION --seed N] [--hop-delay-ns NS]\n"
                  "                   [--al-delay-ms MS] [--foe-password HEX]\n"
                  "                   [--foe-busy N[,M...]] [--boot-delay-ms MS] [--no-boot]\n"
-                 "                   [--save-ms MS]\n"
+                 "                   [--save-ms MS] [--power-up-fault K[:WORD]]\n"
+                 "                   [--ignore-cw K:CW] [--ignore-mode K]\n"
                  "Serves N simulated CiA 402 drives (default 1) on interface IF. Commands on\n"
                  "standard input: pull K, plug K, remove K, restore K, safeop-error K CODE,\n"
                  "refuse K STATE CODE, accept K STATE, loss FRACTION SEED [return],\n"
@@ -54,6 +56,13 @@ int main(int argc, char** argv) {
     long long bootDelayMs = 0;
     bool noBoot = false;
     long long saveMs = 50;
+    // Firmware quirks per drive position (1-based among the drives).
+    struct Quirks {
+        uint32_t powerUpFaultWord = 0;
+        std::vector<uint16_t> ignoredControlWords;
+        bool ignoresMode = false;
+    };
+    std::map<int, Quirks> quirks;
     std::vector<std::string> args(argv + 1, argv + argc);
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
@@ -93,6 +102,22 @@ int main(int argc, char** argv) {
                 noBoot = true;
             } else if (a == "--save-ms") {
                 saveMs = std::stoll(value());
+            } else if (a == "--power-up-fault") {  // K:WORD
+                const std::string v = value();
+                const size_t colon = v.find(':');
+                quirks[std::stoi(v.substr(0, colon))].powerUpFaultWord =
+                    colon == std::string::npos
+                        ? 1u
+                        : static_cast<uint32_t>(std::stoul(v.substr(colon + 1), nullptr, 0));
+            } else if (a == "--ignore-cw") {  // K:CW
+                const std::string v = value();
+                const size_t colon = v.find(':');
+                if (colon == std::string::npos)
+                    throw std::invalid_argument("ignore-cw");
+                quirks[std::stoi(v.substr(0, colon))].ignoredControlWords.push_back(
+                    static_cast<uint16_t>(std::stoul(v.substr(colon + 1), nullptr, 0)));
+            } else if (a == "--ignore-mode") {  // K
+                quirks[std::stoi(value())].ignoresMode = true;
             } else if (a == "--help" || a == "-h") {
                 usage();
                 return 0;
@@ -115,6 +140,16 @@ int main(int argc, char** argv) {
         cfg.slaves.push_back(sim::SlaveConfig::coupler());
     for (int n = 1; n <= drives; ++n)
         cfg.slaves.push_back(sim::SlaveConfig::drive(n));
+    for (const auto& [position, quirk] : quirks) {
+        if (position < 1 || position > drives) {
+            usage();
+            return 2;
+        }
+        auto& s = cfg.slaves[static_cast<size_t>(position - 1 + (couplerFirst ? 1 : 0))];
+        s.powerUpFaultWord = quirk.powerUpFaultWord;
+        s.ignoredControlWords = quirk.ignoredControlWords;
+        s.ignoresMode = quirk.ignoresMode;
+    }
     for (auto& s : cfg.slaves) {
         s.hopDelayNs = hopDelay;
         s.alTransitionDelayNs = alDelayMs * 1'000'000;

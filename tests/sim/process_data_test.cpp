@@ -362,3 +362,33 @@ TEST_F(MailboxTest, MailboxIsClosedInInit) {
 }
 
 }  // namespace
+
+// --- Firmware quirks a test or the standalone simulator can configure ------------------------
+
+TEST(Cia402Quirks, FaultedPowerUpRefusedStepAndIgnoredMode) {
+    auto cfg = sim::ChainConfig::drives(3);
+    cfg.slaves[0].powerUpFaultWord = 0x0040;
+    cfg.slaves[1].ignoredControlWords = {0x000F};
+    cfg.slaves[2].ignoresMode = true;
+    sim::Chain chain(cfg);
+
+    sim::Cia402Drive& faulted = *chain.drive(1);
+    EXPECT_EQ(faulted.statusWord(), 0x0218) << "powers up in Fault";
+    faulted.applyControlWord(0x80);
+    EXPECT_EQ(faulted.statusWord(), 0x0250) << "a fault reset clears it";
+
+    sim::Cia402Drive& stubborn = *chain.drive(2);
+    for (uint16_t cw : {0x06, 0x07, 0x0F}) {
+        stubborn.applyControlWord(cw);
+    }
+    EXPECT_EQ(stubborn.statusWord(), 0x0233) << "stays switched on: enable is refused";
+    stubborn.applyControlWord(0x06);
+    EXPECT_EQ(stubborn.statusWord(), 0x0231) << "other steps still work";
+
+    std::vector<uint8_t> outputs(kDriveOutputBytes, 0);
+    storeLe16(outputs.data() + kOutMode, 9);
+    chain.drive(3)->onOutputs(2, outputs, true);
+    chain.drive(1)->onOutputs(2, outputs, true);
+    EXPECT_EQ(chain.drive(3)->modeDisplay(), 0) << "the mode field is ignored";
+    EXPECT_EQ(chain.drive(1)->modeDisplay(), 9);
+}
