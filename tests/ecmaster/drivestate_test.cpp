@@ -85,11 +85,12 @@ private slots:
     }
 
     void faultedDriveIsNotStepped() {
-        SimAdapter bus("d-fault", sim::ChainConfig::drives(1));
+        auto cfg = sim::ChainConfig::drives(1);
+        cfg.slaves[0].powerUpFaultWord = 0x1;  // powers up faulted
+        SimAdapter bus("d-fault", cfg);
         ecmaster m;
         SignalSink sink(m);
         QVERIFY(m.connectBus(bus.adapter()));
-        bus.withDrive(1, [](sim::Cia402Drive& d) { d.injectFault(0x1, 0x0); });
         QTRY_COMPARE(m.driveState(1), int{kDriveFault});
         QVERIFY(!m.enableDrive(0));
         QVERIFY(!m.enabled);
@@ -106,15 +107,10 @@ private slots:
     }
 
     void enableAllStopsAtADriveThatRefusesAStep() {
-        SimAdapter bus("d-all", sim::ChainConfig::drives(3));
-        WrappedDrive second(*bus.chain, 2);
+        auto cfg = sim::ChainConfig::drives(3);
+        cfg.slaves[1].ignoredControlWords = {7};  // never switches on: stays ready to switch on
+        SimAdapter bus("d-all", cfg);
         WrappedDrive third(*bus.chain, 3);
-        // The second drive never sees "switch on": it stays ready to switch on.
-        second->filter = [](uint8_t* out) {
-            if (loadLe16(out + kOutControlWord) == 7) {
-                storeLe16(out + kOutControlWord, 6);
-            }
-        };
         ecmaster m;
         QVERIFY(m.connectBus(bus.adapter()));
         third->clearControlWords();
