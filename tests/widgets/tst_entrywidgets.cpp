@@ -104,7 +104,7 @@ private slots:
             ++openings;
             listWasVisible = combo.view()->isVisible();
             combo.clear();
-            combo.addItems({QStringLiteral("eth1"), QStringLiteral("sim:%1").arg(openings)});
+            combo.addItems({QStringLiteral("veth-drives"), QStringLiteral("sim:%1").arg(openings)});
         });
         combo.show();
         QVERIFY(QTest::qWaitForWindowExposed(&combo));
