@@ -18,6 +18,14 @@ constexpr uint16_t kEcatEventMaskDefault = 0x0004;
 constexpr uint16_t kDcSpeedStartReset = 0x1000;
 constexpr uint16_t kDcFilterDepthDefault = 0x0C00;
 constexpr uint8_t kFmmuFuncOutputs = 1;
+
+// An activated FMMU mapping `bytes` logical bytes (bits startBit..endBit at the ends) onto
+// physical memory from `physical`; type read (inputs) or write (outputs).
+ec_fmmut activeFmmu(uint32_t logical, uint32_t bytes, uint8_t startBit, uint8_t endBit,
+                    uint16_t physical, uint8_t type) {
+    return ec_fmmut{
+        logical, static_cast<uint16_t>(bytes), startBit, endBit, physical, 0, type, 1, 0, 0};
+}
 constexpr uint8_t kFmmuFuncInputs = 2;
 
 uint16_t positionAddress(int slave) {
@@ -334,16 +342,8 @@ int configMap(ecx_contextt* ctx, void* iomap, std::optional<size_t> size) {
         if (o.bits > 0 && outSm >= 0) {
             used = fmmuFor(s, kFmmuFuncOutputs, -1);
             if (used >= 0) {
-                s.FMMU[used] = ec_fmmut{logical + o.offset,
-                                        static_cast<uint16_t>(o.bytes),
-                                        o.startBit,
-                                        o.endBit(),
-                                        s.SM[outSm].StartAddr,
-                                        0,
-                                        ec::kFmmuTypeWrite,
-                                        1,
-                                        0,
-                                        0};
+                s.FMMU[used] = activeFmmu(logical + o.offset, o.bytes, o.startBit, o.endBit(),
+                                          s.SM[outSm].StartAddr, ec::kFmmuTypeWrite);
                 s.FMMUunused = static_cast<uint8_t>(used + 1);
             }
         }
@@ -351,16 +351,8 @@ int configMap(ecx_contextt* ctx, void* iomap, std::optional<size_t> size) {
         if (i.bits > 0 && inSm >= 0) {
             const int f = fmmuFor(s, kFmmuFuncInputs, used);
             if (f >= 0) {
-                s.FMMU[f] = ec_fmmut{logical + i.offset,
-                                     static_cast<uint16_t>(i.bytes),
-                                     i.startBit,
-                                     i.endBit(),
-                                     s.SM[inSm].StartAddr,
-                                     0,
-                                     ec::kFmmuTypeRead,
-                                     1,
-                                     0,
-                                     0};
+                s.FMMU[f] = activeFmmu(logical + i.offset, i.bytes, i.startBit, i.endBit(),
+                                       s.SM[inSm].StartAddr, ec::kFmmuTypeRead);
                 s.FMMUunused = static_cast<uint8_t>(std::max<int>(s.FMMUunused, f + 1));
             }
         }
