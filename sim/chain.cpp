@@ -272,6 +272,16 @@ void Chain::powerCycle(int position) {
         slaves_[position - 1].esc->powerUp();
 }
 
+bool Chain::injectFault(int position, uint32_t errorWord, uint32_t drvErrorWord) {
+    return withDrive(position, [&](Cia402Drive& d) { d.injectFault(errorWord, drvErrorWord); });
+}
+
+std::optional<JointReadings> Chain::joint(int position) {
+    std::optional<JointReadings> r;
+    withDrive(position, [&](const Cia402Drive& d) { r = d.readings(); });
+    return r;
+}
+
 bool Chain::setMailboxMisbehaviour(int position, Misbehaviour m) {
     return withDrive(position, [m](Cia402Drive& d) { d.mailbox().misbehaviour = m; });
 }

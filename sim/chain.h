@@ -18,14 +18,13 @@
 #include <vector>
 
 #include "sim/application.h"
+#include "sim/cia402_drive.h"
 #include "sim/config.h"
 #include "sim/esc.h"
 #include "sim/foe_server.h"
 #include "sim/mailbox.h"
 
 namespace sim {
-
-class Cia402Drive;
 
 class Chain {
 public:
@@ -59,6 +58,14 @@ public:
 
     // Switches the slave off and on again: INIT, station address 0, unsaved drive settings lost.
     void powerCycle(int position);
+
+    // --- drive faults and the joint (drives only; false / nullopt for other slaves) ----------
+    // The drive faults with these bits ORed into its motor and drive error words: fault reaction,
+    // Fault at the next exchange; a fault reset (control word bit 7 rising) clears both words.
+    bool injectFault(int position, uint32_t errorWord, uint32_t drvErrorWord = 0);
+    // The joint behind the drive as its sensors saw it at the last process-data exchange (reading
+    // it does not move the model on, so inspection never changes a run).
+    std::optional<JointReadings> joint(int position);
 
     // --- mailbox faults (drives only; false for other slaves) ----------------------------------
     // Malformed replies until set back to Misbehaviour::None.

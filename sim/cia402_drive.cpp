@@ -67,7 +67,10 @@ uint16_t cia402StatusWord(Cia402State state) {
     return static_cast<uint16_t>(low | kStatusVoltageEnabled | kStatusRemote);
 }
 
-Cia402Drive::Cia402Drive(const SlaveConfig& cfg) : cfg_(cfg), saveDurationNs_(cfg.saveDurationNs) {
+Cia402Drive::Cia402Drive(const SlaveConfig& cfg)
+    : cfg_(cfg),
+      joint_(cfg.joint, cfg.noiseSeed ^ (uint64_t{cfg.identity.serial} * 0x9E3779B97F4A7C15ull)),
+      saveDurationNs_(cfg.saveDurationNs) {
     foe_.password = cfg.foePassword;
     foe_.busyPackets.insert(cfg.foeBusyPackets.begin(), cfg.foeBusyPackets.end());
     buildDictionary();
@@ -78,12 +81,12 @@ void Cia402Drive::onPowerUp() {
     state_ = Cia402State::SwitchOnDisabled;
     controlWord_ = 0;
     modeDisplay_ = 0;
-    position_ = 0;
-    velocity_ = 0;
-    torque_ = 0;
+    joint_.powerUp();
     errorWord_ = 0;
     drvErrorWord_ = 0;
     lastStepNs_ = 0;
+    holdOffControlWord_ = false;
+    calibrating_ = false;
     outputs_.fill(0);
     // The parameters start from what was last saved; anything unsaved is gone.
     for (const auto& [sub, bytes] : savedParams_) {
@@ -131,6 +134,11 @@ int64_t Cia402Drive::now() const {
 void Cia402Drive::applyControlWord(uint16_t cw) {
     const bool resetEdge = (cw & kControlFaultReset) && !(controlWord_ & kControlFaultReset);
     controlWord_ = cw;
+    if (holdOffControlWord_) {
+        if (cw == heldControlWord_)
+            return;
+        holdOffControlWord_ = false;
+    }
     if (std::find(cfg_.ignoredControlWords.begin(), cfg_.ignoredControlWords.end(), cw) !=
         cfg_.ignoredControlWords.end()) {
         return;
@@ -181,26 +189,131 @@ void Cia402Drive::applyControlWord(uint16_t cw) {
             state_ = S::Fault;  // 14
             break;
         case S::Fault:
-            if (resetEdge) {
+            if (resetEdge && !overheated()) {
                 state_ = S::SwitchOnDisabled;  // 15
                 errorWord_ = 0;
                 drvErrorWord_ = 0;
             }
             break;
     }
-    if (state_ != S::OperationEnabled && state_ != S::QuickStopActive) {
-        velocity_ = 0;
-        torque_ = 0;
-    }
 }
 
 void Cia402Drive::injectFault(uint32_t errorWord, uint32_t drvErrorWord) {
+    advanceTo(now());
     errorWord_ |= errorWord;
     drvErrorWord_ |= drvErrorWord;
     state_ = Cia402State::FaultReactionActive;  // 13
-    velocity_ = 0;
-    torque_ = 0;
     publishInputs();
+}
+
+JointPower Cia402Drive::jointPower() const {
+    switch (state_) {
+        case Cia402State::OperationEnabled:
+            return JointPower::Follow;
+        case Cia402State::QuickStopActive:
+        case Cia402State::FaultReactionActive:
+            return JointPower::Stop;
+        default:
+            return JointPower::Off;
+    }
+}
+
+void Cia402Drive::advanceTo(int64_t nowNs) {
+    if (lastStepNs_ > 0 && nowNs > lastStepNs_) {
+        DriveOutputImage cmd = decodeOutputImage(outputs_.data());
+        cmd.mode = static_cast<uint16_t>(modeDisplay_);
+        const auto param = parameter(kDriveParamCalibrationCurrent);
+        joint_.setStandbyCurrent(calibrating_ && !calibrationFinished() && !param.empty()
+                                     ? static_cast<double>(param[0])
+                                     : 0.0);
+        joint_.advance(static_cast<double>(nowNs - lastStepNs_) * 1e-9, jointPower(), cmd);
+        lastStepNs_ = nowNs;
+        afterJointStep();
+    } else if (lastStepNs_ == 0) {
+        lastStepNs_ = nowNs;
+    }
+}
+
+void Cia402Drive::afterJointStep() {
+    if (joint_.takeIdentificationEnd() && state_ == Cia402State::OperationEnabled) {
+        // The identification routine ends by switching the power stage off: Switched on.
+        state_ = Cia402State::SwitchedOn;
+        holdOffControlWord_ = true;
+        heldControlWord_ = controlWord_;
+    }
+    if (state_ == Cia402State::Fault || state_ == Cia402State::FaultReactionActive)
+        return;
+    uint32_t error = 0;
+    uint32_t drvError = 0;
+    overTemperature(0.0, error, drvError);
+    if (error || drvError) {
+        errorWord_ |= error;
+        drvErrorWord_ |= drvError;
+        state_ = Cia402State::FaultReactionActive;
+    }
+}
+
+// Over-temperature bits of the temperatures at or above their limits (parameters 14-16) less
+// `margin` kelvin.
+void Cia402Drive::overTemperature(double margin, uint32_t& error, uint32_t& drvError) const {
+    if (!cfg_.thermalProtection)
+        return;
+    const auto limit = [this, margin](int id) {
+        const auto p = parameter(id);
+        return (p.empty() ? 1e9 : static_cast<double>(p[0])) - margin;
+    };
+    if (joint_.motorTemp() >= limit(kDriveParamMotorOverTemp))
+        error |= kErrorMotorOverTemp;
+    if (joint_.mosTemp() >= limit(kDriveParamMosOverTemp))
+        drvError |= kDrvErrorMosOverTemp;
+    if (joint_.mcuTemp() >= limit(kDriveParamMcuOverTemp))
+        drvError |= kDrvErrorMcuOverTemp;
+}
+
+// A fault reset after over-temperature needs the hysteresis below the limit.
+bool Cia402Drive::overheated() const {
+    constexpr double kHysteresisK = 5.0;
+    uint32_t error = 0;
+    uint32_t drvError = 0;
+    overTemperature(kHysteresisK, error, drvError);
+    return error || drvError;
+}
+
+// Routines that a mode and a setpoint start: identification runs in the sine mode as soon as a
+// torque is commanded.
+void Cia402Drive::startRoutines() {
+    if (state_ != Cia402State::OperationEnabled || modeDisplay_ != kModeSineCurve ||
+        joint_.identifying())
+        return;
+    const auto torque = static_cast<int16_t>(rd16(&outputs_[out::kTargetTorque]));
+    if (torque == 0)
+        return;
+    joint_.startIdentification(torque * 80.0 / 32767.0,
+                               static_cast<double>(cfg_.identificationDurationNs) * 1e-9);
+}
+
+bool Cia402Drive::calibrationFinished() const {
+    return calibrating_ && !cfg_.calibrationNeverEnds &&
+           now() - calibrationStartNs_ >= cfg_.calibrationDurationNs;
+}
+
+JointReadings Cia402Drive::readings() const {
+    JointReadings r;
+    r.state = state_;
+    r.mode = modeDisplay_;
+    r.position = joint_.position();
+    r.velocity = joint_.velocity();
+    r.torque = joint_.torque();
+    r.current = joint_.current();
+    r.busVoltage = joint_.busVoltage();
+    r.motorTemp = joint_.motorTemp();
+    r.mosTemp = joint_.mosTemp();
+    r.mcuTemp = joint_.mcuTemp();
+    r.identifying = joint_.identifying();
+    r.calibrating = calibrating_ && !calibrationFinished();
+    r.errorWord = errorWord_;
+    r.drvErrorWord = drvErrorWord_;
+    return r;
 }
 
 void Cia402Drive::onStateChange(uint8_t from, uint8_t to) {
@@ -216,66 +329,40 @@ void Cia402Drive::onStateChange(uint8_t from, uint8_t to) {
 void Cia402Drive::onOutputs(int sm, std::span<const uint8_t> data, bool apply) {
     if (sm != kOutputsSm || data.size() < out::kSize)
         return;
+    // The time since the last exchange ran under the commands received then.
+    advanceTo(now());
     if (state_ == Cia402State::FaultReactionActive)
         state_ = Cia402State::Fault;  // 14
-    const int64_t now = this->now();
     std::copy_n(data.begin(), out::kSize, outputs_.begin());
     if (apply) {
         applyControlWord(rd16(&data[out::kControlWord]));
         modeDisplay_ = cfg_.ignoresMode ? 0 : static_cast<int16_t>(rd16(&data[out::kMode]));
-        move(data, now);
+        startRoutines();
     }
-    lastStepNs_ = now;
     publishInputs();
 }
 
-// Ideal axis: follows the cyclic set-point of the active mode exactly.
-void Cia402Drive::move(std::span<const uint8_t> outputs, int64_t nowNs) {
-    if (state_ != Cia402State::OperationEnabled)
-        return;
-    const double dt = lastStepNs_ > 0 ? static_cast<double>(nowNs - lastStepNs_) * 1e-9 : 0.0;
-    const auto targetPosition = static_cast<int32_t>(rd32(&outputs[out::kTargetPosition]));
-    const auto targetVelocity = static_cast<int32_t>(rd32(&outputs[out::kTargetVelocity]));
-    const auto targetTorque = static_cast<int16_t>(rd16(&outputs[out::kTargetTorque]));
-    switch (modeDisplay_) {
-        case 8:  // cyclic synchronous position
-            velocity_ =
-                dt > 0 ? static_cast<int32_t>((targetPosition - position_) / 65535.0 / dt * 1e7)
-                       : 0;
-            position_ = targetPosition;
-            break;
-        case 10:  // cyclic synchronous torque
-            torque_ = targetTorque;
-            break;
-        default:  // velocity modes
-            velocity_ = targetVelocity;
-            position_ += velocity_ * 1e-7 * 65535.0 * dt;
-            break;
-    }
-}
-
 void Cia402Drive::onOutputsInvalid() {
+    advanceTo(now());
     using S = Cia402State;
     if (state_ == S::ReadyToSwitchOn || state_ == S::SwitchedOn || state_ == S::OperationEnabled ||
         state_ == S::QuickStopActive)
         state_ = S::SwitchOnDisabled;
-    velocity_ = 0;
-    torque_ = 0;
     publishInputs();
 }
 
 std::array<uint8_t, in::kSize> Cia402Drive::inputImage() const {
     TCiA402_GetValue v;
     v.statusWord = statusWord();
-    v.position = static_cast<int32_t>(position_);
-    v.velocity = velocity_;
-    v.torque = torque_;
-    v.busVoltage = busVoltage_;
+    v.position = joint_.positionField();
+    v.velocity = joint_.velocityField();
+    v.torque = joint_.torqueField();
+    v.busVoltage = joint_.busVoltageField();
     v.errorWord = errorWord_;
     v.drvErrorWord = drvErrorWord_;
-    v.mcuTemp = mcuTemp_;
-    v.mosTemp = mosTemp_;
-    v.motorTemp = motorTemp_;
+    v.mcuTemp = joint_.mcuTempField();
+    v.mosTemp = joint_.mosTempField();
+    v.motorTemp = joint_.motorTempField();
     v.modeDisplay = modeDisplay_;
     std::array<uint8_t, in::kSize> img{};
     encodeInputImage(v, img.data());
@@ -369,6 +456,8 @@ std::vector<uint8_t> Cia402Drive::parameter(int id) const {
         return {};
     if (id == kDriveParamSaving)
         return {static_cast<uint8_t>(now() < savingUntilNs_ ? 1 : 0)};
+    if (id == kDriveParamCalibration && calibrationFinished())
+        return {kCalibrationDone};
     return e->value;
 }
 

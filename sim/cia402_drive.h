@@ -1,5 +1,6 @@
 // The firmware of a simulated servo drive: a CiA 402 power state machine fed by the control word
-// of each process-data exchange, with plausible idle values and a minimal motion model.
+// of each process-data exchange, driving a physical joint model (JointModel) through the mode of
+// operation, with calibration and identification routines and over-temperature protection.
 // Behind the mailbox: a CoE object dictionary with an SDO server (identity, PDO mapping, the
 // CiA 402 objects of the images, the drive parameters 0x6101:1..37 with save settings), and in
 // BOOT a bootloader that takes new firmware over FoE.
@@ -16,6 +17,7 @@
 #include "sim/config.h"
 #include "sim/drive_image.h"
 #include "sim/foe_server.h"
+#include "sim/joint_model.h"
 #include "sim/mailbox.h"
 #include "sim/object_dictionary.h"
 #include "sim/sdo_server.h"
@@ -44,6 +46,36 @@ inline constexpr int kDriveParamCalibration = 17;
 inline constexpr int kDriveParamSaveSettings = 18;
 inline constexpr int kDriveParamSaving = 19;
 inline constexpr uint8_t kDriveSaveCommand = 15;
+inline constexpr int kDriveParamMcuOverTemp = 14;
+inline constexpr int kDriveParamMosOverTemp = 15;
+inline constexpr int kDriveParamMotorOverTemp = 16;
+inline constexpr int kDriveParamCalibrationCurrent = 25;
+// Parameter 17: 16 written starts the calibration, 1 read back means it finished.
+inline constexpr uint8_t kCalibrationStart = 16;
+inline constexpr uint8_t kCalibrationDone = 1;
+
+// Fault bits the drive sets itself (as state_config.yaml names them).
+inline constexpr uint32_t kErrorMotorOverTemp = 1u << 3;   // error word: motor over-temperature
+inline constexpr uint32_t kDrvErrorMosOverTemp = 1u << 5;  // drive error word: MOSFET
+inline constexpr uint32_t kDrvErrorMcuOverTemp = 1u << 7;  // drive error word: MCU
+
+// The joint as the drive's sensors see it, in engineering units.
+struct JointReadings {
+    Cia402State state = Cia402State::SwitchOnDisabled;
+    int16_t mode = 0;
+    double position = 0;    // turns
+    double velocity = 0;    // turn/s
+    double torque = 0;      // N·m
+    double current = 0;     // A
+    double busVoltage = 0;  // V
+    double motorTemp = 0;   // °C
+    double mosTemp = 0;
+    double mcuTemp = 0;
+    bool identifying = false;
+    bool calibrating = false;
+    uint32_t errorWord = 0;
+    uint32_t drvErrorWord = 0;
+};
 
 class Cia402Drive : public SlaveApplication {
 public:
@@ -59,12 +91,17 @@ public:
     uint16_t statusWord() const { return cia402StatusWord(state_); }
     int16_t modeDisplay() const { return modeDisplay_; }
     uint16_t lastControlWord() const { return controlWord_; }
-    int32_t position() const { return static_cast<int32_t>(position_); }
+    int32_t position() const { return joint_.positionField(); }
+    const JointModel& joint() const { return joint_; }
+    JointReadings readings() const;
 
     // One control word as the state machine sees it (one process-data exchange in OP).
     void applyControlWord(uint16_t controlWord);
-    // A drive fault: fault reaction, then Fault at the next exchange.
+    // A drive fault: fault reaction, then Fault at the next exchange. The bits are ORed into the
+    // fault words; a fault reset (rising edge of control word bit 7) clears them.
     void injectFault(uint32_t errorWord, uint32_t drvErrorWord);
+    // Runs the joint up to the host time `nowNs` under the commands last received.
+    void advanceTo(int64_t nowNs);
 
     // --- mailbox services -------------------------------------------------------------------
     ObjectDictionary& dictionary() { return od_; }
@@ -90,7 +127,12 @@ public:
     void onMailboxStart() override;
 
 private:
-    void move(std::span<const uint8_t> outputs, int64_t nowNs);
+    JointPower jointPower() const;
+    void afterJointStep();
+    void overTemperature(double margin, uint32_t& error, uint32_t& drvError) const;
+    bool overheated() const;
+    void startRoutines();
+    bool calibrationFinished() const;
     void publishInputs();
     std::array<uint8_t, in::kSize> inputImage() const;
     void buildDictionary();
@@ -102,19 +144,21 @@ private:
     Cia402State state_ = Cia402State::SwitchOnDisabled;
     uint16_t controlWord_ = 0;
     int16_t modeDisplay_ = 0;
-    double position_ = 0;  // counts (65535 per turn)
-    int32_t velocity_ = 0;
-    int16_t torque_ = 0;
-    uint32_t busVoltage_ = 48;
     uint32_t errorWord_ = 0;
     uint32_t drvErrorWord_ = 0;
-    int16_t mcuTemp_ = 38;
-    int16_t mosTemp_ = 35;
-    int16_t motorTemp_ = 31;
-    int64_t lastStepNs_ = 0;
+    int64_t lastStepNs_ = 0;  // host time up to which the joint has run; 0 before the first
     std::array<uint8_t, out::kSize> outputs_{};  // last output image taken (the RxPDO objects)
+    // After the drive left Operation enabled by itself (end of identification) it does not act
+    // on the control word it was holding until the master sends another one; otherwise the
+    // standing "enable operation" would switch it straight back on.
+    bool holdOffControlWord_ = false;
+    uint16_t heldControlWord_ = 0;
+    // Calibration: started by 16 in parameter 17, finished calibrationDurationNs later.
+    bool calibrating_ = false;
+    int64_t calibrationStartNs_ = 0;
 
     SlaveConfig cfg_;
+    JointModel joint_;
     ObjectDictionary od_;
     SdoServer sdo_{od_};
     FoeServer foe_;

@@ -131,19 +131,29 @@ std::string CommandInterpreter::execute(const std::string& line) {
     }
     if (cmd == "fault") {
         const auto k = position(1);
-        const auto word = w.size() == 3 ? number(w[2]).value_or(~0ull) : ~0ull;
-        if (!k || word > 0xFFFFFFFFull)
-            return usage("K ERRORWORD");
-        bool isDrive = false;
-        chain_.withSlave(*k, [&](Esc&, SlaveApplication* app) {
-            if (auto* drive = dynamic_cast<Cia402Drive*>(app)) {
-                drive->injectFault(static_cast<uint32_t>(word), 0);
-                isDrive = true;
-            }
-        });
-        if (!isDrive)
+        const auto word = w.size() >= 3 ? number(w[2]).value_or(~0ull) : ~0ull;
+        const auto drvWord = w.size() == 4 ? number(w[3]).value_or(~0ull) : 0ull;
+        if (!k || w.size() > 4 || word > 0xFFFFFFFFull || drvWord > 0xFFFFFFFFull)
+            return usage("K ERRORWORD [DRVERRORWORD]");
+        if (!chain_.injectFault(*k, static_cast<uint32_t>(word), static_cast<uint32_t>(drvWord)))
             return "error: slave " + std::to_string(*k) + " is not a drive";
-        return "fault " + std::to_string(*k) + " " + w[2];
+        return "fault " + std::to_string(*k) + " " + w[2] + (w.size() == 4 ? " " + w[3] : "");
+    }
+    if (cmd == "joint") {
+        const auto k = position(1);
+        if (!k || w.size() != 2)
+            return usage("K");
+        const auto j = chain_.joint(*k);
+        if (!j)
+            return "error: slave " + std::to_string(*k) + " is not a drive";
+        char buf[256];
+        std::snprintf(buf, sizeof buf,
+                      "joint %d mode %d pos %.4f turn vel %.4f turn/s torque %.3f Nm current "
+                      "%.2f A bus %.2f V temp motor %.1f mos %.1f mcu %.1f C%s%s",
+                      *k, j->mode, j->position, j->velocity, j->torque, j->current, j->busVoltage,
+                      j->motorTemp, j->mosTemp, j->mcuTemp, j->identifying ? " identifying" : "",
+                      j->calibrating ? " calibrating" : "");
+        return buf;
     }
     if (cmd == "power-cycle") {
         const auto k = position(1);

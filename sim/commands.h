@@ -6,7 +6,10 @@
 //   accept K STATE             slave K accepts STATE again
 //   loss FRACTION SEED [return]  lose this fraction of frames, seeded (on the way back: after
 //                              the slaves acted on them)
-//   fault K ERRORWORD          drive K faults with this motor error word
+//   fault K ERRORWORD [DRVERRORWORD]  drive K faults with these bits in its motor (and drive)
+//                              error word; a fault reset clears them
+//   joint K                    the joint of drive K: mode, position, velocity, torque, current,
+//                              bus voltage, temperatures
 //   state K                    AL state and status code of slave K
 //   emergency K CODE [REG]     drive K sends an emergency with this error code (and register)
 //   power-cycle K              slave K off and on again (unsaved drive settings are lost)

@@ -23,6 +23,49 @@ struct SlaveIdentity {
     uint32_t serial = 0;
 };
 
+// First-order thermal node: settles at ambient + idleRise + risePerAmpSquared·I² with the given
+// time constant (I: motor current).
+struct ThermalNode {
+    double idleRise = 0.0;           // K above ambient with no current
+    double risePerAmpSquared = 0.0;  // K per A²
+    double timeConstantS = 30.0;
+};
+
+// The joint a drive moves and its electrics. Defaults: a mid-size robot joint servo (harmonic
+// gear, 48 V bus), seen at the output shaft.
+struct JointConfig {
+    double inertia = 0.02;                // kg·m², load included
+    double viscousFriction = 0.1;         // N·m per turn/s
+    double coulombFriction = 0.2;         // N·m while turning
+    double staticFriction = 0.3;          // N·m to break away from rest
+    double torqueLimit = 30.0;            // N·m
+    double maxVelocity = 5.0;             // turn/s
+    double torqueConstant = 0.85;         // N·m/A
+    double rampAcceleration = 10.0;       // turn/s², speed ramp
+    double profileVelocity = 2.0;         // turn/s, profile position cruise
+    double profileAcceleration = 10.0;    // turn/s², profile position
+    double quickStopDeceleration = 50.0;  // turn/s², quick stop, fault reaction, unknown mode
+    double torqueSlope = 20.0;            // N·m/s, torque ramp
+    double calibrationTorqueLagS = 0.01;  // torque calibration: the fixture's response
+    // Force-position hybrid gains per count of the Kp/Kd fields (the master sends Kp × 0.25 and
+    // Kd × 0.1, so these give back N·m/turn and N·m/(turn/s)).
+    double kpPerCount = 4.0;
+    double kdPerCount = 10.0;
+    // Identification chirp: frequency sweeps linearly over the run.
+    double identificationStartHz = 0.5;
+    double identificationEndHz = 5.0;
+
+    double busNominal = 48.0;     // V
+    double busResistance = 0.05;  // Ω: sag per ampere of motor current
+    double busNoise = 0.2;        // V, standard deviation of the ripple
+    double ambient = 25.0;        // °C
+    ThermalNode motor{0.0, 0.1, 60.0};
+    ThermalNode mos{10.0, 0.06, 20.0};
+    ThermalNode mcu{13.0, 0.01, 40.0};
+    // Integration step of the mechanics.
+    double stepS = 0.00025;
+};
+
 struct SlaveConfig {
     SlaveKind kind = SlaveKind::Drive;
     SlaveIdentity identity;
@@ -64,6 +107,21 @@ struct SlaveConfig {
     std::vector<uint16_t> ignoredControlWords;
     // Reports mode 0 whatever mode it is given, as a drive that ignores the mode field.
     bool ignoresMode = false;
+
+    // The joint behind the drive (CiA 402 drives only).
+    JointConfig joint;
+    // Seed of the measurement noise (bus voltage ripple); mixed with the serial number so that
+    // the drives of one chain differ.
+    uint64_t noiseSeed = 1;
+    // Calibration (16 written to parameter 17): the parameter reads 1 this long after the start,
+    // or never when calibrationNeverEnds (a drive whose calibration hangs).
+    int64_t calibrationDurationNs = 3'000'000'000;
+    bool calibrationNeverEnds = false;
+    // Identification (mode 11 with a torque command): how long the excitation runs before the
+    // drive leaves Operation enabled by itself.
+    int64_t identificationDurationNs = 50'000'000'000;
+    // Over-temperature faults at the limits of parameters 14-16.
+    bool thermalProtection = true;
 
     static SlaveConfig drive(uint32_t serial);
     static SlaveConfig coupler();

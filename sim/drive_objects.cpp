@@ -237,6 +237,25 @@ void Cia402Drive::buildDictionary() {
             savingUntilNs_ = now() + saveDurationNs_;
             return uint32_t{0};
         };
+    // Calibration: 16 starts the drive's own routine (not while it is enabled: it needs the
+    // motor to itself); the parameter then reads 1 once it is done.
+    SubObject& calibration = *od_.entry(kParamObject, kDriveParamCalibration + 1);
+    calibration.onWrite = [this](std::span<const uint8_t> data) {
+        if (data[0] != kCalibrationStart) {
+            calibrating_ = false;
+            return uint32_t{0};
+        }
+        if (state_ == Cia402State::OperationEnabled)
+            return sdo_abort::kDeviceState;
+        calibrating_ = true;
+        calibrationStartNs_ = now();
+        return uint32_t{0};
+    };
+    calibration.onRead = [this](SubObject& e) {
+        if (calibrationFinished())
+            e.value = {kCalibrationDone};
+        return uint32_t{0};
+    };
     od_.entry(kParamObject, kDriveParamSaving + 1)->onRead = [this](SubObject& e) {
         e.value = {static_cast<uint8_t>(now() < savingUntilNs_ ? 1 : 0)};
         return uint32_t{0};

@@ -34,11 +34,14 @@ void usage() {
                  "                   [--foe-busy N[,M...]] [--boot-delay-ms MS] [--no-boot]\n"
                  "                   [--save-ms MS] [--power-up-fault K[:WORD]]\n"
                  "                   [--ignore-cw K:CW] [--ignore-mode K]\n"
+                 "                   [--calibration-ms MS] [--calibration-hangs K]\n"
+                 "                   [--identify-ms MS] [--noise-seed N] [--thermal-scale F]\n"
                  "Serves N simulated CiA 402 drives (default 1) on interface IF. Commands on\n"
                  "standard input: pull K, plug K, remove K, restore K, safeop-error K CODE,\n"
                  "refuse K STATE CODE, accept K STATE, loss FRACTION SEED [return],\n"
-                 "fault K WORD, state K, stats, emergency K CODE [REG], power-cycle K,\n"
-                 "firmware K, param K ID, misbehave K MODE, drop K N, duplicate K, quit.\n");
+                 "fault K WORD [DRVWORD], joint K, state K, stats, emergency K CODE [REG],\n"
+                 "power-cycle K, firmware K, param K ID, misbehave K MODE, drop K N,\n"
+                 "duplicate K, quit.\n");
 }
 
 }  // namespace
@@ -56,11 +59,16 @@ int main(int argc, char** argv) {
     long long bootDelayMs = 0;
     bool noBoot = false;
     long long saveMs = 50;
+    long long calibrationMs = 3000;
+    long long identifyMs = 50000;
+    unsigned long long noiseSeed = 1;
+    double thermalScale = 1.0;
     // Firmware quirks per drive position (1-based among the drives).
     struct Quirks {
         uint32_t powerUpFaultWord = 0;
         std::vector<uint16_t> ignoredControlWords;
         bool ignoresMode = false;
+        bool calibrationHangs = false;
     };
     std::map<int, Quirks> quirks;
     std::vector<std::string> args(argv + 1, argv + argc);
@@ -118,6 +126,18 @@ int main(int argc, char** argv) {
                     static_cast<uint16_t>(std::stoul(v.substr(colon + 1), nullptr, 0)));
             } else if (a == "--ignore-mode") {  // K
                 quirks[std::stoi(value())].ignoresMode = true;
+            } else if (a == "--calibration-ms") {
+                calibrationMs = std::stoll(value());
+            } else if (a == "--calibration-hangs") {  // K
+                quirks[std::stoi(value())].calibrationHangs = true;
+            } else if (a == "--identify-ms") {
+                identifyMs = std::stoll(value());
+            } else if (a == "--noise-seed") {
+                noiseSeed = std::stoull(value(), nullptr, 0);
+            } else if (a == "--thermal-scale") {
+                thermalScale = std::stod(value());
+                if (!(thermalScale > 0.0))
+                    throw std::out_of_range("thermal-scale");
             } else if (a == "--help" || a == "-h") {
                 usage();
                 return 0;
@@ -149,6 +169,7 @@ int main(int argc, char** argv) {
         s.powerUpFaultWord = quirk.powerUpFaultWord;
         s.ignoredControlWords = quirk.ignoredControlWords;
         s.ignoresMode = quirk.ignoresMode;
+        s.calibrationNeverEnds = quirk.calibrationHangs;
     }
     for (auto& s : cfg.slaves) {
         s.hopDelayNs = hopDelay;
@@ -158,6 +179,11 @@ int main(int argc, char** argv) {
         s.bootDelayNs = bootDelayMs * 1'000'000;
         s.bootSupported = !noBoot;
         s.saveDurationNs = saveMs * 1'000'000;
+        s.calibrationDurationNs = calibrationMs * 1'000'000;
+        s.identificationDurationNs = identifyMs * 1'000'000;
+        s.noiseSeed = noiseSeed;
+        for (sim::ThermalNode* node : {&s.joint.motor, &s.joint.mos, &s.joint.mcu})
+            node->timeConstantS *= thermalScale;
     }
     cfg.frameLoss = loss;
     cfg.seed = seed;
