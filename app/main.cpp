@@ -1,14 +1,15 @@
 #include <QApplication>
 
+#include "simulatedbus.h"
 #include "startupoptions.h"
 #include "windowchoice.h"
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
 
-    // Parsed now so launch scripts can already pass it; the console does not use it yet.
+    // Before the window, whose adapter list is filled at construction.
     const StartupOptions options = parseStartupOptions(QCoreApplication::arguments());
-    Q_UNUSED(options);
+    const auto simulatedChain = startSimulatedBus(options);
 
     const std::unique_ptr<QMainWindow> window =
         createMainWindow(QCoreApplication::applicationDirPath());

@@ -4,7 +4,7 @@
 
 // What the command line asked for at start-up.
 struct StartupOptions {
-    // "--simulate [drives]": run against a simulated drive chain instead of a real adapter.
+    // "--simulate [drives]": offer a simulated drive chain first in the adapter selector.
     bool simulate = false;
     int simulatedDrives = 0;  // meaningful only when simulate is set
 };

@@ -3,7 +3,7 @@
 #include <QFileInfo>
 
 #include "factorywindow.h"
-#include "placeholderwindow.h"
+#include "mainwindow.h"
 
 bool factoryMarkerPresent(const QString& appDir) {
     return QFileInfo::exists(appDir + QLatin1String(kFactoryMarkerPath));
@@ -13,5 +13,5 @@ std::unique_ptr<QMainWindow> createMainWindow(const QString& appDir) {
     if (factoryMarkerPresent(appDir)) {
         return std::make_unique<FactoryWindow>();
     }
-    return std::make_unique<PlaceholderWindow>();
+    return std::make_unique<MainWindow>();
 }

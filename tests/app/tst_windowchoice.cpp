@@ -1,9 +1,14 @@
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include "ecmaster.h"
 #include "factorywindow.h"
+#include "mainwindow.h"
+#include "simulatedbus.h"
 #include "startupoptions.h"
 #include "windowchoice.h"
 
@@ -11,7 +16,35 @@
 class TestWindowChoice : public QObject {
     Q_OBJECT
 
+    QTemporaryDir settingsDir;
+    bool resultDirExisted = false;
+
+    static QString resultDir() { return QCoreApplication::applicationDirPath() + "/result"; }
+
+    static QStringList adapterNames() {
+        QStringList names;
+        ecmaster master;
+        master.listAdapters();
+        for (const auto& adapter : master.adapters) {
+            names << adapter.second;
+        }
+        return names;
+    }
+
 private slots:
+    void initTestCase() {
+        // The operator console reads the remembered adapter; keep the user's store out of it.
+        QVERIFY(settingsDir.isValid());
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settingsDir.path());
+        resultDirExisted = QFileInfo::exists(resultDir());
+    }
+    void cleanupTestCase() {
+        // The operator console makes sure its result directory exists beside the executable.
+        if (!resultDirExisted) {
+            QDir(resultDir()).removeRecursively();
+        }
+    }
+
     void markerSelectsFactoryWindow_data() {
         QTest::addColumn<bool>("makeConfigDir");
         QTest::addColumn<bool>("makeMarker");
@@ -46,6 +79,7 @@ private slots:
         QVERIFY(window);
         QVERIFY(window->parent() == nullptr);
         QCOMPARE(qobject_cast<FactoryWindow*>(window.get()) != nullptr, factory);
+        QCOMPARE(qobject_cast<MainWindow*>(window.get()) != nullptr, !factory);
         QCOMPARE(window->windowTitle(),
                  factory ? QStringLiteral("Zentrio") : QStringLiteral("Zentrio v0.0.9"));
     }
@@ -74,6 +108,26 @@ private slots:
         const StartupOptions options = parseStartupOptions(args);
         QCOMPARE(options.simulate, simulate);
         QCOMPARE(options.simulatedDrives, drives);
+    }
+
+    // Without the option only the machine's interfaces are offered; with it the simulated chain
+    // comes first. (In this order: a registration lasts for the rest of the process.)
+    void simulatedBusOnlyWhenAsked() {
+        QVERIFY(startSimulatedBus(parseStartupOptions({"zentrio"})) == nullptr);
+        QVERIFY(adapterNames().filter(QStringLiteral("sim:")).isEmpty());
+
+        const auto chain = startSimulatedBus(parseStartupOptions({"zentrio", "--simulate", "4"}));
+        QVERIFY(chain != nullptr);
+        const QStringList names = adapterNames();
+        QVERIFY(!names.isEmpty());
+        QCOMPARE(names.first(), QStringLiteral("sim:4"));
+        QCOMPARE(names.filter(QStringLiteral("sim:")).size(), 1);
+
+        // The console's selector shows it first, selected.
+        const std::unique_ptr<QMainWindow> window = createMainWindow(settingsDir.path());
+        auto* selector = window->findChild<QComboBox*>(QStringLiteral("comboBox_item"));
+        QVERIFY(selector);
+        QCOMPARE(selector->currentText(), QStringLiteral("Simulated drive chain (4 drives)"));
     }
 };
 

@@ -1,0 +1,337 @@
+// Start-up, teardown, window frame and the bus connection of the operator console.
+#include "mainwindow.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QEvent>
+#include <QFutureWatcher>
+#include <QProgressDialog>
+#include <QSettings>
+#include <QSignalBlocker>
+#include <QTemporaryFile>
+#include <QThread>
+#include <QtConcurrent/QtConcurrentRun>
+
+#include "ecmaster.h"
+#include "model/stateconfig.h"
+#include "ui_mainwindow.h"
+
+namespace {
+
+// Read by the constructor from the working directory.
+constexpr char kStateConfigFile[] = "state_config.yaml";
+// Identification results go here, under the application directory.
+constexpr char kResultDir[] = "/result";
+// Grace after the programmatic disconnect of the destructor.
+constexpr unsigned long kCloseDisconnectPauseMs = 10;
+
+// Texts of the connect button; the handler is driven by them.
+const QString kConnectText = QStringLiteral("Connect");
+const QString kConnectingText = QStringLiteral("Connecting");
+const QString kDisconnectText = QStringLiteral("Disconnect");
+const QString kDisconnectingText = QStringLiteral("Disconnecting");
+
+}  // namespace
+
+QString consoleStateName(int state) {
+    switch (state) {
+        case NotConnected:
+            return QStringLiteral("未连接");
+        case Connected:
+            return QStringLiteral("已连接");
+        case Enabled:
+            return QStringLiteral("上使能");
+        case Testing:
+            return QStringLiteral("测试中");
+        default:
+            return QStringLiteral("Unknow");
+    }
+}
+
+MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), ui(new Ui::MainWindow) {
+    ui->setupUi(this);
+
+    // The master starts its supervision thread here; it is the only one of the process.
+    master = new ecmaster();
+
+    stateConfig = new StateConfig();
+    progress = new QProgressDialog(this);
+    ConsoleState = NotConnected;
+
+    postSetup();
+
+    currentMotorIndex = 0;
+
+    if (stateConfig->load(QLatin1String(kStateConfigFile))) {
+        emit writeLog(QStringLiteral(">>> File \"state_config.yaml\" Load OK"));
+    } else {
+        emit writeLog(QStringLiteral(">>> File \"state_config.yaml\" Load FAIL!"));
+    }
+
+    // A failure here only shows later, when an identification result cannot be written.
+    QDir().mkpath(QCoreApplication::applicationDirPath() + QLatin1String(kResultDir));
+
+    startUpdateCheckThread();
+    openRunningLog();
+
+    showMaximized();
+}
+
+void MainWindow::postSetup() {
+    setupPlot(ui->plot_para, paraPlot, QStringLiteral("Value"),
+              {QStringLiteral("Torque"), QStringLiteral("Position"), QStringLiteral("Velocity")});
+    setupPlot(ui->plot_temperature, tempPlot, QStringLiteral("Temperature (℃)"),
+              {QStringLiteral("Mcu"), QStringLiteral("ntc-mos"), QStringLiteral("Motor")});
+    connect(&paraPlot.refreshTimer, &QTimer::timeout, this, &MainWindow::paraPlotSlot);
+    connect(&tempPlot.refreshTimer, &QTimer::timeout, this, &MainWindow::temperaturePlotSlot);
+    ui->tabWidget->setCurrentIndex(0);
+
+    // Queued even from the GUI thread: a line logged during construction reaches the pane and
+    // the running log once the event loop runs, after the log file has been opened.
+    connect(this, &MainWindow::writeLog, this, &MainWindow::writeToPlainText, Qt::QueuedConnection);
+    connect(master, &ecmaster::writeLog, this, &MainWindow::writeToPlainText, Qt::QueuedConnection);
+    connect(master, &ecmaster::getValueCallback, this, &MainWindow::deal_recv_pdo_data,
+            Qt::QueuedConnection);
+    connect(master, &ecmaster::setValueCallback, this, &MainWindow::deal_trans_pdo_data,
+            Qt::QueuedConnection);
+    connect(master, &ecmaster::slaveLost, this, &MainWindow::deal_when_slave_lost,
+            Qt::QueuedConnection);
+
+    ui->textBrowserLogs->setLineHighlightEnabled(false);
+    ui->textBrowserLogs->setMaximumBlockCount(kLogPaneMaxLines);
+
+    setWindowTitle(windowTitle() + QStringLiteral(" v") + QLatin1String(kConsoleVersion));
+
+    connect(ui->actionUpgrade, &QAction::triggered, this, [this] { checkForUpdates(true); });
+    connectDriveControls();
+
+    progress->setCancelButton(nullptr);
+    progress->setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint | Qt::CustomizeWindowHint);
+    progress->setWindowModality(Qt::WindowModal);
+    progress->setMinimumDuration(0);
+    progress->setAutoReset(true);
+    progress->setAutoClose(false);
+    progress->close();
+
+    // Adapters come and go (USB adapters, cables): list them afresh whenever the list opens.
+    connect(ui->comboBox_item, &CustomComboBox::popupShown, this, &MainWindow::RefreshAdaptert);
+
+    const QSettings settings{QLatin1String(kSettingsOrganisation),
+                             QLatin1String(kSettingsApplication)};
+    savedAdapterDesc = settings.value(QLatin1String(kAdapterSettingKey), QString()).toString();
+
+    RefreshAdaptert();
+
+    // Transparent covers that take the clicks on the top rows while a test procedure runs.
+    const auto makeOverlay = [this] {
+        auto* overlay = new QWidget(ui->widget_righthalf);
+        overlay->setStyleSheet(QStringLiteral("background-color:rgba(0,0,0,0)"));
+        overlay->raise();
+        overlay->hide();
+        return overlay;
+    };
+    overlayButtons1 = makeOverlay();
+    ui->pushButton_QuickStop->raise();
+    overlayButtons2 = makeOverlay();
+}
+
+MainWindow::~MainWindow() {
+    stopUpdateCheckThread();
+
+    if (ConsoleState >= Connected) {
+        // A disconnect, unless the drives are enabled; the master's destructor tears the bus
+        // down in any case.
+        ui->pushButton_connect->click();
+        QThread::msleep(kCloseDisconnectPauseMs);
+    }
+    // A bring-up or drive state walk still running on the pool works on the master: let it end
+    // before the master goes. Its completion handler no longer runs.
+    connectFuture.waitForFinished();
+    driveFuture.waitForFinished();
+
+    if (logFile && logFile->isOpen()) {
+        logFile->close();
+    }
+
+    delete progress;
+    progress = nullptr;
+    delete master;
+    master = nullptr;
+    delete stateConfig;
+    stateConfig = nullptr;
+    delete ui;
+    ui = nullptr;
+}
+
+void MainWindow::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::LanguageChange && ui != nullptr) {
+        // retranslateUi puts every text back to its designer value; the texts that carry state
+        // (the two state-driven buttons, the drive counts, the title's version) are kept.
+        const QString connectText = ui->pushButton_connect->text();
+        const QString enableText = ui->pushButton_enable->text();
+        const QString motorCount = ui->label_motorcount->text();
+        const QString multiCount = ui->label_multicount->text();
+        const QString roundTripLabel = ui->RoundTripLabel->text();
+        ui->retranslateUi(this);
+        setWindowTitle(windowTitle() + QStringLiteral(" v") + QLatin1String(kConsoleVersion));
+        ui->pushButton_connect->setText(connectText);
+        ui->pushButton_enable->setText(enableText);
+        ui->label_motorcount->setText(motorCount);
+        ui->label_multicount->setText(multiCount);
+        ui->RoundTripLabel->setText(roundTripLabel);
+    }
+    QMainWindow::changeEvent(event);
+}
+
+void MainWindow::resizeEvent(QResizeEvent* event) {
+    QMainWindow::resizeEvent(event);
+    const int plotWidth = ui->plot_temperature->axisRect()->rect().width();
+    if (overlayButtons1) {
+        overlayButtons1->setGeometry(ui->ButtonsWidget1->geometry());
+    }
+    if (overlayButtons2) {
+        overlayButtons2->setGeometry(ui->ButtonsWidget2->geometry());
+    }
+    if (tempPlot.timeTicker) {
+        // Narrow plots get fewer time labels so they do not run into each other.
+        tempPlot.timeTicker->setTickCount(plotWidth < 250 ? 2 : plotWidth < 400 ? 5 : 6);
+    }
+    ui->plot_temperature->replot(QCustomPlot::rpRefreshHint);
+}
+
+// --- adapters and the bus ------------------------------------------------------------------------
+
+void MainWindow::RefreshAdaptert() {
+    ui->comboBox_item->clear();
+    // Also refreshes the master's adapter table, whose positions match the items.
+    const QStringList descriptions = master->listAdapters();
+    for (const QString& desc : descriptions) {
+        ui->comboBox_item->addItem(desc);
+    }
+    const int saved =
+        ui->comboBox_item->findText(savedAdapterDesc, Qt::MatchExactly | Qt::MatchCaseSensitive);
+    if (saved >= 0) {
+        ui->comboBox_item->setCurrentIndex(saved);
+    }
+}
+
+void MainWindow::on_pushButton_connect_clicked() {
+    const QString text = ui->pushButton_connect->text();
+    if (text == kConnectText) {
+        ui->pushButton_connect->setText(kConnectingText);
+        const int item = ui->comboBox_item->currentIndex();
+        if (item < 0 || static_cast<size_t>(item) >= master->adapters.size()) {
+            emit writeLog(QStringLiteral("Connect Fail"));
+            ui->pushButton_connect->setText(kConnectText);
+            return;
+        }
+        const QByteArray device = master->adapters[static_cast<size_t>(item)].second.toLocal8Bit();
+        auto* watcher = new QFutureWatcher<bool>(this);
+        connect(watcher, &QFutureWatcher<bool>::finished, this,
+                [this, watcher] { onConnectFinished(watcher); });
+        ecmaster* const m = master;
+        connectFuture =
+            QtConcurrent::run([m, device] { return m->connectBus(device.constData()); });
+        watcher->setFuture(connectFuture);
+    } else if (text == kDisconnectText) {
+        if (master->enabled) {
+            emit writeLog(QStringLiteral("Please exit the motor mode first！"));
+            return;
+        }
+        disconnectFromBus();
+    }
+    // "Connecting" (a bring-up is running) and "Disconnecting": nothing to do.
+}
+
+void MainWindow::onConnectFinished(QFutureWatcher<bool>* watcher) {
+    if (!watcher->result()) {
+        emit writeLog(QStringLiteral("Connect Fail."));
+        ui->pushButton_connect->setText(kConnectText);
+        watcher->deleteLater();
+        return;
+    }
+
+    emit writeLog(QStringLiteral("Connect Success."));
+    ui->pushButton_connect->setText(kDisconnectText);
+    ConsoleState = Connected;
+
+    const QString adapter = ui->comboBox_item->currentText();
+    if (adapter != savedAdapterDesc) {
+        savedAdapterDesc = adapter;
+        QSettings settings{QLatin1String(kSettingsOrganisation),
+                           QLatin1String(kSettingsApplication)};
+        settings.setValue(QLatin1String(kAdapterSettingKey), savedAdapterDesc);
+    }
+
+    const int drives = master->driveCount();
+    ui->label_multicount->setText(QString::number(drives));
+    ui->label_motorcount->setText(QStringLiteral("电机数量:%1").arg(drives));
+
+    // Not blocked: the drive selector's handler follows the new items.
+    ui->comboBox_index->clear();
+    for (int i = 0; i < drives; ++i) {
+        ui->comboBox_index->addItem(QString::number(i));
+    }
+
+    currentMotorIndex = 0;
+    emit writeLog(QStringLiteral("currentMotorIndex.") + QString::number(currentMotorIndex));
+    watcher->deleteLater();
+}
+
+void MainWindow::disconnectFromBus() {
+    ui->pushButton_connect->setText(kDisconnectingText);
+    master->disconnectBus();
+    ConsoleState = NotConnected;
+    ui->pushButton_connect->setText(kConnectText);
+    emit writeLog(QStringLiteral("Disconnect Success."));
+
+    {
+        const QSignalBlocker blocker(ui->comboBox_index);
+        ui->comboBox_index->clear();
+    }
+    ui->label_multicount->setText(QStringLiteral("0"));
+    ui->label_motorcount->setText(QStringLiteral("电机数量:0"));
+    ui->tabWidget->tabBar()->setEnabled(true);
+    // Unchecking stops a running plot through its own slot.
+    if (ui->pushButton_plot_para->isChecked()) {
+        ui->pushButton_plot_para->setChecked(false);
+    }
+    if (ui->pushButton_plot_temp->isChecked()) {
+        ui->pushButton_plot_temp->setChecked(false);
+    }
+}
+
+// --- operating state -----------------------------------------------------------------------------
+
+bool MainWindow::requireState(int required) {
+    if (ConsoleState == required) {
+        return true;
+    }
+    if (ConsoleState < required) {
+        emit writeLog(QStringLiteral("当前处于") + consoleStateName(ConsoleState) +
+                      QStringLiteral("，请进入") + consoleStateName(required) +
+                      QStringLiteral("状态"));
+    } else {
+        emit writeLog(QStringLiteral("当前处于") + consoleStateName(ConsoleState) +
+                      QStringLiteral("，请退回") + consoleStateName(required) +
+                      QStringLiteral("状态"));
+    }
+    return false;
+}
+
+void MainWindow::deal_when_slave_lost() {
+    // One report arrives per lost slave; once the first has taken the bus down, the others
+    // must not revive the connected state of a bus that is no longer there.
+    if (ui->pushButton_connect->text() != kDisconnectText) {
+        return;
+    }
+    ConsoleState = Connected;
+    ui->pushButton_enable->setText(QStringLiteral("Enable"));
+    // Widgets only: the bus goes down below, so nothing is sent.
+    ui->doubleSpinBox_torque->setValue(0);
+    ui->doubleSpinBox_position->setValue(0);
+    ui->doubleSpinBox_velocity->setValue(0);
+    ui->doubleSpinBox_Kp->setValue(0);
+    ui->doubleSpinBox_Kd->setValue(0);
+    on_pushButton_connect_clicked();
+}

@@ -1,0 +1,182 @@
+// The operator console: one window over the process's EtherCAT master. It lists the adapters,
+// brings the bus up and down, shows the log, and hands the drives' controls, status, parameters,
+// plots and test procedures to the operator.
+//
+// Threads: every slot runs on the GUI thread. The bus bring-up runs on the global thread pool and
+// returns through a future watcher; the master's signals arrive by queued connections; the update
+// check runs once on a short-lived detached thread.
+#pragma once
+
+#include <QDateTime>
+#include <QFuture>
+#include <QMainWindow>
+#include <QPointer>
+#include <QSharedPointer>
+#include <QString>
+#include <QTimer>
+
+#include <array>
+#include <cstdint>
+#include <memory>
+
+#include "kivcustomplot.h"
+
+#include "model/metatypes.h"
+#include "model/processdata.h"
+
+class QAbstractButton;
+template <typename T>
+class QFutureWatcher;
+class QProgressDialog;
+class QTemporaryFile;
+class StateConfig;
+class ecmaster;
+
+namespace Ui {
+class MainWindow;
+}
+
+// Operating state of the console; the gate requireState() compares against it.
+enum ConsoleStateCode : int {
+    NotConnected = 0,
+    Connected = 1,
+    Enabled = 2,
+    Testing = 3,
+};
+
+// Shown in the title and handed to the updater.
+inline constexpr char kConsoleVersion[] = "0.0.9";
+inline constexpr char kProductName[] = "Zentrio";
+
+// Settings store of the console and its one key: the adapter of the last successful connect.
+inline constexpr char kSettingsOrganisation[] = "Norvan";
+inline constexpr char kSettingsApplication[] = "Zentrio";
+inline constexpr char kAdapterSettingKey[] = "ecAdaptertDesc";
+
+// The separate updater program, expected beside the console's executable.
+inline constexpr char kUpdaterProgram[] = "ZUvedozu.exe";
+
+// Log pane depth; the running log file keeps every line.
+inline constexpr int kLogPaneMaxLines = 1000;
+
+// Texts of the four console states, "Unknow" for any other value.
+QString consoleStateName(int state);
+
+// The update manifest's URL; the host is a deployment setting fixed at build time.
+QString updateManifestUrl();
+
+class MainWindow : public QMainWindow {
+    Q_OBJECT
+
+public:
+    explicit MainWindow(QWidget* parent = nullptr);
+    ~MainWindow() override;
+    MainWindow(const MainWindow&) = delete;
+    MainWindow& operator=(const MainWindow&) = delete;
+
+    // Refuses an operator action in the wrong state with a log line.
+    bool requireState(int required);
+
+    // Starts the updater beside the executable, detached; callable from any thread.
+    void checkForUpdates(bool showUi);
+
+    // --- read access for the procedures and for tests ------------------------------------------
+    ecmaster* busMaster() const { return master; }
+    int consoleState() const { return ConsoleState; }
+    int motorIndex() const { return currentMotorIndex; }
+    QString runningLogFileName() const { return logFileName; }
+
+signals:
+    void writeLog(QString text);
+
+private slots:
+    void deal_when_slave_lost();
+    void deal_recv_pdo_data(TCiA402_GetValue data, uint64_t timestamp);
+    void deal_trans_pdo_data(const App_SetValue* setCommand);
+    void RefreshAdaptert();
+    void on_pushButtonClear_clicked();
+    void writeToPlainText(QString text);
+    void on_pushButton_connect_clicked();
+    void on_pushButton_enable_clicked();
+    void on_comboBox_index_currentIndexChanged(int index);
+    void on_comboBox_mode_currentIndexChanged(int index);
+    void on_pushButton_ReadAll_clicked();
+    void on_pushButton_WriteAll_clicked();
+    void temperaturePlotSlot();
+    void paraPlotSlot();
+    void on_pushButton_plot_temp_toggled(bool checked);
+    void on_pushButton_clear_temp_clicked();
+    void on_pushButton_plot_para_toggled(bool checked);
+    void on_pushButton_clear_para_clicked();
+    void on_pushButton_Upgrade_clicked();
+    void on_pushButton_SaveFile_clicked();
+    void on_button_roundtrip_clicked();
+    void setRoundTripMode(int index);
+    void on_button_multitest_clicked();
+    void on_button_calibrate_clicked();
+    void on_button_identify_clicked();
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+    void changeEvent(QEvent* event) override;
+
+private:
+    // Shared with the detached update-check thread, which may outlive the window: the thread
+    // checks `window` under `mutex`, and the destructor clears it under the same mutex.
+    struct UpdateCheckLink;
+
+    void postSetup();
+    void startUpdateCheckThread();
+    // Waits for a check in progress; afterwards the thread no longer touches the window.
+    void stopUpdateCheckThread();
+    void openRunningLog();
+    void onConnectFinished(QFutureWatcher<bool>* watcher);
+    void disconnectFromBus();
+    void connectDriveControls();
+    void zeroSetpoints();
+
+    // All members: GUI thread only, unless noted.
+    Ui::MainWindow* ui = nullptr;
+    ecmaster* master = nullptr;           // owned; no Qt parent
+    StateConfig* stateConfig = nullptr;   // owned; no Qt parent
+    QProgressDialog* progress = nullptr;  // child of the window, deleted first
+    int ConsoleState = NotConnected;      // ConsoleStateCode
+    int currentMotorIndex = 0;            // drive index of the operated drive
+    QString savedAdapterDesc;             // mirrors kAdapterSettingKey
+    QTemporaryFile* logFile = nullptr;    // child of the window
+    QString logFileName;                  // empty when the running log could not be opened
+    QWidget* overlayButtons1 = nullptr;   // covers ButtonsWidget1 during a test
+    QWidget* overlayButtons2 = nullptr;   // covers ButtonsWidget2 during a test
+    QFuture<bool> connectFuture;          // the bring-up on the pool, if one was started
+    QFuture<bool> driveFuture;            // the last enable or disable on the pool
+    int roundTripCode = kCmdVelocity;     // command code the round-trip test drives
+    QString roundTripLoopName;            // loop name of the round-trip test
+    float lastPosition = 0.0f;            // turns; last actual position of the drive
+    std::shared_ptr<UpdateCheckLink> updateLink;
+
+    // One live plot: three curves fed straight into their data containers, redrawn by a timer.
+    struct LivePlot {
+        QTimer refreshTimer;
+        QDateTime startTime;
+        bool firstRefresh = false;
+        bool running = false;
+        std::array<QPointer<QCPGraph>, 3> curves;
+        std::array<QSharedPointer<QCPGraphDataContainer>, 3> points;  // the curves' data
+        QSharedPointer<QCPAxisTickerTime> timeTicker;
+        QSharedPointer<QCPAxisTicker> valueTicker;
+        uint32_t sampleCounter = 0;  // thins the samples to one point in 52
+    };
+
+    void setupPlot(KivCustomPlot* plot, LivePlot& live, const QString& valueLabel,
+                   const QStringList& curveNames);
+    // Start or stop; `refusal` is the message shown when no bus is up.
+    void togglePlot(KivCustomPlot* plot, LivePlot& live, QAbstractButton* button,
+                    QAbstractButton* clearButton, bool checked, const QString& refusal);
+    void clearPlot(KivCustomPlot* plot, LivePlot& live);
+    // Adds one point per curve every 52nd sample while the plot runs.
+    static void samplePlot(LivePlot& live, const std::array<double, 3>& values);
+
+    LivePlot paraPlot;
+    LivePlot tempPlot;
+    bool plotToggleGuard = false;  // the toggle slots change their own button's state
+};

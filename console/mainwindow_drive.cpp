@@ -1,0 +1,165 @@
+// The operator's hand on the drives: enable, quick stop, drive and mode selection, setpoints.
+#include <QFutureWatcher>
+#include <QSignalBlocker>
+#include <QtConcurrent/QtConcurrentRun>
+
+#include "ecmaster.h"
+#include "mainwindow.h"
+#include "ui_mainwindow.h"
+
+namespace {
+
+// Mode of operation written to every drive for an item of comboBox_mode; no item (-1) means the
+// speed ramp.
+uint16_t modeCodeForItem(int item) {
+    return item >= 0 && item < kModeItemCount ? kModeItemCodes[item] : kModeSpeedRamp;
+}
+
+}  // namespace
+
+void MainWindow::connectDriveControls() {
+    connect(ui->pushButton_QuickStop, &QPushButton::clicked, this, [this] {
+        if (master->connected) {
+            // CiA 402 quick stop; sent whatever the console's state.
+            master->setCommandWord(kCmdControlWord, 2, currentMotorIndex);
+        } else {
+            emit writeLog(QStringLiteral("设备未连接."));
+        }
+    });
+    const auto setpoint = [this](QPushButton* button, QDoubleSpinBox* box, int code) {
+        connect(button, &QPushButton::clicked, this, [this, box, code] {
+            if (master->connected) {
+                master->setCommandValue(code, static_cast<float>(box->value()), currentMotorIndex);
+            } else {
+                emit writeLog(QStringLiteral("设备未连接."));
+            }
+        });
+    };
+    setpoint(ui->pushButton_velocity, ui->doubleSpinBox_velocity, kCmdVelocity);
+    setpoint(ui->pushButton_position, ui->doubleSpinBox_position, kCmdPosition);
+    setpoint(ui->pushButton_torque, ui->doubleSpinBox_torque, kCmdTorque);
+    setpoint(ui->pushButton_Kp, ui->doubleSpinBox_Kp, kCmdKp);
+    setpoint(ui->pushButton_Kd, ui->doubleSpinBox_Kd, kCmdKd);
+}
+
+void MainWindow::zeroSetpoints() {
+    const std::pair<QDoubleSpinBox*, int> rows[] = {{ui->doubleSpinBox_torque, kCmdTorque},
+                                                    {ui->doubleSpinBox_position, kCmdPosition},
+                                                    {ui->doubleSpinBox_velocity, kCmdVelocity},
+                                                    {ui->doubleSpinBox_Kp, kCmdKp},
+                                                    {ui->doubleSpinBox_Kd, kCmdKd}};
+    for (const auto& [box, code] : rows) {
+        box->setValue(0);
+        master->setCommandValue(code, 0.0f, currentMotorIndex);
+    }
+}
+
+void MainWindow::on_pushButton_enable_clicked() {
+    const QString text = ui->pushButton_enable->text();
+    if (text == QLatin1String("Enable")) {
+        if (!requireState(Connected)) {
+            return;
+        }
+        ui->pushButton_enable->setText(QStringLiteral("Enabling"));
+        // Writes the selected mode of operation into every drive before the enable starts.
+        emit ui->comboBox_mode->currentIndexChanged(ui->comboBox_mode->currentIndex());
+        auto* watcher = new QFutureWatcher<bool>(this);
+        connect(watcher, &QFutureWatcher<bool>::finished, this, [this, watcher] {
+            if (watcher->result()) {
+                ConsoleState = Enabled;
+                emit writeLog(QStringLiteral("Enable Success."));
+                ui->pushButton_enable->setText(QStringLiteral("Disable"));
+            } else {
+                emit writeLog(QStringLiteral("Enable Fail."));
+                ui->pushButton_enable->setText(QStringLiteral("Enable"));
+            }
+            watcher->deleteLater();
+        });
+        ecmaster* const m = master;
+        const int index = currentMotorIndex;
+        driveFuture = QtConcurrent::run([m, index] { return m->enableDrive(index); });
+        watcher->setFuture(driveFuture);
+    } else if (text == QLatin1String("Disable")) {
+        if (!requireState(Enabled)) {
+            return;
+        }
+        ui->pushButton_enable->setText(QStringLiteral("Disabling"));
+        auto* watcher = new QFutureWatcher<bool>(this);
+        connect(watcher, &QFutureWatcher<bool>::finished, this, [this, watcher] {
+            if (watcher->result()) {
+                ConsoleState = Connected;
+                emit writeLog(QStringLiteral("Disable success."));
+                ui->pushButton_enable->setText(QStringLiteral("Enable"));
+                zeroSetpoints();
+            } else {
+                emit writeLog(QStringLiteral("Disable Fail."));
+                ui->pushButton_enable->setText(QStringLiteral("Disable"));
+            }
+            watcher->deleteLater();
+        });
+        ecmaster* const m = master;
+        const int index = currentMotorIndex;
+        driveFuture = QtConcurrent::run([m, index] { return m->disableDrive(index); });
+        watcher->setFuture(driveFuture);
+    }
+    // "Enabling" and "Disabling": a transition is running; the click is ignored.
+}
+
+void MainWindow::on_comboBox_index_currentIndexChanged(int index) {
+    if (!requireState(Connected)) {
+        const QSignalBlocker blocker(ui->comboBox_index);
+        ui->comboBox_index->setCurrentIndex(currentMotorIndex);
+        return;
+    }
+    if (index == currentMotorIndex) {
+        return;
+    }
+    currentMotorIndex = index;
+    zeroSetpoints();
+    ui->lineEdit_PdtType->clear();
+    ui->lineEdit_PdtBatch->clear();
+    ui->lineEdit_Version->clear();
+    master->selectDrive(currentMotorIndex);
+    emit writeLog(QStringLiteral("Current Motor Index: %1").arg(currentMotorIndex));
+}
+
+void MainWindow::on_comboBox_mode_currentIndexChanged(int index) {
+    emit writeLog(QStringLiteral("change mode:") + QString::number(index));
+
+    const int item = ui->comboBox_mode->currentIndex();
+    const uint16_t code = modeCodeForItem(item);
+    if (item == 1) {
+        ui->doubleSpinBox_position->setValue(static_cast<double>(lastPosition));
+    }
+
+    switch (index) {
+        case 0:
+            ui->widget_2->show();
+            ui->RoundTripLabel->setText(QStringLiteral("速度环往返参数 (turn/s)"));
+            roundTripCode = kCmdVelocity;
+            roundTripLoopName = QStringLiteral("速度环");
+            break;
+        case 1:
+            ui->widget_2->show();
+            ui->RoundTripLabel->setText(QStringLiteral("位置环往返参数 (turn)"));
+            roundTripCode = kCmdPosition;
+            roundTripLoopName = QStringLiteral("位置环");
+            break;
+        case 4:
+            ui->widget_2->show();
+            ui->RoundTripLabel->setText(QStringLiteral("电流环往返参数 (Nm)"));
+            roundTripCode = kCmdTorque;
+            roundTripLoopName = QStringLiteral("电流环");
+            break;
+        default:
+            ui->widget_2->hide();
+            break;
+    }
+
+    master->setCommandWordAll(kCmdMode, code);
+}
+
+void MainWindow::deal_trans_pdo_data(const App_SetValue* setCommand) {
+    emit writeLog(
+        QStringLiteral("command: %1 ").arg(static_cast<double>(setCommand->velocity), 0, 'g', 6));
+}

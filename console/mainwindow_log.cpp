@@ -1,0 +1,62 @@
+// The log pane and the running log file.
+#include <QDateTime>
+#include <QFile>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QTemporaryFile>
+
+#include "mainwindow.h"
+#include "ui_mainwindow.h"
+
+void MainWindow::openRunningLog() {
+    // Lives as long as the window and is removed with it; only a save keeps its lines.
+    logFile = new QTemporaryFile(this);
+    if (logFile->open()) {
+        logFileName = logFile->fileName();
+    }
+}
+
+void MainWindow::writeToPlainText(QString text) {
+    const QString line = QDateTime::currentDateTime().toString(QStringLiteral("hh:mm:ss: ")) + text;
+    ui->textBrowserLogs->appendPlainText(line);
+    if (logFile && logFile->isOpen()) {
+        // Flushed per line so that a crash loses nothing that was shown.
+        logFile->write((line + u'\n').toUtf8());
+        logFile->flush();
+    }
+}
+
+void MainWindow::on_pushButtonClear_clicked() {
+    // The pane only: a later save still holds every line since start.
+    ui->textBrowserLogs->clear();
+}
+
+void MainWindow::on_pushButton_SaveFile_clicked() {
+    const QString defaultName =
+        QStringLiteral("LOG_") +
+        QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd_HHmm")) +
+        QStringLiteral(".txt");
+    const QString target =
+        QFileDialog::getSaveFileName(this, QStringLiteral("保存日志文件"), defaultName,
+                                     QStringLiteral("Text Files (*.txt);;All Files (*)"));
+    if (target.isEmpty()) {
+        return;
+    }
+
+    QFile out(target);
+    if (!out.open(QIODevice::WriteOnly | QIODevice::Text | QIODevice::Truncate)) {
+        QMessageBox::warning(this, QStringLiteral("保存失败"),
+                             QStringLiteral("无法保存日志文件到指定路径."));
+        return;
+    }
+    if (!logFile || !logFile->isOpen()) {
+        QMessageBox::warning(this, QStringLiteral("保存失败"),
+                             QStringLiteral("无法读取临时日志文件."));
+        return;
+    }
+    // Reading leaves the position at the end, so later lines append after the saved ones.
+    logFile->seek(0);
+    out.write(logFile->readAll());
+    out.close();
+    QMessageBox::information(this, QStringLiteral("保存成功"), QStringLiteral("日志已成功保存."));
+}

@@ -1,0 +1,178 @@
+// The two live plots: parameters (torque, position, velocity) and temperatures.
+#include <QMessageBox>
+
+#include "ecmaster.h"
+#include "mainwindow.h"
+#include "model/scaling.h"
+#include "ui_mainwindow.h"
+
+namespace {
+
+// One point per curve for this many samples of the 2 ms cycle (about 10 points a second).
+constexpr uint32_t kSamplesPerPoint = 52;
+// Redraw period of a running plot.
+constexpr int kRefreshMs = 16;
+// The parameter plot shows this many seconds up to its newest point.
+constexpr double kParaWindowSeconds = 10.0;
+
+}  // namespace
+
+void MainWindow::setupPlot(KivCustomPlot* plot, LivePlot& live, const QString& valueLabel,
+                           const QStringList& curveNames) {
+    plot->setInteractions(QCP::iRangeDrag | QCP::iRangeZoom | QCP::iSelectPlottables |
+                          QCP::iSelectLegend);
+
+    live.timeTicker.reset(new QCPAxisTickerTime);
+    live.timeTicker->setTimeFormat(QStringLiteral("%h:%m:%s"));
+    live.timeTicker->setTickCount(6);
+    live.valueTicker.reset(new QCPAxisTicker);
+    live.valueTicker->setTickCount(8);
+    live.valueTicker->setTickStepStrategy(QCPAxisTicker::tssReadability);
+    plot->xAxis->setTicker(live.timeTicker);
+    plot->yAxis->setTicker(live.valueTicker);
+
+    plot->axisRect()->setupFullAxesBox(true);
+    plot->axisRect()->insetLayout()->setInsetAlignment(0, Qt::AlignTop | Qt::AlignLeft);
+    plot->legend->setVisible(true);
+    QFont legendFont(QStringLiteral("MS Shell Dlg 2"), 8);
+    legendFont.setWeight(QFont::Thin);
+    plot->legend->setFont(legendFont);
+    plot->legend->setIconSize(15, 10);
+    plot->legend->setSelectableParts(QCPLegend::spItems);
+    plot->setContextMenuPolicy(Qt::CustomContextMenu);
+
+    plot->xAxis->setRange(0, 10);
+    plot->yAxis->setRange(15, 75);
+    plot->xAxis->setLabel(QStringLiteral("Time (s)"));
+    plot->yAxis->setLabel(valueLabel);
+
+    const QColor colours[] = {QColor(255, 0, 0), QColor(0, 255, 127), QColor(0, 0, 255)};
+    for (size_t i = 0; i < live.curves.size(); ++i) {
+        QCPGraph* graph = plot->addGraph(plot->xAxis, plot->yAxis);
+        graph->setPen(QPen(colours[i], 1, Qt::SolidLine));
+        graph->setAdaptiveSampling(true);
+        graph->setLineStyle(QCPGraph::lsLine);
+        graph->setScatterStyle(QCPScatterStyle(QCPScatterStyle::ssNone, 6));
+        graph->setName(curveNames.value(static_cast<qsizetype>(i)));
+        live.curves[i] = graph;
+        // Appended to directly: keys only grow, so each add is a plain append.
+        live.points[i] = graph->data();
+    }
+    plot->setNotAntialiasedElements(QCP::aeAll);
+}
+
+void MainWindow::togglePlot(KivCustomPlot* plot, LivePlot& live, QAbstractButton* button,
+                            QAbstractButton* clearButton, bool checked, const QString& refusal) {
+    if (plotToggleGuard) {
+        return;
+    }
+    plotToggleGuard = true;
+    if (!checked) {
+        plot->axisRect()->setRangeDrag(Qt::Horizontal | Qt::Vertical);
+        plot->axisRect()->setRangeZoom(Qt::Horizontal | Qt::Vertical);
+        button->setText(QStringLiteral("Start Plot"));
+        clearButton->setEnabled(true);
+        live.refreshTimer.stop();
+        live.running = false;
+    } else if (master->connected) {
+        live.firstRefresh = true;
+        live.running = true;
+        live.startTime = QDateTime::currentDateTime();
+        for (const auto& points : live.points) {
+            points->clear();
+        }
+        // While running the time axis follows the data; only the values are the operator's.
+        plot->axisRect()->setRangeDrag(Qt::Vertical);
+        plot->axisRect()->setRangeZoom(Qt::Vertical);
+        button->setText(QStringLiteral("Stop Plot"));
+        clearButton->setEnabled(false);
+        live.refreshTimer.start(kRefreshMs);
+    } else {
+        button->setChecked(false);
+        QMessageBox::critical(this, QStringLiteral("ERROR"), refusal);
+    }
+    plotToggleGuard = false;
+}
+
+void MainWindow::on_pushButton_plot_para_toggled(bool checked) {
+    togglePlot(ui->plot_para, paraPlot, ui->pushButton_plot_para, ui->pushButton_clear_para,
+               checked, QStringLiteral("请先Connect"));
+}
+
+void MainWindow::on_pushButton_plot_temp_toggled(bool checked) {
+    togglePlot(ui->plot_temperature, tempPlot, ui->pushButton_plot_temp, ui->pushButton_clear_temp,
+               checked, QStringLiteral("请先进入OP模式"));
+}
+
+void MainWindow::clearPlot(KivCustomPlot* plot, LivePlot& live) {
+    for (const auto& points : live.points) {
+        points->clear();
+    }
+    plot->replot(QCustomPlot::rpRefreshHint);
+}
+
+void MainWindow::on_pushButton_clear_para_clicked() {
+    clearPlot(ui->plot_para, paraPlot);
+}
+
+void MainWindow::on_pushButton_clear_temp_clicked() {
+    clearPlot(ui->plot_temperature, tempPlot);
+}
+
+void MainWindow::samplePlot(LivePlot& live, const std::array<double, 3>& values) {
+    if (!live.running) {
+        return;
+    }
+    const uint32_t old = live.sampleCounter++;
+    if (old <= kSamplesPerPoint - 2) {
+        return;
+    }
+    // Keys are wall-clock seconds since the start, kept at float precision like the samples.
+    const float seconds =
+        static_cast<float>(live.startTime.msecsTo(QDateTime::currentDateTime())) / 1000.0f;
+    for (size_t i = 0; i < live.points.size(); ++i) {
+        live.points[i]->add(QCPGraphData(static_cast<double>(seconds), values[i]));
+    }
+    live.sampleCounter = 0;
+}
+
+void MainWindow::paraPlotSlot() {
+    const auto& points = paraPlot.points;
+    if (points[0]->size() < 2 && points[1]->size() < 2 && points[2]->size() < 2) {
+        return;
+    }
+    if (paraPlot.firstRefresh) {
+        ui->plot_para->yAxis->rescale();
+        paraPlot.firstRefresh = false;
+    }
+    if (!points[0]->isEmpty()) {
+        const double newest = (points[0]->constEnd() - 1)->key;
+        ui->plot_para->xAxis->setRange(newest - kParaWindowSeconds, newest);
+    }
+    ui->plot_para->replot(QCustomPlot::rpQueuedReplot);
+}
+
+void MainWindow::temperaturePlotSlot() {
+    const auto& points = tempPlot.points;
+    if (points[0]->size() < 2 || points[1]->size() < 2 || points[2]->size() < 2) {
+        return;
+    }
+    if (tempPlot.firstRefresh) {
+        ui->plot_temperature->yAxis->rescale();
+        tempPlot.firstRefresh = false;
+    }
+    // The whole history stays in view.
+    ui->plot_temperature->xAxis->setRange(points[0]->constBegin()->key,
+                                          (points[0]->constEnd() - 1)->key);
+    ui->plot_temperature->replot(QCustomPlot::rpQueuedReplot);
+}
+
+void MainWindow::deal_recv_pdo_data(TCiA402_GetValue data, uint64_t timestamp) {
+    // Plot keys come from the wall clock, not from the cycle's timestamp.
+    Q_UNUSED(timestamp);
+    samplePlot(tempPlot, {static_cast<double>(data.mcuTemp), static_cast<double>(data.mosTemp),
+                          static_cast<double>(data.motorTemp)});
+    samplePlot(paraPlot, {static_cast<double>(rawToTorque(data.torque)),
+                          static_cast<double>(rawToPosition(data.position)),
+                          static_cast<double>(rawToVelocity(data.velocity))});
+}

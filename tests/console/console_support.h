@@ -1,0 +1,103 @@
+// Shared pieces of the console's tests: a sandboxed settings store, the log pane read back as
+// messages, and a helper that answers modal dialogs from the event loop.
+#pragma once
+
+#include <QApplication>
+#include <QDialog>
+#include <QDir>
+#include <QPlainTextEdit>
+#include <QPointer>
+#include <QRegularExpression>
+#include <QSettings>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QWidget>
+
+#include <deque>
+#include <functional>
+
+#include "mainwindow.h"
+
+namespace consoletest {
+
+// Points the user-scope settings at a temporary directory, so no test reads or writes the
+// settings of the person running it. Call before the first window is created.
+inline void sandboxSettings(const QTemporaryDir& dir) {
+    QSettings::setDefaultFormat(QSettings::IniFormat);
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, dir.path());
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir.path());
+}
+
+inline QSettings consoleSettings() {
+    return QSettings(QLatin1String(kSettingsOrganisation), QLatin1String(kSettingsApplication));
+}
+
+// "hh:mm:ss: " in front of every line of the pane and the running log.
+inline const QRegularExpression& linePrefix() {
+    static const QRegularExpression re(QStringLiteral("^\\d\\d:\\d\\d:\\d\\d: "));
+    return re;
+}
+
+inline QPlainTextEdit* logPane(const MainWindow& window) {
+    return window.findChild<QPlainTextEdit*>(QStringLiteral("textBrowserLogs"));
+}
+
+// The pane's lines without their time prefix.
+inline QStringList paneMessages(const MainWindow& window) {
+    QStringList messages;
+    const QStringList lines = logPane(window)->toPlainText().split(u'\n');
+    for (const QString& line : lines) {
+        const auto match = linePrefix().match(line);
+        messages << (match.hasMatch() ? line.mid(match.capturedLength()) : line);
+    }
+    return messages;
+}
+
+// Answers modal dialogs one after the other as they open: each handler gets the active modal
+// widget and must close it. A dialog without a handler stays open, and the test fails on its own
+// checks.
+class ModalAnswerer : public QObject {
+public:
+    using Handler = std::function<void(QWidget*)>;
+
+    explicit ModalAnswerer(QObject* parent = nullptr) : QObject(parent) {
+        timer.setInterval(20);
+        connect(&timer, &QTimer::timeout, this, [this] {
+            QWidget* modal = QApplication::activeModalWidget();
+            if (modal == nullptr || !modal->isVisible()) {
+                return;
+            }
+            if (modal == lastAnswered) {
+                // A handler that failed half-way leaves its dialog open; close it so the test
+                // reports the failure instead of hanging.
+                if (++stuckTicks > 50) {
+                    if (auto* dialog = qobject_cast<QDialog*>(modal)) {
+                        dialog->reject();
+                    }
+                }
+                return;
+            }
+            if (handlers.empty()) {
+                return;
+            }
+            lastAnswered = modal;
+            stuckTicks = 0;
+            Handler handler = std::move(handlers.front());
+            handlers.pop_front();
+            handler(modal);
+        });
+        timer.start();
+    }
+
+    void then(Handler handler) { handlers.push_back(std::move(handler)); }
+    bool allAnswered() const { return handlers.empty(); }
+
+private:
+    QTimer timer;
+    std::deque<Handler> handlers;
+    QPointer<QWidget> lastAnswered;
+    int stuckTicks = 0;
+};
+
+}  // namespace consoletest

@@ -1,0 +1,354 @@
+#include <QAbstractButton>
+#include <QComboBox>
+#include <QDoubleSpinBox>
+#include <QLabel>
+#include <QSignalSpy>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "console_support.h"
+#include "customcombobox.h"
+#include "ecmaster.h"
+#include "link.h"
+#include "mainwindow.h"
+#include "sim/chain.h"
+#include "sim/virtual_link.h"
+
+using consoletest::paneMessages;
+
+namespace {
+
+// A bring-up on the simulated chain takes well under this, also under the sanitizers.
+constexpr int kBringUpTimeoutMs = 30000;
+// A bring-up that fails gives up only after all its attempts.
+constexpr int kFailedBringUpTimeoutMs = 180000;
+
+const QString kChain3 = QStringLiteral("Simulated drive chain (3 drives)");
+const QString kChain2 = QStringLiteral("Simulated drive chain (2 drives)");
+
+}  // namespace
+
+// Connect and disconnect from the operator's side against simulated chains: the button's
+// texts, the labels and drive selector, the remembered adapter, the refusals, the lost drive and
+// closing the window on a running bus.
+class TestMainWindowBus : public QObject {
+    Q_OBJECT
+
+private:
+    QTemporaryDir settingsDir;
+    std::shared_ptr<sim::Chain> chain3;
+    std::shared_ptr<sim::Chain> chain2;
+    std::unique_ptr<MainWindow> window;
+
+    template <typename T>
+    T* child(const char* name) const {
+        return window->findChild<T*>(QLatin1String(name));
+    }
+    QAbstractButton* connectButton() const { return child<QAbstractButton>("pushButton_connect"); }
+    QAbstractButton* enableButton() const { return child<QAbstractButton>("pushButton_enable"); }
+    QComboBox* adapters() const { return child<QComboBox>("comboBox_item"); }
+    QComboBox* drives() const { return child<QComboBox>("comboBox_index"); }
+    bool logged(const QString& message) const { return paneMessages(*window).contains(message); }
+
+    // Selects the adapter the way an operator does: open the list (which refills it), pick.
+    bool chooseAdapter(const QString& desc) {
+        adapters()->showPopup();
+        adapters()->hidePopup();
+        const int item = adapters()->findText(desc);
+        if (item < 0) {
+            return false;
+        }
+        adapters()->setCurrentIndex(item);
+        return true;
+    }
+
+    bool connectTo(const QString& desc) {
+        if (!chooseAdapter(desc)) {
+            return false;
+        }
+        connectButton()->click();
+        if (connectButton()->text() != QLatin1String("Connecting")) {
+            return false;
+        }
+        return QTest::qWaitFor([this] { return connectButton()->text() != "Connecting"; },
+                               kBringUpTimeoutMs) &&
+               connectButton()->text() == QLatin1String("Disconnect");
+    }
+
+private slots:
+    void initTestCase() {
+        QVERIFY(settingsDir.isValid());
+        consoletest::sandboxSettings(settingsDir);
+        chain3 = sim::registerSimulatedAdapter(3);
+        chain2 = sim::registerSimulatedAdapter(2);
+    }
+
+    void init() {
+        consoletest::consoleSettings().clear();
+        window = std::make_unique<MainWindow>();
+    }
+    void cleanup() {
+        if (window && window->busMaster()->enabled) {
+            window->busMaster()->disableDrive(0);
+        }
+        window.reset();
+    }
+
+    void simulatedChainsListedFirst() {
+        QVERIFY(adapters()->count() >= 2);
+        QCOMPARE(adapters()->itemText(0), kChain3);
+        QCOMPARE(adapters()->itemText(1), kChain2);
+        QCOMPARE(adapters()->currentIndex(), 0);
+        QCOMPARE(window->busMaster()->adapters.size(), static_cast<size_t>(adapters()->count()));
+        QCOMPARE(window->busMaster()->adapters.front().second, QStringLiteral("sim:3"));
+
+        // An adapter that appears later shows up when the operator opens the list.
+        const auto later = sim::registerSimulatedAdapter(5);
+        const QString desc = QStringLiteral("Simulated drive chain (5 drives)");
+        QCOMPARE(adapters()->findText(desc), -1);
+        adapters()->showPopup();
+        adapters()->hidePopup();
+        QCOMPARE(adapters()->findText(desc), 2);
+        QCOMPARE(adapters()->currentIndex(), 0);
+        ec::unregisterVirtualAdapter("sim:5");
+        adapters()->showPopup();
+        adapters()->hidePopup();
+        QCOMPARE(adapters()->findText(desc), -1);
+    }
+
+    void connectThenDisconnect() {
+        auto* plotPara = child<QAbstractButton>("pushButton_plot_para");
+        auto* plotTemp = child<QAbstractButton>("pushButton_plot_temp");
+
+        QVERIFY(connectTo(kChain3));
+        QTRY_VERIFY(logged(QStringLiteral("Connect Success.")));
+        QTRY_VERIFY(logged(QStringLiteral("currentMotorIndex.0")));
+        QCOMPARE(window->consoleState(), static_cast<int>(Connected));
+        QCOMPARE(window->motorIndex(), 0);
+        QVERIFY(window->busMaster()->connected);
+        QCOMPARE(child<QLabel>("label_motorcount")->text(), QStringLiteral("电机数量:3"));
+        QCOMPARE(child<QLabel>("label_multicount")->text(), QStringLiteral("3"));
+        QCOMPARE(drives()->count(), 3);
+        QCOMPARE(drives()->itemText(0), QStringLiteral("0"));
+        QCOMPARE(drives()->itemText(2), QStringLiteral("2"));
+        QCOMPARE(consoletest::consoleSettings().value(kAdapterSettingKey).toString(), kChain3);
+
+        plotPara->setChecked(true);
+        plotTemp->setChecked(true);
+        child<QTabWidget>("tabWidget")->tabBar()->setEnabled(false);
+
+        connectButton()->click();
+        QCOMPARE(connectButton()->text(), QStringLiteral("Connect"));
+        QTRY_VERIFY(logged(QStringLiteral("Disconnect Success.")));
+        QCOMPARE(window->consoleState(), static_cast<int>(NotConnected));
+        QVERIFY(!window->busMaster()->connected);
+        QCOMPARE(drives()->count(), 0);
+        QCOMPARE(child<QLabel>("label_motorcount")->text(), QStringLiteral("电机数量:0"));
+        QCOMPARE(child<QLabel>("label_multicount")->text(), QStringLiteral("0"));
+        QVERIFY(child<QTabWidget>("tabWidget")->tabBar()->isEnabled());
+        QVERIFY(!plotPara->isChecked());
+        QVERIFY(!plotTemp->isChecked());
+
+        // The same bus again.
+        QVERIFY(connectTo(kChain3));
+        QCOMPARE(drives()->count(), 3);
+        connectButton()->click();
+        QCOMPARE(connectButton()->text(), QStringLiteral("Connect"));
+    }
+
+    // The setting follows the adapter of the last successful connect and is written only when
+    // that adapter changes.
+    void rememberedAdapter() {
+        // The window read the (empty) setting at start; mark the store to see any write.
+        consoletest::consoleSettings().setValue(kAdapterSettingKey, QStringLiteral("marker"));
+        QVERIFY(connectTo(kChain2));
+        QCOMPARE(consoletest::consoleSettings().value(kAdapterSettingKey).toString(), kChain2);
+        QCOMPARE(drives()->count(), 2);
+        connectButton()->click();
+
+        consoletest::consoleSettings().setValue(kAdapterSettingKey, QStringLiteral("marker"));
+        QVERIFY(connectTo(kChain2));
+        QCOMPARE(consoletest::consoleSettings().value(kAdapterSettingKey).toString(),
+                 QStringLiteral("marker"));
+        connectButton()->click();
+
+        QVERIFY(connectTo(kChain3));
+        QCOMPARE(consoletest::consoleSettings().value(kAdapterSettingKey).toString(), kChain3);
+        connectButton()->click();
+
+        // A new window preselects the remembered adapter, also after the list is refilled.
+        window.reset();
+        window = std::make_unique<MainWindow>();
+        QCOMPARE(adapters()->currentText(), kChain3);
+        consoletest::consoleSettings().setValue(kAdapterSettingKey, kChain2);
+        window.reset();
+        window = std::make_unique<MainWindow>();
+        QCOMPARE(adapters()->currentText(), kChain2);
+        adapters()->showPopup();
+        adapters()->hidePopup();
+        QCOMPARE(adapters()->currentText(), kChain2);
+    }
+
+    void connectWithoutAdapterFails() {
+        adapters()->setCurrentIndex(-1);
+        connectButton()->click();
+        QCOMPARE(connectButton()->text(), QStringLiteral("Connect"));
+        QTRY_VERIFY(logged(QStringLiteral("Connect Fail")));
+        QCOMPARE(window->consoleState(), static_cast<int>(NotConnected));
+        QVERIFY(!window->busMaster()->connected);
+
+        // An empty selector behaves the same.
+        adapters()->clear();
+        connectButton()->click();
+        QCOMPARE(connectButton()->text(), QStringLiteral("Connect"));
+        QTRY_COMPARE(paneMessages(*window).count(QStringLiteral("Connect Fail")), 2);
+        QVERIFY(!logged(QStringLiteral("Connect Fail.")));
+    }
+
+    // A bus without drives cannot be brought up: the button returns to Connect and the adapter
+    // is not remembered.
+    void failedBringUp() {
+        auto empty = std::make_shared<sim::Chain>(sim::ChainConfig{});
+        sim::registerSimulatedAdapter("sim:empty", "Empty chain", empty);
+        QVERIFY(chooseAdapter(QStringLiteral("Empty chain")));
+        connectButton()->click();
+        QCOMPARE(connectButton()->text(), QStringLiteral("Connecting"));
+        connectButton()->click();  // inert while the bring-up runs
+        // Every attempt waits out the frames nobody answers: this takes a while.
+        QTRY_COMPARE_WITH_TIMEOUT(connectButton()->text(), QStringLiteral("Connect"),
+                                  kFailedBringUpTimeoutMs);
+        QTRY_VERIFY(logged(QStringLiteral("Connect Fail.")));
+        QCOMPARE(window->consoleState(), static_cast<int>(NotConnected));
+        QCOMPARE(drives()->count(), 0);
+        QVERIFY(!consoletest::consoleSettings().contains(kAdapterSettingKey));
+        ec::unregisterVirtualAdapter("sim:empty");
+    }
+
+    void disconnectRefusedWhileEnabled() {
+        QVERIFY(connectTo(kChain3));
+        enableButton()->click();
+        QTRY_COMPARE_WITH_TIMEOUT(enableButton()->text(), QStringLiteral("Disable"),
+                                  kBringUpTimeoutMs);
+        QCOMPARE(window->consoleState(), static_cast<int>(Enabled));
+
+        connectButton()->click();
+        QTRY_VERIFY(logged(QStringLiteral("Please exit the motor mode first！")));
+        QCOMPARE(connectButton()->text(), QStringLiteral("Disconnect"));
+        QVERIFY(window->busMaster()->connected);
+        QVERIFY(!logged(QStringLiteral("Disconnect Success.")));
+
+        enableButton()->click();
+        QTRY_COMPARE_WITH_TIMEOUT(enableButton()->text(), QStringLiteral("Enable"),
+                                  kBringUpTimeoutMs);
+        connectButton()->click();
+        QCOMPARE(connectButton()->text(), QStringLiteral("Connect"));
+        QVERIFY(!window->busMaster()->connected);
+    }
+
+    void closingWhileConnectedDisconnectsFirst() {
+        QVERIFY(connectTo(kChain3));
+        QSignalSpy lines(window.get(), &MainWindow::writeLog);
+        window.reset();
+        QVERIFY(lines.contains(QVariantList{QStringLiteral("Disconnect Success.")}));
+
+        // The bus was released: a new window brings it up again.
+        window = std::make_unique<MainWindow>();
+        QVERIFY(connectTo(kChain3));
+    }
+
+    void closingWhileEnabledStillTearsDown() {
+        QVERIFY(connectTo(kChain3));
+        enableButton()->click();
+        QTRY_COMPARE_WITH_TIMEOUT(enableButton()->text(), QStringLiteral("Disable"),
+                                  kBringUpTimeoutMs);
+        QSignalSpy lines(window.get(), &MainWindow::writeLog);
+        window.reset();
+        QVERIFY(lines.contains(QVariantList{QStringLiteral("Please exit the motor mode first！")}));
+        QVERIFY(!lines.contains(QVariantList{QStringLiteral("Disconnect Success.")}));
+
+        window = std::make_unique<MainWindow>();
+        QVERIFY(connectTo(kChain3));
+    }
+
+    void closingDuringBringUpWaitsForIt() {
+        QVERIFY(chooseAdapter(kChain3));
+        connectButton()->click();
+        QCOMPARE(connectButton()->text(), QStringLiteral("Connecting"));
+        window.reset();  // must neither crash nor leave the bus to a deleted master
+        window = std::make_unique<MainWindow>();
+        QVERIFY(connectTo(kChain3));
+    }
+
+    // A drive falling off the bus takes the whole bus down, as a disconnect would.
+    void lostDriveTakesTheBusDown() {
+        QVERIFY(connectTo(kChain3));
+        child<QDoubleSpinBox>("doubleSpinBox_velocity")->setValue(1.5);
+        child<QDoubleSpinBox>("doubleSpinBox_torque")->setValue(-2);
+
+        chain3->pullDrive(2);
+        QTRY_COMPARE_WITH_TIMEOUT(connectButton()->text(), QStringLiteral("Connect"),
+                                  kBringUpTimeoutMs);
+        QTRY_VERIFY(logged(QStringLiteral("Disconnect Success.")));
+        QCOMPARE(window->consoleState(), static_cast<int>(NotConnected));
+        QVERIFY(!window->busMaster()->connected);
+        QCOMPARE(enableButton()->text(), QStringLiteral("Enable"));
+        QCOMPARE(drives()->count(), 0);
+        QCOMPARE(child<QLabel>("label_motorcount")->text(), QStringLiteral("电机数量:0"));
+        QCOMPARE(child<QDoubleSpinBox>("doubleSpinBox_velocity")->value(), 0.0);
+        QCOMPARE(child<QDoubleSpinBox>("doubleSpinBox_torque")->value(), 0.0);
+
+        chain3->plugDrive(2);
+        QVERIFY(connectTo(kChain3));
+        QCOMPARE(drives()->count(), 3);
+    }
+
+    // Each lost slave is reported; a report arriving after the bus went down changes nothing.
+    void lostDriveWhileDisconnected() {
+        QMetaObject::invokeMethod(window.get(), "deal_when_slave_lost");
+        QCOMPARE(connectButton()->text(), QStringLiteral("Connect"));
+        QCOMPARE(window->consoleState(), static_cast<int>(NotConnected));
+        QVERIFY(!logged(QStringLiteral("Disconnect Success.")));
+    }
+
+    void requireStateMessages_data() {
+        QTest::addColumn<bool>("connect");
+        QTest::addColumn<int>("required");
+        QTest::addColumn<bool>("passes");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("same state") << false << 0 << true << QString();
+        QTest::newRow("enter") << false << 1 << false
+                               << QStringLiteral("当前处于未连接，请进入已连接状态");
+        QTest::newRow("go back") << true << 0 << false
+                                 << QStringLiteral("当前处于已连接，请退回未连接状态");
+    }
+    void requireStateMessages() {
+        QFETCH(bool, connect);
+        QFETCH(int, required);
+        QFETCH(bool, passes);
+        QFETCH(QString, message);
+        if (connect) {
+            QVERIFY(connectTo(kChain2));
+        }
+        QSignalSpy lines(window.get(), &MainWindow::writeLog);
+        QCOMPARE(window->requireState(required), passes);
+        if (passes) {
+            QCOMPARE(lines.count(), 0);
+        } else {
+            QCOMPARE(lines.count(), 1);
+            QCOMPARE(lines.first().first().toString(), message);
+        }
+    }
+
+    // Enable is gated by the console's state before anything reaches the master.
+    void enableRefusedWhenNotConnected() {
+        enableButton()->click();
+        QCOMPARE(enableButton()->text(), QStringLiteral("Enable"));
+        QTRY_VERIFY(logged(QStringLiteral("当前处于未连接，请进入已连接状态")));
+        QVERIFY(!logged(QStringLiteral("change mode:0")));
+    }
+};
+
+QTEST_MAIN(TestMainWindowBus)
+#include "tst_mainwindow_bus.moc"

@@ -1,0 +1,304 @@
+#include <QAbstractButton>
+#include <QComboBox>
+#include <QDoubleSpinBox>
+#include <QLabel>
+#include <QMessageBox>
+#include <QMutexLocker>
+#include <QProgressDialog>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "console_support.h"
+#include "ecmaster.h"
+#include "kivcustomplot.h"
+#include "mainwindow.h"
+#include "sim/chain.h"
+#include "sim/virtual_link.h"
+
+using consoletest::paneMessages;
+
+namespace {
+
+constexpr int kBusTimeoutMs = 30000;
+const QString kChain = QStringLiteral("Simulated drive chain (3 drives)");
+
+}  // namespace
+
+// The drive controls on a running simulated bus: mode, enable and disable, drive selection,
+// setpoints and quick stop, what reaches the drives' command records, and the live plots.
+class TestMainWindowDrive : public QObject {
+    Q_OBJECT
+
+private:
+    QTemporaryDir settingsDir;
+    std::shared_ptr<sim::Chain> chain;
+    std::unique_ptr<MainWindow> window;
+
+    template <typename T>
+    T* child(const char* name) const {
+        return window->findChild<T*>(QLatin1String(name));
+    }
+    QAbstractButton* button(const char* name) const { return child<QAbstractButton>(name); }
+    bool logged(const QString& message) const { return paneMessages(*window).contains(message); }
+
+    App_SetValue command(int driveIndex) const {
+        ecmaster* m = window->busMaster();
+        const QMutexLocker lock(&m->pdMutex);
+        return m->commands[static_cast<size_t>(m->validDrives.at(driveIndex))];
+    }
+
+    bool connectBus() {
+        auto* adapters = child<QComboBox>("comboBox_item");
+        adapters->setCurrentIndex(adapters->findText(kChain));
+        button("pushButton_connect")->click();
+        return QTest::qWaitFor(
+            [this] { return button("pushButton_connect")->text() == "Disconnect"; }, kBusTimeoutMs);
+    }
+
+    bool clickAndWait(const char* name, const char* text) {
+        button(name)->click();
+        return QTest::qWaitFor([this, name, text] { return button(name)->text() == text; },
+                               kBusTimeoutMs);
+    }
+
+private slots:
+    void initTestCase() {
+        QVERIFY(settingsDir.isValid());
+        consoletest::sandboxSettings(settingsDir);
+        chain = sim::registerSimulatedAdapter(3);
+    }
+    void init() {
+        window = std::make_unique<MainWindow>();
+        QVERIFY(connectBus());
+    }
+    void cleanup() {
+        if (window->busMaster()->enabled) {
+            window->busMaster()->disableDrive(window->motorIndex());
+        }
+        window.reset();
+    }
+
+    void modeReachesEveryDrive_data() {
+        QTest::addColumn<int>("item");
+        QTest::addColumn<int>("code");
+        QTest::addColumn<bool>("roundTrip");
+        QTest::addColumn<QString>("label");
+        const QString velocity = QStringLiteral("速度环往返参数 (turn/s)");
+        QTest::newRow("profile position")
+            << 1 << 8 << true << QStringLiteral("位置环往返参数 (turn)");
+        QTest::newRow("hybrid") << 2 << 10 << false << velocity;
+        QTest::newRow("sine") << 3 << 11 << false << velocity;
+        QTest::newRow("torque ramp") << 4 << 12 << true << QStringLiteral("电流环往返参数 (Nm)");
+        QTest::newRow("torque calibration") << 5 << 13 << false << velocity;
+    }
+    void modeReachesEveryDrive() {
+        QFETCH(int, item);
+        QFETCH(int, code);
+        QFETCH(bool, roundTrip);
+        QFETCH(QString, label);
+        child<QComboBox>("comboBox_mode")->setCurrentIndex(item);
+        QTRY_VERIFY(logged(QStringLiteral("change mode:%1").arg(item)));
+        for (int drive = 0; drive < 3; ++drive) {
+            QCOMPARE(command(drive).mode, static_cast<uint16_t>(code));
+        }
+        QCOMPARE(!child<QWidget>("widget_2")->isHidden(), roundTrip);
+        QCOMPARE(child<QLabel>("RoundTripLabel")->text(), label);
+
+        // Back to the speed ramp.
+        child<QComboBox>("comboBox_mode")->setCurrentIndex(0);
+        QCOMPARE(command(2).mode, static_cast<uint16_t>(9));
+        QVERIFY(!child<QWidget>("widget_2")->isHidden());
+        QCOMPARE(child<QLabel>("RoundTripLabel")->text(),
+                 QStringLiteral("速度环往返参数 (turn/s)"));
+    }
+
+    void enableSelectDisable() {
+        QVERIFY(clickAndWait("pushButton_enable", "Disable"));
+        QCOMPARE(window->consoleState(), static_cast<int>(Enabled));
+        QTRY_VERIFY(logged(QStringLiteral("Enable Success.")));
+        const QStringList lines = paneMessages(*window);
+        QVERIFY(lines.indexOf(QStringLiteral("change mode:0")) <
+                lines.indexOf(QStringLiteral("Enable Success.")));
+        QVERIFY(lines.contains(QStringLiteral("change mode:0")));
+
+        // Another drive while enabled: refused, the selector snaps back.
+        auto* drives = child<QComboBox>("comboBox_index");
+        drives->setCurrentIndex(1);
+        QCOMPARE(drives->currentIndex(), 0);
+        QCOMPARE(window->motorIndex(), 0);
+        QTRY_VERIFY(logged(QStringLiteral("当前处于上使能，请退回已连接状态")));
+        QCOMPARE(paneMessages(*window).count(QStringLiteral("当前处于上使能，请退回已连接状态")),
+                 1);
+
+        child<QDoubleSpinBox>("doubleSpinBox_velocity")->setValue(0.5);
+        button("pushButton_velocity")->click();
+        QCOMPARE(command(0).velocity, 0.5f);
+
+        QVERIFY(clickAndWait("pushButton_enable", "Enable"));
+        QTRY_VERIFY(logged(QStringLiteral("Disable success.")));
+        QCOMPARE(window->consoleState(), static_cast<int>(Connected));
+        for (const char* box : {"doubleSpinBox_torque", "doubleSpinBox_position",
+                                "doubleSpinBox_velocity", "doubleSpinBox_Kp", "doubleSpinBox_Kd"}) {
+            QCOMPARE(child<QDoubleSpinBox>(box)->value(), 0.0);
+        }
+        const App_SetValue after = command(0);
+        QCOMPARE(after.velocity, 0.0f);
+        QCOMPARE(after.torque, 0.0f);
+        QCOMPARE(after.position, 0.0f);
+    }
+
+    void selectAnotherDrive() {
+        auto* drives = child<QComboBox>("comboBox_index");
+        child<QDoubleSpinBox>("doubleSpinBox_torque")->setValue(1.25);
+        drives->setCurrentIndex(2);
+        QCOMPARE(window->motorIndex(), 2);
+        QTRY_VERIFY(logged(QStringLiteral("Current Motor Index: 2")));
+        QCOMPARE(window->busMaster()->selectedSlave.load(), window->busMaster()->validDrives.at(2));
+        QCOMPARE(child<QDoubleSpinBox>("doubleSpinBox_torque")->value(), 0.0);
+
+        // The same drive again does nothing.
+        QSignalSpy lines(window.get(), &MainWindow::writeLog);
+        drives->setCurrentIndex(2);
+        QCOMPARE(lines.count(), 0);
+    }
+
+    void setpointsAndQuickStop() {
+        child<QDoubleSpinBox>("doubleSpinBox_Kp")->setValue(3.5);
+        button("pushButton_Kp")->click();
+        child<QDoubleSpinBox>("doubleSpinBox_position")->setValue(-12.25);
+        button("pushButton_position")->click();
+        QCOMPARE(command(0).kp, 3.5f);
+        QCOMPARE(command(0).position, -12.25f);
+        QCOMPARE(command(1).kp, 0.0f);
+
+        // Sent in the connected state too, without a test of the console's state.
+        button("pushButton_QuickStop")->click();
+        QCOMPARE(command(0).controlWord, static_cast<uint16_t>(2));
+    }
+
+    void nothingSentWithoutBus() {
+        button("pushButton_connect")->click();
+        QCOMPARE(button("pushButton_connect")->text(), QStringLiteral("Connect"));
+        QSignalSpy lines(window.get(), &MainWindow::writeLog);
+        for (const char* name : {"pushButton_torque", "pushButton_position", "pushButton_velocity",
+                                 "pushButton_Kp", "pushButton_Kd", "pushButton_QuickStop"}) {
+            button(name)->click();
+        }
+        QCOMPARE(lines.count(), 6);
+        for (const QVariantList& line : lines) {
+            QCOMPARE(line.first().toString(), QStringLiteral("设备未连接."));
+        }
+        button("pushButton_enable")->click();
+        QCOMPARE(button("pushButton_enable")->text(), QStringLiteral("Enable"));
+        QCOMPARE(lines.last().first().toString(),
+                 QStringLiteral("当前处于未连接，请进入已连接状态"));
+    }
+
+    // The live plots run only on a running bus; samples arrive from the cycle.
+    void plotsRun_data() {
+        QTest::addColumn<QString>("plotName");
+        QTest::addColumn<QString>("startName");
+        QTest::addColumn<QString>("clearName");
+        QTest::addColumn<QStringList>("curves");
+        QTest::newRow("parameters")
+            << "plot_para"
+            << "pushButton_plot_para"
+            << "pushButton_clear_para" << QStringList{"Torque", "Position", "Velocity"};
+        QTest::newRow("temperatures")
+            << "plot_temperature"
+            << "pushButton_plot_temp"
+            << "pushButton_clear_temp" << QStringList{"Mcu", "ntc-mos", "Motor"};
+    }
+    void plotsRun() {
+        QFETCH(QString, plotName);
+        QFETCH(QString, startName);
+        QFETCH(QString, clearName);
+        QFETCH(QStringList, curves);
+        auto* plot = window->findChild<QCustomPlot*>(plotName);
+        auto* start = window->findChild<QAbstractButton*>(startName);
+        auto* clear = window->findChild<QAbstractButton*>(clearName);
+        QCOMPARE(plot->graphCount(), 3);
+        for (int i = 0; i < 3; ++i) {
+            QCOMPARE(plot->graph(i)->name(), curves[i]);
+        }
+        const auto pointsOf = [plot](int curve) { return plot->graph(curve)->data()->size(); };
+
+        start->setChecked(true);
+        QCOMPARE(start->text(), QStringLiteral("Stop Plot"));
+        QVERIFY(!clear->isEnabled());
+        QTRY_VERIFY_WITH_TIMEOUT(pointsOf(0) >= 3 && pointsOf(1) >= 3 && pointsOf(2) >= 3,
+                                 kBusTimeoutMs);
+        const QCPGraphDataContainer& data = *plot->graph(0)->data();
+        QVERIFY(data.constBegin()->key >= 0.0);
+        QVERIFY(data.constBegin()->key < 60.0);
+        // The time axis follows the newest point.
+        QTRY_COMPARE(plot->xAxis->range().upper, (plot->graph(0)->data()->constEnd() - 1)->key);
+
+        start->setChecked(false);
+        QCOMPARE(start->text(), QStringLiteral("Start Plot"));
+        QVERIFY(clear->isEnabled());
+        const int kept = pointsOf(0);
+        QTest::qWait(300);
+        QCOMPARE(pointsOf(0), kept);  // stopped: no more points, none lost
+        QVERIFY(kept >= 3);
+
+        clear->click();
+        QCOMPARE(pointsOf(0), 0);
+        QCOMPARE(pointsOf(2), 0);
+
+        // Running while the bus goes down: the disconnect stops the plot.
+        start->setChecked(true);
+        button("pushButton_connect")->click();
+        QVERIFY(!start->isChecked());
+        QCOMPARE(start->text(), QStringLiteral("Start Plot"));
+    }
+
+    void plotsRefusedWithoutBus_data() {
+        QTest::addColumn<QString>("startName");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("parameters") << "pushButton_plot_para" << QStringLiteral("请先Connect");
+        QTest::newRow("temperatures") << "pushButton_plot_temp" << QStringLiteral("请先进入OP模式");
+    }
+    void plotsRefusedWithoutBus() {
+        QFETCH(QString, startName);
+        QFETCH(QString, message);
+        button("pushButton_connect")->click();
+        auto* start = window->findChild<QAbstractButton*>(startName);
+        consoletest::ModalAnswerer answerer;
+        QString title, text;
+        QMessageBox::Icon icon = QMessageBox::NoIcon;
+        answerer.then([&](QWidget* modal) {
+            auto* box = qobject_cast<QMessageBox*>(modal);
+            QVERIFY(box);
+            title = box->windowTitle();
+            text = box->text();
+            icon = box->icon();
+            box->button(QMessageBox::Ok)->click();
+        });
+        start->click();
+        QVERIFY(answerer.allAnswered());
+        QCOMPARE(title, QStringLiteral("ERROR"));
+        QCOMPARE(text, message);
+        QCOMPARE(icon, QMessageBox::Critical);
+        QVERIFY(!start->isChecked());
+        QCOMPARE(start->text(), QStringLiteral("Start Plot"));
+    }
+
+    // Prepared at start, hidden until a long operation shows it.
+    void progressDialogPrepared() {
+        const QList<QProgressDialog*> dialogs = window->findChildren<QProgressDialog*>();
+        QCOMPARE(dialogs.size(), 1);
+        QProgressDialog* progress = dialogs.first();
+        QVERIFY(!progress->isVisible());
+        QCOMPARE(progress->windowModality(), Qt::WindowModal);
+        QCOMPARE(progress->minimumDuration(), 0);
+        QVERIFY(progress->autoReset());
+        QVERIFY(!progress->autoClose());
+        QVERIFY(progress->windowFlags().testFlag(Qt::FramelessWindowHint));
+        QVERIFY(progress->findChildren<QAbstractButton*>().isEmpty());  // no cancel button
+    }
+};
+
+QTEST_MAIN(TestMainWindowDrive)
+#include "tst_mainwindow_drive.moc"
