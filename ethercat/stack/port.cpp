@@ -85,14 +85,20 @@ bool Port::awaitReply(SlotId slot, Clock::time_point deadline) {
 
 bool Port::exchange(SlotId slot, std::chrono::microseconds timeout) {
     const auto deadline = Clock::now() + timeout;
-    do {
+    // A thread woken late can find the whole timeout spent on its first wait; one lost frame must
+    // not fail the call for that, so a frame without reply always goes out a second time.
+    for (int sent = 1;; ++sent) {
         transmit(slot);
-        const auto retry = std::min(deadline, Clock::now() + kResendInterval);
+        const auto now = Clock::now();
+        const auto retry =
+            now < deadline ? std::min(deadline, now + kResendInterval) : now + kResendInterval;
         if (awaitReply(slot, retry)) {
             return true;
         }
-    } while (Clock::now() < deadline);
-    return false;
+        if (sent >= kMinTransmissions && Clock::now() >= deadline) {
+            return false;
+        }
+    }
 }
 
 void Port::release(SlotId slot) {

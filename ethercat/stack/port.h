@@ -19,8 +19,10 @@
 
 namespace ec {
 
-// Blocking calls send their frame again after this long without a reply.
+// Blocking calls send their frame again after this long without a reply, and send it at least
+// this often before giving up, however short the caller's timeout.
 inline constexpr std::chrono::microseconds kResendInterval{2000};
+inline constexpr int kMinTransmissions = 2;
 // A waiter that finds its deadline passed gives a thread reading the link this long to file a
 // reply that may already be there.
 inline constexpr std::chrono::microseconds kLateReplyGrace{1000};
@@ -45,7 +47,8 @@ public:
     bool awaitReply(SlotId slot, Clock::time_point deadline);
 
     // Transmits and waits, sending again every kResendInterval while no frame came back, until
-    // `timeout` has passed. True when the reply is in.
+    // `timeout` has passed and the frame went out kMinTransmissions times. True when the reply
+    // is in.
     bool exchange(SlotId slot, std::chrono::microseconds timeout);
 
     void release(SlotId slot);
