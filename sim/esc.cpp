@@ -1023,7 +1023,10 @@ void Esc::enterState(uint8_t to) {
 
 void Esc::refuse(uint16_t code) {
     if (state_ == ec::kAlStateOp) {
+        // A fall out of OP with an error stops the outputs as the watchdog does: SM2 stays off
+        // until the error is acknowledged, so the master sees the working counter drop.
         state_ = ec::kAlStateSafeOp;
+        setSmPdiDisabled(2, true);
         if (app_) {
             app_->onOutputsInvalid();
             app_->onStateChange(ec::kAlStateOp, ec::kAlStateSafeOp);

@@ -183,6 +183,18 @@ TEST_F(PdTest, WatchdogStopsOutputsWhenProcessDataStops) {
     EXPECT_EQ(chain->alState(1), ec::kAlStateOp);
 }
 
+TEST_F(PdTest, ErrorOutOfOpStopsOutputsUntilAcknowledged) {
+    bringUp(*chain, drives, ec::kAlStateOp);
+    EXPECT_EQ(cycle().wkc, 3 * drives);
+    chain->forceSafeOpError(2, 0x1B);
+    EXPECT_EQ(cycle().wkc, 3 * drives - 2) << "drive 2 reads its inputs, takes no outputs";
+    requestState(*chain, station(2), ec::kAlStateOp);  // no acknowledge: ignored
+    EXPECT_EQ(cycle().wkc, 3 * drives - 2);
+    requestState(*chain, station(2), ec::kAlStateSafeOp | ec::kAlStateAck);
+    requestState(*chain, station(2), ec::kAlStateOp);
+    EXPECT_EQ(cycle().wkc, 3 * drives);
+}
+
 TEST_F(PdTest, WatchdogInSafeOpOnlyMarksExpiry) {
     bringUp(*chain, drives, ec::kAlStateSafeOp);
     clock->advance(150'000'000);
