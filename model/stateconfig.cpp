@@ -120,8 +120,10 @@ bool StateConfig::load(const QString& fileName) {
         qDebug() << "Error: YAML file cannot be read:" << file.errorString();
         return false;
     }
-    const QByteArray content = file.readAll();
+    return loadData(file.readAll());
+}
 
+bool StateConfig::loadData(const QByteArray& content) {
     Tables tables{stateWords_, errorWords_, drvErrorWords_, warnings_};
     try {
         readRoot(YAML::Load(content.toStdString()), tables);

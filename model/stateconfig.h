@@ -3,6 +3,7 @@
 // Names of the bits of the drives' status and fault words, per product type, read from
 // state_config.yaml. The console carries no bit meanings of its own.
 
+#include <QByteArray>
 #include <QMap>
 #include <QObject>
 #include <QString>
@@ -25,6 +26,8 @@ public:
     // tables exactly as they were, when the file is missing, is not YAML, or is not shaped as
     // product -> section -> bit key -> text. An empty file is a valid file without products.
     bool load(const QString& fileName);
+    // The same for the contents of such a file.
+    bool loadData(const QByteArray& content);
 
     // Bit number named by a key such as "1<<5" (first match anywhere, no blanks inside);
     // -1 when the key names none.

@@ -17,7 +17,6 @@ using Clock = std::chrono::steady_clock;
 
 // Abort codes the client sends when it gives up on a transfer.
 constexpr uint32_t kAbortTimeout = 0x05040000;
-constexpr uint32_t kAbortCommand = 0x05040001;
 constexpr uint32_t kAbortOutOfMemory = 0x05040005;
 constexpr uint32_t kAbortLength = 0x06070010;
 

@@ -103,7 +103,9 @@ int ecx_FOEwrite(ecx_contextt* ctx, uint16_t slave, const char* FileName, uint32
     const size_t nameLength = FileName != nullptr ? strnlen(FileName, packetSize) : 0;
     msg[0] = ec::kFoeWrite;
     ec::putU32(msg.data() + 2, password);
-    std::memcpy(msg.data() + ec::kFoeHeaderSize, FileName, nameLength);
+    if (nameLength > 0) {  // no name: nothing to copy, and memcpy must not see a null source
+        std::memcpy(msg.data() + ec::kFoeHeaderSize, FileName, nameLength);
+    }
     if (mbx.send(ec::kMbxTypeFoE,
                  std::span<const uint8_t>(msg.data(), ec::kFoeHeaderSize + nameLength)) <= 0) {
         return 0;

@@ -1,0 +1,59 @@
+// StateConfig loading given arbitrary bytes as the definitions file. A refused file must leave
+// the tables exactly as they were; an accepted one must decode words without trouble.
+#include <QtGlobal>
+
+#include <cstdlib>
+
+#include "stateconfig.h"
+
+namespace {
+
+void quiet(QtMsgType, const QMessageLogContext&, const QString&) {}
+
+void abortWith(const char* what) {
+    std::fprintf(stderr, "fuzz_stateconfig: %s\n", what);
+    std::abort();
+}
+
+const QByteArray kKnown =
+    "QJ30:\n"
+    "  error_word:\n"
+    "    1<<0: over current\n"
+    "  state_word:\n"
+    "    1<<3: fault\n";
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    static const bool silenced = (qInstallMessageHandler(quiet), true);
+    (void)silenced;
+
+    StateConfig config;
+    if (!config.loadData(kKnown)) {
+        abortWith("the known file was refused");
+    }
+    const auto stateWords = config.stateWords();
+    const auto errorWords = config.errorWords();
+    const auto drvErrorWords = config.drvErrorWords();
+    const auto warnings = config.warnings();
+
+    const QByteArray content(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
+    if (!config.loadData(content)) {
+        if (config.stateWords() != stateWords || config.errorWords() != errorWords ||
+            config.drvErrorWords() != drvErrorWords || config.warnings() != warnings) {
+            abortWith("a refused file changed the tables");
+        }
+        return 0;
+    }
+    QStringList texts;
+    for (const QString& product : config.errorWords().keys()) {
+        config.decodeErrorWord(product, ~uint64_t{0}, texts);
+        if (texts.isEmpty()) {
+            abortWith("a known word decoded to nothing");
+        }
+    }
+    for (const QString& product : config.drvErrorWords().keys()) {
+        config.decodeDrvErrorWord(product, 0x8000000000000001u, texts);
+    }
+    return 0;
+}
