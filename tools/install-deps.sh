@@ -7,6 +7,8 @@ set -euo pipefail
 packages=(
     # toolchain
     g++ cmake ninja-build pkg-config clang-format
+    # fuzzing: clang with libFuzzer and the sanitizer runtimes
+    clang libclang-rt-14-dev
     # libraries
     qt6-base-dev qt6-base-dev-tools libgl-dev
     libqcustomplot-dev libqcustomplot2.1-qt6
