@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds everything with warnings as errors, runs every test, then
-# builds the suite again under AddressSanitizer + UndefinedBehaviorSanitizer and runs it there.
+# builds the suite again under AddressSanitizer + UndefinedBehaviorSanitizer and runs it there,
+# runs the threaded layers (stack, simulator, master, fault soak) under ThreadSanitizer, and
+# fuzzes every parser fed from the wire or a file for a minute each.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -26,3 +28,11 @@ ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:strict_string_checks=1 \
 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 LSAN_OPTIONS=suppressions="$PWD/tests/lsan.supp":print_suppressions=0 \
     ctest --test-dir build-asan --output-on-failure -j "$jobs"
+
+echo "== ThreadSanitizer: master stack, simulator, master, fault soak =="
+build build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZENTRIO_SANITIZE=thread -DZENTRIO_BUILD_BENCH=OFF
+TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
+    ctest --test-dir build-tsan --output-on-failure -j "$jobs"
+
+echo "== Fuzzing =="
+tools/fuzz.sh "${ZENTRIO_FUZZ_SECONDS:-60}"
