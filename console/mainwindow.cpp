@@ -104,6 +104,7 @@ void MainWindow::postSetup() {
 
     connect(ui->actionUpgrade, &QAction::triggered, this, [this] { checkForUpdates(true); });
     connectDriveControls();
+    setupParameterPage();
 
     progress->setCancelButton(nullptr);
     progress->setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint | Qt::CustomizeWindowHint);
@@ -137,6 +138,9 @@ void MainWindow::postSetup() {
 
 MainWindow::~MainWindow() {
     stopUpdateCheckThread();
+    // Parameter runs and a firmware download work on the master: they end before the bus goes.
+    stopParameterRuns();
+    firmwareFuture.waitForFinished();
 
     if (ConsoleState >= Connected) {
         // A disconnect, unless the drives are enabled; the master's destructor tears the bus

@@ -10,6 +10,7 @@
 #include <QDateTime>
 #include <QFuture>
 #include <QMainWindow>
+#include <QMap>
 #include <QPointer>
 #include <QSharedPointer>
 #include <QString>
@@ -25,6 +26,8 @@
 #include "model/processdata.h"
 
 class QAbstractButton;
+class NoWheelDoubleSpinBox;
+class QPushButton;
 template <typename T>
 class QFutureWatcher;
 class QProgressDialog;
@@ -115,6 +118,69 @@ private slots:
     void on_button_multitest_clicked();
     void on_button_calibrate_clicked();
     void on_button_identify_clicked();
+
+    // --- status display ------------------------------------------------------------------------
+public:
+    // The product type that keys the fault-word definitions; the parameter page's product-type
+    // read stores it, and tests set it directly.
+    QString currentProductType() const { return productType; }
+    void setProductType(const QString& type) { productType = type; }
+    // Puts the console into a state by hand, as a running test procedure does; for tests of the
+    // gate.
+    void forceConsoleState(int state) { ConsoleState = state; }
+
+private:
+    // The thinned refresh of the value fields; also keeps lastPosition.
+    void showStatusFields(const TCiA402_GetValue& data, float position, float velocity,
+                          float torque);
+    // Decodes whichever fault word changed since the last record.
+    void checkFaultWords(const TCiA402_GetValue& data);
+    void reactToFaultWord(bool driveWord, uint32_t word);
+    // Replaces the lines under `header` in textEdit_errorWord with one line of texts.
+    void updateFaultBoxSection(const QString& header, const QStringList& texts);
+
+    QString productType;            // empty until the parameter page reads it
+    uint32_t lastErrorWord = 0;     // motor error word last decoded
+    uint32_t lastDrvErrorWord = 0;  // drive error word last decoded
+
+    // --- parameter page and firmware -----------------------------------------------------------
+public:
+    // One editor row of the parameter page; the widgets are children of the page.
+    struct ParamRow {
+        NoWheelDoubleSpinBox* editor = nullptr;
+        QPushButton* readButton = nullptr;
+        QPushButton* writeButton = nullptr;
+    };
+
+    // Reads one parameter of the operated drive and shows it (GUI thread).
+    void readParameterValue(int id);
+    // Converts and writes one parameter of the operated drive (GUI thread).
+    void writeParameterValue(int id, float value);
+    const QMap<int, ParamRow>& parameterRows() const { return paramRows; }
+    QString softwareVersion() const { return softwareVersionText; }
+
+private slots:
+    void onFirmwareDownloadFinished();
+
+private:
+    // Shared with the Read ALL and Write ALL worker threads; see mainwindow_params.cpp.
+    struct ParamRunLink;
+    struct ParamReading;
+
+    // Builds the parameter rows and connects the identity reads and Save; part of the set-up.
+    void setupParameterPage();
+    void showParameterReading(const ParamReading& reading);
+    // Starts a detached worker over the rows: the identity reads first when `readIdentity`, then
+    // one trigger of each row's read (or write) button, 5 ms apart.
+    void startParameterRun(bool readIdentity, bool writeRows);
+    // Asks running workers to stop and waits until none touches the window or the master.
+    void stopParameterRuns();
+
+    QMap<int, ParamRow> paramRows;                  // parameter id -> row; GUI thread only
+    QString softwareVersionText;                    // "%d.%d.%d" of the last version read
+    std::shared_ptr<ParamRunLink> paramRuns;        // created by the set-up
+    QPointer<QFutureWatcher<int>> firmwareWatcher;  // the download being reported, if any
+    QFuture<int> firmwareFuture;                    // the last download on the pool
 
 protected:
     void resizeEvent(QResizeEvent* event) override;

@@ -5,6 +5,7 @@
 
 #include "ecmaster.h"
 #include "mainwindow.h"
+#include "nowheeldoublespinbox.h"
 #include "ui_mainwindow.h"
 
 namespace {
@@ -119,6 +120,10 @@ void MainWindow::on_comboBox_index_currentIndexChanged(int index) {
     ui->lineEdit_PdtType->clear();
     ui->lineEdit_PdtBatch->clear();
     ui->lineEdit_Version->clear();
+    // The values shown belong to the previous drive; the stored product type is kept.
+    for (const ParamRow& row : std::as_const(paramRows)) {
+        row.editor->clear();
+    }
     master->selectDrive(currentMotorIndex);
     emit writeLog(QStringLiteral("Current Motor Index: %1").arg(currentMotorIndex));
 }

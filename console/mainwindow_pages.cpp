@@ -1,12 +1,6 @@
-// Handlers of the parameter page, firmware upgrade and test pages. They are bound by name when
-// the ui is built and stay without effect until their pages are wired.
+// Handlers of the test pages. They are bound by name when the ui is built and stay without effect
+// until their pages are wired.
 #include "mainwindow.h"
-
-void MainWindow::on_pushButton_ReadAll_clicked() {}
-
-void MainWindow::on_pushButton_WriteAll_clicked() {}
-
-void MainWindow::on_pushButton_Upgrade_clicked() {}
 
 void MainWindow::on_button_roundtrip_clicked() {}
 

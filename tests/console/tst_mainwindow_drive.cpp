@@ -2,6 +2,7 @@
 #include <QComboBox>
 #include <QDoubleSpinBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QMutexLocker>
 #include <QProgressDialog>
@@ -13,6 +14,7 @@
 #include "ecmaster.h"
 #include "kivcustomplot.h"
 #include "mainwindow.h"
+#include "nowheeldoublespinbox.h"
 #include "sim/chain.h"
 #include "sim/virtual_link.h"
 
@@ -131,31 +133,170 @@ private slots:
         QCOMPARE(paneMessages(*window).count(QStringLiteral("当前处于上使能，请退回已连接状态")),
                  1);
 
-        child<QDoubleSpinBox>("doubleSpinBox_velocity")->setValue(0.5);
-        button("pushButton_velocity")->click();
-        QCOMPARE(command(0).velocity, 0.5f);
+        // Setpoints while enabled; the speed ramp ignores all but the velocity.
+        const std::pair<const char*, const char*> rows[] = {
+            {"doubleSpinBox_torque", "pushButton_torque"},
+            {"doubleSpinBox_position", "pushButton_position"},
+            {"doubleSpinBox_velocity", "pushButton_velocity"},
+            {"doubleSpinBox_Kp", "pushButton_Kp"},
+            {"doubleSpinBox_Kd", "pushButton_Kd"}};
+        for (const auto& [box, send] : rows) {
+            child<QDoubleSpinBox>(box)->setValue(0.5);
+            button(send)->click();
+        }
+        const App_SetValue before = command(0);
+        QCOMPARE(before.torque, 0.5f);
+        QCOMPARE(before.position, 0.5f);
+        QCOMPARE(before.velocity, 0.5f);
+        QCOMPARE(before.kp, 0.5f);
+        QCOMPARE(before.kd, 0.5f);
 
         QVERIFY(clickAndWait("pushButton_enable", "Enable"));
         QTRY_VERIFY(logged(QStringLiteral("Disable success.")));
         QCOMPARE(window->consoleState(), static_cast<int>(Connected));
-        for (const char* box : {"doubleSpinBox_torque", "doubleSpinBox_position",
-                                "doubleSpinBox_velocity", "doubleSpinBox_Kp", "doubleSpinBox_Kd"}) {
+        QVERIFY(!window->busMaster()->enabled);
+        for (const auto& [box, send] : rows) {
             QCOMPARE(child<QDoubleSpinBox>(box)->value(), 0.0);
         }
         const App_SetValue after = command(0);
-        QCOMPARE(after.velocity, 0.0f);
         QCOMPARE(after.torque, 0.0f);
         QCOMPARE(after.position, 0.0f);
+        QCOMPARE(after.velocity, 0.0f);
+        QCOMPARE(after.kp, 0.0f);
+        QCOMPARE(after.kd, 0.0f);
+    }
+
+    // The master refuses: the button goes back to its text, the console keeps its state.
+    void enableAndDisableRefused() {
+        ecmaster* m = window->busMaster();
+        m->enabled = true;  // as if a drive were already enabled
+        QVERIFY(clickAndWait("pushButton_enable", "Enable"));
+        QTRY_VERIFY(logged(QStringLiteral("Enable Fail.")));
+        QVERIFY(logged(QStringLiteral("Is in enable, cannot enable!")));
+        QVERIFY(logged(QStringLiteral("change mode:0")));
+        QCOMPARE(window->consoleState(), static_cast<int>(Connected));
+        m->enabled = false;
+
+        QVERIFY(clickAndWait("pushButton_enable", "Disable"));
+        m->enabled = false;  // as if the drive had been disabled behind the console's back
+        QVERIFY(clickAndWait("pushButton_enable", "Disable"));
+        QTRY_VERIFY(logged(QStringLiteral("Disable Fail.")));
+        QVERIFY(logged(QStringLiteral("Not in enable, cannot Disable!")));
+        QCOMPARE(window->consoleState(), static_cast<int>(Enabled));
+        m->enabled = true;
+    }
+
+    // The gate's refusals from the edge cases: the message, and nothing else changes.
+    void refusedInTheWrongState() {
+        QSignalSpy lines(window.get(), &MainWindow::writeLog);
+        auto* drives = child<QComboBox>("comboBox_index");
+
+        // Enable while a test runs: go back to connected; no mode is written.
+        window->forceConsoleState(Testing);
+        button("pushButton_enable")->click();
+        QCOMPARE(button("pushButton_enable")->text(), QStringLiteral("Enable"));
+        QCOMPARE(lines.count(), 1);
+        QCOMPARE(lines.last().first().toString(),
+                 QStringLiteral("当前处于测试中，请退回已连接状态"));
+
+        // Another drive while a test runs: refused once, the selector snaps back.
+        drives->setCurrentIndex(1);
+        QCOMPARE(drives->currentIndex(), 0);
+        QCOMPARE(window->motorIndex(), 0);
+        QCOMPARE(lines.count(), 2);
+        QCOMPARE(lines.last().first().toString(),
+                 QStringLiteral("当前处于测试中，请退回已连接状态"));
+
+        // Disable while a test runs: go back to enabled.
+        window->forceConsoleState(Connected);
+        QVERIFY(clickAndWait("pushButton_enable", "Disable"));
+        window->forceConsoleState(Testing);
+        lines.clear();
+        button("pushButton_enable")->click();
+        QCOMPARE(button("pushButton_enable")->text(), QStringLiteral("Disable"));
+        QCOMPARE(lines.count(), 1);
+        QCOMPARE(lines.last().first().toString(),
+                 QStringLiteral("当前处于测试中，请退回上使能状态"));
+        QCOMPARE(window->consoleState(), static_cast<int>(Testing));
+        QVERIFY(window->busMaster()->enabled);
+
+        window->forceConsoleState(Enabled);
+        QVERIFY(clickAndWait("pushButton_enable", "Enable"));
+        QCOMPARE(window->consoleState(), static_cast<int>(Connected));
+    }
+
+    // Profile position takes over where the joint stands: the last position shown becomes the
+    // position setpoint.
+    void profilePositionCopiesLastPosition() {
+        QVERIFY(clickAndWait("pushButton_enable", "Disable"));
+        child<QDoubleSpinBox>("doubleSpinBox_velocity")->setValue(2.0);
+        button("pushButton_velocity")->click();
+        auto* shown = child<QDoubleSpinBox>("doubleSpinBox_Position");
+        const double start = shown->value();
+        QTRY_VERIFY_WITH_TIMEOUT(shown->value() > start + 0.5, kBusTimeoutMs);
+
+        auto* setpoint = child<QDoubleSpinBox>("doubleSpinBox_position");
+        child<QComboBox>("comboBox_mode")->setCurrentIndex(1);
+        // Shown and copied from the same record, and no record comes in between.
+        QCOMPARE(setpoint->value(), shown->value());
+        QVERIFY(setpoint->value() > start + 0.5);
+        QCOMPARE(command(0).mode, static_cast<uint16_t>(8));
+
+        // Holding there: the joint stops where it was taken over.
+        button("pushButton_position")->click();
+        const double held = setpoint->value();
+        QTRY_VERIFY_WITH_TIMEOUT(
+            qAbs(child<QDoubleSpinBox>("doubleSpinBox_Velocity")->value()) < 0.005, kBusTimeoutMs);
+        QTRY_VERIFY_WITH_TIMEOUT(qAbs(shown->value() - held) < 0.02, kBusTimeoutMs);
+
+        // Back to the speed ramp: the box keeps what the operator put there.
+        setpoint->setValue(-3.0);
+        child<QComboBox>("comboBox_mode")->setCurrentIndex(0);
+        QCOMPARE(setpoint->value(), -3.0);
+        QVERIFY(clickAndWait("pushButton_enable", "Enable"));
+    }
+
+    // The command echo stays idle in the system; fed by hand it logs the velocity.
+    void commandEcho() {
+        App_SetValue record;
+        record.velocity = 1.23456789f;
+        QSignalSpy lines(window.get(), &MainWindow::writeLog);
+        QVERIFY(QMetaObject::invokeMethod(window.get(), "deal_trans_pdo_data", Qt::DirectConnection,
+                                          Q_ARG(const App_SetValue*, &record)));
+        QCOMPARE(lines.count(), 1);
+        QCOMPARE(lines.first().first().toString(), QStringLiteral("command: 1.23457 "));
     }
 
     void selectAnotherDrive() {
         auto* drives = child<QComboBox>("comboBox_index");
         child<QDoubleSpinBox>("doubleSpinBox_torque")->setValue(1.25);
+        button("pushButton_torque")->click();
+        QCOMPARE(command(0).torque, 1.25f);
+        // What the parameter page shows belongs to the drive it was read from.
+        window->setProductType(QStringLiteral("QJ30"));
+        for (const char* name : {"lineEdit_PdtType", "lineEdit_PdtBatch", "lineEdit_Version"}) {
+            child<QLineEdit>(name)->setText(QStringLiteral("1"));
+        }
+        const auto rows = window->parameterRows();
+        QVERIFY(!rows.isEmpty());
+        for (const auto& row : rows) {
+            row.editor->setValue(5);
+        }
+
         drives->setCurrentIndex(2);
         QCOMPARE(window->motorIndex(), 2);
         QTRY_VERIFY(logged(QStringLiteral("Current Motor Index: 2")));
         QCOMPARE(window->busMaster()->selectedSlave.load(), window->busMaster()->validDrives.at(2));
         QCOMPARE(child<QDoubleSpinBox>("doubleSpinBox_torque")->value(), 0.0);
+        QCOMPARE(command(2).torque, 0.0f);
+        QCOMPARE(command(0).torque, 1.25f);  // the drive left keeps its command
+        for (const char* name : {"lineEdit_PdtType", "lineEdit_PdtBatch", "lineEdit_Version"}) {
+            QVERIFY2(child<QLineEdit>(name)->text().isEmpty(), name);
+        }
+        for (const auto& row : rows) {
+            QVERIFY(row.editor->cleanText().isEmpty());
+        }
+        QCOMPARE(window->currentProductType(), QStringLiteral("QJ30"));
 
         // The same drive again does nothing.
         QSignalSpy lines(window.get(), &MainWindow::writeLog);

@@ -212,7 +212,14 @@ private slots:
         save(answerer, one, &box);
         save(answerer, two, &box);
         QVERIFY(answerer.allAnswered());
-        QCOMPARE(fileBytes(one), fileBytes(two));
+        // The start-up update check may log its line between the two saves.
+        const auto withoutUpdater = [](QByteArray bytes) {
+            QList<QByteArray> lines = bytes.split('\n');
+            lines.removeIf(
+                [](const QByteArray& l) { return l.contains("Failed to start the updater."); });
+            return lines.join('\n');
+        };
+        QCOMPARE(withoutUpdater(fileBytes(one)), withoutUpdater(fileBytes(two)));
 
         log(QStringLiteral("after saving"));
         QTRY_VERIFY(logPane(*window)->toPlainText().endsWith(QStringLiteral("after saving")));

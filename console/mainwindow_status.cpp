@@ -1,0 +1,121 @@
+// The motor-status group: the value fields of the selected drive and its two fault words, decoded
+// through the definitions of state_config.yaml into the log and the fault box.
+#include <QTextBlock>
+#include <QTextCharFormat>
+#include <QTextCursor>
+#include <QTextDocument>
+
+#include "mainwindow.h"
+#include "model/stateconfig.h"
+#include "ui_mainwindow.h"
+
+namespace {
+
+// Records arrive every 2 ms; the fields are written for one record in 52, which is as fast as an
+// operator can read them and keeps the GUI thread free for the plots.
+constexpr uint32_t kDisplayEvery = 52;
+
+// Shared by every window of the process, like the cycle that feeds it.
+uint32_t displayCounter = 0;
+
+struct FaultWordKind {
+    const char* heading;      // first log line of a decode
+    const char* unknownType;  // logged when no product type has been read yet
+    const char* boxHeader;    // section header in textEdit_errorWord
+};
+
+const FaultWordKind kMotorWord{">>> Error Word: ", "设备类型未知，无法解析电机错误字！",
+                               "ErrorWord:"};
+const FaultWordKind kDriveWord{">>> Drv Error Word: ", "设备类型未知，无法解析Drv错误字！",
+                               "DrvErrorWord:"};
+
+// A line of a section: four blanks or a tab in front, or nothing at all.
+bool isSectionLine(const QString& text) {
+    return text.isEmpty() || text.startsWith(QLatin1String("    ")) ||
+           text.startsWith(QLatin1Char('\t'));
+}
+
+}  // namespace
+
+void MainWindow::showStatusFields(const TCiA402_GetValue& data, float position, float velocity,
+                                  float torque) {
+    if (displayCounter++ <= kDisplayEvery - 2) {
+        return;
+    }
+    lastPosition = position;
+    ui->spinBox_State->setValue(data.statusWord);
+    ui->doubleSpinBox_Position->setValue(static_cast<double>(position));
+    ui->doubleSpinBox_Torque->setValue(static_cast<double>(torque));
+    ui->doubleSpinBox_Velocity->setValue(static_cast<double>(velocity));
+    ui->spinBox_Mode->setValue(data.modeDisplay);
+    ui->doubleSpinBox_BusVoltage->setValue(static_cast<double>(data.busVoltage));
+    ui->doubleSpinBox_MotorTemp->setValue(data.motorTemp);
+    ui->doubleSpinBox_MosTemp->setValue(data.mosTemp);
+    ui->doubleSpinBox_McuTemp->setValue(data.mcuTemp);
+    displayCounter = 0;
+}
+
+void MainWindow::checkFaultWords(const TCiA402_GetValue& data) {
+    // Not thinned: a fault that shows for a single record is still reported.
+    if (data.errorWord != lastErrorWord) {
+        lastErrorWord = data.errorWord;
+        reactToFaultWord(false, data.errorWord);
+    }
+    if (data.drvErrorWord != lastDrvErrorWord) {
+        lastDrvErrorWord = data.drvErrorWord;
+        reactToFaultWord(true, data.drvErrorWord);
+    }
+}
+
+void MainWindow::reactToFaultWord(bool driveWord, uint32_t word) {
+    const FaultWordKind& kind = driveWord ? kDriveWord : kMotorWord;
+    QStringList texts;
+    const bool known = driveWord ? stateConfig->decodeDrvErrorWord(productType, word, texts)
+                                 : stateConfig->decodeErrorWord(productType, word, texts);
+    if (!known) {
+        if (productType.isEmpty()) {
+            emit writeLog(QString::fromUtf8(kind.unknownType));
+        } else {
+            emit writeLog(QStringLiteral("配置文件缺少\"") + productType + QLatin1Char('"'));
+        }
+        return;
+    }
+    emit writeLog(QLatin1String(kind.heading));
+    for (const QString& text : texts) {
+        emit writeLog(QStringLiteral(">>> ") + text);
+    }
+    updateFaultBoxSection(QLatin1String(kind.boxHeader), texts);
+}
+
+void MainWindow::updateFaultBoxSection(const QString& header, const QStringList& texts) {
+    QTextDocument* doc = ui->textEdit_errorWord->document();
+    // Not case-sensitive and not whole words: "ErrorWord:" also matches inside "DrvErrorWord:",
+    // but its own line comes first.
+    const QTextCursor found = doc->find(header, 0);
+    if (found.isNull()) {
+        return;
+    }
+    const int afterHeader = found.position();
+
+    // The section runs from the end of the header's line over the indented and empty lines
+    // below it, up to the next header.
+    QTextCursor cursor(doc);
+    const QTextBlock headerBlock = found.block();
+    cursor.setPosition(headerBlock.position() + headerBlock.length() - 1);
+    for (QTextBlock next = headerBlock.next(); next.isValid() && isSectionLine(next.text());
+         next = next.next()) {
+        cursor.setPosition(next.position() + next.length() - 1, QTextCursor::KeepAnchor);
+    }
+    cursor.removeSelectedText();
+
+    QTextCharFormat plain;
+    plain.setForeground(Qt::black);
+    plain.setFontWeight(QFont::Normal);
+    QString line = QStringLiteral("\n");
+    for (const QString& text : texts) {
+        line += QStringLiteral("    ") + text;
+    }
+    line += QLatin1Char('\n');
+    cursor.setPosition(afterHeader);
+    cursor.insertText(line, plain);
+}
