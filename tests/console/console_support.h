@@ -2,7 +2,9 @@
 // messages, and a helper that answers modal dialogs from the event loop.
 #pragma once
 
+#include <QAbstractButton>
 #include <QApplication>
+#include <QComboBox>
 #include <QDialog>
 #include <QDir>
 #include <QPlainTextEdit>
@@ -11,6 +13,7 @@
 #include <QSettings>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTimer>
 #include <QWidget>
 
@@ -99,5 +102,22 @@ private:
     QPointer<QWidget> lastAnswered;
     int stuckTicks = 0;
 };
+
+// How long a bring-up, an enable or a disable on a simulated chain may take in a loaded test run.
+inline constexpr int kBusTimeoutMs = 30000;
+
+// Clicks a button and waits until its text reads `text` (the end of a pool operation).
+inline bool clickAndWait(const MainWindow& window, const QString& name, const QString& text) {
+    auto* b = window.findChild<QAbstractButton*>(name);
+    b->click();
+    return QTest::qWaitFor([b, text] { return b->text() == text; }, kBusTimeoutMs);
+}
+
+// Selects the adapter shown as `adapter` and connects; true once the bus is up.
+inline bool connectTo(const MainWindow& window, const QString& adapter) {
+    auto* adapters = window.findChild<QComboBox*>(QStringLiteral("comboBox_item"));
+    adapters->setCurrentIndex(adapters->findText(adapter));
+    return clickAndWait(window, QStringLiteral("pushButton_connect"), QStringLiteral("Disconnect"));
+}
 
 }  // namespace consoletest

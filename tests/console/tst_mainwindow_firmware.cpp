@@ -24,11 +24,11 @@
 #include "sim/cia402_drive.h"
 #include "sim/virtual_link.h"
 
+using consoletest::kBusTimeoutMs;
 using consoletest::paneMessages;
 
 namespace {
 
-constexpr int kBusTimeoutMs = 30000;
 // A download of a small file into the simulated bootloader, also under the sanitizers.
 constexpr int kDownloadTimeoutMs = 120000;
 const QString kChain = QStringLiteral("Simulated drive chain (2 drives)");
@@ -125,13 +125,7 @@ private:
     QAbstractButton* button(const char* name) const { return child<QAbstractButton>(name); }
     QAbstractButton* connectButton() const { return button("pushButton_connect"); }
 
-    bool connectBus() {
-        auto* adapters = child<QComboBox>("comboBox_item");
-        adapters->setCurrentIndex(adapters->findText(kChain));
-        connectButton()->click();
-        return QTest::qWaitFor([this] { return connectButton()->text() == "Disconnect"; },
-                               kBusTimeoutMs);
-    }
+    bool connectBus() { return consoletest::connectTo(*window, kChain); }
 
     void setBootloaderPassword(int position, uint32_t password) {
         chain->withSlave(position, [password](sim::Esc&, sim::SlaveApplication* app) {

@@ -19,11 +19,11 @@
 #include "sim/object_dictionary.h"
 #include "sim/virtual_link.h"
 
+using consoletest::kBusTimeoutMs;
 using consoletest::paneMessages;
 
 namespace {
 
-constexpr int kBusTimeoutMs = 30000;
 // A full Read ALL or Write ALL: some 35 mailbox transfers, also under the sanitizers.
 constexpr int kRunTimeoutMs = 60000;
 const QString kChain = QStringLiteral("Simulated drive chain (2 drives)");
@@ -73,14 +73,7 @@ private:
     MainWindow::ParamRow row(int id) const { return window->parameterRows().value(id); }
     bool logged(const QString& message) const { return paneMessages(*window).contains(message); }
 
-    bool connectBus() {
-        auto* adapters = child<QComboBox>(QStringLiteral("comboBox_item"));
-        adapters->setCurrentIndex(adapters->findText(kChain));
-        button(QStringLiteral("pushButton_connect"))->click();
-        return QTest::qWaitFor(
-            [this] { return button(QStringLiteral("pushButton_connect"))->text() == "Disconnect"; },
-            kBusTimeoutMs);
-    }
+    bool connectBus() { return consoletest::connectTo(*window, kChain); }
 
     // Runs f on drive `position`'s object dictionary under the chain's lock.
     void withDictionary(int position, const std::function<void(sim::ObjectDictionary&)>& f) {

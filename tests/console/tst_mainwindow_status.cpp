@@ -18,11 +18,11 @@
 #include "sim/chain.h"
 #include "sim/virtual_link.h"
 
+using consoletest::kBusTimeoutMs;
 using consoletest::paneMessages;
 
 namespace {
 
-constexpr int kBusTimeoutMs = 30000;
 const QString kChain = QStringLiteral("Simulated drive chain (3 drives)");
 
 // The definitions the window finds in its working directory: one full product, one that names
@@ -96,17 +96,9 @@ private:
         return field("doubleSpinBox_position");
     }
 
-    bool connectBus() {
-        auto* adapters = child<QComboBox>("comboBox_item");
-        adapters->setCurrentIndex(adapters->findText(kChain));
-        button("pushButton_connect")->click();
-        return QTest::qWaitFor(
-            [this] { return button("pushButton_connect")->text() == "Disconnect"; }, kBusTimeoutMs);
-    }
+    bool connectBus() { return consoletest::connectTo(*window, kChain); }
     bool clickAndWait(const char* name, const char* text) {
-        button(name)->click();
-        return QTest::qWaitFor([this, name, text] { return button(name)->text() == text; },
-                               kBusTimeoutMs);
+        return consoletest::clickAndWait(*window, QLatin1String(name), QLatin1String(text));
     }
 
 private slots:
