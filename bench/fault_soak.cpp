@@ -367,6 +367,9 @@ private:
         });
         const QString path = firmware_.path;
         watcher->setFuture(QtConcurrent::run([this, path, index] {
+            // Waits for a read of this drive already under way, as the console's modal upgrade
+            // dialog keeps the operator from starting one.
+            { const std::unique_lock barrier(busLock_); }
             return master_.downloadFirmware(path, index, kFirmwarePassword);
         }));
     }
@@ -540,6 +543,9 @@ private:
             const int id = kReadIds[turn % std::size(kReadIds)];
             int position = 1 + turn % opt_.drives;
             ++turn;
+            // The mask is read under the lock so that a download, which sets its drive's bit and
+            // then passes the lock exclusively once, never overlaps a read of that drive.
+            std::shared_lock lock(busLock_);
             const uint32_t out = outMask_.load();
             for (int i = 0; i < opt_.drives && (out & positionBit(position)); ++i) {
                 position = position % opt_.drives + 1;
@@ -547,7 +553,6 @@ private:
             if (out & positionBit(position)) {
                 continue;
             }
-            std::shared_lock lock(busLock_);
             uint8_t value[8] = {};
             const int result =
                 master_.readParameter(static_cast<uint16_t>(position - 1), id, value);
