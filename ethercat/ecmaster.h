@@ -73,6 +73,8 @@ inline constexpr int kBadDriveIndex = -99;
 // alignment. Called on the timer thread; must not block.
 using CycleProbe = void (*)(int64_t deadlineNs, int64_t startNs, int64_t sendNs, int64_t alignedNs);
 
+struct ParamInfo;
+
 class ecmaster : public QObject {
     Q_OBJECT
 
@@ -194,6 +196,7 @@ private:
     int fallBack(int code);
     // Writes `mode` straight into every drive's output image and checks that all report it.
     bool checkMode(uint16_t mode);
+    const ParamInfo* sdoParam(int32_t id, int& refusal);
     void runCycle();
     void runCheck();
     void sendControlWord(int slave, uint16_t controlWord);

@@ -52,15 +52,26 @@ int ecmaster::writeParameter(uint16_t index, int32_t id, const void* data) {
     return sdoWrite(static_cast<uint16_t>(validDrives[index]), id, data);
 }
 
-int ecmaster::sdoRead(uint16_t slave, int32_t id, void* data) {
+// The parameter an SDO transfer addresses, or null with the logged reason in `refusal`.
+const ParamInfo* ecmaster::sdoParam(int32_t id, int& refusal) {
     if (!connected) {
         log(QStringLiteral("Error: no Connect!"));
-        return kParamNotConnected;
+        refusal = kParamNotConnected;
+        return nullptr;
     }
     const ParamInfo* p = findParam(id);
     if (p == nullptr) {
         log(QStringLiteral("Error: SDO name not found!"));
-        return kParamFailed;
+        refusal = kParamFailed;
+    }
+    return p;
+}
+
+int ecmaster::sdoRead(uint16_t slave, int32_t id, void* data) {
+    int refusal = kParamOk;
+    const ParamInfo* p = sdoParam(id, refusal);
+    if (p == nullptr) {
+        return refusal;
     }
     int size = p->size;  // the stack replaces it with the length received
     if (ec_SDOread(slave, p->index, p->subIndex, false, &size, data, kSdoTimeoutUs) <= 0) {
@@ -73,14 +84,10 @@ int ecmaster::sdoRead(uint16_t slave, int32_t id, void* data) {
 }
 
 int ecmaster::sdoWrite(uint16_t slave, int32_t id, const void* data) {
-    if (!connected) {
-        log(QStringLiteral("Error: no Connect!"));
-        return kParamNotConnected;
-    }
-    const ParamInfo* p = findParam(id);
+    int refusal = kParamOk;
+    const ParamInfo* p = sdoParam(id, refusal);
     if (p == nullptr) {
-        log(QStringLiteral("Error: SDO name not found!"));
-        return kParamFailed;
+        return refusal;
     }
     if (p->access == kParamReadOnly) {
         log(QStringLiteral("Attempt to write a read-only object at index 0x%1")
