@@ -182,6 +182,19 @@ private:
     QPointer<QFutureWatcher<int>> firmwareWatcher;  // the download being reported, if any
     QFuture<int> firmwareFuture;                    // the last download on the pool
 
+    // --- test procedures -------------------------------------------------------------------------
+public:
+    // Covers the connection and selection rows and locks the page tabs while a test procedure
+    // runs; the quick stop stays usable.
+    void setTestLock(bool on);
+    // "已进行%1秒" in the result label shared by calibration and identification.
+    void showElapsedSeconds(int seconds);
+
+private:
+    // Round trip and multi-joint test (mainwindow_pages.cpp).
+
+    // Calibration and identification (mainwindow_procedures.cpp).
+
 protected:
     void resizeEvent(QResizeEvent* event) override;
     void changeEvent(QEvent* event) override;

@@ -1,6 +1,24 @@
-// Handlers of the test pages. They are bound by name when the ui is built and stay without effect
-// until their pages are wired.
+// The round-trip and multi-joint tests, and the lock every test procedure puts over the
+// connection and selection controls while it runs.
+#include <QTabBar>
+
 #include "mainwindow.h"
+#include "ui_mainwindow.h"
+
+void MainWindow::setTestLock(bool on) {
+    if (on) {
+        // The rows may have moved since the last resize; cover them where they are now.
+        overlayButtons1->setGeometry(ui->ButtonsWidget1->geometry());
+        overlayButtons2->setGeometry(ui->ButtonsWidget2->geometry());
+        overlayButtons1->show();
+        overlayButtons2->show();
+        ui->tabWidget->tabBar()->setEnabled(false);
+    } else {
+        overlayButtons1->hide();
+        overlayButtons2->hide();
+        ui->tabWidget->tabBar()->setEnabled(true);
+    }
+}
 
 void MainWindow::on_button_roundtrip_clicked() {}
 
@@ -9,7 +27,3 @@ void MainWindow::setRoundTripMode(int index) {
 }
 
 void MainWindow::on_button_multitest_clicked() {}
-
-void MainWindow::on_button_calibrate_clicked() {}
-
-void MainWindow::on_button_identify_clicked() {}
