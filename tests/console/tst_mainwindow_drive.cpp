@@ -387,6 +387,62 @@ private slots:
         QCOMPARE(start->text(), QStringLiteral("Start Plot"));
     }
 
+    // Each start begins a new time base with empty curves; the value axis is fitted to the data
+    // once per start and then left to the operator; the time axis follows the newest point.
+    void plotsRestartAndRanges_data() {
+        QTest::addColumn<QString>("plotName");
+        QTest::addColumn<QString>("startName");
+        QTest::addColumn<bool>("slidingWindow");
+        QTest::newRow("parameters: last 10 s") << "plot_para"
+                                               << "pushButton_plot_para" << true;
+        QTest::newRow("temperatures: whole history") << "plot_temperature"
+                                                     << "pushButton_plot_temp" << false;
+    }
+    void plotsRestartAndRanges() {
+        QFETCH(QString, plotName);
+        QFETCH(QString, startName);
+        QFETCH(bool, slidingWindow);
+        auto* plot = window->findChild<QCustomPlot*>(plotName);
+        auto* start = window->findChild<QAbstractButton*>(startName);
+        const auto points = [plot] { return plot->graph(0)->data(); };
+        const auto firstKey = [&] { return points()->constBegin()->key; };
+        const auto lastKey = [&] { return (points()->constEnd() - 1)->key; };
+        const auto expectedKeyRange = [&] {
+            return slidingWindow ? QCPRange(lastKey() - 10.0, lastKey())
+                                 : QCPRange(firstKey(), lastKey());
+        };
+        // Values far outside anything the drive reports: a rescale cannot land here.
+        const QCPRange operatorRange(-12345.0, 23456.0);
+
+        start->setChecked(true);
+        QTRY_VERIFY_WITH_TIMEOUT(points()->size() >= 2, kBusTimeoutMs);
+        QTRY_VERIFY(plot->yAxis->range() != QCPRange(15, 75));  // fitted on the first redraw
+        plot->yAxis->setRange(operatorRange);
+        const int seen = points()->size();
+        QTRY_VERIFY_WITH_TIMEOUT(points()->size() >= seen + 3, kBusTimeoutMs);
+        QTRY_COMPARE(plot->xAxis->range(), expectedKeyRange());
+        QCOMPARE(plot->yAxis->range(), operatorRange);  // not fitted again while running
+        for (int i = 1; i < 3; ++i) {
+            QVERIFY(plot->graph(i)->data()->size() >= seen + 3);
+        }
+
+        // Stopping keeps the curves; starting again clears them and restarts time at 0.
+        start->setChecked(false);
+        const double lastBefore = lastKey();
+        QVERIFY(lastBefore > firstKey());
+        QCOMPARE(plot->yAxis->range(), operatorRange);
+        start->setChecked(true);
+        for (int i = 0; i < 3; ++i) {
+            QCOMPARE(plot->graph(i)->data()->size(), 0);
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(points()->size() >= 2, kBusTimeoutMs);
+        QVERIFY(firstKey() >= 0.0);
+        QVERIFY(firstKey() < lastBefore);
+        QTRY_VERIFY(plot->yAxis->range() != operatorRange);  // fitted again for the new start
+        QTRY_COMPARE(plot->xAxis->range(), expectedKeyRange());
+        start->setChecked(false);
+    }
+
     void plotsRefusedWithoutBus_data() {
         QTest::addColumn<QString>("startName");
         QTest::addColumn<QString>("message");
