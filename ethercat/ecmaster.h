@@ -183,6 +183,11 @@ public:
     // after clearing the flags, so no check still reads or writes the stack's slave records when
     // they change them.
     QMutex checkMutex;
+    // Held through each parameter transfer. A firmware download marks its drive under it before
+    // it moves the drive's mailbox to the bootstrap settings, so no transfer to that drive is
+    // under way or starts until the download ends.
+    QMutex mailboxMutex;
+    int firmwareSlave = 0;  // guarded by mailboxMutex: the slave taking a download, 0 for none
     // Whether ec_init opened the link and no ec_close followed; bring-up and teardown only.
     bool linkOpen = false;
 
@@ -197,6 +202,7 @@ private:
     // Writes `mode` straight into every drive's output image and checks that all report it.
     bool checkMode(uint16_t mode);
     const ParamInfo* sdoParam(int32_t id, int& refusal);
+    bool refusedDuringDownload(uint16_t slave);
     void runCycle();
     void runCheck();
     void sendControlWord(int slave, uint16_t controlWord);

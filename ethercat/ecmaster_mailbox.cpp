@@ -67,6 +67,17 @@ const ParamInfo* ecmaster::sdoParam(int32_t id, int& refusal) {
     return p;
 }
 
+// A drive in the middle of a download talks only to its bootloader, through the bootstrap
+// mailbox; a parameter request there would meet the FoE exchange. Caller holds mailboxMutex.
+bool ecmaster::refusedDuringDownload(uint16_t slave) {
+    if (slave != firmwareSlave) {
+        return false;
+    }
+    log(QStringLiteral("Slave %1 is taking a firmware download; no parameter transfer.")
+            .arg(slave));
+    return true;
+}
+
 int ecmaster::sdoRead(uint16_t slave, int32_t id, void* data) {
     int refusal = kParamOk;
     const ParamInfo* p = sdoParam(id, refusal);
@@ -74,6 +85,10 @@ int ecmaster::sdoRead(uint16_t slave, int32_t id, void* data) {
         return refusal;
     }
     int size = p->size;  // the stack replaces it with the length received
+    const QMutexLocker lock(&mailboxMutex);
+    if (refusedDuringDownload(slave)) {
+        return kParamFailed;
+    }
     if (ec_SDOread(slave, p->index, p->subIndex, false, &size, data, kSdoTimeoutUs) <= 0) {
         log(QStringLiteral("SDO read failed for index 0x%1 subindex 0x%2")
                 .arg(p->index, 0, 16)
@@ -92,6 +107,10 @@ int ecmaster::sdoWrite(uint16_t slave, int32_t id, const void* data) {
     if (p->access == kParamReadOnly) {
         log(QStringLiteral("Attempt to write a read-only object at index 0x%1")
                 .arg(p->index, 0, 16));
+        return kParamFailed;
+    }
+    const QMutexLocker lock(&mailboxMutex);
+    if (refusedDuringDownload(slave)) {
         return kParamFailed;
     }
     if (ec_SDOwrite(slave, p->index, p->subIndex, false, p->size, data, kSdoTimeoutUs) <= 0) {
@@ -123,6 +142,11 @@ int ecmaster::downloadFirmware(const QString& path, int index, uint32_t password
 
     inOperation.exchange(false);
     { QMutexLocker wait(&checkMutex); }  // let a check in progress end before we touch the drive
+    {
+        // Waits for a parameter transfer under way; later ones to this drive are refused.
+        const QMutexLocker lock(&mailboxMutex);
+        firmwareSlave = slave;
+    }
     int result = kBadDriveIndex;
 
     const std::array<char, kFoeFileNameBytes> foeName = foeFileName(path);
@@ -175,6 +199,10 @@ int ecmaster::downloadFirmware(const QString& path, int index, uint32_t password
         log(QStringLiteral("Request init state for slave %1").arg(slave));
         rec.state = EC_STATE_INIT;
         ec_writestate(s);
+    }
+    {
+        const QMutexLocker lock(&mailboxMutex);
+        firmwareSlave = 0;
     }
     inOperation.exchange(true);
     return result;

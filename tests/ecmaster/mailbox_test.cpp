@@ -3,6 +3,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <atomic>
+#include <thread>
+
 #include "master_fixture.h"
 #include "model/paramtable.h"
 
@@ -176,6 +179,47 @@ private slots:
         QVERIFY(sink.lines[2].startsWith(QStringLiteral(" SM0 A:")));
         QVERIFY(sink.lines[3].startsWith(QStringLiteral(" SM1 A:")));
         QCOMPARE(sink.lines[2].size(), QStringLiteral(" SM0 A:1000 L: 128 F:00010026").size());
+        m.disconnectBus();
+    }
+
+    // While the first drive takes a download, a parameter transfer to it is refused at once
+    // instead of meeting the bootloader's mailbox; the other drive answers as usual.
+    void parameterTransfersBesideADownload() {
+        QTemporaryDir dir;
+        const QByteArray image = pattern(6000);
+        const QString path = writeFile(dir, QStringLiteral("fw.efw"), image);
+        sim::ChainConfig cfg = sim::ChainConfig::drives(2);
+        cfg.slaves[0].bootDelayNs = 1'500'000'000;  // the download waits here for BOOT
+        SimAdapter bus("m-foe-beside", cfg);
+        ecmaster m;
+        SignalSink sink(m);
+        QVERIFY(connectQuietly(m, sink, bus));
+
+        std::atomic<int> result{0};
+        std::thread download([&] { result = m.downloadFirmware(path, 0, 0); });
+        QTRY_VERIFY(sink.contains(QStringLiteral("Request BOOT state for slave 1.")));
+        uint8_t version[2] = {};
+        const int first = m.readParameter(0, kParamIdSoftwareVersion, version);
+        const uint8_t limit = 7;
+        const int firstWrite = m.writeParameter(0, 8, &limit);
+        const int second = m.readParameter(1, kParamIdSoftwareVersion, version);
+        download.join();
+
+        QCOMPARE(first, kParamFailed);
+        QCOMPARE(firstWrite, kParamFailed);
+        QTRY_COMPARE(sink.count(QStringLiteral(
+                         "Slave 1 is taking a firmware download; no parameter transfer.")),
+                     2);
+        QCOMPARE(second, kParamOk);
+        QCOMPARE((std::vector<uint8_t>{version[0], version[1]}),
+                 bus.chain->parameter(2, kParamIdSoftwareVersion));
+        QVERIFY(result > 0);
+        const std::optional<sim::FirmwareFile> got = bus.chain->firmware(1);
+        QVERIFY(got.has_value());
+        QCOMPARE(QByteArray(reinterpret_cast<const char*>(got->bytes.data()),
+                            static_cast<qsizetype>(got->bytes.size())),
+                 image);
+        QVERIFY(bus.chain->parameter(1, 8) != std::vector<uint8_t>{limit});
         m.disconnectBus();
     }
 
