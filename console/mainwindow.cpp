@@ -14,6 +14,7 @@
 
 #include "ecmaster.h"
 #include "model/stateconfig.h"
+#include "roundtriptimer.h"
 #include "ui_mainwindow.h"
 
 namespace {
@@ -58,6 +59,7 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), ui(new Ui::MainWi
     progress = new QProgressDialog(this);
     ConsoleState = NotConnected;
 
+    roundtripTimer = new RoundtripTimer(this);
     postSetup();
 
     currentMotorIndex = 0;
@@ -134,6 +136,13 @@ void MainWindow::postSetup() {
     overlayButtons1 = makeOverlay();
     ui->pushButton_QuickStop->raise();
     overlayButtons2 = makeOverlay();
+
+    // The end of the total time runs the same slot as the operator's Stop; each step goes out
+    // at once, within the timer's own emission.
+    connect(roundtripTimer, &RoundtripTimer::timeoutAll, this,
+            &MainWindow::on_button_roundtrip_clicked);
+    connect(roundtripTimer, &RoundtripTimer::timeoutTriggered, this, &MainWindow::sendRoundTripStep,
+            Qt::DirectConnection);
 }
 
 MainWindow::~MainWindow() {
@@ -141,6 +150,10 @@ MainWindow::~MainWindow() {
     // Parameter runs and a firmware download work on the master: they end before the bus goes.
     stopParameterRuns();
     firmwareFuture.waitForFinished();
+    // The multi-joint test's enable or disable jobs, before the disconnect below.
+    for (QFuture<bool>& job : multiTestJobs) {
+        job.waitForFinished();
+    }
 
     if (ConsoleState >= Connected) {
         // A disconnect, unless the drives are enabled; the master's destructor tears the bus

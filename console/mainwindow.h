@@ -32,6 +32,7 @@ template <typename T>
 class QFutureWatcher;
 class QProgressDialog;
 class QTemporaryFile;
+class RoundtripTimer;
 class StateConfig;
 class ecmaster;
 
@@ -189,9 +190,25 @@ public:
     void setTestLock(bool on);
     // "已进行%1秒" in the result label shared by calibration and identification.
     void showElapsedSeconds(int seconds);
+    // Round trip: the command code and the name of the loop it drives, for tests.
+    int roundTripCommandCode() const { return roundTripCode; }
+    QString roundTripLoop() const { return roundTripLoopName; }
 
 private:
     // Round trip and multi-joint test (mainwindow_pages.cpp).
+    // Sends the first setpoint on even steps and the second on odd ones (direct connection to
+    // RoundtripTimer::timeoutTriggered).
+    void sendRoundTripStep(int runtimes);
+    // Completion handlers of the multi-joint test's enable and disable jobs.
+    void onMultiTestEnabled(QFutureWatcher<bool>* watcher);
+    void onMultiTestDisabled(QFutureWatcher<bool>* watcher);
+    // Starts an enable or disable of all drives on the pool, reported to `handler`.
+    void startMultiTestJob(bool enable, void (MainWindow::*handler)(QFutureWatcher<bool>*));
+
+    RoundtripTimer* roundtripTimer = nullptr;  // child of the window
+    // The multi-joint test's jobs on the pool that may still run; a Stop pressed while a disable
+    // runs starts a second one. The destructor waits for them all.
+    QList<QFuture<bool>> multiTestJobs;
 
     // Calibration and identification (mainwindow_procedures.cpp).
 

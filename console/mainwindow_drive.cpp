@@ -137,29 +137,7 @@ void MainWindow::on_comboBox_mode_currentIndexChanged(int index) {
         ui->doubleSpinBox_position->setValue(static_cast<double>(lastPosition));
     }
 
-    switch (index) {
-        case 0:
-            ui->widget_2->show();
-            ui->RoundTripLabel->setText(QStringLiteral("速度环往返参数 (turn/s)"));
-            roundTripCode = kCmdVelocity;
-            roundTripLoopName = QStringLiteral("速度环");
-            break;
-        case 1:
-            ui->widget_2->show();
-            ui->RoundTripLabel->setText(QStringLiteral("位置环往返参数 (turn)"));
-            roundTripCode = kCmdPosition;
-            roundTripLoopName = QStringLiteral("位置环");
-            break;
-        case 4:
-            ui->widget_2->show();
-            ui->RoundTripLabel->setText(QStringLiteral("电流环往返参数 (Nm)"));
-            roundTripCode = kCmdTorque;
-            roundTripLoopName = QStringLiteral("电流环");
-            break;
-        default:
-            ui->widget_2->hide();
-            break;
-    }
+    setRoundTripMode(index);
 
     master->setCommandWordAll(kCmdMode, code);
 }

@@ -1,9 +1,23 @@
 // The round-trip and multi-joint tests, and the lock every test procedure puts over the
 // connection and selection controls while it runs.
+#include <QFutureWatcher>
 #include <QTabBar>
+#include <QtConcurrent/QtConcurrentRun>
 
+#include "ecmaster.h"
 #include "mainwindow.h"
+#include "roundtriptimer.h"
 #include "ui_mainwindow.h"
+
+namespace {
+
+const QString kStartText = QStringLiteral("Start");
+const QString kStopText = QStringLiteral("Stop");
+
+// Velocity every drive is given during the multi-joint test, turn/s.
+constexpr float kMultiTestVelocity = 1.0f;
+
+}  // namespace
 
 void MainWindow::setTestLock(bool on) {
     if (on) {
@@ -20,10 +34,125 @@ void MainWindow::setTestLock(bool on) {
     }
 }
 
-void MainWindow::on_button_roundtrip_clicked() {}
+// --- round trip ----------------------------------------------------------------------------------
 
-void MainWindow::setRoundTripMode(int index) {
-    Q_UNUSED(index);
+void MainWindow::on_button_roundtrip_clicked() {
+    const bool starting = ui->button_roundtrip->text() == kStartText;
+    if (starting) {
+        if (!requireState(Enabled)) {
+            return;
+        }
+        setTestLock(true);
+        ui->button_roundtrip->setText(kStopText);
+        ConsoleState = Testing;
+        roundtripTimer->interval = roundTripMilliseconds(ui->RoundTripIntervalInput->value());
+        roundtripTimer->totalTime = roundTripMilliseconds(ui->RoundTripTimeInput->value());
+        emit writeLog(QStringLiteral(">>> start Roundtrip"));
+        roundtripTimer->start();
+    } else {
+        // The operator's Stop and the end of the total time take the same way out.
+        setTestLock(false);
+        ConsoleState = Enabled;
+        ui->button_roundtrip->setText(kStartText);
+        roundtripTimer->stop();
+        master->setCommandValue(roundTripCode, 0.0f, currentMotorIndex);
+        emit writeLog(QStringLiteral(">>> Stop Roundtrip"));
+    }
+    ui->RoundTripIntervalInput->setReadOnly(starting);
+    ui->RoundTripTimeInput->setReadOnly(starting);
+    ui->doubleSpinBox_roundtripfirst->setReadOnly(starting);
+    ui->doubleSpinBox_roundtripsecond->setReadOnly(starting);
 }
 
-void MainWindow::on_button_multitest_clicked() {}
+void MainWindow::sendRoundTripStep(int runtimes) {
+    const double value = runtimes % 2 == 0 ? ui->doubleSpinBox_roundtripfirst->value()
+                                           : ui->doubleSpinBox_roundtripsecond->value();
+    master->setCommandValue(roundTripCode, static_cast<float>(value), currentMotorIndex);
+}
+
+void MainWindow::setRoundTripMode(int index) {
+    switch (index) {
+        case 0:
+            ui->widget_2->show();
+            ui->RoundTripLabel->setText(QStringLiteral("速度环往返参数 (turn/s)"));
+            roundTripCode = kCmdVelocity;
+            roundTripLoopName = QStringLiteral("速度环");
+            break;
+        case 1:
+            ui->widget_2->show();
+            ui->RoundTripLabel->setText(QStringLiteral("位置环往返参数 (turn)"));
+            roundTripCode = kCmdPosition;
+            roundTripLoopName = QStringLiteral("位置环");
+            break;
+        case 4:
+            ui->widget_2->show();
+            ui->RoundTripLabel->setText(QStringLiteral("电流环往返参数 (Nm)"));
+            roundTripCode = kCmdTorque;
+            roundTripLoopName = QStringLiteral("电流环");
+            break;
+        default:
+            // No loop to drive back and forth: the test cannot be started in this mode.
+            ui->widget_2->hide();
+            break;
+    }
+}
+
+// --- multi-joint test ----------------------------------------------------------------------------
+
+void MainWindow::on_button_multitest_clicked() {
+    if (ui->button_multitest->text() == kStartText) {
+        if (!requireState(Connected)) {
+            return;
+        }
+        emit writeLog(QStringLiteral(">>> 开始多关节测试"));
+        setTestLock(true);
+        ConsoleState = Testing;
+        // The speed ramp; the mode handler writes it into every drive (only if it changes).
+        ui->comboBox_mode->setCurrentIndex(0);
+        startMultiTestJob(true, &MainWindow::onMultiTestEnabled);
+    } else {
+        if (!requireState(Testing)) {
+            return;
+        }
+        startMultiTestJob(false, &MainWindow::onMultiTestDisabled);
+    }
+}
+
+void MainWindow::startMultiTestJob(bool enable,
+                                   void (MainWindow::*handler)(QFutureWatcher<bool>*)) {
+    multiTestJobs.removeIf([](const QFuture<bool>& job) { return job.isFinished(); });
+    auto* watcher = new QFutureWatcher<bool>(this);
+    connect(watcher, &QFutureWatcher<bool>::finished, this,
+            [this, watcher, handler] { (this->*handler)(watcher); });
+    ecmaster* const m = master;
+    QFuture<bool> job = enable ? QtConcurrent::run([m] { return m->enableAllDrives(); })
+                               : QtConcurrent::run([m] { return m->disableAllDrives(); });
+    multiTestJobs.append(job);
+    watcher->setFuture(job);
+}
+
+void MainWindow::onMultiTestEnabled(QFutureWatcher<bool>* watcher) {
+    if (watcher->result()) {
+        master->setCommandValueAll(kCmdVelocity, kMultiTestVelocity);
+        ui->button_multitest->setText(kStopText);
+    } else {
+        setTestLock(false);
+        emit writeLog(QStringLiteral(">>> 上使能所有电机失败。"));
+        ConsoleState = Connected;
+    }
+    watcher->deleteLater();
+}
+
+void MainWindow::onMultiTestDisabled(QFutureWatcher<bool>* watcher) {
+    if (watcher->result()) {
+        ConsoleState = Connected;
+        emit writeLog(QStringLiteral(">>> 停止多关节测试"));
+        ui->button_multitest->setText(kStartText);
+        zeroSetpoints();
+        setTestLock(false);
+    } else {
+        // Still running: the operator can press Stop again.
+        emit writeLog(QStringLiteral(">>> 下使能所有电机失败"));
+    }
+    watcher->deleteLater();
+}
