@@ -8,17 +8,20 @@
 #pragma once
 
 #include <QDateTime>
+#include <QFile>
 #include <QFuture>
 #include <QMainWindow>
 #include <QMap>
 #include <QPointer>
 #include <QSharedPointer>
 #include <QString>
+#include <QTextStream>
 #include <QTimer>
 
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <optional>
 
 #include "kivcustomplot.h"
 
@@ -193,6 +196,17 @@ public:
     // Round trip: the command code and the name of the loop it drives, for tests.
     int roundTripCommandCode() const { return roundTripCode; }
     QString roundTripLoop() const { return roundTripLoopName; }
+    // Calibration and identification: the period of their polls, 1000 ms; tests shorten it to
+    // reach the 90-poll timeout quickly.
+    void setProcedurePollInterval(int ms) { procedurePollMs = ms; }
+    // Calibration and identification: whether a motor number may become part of the result
+    // file's name. Only ASCII letters, digits, '-' and '_', 1 to kMaxMotorNumberLength of them,
+    // so the file always lands inside the result directory.
+    static constexpr int kMaxMotorNumberLength = 64;
+    static bool isSafeMotorNumber(const QString& motor);
+    // Identification: seconds of a sample since the recording origin as the bus cycle counts them,
+    // or nothing when the sample lies outside the rows' window (above 1 s, below 45 s).
+    static std::optional<float> identificationRowTime(uint64_t timestamp, uint64_t origin);
 
 private:
     // Round trip and multi-joint test (mainwindow_pages.cpp).
@@ -211,6 +225,25 @@ private:
     QList<QFuture<bool>> multiTestJobs;
 
     // Calibration and identification (mainwindow_procedures.cpp).
+    // What the identification sampler does with the next process-data sample.
+    enum RecordingState : int {
+        RecordingIdle = 0,
+        RecordingArmed = 1,   // the next sample sets the origin
+        RecordingActive = 2,  // samples in the window become rows
+    };
+    // Creates this run's poll timer (child of the window) and starts it; `step` gets the timer.
+    void startProcedurePoll(void (MainWindow::*step)(QTimer*));
+    void calibrationPoll(QTimer* timer);
+    void identificationPoll(QTimer* timer);
+    // The identification step of every sample, after the plots have taken theirs.
+    void recordIdentificationSample(const TCiA402_GetValue& data, uint64_t timestamp);
+
+    int elapsedSeconds = 0;  // polls of the running calibration or identification
+    int procedurePollMs = 1000;
+    QFile identifyFile;          // the result file of the current identification
+    QTextStream identifyStream;  // rows into identifyFile; declared after it, so destroyed first
+    int recordingState = RecordingIdle;
+    uint64_t recordingOrigin = 0;  // cycle timestamp (ns) of the first sample after arming
 
 protected:
     void resizeEvent(QResizeEvent* event) override;

@@ -168,15 +168,18 @@ void MainWindow::temperaturePlotSlot() {
 }
 
 void MainWindow::deal_recv_pdo_data(TCiA402_GetValue data, uint64_t timestamp) {
-    // Plot keys come from the wall clock, not from the cycle's timestamp.
-    Q_UNUSED(timestamp);
+    // Plot keys come from the wall clock; the cycle's timestamp times identification rows only.
     const float position = rawToPosition(data.position);
     const float velocity = rawToVelocity(data.velocity);
     const float torque = rawToTorque(data.torque);
     showStatusFields(data, position, velocity, torque);
     samplePlot(tempPlot, {static_cast<double>(data.mcuTemp), static_cast<double>(data.mosTemp),
                           static_cast<double>(data.motorTemp)});
-    samplePlot(paraPlot, {static_cast<double>(torque), static_cast<double>(position),
-                          static_cast<double>(velocity)});
+    // While identification records, the parameter plot shows its values instead.
+    if (recordingState != RecordingActive) {
+        samplePlot(paraPlot, {static_cast<double>(torque), static_cast<double>(position),
+                              static_cast<double>(velocity)});
+    }
+    recordIdentificationSample(data, timestamp);
     checkFaultWords(data);
 }

@@ -1,12 +1,270 @@
 // Calibration and identification: procedures the drive runs by itself while the console starts,
 // watches and records them.
+#include <QCoreApplication>
+#include <QMessageBox>
+#include <QThread>
+
+#include <bit>
+
+#include "ecmaster.h"
 #include "mainwindow.h"
+#include "model/paramtable.h"
 #include "ui_mainwindow.h"
+
+namespace {
+
+// Written to the calibration parameter to start the drive's routine; it reads back 1 when done.
+constexpr uint8_t kCalibrationCommand = 16;
+constexpr uint8_t kCalibrationFinished = 1;
+
+// Both procedures give up on the drive at this poll.
+constexpr int kMaxPolls = 90;
+
+// Rows are kept from the first second of the run to the 45th.
+constexpr float kRowWindowStartS = 1.0f;
+constexpr float kRowWindowEndS = 45.0f;
+
+// Identification excites the motor in the sine-curve mode with this torque (N·m).
+constexpr int kSineCurveItem = 3;
+constexpr float kIdentificationTorque = 1.0f;
+// Lets the mode reach the drive in a cycle of its own before the torque that starts the routine.
+constexpr unsigned long kModeSettleMs = 5;
+
+// The parameter plot's thinning: a point once the counter has passed this many samples.
+constexpr uint32_t kPlotThinning = 50;
+
+const QString kCalibrateIdle = QStringLiteral("开始校准");
+const QString kCalibrateRunning = QStringLiteral("校准中");
+const QString kIdentifyIdle = QStringLiteral("开始辨识");
+const QString kIdentifyRunning = QStringLiteral("辨识中");
+
+bool isMotorNumberChar(char16_t c) {
+    return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9') ||
+           c == u'-' || c == u'_';
+}
+
+}  // namespace
 
 void MainWindow::showElapsedSeconds(int seconds) {
     ui->label_calibratetime->setText(QStringLiteral("已进行%1秒").arg(seconds));
 }
 
-void MainWindow::on_button_calibrate_clicked() {}
+bool MainWindow::isSafeMotorNumber(const QString& motor) {
+    if (motor.isEmpty() || motor.size() > kMaxMotorNumberLength) {
+        return false;
+    }
+    // No separators, dots or anything a file system might read specially.
+    for (const QChar c : motor) {
+        if (!isMotorNumberChar(c.unicode())) {
+            return false;
+        }
+    }
+    return true;
+}
 
-void MainWindow::on_button_identify_clicked() {}
+std::optional<float> MainWindow::identificationRowTime(uint64_t timestamp, uint64_t origin) {
+    // Unsigned on purpose: a timestamp before the origin wraps to a huge count, far outside the
+    // window. Single precision, as the rows are written.
+    const auto counted = static_cast<float>(timestamp - origin);
+    const auto seconds = static_cast<float>(static_cast<double>(counted) * 1e-9);
+    if (seconds > kRowWindowStartS && seconds < kRowWindowEndS) {
+        return seconds;
+    }
+    return std::nullopt;
+}
+
+void MainWindow::startProcedurePoll(void (MainWindow::*step)(QTimer*)) {
+    auto* timer = new QTimer(this);
+    elapsedSeconds = 0;
+    connect(
+        timer, &QTimer::timeout, this, [this, timer, step] { (this->*step)(timer); },
+        Qt::DirectConnection);
+    timer->start(procedurePollMs);
+}
+
+// --- calibration ---------------------------------------------------------------------------------
+
+void MainWindow::on_button_calibrate_clicked() {
+    if (ui->button_calibrate->text() != kCalibrateIdle) {
+        return;  // a run is in progress
+    }
+    if (!requireState(Connected)) {
+        return;
+    }
+    emit writeLog(QStringLiteral(">>> 开始校准"));
+    ConsoleState = Testing;
+    ui->button_calibrate->setText(kCalibrateRunning);
+    if (master->connected) {
+        // The parameter is one unsigned byte.
+        const uint8_t command = kCalibrationCommand;
+        master->writeParameter(static_cast<uint16_t>(currentMotorIndex), kParamIdCalibration,
+                               &command);
+        emit writeLog(QStringLiteral("Set \" %1\": %2")
+                          .arg(paramTable().value(kParamIdCalibration).name)
+                          .arg(command));
+    } else {
+        emit writeLog(QStringLiteral("设备未连接."));
+    }
+    setTestLock(true);
+    startProcedurePoll(&MainWindow::calibrationPoll);
+}
+
+void MainWindow::calibrationPoll(QTimer* timer) {
+    // Zero before the read: a read that fails leaves it there and never counts as finished.
+    uint8_t value = 0;
+    master->readParameter(static_cast<uint16_t>(currentMotorIndex), kParamIdCalibration, &value);
+    ++elapsedSeconds;
+    if (value != kCalibrationFinished && elapsedSeconds < kMaxPolls) {
+        showElapsedSeconds(elapsedSeconds);
+        return;
+    }
+    timer->stop();
+    timer->deleteLater();
+    if (value == kCalibrationFinished) {
+        emit writeLog(QStringLiteral(">>> 校准成功"));
+        ui->label_calibratetime->setText(QStringLiteral("校准成功"));
+    } else {
+        emit writeLog(QStringLiteral(">>> 校准超时，请重启电机并重新连接"));
+        ui->label_calibratetime->setText(QStringLiteral("校准失败"));
+    }
+    setTestLock(false);
+    ConsoleState = Connected;
+    ui->button_calibrate->setText(kCalibrateIdle);
+}
+
+// --- identification ------------------------------------------------------------------------------
+
+void MainWindow::on_button_identify_clicked() {
+    if (ui->button_identify->text() != kIdentifyIdle) {
+        return;  // a run is in progress
+    }
+    if (!requireState(Enabled)) {
+        return;
+    }
+    if (recordingState != RecordingIdle) {
+        emit writeLog(QStringLiteral("正在辨识"));
+        return;
+    }
+    if (ui->doubleSpinBox_Velocity->value() != 0.0) {
+        emit writeLog(QStringLiteral("请先停止电机"));
+        return;
+    }
+    // The motor number becomes part of a file name: anything that could lead out of the result
+    // directory is refused like a missing number.
+    const QString motor = ui->lineEdit_motorid->text();
+    if (!isSafeMotorNumber(motor)) {
+        QMessageBox::information(this, QStringLiteral("警告"),
+                                 QStringLiteral("请先输入电机编号，再进行辨识！"), QMessageBox::Ok);
+        return;
+    }
+    const QString path = QCoreApplication::applicationDirPath() +
+                         QStringLiteral("/result/identify_") + motor + QStringLiteral(".csv");
+    const auto answer =
+        QMessageBox::question(this, QStringLiteral("辨识"),
+                              QStringLiteral("请确认电机编号为") + motor +
+                                  QStringLiteral("。点击Yes开始辨识，结束后文件将保存至:") + path,
+                              QMessageBox::Yes | QMessageBox::No);
+    if (answer != QMessageBox::Yes) {
+        return;
+    }
+    // The question waited in an event loop of its own; a drive lost meanwhile left Enabled.
+    if (!requireState(Enabled)) {
+        return;
+    }
+
+    identifyFile.setFileName(path);
+    if (!identifyFile.open(QIODevice::WriteOnly | QIODevice::Text | QIODevice::Truncate)) {
+        emit writeLog(QStringLiteral("无法打开辨识文件"));
+        return;
+    }
+    identifyStream.setDevice(&identifyFile);
+    identifyStream.setRealNumberNotation(QTextStream::FixedNotation);
+    identifyStream.setRealNumberPrecision(4);
+
+    recordingState = RecordingArmed;
+    ConsoleState = Testing;
+    setTestLock(true);
+    emit writeLog(QStringLiteral(">>> 开始辨识"));
+    ui->button_identify->setText(kIdentifyRunning);
+
+    // The drive reports its identification values in the torque and velocity slots' places.
+    paraPlot.curves[0]->setName(QStringLiteral("iq"));
+    paraPlot.curves[2]->setName(QStringLiteral("vel_middle"));
+
+    // The sine-curve mode with a torque starts the drive's identification routine.
+    ui->comboBox_mode->setCurrentIndex(kSineCurveItem);
+    QThread::msleep(kModeSettleMs);
+    master->setCommandValue(kCmdTorque, kIdentificationTorque, currentMotorIndex);
+
+    startProcedurePoll(&MainWindow::identificationPoll);
+}
+
+void MainWindow::identificationPoll(QTimer* timer) {
+    const int state = master->driveStateOf(currentMotorIndex);
+    ++elapsedSeconds;
+    // The drive ends its routine by leaving Operation enabled on its own.
+    const bool finished = state == kDriveReadyToSwitchOn || state == kDriveSwitchedOn;
+    if (!finished && elapsedSeconds < kMaxPolls) {
+        showElapsedSeconds(elapsedSeconds);
+        return;
+    }
+    timer->stop();
+    timer->deleteLater();
+    showElapsedSeconds(0);
+    if (finished) {
+        emit writeLog(QStringLiteral(">>> 辨识成功"));
+        ui->label_calibratetime->setText(QStringLiteral("辨识成功"));
+    } else {
+        emit writeLog(QStringLiteral(">>> 辨识超时，请重启电机并重新连接"));
+        ui->label_calibratetime->setText(QStringLiteral("辨识失败"));
+    }
+
+    recordingState = RecordingIdle;
+    ConsoleState = Enabled;
+    identifyStream.setDevice(nullptr);
+    identifyFile.close();
+    paraPlot.curves[0]->setName(QStringLiteral("Torque"));
+    paraPlot.curves[2]->setName(QStringLiteral("Velocity"));
+
+    master->setCommandValue(kCmdTorque, 0.0f, currentMotorIndex);
+    // With the console Enabled the button's action disables the drive.
+    on_pushButton_enable_clicked();
+    setTestLock(false);
+    ui->button_identify->setText(kIdentifyIdle);
+}
+
+void MainWindow::recordIdentificationSample(const TCiA402_GetValue& data, uint64_t timestamp) {
+    if (recordingState == RecordingArmed) {
+        recordingState = RecordingActive;
+        recordingOrigin = timestamp;
+        return;
+    }
+    if (recordingState != RecordingActive || identifyStream.device() == nullptr) {
+        return;
+    }
+    const std::optional<float> seconds = identificationRowTime(timestamp, recordingOrigin);
+    if (!seconds) {
+        return;
+    }
+    // While identifying, the drive puts single-precision values into the two 32-bit fields.
+    const int32_t velocityBits = data.velocity;
+    const int32_t positionBits = data.position;
+    const auto vel = std::bit_cast<float>(velocityBits);
+    const auto iq = std::bit_cast<float>(positionBits);
+    identifyStream << *seconds << " " << vel << " " << iq << "\n";
+    // Each row reaches the file at once: a run cut short keeps what it recorded.
+    identifyStream.flush();
+
+    if (!paraPlot.running) {
+        return;
+    }
+    const uint32_t old = paraPlot.sampleCounter++;
+    if (old <= kPlotThinning) {
+        return;
+    }
+    const float key =
+        static_cast<float>(paraPlot.startTime.msecsTo(QDateTime::currentDateTime())) / 1000.0f;
+    paraPlot.points[0]->add(QCPGraphData(static_cast<double>(key), static_cast<double>(iq)));
+    paraPlot.points[2]->add(QCPGraphData(static_cast<double>(key), static_cast<double>(vel)));
+    paraPlot.sampleCounter = 0;
+}
