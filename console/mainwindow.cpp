@@ -182,20 +182,32 @@ MainWindow::~MainWindow() {
 
 void MainWindow::changeEvent(QEvent* event) {
     if (event->type() == QEvent::LanguageChange && ui != nullptr) {
-        // retranslateUi puts every text back to its designer value; the texts that carry state
-        // (the two state-driven buttons, the drive counts, the title's version) are kept.
-        const QString connectText = ui->pushButton_connect->text();
-        const QString enableText = ui->pushButton_enable->text();
-        const QString motorCount = ui->label_motorcount->text();
-        const QString multiCount = ui->label_multicount->text();
-        const QString roundTripLabel = ui->RoundTripLabel->text();
+        // retranslateUi puts every text back to its designer value. The texts that carry state
+        // are kept: the buttons whose text decides what the next press does (a running test
+        // would otherwise look idle and could be started twice), the counts, the round-trip
+        // loop and the procedures' result, and the title's version.
+        const QList<QAbstractButton*> buttons = {
+            ui->pushButton_connect,   ui->pushButton_enable,   ui->button_roundtrip,
+            ui->button_multitest,     ui->button_calibrate,    ui->button_identify,
+            ui->pushButton_plot_para, ui->pushButton_plot_temp};
+        const QList<QLabel*> labels = {ui->label_motorcount, ui->label_multicount,
+                                       ui->RoundTripLabel, ui->label_calibratetime};
+        QStringList buttonTexts;
+        for (const QAbstractButton* b : buttons) {
+            buttonTexts << b->text();
+        }
+        QStringList labelTexts;
+        for (const QLabel* l : labels) {
+            labelTexts << l->text();
+        }
         ui->retranslateUi(this);
         setWindowTitle(windowTitle() + QStringLiteral(" v") + QLatin1String(kConsoleVersion));
-        ui->pushButton_connect->setText(connectText);
-        ui->pushButton_enable->setText(enableText);
-        ui->label_motorcount->setText(motorCount);
-        ui->label_multicount->setText(multiCount);
-        ui->RoundTripLabel->setText(roundTripLabel);
+        for (qsizetype i = 0; i < buttons.size(); ++i) {
+            buttons[i]->setText(buttonTexts[i]);
+        }
+        for (qsizetype i = 0; i < labels.size(); ++i) {
+            labels[i]->setText(labelTexts[i]);
+        }
     }
     QMainWindow::changeEvent(event);
 }
