@@ -71,30 +71,29 @@ void MainWindow::sendRoundTripStep(int runtimes) {
 }
 
 void MainWindow::setRoundTripMode(int index) {
-    switch (index) {
-        case 0:
+    // The operating modes with a loop to drive back and forth, by item of the mode selector.
+    struct RoundTripLoop {
+        int item;
+        const char16_t* label;
+        int code;
+        const char16_t* loopName;
+    };
+    static constexpr RoundTripLoop kLoops[] = {
+        {0, u"速度环往返参数 (turn/s)", kCmdVelocity, u"速度环"},
+        {1, u"位置环往返参数 (turn)", kCmdPosition, u"位置环"},
+        {4, u"电流环往返参数 (Nm)", kCmdTorque, u"电流环"},
+    };
+    for (const RoundTripLoop& loop : kLoops) {
+        if (loop.item == index) {
             ui->widget_2->show();
-            ui->RoundTripLabel->setText(QStringLiteral("速度环往返参数 (turn/s)"));
-            roundTripCode = kCmdVelocity;
-            roundTripLoopName = QStringLiteral("速度环");
-            break;
-        case 1:
-            ui->widget_2->show();
-            ui->RoundTripLabel->setText(QStringLiteral("位置环往返参数 (turn)"));
-            roundTripCode = kCmdPosition;
-            roundTripLoopName = QStringLiteral("位置环");
-            break;
-        case 4:
-            ui->widget_2->show();
-            ui->RoundTripLabel->setText(QStringLiteral("电流环往返参数 (Nm)"));
-            roundTripCode = kCmdTorque;
-            roundTripLoopName = QStringLiteral("电流环");
-            break;
-        default:
-            // No loop to drive back and forth: the test cannot be started in this mode.
-            ui->widget_2->hide();
-            break;
+            ui->RoundTripLabel->setText(QString::fromUtf16(loop.label));
+            roundTripCode = loop.code;
+            roundTripLoopName = QString::fromUtf16(loop.loopName);
+            return;
+        }
     }
+    // No loop to drive back and forth: the test cannot be started in this mode.
+    ui->widget_2->hide();
 }
 
 // --- multi-joint test ----------------------------------------------------------------------------

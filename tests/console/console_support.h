@@ -7,6 +7,7 @@
 #include <QComboBox>
 #include <QDialog>
 #include <QDir>
+#include <QMutexLocker>
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QRegularExpression>
@@ -20,6 +21,7 @@
 #include <deque>
 #include <functional>
 
+#include "ecmaster.h"
 #include "mainwindow.h"
 
 namespace consoletest {
@@ -105,6 +107,13 @@ private:
 
 // How long a bring-up, an enable or a disable on a simulated chain may take in a loaded test run.
 inline constexpr int kBusTimeoutMs = 30000;
+
+// The command record of a drive as the cycle sends it, by drive index.
+inline App_SetValue commandRecord(const MainWindow& window, int driveIndex) {
+    ecmaster* m = window.busMaster();
+    const QMutexLocker lock(&m->pdMutex);
+    return m->commands[static_cast<size_t>(m->validDrives.at(driveIndex))];
+}
 
 // Clicks a button and waits until its text reads `text` (the end of a pool operation).
 inline bool clickAndWait(const MainWindow& window, const QString& name, const QString& text) {

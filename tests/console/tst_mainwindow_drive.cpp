@@ -4,7 +4,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
-#include <QMutexLocker>
 #include <QProgressDialog>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -45,9 +44,7 @@ private:
     bool logged(const QString& message) const { return paneMessages(*window).contains(message); }
 
     App_SetValue command(int driveIndex) const {
-        ecmaster* m = window->busMaster();
-        const QMutexLocker lock(&m->pdMutex);
-        return m->commands[static_cast<size_t>(m->validDrives.at(driveIndex))];
+        return consoletest::commandRecord(*window, driveIndex);
     }
 
     bool connectBus() { return consoletest::connectTo(*window, kChain); }

@@ -7,7 +7,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
-#include <QMutexLocker>
 #include <QSignalSpy>
 #include <QTabBar>
 #include <QTabWidget>
@@ -126,9 +125,7 @@ private:
     }
     int points(int curve) const { return plot()->graph(curve)->data()->size(); }
     App_SetValue command() const {
-        ecmaster* m = window->busMaster();
-        const QMutexLocker lock(&m->pdMutex);
-        return m->commands[static_cast<size_t>(m->validDrives.at(window->motorIndex()))];
+        return consoletest::commandRecord(*window, window->motorIndex());
     }
 
     void selectDrive(int index) {

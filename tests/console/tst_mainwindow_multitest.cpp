@@ -1,7 +1,6 @@
 #include <QAbstractButton>
 #include <QComboBox>
 #include <QDoubleSpinBox>
-#include <QMutexLocker>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTemporaryDir>
@@ -55,9 +54,7 @@ private:
     bool locked() const { return !child<QTabWidget>("tabWidget")->tabBar()->isEnabled(); }
 
     App_SetValue command(int driveIndex) const {
-        ecmaster* m = window->busMaster();
-        const QMutexLocker lock(&m->pdMutex);
-        return m->commands[static_cast<size_t>(m->validDrives.at(driveIndex))];
+        return consoletest::commandRecord(*window, driveIndex);
     }
 
     sim::Cia402State driveState(const sim::Chain& c, int position) const {

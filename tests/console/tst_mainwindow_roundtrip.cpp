@@ -2,7 +2,6 @@
 #include <QComboBox>
 #include <QDoubleSpinBox>
 #include <QLabel>
-#include <QMutexLocker>
 #include <QSignalSpy>
 #include <QTabBar>
 #include <QTabWidget>
@@ -54,9 +53,7 @@ private:
     bool logged(const QString& message) const { return paneMessages(*window).contains(message); }
 
     App_SetValue command(int driveIndex) const {
-        ecmaster* m = window->busMaster();
-        const QMutexLocker lock(&m->pdMutex);
-        return m->commands[static_cast<size_t>(m->validDrives.at(driveIndex))];
+        return consoletest::commandRecord(*window, driveIndex);
     }
 
     bool inputsReadOnly(bool readOnly) const {
