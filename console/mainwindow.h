@@ -66,6 +66,18 @@ inline constexpr char kUpdaterProgram[] = "ZUvedozu.exe";
 // Log pane depth; the running log file keeps every line.
 inline constexpr int kLogPaneMaxLines = 1000;
 
+// The status fields and the plots take one process-data record in this many.
+inline constexpr uint32_t kRecordsPerRefresh = 52;
+
+// Counts a record on `counter`; true for every kRecordsPerRefresh-th, which restarts the count.
+inline bool refreshDue(uint32_t& counter) {
+    if (counter++ <= kRecordsPerRefresh - 2) {
+        return false;
+    }
+    counter = 0;
+    return true;
+}
+
 // Texts of the four console states, "Unknow" for any other value.
 QString consoleStateName(int state);
 
@@ -302,6 +314,9 @@ private:
     void togglePlot(KivCustomPlot* plot, LivePlot& live, QAbstractButton* button,
                     QAbstractButton* clearButton, bool checked, const QString& refusal);
     void clearPlot(KivCustomPlot* plot, LivePlot& live);
+    // The key of the next point while the plot runs: every 52nd sample, seconds since the
+    // start; nothing for the samples in between.
+    static std::optional<double> nextPlotKey(LivePlot& live);
     // Adds one point per curve every 52nd sample while the plot runs.
     static void samplePlot(LivePlot& live, const std::array<double, 3>& values);
 

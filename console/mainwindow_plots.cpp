@@ -8,8 +8,6 @@
 
 namespace {
 
-// One point per curve for this many samples of the 2 ms cycle (about 10 points a second).
-constexpr uint32_t kSamplesPerPoint = 52;
 // Redraw period of a running plot.
 constexpr int kRefreshMs = 16;
 // The parameter plot shows this many seconds up to its newest point.
@@ -119,21 +117,27 @@ void MainWindow::on_pushButton_clear_temp_clicked() {
     clearPlot(ui->plot_temperature, tempPlot);
 }
 
-void MainWindow::samplePlot(LivePlot& live, const std::array<double, 3>& values) {
+std::optional<double> MainWindow::nextPlotKey(LivePlot& live) {
     if (!live.running) {
-        return;
+        return std::nullopt;
     }
-    const uint32_t old = live.sampleCounter++;
-    if (old <= kSamplesPerPoint - 2) {
-        return;
+    if (!refreshDue(live.sampleCounter)) {
+        return std::nullopt;
     }
     // Keys are wall-clock seconds since the start, kept at float precision like the samples.
     const float seconds =
         static_cast<float>(live.startTime.msecsTo(QDateTime::currentDateTime())) / 1000.0f;
-    for (size_t i = 0; i < live.points.size(); ++i) {
-        live.points[i]->add(QCPGraphData(static_cast<double>(seconds), values[i]));
+    return static_cast<double>(seconds);
+}
+
+void MainWindow::samplePlot(LivePlot& live, const std::array<double, 3>& values) {
+    const std::optional<double> key = nextPlotKey(live);
+    if (!key) {
+        return;
     }
-    live.sampleCounter = 0;
+    for (size_t i = 0; i < live.points.size(); ++i) {
+        live.points[i]->add(QCPGraphData(*key, values[i]));
+    }
 }
 
 void MainWindow::paraPlotSlot() {

@@ -30,9 +30,6 @@ constexpr float kIdentificationTorque = 1.0f;
 // Lets the mode reach the drive in a cycle of its own before the torque that starts the routine.
 constexpr unsigned long kModeSettleMs = 5;
 
-// The parameter plot's thinning: a point once the counter has passed this many samples.
-constexpr uint32_t kPlotThinning = 50;
-
 const QString kCalibrateIdle = QStringLiteral("开始校准");
 const QString kCalibrateRunning = QStringLiteral("校准中");
 const QString kIdentifyIdle = QStringLiteral("开始辨识");
@@ -255,16 +252,9 @@ void MainWindow::recordIdentificationSample(const TCiA402_GetValue& data, uint64
     // Each row reaches the file at once: a run cut short keeps what it recorded.
     identifyStream.flush();
 
-    if (!paraPlot.running) {
-        return;
+    // While the parameter plot runs, its first and third curves show iq and vel_middle.
+    if (const std::optional<double> key = nextPlotKey(paraPlot)) {
+        paraPlot.points[0]->add(QCPGraphData(*key, static_cast<double>(iq)));
+        paraPlot.points[2]->add(QCPGraphData(*key, static_cast<double>(vel)));
     }
-    const uint32_t old = paraPlot.sampleCounter++;
-    if (old <= kPlotThinning) {
-        return;
-    }
-    const float key =
-        static_cast<float>(paraPlot.startTime.msecsTo(QDateTime::currentDateTime())) / 1000.0f;
-    paraPlot.points[0]->add(QCPGraphData(static_cast<double>(key), static_cast<double>(iq)));
-    paraPlot.points[2]->add(QCPGraphData(static_cast<double>(key), static_cast<double>(vel)));
-    paraPlot.sampleCounter = 0;
 }

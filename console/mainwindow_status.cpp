@@ -12,10 +12,8 @@
 namespace {
 
 // Records arrive every 2 ms; the fields are written for one record in 52, which is as fast as an
-// operator can read them and keeps the GUI thread free for the plots.
-constexpr uint32_t kDisplayEvery = 52;
-
-// Shared by every window of the process, like the cycle that feeds it.
+// operator can read them and keeps the GUI thread free for the plots. The count is shared by
+// every window of the process, like the cycle that feeds it.
 uint32_t displayCounter = 0;
 
 struct FaultWordKind {
@@ -39,7 +37,7 @@ bool isSectionLine(const QString& text) {
 
 void MainWindow::showStatusFields(const TCiA402_GetValue& data, float position, float velocity,
                                   float torque) {
-    if (displayCounter++ <= kDisplayEvery - 2) {
+    if (!refreshDue(displayCounter)) {
         return;
     }
     lastPosition = position;
@@ -52,7 +50,6 @@ void MainWindow::showStatusFields(const TCiA402_GetValue& data, float position, 
     ui->doubleSpinBox_MotorTemp->setValue(data.motorTemp);
     ui->doubleSpinBox_MosTemp->setValue(data.mosTemp);
     ui->doubleSpinBox_McuTemp->setValue(data.mcuTemp);
-    displayCounter = 0;
 }
 
 void MainWindow::checkFaultWords(const TCiA402_GetValue& data) {
