@@ -164,17 +164,7 @@ void runProcessData(ecx_contextt* ctx, fuzz::FuzzInput& in, bool split) {
     uint8_t* image = buffer.get();
     std::memset(image, 0x5A, size);
     ec_groupt& g = ctx->grouplist[0];
-    g.logstartaddr = 0;
-    g.outputs = image;
-    g.nsegments = shape.nsegments;
-    g.IOsegment[0] = shape.segment[0];
-    g.IOsegment[1] = shape.segment[1];
-    g.Obytes = shape.outputBytes;
-    g.Ibytes = shape.segment[0] + shape.segment[1] - shape.outputBytes;
-    g.inputs = image + g.Obytes;
-    g.blockLRW = split ? 1 : 0;
-    g.hasdc = shape.dc;
-    g.DCnext = 1;
+    layOutProcessDataGroup(g, shape, image, split);
     *ctx->slavecount = 1;
     ctx->slavelist[1].configadr = kStationReadStation;
     ecx_send_processdata(ctx);

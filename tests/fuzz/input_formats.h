@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "protocol.h"
+#include "types.h"
 
 namespace fuzz {
 
@@ -51,6 +52,23 @@ inline constexpr ProcessDataShape processDataShape(uint8_t shape) {
     s.outputBytes = s.segment[0] / 2;
     s.dc = (shape & 0x80) != 0;
     return s;
+}
+
+// Lays group 0 over `image` (segment[0] + segment[1] bytes, outputs first) for a shape; `split`
+// makes it a group with a slave that cannot take LRW.
+inline void layOutProcessDataGroup(ec_groupt& g, const ProcessDataShape& shape, uint8_t* image,
+                                   bool split) {
+    g = ec_groupt{};
+    g.outputs = image;
+    g.nsegments = shape.nsegments;
+    g.IOsegment[0] = shape.segment[0];
+    g.IOsegment[1] = shape.segment[1];
+    g.Obytes = shape.outputBytes;
+    g.Ibytes = shape.segment[0] + shape.segment[1] - shape.outputBytes;
+    g.inputs = image + g.Obytes;
+    g.blockLRW = split ? 1 : 0;
+    g.hasdc = shape.dc;
+    g.DCnext = 1;
 }
 
 inline constexpr std::array<ec::Command, 4> kMultiDatagramCommands = {

@@ -173,19 +173,7 @@ void recordFrames(Writer& w, const std::shared_ptr<sim::Chain>& chain) {
     uint8_t image[2 * 128] = {};
     for (uint8_t shape : {0x24, 0xA4, 0x25, 0xFF, 0x02}) {
         for (const bool split : {false, true}) {
-            const ProcessDataShape p = processDataShape(shape);
-            ec_groupt& g = s.master.group(0);
-            g = ec_groupt{};
-            g.outputs = image;
-            g.nsegments = p.nsegments;
-            g.IOsegment[0] = p.segment[0];
-            g.IOsegment[1] = p.segment[1];
-            g.Obytes = p.outputBytes;
-            g.Ibytes = p.segment[0] + p.segment[1] - p.outputBytes;
-            g.inputs = image + g.Obytes;
-            g.blockLRW = split ? 1 : 0;
-            g.hasdc = p.dc;
-            g.DCnext = 1;
+            layOutProcessDataGroup(s.master.group(0), processDataShape(shape), image, split);
             *s.ctx()->slavecount = std::max(*s.ctx()->slavecount, 1);
             s.master.slave(1).configadr = kStationReadStation;
             from = s.log.size();
