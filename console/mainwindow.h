@@ -20,6 +20,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -185,6 +186,8 @@ private:
 
     // Builds the parameter rows and connects the identity reads and Save; part of the set-up.
     void setupParameterPage();
+    static ParamReading fetchParameter(ecmaster* master, int drive, int id,
+                                       const std::function<void(const QString&)>& announce);
     void showParameterReading(const ParamReading& reading);
     // Starts a detached worker over the rows: the identity reads first when `readIdentity`, then
     // one trigger of each row's read (or write) button, 5 ms apart.

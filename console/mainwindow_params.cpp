@@ -73,14 +73,11 @@ struct MainWindow::ParamReading {
     bool derivedProductType = false;  // product type unreadable: `bytes` hold the software version
 };
 
-namespace {
-
 // The transfer half of a parameter read; safe on any thread. `announce` logs the one line that
 // must come between the two transfers of a product-type derivation.
-template <typename Reading>
-Reading fetchParameter(ecmaster* master, int drive, int id,
-                       const std::function<void(const QString&)>& announce) {
-    Reading reading;
+MainWindow::ParamReading MainWindow::fetchParameter(
+    ecmaster* master, int drive, int id, const std::function<void(const QString&)>& announce) {
+    ParamReading reading;
     reading.id = id;
     reading.bytes = QByteArray(kParamBufferBytes, '\0');
     reading.status = master->readParameter(static_cast<uint16_t>(drive), id, reading.bytes.data());
@@ -93,8 +90,6 @@ Reading fetchParameter(ecmaster* master, int drive, int id,
     }
     return reading;
 }
-
-}  // namespace
 
 void MainWindow::setupParameterPage() {
     paramRuns = std::make_shared<ParamRunLink>();
@@ -155,7 +150,7 @@ void MainWindow::readParameterValue(int id) {
         emit writeLog(kNotConnected);
         return;
     }
-    const ParamReading reading = fetchParameter<ParamReading>(
+    const ParamReading reading = fetchParameter(
         master, currentMotorIndex, id, [this](const QString& line) { emit writeLog(line); });
     showParameterReading(reading);
 }
@@ -289,8 +284,8 @@ void MainWindow::startParameterRun(bool readIdentity, bool writeRows) {
                 if (!m->connected) {
                     post([this] { emit writeLog(kNotConnected); });
                 } else {
-                    const ParamReading reading = fetchParameter<ParamReading>(
-                        m, drive, id, [&post, this](const QString& line) {
+                    const ParamReading reading =
+                        fetchParameter(m, drive, id, [&post, this](const QString& line) {
                             post([this, line] { emit writeLog(line); });
                         });
                     post([this, reading] { showParameterReading(reading); });
