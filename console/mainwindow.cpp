@@ -147,11 +147,10 @@ void MainWindow::postSetup() {
 
 MainWindow::~MainWindow() {
     stopUpdateCheckThread();
-    // Parameter runs and a firmware download work on the master: they end before the bus goes.
+    // Parameter runs and the pool jobs work on the master: they end before the bus goes. Their
+    // completion handlers no longer run.
     stopParameterRuns();
-    firmwareFuture.waitForFinished();
-    // The multi-joint test's enable or disable jobs, before the disconnect below.
-    for (QFuture<bool>& job : multiTestJobs) {
+    for (QFuture<void>& job : masterJobs) {
         job.waitForFinished();
     }
 
@@ -161,11 +160,6 @@ MainWindow::~MainWindow() {
         ui->pushButton_connect->click();
         QThread::msleep(kCloseDisconnectPauseMs);
     }
-    // A bring-up or drive state walk still running on the pool works on the master: let it end
-    // before the master goes. Its completion handler no longer runs.
-    connectFuture.waitForFinished();
-    driveFuture.waitForFinished();
-
     if (logFile && logFile->isOpen()) {
         logFile->close();
     }
@@ -259,9 +253,10 @@ void MainWindow::on_pushButton_connect_clicked() {
         connect(watcher, &QFutureWatcher<bool>::finished, this,
                 [this, watcher] { onConnectFinished(watcher); });
         ecmaster* const m = master;
-        connectFuture =
+        const QFuture<bool> job =
             QtConcurrent::run([m, device] { return m->connectBus(device.constData()); });
-        watcher->setFuture(connectFuture);
+        trackMasterJob(job);
+        watcher->setFuture(job);
     } else if (text == kDisconnectText) {
         if (master->enabled) {
             emit writeLog(QStringLiteral("Please exit the motor mode first！"));

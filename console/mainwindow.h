@@ -199,7 +199,6 @@ private:
     QString softwareVersionText;                    // "%d.%d.%d" of the last version read
     std::shared_ptr<ParamRunLink> paramRuns;        // created by the set-up
     QPointer<QFutureWatcher<int>> firmwareWatcher;  // the download being reported, if any
-    QFuture<int> firmwareFuture;                    // the last download on the pool
 
     // --- test procedures -------------------------------------------------------------------------
 public:
@@ -235,9 +234,6 @@ private:
     void startMultiTestJob(bool enable, void (MainWindow::*handler)(QFutureWatcher<bool>*));
 
     RoundtripTimer* roundtripTimer = nullptr;  // child of the window
-    // The multi-joint test's jobs on the pool that may still run; a Stop pressed while a disable
-    // runs starts a second one. The destructor waits for them all.
-    QList<QFuture<bool>> multiTestJobs;
 
     // Calibration and identification (mainwindow_procedures.cpp).
     // What the identification sampler does with the next process-data sample.
@@ -278,6 +274,12 @@ private:
     void disconnectFromBus();
     void connectDriveControls();
     void zeroSetpoints();
+    // Keeps a pool job on the master for the destructor to wait for.
+    template <typename T>
+    void trackMasterJob(const QFuture<T>& job) {
+        masterJobs.removeIf([](const QFuture<void>& j) { return j.isFinished(); });
+        masterJobs.append(QFuture<void>(job));
+    }
 
     // All members: GUI thread only, unless noted.
     Ui::MainWindow* ui = nullptr;
@@ -291,11 +293,14 @@ private:
     QString logFileName;                  // empty when the running log could not be opened
     QWidget* overlayButtons1 = nullptr;   // covers ButtonsWidget1 during a test
     QWidget* overlayButtons2 = nullptr;   // covers ButtonsWidget2 during a test
-    QFuture<bool> connectFuture;          // the bring-up on the pool, if one was started
-    QFuture<bool> driveFuture;            // the last enable or disable on the pool
-    int roundTripCode = kCmdVelocity;     // command code the round-trip test drives
-    QString roundTripLoopName;            // loop name of the round-trip test
-    float lastPosition = 0.0f;            // turns; last actual position of the drive
+    // Every job started on the pool that works on the master (bring-up, enable and disable,
+    // firmware download, the multi-joint test's jobs; a Stop pressed while a disable runs starts
+    // a second one). Finished ones are dropped at the next start; the destructor waits for the
+    // rest before the bus and the master go.
+    QList<QFuture<void>> masterJobs;
+    int roundTripCode = kCmdVelocity;  // command code the round-trip test drives
+    QString roundTripLoopName;         // loop name of the round-trip test
+    float lastPosition = 0.0f;         // turns; last actual position of the drive
     std::shared_ptr<UpdateCheckLink> updateLink;
 
     // One live plot: three curves fed straight into their data containers, redrawn by a timer.

@@ -78,8 +78,9 @@ void MainWindow::on_pushButton_enable_clicked() {
         });
         ecmaster* const m = master;
         const int index = currentMotorIndex;
-        driveFuture = QtConcurrent::run([m, index] { return m->enableDrive(index); });
-        watcher->setFuture(driveFuture);
+        const QFuture<bool> job = QtConcurrent::run([m, index] { return m->enableDrive(index); });
+        trackMasterJob(job);
+        watcher->setFuture(job);
     } else if (text == QLatin1String("Disable")) {
         if (!requireState(Enabled)) {
             return;
@@ -100,8 +101,9 @@ void MainWindow::on_pushButton_enable_clicked() {
         });
         ecmaster* const m = master;
         const int index = currentMotorIndex;
-        driveFuture = QtConcurrent::run([m, index] { return m->disableDrive(index); });
-        watcher->setFuture(driveFuture);
+        const QFuture<bool> job = QtConcurrent::run([m, index] { return m->disableDrive(index); });
+        trackMasterJob(job);
+        watcher->setFuture(job);
     }
     // "Enabling" and "Disabling": a transition is running; the click is ignored.
 }

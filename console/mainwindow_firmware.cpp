@@ -45,14 +45,15 @@ void MainWindow::on_pushButton_Upgrade_clicked() {
     firmwareWatcher = watcher;
     connect(watcher, &QFutureWatcher<int>::finished, this, &MainWindow::onFirmwareDownloadFinished);
     ecmaster* const m = master;
-    firmwareFuture = QtConcurrent::run(
+    const QFuture<int> job = QtConcurrent::run(
         [m, path, password] { return m->downloadFirmware(path, kFirmwareDriveIndex, password); });
-    watcher->setFuture(firmwareFuture);
+    trackMasterJob(job);
+    watcher->setFuture(job);
 }
 
 void MainWindow::onFirmwareDownloadFinished() {
     progress->close();
-    const int result = firmwareFuture.result();
+    const int result = firmwareWatcher ? firmwareWatcher->result() : 0;
 
     // The drive has left OPERATIONAL for its bootloader: take the whole bus down, and the
     // operator connects afresh. A lost-drive report may have done so already; the handler must

@@ -119,14 +119,13 @@ void MainWindow::on_button_multitest_clicked() {
 
 void MainWindow::startMultiTestJob(bool enable,
                                    void (MainWindow::*handler)(QFutureWatcher<bool>*)) {
-    multiTestJobs.removeIf([](const QFuture<bool>& job) { return job.isFinished(); });
     auto* watcher = new QFutureWatcher<bool>(this);
     connect(watcher, &QFutureWatcher<bool>::finished, this,
             [this, watcher, handler] { (this->*handler)(watcher); });
     ecmaster* const m = master;
     QFuture<bool> job = enable ? QtConcurrent::run([m] { return m->enableAllDrives(); })
                                : QtConcurrent::run([m] { return m->disableAllDrives(); });
-    multiTestJobs.append(job);
+    trackMasterJob(job);
     watcher->setFuture(job);
 }
 
