@@ -150,15 +150,20 @@ MainWindow::~MainWindow() {
     // Parameter runs and the pool jobs work on the master: they end before the bus goes. Their
     // completion handlers no longer run.
     stopParameterRuns();
-    for (QFuture<void>& job : masterJobs) {
-        job.waitForFinished();
-    }
+    const auto waitForMasterJobs = [this] {
+        for (QFuture<void>& job : masterJobs) {
+            job.waitForFinished();
+        }
+    };
+    waitForMasterJobs();
 
     if (ConsoleState >= Connected) {
         // A disconnect, unless the drives are enabled; the master's destructor tears the bus
-        // down in any case.
+        // down in any case. With the bus already down the button reads "Connect" and starts a
+        // bring-up, which must end before the master goes too.
         ui->pushButton_connect->click();
         QThread::msleep(kCloseDisconnectPauseMs);
+        waitForMasterJobs();
     }
     if (logFile && logFile->isOpen()) {
         logFile->close();
