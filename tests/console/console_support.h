@@ -1,5 +1,6 @@
 // Shared pieces of the console's tests: a sandboxed settings store, the log pane read back as
-// messages, and a helper that answers modal dialogs from the event loop.
+// messages, a helper that answers modal dialogs from the event loop, and the fixture of the tests
+// that drive a window on a simulated chain.
 #pragma once
 
 #include <QAbstractButton>
@@ -13,6 +14,8 @@
 #include <QRegularExpression>
 #include <QSettings>
 #include <QStringList>
+#include <QTabBar>
+#include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -20,9 +23,12 @@
 
 #include <deque>
 #include <functional>
+#include <memory>
+#include <utility>
 
 #include "ecmaster.h"
 #include "mainwindow.h"
+#include "sim/chain.h"
 
 namespace consoletest {
 
@@ -128,5 +134,49 @@ inline bool connectTo(const MainWindow& window, const QString& adapter) {
     adapters->setCurrentIndex(adapters->findText(adapter));
     return clickAndWait(window, QStringLiteral("pushButton_connect"), QStringLiteral("Disconnect"));
 }
+
+// The fixture of the tests that drive a window on a simulated chain: the sandboxed settings, the
+// chain, the window and the finders and actions the tests share. A test class derives from it and
+// keeps its own slots; `adapter` is the chain connectBus() selects.
+class WindowFixture : public QObject {
+protected:
+    explicit WindowFixture(QString adapterName = QString()) : adapter(std::move(adapterName)) {}
+
+    QTemporaryDir settingsDir;
+    std::shared_ptr<sim::Chain> chain;
+    std::unique_ptr<MainWindow> window;
+    const QString adapter;
+
+    template <typename T>
+    T* child(const char* name) const {
+        return window->findChild<T*>(QLatin1String(name));
+    }
+    QAbstractButton* button(const char* name) const { return child<QAbstractButton>(name); }
+    QAbstractButton* connectButton() const { return button("pushButton_connect"); }
+    QAbstractButton* enableButton() const { return button("pushButton_enable"); }
+    bool logged(const QString& message) const { return paneMessages(*window).contains(message); }
+    // A running procedure locks the tabs.
+    bool locked() const { return !child<QTabWidget>("tabWidget")->tabBar()->isEnabled(); }
+
+    App_SetValue command(int driveIndex) const { return commandRecord(*window, driveIndex); }
+
+    void selectDrive(int index) {
+        child<QComboBox>("comboBox_index")->setCurrentIndex(index);
+        QCOMPARE(window->motorIndex(), index);
+    }
+
+    bool connectBus() { return connectTo(*window, adapter); }
+    bool clickAndWait(const char* name, const char* text) {
+        return consoletest::clickAndWait(*window, QLatin1String(name), QLatin1String(text));
+    }
+
+    // Leaves the selected drive disabled for the next window, then closes this one.
+    void closeWindow() {
+        if (window->busMaster()->enabled) {
+            window->busMaster()->disableDrive(window->motorIndex());
+        }
+        window.reset();
+    }
+};
 
 }  // namespace consoletest

@@ -33,24 +33,16 @@ const QString kChain2 = QStringLiteral("Simulated drive chain (2 drives)");
 // Connect and disconnect from the operator's side against simulated chains: the button's
 // texts, the labels and drive selector, the remembered adapter, the refusals, the lost drive and
 // closing the window on a running bus.
-class TestMainWindowBus : public QObject {
+class TestMainWindowBus : public consoletest::WindowFixture {
     Q_OBJECT
 
 private:
-    QTemporaryDir settingsDir;
+    // Two chains of their own; the fixture's `chain` stays unused here.
     std::shared_ptr<sim::Chain> chain3;
     std::shared_ptr<sim::Chain> chain2;
-    std::unique_ptr<MainWindow> window;
 
-    template <typename T>
-    T* child(const char* name) const {
-        return window->findChild<T*>(QLatin1String(name));
-    }
-    QAbstractButton* connectButton() const { return child<QAbstractButton>("pushButton_connect"); }
-    QAbstractButton* enableButton() const { return child<QAbstractButton>("pushButton_enable"); }
     QComboBox* adapters() const { return child<QComboBox>("comboBox_item"); }
     QComboBox* drives() const { return child<QComboBox>("comboBox_index"); }
-    bool logged(const QString& message) const { return paneMessages(*window).contains(message); }
 
     // Selects the adapter the way an operator does: open the list (which refills it), pick.
     bool chooseAdapter(const QString& desc) {

@@ -62,13 +62,13 @@ private:
 
 // Calibration on the simulated chain: what reaches the drive, how the label counts the polls,
 // success and timeout, and the runs the console refuses.
-class TestMainWindowCalibration : public QObject {
+class TestMainWindowCalibration : public consoletest::WindowFixture {
     Q_OBJECT
 
+public:
+    TestMainWindowCalibration() : WindowFixture(kChainDesc) {}
+
 private:
-    QTemporaryDir settingsDir;
-    std::shared_ptr<sim::Chain> chain;
-    std::unique_ptr<MainWindow> window;
     // The console's transfers of the calibration parameter as each drive saw them.
     struct Transfers {
         std::atomic<int> reads{0};
@@ -77,22 +77,12 @@ private:
     };
     std::shared_ptr<Transfers> seen[2];
 
-    template <typename T>
-    T* child(const char* name) const {
-        return window->findChild<T*>(QLatin1String(name));
-    }
     QAbstractButton* calibrate() const { return child<QAbstractButton>("button_calibrate"); }
     QLabel* label() const { return child<QLabel>("label_calibratetime"); }
-    bool logged(const QString& message) const { return paneMessages(*window).contains(message); }
-    bool locked() const { return !child<QTabWidget>("tabWidget")->tabBar()->isEnabled(); }
     int ownTimers() const {
         return static_cast<int>(window->findChildren<QTimer*>(Qt::FindDirectChildrenOnly).size());
     }
 
-    void selectDrive(int index) {
-        child<QComboBox>("comboBox_index")->setCurrentIndex(index);
-        QCOMPARE(window->motorIndex(), index);
-    }
     // Makes the hanging drive report "finished" from its next read on.
     void finishHangingDrive() {
         chain->withSlave(kHangingDrive + 1, [](sim::Esc&, sim::SlaveApplication* app) {
@@ -134,7 +124,7 @@ private slots:
     }
     void init() {
         window = std::make_unique<MainWindow>();
-        QVERIFY(consoletest::connectTo(*window, kChainDesc));
+        QVERIFY(connectBus());
         for (const auto& transfers : seen) {
             transfers->reads = 0;
             transfers->writes = 0;
@@ -147,10 +137,7 @@ private slots:
             finishHangingDrive();
             QTRY_COMPARE_WITH_TIMEOUT(calibrate()->text(), kIdle, kRunTimeoutMs);
         }
-        if (window->busMaster()->enabled) {
-            window->busMaster()->disableDrive(window->motorIndex());
-        }
-        window.reset();
+        closeWindow();
     }
 
     // A drive that is done before the first poll: one poll, success, no count on the label.

@@ -28,30 +28,11 @@ const QString kChain = QStringLiteral("Simulated drive chain (3 drives)");
 
 // The drive controls on a running simulated bus: mode, enable and disable, drive selection,
 // setpoints and quick stop, what reaches the drives' command records, and the live plots.
-class TestMainWindowDrive : public QObject {
+class TestMainWindowDrive : public consoletest::WindowFixture {
     Q_OBJECT
 
-private:
-    QTemporaryDir settingsDir;
-    std::shared_ptr<sim::Chain> chain;
-    std::unique_ptr<MainWindow> window;
-
-    template <typename T>
-    T* child(const char* name) const {
-        return window->findChild<T*>(QLatin1String(name));
-    }
-    QAbstractButton* button(const char* name) const { return child<QAbstractButton>(name); }
-    bool logged(const QString& message) const { return paneMessages(*window).contains(message); }
-
-    App_SetValue command(int driveIndex) const {
-        return consoletest::commandRecord(*window, driveIndex);
-    }
-
-    bool connectBus() { return consoletest::connectTo(*window, kChain); }
-
-    bool clickAndWait(const char* name, const char* text) {
-        return consoletest::clickAndWait(*window, QLatin1String(name), QLatin1String(text));
-    }
+public:
+    TestMainWindowDrive() : WindowFixture(kChain) {}
 
 private slots:
     void initTestCase() {
@@ -63,12 +44,7 @@ private slots:
         window = std::make_unique<MainWindow>();
         QVERIFY(connectBus());
     }
-    void cleanup() {
-        if (window->busMaster()->enabled) {
-            window->busMaster()->disableDrive(window->motorIndex());
-        }
-        window.reset();
-    }
+    void cleanup() { closeWindow(); }
 
     void modeReachesEveryDrive_data() {
         QTest::addColumn<int>("item");

@@ -107,25 +107,16 @@ const QString kFailure = QStringLiteral("%1|失败|固件写入失败!").arg(QMe
 // The firmware upgrade from the operator's side on a simulated two-drive chain: the state gate,
 // the file and password dialogs, the file reaching the first drive's bootloader whatever drive is
 // operated, the outcome box and the bus taken down afterwards.
-class TestMainWindowFirmware : public QObject {
+class TestMainWindowFirmware : public consoletest::WindowFixture {
     Q_OBJECT
 
+public:
+    TestMainWindowFirmware() : WindowFixture(kChain) {}
+
 private:
-    QTemporaryDir settingsDir;
     QTemporaryDir filesDir;
     QString firmwarePath;
     QByteArray firmwareBytes;
-    std::shared_ptr<sim::Chain> chain;
-    std::unique_ptr<MainWindow> window;
-
-    template <typename T>
-    T* child(const char* name) const {
-        return window->findChild<T*>(QLatin1String(name));
-    }
-    QAbstractButton* button(const char* name) const { return child<QAbstractButton>(name); }
-    QAbstractButton* connectButton() const { return button("pushButton_connect"); }
-
-    bool connectBus() { return consoletest::connectTo(*window, kChain); }
 
     void setBootloaderPassword(int position, uint32_t password) {
         chain->withSlave(position, [password](sim::Esc&, sim::SlaveApplication* app) {

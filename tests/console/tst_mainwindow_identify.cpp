@@ -102,39 +102,25 @@ bool finiteFixed(const QString& field, double& value) {
 
 // Identification on the simulated chain: the refusals before a run, a full run with its result
 // file and the parameter plot, the timeout, and the pure helpers behind the file's name and rows.
-class TestMainWindowIdentify : public QObject {
+class TestMainWindowIdentify : public consoletest::WindowFixture {
     Q_OBJECT
 
-private:
-    QTemporaryDir settingsDir;
-    std::shared_ptr<sim::Chain> chain;
-    std::unique_ptr<MainWindow> window;
+public:
+    TestMainWindowIdentify() : WindowFixture(kChainDesc) {}
 
-    template <typename T>
-    T* child(const char* name) const {
-        return window->findChild<T*>(QLatin1String(name));
-    }
+private:
     QAbstractButton* identify() const { return child<QAbstractButton>("button_identify"); }
-    QAbstractButton* enableButton() const { return child<QAbstractButton>("pushButton_enable"); }
     QLabel* label() const { return child<QLabel>("label_calibratetime"); }
     QCustomPlot* plot() const { return child<QCustomPlot>("plot_para"); }
-    bool logged(const QString& message) const { return paneMessages(*window).contains(message); }
-    bool locked() const { return !child<QTabWidget>("tabWidget")->tabBar()->isEnabled(); }
     QStringList curveNames() const {
         return {plot()->graph(0)->name(), plot()->graph(1)->name(), plot()->graph(2)->name()};
     }
     int points(int curve) const { return plot()->graph(curve)->data()->size(); }
-    App_SetValue command() const {
-        return consoletest::commandRecord(*window, window->motorIndex());
-    }
+    // The selected drive's command record.
+    App_SetValue command() const { return WindowFixture::command(window->motorIndex()); }
 
-    void selectDrive(int index) {
-        child<QComboBox>("comboBox_index")->setCurrentIndex(index);
-        QCOMPARE(window->motorIndex(), index);
-    }
     void enableStill() {
-        QVERIFY(consoletest::clickAndWait(*window, QStringLiteral("pushButton_enable"),
-                                          QStringLiteral("Disable")));
+        QVERIFY(clickAndWait("pushButton_enable", "Disable"));
         QCOMPARE(window->consoleState(), static_cast<int>(Enabled));
         // A joint still coasting from a previous run must come to rest first.
         QTRY_COMPARE_WITH_TIMEOUT(child<QDoubleSpinBox>("doubleSpinBox_Velocity")->value(), 0.0,
@@ -224,17 +210,14 @@ private slots:
     }
     void init() {
         window = std::make_unique<MainWindow>();
-        QVERIFY(consoletest::connectTo(*window, kChainDesc));
+        QVERIFY(connectBus());
     }
     void cleanup() {
         if (identify()->text() == kRunning) {
             window->setProcedurePollInterval(1);
             QTRY_COMPARE_WITH_TIMEOUT(identify()->text(), kIdle, kRunTimeoutMs);
         }
-        if (window->busMaster()->enabled) {
-            window->busMaster()->disableDrive(window->motorIndex());
-        }
-        window.reset();
+        closeWindow();
     }
     void cleanupTestCase() {
         QDir dir(resultDir());

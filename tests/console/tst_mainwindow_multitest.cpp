@@ -35,27 +35,13 @@ constexpr uint16_t kCwEnableOperation = 0x0F;
 
 // The multi-joint test: all drives of the bus enabled in the speed ramp at 1 turn/s and
 // disabled again, and the paths where the enable or the disable of all drives fails.
-class TestMainWindowMultitest : public QObject {
+class TestMainWindowMultitest : public consoletest::WindowFixture {
     Q_OBJECT
 
 private:
-    QTemporaryDir settingsDir;
-    std::shared_ptr<sim::Chain> chain;
     std::shared_ptr<sim::Chain> stubbornChain;
-    std::unique_ptr<MainWindow> window;
 
-    template <typename T>
-    T* child(const char* name) const {
-        return window->findChild<T*>(QLatin1String(name));
-    }
-    QAbstractButton* button(const char* name) const { return child<QAbstractButton>(name); }
     QAbstractButton* multiButton() const { return button("button_multitest"); }
-    bool logged(const QString& message) const { return paneMessages(*window).contains(message); }
-    bool locked() const { return !child<QTabWidget>("tabWidget")->tabBar()->isEnabled(); }
-
-    App_SetValue command(int driveIndex) const {
-        return consoletest::commandRecord(*window, driveIndex);
-    }
 
     sim::Cia402State driveState(const sim::Chain& c, int position) const {
         return const_cast<sim::Chain&>(c).joint(position)->state;

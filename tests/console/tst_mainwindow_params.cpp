@@ -57,23 +57,20 @@ QString setLine(int id, const QString& value) {
 // The parameter page against a simulated two-drive chain: the rows built from the parameter
 // table, conversions both ways as the drive sees them, the identity reads with the product-type
 // fallback, Save, and the Read ALL / Write ALL workers, also when the window closes under them.
-class TestMainWindowParams : public QObject {
+class TestMainWindowParams : public consoletest::WindowFixture {
     Q_OBJECT
 
-private:
-    QTemporaryDir settingsDir;
-    std::shared_ptr<sim::Chain> chain;
-    std::unique_ptr<MainWindow> window;
+public:
+    TestMainWindowParams() : WindowFixture(kChain) {}
 
+private:
+    // The page's names are built at run time, so these take a QString.
     template <typename T>
     T* child(const QString& name) const {
         return window->findChild<T*>(name);
     }
     QAbstractButton* button(const QString& name) const { return child<QAbstractButton>(name); }
     MainWindow::ParamRow row(int id) const { return window->parameterRows().value(id); }
-    bool logged(const QString& message) const { return paneMessages(*window).contains(message); }
-
-    bool connectBus() { return consoletest::connectTo(*window, kChain); }
 
     // Runs f on drive `position`'s object dictionary under the chain's lock.
     void withDictionary(int position, const std::function<void(sim::ObjectDictionary&)>& f) {

@@ -33,28 +33,18 @@ const char* const kInputs[] = {"RoundTripIntervalInput", "RoundTripTimeInput",
 // The round-trip test on a running simulated bus: the steps that reach the selected drive's
 // command record, both ways the test ends, the state gate, the loop chosen by the operating
 // mode, and the test lock over the top rows.
-class TestMainWindowRoundtrip : public QObject {
+class TestMainWindowRoundtrip : public consoletest::WindowFixture {
     Q_OBJECT
 
+public:
+    TestMainWindowRoundtrip() : WindowFixture(kChain) {}
+
 private:
-    QTemporaryDir settingsDir;
-    std::shared_ptr<sim::Chain> chain;
-    std::unique_ptr<MainWindow> window;
     // (step number, velocity command of the selected drive right after the step was sent)
     std::vector<std::pair<int, float>> steps;
 
-    template <typename T>
-    T* child(const char* name) const {
-        return window->findChild<T*>(QLatin1String(name));
-    }
-    QAbstractButton* button(const char* name) const { return child<QAbstractButton>(name); }
     QAbstractButton* roundTripButton() const { return button("button_roundtrip"); }
     RoundtripTimer* timer() const { return window->findChild<RoundtripTimer*>(); }
-    bool logged(const QString& message) const { return paneMessages(*window).contains(message); }
-
-    App_SetValue command(int driveIndex) const {
-        return consoletest::commandRecord(*window, driveIndex);
-    }
 
     bool inputsReadOnly(bool readOnly) const {
         for (const char* name : kInputs) {
@@ -73,7 +63,7 @@ private:
     // Connects, selects drive 1 and enables it in the speed ramp; every step is recorded with
     // the command it left in drive 1's record (the recorder runs after the window's handler).
     bool enableSecondDrive() {
-        if (!consoletest::connectTo(*window, kChain)) {
+        if (!connectBus()) {
             return false;
         }
         child<QComboBox>("comboBox_index")->setCurrentIndex(1);
@@ -82,8 +72,7 @@ private:
         }
         connect(timer(), &RoundtripTimer::timeoutTriggered, window.get(),
                 [this](int n) { steps.emplace_back(n, command(1).velocity); });
-        return consoletest::clickAndWait(*window, QStringLiteral("pushButton_enable"),
-                                         QStringLiteral("Disable"));
+        return clickAndWait("pushButton_enable", "Disable");
     }
 
     void setInputs(double first, double second, double interval, double total) {
@@ -132,10 +121,7 @@ private slots:
         if (roundTripButton()->text() == QLatin1String("Stop")) {
             roundTripButton()->click();
         }
-        if (window->busMaster()->enabled) {
-            window->busMaster()->disableDrive(window->motorIndex());
-        }
-        window.reset();
+        closeWindow();
     }
 
     void millisecondsFromSeconds_data() {

@@ -47,24 +47,18 @@ const QStringList kInitialBox{"ErrorWord:", "    PADDING", "DrvErrorWord:", "   
 // The motor-status group: the thinned value fields, the last position they leave for the mode
 // selector, and the fault words decoded into the log and the fault box, from records fed straight
 // to the window and from a running simulated chain.
-class TestMainWindowStatus : public QObject {
+class TestMainWindowStatus : public consoletest::WindowFixture {
     Q_OBJECT
 
+public:
+    TestMainWindowStatus() : WindowFixture(kChain) {}
+
 private:
-    QTemporaryDir settingsDir;
     QTemporaryDir workDir;
     QString previousDir;
-    std::shared_ptr<sim::Chain> chain;
-    std::unique_ptr<MainWindow> window;
     uint64_t timestamp = 0;
 
-    template <typename T>
-    T* child(const char* name) const {
-        return window->findChild<T*>(QLatin1String(name));
-    }
-    QAbstractButton* button(const char* name) const { return child<QAbstractButton>(name); }
     double field(const char* name) const { return child<QDoubleSpinBox>(name)->value(); }
-    bool logged(const QString& message) const { return paneMessages(*window).contains(message); }
     QTextEdit* faultBox() const { return child<QTextEdit>("textEdit_errorWord"); }
     QStringList boxLines() const { return faultBox()->toPlainText().split(u'\n'); }
     // The line under a section header of the fault box.
@@ -96,11 +90,6 @@ private:
         return field("doubleSpinBox_position");
     }
 
-    bool connectBus() { return consoletest::connectTo(*window, kChain); }
-    bool clickAndWait(const char* name, const char* text) {
-        return consoletest::clickAndWait(*window, QLatin1String(name), QLatin1String(text));
-    }
-
 private slots:
     void initTestCase() {
         QVERIFY(settingsDir.isValid());
@@ -120,12 +109,7 @@ private slots:
         window = std::make_unique<MainWindow>();
         QTRY_VERIFY(logged(QStringLiteral(">>> File \"state_config.yaml\" Load OK")));
     }
-    void cleanup() {
-        if (window->busMaster()->enabled) {
-            window->busMaster()->disableDrive(window->motorIndex());
-        }
-        window.reset();
-    }
+    void cleanup() { closeWindow(); }
 
     // First of the file: the display counter is shared by the whole process and starts at 0.
     void valueFieldsEvery52ndRecord() {
