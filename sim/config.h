@@ -72,6 +72,9 @@ struct SlaveConfig {
     std::string name = "QJ30";
     uint16_t alias = 0;          // SII word 4, loaded into 0x0012 at power-on
     bool siiReads8Bytes = true;  // 0x0502 bit 6
+    // SM watchdog time after power-on (0x0420), in ticks of the watchdog divider: 1000 ticks of
+    // 100 µs, 100 ms, as the ESC ships. 0 turns the watchdog off.
+    uint16_t smWatchdogTicks = 1000;
 
     // Local clock: runs at (1 + driftPpm * 1e-6) times host speed from localStartNs at power-up.
     double driftPpm = 0.0;

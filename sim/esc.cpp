@@ -69,7 +69,7 @@ void Esc::powerUp() {
     mem_[ec::kRegEscConfig] = static_cast<uint8_t>(sii_[ec::kSiiPdiControl] >> 8);
     setReg16(ec::kRegWatchdogDivider, 2498);
     setReg16(ec::kRegWatchdogPdi, 1000);
-    setReg16(ec::kRegWatchdogSm, 1000);
+    setReg16(ec::kRegWatchdogSm, cfg_.smWatchdogTicks);
     mem_[ec::kRegWatchdogSmStatus] = 0x01;
     setReg16(ec::kRegSiiControl, cfg_.siiReads8Bytes ? ec::kSiiRead8Bytes : 0);
     setReg16(ec::kRegDcSpeedStart, 0x1000);

@@ -62,7 +62,12 @@ void registerSimulatedAdapter(const std::string& name, const std::string& desc,
 }
 
 std::shared_ptr<Chain> registerSimulatedAdapter(int drives) {
-    auto chain = std::make_shared<Chain>(ChainConfig::drives(drives));
+    return registerSimulatedAdapter(ChainConfig::drives(drives));
+}
+
+std::shared_ptr<Chain> registerSimulatedAdapter(const ChainConfig& config) {
+    auto chain = std::make_shared<Chain>(config);
+    const std::size_t drives = config.slaves.size();
     const std::string n = std::to_string(drives);
     registerSimulatedAdapter(
         "sim:" + n, "Simulated drive chain (" + n + (drives == 1 ? " drive)" : " drives)"), chain);

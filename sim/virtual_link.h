@@ -17,6 +17,8 @@ std::unique_ptr<ec::FrameLink> makeVirtualLink(std::shared_ptr<Chain> chain);
 // slaves keep their state when the master closes and reopens the adapter. Returns that chain for
 // fault injection.
 std::shared_ptr<Chain> registerSimulatedAdapter(int drives);
+// The same for a chain of drives built from `config`, named after the number of its slaves.
+std::shared_ptr<Chain> registerSimulatedAdapter(const ChainConfig& config);
 // Registers an arbitrary chain under a name of the caller's choosing.
 void registerSimulatedAdapter(const std::string& name, const std::string& desc,
                               std::shared_ptr<Chain> chain);

@@ -213,6 +213,25 @@ TEST_F(PdTest, WatchdogCanBeSwitchedOff) {
     EXPECT_EQ(chain->alState(1), ec::kAlStateOp);
 }
 
+// A drive configured with a longer watchdog: the register starts with it, and it holds.
+TEST_F(PdTest, WatchdogTimeComesFromTheConfiguration) {
+    auto cfg = sim::ChainConfig::drives(drives);
+    cfg.clock = clock;
+    for (auto& slave : cfg.slaves)
+        slave.smWatchdogTicks = 20000;  // 2 s
+    chain = std::make_unique<sim::Chain>(cfg);
+    bringUp(*chain, drives, ec::kAlStateOp);
+    EXPECT_EQ(fprd(*chain, station(1), ec::kRegWatchdogSm, 2).u16(), 20000);
+    cycle();
+    clock->advance(1'900'000'000);
+    chain->poll();
+    EXPECT_EQ(chain->alState(1), ec::kAlStateOp);
+    clock->advance(200'000'000);
+    chain->poll();
+    EXPECT_EQ(chain->alState(1), ec::kAlStateSafeOp | ec::kAlStateError);
+    EXPECT_EQ(chain->alStatusCode(1), ec::kAlSmWatchdog);
+}
+
 // --- CiA 402 ------------------------------------------------------------------------------------
 
 struct Cia402Case {
