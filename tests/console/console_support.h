@@ -6,6 +6,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QComboBox>
+#include <QDebug>
 #include <QDialog>
 #include <QDir>
 #include <QMutexLocker>
@@ -29,6 +30,7 @@
 #include "ecmaster.h"
 #include "mainwindow.h"
 #include "sim/chain.h"
+#include "sim/config.h"
 
 namespace consoletest {
 
@@ -114,6 +116,19 @@ private:
 // How long a bring-up, an enable or a disable on a simulated chain may take in a loaded test run.
 inline constexpr int kBusTimeoutMs = 30000;
 
+// The drives of the console's tests. The test process shares two cores with the rest of the suite
+// and can stall for longer than a real master ever would; such a hiccup must not trip the drives'
+// SM watchdog in the middle of a test, so it allows 2 s here instead of 100 ms. The watchdog itself
+// is tested with the simulator.
+inline sim::ChainConfig chainConfig(int drives) {
+    constexpr uint16_t kTwoSecondsOfTicks = 20000;
+    sim::ChainConfig config = sim::ChainConfig::drives(drives);
+    for (sim::SlaveConfig& slave : config.slaves) {
+        slave.smWatchdogTicks = kTwoSecondsOfTicks;
+    }
+    return config;
+}
+
 // The command record of a drive as the cycle sends it, by drive index.
 inline App_SetValue commandRecord(const MainWindow& window, int driveIndex) {
     ecmaster* m = window.busMaster();
@@ -170,8 +185,14 @@ protected:
         return consoletest::clickAndWait(*window, QLatin1String(name), QLatin1String(text));
     }
 
-    // Leaves the selected drive disabled for the next window, then closes this one.
+    // Leaves the selected drive disabled for the next window, then closes this one. After a
+    // failed check the window's log goes to the test output: what the bus and the drives did is
+    // often the only clue to a failure seen on another machine.
     void closeWindow() {
+        if (QTest::currentTestFailed()) {
+            qWarning().noquote() << "Log pane of the failed test:\n"
+                                 << logPane(*window)->toPlainText();
+        }
         if (window->busMaster()->enabled) {
             window->busMaster()->disableDrive(window->motorIndex());
         }

@@ -73,8 +73,8 @@ private slots:
     void initTestCase() {
         QVERIFY(settingsDir.isValid());
         consoletest::sandboxSettings(settingsDir);
-        chain3 = sim::registerSimulatedAdapter(3);
-        chain2 = sim::registerSimulatedAdapter(2);
+        chain3 = sim::registerSimulatedAdapter(consoletest::chainConfig(3));
+        chain2 = sim::registerSimulatedAdapter(consoletest::chainConfig(2));
     }
 
     void init() {
@@ -97,7 +97,7 @@ private slots:
         QCOMPARE(window->busMaster()->adapters.front().second, QStringLiteral("sim:3"));
 
         // An adapter that appears later shows up when the operator opens the list.
-        const auto later = sim::registerSimulatedAdapter(5);
+        const auto later = sim::registerSimulatedAdapter(consoletest::chainConfig(5));
         const QString desc = QStringLiteral("Simulated drive chain (5 drives)");
         QCOMPARE(adapters()->findText(desc), -1);
         adapters()->showPopup();

@@ -95,7 +95,7 @@ private slots:
     void initTestCase() {
         QVERIFY(settingsDir.isValid());
         consoletest::sandboxSettings(settingsDir);
-        sim::ChainConfig config = sim::ChainConfig::drives(2);
+        sim::ChainConfig config = consoletest::chainConfig(2);
         config.slaves[kQuickDrive].calibrationDurationNs = 1'000'000;
         config.slaves[kHangingDrive].calibrationNeverEnds = true;
         chain = std::make_shared<sim::Chain>(config);

@@ -38,7 +38,7 @@ private slots:
     void initTestCase() {
         QVERIFY(settingsDir.isValid());
         consoletest::sandboxSettings(settingsDir);
-        chain = sim::registerSimulatedAdapter(3);
+        chain = sim::registerSimulatedAdapter(consoletest::chainConfig(3));
     }
     void init() {
         window = std::make_unique<MainWindow>();

@@ -157,7 +157,7 @@ private slots:
         QVERIFY(settingsDir.isValid());
         QVERIFY(filesDir.isValid());
         consoletest::sandboxSettings(settingsDir);
-        chain = sim::registerSimulatedAdapter(2);
+        chain = sim::registerSimulatedAdapter(consoletest::chainConfig(2));
 
         // Spans several FoE packets and ends in a short one.
         for (int i = 0; i < 3000; ++i) {

@@ -200,7 +200,7 @@ private slots:
     void initTestCase() {
         QVERIFY(settingsDir.isValid());
         consoletest::sandboxSettings(settingsDir);
-        sim::ChainConfig config = sim::ChainConfig::drives(2);
+        sim::ChainConfig config = consoletest::chainConfig(2);
         config.slaves[kQuickDrive].identificationDurationNs =
             static_cast<int64_t>(kQuickRunS * 1e9);
         config.slaves[kQuickDrive].joint.inertia = kQuickInertia;

@@ -66,9 +66,9 @@ private slots:
     void initTestCase() {
         QVERIFY(settingsDir.isValid());
         consoletest::sandboxSettings(settingsDir);
-        chain = sim::registerSimulatedAdapter(3);
+        chain = sim::registerSimulatedAdapter(consoletest::chainConfig(3));
 
-        sim::ChainConfig cfg = sim::ChainConfig::drives(2);
+        sim::ChainConfig cfg = consoletest::chainConfig(2);
         cfg.slaves[0].ignoredControlWords = {kCwEnableOperation};
         stubbornChain = std::make_shared<sim::Chain>(cfg);
         sim::registerSimulatedAdapter("sim:stubborn", kStubbornChain.toStdString(), stubbornChain);

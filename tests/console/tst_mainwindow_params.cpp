@@ -85,7 +85,7 @@ private slots:
     void initTestCase() {
         QVERIFY(settingsDir.isValid());
         consoletest::sandboxSettings(settingsDir);
-        chain = sim::registerSimulatedAdapter(2);
+        chain = sim::registerSimulatedAdapter(consoletest::chainConfig(2));
     }
     void init() {
         window = std::make_unique<MainWindow>();

@@ -110,7 +110,7 @@ private slots:
     void initTestCase() {
         QVERIFY(settingsDir.isValid());
         consoletest::sandboxSettings(settingsDir);
-        chain = sim::registerSimulatedAdapter(2);
+        chain = sim::registerSimulatedAdapter(consoletest::chainConfig(2));
     }
     void init() {
         steps.clear();

@@ -102,7 +102,7 @@ private slots:
         // The window reads its definitions from the working directory.
         previousDir = QDir::currentPath();
         QVERIFY(QDir::setCurrent(workDir.path()));
-        chain = sim::registerSimulatedAdapter(3);
+        chain = sim::registerSimulatedAdapter(consoletest::chainConfig(3));
     }
     void cleanupTestCase() { QDir::setCurrent(previousDir); }
     void init() {
