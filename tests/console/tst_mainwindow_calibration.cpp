@@ -224,14 +224,17 @@ private slots:
         QVERIFY(!locked());
         QTRY_VERIFY(logged(kTimedOut));
         QVERIFY(!logged(kSucceeded));
-        // The count runs from 1 and never shows the 90th poll.
+        // The count rises within 1..89: it never shows the 90th poll. At this pace a sample can
+        // miss a count when two polls run back to back on a slow machine; that the count starts
+        // at 1 is checked at the one-second pace above.
         const QStringList counts = watch.counts();
         QVERIFY(!counts.isEmpty());
-        QCOMPARE(counts.first(), QStringLiteral("已进行1秒"));
+        int previous = 0;
         for (const QString& text : counts) {
             bool ok = false;
             const int n = text.mid(3, text.size() - 4).toInt(&ok);
-            QVERIFY2(ok && n >= 1 && n <= 89, qPrintable(text));
+            QVERIFY2(ok && n > previous && n <= 89, qPrintable(text));
+            previous = n;
         }
         QTRY_COMPARE(ownTimers(), timersBefore);
         // No further polls once the run has ended.
