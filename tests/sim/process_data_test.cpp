@@ -20,10 +20,13 @@ struct PdTest : ::testing::Test {
     std::vector<uint8_t> image;
 
     void SetUp() override {
-        auto cfg = sim::ChainConfig::drives(drives);
+        buildChain(sim::ChainConfig::drives(drives));
+        image.assign(static_cast<size_t>(drives) * (kOut + kIn), 0);
+    }
+    // The chain under test, on the fixture's clock.
+    void buildChain(sim::ChainConfig cfg) {
         cfg.clock = clock;
         chain = std::make_unique<sim::Chain>(cfg);
-        image.assign(static_cast<size_t>(drives) * (kOut + kIn), 0);
     }
     uint8_t* outputs(int position) { return &image[static_cast<size_t>(kOut * (position - 1))]; }
     // The record is packed: assertions take its fields by value (unary +), never by reference.
@@ -216,10 +219,9 @@ TEST_F(PdTest, WatchdogCanBeSwitchedOff) {
 // A drive configured with a longer watchdog: the register starts with it, and it holds.
 TEST_F(PdTest, WatchdogTimeComesFromTheConfiguration) {
     auto cfg = sim::ChainConfig::drives(drives);
-    cfg.clock = clock;
     for (auto& slave : cfg.slaves)
         slave.smWatchdogTicks = 20000;  // 2 s
-    chain = std::make_unique<sim::Chain>(cfg);
+    buildChain(cfg);
     bringUp(*chain, drives, ec::kAlStateOp);
     EXPECT_EQ(fprd(*chain, station(1), ec::kRegWatchdogSm, 2).u16(), 20000);
     cycle();
