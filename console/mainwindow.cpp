@@ -150,20 +150,15 @@ MainWindow::~MainWindow() {
     // Parameter runs and the pool jobs work on the master: they end before the bus goes. Their
     // completion handlers no longer run.
     stopParameterRuns();
-    const auto waitForMasterJobs = [this] {
-        for (QFuture<void>& job : masterJobs) {
-            job.waitForFinished();
-        }
-    };
-    waitForMasterJobs();
+    for (QFuture<void>& job : masterJobs) {
+        job.waitForFinished();
+    }
 
-    if (ConsoleState >= Connected) {
-        // A disconnect, unless the drives are enabled; the master's destructor tears the bus
-        // down in any case. With the bus already down the button reads "Connect" and starts a
-        // bring-up, which must end before the master goes too.
+    // A disconnect of a bus that is up, unless the drives are enabled; the master's destructor
+    // tears the bus down in any case. Never a click on "Connect": closing starts no bring-up.
+    if (ui->pushButton_connect->text() == kDisconnectText) {
         ui->pushButton_connect->click();
         QThread::msleep(kCloseDisconnectPauseMs);
-        waitForMasterJobs();
     }
     if (logFile && logFile->isOpen()) {
         logFile->close();
@@ -253,6 +248,8 @@ void MainWindow::on_pushButton_connect_clicked() {
             ui->pushButton_connect->setText(kConnectText);
             return;
         }
+        // The adapter saved on success is the one shown; it must not change under the bring-up.
+        ui->comboBox_item->setEnabled(false);
         const QByteArray device = master->adapters[static_cast<size_t>(item)].second.toLocal8Bit();
         auto* watcher = new QFutureWatcher<bool>(this);
         connect(watcher, &QFutureWatcher<bool>::finished, this,
@@ -267,12 +264,17 @@ void MainWindow::on_pushButton_connect_clicked() {
             emit writeLog(QStringLiteral("Please exit the motor mode first！"));
             return;
         }
+        // An enable walk still under way would leave a drive enabled behind the bus's back.
+        if (refuseDuringDriveJob()) {
+            return;
+        }
         disconnectFromBus();
     }
     // "Connecting" (a bring-up is running) and "Disconnecting": nothing to do.
 }
 
 void MainWindow::onConnectFinished(QFutureWatcher<bool>* watcher) {
+    ui->comboBox_item->setEnabled(true);
     if (!watcher->result()) {
         emit writeLog(QStringLiteral("Connect Fail."));
         ui->pushButton_connect->setText(kConnectText);
@@ -332,7 +334,18 @@ void MainWindow::disconnectFromBus() {
 
 // --- operating state -----------------------------------------------------------------------------
 
+bool MainWindow::refuseDuringDriveJob() {
+    if (driveJobs == 0) {
+        return false;
+    }
+    emit writeLog(QStringLiteral("当前正在上使能或下使能，请等待其完成"));
+    return true;
+}
+
 bool MainWindow::requireState(int required) {
+    if (refuseDuringDriveJob()) {
+        return false;
+    }
     if (ConsoleState == required) {
         return true;
     }
@@ -354,7 +367,6 @@ void MainWindow::deal_when_slave_lost() {
     if (ui->pushButton_connect->text() != kDisconnectText) {
         return;
     }
-    ConsoleState = Connected;
     ui->pushButton_enable->setText(QStringLiteral("Enable"));
     // Widgets only: the bus goes down below, so nothing is sent.
     ui->doubleSpinBox_torque->setValue(0);
@@ -362,5 +374,8 @@ void MainWindow::deal_when_slave_lost() {
     ui->doubleSpinBox_velocity->setValue(0);
     ui->doubleSpinBox_Kp->setValue(0);
     ui->doubleSpinBox_Kd->setValue(0);
-    on_pushButton_connect_clicked();
+    // The master has cleared `enabled`; the gate is passed by: an enable or disable job still
+    // running finds the bus gone and fails.
+    disconnectFromBus();
+    endProceduresWithoutBus();
 }

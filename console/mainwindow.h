@@ -13,6 +13,7 @@
 #include <QMainWindow>
 #include <QMap>
 #include <QPointer>
+#include <QSaveFile>
 #include <QSharedPointer>
 #include <QString>
 #include <QTextStream>
@@ -94,7 +95,8 @@ public:
     MainWindow(const MainWindow&) = delete;
     MainWindow& operator=(const MainWindow&) = delete;
 
-    // Refuses an operator action in the wrong state with a log line.
+    // Refuses an operator action in the wrong state, or while an enable or disable job runs,
+    // with a log line.
     bool requireState(int required);
 
     // Starts the updater beside the executable, detached; callable from any thread.
@@ -169,6 +171,12 @@ public:
         QPushButton* writeButton = nullptr;
     };
 
+    // An editor shows a value only once it was read from the operated drive or typed since;
+    // blank ones are never written. Blanking also sets the value to 0, which is what the editor
+    // shows should the operator leave it empty.
+    static void blankEditor(NoWheelDoubleSpinBox* editor);
+    static bool editorShowsValue(const NoWheelDoubleSpinBox* editor);
+
     // Reads one parameter of the operated drive and shows it (GUI thread).
     void readParameterValue(int id);
     // Converts and writes one parameter of the operated drive (GUI thread).
@@ -195,9 +203,10 @@ private:
     // Asks running workers to stop and waits until none touches the window or the master.
     void stopParameterRuns();
 
-    QMap<int, ParamRow> paramRows;                  // parameter id -> row; GUI thread only
-    QString softwareVersionText;                    // "%d.%d.%d" of the last version read
-    std::shared_ptr<ParamRunLink> paramRuns;        // created by the set-up
+    QMap<int, ParamRow> paramRows;            // parameter id -> row; GUI thread only
+    QString softwareVersionText;              // "%d.%d.%d" of the last version read
+    std::shared_ptr<ParamRunLink> paramRuns;  // created by the set-up
+    bool paramRunActive = false;  // a Read ALL or Write ALL run is going; GUI thread only
     QPointer<QFutureWatcher<int>> firmwareWatcher;  // the download being reported, if any
 
     // --- test procedures -------------------------------------------------------------------------
@@ -232,8 +241,14 @@ private:
     void onMultiTestDisabled(QFutureWatcher<bool>* watcher);
     // Starts an enable or disable of all drives on the pool, reported to `handler`.
     void startMultiTestJob(bool enable, void (MainWindow::*handler)(QFutureWatcher<bool>*));
+    // Ends every running test procedure after the bus went down under it: nothing is sent, the
+    // lock comes off and the buttons read as idle.
+    void endProceduresWithoutBus();
+    // The state a procedure returns to when it ends: `state`, unless the bus went down meanwhile.
+    int stateAfterProcedure(int state) const;
 
     RoundtripTimer* roundtripTimer = nullptr;  // child of the window
+    bool multiTestRunning = false;             // from Start until the drives are disabled again
 
     // Calibration and identification (mainwindow_procedures.cpp).
     // What the identification sampler does with the next process-data sample.
@@ -248,10 +263,19 @@ private:
     void identificationPoll(QTimer* timer);
     // The identification step of every sample, after the plots have taken theirs.
     void recordIdentificationSample(const TCiA402_GetValue& data, uint64_t timestamp);
+    // Ends a running calibration or identification as failed, without touching the bus (a lost
+    // drive took it down).
+    void abortProcedurePoll();
+    // Ends the identification run: commits the result file on success, discards it otherwise.
+    // Returns whether the file was written whole.
+    bool finishIdentificationFile(bool success);
 
     int elapsedSeconds = 0;  // polls of the running calibration or identification
     int procedurePollMs = 1000;
-    QFile identifyFile;          // the result file of the current identification
+    QPointer<QTimer> procedurePoll;  // the running calibration's or identification's poll
+    // The result file of the current identification: rows go to a temporary file beside it,
+    // which replaces the previous result only when the run succeeds.
+    QSaveFile identifyFile;
     QTextStream identifyStream;  // rows into identifyFile; declared after it, so destroyed first
     int recordingState = RecordingIdle;
     uint64_t recordingOrigin = 0;  // cycle timestamp (ns) of the first sample after arming
@@ -271,9 +295,15 @@ private:
     void stopUpdateCheckThread();
     void openRunningLog();
     void onConnectFinished(QFutureWatcher<bool>* watcher);
+    // Logs the refusal and returns true while an enable or disable job runs.
+    bool refuseDuringDriveJob();
     void disconnectFromBus();
     void connectDriveControls();
     void zeroSetpoints();
+    // The quick stop: the operated drive, or every drive while the multi-joint test runs.
+    void quickStop();
+    // Starts enableDrive/disableDrive of the operated drive on the pool; `onEnd` gets the result.
+    void startDriveJob(bool enable, std::function<void(bool)> onEnd);
     // Keeps a pool job on the master for the destructor to wait for.
     template <typename T>
     void trackMasterJob(const QFuture<T>& job) {
@@ -298,6 +328,9 @@ private:
     // a second one). Finished ones are dropped at the next start; the destructor waits for the
     // rest before the bus and the master go.
     QList<QFuture<void>> masterJobs;
+    // Enable and disable jobs on the pool (the Enable button's and the multi-joint test's). While
+    // one runs, the gate refuses whatever would change the bus, the drive or the state under it.
+    int driveJobs = 0;
     int roundTripCode = kCmdVelocity;  // command code the round-trip test drives
     QString roundTripLoopName;         // loop name of the round-trip test
     float lastPosition = 0.0f;         // turns; last actual position of the drive

@@ -19,14 +19,7 @@ uint16_t modeCodeForItem(int item) {
 }  // namespace
 
 void MainWindow::connectDriveControls() {
-    connect(ui->pushButton_QuickStop, &QPushButton::clicked, this, [this] {
-        if (master->connected) {
-            // CiA 402 quick stop; sent whatever the console's state.
-            master->setCommandWord(kCmdControlWord, 2, currentMotorIndex);
-        } else {
-            emit writeLog(QStringLiteral("设备未连接."));
-        }
-    });
+    connect(ui->pushButton_QuickStop, &QPushButton::clicked, this, &MainWindow::quickStop);
     const auto setpoint = [this](QPushButton* button, QDoubleSpinBox* box, int code) {
         connect(button, &QPushButton::clicked, this, [this, box, code] {
             if (master->connected) {
@@ -43,6 +36,20 @@ void MainWindow::connectDriveControls() {
     setpoint(ui->pushButton_Kd, ui->doubleSpinBox_Kd, kCmdKd);
 }
 
+void MainWindow::quickStop() {
+    if (!master->connected) {
+        emit writeLog(QStringLiteral("设备未连接."));
+        return;
+    }
+    // CiA 402 quick stop; sent whatever the console's state. During the multi-joint test every
+    // drive turns, so every drive gets it.
+    if (multiTestRunning) {
+        master->setCommandWordAll(kCmdControlWord, 2);
+    } else {
+        master->setCommandWord(kCmdControlWord, 2, currentMotorIndex);
+    }
+}
+
 void MainWindow::zeroSetpoints() {
     const std::pair<QDoubleSpinBox*, int> rows[] = {{ui->doubleSpinBox_torque, kCmdTorque},
                                                     {ui->doubleSpinBox_position, kCmdPosition},
@@ -55,6 +62,23 @@ void MainWindow::zeroSetpoints() {
     }
 }
 
+void MainWindow::startDriveJob(bool enable, std::function<void(bool)> onEnd) {
+    ++driveJobs;
+    auto* watcher = new QFutureWatcher<bool>(this);
+    connect(watcher, &QFutureWatcher<bool>::finished, this, [this, watcher, onEnd] {
+        --driveJobs;
+        onEnd(watcher->result());
+        watcher->deleteLater();
+    });
+    ecmaster* const m = master;
+    const int index = currentMotorIndex;
+    const QFuture<bool> job =
+        enable ? QtConcurrent::run([m, index] { return m->enableDrive(index); })
+               : QtConcurrent::run([m, index] { return m->disableDrive(index); });
+    trackMasterJob(job);
+    watcher->setFuture(job);
+}
+
 void MainWindow::on_pushButton_enable_clicked() {
     const QString text = ui->pushButton_enable->text();
     if (text == QLatin1String("Enable")) {
@@ -64,9 +88,13 @@ void MainWindow::on_pushButton_enable_clicked() {
         ui->pushButton_enable->setText(QStringLiteral("Enabling"));
         // Writes the selected mode of operation into every drive before the enable starts.
         emit ui->comboBox_mode->currentIndexChanged(ui->comboBox_mode->currentIndex());
-        auto* watcher = new QFutureWatcher<bool>(this);
-        connect(watcher, &QFutureWatcher<bool>::finished, this, [this, watcher] {
-            if (watcher->result()) {
+        startDriveJob(true, [this](bool ok) {
+            // A lost drive may have taken the bus down during the walk; its handler has reset
+            // the button and the state already.
+            if (ConsoleState != Connected) {
+                return;
+            }
+            if (ok) {
                 ConsoleState = Enabled;
                 emit writeLog(QStringLiteral("Enable Success."));
                 ui->pushButton_enable->setText(QStringLiteral("Disable"));
@@ -74,21 +102,17 @@ void MainWindow::on_pushButton_enable_clicked() {
                 emit writeLog(QStringLiteral("Enable Fail."));
                 ui->pushButton_enable->setText(QStringLiteral("Enable"));
             }
-            watcher->deleteLater();
         });
-        ecmaster* const m = master;
-        const int index = currentMotorIndex;
-        const QFuture<bool> job = QtConcurrent::run([m, index] { return m->enableDrive(index); });
-        trackMasterJob(job);
-        watcher->setFuture(job);
     } else if (text == QLatin1String("Disable")) {
         if (!requireState(Enabled)) {
             return;
         }
         ui->pushButton_enable->setText(QStringLiteral("Disabling"));
-        auto* watcher = new QFutureWatcher<bool>(this);
-        connect(watcher, &QFutureWatcher<bool>::finished, this, [this, watcher] {
-            if (watcher->result()) {
+        startDriveJob(false, [this](bool ok) {
+            if (ConsoleState != Enabled) {
+                return;  // the bus went down meanwhile
+            }
+            if (ok) {
                 ConsoleState = Connected;
                 emit writeLog(QStringLiteral("Disable success."));
                 ui->pushButton_enable->setText(QStringLiteral("Enable"));
@@ -97,13 +121,7 @@ void MainWindow::on_pushButton_enable_clicked() {
                 emit writeLog(QStringLiteral("Disable Fail."));
                 ui->pushButton_enable->setText(QStringLiteral("Disable"));
             }
-            watcher->deleteLater();
         });
-        ecmaster* const m = master;
-        const int index = currentMotorIndex;
-        const QFuture<bool> job = QtConcurrent::run([m, index] { return m->disableDrive(index); });
-        trackMasterJob(job);
-        watcher->setFuture(job);
     }
     // "Enabling" and "Disabling": a transition is running; the click is ignored.
 }
@@ -124,7 +142,7 @@ void MainWindow::on_comboBox_index_currentIndexChanged(int index) {
     ui->lineEdit_Version->clear();
     // The values shown belong to the previous drive; the stored product type is kept.
     for (const ParamRow& row : std::as_const(paramRows)) {
-        row.editor->clear();
+        blankEditor(row.editor);
     }
     master->selectDrive(currentMotorIndex);
     emit writeLog(QStringLiteral("Current Motor Index: %1").arg(currentMotorIndex));

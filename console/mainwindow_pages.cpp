@@ -52,7 +52,7 @@ void MainWindow::on_button_roundtrip_clicked() {
     } else {
         // The operator's Stop and the end of the total time take the same way out.
         setTestLock(false);
-        ConsoleState = Enabled;
+        ConsoleState = stateAfterProcedure(Enabled);
         ui->button_roundtrip->setText(kStartText);
         roundtripTimer->stop();
         master->setCommandValue(roundTripCode, 0.0f, currentMotorIndex);
@@ -106,6 +106,7 @@ void MainWindow::on_button_multitest_clicked() {
         emit writeLog(QStringLiteral(">>> 开始多关节测试"));
         setTestLock(true);
         ConsoleState = Testing;
+        multiTestRunning = true;
         // The speed ramp; the mode handler writes it into every drive (only if it changes).
         ui->comboBox_mode->setCurrentIndex(0);
         startMultiTestJob(true, &MainWindow::onMultiTestEnabled);
@@ -119,9 +120,12 @@ void MainWindow::on_button_multitest_clicked() {
 
 void MainWindow::startMultiTestJob(bool enable,
                                    void (MainWindow::*handler)(QFutureWatcher<bool>*)) {
+    ++driveJobs;
     auto* watcher = new QFutureWatcher<bool>(this);
-    connect(watcher, &QFutureWatcher<bool>::finished, this,
-            [this, watcher, handler] { (this->*handler)(watcher); });
+    connect(watcher, &QFutureWatcher<bool>::finished, this, [this, watcher, handler] {
+        --driveJobs;
+        (this->*handler)(watcher);
+    });
     ecmaster* const m = master;
     QFuture<bool> job = enable ? QtConcurrent::run([m] { return m->enableAllDrives(); })
                                : QtConcurrent::run([m] { return m->disableAllDrives(); });
@@ -130,20 +134,29 @@ void MainWindow::startMultiTestJob(bool enable,
 }
 
 void MainWindow::onMultiTestEnabled(QFutureWatcher<bool>* watcher) {
+    watcher->deleteLater();
+    if (!multiTestRunning) {
+        return;  // a lost drive ended the test meanwhile
+    }
     if (watcher->result()) {
         master->setCommandValueAll(kCmdVelocity, kMultiTestVelocity);
         ui->button_multitest->setText(kStopText);
     } else {
         setTestLock(false);
         emit writeLog(QStringLiteral(">>> 上使能所有电机失败。"));
-        ConsoleState = Connected;
+        ConsoleState = stateAfterProcedure(Connected);
+        multiTestRunning = false;
     }
-    watcher->deleteLater();
 }
 
 void MainWindow::onMultiTestDisabled(QFutureWatcher<bool>* watcher) {
+    watcher->deleteLater();
+    if (!multiTestRunning) {
+        return;
+    }
     if (watcher->result()) {
-        ConsoleState = Connected;
+        ConsoleState = stateAfterProcedure(Connected);
+        multiTestRunning = false;
         emit writeLog(QStringLiteral(">>> 停止多关节测试"));
         ui->button_multitest->setText(kStartText);
         zeroSetpoints();
@@ -152,5 +165,31 @@ void MainWindow::onMultiTestDisabled(QFutureWatcher<bool>* watcher) {
         // Still running: the operator can press Stop again.
         emit writeLog(QStringLiteral(">>> 下使能所有电机失败"));
     }
-    watcher->deleteLater();
+}
+
+// --- a lost drive ------------------------------------------------------------------------------
+
+int MainWindow::stateAfterProcedure(int state) const {
+    return master->connected ? state : NotConnected;
+}
+
+void MainWindow::endProceduresWithoutBus() {
+    if (ui->button_roundtrip->text() == kStopText) {
+        roundtripTimer->stop();
+        ui->button_roundtrip->setText(kStartText);
+        for (QAbstractSpinBox* box : std::initializer_list<QAbstractSpinBox*>{
+                 ui->RoundTripIntervalInput, ui->RoundTripTimeInput,
+                 ui->doubleSpinBox_roundtripfirst, ui->doubleSpinBox_roundtripsecond}) {
+            box->setReadOnly(false);
+        }
+        emit writeLog(QStringLiteral(">>> Stop Roundtrip"));
+    }
+    if (multiTestRunning) {
+        multiTestRunning = false;
+        ui->button_multitest->setText(kStartText);
+        emit writeLog(QStringLiteral(">>> 停止多关节测试"));
+    }
+    abortProcedurePoll();
+    setTestLock(false);
+    ConsoleState = NotConnected;
 }

@@ -72,6 +72,7 @@ std::optional<float> MainWindow::identificationRowTime(uint64_t timestamp, uint6
 
 void MainWindow::startProcedurePoll(void (MainWindow::*step)(QTimer*)) {
     auto* timer = new QTimer(this);
+    procedurePoll = timer;
     elapsedSeconds = 0;
     connect(
         timer, &QTimer::timeout, this, [this, timer, step] { (this->*step)(timer); },
@@ -125,7 +126,7 @@ void MainWindow::calibrationPoll(QTimer* timer) {
         ui->label_calibratetime->setText(QStringLiteral("校准失败"));
     }
     setTestLock(false);
-    ConsoleState = Connected;
+    ConsoleState = stateAfterProcedure(Connected);
     ui->button_calibrate->setText(kCalibrateIdle);
 }
 
@@ -169,8 +170,10 @@ void MainWindow::on_button_identify_clicked() {
         return;
     }
 
+    // The rows go to a temporary file beside the result; the previous result stays until this
+    // run has proved good.
     identifyFile.setFileName(path);
-    if (!identifyFile.open(QIODevice::WriteOnly | QIODevice::Text | QIODevice::Truncate)) {
+    if (!identifyFile.open(QIODevice::WriteOnly | QIODevice::Text)) {
         emit writeLog(QStringLiteral("无法打开辨识文件"));
         return;
     }
@@ -201,33 +204,75 @@ void MainWindow::identificationPoll(QTimer* timer) {
     ++elapsedSeconds;
     // The drive ends its routine by leaving Operation enabled on its own.
     const bool finished = state == kDriveReadyToSwitchOn || state == kDriveSwitchedOn;
-    if (!finished && elapsedSeconds < kMaxPolls) {
+    // A row that could not be written ends the run at once: the file would miss it.
+    const bool writeFailed = identifyStream.status() != QTextStream::Ok;
+    if (!finished && !writeFailed && elapsedSeconds < kMaxPolls) {
         showElapsedSeconds(elapsedSeconds);
         return;
     }
     timer->stop();
     timer->deleteLater();
     showElapsedSeconds(0);
-    if (finished) {
+    if (finishIdentificationFile(finished && !writeFailed)) {
         emit writeLog(QStringLiteral(">>> 辨识成功"));
         ui->label_calibratetime->setText(QStringLiteral("辨识成功"));
     } else {
-        emit writeLog(QStringLiteral(">>> 辨识超时，请重启电机并重新连接"));
+        if (finished || writeFailed) {
+            emit writeLog(
+                QStringLiteral(">>> 辨识结果文件写入失败: %1").arg(identifyFile.fileName()));
+        } else {
+            emit writeLog(QStringLiteral(">>> 辨识超时，请重启电机并重新连接"));
+        }
         ui->label_calibratetime->setText(QStringLiteral("辨识失败"));
     }
 
-    recordingState = RecordingIdle;
-    ConsoleState = Enabled;
-    identifyStream.setDevice(nullptr);
-    identifyFile.close();
-    paraPlot.curves[0]->setName(QStringLiteral("Torque"));
-    paraPlot.curves[2]->setName(QStringLiteral("Velocity"));
-
+    ConsoleState = stateAfterProcedure(Enabled);
     master->setCommandValue(kCmdTorque, 0.0f, currentMotorIndex);
     // With the console Enabled the button's action disables the drive.
-    on_pushButton_enable_clicked();
+    if (ConsoleState == Enabled) {
+        on_pushButton_enable_clicked();
+    }
     setTestLock(false);
     ui->button_identify->setText(kIdentifyIdle);
+}
+
+bool MainWindow::finishIdentificationFile(bool success) {
+    recordingState = RecordingIdle;
+    identifyStream.flush();
+    const bool streamOk = identifyStream.status() == QTextStream::Ok;
+    identifyStream.setDevice(nullptr);
+    paraPlot.curves[0]->setName(QStringLiteral("Torque"));
+    paraPlot.curves[2]->setName(QStringLiteral("Velocity"));
+    if (!identifyFile.isOpen()) {
+        return false;
+    }
+    if (success && streamOk) {
+        // Renames the temporary file over the previous result; fails on any earlier write error.
+        return identifyFile.commit();
+    }
+    identifyFile.cancelWriting();
+    identifyFile.commit();  // removes the temporary file, leaves the previous result alone
+    return false;
+}
+
+void MainWindow::abortProcedurePoll() {
+    if (!procedurePoll) {
+        return;
+    }
+    procedurePoll->stop();
+    procedurePoll->deleteLater();
+    procedurePoll = nullptr;
+    if (ui->button_calibrate->text() == kCalibrateRunning) {
+        ui->label_calibratetime->setText(QStringLiteral("校准失败"));
+        ui->button_calibrate->setText(kCalibrateIdle);
+        emit writeLog(QStringLiteral(">>> 校准中断：电机已断开"));
+    }
+    if (ui->button_identify->text() == kIdentifyRunning) {
+        finishIdentificationFile(false);
+        ui->label_calibratetime->setText(QStringLiteral("辨识失败"));
+        ui->button_identify->setText(kIdentifyIdle);
+        emit writeLog(QStringLiteral(">>> 辨识中断：电机已断开"));
+    }
 }
 
 void MainWindow::recordIdentificationSample(const TCiA402_GetValue& data, uint64_t timestamp) {
@@ -249,7 +294,7 @@ void MainWindow::recordIdentificationSample(const TCiA402_GetValue& data, uint64
     const auto vel = std::bit_cast<float>(velocityBits);
     const auto iq = std::bit_cast<float>(positionBits);
     identifyStream << *seconds << " " << vel << " " << iq << "\n";
-    // Each row reaches the file at once: a run cut short keeps what it recorded.
+    // Each row reaches the disk at once, so a full disk shows at the row that met it.
     identifyStream.flush();
 
     // While the parameter plot runs, its first and third curves show iq and vel_middle.

@@ -271,7 +271,9 @@ int ecmaster::requestState(uint16_t state) {
 }
 
 void ecmaster::disconnectBus() {
+    // Cleared in this order; an enable walk ending now relies on it (markEnabled).
     connected = false;
+    enabled = false;
     inOperation = false;
     pauseMs(kStepPauseMs);
     if (timerId != 0) {

@@ -206,6 +206,8 @@ private:
     void runCycle();
     void runCheck();
     void sendControlWord(int slave, uint16_t controlWord);
+    // Ends an enable walk: sets `enabled` to its result, unless the bus went down meanwhile.
+    bool markEnabled(bool result);
     // Per-slave step of the command setters; `word` for codes 0 and 6, `value` for 1 to 5.
     void storeCommand(int slave, int code, bool isWord, uint16_t word, float value);
     int slaveAt(int index) const;

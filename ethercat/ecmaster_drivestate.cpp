@@ -165,6 +165,17 @@ bool ecmaster::disableSlave(int slave) {
     return result;
 }
 
+bool ecmaster::markEnabled(bool result) {
+    enabled = result;
+    // A teardown during the walk clears `connected` before `enabled`: whichever of its stores
+    // this check sees, a dead bus never stays marked enabled.
+    if (!connected) {
+        enabled = false;
+        return false;
+    }
+    return result;
+}
+
 bool ecmaster::enableDrive(int index) {
     if (enabled) {
         log(QStringLiteral("Is in enable, cannot enable!"));
@@ -172,8 +183,7 @@ bool ecmaster::enableDrive(int index) {
     }
     const int slave = slaveAt(index);
     const bool result = slave ? enableSlave(slave) : false;
-    enabled = result;
-    return result;
+    return markEnabled(result);
 }
 
 bool ecmaster::enableAllDrives() {
@@ -188,8 +198,7 @@ bool ecmaster::enableAllDrives() {
             break;
         }
     }
-    enabled = result;
-    return result;
+    return markEnabled(result);
 }
 
 bool ecmaster::disableDrive(int index) {

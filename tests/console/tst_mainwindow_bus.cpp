@@ -2,6 +2,7 @@
 #include <QComboBox>
 #include <QDoubleSpinBox>
 #include <QLabel>
+#include <QMutex>
 #include <QSignalSpy>
 #include <QTabBar>
 #include <QTabWidget>
@@ -61,12 +62,13 @@ private:
             return false;
         }
         connectButton()->click();
-        if (connectButton()->text() != QLatin1String("Connecting")) {
+        // The adapter stays as chosen until the bring-up has ended.
+        if (connectButton()->text() != QLatin1String("Connecting") || adapters()->isEnabled()) {
             return false;
         }
         return QTest::qWaitFor([this] { return connectButton()->text() != "Connecting"; },
                                kBringUpTimeoutMs) &&
-               connectButton()->text() == QLatin1String("Disconnect");
+               connectButton()->text() == QLatin1String("Disconnect") && adapters()->isEnabled();
     }
 
 private slots:
@@ -294,6 +296,87 @@ private slots:
         chain3->plugDrive(2);
         QVERIFY(connectTo(kChain3));
         QCOMPARE(drives()->count(), 3);
+    }
+
+    // While an enable walk runs, nothing that would change the bus, the operated drive or the
+    // console's state under it is taken; the walk's own end decides the state.
+    void gateHoldsWhileEnabling() {
+        QVERIFY(connectTo(kChain3));
+        const QString refused = QStringLiteral("当前正在上使能或下使能，请等待其完成");
+        enableButton()->click();
+        QCOMPARE(enableButton()->text(), QStringLiteral("Enabling"));
+        connectButton()->click();
+        drives()->setCurrentIndex(1);
+        button("button_multitest")->click();
+        button("button_calibrate")->click();
+        QCOMPARE(paneMessages(*window).count(refused), 0);  // the pane fills from the event loop
+        QTRY_COMPARE(paneMessages(*window).count(refused), 4);
+        QCOMPARE(connectButton()->text(), QStringLiteral("Disconnect"));
+        QCOMPARE(window->motorIndex(), 0);
+        QCOMPARE(drives()->currentIndex(), 0);
+        QCOMPARE(button("button_multitest")->text(), QStringLiteral("Start"));
+        QCOMPARE(button("button_calibrate")->text(), QStringLiteral("开始校准"));
+        QTRY_COMPARE_WITH_TIMEOUT(enableButton()->text(), QStringLiteral("Disable"),
+                                  kBringUpTimeoutMs);
+        QCOMPARE(window->consoleState(), static_cast<int>(Enabled));
+        QVERIFY(window->busMaster()->connected);
+
+        // Teardown leaves no drive marked enabled behind a bus that is gone.
+        window->busMaster()->disconnectBus();
+        QVERIFY(!window->busMaster()->enabled);
+    }
+
+    // A drive lost while a procedure runs ends the procedure: the lock comes off, the state stays
+    // "not connected" after the procedure's own end would have come, and closing the window
+    // afterwards brings nothing up.
+    void lostDriveEndsTheProcedure_data() {
+        QTest::addColumn<QString>("procedure");
+        QTest::newRow("round trip") << QStringLiteral("button_roundtrip");
+        QTest::newRow("multi-joint test") << QStringLiteral("button_multitest");
+        QTest::newRow("calibration") << QStringLiteral("button_calibrate");
+    }
+    void lostDriveEndsTheProcedure() {
+        QFETCH(QString, procedure);
+        auto* start = window->findChild<QAbstractButton*>(procedure);
+        const QString idle = start->text();
+        QVERIFY(connectTo(kChain3));
+        window->setProcedurePollInterval(20);
+        if (procedure == QLatin1String("button_roundtrip")) {
+            child<QDoubleSpinBox>("RoundTripTimeInput")->setValue(1.0);
+            QVERIFY(consoletest::clickAndWait(*window, QStringLiteral("pushButton_enable"),
+                                              QStringLiteral("Disable")));
+        }
+        start->click();
+        if (procedure == QLatin1String("button_multitest")) {
+            QTRY_COMPARE_WITH_TIMEOUT(start->text(), QStringLiteral("Stop"), kBringUpTimeoutMs);
+        }
+        QCOMPARE(window->consoleState(), static_cast<int>(Testing));
+        QVERIFY(locked());
+
+        chain3->pullDrive(3);
+        QTRY_COMPARE_WITH_TIMEOUT(connectButton()->text(), QStringLiteral("Connect"),
+                                  kBringUpTimeoutMs);
+        QCOMPARE(start->text(), idle);
+        QVERIFY(!locked());
+        QCOMPARE(window->consoleState(), static_cast<int>(NotConnected));
+        // Past the round trip's total time and the calibration's last poll.
+        QTest::qWait(2500);
+        QCOMPARE(window->consoleState(), static_cast<int>(NotConnected));
+        QCOMPARE(paneMessages(*window).count(QStringLiteral("Error: no Connect!")), 0);
+
+        chain3->plugDrive(3);
+        QStringList closing;  // the master's lines while the window closes, from any thread
+        QMutex closingMutex;
+        connect(
+            window->busMaster(), &ecmaster::writeLog, window.get(),
+            [&](const QString& line) {
+                const QMutexLocker lock(&closingMutex);
+                closing << line;
+            },
+            Qt::DirectConnection);
+        window.reset();
+        QVERIFY2(closing.filter(QStringLiteral("[Init]")).isEmpty(),
+                 qPrintable(closing.join('\n')));
     }
 
     // Each lost slave is reported; a report arriving after the bus went down changes nothing.

@@ -270,7 +270,7 @@ private slots:
     }
 
     // Past the gate without a bus: nothing is written and a failed read never counts as done,
-    // so the run ends by timeout.
+    // so the run ends by timeout, in the state the bus has.
     void withoutBusRunsIntoTheTimeout() {
         child<QAbstractButton>("pushButton_connect")->click();
         QVERIFY(!window->busMaster()->connected);
@@ -281,12 +281,12 @@ private slots:
         QVERIFY(!logged(kWritten));
         QTRY_COMPARE_WITH_TIMEOUT(label()->text(), QStringLiteral("校准失败"), kRunTimeoutMs);
         QTRY_VERIFY(logged(kTimedOut));
-        QCOMPARE(window->consoleState(), static_cast<int>(Connected));
+        // The end raises the state no higher than the bus is.
+        QCOMPARE(window->consoleState(), static_cast<int>(NotConnected));
         QCOMPARE(calibrate()->text(), kIdle);
         for (const auto& transfers : seen) {
             QCOMPARE(transfers->reads.load() + transfers->writes.load(), 0);
         }
-        window->forceConsoleState(NotConnected);
     }
 };
 

@@ -134,7 +134,7 @@ private slots:
         }
         const QStringList started = paneMessages(*window);
         QCOMPARE(started.count(QStringLiteral(">>> 开始多关节测试")), 1);
-        QCOMPARE(started.count(QStringLiteral("当前处于测试中，请退回已连接状态")), 1);
+        QCOMPARE(started.count(QStringLiteral("当前正在上使能或下使能，请等待其完成")), 1);
         QVERIFY(locked());
 
         multiButton()->click();
@@ -162,8 +162,16 @@ private slots:
         QVERIFY(startAndWaitRunning());
         QCOMPARE(paneMessages(*window).count(QStringLiteral("change mode:0")), modeChanges);
         QCOMPARE(command(1).velocity, 1.0f);
-        multiButton()->click();
-        QTRY_COMPARE_WITH_TIMEOUT(multiButton()->text(), QStringLiteral("Start"), kBusTimeoutMs);
+
+        // Every drive turns, so STOP stops every drive, not only the operated one.
+        button("pushButton_QuickStop")->click();
+        for (int drive = 0; drive < 3; ++drive) {
+            QCOMPARE(command(drive).controlWord, uint16_t{2});
+        }
+        for (int position = 1; position <= 3; ++position) {
+            QTRY_COMPARE_WITH_TIMEOUT(driveState(*chain, position),
+                                      sim::Cia402State::QuickStopActive, kBusTimeoutMs);
+        }
     }
 
     // A drive that never takes "enable operation": back to connected, unlocked, "Start".
