@@ -56,7 +56,13 @@ void MainWindow::on_pushButton_SaveFile_clicked() {
     }
     // Reading leaves the position at the end, so later lines append after the saved ones.
     logFile->seek(0);
-    out.write(logFile->readAll());
+    const QByteArray lines = logFile->readAll();
+    // A full disk shows only at the write or the flush; the operator must not be told "saved".
+    const bool written = out.write(lines) == lines.size() && out.flush();
     out.close();
+    if (!written) {
+        QMessageBox::warning(this, QStringLiteral("保存失败"), QStringLiteral("日志文件写入失败."));
+        return;
+    }
     QMessageBox::information(this, QStringLiteral("保存成功"), QStringLiteral("日志已成功保存."));
 }

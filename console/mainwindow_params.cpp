@@ -29,7 +29,7 @@ constexpr auto kRunStepPause = std::chrono::milliseconds(5);
 // Identity parameters read first by Read ALL; they have fields of their own, not rows.
 constexpr int kIdentityIds[] = {kParamIdSoftwareVersion, kParamIdProductBatch, kParamIdProductType};
 
-// Room for the largest parameter (4 bytes); zero-filled, so a failed read shows zero.
+// Room for the largest parameter (4 bytes).
 constexpr int kParamBufferBytes = 4;
 
 const QString kNotConnected = QStringLiteral("设备未连接.");
@@ -111,7 +111,7 @@ void MainWindow::setupParameterPage() {
         editor->setDecimals(info.decimals);
         const EditorRange range = editorRangeFor(info.displayKind);
         editor->setRange(range.minimum, range.maximum);
-        editor->setValue(0);
+        blankEditor(editor);
         auto* readButton = new QPushButton(QStringLiteral("读取"));
         readButton->setObjectName(QStringLiteral("pushButton_paramRead_%1").arg(id));
         auto* writeButton = new QPushButton(QStringLiteral("写入"));
@@ -127,6 +127,11 @@ void MainWindow::setupParameterPage() {
         paramRows.insert(id, ParamRow{editor, readButton, writeButton});
         connect(readButton, &QPushButton::clicked, this, [this, id] { readParameterValue(id); });
         connect(writeButton, &QPushButton::clicked, this, [this, id, editor] {
+            if (!editorShowsValue(editor)) {
+                emit writeLog(
+                    QStringLiteral("Skip \"%1\": no value shown").arg(paramTable().value(id).name));
+                return;
+            }
             writeParameterValue(id, static_cast<float>(editor->value()));
         });
 
@@ -143,6 +148,15 @@ void MainWindow::setupParameterPage() {
     // The drive stores its settings on this command whatever any editor holds.
     connect(ui->pushButton_Save, &QPushButton::clicked, this,
             [this] { writeParameterValue(kParamIdSaveSettings, 0.0f); });
+}
+
+void MainWindow::blankEditor(NoWheelDoubleSpinBox* editor) {
+    editor->setValue(0);
+    editor->clear();
+}
+
+bool MainWindow::editorShowsValue(const NoWheelDoubleSpinBox* editor) {
+    return !editor->cleanText().trimmed().isEmpty();
 }
 
 void MainWindow::readParameterValue(int id) {
@@ -195,11 +209,18 @@ void MainWindow::showParameterReading(const ParamReading& reading) {
         return;  // commands and the spare word are read but not shown
     }
 
+    const auto row = paramRows.constFind(id);
+    if (reading.status != kParamOk) {
+        // The drive's value is unknown now: a blank editor is never written back.
+        if (row != paramRows.cend()) {
+            blankEditor(row->editor);
+        }
+        return;
+    }
     const std::optional<double> value = editorValueFromBytes(id, reading.bytes);
     if (!value) {
         return;
     }
-    const auto row = paramRows.constFind(id);
     if (row != paramRows.cend()) {
         row->editor->setValue(*value);
     }
@@ -260,7 +281,21 @@ void MainWindow::on_pushButton_WriteAll_clicked() {
     startParameterRun(false, true);
 }
 
+namespace {
+
+QString runName(bool writeRows) {
+    return writeRows ? QStringLiteral("Write ALL") : QStringLiteral("Read ALL");
+}
+
+}  // namespace
+
 void MainWindow::startParameterRun(bool readIdentity, bool writeRows) {
+    // Two runs would interleave their transfers and their rows on one drive.
+    if (paramRunActive) {
+        emit writeLog(QStringLiteral("Read ALL / Write ALL is running; wait for it to finish."));
+        return;
+    }
+    paramRunActive = true;
     const std::shared_ptr<ParamRunLink> link = paramRuns;
     {
         // Counted before the thread exists, so a destructor that follows at once waits for it.
@@ -295,18 +330,27 @@ void MainWindow::startParameterRun(bool readIdentity, bool writeRows) {
         }
         // The rows' own transfers run on the GUI thread in trigger order; a disabled button
         // (read-only or write-only parameter) ignores its trigger.
-        for (const int id : ids) {
+        const auto rows = static_cast<int>(ids.size());
+        for (int n = 0; n < rows; ++n) {
             if (link->stop) {
                 break;
             }
-            post([this, id, writeRows] {
+            post([this, id = ids[n], n, rows, writeRows] {
                 const auto row = paramRows.constFind(id);
                 if (row != paramRows.cend()) {
+                    emit writeLog(QStringLiteral("%1: row %2 of %3")
+                                      .arg(runName(writeRows))
+                                      .arg(n + 1)
+                                      .arg(rows));
                     (writeRows ? row->writeButton : row->readButton)->click();
                 }
             });
             std::this_thread::sleep_for(kRunStepPause);
         }
+        post([this, writeRows] {
+            paramRunActive = false;
+            emit writeLog(QStringLiteral("%1 finished.").arg(runName(writeRows)));
+        });
         {
             const std::lock_guard<std::mutex> lock(link->mutex);
             --link->active;

@@ -13,7 +13,12 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <QScopeGuard>
+
+#include <sys/resource.h>
+
 #include <cmath>
+#include <csignal>
 #include <limits>
 #include <memory>
 
@@ -396,7 +401,8 @@ private slots:
         QCOMPARE(child<QComboBox>("comboBox_mode")->currentIndex(), 3);
         QCOMPARE(command().mode, static_cast<uint16_t>(kModeSineCurve));
         QCOMPARE(command().torque, 1.0f);
-        QVERIFY(QFile::exists(path));
+        // The result appears only once the run has proved good.
+        QVERIFY(!QFile::exists(path));
         QTRY_VERIFY(logged(kStarted));
         // The first sample may still have gone to all three curves; after it only the renamed
         // curves get points.
@@ -413,9 +419,6 @@ private slots:
                  QStringLiteral("当前处于测试中，请退回已连接状态"));
 
         QTRY_COMPARE_WITH_TIMEOUT(label()->text(), QStringLiteral("已进行1秒"), kRunTimeoutMs);
-        // Rows reach the file as they come, not when it is closed.
-        QTRY_COMPARE_WITH_TIMEOUT(label()->text(), QStringLiteral("已进行2秒"), kRunTimeoutMs);
-        QVERIFY(readRows(path).size() > 50);
         QTRY_COMPARE_WITH_TIMEOUT(label()->text(), QStringLiteral("辨识成功"), kRunTimeoutMs);
         QTRY_VERIFY(logged(kSucceeded));
         QVERIFY(!logged(kTimedOut));
@@ -487,24 +490,67 @@ private slots:
         QVERIFY(second.first().t < 1.1f);
     }
 
-    // A drive that identifies longer than the console waits: the 90th poll ends the run, and
-    // the console still zeroes the torque and disables the drive.
-    void timeoutAtTheNinetiethPoll() {
-        selectDrive(kSlowDrive);
-        const QString motor = QStringLiteral("Zt-timeout");
+    // A run that fails keeps the previous result whole: the drive identifies longer than the
+    // console waits (the 90th poll ends the run), the disk fills up under the rows, or the drive
+    // falls off the bus. The torque goes back to 0 and the drive is disabled where the bus
+    // still allows it.
+    void failedRunsKeepThePreviousResult_data() {
+        QTest::addColumn<QString>("failure");
+        QTest::newRow("timeout") << QStringLiteral("timeout");
+        QTest::newRow("disk full") << QStringLiteral("disk full");
+        QTest::newRow("drive lost") << QStringLiteral("drive lost");
+    }
+    void failedRunsKeepThePreviousResult() {
+        QFETCH(QString, failure);
+        const QString motor = QStringLiteral("Zt-kept");
+        const QByteArray previous = "1.0020 0.5000 0.2500\n";
+        {
+            QFile file(resultFile(motor));
+            QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            QCOMPARE(file.write(previous), previous.size());
+        }
+        selectDrive(failure == QLatin1String("timeout") ? kSlowDrive : kQuickDrive);
         window->setProcedurePollInterval(20);
         enableStill();
+
+        // Files may grow to 8 KiB: the rows pass that well within the quick drive's run.
+        rlimit saved{};
+        QCOMPARE(getrlimit(RLIMIT_FSIZE, &saved), 0);
+        const auto restore = qScopeGuard([&saved] { setrlimit(RLIMIT_FSIZE, &saved); });
+        if (failure == QLatin1String("disk full")) {
+            std::signal(SIGXFSZ, SIG_IGN);  // a failed write, not a dead process
+            rlimit small = saved;
+            small.rlim_cur = 8 * 1024;
+            QCOMPARE(setrlimit(RLIMIT_FSIZE, &small), 0);
+        }
         pressAndAnswer(motor, QMessageBox::Yes);
         QCOMPARE(identify()->text(), kRunning);
-        QTRY_COMPARE_WITH_TIMEOUT(label()->text(), QStringLiteral("辨识失败"), kRunTimeoutMs);
-        QTRY_VERIFY(logged(kTimedOut));
-        QVERIFY(!logged(kSucceeded));
-        verifyEnded();
-        // Every row written before the end stays in the file.
-        const QList<Row> rows = readRows(resultFile(motor));
-        for (const Row& row : rows) {
-            QVERIFY2(row.t >= 1.0f && row.t <= 45.0f, qPrintable(QString::number(row.t)));
+        if (failure == QLatin1String("drive lost")) {
+            QTRY_COMPARE_WITH_TIMEOUT(label()->text(), QStringLiteral("已进行2秒"), kRunTimeoutMs);
+            chain->pullDrive(2);
         }
+        QTRY_COMPARE_WITH_TIMEOUT(label()->text(), QStringLiteral("辨识失败"), kRunTimeoutMs);
+        QVERIFY(!logged(kSucceeded));
+        if (failure == QLatin1String("drive lost")) {
+            QTRY_COMPARE_WITH_TIMEOUT(connectButton()->text(), QStringLiteral("Connect"),
+                                      kBusTimeoutMs);
+            QCOMPARE(identify()->text(), kIdle);
+            QVERIFY(!locked());
+            QCOMPARE(window->consoleState(), static_cast<int>(NotConnected));
+            chain->plugDrive(2);
+        } else {
+            QTRY_VERIFY(
+                logged(failure == QLatin1String("timeout")
+                           ? kTimedOut
+                           : QStringLiteral(">>> 辨识结果文件写入失败: ") + resultFile(motor)));
+            verifyEnded();
+        }
+        QFile file(resultFile(motor));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), previous);
+        // No temporary file is left behind beside it.
+        QCOMPARE(QDir(resultDir()).entryList({QStringLiteral("identify_Zt-kept*")}),
+                 QStringList{QStringLiteral("identify_Zt-kept.csv")});
     }
 };
 

@@ -5,10 +5,15 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPlainTextEdit>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextBlock>
 #include <QTextDocument>
+
+#include <sys/resource.h>
+
+#include <csignal>
 
 #include "console_support.h"
 #include "mainwindow.h"
@@ -257,13 +262,41 @@ private slots:
         QVERIFY(QDir(work.path()).entryList({QStringLiteral("LOG_*")}, QDir::Files).isEmpty());
     }
 
+    // A target that cannot be opened, and one on a disk that fills up: both reported, neither
+    // announced as saved.
+    void targetCannotBeWritten_data() {
+        QTest::addColumn<QString>("target");
+        QTest::addColumn<bool>("diskFull");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("no such directory")
+            << work.filePath(QStringLiteral("no/such/dir/log.txt")) << false
+            << QStringLiteral("无法保存日志文件到指定路径.");
+        QTest::newRow("disk full") << work.filePath(QStringLiteral("full.txt")) << true
+                                   << QStringLiteral("日志文件写入失败.");
+    }
     void targetCannotBeWritten() {
+        QFETCH(QString, target);
+        QFETCH(bool, diskFull);
+        QFETCH(QString, text);
+        // A full disk, as the process sees it: no file grows past 8 bytes.
+        rlimit saved{};
+        QCOMPARE(getrlimit(RLIMIT_FSIZE, &saved), 0);
+        const auto restore = qScopeGuard([&saved] { setrlimit(RLIMIT_FSIZE, &saved); });
+        if (diskFull) {
+            // Lines in the running log first; the save has them to write.
+            log(QStringLiteral("before the disk fills"));
+            QTRY_VERIFY(fileBytes(window->runningLogFileName()).contains("before the disk fills"));
+            std::signal(SIGXFSZ, SIG_IGN);
+            rlimit tiny = saved;
+            tiny.rlim_cur = 8;
+            QCOMPARE(setrlimit(RLIMIT_FSIZE, &tiny), 0);
+        }
         ModalAnswerer answerer;
         BoxSeen box;
-        save(answerer, work.filePath(QStringLiteral("no/such/dir/log.txt")), &box);
+        save(answerer, target, &box);
         QVERIFY(answerer.allAnswered());
         QCOMPARE(box.title, QStringLiteral("保存失败"));
-        QCOMPARE(box.text, QStringLiteral("无法保存日志文件到指定路径."));
+        QCOMPARE(box.text, text);
         QCOMPARE(box.icon, QMessageBox::Warning);
         QCOMPARE(box.buttons, 1);
     }

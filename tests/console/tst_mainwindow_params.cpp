@@ -284,10 +284,67 @@ private slots:
 
         button(QStringLiteral("pushButton_Save"))->click();
         button(QStringLiteral("pushButton_ReadPdtType"))->click();
+        row(kParamIdTorqueConstant).editor->setValue(1.0);
         row(kParamIdTorqueConstant).writeButton->click();
         row(kParamIdTorqueConstant).readButton->click();
         QCOMPARE(refusals(), 6);
         QCOMPARE(window->currentProductType(), QString());
+    }
+
+    // Write ALL writes only values the operator sees: none from a fresh window, none of the
+    // previous drive after a change of drive, a typed one. Runs report their progress, and a
+    // second run waits for the first.
+    void writeAllWritesOnlyShownValues() {
+        const QList<int> ids = window->parameterRows().keys();
+        const auto snapshot = [this, &ids](int position) {
+            QList<QByteArray> values;
+            for (const int id : ids) {
+                values << asBytes(chain->parameter(position, id));
+            }
+            return values;
+        };
+        const QList<QByteArray> drive1 = snapshot(1);
+        const QList<QByteArray> drive2 = snapshot(2);
+        const int limit = 8;  // a writable one-byte row
+        const QString skipped =
+            QStringLiteral("Skip \"%1\": no value shown").arg(findParam(limit)->name);
+        for (const int id : ids) {
+            QVERIFY(!MainWindow::editorShowsValue(row(id).editor));
+        }
+
+        button(QStringLiteral("pushButton_WriteAll"))->click();
+        QTRY_VERIFY_WITH_TIMEOUT(logged(QStringLiteral("Write ALL finished.")), kRunTimeoutMs);
+        QVERIFY(logged(skipped));
+        QVERIFY(logged(QStringLiteral("Write ALL: row %1 of %1").arg(ids.size())));
+        QCOMPARE(snapshot(1), drive1);
+
+        row(limit).editor->setValue(42);
+        button(QStringLiteral("pushButton_WriteAll"))->click();
+        button(QStringLiteral("pushButton_ReadAll"))->click();
+        QTRY_VERIFY(
+            logged(QStringLiteral("Read ALL / Write ALL is running; wait for it to finish.")));
+        QTRY_COMPARE_WITH_TIMEOUT(
+            paneMessages(*window).count(QStringLiteral("Write ALL finished.")), 2, kRunTimeoutMs);
+        QCOMPARE(chain->parameter(1, limit), std::vector<uint8_t>{42});
+        QCOMPARE(snapshot(1).size(), drive1.size());
+        for (qsizetype i = 0; i < ids.size(); ++i) {
+            if (ids[i] != limit) {
+                QCOMPARE(snapshot(1)[i], drive1[i]);
+            }
+        }
+        QVERIFY(!logged(QStringLiteral("Read ALL finished.")));
+
+        // Read ALL fills the editors; a change of drive blanks them again.
+        button(QStringLiteral("pushButton_ReadAll"))->click();
+        QTRY_VERIFY_WITH_TIMEOUT(logged(QStringLiteral("Read ALL finished.")), kRunTimeoutMs);
+        QCOMPARE(row(limit).editor->value(), 42.0);
+        QVERIFY(MainWindow::editorShowsValue(row(limit).editor));
+        selectDrive(1);
+        QVERIFY(!MainWindow::editorShowsValue(row(limit).editor));
+        button(QStringLiteral("pushButton_WriteAll"))->click();
+        QTRY_COMPARE_WITH_TIMEOUT(
+            paneMessages(*window).count(QStringLiteral("Write ALL finished.")), 3, kRunTimeoutMs);
+        QCOMPARE(snapshot(2), drive2);
     }
 
     // Closing the window while a Read ALL worker runs ends the run; nothing reaches the window
@@ -308,6 +365,19 @@ private slots:
         QTest::qWait(20);
         window.reset();
         QTest::qWait(100);
+
+        // A drive that stops answering in the middle of an identity read: the disconnect waits
+        // for the transfer to give up before it closes the link under it.
+        window = std::make_unique<MainWindow>();
+        QVERIFY(connectBus());
+        QVERIFY(chain->dropMailboxReplies(1, 1000));
+        button(QStringLiteral("pushButton_ReadAll"))->click();
+        QTest::qWait(20);
+        button(QStringLiteral("pushButton_connect"))->click();
+        QCOMPARE(button(QStringLiteral("pushButton_connect"))->text(), QStringLiteral("Connect"));
+        QTRY_VERIFY_WITH_TIMEOUT(logged(QStringLiteral("Read ALL finished.")), kRunTimeoutMs);
+        QVERIFY(chain->dropMailboxReplies(1, 0));
+        window.reset();
 
         window = std::make_unique<MainWindow>();
         QVERIFY(connectBus());
