@@ -279,13 +279,18 @@ void ecmaster::disconnectBus() {
         timeKillEvent(timerId);
         timerId = 0;
     }
-    // A second teardown (the destructor after a disconnect) finds the link closed: there is no
-    // bus left to send to INIT.
-    QMutexLocker lock(&checkMutex);  // a check in progress ends first
-    if (linkOpen) {
-        requestState(EC_STATE_INIT);
-        ec_close();
-        linkOpen = false;
+    {
+        // A check in progress ends first, then a parameter transfer in flight (within its own
+        // timeout); transfers that come later find `connected` clear and leave the port alone.
+        const QMutexLocker check(&checkMutex);
+        const QMutexLocker mailbox(&mailboxMutex);
+        // A second teardown (the destructor after a disconnect) finds the link closed: there is
+        // no bus left to send to INIT.
+        if (linkOpen) {
+            requestState(EC_STATE_INIT);
+            ec_close();
+            linkOpen = false;
+        }
     }
     pauseMs(kStepPauseMs);
 }

@@ -185,7 +185,10 @@ public:
     QMutex checkMutex;
     // Held through each parameter transfer. A firmware download marks its drive under it before
     // it moves the drive's mailbox to the bootstrap settings, so no transfer to that drive is
-    // under way or starts until the download ends.
+    // under way or starts until the download ends. Teardown closes the port under it, after
+    // clearing `connected`, so no transfer is in flight then and none starts later.
+    // Lock order: checkMutex before mailboxMutex (teardown; the download takes them one after
+    // the other); a transfer takes mailboxMutex alone, the supervision thread checkMutex alone.
     QMutex mailboxMutex;
     int firmwareSlave = 0;  // guarded by mailboxMutex: the slave taking a download, 0 for none
     // Whether ec_init opened the link and no ec_close followed; bring-up and teardown only.
@@ -202,7 +205,8 @@ private:
     // Writes `mode` straight into every drive's output image and checks that all report it.
     bool checkMode(uint16_t mode);
     const ParamInfo* sdoParam(int32_t id, int& refusal);
-    bool refusedDuringDownload(uint16_t slave);
+    // Caller holds mailboxMutex.
+    int mailboxRefusal(uint16_t slave);
     void runCycle();
     void runCheck();
     void sendControlWord(int slave, uint16_t controlWord);

@@ -124,6 +124,41 @@ private slots:
         m.disconnectBus();
     }
 
+    // Teardown waits for a transfer in flight instead of closing the port beneath it; one asked
+    // for afterwards is refused at once.
+    void teardownWaitsForTheTransferInFlight() {
+        SimAdapter bus("m-teardown", sim::ChainConfig::drives(2));
+        ecmaster m;
+        SignalSink sink(m);
+        QVERIFY(connectQuietly(m, sink, bus));
+        // The read below runs into its full timeout.
+        bus.chain->setMailboxMisbehaviour(2, sim::Misbehaviour::Silent);
+        std::atomic<int> result{kParamOk};
+        std::atomic<bool> done{false};
+        std::thread reader([&] {
+            uint8_t v[4] = {};
+            result = m.readParameter(1, 0, v);
+            done = true;
+        });
+        const auto transferInFlight = [&] {  // it holds the mailbox lock throughout
+            if (!m.mailboxMutex.tryLock()) {
+                return true;
+            }
+            m.mailboxMutex.unlock();
+            return false;
+        };
+        const bool seen = QTest::qWaitFor(transferInFlight);
+        m.disconnectBus();
+        const bool doneBeforeTeardownEnded = done;
+        reader.join();
+        QVERIFY(seen);
+        QVERIFY(doneBeforeTeardownEnded);
+        QCOMPARE(result.load(), kParamFailed);
+        uint8_t v[4] = {};
+        QCOMPARE(m.readParameter(0, 0, v), kParamNotConnected);
+        QTRY_VERIFY(sink.contains(QStringLiteral("Error: no Connect!")));
+    }
+
     // --- firmware ------------------------------------------------------------------------------
 
     void foeNameIsTheFileNameCutTo255Bytes() {
