@@ -211,17 +211,35 @@ int ecmaster::initBus(const char* ifname) {
 
 void ecmaster::chooseValidDrives() {
     validDrives.clear();
+    images.fill(DriveImage{});  // nothing left over from a bus seen before
+    // The exchange's working counter also counts the slaves left alone: 2 for outputs written, 1
+    // for inputs read. Without them a drive dropping out could go unnoticed.
+    int othersWkc = 0;
     const int count = std::min(ec_slavecount, kMaxSlaves);
     for (int slave = 1; slave <= count; ++slave) {
         const ec_slavet& s = ec_slave[slave];
-        if (s.outputs == nullptr || s.state == (EC_STATE_PRE_OP | EC_STATE_ERROR)) {
+        if (s.state == (EC_STATE_PRE_OP | EC_STATE_ERROR)) {
+            continue;
+        }
+        // Only a full drive image can take the command records and the input decoding; a smaller
+        // image would have them run into its neighbours or past the end of IOmap.
+        if (s.outputs == nullptr || s.inputs == nullptr ||
+            s.Obytes < static_cast<uint32_t>(kDriveOutputBytes) ||
+            s.Ibytes < static_cast<uint32_t>(kDriveInputBytes)) {
+            log(QStringLiteral("[Init] Slave %1 is no drive (%2 output / %3 input bytes), left "
+                               "alone.")
+                    .arg(slave)
+                    .arg(s.Obytes)
+                    .arg(s.Ibytes));
+            othersWkc += (s.outputs != nullptr ? 2 : 0) + (s.inputs != nullptr ? 1 : 0);
             continue;
         }
         images[static_cast<size_t>(slave)] = DriveImage{s.outputs, s.inputs};
         resetCommandRecord(slave);
         validDrives.append(slave);
     }
-    expectedWKC.store(3 * static_cast<int>(validDrives.size()), std::memory_order_relaxed);
+    expectedWKC.store(3 * static_cast<int>(validDrives.size()) + othersWkc,
+                      std::memory_order_relaxed);
 }
 
 bool ecmaster::checkMode(uint16_t mode) {

@@ -90,8 +90,9 @@ public:
     int initBus(const char* ifname);
     int requestState(uint16_t state);
     void disconnectBus();
-    // Bring-up step: the drives of the scanned bus that get table entries (outputs present, not
-    // PRE-OP with error, slave number within the tables), their command records reset.
+    // Bring-up step: the drives of the scanned bus that get table entries (a whole drive image
+    // mapped, not PRE-OP with error, slave number within the tables), their command records
+    // reset. Other slaves are logged and left alone.
     void chooseValidDrives();
     int driveCount() const { return static_cast<int>(validDrives.size()); }
 
