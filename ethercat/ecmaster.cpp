@@ -52,6 +52,11 @@ void pauseMs(int ms) {
 
 }  // namespace
 
+int64_t alignedClockOffset(int64_t offset, int64_t masterNs, int64_t reading) {
+    return static_cast<int64_t>(static_cast<uint64_t>(offset) + static_cast<uint64_t>(masterNs) -
+                                static_cast<uint64_t>(reading));
+}
+
 ecmaster::ecmaster(QObject* parent) : QObject(parent) {
     firmwareBuffer = std::make_unique<uint8_t[]>(kFirmwareBufferBytes);
     registerModelMetaTypes();
@@ -470,7 +475,7 @@ void ecmaster::runCycle() {
                 continue;
             }
             int64_t& offset = timeOffsets[static_cast<size_t>(slave)];
-            offset += t2 - reading;
+            offset = alignedClockOffset(offset, t2, reading);
             ec_FPWR(station, kRegDcSystemTimeOffset, sizeof offset, &offset, kRegisterTimeoutUs);
         }
         if (probe) {

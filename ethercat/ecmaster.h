@@ -42,6 +42,11 @@ inline constexpr int kFoeFileNameBytes = 256;  // incl. the terminating zero
 // bytes, zero-filled.
 std::array<char, kFoeFileNameBytes> foeFileName(const QString& path);
 
+// The cycle's clock alignment: `offset` moved by what a drive's DC system time `reading` lags
+// the master's clock `masterNs`. Wraps around as the drive's 64-bit clock registers do, so a
+// garbage reading cannot overflow.
+int64_t alignedClockOffset(int64_t offset, int64_t masterNs, int64_t reading);
+
 // Drive state codes derived from the CiA 402 status word.
 enum DriveStateCode : int {
     kDriveNotReady = 0,          // Not ready to switch on
