@@ -195,6 +195,10 @@ int ecmaster::initBus(const char* ifname) {
 
     // The cycle idles until `connected` is set below.
     timerId = timeSetEvent(kCyclePeriodMs, 0, &ecmaster::cycle, 0, TIME_PERIODIC);
+    if (timerId == 0) {
+        log(QStringLiteral("[Init] Cycle timer could not be started."));
+        return fallBack(kBusUnusable);
+    }
     for (const int slave : validDrives) {
         ec_dcsync0(static_cast<uint16_t>(slave), TRUE, kSync0CycleNs, 0);
     }
