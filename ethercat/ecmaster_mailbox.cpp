@@ -131,6 +131,12 @@ int ecmaster::sdoWrite(uint16_t slave, int32_t id, const void* data) {
 // --- firmware -----------------------------------------------------------------------------------
 
 int ecmaster::downloadFirmware(const QString& path, int index, uint32_t password) {
+    // Without the bus up there is nothing to download to: the state requests would wait out
+    // their timeouts, or move a drive of a bus this master no longer runs.
+    if (!connected) {
+        log(QStringLiteral("Error: no Connect!"));
+        return kParamNotConnected;
+    }
     const int slave = slaveAt(index);
     if (slave == 0) {
         return kBadDriveIndex;

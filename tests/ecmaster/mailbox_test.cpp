@@ -258,6 +258,23 @@ private slots:
         m.disconnectBus();
     }
 
+    // After a disconnect the drive list stays, but a download is refused before it sends
+    // anything, instead of waiting out the INIT and BOOT timeouts.
+    void downloadWithoutABusIsRefused() {
+        SimAdapter bus("m-foe-closed", sim::ChainConfig::drives(1));
+        ecmaster m;
+        SignalSink sink(m);
+        QVERIFY(connectQuietly(m, sink, bus));
+        m.disconnectBus();
+        QVERIFY(ec_init(bus.adapter()) > 0);  // a link is open, the bus is not up
+        const uint64_t frames = bus.chain->framesSeen();
+        QCOMPARE(m.downloadFirmware(QStringLiteral("/nonexistent/fw.efw"), 0, 0),
+                 kParamNotConnected);
+        QCOMPARE(bus.chain->framesSeen(), frames);
+        QTRY_VERIFY(sink.contains(QStringLiteral("Error: no Connect!")));
+        ec_close();
+    }
+
     void missingFileLeavesTheDriveInBoot() {
         SimAdapter bus("m-nofile", sim::ChainConfig::drives(1));
         ecmaster m;
