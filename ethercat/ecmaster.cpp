@@ -52,6 +52,11 @@ void pauseMs(int ms) {
 
 }  // namespace
 
+int64_t alignedClockOffset(int64_t offset, int64_t masterNs, int64_t reading) {
+    return static_cast<int64_t>(static_cast<uint64_t>(offset) + static_cast<uint64_t>(masterNs) -
+                                static_cast<uint64_t>(reading));
+}
+
 ecmaster::ecmaster(QObject* parent) : QObject(parent) {
     firmwareBuffer = std::make_unique<uint8_t[]>(kFirmwareBufferBytes);
     registerModelMetaTypes();
@@ -190,6 +195,10 @@ int ecmaster::initBus(const char* ifname) {
 
     // The cycle idles until `connected` is set below.
     timerId = timeSetEvent(kCyclePeriodMs, 0, &ecmaster::cycle, 0, TIME_PERIODIC);
+    if (timerId == 0) {
+        log(QStringLiteral("[Init] Cycle timer could not be started."));
+        return fallBack(kBusUnusable);
+    }
     for (const int slave : validDrives) {
         ec_dcsync0(static_cast<uint16_t>(slave), TRUE, kSync0CycleNs, 0);
     }
@@ -211,17 +220,35 @@ int ecmaster::initBus(const char* ifname) {
 
 void ecmaster::chooseValidDrives() {
     validDrives.clear();
+    images.fill(DriveImage{});  // nothing left over from a bus seen before
+    // The exchange's working counter also counts the slaves left alone: 2 for outputs written, 1
+    // for inputs read. Without them a drive dropping out could go unnoticed.
+    int othersWkc = 0;
     const int count = std::min(ec_slavecount, kMaxSlaves);
     for (int slave = 1; slave <= count; ++slave) {
         const ec_slavet& s = ec_slave[slave];
-        if (s.outputs == nullptr || s.state == (EC_STATE_PRE_OP | EC_STATE_ERROR)) {
+        if (s.state == (EC_STATE_PRE_OP | EC_STATE_ERROR)) {
+            continue;
+        }
+        // Only a full drive image can take the command records and the input decoding; a smaller
+        // image would have them run into its neighbours or past the end of IOmap.
+        if (s.outputs == nullptr || s.inputs == nullptr ||
+            s.Obytes < static_cast<uint32_t>(kDriveOutputBytes) ||
+            s.Ibytes < static_cast<uint32_t>(kDriveInputBytes)) {
+            log(QStringLiteral("[Init] Slave %1 is no drive (%2 output / %3 input bytes), left "
+                               "alone.")
+                    .arg(slave)
+                    .arg(s.Obytes)
+                    .arg(s.Ibytes));
+            othersWkc += (s.outputs != nullptr ? 2 : 0) + (s.inputs != nullptr ? 1 : 0);
             continue;
         }
         images[static_cast<size_t>(slave)] = DriveImage{s.outputs, s.inputs};
         resetCommandRecord(slave);
         validDrives.append(slave);
     }
-    expectedWKC.store(3 * static_cast<int>(validDrives.size()), std::memory_order_relaxed);
+    expectedWKC.store(3 * static_cast<int>(validDrives.size()) + othersWkc,
+                      std::memory_order_relaxed);
 }
 
 bool ecmaster::checkMode(uint16_t mode) {
@@ -281,13 +308,18 @@ void ecmaster::disconnectBus() {
         timeKillEvent(timerId);
         timerId = 0;
     }
-    // A second teardown (the destructor after a disconnect) finds the link closed: there is no
-    // bus left to send to INIT.
-    QMutexLocker lock(&checkMutex);  // a check in progress ends first
-    if (linkOpen) {
-        requestState(EC_STATE_INIT);
-        ec_close();
-        linkOpen = false;
+    {
+        // A check in progress ends first, then a parameter transfer in flight (within its own
+        // timeout); transfers that come later find `connected` clear and leave the port alone.
+        const QMutexLocker check(&checkMutex);
+        const QMutexLocker mailbox(&mailboxMutex);
+        // A second teardown (the destructor after a disconnect) finds the link closed: there is
+        // no bus left to send to INIT.
+        if (linkOpen) {
+            requestState(EC_STATE_INIT);
+            ec_close();
+            linkOpen = false;
+        }
     }
     pauseMs(kStepPauseMs);
 }
@@ -449,7 +481,7 @@ void ecmaster::runCycle() {
                 continue;
             }
             int64_t& offset = timeOffsets[static_cast<size_t>(slave)];
-            offset += t2 - reading;
+            offset = alignedClockOffset(offset, t2, reading);
             ec_FPWR(station, kRegDcSystemTimeOffset, sizeof offset, &offset, kRegisterTimeoutUs);
         }
         if (probe) {

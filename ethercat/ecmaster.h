@@ -42,6 +42,11 @@ inline constexpr int kFoeFileNameBytes = 256;  // incl. the terminating zero
 // bytes, zero-filled.
 std::array<char, kFoeFileNameBytes> foeFileName(const QString& path);
 
+// The cycle's clock alignment: `offset` moved by what a drive's DC system time `reading` lags
+// the master's clock `masterNs`. Wraps around as the drive's 64-bit clock registers do, so a
+// garbage reading cannot overflow.
+int64_t alignedClockOffset(int64_t offset, int64_t masterNs, int64_t reading);
+
 // Drive state codes derived from the CiA 402 status word.
 enum DriveStateCode : int {
     kDriveNotReady = 0,          // Not ready to switch on
@@ -90,8 +95,9 @@ public:
     int initBus(const char* ifname);
     int requestState(uint16_t state);
     void disconnectBus();
-    // Bring-up step: the drives of the scanned bus that get table entries (outputs present, not
-    // PRE-OP with error, slave number within the tables), their command records reset.
+    // Bring-up step: the drives of the scanned bus that get table entries (a whole drive image
+    // mapped, not PRE-OP with error, slave number within the tables), their command records
+    // reset. Other slaves are logged and left alone.
     void chooseValidDrives();
     int driveCount() const { return static_cast<int>(validDrives.size()); }
 
@@ -185,7 +191,10 @@ public:
     QMutex checkMutex;
     // Held through each parameter transfer. A firmware download marks its drive under it before
     // it moves the drive's mailbox to the bootstrap settings, so no transfer to that drive is
-    // under way or starts until the download ends.
+    // under way or starts until the download ends. Teardown closes the port under it, after
+    // clearing `connected`, so no transfer is in flight then and none starts later.
+    // Lock order: checkMutex before mailboxMutex (teardown; the download takes them one after
+    // the other); a transfer takes mailboxMutex alone, the supervision thread checkMutex alone.
     QMutex mailboxMutex;
     int firmwareSlave = 0;  // guarded by mailboxMutex: the slave taking a download, 0 for none
     // Whether ec_init opened the link and no ec_close followed; bring-up and teardown only.
@@ -202,7 +211,8 @@ private:
     // Writes `mode` straight into every drive's output image and checks that all report it.
     bool checkMode(uint16_t mode);
     const ParamInfo* sdoParam(int32_t id, int& refusal);
-    bool refusedDuringDownload(uint16_t slave);
+    // Caller holds mailboxMutex.
+    int mailboxRefusal(uint16_t slave);
     void runCycle();
     void runCheck();
     void sendControlWord(int slave, uint16_t controlWord);

@@ -67,15 +67,21 @@ const ParamInfo* ecmaster::sdoParam(int32_t id, int& refusal) {
     return p;
 }
 
-// A drive in the middle of a download talks only to its bootloader, through the bootstrap
-// mailbox; a parameter request there would meet the FoE exchange. Caller holds mailboxMutex.
-bool ecmaster::refusedDuringDownload(uint16_t slave) {
-    if (slave != firmwareSlave) {
-        return false;
+// Why a transfer that holds mailboxMutex may not start after all, kParamOk when it may. Teardown
+// may have closed the port while the transfer waited for the lock. A drive in the middle of a
+// download talks only to its bootloader, through the bootstrap mailbox; a parameter request
+// there would meet the FoE exchange.
+int ecmaster::mailboxRefusal(uint16_t slave) {
+    if (!connected) {
+        log(QStringLiteral("Error: no Connect!"));
+        return kParamNotConnected;
     }
-    log(QStringLiteral("Slave %1 is taking a firmware download; no parameter transfer.")
-            .arg(slave));
-    return true;
+    if (slave == firmwareSlave) {
+        log(QStringLiteral("Slave %1 is taking a firmware download; no parameter transfer.")
+                .arg(slave));
+        return kParamFailed;
+    }
+    return kParamOk;
 }
 
 int ecmaster::sdoRead(uint16_t slave, int32_t id, void* data) {
@@ -86,8 +92,8 @@ int ecmaster::sdoRead(uint16_t slave, int32_t id, void* data) {
     }
     int size = p->size;  // the stack replaces it with the length received
     const QMutexLocker lock(&mailboxMutex);
-    if (refusedDuringDownload(slave)) {
-        return kParamFailed;
+    if (const int refused = mailboxRefusal(slave); refused != kParamOk) {
+        return refused;
     }
     if (ec_SDOread(slave, p->index, p->subIndex, false, &size, data, kSdoTimeoutUs) <= 0) {
         log(QStringLiteral("SDO read failed for index 0x%1 subindex 0x%2")
@@ -110,8 +116,8 @@ int ecmaster::sdoWrite(uint16_t slave, int32_t id, const void* data) {
         return kParamFailed;
     }
     const QMutexLocker lock(&mailboxMutex);
-    if (refusedDuringDownload(slave)) {
-        return kParamFailed;
+    if (const int refused = mailboxRefusal(slave); refused != kParamOk) {
+        return refused;
     }
     if (ec_SDOwrite(slave, p->index, p->subIndex, false, p->size, data, kSdoTimeoutUs) <= 0) {
         log(QStringLiteral("SDO write failed for index 0x%1 subindex 0x%2")
@@ -125,6 +131,12 @@ int ecmaster::sdoWrite(uint16_t slave, int32_t id, const void* data) {
 // --- firmware -----------------------------------------------------------------------------------
 
 int ecmaster::downloadFirmware(const QString& path, int index, uint32_t password) {
+    // Without the bus up there is nothing to download to: the state requests would wait out
+    // their timeouts, or move a drive of a bus this master no longer runs.
+    if (!connected) {
+        log(QStringLiteral("Error: no Connect!"));
+        return kParamNotConnected;
+    }
     const int slave = slaveAt(index);
     if (slave == 0) {
         return kBadDriveIndex;

@@ -54,7 +54,10 @@ void ecmaster::runCheck() {
                 s.state = EC_STATE_OPERATIONAL;
                 ec_writestate(slave);
             } else if (s.state > EC_STATE_NONE) {
-                if (ec_reconfig_slave(slave, kRecoverTimeoutUs)) {
+                // Reconfiguration steers the slave up to SAFE-OP (a later check asks for
+                // OPERATIONAL) and returns the state reached: any other is a failure, tried again
+                // at the next check.
+                if (ec_reconfig_slave(slave, kRecoverTimeoutUs) == EC_STATE_SAFE_OP) {
                     s.islost = false;
                     log(QStringLiteral("MESSAGE : slave %1 reconfigured.").arg(drive));
                 }

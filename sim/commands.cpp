@@ -215,13 +215,14 @@ std::string CommandInterpreter::execute(const std::string& line) {
             {"segments-beyond-size", Misbehaviour::SegmentsBeyondSize},
             {"short-length", Misbehaviour::ShortMailboxLength},
             {"wrong-foe-ack", Misbehaviour::WrongFoeAck},
-            {"garbage", Misbehaviour::Garbage}};
+            {"garbage", Misbehaviour::Garbage},
+            {"silent", Misbehaviour::Silent}};
         const auto k = position(1);
         const auto mode = w.size() == 3 ? kModes.find(w[2]) : kModes.end();
         if (!k || mode == kModes.end())
             return usage(
                 "K none|oversized-upload|segments-beyond-size|short-length|"
-                "wrong-foe-ack|garbage");
+                "wrong-foe-ack|garbage|silent");
         if (!chain_.setMailboxMisbehaviour(*k, mode->second))
             return notDrive(*k);
         return "misbehave " + std::to_string(*k) + " " + w[2];

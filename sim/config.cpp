@@ -18,6 +18,15 @@ SlaveConfig SlaveConfig::coupler() {
     return c;
 }
 
+SlaveConfig SlaveConfig::ioTerminal() {
+    SlaveConfig c;
+    c.kind = SlaveKind::IoTerminal;
+    c.identity.productCode = 0x494F3232;  // "IO22"
+    c.identity.revision = 0x00010000;
+    c.name = "IO22 Terminal";
+    return c;
+}
+
 ChainConfig ChainConfig::drives(int n) {
     ChainConfig cfg;
     for (int i = 1; i <= n; ++i)

@@ -12,8 +12,9 @@
 namespace sim {
 
 enum class SlaveKind {
-    Drive,    // CiA 402 servo drive: mailbox, process data (18 out / 32 in), DC
-    Coupler,  // bus coupler: no process data, no mailbox, no DC
+    Drive,       // CiA 402 servo drive: mailbox, process data (18 out / 32 in), DC
+    Coupler,     // bus coupler: no process data, no mailbox, no DC
+    IoTerminal,  // digital I/O terminal: process data (2 out / 2 in), no mailbox, no DC
 };
 
 struct SlaveIdentity {
@@ -128,6 +129,7 @@ struct SlaveConfig {
 
     static SlaveConfig drive(uint32_t serial);
     static SlaveConfig coupler();
+    static SlaveConfig ioTerminal();
 };
 
 // Where an injected frame loss strikes: before the first slave (nothing happened) or on the way

@@ -7,7 +7,6 @@
 #include "ethercat/stack/protocol.h"
 #include "sim/application.h"
 #include "sim/bytes.h"
-#include "sim/drive_image.h"
 #include "sim/sii.h"
 
 namespace sim {
@@ -892,17 +891,17 @@ uint16_t Esc::checkMailboxSms(uint16_t siiWord, uint16_t code) const {
 }
 
 uint16_t Esc::checkProcessDataSms() const {
-    const bool drive = cfg_.kind == SlaveKind::Drive;
-    if (!drive)
+    const ProcessDataSizes size = processDataSizes(cfg_.kind);
+    if (size.outputs == 0 && size.inputs == 0)
         return 0;
     const SmView o = smView(2), i = smView(3);
     auto inRam = [](const SmView& sm) {
         return sm.start >= kRegisterEnd && uint32_t{sm.start} + 3u * sm.len <= kMemorySize;
     };
-    if (!o.enabled() || o.len != out::kSize || o.mailbox() || (o.control & 0x03) != 0 ||
+    if (!o.enabled() || o.len != size.outputs || o.mailbox() || (o.control & 0x03) != 0 ||
         !o.ecatWrites() || !inRam(o))
         return ec::kAlInvalidOutputConfig;
-    if (!i.enabled() || i.len != in::kSize || (i.control & 0x03) != 0 || i.ecatWrites() ||
+    if (!i.enabled() || i.len != size.inputs || (i.control & 0x03) != 0 || i.ecatWrites() ||
         !inRam(i))
         return ec::kAlInvalidInputConfig;
     // An FMMU may read back the outputs, but nothing may write into the inputs.

@@ -31,6 +31,8 @@ void MailboxEndpoint::sendError(Esc& esc, uint16_t code) {
 }
 
 void MailboxEndpoint::send(Esc& esc, uint8_t type, std::span<const uint8_t> payload) {
+    if (misbehaviour == Misbehaviour::Silent)
+        return;  // nothing sent and no counter used: a repeat request finds only older replies
     std::vector<uint8_t> msg(ec::kMbxHeaderSize + payload.size(), 0);
     wr16(&msg[0], static_cast<uint16_t>(payload.size()));
     msg[5] = static_cast<uint8_t>((type & 0x0F) | (nextCounter() << 4));

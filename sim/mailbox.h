@@ -25,6 +25,8 @@ enum class Misbehaviour {
     WrongFoeAck,
     // Pseudo-random bytes, header included, fill the send mailbox in place of the reply.
     Garbage,
+    // No reply at all: requests are taken and never answered, as by a hung firmware.
+    Silent,
 };
 
 // Mailbox error codes (mailbox type 0).

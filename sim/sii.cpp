@@ -61,11 +61,32 @@ void writeSm(CategoryWriter& w, uint16_t start, uint16_t len, uint8_t control, u
     w.u16(len);
     w.u8(control);
     w.u8(0);
-    w.u8(1);  // enable
+    w.u8(len > 0 ? 1 : 0);  // enable
     w.u8(type);
 }
 
+// The terminal has no dictionary: its PDOs exist only in the SII.
+inline constexpr std::array<PdoEntry, 1> kTerminalRxPdoEntries{{
+    {0x7000, 1, 16, CoeType::Unsigned16, "Outputs"},
+}};
+inline constexpr std::array<PdoEntry, 1> kTerminalTxPdoEntries{{
+    {0x6000, 1, 16, CoeType::Unsigned16, "Inputs"},
+}};
+
 }  // namespace
+
+ProcessDataSizes processDataSizes(SlaveKind kind) {
+    switch (kind) {
+        case SlaveKind::Drive:
+            return {static_cast<uint16_t>(out::kSize), static_cast<uint16_t>(in::kSize)};
+        case SlaveKind::IoTerminal:
+            return {static_cast<uint16_t>(pdoBytes(kTerminalRxPdoEntries)),
+                    static_cast<uint16_t>(pdoBytes(kTerminalTxPdoEntries))};
+        case SlaveKind::Coupler:
+            break;
+    }
+    return {};
+}
 
 uint8_t siiChecksum(std::span<const uint16_t> words) {
     uint8_t crc = 0xFF;
@@ -81,12 +102,14 @@ uint8_t siiChecksum(std::span<const uint16_t> words) {
 
 std::vector<uint16_t> buildSii(const SlaveConfig& cfg) {
     const bool drive = cfg.kind == SlaveKind::Drive;
+    const bool terminal = cfg.kind == SlaveKind::IoTerminal;
     std::vector<uint16_t> img(ec::kSiiFirstCategory, 0);
     const uint16_t mbxOutStart = layout::kMbxOutStart;
     const auto mbxInStart = static_cast<uint16_t>(layout::kMbxOutStart + cfg.mailboxOutSize);
 
-    // PDI control: SPI to the drive's µC, SYNC out and latch in enabled. The coupler has no PDI.
-    img[ec::kSiiPdiControl] = drive ? 0x0C05 : 0x0000;
+    // PDI control: SPI to the drive's µC, SYNC out and latch in enabled; the terminal's pins are
+    // the ESC's digital I/O. The coupler has no PDI.
+    img[ec::kSiiPdiControl] = drive ? 0x0C05 : terminal ? 0x0004 : 0x0000;
     img[ec::kSiiSyncPulse] = drive ? 1000 : 0;  // 10 µs
     img[ec::kSiiAlias] = cfg.alias;
     auto put32 = [&img](uint16_t word, uint32_t v) {
@@ -110,9 +133,9 @@ std::vector<uint16_t> buildSii(const SlaveConfig& cfg) {
     img[ec::kSiiChecksum] = siiChecksum(img);
 
     CategoryWriter w;
-    const std::string group = drive ? "Servo Drives" : "Couplers";
+    const std::string group = drive ? "Servo Drives" : terminal ? "I/O Terminals" : "Couplers";
     std::vector<std::string> strings{cfg.name, group, cfg.name};
-    if (drive) {
+    if (drive || terminal) {
         strings.push_back("RxPDO");
         strings.push_back("TxPDO");
     }
@@ -140,21 +163,34 @@ std::vector<uint16_t> buildSii(const SlaveConfig& cfg) {
     w.fill(32 - 14);
     w.emit(img, ec::kSiiCatGeneral);
 
-    if (drive) {
+    if (drive || terminal) {
         w.u8(0x01);  // FMMU0 outputs
         w.u8(0x02);  // FMMU1 inputs
         w.emit(img, ec::kSiiCatFmmu);
 
-        writeSm(w, mbxOutStart, cfg.mailboxOutSize, 0x26, 1);
-        writeSm(w, mbxInStart, cfg.mailboxInSize, 0x22, 2);
-        writeSm(w, layout::kOutputsStart, out::kSize, layout::kSm2Control, 3);
-        writeSm(w, layout::kInputsStart, in::kSize, layout::kSm3Control, 4);
+        if (drive) {
+            writeSm(w, mbxOutStart, cfg.mailboxOutSize, 0x26, 1);
+            writeSm(w, mbxInStart, cfg.mailboxInSize, 0x22, 2);
+        } else {
+            writeSm(w, 0, 0, 0, 0);  // no mailbox: SM0 and SM1 unused
+            writeSm(w, 0, 0, 0, 0);
+        }
+        const ProcessDataSizes size = processDataSizes(cfg.kind);
+        writeSm(w, layout::kOutputsStart, size.outputs, layout::kSm2Control, 3);
+        writeSm(w, layout::kInputsStart, size.inputs, layout::kSm3Control, 4);
         w.emit(img, ec::kSiiCatSyncManager);
 
-        writePdo(w, kTxPdoIndex, 3, kStrTxPdo, kTxPdoEntries);
-        w.emit(img, ec::kSiiCatTxPdo);
-        writePdo(w, kRxPdoIndex, 2, kStrRxPdo, kRxPdoEntries);
-        w.emit(img, ec::kSiiCatRxPdo);
+        if (drive) {
+            writePdo(w, kTxPdoIndex, 3, kStrTxPdo, kTxPdoEntries);
+            w.emit(img, ec::kSiiCatTxPdo);
+            writePdo(w, kRxPdoIndex, 2, kStrRxPdo, kRxPdoEntries);
+            w.emit(img, ec::kSiiCatRxPdo);
+        } else {
+            writePdo(w, kTxPdoIndex, 3, kStrTxPdo, kTerminalTxPdoEntries);
+            w.emit(img, ec::kSiiCatTxPdo);
+            writePdo(w, kRxPdoIndex, 2, kStrRxPdo, kTerminalRxPdoEntries);
+            w.emit(img, ec::kSiiCatRxPdo);
+        }
     }
     img.push_back(ec::kSiiCatEnd);
     img.push_back(0xFFFF);

@@ -25,6 +25,13 @@ inline constexpr uint8_t kSm2Control = 0x64;       // buffered, ECAT writes, PDI
 inline constexpr uint8_t kSm3Control = 0x20;       // buffered, ECAT reads, PDI event
 }  // namespace layout
 
+// Bytes of the process-data SyncManagers (SM2 outputs, SM3 inputs); both 0 for a slave without.
+struct ProcessDataSizes {
+    uint16_t outputs = 0;
+    uint16_t inputs = 0;
+};
+ProcessDataSizes processDataSizes(SlaveKind kind);
+
 // CRC-8 (polynomial 0x07, initial 0xFF) over the 14 bytes of words 0-6.
 uint8_t siiChecksum(std::span<const uint16_t> words);
 

@@ -135,10 +135,13 @@ private slots:
         ec_slavecount = 4;
         for (int s = 1; s <= 4; ++s) {
             ec_slave[s].outputs = image[s - 1];
+            ec_slave[s].Obytes = kDriveOutputBytes;
             ec_slave[s].inputs = image[s - 1] + kDriveOutputBytes;
+            ec_slave[s].Ibytes = kDriveInputBytes;
             ec_slave[s].state = EC_STATE_PRE_OP;
         }
-        ec_slave[2].outputs = nullptr;                         // a coupler
+        ec_slave[2] = ec_slavet{};  // a coupler
+        ec_slave[2].state = EC_STATE_PRE_OP;
         ec_slave[3].state = EC_STATE_PRE_OP | EC_STATE_ERROR;  // 0x12
         m.chooseValidDrives();
         for (int s = 1; s <= 4; ++s) {
@@ -155,6 +158,40 @@ private slots:
         QCOMPARE(decodeOutputImage(image[3]), DriveOutputImage{});
         QCOMPARE(image[3][kDriveOutputBytes], uint8_t{0xAB});
         QCOMPARE(image[2][0], uint8_t{0xAB});
+    }
+
+    // An I/O terminal between the drives maps a 2-byte image: it is no drive, and each drive
+    // gets the commands meant for it.
+    void leavesASlaveWithASmallerImageAlone() {
+        sim::ChainConfig cfg = sim::ChainConfig::drives(2);
+        cfg.slaves.insert(cfg.slaves.begin() + 1, sim::SlaveConfig::ioTerminal());
+        SimAdapter bus("t-terminal", cfg);
+        ecmaster m;
+        SignalSink sink(m);
+        QVERIFY(m.connectBus(bus.adapter()));
+        QCOMPARE(m.validDrives, (QList<int32_t>{1, 3}));
+        QCOMPARE(m.expectedWKC.load(), 9);  // the terminal's share counts
+        QVERIFY(m.images[2].outputs == nullptr && m.images[2].inputs == nullptr);
+        QTRY_VERIFY(sink.contains(
+            QStringLiteral("[Init] Slave 2 is no drive (2 output / 2 input bytes), left alone.")));
+
+        const auto received = [&](int position) {  // outputs as the slave holds them
+            std::vector<uint8_t> b;
+            bus.chain->withSlave(position, [&](sim::Esc& esc, sim::SlaveApplication*) {
+                const auto w = esc.smWindow(2);
+                b.assign(w.begin(), w.end());
+            });
+            return b;
+        };
+        m.setCommandWordAll(kCmdControlWord, 0x0006);
+        m.setCommandValueAll(kCmdVelocity, 1.0f);
+        m.setCommandWord(kCmdControlWord, 0x0007, 1);
+        QTRY_COMPARE(decodeOutputImage(received(3).data()).controlWord, uint16_t{7});
+        QTRY_COMPARE(decodeOutputImage(received(1).data()).targetVelocity, 10000000);
+        QCOMPARE(decodeOutputImage(received(1).data()).controlWord, uint16_t{6});
+        QCOMPARE(received(2), (std::vector<uint8_t>{0, 0}));
+        QCOMPARE(m.wkc.load(), 9);
+        m.disconnectBus();
     }
 
     void stopsAtOnceWhenASlaveStaysOperational() {

@@ -3,6 +3,8 @@
 #include <QElapsedTimer>
 #include <QTest>
 
+#include <limits>
+
 #include "master_fixture.h"
 
 using mastertest::SignalSink;
@@ -155,6 +157,27 @@ private slots:
                      qPrintable(QString::number(masterTime - slaveTime)));
         }
         m.disconnectBus();
+    }
+
+    // A garbage reading wraps around as the clock registers do instead of overflowing.
+    void clockOffsetWrapsAroundOnAnyReading() {
+        constexpr int64_t kMin = std::numeric_limits<int64_t>::min();
+        constexpr int64_t kMax = std::numeric_limits<int64_t>::max();
+        const struct {
+            int64_t offset, masterNs, reading, aligned;
+        } cases[] = {
+            {100, 5'000, 4'000, 1'100},
+            {-100, 4'000, 5'000, -1'100},
+            {0, 3'000'000'000'000, 0, 3'000'000'000'000},
+            {7, 10, kMin, kMin + 17},
+            {7, 10, kMax, kMin + 18},
+            {kMax, 1, 0, kMin},
+            {kMin, 0, 1, kMax},
+            {kMin, kMin, kMax, kMin + 1},
+        };
+        for (const auto& c : cases) {
+            QCOMPARE(alignedClockOffset(c.offset, c.masterNs, c.reading), c.aligned);
+        }
     }
 
     void unansweredClockReadLeavesTheOffsetAlone() {

@@ -124,6 +124,41 @@ private slots:
         m.disconnectBus();
     }
 
+    // Teardown waits for a transfer in flight instead of closing the port beneath it; one asked
+    // for afterwards is refused at once.
+    void teardownWaitsForTheTransferInFlight() {
+        SimAdapter bus("m-teardown", sim::ChainConfig::drives(2));
+        ecmaster m;
+        SignalSink sink(m);
+        QVERIFY(connectQuietly(m, sink, bus));
+        // The read below runs into its full timeout.
+        bus.chain->setMailboxMisbehaviour(2, sim::Misbehaviour::Silent);
+        std::atomic<int> result{kParamOk};
+        std::atomic<bool> done{false};
+        std::thread reader([&] {
+            uint8_t v[4] = {};
+            result = m.readParameter(1, 0, v);
+            done = true;
+        });
+        const auto transferInFlight = [&] {  // it holds the mailbox lock throughout
+            if (!m.mailboxMutex.tryLock()) {
+                return true;
+            }
+            m.mailboxMutex.unlock();
+            return false;
+        };
+        const bool seen = QTest::qWaitFor(transferInFlight);
+        m.disconnectBus();
+        const bool doneBeforeTeardownEnded = done;
+        reader.join();
+        QVERIFY(seen);
+        QVERIFY(doneBeforeTeardownEnded);
+        QCOMPARE(result.load(), kParamFailed);
+        uint8_t v[4] = {};
+        QCOMPARE(m.readParameter(0, 0, v), kParamNotConnected);
+        QTRY_VERIFY(sink.contains(QStringLiteral("Error: no Connect!")));
+    }
+
     // --- firmware ------------------------------------------------------------------------------
 
     void foeNameIsTheFileNameCutTo255Bytes() {
@@ -221,6 +256,23 @@ private slots:
                  image);
         QVERIFY(bus.chain->parameter(1, 8) != std::vector<uint8_t>{limit});
         m.disconnectBus();
+    }
+
+    // After a disconnect the drive list stays, but a download is refused before it sends
+    // anything, instead of waiting out the INIT and BOOT timeouts.
+    void downloadWithoutABusIsRefused() {
+        SimAdapter bus("m-foe-closed", sim::ChainConfig::drives(1));
+        ecmaster m;
+        SignalSink sink(m);
+        QVERIFY(connectQuietly(m, sink, bus));
+        m.disconnectBus();
+        QVERIFY(ec_init(bus.adapter()) > 0);  // a link is open, the bus is not up
+        const uint64_t frames = bus.chain->framesSeen();
+        QCOMPARE(m.downloadFirmware(QStringLiteral("/nonexistent/fw.efw"), 0, 0),
+                 kParamNotConnected);
+        QCOMPARE(bus.chain->framesSeen(), frames);
+        QTRY_VERIFY(sink.contains(QStringLiteral("Error: no Connect!")));
+        ec_close();
     }
 
     void missingFileLeavesTheDriveInBoot() {

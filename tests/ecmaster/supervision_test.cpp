@@ -66,6 +66,25 @@ private slots:
         m.disconnectBus();
     }
 
+    // A drive dropped to INIT is reconfigured; one that refuses SAFE-OP on the way up is not
+    // reported as reconfigured.
+    void failedReconfigurationIsNotReported() {
+        SimAdapter bus("s-reconfig", sim::ChainConfig::drives(2));
+        ecmaster m;
+        SignalSink sink(m);
+        QVERIFY(connectQuietly(m, sink, bus, 2));
+        bus.chain->refuseState(2, EC_STATE_SAFE_OP, 0x001D);
+        const uint16_t init = EC_STATE_INIT;
+        QCOMPARE(ec_FPWR(ec_slave[2].configadr, 0x0120, sizeof init, &init, 2000), 1);
+        // INIT with the error shows only when a second attempt starts, after the first returned
+        // (PRE-OP with the error of the refused SAFE-OP).
+        QTRY_COMPARE(bus.chain->alState(2), uint8_t{EC_STATE_INIT | EC_STATE_ERROR});
+        QCOMPARE(bus.chain->alStatusCode(2), uint16_t{0x001D});
+        QCoreApplication::processEvents();  // what the first attempt logged
+        QCOMPARE(sink.count(QStringLiteral("MESSAGE : slave 2 reconfigured.")), 0);
+        m.disconnectBus();
+    }
+
     void pulledCableLosesTheDriveOnce() {
         SimAdapter bus("s-pull", sim::ChainConfig::drives(2));
         ecmaster m;
