@@ -235,7 +235,8 @@ private slots:
             row(id).editor->setValue(findParam(id)->displayKind == kDisplaySmallInt ? -5 : 9);
         }
         button(QStringLiteral("pushButton_WriteAll"))->click();
-        QTRY_VERIFY_WITH_TIMEOUT(logged(setLine(ids.last(), "9")), kRunTimeoutMs);
+        QTRY_VERIFY_WITH_TIMEOUT(logged(QStringLiteral("Write ALL finished.")), kRunTimeoutMs);
+        QVERIFY(logged(setLine(ids.last(), "9")));
         QCOMPARE(asBytes(chain->parameter(1, 20)), QByteArray("\xfb"));
         QCOMPARE(asBytes(chain->parameter(1, 1)), QByteArray("\x28\x23", 2));  // 9000
         QCOMPARE(asBytes(chain->parameter(1, 31)), QByteArray("\x09\x00\x00\x00", 4));
