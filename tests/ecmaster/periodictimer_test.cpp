@@ -2,6 +2,7 @@
 // teardown relies on.
 #include <QTest>
 
+#include <array>
 #include <atomic>
 #include <thread>
 
@@ -18,6 +19,7 @@ struct Probe {
     std::atomic<bool> killFromInside{false};
     std::atomic<uint32_t> killResult{99};
     std::atomic<bool> slow{false};
+    std::array<std::atomic<int64_t>, 8> deadlines{};  // of the first calls
 };
 
 void onTick(uint32_t id, uint32_t msg, uintptr_t user, uintptr_t dw1, uintptr_t dw2) {
@@ -32,6 +34,9 @@ void onTick(uint32_t id, uint32_t msg, uintptr_t user, uintptr_t dw1, uintptr_t 
     }
     if (p->slow) {
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    if (const int n = p->calls.load(); n < static_cast<int>(p->deadlines.size())) {
+        p->deadlines[static_cast<size_t>(n)] = timerCurrentDeadlineNs();
     }
     ++p->calls;
     if (p->killFromInside.exchange(false)) {
@@ -57,6 +62,36 @@ private slots:
         QVERIFY(p.deadlineSeen);
         QCOMPARE(p.maxInside.load(), 1);
         QCOMPARE(timerCurrentDeadlineNs(), int64_t{0});  // not inside a callback here
+    }
+
+    // The calls sit on a grid of whole periods from the start, however late a call wakes up; an
+    // overrun skips grid points, it never shifts the grid.
+    void deadlinesLieOnTheTwoMillisecondGrid_data() {
+        QTest::addColumn<bool>("overrun");
+        QTest::newRow("on time") << false;
+        QTest::newRow("each call overruns") << true;
+    }
+    void deadlinesLieOnTheTwoMillisecondGrid() {
+        QFETCH(bool, overrun);
+        Probe p;
+        p.slow = overrun;
+        const int64_t before = timerMonotonicNowNs();
+        const uint32_t id =
+            timeSetEvent(2, 0, onTick, reinterpret_cast<uintptr_t>(&p), TIME_PERIODIC);
+        const int64_t after = timerMonotonicNowNs();
+        QTRY_VERIFY(p.calls >= static_cast<int>(p.deadlines.size()));
+        QCOMPARE(timeKillEvent(id), TIMERR_NOERROR);
+        constexpr int64_t kPeriodNs = 2'000'000;
+        // The first grid point is one period after the start.
+        QVERIFY(p.deadlines[0] >= before + kPeriodNs && p.deadlines[0] <= after + kPeriodNs);
+        for (size_t i = 1; i < p.deadlines.size(); ++i) {
+            const int64_t step = p.deadlines[i] - p.deadlines[i - 1];
+            QVERIFY2(step > 0 && step % kPeriodNs == 0, qPrintable(QString::number(step)));
+            if (!overrun) {
+                continue;
+            }
+            QVERIFY2(step >= 3 * kPeriodNs, qPrintable(QString::number(step)));  // 5 ms calls
+        }
     }
 
     void noCallbackRunsOrStartsAfterKillReturns() {

@@ -39,6 +39,11 @@ private slots:
         QTest::qWait(200);
         QCOMPARE(sink.lines, QStringList{});
         QCOMPARE(sink.lost, 0);
+        // It was quiet while watching: a shortfall of the working counter gets a check at once.
+        bus.faults->shortWkcReplies = 25;
+        const QString ok = QStringLiteral("OK : all slaves resumed OPERATIONAL.");
+        QTRY_VERIFY(sink.contains(ok));
+        QCOMPARE(sink.count(ok), static_cast<int>(sink.lines.size()));
         m.disconnectBus();
     }
 
