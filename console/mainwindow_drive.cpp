@@ -1,5 +1,6 @@
 // The operator's hand on the drives: enable, quick stop, drive and mode selection, setpoints.
 #include <QFutureWatcher>
+#include <QShortcut>
 #include <QSignalBlocker>
 #include <QtConcurrent/QtConcurrentRun>
 
@@ -20,6 +21,11 @@ uint16_t modeCodeForItem(int item) {
 
 void MainWindow::connectDriveControls() {
     connect(ui->pushButton_QuickStop, &QPushButton::clicked, this, &MainWindow::quickStop);
+    // STOP under one key wherever the focus is in the window. A dialog is a window of its own, so
+    // there Esc keeps closing the dialog.
+    auto* stopKey = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    stopKey->setContext(Qt::WindowShortcut);
+    connect(stopKey, &QShortcut::activated, this, &MainWindow::quickStop);
     const auto setpoint = [this](QPushButton* button, QDoubleSpinBox* box, int code) {
         connect(button, &QPushButton::clicked, this, [this, box, code] {
             if (master->connected) {

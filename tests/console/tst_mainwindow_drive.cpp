@@ -281,6 +281,13 @@ private slots:
         // Sent in the connected state too, without a test of the console's state.
         button("pushButton_QuickStop")->click();
         QCOMPARE(command(0).controlWord, static_cast<uint16_t>(2));
+
+        // Esc is STOP wherever the focus is in the window.
+        selectDrive(1);
+        window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(window.get()));
+        QTest::keyClick(child<QDoubleSpinBox>("doubleSpinBox_Kp"), Qt::Key_Escape);
+        QCOMPARE(command(1).controlWord, static_cast<uint16_t>(2));
     }
 
     void nothingSentWithoutBus() {
