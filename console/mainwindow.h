@@ -137,6 +137,8 @@ private slots:
     void on_button_multitest_clicked();
     void on_button_calibrate_clicked();
     void on_button_identify_clicked();
+    void on_actionResetFault_triggered();
+    void on_actionResetAllFaults_triggered();
 
     // --- status display ------------------------------------------------------------------------
 public:
@@ -295,6 +297,10 @@ private:
     void stopUpdateCheckThread();
     void openRunningLog();
     void onConnectFinished(QFutureWatcher<bool>* watcher);
+    // Fault reset of the faulted drives among `candidates` on the pool (mainwindow_faults.cpp).
+    void resetFaults(const QList<int>& candidates);
+    // Logs a drive's motor and drive error words decoded with the product type's texts.
+    void logFaultWords(int index);
     // Logs the refusal and returns true while an enable or disable job runs.
     bool refuseDuringDriveJob();
     void disconnectFromBus();

@@ -91,6 +91,12 @@ void MainWindow::on_pushButton_enable_clicked() {
         if (!requireState(Connected)) {
             return;
         }
+        const int state = master->driveStateOf(currentMotorIndex);
+        if (state == kDriveFault || state == kDriveFaultReaction) {
+            // The walk refuses it too; the operator learns why and what to do.
+            emit writeLog(QStringLiteral("电机%1处于故障状态，请先复位故障 (Drive > Reset fault)")
+                              .arg(currentMotorIndex));
+        }
         ui->pushButton_enable->setText(QStringLiteral("Enabling"));
         // Writes the selected mode of operation into every drive before the enable starts.
         emit ui->comboBox_mode->currentIndexChanged(ui->comboBox_mode->currentIndex());

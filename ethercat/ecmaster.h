@@ -28,6 +28,7 @@
 #include <cstdint>
 #include <deque>
 #include <memory>
+#include <optional>
 #include <utility>
 
 #include "model/metatypes.h"
@@ -124,6 +125,11 @@ public:
     bool enableAllDrives();
     bool disableDrive(int index);
     bool disableAllDrives();
+    // Resets the fault of a drive in Fault or Fault reaction active (control word bit 7 on a rising
+    // edge); true once the drive shows Switch on disabled. Blocks for up to about 2 s.
+    bool resetFault(int index);
+    // The last input image of a drive as the cycle received it; nothing for an unknown index.
+    std::optional<TCiA402_GetValue> driveInputs(int index);
 
     // --- drive parameters over SDO -------------------------------------------------------------
     int readParameter(uint16_t index, int32_t id, void* data);
@@ -216,6 +222,8 @@ private:
     void runCycle();
     void runCheck();
     void sendControlWord(int slave, uint16_t controlWord);
+    // Polls the drive's state until it reads `state`; false after `timeoutMs` or a teardown.
+    bool awaitDriveState(int slave, int state, int timeoutMs);
     // Ends an enable walk: sets `enabled` to its result, unless the bus went down meanwhile.
     bool markEnabled(bool result);
     // Per-slave step of the command setters; `word` for codes 0 and 6, `value` for 1 to 5.

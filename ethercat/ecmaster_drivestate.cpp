@@ -1,5 +1,6 @@
 // The CiA 402 power state machine of the drives: the state from the status word, and the walk up
 // to Operation enabled or down to Ready to switch on, one control word at a time.
+#include <QElapsedTimer>
 #include <QThread>
 
 #include "ecmaster.h"
@@ -15,6 +16,12 @@ constexpr uint16_t kCwShutdown = 6;
 constexpr uint16_t kCwSwitchOn = 7;
 constexpr uint16_t kCwEnableOperation = 15;
 constexpr uint16_t kCwDisableOperation = 7;
+// Bit 7: a rising edge resets a fault.
+constexpr uint16_t kCwFaultReset = 0x80;
+
+// A fault reaction ends in Fault by itself; a reset then takes the drive to Switch on disabled.
+constexpr int kFaultResetTimeoutMs = 1000;
+constexpr unsigned long kFaultPollMs = 10;
 
 // First matching row wins, so the order of the tests matters.
 int stateFromStatusWord(uint16_t sw) {
@@ -226,4 +233,56 @@ bool ecmaster::disableAllDrives() {
     }
     enabled = !result;
     return result;
+}
+
+bool ecmaster::awaitDriveState(int slave, int state, int timeoutMs) {
+    QElapsedTimer waited;
+    waited.start();
+    while (driveState(slave) != state) {
+        if (waited.elapsed() >= timeoutMs || !connected) {
+            return false;
+        }
+        QThread::msleep(kFaultPollMs);
+    }
+    return true;
+}
+
+bool ecmaster::resetFault(int index) {
+    if (!connected) {
+        log(QStringLiteral("Not connected, cannot reset a fault!"));
+        return false;
+    }
+    const int slave = slaveAt(index);
+    if (slave == 0) {
+        return false;
+    }
+    const int s = driveState(slave);
+    if (s != kDriveFault && s != kDriveFaultReaction) {
+        log(QStringLiteral("当前状态:") + driveStateName(s) + QStringLiteral("无需复位"));
+        return false;
+    }
+    if (!awaitDriveState(slave, kDriveFault, kFaultResetTimeoutMs)) {
+        log(QStringLiteral("Drive %1 did not end its fault reaction.").arg(index));
+        return false;
+    }
+    // The drive acts on the edge of bit 7, so the word goes low first, then high, then low
+    // again, each held for a cycle or more.
+    for (const uint16_t cw : {kCwNone, kCwFaultReset, kCwNone}) {
+        sendControlWord(slave, cw);
+        QThread::msleep(kStepPauseMs);
+    }
+    return awaitDriveState(slave, kDriveSwitchOnDisabled, kFaultResetTimeoutMs);
+}
+
+std::optional<TCiA402_GetValue> ecmaster::driveInputs(int index) {
+    const int slave = slaveAt(index);
+    if (slave == 0) {
+        return std::nullopt;
+    }
+    QMutexLocker lock(&inputMutex);
+    const uint8_t* in = images[static_cast<size_t>(slave)].inputs;
+    if (in == nullptr) {
+        return std::nullopt;
+    }
+    return decodeInputImage(in);
 }

@@ -1,4 +1,5 @@
 #include <QAbstractButton>
+#include <QAction>
 #include <QComboBox>
 #include <QDoubleSpinBox>
 #include <QLabel>
@@ -288,6 +289,42 @@ private slots:
         QVERIFY(QTest::qWaitForWindowActive(window.get()));
         QTest::keyClick(child<QDoubleSpinBox>("doubleSpinBox_Kp"), Qt::Key_Escape);
         QCOMPARE(command(1).controlWord, static_cast<uint16_t>(2));
+    }
+
+    // A faulted drive comes back from the Drive menu: Enable says why it refuses, the reset logs
+    // the error words and leaves the drive in Switch on disabled, and Enable then works. A drive
+    // still over its temperature limit keeps its fault and stays reported.
+    void faultResetBringsTheDriveBack() {
+        ecmaster* m = window->busMaster();
+        const auto stateOf1 = [m] { return m->driveStateOf(1); };
+        auto* reset = window->findChild<QAction*>(QStringLiteral("actionResetFault"));
+        auto* resetAll = window->findChild<QAction*>(QStringLiteral("actionResetAllFaults"));
+        selectDrive(1);
+        QVERIFY(chain->injectFault(2, 1u << 1));
+        QTRY_COMPARE(stateOf1(), static_cast<int>(kDriveFault));
+        QVERIFY(clickAndWait("pushButton_enable", "Enable"));
+        QTRY_VERIFY(logged(QStringLiteral("Enable Fail.")));
+        QVERIFY(logged(QStringLiteral("电机1处于故障状态，请先复位故障 (Drive > Reset fault)")));
+
+        reset->trigger();
+        QTRY_VERIFY_WITH_TIMEOUT(logged(QStringLiteral("电机1故障已复位")), kBusTimeoutMs);
+        QVERIFY(
+            logged(QStringLiteral("电机1: 故障, ErrorWord 0x00000002, DrvErrorWord 0x00000000")));
+        QCOMPARE(stateOf1(), static_cast<int>(kDriveSwitchOnDisabled));
+        QVERIFY(clickAndWait("pushButton_enable", "Disable"));
+        QVERIFY(clickAndWait("pushButton_enable", "Enable"));
+
+        const std::vector<uint8_t> limit = chain->parameter(2, 16);  // motor over-temperature, °C
+        QCOMPARE(limit.size(), size_t{1});
+        window->writeParameterValue(16, 10.0f);
+        QTRY_COMPARE_WITH_TIMEOUT(stateOf1(), static_cast<int>(kDriveFault), kBusTimeoutMs);
+        resetAll->trigger();
+        QTRY_VERIFY_WITH_TIMEOUT(logged(QStringLiteral("电机1故障复位失败")), kBusTimeoutMs);
+        QCOMPARE(stateOf1(), static_cast<int>(kDriveFault));
+        window->writeParameterValue(16, static_cast<float>(limit[0]));
+        reset->trigger();
+        QTRY_COMPARE_WITH_TIMEOUT(paneMessages(*window).count(QStringLiteral("电机1故障已复位")), 2,
+                                  kBusTimeoutMs);
     }
 
     void nothingSentWithoutBus() {
