@@ -30,6 +30,7 @@
 #include "model/metatypes.h"
 #include "model/processdata.h"
 
+class DriveOverview;
 class QAbstractButton;
 class NoWheelDoubleSpinBox;
 class QPushButton;
@@ -103,6 +104,7 @@ public:
     void checkForUpdates(bool showUi);
 
     // --- read access for the procedures and for tests ------------------------------------------
+    DriveOverview* driveOverview() const;  // null until first opened
     ecmaster* busMaster() const { return master; }
     int consoleState() const { return ConsoleState; }
     int motorIndex() const { return currentMotorIndex; }
@@ -137,6 +139,7 @@ private slots:
     void on_button_multitest_clicked();
     void on_button_calibrate_clicked();
     void on_button_identify_clicked();
+    void on_actionDriveOverview_triggered();
     void on_actionResetFault_triggered();
     void on_actionResetAllFaults_triggered();
 
@@ -297,6 +300,7 @@ private:
     void stopUpdateCheckThread();
     void openRunningLog();
     void onConnectFinished(QFutureWatcher<bool>* watcher);
+    QPointer<DriveOverview> overview;  // child window, made at its first opening
     // Fault reset of the faulted drives among `candidates` on the pool (mainwindow_faults.cpp).
     void resetFaults(const QList<int>& candidates);
     // Logs a drive's motor and drive error words decoded with the product type's texts.

@@ -1,8 +1,9 @@
-// Fault recovery: the CiA 402 fault reset of the operated drive, or of every faulted drive, from
-// the Drive menu.
+// The Drive menu: the overview of every drive, and fault recovery (the CiA 402 fault reset of the
+// operated drive, or of every faulted drive).
 #include <QFutureWatcher>
 #include <QtConcurrent/QtConcurrentRun>
 
+#include "driveoverview.h"
 #include "ecmaster.h"
 #include "mainwindow.h"
 #include "model/stateconfig.h"
@@ -15,6 +16,26 @@ bool isFaulted(int state) {
 }
 
 }  // namespace
+
+DriveOverview* MainWindow::driveOverview() const {
+    return overview;
+}
+
+void MainWindow::on_actionDriveOverview_triggered() {
+    if (!overview) {
+        overview = new DriveOverview(
+            master, stateConfig, [this] { return productType; }, this);
+        // A double-click goes through the drive selector and so through its gate.
+        connect(overview, &DriveOverview::driveActivated, this,
+                [this](int index) { ui->comboBox_index->setCurrentIndex(index); });
+        connect(overview, &DriveOverview::resetFaultRequested, this,
+                [this](int index) { resetFaults({index}); });
+        connect(overview, &DriveOverview::stopRequested, this, &MainWindow::quickStop);
+    }
+    overview->show();
+    overview->raise();
+    overview->activateWindow();
+}
 
 void MainWindow::on_actionResetFault_triggered() {
     resetFaults({currentMotorIndex});

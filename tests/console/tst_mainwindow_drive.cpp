@@ -7,10 +7,12 @@
 #include <QMessageBox>
 #include <QProgressDialog>
 #include <QSignalSpy>
+#include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include "console_support.h"
+#include "driveoverview.h"
 #include "ecmaster.h"
 #include "kivcustomplot.h"
 #include "mainwindow.h"
@@ -325,6 +327,34 @@ private slots:
         reset->trigger();
         QTRY_COMPARE_WITH_TIMEOUT(paneMessages(*window).count(QStringLiteral("电机1故障已复位")), 2,
                                   kBusTimeoutMs);
+    }
+
+    // The overview shows every drive from the cycle's images; the faulted one is marked with its
+    // error word, a double-click operates a drive through the selector's gate.
+    void overviewShowsEveryDrive() {
+        window->findChild<QAction*>(QStringLiteral("actionDriveOverview"))->trigger();
+        DriveOverview* overview = window->driveOverview();
+        QVERIFY(overview && overview->isVisible());
+        auto* table = overview->findChild<QTableWidget*>(QStringLiteral("tableWidget_drives"));
+        QCOMPARE(table->rowCount(), 3);
+        QVERIFY(chain->injectFault(3, 1u << 1));
+        QTRY_VERIFY(overview->rowMarked(2));
+        QVERIFY(!overview->rowMarked(0) && !overview->rowMarked(1));
+        QCOMPARE(table->item(2, DriveOverview::ColState)->text(),
+                 ecmaster::driveStateName(kDriveFault));
+        QVERIFY(table->item(2, DriveOverview::ColErrorWord)->text().startsWith("0x00000002"));
+        QCOMPARE(table->item(1, DriveOverview::ColSlave)->text(), QStringLiteral("2"));
+
+        emit table->cellDoubleClicked(2, 0);
+        QCOMPARE(window->motorIndex(), 2);
+        QVERIFY(clickAndWait("pushButton_enable", "Enable"));  // refused: the drive is in Fault
+        window->forceConsoleState(Enabled);  // the selector's gate holds in any other state
+        emit table->cellDoubleClicked(0, 0);
+        QCOMPARE(window->motorIndex(), 2);
+        window->forceConsoleState(Connected);
+
+        window->findChild<QAction*>(QStringLiteral("actionResetAllFaults"))->trigger();
+        QTRY_VERIFY_WITH_TIMEOUT(!overview->rowMarked(2), kBusTimeoutMs);
     }
 
     void nothingSentWithoutBus() {

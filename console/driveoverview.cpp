@@ -1,0 +1,113 @@
+// The drive overview window.
+#include "driveoverview.h"
+
+#include <QMenu>
+#include <QShortcut>
+#include <QTableWidgetItem>
+
+#include "ecmaster.h"
+#include "model/scaling.h"
+#include "model/stateconfig.h"
+#include "ui_driveoverview.h"
+
+namespace {
+
+const QBrush kFaultBrush(QColor(255, 200, 200));
+
+}  // namespace
+
+DriveOverview::DriveOverview(ecmaster* m, const StateConfig* c, std::function<QString()> type,
+                             QWidget* parent)
+    : QWidget(parent, Qt::Window),
+      ui(new Ui::DriveOverview),
+      master(m),
+      config(c),
+      productType(std::move(type)) {
+    ui->setupUi(this);
+    setAttribute(Qt::WA_DeleteOnClose, false);
+    // STOP under one key here as in the main window.
+    auto* stopKey = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    stopKey->setContext(Qt::WindowShortcut);
+    connect(stopKey, &QShortcut::activated, this, &DriveOverview::stopRequested);
+    connect(&refreshTimer, &QTimer::timeout, this, &DriveOverview::refresh);
+    refreshTimer.start(kRefreshMs);
+    refresh();
+}
+
+DriveOverview::~DriveOverview() {
+    delete ui;
+}
+
+QString DriveOverview::wordText(bool drive, uint32_t word, const QString& type) const {
+    const QString hex = QStringLiteral("0x%1").arg(word, 8, 16, QLatin1Char('0'));
+    if (word == 0 || config == nullptr) {
+        return hex;
+    }
+    QStringList texts;
+    const bool known = drive ? config->decodeDrvErrorWord(type, word, texts)
+                             : config->decodeErrorWord(type, word, texts);
+    return known ? hex + QStringLiteral(" ") + texts.join(QStringLiteral(", ")) : hex;
+}
+
+void DriveOverview::refresh() {
+    const int drives = master->connected ? master->driveCount() : 0;
+    QTableWidget* table = ui->tableWidget_drives;
+    table->setRowCount(drives);
+    const QString type = productType ? productType() : QString();
+    for (int index = 0; index < drives; ++index) {
+        const std::optional<TCiA402_GetValue> in = master->driveInputs(index);
+        const int state = master->driveStateOf(index);
+        const bool faulted = state == kDriveFault || state == kDriveFaultReaction ||
+                             (in && (in->errorWord != 0 || in->drvErrorWord != 0));
+        const auto cell = [&](int column, const QString& text) {
+            QTableWidgetItem* item = table->item(index, column);
+            if (item == nullptr) {
+                item = new QTableWidgetItem;
+                table->setItem(index, column, item);
+            }
+            if (item->text() != text) {
+                item->setText(text);
+            }
+            item->setBackground(faulted ? kFaultBrush : QBrush());
+        };
+        cell(ColIndex, QString::number(index));
+        cell(ColSlave, QString::number(master->validDrives.value(index)));
+        cell(ColState, ecmaster::driveStateName(state));
+        if (!in) {
+            continue;
+        }
+        cell(ColMode, QString::number(in->modeDisplay));
+        cell(ColPosition,
+             QString::number(static_cast<double>(rawToPosition(in->position)), 'f', 3));
+        cell(ColVelocity,
+             QString::number(static_cast<double>(rawToVelocity(in->velocity)), 'f', 3));
+        cell(ColTorque, QString::number(static_cast<double>(rawToTorque(in->torque)), 'f', 2));
+        cell(ColBusVoltage, QString::number(in->busVoltage));
+        cell(ColMcuTemp, QString::number(in->mcuTemp));
+        cell(ColMosTemp, QString::number(in->mosTemp));
+        cell(ColMotorTemp, QString::number(in->motorTemp));
+        cell(ColErrorWord, wordText(false, in->errorWord, type));
+        cell(ColDrvErrorWord, wordText(true, in->drvErrorWord, type));
+    }
+}
+
+bool DriveOverview::rowMarked(int index) const {
+    const QTableWidgetItem* item = ui->tableWidget_drives->item(index, ColIndex);
+    return item != nullptr && item->background() == kFaultBrush;
+}
+
+void DriveOverview::on_tableWidget_drives_cellDoubleClicked(int row, int) {
+    emit driveActivated(row);
+}
+
+void DriveOverview::on_tableWidget_drives_customContextMenuRequested(const QPoint& pos) {
+    const int row = ui->tableWidget_drives->rowAt(pos.y());
+    if (row < 0) {
+        return;
+    }
+    QMenu menu(this);
+    QAction* reset = menu.addAction(QStringLiteral("Reset fault"));
+    if (menu.exec(ui->tableWidget_drives->viewport()->mapToGlobal(pos)) == reset) {
+        emit resetFaultRequested(row);
+    }
+}
