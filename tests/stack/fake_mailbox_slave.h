@@ -56,6 +56,7 @@ public:
     // --- faults, set under lock() -----------------------------------------------------------
     int loseReadFrames = 0;  // SM1 reads whose frame never comes back (the mailbox empties)
     int hideReplies = 0;     // replies that never show in SM1 (only a repeat request brings them)
+    int busyPolls = 0;       // SM0 reads full for this many status polls and refuses writes
 
     std::unique_lock<std::mutex> lock() { return std::unique_lock(mutex_); }
     // Messages received from the master (after the counter check), header included.
@@ -94,7 +95,9 @@ private:
         const auto cmd = static_cast<ec::Command>(d.cmd);
         if (cmd == ec::Command::FPRD) {
             if (d.ado == ec::kRegSm0Status && d.length >= 1) {
-                data[0] = 0;  // the firmware takes every message at once
+                // The firmware takes every message at once, unless it is busy.
+                data[0] = busyPolls > 0 ? ec::kSmStatusMailboxFull : 0;
+                busyPolls = std::max(busyPolls - 1, 0);
                 return 1;
             }
             if (d.ado == ec::kRegSm1Status && d.length >= 2) {
@@ -124,6 +127,9 @@ private:
         }
         if (cmd == ec::Command::FPWR) {
             if (d.ado == outStart && d.length == outLength) {
+                if (busyPolls > 0) {
+                    return 0;
+                }
                 take(Bytes(data, data + d.length));
                 return 1;
             }
