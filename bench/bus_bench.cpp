@@ -163,11 +163,27 @@ bool run(const std::string& adapter, const char* label, int drives) {
         std::fprintf(stderr, "%s: cannot open %s\n", label, adapter.c_str());
         return false;
     }
-    const bool up = ec_config_init(FALSE) == drives &&
-                    ecx_config_map_sized(&ecx_context, iomap, sizeof iomap) > 0 &&
-                    requestState(EC_STATE_PRE_OP) && (ec_configdc(), true) &&
+    // Where the bring-up spends its time: milliseconds and frames of each step.
+    struct Step {
+        const char* name;
+        double ms;
+        uint64_t frames;
+    };
+    std::vector<Step> steps;
+    auto step = [&steps, t = start, f = CountingLink::sent()](const char* name) mutable {
+        steps.push_back({name, microseconds(Clock::now() - t) / 1000.0, CountingLink::sent() - f});
+        t = Clock::now();
+        f = CountingLink::sent();
+        return true;
+    };
+    step("open");
+    const bool up = ec_config_init(FALSE) == drives && step("scan") &&
+                    ecx_config_map_sized(&ecx_context, iomap, sizeof iomap) > 0 && step("map") &&
+                    requestState(EC_STATE_PRE_OP) && step("pre-op") && (ec_configdc(), true) &&
+                    step("dc") &&
                     (ec_send_processdata(), ec_receive_processdata(EC_TIMEOUTRET) >= 0) &&
-                    requestState(EC_STATE_SAFE_OP) && requestState(EC_STATE_OPERATIONAL);
+                    requestState(EC_STATE_SAFE_OP) && step("safe-op") &&
+                    requestState(EC_STATE_OPERATIONAL) && step("op");
     const double bringUpMs = microseconds(Clock::now() - start) / 1000.0;
     if (!up) {
         std::fprintf(stderr, "%s, %d drives: bring-up failed\n", label, drives);
@@ -199,6 +215,13 @@ bool run(const std::string& adapter, const char* label, int drives) {
         label, drives, bringUpMs, rtt[rtt.size() / 2], rtt[rtt.size() * 99 / 100], rtt.back(),
         kExchanges / loopSeconds, short_wkc, mbx.sdoMedianUs, mbx.sdoP99Us, mbx.sdoFrames,
         mbx.sdoWriteMedianUs, mbx.sdoWriteFrames, mbx.sdoFailures, mbx.foeKiBps);
+
+    std::printf("         bring-up steps:");
+    for (const Step& st : steps) {
+        std::printf(" %s %.1f ms/%llu fr", st.name, st.ms,
+                    static_cast<unsigned long long>(st.frames));
+    }
+    std::printf("\n");
 
     requestState(EC_STATE_INIT);
     ec_close();
