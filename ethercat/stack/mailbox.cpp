@@ -135,7 +135,9 @@ int MailboxSession::send(uint8_t type, std::span<const uint8_t> data, int timeou
         // did take it (the refusal was a resent frame's) drops it as a repetition.
         wkc = ecx_FPWR(ctx_, s.configadr, s.mbx_wo, s.mbx_l, frame.data(), EC_TIMEOUTRET3);
     }
-    if (draining && batch[0].wkc > 0 && (sm1[0] & kSmStatusMailboxFull)) {
+    // A frame that went out twice may have read the status after the first copy's request was
+    // answered: what SM1 holds may then be the reply, and is left for receive() to judge.
+    if (draining && batch[0].wkc > 0 && !batch[0].resent && (sm1[0] & kSmStatusMailboxFull)) {
         dropStale();
     }
     return wkc;

@@ -54,9 +54,10 @@ public:
     Firmware firmware;
 
     // --- faults, set under lock() -----------------------------------------------------------
-    int loseReadFrames = 0;  // SM1 reads whose frame never comes back (the mailbox empties)
-    int hideReplies = 0;     // replies that never show in SM1 (only a repeat request brings them)
-    int busyPolls = 0;       // SM0 reads full for this many status polls and refuses writes
+    int loseReadFrames = 0;   // SM1 reads whose frame never comes back (the mailbox empties)
+    int hideReplies = 0;      // replies that never show in SM1 (only a repeat request brings them)
+    int busyPolls = 0;        // SM0 reads full for this many status polls and refuses writes
+    int loseWriteFrames = 0;  // SM0 writes whose frame never comes back (the message is taken)
 
     std::unique_lock<std::mutex> lock() { return std::unique_lock(mutex_); }
     // Messages received from the master (after the counter check), header included.
@@ -129,6 +130,10 @@ private:
             if (d.ado == outStart && d.length == outLength) {
                 if (busyPolls > 0) {
                     return 0;
+                }
+                if (loseWriteFrames > 0) {
+                    --loseWriteFrames;
+                    lost = true;
                 }
                 take(Bytes(data, data + d.length));
                 return 1;

@@ -277,6 +277,18 @@ TEST_F(SdoTest, RequestRefusedByAFullMailboxIsWrittenAgainWhenItEmpties) {
     EXPECT_EQ(slave.received().size(), 1u);
 }
 
+// The request's frame comes back only when sent again, and by then its status read finds the
+// reply in SM1: that is no stale message to drop.
+TEST_F(SdoTest, ReplyFoundByARequestSentTwiceIsNotDrained) {
+    {
+        auto l = slave.lock();
+        slave.loseWriteFrames = 1;
+    }
+    Bytes back;
+    ASSERT_GT(read(0x6101, 3, 4, &back, kShortTimeout), 0);
+    EXPECT_EQ(back, (Bytes{1, 2, 3, 4}));
+}
+
 TEST_F(SdoTest, DuplicatedReplyIsNotTakenForTheNextAnswer) {
     const Bytes reply = mailboxMessage(ec::kMbxTypeCoE, coeSdo(0x4B, 0x6101, 1, 0x1234), 5);
     answerOnce({reply, reply});
