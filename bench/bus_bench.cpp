@@ -1,11 +1,12 @@
 // Bus figures of the master stack against simulated drives: bring-up time to OPERATIONAL,
-// process-data round-trip time, exchanges per second one thread sustains, SDO read round trip
-// and FoE write throughput.
+// process-data round-trip time, exchanges per second one thread sustains, SDO upload and download
+// round trips with the frames each takes (counted at the link), and FoE write throughput.
 //
 //   bus_bench                                  in-process chains of 1, 8 and 20 drives
 //   bus_bench --interface IF --drives N        a chain served on IF by zentrio-sim
 //                                              (bench/veth_bench.sh sets that up)
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -26,6 +27,25 @@ constexpr int kSdoReads = 2000;
 constexpr int kFirmwareBytes = 1 << 20;
 constexpr int kMailboxTimeoutUs = 700000;
 
+// Counts the frames the master hands to the link.
+class CountingLink final : public ec::FrameLink {
+public:
+    explicit CountingLink(std::unique_ptr<ec::FrameLink> inner) : inner_(std::move(inner)) {}
+    bool send(std::span<const uint8_t> frame) override {
+        sent_.fetch_add(1, std::memory_order_relaxed);
+        return inner_->send(frame);
+    }
+    int receive(std::span<uint8_t> buf, std::chrono::microseconds timeout) override {
+        return inner_->receive(buf, timeout);
+    }
+    static uint64_t sent() { return sent_.load(std::memory_order_relaxed); }
+
+private:
+    std::unique_ptr<ec::FrameLink> inner_;
+    static std::atomic<uint64_t> sent_;
+};
+std::atomic<uint64_t> CountingLink::sent_{0};
+
 double microseconds(Clock::duration d) {
     return std::chrono::duration<double, std::micro>(d).count();
 }
@@ -39,14 +59,24 @@ bool requestState(uint16_t state) {
 struct MailboxFigures {
     double sdoMedianUs = 0;
     double sdoP99Us = 0;
+    double sdoFrames = 0;
+    double sdoWriteMedianUs = 0;
+    double sdoWriteFrames = 0;
     int sdoFailures = 0;
     double foeKiBps = 0;  // 0 when the download failed
 };
 
-// SDO reads of the software version (0x6101:1, two bytes) from slave 1, one after the other.
+double median(std::vector<double>& v) {
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+
+// SDO reads of the software version (0x6101:1, two bytes) from slave 1, one after the other, then
+// as many writes of the rotor inertia (0x6101:3, four bytes) with the value it has.
 void measureSdo(MailboxFigures& f) {
     std::vector<double> rtt;
     rtt.reserve(kSdoReads);
+    uint64_t frames = CountingLink::sent();
     for (int i = 0; i < kSdoReads; ++i) {
         uint16_t value = 0;
         int size = sizeof value;
@@ -55,9 +85,28 @@ void measureSdo(MailboxFigures& f) {
         rtt.push_back(microseconds(Clock::now() - t0));
         f.sdoFailures += wkc > 0 && size == 2 ? 0 : 1;
     }
-    std::sort(rtt.begin(), rtt.end());
-    f.sdoMedianUs = rtt[rtt.size() / 2];
+    f.sdoFrames = double(CountingLink::sent() - frames) / kSdoReads;
+    f.sdoMedianUs = median(rtt);
     f.sdoP99Us = rtt[rtt.size() * 99 / 100];
+
+    uint32_t inertia = 0;
+    int size = sizeof inertia;
+    f.sdoFailures +=
+        ec_SDOread(1, 0x6101, 3, false, &size, &inertia, kMailboxTimeoutUs) > 0 ? 0 : 1;
+    rtt.clear();
+    frames = CountingLink::sent();
+    for (int i = 0; i < kSdoReads; ++i) {
+        const Clock::time_point t0 = Clock::now();
+        const int wkc =
+            ec_SDOwrite(1, 0x6101, 3, false, sizeof inertia, &inertia, kMailboxTimeoutUs);
+        rtt.push_back(microseconds(Clock::now() - t0));
+        f.sdoFailures += wkc > 0 ? 0 : 1;
+    }
+    f.sdoWriteFrames = double(CountingLink::sent() - frames) / kSdoReads;
+    if (f.sdoFailures > 0) {
+        std::fprintf(stderr, "SDO transfers failed; errors:\n%s\n", ec_elist2string());
+    }
+    f.sdoWriteMedianUs = median(rtt);
 }
 
 // Firmware download into slave 1 the way the console does it: INIT, bootstrap mailbox from the
@@ -108,15 +157,33 @@ bool run(const std::string& adapter, const char* label, int drives) {
     static uint8_t iomap[kProcessImageBytes];
 
     const Clock::time_point start = Clock::now();
-    if (ec_init(adapter.c_str()) <= 0) {
+    std::unique_ptr<ec::FrameLink> link = ec::openLink(adapter);
+    if (!link ||
+        ecx_init_link(&ecx_context, std::make_unique<CountingLink>(std::move(link))) <= 0) {
         std::fprintf(stderr, "%s: cannot open %s\n", label, adapter.c_str());
         return false;
     }
-    const bool up = ec_config_init(FALSE) == drives &&
-                    ecx_config_map_sized(&ecx_context, iomap, sizeof iomap) > 0 &&
-                    requestState(EC_STATE_PRE_OP) && (ec_configdc(), true) &&
+    // Where the bring-up spends its time: milliseconds and frames of each step.
+    struct Step {
+        const char* name;
+        double ms;
+        uint64_t frames;
+    };
+    std::vector<Step> steps;
+    auto step = [&steps, t = start, f = CountingLink::sent()](const char* name) mutable {
+        steps.push_back({name, microseconds(Clock::now() - t) / 1000.0, CountingLink::sent() - f});
+        t = Clock::now();
+        f = CountingLink::sent();
+        return true;
+    };
+    step("open");
+    const bool up = ec_config_init(FALSE) == drives && step("scan") &&
+                    ecx_config_map_sized(&ecx_context, iomap, sizeof iomap) > 0 && step("map") &&
+                    requestState(EC_STATE_PRE_OP) && step("pre-op") && (ec_configdc(), true) &&
+                    step("dc") &&
                     (ec_send_processdata(), ec_receive_processdata(EC_TIMEOUTRET) >= 0) &&
-                    requestState(EC_STATE_SAFE_OP) && requestState(EC_STATE_OPERATIONAL);
+                    requestState(EC_STATE_SAFE_OP) && step("safe-op") &&
+                    requestState(EC_STATE_OPERATIONAL) && step("op");
     const double bringUpMs = microseconds(Clock::now() - start) / 1000.0;
     if (!up) {
         std::fprintf(stderr, "%s, %d drives: bring-up failed\n", label, drives);
@@ -142,10 +209,19 @@ bool run(const std::string& adapter, const char* label, int drives) {
     measureFoe(mbx);
 
     std::sort(rtt.begin(), rtt.end());
-    std::printf("%-8s %6d %12.1f %10.1f %10.1f %10.1f %12.0f %8d %10.1f %10.1f %7d %10.0f\n", label,
-                drives, bringUpMs, rtt[rtt.size() / 2], rtt[rtt.size() * 99 / 100], rtt.back(),
-                kExchanges / loopSeconds, short_wkc, mbx.sdoMedianUs, mbx.sdoP99Us, mbx.sdoFailures,
-                mbx.foeKiBps);
+    std::printf(
+        "%-8s %6d %12.1f %10.1f %10.1f %10.1f %12.0f %8d %10.1f %10.1f %10.1f %10.1f %10.1f %7d "
+        "%10.0f\n",
+        label, drives, bringUpMs, rtt[rtt.size() / 2], rtt[rtt.size() * 99 / 100], rtt.back(),
+        kExchanges / loopSeconds, short_wkc, mbx.sdoMedianUs, mbx.sdoP99Us, mbx.sdoFrames,
+        mbx.sdoWriteMedianUs, mbx.sdoWriteFrames, mbx.sdoFailures, mbx.foeKiBps);
+
+    std::printf("         bring-up steps:");
+    for (const Step& st : steps) {
+        std::printf(" %s %.1f ms/%llu fr", st.name, st.ms,
+                    static_cast<unsigned long long>(st.frames));
+    }
+    std::printf("\n");
 
     requestState(EC_STATE_INIT);
     ec_close();
@@ -153,9 +229,10 @@ bool run(const std::string& adapter, const char* label, int drives) {
 }
 
 void header() {
-    std::printf("%-8s %6s %12s %10s %10s %10s %12s %8s %10s %10s %7s %10s\n", "link", "drives",
-                "bring-up ms", "rtt p50 us", "rtt p99 us", "rtt max us", "exchanges/s", "short wkc",
-                "sdo p50 us", "sdo p99 us", "sdo err", "foe KiB/s");
+    std::printf("%-8s %6s %12s %10s %10s %10s %12s %8s %10s %10s %10s %10s %10s %7s %10s\n", "link",
+                "drives", "bring-up ms", "rtt p50 us", "rtt p99 us", "rtt max us", "exchanges/s",
+                "short wkc", "up p50 us", "up p99 us", "up frames", "dn p50 us", "dn frames",
+                "sdo err", "foe KiB/s");
 }
 
 }  // namespace
@@ -176,9 +253,9 @@ int main(int argc, char** argv) {
     }
 
     std::printf(
-        "per row, one thread: %d process-data exchanges, %d SDO reads of 2 bytes, "
-        "FoE write of %d KiB into drive 1\n",
-        kExchanges, kSdoReads, kFirmwareBytes / 1024);
+        "per row, one thread: %d process-data exchanges, %d SDO uploads of 2 bytes and %d "
+        "downloads of 4, FoE write of %d KiB into drive 1\n",
+        kExchanges, kSdoReads, kSdoReads, kFirmwareBytes / 1024);
     header();
     bool ok = true;
     for (int n : {1, 8, 20}) {

@@ -46,6 +46,15 @@ uint32_t processImageBytesNeeded() {
     return bytes;
 }
 
+// Register `reg` of the slave with configured address `station`, as a datagram addresses it.
+uint32_t registerAddress(uint16_t station, uint16_t reg) {
+    return static_cast<uint32_t>(station) | static_cast<uint32_t>(reg) << 16;
+}
+
+std::span<uint8_t> bytesOf(int64_t& value) {
+    return {reinterpret_cast<uint8_t*>(&value), sizeof value};
+}
+
 void pauseMs(int ms) {
     QThread::msleep(static_cast<unsigned long>(ms));
 }
@@ -449,6 +458,41 @@ void ecmaster::cycle(uint32_t, uint32_t, uintptr_t, uintptr_t, uintptr_t) {
     }
 }
 
+// Pulls every drive's DC system time onto the master's clock: all reads in one frame against the
+// same master time, the new offsets of the drives that answered in a second one. However many
+// drives there are, the cycle waits for two round trips. A read that got no answer leaves nothing
+// to compare with, so that drive waits for the next cycle.
+void ecmaster::alignClocks(int64_t masterNs) {
+    const size_t count = std::min<size_t>(static_cast<size_t>(validDrives.size()), kMaxSlaves);
+    for (size_t i = 0; i < count; ++i) {
+        const uint16_t station = ec_slave[validDrives[static_cast<qsizetype>(i)]].configadr;
+        clockReads[i] = ec_datagramt{ec::Command::FPRD,
+                                     registerAddress(station, kRegDcSystemTime),
+                                     sizeof(int64_t),
+                                     {},
+                                     bytesOf(clockReadings[i])};
+    }
+    ec_transceive_batch({clockReads.data(), count}, kRegisterTimeoutUs);
+    size_t writes = 0;
+    for (size_t i = 0; i < count; ++i) {
+        if (clockReads[i].wkc != 1) {
+            continue;
+        }
+        const int slave = validDrives[static_cast<qsizetype>(i)];
+        int64_t& offset = timeOffsets[static_cast<size_t>(slave)];
+        offset = alignedClockOffset(offset, masterNs, clockReadings[i]);
+        clockWrites[writes++] =
+            ec_datagramt{ec::Command::FPWR,
+                         registerAddress(ec_slave[slave].configadr, kRegDcSystemTimeOffset),
+                         sizeof(int64_t),
+                         bytesOf(offset),
+                         {}};
+    }
+    if (writes > 0) {
+        ec_transceive_batch({clockWrites.data(), writes}, kRegisterTimeoutUs);
+    }
+}
+
 void ecmaster::runCycle() {
     if (!running || !connected) {
         return;
@@ -470,20 +514,7 @@ void ecmaster::runCycle() {
         inLock.unlock();
         pdLock.unlock();
 
-        // Pull every drive's DC system time onto the master's clock. A read that gets no answer
-        // leaves nothing to compare with, so that drive waits for the next cycle.
-        const int64_t t2 = elapsedTimer.nsecsElapsed();
-        for (const int slave : validDrives) {
-            int64_t reading = 0;
-            const uint16_t station = ec_slave[slave].configadr;
-            if (ec_FPRD(station, kRegDcSystemTime, sizeof reading, &reading, kRegisterTimeoutUs) !=
-                1) {
-                continue;
-            }
-            int64_t& offset = timeOffsets[static_cast<size_t>(slave)];
-            offset = alignedClockOffset(offset, t2, reading);
-            ec_FPWR(station, kRegDcSystemTimeOffset, sizeof offset, &offset, kRegisterTimeoutUs);
-        }
+        alignClocks(elapsedTimer.nsecsElapsed());
         if (probe) {
             probe(timerCurrentDeadlineNs(), startNs, sendNs, timerMonotonicNowNs());
         }

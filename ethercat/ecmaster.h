@@ -34,6 +34,7 @@
 #include "model/metatypes.h"
 #include "model/processdata.h"
 #include "osal/osal.h"
+#include "types.h"
 
 // Bounds the master enforces on a bus (besides the table and image bounds of processdata.h).
 inline constexpr uint32_t kFirmwareBufferBytes = 4u * 1024u * 1024u;
@@ -190,6 +191,11 @@ public:
     QElapsedTimer elapsedTimer;  // started by the constructor, then only read
     std::array<int64_t, kSlaveTableSize> timeOffsets{};  // bring-up, then the cycle thread only
     QList<int32_t> validDrives;                          // bring-up
+    // The clock alignment's datagrams and readings, one per valid drive in its order; the cycle
+    // thread only. Kept here so that the cycle allocates nothing.
+    std::array<ec_datagramt, kMaxSlaves> clockReads{};
+    std::array<ec_datagramt, kMaxSlaves> clockWrites{};
+    std::array<int64_t, kMaxSlaves> clockReadings{};
 
     // Held by the supervision thread for one check. Teardown and the firmware download take it
     // after clearing the flags, so no check still reads or writes the stack's slave records when
@@ -220,6 +226,7 @@ private:
     // Caller holds mailboxMutex.
     int mailboxRefusal(uint16_t slave);
     void runCycle();
+    void alignClocks(int64_t masterNs);
     void runCheck();
     void sendControlWord(int slave, uint16_t controlWord);
     // Polls the drive's state until it reads `state`; false after `timeoutMs` or a teardown.

@@ -1,5 +1,7 @@
 #include "base.h"
 
+#include <algorithm>
+#include <array>
 #include <cstring>
 
 #include "ethercat.h"
@@ -29,6 +31,73 @@ int transceive(ecx_contextt* ctx, Command cmd, uint32_t address, uint16_t length
     }
     port.release(*slot);
     return wkc;
+}
+
+namespace {
+
+// Appends datagram `d` to the frame being built; false when the frame has no room left for it.
+bool addToFrame(FrameBuilder& builder, const ec_datagramt& d) {
+    if (d.out.size() >= d.length) {
+        return builder.add(d.cmd, d.address, d.length, d.out.data()).has_value();
+    }
+    // Fewer bytes than the datagram carries: the rest goes out as zeros.
+    std::array<uint8_t, kMaxDatagramData> padded{};
+    std::copy(d.out.begin(), d.out.end(), padded.begin());
+    return builder.add(d.cmd, d.address, d.length, padded.data()).has_value();
+}
+
+}  // namespace
+
+int transceiveBatch(ecx_contextt* ctx, std::span<ec_datagramt> batch, int timeoutUs) {
+    for (ec_datagramt& d : batch) {
+        d.wkc = d.length > kMaxDatagramData ? EC_ERROR : EC_NOFRAME;
+        d.resent = false;
+    }
+    if (ctx == nullptr || !ctx->port) {
+        return 0;
+    }
+    Port& port = *ctx->port;
+    const auto timeout = std::chrono::microseconds(std::max(timeoutUs, 1));
+    int answered = 0;
+    size_t next = 0;
+    while (next < batch.size()) {
+        auto slot = port.claim(Port::Clock::now() + timeout);
+        if (!slot) {
+            break;
+        }
+        FrameBuilder& builder = port.engine().builder(*slot);
+        // Which datagram of the batch each datagram of this frame is.
+        std::array<size_t, kMaxDatagramsPerFrame> members{};
+        size_t count = 0;
+        for (; next < batch.size(); ++next) {
+            if (batch[next].wkc == EC_ERROR) {
+                continue;  // too long for any frame
+            }
+            if (!addToFrame(builder, batch[next])) {
+                break;
+            }
+            members[count++] = next;
+        }
+        if (count == 0) {
+            port.release(*slot);
+            break;
+        }
+        if (port.exchange(*slot, timeout)) {
+            const bool resent = port.engine().resent(*slot);
+            for (size_t n = 0; n < count; ++n) {
+                ec_datagramt& d = batch[members[n]];
+                d.resent = resent;
+                // The engine took the reply only with every datagram's length as sent, so the
+                // data lie inside the frame; the caller's buffer bounds the copy.
+                const auto reply = port.engine().replyData(*slot, n);
+                d.wkc = port.engine().replyWkc(*slot, n);
+                std::copy_n(reply.begin(), std::min(reply.size(), d.in.size()), d.in.begin());
+                ++answered;
+            }
+        }
+        port.release(*slot);
+    }
+    return answered;
 }
 
 std::optional<uint16_t> fprd16(ecx_contextt* ctx, uint16_t station, uint16_t reg, int timeoutUs) {
@@ -130,4 +199,8 @@ int ecx_LWR(ecx_contextt* ctx, uint32_t LogAdr, uint16_t length, const void* dat
 
 int ecx_LRW(ecx_contextt* ctx, uint32_t LogAdr, uint16_t length, void* data, int timeout) {
     return transceive(ctx, Command::LRW, LogAdr, length, data, data, timeout);
+}
+
+int ecx_transceive_batch(ecx_contextt* ctx, std::span<ec_datagramt> batch, int timeout) {
+    return ec::transceiveBatch(ctx, batch, timeout);
 }

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <span>
 
 #include "context.h"
 #include "protocol.h"
@@ -22,6 +23,11 @@ inline uint32_t physicalAddress(uint16_t adp, uint16_t ado) {
 // when it is not null. Returns the working counter, or EC_NOFRAME.
 int transceive(ecx_contextt* ctx, Command cmd, uint32_t address, uint16_t length, const void* out,
                void* in, int timeoutUs);
+
+// Sends the datagrams of `batch` in order, as many to a frame as fit, and waits for each frame.
+// Fills in every datagram's wkc and copies its returned data into `in` as far as that reaches.
+// Returns how many datagrams came back.
+int transceiveBatch(ecx_contextt* ctx, std::span<ec_datagramt> batch, int timeoutUs);
 
 // Typed register access by configured address. Reads give nullopt without an answering slave.
 std::optional<uint16_t> fprd16(ecx_contextt* ctx, uint16_t station, uint16_t reg, int timeoutUs);

@@ -1,8 +1,11 @@
 // Bus configuration: scanning and addressing the slaves, reading their SII, mapping the process
 // image, and bringing a single slave back after it was lost or restarted.
 #include <algorithm>
+#include <array>
 #include <cstdio>
 #include <cstring>
+#include <deque>
+#include <vector>
 
 #include "base.h"
 #include "ethercat.h"
@@ -167,9 +170,12 @@ void scanSlave(ecx_contextt* ctx, int n) {
         ec::fprd16(ctx, s.configadr, ec::kRegSiiControl, ec::kConfigTimeoutUs).value_or(0);
     s.eep_8byte = (siiStatus & ec::kSiiRead8Bytes) ? 1 : 0;
 
-    auto sii32 = [&](uint16_t word) {
-        return static_cast<uint32_t>(
-            ec::siiReadFP(ctx, s.configadr, word, EC_TIMEOUTEEP).value_or(ec::SiiChunk{}).value);
+    // Through the reader's cache: one read of 4 words serves vendor and product code, and the
+    // two mailbox words.
+    ec::SiiBusReader reader(ctx, s.configadr, EC_TIMEOUTEEP);
+    auto sii32 = [&reader](uint16_t word) {
+        return static_cast<uint32_t>(reader.word(word).value_or(0)) |
+               static_cast<uint32_t>(reader.word(word + 1u).value_or(0)) << 16;
     };
     s.eep_man = sii32(ec::kSiiVendorId);
     s.eep_id = sii32(ec::kSiiProductCode);
@@ -221,7 +227,6 @@ void scanSlave(ecx_contextt* ctx, int n) {
     s.FMMU1func = kFmmuFuncInputs;
     s.FMMU2func = 3;
     s.FMMU3func = 0;
-    ec::SiiBusReader reader(ctx, s.configadr, EC_TIMEOUTEEP);
     const ec::SiiInfo sii =
         ec::parseSiiCategories([&reader](uint32_t w) { return reader.word(w); });
     applySii(s, sii, ctx->siiPdo[static_cast<size_t>(n)]);
@@ -359,35 +364,47 @@ int configMap(ecx_contextt* ctx, void* iomap, std::optional<size_t> size) {
     }
 
     // Then the bus, in the order slaves expect: SyncManagers, output FMMUs, input FMMUs and the
-    // request for SAFE-OP.
+    // request for SAFE-OP. Every slave handles the datagrams of a frame in order, so one batch for
+    // all slaves keeps that order at each of them.
+    for (int n = 1; n <= count; ++n) {
+        ecx_eeprom2pdi(ctx, static_cast<uint16_t>(n));
+    }
+    std::vector<ec_datagramt> writes;
+    std::deque<std::array<uint8_t, ec::kFmmuSize>> bytes;  // what the writes carry; never moves
+    auto add = [&](const ec_slavet& s, uint16_t reg, size_t length) {
+        writes.push_back(ec_datagramt{ec::Command::FPWR,
+                                      ec::physicalAddress(s.configadr, reg),
+                                      static_cast<uint16_t>(length),
+                                      std::span<const uint8_t>(bytes.back().data(), length),
+                                      {}});
+    };
     for (int n = 1; n <= count; ++n) {
         const ec_slavet& s = ctx->slavelist[n];
         for (int sm = 0; sm < EC_MAXSM; ++sm) {
             const bool processData =
                 s.SMtype[sm] == EC_SMTYPE_OUTPUTS || s.SMtype[sm] == EC_SMTYPE_INPUTS;
             if (processData && s.SM[sm].StartAddr != 0) {
-                writeSm(ctx, s, sm, ec::kConfigTimeoutUs);
+                encodeSm(s.SM[sm], bytes.emplace_back().data());
+                add(s, static_cast<uint16_t>(ec::kRegSm0 + sm * ec::kSmSize), ec::kSmSize);
+            }
+        }
+    }
+    for (const uint8_t type : {ec::kFmmuTypeWrite, ec::kFmmuTypeRead}) {
+        for (int n = 1; n <= count; ++n) {
+            const ec_slavet& s = ctx->slavelist[n];
+            for (int f = 0; f < EC_MAXFMMU; ++f) {
+                if (s.FMMU[f].FMMUactive && s.FMMU[f].FMMUtype == type) {
+                    encodeFmmu(s.FMMU[f], bytes.emplace_back().data());
+                    add(s, static_cast<uint16_t>(ec::kRegFmmu0 + f * ec::kFmmuSize), ec::kFmmuSize);
+                }
             }
         }
     }
     for (int n = 1; n <= count; ++n) {
-        const ec_slavet& s = ctx->slavelist[n];
-        for (int f = 0; f < EC_MAXFMMU; ++f) {
-            if (s.FMMU[f].FMMUactive && s.FMMU[f].FMMUtype == ec::kFmmuTypeWrite) {
-                writeFmmu(ctx, s, f, ec::kConfigTimeoutUs);
-            }
-        }
+        ec::putU16(bytes.emplace_back().data(), EC_STATE_SAFE_OP);
+        add(ctx->slavelist[n], ec::kRegAlControl, 2);
     }
-    for (int n = 1; n <= count; ++n) {
-        const ec_slavet& s = ctx->slavelist[n];
-        for (int f = 0; f < EC_MAXFMMU; ++f) {
-            if (s.FMMU[f].FMMUactive && s.FMMU[f].FMMUtype == ec::kFmmuTypeRead) {
-                writeFmmu(ctx, s, f, ec::kConfigTimeoutUs);
-            }
-        }
-        ecx_eeprom2pdi(ctx, static_cast<uint16_t>(n));
-        ec::fpwr16(ctx, s.configadr, ec::kRegAlControl, EC_STATE_SAFE_OP, ec::kConfigTimeoutUs);
-    }
+    ec::transceiveBatch(ctx, writes, ec::kConfigTimeoutUs);
 
     ec_slavet& all = ctx->slavelist[0];
     all.outputs = image;

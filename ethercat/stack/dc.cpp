@@ -1,6 +1,7 @@
 // Distributed clocks: latching receive times, offsets of every local clock to the master's system
 // time, propagation delays along the line, and the SYNC0 unit.
 #include <cstring>
+#include <vector>
 
 #include "base.h"
 #include "ethercat.h"
@@ -48,6 +49,38 @@ bool ecx_configdc(ecx_contextt* ctx) {
     ecx_BWR(ctx, 0, ec::kRegDcRecvTimePort0, 4, zeros, ec::kConfigTimeoutUs);
     const int64_t masterTime = ec::systemTimeNs();
 
+    // All latched times in one batch: receive times of ports 0-3 and the local receive time.
+    struct Latched {
+        uint8_t ports[16];
+        uint8_t local[8];
+    };
+    std::vector<Latched> latched(static_cast<size_t>(count) + 1, Latched{});
+    std::vector<ec_datagramt> reads;
+    for (int n = 1; n <= count; ++n) {
+        const ec_slavet& s = ctx->slavelist[n];
+        if (s.hasdc) {
+            Latched& l = latched[static_cast<size_t>(n)];
+            reads.push_back(ec_datagramt{ec::Command::FPRD,
+                                         ec::physicalAddress(s.configadr, ec::kRegDcRecvTimePort0),
+                                         sizeof l.ports,
+                                         {},
+                                         l.ports});
+            reads.push_back(ec_datagramt{ec::Command::FPRD,
+                                         ec::physicalAddress(s.configadr, ec::kRegDcRecvTimeUnit),
+                                         sizeof l.local,
+                                         {},
+                                         l.local});
+        }
+    }
+    ec::transceiveBatch(ctx, reads, ec::kConfigTimeoutUs);
+
+    // Then offsets and delays, again in one batch.
+    struct Written {
+        uint8_t offset[8];
+        uint8_t delay[4];
+    };
+    std::vector<Written> written(static_cast<size_t>(count) + 1, Written{});
+    std::vector<ec_datagramt> writes;
     uint16_t previous = 0;
     for (int n = 1; n <= count; ++n) {
         ec_slavet& s = ctx->slavelist[n];
@@ -57,21 +90,19 @@ bool ecx_configdc(ecx_contextt* ctx) {
         if (!s.hasdc) {
             continue;
         }
-        uint8_t b[8] = {};
-        ecx_FPRD(ctx, s.configadr, ec::kRegDcRecvTimePort0, 4, b, ec::kConfigTimeoutUs);
-        s.DCrtA = static_cast<int32_t>(ec::getU32(b));
-        std::memset(b, 0, sizeof b);
-        ecx_FPRD(ctx, s.configadr, ec::kRegDcRecvTimeUnit, 8, b, ec::kConfigTimeoutUs);
-        const int64_t localReceive = static_cast<int64_t>(ec::getU64(b));
-        ec::fpwr64(ctx, s.configadr, ec::kRegDcSystemOffset,
-                   static_cast<uint64_t>(masterTime - localReceive), ec::kConfigTimeoutUs);
-        int32_t* ports[3] = {&s.DCrtB, &s.DCrtC, &s.DCrtD};
-        for (int p = 1; p < 4; ++p) {
-            std::memset(b, 0, sizeof b);
-            ecx_FPRD(ctx, s.configadr, static_cast<uint16_t>(ec::kRegDcRecvTimePort0 + 4 * p), 4, b,
-                     ec::kConfigTimeoutUs);
-            *ports[p - 1] = static_cast<int32_t>(ec::getU32(b));
-        }
+        const Latched& l = latched[static_cast<size_t>(n)];
+        Written& w = written[static_cast<size_t>(n)];
+        s.DCrtA = static_cast<int32_t>(ec::getU32(l.ports));
+        s.DCrtB = static_cast<int32_t>(ec::getU32(l.ports + 4));
+        s.DCrtC = static_cast<int32_t>(ec::getU32(l.ports + 8));
+        s.DCrtD = static_cast<int32_t>(ec::getU32(l.ports + 12));
+        const int64_t localReceive = static_cast<int64_t>(ec::getU64(l.local));
+        ec::putU64(w.offset, static_cast<uint64_t>(masterTime - localReceive));
+        writes.push_back(ec_datagramt{ec::Command::FPWR,
+                                      ec::physicalAddress(s.configadr, ec::kRegDcSystemOffset),
+                                      sizeof w.offset,
+                                      w.offset,
+                                      {}});
 
         if (previous == 0) {
             // First DC slave: the reference clock.
@@ -86,11 +117,16 @@ bool ecx_configdc(ecx_contextt* ctx) {
             // Half of what the frame spent downstream of the previous clock but not downstream
             // of this one is the hop between them.
             s.pdelay = p.pdelay + (downstreamTime(p) - downstreamTime(s)) / 2;
-            ec::fpwr32(ctx, s.configadr, ec::kRegDcSystemDelay, static_cast<uint32_t>(s.pdelay),
-                       ec::kConfigTimeoutUs);
+            ec::putU32(w.delay, static_cast<uint32_t>(s.pdelay));
+            writes.push_back(ec_datagramt{ec::Command::FPWR,
+                                          ec::physicalAddress(s.configadr, ec::kRegDcSystemDelay),
+                                          sizeof w.delay,
+                                          w.delay,
+                                          {}});
         }
         previous = static_cast<uint16_t>(n);
     }
+    ec::transceiveBatch(ctx, writes, ec::kConfigTimeoutUs);
     return all.hasdc;
 }
 

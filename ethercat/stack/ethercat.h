@@ -53,6 +53,10 @@ int ecx_FRMW(ecx_contextt* ctx, uint16_t ADP, uint16_t ADO, uint16_t length, voi
 int ecx_LRD(ecx_contextt* ctx, uint32_t LogAdr, uint16_t length, void* data, int timeout);
 int ecx_LWR(ecx_contextt* ctx, uint32_t LogAdr, uint16_t length, const void* data, int timeout);
 int ecx_LRW(ecx_contextt* ctx, uint32_t LogAdr, uint16_t length, void* data, int timeout);
+// Several register datagrams in one exchange: packed in order into as few frames as the frame
+// size allows (one unless they cannot fit), each frame sent again as a single call's is. Fills in
+// every datagram's `wkc` and `in`. Returns how many datagrams came back in a frame.
+int ecx_transceive_batch(ecx_contextt* ctx, std::span<ec_datagramt> batch, int timeout);
 
 // --- SII (sii.cpp) ---
 // First 32 bits read at SII word `eeproma`; 0 when the read failed.
@@ -121,6 +125,7 @@ int ec_FRMW(uint16_t ADP, uint16_t ADO, uint16_t length, void* data, int timeout
 int ec_LRD(uint32_t LogAdr, uint16_t length, void* data, int timeout);
 int ec_LWR(uint32_t LogAdr, uint16_t length, const void* data, int timeout);
 int ec_LRW(uint32_t LogAdr, uint16_t length, void* data, int timeout);
+int ec_transceive_batch(std::span<ec_datagramt> batch, int timeout);
 uint32_t ec_readeeprom(uint16_t slave, uint16_t eeproma, int timeout);
 int ec_config_init(uint8_t usetable);
 int ec_config_map(void* iomap);

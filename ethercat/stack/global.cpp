@@ -114,6 +114,9 @@ int ec_LWR(uint32_t LogAdr, uint16_t length, const void* data, int timeout) {
 int ec_LRW(uint32_t LogAdr, uint16_t length, void* data, int timeout) {
     return ecx_LRW(&ecx_context, LogAdr, length, data, timeout);
 }
+int ec_transceive_batch(std::span<ec_datagramt> batch, int timeout) {
+    return ecx_transceive_batch(&ecx_context, batch, timeout);
+}
 uint32_t ec_readeeprom(uint16_t slave, uint16_t eeproma, int timeout) {
     return ecx_readeeprom(&ecx_context, slave, eeproma, timeout);
 }

@@ -81,6 +81,7 @@ inline constexpr uint16_t kRegSiiConfig = 0x0500;
 inline constexpr uint16_t kRegSiiControl = 0x0502;
 inline constexpr uint16_t kRegSiiAddress = 0x0504;
 inline constexpr uint16_t kRegSiiData = 0x0508;
+inline constexpr uint16_t kSiiDataSize = 8;  // 0x0508-0x050F: what one read delivers, at most
 inline constexpr uint16_t kRegFmmu0 = 0x0600;
 inline constexpr uint16_t kFmmuSize = 16;
 inline constexpr uint16_t kRegSm0 = 0x0800;

@@ -1,6 +1,7 @@
 #include "sii.h"
 
 #include <algorithm>
+#include <array>
 
 #include "base.h"
 #include "ethercat.h"
@@ -241,55 +242,55 @@ uint8_t siiHeaderCrc(std::span<const uint8_t> first14Bytes) {
 
 namespace {
 
-// Polls the SII control/status register until the interface is idle; returns the last status.
-std::optional<uint16_t> waitSiiIdle(ecx_contextt* ctx, uint16_t station,
-                                    Port::Clock::time_point deadline) {
-    while (true) {
-        const auto status = fprd16(ctx, station, kRegSiiControl, ec::kConfigTimeoutUs);
-        if (status && (*status & kSiiBusy) == 0) {
-            return status;
-        }
-        if (Port::Clock::now() >= deadline) {
-            return std::nullopt;
-        }
-        osal_usleep(EC_LOCALDELAY);
-    }
-}
+// Control/status, address and data registers of the SII interface, read as one block.
+constexpr uint16_t kSiiInterfaceBytes = kRegSiiData + kSiiDataSize - kRegSiiControl;
+constexpr size_t kSiiAddressAt = kRegSiiAddress - kRegSiiControl;
+constexpr size_t kSiiDataAt = kRegSiiData - kRegSiiControl;
 
 }  // namespace
 
 std::optional<SiiChunk> siiReadFP(ecx_contextt* ctx, uint16_t station, uint16_t word,
                                   int timeoutUs) {
     const auto deadline = Port::Clock::now() + std::chrono::microseconds(timeoutUs);
-    auto status = waitSiiIdle(ctx, station, deadline);
-    if (!status) {
-        return std::nullopt;
-    }
     for (int attempt = 0; attempt < EC_DEFAULTRETRIES; ++attempt) {
-        if (*status & kSiiErrorMask) {
-            fpwr16(ctx, station, kRegSiiControl, 0, ec::kConfigTimeoutUs);  // clear the error bits
-        }
+        // The command and a first look at the interface in one frame: control/status, address
+        // and data registers in one read. An EEPROM that is done by the time the frame comes by
+        // delivers its data at once; a busy one is polled.
         uint8_t cmd[6] = {};
         putU16(cmd, kSiiCmdRead);
         putU16(cmd + 2, word);
-        if (transceive(ctx, Command::FPWR, physicalAddress(station, kRegSiiControl), sizeof cmd,
-                       cmd, nullptr, ec::kConfigTimeoutUs) <= 0) {
+        uint8_t regs[kSiiInterfaceBytes] = {};
+        std::array<ec_datagramt, 2> batch{
+            ec_datagramt{
+                Command::FPWR, physicalAddress(station, kRegSiiControl), sizeof cmd, cmd, {}},
+            ec_datagramt{
+                Command::FPRD, physicalAddress(station, kRegSiiControl), sizeof regs, {}, regs},
+        };
+        transceiveBatch(ctx, batch, ec::kConfigTimeoutUs);
+        bool answered = batch[1].wkc > 0;
+        while (answered && (getU16(regs) & kSiiBusy)) {
+            if (Port::Clock::now() >= deadline) {
+                return std::nullopt;
+            }
+            osal_usleep(EC_LOCALDELAY);
+            answered = transceive(ctx, Command::FPRD, physicalAddress(station, kRegSiiControl),
+                                  sizeof regs, nullptr, regs, ec::kConfigTimeoutUs) > 0;
+        }
+        if (!answered) {
             continue;
         }
-        status = waitSiiIdle(ctx, station, deadline);
-        if (!status) {
-            return std::nullopt;
+        const uint16_t status = getU16(regs);
+        if (status & kSiiErrorMask) {
+            // Not acknowledged, or the command was refused: clear the error bits and ask again.
+            fpwr16(ctx, station, kRegSiiControl, 0, ec::kConfigTimeoutUs);
+            continue;
         }
-        if (*status & kSiiErrorAck) {
-            continue;  // the EEPROM did not acknowledge: issue the command again
+        if (batch[0].wkc <= 0 || getU16(regs + kSiiAddressAt) != word) {
+            continue;  // the interface was busy with another command and did not take ours
         }
-        const uint16_t length = (*status & kSiiRead8Bytes) ? 8 : 4;
-        uint8_t data[8] = {};
-        if (transceive(ctx, Command::FPRD, physicalAddress(station, kRegSiiData), length, nullptr,
-                       data, ec::kConfigTimeoutUs) <= 0) {
-            return std::nullopt;
-        }
-        return SiiChunk{getU64(data), length / 2u};
+        const uint16_t length = (status & kSiiRead8Bytes) ? 8 : 4;
+        const uint64_t data = getU64(regs + kSiiDataAt);
+        return SiiChunk{length == 8 ? data : data & 0xFFFFFFFFu, length / 2u};
     }
     return std::nullopt;
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 
 #include "protocol.h"
 
@@ -33,6 +34,23 @@ inline constexpr int EC_LOCALDELAY = 200;
 
 inline constexpr uint16_t EC_NODEOFFSET = ec::kNodeOffset;
 inline constexpr uint16_t EC_TEMPNODE = ec::kTempNode;
+
+// --- Datagram batches ---------------------------------------------------------------------------
+// One register datagram of a batch (ecx_transceive_batch). `address` is ADP | ADO << 16, or the
+// logical address. `out` supplies the bytes sent, zeros where it is shorter than `length`; the
+// returned data go to `in` as far as it reaches. `wkc` receives the datagram's working counter,
+// EC_NOFRAME when its frame did not come back, EC_ERROR when no frame can carry it. `resent`
+// tells that its frame went out more than once: what a read returned may then have been read
+// after the datagrams behind it had taken effect.
+struct ec_datagramt {
+    ec::Command cmd = ec::Command::NOP;
+    uint32_t address = 0;
+    uint16_t length = 0;
+    std::span<const uint8_t> out;
+    std::span<uint8_t> in;
+    int wkc = 0;
+    bool resent = false;
+};
 
 // --- Bus states (AL status/control values) -------------------------------------------------------
 enum ec_state : uint16_t {

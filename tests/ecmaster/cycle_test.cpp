@@ -3,6 +3,8 @@
 #include <QElapsedTimer>
 #include <QTest>
 
+#include <algorithm>
+#include <atomic>
 #include <limits>
 
 #include "master_fixture.h"
@@ -19,6 +21,12 @@ int64_t registerValue(sim::Chain& chain, int position, uint16_t address) {
         v = (v << 8) | b[static_cast<size_t>(i)];
     }
     return static_cast<int64_t>(v);
+}
+
+std::atomic<int> cyclesSeen{0};
+
+void countCycle(int64_t, int64_t, int64_t, int64_t) {
+    cyclesSeen.fetch_add(1);
 }
 
 }  // namespace
@@ -148,7 +156,16 @@ private slots:
         SimAdapter bus("c-dc", cfg);
         ecmaster m;
         QVERIFY(m.connectBus(bus.adapter()));
-        QTest::qWait(100);
+        // The process data and two frames of alignment per cycle, however many drives.
+        ecmaster::setCycleProbe(countCycle);
+        QTest::qWait(10);
+        const int cycles = cyclesSeen.load();
+        const uint64_t frames = bus.chain->framesSeen();
+        QTest::qWait(90);
+        const double perCycle =
+            double(bus.chain->framesSeen() - frames) / std::max(1, cyclesSeen.load() - cycles);
+        ecmaster::setCycleProbe(nullptr);
+        QVERIFY2(perCycle < 3.5, qPrintable(QString::number(perCycle)));
         for (int position : {1, 2}) {
             const int64_t slaveTime = registerValue(*bus.chain, position, 0x0910);
             const int64_t masterTime = m.elapsedTimer.nsecsElapsed();

@@ -1,9 +1,12 @@
-// Decoding SII categories from hand-built EEPROM images, damaged ones included.
+// Decoding SII categories from hand-built EEPROM images, damaged ones included, and the read
+// handshake with an EEPROM slower than the simulator's.
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
+#include "ethercat.h"
+#include "scripted_link.h"
 #include "sii.h"
 #include "wire.h"
 
@@ -188,4 +191,42 @@ TEST(SiiCategories, HeaderChecksumMatchesTheKnownExample) {
     const uint8_t header[14] = {0x04, 0x01, 0x00, 0x00, 0x00, 0x00, 0x0F,
                                 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00};
     EXPECT_EQ(ec::siiHeaderCrc(header), 0xD8);
+}
+
+// An ESC whose EEPROM stays busy for two status reads after each command, and which ignores the
+// first command because it is still busy with one of its own: the read waits, notices that the
+// data are not for its word, and asks again.
+TEST(SiiRead, BusyEepromIsPolledAndAnIgnoredCommandIsIssuedAgain) {
+    auto script = std::make_shared<ectest::LinkScript>();
+    int busyReads = 2;
+    int ignore = 1;
+    uint16_t address = 0x0777;
+    script->respond = [&](const ectest::Bytes& f) {
+        return std::vector<ectest::Bytes>{ectest::answer(f, [&](const ectest::DatagramView& d,
+                                                                ectest::Bytes& frame) {
+            uint8_t* data = &frame[d.data()];
+            if (d.cmd == static_cast<uint8_t>(ec::Command::FPWR) && d.ado == ec::kRegSiiControl) {
+                if (ignore-- <= 0) {
+                    address = ec::getU16(data + 2);
+                }
+                busyReads = 2;
+            } else if (d.cmd == static_cast<uint8_t>(ec::Command::FPRD) &&
+                       d.ado == ec::kRegSiiControl) {
+                std::fill_n(data, d.length, 0);
+                ec::putU16(data, busyReads-- > 0 ? ec::kSiiBusy : ec::kSiiRead8Bytes);
+                if (d.length >= 14) {
+                    ec::putU16(data + 2, address);
+                    ec::putU32(data + 6, 0xA0000000u | address);
+                }
+            }
+            return uint16_t{1};
+        })};
+    };
+    ec::OwnedContext ctx;
+    ASSERT_GT(ecx_init_link(ctx.get(), std::make_unique<ectest::ScriptedLink>(script)), 0);
+    const auto chunk = ec::siiReadFP(ctx.get(), 0x1001, 0x0040, EC_TIMEOUTEEP);
+    ASSERT_TRUE(chunk);
+    EXPECT_EQ(chunk->words, 4u);
+    EXPECT_EQ(static_cast<uint32_t>(chunk->value), 0xA0000040u);
+    ecx_close(ctx.get());
 }

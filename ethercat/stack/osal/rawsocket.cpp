@@ -27,7 +27,10 @@ std::unique_ptr<RawSocketLink> RawSocketLink::open(const std::string& ifname,
     if (index == 0) {
         return nullptr;
     }
-    const int fd = ::socket(AF_PACKET, SOCK_RAW | SOCK_CLOEXEC, htons(kEtherType));
+    // Protocol 0: the socket receives nothing until bind() names the EtherType and the interface
+    // together. A socket opened with the EtherType would first listen on every interface, and
+    // binding it would then wait out a network-wide synchronisation of several milliseconds.
+    const int fd = ::socket(AF_PACKET, SOCK_RAW | SOCK_CLOEXEC, 0);
     if (fd < 0) {
         return nullptr;
     }
