@@ -51,7 +51,6 @@ bool addToFrame(FrameBuilder& builder, const ec_datagramt& d) {
 int transceiveBatch(ecx_contextt* ctx, std::span<ec_datagramt> batch, int timeoutUs) {
     for (ec_datagramt& d : batch) {
         d.wkc = d.length > kMaxDatagramData ? EC_ERROR : EC_NOFRAME;
-        d.resent = false;
     }
     if (ctx == nullptr || !ctx->port) {
         return 0;
@@ -83,10 +82,8 @@ int transceiveBatch(ecx_contextt* ctx, std::span<ec_datagramt> batch, int timeou
             break;
         }
         if (port.exchange(*slot, timeout)) {
-            const bool resent = port.engine().resent(*slot);
             for (size_t n = 0; n < count; ++n) {
                 ec_datagramt& d = batch[members[n]];
-                d.resent = resent;
                 // The engine took the reply only with every datagram's length as sent, so the
                 // data lie inside the frame; the caller's buffer bounds the copy.
                 const auto reply = port.engine().replyData(*slot, n);

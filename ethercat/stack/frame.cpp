@@ -208,11 +208,6 @@ uint8_t FrameEngine::index(SlotId slot) const {
     return slots_[slot].index;
 }
 
-bool FrameEngine::resent(SlotId slot) const {
-    std::lock_guard lock(mutex_);
-    return slots_[slot].resent;
-}
-
 std::span<const uint8_t> FrameEngine::replyData(SlotId slot, size_t n) const {
     const Slot& s = slots_[slot];
     const DatagramPlace& p = s.tx.place(n);

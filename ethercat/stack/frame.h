@@ -113,8 +113,6 @@ public:
 
     SlotState state(SlotId slot) const;
     uint8_t index(SlotId slot) const;
-    // Whether the slot's frame went out more than once: its reply may be the later copy's.
-    bool resent(SlotId slot) const;
 
     // Data and working counter of datagram n of a Received slot (only the owner calls these).
     std::span<const uint8_t> replyData(SlotId slot, size_t n) const;

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <utility>
 
 #include "base.h"
 #include "ethercat.h"
@@ -72,29 +71,12 @@ void MailboxSession::recordPacketError(uint16_t code, uint16_t index, uint8_t su
 }
 
 void MailboxSession::drain() {
-    drainPending_ = usable_;
-}
-
-void MailboxSession::dropStale() {
+    if (!usable_) {
+        return;
+    }
     MailboxMessage stale;
     MbxReceive verdict = MbxReceive::Timeout;
     readIfFull(stale, verdict);
-}
-
-bool MailboxSession::awaitReceiveMailboxFree(Clock::time_point deadline) {
-    const ec_slavet& s = ctx_->slavelist[slave_];
-    // A few polls always, so that a thread held up past the deadline still looks.
-    for (int poll = 1;; ++poll) {
-        uint8_t status = 0;
-        const int wkc = ecx_FPRD(ctx_, s.configadr, kRegSm0Status, 1, &status, EC_TIMEOUTRET);
-        if (wkc > 0 && (status & kSmStatusMailboxFull) == 0) {
-            return true;
-        }
-        if (Clock::now() >= deadline && poll >= kMinPolls) {
-            return false;
-        }
-        osal_usleep(kMbxPollPauseUs);
-    }
 }
 
 int MailboxSession::send(uint8_t type, std::span<const uint8_t> data, int timeoutUs) {
@@ -103,6 +85,19 @@ int MailboxSession::send(uint8_t type, std::span<const uint8_t> data, int timeou
     }
     ec_slavet& s = ctx_->slavelist[slave_];
     const auto deadline = Clock::now() + std::chrono::microseconds(timeoutUs);
+    // The slave must have taken the previous message before the next one can be written. A
+    // few polls always, so that a thread held up past the deadline still looks.
+    for (int poll = 1;; ++poll) {
+        uint8_t status = 0;
+        const int wkc = ecx_FPRD(ctx_, s.configadr, kRegSm0Status, 1, &status, EC_TIMEOUTRET);
+        if (wkc > 0 && (status & kSmStatusMailboxFull) == 0) {
+            break;
+        }
+        if (Clock::now() >= deadline && poll >= kMinPolls) {
+            return 0;
+        }
+        osal_usleep(kMbxPollPauseUs);
+    }
     // Counted even when the write fails: the slave may have received it all the same, and drops a
     // message whose counter equals the one before.
     s.mbx_cnt = static_cast<uint8_t>(s.mbx_cnt % kMbxCounterMax + 1);
@@ -110,37 +105,7 @@ int MailboxSession::send(uint8_t type, std::span<const uint8_t> data, int timeou
     putU16(frame.data(), static_cast<uint16_t>(data.size()));
     frame[5] = static_cast<uint8_t>((type & kMbxTypeMask) | s.mbx_cnt << kMbxCounterShift);
     std::copy(data.begin(), data.end(), frame.begin() + kMbxHeaderSize);
-
-    // The write goes out without asking first whether the slave took the previous message: an
-    // ESC refuses a write into a full mailbox with working counter 0, and only then does the
-    // master wait for it to empty. A pending drain reads the send mailbox's status in the same
-    // frame, ahead of the write, so that it sees only what was there before the request.
-    uint8_t sm1[2] = {};
-    std::array<ec_datagramt, 2> batch{
-        ec_datagramt{
-            Command::FPRD, physicalAddress(s.configadr, kRegSm1Status), sizeof sm1, {}, sm1},
-        ec_datagramt{Command::FPWR,
-                     physicalAddress(s.configadr, s.mbx_wo),
-                     s.mbx_l,
-                     std::span<const uint8_t>(frame.data(), s.mbx_l),
-                     {}},
-    };
-    const bool draining = std::exchange(drainPending_, false);
-    const std::span<ec_datagramt> datagrams =
-        draining ? std::span(batch) : std::span(batch).last(1);
-    transceiveBatch(ctx_, datagrams, EC_TIMEOUTRET3);
-    int wkc = batch[1].wkc;
-    if (wkc == 0 && awaitReceiveMailboxFree(deadline)) {
-        // Same counter: the refused message never reached the slave's firmware, and a slave that
-        // did take it (the refusal was a resent frame's) drops it as a repetition.
-        wkc = ecx_FPWR(ctx_, s.configadr, s.mbx_wo, s.mbx_l, frame.data(), EC_TIMEOUTRET3);
-    }
-    // A frame that went out twice may have read the status after the first copy's request was
-    // answered: what SM1 holds may then be the reply, and is left for receive() to judge.
-    if (draining && batch[0].wkc > 0 && !batch[0].resent && (sm1[0] & kSmStatusMailboxFull)) {
-        dropStale();
-    }
-    return wkc;
+    return ecx_FPWR(ctx_, s.configadr, s.mbx_wo, s.mbx_l, frame.data(), EC_TIMEOUTRET3);
 }
 
 MailboxSession::ReadResult MailboxSession::readIfFull(MailboxMessage& out, MbxReceive& verdict) {
@@ -240,12 +205,7 @@ MbxReceive MailboxSession::receive(MailboxMessage& out, Clock::time_point deadli
     if (!usable_) {
         return MbxReceive::Timeout;
     }
-    if (drainPending_) {
-        drainPending_ = false;
-        dropStale();
-    }
-    const auto start = Clock::now();
-    auto quietSince = start;
+    auto quietSince = Clock::now();
     while (true) {
         MbxReceive verdict = MbxReceive::Timeout;
         const ReadResult read = readIfFull(out, verdict);
@@ -261,7 +221,7 @@ MbxReceive MailboxSession::receive(MailboxMessage& out, Clock::time_point deadli
             quietSince = Clock::now();
         } else if (read == ReadResult::Skipped) {
             quietSince = now;
-        } else if (now - start >= kMbxBackToBackPolls) {
+        } else {
             osal_usleep(kMbxPollPauseUs);
         }
     }

@@ -24,9 +24,6 @@ namespace ec {
 inline constexpr std::chrono::milliseconds kMbxRepeatAfter{100};
 // Pause between two polls of a SyncManager status.
 inline constexpr uint32_t kMbxPollPauseUs = EC_LOCALDELAY;
-// A reply is polled for without pauses this long: most slaves answer within a few round trips,
-// and a sleep costs more than the wait it saves.
-inline constexpr std::chrono::microseconds kMbxBackToBackPolls{1000};
 
 // A message as read from the send mailbox, cut to the length its header gives.
 class MailboxMessage {
@@ -70,14 +67,13 @@ public:
     size_t sendCapacity() const;
     size_t receiveCapacity() const;
 
-    // Has what the send mailbox holds read and dropped (an emergency is still recorded), so that
-    // a stale message is not taken for the reply to the next request. The status read rides in
-    // the frame of the next send(); receive() drains first when no send came between.
+    // Reads and drops what the send mailbox holds (an emergency is still recorded), so that a
+    // stale message is not taken for the reply to the next request.
     void drain();
 
-    // Sends one message of `type` with the next counter; when the receive mailbox is still full
-    // the write is refused and made again once it is free. The message fills the whole window
-    // (zeros behind the data). Returns the working counter of the write (> 0 sent), or <= 0.
+    // Sends one message of `type` with the next counter, waiting until the receive mailbox is
+    // free. The message fills the whole window (zeros behind the data). Returns the working
+    // counter of the write (> 0 sent), or <= 0.
     int send(uint8_t type, std::span<const uint8_t> data, int timeoutUs = EC_TIMEOUTTXM);
 
     // Waits for the next message until `deadline`. Emergencies are recorded and skipped,
@@ -97,10 +93,6 @@ private:
     };
 
     ReadResult readIfFull(MailboxMessage& out, MbxReceive& verdict);
-    void dropStale();
-    // Polls SM0 until the slave has taken the last message; false when it still holds it at
-    // `deadline`.
-    bool awaitReceiveMailboxFree(Clock::time_point deadline);
     // Checks a message read; nullopt when it is to be skipped.
     std::optional<MbxReceive> take(MailboxMessage& m);
     void requestRepeat(Clock::time_point deadline);
@@ -108,7 +100,6 @@ private:
     ecx_contextt* ctx_;
     uint16_t slave_;
     bool usable_ = false;
-    bool drainPending_ = false;  // the session's own thread only, as are all members
     std::unique_lock<std::mutex> lock_;
 };
 

@@ -39,9 +39,7 @@ inline constexpr uint16_t EC_TEMPNODE = ec::kTempNode;
 // One register datagram of a batch (ecx_transceive_batch). `address` is ADP | ADO << 16, or the
 // logical address. `out` supplies the bytes sent, zeros where it is shorter than `length`; the
 // returned data go to `in` as far as it reaches. `wkc` receives the datagram's working counter,
-// EC_NOFRAME when its frame did not come back, EC_ERROR when no frame can carry it. `resent`
-// tells that its frame went out more than once: what a read returned may then have been read
-// after the datagrams behind it had taken effect.
+// EC_NOFRAME when its frame did not come back, EC_ERROR when no frame can carry it.
 struct ec_datagramt {
     ec::Command cmd = ec::Command::NOP;
     uint32_t address = 0;
@@ -49,7 +47,6 @@ struct ec_datagramt {
     std::span<const uint8_t> out;
     std::span<uint8_t> in;
     int wkc = 0;
-    bool resent = false;
 };
 
 // --- Bus states (AL status/control values) -------------------------------------------------------

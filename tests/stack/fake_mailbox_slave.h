@@ -54,10 +54,8 @@ public:
     Firmware firmware;
 
     // --- faults, set under lock() -----------------------------------------------------------
-    int loseReadFrames = 0;   // SM1 reads whose frame never comes back (the mailbox empties)
-    int hideReplies = 0;      // replies that never show in SM1 (only a repeat request brings them)
-    int busyPolls = 0;        // SM0 reads full for this many status polls and refuses writes
-    int loseWriteFrames = 0;  // SM0 writes whose frame never comes back (the message is taken)
+    int loseReadFrames = 0;  // SM1 reads whose frame never comes back (the mailbox empties)
+    int hideReplies = 0;     // replies that never show in SM1 (only a repeat request brings them)
 
     std::unique_lock<std::mutex> lock() { return std::unique_lock(mutex_); }
     // Messages received from the master (after the counter check), header included.
@@ -96,9 +94,7 @@ private:
         const auto cmd = static_cast<ec::Command>(d.cmd);
         if (cmd == ec::Command::FPRD) {
             if (d.ado == ec::kRegSm0Status && d.length >= 1) {
-                // The firmware takes every message at once, unless it is busy.
-                data[0] = busyPolls > 0 ? ec::kSmStatusMailboxFull : 0;
-                busyPolls = std::max(busyPolls - 1, 0);
+                data[0] = 0;  // the firmware takes every message at once
                 return 1;
             }
             if (d.ado == ec::kRegSm1Status && d.length >= 2) {
@@ -128,13 +124,6 @@ private:
         }
         if (cmd == ec::Command::FPWR) {
             if (d.ado == outStart && d.length == outLength) {
-                if (busyPolls > 0) {
-                    return 0;
-                }
-                if (loseWriteFrames > 0) {
-                    --loseWriteFrames;
-                    lost = true;
-                }
                 take(Bytes(data, data + d.length));
                 return 1;
             }
