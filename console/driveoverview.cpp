@@ -1,6 +1,7 @@
 // The drive overview window.
 #include "driveoverview.h"
 
+#include <QHeaderView>
 #include <QMenu>
 #include <QShortcut>
 #include <QTableWidgetItem>
@@ -29,6 +30,12 @@ DriveOverview::DriveOverview(ecmaster* m, const StateConfig* c, std::function<QS
     auto* stopKey = new QShortcut(QKeySequence(Qt::Key_Escape), this);
     stopKey->setContext(Qt::WindowShortcut);
     connect(stopKey, &QShortcut::activated, this, &DriveOverview::stopRequested);
+    // Compact rows; the number columns as wide as their values, the error words take the rest.
+    QTableWidget* table = ui->tableWidget_drives;
+    table->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
+    table->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    table->horizontalHeader()->setSectionResizeMode(ColErrorWord, QHeaderView::Stretch);
+    table->horizontalHeader()->setSectionResizeMode(ColDrvErrorWord, QHeaderView::Stretch);
     connect(&refreshTimer, &QTimer::timeout, this, &DriveOverview::refresh);
     refreshTimer.start(kRefreshMs);
     refresh();
