@@ -45,17 +45,6 @@ DriveOverview::~DriveOverview() {
     delete ui;
 }
 
-QString DriveOverview::wordText(bool drive, uint32_t word, const QString& type) const {
-    const QString hex = QStringLiteral("0x%1").arg(word, 8, 16, QLatin1Char('0'));
-    if (word == 0 || config == nullptr) {
-        return hex;
-    }
-    QStringList texts;
-    const bool known = drive ? config->decodeDrvErrorWord(type, word, texts)
-                             : config->decodeErrorWord(type, word, texts);
-    return known ? hex + QStringLiteral(" ") + texts.join(QStringLiteral(", ")) : hex;
-}
-
 void DriveOverview::refresh() {
     const int drives = master->connected ? master->driveCount() : 0;
     QTableWidget* table = ui->tableWidget_drives;
@@ -93,8 +82,10 @@ void DriveOverview::refresh() {
         cell(ColMcuTemp, QString::number(in->mcuTemp));
         cell(ColMosTemp, QString::number(in->mosTemp));
         cell(ColMotorTemp, QString::number(in->motorTemp));
-        cell(ColErrorWord, wordText(false, in->errorWord, type));
-        cell(ColDrvErrorWord, wordText(true, in->drvErrorWord, type));
+        cell(ColErrorWord,
+             config ? config->errorWordSummary(false, type, in->errorWord) : QString());
+        cell(ColDrvErrorWord,
+             config ? config->errorWordSummary(true, type, in->drvErrorWord) : QString());
     }
 }
 

@@ -63,8 +63,6 @@ private slots:
     void on_tableWidget_drives_customContextMenuRequested(const QPoint& pos);
 
 private:
-    QString wordText(bool drive, uint32_t word, const QString& type) const;
-
     Ui::DriveOverview* ui = nullptr;
     ecmaster* master = nullptr;           // not owned; outlives the window
     const StateConfig* config = nullptr;  // not owned

@@ -54,19 +54,11 @@ void MainWindow::logFaultWords(int index) {
     if (!inputs) {
         return;
     }
-    const auto words = [this](bool drive, uint32_t word) {
-        QStringList texts;
-        const bool known = drive ? stateConfig->decodeDrvErrorWord(productType, word, texts)
-                                 : stateConfig->decodeErrorWord(productType, word, texts);
-        const QString hex = QStringLiteral("0x%1").arg(word, 8, 16, QLatin1Char('0'));
-        return known && !texts.isEmpty() ? hex + QStringLiteral(" (") +
-                                               texts.join(QStringLiteral(", ")) + QLatin1Char(')')
-                                         : hex;
-    };
     emit writeLog(QStringLiteral("电机%1: %2, ErrorWord %3, DrvErrorWord %4")
                       .arg(index)
                       .arg(ecmaster::driveStateName(master->driveStateOf(index)))
-                      .arg(words(false, inputs->errorWord), words(true, inputs->drvErrorWord)));
+                      .arg(stateConfig->errorWordSummary(false, productType, inputs->errorWord),
+                           stateConfig->errorWordSummary(true, productType, inputs->drvErrorWord)));
 }
 
 void MainWindow::resetFaults(const QList<int>& candidates) {

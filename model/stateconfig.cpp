@@ -183,3 +183,12 @@ bool StateConfig::decode(const WordTable& table, const QString& productType, uin
     }
     return true;
 }
+
+QString StateConfig::errorWordSummary(bool driveWord, const QString& productType,
+                                      uint32_t word) const {
+    const QString hex = QStringLiteral("0x%1").arg(word, 8, 16, QLatin1Char('0'));
+    QStringList texts;
+    const bool known = word != 0 && (driveWord ? decodeDrvErrorWord(productType, word, texts)
+                                               : decodeErrorWord(productType, word, texts));
+    return known ? hex + QLatin1Char(' ') + texts.join(QStringLiteral(", ")) : hex;
+}

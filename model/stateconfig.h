@@ -37,6 +37,9 @@ public:
     // of them. False with an empty list when the product type has no such word in the file.
     bool decodeErrorWord(const QString& productType, uint64_t word, QStringList& texts) const;
     bool decodeDrvErrorWord(const QString& productType, uint64_t word, QStringList& texts) const;
+    // "0x%08x" of a motor (or drive) error word, followed by the texts of its set bits when the
+    // word is not 0 and the product type names them: one line for the log and the overview.
+    QString errorWordSummary(bool driveWord, const QString& productType, uint32_t word) const;
 
     const WordTable& stateWords() const { return stateWords_; }
     const WordTable& errorWords() const { return errorWords_; }
