@@ -37,6 +37,10 @@ struct MailboxChannel {
     // repetition. 0 = none yet. Atomic: state requests reset it without taking `mutex`, because
     // the slave numbers its messages afresh when its mailbox restarts.
     std::atomic<uint8_t> lastCounter{0};
+    // A request went out whose reply has not been taken (a service that timed out or ended
+    // early): what the send mailbox holds may be that reply, so the next service drains it
+    // first. Guarded by `mutex`.
+    bool replyPending = true;
 };
 
 // Process-data frames sent by send_processdata and awaited by receive_processdata.

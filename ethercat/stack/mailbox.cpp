@@ -71,12 +71,30 @@ void MailboxSession::recordPacketError(uint16_t code, uint16_t index, uint8_t su
 }
 
 void MailboxSession::drain() {
-    if (!usable_) {
+    if (!usable_ || !ctx_->mailboxes[slave_].replyPending) {
         return;
     }
     MailboxMessage stale;
     MbxReceive verdict = MbxReceive::Timeout;
-    readIfFull(stale, verdict);
+    if (readIfFull(stale, verdict) != ReadResult::Lost) {
+        ctx_->mailboxes[slave_].replyPending = false;
+    }
+}
+
+bool MailboxSession::awaitReceiveMailboxFree(Clock::time_point deadline) {
+    const ec_slavet& s = ctx_->slavelist[slave_];
+    // A few polls always, so that a thread held up past the deadline still looks.
+    for (int poll = 1;; ++poll) {
+        uint8_t status = 0;
+        const int wkc = ecx_FPRD(ctx_, s.configadr, kRegSm0Status, 1, &status, EC_TIMEOUTRET);
+        if (wkc > 0 && (status & kSmStatusMailboxFull) == 0) {
+            return true;
+        }
+        if (Clock::now() >= deadline && poll >= kMinPolls) {
+            return false;
+        }
+        osal_usleep(kMbxPollPauseUs);
+    }
 }
 
 int MailboxSession::send(uint8_t type, std::span<const uint8_t> data, int timeoutUs) {
@@ -85,19 +103,6 @@ int MailboxSession::send(uint8_t type, std::span<const uint8_t> data, int timeou
     }
     ec_slavet& s = ctx_->slavelist[slave_];
     const auto deadline = Clock::now() + std::chrono::microseconds(timeoutUs);
-    // The slave must have taken the previous message before the next one can be written. A
-    // few polls always, so that a thread held up past the deadline still looks.
-    for (int poll = 1;; ++poll) {
-        uint8_t status = 0;
-        const int wkc = ecx_FPRD(ctx_, s.configadr, kRegSm0Status, 1, &status, EC_TIMEOUTRET);
-        if (wkc > 0 && (status & kSmStatusMailboxFull) == 0) {
-            break;
-        }
-        if (Clock::now() >= deadline && poll >= kMinPolls) {
-            return 0;
-        }
-        osal_usleep(kMbxPollPauseUs);
-    }
     // Counted even when the write fails: the slave may have received it all the same, and drops a
     // message whose counter equals the one before.
     s.mbx_cnt = static_cast<uint8_t>(s.mbx_cnt % kMbxCounterMax + 1);
@@ -105,28 +110,43 @@ int MailboxSession::send(uint8_t type, std::span<const uint8_t> data, int timeou
     putU16(frame.data(), static_cast<uint16_t>(data.size()));
     frame[5] = static_cast<uint8_t>((type & kMbxTypeMask) | s.mbx_cnt << kMbxCounterShift);
     std::copy(data.begin(), data.end(), frame.begin() + kMbxHeaderSize);
-    return ecx_FPWR(ctx_, s.configadr, s.mbx_wo, s.mbx_l, frame.data(), EC_TIMEOUTRET3);
+    ctx_->mailboxes[slave_].replyPending = true;
+    int wkc = ecx_FPWR(ctx_, s.configadr, s.mbx_wo, s.mbx_l, frame.data(), EC_TIMEOUTRET3);
+    if (wkc == 0 && awaitReceiveMailboxFree(deadline)) {
+        // Same counter: a refused write never reached the slave's firmware, and where the refusal
+        // was a resent frame's, the slave took the first copy and drops this one as a repetition.
+        wkc = ecx_FPWR(ctx_, s.configadr, s.mbx_wo, s.mbx_l, frame.data(), EC_TIMEOUTRET3);
+    }
+    return wkc;
 }
 
 MailboxSession::ReadResult MailboxSession::readIfFull(MailboxMessage& out, MbxReceive& verdict) {
     const ec_slavet& s = ctx_->slavelist[slave_];
+    // Status and message in one frame: the ESC refuses the read of an empty mailbox (working
+    // counter 0) and hands out a full one, so the status only confirms what the read found.
     uint8_t status[2] = {};
-    if (ecx_FPRD(ctx_, s.configadr, kRegSm1Status, sizeof status, status, EC_TIMEOUTRET) <= 0 ||
-        (status[0] & kSmStatusMailboxFull) == 0) {
-        return ReadResult::Empty;
-    }
-    // One attempt only: a read sent again after its reply was lost finds the mailbox emptied by
-    // the first, so a lost read is answered with a repeat request instead.
     auto& buf = out.buffer();
-    if (ecx_FPRD(ctx_, s.configadr, s.mbx_ro, s.mbx_rl, buf.data(), EC_TIMEOUTRET) <= 0) {
+    std::array<ec_datagramt, 2> poll{
+        ec_datagramt{Command::FPRD, physicalAddress(s.configadr, kRegSm1Status), sizeof status, {},
+                     status},
+        ec_datagramt{Command::FPRD, physicalAddress(s.configadr, s.mbx_ro), s.mbx_rl, {},
+                     std::span(buf.data(), s.mbx_rl)},
+    };
+    transceiveBatch(ctx_, poll, EC_TIMEOUTRET);
+    if (poll[1].wkc > 0) {
+        const auto taken = take(out);
+        if (!taken) {
+            return ReadResult::Skipped;
+        }
+        verdict = *taken;
+        return ReadResult::Taken;
+    }
+    // One attempt only: a frame lost on its way back may have emptied the mailbox, and a read
+    // sent again would find nothing. Only a repeat request brings such a message back.
+    if (poll[1].wkc < 0 || (poll[0].wkc > 0 && (status[0] & kSmStatusMailboxFull) != 0)) {
         return ReadResult::Lost;
     }
-    const auto taken = take(out);
-    if (!taken) {
-        return ReadResult::Skipped;
-    }
-    verdict = *taken;
-    return ReadResult::Taken;
+    return ReadResult::Empty;
 }
 
 std::optional<MbxReceive> MailboxSession::take(MailboxMessage& m) {
@@ -205,11 +225,13 @@ MbxReceive MailboxSession::receive(MailboxMessage& out, Clock::time_point deadli
     if (!usable_) {
         return MbxReceive::Timeout;
     }
-    auto quietSince = Clock::now();
+    const auto start = Clock::now();
+    auto quietSince = start;
     while (true) {
         MbxReceive verdict = MbxReceive::Timeout;
         const ReadResult read = readIfFull(out, verdict);
         if (read == ReadResult::Taken) {
+            ctx_->mailboxes[slave_].replyPending = false;
             return verdict;
         }
         const auto now = Clock::now();
@@ -221,7 +243,7 @@ MbxReceive MailboxSession::receive(MailboxMessage& out, Clock::time_point deadli
             quietSince = Clock::now();
         } else if (read == ReadResult::Skipped) {
             quietSince = now;
-        } else {
+        } else if (now - start >= kMbxBackToBackPolls) {
             osal_usleep(kMbxPollPauseUs);
         }
     }

@@ -24,6 +24,9 @@ namespace ec {
 inline constexpr std::chrono::milliseconds kMbxRepeatAfter{100};
 // Pause between two polls of a SyncManager status.
 inline constexpr uint32_t kMbxPollPauseUs = EC_LOCALDELAY;
+// A reply is polled for without pauses this long: most slaves answer within a few round trips,
+// and a sleep costs more than the wait it saves.
+inline constexpr std::chrono::microseconds kMbxBackToBackPolls{1000};
 
 // A message as read from the send mailbox, cut to the length its header gives.
 class MailboxMessage {
@@ -68,12 +71,14 @@ public:
     size_t receiveCapacity() const;
 
     // Reads and drops what the send mailbox holds (an emergency is still recorded), so that a
-    // stale message is not taken for the reply to the next request.
+    // stale message is not taken for the reply to the next request. Costs nothing when every
+    // request before has had its reply taken.
     void drain();
 
-    // Sends one message of `type` with the next counter, waiting until the receive mailbox is
-    // free. The message fills the whole window (zeros behind the data). Returns the working
-    // counter of the write (> 0 sent), or <= 0.
+    // Sends one message of `type` with the next counter. The write goes out at once: a slave
+    // whose receive mailbox still holds the previous message refuses it (working counter 0), and
+    // it is written again once the slave has taken that. The message fills the whole window
+    // (zeros behind the data). Returns the working counter of the write (> 0 sent), or <= 0.
     int send(uint8_t type, std::span<const uint8_t> data, int timeoutUs = EC_TIMEOUTTXM);
 
     // Waits for the next message until `deadline`. Emergencies are recorded and skipped,
@@ -87,12 +92,15 @@ public:
 private:
     enum class ReadResult {
         Empty,    // nothing waiting
-        Lost,     // a message was waiting but its read did not come back
+        Lost,     // the read did not come back: a message may have been taken with it
         Skipped,  // a message that is no answer (emergency, repetition)
         Taken,    // `verdict` says what it was
     };
 
     ReadResult readIfFull(MailboxMessage& out, MbxReceive& verdict);
+    // Polls SM0 until the slave has taken the last message; false when it still holds it at
+    // `deadline`.
+    bool awaitReceiveMailboxFree(Clock::time_point deadline);
     // Checks a message read; nullopt when it is to be skipped.
     std::optional<MbxReceive> take(MailboxMessage& m);
     void requestRepeat(Clock::time_point deadline);
