@@ -132,6 +132,12 @@ private slots:
     void on_pushButton_clear_temp_clicked();
     void on_pushButton_plot_para_toggled(bool checked);
     void on_pushButton_clear_para_clicked();
+    void on_pushButton_pause_para_toggled(bool checked);
+    void on_pushButton_pause_temp_toggled(bool checked);
+    void on_pushButton_fit_para_clicked();
+    void on_pushButton_fit_temp_clicked();
+    void on_pushButton_export_para_clicked();
+    void on_pushButton_export_temp_clicked();
     void on_pushButton_Upgrade_clicked();
     void on_pushButton_SaveFile_clicked();
     void on_button_roundtrip_clicked();
@@ -352,6 +358,7 @@ private:
         QDateTime startTime;
         bool firstRefresh = false;
         bool running = false;
+        bool paused = false;  // the view stands still while points are still recorded
         std::array<QPointer<QCPGraph>, 3> curves;
         std::array<QSharedPointer<QCPGraphDataContainer>, 3> points;  // the curves' data
         QSharedPointer<QCPAxisTickerTime> timeTicker;
@@ -365,6 +372,13 @@ private:
     void togglePlot(KivCustomPlot* plot, LivePlot& live, QAbstractButton* button,
                     QAbstractButton* clearButton, bool checked, const QString& refusal);
     void clearPlot(KivCustomPlot* plot, LivePlot& live);
+    // Pause frees both axes for drag and zoom; resuming hands the time axis back to the data.
+    void pausePlot(KivCustomPlot* plot, LivePlot& live, bool paused);
+    void fitPlot(KivCustomPlot* plot);
+    // Asks for a file and writes the plot as CSV, PNG or PDF by the chosen type.
+    void exportPlotToFile(KivCustomPlot* plot, const QString& title);
+    // The axes the operator may drag and zoom in the plot's present state.
+    static void setPlotInteraction(KivCustomPlot* plot, const LivePlot& live);
     // The key of the next point while the plot runs: every 52nd sample, seconds since the
     // start; nothing for the samples in between.
     static std::optional<double> nextPlotKey(LivePlot& live);

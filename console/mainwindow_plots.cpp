@@ -1,9 +1,11 @@
 // The two live plots: parameters (torque, position, velocity) and temperatures.
+#include <QFileDialog>
 #include <QMessageBox>
 
 #include "ecmaster.h"
 #include "mainwindow.h"
 #include "model/scaling.h"
+#include "plotexport.h"
 #include "ui_mainwindow.h"
 
 namespace {
@@ -66,12 +68,12 @@ void MainWindow::togglePlot(KivCustomPlot* plot, LivePlot& live, QAbstractButton
     }
     plotToggleGuard = true;
     if (!checked) {
-        plot->axisRect()->setRangeDrag(Qt::Horizontal | Qt::Vertical);
-        plot->axisRect()->setRangeZoom(Qt::Horizontal | Qt::Vertical);
         button->setText(QStringLiteral("Start Plot"));
         clearButton->setEnabled(true);
         live.refreshTimer.stop();
         live.running = false;
+        setPlotInteraction(plot, live);
+        plot->replot(QCustomPlot::rpQueuedReplot);  // the last points, also when paused
     } else if (master->connected) {
         live.firstRefresh = true;
         live.running = true;
@@ -79,9 +81,7 @@ void MainWindow::togglePlot(KivCustomPlot* plot, LivePlot& live, QAbstractButton
         for (const auto& points : live.points) {
             points->clear();
         }
-        // While running the time axis follows the data; only the values are the operator's.
-        plot->axisRect()->setRangeDrag(Qt::Vertical);
-        plot->axisRect()->setRangeZoom(Qt::Vertical);
+        setPlotInteraction(plot, live);
         button->setText(QStringLiteral("Stop Plot"));
         clearButton->setEnabled(false);
         live.refreshTimer.start(kRefreshMs);
@@ -107,6 +107,69 @@ void MainWindow::clearPlot(KivCustomPlot* plot, LivePlot& live) {
         points->clear();
     }
     plot->replot(QCustomPlot::rpRefreshHint);
+}
+
+void MainWindow::setPlotInteraction(KivCustomPlot* plot, const LivePlot& live) {
+    // While running the time axis follows the data; only the values are the operator's.
+    const Qt::Orientations free = live.running && !live.paused
+                                      ? Qt::Orientations(Qt::Vertical)
+                                      : Qt::Orientations(Qt::Horizontal | Qt::Vertical);
+    plot->axisRect()->setRangeDrag(free);
+    plot->axisRect()->setRangeZoom(free);
+}
+
+void MainWindow::pausePlot(KivCustomPlot* plot, LivePlot& live, bool paused) {
+    live.paused = paused;
+    setPlotInteraction(plot, live);
+}
+
+void MainWindow::fitPlot(KivCustomPlot* plot) {
+    plot->rescaleAxes(true);
+    plot->replot(QCustomPlot::rpQueuedReplot);
+}
+
+void MainWindow::exportPlotToFile(KivCustomPlot* plot, const QString& title) {
+    const QString defaultName =
+        title + QLatin1Char('_') +
+        QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd_HHmmss")) +
+        QStringLiteral(".csv");
+    const QString path =
+        QFileDialog::getSaveFileName(this, QStringLiteral("Export plot"), defaultName,
+                                     QStringLiteral("CSV (*.csv);;PNG image (*.png);;PDF (*.pdf)"));
+    if (path.isEmpty()) {
+        return;
+    }
+    QString error;
+    if (!exportPlot(*plot, path, &error)) {
+        QMessageBox::warning(this, QStringLiteral("Export plot"),
+                             QStringLiteral("%1 was not written: %2").arg(path, error));
+        return;
+    }
+    emit writeLog(QStringLiteral("Plot exported to %1").arg(path));
+}
+
+void MainWindow::on_pushButton_pause_para_toggled(bool checked) {
+    pausePlot(ui->plot_para, paraPlot, checked);
+}
+
+void MainWindow::on_pushButton_pause_temp_toggled(bool checked) {
+    pausePlot(ui->plot_temperature, tempPlot, checked);
+}
+
+void MainWindow::on_pushButton_fit_para_clicked() {
+    fitPlot(ui->plot_para);
+}
+
+void MainWindow::on_pushButton_fit_temp_clicked() {
+    fitPlot(ui->plot_temperature);
+}
+
+void MainWindow::on_pushButton_export_para_clicked() {
+    exportPlotToFile(ui->plot_para, QStringLiteral("Para"));
+}
+
+void MainWindow::on_pushButton_export_temp_clicked() {
+    exportPlotToFile(ui->plot_temperature, QStringLiteral("Temp"));
 }
 
 void MainWindow::on_pushButton_clear_para_clicked() {
@@ -145,6 +208,9 @@ void MainWindow::paraPlotSlot() {
     if (points[0]->size() < 2 && points[1]->size() < 2 && points[2]->size() < 2) {
         return;
     }
+    if (paraPlot.paused) {
+        return;
+    }
     if (paraPlot.firstRefresh) {
         ui->plot_para->yAxis->rescale();
         paraPlot.firstRefresh = false;
@@ -159,6 +225,9 @@ void MainWindow::paraPlotSlot() {
 void MainWindow::temperaturePlotSlot() {
     const auto& points = tempPlot.points;
     if (points[0]->size() < 2 || points[1]->size() < 2 || points[2]->size() < 2) {
+        return;
+    }
+    if (tempPlot.paused) {
         return;
     }
     if (tempPlot.firstRefresh) {
