@@ -13,6 +13,7 @@
 #include <thread>
 #include <vector>
 
+#include "ethercat/stack/capture.h"
 #include "ethercat/stack/osal/rawsocket.h"
 #include "ethercat/stack/protocol.h"
 #include "sim/chain.h"
@@ -36,12 +37,15 @@ void usage() {
                  "                   [--ignore-cw K:CW] [--ignore-mode K]\n"
                  "                   [--calibration-ms MS] [--calibration-hangs K]\n"
                  "                   [--identify-ms MS] [--noise-seed N] [--thermal-scale F]\n"
+                 "                   [--capture FILE]\n"
                  "Serves N simulated CiA 402 drives (default 1) on interface IF. Commands on\n"
                  "standard input: pull K, plug K, remove K, restore K, safeop-error K CODE,\n"
-                 "refuse K STATE CODE, accept K STATE, loss FRACTION SEED [return],\n"
-                 "fault K WORD [DRVWORD], joint K, state K, stats, emergency K CODE [REG],\n"
+                 "refuse K STATE CODE, accept K STATE, loss FRACTION SEED [return] [at K],\n"
+                 "corrupt K [return], fault K WORD [DRVWORD], joint K, state K, stats,\n"
+                 "emergency K CODE [REG],\n"
                  "power-cycle K, firmware K, param K ID, misbehave K MODE, drop K N,\n"
-                 "duplicate K, quit.\n");
+                 "duplicate K, quit. --capture writes every frame taken and sent to a pcapng\n"
+                 "file.\n");
 }
 
 }  // namespace
@@ -63,6 +67,7 @@ int main(int argc, char** argv) {
     long long identifyMs = 50000;
     unsigned long long noiseSeed = 1;
     double thermalScale = 1.0;
+    std::string capturePath;
     // Firmware quirks per drive position (1-based among the drives).
     struct Quirks {
         uint32_t powerUpFaultWord = 0;
@@ -138,6 +143,8 @@ int main(int argc, char** argv) {
                 thermalScale = std::stod(value());
                 if (!(thermalScale > 0.0))
                     throw std::out_of_range("thermal-scale");
+            } else if (a == "--capture") {
+                capturePath = value();
             } else if (a == "--help" || a == "-h") {
                 usage();
                 return 0;
@@ -195,6 +202,14 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "zentrio-sim: cannot open a raw socket on '%s'\n", ifname.c_str());
         return 1;
     }
+    std::unique_ptr<ec::FrameCapture> capture;
+    if (!capturePath.empty()) {
+        capture = ec::FrameCapture::start(capturePath, ifname);
+        if (!capture) {
+            std::fprintf(stderr, "zentrio-sim: cannot write '%s'\n", capturePath.c_str());
+            return 1;
+        }
+    }
     std::signal(SIGINT, onSignal);
     std::signal(SIGTERM, onSignal);
 
@@ -231,12 +246,24 @@ int main(int argc, char** argv) {
             chain.poll();  // timers run without traffic too
             continue;
         }
-        // A frame that already passed a slave processing unit is our own reply coming around.
-        if (static_cast<size_t>(n) < ec::kEthHeaderSize || (buf[6] & ec::kMacReturnBit))
+        if (static_cast<size_t>(n) < ec::kEthHeaderSize)
             continue;
+        // The link never shows us our own replies (outgoing packets are left out), so every
+        // frame is a request: the source address cannot tell, as the master's may already carry
+        // the bit the slaves set on the way back.
         frame.assign(buf.begin(), buf.begin() + n);
-        if (chain.processFrame(frame))
-            link->send(frame);
+        if (capture)
+            capture->record(frame, ec::CaptureDirection::Inbound);
+        if (chain.processFrame(frame) && link->send(frame) && capture)
+            capture->record(frame, ec::CaptureDirection::Outbound);
+    }
+    if (capture) {
+        ec::CaptureStats stats;
+        const bool complete = capture->stop(&stats);
+        std::printf("zentrio-sim: capture %s: %llu frames written, %llu dropped%s\n",
+                    capturePath.c_str(), static_cast<unsigned long long>(stats.written),
+                    static_cast<unsigned long long>(stats.dropped),
+                    complete ? "" : ", file incomplete");
     }
     std::printf("zentrio-sim: stopped\n");
     std::fflush(stdout);

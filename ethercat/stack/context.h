@@ -76,6 +76,11 @@ struct ecx_contextt {
 
     // Set and reset by init/close only, while no other thread uses the context.
     std::unique_ptr<ec::Port> port;
+    std::string linkName;  // the adapter's name, as written into captures
+
+    // The running capture. Started and stopped by one controlling thread (as init and close);
+    // the port holds its own reference for the threads that record.
+    std::shared_ptr<ec::FrameCapture> capture;
     ec::PdoSizeReader readPdoSizes = ec::readPdoSizesCoE;  // null: sizes from the SII only
     std::vector<ec::SiiPdoSizes> siiPdo;  // per slave number, filled by config_init
 

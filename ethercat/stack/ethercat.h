@@ -29,6 +29,16 @@ int ecx_init(ecx_contextt* ctx, const char* ifname);
 int ecx_init_link(ecx_contextt* ctx, std::unique_ptr<ec::FrameLink> link);
 void ecx_close(ecx_contextt* ctx);
 
+// --- Capture ---
+// Writes every frame the link sends and receives from now on to a pcapng file. > 0 on success;
+// 0 without an open link or when the file cannot be created. A running capture ends first.
+int ecx_capture_start(ecx_contextt* ctx, const char* path);
+// Ends the capture and closes its file; `stats` (may be null) gets the frames written and
+// dropped. > 0 when the file is complete; 0 when writing failed or no capture ran.
+int ecx_capture_stop(ecx_contextt* ctx, ec::CaptureStats* stats);
+// Frames resent and lost by the blocking calls since the link was opened; zeros without a link.
+ec::PortStats ecx_port_stats(ecx_contextt* ctx);
+
 // Adapters: virtual adapters first, then the machine's interfaces. Free with ec_free_adapters.
 ec_adaptert* ec_find_adapters();
 void ec_free_adapters(ec_adaptert* adapter);
@@ -106,6 +116,9 @@ int ecx_SDOwrite(ecx_contextt* ctx, uint16_t slave, uint16_t index, uint8_t subi
 // reply. Returns > 0 written, else 0 or one of EC_ERROR, EC_FOE_* (types.h).
 int ecx_FOEwrite(ecx_contextt* ctx, uint16_t slave, const char* FileName, uint32_t password,
                  int psize, const void* p, int timeout);
+// Reads what a slave put into its send mailbox unasked; emergencies go to the error list. Does not
+// wait for a mailbox a service is using. > 0 when a message was read, else 0.
+int ecx_mbxpoll(ecx_contextt* ctx, uint16_t slave);
 // The error list: whether entries wait, the oldest one, all of them as text (emptying the list).
 bool ecx_iserror(ecx_contextt* ctx);
 bool ecx_poperror(ecx_contextt* ctx, ec_errort* ec);
@@ -114,6 +127,8 @@ const char* ecx_elist2string(ecx_contextt* ctx);
 // --- The same on the process-wide context ---
 int ec_init(const char* ifname);
 void ec_close();
+ec::PortStats ec_port_stats();
+int ec_mbxpoll(uint16_t slave);
 int ec_APRD(uint16_t ADP, uint16_t ADO, uint16_t length, void* data, int timeout);
 int ec_APWR(uint16_t ADP, uint16_t ADO, uint16_t length, const void* data, int timeout);
 int ec_FPRD(uint16_t ADP, uint16_t ADO, uint16_t length, void* data, int timeout);

@@ -13,7 +13,7 @@ namespace ec {
 void FrameBuilder::reset() {
     std::fill(bytes_.begin(), bytes_.begin() + kFrameHeaderSize, 0);
     std::fill(bytes_.begin(), bytes_.begin() + 6, 0xFF);  // slaves ignore the destination
-    std::memcpy(bytes_.data() + 6, kMasterMac, 6);
+    std::copy(source_.begin(), source_.end(), bytes_.begin() + 6);
     putU16be(bytes_.data() + 12, kEtherType);
     count_ = 0;
     size_ = kFrameHeaderSize;
@@ -118,6 +118,14 @@ std::optional<std::span<const uint8_t>> checkFrame(std::span<const uint8_t> fram
 // -----------------------------------------------------------------------------------
 
 FrameEngine::FrameEngine() = default;
+
+void FrameEngine::setSourceAddress(const std::array<uint8_t, 6>& mac) {
+    std::lock_guard lock(mutex_);
+    for (auto& slot : slots_) {
+        slot.tx.setSource(mac);
+        slot.tx.reset();
+    }
+}
 
 bool FrameEngine::indexAvailable(uint8_t index, Clock::time_point now) const {
     return !indexInUse_[index] && quarantinedUntil_[index] <= now;

@@ -39,6 +39,8 @@ public:
     FrameBuilder() { reset(); }
 
     void reset();
+    // The Ethernet source address of the frames built from now on (after the next reset()).
+    void setSource(const std::array<uint8_t, 6>& mac) { source_ = mac; }
 
     // Appends a datagram whose address is ADP | ADO << 16 (logical commands: the 32-bit logical
     // address). `data` null sends zeros. Returns the datagram's number in the frame, or nullopt
@@ -59,6 +61,8 @@ public:
 
 private:
     std::array<uint8_t, kEthMaxFrame> bytes_{};
+    std::array<uint8_t, 6> source_{kMasterMac[0], kMasterMac[1], kMasterMac[2],
+                                   kMasterMac[3], kMasterMac[4], kMasterMac[5]};
     std::array<DatagramPlace, kMaxDatagramsPerFrame> places_{};
     size_t count_ = 0;
     size_t size_ = 0;       // header + datagrams
@@ -98,6 +102,9 @@ public:
     using Clock = std::chrono::steady_clock;
 
     FrameEngine();
+
+    // Source address of every frame; set before the engine is used.
+    void setSourceAddress(const std::array<uint8_t, 6>& mac);
 
     // Binds a free slot to a fresh index; nullopt when no slot or index is available.
     std::optional<SlotId> claim();

@@ -32,7 +32,42 @@ int ecx_init(ecx_contextt* ctx, const char* ifname) {
     if (ctx == nullptr || ifname == nullptr) {
         return 0;
     }
-    return ecx_init_link(ctx, ec::openLink(ifname));
+    if (ecx_init_link(ctx, ec::openLink(ifname)) <= 0) {
+        return 0;
+    }
+    ctx->linkName = ifname;
+    return 1;
+}
+
+int ecx_capture_start(ecx_contextt* ctx, const char* path) {
+    if (ctx == nullptr || path == nullptr || !ctx->port) {
+        return 0;
+    }
+    ecx_capture_stop(ctx, nullptr);
+    std::shared_ptr<ec::FrameCapture> capture = ec::FrameCapture::start(path, ctx->linkName);
+    if (!capture) {
+        return 0;
+    }
+    ctx->capture = capture;
+    ctx->port->setCapture(std::move(capture));
+    return 1;
+}
+
+ec::PortStats ecx_port_stats(ecx_contextt* ctx) {
+    return ctx != nullptr && ctx->port ? ctx->port->stats() : ec::PortStats{};
+}
+
+int ecx_capture_stop(ecx_contextt* ctx, ec::CaptureStats* stats) {
+    if (ctx == nullptr || !ctx->capture) {
+        return 0;
+    }
+    if (ctx->port) {
+        ctx->port->setCapture(nullptr);
+    }
+    // A thread still recording holds its own reference; stop() drains what it queued.
+    const bool complete = ctx->capture->stop(stats);
+    ctx->capture.reset();
+    return complete ? 1 : 0;
 }
 
 void ecx_close(ecx_contextt* ctx) {
@@ -48,7 +83,9 @@ void ecx_close(ecx_contextt* ctx) {
         }
         ctx->pdFrames.clear();
     }
+    ecx_capture_stop(ctx, nullptr);
     ctx->port.reset();
+    ctx->linkName.clear();
 }
 
 ec_adaptert* ec_find_adapters() {
@@ -80,6 +117,12 @@ int ec_init(const char* ifname) {
 }
 void ec_close() {
     ecx_close(&ecx_context);
+}
+ec::PortStats ec_port_stats() {
+    return ecx_port_stats(&ecx_context);
+}
+int ec_mbxpoll(uint16_t slave) {
+    return ecx_mbxpoll(&ecx_context, slave);
 }
 int ec_APRD(uint16_t ADP, uint16_t ADO, uint16_t length, void* data, int timeout) {
     return ecx_APRD(&ecx_context, ADP, ADO, length, data, timeout);

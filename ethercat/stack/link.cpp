@@ -11,8 +11,14 @@
 #include <set>
 
 #include "osal/rawsocket.h"
+#include "protocol.h"
 
 namespace ec {
+
+std::array<uint8_t, 6> FrameLink::address() const {
+    return {kMasterMac[0], kMasterMac[1], kMasterMac[2],
+            kMasterMac[3], kMasterMac[4], kMasterMac[5]};
+}
 
 namespace {
 

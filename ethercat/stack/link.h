@@ -7,6 +7,7 @@
 // virtual link.
 #pragma once
 
+#include <array>
 #include <chrono>
 #include <cstdint>
 #include <functional>
@@ -28,6 +29,10 @@ public:
     // it into buf. Returns the number of bytes copied, 0 when nothing arrived in time, -1 when the
     // link failed. Never spins: the wait sleeps in the kernel or on a condition variable.
     virtual int receive(std::span<uint8_t> buf, std::chrono::microseconds timeout) = 0;
+
+    // The source address the master sends with: the adapter's own, or for a link without one a
+    // fixed locally administered address.
+    virtual std::array<uint8_t, 6> address() const;
 };
 
 // One adapter as offered to the operator: `name` opens it, `desc` is for display.

@@ -48,6 +48,28 @@ MailboxSession::MailboxSession(ecx_contextt* ctx, uint16_t slave) : ctx_(ctx), s
     usable_ = windowUsable(s.mbx_wo, s.mbx_l) && windowUsable(s.mbx_ro, s.mbx_rl);
 }
 
+MailboxSession::MailboxSession(ecx_contextt* ctx, uint16_t slave, std::try_to_lock_t)
+    : ctx_(ctx), slave_(slave) {
+    if (ctx_ == nullptr || !ctx_->port || slave_ < 1 || slave_ > *ctx_->slavecount ||
+        slave_ >= EC_MAXSLAVE) {
+        return;
+    }
+    lock_ = std::unique_lock(ctx_->mailboxes[slave_].mutex, std::try_to_lock);
+    const ec_slavet& s = ctx_->slavelist[slave_];
+    usable_ =
+        lock_.owns_lock() && windowUsable(s.mbx_wo, s.mbx_l) && windowUsable(s.mbx_ro, s.mbx_rl);
+}
+
+bool MailboxSession::takeUnsolicited() {
+    if (!usable_) {
+        return false;
+    }
+    MailboxMessage message;
+    MbxReceive verdict = MbxReceive::Timeout;
+    const ReadResult r = readIfFull(message, verdict);
+    return r == ReadResult::Skipped || r == ReadResult::Taken;
+}
+
 size_t MailboxSession::sendCapacity() const {
     return usable_ ? ctx_->slavelist[slave_].mbx_l - kMbxHeaderSize : 0;
 }
@@ -127,9 +149,12 @@ MailboxSession::ReadResult MailboxSession::readIfFull(MailboxMessage& out, MbxRe
     uint8_t status[2] = {};
     auto& buf = out.buffer();
     std::array<ec_datagramt, 2> poll{
-        ec_datagramt{Command::FPRD, physicalAddress(s.configadr, kRegSm1Status), sizeof status, {},
-                     status},
-        ec_datagramt{Command::FPRD, physicalAddress(s.configadr, s.mbx_ro), s.mbx_rl, {},
+        ec_datagramt{
+            Command::FPRD, physicalAddress(s.configadr, kRegSm1Status), sizeof status, {}, status},
+        ec_datagramt{Command::FPRD,
+                     physicalAddress(s.configadr, s.mbx_ro),
+                     s.mbx_rl,
+                     {},
                      std::span(buf.data(), s.mbx_rl)},
     };
     transceiveBatch(ctx_, poll, EC_TIMEOUTRET);
@@ -250,3 +275,8 @@ MbxReceive MailboxSession::receive(MailboxMessage& out, Clock::time_point deadli
 }
 
 }  // namespace ec
+
+int ecx_mbxpoll(ecx_contextt* ctx, uint16_t slave) {
+    ec::MailboxSession session(ctx, slave, std::try_to_lock);
+    return session.takeUnsolicited() ? 1 : 0;
+}

@@ -60,6 +60,8 @@ public:
     using Clock = std::chrono::steady_clock;
 
     MailboxSession(ecx_contextt* ctx, uint16_t slave);
+    // Only when no other service holds the slave's mailbox; unusable() otherwise.
+    MailboxSession(ecx_contextt* ctx, uint16_t slave, std::try_to_lock_t);
     MailboxSession(const MailboxSession&) = delete;
     MailboxSession& operator=(const MailboxSession&) = delete;
 
@@ -84,6 +86,10 @@ public:
     // Waits for the next message until `deadline`. Emergencies are recorded and skipped,
     // repetitions of the last message skipped.
     MbxReceive receive(MailboxMessage& out, Clock::time_point deadline);
+
+    // Reads a message the slave put into its send mailbox unasked (an emergency is recorded).
+    // True when one was read.
+    bool takeUnsolicited();
 
     // Records an entry in the context's error list with this slave's number.
     void record(ec_errort e);

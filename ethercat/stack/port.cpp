@@ -4,7 +4,9 @@
 
 namespace ec {
 
-Port::Port(std::unique_ptr<FrameLink> link) : link_(std::move(link)) {}
+Port::Port(std::unique_ptr<FrameLink> link) : link_(std::move(link)) {
+    engine_.setSourceAddress(link_->address());
+}
 
 std::optional<SlotId> Port::claim(Clock::time_point deadline) {
     std::unique_lock lock(waitMutex_);
@@ -21,7 +23,33 @@ std::optional<SlotId> Port::claim(Clock::time_point deadline) {
 bool Port::transmit(SlotId slot) {
     std::lock_guard lock(txMutex_);
     const auto bytes = engine_.markSent(slot);
-    return link_->send(bytes);
+    const bool sent = link_->send(bytes);
+    if (sent) {
+        record(bytes, CaptureDirection::Outbound);
+    }
+    return sent;
+}
+
+void Port::setCapture(std::shared_ptr<FrameCapture> capture) {
+    std::lock_guard lock(captureMutex_);
+    capture_ = std::move(capture);
+}
+
+void Port::record(std::span<const uint8_t> frame, CaptureDirection direction) {
+    std::shared_ptr<FrameCapture> capture;
+    {
+        std::lock_guard lock(captureMutex_);
+        capture = capture_;
+    }
+    if (capture) {
+        capture->record(frame, direction);
+    }
+}
+
+void Port::file(int received) {
+    const std::span<const uint8_t> frame(rxBuf_.data(), static_cast<size_t>(received));
+    record(frame, CaptureDirection::Inbound);
+    engine_.accept(frame);
 }
 
 bool Port::awaitReply(SlotId slot, Clock::time_point deadline) {
@@ -54,7 +82,7 @@ bool Port::awaitReply(SlotId slot, Clock::time_point deadline) {
                 if (n <= 0) {
                     break;
                 }
-                engine_.accept(std::span<const uint8_t>(rxBuf_.data(), static_cast<size_t>(n)));
+                file(n);
             }
             lock.lock();
             receiving_ = false;
@@ -71,7 +99,7 @@ bool Port::awaitReply(SlotId slot, Clock::time_point deadline) {
         const auto wait = std::chrono::duration_cast<std::chrono::microseconds>(deadline - now);
         const int n = link_->receive(rxBuf_, std::max(wait, std::chrono::microseconds{1}));
         if (n > 0) {
-            engine_.accept(std::span<const uint8_t>(rxBuf_.data(), static_cast<size_t>(n)));
+            file(n);
         }
         lock.lock();
         receiving_ = false;
@@ -88,6 +116,9 @@ bool Port::exchange(SlotId slot, std::chrono::microseconds timeout) {
     // A thread woken late can find the whole timeout spent on its first wait; one lost frame must
     // not fail the call for that, so a frame without reply always goes out a second time.
     for (int sent = 1;; ++sent) {
+        if (sent > 1) {
+            resent_.fetch_add(1, std::memory_order_relaxed);
+        }
         transmit(slot);
         const auto now = Clock::now();
         const auto retry =
@@ -96,6 +127,7 @@ bool Port::exchange(SlotId slot, std::chrono::microseconds timeout) {
             return true;
         }
         if (sent >= kMinTransmissions && Clock::now() >= deadline) {
+            lost_.fetch_add(1, std::memory_order_relaxed);
             return false;
         }
     }

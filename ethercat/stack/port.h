@@ -8,12 +8,14 @@
 // the receive role, which only the thread holding it uses.
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <memory>
 #include <mutex>
 #include <optional>
 
+#include "capture.h"
 #include "frame.h"
 #include "link.h"
 
@@ -26,6 +28,12 @@ inline constexpr int kMinTransmissions = 2;
 // A waiter that finds its deadline passed gives a thread reading the link this long to file a
 // reply that may already be there.
 inline constexpr std::chrono::microseconds kLateReplyGrace{1000};
+
+// Frames of blocking exchanges: sent again for want of a reply, and given up without one.
+struct PortStats {
+    uint64_t resent = 0;
+    uint64_t lost = 0;
+};
 
 class Port {
 public:
@@ -53,7 +61,17 @@ public:
 
     void release(SlotId slot);
 
+    // Every frame sent and received from now on is also handed to `capture`; null stops that.
+    // Returns at once; a frame being recorded while the capture is replaced still reaches the
+    // capture it started with, which the port keeps alive until then.
+    void setCapture(std::shared_ptr<FrameCapture> capture);
+
+    PortStats stats() const { return {resent_.load(), lost_.load()}; }
+
 private:
+    void record(std::span<const uint8_t> frame, CaptureDirection direction);
+    void file(int received);  // records and files a frame the link delivered into rxBuf_
+
     FrameEngine engine_;
     std::unique_ptr<FrameLink> link_;
     std::mutex txMutex_;  // serialises link_->send
@@ -61,6 +79,10 @@ private:
     std::condition_variable changed_;  // a reply was filed, the receive role or a slot freed
     bool receiving_ = false;           // guarded by waitMutex_
     std::array<uint8_t, kEthMaxFrame> rxBuf_{};  // used only by the thread with the receive role
+    std::atomic<uint64_t> resent_{0};
+    std::atomic<uint64_t> lost_{0};
+    std::mutex captureMutex_;
+    std::shared_ptr<FrameCapture> capture_;  // guarded by captureMutex_
 };
 
 }  // namespace ec

@@ -19,9 +19,12 @@ inline constexpr uint16_t kEcLengthMask = 0x07FF;
 inline constexpr size_t kMaxDatagramBytes = 1498;  // all datagrams of one frame
 inline constexpr size_t kMaxDatagramData = 1486;   // data of one datagram
 
-// Source MAC of the master; every ESC sets the locally administered bit (0x02 of the first octet)
-// on frames that pass its processing unit, so a returned frame is told from our own transmission.
-inline constexpr uint8_t kMasterMac[6] = {0x01, 0x01, 0x01, 0x01, 0x01, 0x01};
+// Source MAC of the master on a link without an address of its own (the in-process simulated
+// bus): unicast, locally administered. On an adapter the master sends with the adapter's address.
+inline constexpr uint8_t kMasterMac[6] = {0x02, 0x00, 0x00, 0x00, 0x00, 0x01};
+// Every ESC sets the locally administered bit (0x02 of the first octet) of the source address on
+// frames that pass its processing unit: with a universally administered adapter address, a
+// returned frame is told from our own transmission.
 inline constexpr uint8_t kMacReturnBit = 0x02;
 
 // --- Datagram ---------------------------------------------------------------------------------

@@ -53,17 +53,30 @@ std::unique_ptr<RawSocketLink> RawSocketLink::open(const std::string& ifname,
         ::close(fd);
         return nullptr;
     }
-    return std::unique_ptr<RawSocketLink>(new RawSocketLink(fd, options));
+    std::array<uint8_t, 6> address{};
+    std::copy_n(kMasterMac, 6, address.begin());
+    ifreq req{};
+    std::memcpy(req.ifr_name, ifname.c_str(), ifname.size() + 1);
+    if (::ioctl(fd, SIOCGIFHWADDR, &req) == 0) {
+        std::array<uint8_t, 6> hw{};
+        std::memcpy(hw.data(), req.ifr_hwaddr.sa_data, 6);
+        // A group or all-zero address is no source; keep the fallback then.
+        if ((hw[0] & 0x01) == 0 && hw != std::array<uint8_t, 6>{}) {
+            address = hw;
+        }
+    }
+    return std::unique_ptr<RawSocketLink>(new RawSocketLink(fd, options, address));
 }
+
+RawSocketLink::RawSocketLink(int fd, RawSocketOptions options,
+                             const std::array<uint8_t, 6>& address)
+    : fd_(fd), options_(options), address_(address) {}
 
 RawSocketLink::~RawSocketLink() {
     ::close(fd_);
 }
 
 bool RawSocketLink::send(std::span<const uint8_t> frame) {
-    if (frame.size() >= kEthHeaderSize) {
-        std::copy_n(frame.begin() + 6, 6, txSource_);
-    }
     const ssize_t n = ::send(fd_, frame.data(), frame.size(), 0);
     return n == static_cast<ssize_t>(frame.size());
 }
@@ -113,9 +126,11 @@ int RawSocketLink::receive(std::span<uint8_t> buf, std::chrono::microseconds tim
         if (from.sll_pkttype == PACKET_OUTGOING || static_cast<size_t>(n) < kEthHeaderSize) {
             continue;
         }
-        if (!options_.acceptUnprocessed &&
-            std::equal(txSource_, txSource_ + 6, frame.begin() + 6)) {
-            continue;  // passed no slave
+        // A frame back with our own source address passed no slave. That tells only with a
+        // universally administered address: a slave's return bit leaves a local one unchanged.
+        if (!options_.acceptUnprocessed && (address_[0] & kMacReturnBit) == 0 &&
+            std::equal(address_.begin(), address_.end(), frame.begin() + 6)) {
+            continue;
         }
         const size_t copy = std::min(static_cast<size_t>(n), buf.size());
         std::copy_n(frame.begin(), copy, buf.begin());

@@ -25,13 +25,15 @@ public:
 
     bool send(std::span<const uint8_t> frame) override;
     int receive(std::span<uint8_t> buf, std::chrono::microseconds timeout) override;
+    // The interface's hardware address; the fixed fallback when it has none.
+    std::array<uint8_t, 6> address() const override { return address_; }
 
 private:
-    RawSocketLink(int fd, RawSocketOptions options) : fd_(fd), options_(options) {}
+    RawSocketLink(int fd, RawSocketOptions options, const std::array<uint8_t, 6>& address);
 
     int fd_;
     RawSocketOptions options_;
-    uint8_t txSource_[6] = {0x01, 0x01, 0x01, 0x01, 0x01, 0x01};  // only the sending thread writes
+    std::array<uint8_t, 6> address_;
 };
 
 }  // namespace ec
