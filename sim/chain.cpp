@@ -75,7 +75,28 @@ bool Chain::processFrame(std::vector<uint8_t>& frame) {
         ++framesLost_;
         return false;
     }
-    const bool lose = loss_ > 0.0 && std::uniform_real_distribution<double>(0.0, 1.0)(rng_) < loss_;
+    bool lose = loss_ > 0.0 && std::uniform_real_distribution<double>(0.0, 1.0)(rng_) < loss_;
+    Corruption fault{lossLink_, lossPoint_};
+    if (corruptNext_) {
+        fault = *corruptNext_;
+        corruptNext_.reset();
+        lose = true;
+    }
+    // The cable the frame is corrupted on leads into line[cable]: the slave there takes it
+    // invalid, the ones after it see it marked. Out there, they leave it alone; back, the slave
+    // before that cable takes it on port 1, and those nearer the master see it marked.
+    const size_t cable = std::min(static_cast<size_t>(fault.link), line.size()) - 1;
+    size_t passes = line.size();
+    if (lose && fault.where == LossPoint::Outbound) {
+        passes = cable;
+        line[cable]->esc->countInvalidFrame(0);
+        for (size_t i = cable + 1; i < line.size(); ++i)
+            line[i]->esc->countForwardedError(0);
+    } else if (lose && cable > 0) {
+        line[cable - 1]->esc->countInvalidFrame(1);
+        for (size_t i = 0; i + 1 < cable; ++i)
+            line[i]->esc->countForwardedError(1);
+    }
     // Whatever passed the line, a loss on the way back swallows it.
     const auto delivered = [&] {
         if (!lose)
@@ -83,7 +104,7 @@ bool Chain::processFrame(std::vector<uint8_t>& frame) {
         ++framesLost_;
         return false;
     };
-    if (lose && lossPoint_ == LossPoint::Outbound)
+    if (passes == 0)
         return delivered();
 
     // Anything but a well-formed EtherCAT frame passes unchanged.
@@ -129,7 +150,7 @@ bool Chain::processFrame(std::vector<uint8_t>& frame) {
         arrive[i] = t;
     }
     const int64_t turn = t;
-    for (size_t i = 0; i < line.size(); ++i) {
+    for (size_t i = 0; i < passes; ++i) {
         Esc::Passage p;
         p.port0HostNs = arrive[i];
         p.port1HostNs = turn + (turn - arrive[i]);  // back through the later hops
@@ -147,11 +168,17 @@ bool Chain::processFrame(std::vector<uint8_t>& frame) {
     return delivered();
 }
 
-void Chain::setFrameLoss(double fraction, uint64_t seed, LossPoint where) {
+void Chain::setFrameLoss(double fraction, uint64_t seed, LossPoint where, int link) {
     std::lock_guard lock(mutex_);
     loss_ = fraction;
     lossPoint_ = where;
+    lossLink_ = std::max(link, 1);
     rng_.seed(seed);
+}
+
+void Chain::corruptNextFrame(int link, LossPoint where) {
+    std::lock_guard lock(mutex_);
+    corruptNext_ = Corruption{std::max(link, 1), where};
 }
 
 void Chain::pullDrive(int position) {

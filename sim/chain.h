@@ -44,7 +44,13 @@ public:
     size_t reachable() const;  // slaves a frame currently passes
 
     // --- fault injection (positions are 1-based) -------------------------------------------------
-    void setFrameLoss(double fraction, uint64_t seed, LossPoint where = LossPoint::Outbound);
+    // Frames lost at random on the cable into slave `link` (1: master to the first slave), on the
+    // way out or back. The slave whose port takes a corrupted frame counts it as invalid, the
+    // slaves after it as forwarded errors; on the way out the frame reaches no later slave.
+    void setFrameLoss(double fraction, uint64_t seed, LossPoint where = LossPoint::Outbound,
+                      int link = 1);
+    // The next frame is corrupted on that cable, counted and lost the same way.
+    void corruptNextFrame(int link, LossPoint where = LossPoint::Outbound);
     void pullDrive(int position);
     void plugDrive(int position);
     void removeSlave(int position);
@@ -114,9 +120,15 @@ private:
     std::vector<Slave> slaves_;  // guarded by mutex_
     double loss_ = 0.0;          // guarded by mutex_
     LossPoint lossPoint_;        // guarded by mutex_
-    std::mt19937_64 rng_;        // guarded by mutex_
-    uint64_t framesSeen_ = 0;    // guarded by mutex_
-    uint64_t framesLost_ = 0;    // guarded by mutex_
+    int lossLink_ = 1;           // guarded by mutex_
+    struct Corruption {
+        int link;
+        LossPoint where;
+    };
+    std::optional<Corruption> corruptNext_;  // guarded by mutex_
+    std::mt19937_64 rng_;                    // guarded by mutex_
+    uint64_t framesSeen_ = 0;                // guarded by mutex_
+    uint64_t framesLost_ = 0;                // guarded by mutex_
 };
 
 }  // namespace sim

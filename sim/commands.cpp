@@ -64,19 +64,40 @@ std::string CommandInterpreter::execute(const std::string& line) {
                std::to_string(chain_.reachable()) + "/" + std::to_string(chain_.size());
     }
     if (cmd == "loss") {
-        const bool onReturn = w.size() == 4 && w[3] == "return";
-        if (w.size() != 3 && !onReturn)
-            return usage("FRACTION SEED [return]");
+        // loss FRACTION SEED [return] [at K]
+        std::vector<std::string> rest(w.begin() + std::min<size_t>(w.size(), 3), w.end());
+        const bool onReturn = !rest.empty() && rest[0] == "return";
+        if (onReturn)
+            rest.erase(rest.begin());
+        unsigned long long link = 1;
+        bool linkOk = rest.empty();
+        if (rest.size() == 2 && rest[0] == "at") {
+            const auto k = number(rest[1]);
+            linkOk = k.has_value();
+            link = k.value_or(0);
+        }
         double fraction = -1.0;
         try {
-            fraction = std::stod(w[1]);
+            fraction = w.size() >= 3 ? std::stod(w[1]) : -1.0;
         } catch (...) {
         }
-        const auto seed = number(w[2]);
-        if (!seed || fraction < 0.0 || fraction > 1.0)
-            return usage("FRACTION SEED [return]");
-        chain_.setFrameLoss(fraction, *seed, onReturn ? LossPoint::Return : LossPoint::Outbound);
-        return "loss " + w[1] + " seed " + std::to_string(*seed) + (onReturn ? " return" : "");
+        const auto seed = w.size() >= 3 ? number(w[2]) : std::nullopt;
+        if (!seed || !linkOk || link < 1 || link > chain_.size() || fraction < 0.0 ||
+            fraction > 1.0)
+            return usage("FRACTION SEED [return] [at K]");
+        chain_.setFrameLoss(fraction, *seed, onReturn ? LossPoint::Return : LossPoint::Outbound,
+                            static_cast<int>(link));
+        return "loss " + w[1] + " seed " + std::to_string(*seed) + (onReturn ? " return" : "") +
+               (link == 1 ? "" : " at " + std::to_string(link));
+    }
+    if (cmd == "corrupt") {
+        // corrupt K [return]: the next frame, on the cable into slave K
+        const auto k = position(1);
+        const bool onReturn = w.size() == 3 && w[2] == "return";
+        if (!k || (w.size() != 2 && !onReturn))
+            return usage("K [return]");
+        chain_.corruptNextFrame(*k, onReturn ? LossPoint::Return : LossPoint::Outbound);
+        return "corrupt " + std::to_string(*k) + (onReturn ? " return" : "");
     }
     if (cmd == "pull" || cmd == "plug" || cmd == "remove" || cmd == "restore" || cmd == "state") {
         const auto k = position(1);

@@ -4,8 +4,10 @@
 //   safeop-error K CODE        slave K to SAFE-OP+ERROR with AL status CODE
 //   refuse K STATE CODE        slave K refuses requests for STATE with CODE
 //   accept K STATE             slave K accepts STATE again
-//   loss FRACTION SEED [return]  lose this fraction of frames, seeded (on the way back: after
-//                              the slaves acted on them)
+//   loss FRACTION SEED [return] [at K]  lose this fraction of frames, seeded, on the cable into
+//                              slave K (default 1); on the way back: after the slaves acted on
+//                              them. The slaves count them in their error counters.
+//   corrupt K [return]         the next frame is corrupted on the cable into slave K
 //   fault K ERRORWORD [DRVERRORWORD]  drive K faults with these bits in its motor (and drive)
 //                              error word; a fault reset clears them
 //   joint K                    the joint of drive K: mode, position, velocity, torque, current,

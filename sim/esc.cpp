@@ -13,6 +13,15 @@ namespace sim {
 
 namespace {
 
+// Error counters.
+constexpr uint32_t kRegInvalidFrame = 0x0300;    // + 2 * port; RX error at + 1
+constexpr uint32_t kRegForwardedError = 0x0308;  // + port
+constexpr uint32_t kRegLostLink = 0x0310;        // + port
+}  // namespace
+
+
+namespace {
+
 constexpr uint32_t kRegisterEnd = 0x1000;
 constexpr uint16_t kDlStatusPdiOperational = 0x0001;
 constexpr uint16_t kDlStatusPdiWatchdogOk = 0x0002;
@@ -141,6 +150,26 @@ void Esc::resetSmRuntime(int n) {
     rt.completed = false;
     rt.readDone = false;
     rt.buffersWritten = 0;
+}
+
+// --- error counters ---------------------------------------------------------------------------
+
+void Esc::setPort1Link(bool link) {
+    if (port1Link_ && !link && mem_[kRegLostLink + 1] < 0xFF)
+        ++mem_[kRegLostLink + 1];
+    port1Link_ = link;
+}
+
+void Esc::countInvalidFrame(int port) {
+    uint8_t& c = mem_[kRegInvalidFrame + 2 * static_cast<uint32_t>(port & 3)];
+    if (c < 0xFF)
+        ++c;
+}
+
+void Esc::countForwardedError(int port) {
+    uint8_t& c = mem_[kRegForwardedError + static_cast<uint32_t>(port & 3)];
+    if (c < 0xFF)
+        ++c;
 }
 
 // --- time ---------------------------------------------------------------------------------------
@@ -326,8 +355,10 @@ void Esc::writeRegisterByte(uint32_t a, uint8_t v) {
     } else if (in(ec::kRegAlControl, 2)) {
         mem_[a] = v;
         pw_.alControl = true;
-    } else if (in(ec::kRegRxErrorCounter, 12)) {
+    } else if (in(ec::kRegRxErrorCounter, 14)) {
         pw_.errorCounters = true;
+    } else if (in(kRegLostLink, 4)) {
+        pw_.lostLinkCounters = true;
     } else if (a == ec::kRegSiiConfig) {
         mem_[a] = v & 0x03;
     } else if (a == ec::kRegSiiControl) {
@@ -610,7 +641,9 @@ void Esc::afterWrite() {
     Pending p = pw_;
     pw_ = Pending{};
     if (p.errorCounters)
-        std::fill(mem_.begin() + 0x0300, mem_.begin() + 0x0314, 0);
+        std::fill(mem_.begin() + kRegInvalidFrame, mem_.begin() + kRegInvalidFrame + 14, 0);
+    if (p.lostLinkCounters)
+        std::fill(mem_.begin() + kRegLostLink, mem_.begin() + kRegLostLink + 4, 0);
     for (int n = 0; n < kSmCount; ++n) {
         if (!(p.smActivate & (1u << n)))
             continue;

@@ -46,8 +46,14 @@ public:
     void endFrame();
     // Timers: delayed AL transitions and the SM watchdog. Called before every frame.
     void poll();
-    // Whether port 1 has a link (a slave behind this one); shapes the DL status.
-    void setPort1Link(bool link) { port1Link_ = link; }
+    // Whether port 1 has a link (a slave behind this one); shapes the DL status. A link that goes
+    // down counts in port 1's lost-link counter.
+    void setPort1Link(bool link);
+
+    // Error counters (0x0300-0x0313), each saturating at 255 as the controller's do: a frame that
+    // arrived corrupted at `port`, or one already marked corrupted by an earlier slave.
+    void countInvalidFrame(int port);
+    void countForwardedError(int port);
 
     // --- PDI side (firmware) ---------------------------------------------------------------
     int64_t hostNowNs() const { return clock_.nowNs(); }
@@ -196,7 +202,8 @@ private:
         uint8_t sysTimeBytes[8] = {};
         uint8_t sysTimeMask = 0;
         bool activation = false;
-        bool errorCounters = false;
+        bool errorCounters = false;     // 0x0300-0x030D written: all of them clear
+        bool lostLinkCounters = false;  // 0x0310-0x0313 written: all of them clear
         uint8_t smActivate = 0;  // bit n: activate byte of SM n written
         uint8_t smActivateBefore[kSmCount] = {};
     } pw_;
