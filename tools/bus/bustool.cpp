@@ -1,0 +1,1027 @@
+#include "bustool.h"
+
+#include <algorithm>
+#include <charconv>
+#include <chrono>
+#include <cmath>
+#include <cstring>
+#include <fstream>
+#include <functional>
+#include <iomanip>
+#include <map>
+#include <optional>
+#include <ostream>
+#include <sstream>
+#include <thread>
+
+#include "capture.h"
+#include "ethercat.h"
+#include "protocol.h"
+#include "sim/virtual_link.h"
+#include "wire.h"
+
+namespace bustool {
+
+namespace {
+
+using Args = std::vector<std::string>;
+
+constexpr int kRegisterTimeoutUs = 20000;
+constexpr int kMailboxTimeoutUs = EC_TIMEOUTRXM;
+constexpr int kStateTimeoutUs = EC_TIMEOUTSTATE;
+constexpr int kFoeTimeoutUs = 5000000;
+constexpr size_t kSdoBufferBytes = 4096;
+constexpr size_t kFirmwareLimitBytes = 16 * 1024 * 1024;
+constexpr std::chrono::milliseconds kCycle{2};
+
+// --- output: plain text, or one JSON document -------------------------------------------------
+
+std::string jsonString(const std::string& s) {
+    std::string out = "\"";
+    for (const char c : s) {
+        const auto u = static_cast<unsigned char>(c);
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += c;
+        } else if (u < 0x20) {
+            char esc[8];
+            std::snprintf(esc, sizeof esc, "\\u%04x", u);
+            out += esc;
+        } else {
+            out += c;
+        }
+    }
+    return out + "\"";
+}
+
+// A flat record of named values, printed as "name: value" lines or as a JSON object.
+class Record {
+public:
+    Record& add(const std::string& key, const std::string& value) {
+        fields_.emplace_back(key, jsonString(value), value);
+        return *this;
+    }
+    Record& add(const std::string& key, long long value) {
+        fields_.emplace_back(key, std::to_string(value), std::to_string(value));
+        return *this;
+    }
+    Record& hex(const std::string& key, unsigned long long value, int digits) {
+        std::ostringstream text;
+        text << "0x" << std::hex << std::setw(digits) << std::setfill('0') << value;
+        fields_.emplace_back(key, std::to_string(value), text.str());
+        return *this;
+    }
+    Record& raw(const std::string& key, const std::string& json, const std::string& text) {
+        fields_.emplace_back(key, json, text);
+        return *this;
+    }
+    std::string json() const {
+        std::string out = "{";
+        for (size_t i = 0; i < fields_.size(); ++i) {
+            out += (i ? ", " : "") + jsonString(std::get<0>(fields_[i])) + ": " +
+                   std::get<1>(fields_[i]);
+        }
+        return out + "}";
+    }
+    std::string text() const {
+        std::string out;
+        for (size_t i = 0; i < fields_.size(); ++i) {
+            out += (i ? "  " : "") + std::get<0>(fields_[i]) + " " + std::get<2>(fields_[i]);
+        }
+        return out;
+    }
+
+private:
+    std::vector<std::tuple<std::string, std::string, std::string>> fields_;  // key, json, text
+};
+
+// Prints a list of records under `name`: one line each, or {"name": [...]}.
+void printList(std::ostream& out, bool json, const std::string& name,
+               const std::vector<Record>& records) {
+    if (json) {
+        out << "{" << jsonString(name) << ": [";
+        for (size_t i = 0; i < records.size(); ++i) {
+            out << (i ? ", " : "") << records[i].json();
+        }
+        out << "]}\n";
+        return;
+    }
+    for (const Record& r : records) {
+        out << r.text() << "\n";
+    }
+}
+
+void printRecord(std::ostream& out, bool json, const Record& r) {
+    out << (json ? r.json() : r.text()) << "\n";
+}
+
+// --- parsing ----------------------------------------------------------------------------------
+
+std::optional<unsigned long long> parseUnsigned(const std::string& s) {
+    int base = 10;
+    std::string_view v = s;
+    if (v.size() > 2 && v[0] == '0' && (v[1] == 'x' || v[1] == 'X')) {
+        base = 16;
+        v.remove_prefix(2);
+    }
+    unsigned long long value = 0;
+    const auto [end, ec] = std::from_chars(v.data(), v.data() + v.size(), value, base);
+    if (ec != std::errc() || end != v.data() + v.size() || v.empty()) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+std::optional<long long> parseSigned(const std::string& s) {
+    if (!s.empty() && s[0] == '-') {
+        const auto magnitude = parseUnsigned(s.substr(1));
+        if (!magnitude || *magnitude > 1ULL << 63) {
+            return std::nullopt;
+        }
+        return static_cast<long long>(0 - *magnitude);
+    }
+    const auto v = parseUnsigned(s);
+    if (!v || *v > static_cast<unsigned long long>(INT64_MAX)) {
+        return std::nullopt;
+    }
+    return static_cast<long long>(*v);
+}
+
+const std::map<std::string, uint16_t>& stateNames() {
+    static const std::map<std::string, uint16_t> names = {{"INIT", EC_STATE_INIT},
+                                                          {"PREOP", EC_STATE_PRE_OP},
+                                                          {"BOOT", EC_STATE_BOOT},
+                                                          {"SAFEOP", EC_STATE_SAFE_OP},
+                                                          {"OP", EC_STATE_OPERATIONAL}};
+    return names;
+}
+
+std::string stateName(uint16_t state) {
+    std::string name = "NONE";
+    for (const auto& [n, v] : stateNames()) {
+        if (v == (state & 0x0F)) {
+            name = n;
+        }
+    }
+    return (state & EC_STATE_ERROR) ? name + "+ERR" : name;
+}
+
+// Value types of SDO transfers: size in bytes (0: as long as the data).
+struct ValueType {
+    const char* name;
+    int size;
+};
+constexpr ValueType kTypes[] = {{"u8", 1},  {"u16", 2}, {"u32", 4},    {"u64", 8},
+                                {"i8", 1},  {"i16", 2}, {"i32", 4},    {"i64", 8},
+                                {"f32", 4}, {"f64", 8}, {"string", 0}, {"hex", 0}};
+
+const ValueType* findType(const std::string& name) {
+    for (const ValueType& t : kTypes) {
+        if (name == t.name) {
+            return &t;
+        }
+    }
+    return nullptr;
+}
+
+std::string hexBytes(const uint8_t* p, size_t n) {
+    std::ostringstream s;
+    for (size_t i = 0; i < n; ++i) {
+        s << (i ? " " : "") << std::hex << std::setw(2) << std::setfill('0') << int{p[i]};
+    }
+    return s.str();
+}
+
+// The value of `n` bytes read as `type`, for text and JSON; nullopt when the size does not fit.
+std::optional<std::pair<std::string, std::string>> formatValue(const ValueType& type,
+                                                               const uint8_t* p, size_t n) {
+    const std::string name = type.name;
+    if (name == "hex") {
+        return std::pair{hexBytes(p, n), jsonString(hexBytes(p, n))};
+    }
+    if (name == "string") {
+        const std::string s(reinterpret_cast<const char*>(p),
+                            strnlen(reinterpret_cast<const char*>(p), n));
+        return std::pair{s, jsonString(s)};
+    }
+    if (n != static_cast<size_t>(type.size)) {
+        return std::nullopt;
+    }
+    uint64_t raw = 0;
+    for (size_t i = 0; i < n; ++i) {
+        raw |= static_cast<uint64_t>(p[i]) << (8 * i);
+    }
+    std::string text;
+    if (name[0] == 'u') {
+        text = std::to_string(raw);
+    } else if (name[0] == 'i') {
+        const int bits = 8 * type.size;
+        const uint64_t sign = 1ULL << (bits - 1);
+        const auto value =
+            bits == 64 ? static_cast<int64_t>(raw) : static_cast<int64_t>((raw ^ sign) - sign);
+        text = std::to_string(value);
+    } else {
+        double value = 0;
+        if (type.size == 4) {
+            float f;
+            const auto bits = static_cast<uint32_t>(raw);
+            std::memcpy(&f, &bits, 4);
+            value = f;
+        } else {
+            std::memcpy(&value, &raw, 8);
+        }
+        if (!std::isfinite(value)) {
+            return std::pair{std::to_string(value), jsonString(std::to_string(value))};
+        }
+        std::ostringstream s;
+        s << std::setprecision(type.size == 4 ? 9 : 17) << value;
+        text = s.str();
+    }
+    return std::pair{text, text};
+}
+
+// Bytes to download for `value` as `type`; nullopt when the value does not parse or fit.
+std::optional<std::vector<uint8_t>> encodeValue(const ValueType& type, const std::string& value) {
+    const std::string name = type.name;
+    std::vector<uint8_t> out;
+    if (name == "string") {
+        return std::vector<uint8_t>(value.begin(), value.end());
+    }
+    if (name == "hex") {
+        std::string digits;
+        for (const char c : value) {
+            if (c != ' ' && c != ':') {
+                digits += c;
+            }
+        }
+        if (digits.empty() || digits.size() % 2 != 0) {
+            return std::nullopt;
+        }
+        for (size_t i = 0; i < digits.size(); i += 2) {
+            const auto byte = parseUnsigned("0x" + digits.substr(i, 2));
+            if (!byte) {
+                return std::nullopt;
+            }
+            out.push_back(static_cast<uint8_t>(*byte));
+        }
+        return out;
+    }
+    uint64_t raw = 0;
+    const int bits = 8 * type.size;
+    if (name[0] == 'u') {
+        const auto v = parseUnsigned(value);
+        if (!v || (bits < 64 && *v >> bits)) {
+            return std::nullopt;
+        }
+        raw = *v;
+    } else if (name[0] == 'i') {
+        const auto v = parseSigned(value);
+        if (!v || (bits < 64 && (*v < -(1LL << (bits - 1)) || *v >= (1LL << (bits - 1))))) {
+            return std::nullopt;
+        }
+        raw = static_cast<uint64_t>(*v);
+    } else {
+        double d = 0;
+        std::istringstream s(value);
+        if (!(s >> d) || !s.eof()) {
+            return std::nullopt;
+        }
+        if (type.size == 4) {
+            const auto f = static_cast<float>(d);
+            uint32_t b;
+            std::memcpy(&b, &f, 4);
+            raw = b;
+        } else {
+            std::memcpy(&raw, &d, 8);
+        }
+    }
+    for (int i = 0; i < type.size; ++i) {
+        out.push_back(static_cast<uint8_t>(raw >> (8 * i)));
+    }
+    return out;
+}
+
+// --- the bus ----------------------------------------------------------------------------------
+
+// Options common to every subcommand, and the positional arguments left.
+struct Options {
+    std::string interface;
+    bool json = false;
+    std::optional<int> slave;
+    std::string type;
+    std::string out;
+    std::string capture;
+    std::optional<uint32_t> password;
+    std::optional<double> seconds;
+    Args positional;
+};
+
+class Bus {
+public:
+    explicit Bus(std::ostream& err) : err_(err) {}
+    ~Bus() {
+        if (master_.get()->port) {
+            ecx_close(master_.get());
+        }
+    }
+
+    // Opens the adapter ("sim:N" is an in-process chain of N drives) and scans the slaves into
+    // PRE-OP; `passive` only counts them, leaving every register as it is. kExitOk, or the exit
+    // code of what failed.
+    int open(const Options& o, bool passive) {
+        if (o.interface.rfind("sim:", 0) == 0) {
+            const auto n = parseUnsigned(o.interface.substr(4));
+            if (!n || *n < 1 || *n > 200) {
+                err_ << "zentrio-bus: " << o.interface << ": give sim:N with N from 1 to 200\n";
+                return kExitUsage;
+            }
+            // A chain registered before (by a test bench in this process) is used as it is.
+            const auto adapters = ec::listAdapters();
+            if (std::none_of(adapters.begin(), adapters.end(),
+                             [&](const ec::AdapterInfo& a) { return a.name == o.interface; })) {
+                sim::registerSimulatedAdapter(static_cast<int>(*n));
+            }
+        }
+        if (ecx_init(ctx(), o.interface.c_str()) <= 0) {
+            err_ << "zentrio-bus: cannot open adapter '"
+                 << o.interface << "' (unknown, or raw sockets not permitted)\n";
+            return kExitNoBus;
+        }
+        if (!o.capture.empty() && ecx_capture_start(ctx(), o.capture.c_str()) <= 0) {
+            err_ << "zentrio-bus: cannot write capture '" << o.capture << "'\n";
+            return kExitFailed;
+        }
+        if (passive) {
+            uint8_t type[2] = {};
+            passiveCount_ = ecx_BRD(ctx(), 0, ec::kRegType, 2, type, kRegisterTimeoutUs);
+            if (passiveCount_ <= 0) {
+                err_ << "zentrio-bus: no slaves on " << o.interface << "\n";
+                return kExitNoBus;
+            }
+            return kExitOk;
+        }
+        const int count = ecx_config_init(ctx(), FALSE);
+        if (count <= 0) {
+            err_ << "zentrio-bus: no slaves on " << o.interface << "\n";
+            return kExitNoBus;
+        }
+        ecx_statecheck(ctx(), 0, EC_STATE_PRE_OP, kStateTimeoutUs);
+        ecx_readstate(ctx());
+        return kExitOk;
+    }
+
+    // Ends a capture begun with --capture; kExitFailed when its file is incomplete.
+    int close(const Options& o) {
+        if (o.capture.empty()) {
+            return kExitOk;
+        }
+        ec::CaptureStats stats;
+        const bool complete = ecx_capture_stop(ctx(), &stats) > 0;
+        err_ << "zentrio-bus: capture " << o.capture << ": " << stats.written << " frames, "
+             << stats.dropped << " dropped\n";
+        return complete ? kExitOk : kExitFailed;
+    }
+
+    ecx_contextt* ctx() { return master_.get(); }
+    int count() { return passiveCount_ > 0 ? passiveCount_ : master_.slavecount(); }
+    ec_slavet& slave(int n) { return master_.slave(n); }
+
+    bool validSlave(int n) {
+        if (n >= 1 && n <= count()) {
+            return true;
+        }
+        err_ << "zentrio-bus: no slave " << n << " (the bus has " << count() << ")\n";
+        return false;
+    }
+
+    // The exit code for a failed mailbox call, with the slave's reason printed.
+    int mailboxFailure(int result, const char* what) {
+        ec_errort e{};
+        int code = result == EC_TIMEOUT || result == EC_FOE_NOREPLY ? kExitTimeout : kExitFailed;
+        while (ecx_poperror(ctx(), &e)) {
+            if (e.Etype == EC_ERR_TYPE_SDO_ERROR) {
+                const auto abort = static_cast<uint32_t>(e.AbortCode);
+                err_ << "zentrio-bus: " << what << " aborted: 0x" << std::hex << std::setw(8)
+                     << std::setfill('0') << abort << std::dec << " " << ec_sdoerror2string(abort)
+                     << "\n";
+                code = kExitAbort;
+            } else if (e.Etype == EC_ERR_TYPE_FOE_ERROR ||
+                       e.Etype == EC_ERR_TYPE_FOE_FILE_NOTFOUND) {
+                err_ << "zentrio-bus: " << what << " refused by the slave: FoE error 0x" << std::hex
+                     << e.AbortCode << std::dec << "\n";
+                code = kExitAbort;
+            }
+        }
+        if (code == kExitTimeout) {
+            err_ << "zentrio-bus: " << what << ": no reply in time\n";
+        } else if (code == kExitFailed) {
+            err_ << "zentrio-bus: " << what << " failed (" << result << ")\n";
+        }
+        return code;
+    }
+
+    // Requests `state` of one slave (0: all) and waits for it; SAFE-OP and OP are reached with
+    // the process image mapped and exchanged every cycle meanwhile.
+    bool reachState(int n, uint16_t state) {
+        if (state >= EC_STATE_SAFE_OP && !mapped_) {
+            iomap_.assign(4096, 0);
+            if (ecx_config_map_sized(ctx(), iomap_.data(), iomap_.size()) <= 0) {
+                err_ << "zentrio-bus: the process image could not be mapped\n";
+                return false;
+            }
+            ecx_configdc(ctx());
+            mapped_ = true;
+        }
+        const auto target = static_cast<uint16_t>(n);
+        slave(n).state = state;
+        ecx_writestate(ctx(), target);
+        if (!mapped_) {
+            return ecx_statecheck(ctx(), target, state, kStateTimeoutUs) == state;
+        }
+        const auto deadline =
+            std::chrono::steady_clock::now() + std::chrono::microseconds(kStateTimeoutUs);
+        while (std::chrono::steady_clock::now() < deadline) {
+            exchange();
+            if (ecx_statecheck(ctx(), target, state, 0) == state) {
+                return true;
+            }
+            std::this_thread::sleep_for(kCycle);
+        }
+        return false;
+    }
+
+    void exchange() {
+        ecx_send_processdata(ctx());
+        ecx_receive_processdata(ctx(), EC_TIMEOUTRET);
+    }
+
+private:
+    std::ostream& err_;
+    ec::OwnedContext master_;
+    std::vector<uint8_t> iomap_;
+    bool mapped_ = false;
+    int passiveCount_ = 0;  // slaves counted without a scan
+};
+
+// --- subcommands ------------------------------------------------------------------------------
+
+struct Command {
+    const char* name;
+    const char* synopsis;
+    const char* help;
+    size_t positional;  // arguments after the subcommand
+    int (*run)(Bus& bus, const Options& o, std::ostream& out, std::ostream& err);
+};
+
+int cmdSlaves(Bus& bus, const Options& o, std::ostream& out, std::ostream&) {
+    std::vector<Record> list;
+    for (int n = 1; n <= bus.count(); ++n) {
+        const ec_slavet& s = bus.slave(n);
+        list.push_back(Record()
+                           .add("position", n)
+                           .hex("address", s.configadr, 4)
+                           .add("state", stateName(s.state))
+                           .hex("vendor", s.eep_man, 8)
+                           .hex("product", s.eep_id, 8)
+                           .hex("revision", s.eep_rev, 8)
+                           .add("name", s.name));
+    }
+    printList(out, o.json, "slaves", list);
+    return kExitOk;
+}
+
+int cmdStates(Bus& bus, const Options& o, std::ostream& out, std::ostream&) {
+    std::vector<Record> list;
+    for (int n = 1; n <= bus.count(); ++n) {
+        const ec_slavet& s = bus.slave(n);
+        list.push_back(Record()
+                           .add("position", n)
+                           .add("state", stateName(s.state))
+                           .hex("al_status_code", s.ALstatuscode, 4)
+                           .add("al_status", ec_ALstatuscode2string(s.ALstatuscode)));
+    }
+    printList(out, o.json, "states", list);
+    return kExitOk;
+}
+
+int cmdState(Bus& bus, const Options& o, std::ostream& out, std::ostream& err) {
+    const auto it = stateNames().find(o.positional[0]);
+    if (it == stateNames().end()) {
+        err << "zentrio-bus: unknown state '" << o.positional[0]
+            << "' (INIT, PREOP, BOOT, SAFEOP, OP)\n";
+        return kExitUsage;
+    }
+    const int n = o.slave.value_or(0);
+    if (n != 0 && !bus.validSlave(n)) {
+        return kExitFailed;
+    }
+    if (it->second == EC_STATE_BOOT && n == 0) {
+        err << "zentrio-bus: BOOT is requested one slave at a time (--slave N)\n";
+        return kExitUsage;
+    }
+    const bool reached = bus.reachState(n, it->second);
+    ecx_readstate(bus.ctx());
+    cmdStates(bus, o, out, err);
+    if (!reached) {
+        err << "zentrio-bus: state " << it->first << " not reached\n";
+        return kExitFailed;
+    }
+    return kExitOk;
+}
+
+struct ObjectAddress {
+    int slave;
+    uint16_t index;
+    uint8_t sub;
+};
+
+std::optional<ObjectAddress> objectAddress(Bus& bus, const Options& o, std::ostream& err) {
+    const auto n = parseUnsigned(o.positional[0]);
+    const auto index = parseUnsigned(o.positional[1]);
+    const auto sub = parseUnsigned(o.positional[2]);
+    if (!n || !index || *index > 0xFFFF || !sub || *sub > 0xFF) {
+        err << "zentrio-bus: give SLAVE INDEX SUB as numbers (0x for hex)\n";
+        return std::nullopt;
+    }
+    if (!bus.validSlave(static_cast<int>(*n))) {
+        return std::nullopt;
+    }
+    return ObjectAddress{static_cast<int>(*n), static_cast<uint16_t>(*index),
+                         static_cast<uint8_t>(*sub)};
+}
+
+int cmdSdoUpload(Bus& bus, const Options& o, std::ostream& out, std::ostream& err) {
+    const ValueType* type = findType(o.type.empty() ? "hex" : o.type);
+    if (type == nullptr) {
+        err << "zentrio-bus: unknown type '" << o.type << "'\n";
+        return kExitUsage;
+    }
+    const auto at = objectAddress(bus, o, err);
+    if (!at) {
+        return kExitUsage;
+    }
+    std::vector<uint8_t> buf(kSdoBufferBytes);
+    int size = static_cast<int>(buf.size());
+    const int result = ecx_SDOread(bus.ctx(), static_cast<uint16_t>(at->slave), at->index, at->sub,
+                                   false, &size, buf.data(), kMailboxTimeoutUs);
+    if (result <= 0) {
+        return bus.mailboxFailure(result, "SDO upload");
+    }
+    const auto value = formatValue(*type, buf.data(), static_cast<size_t>(size));
+    if (!value) {
+        err << "zentrio-bus: the object holds " << size << " bytes, not a " << type->name << "\n";
+        return kExitFailed;
+    }
+    printRecord(out, o.json,
+                Record()
+                    .add("slave", at->slave)
+                    .hex("index", at->index, 4)
+                    .hex("sub", at->sub, 2)
+                    .add("size", size)
+                    .raw("value", value->second, value->first));
+    return kExitOk;
+}
+
+int cmdSdoDownload(Bus& bus, const Options& o, std::ostream& out, std::ostream& err) {
+    const ValueType* type = findType(o.type.empty() ? "u32" : o.type);
+    if (type == nullptr) {
+        err << "zentrio-bus: unknown type '" << o.type << "'\n";
+        return kExitUsage;
+    }
+    const auto at = objectAddress(bus, o, err);
+    if (!at) {
+        return kExitUsage;
+    }
+    const auto bytes = encodeValue(*type, o.positional[3]);
+    if (!bytes || bytes->empty()) {
+        err << "zentrio-bus: '" << o.positional[3] << "' is no " << type->name << " value\n";
+        return kExitUsage;
+    }
+    const int result =
+        ecx_SDOwrite(bus.ctx(), static_cast<uint16_t>(at->slave), at->index, at->sub, false,
+                     static_cast<int>(bytes->size()), bytes->data(), kMailboxTimeoutUs);
+    if (result <= 0) {
+        return bus.mailboxFailure(result, "SDO download");
+    }
+    printRecord(out, o.json,
+                Record()
+                    .add("slave", at->slave)
+                    .hex("index", at->index, 4)
+                    .hex("sub", at->sub, 2)
+                    .add("size", static_cast<long long>(bytes->size()))
+                    .add("written", hexBytes(bytes->data(), bytes->size())));
+    return kExitOk;
+}
+
+std::optional<int> slaveArgument(Bus& bus, const Options& o, std::ostream& err) {
+    const auto n = parseUnsigned(o.positional[0]);
+    if (!n) {
+        err << "zentrio-bus: give the slave as a number\n";
+        return std::nullopt;
+    }
+    if (!bus.validSlave(static_cast<int>(*n))) {
+        return std::nullopt;
+    }
+    return static_cast<int>(*n);
+}
+
+int cmdSiiRead(Bus& bus, const Options& o, std::ostream& out, std::ostream& err) {
+    const auto n = slaveArgument(bus, o, err);
+    if (!n) {
+        return kExitUsage;
+    }
+    const auto slave = static_cast<uint16_t>(*n);
+    // Word 0x3E: EEPROM size in KiBit minus one. Read up to the end of the categories.
+    const uint32_t sizeWord = ecx_readeeprom(bus.ctx(), slave, 0x3E, EC_TIMEOUTEEP);
+    const size_t words = std::min<size_t>(((sizeWord & 0xFFFF) + 1) * 1024 / 16, 0x8000);
+    std::vector<uint8_t> image;
+    for (size_t w = 0; w < words; w += 2) {
+        const uint32_t v =
+            ecx_readeeprom(bus.ctx(), slave, static_cast<uint16_t>(w), EC_TIMEOUTEEP);
+        uint8_t b[4];
+        ec::putU32(b, v);
+        image.insert(image.end(), b, b + 4);
+        // Past the category list's end (0xFFFF) only erased words follow.
+        if (w >= 0x40 && ec::getU16(b) == 0xFFFF && ec::getU16(b + 2) == 0xFFFF) {
+            break;
+        }
+    }
+    ecx_eeprom2pdi(bus.ctx(), slave);
+    if (!o.out.empty()) {
+        std::ofstream file(o.out, std::ios::binary | std::ios::trunc);
+        file.write(reinterpret_cast<const char*>(image.data()),
+                   static_cast<std::streamsize>(image.size()));
+        if (!file.flush()) {
+            err << "zentrio-bus: cannot write '" << o.out << "'\n";
+            return kExitFailed;
+        }
+    }
+    Record r;
+    r.add("slave", *n).add("bytes", static_cast<long long>(image.size()));
+    if (o.out.empty()) {
+        r.add("data", hexBytes(image.data(), image.size()));
+    } else {
+        r.add("file", o.out);
+    }
+    printRecord(out, o.json, r);
+    return kExitOk;
+}
+
+int cmdPdos(Bus& bus, const Options& o, std::ostream& out, std::ostream& err) {
+    const auto n = slaveArgument(bus, o, err);
+    if (!n) {
+        return kExitUsage;
+    }
+    const auto slave = static_cast<uint16_t>(*n);
+    auto read = [&](uint16_t index, uint8_t sub, int size, uint32_t& value) {
+        uint8_t b[4] = {};
+        int got = size;
+        const int r = ecx_SDOread(bus.ctx(), slave, index, sub, false, &got, b, kMailboxTimeoutUs);
+        value = ec::getU32(b);
+        return r;
+    };
+    std::vector<Record> list;
+    for (uint16_t assign : {uint16_t{0x1C12}, uint16_t{0x1C13}}) {
+        uint32_t pdoCount = 0;
+        if (int r = read(assign, 0, 1, pdoCount); r <= 0) {
+            return bus.mailboxFailure(r, "PDO assignment");
+        }
+        for (uint32_t j = 1; j <= std::min<uint32_t>(pdoCount, 0xFE); ++j) {
+            uint32_t pdo = 0;
+            uint32_t entries = 0;
+            if (int r = read(assign, static_cast<uint8_t>(j), 2, pdo); r <= 0) {
+                return bus.mailboxFailure(r, "PDO assignment");
+            }
+            if (int r = read(static_cast<uint16_t>(pdo), 0, 1, entries); r <= 0) {
+                return bus.mailboxFailure(r, "PDO mapping");
+            }
+            for (uint32_t k = 1; k <= std::min<uint32_t>(entries, 0xFE); ++k) {
+                uint32_t entry = 0;
+                if (int r = read(static_cast<uint16_t>(pdo), static_cast<uint8_t>(k), 4, entry);
+                    r <= 0) {
+                    return bus.mailboxFailure(r, "PDO mapping");
+                }
+                list.push_back(Record()
+                                   .add("direction", assign == 0x1C12 ? "rx" : "tx")
+                                   .hex("pdo", pdo & 0xFFFF, 4)
+                                   .hex("index", entry >> 16, 4)
+                                   .hex("sub", (entry >> 8) & 0xFF, 2)
+                                   .add("bits", entry & 0xFF));
+            }
+        }
+    }
+    printList(out, o.json, "pdos", list);
+    return kExitOk;
+}
+
+int cmdFoeWrite(Bus& bus, const Options& o, std::ostream& out, std::ostream& err) {
+    const auto n = slaveArgument(bus, o, err);
+    if (!n) {
+        return kExitUsage;
+    }
+    const std::string& path = o.positional[1];
+    std::ifstream file(path, std::ios::binary);
+    if (!file) {
+        err << "zentrio-bus: cannot read '" << path << "'\n";
+        return kExitFailed;
+    }
+    std::vector<uint8_t> data((std::istreambuf_iterator<char>(file)),
+                              std::istreambuf_iterator<char>());
+    if (data.size() > kFirmwareLimitBytes) {
+        err << "zentrio-bus: '" << path << "' is larger than " << kFirmwareLimitBytes << " bytes\n";
+        return kExitFailed;
+    }
+    const auto slave = static_cast<uint16_t>(*n);
+    ec_slavet& s = bus.slave(*n);
+    // The bootloader answers on the bootstrap mailbox of the SII.
+    bus.reachState(*n, EC_STATE_INIT);
+    const uint32_t rx = ecx_readeeprom(bus.ctx(), slave, ec::kSiiBootRxMailbox, EC_TIMEOUTEEP);
+    const uint32_t tx = ecx_readeeprom(bus.ctx(), slave, ec::kSiiBootTxMailbox, EC_TIMEOUTEEP);
+    if ((rx >> 16) > 0 && (tx >> 16) > 0) {
+        s.SM[0].StartAddr = static_cast<uint16_t>(rx);
+        s.SM[0].SMlength = static_cast<uint16_t>(rx >> 16);
+        s.SM[1].StartAddr = static_cast<uint16_t>(tx);
+        s.SM[1].SMlength = static_cast<uint16_t>(tx >> 16);
+        s.mbx_wo = s.SM[0].StartAddr;
+        s.mbx_l = s.SM[0].SMlength;
+        s.mbx_ro = s.SM[1].StartAddr;
+        s.mbx_rl = s.SM[1].SMlength;
+        uint8_t sms[2 * ec::kSmSize];
+        std::memcpy(sms, &s.SM[0], ec::kSmSize);
+        std::memcpy(sms + ec::kSmSize, &s.SM[1], ec::kSmSize);
+        ecx_FPWR(bus.ctx(), s.configadr, ec::kRegSm0, sizeof sms, sms, kRegisterTimeoutUs);
+    }
+    if (!bus.reachState(*n, EC_STATE_BOOT)) {
+        err << "zentrio-bus: slave " << *n << " did not enter BOOT\n";
+        return kExitFailed;
+    }
+    std::string name = path.substr(path.find_last_of('/') + 1);
+    const int result = ecx_FOEwrite(bus.ctx(), slave, name.c_str(), o.password.value_or(0),
+                                    static_cast<int>(data.size()), data.data(), kFoeTimeoutUs);
+    bus.reachState(*n, EC_STATE_INIT);
+    if (result <= 0) {
+        return bus.mailboxFailure(result, "FoE write");
+    }
+    printRecord(out, o.json,
+                Record()
+                    .add("slave", *n)
+                    .add("file", name)
+                    .add("bytes", static_cast<long long>(data.size())));
+    return kExitOk;
+}
+
+int cmdDiag(Bus& bus, const Options& o, std::ostream& out, std::ostream& err) {
+    // Every slave's registers in one batch, by position: the bus is read as it stands, without a
+    // scan that would clear the counters. AL status and code, error counters, DC difference and
+    // station address.
+    const int count = bus.count();
+    std::vector<std::array<uint8_t, 6>> al(static_cast<size_t>(count));
+    std::vector<std::array<uint8_t, 20>> counters(static_cast<size_t>(count));
+    std::vector<std::array<uint8_t, 4>> dc(static_cast<size_t>(count));
+    std::vector<std::array<uint8_t, 2>> station(static_cast<size_t>(count));
+    std::vector<ec_datagramt> batch;
+    for (int n = 1; n <= count; ++n) {
+        const auto adp = static_cast<uint16_t>(1 - n);
+        const auto i = static_cast<size_t>(n - 1);
+        auto aprd = [&](uint16_t reg, std::span<uint8_t> in) {
+            ec_datagramt d;
+            d.cmd = ec::Command::APRD;
+            d.address = adp | uint32_t{reg} << 16;
+            d.length = static_cast<uint16_t>(in.size());
+            d.in = in;
+            batch.push_back(d);
+        };
+        aprd(ec::kRegAlStatus, al[i]);
+        aprd(ec::kRegRxErrorCounter, counters[i]);
+        aprd(ec::kRegDcSystemDiff, dc[i]);
+        aprd(ec::kRegStationAddress, station[i]);
+    }
+    if (ecx_transceive_batch(bus.ctx(), batch, kRegisterTimeoutUs) <= 0) {
+        err << "zentrio-bus: the diagnostic registers did not come back\n";
+        return kExitTimeout;
+    }
+    std::vector<Record> list;
+    for (int n = 1; n <= count; ++n) {
+        const auto i = static_cast<size_t>(n - 1);
+        Record r;
+        r.add("position", n);
+        if (batch[4 * i].wkc == 0) {
+            list.push_back(r.add("answering", "no"));
+            continue;
+        }
+        const uint8_t* c = counters[i].data();
+        const uint16_t code = ec::getU16(al[i].data() + 4);
+        const uint32_t diff = ec::getU32(dc[i].data());
+        // 0x092C: bit 31 set when the local copy is behind the reference, bits 0..30 the amount.
+        const long long dcNs = (diff & 0x80000000u) ? -static_cast<long long>(diff & 0x7FFFFFFF)
+                                                    : static_cast<long long>(diff);
+        r.hex("address", ec::getU16(station[i].data()), 4)
+            .add("state", stateName(ec::getU16(al[i].data())))
+            .hex("al_status_code", code, 4)
+            .add("al_status", ec_ALstatuscode2string(code));
+        for (int p = 0; p < 4; ++p) {
+            const std::string port = "port" + std::to_string(p) + "_";
+            r.add(port + "invalid_frames", c[2 * p])
+                .add(port + "rx_errors", c[2 * p + 1])
+                .add(port + "forwarded_errors", c[8 + p])
+                .add(port + "lost_links", c[16 + p]);
+        }
+        r.add("processing_errors", c[12]).add("dc_difference_ns", dcNs);
+        list.push_back(r);
+    }
+    printList(out, o.json, "diagnostics", list);
+    return kExitOk;
+}
+
+int cmdCapture(Bus& bus, const Options& o, std::ostream& out, std::ostream& err) {
+    const double seconds = o.seconds.value_or(1.0);
+    if (!(seconds > 0.0) || seconds > 86400.0) {
+        err << "zentrio-bus: --seconds takes a duration above 0\n";
+        return kExitUsage;
+    }
+    const std::string& path = o.positional[0];
+    if (ecx_capture_start(bus.ctx(), path.c_str()) <= 0) {
+        err << "zentrio-bus: cannot write '" << path << "'\n";
+        return kExitFailed;
+    }
+    // The bus brought to OP with process data every cycle, as a master keeps it.
+    bus.reachState(0, EC_STATE_SAFE_OP);
+    bus.reachState(0, EC_STATE_OPERATIONAL);
+    const auto end = std::chrono::steady_clock::now() +
+                     std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                         std::chrono::duration<double>(seconds));
+    auto next = std::chrono::steady_clock::now();
+    while (std::chrono::steady_clock::now() < end) {
+        bus.exchange();
+        next += kCycle;
+        std::this_thread::sleep_until(next);
+    }
+    bus.reachState(0, EC_STATE_PRE_OP);
+    ec::CaptureStats stats;
+    const bool complete = ecx_capture_stop(bus.ctx(), &stats) > 0;
+    printRecord(out, o.json,
+                Record()
+                    .add("file", path)
+                    .add("frames", static_cast<long long>(stats.written))
+                    .add("dropped", static_cast<long long>(stats.dropped)));
+    if (!complete) {
+        err << "zentrio-bus: writing '" << path << "' failed\n";
+        return kExitFailed;
+    }
+    return kExitOk;
+}
+
+const Command kCommands[] = {
+    {"slaves", "slaves", "Position, station address, state, identity and name of every slave.", 0,
+     cmdSlaves},
+    {"states", "states", "AL state and AL status code of every slave.", 0, cmdStates},
+    {"state", "state STATE [--slave N]",
+     "Requests INIT, PREOP, BOOT, SAFEOP or OP of one slave or all and waits for it.", 1, cmdState},
+    {"sdo-upload", "sdo-upload SLAVE INDEX SUB [--type T]",
+     "Reads an object over CoE. Types: u8 u16 u32 u64 i8 i16 i32 i64 f32 f64 string hex "
+     "(default hex).",
+     3, cmdSdoUpload},
+    {"sdo-download", "sdo-download SLAVE INDEX SUB VALUE [--type T]",
+     "Writes an object over CoE (default type u32; hex takes bytes as 'de ad be ef').", 4,
+     cmdSdoDownload},
+    {"sii-read", "sii-read SLAVE [--out FILE]",
+     "Reads the slave's SII EEPROM up to the end of its categories; hex, or binary to FILE.", 1,
+     cmdSiiRead},
+    {"pdos", "pdos SLAVE", "The PDO assignment and mapping the slave reports over CoE.", 1,
+     cmdPdos},
+    {"foe-write", "foe-write SLAVE FILE [--password HEX]",
+     "Downloads FILE in BOOT over FoE, then returns the slave to INIT.", 2, cmdFoeWrite},
+    {"diag", "diag",
+     "Per slave by position, without a scan (counters are kept): AL state and status code, "
+     "port error counters, lost links and the DC system time difference.",
+     0, cmdDiag},
+    {"capture", "capture FILE --seconds S",
+     "Brings the bus to OP and writes S seconds of its traffic to a pcapng file.", 1, cmdCapture},
+};
+
+void usage(std::ostream& out) {
+    out << "usage: zentrio-bus COMMAND --interface IF [options]\n"
+           "  IF: a network interface, or sim:N for N simulated drives in this process\n"
+           "  --json prints one JSON document; --capture FILE records the traffic as pcapng\n"
+           "commands:\n";
+    for (const Command& c : kCommands) {
+        out << "  " << c.synopsis << "\n";
+    }
+    out << "exit codes: 0 ok, 1 usage, 2 no bus or no slaves, 3 timeout, 4 abort by the slave, "
+           "5 failure\n"
+           "'zentrio-bus COMMAND --help' describes one command.\n";
+}
+
+// Options may stand anywhere after the command.
+std::optional<Options> parse(const Args& args, size_t from, std::ostream& err, bool& help) {
+    Options o;
+    for (size_t i = from; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        auto value = [&]() -> std::optional<std::string> {
+            if (i + 1 >= args.size()) {
+                err << "zentrio-bus: " << a << " needs a value\n";
+                return std::nullopt;
+            }
+            return args[++i];
+        };
+        std::optional<std::string> v;
+        if (a == "--help" || a == "-h") {
+            help = true;
+        } else if (a == "--json") {
+            o.json = true;
+        } else if (a == "--interface" || a == "-i") {
+            if (!(v = value()))
+                return std::nullopt;
+            o.interface = *v;
+        } else if (a == "--slave") {
+            if (!(v = value()))
+                return std::nullopt;
+            const auto n = parseUnsigned(*v);
+            if (!n || *n > 0xFFFF) {
+                err << "zentrio-bus: --slave takes a number\n";
+                return std::nullopt;
+            }
+            o.slave = static_cast<int>(*n);
+        } else if (a == "--type") {
+            if (!(v = value()))
+                return std::nullopt;
+            o.type = *v;
+        } else if (a == "--out") {
+            if (!(v = value()))
+                return std::nullopt;
+            o.out = *v;
+        } else if (a == "--capture") {
+            if (!(v = value()))
+                return std::nullopt;
+            o.capture = *v;
+        } else if (a == "--password") {
+            if (!(v = value()))
+                return std::nullopt;
+            const auto p = parseUnsigned(v->rfind("0x", 0) == 0 ? *v : "0x" + *v);
+            if (!p || *p > 0xFFFFFFFF) {
+                err << "zentrio-bus: --password takes up to 8 hex digits\n";
+                return std::nullopt;
+            }
+            o.password = static_cast<uint32_t>(*p);
+        } else if (a == "--seconds") {
+            if (!(v = value()))
+                return std::nullopt;
+            try {
+                o.seconds = std::stod(*v);
+            } catch (...) {
+                err << "zentrio-bus: --seconds takes a number\n";
+                return std::nullopt;
+            }
+        } else if (a.size() > 1 && a[0] == '-' && !parseSigned(a)) {
+            err << "zentrio-bus: unknown option " << a << "\n";
+            return std::nullopt;
+        } else {
+            o.positional.push_back(a);
+        }
+    }
+    return o;
+}
+
+}  // namespace
+
+int run(const Args& args, std::ostream& out, std::ostream& err) {
+    if (args.empty() || args[0] == "--help" || args[0] == "-h") {
+        usage(args.empty() ? err : out);
+        return args.empty() ? kExitUsage : kExitOk;
+    }
+    const Command* command = nullptr;
+    for (const Command& c : kCommands) {
+        if (args[0] == c.name) {
+            command = &c;
+        }
+    }
+    if (command == nullptr) {
+        err << "zentrio-bus: unknown command '" << args[0] << "'\n";
+        usage(err);
+        return kExitUsage;
+    }
+    bool help = false;
+    const auto options = parse(args, 1, err, help);
+    if (help) {
+        out << "usage: zentrio-bus " << command->synopsis << " --interface IF [--json]\n"
+            << command->help << "\n";
+        return kExitOk;
+    }
+    if (!options) {
+        return kExitUsage;
+    }
+    if (options->interface.empty() || options->positional.size() != command->positional) {
+        err << "usage: zentrio-bus " << command->synopsis << " --interface IF [--json]\n";
+        return kExitUsage;
+    }
+    Bus bus(err);
+    const bool passive = command->run == cmdDiag;
+    if (const int opened = bus.open(*options, passive); opened != kExitOk) {
+        return opened;
+    }
+    const int result = command->run(bus, *options, out, err);
+    const int closed = bus.close(*options);
+    return result != kExitOk ? result : closed;
+}
+
+}  // namespace bustool
