@@ -30,6 +30,7 @@
 #include "model/metatypes.h"
 #include "model/processdata.h"
 
+class BusDiagnostics;
 class DriveOverview;
 class QAbstractButton;
 class NoWheelDoubleSpinBox;
@@ -146,6 +147,7 @@ private slots:
     void on_button_calibrate_clicked();
     void on_button_identify_clicked();
     void on_actionDriveOverview_triggered();
+    void on_actionBusDiagnostics_triggered();
     void on_actionResetFault_triggered();
     void on_actionResetAllFaults_triggered();
 
@@ -306,7 +308,8 @@ private:
     void stopUpdateCheckThread();
     void openRunningLog();
     void onConnectFinished(QFutureWatcher<bool>* watcher);
-    QPointer<DriveOverview> overview;  // child window, made at its first opening
+    QPointer<DriveOverview> overview;      // child window, made at its first opening
+    QPointer<BusDiagnostics> diagnostics;  // child window, made at its first opening
     // Fault reset of the faulted drives among `candidates` on the pool (mainwindow_faults.cpp).
     void resetFaults(const QList<int>& candidates);
     // Logs a drive's motor and drive error words decoded with the product type's texts.

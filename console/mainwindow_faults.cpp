@@ -1,8 +1,9 @@
-// The Drive menu: the overview of every drive, and fault recovery (the CiA 402 fault reset of the
-// operated drive, or of every faulted drive).
+// The Drive and Tools menus: the overview of every drive, the bus diagnostics, and fault recovery
+// (the CiA 402 fault reset of the operated drive, or of every faulted drive).
 #include <QFutureWatcher>
 #include <QtConcurrent/QtConcurrentRun>
 
+#include "busdiagnostics.h"
 #include "driveoverview.h"
 #include "ecmaster.h"
 #include "mainwindow.h"
@@ -35,6 +36,16 @@ void MainWindow::on_actionDriveOverview_triggered() {
     overview->show();
     overview->raise();
     overview->activateWindow();
+}
+
+void MainWindow::on_actionBusDiagnostics_triggered() {
+    if (!diagnostics) {
+        diagnostics = new BusDiagnostics(master, this);
+        connect(diagnostics, &BusDiagnostics::stopRequested, this, &MainWindow::quickStop);
+    }
+    diagnostics->show();
+    diagnostics->raise();
+    diagnostics->activateWindow();
 }
 
 void MainWindow::on_actionResetFault_triggered() {

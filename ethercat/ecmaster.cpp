@@ -143,6 +143,7 @@ int ecmaster::initBus(const char* ifname) {
         return kBusUnusable;
     }
     linkOpen = true;
+    resetDiagnostics();
     const int found = ec_config_init(FALSE);
     if (found < 1) {
         log(QStringLiteral("[Init] No slaves found!"));
@@ -505,7 +506,9 @@ void ecmaster::runCycle() {
         ec_send_processdata();
         QMutexLocker inLock(&inputMutex);
         const auto t = static_cast<uint64_t>(elapsedTimer.nsecsElapsed());
-        wkc.store(ec_receive_processdata(kCycleReceiveTimeoutUs), std::memory_order_relaxed);
+        const int received = ec_receive_processdata(kCycleReceiveTimeoutUs);
+        wkc.store(received, std::memory_order_relaxed);
+        countCycle(received);
         const int selected = selectedSlave.load(std::memory_order_relaxed);
         if (isTableSlave(selected) && images[static_cast<size_t>(selected)].inputs != nullptr) {
             emit getValueCallback(decodeInputImage(images[static_cast<size_t>(selected)].inputs),

@@ -16,6 +16,7 @@
 // meta-types (registerModelMetaTypes), so callers can connect them queued straight away.
 #pragma once
 
+#include <QDateTime>
 #include <QElapsedTimer>
 #include <QList>
 #include <QMutex>
@@ -82,6 +83,39 @@ using CycleProbe = void (*)(int64_t deadlineNs, int64_t startNs, int64_t sendNs,
 
 struct ParamInfo;
 
+// What the diagnostics read of one slave: its registers as they stood at the read, and how often
+// supervision found it out of OPERATIONAL or silent.
+struct SlaveDiagnostics {
+    int position = 0;
+    uint16_t address = 0;
+    QString name;
+    bool answered = false;  // false: the registers below are not valid
+    uint16_t alState = 0;
+    uint16_t alStatusCode = 0;
+    // 0x0300-0x0313: invalid frame and RX error per port (0x0300 + 2p, + 1), forwarded RX error
+    // per port (0x0308 + p), processing unit and PDI errors (0x030C, 0x030D), lost links per port
+    // (0x0310 + p).
+    std::array<uint8_t, 20> errorCounters{};
+    std::optional<int64_t> dcDifferenceNs;  // 0x092C as a signed time; none without DC
+    uint64_t supervisionMisses = 0;
+};
+
+// Figures of the running bus since it was brought up.
+struct BusFigures {
+    uint64_t cycles = 0;
+    uint64_t skippedCycles = 0;  // grid points the cycle did not run at
+    uint64_t wkcMisses = 0;      // cycles whose working counter fell short
+    uint64_t framesResent = 0;   // blocking exchanges sent again for want of a reply
+    uint64_t framesLost = 0;     // blocking exchanges given up without a reply
+};
+
+// "lost", "recovered", "acknowledged" or "reconfigured", for one slave.
+struct SupervisionEvent {
+    QDateTime time;
+    int slave = 0;
+    QString kind;
+};
+
 class ecmaster : public QObject {
     Q_OBJECT
 
@@ -141,6 +175,15 @@ public:
     // --- firmware over FoE ---------------------------------------------------------------------
     int downloadFirmware(const QString& path, int index, uint32_t password);
     bool loadFirmwareFile(const char* path, uint32_t& size);
+
+    // --- diagnostics ---------------------------------------------------------------------------
+    // Every slave's AL state, error counters and DC difference, read in one frame beside the
+    // cycle. Blocks for a round trip; empty while no bus is up. Any thread but the GUI's.
+    QList<SlaveDiagnostics> readDiagnostics();
+    // Clears the error counters of every slave by writing them; false without a bus or answer.
+    bool resetErrorCounters();
+    BusFigures busFigures() const;
+    QList<SupervisionEvent> supervisionEvents() const;  // the newest last
 
     // --- thread entries, reaching the master through `instance` --------------------------------
     // The cycle, with the periodic timer's callback signature.
@@ -207,10 +250,21 @@ public:
     // clearing `connected`, so no transfer is in flight then and none starts later.
     // Lock order: checkMutex before mailboxMutex (teardown; the download takes them one after
     // the other); a transfer takes mailboxMutex alone, the supervision thread checkMutex alone.
-    QMutex mailboxMutex;
+    mutable QMutex mailboxMutex;
     int firmwareSlave = 0;  // guarded by mailboxMutex: the slave taking a download, 0 for none
     // Whether ec_init opened the link and no ec_close followed; bring-up and teardown only.
     bool linkOpen = false;
+
+    // Diagnostics. The counters are atomic (relaxed), reset by bring-up; the supervision misses
+    // are counted by the supervision thread per slave number.
+    std::atomic<uint64_t> cycleCount{0};
+    std::atomic<uint64_t> skippedCycleCount{0};
+    std::atomic<uint64_t> wkcMissCount{0};
+    std::array<std::atomic<uint64_t>, kSlaveTableSize> supervisionMisses{};
+    int64_t lastCycleDeadlineNs = 0;  // the cycle thread only (reset by bring-up)
+    mutable QMutex eventsMutex;
+    std::deque<SupervisionEvent> events;  // guarded by eventsMutex; at most kMaxEvents
+    static constexpr size_t kMaxEvents = 100;
 
     static std::atomic<ecmaster*> instance;
     static osal_thread_handle checkThread;  // constructor and destructor only
@@ -218,6 +272,8 @@ public:
 
 private:
     void log(const QString& text) { emit writeLog(text); }
+    void recordEvent(int slave, const QString& kind);
+    void resetDiagnostics();
     // Falls back from a failed bring-up: INIT, close, pause; returns `code`.
     int fallBack(int code);
     // Writes `mode` straight into every drive's output image and checks that all report it.
@@ -226,8 +282,14 @@ private:
     // Caller holds mailboxMutex.
     int mailboxRefusal(uint16_t slave);
     void runCycle();
+    // The cycle's figures: one more cycle, grid points passed over since the last, a short
+    // working counter.
+    void countCycle(int receivedWkc);
     void alignClocks(int64_t masterNs);
     void runCheck();
+    // Takes what drives put into their send mailboxes unasked and logs the emergencies; skipped
+    // while a parameter transfer or a download uses the mailboxes.
+    void pollEmergencies();
     void sendControlWord(int slave, uint16_t controlWord);
     // Polls the drive's state until it reads `state`; false after `timeoutMs` or a teardown.
     bool awaitDriveState(int slave, int state, int timeoutMs);

@@ -9,6 +9,8 @@ namespace {
 constexpr uint32_t kLoopPauseUs = 10000;
 constexpr int kRecoverTimeoutUs = 500;
 constexpr int kLostCheckTimeoutUs = 2000;
+// Send mailboxes are looked at for emergencies every this many loops (100 ms).
+constexpr int kEmergencyPollLoops = 10;
 
 }  // namespace
 
@@ -18,7 +20,11 @@ void ecmaster::ecatcheck(void*) {
         return;
     }
     m->inOperation = true;
+    int loops = 0;
     while (m->running) {
+        if (++loops % kEmergencyPollLoops == 0) {
+            m->pollEmergencies();
+        }
         if (m->inOperation && m->connected) {
             // The flags again under the lock: a teardown may have begun since.
             QMutexLocker lock(&m->checkMutex);
@@ -43,11 +49,16 @@ void ecmaster::runCheck() {
         ec_slavet& s = ec_slave[slave];
         if (s.group == currentgroup && s.state != EC_STATE_OPERATIONAL) {
             group.docheckstate = true;
+            if (drive >= 0 && drive < kSlaveTableSize) {
+                supervisionMisses[static_cast<size_t>(drive)].fetch_add(1,
+                                                                        std::memory_order_relaxed);
+            }
             if (s.state == (EC_STATE_SAFE_OP | EC_STATE_ERROR)) {
                 log(QStringLiteral("ERROR : slave %1 is in SAFE_OP + ERROR, attempting ack.")
                         .arg(drive));
                 s.state = EC_STATE_SAFE_OP | EC_STATE_ACK;
                 ec_writestate(slave);
+                recordEvent(drive, QStringLiteral("acknowledged"));
             } else if (s.state == EC_STATE_SAFE_OP) {
                 log(QStringLiteral("WARNING : slave %1 is in SAFE_OP, change to OPERATIONAL.")
                         .arg(drive));
@@ -60,6 +71,7 @@ void ecmaster::runCheck() {
                 if (ec_reconfig_slave(slave, kRecoverTimeoutUs) == EC_STATE_SAFE_OP) {
                     s.islost = false;
                     log(QStringLiteral("MESSAGE : slave %1 reconfigured.").arg(drive));
+                    recordEvent(drive, QStringLiteral("reconfigured"));
                 }
             } else if (!s.islost) {
                 ec_statecheck(slave, EC_STATE_OPERATIONAL, kLostCheckTimeoutUs);
@@ -69,6 +81,7 @@ void ecmaster::runCheck() {
                     inOperation.exchange(false);
                     emit slaveLost();
                     log(QStringLiteral("ERROR : slave %1 lost.").arg(drive));
+                    recordEvent(drive, QStringLiteral("lost"));
                 }
             }
         }
@@ -76,9 +89,11 @@ void ecmaster::runCheck() {
             if (s.state != EC_STATE_NONE) {
                 s.islost = false;
                 log(QStringLiteral("MESSAGE : slave %1 found.").arg(drive));
+                recordEvent(drive, QStringLiteral("recovered"));
             } else if (ec_recover_slave(slave, kRecoverTimeoutUs)) {
                 s.islost = false;
                 log(QStringLiteral("MESSAGE : slave %1 recovered.").arg(drive));
+                recordEvent(drive, QStringLiteral("recovered"));
             }
         }
     }

@@ -1,0 +1,52 @@
+// Live diagnostics of the bus while connected: per slave its AL state and status, the port error
+// counters, lost links, the DC time difference and how often supervision found it out of OP or
+// silent (which slave broke the working counter); the cycle's and the link's figures; the last
+// supervision events. Refreshed twice a second, the registers read off the GUI thread in one
+// frame beside the cycle. "Reset counters" clears the slaves' counters by writing them.
+//
+// GUI thread only. STOP under Esc here as in the main window.
+#pragma once
+
+#include <QFutureWatcher>
+#include <QStringList>
+#include <QTimer>
+#include <QWidget>
+
+#include "ecmaster.h"
+
+namespace Ui {
+class BusDiagnostics;
+}
+
+// The table cells of one slave, in column order.
+QStringList diagnosticsRow(const SlaveDiagnostics& d);
+
+class BusDiagnostics : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit BusDiagnostics(ecmaster* master, QWidget* parent = nullptr);
+    ~BusDiagnostics() override;
+    BusDiagnostics(const BusDiagnostics&) = delete;
+    BusDiagnostics& operator=(const BusDiagnostics&) = delete;
+
+    static constexpr int kRefreshMs = 500;
+
+    // Starts a read of the registers unless one is under way; the table follows when it is in.
+    void refresh();
+
+signals:
+    void stopRequested();
+    void refreshed();  // the table and figures show a read that came in
+
+private slots:
+    void on_pushButton_resetCounters_clicked();
+
+private:
+    void display(const QList<SlaveDiagnostics>& slaves);
+
+    Ui::BusDiagnostics* ui = nullptr;
+    ecmaster* master = nullptr;  // not owned; outlives the window
+    QTimer refreshTimer;
+    QFutureWatcher<QList<SlaveDiagnostics>> reading;
+};
