@@ -1,0 +1,534 @@
+// The drive's mailbox as a master uses it: the SyncManager handshake, counters and repeat,
+// CoE SDO transfers of every kind with their aborts, the dictionary and the drive parameters,
+// the bootloader's FoE, and the malformed replies that can be switched on.
+#include <numeric>
+
+#include "sim/cia402_drive.h"
+#include "sim/foe_server.h"
+#include "sim/sii.h"
+#include "sim_fixture.h"
+
+using namespace simtest;
+
+namespace {
+
+constexpr uint32_t kAbortToggle = 0x05030000, kAbortCommand = 0x05040001, kAbortAccess = 0x06010000,
+                   kAbortWriteOnly = 0x06010001, kAbortReadOnly = 0x06010002,
+                   kAbortNoObject = 0x06020000, kAbortLength = 0x06070010,
+                   kAbortTooHigh = 0x06070012, kAbortTooLow = 0x06070013, kAbortNoSub = 0x06090011,
+                   kAbortDeviceState = 0x08000022;
+constexpr uint16_t kParams = sim::kParamObject;
+constexpr uint32_t kPassword = 0x5A0C3E71;
+constexpr size_t kPacket = sim::layout::kBootOutSize - 12u;  // data per FoE DATA packet
+const Bytes kDeviceTypeRequest = sdoRequest(0x40, 0x1000, 0);
+
+struct MbxTest : ::testing::Test {
+    std::shared_ptr<sim::ManualClock> clock = std::make_shared<sim::ManualClock>();
+    std::unique_ptr<sim::Chain> chain;
+    const uint16_t st = station(1);
+    std::unique_ptr<MailboxClient> mbx;
+    void SetUp() override { make(); }
+    uint16_t out = 0x80, in = 0x80;  // mailbox windows
+    void make(uint16_t o = 0x80, uint16_t i = 0x80,
+              const std::function<void(sim::SlaveConfig&)>& tweak = {}) {
+        auto cfg = sim::ChainConfig::drives(1);
+        cfg.clock = clock;
+        cfg.slaves[0].mailboxOutSize = out = o;
+        cfg.slaves[0].mailboxInSize = in = i;
+        cfg.slaves[0].foePassword = kPassword;
+        if (tweak)
+            tweak(cfg.slaves[0]);
+        chain = std::make_unique<sim::Chain>(cfg);
+        assignStations(*chain, 1);
+        preOp();
+    }
+    void preOp() {
+        requestState(*chain, st, ec::kAlStateInit | ec::kAlStateAck);
+        writeMailboxSms(*chain, st, 0x1000, out, in);
+        requestState(*chain, st, ec::kAlStatePreOp);
+        ASSERT_EQ(alStatus(*chain, st), ec::kAlStatePreOp);
+        mbx = std::make_unique<MailboxClient>(*chain, st, 0x1000, out, in);
+    }
+    // The bootstrap procedure: INIT, the mailbox moved to the SII's bootstrap words, BOOT.
+    uint16_t boot() {
+        requestState(*chain, st, ec::kAlStateInit | ec::kAlStateAck);
+        const uint32_t rx = sim::rd32(siiRead(*chain, st, ec::kSiiBootRxMailbox).data());
+        const uint32_t tx = sim::rd32(siiRead(*chain, st, ec::kSiiBootTxMailbox).data());
+        EXPECT_EQ(uint16_t(rx) + uint16_t(rx >> 16), uint16_t(tx)) << "SM1 right behind SM0";
+        writeMailboxSms(*chain, st, uint16_t(rx), uint16_t(rx >> 16), uint16_t(tx >> 16));
+        requestState(*chain, st, ec::kAlStateBoot);
+        mbx = std::make_unique<MailboxClient>(*chain, st, uint16_t(rx), uint16_t(rx >> 16),
+                                              uint16_t(tx >> 16));
+        return alStatus(*chain, st);
+    }
+    SdoResult up(uint16_t index, uint8_t sub) { return sdoUpload(*mbx, index, sub); }
+    SdoResult down(uint16_t index, uint8_t sub, const Bytes& b) {
+        return sdoDownload(*mbx, index, sub, b);
+    }
+    uint32_t value(uint16_t index, uint8_t sub, size_t size) {
+        const auto r = up(index, sub);
+        EXPECT_TRUE(r.ok()) << std::hex << index << ":" << int(sub) << " abort " << r.abort;
+        EXPECT_EQ(r.data.size(), size) << std::hex << index << ":" << int(sub);
+        uint32_t v = 0;
+        for (size_t i = 0; i < r.data.size() && i < 4; ++i)
+            v |= uint32_t(r.data[i]) << (8 * i);
+        return v;
+    }
+    bool sm1Full() { return fprd(*chain, st, 0x080D, 1).data[0] & ec::kSmStatusMailboxFull; }
+};
+
+TEST_F(MbxTest, HandshakeCountersRepeatAndEmergencies) {
+    EXPECT_FALSE(mbx->read()) << "nothing unasked";
+    Bytes request(0x80, 0);  // two writes in one frame: the second meets a full mailbox
+    std::copy(kDeviceTypeRequest.begin(), kDeviceTypeRequest.end(), request.begin() + 6);
+    request[0] = 10;
+    request[5] = ec::kMbxTypeCoE | 7 << 4;
+    Frame f;
+    f.add(Command::FPWR, st, 0x1000, request);
+    f.add(Command::FPWR, st, 0x1000, request);
+    ASSERT_TRUE(f.run(*chain));
+    EXPECT_EQ(f.wkc(0), 1);
+    EXPECT_EQ(f.wkc(1), 0);
+    EXPECT_EQ(fprd(*chain, st, 0x0805, 1).data[0] & ec::kSmStatusMailboxFull, 0) << "taken";
+    EXPECT_TRUE(sm1Full());
+    auto m = mbx->read();
+    ASSERT_TRUE(m);
+    EXPECT_EQ(m->counter, 1);
+    EXPECT_EQ(m->data[2], 0x43) << "expedited upload";
+    EXPECT_EQ(m->u32(6), 0x00020192u);
+    EXPECT_FALSE(sm1Full());
+    EXPECT_FALSE(mbx->read());
+
+    // Repeat: the last reply again, with an emergency queued meanwhile coming after it.
+    ASSERT_TRUE(chain->sendEmergency(1, 0x7500, 0x81, {1, 2, 3, 4, 5}));
+    const uint8_t activate = fprd(*chain, st, 0x080E, 1).data[0];
+    mbx->repeat();
+    EXPECT_EQ(fprd(*chain, st, 0x080F, 1).data[0] & ec::kSmPdiRepeatAck,
+              (activate ^ ec::kSmActivateRepeat) & ec::kSmActivateRepeat);
+    EXPECT_EQ(mbx->read()->window, m->window);
+    m = mbx->read();
+    ASSERT_TRUE(m);
+    EXPECT_EQ(m->length, 10);
+    EXPECT_EQ(m->data, Bytes({0x00, 0x10, 0x00, 0x75, 0x81, 1, 2, 3, 4, 5}));
+    EXPECT_EQ(m->counter, 2);
+
+    // Own counters run 1..7 and wrap to 1; a write with the last counter again is a repeat
+    // and gets no second reply; counter 0 is never taken for one.
+    for (int i = 0; i < 9; ++i)
+        EXPECT_EQ(mbx->exchange(ec::kMbxTypeCoE, kDeviceTypeRequest)->counter, (i + 2) % 7 + 1);
+    EXPECT_EQ(mbx->write(ec::kMbxTypeCoE, kDeviceTypeRequest, mbx->counter()), 1);
+    EXPECT_FALSE(mbx->read());
+    for (int i = 0; i < 2; ++i) {
+        EXPECT_EQ(mbx->write(ec::kMbxTypeCoE, kDeviceTypeRequest, 0), 1);
+        EXPECT_TRUE(mbx->read());
+    }
+    // A restarted mailbox counts from 1 and takes any counter once.
+    preOp();
+    EXPECT_EQ(mbx->write(ec::kMbxTypeCoE, kDeviceTypeRequest, 3), 1);
+    EXPECT_EQ(mbx->read()->counter, 1);
+    EXPECT_EQ(mbx->write(ec::kMbxTypeCoE, kDeviceTypeRequest, 3), 1);
+    EXPECT_FALSE(mbx->read());
+
+    // Mailbox error replies for what is not served.
+    struct Case {
+        uint8_t type;
+        Bytes data;
+        std::optional<uint16_t> length;
+        uint16_t code;
+    };
+    for (const Case& c : {Case{ec::kMbxTypeCoE, {0, ec::kCoeSdoInfo << 4, 1, 0, 0, 0, 0, 0}, {}, 4},
+                          {ec::kMbxTypeCoE, {0, ec::kCoeRxPdo << 4, 0, 0}, {}, 4},
+                          {ec::kMbxTypeSoE, {1, 2, 3, 4}, {}, 2},
+                          {ec::kMbxTypeEoE, {1, 2, 3, 4}, {}, 2},
+                          {ec::kMbxTypeVoE, {1, 2, 3, 4}, {}, 2},
+                          {ec::kMbxTypeCoE, {0x00, 0x20, 0x40, 0x00}, {}, 6},  // short SDO
+                          {ec::kMbxTypeCoE, kDeviceTypeRequest, 0x80 - 5, 8}}) {
+        ASSERT_EQ(mbx->write(c.type, c.data, 0xFF, c.length), 1);
+        m = mbx->read();
+        ASSERT_TRUE(m);
+        EXPECT_EQ(m->type, ec::kMbxTypeError);
+        EXPECT_EQ(m->data, Bytes({1, 0, uint8_t(c.code), 0})) << "code " << c.code;
+    }
+    EXPECT_EQ(mbx->write(ec::kMbxTypeCoE, kDeviceTypeRequest, 0xFF, 0x80 - 6), 1);
+    EXPECT_EQ(mbx->read()->type, ec::kMbxTypeCoE) << "a length filling the window is fine";
+
+    requestState(*chain, st, ec::kAlStateInit);
+    EXPECT_EQ(mbx->write(ec::kMbxTypeCoE, kDeviceTypeRequest), 0) << "closed in INIT";
+    EXPECT_EQ(fprd(*chain, st, 0x0807, 1).data[0] & 0x01, 1);
+}
+
+TEST_F(MbxTest, DictionaryParametersAndSaving) {
+    // The reads a master sizes the process data with, summing to the 18/32-byte images.
+    EXPECT_EQ(value(0x1C00, 0, 1), 4u);
+    for (uint8_t i = 1; i <= 4; ++i)
+        EXPECT_EQ(value(0x1C00, i, 1), i);
+    for (auto [assign, pdo, bits] :
+         {std::tuple<uint16_t, uint16_t, uint32_t>{0x1C12, 0x1600, 144}, {0x1C13, 0x1A00, 256}}) {
+        EXPECT_EQ(value(assign, 0, 1), 1u);
+        EXPECT_EQ(value(assign, 1, 2), pdo);
+        uint32_t sum = 0;
+        for (uint8_t e = 1, n = uint8_t(value(pdo, 0, 1)); e <= n; ++e)
+            sum += value(pdo, e, 4) & 0xFF;
+        EXPECT_EQ(sum, bits);
+    }
+    EXPECT_EQ(value(0x1A00, 1, 4), 0x60410010u) << "status word first";
+    EXPECT_EQ(value(0x1600, 1, 4), 0x60400010u) << "control word first";
+    EXPECT_EQ(value(0x1018, 0, 1), 4u);
+    EXPECT_EQ(value(0x1018, 1, 4), 0x00000B7Au);
+    EXPECT_EQ(value(0x1018, 2, 4), 0x514A3330u);
+    EXPECT_EQ(value(0x1018, 4, 4), 1u) << "serial of drive 1";
+    EXPECT_EQ(up(0x1008, 0).data, Bytes({'Q', 'J', '3', '0', ' ', 's', 'e', 'r', 'v', 'o', ' ', 'j',
+                                         'o', 'i', 'n', 't'}));
+    EXPECT_EQ(up(0x100A, 0).data, Bytes({'1', '.', '2', '.', '5'}));
+    EXPECT_EQ(value(kParams, 1, 2), 0x3125u) << "software version 1.2.5 of family 3";
+    EXPECT_EQ(value(0x6079, 0, 4), 48u) << "bus voltage";
+    EXPECT_EQ(value(0x2003, 1, 2), 38u) << "MCU temperature";
+    EXPECT_EQ(value(0x1001, 0, 1), 0u);
+    ASSERT_TRUE(chain->injectFault(1, 0x10, 0x20));
+    EXPECT_EQ(value(0x1001, 0, 1), 1u) << "generic error";
+    EXPECT_EQ(value(0x2001, 0, 4), 0x10u);
+    EXPECT_EQ(value(0x2002, 0, 4), 0x20u);
+    EXPECT_EQ(value(0x6041, 0, 2) & 0x4F, 0x0Fu) << "fault reaction active";
+    EXPECT_EQ(down(0x2004, 0, le(1, 4)).abort, kAbortDeviceState);
+    EXPECT_TRUE(down(0x607A, 0, le(123456, 4)).ok());
+    EXPECT_EQ(value(0x607A, 0, 4), 123456u);
+
+    // Every parameter takes a value of its size and reads it back, but the read-only ones.
+    EXPECT_EQ(value(kParams, 0, 1), 37u);
+    EXPECT_EQ(up(kParams, 38).abort, kAbortNoSub);
+    for (int id = 0; id < 37; ++id) {
+        const auto sub = uint8_t(id + 1);
+        const Bytes before = up(kParams, sub).data;
+        ASSERT_EQ(before.size(), (id < 2 ? 2u : id < 8 || id >= 28 ? 4u : 1u)) << id;
+        Bytes v = le(0x5A3C1E00u + uint32_t(id), before.size());
+        if (v == before)
+            v[0] ^= 0xFF;
+        const bool readOnly = id == 0 || id == 34 || id == 36;
+        EXPECT_EQ(down(kParams, sub, v).abort, readOnly ? kAbortReadOnly : 0) << id;
+        if (id != sim::kDriveParamSaving) {
+            EXPECT_EQ(up(kParams, sub).data, readOnly ? before : v) << id;
+        }
+    }
+
+    // Saved values survive a power cycle (and a cable pull), unsaved ones do not; parameter 19
+    // reads 1 for the saving time.
+    make();
+    ASSERT_TRUE(down(kParams, 9, {33}).ok());
+    ASSERT_TRUE(down(kParams, 19, {14}).ok());
+    EXPECT_EQ(value(kParams, 20, 1), 0u) << "14 is no save command";
+    ASSERT_TRUE(down(kParams, 19, {sim::kDriveSaveCommand}).ok());
+    ASSERT_TRUE(down(kParams, 10, {44}).ok());
+    clock->advance(50'000'000 - 1);
+    EXPECT_EQ(value(kParams, 20, 1), 1u);
+    clock->advance(1);
+    EXPECT_EQ(value(kParams, 20, 1), 0u);
+    preOp();
+    EXPECT_EQ(chain->parameter(1, 9), Bytes{44}) << "a reconnect keeps everything";
+    chain->powerCycle(1);
+    assignStations(*chain, 1);
+    preOp();
+    EXPECT_EQ(chain->parameter(1, 8), Bytes{33});
+    EXPECT_EQ(chain->parameter(1, 9), Bytes{15}) << "unsaved value lost";
+    ASSERT_TRUE(down(kParams, 9, {7}).ok());
+    chain->pullDrive(1);
+    chain->plugDrive(1);
+    EXPECT_EQ(chain->parameter(1, 8), Bytes{33});
+}
+
+TEST_F(MbxTest, PdoAssignmentInPreOpMustKeepTheImages) {
+    struct Step {
+        uint16_t index;
+        uint8_t sub;
+        Bytes value;
+        uint32_t abort;
+    };
+    for (const Step& s : {Step{0x1C12, 0, {0}, 0},
+                          {0x1C12, 1, le(0x1601, 2), 0x06090030},
+                          {0x1C12, 1, le(0x1600, 2), 0},
+                          {0x1C12, 0, {2}, 0x06090030},
+                          {0x1C12, 0, {1}, 0},
+                          {0x1C12, 1, le(0x1600, 2), 0x06010003},
+                          {0x1A00, 0, {0}, 0},
+                          {0x1A00, 1, le(0x60640020, 4), 0x06040041},
+                          {0x1A00, 1, le(0x60410010, 4), 0},
+                          {0x1A00, 0, {13}, 0x06040042},
+                          {0x1A00, 0, {5}, 0x06040043}})
+        EXPECT_EQ(down(s.index, s.sub, s.value).abort, s.abort) << std::hex << s.index;
+    writeProcessDataConfig(*chain, 1, 1);
+    requestState(*chain, st, ec::kAlStateSafeOp);
+    EXPECT_EQ(chain->alStatusCode(1), ec::kAlInvalidInputMapping);
+    requestState(*chain, st, ec::kAlStatePreOp | ec::kAlStateAck);
+    EXPECT_TRUE(down(0x1A00, 0, {12}).ok());
+    EXPECT_TRUE(down(0x1C12, 0, {0}).ok());
+    requestState(*chain, st, ec::kAlStateSafeOp);
+    EXPECT_EQ(chain->alStatusCode(1), ec::kAlInvalidOutputMapping) << "nothing assigned to SM2";
+    requestState(*chain, st, ec::kAlStatePreOp | ec::kAlStateAck);
+    EXPECT_TRUE(down(0x1C12, 1, le(0x1600, 2)).ok());
+    EXPECT_TRUE(down(0x1C12, 0, {1}).ok());
+    requestState(*chain, st, ec::kAlStateSafeOp);
+    EXPECT_EQ(alStatus(*chain, st), ec::kAlStateSafeOp);
+    EXPECT_EQ(down(0x1C13, 0, {0}).abort, kAbortDeviceState) << "PRE-OP only";
+}
+
+TEST_F(MbxTest, TransfersSegmentsAndAborts) {
+    for (auto [o, i] : {std::pair<uint16_t, uint16_t>{32, 32}, {48, 24}, {40, 200}}) {
+        make(o, i);
+        for (size_t n : {5u, 7u, 8u, 23u, 60u, 96u}) {
+            SCOPED_TRACE(testing::Message() << out << "/" << in << " label of " << n);
+            Bytes label(n);
+            for (size_t k = 0; k < n; ++k)
+                label[k] = uint8_t('a' + k % 26);
+            auto segments = [n](size_t window) {
+                return n <= window - 16 ? 0 : (n - window + 16 + window - 10) / (window - 9);
+            };
+            const auto w = sdoDownload(*mbx, 0x2020, 0, label, true);
+            ASSERT_TRUE(w.ok()) << std::hex << w.abort;
+            EXPECT_EQ(size_t(w.segments), segments(out));
+            const auto r = up(0x2020, 0);
+            ASSERT_TRUE(r.ok()) << std::hex << r.abort;
+            EXPECT_EQ(r.data, label);
+            EXPECT_EQ(size_t(r.segments), n <= 4 ? 0 : segments(in));
+        }
+        if (in < 96 + 16) {  // the label comes in segments: wrong toggle, and a master's abort
+            EXPECT_EQ(up(0x2020, 0).segments, int((96 - in + 16 + in - 10) / (in - 9)));
+            EXPECT_EQ(mbx->exchange(ec::kMbxTypeCoE, sdoRequest(0x40, 0x2020, 0))->data[2], 0x41);
+            EXPECT_EQ(mbx->exchange(ec::kMbxTypeCoE, sdoRequest(0x70, 0, 0))->u32(6), kAbortToggle);
+            EXPECT_EQ(mbx->exchange(ec::kMbxTypeCoE, sdoRequest(0x40, 0x2020, 0))->data[2], 0x41);
+            EXPECT_EQ(mbx->write(ec::kMbxTypeCoE, sdoRequest(0x80, 0x2020, 0, 0x05040000)), 1);
+            EXPECT_FALSE(mbx->read());
+            EXPECT_EQ(mbx->exchange(ec::kMbxTypeCoE, sdoRequest(0x60, 0, 0))->u32(6),
+                      kAbortCommand);
+        }
+    }
+    make();
+    auto start = [&](uint32_t announced) {  // 16 bytes in the request, then 7-byte segments
+        Bytes d = sdoRequest(0x21, 0x2020, 0, announced);
+        d.resize(26, 'y');
+        return mbx->exchange(ec::kMbxTypeCoE, d)->data[2];
+    };
+    // The abort code, 0 for a segment response with the toggle echoed.
+    auto segment = [&](uint8_t toggle, bool last, size_t count = 7) -> uint32_t {
+        Bytes d(10, 'x');
+        d[1] = ec::kCoeSdoRequest << 4;
+        d[2] = uint8_t(toggle << 4 | (7 - count) << 1 | (last ? 1 : 0));
+        const auto m = mbx->exchange(ec::kMbxTypeCoE, d);
+        return isAbort(*m) ? m->u32(6) : m->data[2] == (0x20 | toggle << 4) ? 0 : 1;
+    };
+    EXPECT_EQ(start(40), 0x60);
+    EXPECT_EQ(segment(0, false), 0u);
+    EXPECT_EQ(segment(0, false), kAbortToggle);
+    EXPECT_EQ(segment(1, false), kAbortCommand) << "the transfer is over";
+    start(22);
+    EXPECT_EQ(segment(0, true), kAbortLength) << "beyond the announced size";
+    start(24);
+    EXPECT_EQ(segment(0, true), kAbortLength) << "short of it";
+    EXPECT_EQ(up(0x2020, 0).data, Bytes({'j', 'o', 'i', 'n', 't'}));
+    start(23);
+    EXPECT_EQ(segment(0, true), 0u);
+    Bytes label(16, 'y');
+    label.insert(label.end(), 7, 'x');
+    EXPECT_EQ(up(0x2020, 0).data, label);
+    std::optional<MbxMessage> m;
+    auto expedited = [](uint16_t index, uint8_t sub, size_t n) {
+        return sdoRequest(uint8_t(0x23 | (4 - n) << 2), index, sub, 0x01020304);
+    };
+    auto normal = [](uint8_t cmd, uint16_t index, size_t n) {
+        Bytes d = sdoRequest(cmd, index, 0, uint32_t(n));
+        d.resize(10 + n, 'z');
+        return d;
+    };
+    const std::pair<Bytes, uint32_t> cases[] = {{sdoRequest(0x40, 0x5000, 0), kAbortNoObject},
+                                                {sdoRequest(0x40, 0x1018, 5), kAbortNoSub},
+                                                {expedited(0x1000, 0, 4), kAbortReadOnly},
+                                                {expedited(kParams, 1, 2), kAbortReadOnly},
+                                                {sdoRequest(0x40, 0x2004, 0), kAbortWriteOnly},
+                                                {expedited(kParams, 2, 4), kAbortTooHigh},
+                                                {expedited(kParams, 2, 1), kAbortTooLow},
+                                                {expedited(kParams, 3, 3), kAbortTooLow},
+                                                {normal(0x21, 0x2020, 97), kAbortTooHigh},
+                                                {normal(0x21, 0x2020, 96), 0},
+                                                {sdoRequest(0x50, 0x1018, 1), kAbortAccess},
+                                                {normal(0x31, 0x1018, 4), kAbortAccess},
+                                                {sdoRequest(0xE0, 0x1000, 0), kAbortCommand},
+                                                {sdoRequest(0x60, 0x1000, 0), kAbortCommand},
+                                                {sdoRequest(0x00, 0x1000, 0), kAbortCommand}};
+    for (const auto& [request, abort] : cases) {
+        m = mbx->exchange(ec::kMbxTypeCoE, request);
+        ASSERT_TRUE(m);
+        EXPECT_EQ(isAbort(*m) ? m->u32(6) : 0, abort)
+            << std::hex << int(request[2]) << " " << request[3];
+        if (abort && request[2] != 0x60 && request[2] != 0x00) {
+            EXPECT_EQ(Bytes(m->data.begin() + 3, m->data.begin() + 6),
+                      Bytes(request.begin() + 3, request.begin() + 6));
+        }
+    }
+}
+
+TEST_F(MbxTest, BootloaderTakesFilesByFoe) {
+    auto fileOf = [](size_t n) {
+        Bytes f(n);
+        for (size_t i = 0; i < n; ++i)
+            f[i] = uint8_t((i * 131 + 7) ^ (i >> 8));
+        return f;
+    };
+    auto m = mbx->exchange(ec::kMbxTypeFoE, foeHeader(ec::kFoeWrite, kPassword, {'f'}));
+    EXPECT_EQ(m->data[0], ec::kFoeError);
+    EXPECT_EQ(m->u32(2), sim::foe_error::kBootstrapOnly);
+    requestState(*chain, st, ec::kAlStateInit);
+    requestState(*chain, st, ec::kAlStateBoot);
+    EXPECT_EQ(chain->alStatusCode(1), ec::kAlInvalidMailboxBoot) << "standard mailbox kept";
+    ASSERT_EQ(boot(), ec::kAlStateBoot);
+    m = mbx->exchange(ec::kMbxTypeCoE, kDeviceTypeRequest);
+    EXPECT_EQ(m->type, ec::kMbxTypeError);
+    EXPECT_EQ(m->u16(2), 2) << "no CoE in BOOT";
+    EXPECT_EQ(mbx->exchange(ec::kMbxTypeFoE, foeHeader(ec::kFoeRead, kPassword, {'f'}))->data[0],
+              ec::kFoeError);
+
+    for (size_t size :
+         {size_t{0}, size_t{1}, kPacket - 1, kPacket, kPacket + 1, 3 * kPacket + 17}) {
+        SCOPED_TRACE(testing::Message() << "file of " << size);
+        const Bytes file = fileOf(size);
+        const FoeResult r = foeWrite(*mbx, "drive.bin", kPassword, file);
+        ASSERT_TRUE(r.ok) << std::hex << r.error;
+        const auto packets = uint32_t(size / kPacket + 1);  // full packets, then a short one
+        EXPECT_EQ(r.packets, packets);
+        std::vector<uint32_t> acks(packets + 1);
+        std::iota(acks.begin(), acks.end(), 0u);
+        EXPECT_EQ(r.acks, acks);
+        const auto got = chain->firmware(1);
+        EXPECT_EQ(got->name, "drive.bin");
+        EXPECT_EQ(got->bytes, file);
+        EXPECT_EQ(got->crc32, sim::crc32(file));
+        EXPECT_TRUE(got->complete);
+    }
+    const std::string digits = "123456789";
+    const Bytes b(digits.begin(), digits.end());
+    EXPECT_EQ(sim::crc32(b), 0xCBF43926u);
+    EXPECT_EQ(sim::crc32Update(sim::crc32({b.data(), 4}), {b.data() + 4, 5}), 0xCBF43926u);
+
+    EXPECT_EQ(foeWrite(*mbx, "x.bin", kPassword + 1, fileOf(10)).error, sim::foe_error::kNoRights);
+    EXPECT_EQ(chain->firmware(1)->name, "drive.bin") << "nothing taken";
+    m = mbx->exchange(ec::kMbxTypeFoE, foeHeader(ec::kFoeWrite, kPassword, {'f'}));
+    EXPECT_EQ(m->data, foeHeader(ec::kFoeAck, 0));
+    m = mbx->exchange(ec::kMbxTypeFoE, foeHeader(ec::kFoeData, 2, fileOf(kPacket)));
+    EXPECT_EQ(m->data[0], ec::kFoeError);
+    EXPECT_EQ(m->u32(2), sim::foe_error::kPacketNumber);
+    m = mbx->exchange(ec::kMbxTypeFoE, foeHeader(ec::kFoeData, 1, fileOf(3)));
+    EXPECT_EQ(m->data[0], ec::kFoeError) << "the write is over";
+    EXPECT_FALSE(chain->firmware(1)->complete);
+
+    make(0x80, 0x80, [](sim::SlaveConfig& s) { s.bootSupported = false; });
+    EXPECT_EQ(boot(), ec::kAlStateInit | ec::kAlStateError);
+    EXPECT_EQ(chain->alStatusCode(1), ec::kAlBootstrapNotSupported);
+    make(0x80, 0x80, [](sim::SlaveConfig& s) { s.bootDelayNs = 3'000'000'000; });
+    EXPECT_EQ(boot(), ec::kAlStateInit);
+    clock->advance(3'000'000'000 - 1);
+    EXPECT_EQ(alStatus(*chain, st), ec::kAlStateInit);
+    clock->advance(1);
+    EXPECT_EQ(alStatus(*chain, st), ec::kAlStateBoot);
+
+    // A new image runs on leaving BOOT; unsaved settings are gone with the old one; packets
+    // answered BUSY are sent again, once per packet number and write.
+    make(0x80, 0x80, [](sim::SlaveConfig& s) { s.foeBusyPackets = {3, 7}; });
+    ASSERT_TRUE(down(kParams, 9, {77}).ok());
+    ASSERT_EQ(boot(), ec::kAlStateBoot);
+    FoeResult r = foeWrite(*mbx, "qj30_fw_v1.4.2.bin", kPassword, fileOf(8 * kPacket + 100));
+    EXPECT_TRUE(r.ok);
+    EXPECT_EQ(r.busy, 2u);
+    EXPECT_EQ(r.packets, 9u + 2u);
+    EXPECT_EQ(chain->firmware(1)->bytes, fileOf(8 * kPacket + 100));
+    preOp();
+    EXPECT_EQ(up(0x100A, 0).data, Bytes({'1', '.', '4', '.', '2'}));
+    EXPECT_EQ(value(kParams, 1, 2), 0x3142u);
+    EXPECT_EQ(chain->parameter(1, 8), Bytes{20});
+    chain->powerCycle(1);
+    assignStations(*chain, 1);
+    EXPECT_EQ(chain->drive(1)->softwareVersionText(), "1.4.2") << "kept in flash";
+    ASSERT_EQ(boot(), ec::kAlStateBoot);
+    const Bytes image = fileOf(4 * kPacket);
+    r = foeWrite(*mbx, "image.bin", kPassword, image);
+    EXPECT_TRUE(r.ok);
+    EXPECT_EQ(r.busy, 1u);
+    preOp();
+    char text[32];
+    std::snprintf(text, sizeof text, "1.4.2+%08x", sim::crc32(image));
+    EXPECT_EQ(chain->drive(1)->softwareVersionText(), text) << "no version: the checksum";
+    ASSERT_EQ(boot(), ec::kAlStateBoot);
+    ASSERT_TRUE(mbx->exchange(ec::kMbxTypeFoE,
+                              foeHeader(ec::kFoeWrite, kPassword, {'v', '2', '.', '0', '.', '0'})));
+    ASSERT_TRUE(mbx->exchange(ec::kMbxTypeFoE, foeHeader(ec::kFoeData, 1, fileOf(kPacket))));
+    preOp();
+    EXPECT_EQ(chain->drive(1)->softwareVersionText(), text) << "an incomplete file never runs";
+    EXPECT_EQ(chain->firmware(1)->bytes.size(), kPacket);
+}
+
+TEST_F(MbxTest, MalformedRepliesWhenSwitchedOn) {
+    using M = sim::Misbehaviour;
+    ASSERT_TRUE(chain->setMailboxMisbehaviour(1, M::OversizedUpload));
+    auto m = mbx->exchange(ec::kMbxTypeCoE, kDeviceTypeRequest);
+    EXPECT_EQ(m->data[2], 0x41) << "normal, not expedited";
+    EXPECT_EQ(m->u32(6), 4u) << "announced size";
+    EXPECT_EQ(m->length, 0x80 - 6) << "as much as SM1 holds";
+    EXPECT_EQ(m->u32(10), 0x00020192u) << "the real value first";
+
+    ASSERT_TRUE(chain->setMailboxMisbehaviour(1, M::SegmentsBeyondSize));
+    m = mbx->exchange(ec::kMbxTypeCoE, sdoRequest(0x40, 0x1008, 0));
+    EXPECT_EQ(m->length, 10) << "all of the 16 bytes come in segments";
+    EXPECT_EQ(m->u32(6), 16u);
+    size_t received = 0;
+    for (uint8_t toggle = 0; received < 100; toggle ^= 1) {
+        m = mbx->exchange(ec::kMbxTypeCoE, sdoRequest(uint8_t(0x60 | toggle << 4), 0, 0));
+        ASSERT_FALSE(isAbort(*m));
+        received += m->length > 10 ? m->length - 3u : 7u - ((m->data[2] >> 1) & 7);
+        if (m->data[2] & 1)
+            break;
+    }
+    EXPECT_EQ(received, 16u + 26u);
+    m = mbx->exchange(ec::kMbxTypeCoE, sdoRequest(0x40, 0x6041, 0));
+    EXPECT_EQ(m->data[2], 0x41) << "a 2-byte object the same way";
+    EXPECT_EQ(m->u32(6), 2u);
+
+    ASSERT_TRUE(chain->setMailboxMisbehaviour(1, M::ShortMailboxLength));
+    m = mbx->exchange(ec::kMbxTypeCoE, kDeviceTypeRequest);
+    EXPECT_EQ(m->length, 2);
+    EXPECT_EQ(m->type, ec::kMbxTypeCoE);
+    EXPECT_EQ(m->window[8], 0x43) << "the rest of the reply is there";
+
+    ASSERT_TRUE(chain->setMailboxMisbehaviour(1, M::Garbage));
+    m = mbx->exchange(ec::kMbxTypeCoE, kDeviceTypeRequest);
+    EXPECT_GT(m->length, 0x80 - 6) << "no length that fits the window";
+    EXPECT_NE(mbx->exchange(ec::kMbxTypeCoE, kDeviceTypeRequest)->window, m->window);
+
+    ASSERT_TRUE(chain->setMailboxMisbehaviour(1, M::None));
+    ASSERT_TRUE(chain->dropMailboxReplies(1, 1));
+    EXPECT_EQ(mbx->write(ec::kMbxTypeCoE, kDeviceTypeRequest), 1);
+    EXPECT_FALSE(mbx->read()) << "the reply never shows";
+    mbx->repeat();
+    m = mbx->read();
+    EXPECT_EQ(m->data[2], 0x43);
+    EXPECT_EQ(m->u32(6), 0x00020192u);
+    ASSERT_TRUE(chain->duplicateNextMailboxReply(1));
+    m = mbx->exchange(ec::kMbxTypeCoE, kDeviceTypeRequest);
+    EXPECT_EQ(mbx->read()->window, m->window);
+    EXPECT_FALSE(mbx->read()) << "once only";
+    EXPECT_EQ(mbx->exchange(ec::kMbxTypeCoE, kDeviceTypeRequest)->counter, m->counter % 7 + 1);
+
+    ASSERT_TRUE(chain->setMailboxMisbehaviour(1, M::WrongFoeAck));
+    ASSERT_EQ(boot(), ec::kAlStateBoot);
+    EXPECT_EQ(mbx->exchange(ec::kMbxTypeFoE, foeHeader(ec::kFoeWrite, kPassword, {'f'}))->data,
+              foeHeader(ec::kFoeAck, 1));
+    EXPECT_EQ(mbx->exchange(ec::kMbxTypeFoE, foeHeader(ec::kFoeData, 1, {1, 2, 3}))->data,
+              foeHeader(ec::kFoeAck, 2));
+
+    sim::ChainConfig cfg;
+    cfg.slaves.push_back(sim::SlaveConfig::coupler());
+    sim::Chain coupler(cfg);
+    EXPECT_FALSE(coupler.setMailboxMisbehaviour(1, M::Garbage));
+    EXPECT_FALSE(coupler.dropMailboxReplies(1, 1));
+    EXPECT_FALSE(coupler.duplicateNextMailboxReply(1));
+    EXPECT_FALSE(coupler.sendEmergency(1, 0x1000, 0));
+    EXPECT_FALSE(coupler.firmware(1));
+    EXPECT_FALSE(coupler.setMailboxMisbehaviour(2, M::None)) << "no slave 2";
+}
+
+}  // namespace
