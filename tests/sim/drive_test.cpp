@@ -1,0 +1,234 @@
+// The CiA 402 drive behind each slave as a master sees it in the process image: the state
+// machine and its quirks, every mode's response within the joint's limits, faults and their
+// reset, the drive's own routines, and the simulator program's command lines.
+#include <cmath>
+
+#include "sim/cia402_drive.h"
+#include "sim/commands.h"
+#include "sim/joint_model.h"
+#include "sim/virtual_link.h"
+#include "sim_fixture.h"
+
+using namespace simtest;
+
+namespace {
+
+TEST(Cia402, ControlWordSequencesAndQuirks) {
+    using Steps = std::vector<uint16_t>;
+    for (const auto& [cws, sw] : std::vector<std::pair<Steps, uint16_t>>{
+             {{0x00}, 0x0250},
+             {{0x06}, 0x0231},
+             {{0x06, 0x07}, 0x0233},
+             {{0x07}, 0x0250},
+             {{0x06, 0x07, 0x0F}, 0x0237},
+             {{0x06, 0x0F}, 0x0237},
+             {{0x0F}, 0x0250},
+             {{0x06, 0x0F, 0x07}, 0x0233},
+             {{0x06, 0x0F, 0x06}, 0x0231},
+             {{0x06, 0x0F, 0x00}, 0x0250},
+             {{0x06, 0x0F, 0x02}, 0x0217},
+             {{0x06, 0x0F, 0x02, 0x0F}, 0x0237},
+             {{0x06, 0x0F, 0x02, 0x00}, 0x0250},
+             {{0x06, 0x02}, 0x0250},
+             {{0x06, 0x07, 0x0B}, 0x0250},
+             {{0x86}, 0x0250},
+             {{0x106, 0x107, 0x10F}, 0x0237},
+             // A fault needs a rising edge of bit 7; enable does not leave it.
+             {{0x06, 0xFFFF, 0x80}, 0x0218},
+             {{0x06, 0xFFFF, 0x80, 0x80}, 0x0218},
+             {{0x06, 0xFFFF, 0x80, 0x00, 0x0F}, 0x0218},
+             {{0x06, 0xFFFF, 0x00, 0x80}, 0x0250}}) {
+        sim::Cia402Drive drive;
+        for (uint16_t cw : cws)
+            cw == 0xFFFF ? void(drive.injectFault(1, 0)) : drive.applyControlWord(cw);
+        EXPECT_EQ(drive.statusWord(), sw) << testing::PrintToString(cws);
+    }
+    auto cfg = sim::ChainConfig::drives(3);
+    cfg.slaves[0].powerUpFaultWord = 0x40;
+    cfg.slaves[1].ignoredControlWords = {0x0F};
+    cfg.slaves[2].ignoresMode = true;
+    sim::Chain chain(cfg);
+    EXPECT_EQ(chain.drive(1)->statusWord(), 0x0218) << "powers up in Fault";
+    chain.drive(1)->applyControlWord(0x80);
+    EXPECT_EQ(chain.drive(1)->statusWord(), 0x0250);
+    for (uint16_t cw : {0x06, 0x07, 0x0F})
+        chain.drive(2)->applyControlWord(cw);
+    EXPECT_EQ(chain.drive(2)->statusWord(), 0x0233) << "enable refused";
+    Bytes outputs(kDriveOutputBytes);
+    storeLe16(outputs.data() + kOutMode, 9);
+    for (int k : {1, 3})
+        chain.drive(k)->onOutputs(2, outputs, true);
+    EXPECT_EQ(chain.drive(1)->modeDisplay() * 10 + chain.drive(3)->modeDisplay(), 90);
+}
+
+void enable(DriveRig& rig, int k = 1) {
+    for (uint16_t cw : {0x06, 0x07, 0x0F})
+        rig.send(k, cw);
+    ASSERT_EQ(rig.in(k).statusWord, 0x0237);
+}
+
+TEST(Joint, EachModeReachesItsTargetWithinTheLimits) {
+    const double any = NAN;
+    // mode, torque, kp, kd, position, velocity; seconds; position, velocity, torque; tolerance.
+    // Joint defaults: friction 0.1 N·m/(turn/s) + 0.2 N·m (0.3 to break away), 30 N·m, 5 turn/s.
+    for (const auto& c : std::vector<std::array<double, 11>>{
+             {9, 0, 0, 0, 0, 1, 1.0, 0.948, 1.0, 0.3, 0.01},        // speed ramp, 10 turn/s²
+             {9, 0, 0, 0, 0, 100, 1.0, any, 5.0, 0.7, 0.01},        // clamped to the joint's limit
+             {8, 0, 0, 0, 3, 0, 2.5, 3.0, 0.0, 0.0, 1e-6},          // profile position
+             {10, 0, 100, 10, 0.5, 0, 2.0, 0.5, 0.0, any, 0.0035},  // hybrid spring
+             {10, 0, 0, 20, 0, 1, 2.0, any, 0.985, any, 0.01},      // hybrid damping
+             {10, 0, -100, -50, 1, 0, 1.0, 0.0, 0.0, 0.0, 0.0},     // negative gains not taken
+             {12, 3, 0, 0, 0, 0, 3.0, any, 5.0, 0.7, 0.01},         // torque ramp to the limit
+             {12, 0.25, 0, 0, 0, 0, 1.0, 0.0, 0.0, 0.249, 0.002},   // below breakaway
+             {13, 10, 0, 0, 0, 0, 0.5, 0.0, 0.0, 10.0, 0.01},       // calibration: held
+             {42, 1, 0, 0, 1, 1, 0.5, 0.0, 0.0, 0.0, 0.0}}) {       // unknown mode holds
+        DriveRig rig(1);
+        rig.cmd(1).mode = uint16_t(c[0]);
+        enable(rig);
+        rig.cmd(1) = {0x0F,        float(c[1]), float(c[2]),   float(c[3]),
+                      float(c[4]), float(c[5]), uint16_t(c[0])};
+        rig.run(c[6], 1, [&](const TCiA402_GetValue& v) {
+            ASSERT_EQ(v.statusWord << 8 | v.modeDisplay, 0x023700 | int(c[0]));
+            ASSERT_LE(std::abs(rawToVelocity(v.velocity)), 5.0 + 1e-6);
+            ASSERT_LE(std::abs(rawToTorque(v.torque)), 30.01);
+        });
+        const auto v = rig.in(1);
+        for (auto [got, want] : {std::pair{rawToPosition(v.position), c[7]},
+                                 {rawToVelocity(v.velocity), c[8]},
+                                 {rawToTorque(v.torque), c[9]}})
+            EXPECT_TRUE(std::isnan(want) || std::abs(got - want) <= c[10])
+                << "mode " << c[0] << ": " << got << " for " << want;
+    }
+}
+
+TEST(Joint, FaultsStopTheDriveUntilAResetAndHeatFaultsUntilCooled) {
+    DriveRig rig(2, [](sim::SlaveConfig& s) {
+        s.joint.motor = {0.0, 0.5, 0.5};  // 23.5 A would settle near 300 °C
+    });
+    rig.cmd(1).mode = kModeSpeedRamp;
+    enable(rig);
+    rig.cmd(1).velocity = 1.0f;
+    rig.run(0.5);
+    ASSERT_TRUE(rig.chain->injectFault(1, 0x408, 0x20));
+    EXPECT_FALSE(rig.chain->injectFault(3, 1, 1)) << "no such slave";
+    rig.run(1.0);
+    EXPECT_EQ(rig.in(1).statusWord << 16 | rig.in(1).errorWord, 0x0218 << 16 | 0x408);
+    EXPECT_EQ(rig.in(1).drvErrorWord << 16 | rig.in(1).velocity, 0x20 << 16) << "at rest";
+    EXPECT_EQ(+rig.in(2).errorWord, 0u) << "the neighbour is untouched";
+    ASSERT_TRUE(rig.chain->injectFault(1, 0x1, 0));
+    EXPECT_EQ(rig.send(1, 0x0F), 0x0218);
+    EXPECT_EQ(+rig.in(1).errorWord, 0x409u) << "bits add up while faulted";
+    EXPECT_EQ(rig.send(1, 0x80), 0x0250);
+    EXPECT_EQ(rig.in(1).errorWord | rig.in(1).drvErrorWord, 0u);
+
+    rig.send(1, 0);
+    rig.cmd(1).mode = kModeTorqueCalibration;
+    enable(rig);
+    rig.cmd(1).torque = 20.0f;
+    for (int i = 0; i < 1000 && (rig.in(1).statusWord & 0x08) == 0; ++i)
+        rig.cycle();
+    EXPECT_EQ(rig.in(1).errorWord << 16 | rig.in(1).statusWord,
+              sim::kErrorMotorOverTemp << 16 | 0x0218);
+    EXPECT_EQ((rig.in(1).motorTemp - 100) / 2, 0) << "switched off at the limit";
+    EXPECT_EQ(rig.send(1, 0x80), 0x0218) << "a reset needs 5 K below the limit";
+    rig.send(1, 0x00);
+    rig.run(3.0);
+    EXPECT_EQ(rig.send(1, 0x80), 0x0250);
+}
+
+TEST(Joint, CalibrationAndIdentificationRunTheirTime) {
+    DriveRig rig(1, [](sim::SlaveConfig& s) {
+        s.calibrationDurationNs = 300'000'000;
+        s.identificationDurationNs = 1'000'000'000;
+    });
+    MailboxClient mbx{*rig.chain, station(1)};
+    auto calibration = [&] { return sdoUpload(mbx, sim::kParamObject, 18).data; };
+    rig.cmd(1).mode = kModeSineCurve;
+    enable(rig);
+    EXPECT_EQ(sdoDownload(mbx, sim::kParamObject, 18, {16}).abort, 0x08000022u) << "enabled";
+    rig.send(1, 0x06);
+    ASSERT_TRUE(sdoDownload(mbx, sim::kParamObject, 18, {16}).ok());
+    rig.run(0.1);
+    EXPECT_NEAR(rig.chain->joint(1)->current, 5.0, 1e-9) << "alignment current";
+    EXPECT_EQ(rig.in(1).velocity, 0);
+    rig.run(0.198);
+    EXPECT_EQ(calibration(), Bytes{16});
+    rig.cycle();
+    EXPECT_EQ(calibration(), Bytes{1});
+    ASSERT_TRUE(sdoDownload(mbx, sim::kParamObject, 18, {7}).ok());
+    EXPECT_EQ(calibration(), Bytes{7}) << "any other value just stays";
+
+    enable(rig);  // sine mode and a torque: the identification runs for its time
+    rig.cmd(1).torque = 1.0f;
+    rig.run(0.9, 1, [](const TCiA402_GetValue& v) { ASSERT_EQ(v.statusWord, 0x0237); });
+    EXPECT_TRUE(rig.chain->joint(1)->identifying);
+    rig.run(0.2);
+    EXPECT_EQ(rig.in(1).statusWord, 0x0233) << "off by itself, though enable is held";
+    EXPECT_EQ(rig.send(1, 0x0F), 0x0233);
+    EXPECT_EQ(rig.send(1, 0x07), 0x0233);
+    EXPECT_EQ(rig.send(1, 0x0F), 0x0237) << "a new enable runs it again";
+    EXPECT_TRUE(rig.chain->joint(1)->identifying);
+
+    sim::JointModel joint(sim::JointConfig{}, 1);  // 7000 s at 5 turn/s: the counter wraps
+    DriveOutputImage speed;
+    speed.mode = kModeSpeedRamp;
+    speed.targetVelocity = 50'000'000;
+    joint.advance(7001.0, sim::JointPower::Follow, speed);
+    EXPECT_EQ(
+        int64_t(std::llround(joint.position() * 65535.0) - joint.positionField()) % (1LL << 32), 0);
+    EXPECT_LT(joint.positionField(), 0);
+}
+
+TEST(Commands, EachLineActsOnTheChainAndAnswersOneLine) {
+    auto cfg = sim::ChainConfig::drives(3);
+    cfg.slaves[0] = sim::SlaveConfig::coupler();
+    auto chain = std::make_shared<sim::Chain>(cfg);
+    sim::CommandInterpreter cmd(*chain);
+    for (const auto& [line, reply, reachable] :
+         std::vector<std::tuple<std::string, std::string, size_t>>{
+             {"pull 2", "pulled 2", 1},
+             {"plug 2", "plugged 2", 3},
+             {"remove 3", "removed 3", 2},
+             {"restore 3", "restored 3", 3},
+             {"refuse 3 8 0x0011", "refuse 3 8 0x0011", 3},
+             {"accept 3 8", "accept 3 8", 3},
+             {"loss 0.5 2 return", "loss 0.5 seed 2 return", 3},
+             {"loss 0 1", "loss 0 seed 1", 3},
+             {"state 2", "state 2 0x01 code 0x0000", 3},
+             {"safeop-error 2 0x001B", "safeop-error 2 0x001b", 3},
+             {"state 2", "state 2 0x11 code 0x001b", 3},
+             {"fault 3 0x8 0x20", "fault 3 0x8 0x20", 3},
+             {"param 2 0", "param 2 0 bytes 25 31 value 12581", 3},
+             {"param 2 36", "param 2 36 bytes 30 33 4a 51 value 1363817264", 3},
+             {"firmware 2", "firmware 2 none", 3},
+             {"misbehave 2 garbage", "misbehave 2 garbage", 3},
+             {"misbehave 2 none", "misbehave 2 none", 3},
+             {"drop 2 0", "drop 2 0", 3},
+             {"duplicate 2", "duplicate 2", 3},
+             {"emergency 2 0x2310 0x01", "emergency 2 0x2310", 3},
+             {"power-cycle 2", "power-cycled 2", 3},
+             {"fault 1 1", "error: slave 1 is not a drive", 3},
+             {"param 1 0", "error: slave 1 is not a drive", 3},
+             {"   ", "", 3},
+             {"quit", "bye", 3}}) {
+        EXPECT_EQ(cmd.execute(line), reply);
+        EXPECT_EQ(chain->reachable(), reachable) << line;
+    }
+    EXPECT_TRUE(cmd.quitRequested());
+    EXPECT_EQ(chain->drive(3)->state(), sim::Cia402State::FaultReactionActive);
+    for (const char* line : {"pull", "pull 0", "pull 4", "pull x", "plug 2 3", "safeop-error 1",
+                             "safeop-error 1 0x10000", "refuse 1 8", "refuse 1 16 1", "loss 2 1",
+                             "loss 0.5", "fault 2", "fault 2 1 0x100000000", "param 2 37",
+                             "emergency 2 0x10000", "misbehave 2 rude", "drop 2", "frobnicate"})
+        EXPECT_EQ(cmd.execute(line).rfind("error: ", 0), 0u) << line;
+
+    auto link = sim::makeVirtualLink(chain);  // replies wait in the link for the receiver
+    Bytes buf(1514);
+    EXPECT_EQ(link->receive(buf, std::chrono::microseconds(100)), 0);
+    const Bytes frame = Frame().add(ec::Command::BRD, 0, ec::kRegType, Bytes(2)).bytes();
+    ASSERT_TRUE(link->send(frame));
+    ASSERT_EQ(link->receive(buf, std::chrono::microseconds(1000)), int(frame.size()));
+    EXPECT_EQ(sim::rd16(&buf[28]), 3) << "working counter of three slaves";
+}
+
+}  // namespace

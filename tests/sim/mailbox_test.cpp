@@ -9,6 +9,7 @@
 #include "sim_fixture.h"
 
 using namespace simtest;
+using namespace ec;
 
 namespace {
 
@@ -43,22 +44,22 @@ struct MbxTest : ::testing::Test {
         preOp();
     }
     void preOp() {
-        requestState(*chain, st, ec::kAlStateInit | ec::kAlStateAck);
+        requestState(*chain, st, kAlStateInit | kAlStateAck);
         writeMailboxSms(*chain, st, 0x1000, out, in);
-        requestState(*chain, st, ec::kAlStatePreOp);
-        ASSERT_EQ(alStatus(*chain, st), ec::kAlStatePreOp);
-        mbx = std::make_unique<MailboxClient>(*chain, st, 0x1000, out, in);
+        requestState(*chain, st, kAlStatePreOp);
+        ASSERT_EQ(alStatus(*chain, st), kAlStatePreOp);
+        mbx = std::make_unique<MailboxClient>(MailboxClient{*chain, st, 0x1000, out, in});
     }
     // The bootstrap procedure: INIT, the mailbox moved to the SII's bootstrap words, BOOT.
     uint16_t boot() {
-        requestState(*chain, st, ec::kAlStateInit | ec::kAlStateAck);
-        const uint32_t rx = sim::rd32(siiRead(*chain, st, ec::kSiiBootRxMailbox).data());
-        const uint32_t tx = sim::rd32(siiRead(*chain, st, ec::kSiiBootTxMailbox).data());
+        requestState(*chain, st, kAlStateInit | kAlStateAck);
+        const uint32_t rx = sim::rd32(siiRead(*chain, st, kSiiBootRxMailbox).data());
+        const uint32_t tx = sim::rd32(siiRead(*chain, st, kSiiBootTxMailbox).data());
         EXPECT_EQ(uint16_t(rx) + uint16_t(rx >> 16), uint16_t(tx)) << "SM1 right behind SM0";
         writeMailboxSms(*chain, st, uint16_t(rx), uint16_t(rx >> 16), uint16_t(tx >> 16));
-        requestState(*chain, st, ec::kAlStateBoot);
-        mbx = std::make_unique<MailboxClient>(*chain, st, uint16_t(rx), uint16_t(rx >> 16),
-                                              uint16_t(tx >> 16));
+        requestState(*chain, st, kAlStateBoot);
+        mbx = std::make_unique<MailboxClient>(
+            MailboxClient{*chain, st, uint16_t(rx), uint16_t(rx >> 16), uint16_t(tx >> 16)});
         return alStatus(*chain, st);
     }
     SdoResult up(uint16_t index, uint8_t sub) { return sdoUpload(*mbx, index, sub); }
@@ -69,12 +70,11 @@ struct MbxTest : ::testing::Test {
         const auto r = up(index, sub);
         EXPECT_TRUE(r.ok()) << std::hex << index << ":" << int(sub) << " abort " << r.abort;
         EXPECT_EQ(r.data.size(), size) << std::hex << index << ":" << int(sub);
-        uint32_t v = 0;
-        for (size_t i = 0; i < r.data.size() && i < 4; ++i)
-            v |= uint32_t(r.data[i]) << (8 * i);
-        return v;
+        Bytes d = r.data;
+        d.resize(4);
+        return sim::rd32(d.data());
     }
-    bool sm1Full() { return fprd(*chain, st, 0x080D, 1).data[0] & ec::kSmStatusMailboxFull; }
+    bool sm1Full() { return fprd(*chain, st, 0x080D, 1).data[0] & kSmStatusMailboxFull; }
 };
 
 TEST_F(MbxTest, HandshakeCountersRepeatAndEmergencies) {
@@ -82,14 +82,14 @@ TEST_F(MbxTest, HandshakeCountersRepeatAndEmergencies) {
     Bytes request(0x80, 0);  // two writes in one frame: the second meets a full mailbox
     std::copy(kDeviceTypeRequest.begin(), kDeviceTypeRequest.end(), request.begin() + 6);
     request[0] = 10;
-    request[5] = ec::kMbxTypeCoE | 7 << 4;
+    request[5] = kMbxTypeCoE | 7 << 4;
     Frame f;
     f.add(Command::FPWR, st, 0x1000, request);
     f.add(Command::FPWR, st, 0x1000, request);
     ASSERT_TRUE(f.run(*chain));
-    EXPECT_EQ(f.wkc(0), 1);
-    EXPECT_EQ(f.wkc(1), 0);
-    EXPECT_EQ(fprd(*chain, st, 0x0805, 1).data[0] & ec::kSmStatusMailboxFull, 0) << "taken";
+    EXPECT_EQ(f.d[0].wkc, 1);
+    EXPECT_EQ(f.d[1].wkc, 0);
+    EXPECT_EQ(fprd(*chain, st, 0x0805, 1).data[0] & kSmStatusMailboxFull, 0) << "taken";
     EXPECT_TRUE(sm1Full());
     auto m = mbx->read();
     ASSERT_TRUE(m);
@@ -103,8 +103,8 @@ TEST_F(MbxTest, HandshakeCountersRepeatAndEmergencies) {
     ASSERT_TRUE(chain->sendEmergency(1, 0x7500, 0x81, {1, 2, 3, 4, 5}));
     const uint8_t activate = fprd(*chain, st, 0x080E, 1).data[0];
     mbx->repeat();
-    EXPECT_EQ(fprd(*chain, st, 0x080F, 1).data[0] & ec::kSmPdiRepeatAck,
-              (activate ^ ec::kSmActivateRepeat) & ec::kSmActivateRepeat);
+    EXPECT_EQ(fprd(*chain, st, 0x080F, 1).data[0] & kSmPdiRepeatAck,
+              (activate ^ kSmActivateRepeat) & kSmActivateRepeat);
     EXPECT_EQ(mbx->read()->window, m->window);
     m = mbx->read();
     ASSERT_TRUE(m);
@@ -115,18 +115,18 @@ TEST_F(MbxTest, HandshakeCountersRepeatAndEmergencies) {
     // Own counters run 1..7 and wrap to 1; a write with the last counter again is a repeat
     // and gets no second reply; counter 0 is never taken for one.
     for (int i = 0; i < 9; ++i)
-        EXPECT_EQ(mbx->exchange(ec::kMbxTypeCoE, kDeviceTypeRequest)->counter, (i + 2) % 7 + 1);
-    EXPECT_EQ(mbx->write(ec::kMbxTypeCoE, kDeviceTypeRequest, mbx->counter()), 1);
+        EXPECT_EQ(mbx->exchange(kMbxTypeCoE, kDeviceTypeRequest)->counter, (i + 2) % 7 + 1);
+    EXPECT_EQ(mbx->write(kMbxTypeCoE, kDeviceTypeRequest, mbx->counter), 1);
     EXPECT_FALSE(mbx->read());
     for (int i = 0; i < 2; ++i) {
-        EXPECT_EQ(mbx->write(ec::kMbxTypeCoE, kDeviceTypeRequest, 0), 1);
+        EXPECT_EQ(mbx->write(kMbxTypeCoE, kDeviceTypeRequest, 0), 1);
         EXPECT_TRUE(mbx->read());
     }
     // A restarted mailbox counts from 1 and takes any counter once.
     preOp();
-    EXPECT_EQ(mbx->write(ec::kMbxTypeCoE, kDeviceTypeRequest, 3), 1);
+    EXPECT_EQ(mbx->write(kMbxTypeCoE, kDeviceTypeRequest, 3), 1);
     EXPECT_EQ(mbx->read()->counter, 1);
-    EXPECT_EQ(mbx->write(ec::kMbxTypeCoE, kDeviceTypeRequest, 3), 1);
+    EXPECT_EQ(mbx->write(kMbxTypeCoE, kDeviceTypeRequest, 3), 1);
     EXPECT_FALSE(mbx->read());
 
     // Mailbox error replies for what is not served.
@@ -136,24 +136,24 @@ TEST_F(MbxTest, HandshakeCountersRepeatAndEmergencies) {
         std::optional<uint16_t> length;
         uint16_t code;
     };
-    for (const Case& c : {Case{ec::kMbxTypeCoE, {0, ec::kCoeSdoInfo << 4, 1, 0, 0, 0, 0, 0}, {}, 4},
-                          {ec::kMbxTypeCoE, {0, ec::kCoeRxPdo << 4, 0, 0}, {}, 4},
-                          {ec::kMbxTypeSoE, {1, 2, 3, 4}, {}, 2},
-                          {ec::kMbxTypeEoE, {1, 2, 3, 4}, {}, 2},
-                          {ec::kMbxTypeVoE, {1, 2, 3, 4}, {}, 2},
-                          {ec::kMbxTypeCoE, {0x00, 0x20, 0x40, 0x00}, {}, 6},  // short SDO
-                          {ec::kMbxTypeCoE, kDeviceTypeRequest, 0x80 - 5, 8}}) {
+    for (const Case& c : {Case{kMbxTypeCoE, {0, kCoeSdoInfo << 4, 1, 0, 0, 0, 0, 0}, {}, 4},
+                          {kMbxTypeCoE, {0, kCoeRxPdo << 4, 0, 0}, {}, 4},
+                          {kMbxTypeSoE, {1, 2, 3, 4}, {}, 2},
+                          {kMbxTypeEoE, {1, 2, 3, 4}, {}, 2},
+                          {kMbxTypeVoE, {1, 2, 3, 4}, {}, 2},
+                          {kMbxTypeCoE, {0x00, 0x20, 0x40, 0x00}, {}, 6},  // short SDO
+                          {kMbxTypeCoE, kDeviceTypeRequest, 0x80 - 5, 8}}) {
         ASSERT_EQ(mbx->write(c.type, c.data, 0xFF, c.length), 1);
         m = mbx->read();
         ASSERT_TRUE(m);
-        EXPECT_EQ(m->type, ec::kMbxTypeError);
+        EXPECT_EQ(m->type, kMbxTypeError);
         EXPECT_EQ(m->data, Bytes({1, 0, uint8_t(c.code), 0})) << "code " << c.code;
     }
-    EXPECT_EQ(mbx->write(ec::kMbxTypeCoE, kDeviceTypeRequest, 0xFF, 0x80 - 6), 1);
-    EXPECT_EQ(mbx->read()->type, ec::kMbxTypeCoE) << "a length filling the window is fine";
+    EXPECT_EQ(mbx->write(kMbxTypeCoE, kDeviceTypeRequest, 0xFF, 0x80 - 6), 1);
+    EXPECT_EQ(mbx->read()->type, kMbxTypeCoE) << "a length filling the window is fine";
 
-    requestState(*chain, st, ec::kAlStateInit);
-    EXPECT_EQ(mbx->write(ec::kMbxTypeCoE, kDeviceTypeRequest), 0) << "closed in INIT";
+    requestState(*chain, st, kAlStateInit);
+    EXPECT_EQ(mbx->write(kMbxTypeCoE, kDeviceTypeRequest), 0) << "closed in INIT";
     EXPECT_EQ(fprd(*chain, st, 0x0807, 1).data[0] & 0x01, 1);
 }
 
@@ -255,18 +255,18 @@ TEST_F(MbxTest, PdoAssignmentInPreOpMustKeepTheImages) {
                           {0x1A00, 0, {5}, 0x06040043}})
         EXPECT_EQ(down(s.index, s.sub, s.value).abort, s.abort) << std::hex << s.index;
     writeProcessDataConfig(*chain, 1, 1);
-    requestState(*chain, st, ec::kAlStateSafeOp);
-    EXPECT_EQ(chain->alStatusCode(1), ec::kAlInvalidInputMapping);
-    requestState(*chain, st, ec::kAlStatePreOp | ec::kAlStateAck);
+    requestState(*chain, st, kAlStateSafeOp);
+    EXPECT_EQ(chain->alStatusCode(1), kAlInvalidInputMapping);
+    requestState(*chain, st, kAlStatePreOp | kAlStateAck);
     EXPECT_TRUE(down(0x1A00, 0, {12}).ok());
     EXPECT_TRUE(down(0x1C12, 0, {0}).ok());
-    requestState(*chain, st, ec::kAlStateSafeOp);
-    EXPECT_EQ(chain->alStatusCode(1), ec::kAlInvalidOutputMapping) << "nothing assigned to SM2";
-    requestState(*chain, st, ec::kAlStatePreOp | ec::kAlStateAck);
+    requestState(*chain, st, kAlStateSafeOp);
+    EXPECT_EQ(chain->alStatusCode(1), kAlInvalidOutputMapping) << "nothing assigned to SM2";
+    requestState(*chain, st, kAlStatePreOp | kAlStateAck);
     EXPECT_TRUE(down(0x1C12, 1, le(0x1600, 2)).ok());
     EXPECT_TRUE(down(0x1C12, 0, {1}).ok());
-    requestState(*chain, st, ec::kAlStateSafeOp);
-    EXPECT_EQ(alStatus(*chain, st), ec::kAlStateSafeOp);
+    requestState(*chain, st, kAlStateSafeOp);
+    EXPECT_EQ(alStatus(*chain, st), kAlStateSafeOp);
     EXPECT_EQ(down(0x1C13, 0, {0}).abort, kAbortDeviceState) << "PRE-OP only";
 }
 
@@ -291,28 +291,27 @@ TEST_F(MbxTest, TransfersSegmentsAndAborts) {
         }
         if (in < 96 + 16) {  // the label comes in segments: wrong toggle, and a master's abort
             EXPECT_EQ(up(0x2020, 0).segments, int((96 - in + 16 + in - 10) / (in - 9)));
-            EXPECT_EQ(mbx->exchange(ec::kMbxTypeCoE, sdoRequest(0x40, 0x2020, 0))->data[2], 0x41);
-            EXPECT_EQ(mbx->exchange(ec::kMbxTypeCoE, sdoRequest(0x70, 0, 0))->u32(6), kAbortToggle);
-            EXPECT_EQ(mbx->exchange(ec::kMbxTypeCoE, sdoRequest(0x40, 0x2020, 0))->data[2], 0x41);
-            EXPECT_EQ(mbx->write(ec::kMbxTypeCoE, sdoRequest(0x80, 0x2020, 0, 0x05040000)), 1);
+            EXPECT_EQ(mbx->exchange(kMbxTypeCoE, sdoRequest(0x40, 0x2020, 0))->data[2], 0x41);
+            EXPECT_EQ(mbx->exchange(kMbxTypeCoE, sdoRequest(0x70, 0, 0))->u32(6), kAbortToggle);
+            EXPECT_EQ(mbx->exchange(kMbxTypeCoE, sdoRequest(0x40, 0x2020, 0))->data[2], 0x41);
+            EXPECT_EQ(mbx->write(kMbxTypeCoE, sdoRequest(0x80, 0x2020, 0, 0x05040000)), 1);
             EXPECT_FALSE(mbx->read());
-            EXPECT_EQ(mbx->exchange(ec::kMbxTypeCoE, sdoRequest(0x60, 0, 0))->u32(6),
-                      kAbortCommand);
+            EXPECT_EQ(mbx->exchange(kMbxTypeCoE, sdoRequest(0x60, 0, 0))->u32(6), kAbortCommand);
         }
     }
     make();
     auto start = [&](uint32_t announced) {  // 16 bytes in the request, then 7-byte segments
         Bytes d = sdoRequest(0x21, 0x2020, 0, announced);
         d.resize(26, 'y');
-        return mbx->exchange(ec::kMbxTypeCoE, d)->data[2];
+        return mbx->exchange(kMbxTypeCoE, d)->data[2];
     };
     // The abort code, 0 for a segment response with the toggle echoed.
     auto segment = [&](uint8_t toggle, bool last, size_t count = 7) -> uint32_t {
         Bytes d(10, 'x');
-        d[1] = ec::kCoeSdoRequest << 4;
+        d[1] = kCoeSdoRequest << 4;
         d[2] = uint8_t(toggle << 4 | (7 - count) << 1 | (last ? 1 : 0));
-        const auto m = mbx->exchange(ec::kMbxTypeCoE, d);
-        return isAbort(*m) ? m->u32(6) : m->data[2] == (0x20 | toggle << 4) ? 0 : 1;
+        const auto m = mbx->exchange(kMbxTypeCoE, d);
+        return m->abort() ? m->u32(6) : m->data[2] == (0x20 | toggle << 4) ? 0 : 1;
     };
     EXPECT_EQ(start(40), 0x60);
     EXPECT_EQ(segment(0, false), 0u);
@@ -353,9 +352,9 @@ TEST_F(MbxTest, TransfersSegmentsAndAborts) {
                                                 {sdoRequest(0x60, 0x1000, 0), kAbortCommand},
                                                 {sdoRequest(0x00, 0x1000, 0), kAbortCommand}};
     for (const auto& [request, abort] : cases) {
-        m = mbx->exchange(ec::kMbxTypeCoE, request);
+        m = mbx->exchange(kMbxTypeCoE, request);
         ASSERT_TRUE(m);
-        EXPECT_EQ(isAbort(*m) ? m->u32(6) : 0, abort)
+        EXPECT_EQ(m->abort() ? m->u32(6) : 0, abort)
             << std::hex << int(request[2]) << " " << request[3];
         if (abort && request[2] != 0x60 && request[2] != 0x00) {
             EXPECT_EQ(Bytes(m->data.begin() + 3, m->data.begin() + 6),
@@ -371,18 +370,18 @@ TEST_F(MbxTest, BootloaderTakesFilesByFoe) {
             f[i] = uint8_t((i * 131 + 7) ^ (i >> 8));
         return f;
     };
-    auto m = mbx->exchange(ec::kMbxTypeFoE, foeHeader(ec::kFoeWrite, kPassword, {'f'}));
-    EXPECT_EQ(m->data[0], ec::kFoeError);
+    auto m = mbx->exchange(kMbxTypeFoE, foeHeader(kFoeWrite, kPassword, {'f'}));
+    EXPECT_EQ(m->data[0], kFoeError);
     EXPECT_EQ(m->u32(2), sim::foe_error::kBootstrapOnly);
-    requestState(*chain, st, ec::kAlStateInit);
-    requestState(*chain, st, ec::kAlStateBoot);
-    EXPECT_EQ(chain->alStatusCode(1), ec::kAlInvalidMailboxBoot) << "standard mailbox kept";
-    ASSERT_EQ(boot(), ec::kAlStateBoot);
-    m = mbx->exchange(ec::kMbxTypeCoE, kDeviceTypeRequest);
-    EXPECT_EQ(m->type, ec::kMbxTypeError);
+    requestState(*chain, st, kAlStateInit);
+    requestState(*chain, st, kAlStateBoot);
+    EXPECT_EQ(chain->alStatusCode(1), kAlInvalidMailboxBoot) << "standard mailbox kept";
+    ASSERT_EQ(boot(), kAlStateBoot);
+    m = mbx->exchange(kMbxTypeCoE, kDeviceTypeRequest);
+    EXPECT_EQ(m->type, kMbxTypeError);
     EXPECT_EQ(m->u16(2), 2) << "no CoE in BOOT";
-    EXPECT_EQ(mbx->exchange(ec::kMbxTypeFoE, foeHeader(ec::kFoeRead, kPassword, {'f'}))->data[0],
-              ec::kFoeError);
+    EXPECT_EQ(mbx->exchange(kMbxTypeFoE, foeHeader(kFoeRead, kPassword, {'f'}))->data[0],
+              kFoeError);
 
     for (size_t size :
          {size_t{0}, size_t{1}, kPacket - 1, kPacket, kPacket + 1, 3 * kPacket + 17}) {
@@ -408,30 +407,30 @@ TEST_F(MbxTest, BootloaderTakesFilesByFoe) {
 
     EXPECT_EQ(foeWrite(*mbx, "x.bin", kPassword + 1, fileOf(10)).error, sim::foe_error::kNoRights);
     EXPECT_EQ(chain->firmware(1)->name, "drive.bin") << "nothing taken";
-    m = mbx->exchange(ec::kMbxTypeFoE, foeHeader(ec::kFoeWrite, kPassword, {'f'}));
-    EXPECT_EQ(m->data, foeHeader(ec::kFoeAck, 0));
-    m = mbx->exchange(ec::kMbxTypeFoE, foeHeader(ec::kFoeData, 2, fileOf(kPacket)));
-    EXPECT_EQ(m->data[0], ec::kFoeError);
+    m = mbx->exchange(kMbxTypeFoE, foeHeader(kFoeWrite, kPassword, {'f'}));
+    EXPECT_EQ(m->data, foeHeader(kFoeAck, 0));
+    m = mbx->exchange(kMbxTypeFoE, foeHeader(kFoeData, 2, fileOf(kPacket)));
+    EXPECT_EQ(m->data[0], kFoeError);
     EXPECT_EQ(m->u32(2), sim::foe_error::kPacketNumber);
-    m = mbx->exchange(ec::kMbxTypeFoE, foeHeader(ec::kFoeData, 1, fileOf(3)));
-    EXPECT_EQ(m->data[0], ec::kFoeError) << "the write is over";
+    m = mbx->exchange(kMbxTypeFoE, foeHeader(kFoeData, 1, fileOf(3)));
+    EXPECT_EQ(m->data[0], kFoeError) << "the write is over";
     EXPECT_FALSE(chain->firmware(1)->complete);
 
     make(0x80, 0x80, [](sim::SlaveConfig& s) { s.bootSupported = false; });
-    EXPECT_EQ(boot(), ec::kAlStateInit | ec::kAlStateError);
-    EXPECT_EQ(chain->alStatusCode(1), ec::kAlBootstrapNotSupported);
+    EXPECT_EQ(boot(), kAlStateInit | kAlStateError);
+    EXPECT_EQ(chain->alStatusCode(1), kAlBootstrapNotSupported);
     make(0x80, 0x80, [](sim::SlaveConfig& s) { s.bootDelayNs = 3'000'000'000; });
-    EXPECT_EQ(boot(), ec::kAlStateInit);
+    EXPECT_EQ(boot(), kAlStateInit);
     clock->advance(3'000'000'000 - 1);
-    EXPECT_EQ(alStatus(*chain, st), ec::kAlStateInit);
+    EXPECT_EQ(alStatus(*chain, st), kAlStateInit);
     clock->advance(1);
-    EXPECT_EQ(alStatus(*chain, st), ec::kAlStateBoot);
+    EXPECT_EQ(alStatus(*chain, st), kAlStateBoot);
 
     // A new image runs on leaving BOOT; unsaved settings are gone with the old one; packets
     // answered BUSY are sent again, once per packet number and write.
     make(0x80, 0x80, [](sim::SlaveConfig& s) { s.foeBusyPackets = {3, 7}; });
     ASSERT_TRUE(down(kParams, 9, {77}).ok());
-    ASSERT_EQ(boot(), ec::kAlStateBoot);
+    ASSERT_EQ(boot(), kAlStateBoot);
     FoeResult r = foeWrite(*mbx, "qj30_fw_v1.4.2.bin", kPassword, fileOf(8 * kPacket + 100));
     EXPECT_TRUE(r.ok);
     EXPECT_EQ(r.busy, 2u);
@@ -444,7 +443,7 @@ TEST_F(MbxTest, BootloaderTakesFilesByFoe) {
     chain->powerCycle(1);
     assignStations(*chain, 1);
     EXPECT_EQ(chain->drive(1)->softwareVersionText(), "1.4.2") << "kept in flash";
-    ASSERT_EQ(boot(), ec::kAlStateBoot);
+    ASSERT_EQ(boot(), kAlStateBoot);
     const Bytes image = fileOf(4 * kPacket);
     r = foeWrite(*mbx, "image.bin", kPassword, image);
     EXPECT_TRUE(r.ok);
@@ -453,10 +452,10 @@ TEST_F(MbxTest, BootloaderTakesFilesByFoe) {
     char text[32];
     std::snprintf(text, sizeof text, "1.4.2+%08x", sim::crc32(image));
     EXPECT_EQ(chain->drive(1)->softwareVersionText(), text) << "no version: the checksum";
-    ASSERT_EQ(boot(), ec::kAlStateBoot);
-    ASSERT_TRUE(mbx->exchange(ec::kMbxTypeFoE,
-                              foeHeader(ec::kFoeWrite, kPassword, {'v', '2', '.', '0', '.', '0'})));
-    ASSERT_TRUE(mbx->exchange(ec::kMbxTypeFoE, foeHeader(ec::kFoeData, 1, fileOf(kPacket))));
+    ASSERT_EQ(boot(), kAlStateBoot);
+    ASSERT_TRUE(mbx->exchange(kMbxTypeFoE,
+                              foeHeader(kFoeWrite, kPassword, {'v', '2', '.', '0', '.', '0'})));
+    ASSERT_TRUE(mbx->exchange(kMbxTypeFoE, foeHeader(kFoeData, 1, fileOf(kPacket))));
     preOp();
     EXPECT_EQ(chain->drive(1)->softwareVersionText(), text) << "an incomplete file never runs";
     EXPECT_EQ(chain->firmware(1)->bytes.size(), kPacket);
@@ -465,60 +464,60 @@ TEST_F(MbxTest, BootloaderTakesFilesByFoe) {
 TEST_F(MbxTest, MalformedRepliesWhenSwitchedOn) {
     using M = sim::Misbehaviour;
     ASSERT_TRUE(chain->setMailboxMisbehaviour(1, M::OversizedUpload));
-    auto m = mbx->exchange(ec::kMbxTypeCoE, kDeviceTypeRequest);
+    auto m = mbx->exchange(kMbxTypeCoE, kDeviceTypeRequest);
     EXPECT_EQ(m->data[2], 0x41) << "normal, not expedited";
     EXPECT_EQ(m->u32(6), 4u) << "announced size";
     EXPECT_EQ(m->length, 0x80 - 6) << "as much as SM1 holds";
     EXPECT_EQ(m->u32(10), 0x00020192u) << "the real value first";
 
     ASSERT_TRUE(chain->setMailboxMisbehaviour(1, M::SegmentsBeyondSize));
-    m = mbx->exchange(ec::kMbxTypeCoE, sdoRequest(0x40, 0x1008, 0));
+    m = mbx->exchange(kMbxTypeCoE, sdoRequest(0x40, 0x1008, 0));
     EXPECT_EQ(m->length, 10) << "all of the 16 bytes come in segments";
     EXPECT_EQ(m->u32(6), 16u);
     size_t received = 0;
     for (uint8_t toggle = 0; received < 100; toggle ^= 1) {
-        m = mbx->exchange(ec::kMbxTypeCoE, sdoRequest(uint8_t(0x60 | toggle << 4), 0, 0));
-        ASSERT_FALSE(isAbort(*m));
+        m = mbx->exchange(kMbxTypeCoE, sdoRequest(uint8_t(0x60 | toggle << 4), 0, 0));
+        ASSERT_FALSE(m->abort());
         received += m->length > 10 ? m->length - 3u : 7u - ((m->data[2] >> 1) & 7);
         if (m->data[2] & 1)
             break;
     }
     EXPECT_EQ(received, 16u + 26u);
-    m = mbx->exchange(ec::kMbxTypeCoE, sdoRequest(0x40, 0x6041, 0));
+    m = mbx->exchange(kMbxTypeCoE, sdoRequest(0x40, 0x6041, 0));
     EXPECT_EQ(m->data[2], 0x41) << "a 2-byte object the same way";
     EXPECT_EQ(m->u32(6), 2u);
 
     ASSERT_TRUE(chain->setMailboxMisbehaviour(1, M::ShortMailboxLength));
-    m = mbx->exchange(ec::kMbxTypeCoE, kDeviceTypeRequest);
+    m = mbx->exchange(kMbxTypeCoE, kDeviceTypeRequest);
     EXPECT_EQ(m->length, 2);
-    EXPECT_EQ(m->type, ec::kMbxTypeCoE);
+    EXPECT_EQ(m->type, kMbxTypeCoE);
     EXPECT_EQ(m->window[8], 0x43) << "the rest of the reply is there";
 
     ASSERT_TRUE(chain->setMailboxMisbehaviour(1, M::Garbage));
-    m = mbx->exchange(ec::kMbxTypeCoE, kDeviceTypeRequest);
+    m = mbx->exchange(kMbxTypeCoE, kDeviceTypeRequest);
     EXPECT_GT(m->length, 0x80 - 6) << "no length that fits the window";
-    EXPECT_NE(mbx->exchange(ec::kMbxTypeCoE, kDeviceTypeRequest)->window, m->window);
+    EXPECT_NE(mbx->exchange(kMbxTypeCoE, kDeviceTypeRequest)->window, m->window);
 
     ASSERT_TRUE(chain->setMailboxMisbehaviour(1, M::None));
     ASSERT_TRUE(chain->dropMailboxReplies(1, 1));
-    EXPECT_EQ(mbx->write(ec::kMbxTypeCoE, kDeviceTypeRequest), 1);
+    EXPECT_EQ(mbx->write(kMbxTypeCoE, kDeviceTypeRequest), 1);
     EXPECT_FALSE(mbx->read()) << "the reply never shows";
     mbx->repeat();
     m = mbx->read();
     EXPECT_EQ(m->data[2], 0x43);
     EXPECT_EQ(m->u32(6), 0x00020192u);
     ASSERT_TRUE(chain->duplicateNextMailboxReply(1));
-    m = mbx->exchange(ec::kMbxTypeCoE, kDeviceTypeRequest);
+    m = mbx->exchange(kMbxTypeCoE, kDeviceTypeRequest);
     EXPECT_EQ(mbx->read()->window, m->window);
     EXPECT_FALSE(mbx->read()) << "once only";
-    EXPECT_EQ(mbx->exchange(ec::kMbxTypeCoE, kDeviceTypeRequest)->counter, m->counter % 7 + 1);
+    EXPECT_EQ(mbx->exchange(kMbxTypeCoE, kDeviceTypeRequest)->counter, m->counter % 7 + 1);
 
     ASSERT_TRUE(chain->setMailboxMisbehaviour(1, M::WrongFoeAck));
-    ASSERT_EQ(boot(), ec::kAlStateBoot);
-    EXPECT_EQ(mbx->exchange(ec::kMbxTypeFoE, foeHeader(ec::kFoeWrite, kPassword, {'f'}))->data,
-              foeHeader(ec::kFoeAck, 1));
-    EXPECT_EQ(mbx->exchange(ec::kMbxTypeFoE, foeHeader(ec::kFoeData, 1, {1, 2, 3}))->data,
-              foeHeader(ec::kFoeAck, 2));
+    ASSERT_EQ(boot(), kAlStateBoot);
+    EXPECT_EQ(mbx->exchange(kMbxTypeFoE, foeHeader(kFoeWrite, kPassword, {'f'}))->data,
+              foeHeader(kFoeAck, 1));
+    EXPECT_EQ(mbx->exchange(kMbxTypeFoE, foeHeader(kFoeData, 1, {1, 2, 3}))->data,
+              foeHeader(kFoeAck, 2));
 
     sim::ChainConfig cfg;
     cfg.slaves.push_back(sim::SlaveConfig::coupler());
