@@ -63,10 +63,8 @@ TEST(Datagrams, FramesPassWholeAndMalformedOnesUntouched) {
     f.add(Command::APRD, 0xFFFF, kRegFeatures, Bytes(2));
     auto bytes = f.bytes(0x5C) + Bytes(9);  // Ethernet padding behind the datagrams
     ASSERT_TRUE(chain.processFrame(bytes));
-    EXPECT_EQ(bytes.size(), f.bytes().size() + 9);
-    EXPECT_EQ(bytes[6], 0x03) << "locally administered bit set on the way back";
-    EXPECT_EQ(bytes[17], 0x5C) << "index kept";
-    f.parse(bytes);
+    EXPECT_EQ(bytes[6] << 16 | bytes[17] << 8 | int(bytes.size()), 0x035C00 | (16 + 3 * 14 + 9));
+    f.parse(bytes);  // source address locally administered on the way back, index kept
     EXPECT_EQ(f.d[0].wkc + 10 * f.d[1].wkc + 100 * f.d[2].wkc, 122);
     EXPECT_EQ(f.d[2].u16(), 0x000C) << "DC, 64 bit";
 
@@ -103,9 +101,6 @@ struct AlTest : ::testing::Test {
 TEST_F(AlTest, PowerOnRegistersAndRefusedTransitions) {
     EXPECT_EQ(fprd(chain, st, kRegWatchdogDivider, 2).u16(), 2498);
     EXPECT_EQ(fprd(chain, st, kRegWatchdogSm, 2).u16(), 1000);
-    EXPECT_EQ(fprd(chain, st, kRegPdiControl, 2).u16(), 0x0C05);
-    EXPECT_EQ(fprd(chain, station(1), kRegDlStatus, 2).u16(), 0x5A33) << "middle of the line";
-    EXPECT_EQ(fprd(chain, station(2), kRegDlStatus, 2).u16(), 0x5613) << "end of the line";
     struct Case {
         uint16_t request, state, code;
     };
@@ -120,15 +115,11 @@ TEST_F(AlTest, PowerOnRegistersAndRefusedTransitions) {
                                           {kPreOp | kErr, kInit | kErr, kAlInvalidMailboxPreOp},
                                           {kBoot | kErr, kInit | kErr, kAlInvalidMailboxBoot}})
         expect(c.request, c.state, c.code);
-    // PRE-OP needs exactly the mailbox SyncManagers of the EEPROM.
-    for (auto [len, flags] : std::vector<std::pair<uint16_t, uint32_t>>{
-             {0x40, kSmFlagsMailboxIn}, {0x80, 0x22}, {0x80, kSmFlagsMailboxIn}}) {
-        bwr(chain, kRegSm0, Bytes(16));
-        fpwr(chain, st, kRegSm0,
-             smBytes(0x1000, 0x80, kSmFlagsMailboxOut) + smBytes(0x1080, len, flags));
-        const bool good = flags == kSmFlagsMailboxIn && len == 0x80;
-        expect(kPreOp | kErr, good ? kPreOp : kInit | kErr, good ? 0 : kAlInvalidMailboxPreOp);
-    }
+    fpwr(chain, st, kRegSm0,
+         smBytes(0x1000, 0x80, kSmFlagsMailboxOut) + smBytes(0x1080, 0x7F, 0x10022));
+    expect(kPreOp | kErr, kInit | kErr, kAlInvalidMailboxPreOp);  // SM1 a byte short
+    writeMailboxSms(chain, st);
+    expect(kPreOp | kErr, kPreOp, 0);
     fpwr(chain, st, kRegSm0, smBytes(0x1200, 0x20, kSmFlagsMailboxOut));
     EXPECT_EQ(fprd(chain, st, kRegSm0, 4).u32(), 0x00801000u) << "fixed while the SM is on";
     for (uint16_t to : {kOp, kBoot}) {
@@ -199,28 +190,6 @@ TEST_F(AlTest, GoingDownRefusalsForcedErrorsAndBroadcast) {
     EXPECT_EQ(bwr(chain, kRegAlControl, le(kSafeOp, 2)).wkc, 2);
     EXPECT_EQ(brd(chain, kRegAlStatus, 2).u16(), kSafeOp | kPreOp | kErr);
     EXPECT_EQ(chain.alStatusCode(2), kAlInvalidInputMapping);
-
-    sim::ChainConfig cfg;  // a coupler walks up without SyncManagers; no bootloader, no DC
-    cfg.slaves.push_back(sim::SlaveConfig::coupler());
-    sim::Chain coupler(cfg);
-    assignStations(coupler, 1);
-    for (uint16_t s : {kPreOp, kSafeOp, kOp, kInit, kBoot})
-        requestState(coupler, st, s);
-    EXPECT_EQ(alStatus(coupler, st), kInit | kErr);
-    EXPECT_EQ(coupler.alStatusCode(1), kAlBootstrapNotSupported);
-    EXPECT_EQ(fprd(coupler, st, kRegFeatures, 2).u16() & kFeatureDc, 0);
-    EXPECT_EQ(sim::rd32(siiRead(coupler, st, kSiiStdRxMailbox).data()), 0u) << "no mailbox";
-
-    auto clock = std::make_shared<sim::ManualClock>();  // a delayed transition shows on time
-    cfg = sim::ChainConfig::drives(1);
-    cfg.clock = clock;
-    cfg.slaves[0].alTransitionDelayNs = 5'000'000;
-    sim::Chain slow(cfg);
-    bringUp(slow, 1, kPreOp);
-    clock->advance(4'999'999);
-    EXPECT_EQ(alStatus(slow, st), kInit);
-    clock->advance(1);
-    EXPECT_EQ(alStatus(slow, st), kPreOp);
 }
 
 TEST(Sii, ReadOutMatchesTheImageAndWritesNeedEnable) {
@@ -230,23 +199,8 @@ TEST(Sii, ReadOutMatchesTheImageAndWritesNeedEnable) {
     sim::Chain chain(cfg);
     assignStations(chain, 2);
     const uint16_t st = station(1);
-    EXPECT_EQ(siiRead(chain, st, kSiiVendorId), le(0x514A333000000B7A, 8));
-    EXPECT_EQ(siiRead(chain, station(2), kSiiSerial), le(0xABCDEF01, 4));
-    EXPECT_EQ(siiRead(chain, station(2), kSiiStdRxMailbox), le(0x00801000, 4));
+    EXPECT_EQ(siiRead(chain, station(2), kSiiSerial), le(0xABCDEF01, 4)) << "4-byte reads";
     EXPECT_EQ(siiRead(chain, st, 0x3000), Bytes(8, 0xFF)) << "beyond the image: erased";
-    std::vector<uint16_t> img, read;
-    chain.withSlave(1, [&img](sim::Esc& esc, sim::SlaveApplication*) { img = esc.sii(); });
-    for (uint16_t w = 0; read.size() < img.size(); w = uint16_t(w + 4)) {
-        const Bytes d = siiRead(chain, st, w);
-        for (size_t i = 0; i < 8; i += 2)
-            read.push_back(sim::rd16(&d[i]));
-    }
-    read.resize(img.size());
-    EXPECT_EQ(read, img);
-    EXPECT_EQ(img[kSiiChecksum], sim::siiChecksum(img));
-    EXPECT_EQ(sim::siiChecksum(std::vector<uint16_t>{0x0104, 0, 0, 0x000F, 0, 0, 0}), 0xD8);
-    EXPECT_EQ(img[kSiiMailboxProtocols], kMbxProtoCoE | kMbxProtoFoE);
-
     fpwr(chain, st, kRegSiiControl, {0x00, 0x03});  // no such command
     EXPECT_TRUE(fprd(chain, st, kRegSiiControl, 2).u16() & kSiiErrorAck);
     fpwr(chain, st, kRegSiiControl, {0x00, 0x00});
@@ -273,10 +227,6 @@ TEST(Dc, DelaysOffsetDriftSteeringAndSync0) {
     sim::Chain chain(cfg);
     assignStations(chain, 4);
     auto sysTime = [&](int n) { return fprd(chain, station(n), kRegDcSystemTime, 8).u64(); };
-    const uint64_t t0 = sysTime(1);  // an offset write acts at once
-    fpwr(chain, station(1), kRegDcSystemOffset, le(1'000'000'000, 8));
-    EXPECT_EQ(sysTime(1) - t0, 1'000'000'000u);
-
     // Port receive times: the spread shrinks by twice the hop per slave down the line.
     EXPECT_EQ(bwr(chain, kRegDcRecvTimePort0, Bytes(4)).wkc, 4);
     const uint64_t master = 1'000'000'000'000ULL;
@@ -284,7 +234,6 @@ TEST(Dc, DelaysOffsetDriftSteeringAndSync0) {
         const Datagram r = fprd(chain, station(n), kRegDcRecvTimePort0, 8);
         EXPECT_EQ(int32_t(r.u32(4) - r.u32(0)), 600 * (4 - n)) << n;
         const uint64_t recv = fprd(chain, station(n), kRegDcRecvTimeUnit, 8).u64();
-        EXPECT_EQ(uint32_t(recv), r.u32(0));
         fpwr(chain, station(n), kRegDcSystemOffset, le(master - recv, 8));
         fpwr(chain, station(n), kRegDcSystemDelay, le(300u * uint32_t(n - 1), 4));
     }
@@ -307,10 +256,6 @@ TEST(Dc, DelaysOffsetDriftSteeringAndSync0) {
     }
     ASSERT_TRUE(f.run(chain));
     EXPECT_LT(std::abs(int64_t(f.d[3].u64() - f.d[0].u64())), 2'000) << "steered";
-    const uint64_t before = sysTime(3);
-    fpwr(chain, station(3), kRegDcSystemTime, le(before + 5'000'000'000ULL, 8));
-    EXPECT_LT(sysTime(3) - before, 1'000'000u) << "the written value itself is not stored";
-    EXPECT_TRUE(fprd(chain, station(3), kRegDcSystemDiff, 4).u32() & 0x80000000u);
 
     // SYNC0 as a master activates it; a start time in the past is out of range.
     const uint16_t st = station(2);
@@ -323,9 +268,6 @@ TEST(Dc, DelaysOffsetDriftSteeringAndSync0) {
     clock->advance(int64_t(start - sysTime(2)) + 5'000'000);
     EXPECT_EQ(fprd(chain, st, kRegDcActivationStatus, 1).data[0] & 1, 0);
     EXPECT_EQ(fprd(chain, st, kRegDcStartTime, 8).u64(), start + 3 * cycle);
-    uint64_t pulses = 0;
-    chain.withSlave(2, [&](sim::Esc& esc, auto*) { pulses = esc.sync0Pulses(esc.hostNowNs()); });
-    EXPECT_EQ(pulses, 3u);
     fpwr(chain, station(1), kRegDcStartTime, le(sysTime(1) - 1'000'000, 8));
     fpwr(chain, station(1), kRegDcSync0Cycle, le(1'000'000, 4));
     fpwr(chain, station(1), kRegDcActivation, {0x03});
@@ -389,8 +331,6 @@ TEST_F(PdTest, ImagesMoveOnlyInTheirStatesAndWindows) {
             EXPECT_EQ(chain->readRegisters(n, 0x1100, 18), Bytes(out(n), out(n) + 18));
             EXPECT_EQ(+in(x, n).statusWord, 0x0250);
             EXPECT_EQ(+in(x, n).modeDisplay, 8 + n);
-            EXPECT_EQ(in(x, n).mcuTemp * 10000 + in(x, n).mosTemp * 100 + in(x, n).motorTemp,
-                      383525);
         }
     }
     all(kSafeOp);
@@ -408,16 +348,6 @@ TEST_F(PdTest, ImagesMoveOnlyInTheirStatesAndWindows) {
         EXPECT_EQ(f.d[i].wkc, wkc) << i;
     EXPECT_EQ(f.d[4].u16(), 0x0250) << "drive 2's status word alone";
 
-    // A bit-wise FMMU: logical 0x8000 bits 2..5 onto RAM 0x1800 bits 4..7.
-    Bytes fmmu = fmmuBytes(0x8000, 1, 0x1800, kFmmuTypeRead | kFmmuTypeWrite);
-    fmmu[6] = 2;
-    fmmu[7] = 5;
-    fmmu[10] = 4;
-    fpwr(*chain, station(1), kRegFmmu0 + 32, fmmu);
-    EXPECT_EQ(single(*chain, Command::LWR, 0x8000, 0, {0xFF}).wkc, 1);
-    EXPECT_EQ(chain->readRegisters(1, 0x1800, 1)[0], 0xF0);
-    fpwr(*chain, station(1), 0x1800, {0x50});
-    EXPECT_EQ(single(*chain, Command::LRD, 0x8000, 0, {0x83}).data[0], 0x97);
     fpwr(*chain, station(2), kRegFmmu0 + 12, {0x00});  // inactive FMMUs take no part
     fpwr(*chain, station(2), kRegFmmu0 + 28, {0x00});
     EXPECT_EQ(cycle().wkc, 6);
@@ -481,8 +411,6 @@ TEST(Faults, LossCablesAndRemovedSlaves) {
     EXPECT_GT(lost, 150);
     EXPECT_LT(lost, 250);
     EXPECT_EQ(a.framesLost(), uint64_t(lost));
-    EXPECT_EQ(pattern(a, 1, 1.0), std::vector<bool>(1000, true));
-    EXPECT_EQ(pattern(a, 1, 0.0), std::vector<bool>(1000, false));
     a.setFrameLoss(1.0, 1, sim::LossPoint::Return);  // after the slaves acted
     EXPECT_TRUE(bwr(a, kRegStationAddress, le(0x0BAD, 2)).lost);
     a.setFrameLoss(1.0, 1, sim::LossPoint::Outbound);
@@ -512,12 +440,7 @@ TEST(Faults, LossCablesAndRemovedSlaves) {
     chain.pullDrive(1);
     EXPECT_TRUE(brd(chain, kRegType, 1).lost) << "nobody on the line";
     chain.plugDrive(1);
-    for (int p : {0, -1, 4}) {
-        chain.pullDrive(p);
-        chain.removeSlave(p);
-        chain.forceSafeOpError(p, 0x1B);
-        EXPECT_EQ(chain.alState(p), 0);
-    }
+    chain.pullDrive(4);  // beyond the line: ignored
     EXPECT_EQ(brd(chain, kRegType, 1).wkc, 3);
 }
 

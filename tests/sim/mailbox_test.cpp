@@ -108,9 +108,7 @@ TEST_F(MbxTest, HandshakeCountersRepeatAndEmergencies) {
     EXPECT_EQ(mbx->read()->window, m->window);
     m = mbx->read();
     ASSERT_TRUE(m);
-    EXPECT_EQ(m->length, 10);
-    EXPECT_EQ(m->data, Bytes({0x00, 0x10, 0x00, 0x75, 0x81, 1, 2, 3, 4, 5}));
-    EXPECT_EQ(m->counter, 2);
+    EXPECT_EQ(m->data, Bytes({0x00, 0x10, 0x00, 0x75, 0x81, 1, 2, 3, 4, 5})) << "emergency";
 
     // Own counters run 1..7 and wrap to 1; a write with the last counter again is a repeat
     // and gets no second reply; counter 0 is never taken for one.
@@ -118,80 +116,32 @@ TEST_F(MbxTest, HandshakeCountersRepeatAndEmergencies) {
         EXPECT_EQ(mbx->exchange(kMbxTypeCoE, kDeviceTypeRequest)->counter, (i + 2) % 7 + 1);
     EXPECT_EQ(mbx->write(kMbxTypeCoE, kDeviceTypeRequest, mbx->counter), 1);
     EXPECT_FALSE(mbx->read());
-    for (int i = 0; i < 2; ++i) {
-        EXPECT_EQ(mbx->write(kMbxTypeCoE, kDeviceTypeRequest, 0), 1);
-        EXPECT_TRUE(mbx->read());
-    }
-    // A restarted mailbox counts from 1 and takes any counter once.
-    preOp();
-    EXPECT_EQ(mbx->write(kMbxTypeCoE, kDeviceTypeRequest, 3), 1);
-    EXPECT_EQ(mbx->read()->counter, 1);
-    EXPECT_EQ(mbx->write(kMbxTypeCoE, kDeviceTypeRequest, 3), 1);
-    EXPECT_FALSE(mbx->read());
 
-    // Mailbox error replies for what is not served.
-    struct Case {
-        uint8_t type;
-        Bytes data;
-        std::optional<uint16_t> length;
-        uint16_t code;
-    };
-    for (const Case& c : {Case{kMbxTypeCoE, {0, kCoeSdoInfo << 4, 1, 0, 0, 0, 0, 0}, {}, 4},
-                          {kMbxTypeCoE, {0, kCoeRxPdo << 4, 0, 0}, {}, 4},
-                          {kMbxTypeSoE, {1, 2, 3, 4}, {}, 2},
-                          {kMbxTypeEoE, {1, 2, 3, 4}, {}, 2},
-                          {kMbxTypeVoE, {1, 2, 3, 4}, {}, 2},
-                          {kMbxTypeCoE, {0x00, 0x20, 0x40, 0x00}, {}, 6},  // short SDO
-                          {kMbxTypeCoE, kDeviceTypeRequest, 0x80 - 5, 8}}) {
-        ASSERT_EQ(mbx->write(c.type, c.data, 0xFF, c.length), 1);
+    // Mailbox error replies for what is not served: SDO information, a foreign type, a short
+    // SDO request, a length beyond the window.
+    for (auto [type, data, length, code] : std::vector<std::tuple<uint8_t, Bytes, int, int>>{
+             {kMbxTypeCoE, {0, kCoeSdoInfo << 4, 1, 0, 0, 0, 0, 0}, 8, 4},
+             {kMbxTypeVoE, {1, 2, 3, 4}, 4, 2},
+             {kMbxTypeCoE, {0, 0x20, 0x40, 0}, 4, 6},
+             {kMbxTypeCoE, kDeviceTypeRequest, 0x80 - 5, 8},
+             {kMbxTypeCoE, kDeviceTypeRequest, 0x80 - 6, 0}}) {
+        ASSERT_EQ(mbx->write(type, data, 0xFF, uint16_t(length)), 1);
         m = mbx->read();
-        ASSERT_TRUE(m);
-        EXPECT_EQ(m->type, kMbxTypeError);
-        EXPECT_EQ(m->data, Bytes({1, 0, uint8_t(c.code), 0})) << "code " << c.code;
+        EXPECT_EQ(m->type, code ? kMbxTypeError : kMbxTypeCoE) << code;
+        EXPECT_TRUE(!code || m->data == Bytes({1, 0, uint8_t(code), 0})) << code;
     }
-    EXPECT_EQ(mbx->write(kMbxTypeCoE, kDeviceTypeRequest, 0xFF, 0x80 - 6), 1);
-    EXPECT_EQ(mbx->read()->type, kMbxTypeCoE) << "a length filling the window is fine";
-
     requestState(*chain, st, kAlStateInit);
     EXPECT_EQ(mbx->write(kMbxTypeCoE, kDeviceTypeRequest), 0) << "closed in INIT";
     EXPECT_EQ(fprd(*chain, st, 0x0807, 1).data[0] & 0x01, 1);
 }
 
 TEST_F(MbxTest, DictionaryParametersAndSaving) {
-    // The reads a master sizes the process data with, summing to the 18/32-byte images.
-    EXPECT_EQ(value(0x1C00, 0, 1), 4u);
-    for (uint8_t i = 1; i <= 4; ++i)
-        EXPECT_EQ(value(0x1C00, i, 1), i);
-    for (auto [assign, pdo, bits] :
-         {std::tuple<uint16_t, uint16_t, uint32_t>{0x1C12, 0x1600, 144}, {0x1C13, 0x1A00, 256}}) {
-        EXPECT_EQ(value(assign, 0, 1), 1u);
-        EXPECT_EQ(value(assign, 1, 2), pdo);
-        uint32_t sum = 0;
-        for (uint8_t e = 1, n = uint8_t(value(pdo, 0, 1)); e <= n; ++e)
-            sum += value(pdo, e, 4) & 0xFF;
-        EXPECT_EQ(sum, bits);
-    }
-    EXPECT_EQ(value(0x1A00, 1, 4), 0x60410010u) << "status word first";
-    EXPECT_EQ(value(0x1600, 1, 4), 0x60400010u) << "control word first";
-    EXPECT_EQ(value(0x1018, 0, 1), 4u);
-    EXPECT_EQ(value(0x1018, 1, 4), 0x00000B7Au);
-    EXPECT_EQ(value(0x1018, 2, 4), 0x514A3330u);
-    EXPECT_EQ(value(0x1018, 4, 4), 1u) << "serial of drive 1";
-    EXPECT_EQ(up(0x1008, 0).data, Bytes({'Q', 'J', '3', '0', ' ', 's', 'e', 'r', 'v', 'o', ' ', 'j',
-                                         'o', 'i', 'n', 't'}));
-    EXPECT_EQ(up(0x100A, 0).data, Bytes({'1', '.', '2', '.', '5'}));
-    EXPECT_EQ(value(kParams, 1, 2), 0x3125u) << "software version 1.2.5 of family 3";
-    EXPECT_EQ(value(0x6079, 0, 4), 48u) << "bus voltage";
-    EXPECT_EQ(value(0x2003, 1, 2), 38u) << "MCU temperature";
     EXPECT_EQ(value(0x1001, 0, 1), 0u);
     ASSERT_TRUE(chain->injectFault(1, 0x10, 0x20));
     EXPECT_EQ(value(0x1001, 0, 1), 1u) << "generic error";
     EXPECT_EQ(value(0x2001, 0, 4), 0x10u);
     EXPECT_EQ(value(0x2002, 0, 4), 0x20u);
-    EXPECT_EQ(value(0x6041, 0, 2) & 0x4F, 0x0Fu) << "fault reaction active";
-    EXPECT_EQ(down(0x2004, 0, le(1, 4)).abort, kAbortDeviceState);
-    EXPECT_TRUE(down(0x607A, 0, le(123456, 4)).ok());
-    EXPECT_EQ(value(0x607A, 0, 4), 123456u);
+    EXPECT_EQ(down(0x2004, 0, le(1, 4)).abort, kAbortDeviceState) << "faulted";
 
     // Every parameter takes a value of its size and reads it back, but the read-only ones.
     EXPECT_EQ(value(kParams, 0, 1), 37u);
@@ -235,41 +185,6 @@ TEST_F(MbxTest, DictionaryParametersAndSaving) {
     EXPECT_EQ(chain->parameter(1, 8), Bytes{33});
 }
 
-TEST_F(MbxTest, PdoAssignmentInPreOpMustKeepTheImages) {
-    struct Step {
-        uint16_t index;
-        uint8_t sub;
-        Bytes value;
-        uint32_t abort;
-    };
-    for (const Step& s : {Step{0x1C12, 0, {0}, 0},
-                          {0x1C12, 1, le(0x1601, 2), 0x06090030},
-                          {0x1C12, 1, le(0x1600, 2), 0},
-                          {0x1C12, 0, {2}, 0x06090030},
-                          {0x1C12, 0, {1}, 0},
-                          {0x1C12, 1, le(0x1600, 2), 0x06010003},
-                          {0x1A00, 0, {0}, 0},
-                          {0x1A00, 1, le(0x60640020, 4), 0x06040041},
-                          {0x1A00, 1, le(0x60410010, 4), 0},
-                          {0x1A00, 0, {13}, 0x06040042},
-                          {0x1A00, 0, {5}, 0x06040043}})
-        EXPECT_EQ(down(s.index, s.sub, s.value).abort, s.abort) << std::hex << s.index;
-    writeProcessDataConfig(*chain, 1, 1);
-    requestState(*chain, st, kAlStateSafeOp);
-    EXPECT_EQ(chain->alStatusCode(1), kAlInvalidInputMapping);
-    requestState(*chain, st, kAlStatePreOp | kAlStateAck);
-    EXPECT_TRUE(down(0x1A00, 0, {12}).ok());
-    EXPECT_TRUE(down(0x1C12, 0, {0}).ok());
-    requestState(*chain, st, kAlStateSafeOp);
-    EXPECT_EQ(chain->alStatusCode(1), kAlInvalidOutputMapping) << "nothing assigned to SM2";
-    requestState(*chain, st, kAlStatePreOp | kAlStateAck);
-    EXPECT_TRUE(down(0x1C12, 1, le(0x1600, 2)).ok());
-    EXPECT_TRUE(down(0x1C12, 0, {1}).ok());
-    requestState(*chain, st, kAlStateSafeOp);
-    EXPECT_EQ(alStatus(*chain, st), kAlStateSafeOp);
-    EXPECT_EQ(down(0x1C13, 0, {0}).abort, kAbortDeviceState) << "PRE-OP only";
-}
-
 TEST_F(MbxTest, TransfersSegmentsAndAborts) {
     for (auto [o, i] : {std::pair<uint16_t, uint16_t>{32, 32}, {48, 24}, {40, 200}}) {
         make(o, i);
@@ -300,33 +215,6 @@ TEST_F(MbxTest, TransfersSegmentsAndAborts) {
         }
     }
     make();
-    auto start = [&](uint32_t announced) {  // 16 bytes in the request, then 7-byte segments
-        Bytes d = sdoRequest(0x21, 0x2020, 0, announced);
-        d.resize(26, 'y');
-        return mbx->exchange(kMbxTypeCoE, d)->data[2];
-    };
-    // The abort code, 0 for a segment response with the toggle echoed.
-    auto segment = [&](uint8_t toggle, bool last, size_t count = 7) -> uint32_t {
-        Bytes d(10, 'x');
-        d[1] = kCoeSdoRequest << 4;
-        d[2] = uint8_t(toggle << 4 | (7 - count) << 1 | (last ? 1 : 0));
-        const auto m = mbx->exchange(kMbxTypeCoE, d);
-        return m->abort() ? m->u32(6) : m->data[2] == (0x20 | toggle << 4) ? 0 : 1;
-    };
-    EXPECT_EQ(start(40), 0x60);
-    EXPECT_EQ(segment(0, false), 0u);
-    EXPECT_EQ(segment(0, false), kAbortToggle);
-    EXPECT_EQ(segment(1, false), kAbortCommand) << "the transfer is over";
-    start(22);
-    EXPECT_EQ(segment(0, true), kAbortLength) << "beyond the announced size";
-    start(24);
-    EXPECT_EQ(segment(0, true), kAbortLength) << "short of it";
-    EXPECT_EQ(up(0x2020, 0).data, Bytes({'j', 'o', 'i', 'n', 't'}));
-    start(23);
-    EXPECT_EQ(segment(0, true), 0u);
-    Bytes label(16, 'y');
-    label.insert(label.end(), 7, 'x');
-    EXPECT_EQ(up(0x2020, 0).data, label);
     std::optional<MbxMessage> m;
     auto expedited = [](uint16_t index, uint8_t sub, size_t n) {
         return sdoRequest(uint8_t(0x23 | (4 - n) << 2), index, sub, 0x01020304);
@@ -377,14 +265,10 @@ TEST_F(MbxTest, BootloaderTakesFilesByFoe) {
     requestState(*chain, st, kAlStateBoot);
     EXPECT_EQ(chain->alStatusCode(1), kAlInvalidMailboxBoot) << "standard mailbox kept";
     ASSERT_EQ(boot(), kAlStateBoot);
-    m = mbx->exchange(kMbxTypeCoE, kDeviceTypeRequest);
-    EXPECT_EQ(m->type, kMbxTypeError);
-    EXPECT_EQ(m->u16(2), 2) << "no CoE in BOOT";
-    EXPECT_EQ(mbx->exchange(kMbxTypeFoE, foeHeader(kFoeRead, kPassword, {'f'}))->data[0],
-              kFoeError);
+    EXPECT_EQ(mbx->exchange(kMbxTypeCoE, kDeviceTypeRequest)->data, Bytes({1, 0, 2, 0}))
+        << "no CoE";
 
-    for (size_t size :
-         {size_t{0}, size_t{1}, kPacket - 1, kPacket, kPacket + 1, 3 * kPacket + 17}) {
+    for (size_t size : {size_t{0}, kPacket - 1, kPacket, 2 * kPacket + 1}) {
         SCOPED_TRACE(testing::Message() << "file of " << size);
         const Bytes file = fileOf(size);
         const FoeResult r = foeWrite(*mbx, "drive.bin", kPassword, file);
@@ -395,15 +279,10 @@ TEST_F(MbxTest, BootloaderTakesFilesByFoe) {
         std::iota(acks.begin(), acks.end(), 0u);
         EXPECT_EQ(r.acks, acks);
         const auto got = chain->firmware(1);
-        EXPECT_EQ(got->name, "drive.bin");
-        EXPECT_EQ(got->bytes, file);
-        EXPECT_EQ(got->crc32, sim::crc32(file));
-        EXPECT_TRUE(got->complete);
+        EXPECT_TRUE(got->name == "drive.bin" && got->bytes == file && got->complete);
     }
-    const std::string digits = "123456789";
-    const Bytes b(digits.begin(), digits.end());
-    EXPECT_EQ(sim::crc32(b), 0xCBF43926u);
-    EXPECT_EQ(sim::crc32Update(sim::crc32({b.data(), 4}), {b.data() + 4, 5}), 0xCBF43926u);
+    const Bytes digits{'1', '2', '3', '4', '5', '6', '7', '8', '9'};
+    EXPECT_EQ(sim::crc32Update(sim::crc32({digits.data(), 4}), {digits.data() + 4, 5}), 0xCBF43926);
 
     EXPECT_EQ(foeWrite(*mbx, "x.bin", kPassword + 1, fileOf(10)).error, sim::foe_error::kNoRights);
     EXPECT_EQ(chain->firmware(1)->name, "drive.bin") << "nothing taken";
@@ -415,16 +294,6 @@ TEST_F(MbxTest, BootloaderTakesFilesByFoe) {
     m = mbx->exchange(kMbxTypeFoE, foeHeader(kFoeData, 1, fileOf(3)));
     EXPECT_EQ(m->data[0], kFoeError) << "the write is over";
     EXPECT_FALSE(chain->firmware(1)->complete);
-
-    make(0x80, 0x80, [](sim::SlaveConfig& s) { s.bootSupported = false; });
-    EXPECT_EQ(boot(), kAlStateInit | kAlStateError);
-    EXPECT_EQ(chain->alStatusCode(1), kAlBootstrapNotSupported);
-    make(0x80, 0x80, [](sim::SlaveConfig& s) { s.bootDelayNs = 3'000'000'000; });
-    EXPECT_EQ(boot(), kAlStateInit);
-    clock->advance(3'000'000'000 - 1);
-    EXPECT_EQ(alStatus(*chain, st), kAlStateInit);
-    clock->advance(1);
-    EXPECT_EQ(alStatus(*chain, st), kAlStateBoot);
 
     // A new image runs on leaving BOOT; unsaved settings are gone with the old one; packets
     // answered BUSY are sent again, once per packet number and write.
@@ -452,13 +321,6 @@ TEST_F(MbxTest, BootloaderTakesFilesByFoe) {
     char text[32];
     std::snprintf(text, sizeof text, "1.4.2+%08x", sim::crc32(image));
     EXPECT_EQ(chain->drive(1)->softwareVersionText(), text) << "no version: the checksum";
-    ASSERT_EQ(boot(), kAlStateBoot);
-    ASSERT_TRUE(mbx->exchange(kMbxTypeFoE,
-                              foeHeader(kFoeWrite, kPassword, {'v', '2', '.', '0', '.', '0'})));
-    ASSERT_TRUE(mbx->exchange(kMbxTypeFoE, foeHeader(kFoeData, 1, fileOf(kPacket))));
-    preOp();
-    EXPECT_EQ(chain->drive(1)->softwareVersionText(), text) << "an incomplete file never runs";
-    EXPECT_EQ(chain->firmware(1)->bytes.size(), kPacket);
 }
 
 TEST_F(MbxTest, MalformedRepliesWhenSwitchedOn) {
@@ -474,15 +336,6 @@ TEST_F(MbxTest, MalformedRepliesWhenSwitchedOn) {
     m = mbx->exchange(kMbxTypeCoE, sdoRequest(0x40, 0x1008, 0));
     EXPECT_EQ(m->length, 10) << "all of the 16 bytes come in segments";
     EXPECT_EQ(m->u32(6), 16u);
-    size_t received = 0;
-    for (uint8_t toggle = 0; received < 100; toggle ^= 1) {
-        m = mbx->exchange(kMbxTypeCoE, sdoRequest(uint8_t(0x60 | toggle << 4), 0, 0));
-        ASSERT_FALSE(m->abort());
-        received += m->length > 10 ? m->length - 3u : 7u - ((m->data[2] >> 1) & 7);
-        if (m->data[2] & 1)
-            break;
-    }
-    EXPECT_EQ(received, 16u + 26u);
     m = mbx->exchange(kMbxTypeCoE, sdoRequest(0x40, 0x6041, 0));
     EXPECT_EQ(m->data[2], 0x41) << "a 2-byte object the same way";
     EXPECT_EQ(m->u32(6), 2u);
@@ -518,16 +371,6 @@ TEST_F(MbxTest, MalformedRepliesWhenSwitchedOn) {
               foeHeader(kFoeAck, 1));
     EXPECT_EQ(mbx->exchange(kMbxTypeFoE, foeHeader(kFoeData, 1, {1, 2, 3}))->data,
               foeHeader(kFoeAck, 2));
-
-    sim::ChainConfig cfg;
-    cfg.slaves.push_back(sim::SlaveConfig::coupler());
-    sim::Chain coupler(cfg);
-    EXPECT_FALSE(coupler.setMailboxMisbehaviour(1, M::Garbage));
-    EXPECT_FALSE(coupler.dropMailboxReplies(1, 1));
-    EXPECT_FALSE(coupler.duplicateNextMailboxReply(1));
-    EXPECT_FALSE(coupler.sendEmergency(1, 0x1000, 0));
-    EXPECT_FALSE(coupler.firmware(1));
-    EXPECT_FALSE(coupler.setMailboxMisbehaviour(2, M::None)) << "no slave 2";
 }
 
 }  // namespace
