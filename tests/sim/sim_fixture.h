@@ -1,5 +1,5 @@
 // What the simulator tests share: hand-built frames as a master sends them, the master's set-up
-// steps, a mailbox client (SDO both ways, FoE write) written from the protocol description and
+// steps, a mailbox client (SDO both ways) written from the protocol description and
 // independent of the simulator's servers, and a rig that cycles process data on a manual clock.
 #pragma once
 
@@ -276,44 +276,6 @@ inline SdoResult sdoDownload(MailboxClient& mbx, uint16_t index, uint8_t sub, co
 
 inline Bytes foeHeader(uint8_t opcode, uint32_t value, const Bytes& payload = {}) {
     return Bytes{opcode, 0} + le(value, 4) + payload;
-}
-
-struct FoeResult {
-    bool ok = false;
-    uint32_t error = 0, packets = 0, busy = 0;  // packets: DATA sent, re-sends included
-    std::vector<uint32_t> acks;
-};
-
-// WRQ, then DATA 1.. of SM0 length - 12 bytes, a short (or empty) packet last; BUSY makes it
-// send the same packet again.
-inline FoeResult foeWrite(MailboxClient& mbx, const std::string& name, uint32_t password,
-                          const Bytes& file) {
-    FoeResult r;
-    auto m = mbx.exchange(ec::kMbxTypeFoE,
-                          foeHeader(ec::kFoeWrite, password, {name.begin(), name.end()}));
-    const size_t packet = mbx.rxLen - 12u;
-    size_t offset = 0, chunk = 0;
-    for (uint32_t number = 0; m && m->type == ec::kMbxTypeFoE; ++r.packets) {
-        if (m->data[0] == ec::kFoeError) {
-            r.error = m->u32(2);
-            break;
-        } else if (m->data[0] == ec::kFoeAck) {
-            r.acks.push_back(m->u32(2));
-            offset += chunk;
-            if ((r.ok = number > 0 && chunk < packet))
-                break;
-            ++number;
-            chunk = std::min(packet, file.size() - offset);
-        } else if (m->data[0] == ec::kFoeBusy) {
-            ++r.busy;
-        } else {
-            break;
-        }
-        m = mbx.exchange(ec::kMbxTypeFoE, foeHeader(ec::kFoeData, number,
-                                                    {file.begin() + long(offset),
-                                                     file.begin() + long(offset + chunk)}));
-    }
-    return r;
 }
 
 // --- process data ---------------------------------------------------------------------------
