@@ -1,20 +1,19 @@
 // The CiA 402 drive behind each slave as a master sees it in the process image: the state
-// machine and its quirks, every mode's response within the joint's limits, faults and their
-// reset, the drive's own routines, and the simulator program's command lines.
+// machine, every mode's response within the joint's limits, faults, over-temperature and their
+// reset, and the simulator program's command lines.
 #include <cmath>
 #include <sstream>
 
 #include "sim/cia402_drive.h"
 #include "sim/commands.h"
 #include "sim/joint_model.h"
-#include "sim/virtual_link.h"
 #include "sim_fixture.h"
 
 using namespace simtest;
 
 namespace {
 
-TEST(Cia402, ControlWordSequencesAndQuirks) {
+TEST(Cia402, ControlWordSequencesAndFaultReset) {
     using Steps = std::vector<uint16_t>;
     for (const auto& [cws, sw] : std::vector<std::pair<Steps, uint16_t>>{
              {{0x00}, 0x0250},

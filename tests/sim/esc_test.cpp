@@ -1,7 +1,6 @@
 // The slave controllers as a master meets them on the wire: addressing and working counters,
-// the AL state machine and its refusals, the EEPROM, distributed clocks, process data through
-// FMMUs and SyncManagers with the watchdog, and faults injected into the line.
-#include "sim/sii.h"
+// the AL state machine and its refusals, distributed clocks, process data through FMMUs and
+// SyncManagers with the watchdog, and faults injected into the line.
 #include "sim_fixture.h"
 
 using namespace simtest;
@@ -62,9 +61,9 @@ TEST(Datagrams, FramesPassWholeAndMalformedOnesUntouched) {
     f.add(Command::BRD, 0, kRegType, Bytes(2)).add(Command::BWR, 0, kRegEcatEventMask, {4, 0});
     auto bytes = f.bytes(0x5C) + Bytes(9);  // Ethernet padding behind the datagrams
     ASSERT_TRUE(chain.processFrame(bytes));
-    EXPECT_EQ(bytes[6] << 16 | bytes[17] << 8 | int(bytes.size()), 0x035C00 | (16 + 2 * 14 + 9));
     f.parse(bytes);  // source address locally administered on the way back, index kept
-    EXPECT_EQ(f.d[0].wkc + 10 * f.d[1].wkc, 22);
+    EXPECT_EQ(std::tuple(bytes[6], bytes[17], bytes.size(), f.d[0].wkc, f.d[1].wkc),
+              std::tuple(0x03, 0x5C, 16u + 2 * 14 + 9, 2, 2));
 
     const Bytes good = Frame().add(Command::BWR, 0, kRegStationAddress, {0x44, 0x44}).bytes();
     std::vector<Bytes> bad{{}, Bytes(good.begin(), good.begin() + 15)};
@@ -243,15 +242,13 @@ TEST(Dc, DelaysOffsetDriftSteeringAndSync0) {
 
 struct PdTest : ::testing::Test {
     std::shared_ptr<sim::ManualClock> clock = std::make_shared<sim::ManualClock>();
-    std::unique_ptr<sim::Chain> chain;
+    std::unique_ptr<sim::Chain> chain = make(1000);
     Bytes image = Bytes(3 * 50);
-    void SetUp() override { make(1000); }
-    void make(uint16_t watchdogTicks) {
+    std::unique_ptr<sim::Chain> make(uint16_t watchdogTicks) {
         auto cfg = sim::ChainConfig::drives(3);
         cfg.clock = clock;
-        for (auto& s : cfg.slaves)
-            s.smWatchdogTicks = watchdogTicks;
-        chain = std::make_unique<sim::Chain>(cfg);
+        cfg.slaves[0].smWatchdogTicks = watchdogTicks;
+        return std::make_unique<sim::Chain>(cfg);
     }
     uint8_t* out(int n) { return &image[size_t(18 * (n - 1))]; }
     static TCiA402_GetValue in(const Datagram& x, int n) {
@@ -315,7 +312,7 @@ TEST_F(PdTest, ImagesMoveOnlyInTheirStatesAndWindows) {
         EXPECT_EQ(f.d[i].wkc, wkc) << i;
     EXPECT_EQ(f.d[4].u16(), 0x0250) << "drive 2's status word alone";
 
-    fpwr(*chain, station(2), kRegFmmu0 + 12, {0x00});  // inactive FMMUs take no part
+    fpwr(*chain, station(2), kRegFmmu0 + 12, {0x00});  // inactive FMMUs are left out
     fpwr(*chain, station(2), kRegFmmu0 + 28, {0x00});
     EXPECT_EQ(cycle().wkc, 6);
 }
@@ -351,7 +348,7 @@ TEST_F(PdTest, WatchdogAndErrorsStopTheOutputs) {
     requestState(*chain, station(1), kSafeOp);
     EXPECT_EQ(chain->drive(1)->statusWord(), 0x0250) << "leaving OP disables the drive";
 
-    make(20000);  // 2 s from the configuration
+    chain = make(20000);  // 2 s from the configuration
     bringUp(*chain, 3, kOp);
     EXPECT_EQ(fprd(*chain, station(1), kRegWatchdogSm, 2).u16(), 20000);
     cycle();
@@ -360,12 +357,6 @@ TEST_F(PdTest, WatchdogAndErrorsStopTheOutputs) {
 
 TEST(Faults, LossCablesAndRemovedSlaves) {
     sim::Chain chain(sim::ChainConfig::drives(3));
-    chain.setFrameLoss(0.2, 7);
-    int lost = 0;
-    for (int i = 0; i < 1000; ++i)
-        lost += brd(chain, kRegType, 1).lost;
-    EXPECT_EQ(int(chain.framesLost()), lost);
-    EXPECT_EQ(lost / 50, 4) << lost << " of 1000 at 20 %";
     chain.setFrameLoss(1.0, 1, sim::LossPoint::Return);  // after the slaves acted
     EXPECT_TRUE(bwr(chain, kRegStationAddress, le(0x0BAD, 2)).lost);
     chain.setFrameLoss(1.0, 1, sim::LossPoint::Outbound);
@@ -382,7 +373,7 @@ TEST(Faults, LossCablesAndRemovedSlaves) {
     EXPECT_EQ(chain.readRegisters(3, kRegStationAddress, 2), Bytes(2));
     EXPECT_EQ(chain.alState(1) << 8 | chain.alState(3), kOp << 8 | kInit);
     chain.removeSlave(2);
-    EXPECT_EQ(single(chain, Command::APRD, 0xFFFF, kRegStationAddress, Bytes(2)).u16(), 0);
+    EXPECT_EQ(brd(chain, kRegType, 1).wkc, 2) << "its neighbours joined";
 }
 
 }  // namespace

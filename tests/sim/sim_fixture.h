@@ -1,5 +1,5 @@
 // What the simulator tests share: hand-built frames as a master sends them, the master's set-up
-// steps, a mailbox client (SDO both ways) written from the protocol description and
+// steps, a mailbox client (SDO) written from the protocol description and
 // independent of the simulator's servers, and a rig that cycles process data on a manual clock.
 #pragma once
 
@@ -247,30 +247,14 @@ inline SdoResult sdoUpload(MailboxClient& mbx, uint16_t index, uint8_t sub) {
     return r;
 }
 
-// Expedited up to 4 bytes (unless `normal`), else a normal transfer with as much as SM0 takes,
-// then segments.
-inline SdoResult sdoDownload(MailboxClient& mbx, uint16_t index, uint8_t sub, const Bytes& bytes,
-                             bool normal = false) {
+// Expedited up to 4 bytes, else a normal transfer with all of the data (as long as SM0 takes it).
+inline SdoResult sdoDownload(MailboxClient& mbx, uint16_t index, uint8_t sub, const Bytes& bytes) {
     SdoResult r;
-    const bool expedited = bytes.size() <= 4 && !normal;
-    size_t sent = expedited ? bytes.size() : std::min<size_t>(bytes.size(), mbx.rxLen - 16u);
-    Bytes d = expedited ? sdoRequest(uint8_t(0x23 | (4 - sent) << 2), index, sub) + Bytes{}
-                        : sdoRequest(0x21, index, sub, uint32_t(bytes.size())) +
-                              Bytes(bytes.begin(), bytes.begin() + long(sent));
-    if (expedited)
+    Bytes d = bytes.size() > 4 ? sdoRequest(0x21, index, sub, uint32_t(bytes.size())) + bytes
+                               : sdoRequest(uint8_t(0x23 | (4 - bytes.size()) << 2), index, sub);
+    if (bytes.size() <= 4)
         std::copy(bytes.begin(), bytes.end(), d.begin() + 6);
-    auto m = mbx.exchange(ec::kMbxTypeCoE, d);
-    for (uint8_t toggle = 0; !r.done(m) && sent < bytes.size(); toggle ^= 1, ++r.segments) {
-        const size_t chunk = std::min<size_t>(bytes.size() - sent, mbx.rxLen - 9u);
-        const bool last = sent + chunk == bytes.size();
-        Bytes s = Bytes{0, ec::kCoeSdoRequest << 4,
-                        uint8_t(toggle << 4 | (chunk < 7 ? (7 - chunk) << 1 : 0) | last)} +
-                  Bytes(bytes.begin() + long(sent), bytes.begin() + long(sent + chunk));
-        s.resize(std::max<size_t>(s.size(), 10));
-        m = mbx.exchange(ec::kMbxTypeCoE, s);
-        EXPECT_TRUE(!m || m->abort() || m->data[2] == (0x20 | toggle << 4)) << "toggle echoed";
-        sent += chunk;
-    }
+    r.done(mbx.exchange(ec::kMbxTypeCoE, d));
     return r;
 }
 
