@@ -14,34 +14,20 @@ using namespace simtest;
 namespace {
 
 TEST(Cia402, ControlWordSequencesAndFaultReset) {
-    using Steps = std::vector<uint16_t>;
-    for (const auto& [cws, sw] : std::vector<std::pair<Steps, uint16_t>>{
-             {{0x00}, 0x0250},
-             {{0x06}, 0x0231},
-             {{0x06, 0x07}, 0x0233},
-             {{0x07}, 0x0250},
-             {{0x06, 0x07, 0x0F}, 0x0237},
-             {{0x06, 0x0F}, 0x0237},
-             {{0x0F}, 0x0250},
-             {{0x06, 0x0F, 0x07}, 0x0233},
-             {{0x06, 0x0F, 0x06}, 0x0231},
-             {{0x06, 0x0F, 0x00}, 0x0250},
-             {{0x06, 0x0F, 0x02}, 0x0217},
-             {{0x06, 0x0F, 0x02, 0x0F}, 0x0237},
-             {{0x06, 0x0F, 0x02, 0x00}, 0x0250},
-             {{0x06, 0x02}, 0x0250},
-             {{0x06, 0x07, 0x0B}, 0x0250},
-             {{0x86}, 0x0250},
-             {{0x106, 0x107, 0x10F}, 0x0237},
-             // A fault needs a rising edge of bit 7; enable does not leave it.
-             {{0x06, 0xFFFF, 0x80}, 0x0218},
-             {{0x06, 0xFFFF, 0x80, 0x80}, 0x0218},
-             {{0x06, 0xFFFF, 0x80, 0x00, 0x0F}, 0x0218},
-             {{0x06, 0xFFFF, 0x00, 0x80}, 0x0250}}) {
+    // Control words in turn (F: an injected fault), then the status word they end in. A fault
+    // needs a rising edge of bit 7; enable does not leave it.
+    for (const std::string row :
+         {"0=250",       "6=231",           "6 7=233",     "7=250",         "6 7 F=237",
+          "6 F=237",     "F=250",           "6 F 7=233",   "6 F 6=231",     "6 F 0=250",
+          "6 F 2=217",   "6 F 2 F=237",     "6 F 2 0=250", "6 2=250",       "6 7 B=250",
+          "86=250",      "106 107 10F=237", "6 f 80=218",  "6 f 80 80=218", "6 f 80 0 F=218",
+          "6 f 0 80=250"}) {
         sim::Cia402Drive drive;
-        for (uint16_t cw : cws)
-            cw == 0xFFFF ? void(drive.injectFault(1, 0)) : drive.applyControlWord(cw);
-        EXPECT_EQ(drive.statusWord(), sw) << testing::PrintToString(cws);
+        std::istringstream in(row.substr(0, row.find('=')));
+        for (std::string cw; in >> cw;)
+            cw == "f" ? void(drive.injectFault(1, 0))
+                      : drive.applyControlWord(uint16_t(std::stoi(cw, nullptr, 16)));
+        EXPECT_EQ(drive.statusWord(), std::stoi(row.substr(row.find('=') + 1), nullptr, 16)) << row;
     }
 }
 

@@ -9,7 +9,9 @@ using namespace ec;
 namespace {
 
 constexpr uint16_t kInit = kAlStateInit, kPreOp = kAlStatePreOp, kBoot = kAlStateBoot,
-                   kSafeOp = kAlStateSafeOp, kOp = kAlStateOp, kErr = kAlStateError;
+                   kSafeOp = kAlStateSafeOp, kOp = kAlStateOp, kErr = kAlStateError,
+                   kInitE = kInit | kErr, kBootE = kBoot | kErr, kPreOpE = kPreOp | kErr,
+                   kSafeOpE = kSafeOp | kErr;
 
 TEST(Datagrams, EachCommandAddressesCountsAndIncrements) {
     sim::Chain chain(sim::ChainConfig::drives(3));
@@ -93,35 +95,38 @@ struct AlTest : ::testing::Test {
         const Datagram r = fprd(chain, st, kRegAlStatus, 6);
         EXPECT_EQ(r.u16(0) << 16 | r.u16(4), state << 16 | code) << "request " << request;
     }
+    // Requests, each followed by the AL status and code it leaves.
+    void walk(std::initializer_list<uint16_t> steps) {
+        for (auto c = steps.begin(); c + 2 < steps.end(); c += 3)
+            expect(c[0], c[1], c[2]);
+    }
 };
 
 TEST_F(AlTest, PowerOnRegistersAndRefusedTransitions) {
     EXPECT_EQ(fprd(chain, st, kRegWatchdogDivider, 2).u16(), 2498);
     EXPECT_EQ(fprd(chain, st, kRegWatchdogSm, 2).u16(), 1000);
-    struct Case {
-        uint16_t request, state, code;
-    };
-    for (const Case c : std::vector<Case>{{kSafeOp, kInit | kErr, kAlInvalidStateChange},
-                                          {kInit | kErr, kInit, 0},
-                                          {kOp, kInit | kErr, kAlInvalidStateChange},
-                                          {kPreOp, kInit | kErr, kAlInvalidStateChange},  // no ack
-                                          {kInit | kErr, kInit, 0},
-                                          {5, kInit | kErr, kAlUnknownState},
-                                          {kInit, kInit | kErr, kAlUnknownState},  // error kept
-                                          {0x0F | kErr, kInit | kErr, kAlUnknownState},
-                                          {kPreOp | kErr, kInit | kErr, kAlInvalidMailboxPreOp},
-                                          {kBoot | kErr, kInit | kErr, kAlInvalidMailboxBoot}})
-        expect(c.request, c.state, c.code);
+    // Refused, acknowledged; ignored without acknowledge; unknown states; INIT served with the
+    // error kept; PRE-OP and BOOT without their mailbox SyncManagers.
+    walk({kSafeOp, kInitE, kAlInvalidStateChange,
+          kInitE,  kInit,  0,
+          kOp,     kInitE, kAlInvalidStateChange,
+          kPreOp,  kInitE, kAlInvalidStateChange,
+          kInitE,  kInit,  0,
+          5,       kInitE, kAlUnknownState,
+          kInit,   kInitE, kAlUnknownState,
+          0x1F,    kInitE, kAlUnknownState,
+          kPreOpE, kInitE, kAlInvalidMailboxPreOp,
+          kBootE,  kInitE, kAlInvalidMailboxBoot});
     fpwr(chain, st, kRegSm0,
          smBytes(0x1000, 0x80, kSmFlagsMailboxOut) + smBytes(0x1080, 0x7F, 0x10022));
-    expect(kPreOp | kErr, kInit | kErr, kAlInvalidMailboxPreOp);  // SM1 a byte short
+    expect(kPreOpE, kInitE, kAlInvalidMailboxPreOp);  // SM1 a byte short
     writeMailboxSms(chain, st);
-    expect(kPreOp | kErr, kPreOp, 0);
+    expect(kPreOpE, kPreOp, 0);
     fpwr(chain, st, kRegSm0, smBytes(0x1200, 0x20, kSmFlagsMailboxOut));
     EXPECT_EQ(fprd(chain, st, kRegSm0, 4).u32(), 0x00801000u) << "fixed while the SM is on";
     for (uint16_t to : {kOp, kBoot}) {
-        expect(to, kPreOp | kErr, kAlInvalidStateChange);
-        expect(kPreOp | kErr, kPreOp, 0);
+        expect(to, kPreOpE, kAlInvalidStateChange);
+        expect(kPreOpE, kPreOp, 0);
     }
     // SAFE-OP checks the process-data SyncManagers (SM2 start, length, flags; SM3) and FMMUs.
     for (auto [s2, l2, f2, s3, l3, f3, code] : std::vector<
@@ -138,23 +143,18 @@ TEST_F(AlTest, PowerOnRegistersAndRefusedTransitions) {
              {0x1070, 18, 0x10064, 0x1400, 32, 0x10020, kAlInvalidSmConfig}}) {  // over SM1
         fpwr(chain, st, kRegSm0 + 16, Bytes(16));
         fpwr(chain, st, kRegSm0 + 16, smBytes(s2, l2, f2) + smBytes(s3, l3, f3));
-        expect(kSafeOp, kPreOp | kErr, code);
-        expect(kPreOp | kErr, kPreOp, 0);
+        expect(kSafeOp, kPreOpE, code);
+        expect(kPreOpE, kPreOp, 0);
     }
     fpwr(chain, st, kRegSm0 + 16, Bytes(16));
     writeProcessDataConfig(chain, 1, 2);
     fpwr(chain, st, kRegFmmu0 + 32, fmmuBytes(0x100, 4, 0x1408, kFmmuTypeWrite));
-    for (const Case c :
-         std::vector<Case>{{kSafeOp, kPreOp | kErr, kAlInvalidInputFmmu}, {kInit | kErr, kInit, 0}})
-        expect(c.request, c.state, c.code);
+    walk({kSafeOp, kPreOpE, kAlInvalidInputFmmu, kInitE, kInit, 0});
     fpwr(chain, st, kRegFmmu0 + 32, Bytes(16));
     bringUp(chain, 2, kSafeOp);
-    for (const Case c : std::vector<Case>{{kBoot, kSafeOp | kErr, kAlInvalidStateChange},
-                                          {kSafeOp | kErr, kSafeOp, 0},
-                                          {kOp, kOp, 0},
-                                          {kBoot, kSafeOp | kErr, kAlInvalidStateChange},  // OP!
-                                          {kInit, kInit | kErr, kAlInvalidStateChange}})
-        expect(c.request, c.state, c.code);
+    // BOOT refused in SAFE-OP and in OP (which drops to SAFE-OP); INIT without acknowledge.
+    walk({kBoot, kSafeOpE, kAlInvalidStateChange, kSafeOpE, kSafeOp, 0, kOp, kOp, 0, kBoot,
+          kSafeOpE, kAlInvalidStateChange, kInit, kInitE, kAlInvalidStateChange});
     // In INIT the firmware has switched the mailbox off: a plain rewrite moves it (bootstrap).
     fpwr(chain, st, kRegSm0, smBytes(0x1800, 0x400, kSmFlagsMailboxOut));
     EXPECT_EQ(fprd(chain, st, kRegSm0, 4).u32(), 0x04001800u);
@@ -173,13 +173,13 @@ TEST_F(AlTest, GoingDownRefusalsForcedErrorsAndBroadcast) {
     EXPECT_EQ(alStatus(chain, st), kOp) << "accepted again";
     bringUp(chain, 2, kPreOp);
     chain.forceSafeOpError(1, kAlInvalidOutputMapping);
-    expect(kPreOp, kPreOp | kErr, kAlInvalidOutputMapping);  // the state stays, with the error
-    expect(kPreOp | kErr, kPreOp, 0);
+    expect(kPreOp, kPreOpE, kAlInvalidOutputMapping);  // the state stays, with the error
+    expect(kPreOpE, kPreOp, 0);
     chain.refuseState(2, kSafeOp, kAlInvalidInputMapping);
     for (int n = 1; n <= 2; ++n)
         writeProcessDataConfig(chain, n, 2);
     EXPECT_EQ(bwr(chain, kRegAlControl, le(kSafeOp, 2)).wkc, 2);
-    EXPECT_EQ(brd(chain, kRegAlStatus, 2).u16(), kSafeOp | kPreOp | kErr);
+    EXPECT_EQ(brd(chain, kRegAlStatus, 2).u16(), kSafeOp | kPreOpE);
     EXPECT_EQ(chain.alStatusCode(2), kAlInvalidInputMapping);
 }
 
@@ -270,7 +270,7 @@ struct PdTest : ::testing::Test {
         EXPECT_EQ(chain->alState(n), kOp);
         clock->advance(1);
         chain->poll();
-        EXPECT_EQ(chain->alState(n), kSafeOp | kErr);
+        EXPECT_EQ(chain->alState(n), kSafeOpE);
         EXPECT_EQ(chain->alStatusCode(n), kAlSmWatchdog);
     }
 };
@@ -329,7 +329,7 @@ TEST_F(PdTest, WatchdogAndErrorsStopTheOutputs) {
     EXPECT_EQ(chain->alState(3), kOp) << "drive 3 took its outputs 240 ns later";
     clock->advance(240);
     chain->poll();
-    EXPECT_EQ(chain->alState(3), kSafeOp | kErr);
+    EXPECT_EQ(chain->alState(3), kSafeOpE);
     const Datagram x = lrw(*chain, image);
     EXPECT_EQ(x.wkc, 3) << "SM2 stays off until acknowledged: only the inputs count";
     EXPECT_EQ(+in(x, 1).statusWord, 0x0250) << "the drive disabled itself";
