@@ -1,0 +1,151 @@
+// The CiA 402 drive behind each slave as a master sees it in the process image: the state
+// machine, every mode's response within the joint's limits, faults, over-temperature and their
+// reset, and the simulator program's command lines.
+#include <cmath>
+#include <sstream>
+
+#include "sim/cia402_drive.h"
+#include "sim/commands.h"
+#include "sim/joint_model.h"
+#include "sim_fixture.h"
+
+using namespace simtest;
+
+namespace {
+
+TEST(Cia402, ControlWordSequencesAndFaultReset) {
+    // Control words in turn (F: an injected fault), then the status word they end in. A fault
+    // needs a rising edge of bit 7; enable does not leave it.
+    for (const std::string row :
+         {"0=250",       "6=231",           "6 7=233",     "7=250",         "6 7 F=237",
+          "6 F=237",     "F=250",           "6 F 7=233",   "6 F 6=231",     "6 F 0=250",
+          "6 F 2=217",   "6 F 2 F=237",     "6 F 2 0=250", "6 2=250",       "6 7 B=250",
+          "86=250",      "106 107 10F=237", "6 f 80=218",  "6 f 80 80=218", "6 f 80 0 F=218",
+          "6 f 0 80=250"}) {
+        sim::Cia402Drive drive;
+        std::istringstream in(row.substr(0, row.find('=')));
+        for (std::string cw; in >> cw;)
+            cw == "f" ? void(drive.injectFault(1, 0))
+                      : drive.applyControlWord(uint16_t(std::stoi(cw, nullptr, 16)));
+        EXPECT_EQ(drive.statusWord(), std::stoi(row.substr(row.find('=') + 1), nullptr, 16)) << row;
+    }
+}
+
+void enable(DriveRig& rig, int k = 1) {
+    for (uint16_t cw : {0x06, 0x07, 0x0F})
+        rig.send(k, cw);
+    ASSERT_EQ(rig.in(k).statusWord, 0x0237);
+}
+
+TEST(Joint, EachModeReachesItsTargetWithinTheLimits) {
+    const double any = NAN;
+    // mode, torque, kp, kd, position, velocity; seconds; position, velocity, torque; tolerance.
+    // Joint defaults: friction 0.1 N·m/(turn/s) + 0.2 N·m (0.3 to break away), 30 N·m, 5 turn/s.
+    for (const auto& c : std::vector<std::array<double, 11>>{
+             {9, 0, 0, 0, 0, 1, 1.0, 0.948, 1.0, 0.3, 0.01},        // speed ramp, 10 turn/s²
+             {9, 0, 0, 0, 0, 100, 1.0, any, 5.0, 0.7, 0.01},        // clamped to the joint's limit
+             {8, 0, 0, 0, 3, 0, 2.5, 3.0, 0.0, 0.0, 1e-6},          // profile position
+             {10, 0, 100, 10, 0.5, 0, 2.0, 0.5, 0.0, any, 0.0035},  // hybrid spring
+             {10, 0, 0, 20, 0, 1, 2.0, any, 0.985, any, 0.01},      // hybrid damping
+             {10, 0, -100, -50, 1, 0, 1.0, 0.0, 0.0, 0.0, 0.0},     // negative gains not taken
+             {12, 3, 0, 0, 0, 0, 3.0, any, 5.0, 0.7, 0.01},         // torque ramp to the limit
+             {12, 0.25, 0, 0, 0, 0, 1.0, 0.0, 0.0, 0.249, 0.002},   // below breakaway
+             {13, 10, 0, 0, 0, 0, 0.5, 0.0, 0.0, 10.0, 0.01},       // calibration: held
+             {42, 1, 0, 0, 1, 1, 0.5, 0.0, 0.0, 0.0, 0.0}}) {       // unknown mode holds
+        DriveRig rig(1);
+        rig.cmd(1).mode = uint16_t(c[0]);
+        enable(rig);
+        rig.cmd(1) = {0x0F,        float(c[1]), float(c[2]),   float(c[3]),
+                      float(c[4]), float(c[5]), uint16_t(c[0])};
+        rig.run(c[6], 1, [&](const TCiA402_GetValue& v) {
+            ASSERT_EQ(v.statusWord << 8 | v.modeDisplay, 0x023700 | int(c[0]));
+            ASSERT_LE(std::abs(rawToVelocity(v.velocity)), 5.0 + 1e-6);
+            ASSERT_LE(std::abs(rawToTorque(v.torque)), 30.01);
+        });
+        const auto v = rig.in(1);
+        for (auto [got, want] : {std::pair{rawToPosition(v.position), c[7]},
+                                 {rawToVelocity(v.velocity), c[8]},
+                                 {rawToTorque(v.torque), c[9]}})
+            EXPECT_TRUE(std::isnan(want) || std::abs(got - want) <= c[10])
+                << "mode " << c[0] << ": " << got << " for " << want;
+    }
+}
+
+TEST(Joint, FaultsStopTheDriveUntilAResetAndHeatFaultsUntilCooled) {
+    DriveRig rig(2, [](sim::SlaveConfig& s) {
+        s.joint.motor = {0.0, 0.5, 0.5};  // 23.5 A would settle near 300 °C
+    });
+    rig.cmd(1).mode = kModeSpeedRamp;
+    enable(rig);
+    rig.cmd(1).velocity = 1.0f;
+    rig.run(0.5);
+    ASSERT_TRUE(rig.chain->injectFault(1, 0x408, 0x20));
+    EXPECT_FALSE(rig.chain->injectFault(3, 1, 1)) << "no such slave";
+    rig.run(1.0);
+    EXPECT_EQ(rig.in(1).statusWord << 16 | rig.in(1).errorWord, 0x0218 << 16 | 0x408);
+    EXPECT_EQ(rig.in(1).drvErrorWord << 16 | rig.in(1).velocity, 0x20 << 16) << "at rest";
+    EXPECT_EQ(+rig.in(2).errorWord, 0u) << "the neighbour is untouched";
+    ASSERT_TRUE(rig.chain->injectFault(1, 0x1, 0));
+    EXPECT_EQ(rig.send(1, 0x0F), 0x0218);
+    EXPECT_EQ(+rig.in(1).errorWord, 0x409u) << "bits add up while faulted";
+    EXPECT_EQ(rig.send(1, 0x80), 0x0250);
+    EXPECT_EQ(rig.in(1).errorWord | rig.in(1).drvErrorWord, 0u);
+
+    rig.send(1, 0);
+    rig.cmd(1).mode = kModeTorqueCalibration;
+    enable(rig);
+    rig.cmd(1).torque = 20.0f;
+    for (int i = 0; i < 1000 && (rig.in(1).statusWord & 0x08) == 0; ++i)
+        rig.cycle();
+    EXPECT_EQ(rig.in(1).errorWord << 16 | rig.in(1).statusWord,
+              sim::kErrorMotorOverTemp << 16 | 0x0218);
+    EXPECT_EQ((rig.in(1).motorTemp - 100) / 2, 0) << "switched off at the limit";
+    EXPECT_EQ(rig.send(1, 0x80), 0x0218) << "a reset needs 5 K below the limit";
+    rig.send(1, 0x00);
+    rig.run(3.0);
+    EXPECT_EQ(rig.send(1, 0x80), 0x0250);
+}
+
+TEST(Joint, PositionCounterWrapsAtThirtyTwoBits) {
+    sim::JointModel joint(sim::JointConfig{}, 1);  // 7000 s at 5 turn/s: the counter wraps
+    DriveOutputImage speed;
+    speed.mode = kModeSpeedRamp;
+    speed.targetVelocity = 50'000'000;
+    joint.advance(7001.0, sim::JointPower::Follow, speed);
+    EXPECT_EQ(
+        int64_t(std::llround(joint.position() * 65535.0) - joint.positionField()) % (1LL << 32), 0);
+    EXPECT_LT(joint.positionField(), 0);
+}
+
+TEST(Commands, EachLineActsOnTheChainAndAnswersOneLine) {
+    auto cfg = sim::ChainConfig::drives(3);
+    cfg.slaves[0] = sim::SlaveConfig::coupler();
+    auto chain = std::make_shared<sim::Chain>(cfg);
+    sim::CommandInterpreter cmd(*chain);
+    EXPECT_EQ(cmd.execute("pull 2") + cmd.execute("remove 3"), "pulled 2removed 3");
+    EXPECT_EQ(chain->reachable(), 1u);
+    // Lines and their answers ("line|answer;").
+    std::istringstream script(
+        "plug 2|plugged 2;restore 3|restored 3;refuse 3 8 0x0011|refuse 3 8 0x0011;accept 3 8|"
+        "accept 3 8;loss 0.5 2 return|loss 0.5 seed 2 return;loss 0 1|loss 0 seed 1;state 2|"
+        "state 2 0x01 code 0x0000;safeop-error 2 0x001B|safeop-error 2 0x001b;state 2|state 2 "
+        "0x11 code 0x001b;fault 3 0x8 0x20|fault 3 0x8 0x20;param 2 0|param 2 0 bytes 25 31 value "
+        "12581;param 2 36|param 2 36 bytes 30 33 4a 51 value 1363817264;firmware 2|firmware 2 "
+        "none;misbehave 2 garbage|misbehave 2 garbage;misbehave 2 none|misbehave 2 none;drop 2 0|"
+        "drop 2 0;duplicate 2|duplicate 2;emergency 2 0x2310 0x01|emergency 2 0x2310;power-cycle "
+        "2|power-cycled 2;fault 1 1|error: slave 1 is not a drive;param 1 0|error: slave 1 is not "
+        "a drive;   |;quit|bye;");
+    for (std::string line, reply;
+         std::getline(script, line, '|') && std::getline(script, reply, ';');)
+        EXPECT_EQ(cmd.execute(line), reply);
+    EXPECT_EQ(chain->reachable(), 3u);
+    EXPECT_TRUE(cmd.quitRequested());
+    EXPECT_EQ(chain->drive(3)->state(), sim::Cia402State::FaultReactionActive);
+    for (const char* line : {"pull", "pull 0", "pull 4", "pull x", "plug 2 3", "safeop-error 1",
+                             "safeop-error 1 0x10000", "refuse 1 8", "refuse 1 16 1", "loss 2 1",
+                             "loss 0.5", "fault 2", "fault 2 1 0x100000000", "param 2 37",
+                             "emergency 2 0x10000", "misbehave 2 rude", "drop 2", "frobnicate"})
+        EXPECT_EQ(cmd.execute(line).rfind("error: ", 0), 0u) << line;
+}
+
+}  // namespace

@@ -1,0 +1,379 @@
+// The slave controllers as a master meets them on the wire: addressing and working counters,
+// the AL state machine and its refusals, distributed clocks, process data through FMMUs and
+// SyncManagers with the watchdog, and faults injected into the line.
+#include "sim_fixture.h"
+
+using namespace simtest;
+using namespace ec;
+
+namespace {
+
+constexpr uint16_t kInit = kAlStateInit, kPreOp = kAlStatePreOp, kBoot = kAlStateBoot,
+                   kSafeOp = kAlStateSafeOp, kOp = kAlStateOp, kErr = kAlStateError,
+                   kInitE = kInit | kErr, kBootE = kBoot | kErr, kPreOpE = kPreOp | kErr,
+                   kSafeOpE = kSafeOp | kErr;
+
+TEST(Datagrams, EachCommandAddressesCountsAndIncrements) {
+    sim::Chain chain(sim::ChainConfig::drives(3));
+    assignStations(chain, 3);
+    fpwr(chain, station(1), kRegEcatEventMask, le(4, 2));
+    for (int n = 1; n <= 3; ++n)
+        fpwr(chain, station(n), kRegDcSystemOffset, le(100u * n, 8));
+    struct Case {
+        uint8_t cmd;
+        uint16_t adp, ado;
+        Bytes in;
+        uint16_t wkc, adpBack;
+        Bytes out;
+    };
+    const Bytes x{0x5A, 0xA5};
+    for (const Case& c : std::vector<Case>{
+             {7, 0, kRegStationAddress, {0x10, 0x20}, 3, 3, le(0x1003 | 0x2010, 2)},  // ORed
+             {1, 0xFFFF, kRegStationAddress, Bytes(2), 1, 2, le(0x1002, 2)},
+             {1, 0xFFFD, kRegStationAddress, x, 0, 0, x},  // nobody at position 4
+             {4, 0x1003, kRegStationAddress, Bytes(2), 1, 0x1003, le(0x1003, 2)},
+             {4, 0x2000, kRegStationAddress, Bytes(2), 0, 0x2000, Bytes(2)},
+             {1, 0, 0xFFF0, Bytes(32, 0xEE), 1, 3, Bytes(32)},      // beyond the memory
+             {7, 0, 0x0F00, Bytes(4, 0xEE), 3, 3, Bytes(4, 0xEE)},  // reserved: nothing ORed in
+             {8, 0, kRegAlStatus, le(kOp, 2), 3, 3, le(kOp, 2)},    // read-only: counted
+             {0, 0, kRegType, x, 0, 0, x},
+             {15, 0, kRegType, x, 0, 0, x},
+             {0xFF, 0, 0, x, 0, 0, x},
+             // Read-write: the old value back, 3 per slave; each stores what reaches it.
+             {6, station(1), kRegEcatEventMask, le(0x0101, 2), 3, station(1), le(4, 2)},
+             {3, 0xFFFF, kRegEcatEventMask, le(0x0202, 2), 3, 2, Bytes(2)},
+             {9, 0, kRegEcatEventMask, Bytes(2), 9, 3, le(0x0303, 2)},
+             {4, station(3), kRegEcatEventMask, Bytes(2), 1, station(3), le(0x0303, 2)},
+             // Read-multiple-write: slave 1's value into all the others (DC time spread).
+             {14, station(1), kRegDcSystemOffset, Bytes(8), 3, station(1), le(100, 8)},
+             {4, station(3), kRegDcSystemOffset, Bytes(8), 1, station(3), le(100, 8)},
+             {13, 0, kRegDcSystemOffset, Bytes(8), 3, 3, le(100, 8)}}) {
+        const Datagram r = single(chain, Command(c.cmd), c.adp, c.ado, c.in);
+        EXPECT_EQ(r.wkc, c.wkc) << int(c.cmd) << " " << c.adp;
+        EXPECT_EQ(r.adp, c.adpBack) << int(c.cmd) << " " << c.adp;
+        EXPECT_EQ(r.data, c.out) << int(c.cmd) << " " << c.adp;
+    }
+    EXPECT_EQ(brd(chain, kRegAlStatus, 2).u16(), kInit);
+    EXPECT_EQ(fprd(chain, station(2), kRegEcatEventMask, 2).u16(), 0x0101);
+}
+
+TEST(Datagrams, FramesPassWholeAndMalformedOnesUntouched) {
+    sim::Chain chain(sim::ChainConfig::drives(2));
+    Frame f;
+    f.add(Command::BRD, 0, kRegType, Bytes(2)).add(Command::BWR, 0, kRegEcatEventMask, {4, 0});
+    auto bytes = f.bytes(0x5C) + Bytes(9);  // Ethernet padding behind the datagrams
+    ASSERT_TRUE(chain.processFrame(bytes));
+    f.parse(bytes);  // source address locally administered on the way back, index kept
+    EXPECT_EQ(std::tuple(bytes[6], bytes[17], bytes.size(), f.d[0].wkc, f.d[1].wkc),
+              std::tuple(0x03, 0x5C, 16u + 2 * 14 + 9, 2, 2));
+
+    const Bytes good = Frame().add(Command::BWR, 0, kRegStationAddress, {0x44, 0x44}).bytes();
+    std::vector<Bytes> bad{{}, Bytes(good.begin(), good.begin() + 15)};
+    // Not 0x88A4, EtherCAT type 4, length beyond the buffer, datagram beyond it, "more" missing.
+    for (auto [at, v] : std::vector<std::pair<size_t, uint16_t>>{
+             {12, 0x0088}, {14, 0x400E}, {14, 0x17FF}, {22, 200}, {22, 0x8002}}) {
+        bad.push_back(good);
+        sim::wr16(&bad.back()[at], v);
+    }
+    for (size_t cut = 0; cut < good.size(); cut += 5)
+        bad.emplace_back(good.begin(), good.begin() + long(cut));
+    for (const Bytes& b : bad) {
+        auto copy = b;
+        EXPECT_TRUE(chain.processFrame(copy));
+        EXPECT_EQ(copy, b);
+    }
+    EXPECT_EQ(chain.readRegisters(1, kRegStationAddress, 2), Bytes(2)) << "none of them acted";
+}
+
+struct AlTest : ::testing::Test {
+    sim::Chain chain{sim::ChainConfig::drives(2)};
+    const uint16_t st = station(1);
+    void SetUp() override { assignStations(chain, 2); }
+    // Requests a state and checks AL status and code as a master reads them (6 bytes at 0x0130).
+    void expect(uint16_t request, uint16_t state, uint16_t code) {
+        requestState(chain, st, request);
+        const Datagram r = fprd(chain, st, kRegAlStatus, 6);
+        EXPECT_EQ(r.u16(0) << 16 | r.u16(4), state << 16 | code) << "request " << request;
+    }
+    // Requests, each followed by the AL status and code it leaves.
+    void walk(std::initializer_list<uint16_t> steps) {
+        for (auto c = steps.begin(); c + 2 < steps.end(); c += 3)
+            expect(c[0], c[1], c[2]);
+    }
+};
+
+TEST_F(AlTest, PowerOnRegistersAndRefusedTransitions) {
+    EXPECT_EQ(fprd(chain, st, kRegWatchdogDivider, 2).u16(), 2498);
+    EXPECT_EQ(fprd(chain, st, kRegWatchdogSm, 2).u16(), 1000);
+    // Refused, acknowledged; ignored without acknowledge; unknown states; INIT served with the
+    // error kept; PRE-OP and BOOT without their mailbox SyncManagers.
+    walk({kSafeOp, kInitE, kAlInvalidStateChange,
+          kInitE,  kInit,  0,
+          kOp,     kInitE, kAlInvalidStateChange,
+          kPreOp,  kInitE, kAlInvalidStateChange,
+          kInitE,  kInit,  0,
+          5,       kInitE, kAlUnknownState,
+          kInit,   kInitE, kAlUnknownState,
+          0x1F,    kInitE, kAlUnknownState,
+          kPreOpE, kInitE, kAlInvalidMailboxPreOp,
+          kBootE,  kInitE, kAlInvalidMailboxBoot});
+    fpwr(chain, st, kRegSm0,
+         smBytes(0x1000, 0x80, kSmFlagsMailboxOut) + smBytes(0x1080, 0x7F, 0x10022));
+    expect(kPreOpE, kInitE, kAlInvalidMailboxPreOp);  // SM1 a byte short
+    writeMailboxSms(chain, st);
+    expect(kPreOpE, kPreOp, 0);
+    fpwr(chain, st, kRegSm0, smBytes(0x1200, 0x20, kSmFlagsMailboxOut));
+    EXPECT_EQ(fprd(chain, st, kRegSm0, 4).u32(), 0x00801000u) << "fixed while the SM is on";
+    for (uint16_t to : {kOp, kBoot}) {
+        expect(to, kPreOpE, kAlInvalidStateChange);
+        expect(kPreOpE, kPreOp, 0);
+    }
+    // SAFE-OP checks the process-data SyncManagers (SM2 start, length, flags; SM3) and FMMUs.
+    for (auto [s2, l2, f2, s3, l3, f3, code] : std::vector<
+             std::tuple<uint16_t, uint16_t, uint32_t, uint16_t, uint16_t, uint32_t, uint16_t>>{
+             {0x1100, 0, 0, 0x1400, 32, 0x10020, kAlInvalidOutputConfig},
+             {0x1100, 17, 0x10064, 0x1400, 32, 0x10020, kAlInvalidOutputConfig},
+             {0x1100, 19, 0x10064, 0x1400, 32, 0x10020, kAlInvalidOutputConfig},
+             {0x1100, 18, 0x10060, 0x1400, 32, 0x10020, kAlInvalidOutputConfig},
+             {0x1100, 18, 0x10066, 0x1400, 32, 0x10020, kAlInvalidOutputConfig},
+             {0x1100, 18, 0x10064, 0x1400, 33, 0x10020, kAlInvalidInputConfig},
+             {0x1100, 18, 0x10064, 0x1400, 31, 0x10020, kAlInvalidInputConfig},
+             {0x1100, 18, 0x10064, 0x1400, 32, 0x00020, kAlInvalidInputConfig},
+             {0x1100, 18, 0x10064, 0x1120, 32, 0x10020, kAlInvalidSmConfig},     // in SM2's buffers
+             {0x1070, 18, 0x10064, 0x1400, 32, 0x10020, kAlInvalidSmConfig}}) {  // over SM1
+        fpwr(chain, st, kRegSm0 + 16, Bytes(16));
+        fpwr(chain, st, kRegSm0 + 16, smBytes(s2, l2, f2) + smBytes(s3, l3, f3));
+        expect(kSafeOp, kPreOpE, code);
+        expect(kPreOpE, kPreOp, 0);
+    }
+    fpwr(chain, st, kRegSm0 + 16, Bytes(16));
+    writeProcessDataConfig(chain, 1, 2);
+    fpwr(chain, st, kRegFmmu0 + 32, fmmuBytes(0x100, 4, 0x1408, kFmmuTypeWrite));
+    walk({kSafeOp, kPreOpE, kAlInvalidInputFmmu, kInitE, kInit, 0});
+    fpwr(chain, st, kRegFmmu0 + 32, Bytes(16));
+    bringUp(chain, 2, kSafeOp);
+    // BOOT refused in SAFE-OP and in OP (which drops to SAFE-OP); INIT without acknowledge.
+    walk({kBoot, kSafeOpE, kAlInvalidStateChange, kSafeOpE, kSafeOp, 0, kOp, kOp, 0, kBoot,
+          kSafeOpE, kAlInvalidStateChange, kInit, kInitE, kAlInvalidStateChange});
+    // In INIT the firmware has switched the mailbox off: a plain rewrite moves it (bootstrap).
+    fpwr(chain, st, kRegSm0, smBytes(0x1800, 0x400, kSmFlagsMailboxOut));
+    EXPECT_EQ(fprd(chain, st, kRegSm0, 4).u32(), 0x04001800u);
+}
+
+TEST_F(AlTest, GoingDownRefusalsForcedErrorsAndBroadcast) {
+    for (uint16_t from : {kPreOp, kSafeOp, kOp})
+        for (uint16_t to : {kInit, kPreOp, kSafeOp})
+            if (to < from) {
+                bringUp(chain, 2, from);
+                expect(to, to, 0);
+            }
+    chain.refuseState(1, kOp, kAlNoSyncError);
+    chain.acceptState(1, kOp);
+    bringUp(chain, 2, kOp);
+    EXPECT_EQ(alStatus(chain, st), kOp) << "accepted again";
+    bringUp(chain, 2, kPreOp);
+    chain.forceSafeOpError(1, kAlInvalidOutputMapping);
+    expect(kPreOp, kPreOpE, kAlInvalidOutputMapping);  // the state stays, with the error
+    expect(kPreOpE, kPreOp, 0);
+    chain.refuseState(2, kSafeOp, kAlInvalidInputMapping);
+    for (int n = 1; n <= 2; ++n)
+        writeProcessDataConfig(chain, n, 2);
+    EXPECT_EQ(bwr(chain, kRegAlControl, le(kSafeOp, 2)).wkc, 2);
+    EXPECT_EQ(brd(chain, kRegAlStatus, 2).u16(), kSafeOp | kPreOpE);
+    EXPECT_EQ(chain.alStatusCode(2), kAlInvalidInputMapping);
+}
+
+TEST(Dc, DelaysOffsetDriftSteeringAndSync0) {
+    auto clock = std::make_shared<sim::ManualClock>(5'000'000'000);
+    auto cfg = sim::ChainConfig::drives(4);
+    cfg.clock = clock;
+    for (int i = 0; i < 4; ++i) {
+        cfg.slaves[size_t(i)].hopDelayNs = 300;
+        cfg.slaves[size_t(i)].localStartNs = 7'000'000LL * (i + 1);
+    }
+    cfg.slaves[3].driftPpm = 100.0;
+    sim::Chain chain(cfg);
+    assignStations(chain, 4);
+    auto sysTime = [&](int n) { return fprd(chain, station(n), kRegDcSystemTime, 8).u64(); };
+    // Receive times latched on both ports: the spread shrinks by two hops per slave down the
+    // line. They give each clock its offset to the master's time, and its delay.
+    EXPECT_EQ(bwr(chain, kRegDcRecvTimePort0, Bytes(4)).wkc, 4);
+    for (int n = 1; n <= 4; ++n) {
+        const Datagram r = fprd(chain, station(n), kRegDcRecvTimePort0, 8);
+        EXPECT_EQ(int32_t(r.u32(4) - r.u32(0)), 600 * (4 - n)) << n;
+        const uint64_t recv = fprd(chain, station(n), kRegDcRecvTimeUnit, 8).u64();
+        fpwr(chain, station(n), kRegDcSystemOffset, le(1'000'000'000'000 - recv, 8));
+        fpwr(chain, station(n), kRegDcSystemDelay, le(300u * uint32_t(n - 1), 4));
+    }
+    Frame f;  // read in one frame, slave 3 is off by its written delay until steered
+    ASSERT_TRUE(f.add(Command::FPRD, station(1), kRegDcSystemTime, Bytes(8))
+                    .add(Command::FPRD, station(3), kRegDcSystemTime, Bytes(8))
+                    .run(chain));
+    EXPECT_EQ(f.d[0].u64() - f.d[1].u64(), 600u);
+    // The last clock runs 100 ppm fast until written system times steer it back.
+    const uint64_t ref0 = sysTime(1), fast0 = sysTime(4);
+    clock->advance(1'000'000'000);
+    EXPECT_EQ(sysTime(1) - ref0, 1'000'000'000u);
+    EXPECT_EQ(sysTime(4) - fast0, 1'000'100'000u);
+    const auto deviation = [&] { return std::abs(int64_t(sysTime(4) - sysTime(1))); };
+    const int64_t before = deviation();
+    for (int i = 0; i < 2000; ++i) {
+        clock->advance(2'000'000);
+        single(chain, Command::FRMW, station(1), kRegDcSystemTime, Bytes(8));
+    }
+    EXPECT_LT(deviation(), before / 100) << "steered towards the reference";
+
+    // SYNC0 as a master activates it; a start time in the past is out of range.
+    const uint16_t st = station(2);
+    const uint32_t cycle = 2'000'000;
+    const uint64_t start = (sysTime(2) / cycle + 51) * cycle;
+    fpwr(chain, st, kRegDcStartTime, le(start, 8));
+    fpwr(chain, st, kRegDcSync0Cycle, le(cycle, 4));
+    fpwr(chain, st, kRegDcActivation, {0x03});
+    EXPECT_EQ(fprd(chain, st, kRegDcActivationStatus, 1).data[0] & 1, 1) << "SYNC0 pending";
+    clock->advance(int64_t(start - sysTime(2)) + 5'000'000);
+    EXPECT_EQ(fprd(chain, st, kRegDcActivationStatus, 1).data[0] & 1, 0);
+    EXPECT_EQ(fprd(chain, st, kRegDcStartTime, 8).u64(), start + 3 * cycle);
+    fpwr(chain, station(1), kRegDcStartTime, le(sysTime(1) - 1'000'000, 8));
+    fpwr(chain, station(1), kRegDcSync0Cycle, le(1'000'000, 4));
+    fpwr(chain, station(1), kRegDcActivation, {0x03});
+    EXPECT_EQ(fprd(chain, station(1), kRegDcActivationStatus, 1).data[0], 0x04);
+}
+
+struct PdTest : ::testing::Test {
+    std::shared_ptr<sim::ManualClock> clock = std::make_shared<sim::ManualClock>();
+    std::unique_ptr<sim::Chain> chain = make(1000);
+    Bytes image = Bytes(3 * 50);
+    std::unique_ptr<sim::Chain> make(uint16_t watchdogTicks) {
+        auto cfg = sim::ChainConfig::drives(3);
+        cfg.clock = clock;
+        cfg.slaves[0].smWatchdogTicks = watchdogTicks;
+        return std::make_unique<sim::Chain>(cfg);
+    }
+    uint8_t* out(int n) { return &image[size_t(18 * (n - 1))]; }
+    static TCiA402_GetValue in(const Datagram& x, int n) {
+        return decodeInputImage(&x.data[size_t(54 + 32 * (n - 1))]);
+    }
+    Datagram cycle() {
+        clock->advance(2'000'000);
+        return lrw(*chain, image);
+    }
+    void all(uint16_t state) {
+        for (int n = 1; n <= 3; ++n)
+            requestState(*chain, station(n), state);
+    }
+    // At the watchdog time after drive n took its outputs (120 ns per slave down the line) and
+    // 1 ns after it.
+    void watchdogAt(int64_t ns, int n) {
+        clock->advance(ns + 120 * n);
+        chain->poll();
+        EXPECT_EQ(chain->alState(n), kOp);
+        clock->advance(1);
+        chain->poll();
+        EXPECT_EQ(chain->alState(n), kSafeOpE);
+        EXPECT_EQ(chain->alStatusCode(n), kAlSmWatchdog);
+    }
+};
+
+TEST_F(PdTest, ImagesMoveOnlyInTheirStatesAndWindows) {
+    bringUp(*chain, 3, kPreOp);
+    for (int n = 1; n <= 3; ++n) {
+        writeProcessDataConfig(*chain, n, 3);
+        storeLe16(out(n) + kOutMode, uint16_t(8 + n));
+    }
+    EXPECT_EQ(cycle().wkc, 0) << "no process data before SAFE-OP";
+    all(kSafeOp);
+    all(kOp);
+    for (int i = 0; i < 5; ++i) {
+        EXPECT_EQ((fprd(*chain, station(1), 0x0815, 1).data[0] >> 4) & 3, i ? (i - 1) % 3 : 3)
+            << "the buffer written last";
+        const Datagram x = cycle();
+        EXPECT_EQ(x.wkc, 9);
+        EXPECT_EQ(Bytes(x.data.begin(), x.data.begin() + 54),
+                  Bytes(image.begin(), image.begin() + 54));
+        for (int n = 1; n <= 3 && i > 0; ++n) {
+            EXPECT_EQ(chain->readRegisters(n, 0x1100, 18), Bytes(out(n), out(n) + 18));
+            EXPECT_EQ(+in(x, n).statusWord, 0x0250);
+            EXPECT_EQ(+in(x, n).modeDisplay, 8 + n);
+        }
+    }
+    all(kSafeOp);
+    storeLe16(out(1) + kOutMode, 6);
+    EXPECT_EQ(cycle().wkc, 9);
+    EXPECT_NE(+in(cycle(), 1).modeDisplay, 6) << "outputs are not applied in SAFE-OP";
+    all(kOp);
+
+    Frame f;  // separate reads and writes count once per slave
+    f.add(Command::LWR, 0, 0, Bytes(54)).add(Command::LRD, 54, 0, Bytes(96));
+    f.add(Command::LRD, 0, 0, Bytes(150)).add(Command::LRW, 0, 1, Bytes(8));
+    f.add(Command::LRD, 54 + 32, 0, Bytes(2));
+    ASSERT_TRUE(f.run(*chain));
+    for (auto [i, wkc] : {std::pair<size_t, int>{0, 3}, {1, 3}, {2, 3}, {3, 0}, {4, 1}})
+        EXPECT_EQ(f.d[i].wkc, wkc) << i;
+    EXPECT_EQ(f.d[4].u16(), 0x0250) << "drive 2's status word alone";
+
+    fpwr(*chain, station(2), kRegFmmu0 + 12, {0x00});  // inactive FMMUs are left out
+    fpwr(*chain, station(2), kRegFmmu0 + 28, {0x00});
+    EXPECT_EQ(cycle().wkc, 6);
+}
+
+TEST_F(PdTest, WatchdogAndErrorsStopTheOutputs) {
+    bringUp(*chain, 3, kOp);
+    for (uint16_t cw : {0x06, 0x07, 0x0F}) {
+        storeLe16(out(1) + kOutControlWord, cw);
+        cycle();
+    }
+    EXPECT_EQ(+in(cycle(), 1).statusWord, 0x0237);
+    watchdogAt(100'000'000, 1);  // 1000 x (2498 + 2) x 40 ns
+    EXPECT_EQ(chain->readRegisters(1, kRegWatchdogSmStatus, 1)[0] & 1, 0) << "expired";
+    EXPECT_EQ(chain->alState(3), kOp) << "drive 3 took its outputs 240 ns later";
+    clock->advance(240);
+    chain->poll();
+    EXPECT_EQ(chain->alState(3), kSafeOpE);
+    const Datagram x = lrw(*chain, image);
+    EXPECT_EQ(x.wkc, 3) << "SM2 stays off until acknowledged: only the inputs count";
+    EXPECT_EQ(+in(x, 1).statusWord, 0x0250) << "the drive disabled itself";
+    all(kSafeOp | kAlStateAck);
+    all(kOp);
+    EXPECT_EQ(cycle().wkc, 9);
+    EXPECT_EQ(chain->readRegisters(1, kRegWatchdogSmStatus, 1)[0] & 1, 1) << "retriggered";
+
+    chain->forceSafeOpError(2, 0x1B);
+    EXPECT_EQ(cycle().wkc, 7) << "drive 2 reads its inputs, takes no outputs";
+    requestState(*chain, station(2), kOp);
+    EXPECT_EQ(cycle().wkc, 7);
+    requestState(*chain, station(2), kSafeOp | kAlStateAck);
+    requestState(*chain, station(2), kOp);
+    EXPECT_EQ(cycle().wkc, 9);
+    requestState(*chain, station(1), kSafeOp);
+    EXPECT_EQ(chain->drive(1)->statusWord(), 0x0250) << "leaving OP disables the drive";
+
+    chain = make(20000);  // 2 s from the configuration
+    bringUp(*chain, 3, kOp);
+    EXPECT_EQ(fprd(*chain, station(1), kRegWatchdogSm, 2).u16(), 20000);
+    cycle();
+    watchdogAt(2'000'000'000, 1);
+}
+
+TEST(Faults, LossCablesAndRemovedSlaves) {
+    sim::Chain chain(sim::ChainConfig::drives(3));
+    chain.setFrameLoss(1.0, 1, sim::LossPoint::Return);  // after the slaves acted
+    EXPECT_TRUE(bwr(chain, kRegStationAddress, le(0x0BAD, 2)).lost);
+    chain.setFrameLoss(1.0, 1, sim::LossPoint::Outbound);
+    EXPECT_TRUE(bwr(chain, kRegStationAddress, le(0x0123, 2)).lost);
+    EXPECT_EQ(chain.readRegisters(3, kRegStationAddress, 2), le(0x0BAD, 2));
+    chain.setFrameLoss(0, 1);
+
+    bringUp(chain, 3, kOp);
+    chain.pullDrive(2);  // slave 1 is the last now, the others fall off and come back fresh
+    EXPECT_EQ(fprd(chain, station(1), kRegDlStatus, 2).u16() << 8 | lrw(chain, Bytes(150)).wkc,
+              0x5613 << 8 | 3);
+    chain.plugDrive(2);
+    EXPECT_EQ(fprd(chain, station(1), kRegDlStatus, 2).u16(), 0x5A33);
+    EXPECT_EQ(chain.readRegisters(3, kRegStationAddress, 2), Bytes(2));
+    EXPECT_EQ(chain.alState(1) << 8 | chain.alState(3), kOp << 8 | kInit);
+    chain.removeSlave(2);
+    EXPECT_EQ(brd(chain, kRegType, 1).wkc, 2) << "its neighbours joined";
+}
+
+}  // namespace
