@@ -1,0 +1,258 @@
+// The stack against the simulated chain: scan and SII identity, the process image and FMMUs as
+// written to the drives, the AL state walk with refusals and errors, distributed clocks, control
+// words as the drives receive them, frame loss, a pulled cable and its recovery.
+#include <atomic>
+#include <thread>
+
+#include "sim/cia402_drive.h"
+#include "sim_bus.h"
+
+using bustest::Bytes;
+using bustest::SimBus;
+
+namespace {
+
+constexpr int kDrives = 3;
+
+TEST(Bus, ScanAndMapIdentifyAndLayOutEveryDrive) {
+    SimBus bus(sim::ChainConfig::drives(kDrives));
+    ASSERT_EQ(bus.scan(), kDrives);
+    for (int n = 1; n <= kDrives; ++n) {
+        SCOPED_TRACE(n);
+        const ec_slavet& s = bus.slave(n);
+        EXPECT_EQ(s.configadr, 0x1000 + n);
+        EXPECT_EQ(bus.reg(n, 0x0010, 2), (Bytes{uint8_t(n), 0x10}));
+        EXPECT_EQ(s.eep_man, 0x00000B7Au);
+        EXPECT_EQ(s.eep_id, 0x514A3330u);
+        EXPECT_EQ(s.eep_rev, 0x00010000u);
+        EXPECT_STREQ(s.name, "QJ30");
+        EXPECT_TRUE(s.mbx_proto & ec::kMbxProtoCoE);
+        EXPECT_TRUE(s.hasdc);
+        EXPECT_EQ(s.parent, n - 1);
+        EXPECT_EQ(s.topology, n == kDrives ? 1 : 2) << "a line: the last slave closes it";
+        const auto sm = bus.reg(n, 0x0800, 16);  // the mailbox SyncManagers as written
+        EXPECT_EQ(ec::getU16(&sm[0]), s.mbx_wo);
+        EXPECT_EQ(ec::getU16(&sm[2]), s.mbx_l);
+        EXPECT_EQ(sm[4], 0x26);
+        EXPECT_EQ(ec::getU16(&sm[8]), s.mbx_ro);
+        EXPECT_EQ(ec::getU16(&sm[10]), s.mbx_rl);
+        EXPECT_EQ(sm[12], 0x22);
+    }
+    EXPECT_EQ(ecx_statecheck(bus.ctx(), 0, EC_STATE_PRE_OP, bustest::kStateTimeoutUs),
+              EC_STATE_PRE_OP);
+    EXPECT_EQ(ecx_readeeprom(bus.ctx(), 2, ec::kSiiProductCode, EC_TIMEOUTEEP), 0x514A3330u);
+
+    ASSERT_EQ(bus.map(), 50 * kDrives);
+    EXPECT_EQ(bus.reg(1, 0x0600, 16),
+              (Bytes{0, 0, 0, 0, 0x12, 0, 0, 0x07, 0, 0x11, 0, 0x02, 1, 0, 0, 0}));
+    auto sm2 = bus.reg(1, 0x0810, 8);
+    sm2[5] = sm2[7] = 0;  // status and PDI control belong to the slave
+    EXPECT_EQ(sm2, (Bytes{0x00, 0x11, 0x12, 0x00, 0x64, 0x00, 0x01, 0x00}));
+    for (int n = 1; n <= kDrives; ++n) {
+        SCOPED_TRACE(n);
+        EXPECT_EQ(bus.slave(n).Obytes, 18u);
+        EXPECT_EQ(bus.slave(n).Ibytes, 32u);
+        EXPECT_EQ(bus.slave(n).outputs, bus.iomap.data() + 18 * (n - 1));
+        EXPECT_EQ(bus.slave(n).inputs, bus.iomap.data() + 18 * kDrives + 32 * (n - 1));
+        const auto fmmu1 = bus.reg(n, 0x0610, 16);
+        EXPECT_EQ(ec::getU32(&fmmu1[0]), 18u * kDrives + 32u * (n - 1));
+        EXPECT_EQ(ec::getU16(&fmmu1[4]), 32);
+        EXPECT_EQ(fmmu1[11], ec::kFmmuTypeRead);
+    }
+    EXPECT_EQ(bus.master.group(0).expectedWKC, 3 * kDrives);
+    EXPECT_EQ(bus.slave(0).Obytes, 18u * kDrives);
+    EXPECT_EQ(ecx_statecheck(bus.ctx(), 0, EC_STATE_SAFE_OP, bustest::kStateTimeoutUs),
+              EC_STATE_SAFE_OP)
+        << "mapping requests SAFE-OP";
+}
+
+TEST(Bus, ChainsOfOtherShapesAndSizes) {
+    sim::ChainConfig mixed;  // a coupler, a drive with 4-byte SII reads, a drive
+    mixed.slaves = {sim::SlaveConfig::coupler(), sim::SlaveConfig::drive(1),
+                    sim::SlaveConfig::drive(2)};
+    mixed.slaves[1].siiReads8Bytes = false;
+    mixed.slaves[1].name = "QJ30-B";
+    SimBus bus(mixed);
+    ASSERT_EQ(bus.scan(), 3);
+    EXPECT_EQ(bus.slave(1).mbx_l, 0);
+    EXPECT_STREQ(bus.slave(1).name, "CP10 Coupler");
+    EXPECT_EQ(bus.slave(2).eep_8byte, 0);
+    EXPECT_EQ(bus.slave(3).eep_8byte, 1);
+    EXPECT_STREQ(bus.slave(2).name, "QJ30-B");
+    EXPECT_EQ(bus.slave(2).eep_id, 0x514A3330u);
+    EXPECT_EQ(bus.slave(2).SM[3].StartAddr, bus.slave(3).SM[3].StartAddr);
+    ASSERT_EQ(bus.map(), 100);
+    EXPECT_EQ(bus.slave(1).outputs, nullptr);
+    EXPECT_EQ(bus.slave(1).inputs, nullptr);
+    EXPECT_EQ(bus.slave(2).outputs, bus.iomap.data());
+    EXPECT_EQ(bus.master.group(0).expectedWKC, 6);
+    ASSERT_TRUE(bus.requestState(EC_STATE_SAFE_OP) && bus.requestState(EC_STATE_OPERATIONAL));
+    EXPECT_EQ(bus.exchange(), 6);
+
+    SimBus none(sim::ChainConfig{});
+    EXPECT_EQ(none.scan(), 0);
+    SimBus tooMany(sim::ChainConfig::drives(EC_MAXSLAVE + 5));
+    EXPECT_EQ(tooMany.scan(), EC_SLAVECOUNTEXCEEDED);
+    EXPECT_EQ(tooMany.master.slavecount(), 0);
+    SimBus big(sim::ChainConfig::drives(21));  // 1050 bytes for a 1024-byte image
+    ASSERT_EQ(big.scan(), 21);
+    EXPECT_EQ(big.map(), 0);
+    for (int n = 0; n <= 21; ++n) {
+        EXPECT_EQ(big.slave(n).outputs, nullptr);
+    }
+    EXPECT_EQ(big.reg(21, 0x0600, 16), Bytes(16, 0)) << "no FMMU written";
+    EXPECT_EQ(big.chain->alState(1), EC_STATE_PRE_OP) << "no SAFE-OP request";
+}
+
+TEST(Bus, ClocksControlWordsStateErrorsAndAPulledCable) {
+    SimBus bus(sim::ChainConfig::drives(kDrives));
+    ASSERT_TRUE(bus.bringUp());
+    EXPECT_EQ(ecx_readstate(bus.ctx()), EC_STATE_OPERATIONAL);
+    EXPECT_EQ(bus.chain->alState(kDrives), EC_STATE_OPERATIONAL);
+    // Clocks: the first DC slave is the reference; delays grow hop by hop and land in 0x0928;
+    // with the offsets every slave's system time is the master's clock.
+    EXPECT_EQ(bus.master.group(0).DCnext, 1);
+    EXPECT_EQ(bus.slave(1).DCnext, 2);
+    EXPECT_EQ(bus.slave(3).DCprevious, 2);
+    EXPECT_EQ(bus.slave(1).pdelay, 0);
+    EXPECT_GT(bus.slave(2).pdelay, 0);
+    EXPECT_GT(bus.slave(3).pdelay, bus.slave(2).pdelay);
+    for (int n = 1; n <= kDrives; ++n) {
+        EXPECT_EQ(static_cast<int32_t>(ec::getU32(bus.reg(n, 0x0928, 4).data())),
+                  bus.slave(n).pdelay);
+        uint8_t t[8] = {};
+        ASSERT_EQ(ecx_FPRD(bus.ctx(), bus.slave(n).configadr, ec::kRegDcSystemTime, 8, t, 100000),
+                  1);
+        EXPECT_LT(std::llabs(static_cast<int64_t>(ec::getU64(t)) - ec::systemTimeNs()),
+                  1000000000LL);
+    }
+    ASSERT_EQ(bus.exchange(), 3 * kDrives);
+    EXPECT_NE(*bus.ctx()->DCtime, 0) << "the reference time travels behind the process data";
+    uint8_t before[8] = {};
+    ecx_FPRD(bus.ctx(), 0x1002, ec::kRegDcSystemTime, 8, before, 100000);
+    constexpr uint32_t kCycle = 2000000;
+    ecx_dcsync0(bus.ctx(), 2, true, kCycle, 0);
+    EXPECT_EQ(bus.reg(2, 0x0981, 1)[0], 0x03);
+    EXPECT_EQ(ec::getU32(bus.reg(2, 0x09A0, 4).data()), kCycle);
+    const uint64_t start = ec::getU64(bus.reg(2, 0x0990, 8).data());
+    EXPECT_EQ(start % kCycle, 0u);
+    EXPECT_GT(start, ec::getU64(before) + 100000000);
+    EXPECT_EQ(bus.slave(2).DCcycle, static_cast<int32_t>(kCycle));
+
+    // Control words walk every drive to operation enabled; the mode is echoed.
+    for (int n = 1; n <= kDrives; ++n) {
+        EXPECT_EQ(bus.statusWord(n) & 0x4F, 0x40) << "switch on disabled";
+    }
+    for (uint16_t cw : {0x06, 0x07, 0x0F, 0x0F}) {
+        for (int n = 1; n <= kDrives; ++n) {
+            bus.setControlWord(n, cw, 9);
+        }
+        ASSERT_EQ(bus.exchange(), 3 * kDrives);
+    }
+    for (int n = 1; n <= kDrives; ++n) {
+        EXPECT_EQ(bus.statusWord(n) & 0x6F, 0x27) << "operation enabled";
+        EXPECT_EQ(loadLe16(bus.slave(n).inputs + 30), 9);
+    }
+    EXPECT_EQ(bus.chain->drive(2)->lastControlWord(), 0x0F);
+
+    // A SAFE-OP error in operation is seen and acknowledged.
+    bus.chain->forceSafeOpError(3, ec::kAlSmWatchdog);
+    bus.exchange();
+    EXPECT_EQ(ecx_readstate(bus.ctx()), EC_STATE_SAFE_OP);
+    EXPECT_EQ(bus.slave(3).state, EC_STATE_SAFE_OP | EC_STATE_ERROR);
+    EXPECT_EQ(bus.slave(3).ALstatuscode, ec::kAlSmWatchdog);
+    EXPECT_EQ(bus.slave(1).state, EC_STATE_OPERATIONAL);
+    EXPECT_TRUE(bus.requestState(EC_STATE_SAFE_OP | EC_STATE_ACK, 3));
+    EXPECT_TRUE(bus.requestState(EC_STATE_OPERATIONAL, 3));
+    EXPECT_EQ(bus.exchange(), 3 * kDrives);
+
+    // A pulled cable, then the drive back freshly powered: INIT, no address.
+    bus.chain->pullDrive(3);
+    EXPECT_EQ(bus.exchange(), 3 * (kDrives - 1));
+    ecx_readstate(bus.ctx());
+    EXPECT_EQ(bus.slave(3).state, 0) << "a lost slave reads as state 0";
+    EXPECT_EQ(bus.slave(2).state, EC_STATE_OPERATIONAL);
+    EXPECT_EQ(ecx_recover_slave(bus.ctx(), 3, 500), 0) << "nobody at the position";
+    bus.chain->plugDrive(3);
+    ASSERT_EQ(ecx_recover_slave(bus.ctx(), 3, 500), 1);
+    EXPECT_EQ(bus.reg(3, 0x0010, 2), (Bytes{0x03, 0x10}));
+    EXPECT_EQ(ecx_reconfig_slave(bus.ctx(), 3, 500), EC_STATE_SAFE_OP);
+    EXPECT_TRUE(bus.requestState(EC_STATE_OPERATIONAL, 3));
+    EXPECT_EQ(bus.exchange(), 3 * kDrives);
+    EXPECT_EQ(ecx_recover_slave(bus.ctx(), 3, 500), 1) << "already the right slave";
+
+    for (uint16_t state : {EC_STATE_SAFE_OP, EC_STATE_PRE_OP, EC_STATE_INIT}) {
+        EXPECT_TRUE(bus.requestState(state));
+    }
+    ecx_close(bus.ctx());  // a teardown may ask once more: nobody answers
+    EXPECT_EQ(ecx_readstate(bus.ctx()), EC_STATE_NONE);
+    EXPECT_EQ(bus.slave(1).state, EC_STATE_NONE);
+}
+
+TEST(Bus, RefusedTransitionsAndAnotherDeviceAtAPosition) {
+    SimBus bus(sim::ChainConfig::drives(kDrives));
+    ASSERT_EQ(bus.scan(), kDrives);
+    bus.chain->refuseState(2, EC_STATE_SAFE_OP, ec::kAlInvalidOutputConfig);
+    ASSERT_GT(bus.map(), 0);
+    EXPECT_FALSE(bus.requestState(EC_STATE_SAFE_OP, 0, 50000));
+    EXPECT_EQ(ecx_readstate(bus.ctx()), EC_STATE_PRE_OP);
+    EXPECT_EQ(bus.slave(1).state, EC_STATE_SAFE_OP);
+    EXPECT_EQ(bus.slave(2).state, EC_STATE_PRE_OP | EC_STATE_ERROR);
+    EXPECT_EQ(bus.slave(2).ALstatuscode, ec::kAlInvalidOutputConfig);
+    EXPECT_EQ(bus.slave(3).state, EC_STATE_SAFE_OP);
+    bus.chain->acceptState(2, EC_STATE_SAFE_OP);  // a request with acknowledge clears the error
+    EXPECT_TRUE(bus.requestState(EC_STATE_SAFE_OP | EC_STATE_ACK, 2));
+    EXPECT_TRUE(bus.requestState(EC_STATE_OPERATIONAL));
+
+    bus.chain->pullDrive(2);
+    bus.chain->plugDrive(2);
+    bus.slave(2).eep_id = 0x12345678;  // the master expected another product there
+    EXPECT_EQ(ecx_recover_slave(bus.ctx(), 2, 500), 0);
+    EXPECT_EQ(bus.reg(2, 0x0010, 2), (Bytes{0x00, 0x00}));
+    EXPECT_EQ(bus.slave(2).configadr, 0x1002);
+}
+
+TEST(Bus, BlockingCallsSurviveFrameLossThroughResendBesideTheCycle) {
+    sim::ChainConfig cfg = sim::ChainConfig::drives(kDrives);
+    cfg.frameLoss = 0.2;
+    cfg.seed = 7;
+    SimBus bus(cfg);
+    ASSERT_EQ(bus.scan(), kDrives);
+    ASSERT_GT(bus.map(), 0);
+    ASSERT_TRUE(bus.requestState(EC_STATE_PRE_OP));
+    ASSERT_TRUE(ecx_configdc(bus.ctx()));
+    // Process data is never resent: a lost cycle reads as no frame, never as a wrong count.
+    std::atomic<bool> stop{false}, operational{false};
+    std::atomic<int> lost{0}, good{0}, wrong{0};
+    std::thread cycle([&] {
+        while (!stop) {
+            ecx_send_processdata(bus.ctx());
+            const int wkc = ecx_receive_processdata(bus.ctx(), EC_TIMEOUTRET);
+            if (operational) {
+                ++(wkc == EC_NOFRAME ? lost : wkc == 3 * kDrives ? good : wrong);
+            }
+            osal_usleep(1000);
+        }
+    });
+    const bool up = bus.requestState(EC_STATE_SAFE_OP) && bus.requestState(EC_STATE_OPERATIONAL);
+    operational = up;
+    int failedReads = 0;
+    for (int i = 0; up && i < 100; ++i) {
+        uint8_t b[2] = {};
+        failedReads += ecx_FPRD(bus.ctx(), 0x1002, ec::kRegAlStatus, 2, b, 100000) != 1 ||
+                       ec::getU16(b) != EC_STATE_OPERATIONAL;
+    }
+    for (int i = 0; up && i < 5000 && good + lost + wrong < 200; ++i) {  // bounded, should it stall
+        osal_usleep(1000);
+    }
+    stop = true;
+    cycle.join();
+    ASSERT_TRUE(up);
+    EXPECT_EQ(failedReads, 0);
+    EXPECT_GT(bus.chain->framesLost(), 0u);
+    EXPECT_GT(good.load(), 0);
+    EXPECT_GT(lost.load(), 0);
+    EXPECT_EQ(wrong.load(), 0);
+}
+
+}  // namespace
