@@ -138,33 +138,6 @@ private slots:
         }
     }
 
-    // A chain left OPERATIONAL by an earlier session whose AL requests are lost: one attempt only.
-    void stopsAtOnceWhenASlaveStaysOperational() {
-        SimAdapter bus("t-stuck", sim::ChainConfig::drives(1));
-        static uint8_t image[kProcessImageBytes];
-        QVERIFY(ec_init(bus.adapter()) > 0 && ec_config_init(FALSE) > 0);
-        QVERIFY(ecx_config_map_sized(&ecx_context, image, sizeof image) > 0);
-        const uint16_t noWatchdog = 0;  // stays OPERATIONAL when the outputs stop coming
-        QCOMPARE(ec_FPWR(ec_slave[1].configadr, 0x0420, 2, &noWatchdog, 2000), 1);
-        for (uint16_t state : {EC_STATE_PRE_OP, EC_STATE_SAFE_OP, EC_STATE_OPERATIONAL}) {
-            ec_send_processdata();
-            ec_receive_processdata(2000);
-            ec_slave[0].state = state;
-            ec_writestate(0);
-            QCOMPARE(ec_statecheck(0, state, 2000000), state);
-        }
-        ec_close();
-        bus.faults->swallowAl = true;
-        ecmaster m;
-        SignalSink sink(m);
-        QCOMPARE(m.initBus(bus.adapter()), kBusSlaveStuckInOp);
-        QTRY_VERIFY(sink.contains(
-            QStringLiteral("[EtherCAT Error] Slave 1 State=0x08 StatusCode=0x0000 : No error\n")));
-        QCOMPARE(sink.count(QStringLiteral("[Init] 1 slaves found!")), 1);
-        QCOMPARE(bus.chain->alState(1), uint8_t{EC_STATE_OPERATIONAL});
-        bus.faults->swallowAl = false;
-    }
-
     // Slow: ten attempts of about 2 s, each falling back through an INIT request nobody answers.
     void tenAttemptsOnAnEmptyBus() {
         SimAdapter bus("t-empty", sim::ChainConfig{});

@@ -193,28 +193,6 @@ private slots:
         QVERIFY(bus.chain->parameter(1, 8) != std::vector<uint8_t>{limit});
         m.disconnectBus();
     }
-
-    // Slow: the BOOT request is refused and the state check waits its full 20 s.
-    void bootNotReachedEndsAfterTheRequest() {
-        QTemporaryDir dir;
-        const QString path = writeFile(dir, QStringLiteral("fw.efw"), pattern(100));
-        sim::ChainConfig cfg = sim::ChainConfig::drives(1);
-        cfg.slaves[0].bootSupported = false;
-        SimAdapter bus("m-noboot", cfg);
-        ecmaster m;
-        SignalSink sink(m);
-        QVERIFY(connectQuietly(m, sink, bus));
-        QCOMPARE(m.downloadFirmware(path, 0, 0), kBadDriveIndex);
-        QVERIFY(m.inOperation);
-        QTRY_VERIFY(sink.contains(QStringLiteral("Request BOOT state for slave 1.")));
-        QTest::qWait(20);
-        const auto at = sink.lines.indexOf(QStringLiteral("Request BOOT state for slave 1."));
-        for (const QString& line : sink.lines.mid(at + 1)) {  // only supervision may speak
-            QVERIFY2(line.contains(QStringLiteral(" : slave ")), qPrintable(line));
-        }
-        QVERIFY(bus.chain->firmware(1)->bytes.empty());
-        m.disconnectBus();
-    }
 };
 
 QTEST_GUILESS_MAIN(MailboxTest)

@@ -1,6 +1,6 @@
-// The master's tests: simulated chains registered as adapters behind a link that can swallow AL
-// control requests or shorten working counters, a collector for the master's signals on the test
-// thread, and a wrapper in front of a simulated drive that records the control words it acted on.
+// The master's tests: simulated chains registered as adapters behind a link that can shorten
+// working counters, a collector for the master's signals on the test thread, and a wrapper in
+// front of a simulated drive that records the control words it acted on.
 #pragma once
 
 #include <QFile>
@@ -47,7 +47,6 @@ public:
 };
 
 struct LinkFaults {
-    std::atomic<bool> swallowAl{false};   // frames with an AL control write never arrive
     std::atomic<int> shortWkcReplies{0};  // process-data replies with a WKC one short
 };
 
@@ -55,45 +54,21 @@ class FilterLink final : public ec::FrameLink {
 public:
     FilterLink(std::unique_ptr<ec::FrameLink> inner, std::shared_ptr<LinkFaults> faults)
         : inner_(std::move(inner)), faults_(std::move(faults)) {}
-    bool send(std::span<const uint8_t> f) override {
-        const auto alWrite = [](uint8_t cmd, uint16_t ado) {
-            return (cmd == 0x02 || cmd == 0x05 || cmd == 0x08) && ado == 0x0120;  // APWR FPWR BWR
-        };
-        return (faults_->swallowAl && find(f, alWrite) != 0) || inner_->send(f);
-    }
-    int receive(std::span<uint8_t> buf, std::chrono::microseconds timeout) override {
-        const int n = inner_->receive(buf, timeout);
-        const size_t at =
-            n > 0 && faults_->shortWkcReplies > 0
-                ? find(buf.first(size_t(n)), [](uint8_t cmd, uint16_t) { return cmd == 0x0C; })
-                : 0;
-        if (at != 0 && (buf[at] | buf[at + 1]) != 0 && faults_->shortWkcReplies.fetch_sub(1) > 0) {
-            const auto wkc = static_cast<uint16_t>((buf[at] | buf[at + 1] << 8) - 1);
-            buf[at] = static_cast<uint8_t>(wkc), buf[at + 1] = static_cast<uint8_t>(wkc >> 8);
+    bool send(std::span<const uint8_t> f) override { return inner_->send(f); }
+    int receive(std::span<uint8_t> f, std::chrono::microseconds timeout) override {
+        const int n = inner_->receive(f, timeout);
+        // Datagrams follow the Ethernet and EtherCAT headers (16 bytes): command, index, address
+        // (4), length (2), interrupt (2), data, working counter (2). Process data is one LRW.
+        const size_t at = 16 + 10 + (f[16 + 6] | (f[16 + 7] & 0x07) << 8);
+        if (n >= 28 && f[16] == 0x0C && at + 2 <= size_t(n) && (f[at] | f[at + 1]) != 0 &&
+            faults_->shortWkcReplies > 0 && faults_->shortWkcReplies.fetch_sub(1) > 0) {
+            const auto wkc = static_cast<uint16_t>((f[at] | f[at + 1] << 8) - 1);
+            f[at] = static_cast<uint8_t>(wkc), f[at + 1] = static_cast<uint8_t>(wkc >> 8);
         }
         return n;
     }
 
 private:
-    // Offset of the working counter of the first datagram that matches, 0 for none.
-    template <typename Match>
-    static size_t find(std::span<const uint8_t> f, Match match) {
-        for (size_t at = 16; at + 12 <= f.size();) {
-            const auto len = static_cast<uint16_t>(f[at + 6] | f[at + 7] << 8);
-            const size_t wkcAt = at + 10 + (len & 0x07FF);
-            if (wkcAt + 2 > f.size()) {
-                break;
-            }
-            if (match(f[at], static_cast<uint16_t>(f[at + 4] | f[at + 5] << 8))) {
-                return wkcAt;
-            }
-            if (!(len & 0x8000)) {
-                break;
-            }
-            at = wkcAt + 2;
-        }
-        return 0;
-    }
     std::unique_ptr<ec::FrameLink> inner_;
     std::shared_ptr<LinkFaults> faults_;
 };
