@@ -78,39 +78,25 @@ private slots:
     // Torque and position go through single precision, velocity and gains through double: the
     // "precision" rows give another integer with the other one.
     void scalingAtItsLimits() {
-        const struct {
-            int code;
-            float value;
-            int64_t raw;
-        } toRaw[] = {{kCmdTorque, 1.0f, 409},
-                     {kCmdTorque, -1.0f, -409},
-                     {kCmdTorque, 80.0f, 32767},
-                     {kCmdTorque, 100.0f, -24578},
-                     {kCmdTorque, -100.0f, 24578},
-                     {kCmdTorque, 32.53761291503906f, 13327},
-                     {kCmdPosition, 0.5f, 32767},
-                     {kCmdPosition, -0.5f, -32767},
-                     {kCmdPosition, 1.0f, 65535},
-                     {kCmdPosition, 1.3520561456680298f, 88607},
-                     {kCmdVelocity, 1.0f, 10000000},
-                     {kCmdVelocity, -0.25f, -2500000},
-                     {kCmdVelocity, 0.07723169773817062f, 772316},
-                     {kCmdKp, 100.0f, 25},
-                     {kCmdKp, -3.0f, 0},
-                     {kCmdKp, 200000.0f, -15536},
-                     {kCmdKd, 5.0f, 0},
-                     {kCmdKd, 10.0f, 1},
-                     {kCmdKd, -25.0f, -2}};
+        // clang-format off
+        const struct { int code; float value; int64_t raw; } toRaw[] = {
+            {kCmdTorque, 1.0f, 409}, {kCmdTorque, -1.0f, -409}, {kCmdTorque, 80.0f, 32767},
+            {kCmdTorque, 100.0f, -24578}, {kCmdTorque, -100.0f, 24578},
+            {kCmdTorque, 32.53761291503906f, 13327}, {kCmdPosition, 0.5f, 32767},
+            {kCmdPosition, -0.5f, -32767}, {kCmdPosition, 1.0f, 65535},
+            {kCmdPosition, 1.3520561456680298f, 88607}, {kCmdVelocity, 1.0f, 10000000},
+            {kCmdVelocity, -0.25f, -2500000}, {kCmdVelocity, 0.07723169773817062f, 772316},
+            {kCmdKp, 100.0f, 25}, {kCmdKp, -3.0f, 0}, {kCmdKp, 200000.0f, -15536},
+            {kCmdKd, 5.0f, 0}, {kCmdKd, 10.0f, 1}, {kCmdKd, -25.0f, -2}};
+        // clang-format on
         for (const auto& r : toRaw) {
             const int64_t got = r.code == kCmdTorque     ? torqueToRaw(r.value)
                                 : r.code == kCmdKp       ? kpToRaw(r.value)
                                 : r.code == kCmdKd       ? kdToRaw(r.value)
                                 : r.code == kCmdPosition ? positionToRaw(r.value)
                                                          : velocityToRaw(r.value);
-            QVERIFY2(
-                got == r.raw,
-                qPrintable(
-                    QStringLiteral("code %1 value %2 gave %3").arg(r.code).arg(r.value).arg(got)));
+            QVERIFY2(got == r.raw,
+                     qPrintable(QStringLiteral("%1 %2: %3").arg(r.code).arg(r.value).arg(got)));
         }
         QCOMPARE(rawToPosition(-65535), -1.0f);
         QVERIFY(qAbs(rawToPosition(65536) - 1.0000153f) <= 1e-7f);
@@ -169,27 +155,17 @@ private slots:
     }
 
     void parameterBytesAndEditorValues() {
-        const struct {
-            int id;
-            QByteArray bytes;
-            double value;
-        } reads[] = {{1, hex("3930"), 12.345},
-                     {1, hex("ffff"), 65.535},
-                     {8, hex("c8"), 200.0},
-                     {20, hex("d8"), -40.0},
-                     {20, hex("7f"), 127.0},
-                     {0, hex("3412"), 4660.0},
-                     {31, hex("ffffffff"), 4294967295.0},
-                     {2, hex("0000c03f"), 1.5},
-                     {28, hex("000020c1"), -10.0},
-                     {35, hex("05ffffff"), 5.0},
-                     {8, hex("0aff"), 10.0}},
+        // clang-format off
+        const struct { int id; QByteArray bytes; double value; } reads[] = {
+            {1, hex("3930"), 12.345}, {1, hex("ffff"), 65.535}, {8, hex("c8"), 200.0}, {20, hex("d8"), -40.0},
+            {20, hex("7f"), 127.0}, {0, hex("3412"), 4660.0}, {31, hex("ffffffff"), 4294967295.0},
+            {2, hex("0000c03f"), 1.5}, {28, hex("000020c1"), -10.0}, {35, hex("05ffffff"), 5.0}, {8, hex("0aff"), 10.0}},
           writes[] = {
-              {1, hex("d430"), 12.5},    {1, hex("0100"), 0.0019},       {8, hex("c8"), 200.0},
-              {8, hex("63"), 99.99},     {8, hex("2c"), 300.0},          {20, hex("d8"), -40.0},
-              {20, hex("fd"), -3.9},     {31, hex("10270000"), 10000.7}, {2, hex("0000c03f"), 1.5},
-              {2, hex("cdcccc3d"), 0.1}, {18, hex("0f"), 0.0},           {18, hex("0f"), 77.0},
-              {35, hex("09000000"), 9.0}};
+            {1, hex("d430"), 12.5}, {1, hex("0100"), 0.0019}, {8, hex("c8"), 200.0}, {8, hex("63"), 99.99},
+            {8, hex("2c"), 300.0}, {20, hex("d8"), -40.0}, {20, hex("fd"), -3.9}, {31, hex("10270000"), 10000.7},
+            {2, hex("0000c03f"), 1.5}, {2, hex("cdcccc3d"), 0.1}, {18, hex("0f"), 0.0}, {18, hex("0f"), 77.0},
+            {35, hex("09000000"), 9.0}};
+        // clang-format on
         for (const auto& r : reads) {
             QCOMPARE(editorValueFromBytes(r.id, r.bytes).value_or(-1e9), r.value);
         }
@@ -223,31 +199,16 @@ private slots:
     }
 
     void stateConfigDecodesWordsAndRefusesMalformedFiles() {
-        const std::pair<QString, int> keys[] = {{"1<<7", 7},
-                                                {"1<<0", 0},
-                                                {"1<<31", 31},
-                                                {"1<<007", 7},
-                                                {"bit 1<<5", 5},
-                                                {"1<<2 or 1<<6", 2},
-                                                {"11<<3", 3},
-                                                {"1 << 7", -1},
-                                                {"1<<", -1},
-                                                {"1<<-3", -1},
-                                                {"", -1},
-                                                {"1<<99999999999", -1},
-                                                {"1<<3000000000", -1},
-                                                {"1<<2000000000", 2000000000}};
+        // clang-format off
+        const std::pair<QString, int> keys[] = {{"1<<7", 7}, {"1<<0", 0}, {"1<<31", 31}, {"1<<007", 7},
+            {"bit 1<<5", 5}, {"1<<2 or 1<<6", 2}, {"11<<3", 3}, {"1 << 7", -1}, {"1<<", -1}, {"1<<-3", -1},
+            {"", -1}, {"1<<99999999999", -1}, {"1<<3000000000", -1}, {"1<<2000000000", 2000000000}};
+        // clang-format on
         for (const auto& [key, bit] : keys) {
             QCOMPARE(StateConfig::bitIndexOf(key), bit);
         }
-        const struct {
-            const char* file;
-            bool drive;
-            QString product;
-            quint64 word;
-            bool known;
-            QStringList texts;
-        } rows[] = {
+        // clang-format off
+        const struct { const char* file; bool drive; QString product; quint64 word; bool known; QStringList texts; } rows[] = {
             {"valid.yaml", false, "QJ10", 0, true, {"PADDING"}},
             {"valid.yaml", false, "QJ10", 0x21, true, {"过压", "编码器故障"}},
             {"valid.yaml", false, "QJ10", 0xC0, true, {"PADDING"}},
@@ -256,12 +217,7 @@ private slots:
             {"valid.yaml", true, "QJ20", 1, false, {}},
             {"valid.yaml", false, "QJ90", 1, false, {}},
             {"valid.yaml", false, "qj10", 1, false, {}},
-            {"duplicates.yaml",
-             false,
-             "QJ10",
-             0x7,
-             true,
-             {"first zero", "second one", "second two"}},
+            {"duplicates.yaml", false, "QJ10", 0x7, true, {"first zero", "second one", "second two"}},
             {"duplicates.yaml", true, "QJ10", 0x1, true, {"drive zero"}},
             {"keys.yaml", false, "QJ10", 0xFFFFFFFF, true, {"two", "three", "five"}},
             {"keys.yaml", false, "QJ10", 1ull << 63, true, {"sixty-three"}},
@@ -269,6 +225,7 @@ private slots:
             {"null_sections.yaml", true, "QJ10", 1, true, {"PADDING"}},
             {"null_sections.yaml", false, "QJ20", 1, false, {}},
         };
+        // clang-format on
         for (const auto& r : rows) {
             StateConfig config;
             QVERIFY(config.load(dataFile(r.file)));
