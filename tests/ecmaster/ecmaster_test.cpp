@@ -18,11 +18,6 @@ int64_t registerValue(sim::Chain& chain, int position, uint16_t address) {
     return v;
 }
 
-std::atomic<int> cyclesSeen{0};
-void countCycle(int64_t, int64_t, int64_t, int64_t) {
-    ++cyclesSeen;
-}
-
 }  // namespace
 
 class MasterTest : public QObject {
@@ -34,20 +29,7 @@ private slots:
     void bringsUpDrivesBehindACouplerAndTearsDown() {
         SimAdapter bus("t-coupler", couplerThenDrives(3));
         ecmaster m;
-        const QStringList descs = m.listAdapters();
-        const auto at = descs.indexOf(QStringLiteral("test chain t-coupler"));
-        QVERIFY(at >= 0);
-        QCOMPARE(m.adapters[size_t(at)].second, QStringLiteral("t-coupler"));
-        m.listAdapters();  // refresh, not append
-        QCOMPARE(qsizetype(m.adapters.size()), descs.size());
         SignalSink sink(m);
-        QVERIFY(ec_init(bus.adapter()) >
-                0);  // a link open, the bus not up: the cycle sends nothing
-        const uint64_t idle = bus.chain->framesSeen();
-        ecmaster::cycle(0, 0, 0, 0, 0);
-        QCOMPARE(bus.chain->framesSeen(), idle);
-        ec_close();
-
         QVERIFY(m.connectBus(bus.adapter()));
         QCOMPARE(m.validDrives, (QList<int32_t>{2, 3, 4}));
         QCOMPARE(m.expectedWKC.load(), 9);
@@ -65,20 +47,11 @@ private slots:
         QVERIFY(m.connected);
         QCOMPARE(bus.chain->alState(2), uint8_t{EC_STATE_OPERATIONAL});
 
-        m.selectedSlave = 1;  // the coupler: nothing reported, but the cycle goes on
-        QTest::qWait(20);
-        sink.clear();
-        uint64_t frames = bus.chain->framesSeen();
-        QTest::qWait(60);
-        QVERIFY(sink.values.empty());
-        QVERIFY(bus.chain->framesSeen() > frames);
-        QCOMPARE(m.wkc.load(), 9);
-
         m.disconnectBus();
         QVERIFY(!m.connected);
         QCOMPARE(m.timerId, 0u);
         QCOMPARE(bus.chain->alState(2), uint8_t{EC_STATE_INIT});
-        frames = bus.chain->framesSeen();
+        const uint64_t frames = bus.chain->framesSeen();
         QTest::qWait(40);
         QCOMPARE(bus.chain->framesSeen(), frames);  // no cycle after disconnect returned
         QCOMPARE(m.validDrives.size(), 3);          // kept until the next bring-up
@@ -147,33 +120,6 @@ private slots:
         QTRY_COMPARE(sink.count(QStringLiteral("[Init] No slaves found!")), 10);
     }
 
-    void choosesDrivesWithWholeImagesAndWithoutPreOpError() {
-        ecmaster m;
-        uint8_t image[4][kDriveImageBytes];
-        std::memset(image, 0xAB, sizeof image);
-        const int savedCount = ec_slavecount;
-        ec_slavecount = 4;
-        for (int s = 1; s <= 4; ++s) {
-            ec_slave[s].outputs = image[s - 1];
-            ec_slave[s].Obytes = kDriveOutputBytes;
-            ec_slave[s].inputs = image[s - 1] + kDriveOutputBytes;
-            ec_slave[s].Ibytes = kDriveInputBytes;
-            ec_slave[s].state = EC_STATE_PRE_OP;
-        }
-        ec_slave[2].Obytes = kDriveOutputBytes - 1;
-        ec_slave[3].state = EC_STATE_PRE_OP | EC_STATE_ERROR;
-        m.chooseValidDrives();
-        std::fill(ec_slave + 1, ec_slave + 5, ec_slavet{});
-        ec_slavecount = savedCount;
-        QCOMPARE(m.validDrives, (QList<int32_t>{1, 4}));
-        QCOMPARE(m.expectedWKC.load(), 9);  // slave 2's share counts though it is no drive
-        QVERIFY(m.images[2].outputs == nullptr && m.images[3].outputs == nullptr);
-        QVERIFY(m.images[4].inputs == image[3] + kDriveOutputBytes);
-        QCOMPARE(decodeOutputImage(image[3]), DriveOutputImage{});  // outputs zeroed, inputs kept
-        QCOMPARE(image[3][kDriveOutputBytes], uint8_t{0xAB});
-        QCOMPARE(image[2][0], uint8_t{0xAB});
-    }
-
     // An I/O terminal between the drives maps a 2-byte image: no drive, and each drive gets the
     // commands meant for it, as its SyncManager holds them.
     void commandsReachTheRightDrives() {
@@ -213,12 +159,6 @@ private slots:
         QCOMPARE(m.commands[3].torque, 1.0f);
         QCOMPARE(received(2), (std::vector<uint8_t>{0, 0}));
 
-        m.setCommandValue(kCmdVelocity, 2.0f, 2);     // index beyond the list: ignored
-        m.setCommandValue(kCmdControlWord, 1.0f, 0);  // a word code on the float setter
-        m.setCommandWord(kCmdVelocity, 1, 0);         // a float code on the word setter
-        QTRY_COMPARE(sink.count(QStringLiteral("error with set parameter: 0")), 1);
-        QTRY_COMPARE(sink.count(QStringLiteral("error with set parameter: 5")), 1);
-        QCOMPARE(m.commands[1].velocity, 1.0f);
         m.setCommandWordAll(kCmdMode, kModeProfilePosition);  // every drive reports its mode
         m.setCommandWord(kCmdMode, kModeForcePositionHybrid, 1);
         QTRY_VERIFY(!sink.values.empty() && sink.values.back().modeDisplay == 8);
@@ -230,15 +170,6 @@ private slots:
         QVERIFY(!m.driveInputs(2).has_value());
         QCOMPARE(m.driveInputs(1)->modeDisplay, int16_t{10});
         m.disconnectBus();
-
-        m.resetCommandRecord(7);  // no image: reported, not written
-        {
-            QMutexLocker lock(&m.pdMutex);
-            m.applyCommandField(7, kCmdTorque);
-            m.applyCommandField(40, kCmdTorque);  // beyond the tables
-        }
-        QTRY_COMPARE(sink.count(QStringLiteral("Fail: null ptr warnning")), kCommandCodeCount);
-        QTRY_COMPARE(sink.count(QStringLiteral("struct null ptr warnning.")), 2);
     }
 
     void alignmentPullsDriftingClocksOntoTheMastersClock() {
@@ -249,15 +180,6 @@ private slots:
         SimAdapter bus("c-dc", cfg);
         ecmaster m;
         QVERIFY(m.connectBus(bus.adapter()));
-        ecmaster::setCycleProbe(countCycle);  // process data and two alignment frames a cycle
-        QTest::qWait(10);
-        const int cycles = cyclesSeen.load();
-        const uint64_t frames = bus.chain->framesSeen();
-        QTest::qWait(90);
-        const double perCycle =
-            double(bus.chain->framesSeen() - frames) / std::max(1, cyclesSeen - cycles);
-        ecmaster::setCycleProbe(nullptr);
-        QVERIFY2(perCycle < 3.5, qPrintable(QString::number(perCycle)));
         for (int position : {1, 2}) {  // unaligned they would differ by decades
             const int64_t diff =
                 m.elapsedTimer.nsecsElapsed() - registerValue(*bus.chain, position, 0x0910);
@@ -398,15 +320,6 @@ private slots:
                      QStringLiteral("WARNING : slave 2 is in SAFE_OP, change to OPERATIONAL.")}));
         QVERIFY(sink.lines.filter(QStringLiteral("slave 1")).isEmpty());
         QCOMPARE(bus.chain->alState(2), uint8_t{EC_STATE_OPERATIONAL});
-        // Dropped to INIT, refusing SAFE-OP on the way up: not reported as reconfigured.
-        sink.clear();
-        bus.chain->refuseState(2, EC_STATE_SAFE_OP, 0x001D);
-        const uint16_t init = EC_STATE_INIT;
-        QCOMPARE(ec_FPWR(ec_slave[2].configadr, 0x0120, sizeof init, &init, 2000), 1);
-        QTRY_COMPARE(bus.chain->alState(2), uint8_t{EC_STATE_INIT | EC_STATE_ERROR});
-        QCOMPARE(bus.chain->alStatusCode(2), uint16_t{0x001D});
-        QCoreApplication::processEvents();
-        QCOMPARE(sink.count(QStringLiteral("MESSAGE : slave 2 reconfigured.")), 0);
         m.disconnectBus();
     }
 

@@ -84,19 +84,12 @@ public:
         while ((flags & kReplyMore) && !in_.empty()) {
             flags = in_.u8();
             const auto bytes = in_.record();
-            Bytes reply;
-            if (flags & kReplyOverlay) {
-                reply = sent;
-                reply[6] |= ec::kMacReturnBit;
-                for (size_t i = 0; i < bytes.size(); ++i) {
-                    if (i < reply.size()) {
-                        reply[i] ^= bytes[i];
-                    } else {
-                        reply.push_back(bytes[i]);
-                    }
+            Bytes reply(bytes.begin(), bytes.end());
+            if (flags & kReplyOverlay) {  // the sent frame, returned by a slave, XOR the bytes
+                reply.resize(std::max(reply.size(), sent.size()));
+                for (size_t i = 0; i < sent.size(); ++i) {
+                    reply[i] ^= sent[i] | (i == 6 ? ec::kMacReturnBit : 0);
                 }
-            } else {
-                reply.assign(bytes.begin(), bytes.end());
             }
             if (flags & kReplyFixIndex) {
                 fixIndex(reply, sent[ec::kFrameHeaderSize + 1]);
