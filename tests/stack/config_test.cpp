@@ -103,7 +103,7 @@ TEST(Sii, DecodesADrivesCategoriesAndRejectsEveryDamagedImage) {
 
 // An EEPROM busy for two status reads after each command, ignoring the first command: the read
 // waits, sees that the data are not for its word, and asks again.
-TEST(Sii, BusyEepromIsPolledAndAnIgnoredCommandIsIssuedAgain) {
+TEST(Sii, BusyEepromIsPolledAndAnIgnoredCommandIsSentAgain) {
     auto script = std::make_shared<LinkScript>();
     int busyReads = 2, ignore = 1;
     uint16_t address = 0x0777;
