@@ -276,32 +276,29 @@ private slots:
         m.disconnectBus();
     }
 
-    // Supervision is quiet on a healthy bus, yet it runs: a working counter one short before and
-    // after the quiet while gets a check at once, and a pulled drive is declared lost once.
+    // Supervision is quiet on a healthy bus, yet it runs: a working counter one short after the
+    // quiet while gets a check at once, and a pulled drive is declared lost once.
     void supervisionIsQuietOnAHealthyBusAndLosesAPulledDriveOnce() {
         SimAdapter bus("s-pull", sim::ChainConfig::drives(2));
         ecmaster m;
         SignalSink sink(m);
         QVERIFY(connectQuietly(m, sink, bus));
         const QString ok = QStringLiteral("OK : all slaves resumed OPERATIONAL.");
-        for (int round = 0; round < 2; ++round) {
-            bus.faults->shortWkcReplies = 25;
-            QTRY_VERIFY(sink.contains(ok));
-            QTRY_COMPARE(bus.faults->shortWkcReplies.load(), 0);
-            QTest::qWait(30);
-            QCOMPARE(sink.count(ok), qsizetype(sink.lines.size()));
-            sink.clear();
-            QTest::qWait(200);
-            QCOMPARE(sink.lines, QStringList{});
-        }
+        const QString lost = QStringLiteral("ERROR : slave 2 lost.");
+        QTest::qWait(200);
+        QCOMPARE(sink.lines, QStringList{});
+        bus.faults->shortWkcReplies = 25;  // yet it watches: a shortfall gets a check at once
+        QTRY_VERIFY(sink.contains(ok));
+        QTRY_COMPARE(bus.faults->shortWkcReplies.load(), 0);
         m.enabled = true;
         bus.chain->pullDrive(2);
-        QTRY_COMPARE(sink.count(QStringLiteral("ERROR : slave 2 lost.")), 1);
+        QTRY_COMPARE(sink.count(lost), 1);
         QCOMPARE(sink.lost, 1);
         QVERIFY(!m.enabled && !m.inOperation);
         QTest::qWait(100);  // no further checks until the next bring-up
         QCOMPARE(sink.lost, 1);
-        QCOMPARE(sink.lines, QStringList{QStringLiteral("ERROR : slave 2 lost.")});
+        QCOMPARE(sink.count(ok) + sink.count(lost), qsizetype(sink.lines.size()));
+        QCOMPARE(sink.count(lost), 1);
         bus.chain->plugDrive(2);
         m.disconnectBus();
     }
