@@ -2,6 +2,8 @@
 // written to the drives, the AL state walk with refusals and errors, distributed clocks, control
 // words as the drives receive them, a pulled cable and its recovery. Resending over lost frames is
 // tested on a scripted link (tests/stack).
+#include <tuple>
+
 #include "sim/cia402_drive.h"
 #include "sim_bus.h"
 
@@ -18,23 +20,16 @@ TEST(Bus, ScanAndMapIdentifyAndLayOutEveryDrive) {
     for (int n = 1; n <= kDrives; ++n) {
         SCOPED_TRACE(n);
         const ec_slavet& s = bus.slave(n);
-        EXPECT_EQ(s.configadr, 0x1000 + n);
+        EXPECT_EQ(std::tuple(s.configadr, s.eep_man, s.eep_id, s.eep_rev, std::string(s.name)),
+                  std::tuple(0x1000 + n, 0x0B7Au, 0x514A3330u, 0x00010000u, std::string("QJ30")));
         EXPECT_EQ(bus.reg(n, 0x0010, 2), (Bytes{uint8_t(n), 0x10}));
-        EXPECT_EQ(s.eep_man, 0x00000B7Au);
-        EXPECT_EQ(s.eep_id, 0x514A3330u);
-        EXPECT_EQ(s.eep_rev, 0x00010000u);
-        EXPECT_STREQ(s.name, "QJ30");
-        EXPECT_TRUE(s.mbx_proto & ec::kMbxProtoCoE);
-        EXPECT_TRUE(s.hasdc);
+        EXPECT_TRUE(s.hasdc && (s.mbx_proto & ec::kMbxProtoCoE));
         EXPECT_EQ(s.parent, n - 1);
         EXPECT_EQ(s.topology, n == kDrives ? 1 : 2) << "a line: the last slave closes it";
         const auto sm = bus.reg(n, 0x0800, 16);  // the mailbox SyncManagers as written
-        EXPECT_EQ(ec::getU16(&sm[0]), s.mbx_wo);
-        EXPECT_EQ(ec::getU16(&sm[2]), s.mbx_l);
-        EXPECT_EQ(sm[4], 0x26);
-        EXPECT_EQ(ec::getU16(&sm[8]), s.mbx_ro);
-        EXPECT_EQ(ec::getU16(&sm[10]), s.mbx_rl);
-        EXPECT_EQ(sm[12], 0x22);
+        EXPECT_EQ(std::tuple(ec::getU16(&sm[0]), ec::getU16(&sm[2]), sm[4], ec::getU16(&sm[8]),
+                             ec::getU16(&sm[10]), sm[12]),
+                  std::tuple(s.mbx_wo, s.mbx_l, uint8_t{0x26}, s.mbx_ro, s.mbx_rl, uint8_t{0x22}));
     }
     EXPECT_EQ(ecx_statecheck(bus.ctx(), 0, EC_STATE_PRE_OP, bustest::kStateTimeoutUs),
               EC_STATE_PRE_OP);
@@ -48,14 +43,13 @@ TEST(Bus, ScanAndMapIdentifyAndLayOutEveryDrive) {
     EXPECT_EQ(sm2, (Bytes{0x00, 0x11, 0x12, 0x00, 0x64, 0x00, 0x01, 0x00}));
     for (int n = 1; n <= kDrives; ++n) {
         SCOPED_TRACE(n);
-        EXPECT_EQ(bus.slave(n).Obytes, 18u);
-        EXPECT_EQ(bus.slave(n).Ibytes, 32u);
+        EXPECT_EQ(std::tuple(bus.slave(n).Obytes, bus.slave(n).Ibytes), std::tuple(18u, 32u));
         EXPECT_EQ(bus.slave(n).outputs, bus.iomap.data() + 18 * (n - 1));
         EXPECT_EQ(bus.slave(n).inputs, bus.iomap.data() + 18 * kDrives + 32 * (n - 1));
         const auto fmmu1 = bus.reg(n, 0x0610, 16);
-        EXPECT_EQ(ec::getU32(&fmmu1[0]), 18u * kDrives + 32u * (n - 1));
-        EXPECT_EQ(ec::getU16(&fmmu1[4]), 32);
-        EXPECT_EQ(fmmu1[11], ec::kFmmuTypeRead);
+        EXPECT_EQ(
+            std::tuple(ec::getU32(&fmmu1[0]), ec::getU16(&fmmu1[4]), fmmu1[11]),
+            std::tuple(18u * kDrives + 32u * (n - 1), uint16_t{32}, uint8_t{ec::kFmmuTypeRead}));
     }
     EXPECT_EQ(bus.master.group(0).expectedWKC, 3 * kDrives);
     EXPECT_EQ(bus.slave(0).Obytes, 18u * kDrives);
