@@ -162,6 +162,23 @@ private slots:
         ec_close();
     }
 
+    // After a download the drive comes back to operation and takes the next file.
+    void driveReturnsAfterADownloadAndTakesAnother() {
+        QSKIP(
+            "Product fault: the record keeps the bootstrap mailbox, so reconfiguring the drive "
+            "fails (AL 0x0016) and BOOT is never reached again");
+        QTemporaryDir dir;
+        const QString path = writeFile(dir, QStringLiteral("a.efw"), pattern(3000));
+        SimAdapter bus("m-again", sim::ChainConfig::drives(1));
+        ecmaster m;
+        SignalSink sink(m);
+        QVERIFY(connectQuietly(m, sink, bus));
+        QVERIFY(m.downloadFirmware(path, 0, 0) > 0);
+        QTRY_COMPARE(bus.chain->alState(1), uint8_t{EC_STATE_OPERATIONAL});
+        QVERIFY(m.downloadFirmware(path, 0, 0) > 0);
+        m.disconnectBus();
+    }
+
     // While the first drive takes a download, a parameter transfer to it is refused at once; the
     // other drive answers as usual.
     void parameterTransfersBesideADownload() {
