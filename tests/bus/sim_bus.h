@@ -1,5 +1,8 @@
-// A master context wired to a simulated chain, with the bring-up steps the console performs.
+// A master context wired to a simulated chain, with the bring-up steps the console performs and
+// the mailbox calls the tests make.
 #pragma once
+
+#include <gtest/gtest.h>
 
 #include <memory>
 #include <vector>
@@ -8,37 +11,38 @@
 #include "model/processdata.h"
 #include "sim/chain.h"
 #include "sim/virtual_link.h"
+#include "wire.h"
 
 namespace bustest {
 
+using Bytes = std::vector<uint8_t>;
 inline constexpr int kStateTimeoutUs = 2000000;
 
 struct SimBus {
     std::shared_ptr<sim::Chain> chain;
     ec::OwnedContext master;
-    std::vector<uint8_t> iomap = std::vector<uint8_t>(kProcessImageBytes);
+    Bytes iomap = Bytes(kProcessImageBytes);
 
     explicit SimBus(sim::ChainConfig cfg) : chain(std::make_shared<sim::Chain>(std::move(cfg))) {
         ecx_init_link(master.get(), sim::makeVirtualLink(chain));
     }
-
     ecx_contextt* ctx() { return master.get(); }
     ec_slavet& slave(int n) { return master.slave(n); }
     int scan() { return ecx_config_init(ctx(), FALSE); }
     int map() { return ecx_config_map_sized(ctx(), iomap.data(), iomap.size()); }
-
-    // Broadcast request, then wait until every slave reports the state.
-    bool requestState(uint16_t state, int timeoutUs = kStateTimeoutUs) {
-        slave(0).state = state;
-        ecx_writestate(ctx(), 0);
-        return ecx_statecheck(ctx(), 0, state, timeoutUs) == state && slave(0).state == state;
+    Bytes reg(int position, uint16_t address, size_t len) {
+        return chain->readRegisters(position, address, len);
     }
-
+    // State request to one slave (or all: 0), then wait until it is reached.
+    bool requestState(uint16_t state, uint16_t n = 0, int timeoutUs = kStateTimeoutUs) {
+        slave(n).state = state;
+        ecx_writestate(ctx(), n);
+        return ecx_statecheck(ctx(), n, state & 0x0F, timeoutUs) == (state & 0x0F);
+    }
     int exchange() {
         ecx_send_processdata(ctx());
         return ecx_receive_processdata(ctx(), 100000);
     }
-
     // Scan, map, DC, SAFE-OP, OP: the order of the console's bring-up.
     bool bringUp() {
         if (scan() < 1 || map() <= 0 || !requestState(EC_STATE_PRE_OP)) {
@@ -48,14 +52,32 @@ struct SimBus {
         exchange();
         return requestState(EC_STATE_SAFE_OP) && requestState(EC_STATE_OPERATIONAL);
     }
-
-    // Output/input image of drive n.
-    uint8_t* out(int n) { return slave(n).outputs; }
-    const uint8_t* in(int n) { return slave(n).inputs; }
-    uint16_t statusWord(int n) { return loadLe16(in(n)); }
-    int16_t modeDisplay(int n) { return static_cast<int16_t>(loadLe16(in(n) + 30)); }
-    void setControlWord(int n, uint16_t cw) { storeLe16(out(n) + kOutControlWord, cw); }
-    void setMode(int n, uint16_t mode) { storeLe16(out(n) + kOutMode, mode); }
+    uint16_t statusWord(int n) { return loadLe16(slave(n).inputs); }
+    void setControlWord(int n, uint16_t cw, uint16_t mode) {
+        storeLe16(slave(n).outputs + kOutControlWord, cw);
+        storeLe16(slave(n).outputs + kOutMode, mode);
+    }
+    std::vector<ec_errort> popErrors() {
+        std::vector<ec_errort> list;
+        for (ec_errort e{}; ecx_poperror(ctx(), &e);) {
+            list.push_back(e);
+        }
+        return list;
+    }
+    // Reads into a heap buffer of exactly `capacity` bytes, so that a write past it is caught.
+    int sdoRead(uint16_t n, uint16_t index, uint8_t sub, int capacity, Bytes* value = nullptr) {
+        auto buf = std::make_unique<uint8_t[]>(static_cast<size_t>(capacity));
+        int size = capacity;
+        const int wkc = ecx_SDOread(ctx(), n, index, sub, false, &size, buf.get(), EC_TIMEOUTRXM);
+        if (value != nullptr && wkc > 0) {
+            value->assign(buf.get(), buf.get() + size);
+        }
+        return wkc;
+    }
+    int sdoWrite(uint16_t n, uint16_t index, uint8_t sub, const Bytes& value) {
+        return ecx_SDOwrite(ctx(), n, index, sub, false, static_cast<int>(value.size()),
+                            value.data(), EC_TIMEOUTRXM);
+    }
 };
 
 }  // namespace bustest

@@ -1,5 +1,5 @@
-// Runs a fuzz target over files outside the fuzz build: every file of the directories (or the
-// files) given on the command line is one input. Exits non-zero when a directory holds no input.
+// Runs a fuzz target outside the fuzz build: every file of the directories (or the files) given is
+// one input. Exits non-zero when nothing was run.
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
@@ -9,31 +9,24 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size);
 
-namespace {
-
-void run(const std::filesystem::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    const std::vector<char> bytes((std::istreambuf_iterator<char>(in)),
-                                  std::istreambuf_iterator<char>());
-    LLVMFuzzerTestOneInput(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
-}
-
-}  // namespace
-
 int main(int argc, char** argv) {
     size_t inputs = 0;
+    const auto run = [&inputs](const std::filesystem::path& file) {
+        std::ifstream in(file, std::ios::binary);
+        const std::vector<char> bytes((std::istreambuf_iterator<char>(in)),
+                                      std::istreambuf_iterator<char>());
+        LLVMFuzzerTestOneInput(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
+        ++inputs;
+    };
     for (int i = 1; i < argc; ++i) {
-        const std::filesystem::path path(argv[i]);
-        if (std::filesystem::is_directory(path)) {
-            for (const auto& entry : std::filesystem::directory_iterator(path)) {
-                if (entry.is_regular_file()) {
-                    run(entry.path());
-                    ++inputs;
-                }
+        if (!std::filesystem::is_directory(argv[i])) {
+            run(argv[i]);
+            continue;
+        }
+        for (const auto& entry : std::filesystem::directory_iterator(argv[i])) {
+            if (entry.is_regular_file()) {
+                run(entry.path());
             }
-        } else {
-            run(path);
-            ++inputs;
         }
     }
     std::printf("%zu inputs run\n", inputs);

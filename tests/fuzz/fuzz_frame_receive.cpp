@@ -1,21 +1,12 @@
 // The frame and datagram receive path given arbitrary frames in reply to real requests.
 //
-// Input format: input_formats.h. Each frame the master sends is answered with the next reply
+// Input format: fuzz_support.h. Each frame the master sends is answered with the next reply
 // record (and the ones after it while kReplyMore is set), then by itself.
 // kReplyFixIndex writes the sent frame's index into every datagram header of the reply, so that the
 // deeper layout checks are reached; kReplyOverlay makes the reply the sent frame, returned by a
 // slave, with the bytes XORed over it. Whatever the master accepts must match what it sent, and
 // what a call hands back must be the data of a matching reply.
-#include <cstdlib>
-#include <cstring>
-#include <memory>
-#include <vector>
-
-#include "ethercat.h"
-#include "fake_link.h"
-#include "fuzz_input.h"
-#include "input_formats.h"
-#include "wire.h"
+#include "fuzz_support.h"
 
 namespace {
 
@@ -25,11 +16,6 @@ struct Exchange {
     Bytes sent;
     std::vector<Bytes> replies;
 };
-
-void abortWith(const char* what) {
-    std::fprintf(stderr, "fuzz_frame_receive: %s\n", what);
-    std::abort();
-}
 
 // Writes the index of the sent frame into each datagram header the reply seems to have.
 void fixIndex(Bytes& reply, uint8_t index) {
@@ -75,9 +61,22 @@ std::vector<size_t> matchingLayout(const Bytes& sent, const Bytes& reply) {
     return places;
 }
 
+// Group 0 of the process-data scenarios at logical address 0, outputs first, from a shape byte.
+void layOutGroup(ec_groupt& g, uint8_t shape, bool split) {
+    g = ec_groupt{};
+    g.nsegments = (shape & 1) ? 2 : 1;
+    g.IOsegment[0] = 1 + (shape >> 1) % 64;
+    g.IOsegment[1] = g.nsegments == 2 ? 1 + (shape >> 3) % 32 : 0;
+    g.Obytes = g.IOsegment[0] / 2;
+    g.Ibytes = g.IOsegment[0] + g.IOsegment[1] - g.Obytes;
+    g.blockLRW = split ? 1 : 0;
+    g.hasdc = (shape & 0x80) != 0;
+    g.DCnext = 1;
+}
+
 class Harness {
 public:
-    explicit Harness(fuzz::FuzzInput& in) : in_(in) {}
+    explicit Harness(FuzzInput& in) : in_(in) {}
 
     void respond(const Bytes& sent, std::deque<Bytes>& queue) {
         Exchange x{sent, {}};
@@ -85,19 +84,12 @@ public:
         while ((flags & kReplyMore) && !in_.empty()) {
             flags = in_.u8();
             const auto bytes = in_.record();
-            Bytes reply;
-            if (flags & kReplyOverlay) {
-                reply = sent;
-                reply[6] |= ec::kMacReturnBit;
-                for (size_t i = 0; i < bytes.size(); ++i) {
-                    if (i < reply.size()) {
-                        reply[i] ^= bytes[i];
-                    } else {
-                        reply.push_back(bytes[i]);
-                    }
+            Bytes reply(bytes.begin(), bytes.end());
+            if (flags & kReplyOverlay) {  // the sent frame, returned by a slave, XOR the bytes
+                reply.resize(std::max(reply.size(), sent.size()));
+                for (size_t i = 0; i < sent.size(); ++i) {
+                    reply[i] ^= sent[i] | (i == 6 ? ec::kMacReturnBit : 0);
                 }
-            } else {
-                reply.assign(bytes.begin(), bytes.end());
             }
             if (flags & kReplyFixIndex) {
                 fixIndex(reply, sent[ec::kFrameHeaderSize + 1]);
@@ -134,7 +126,7 @@ public:
     size_t exchanges() const { return exchanges_.size(); }
 
 private:
-    fuzz::FuzzInput& in_;
+    FuzzInput& in_;
     std::vector<Exchange> exchanges_;
 };
 
@@ -156,15 +148,15 @@ void checkRead(const Harness& h, int wkc, const uint8_t* buf, size_t length) {
     abortWith("a reply was taken that does not match the request");
 }
 
-void runProcessData(ecx_contextt* ctx, fuzz::FuzzInput& in, bool split) {
-    const ProcessDataShape shape = processDataShape(in.u8());
-    // Exactly the group's image: a write past it shows.
-    const size_t size = shape.segment[0] + shape.segment[1];
+void runProcessData(ecx_contextt* ctx, FuzzInput& in, bool split) {
+    ec_groupt& g = ctx->grouplist[0];
+    layOutGroup(g, in.u8(), split);
+    const size_t size = g.IOsegment[0] + g.IOsegment[1];  // exactly: a write past it shows
     std::unique_ptr<uint8_t[]> buffer(new uint8_t[size]);
     uint8_t* image = buffer.get();
     std::memset(image, 0x5A, size);
-    ec_groupt& g = ctx->grouplist[0];
-    layOutProcessDataGroup(g, shape, image, split);
+    g.outputs = image;
+    g.inputs = image + g.Obytes;
     *ctx->slavecount = 1;
     ctx->slavelist[1].configadr = kStationReadStation;
     ecx_send_processdata(ctx);
@@ -181,18 +173,19 @@ void runProcessData(ecx_contextt* ctx, fuzz::FuzzInput& in, bool split) {
     g = ec_groupt{};  // the image goes away with this call
 }
 
-void runMultiDatagram(ecx_contextt* ctx, fuzz::FuzzInput& in, const Harness& h) {
+void runMultiDatagram(ecx_contextt* ctx, FuzzInput& in, const Harness& h) {
     ec::Port& port = *ctx->port;
     auto slot = port.claim(ec::Port::Clock::now() + std::chrono::milliseconds(1));
     if (!slot) {
         abortWith("no free frame slot on a fresh port");
     }
-    const size_t count = multiDatagramCount(in.u8());
+    const size_t count = 1 + in.u8() % 4;
     uint16_t lengths[4] = {};
     auto& builder = port.engine().builder(*slot);
     for (size_t n = 0; n < count; ++n) {
-        lengths[n] = multiDatagramLength(in.u8());
-        builder.add(kMultiDatagramCommands[n], multiDatagramAddress(n), lengths[n]);
+        lengths[n] = in.u8() % 48;
+        builder.add(kMultiDatagramCommands[n], 0x1000u << 16 | static_cast<uint32_t>(n),
+                    lengths[n]);
     }
     if (port.exchange(*slot, std::chrono::microseconds(1))) {
         // The reply taken answers the first sending of the frame that got a matching one.
@@ -217,15 +210,15 @@ void runMultiDatagram(ecx_contextt* ctx, fuzz::FuzzInput& in, const Harness& h) 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    fuzz::FuzzInput in(data, size);
+    FuzzInput in(data, size);
     const auto scenario = static_cast<FrameScenario>(in.u8() % kFrameScenarioCount);
     const uint8_t detail = in.u8();
     Harness h(in);
     ec::OwnedContext master;
-    ecx_init_link(master.get(), std::make_unique<fuzz::FakeLink>(
-                                    [&h](const Bytes& sent, std::deque<Bytes>& queue) {
-                                        h.respond(sent, queue);
-                                    }));
+    ecx_init_link(master.get(),
+                  std::make_unique<FakeLink>([&h](const Bytes& sent, std::deque<Bytes>& queue) {
+                      h.respond(sent, queue);
+                  }));
     switch (scenario) {
         case kBroadcastRead: {
             uint8_t b[2] = {0xEE, 0xEE};
@@ -233,7 +226,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             break;
         }
         case kStationRead: {
-            const size_t length = stationReadLength(detail);
+            const size_t length = 1 + detail % 8;
             std::vector<uint8_t> b(length, 0xEE);  // exactly the caller's size
             checkRead(h,
                       ecx_FPRD(master.get(), kStationReadStation, ec::kRegAlStatus,

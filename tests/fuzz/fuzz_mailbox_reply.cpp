@@ -2,17 +2,10 @@
 // aborts, FoE replies and emergencies, as the real services ecx_SDOread, ecx_SDOwrite and
 // ecx_FOEwrite receive them from a slave whose send mailbox (SM1) serves the fuzz input.
 //
-// Input format: input_formats.h. Caller buffers have exactly the size asked for, so that a write
+// Input format: fuzz_support.h. Caller buffers have exactly the size asked for, so that a write
 // past them shows.
-#include <array>
-#include <cstdlib>
-#include <cstring>
-#include <memory>
 
-#include "ethercat.h"
-#include "fake_esc.h"
-#include "fuzz_input.h"
-#include "input_formats.h"
+#include "fuzz_support.h"
 
 namespace {
 
@@ -24,7 +17,7 @@ constexpr int kMaxLostReads = 2;
 using namespace fuzz;
 
 // A slave whose SM1 holds, one after the other, the messages of the input.
-class MailboxEsc final : public fuzz::FakeEsc {
+class MailboxEsc final : public FakeEsc {
 public:
     uint16_t outStart = kWindowStart;
     uint16_t outLength = 128;
@@ -101,15 +94,10 @@ private:
     Bytes last_;
 };
 
-void abortWith(const char* what) {
-    std::fprintf(stderr, "fuzz_mailbox_reply: %s\n", what);
-    std::abort();
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    fuzz::FuzzInput in(data, size);
+    FuzzInput in(data, size);
     // Header: op, windows, 16-bit size of the caller's data, SII CoE details, object index and
     // subindex.
     const uint8_t op = in.u8();
@@ -131,10 +119,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
 
     ec::OwnedContext master;
-    ecx_init_link(master.get(), std::make_unique<fuzz::FakeLink>(
-                                    [esc](const Bytes& sent, std::deque<Bytes>& replies) {
-                                        esc->respond(sent, replies);
-                                    }));
+    ecx_init_link(master.get(),
+                  std::make_unique<FakeLink>([esc](const Bytes& sent, std::deque<Bytes>& replies) {
+                      esc->respond(sent, replies);
+                  }));
     *master.get()->slavecount = 1;
     ec_slavet& s = master.slave(1);
     s.configadr = kMailboxStation;

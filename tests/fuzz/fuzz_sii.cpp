@@ -2,30 +2,22 @@
 // over the bus, where a one-slave line serves the image through its SII interface and the master
 // scans and maps it, so that what the categories say reaches the slave record and the process
 // image layout.
-#include <cstdlib>
-#include <cstring>
-#include <memory>
 
-#include "ethercat.h"
-#include "fake_esc.h"
 #include "sii.h"
+
+#include "fuzz_support.h"
 
 namespace {
 
-using fuzz::Bytes;
+using namespace fuzz;
 
 // The bus scan reads the image a few words per datagram exchange; beyond this the image-only
 // pass covers the parser.
 constexpr size_t kBusImageLimit = 1024;
 constexpr size_t kIoMapSize = 4096;
 
-void abortWith(const char* what) {
-    std::fprintf(stderr, "fuzz_sii: %s\n", what);
-    std::abort();
-}
-
 // A slave whose SII interface reads 8 bytes at a time from the image.
-class SiiEsc final : public fuzz::FakeEsc {
+class SiiEsc final : public FakeEsc {
 public:
     explicit SiiEsc(Bytes image) : image_(std::move(image)) {
         ec::putU16(reg(ec::kRegSiiControl), ec::kSiiRead8Bytes);
@@ -69,10 +61,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     auto esc = std::make_shared<SiiEsc>(Bytes(data, data + std::min(size, kBusImageLimit)));
     ec::OwnedContext master;
     master->readPdoSizes = nullptr;
-    ecx_init_link(master.get(), std::make_unique<fuzz::FakeLink>(
-                                    [esc](const Bytes& sent, std::deque<Bytes>& replies) {
-                                        esc->respond(sent, replies);
-                                    }));
+    ecx_init_link(master.get(),
+                  std::make_unique<FakeLink>([esc](const Bytes& sent, std::deque<Bytes>& replies) {
+                      esc->respond(sent, replies);
+                  }));
     if (ecx_config_init(master.get(), 0) != 1) {
         abortWith("the one slave was not found");
     }

@@ -1,15 +1,18 @@
-// A FrameLink whose far end is a script: every frame sent is recorded and handed to a responder,
-// whose frames are queued for receive(). Frames can also be injected at any time.
+// The far end of the stack's tests: a FrameLink whose other side is a script. Every frame sent is
+// recorded and handed to a responder whose frames wait for receive(); frames can also be
+// injected at any time. The mailbox services are tested against the simulated drives (tests/bus).
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <condition_variable>
-#include <cstdint>
 #include <deque>
 #include <functional>
 #include <memory>
 #include <mutex>
 #include <vector>
 
+#include "ethercat.h"
 #include "frame.h"
 #include "link.h"
 #include "wire.h"
@@ -19,33 +22,27 @@ namespace ectest {
 using Bytes = std::vector<uint8_t>;
 
 struct LinkScript {
-    using Responder = std::function<std::vector<Bytes>(const Bytes& sent)>;
-
     std::mutex mutex;
     std::condition_variable arrived;
-    std::deque<Bytes> pending;  // guarded by mutex
-    std::vector<Bytes> sent;    // guarded by mutex
-    Responder respond;          // set before use
+    std::deque<Bytes> pending;                                // guarded by mutex
+    std::vector<Bytes> sent;                                  // guarded by mutex
+    std::function<std::vector<Bytes>(const Bytes&)> respond;  // set before use
 
     void inject(Bytes frame) {
         std::lock_guard lock(mutex);
         pending.push_back(std::move(frame));
         arrived.notify_all();
     }
-    size_t sentCount() {
-        std::lock_guard lock(mutex);
-        return sent.size();
-    }
     std::vector<Bytes> sentFrames() {
         std::lock_guard lock(mutex);
         return sent;
     }
+    size_t sentCount() { return sentFrames().size(); }
 };
 
 class ScriptedLink final : public ec::FrameLink {
 public:
     explicit ScriptedLink(std::shared_ptr<LinkScript> script) : script_(std::move(script)) {}
-
     bool send(std::span<const uint8_t> frame) override {
         Bytes copy(frame.begin(), frame.end());
         {
@@ -59,7 +56,6 @@ public:
         }
         return true;
     }
-
     int receive(std::span<uint8_t> buf, std::chrono::microseconds timeout) override {
         std::unique_lock lock(script_->mutex);
         if (!script_->arrived.wait_for(lock, timeout, [&] { return !script_->pending.empty(); })) {
@@ -76,14 +72,10 @@ private:
     std::shared_ptr<LinkScript> script_;
 };
 
-// One datagram of a frame, for responders.
 struct DatagramView {
     size_t header;  // offset of the datagram header in the frame
     uint8_t cmd;
-    uint8_t index;
-    uint16_t adp;
-    uint16_t ado;
-    uint16_t length;
+    uint16_t adp, ado, length;
     size_t data() const { return header + ec::kDatagramHeaderSize; }
     size_t wkc() const { return data() + length; }
 };
@@ -93,14 +85,9 @@ inline std::vector<DatagramView> datagrams(const Bytes& frame) {
     size_t at = ec::kFrameHeaderSize;
     while (at + ec::kDatagramHeaderSize + ec::kWkcSize <= frame.size()) {
         const uint16_t len = ec::getU16(&frame[at + 6]);
-        DatagramView d{at,
-                       frame[at],
-                       frame[at + 1],
-                       ec::getU16(&frame[at + 2]),
-                       ec::getU16(&frame[at + 4]),
-                       static_cast<uint16_t>(len & 0x7FF)};
-        result.push_back(d);
-        at += ec::kDatagramHeaderSize + d.length + ec::kWkcSize;
+        result.push_back({at, frame[at], ec::getU16(&frame[at + 2]), ec::getU16(&frame[at + 4]),
+                          static_cast<uint16_t>(len & 0x7FF)});
+        at += ec::kDatagramHeaderSize + result.back().length + ec::kWkcSize;
         if ((len & ec::kDatagramMore) == 0) {
             break;
         }
@@ -108,8 +95,8 @@ inline std::vector<DatagramView> datagrams(const Bytes& frame) {
     return result;
 }
 
-// The frame as a slave chain would return it: source marked as processed, each datagram's
-// working counter set by `wkc` (and its data changed by it if it likes).
+// The frame as a chain returns it: source marked processed, each working counter set by `wkc`
+// (which may change the datagram's data).
 inline Bytes answer(Bytes frame, const std::function<uint16_t(const DatagramView&, Bytes&)>& wkc) {
     frame[6] |= ec::kMacReturnBit;
     for (const DatagramView& d : datagrams(frame)) {

@@ -1,0 +1,205 @@
+// The stack against the simulated chain: scan and SII identity, the process image and FMMUs as
+// written to the drives, the AL state walk with refusals and errors, distributed clocks, control
+// words as the drives receive them, a pulled cable and its recovery. Resending over lost frames is
+// tested on a scripted link (tests/stack).
+#include <tuple>
+
+#include "sim/cia402_drive.h"
+#include "sim_bus.h"
+
+using bustest::Bytes;
+using bustest::SimBus;
+
+namespace {
+
+constexpr int kDrives = 3;
+
+TEST(Bus, ScanAndMapIdentifyAndLayOutEveryDrive) {
+    SimBus bus(sim::ChainConfig::drives(kDrives));
+    ASSERT_EQ(bus.scan(), kDrives);
+    for (int n = 1; n <= kDrives; ++n) {
+        SCOPED_TRACE(n);
+        const ec_slavet& s = bus.slave(n);
+        EXPECT_EQ(std::tuple(s.configadr, s.eep_man, s.eep_id, s.eep_rev, std::string(s.name)),
+                  std::tuple(0x1000 + n, 0x0B7Au, 0x514A3330u, 0x00010000u, std::string("QJ30")));
+        EXPECT_EQ(bus.reg(n, 0x0010, 2), (Bytes{uint8_t(n), 0x10}));
+        EXPECT_TRUE(s.hasdc && (s.mbx_proto & ec::kMbxProtoCoE));
+        EXPECT_EQ(s.parent, n - 1);
+        EXPECT_EQ(s.topology, n == kDrives ? 1 : 2) << "a line: the last slave closes it";
+        const auto sm = bus.reg(n, 0x0800, 16);  // the mailbox SyncManagers as written
+        EXPECT_EQ(std::tuple(ec::getU16(&sm[0]), ec::getU16(&sm[2]), sm[4], ec::getU16(&sm[8]),
+                             ec::getU16(&sm[10]), sm[12]),
+                  std::tuple(s.mbx_wo, s.mbx_l, uint8_t{0x26}, s.mbx_ro, s.mbx_rl, uint8_t{0x22}));
+    }
+    EXPECT_EQ(ecx_statecheck(bus.ctx(), 0, EC_STATE_PRE_OP, bustest::kStateTimeoutUs),
+              EC_STATE_PRE_OP);
+    EXPECT_EQ(ecx_readeeprom(bus.ctx(), 2, ec::kSiiProductCode, EC_TIMEOUTEEP), 0x514A3330u);
+
+    ASSERT_EQ(bus.map(), 50 * kDrives);
+    EXPECT_EQ(bus.reg(1, 0x0600, 16),
+              (Bytes{0, 0, 0, 0, 0x12, 0, 0, 0x07, 0, 0x11, 0, 0x02, 1, 0, 0, 0}));
+    auto sm2 = bus.reg(1, 0x0810, 8);
+    sm2[5] = sm2[7] = 0;  // status and PDI control belong to the slave
+    EXPECT_EQ(sm2, (Bytes{0x00, 0x11, 0x12, 0x00, 0x64, 0x00, 0x01, 0x00}));
+    for (int n = 1; n <= kDrives; ++n) {
+        SCOPED_TRACE(n);
+        EXPECT_EQ(std::tuple(bus.slave(n).Obytes, bus.slave(n).Ibytes), std::tuple(18u, 32u));
+        EXPECT_EQ(bus.slave(n).outputs, bus.iomap.data() + 18 * (n - 1));
+        EXPECT_EQ(bus.slave(n).inputs, bus.iomap.data() + 18 * kDrives + 32 * (n - 1));
+        const auto fmmu1 = bus.reg(n, 0x0610, 16);
+        EXPECT_EQ(
+            std::tuple(ec::getU32(&fmmu1[0]), ec::getU16(&fmmu1[4]), fmmu1[11]),
+            std::tuple(18u * kDrives + 32u * (n - 1), uint16_t{32}, uint8_t{ec::kFmmuTypeRead}));
+    }
+    EXPECT_EQ(bus.master.group(0).expectedWKC, 3 * kDrives);
+    EXPECT_EQ(bus.slave(0).Obytes, 18u * kDrives);
+    EXPECT_EQ(ecx_statecheck(bus.ctx(), 0, EC_STATE_SAFE_OP, bustest::kStateTimeoutUs),
+              EC_STATE_SAFE_OP)
+        << "mapping requests SAFE-OP";
+}
+
+TEST(Bus, ChainsOfOtherShapesAndSizes) {
+    sim::ChainConfig mixed;  // a coupler, a drive with 4-byte SII reads, a drive
+    mixed.slaves = {sim::SlaveConfig::coupler(), sim::SlaveConfig::drive(1),
+                    sim::SlaveConfig::drive(2)};
+    mixed.slaves[1].siiReads8Bytes = false;
+    mixed.slaves[1].name = "QJ30-B";
+    SimBus bus(mixed);
+    ASSERT_EQ(bus.scan(), 3);
+    EXPECT_EQ(bus.slave(1).mbx_l, 0);
+    EXPECT_STREQ(bus.slave(1).name, "CP10 Coupler");
+    EXPECT_EQ(bus.slave(2).eep_8byte, 0);
+    EXPECT_EQ(bus.slave(3).eep_8byte, 1);
+    EXPECT_STREQ(bus.slave(2).name, "QJ30-B");
+    EXPECT_EQ(bus.slave(2).eep_id, 0x514A3330u);
+    EXPECT_EQ(bus.slave(2).SM[3].StartAddr, bus.slave(3).SM[3].StartAddr);
+    ASSERT_EQ(bus.map(), 100);
+    EXPECT_EQ(bus.slave(1).outputs, nullptr);
+    EXPECT_EQ(bus.slave(1).inputs, nullptr);
+    EXPECT_EQ(bus.slave(2).outputs, bus.iomap.data());
+    EXPECT_EQ(bus.master.group(0).expectedWKC, 6);
+    ASSERT_TRUE(bus.requestState(EC_STATE_SAFE_OP) && bus.requestState(EC_STATE_OPERATIONAL));
+    EXPECT_EQ(bus.exchange(), 6);
+
+    SimBus tooMany(sim::ChainConfig::drives(EC_MAXSLAVE + 5));
+    EXPECT_EQ(tooMany.scan(), EC_SLAVECOUNTEXCEEDED);
+    EXPECT_EQ(tooMany.master.slavecount(), 0);
+    SimBus big(sim::ChainConfig::drives(21));  // 1050 bytes for a 1024-byte image
+    ASSERT_EQ(big.scan(), 21);
+    EXPECT_EQ(big.map(), 0);
+    for (int n = 0; n <= 21; ++n) {
+        EXPECT_EQ(big.slave(n).outputs, nullptr);
+    }
+    EXPECT_EQ(big.reg(21, 0x0600, 16), Bytes(16, 0)) << "no FMMU written";
+    EXPECT_EQ(big.chain->alState(1), EC_STATE_PRE_OP) << "no SAFE-OP request";
+}
+
+TEST(Bus, ClocksControlWordsStateErrorsAndAPulledCable) {
+    SimBus bus(sim::ChainConfig::drives(kDrives));
+    ASSERT_TRUE(bus.bringUp());
+    EXPECT_EQ(ecx_readstate(bus.ctx()), EC_STATE_OPERATIONAL);
+    EXPECT_EQ(bus.chain->alState(kDrives), EC_STATE_OPERATIONAL);
+    // Clocks: the first DC slave is the reference; delays grow hop by hop and land in 0x0928;
+    // with the offsets every slave's system time is the master's clock.
+    EXPECT_EQ(bus.master.group(0).DCnext, 1);
+    EXPECT_EQ(bus.slave(1).DCnext, 2);
+    EXPECT_EQ(bus.slave(3).DCprevious, 2);
+    EXPECT_EQ(bus.slave(1).pdelay, 0);
+    EXPECT_GT(bus.slave(2).pdelay, 0);
+    EXPECT_GT(bus.slave(3).pdelay, bus.slave(2).pdelay);
+    for (int n = 1; n <= kDrives; ++n) {
+        EXPECT_EQ(static_cast<int32_t>(ec::getU32(bus.reg(n, 0x0928, 4).data())),
+                  bus.slave(n).pdelay);
+        uint8_t t[8] = {};
+        ASSERT_EQ(ecx_FPRD(bus.ctx(), bus.slave(n).configadr, ec::kRegDcSystemTime, 8, t, 100000),
+                  1);
+        EXPECT_LT(std::llabs(static_cast<int64_t>(ec::getU64(t)) - ec::systemTimeNs()),
+                  1000000000LL);
+    }
+    ASSERT_EQ(bus.exchange(), 3 * kDrives);
+    EXPECT_NE(*bus.ctx()->DCtime, 0) << "the reference time travels behind the process data";
+    uint8_t before[8] = {};
+    ecx_FPRD(bus.ctx(), 0x1002, ec::kRegDcSystemTime, 8, before, 100000);
+    constexpr uint32_t kCycle = 2000000;
+    ecx_dcsync0(bus.ctx(), 2, true, kCycle, 0);
+    EXPECT_EQ(bus.reg(2, 0x0981, 1)[0], 0x03);
+    EXPECT_EQ(ec::getU32(bus.reg(2, 0x09A0, 4).data()), kCycle);
+    const uint64_t start = ec::getU64(bus.reg(2, 0x0990, 8).data());
+    EXPECT_EQ(start % kCycle, 0u);
+    EXPECT_GT(start, ec::getU64(before) + 100000000);
+    EXPECT_EQ(bus.slave(2).DCcycle, static_cast<int32_t>(kCycle));
+
+    // Control words walk every drive to operation enabled; the mode is echoed.
+    for (int n = 1; n <= kDrives; ++n) {
+        EXPECT_EQ(bus.statusWord(n) & 0x4F, 0x40) << "switch on disabled";
+    }
+    for (uint16_t cw : {0x06, 0x07, 0x0F, 0x0F}) {
+        for (int n = 1; n <= kDrives; ++n) {
+            bus.setControlWord(n, cw, 9);
+        }
+        ASSERT_EQ(bus.exchange(), 3 * kDrives);
+    }
+    for (int n = 1; n <= kDrives; ++n) {
+        EXPECT_EQ(bus.statusWord(n) & 0x6F, 0x27) << "operation enabled";
+        EXPECT_EQ(loadLe16(bus.slave(n).inputs + 30), 9);
+    }
+    EXPECT_EQ(bus.chain->drive(2)->lastControlWord(), 0x0F);
+
+    // A SAFE-OP error in operation is seen and acknowledged.
+    bus.chain->forceSafeOpError(3, ec::kAlSmWatchdog);
+    bus.exchange();
+    EXPECT_EQ(ecx_readstate(bus.ctx()), EC_STATE_SAFE_OP);
+    EXPECT_EQ(bus.slave(3).state, EC_STATE_SAFE_OP | EC_STATE_ERROR);
+    EXPECT_EQ(bus.slave(3).ALstatuscode, ec::kAlSmWatchdog);
+    EXPECT_EQ(bus.slave(1).state, EC_STATE_OPERATIONAL);
+    EXPECT_TRUE(bus.requestState(EC_STATE_SAFE_OP | EC_STATE_ACK, 3));
+    EXPECT_TRUE(bus.requestState(EC_STATE_OPERATIONAL, 3));
+    EXPECT_EQ(bus.exchange(), 3 * kDrives);
+
+    // A pulled cable, then the drive back freshly powered: INIT, no address.
+    bus.chain->pullDrive(3);
+    EXPECT_EQ(bus.exchange(), 3 * (kDrives - 1));
+    ecx_readstate(bus.ctx());
+    EXPECT_EQ(bus.slave(3).state, 0) << "a lost slave reads as state 0";
+    EXPECT_EQ(bus.slave(2).state, EC_STATE_OPERATIONAL);
+    EXPECT_EQ(ecx_recover_slave(bus.ctx(), 3, 500), 0) << "nobody at the position";
+    bus.chain->plugDrive(3);
+    ASSERT_EQ(ecx_recover_slave(bus.ctx(), 3, 500), 1);
+    EXPECT_EQ(bus.reg(3, 0x0010, 2), (Bytes{0x03, 0x10}));
+    EXPECT_EQ(ecx_reconfig_slave(bus.ctx(), 3, 500), EC_STATE_SAFE_OP);
+    EXPECT_TRUE(bus.requestState(EC_STATE_OPERATIONAL, 3));
+    EXPECT_EQ(bus.exchange(), 3 * kDrives);
+    EXPECT_EQ(ecx_recover_slave(bus.ctx(), 3, 500), 1) << "already the right slave";
+
+    for (uint16_t state : {EC_STATE_SAFE_OP, EC_STATE_PRE_OP, EC_STATE_INIT}) {
+        EXPECT_TRUE(bus.requestState(state));
+    }
+    ecx_close(bus.ctx());  // a teardown may ask once more: nobody answers
+    EXPECT_EQ(ecx_readstate(bus.ctx()), EC_STATE_NONE);
+    EXPECT_EQ(bus.slave(1).state, EC_STATE_NONE);
+}
+
+TEST(Bus, RefusedTransitionsAndAnotherDeviceAtAPosition) {
+    SimBus bus(sim::ChainConfig::drives(kDrives));
+    ASSERT_EQ(bus.scan(), kDrives);
+    bus.chain->refuseState(2, EC_STATE_SAFE_OP, ec::kAlInvalidOutputConfig);
+    ASSERT_GT(bus.map(), 0);
+    EXPECT_FALSE(bus.requestState(EC_STATE_SAFE_OP, 0, 50000));
+    EXPECT_EQ(ecx_readstate(bus.ctx()), EC_STATE_PRE_OP);
+    EXPECT_EQ(bus.slave(1).state, EC_STATE_SAFE_OP);
+    EXPECT_EQ(bus.slave(2).state, EC_STATE_PRE_OP | EC_STATE_ERROR);
+    EXPECT_EQ(bus.slave(2).ALstatuscode, ec::kAlInvalidOutputConfig);
+    EXPECT_EQ(bus.slave(3).state, EC_STATE_SAFE_OP);
+    bus.chain->acceptState(2, EC_STATE_SAFE_OP);  // a request with acknowledge clears the error
+    EXPECT_TRUE(bus.requestState(EC_STATE_SAFE_OP | EC_STATE_ACK, 2));
+    EXPECT_TRUE(bus.requestState(EC_STATE_OPERATIONAL));
+
+    bus.chain->pullDrive(2);
+    bus.chain->plugDrive(2);
+    bus.slave(2).eep_id = 0x12345678;  // the master expected another product there
+    EXPECT_EQ(ecx_recover_slave(bus.ctx(), 2, 500), 0);
+    EXPECT_EQ(bus.reg(2, 0x0010, 2), (Bytes{0x00, 0x00}));
+    EXPECT_EQ(bus.slave(2).configadr, 0x1002);
+}
+
+}  // namespace

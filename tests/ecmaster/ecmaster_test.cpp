@@ -1,0 +1,337 @@
+// The master against simulated chains: bring-up and its refusals, the 2 ms cycle and the command
+// setters it carries to the drives, clock alignment, CiA 402 state control as the drives see it,
+// supervision of a running bus, and teardown.
+#include <algorithm>
+#include <cstring>
+#include <limits>
+
+#include "master_fixture.h"
+
+using namespace mastertest;
+
+namespace {
+
+int64_t registerValue(sim::Chain& chain, int position, uint16_t address) {
+    int64_t v = 0;
+    const auto b = chain.readRegisters(position, address, 8);
+    std::memcpy(&v, b.data(), 8);
+    return v;
+}
+
+}  // namespace
+
+class MasterTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { registerModelMetaTypes(); }
+
+    void bringsUpDrivesBehindACouplerAndTearsDown() {
+        SimAdapter bus("t-coupler", couplerThenDrives(3));
+        ecmaster m;
+        SignalSink sink(m);
+        QVERIFY(m.connectBus(bus.adapter()));
+        QCOMPARE(m.validDrives, (QList<int32_t>{2, 3, 4}));
+        QCOMPARE(m.expectedWKC.load(), 9);
+        QCOMPARE(m.selectedSlave.load(), 2);
+        QVERIFY(m.images[1].outputs == nullptr);  // the coupler takes no table entry
+        for (int slave : {2, 3, 4}) {             // bring-up ends in speed-ramp mode
+            QCOMPARE(decodeOutputImage(m.images[size_t(slave)].outputs).mode, kModeSpeedRamp);
+            QCOMPARE(decodeOutputImage(m.images[size_t(slave)].outputs).controlWord, uint16_t{0});
+        }
+        QTRY_VERIFY(!sink.values.empty() &&
+                    sink.values.back().modeDisplay == int16_t(kModeSpeedRamp));
+        QVERIFY(std::is_sorted(sink.stamps.begin(), sink.stamps.end()));
+        QVERIFY(sink.contains(QStringLiteral("[Init] 4 slaves found!")));
+        QVERIFY(!m.connectBus(bus.adapter()));  // already connected: refused, bus untouched
+        QVERIFY(m.connected);
+        QCOMPARE(bus.chain->alState(2), uint8_t{EC_STATE_OPERATIONAL});
+
+        m.disconnectBus();
+        QVERIFY(!m.connected);
+        QCOMPARE(m.timerId, 0u);
+        QCOMPARE(bus.chain->alState(2), uint8_t{EC_STATE_INIT});
+        const uint64_t frames = bus.chain->framesSeen();
+        QTest::qWait(40);
+        QCOMPARE(bus.chain->framesSeen(), frames);  // no cycle after disconnect returned
+        QCOMPARE(m.validDrives.size(), 3);          // kept until the next bring-up
+        QVERIFY(m.connectBus(bus.adapter()));
+        QVERIFY(m.timerId != 0);
+        m.disconnectBus();
+    }
+
+    void refusesBusesItCannotRun_data() {
+        QTest::addColumn<QString>("adapter");
+        QTest::addColumn<int>("slaves");
+        QTest::addColumn<int>("result");
+        QTest::addColumn<QString>("line");
+        QTest::newRow("no adapter")
+            << "zt-none" << -1 << kBusUnusable << "[Init] Initialization on zt-none failed.";
+        QTest::newRow("coupler only") << "t-c" << 0 << kBusUnusable << "[Init] 没有有效从站.";
+        QTest::newRow("33 slaves")
+            << "t-33" << 33 << kBusUnusable << "[Init] Bus refused: more than 32 slaves.";
+        QTest::newRow("21 drives")
+            << "t-21" << 21 << kBusUnusable
+            << "[Init] Bus refused: process image of 1050 bytes exceeds the 1024-byte buffer.";
+        QTest::newRow("refused SAFE-OP") << "t-refuse" << 2 << kBusStateNotReached
+                                         << "[EtherCAT Error] Slave 2 State=0x12 StatusCode=0x001d "
+                                            ": Invalid output configuration\n";
+        QTest::newRow("mode ignored")
+            << "t-deaf" << 2 << kBusModeCheckFailed << "Communication error";
+    }
+    void refusesBusesItCannotRun() {
+        QFETCH(QString, adapter);
+        QFETCH(int, slaves);
+        QFETCH(int, result);
+        QFETCH(QString, line);
+        sim::ChainConfig cfg =
+            slaves == 0 ? couplerThenDrives(0) : sim::ChainConfig::drives(std::max(slaves, 1));
+        if (slaves == 33) {
+            cfg.slaves.assign(33, sim::SlaveConfig::coupler());
+        }
+        if (adapter == "t-deaf") {
+            cfg.slaves[1].ignoresMode = true;  // keeps reporting mode 0
+        }
+        std::unique_ptr<SimAdapter> bus;
+        if (slaves >= 0) {
+            bus = std::make_unique<SimAdapter>(adapter.toStdString(), cfg);
+        }
+        if (adapter == "t-refuse") {
+            bus->chain->refuseState(2, EC_STATE_SAFE_OP, 0x001D);
+        }
+        ecmaster m;
+        SignalSink sink(m);
+        QCOMPARE(m.initBus(adapter.toUtf8().constData()), result);
+        QTRY_VERIFY2(sink.contains(line), qPrintable(sink.lines.join(QLatin1Char('|'))));
+        QVERIFY(!m.connected);
+        QCOMPARE(m.timerId, 0u);
+        if (adapter == "t-refuse") {  // only the slave that refused is reported
+            QVERIFY(sink.lines.filter(QStringLiteral("[EtherCAT Error] Slave 1 ")).isEmpty());
+        }
+        QVERIFY(std::all_of(m.IOmap.begin(), m.IOmap.end(),
+                            [&](uint8_t b) { return b == 0 || slaves != 21; }));
+        if (adapter == "t-deaf") {
+            QCOMPARE(bus->chain->alState(1), uint8_t{EC_STATE_INIT});
+        }
+    }
+
+    // Slow: ten attempts of about 2 s, each falling back through an INIT request nobody answers.
+    void tenAttemptsOnAnEmptyBus() {
+        SimAdapter bus("t-empty", sim::ChainConfig{});
+        ecmaster m;
+        SignalSink sink(m);
+        QVERIFY(!m.connectBus(bus.adapter()));
+        QTRY_COMPARE(sink.count(QStringLiteral("[Init] No slaves found!")), 10);
+    }
+
+    // An I/O terminal between the drives maps a 2-byte image: no drive, and each drive gets the
+    // commands meant for it, as its SyncManager holds them.
+    void commandsReachTheRightDrives() {
+        sim::ChainConfig cfg = sim::ChainConfig::drives(2);
+        cfg.slaves.insert(cfg.slaves.begin() + 1, sim::SlaveConfig::ioTerminal());
+        SimAdapter bus("c-setters", cfg);
+        ecmaster m;
+        SignalSink sink(m);
+        QVERIFY(m.connectBus(bus.adapter()));
+        QCOMPARE(m.validDrives, (QList<int32_t>{1, 3}));
+        QCOMPARE(m.expectedWKC.load(), 9);  // the terminal's share counts
+        const auto received = [&](int position) {
+            std::vector<uint8_t> b;
+            bus.chain->withSlave(position, [&](sim::Esc& esc, sim::SlaveApplication*) {
+                const auto w = esc.smWindow(2);
+                b.assign(w.begin(), w.end());
+            });
+            return b;
+        };
+        m.setCommandWordAll(kCmdControlWord, 0x0006);
+        m.setCommandValue(kCmdVelocity, 1.0f, 0);
+        m.setCommandValue(kCmdTorque, 1.0f, 1);
+        m.setCommandValue(kCmdPosition, -0.5f, 1);
+        m.setCommandWord(kCmdControlWord, 0x0007, 1);
+        m.setCommandValueAll(kCmdKp, 100.0f);
+        QTRY_COMPARE(decodeOutputImage(received(3).data()).controlWord, uint16_t{7});
+        QTRY_COMPARE(decodeOutputImage(received(1).data()).targetVelocity, 10000000);
+        const DriveOutputImage first = decodeOutputImage(received(1).data());
+        const DriveOutputImage second = decodeOutputImage(received(3).data());
+        QCOMPARE(first.controlWord, uint16_t{6});
+        QCOMPARE(first.torque, int16_t{0});
+        QCOMPARE(second.targetVelocity, 0);
+        QCOMPARE(second.torque, int16_t{409});
+        QCOMPARE(second.targetPosition, -32767);
+        QCOMPARE(first.kp, int16_t{25});
+        QCOMPARE(second.kp, int16_t{25});
+        QCOMPARE(m.commands[3].torque, 1.0f);
+        QCOMPARE(received(2), (std::vector<uint8_t>{0, 0}));
+
+        m.setCommandWordAll(kCmdMode, kModeProfilePosition);  // every drive reports its mode
+        m.setCommandWord(kCmdMode, kModeForcePositionHybrid, 1);
+        QTRY_VERIFY(!sink.values.empty() && sink.values.back().modeDisplay == 8);
+        m.selectDrive(1);
+        QCOMPARE(m.selectedSlave.load(), 3);
+        QTRY_VERIFY(sink.values.back().modeDisplay == 10);
+        m.selectDrive(2);  // beyond the list: selection stays
+        QCOMPARE(m.selectedSlave.load(), 3);
+        QVERIFY(!m.driveInputs(2).has_value());
+        QCOMPARE(m.driveInputs(1)->modeDisplay, int16_t{10});
+        m.disconnectBus();
+    }
+
+    void alignmentPullsDriftingClocksOntoTheMastersClock() {
+        sim::ChainConfig cfg = sim::ChainConfig::drives(2);
+        cfg.slaves[0].driftPpm = 80.0;
+        cfg.slaves[1].driftPpm = -120.0;
+        cfg.slaves[1].localStartNs = 3'000'000'000'000LL;
+        SimAdapter bus("c-dc", cfg);
+        ecmaster m;
+        QVERIFY(m.connectBus(bus.adapter()));
+        for (int position : {1, 2}) {  // unaligned they would differ by decades
+            const int64_t diff =
+                m.elapsedTimer.nsecsElapsed() - registerValue(*bus.chain, position, 0x0910);
+            QVERIFY2(std::llabs(diff) < 10'000'000, qPrintable(QString::number(diff)));
+        }
+        // The drive still acts on every frame; only its answers are lost: the offset stays.
+        bus.chain->setFrameLoss(1.0, 7, sim::LossPoint::Return);
+        QTest::qWait(20);
+        const int64_t offset = registerValue(*bus.chain, 2, 0x0920);
+        QTest::qWait(60);
+        QCOMPARE(registerValue(*bus.chain, 2, 0x0920), offset);
+        bus.chain->setFrameLoss(0.0, 7);
+        m.disconnectBus();
+        // A garbage reading wraps around as the clock registers do instead of overflowing.
+        constexpr int64_t kMin = std::numeric_limits<int64_t>::min(),
+                          kMax = std::numeric_limits<int64_t>::max();
+        const int64_t cases[][4] = {{100, 5'000, 4'000, 1'100},
+                                    {-100, 4'000, 5'000, -1'100},
+                                    {0, 3'000'000'000'000, 0, 3'000'000'000'000},
+                                    {7, 10, kMin, kMin + 17},
+                                    {7, 10, kMax, kMin + 18},
+                                    {kMax, 1, 0, kMin},
+                                    {kMin, 0, 1, kMax},
+                                    {kMin, kMin, kMax, kMin + 1}};
+        for (const auto& c : cases) {
+            QCOMPARE(alignedClockOffset(c[0], c[1], c[2]), c[3]);
+        }
+    }
+
+    void stateFromStatusWord() {
+        ecmaster m;
+        uint8_t image[kDriveImageBytes] = {};
+        m.images[1] = {image, image + kDriveOutputBytes};
+        m.validDrives = {1};
+        const int rows[][2] = {{0x0250, 1}, {0x0010, 1}, {0x0200, 0}, {0x0231, 2},
+                               {0x0233, 3}, {0x0030, 3}, {0x0237, 4}, {0x0217, 5},
+                               {0x021F, 6}, {0x0218, 7}, {0x0001, 8}};
+        for (const auto& [word, code] : rows) {
+            storeLe16(image + kDriveOutputBytes, static_cast<uint16_t>(word));
+            QCOMPARE(m.driveState(1), code);
+            QCOMPARE(m.driveStateOf(0), code);
+        }
+        QCOMPARE(m.driveStateOf(1), int{kDriveUnknown});  // index equal to the drive count
+        QCOMPARE(ecmaster::driveStateName(kDriveFault), QStringLiteral("故障"));
+        m.images[1] = {};
+        QVERIFY(!m.enableDrive(0));  // no bus
+        QVERIFY(!m.enableAllDrives());
+        QVERIFY(!m.enabled);
+        QVERIFY(!m.resetFault(0));
+    }
+
+    void enableDisableAndFaultResetAsTheDrivesSeeThem() {
+        auto cfg = sim::ChainConfig::drives(3);
+        cfg.slaves[1].ignoredControlWords = {7};  // never switches on
+        cfg.slaves[2].powerUpFaultWord = 0x1;     // powers up faulted
+        SimAdapter bus("d-walk", cfg);
+        WrappedDrive first(*bus.chain, 1), third(*bus.chain, 3);
+        ecmaster m;
+        SignalSink sink(m);
+        QVERIFY(m.connectBus(bus.adapter()));
+        QCOMPARE(m.driveState(1), int{kDriveSwitchOnDisabled});
+        QTRY_COMPARE(m.driveState(3), int{kDriveFault});
+        first.controlWords(), third.controlWords();
+        QVERIFY(m.enableDrive(0));
+        QVERIFY(m.enabled);
+        QCOMPARE(first.controlWords(), (Words{6, 7, 15}));
+        QCOMPARE(m.commands[1].controlWord, uint16_t{15});
+        QVERIFY(!m.busy);
+        QVERIFY(!m.enableDrive(0));
+        QVERIFY(m.enableSlave(1));  // already enabled: nothing sent
+        QTest::qWait(10);
+        QCOMPARE(first.controlWords(), Words{});
+        QVERIFY(m.disableDrive(0));
+        QVERIFY(!m.enabled);
+        QCOMPARE(m.driveState(1), int{kDriveReadyToSwitchOn});
+        QCOMPARE(first.controlWords(), (Words{7, 6}));
+        QVERIFY(!m.disableDrive(0));
+        QTRY_VERIFY(sink.contains(QStringLiteral("Is in enable, cannot enable!")));
+        QTRY_VERIFY(sink.contains(QStringLiteral("Not in enable, cannot Disable!")));
+
+        // The faulted drive is not stepped; its fault is reset by a rising edge of bit 7.
+        QVERIFY(!m.enableDrive(2) && !m.stepEnable(3));
+        QCOMPARE(third.controlWords(), Words{});
+        QVERIFY(!m.resetFault(0));  // nothing to reset
+        QVERIFY(m.resetFault(2));
+        QCOMPARE(third.controlWords(), (Words{0x80, 0}));
+        QCOMPARE(m.driveState(3), int{kDriveSwitchOnDisabled});
+        // Enabling all stops at the drive that refuses a step; the last is not touched.
+        QVERIFY(!m.enableAllDrives());
+        QVERIFY(!m.enabled);
+        QCOMPARE(m.driveState(1), int{kDriveOperationEnabled});
+        QCOMPARE(m.driveState(2), int{kDriveReadyToSwitchOn});
+        QCOMPARE(third.controlWords(), Words{});
+        m.disconnectBus();
+    }
+
+    // Supervision is quiet on a healthy bus, yet it runs: a working counter one short after the
+    // quiet while gets a check at once, and a pulled drive is declared lost once.
+    void supervisionIsQuietOnAHealthyBusAndLosesAPulledDriveOnce() {
+        SimAdapter bus("s-pull", sim::ChainConfig::drives(2));
+        ecmaster m;
+        SignalSink sink(m);
+        QVERIFY(connectQuietly(m, sink, bus));
+        const QString ok = QStringLiteral("OK : all slaves resumed OPERATIONAL.");
+        const QString lost = QStringLiteral("ERROR : slave 2 lost.");
+        QTest::qWait(200);
+        QCOMPARE(sink.lines, QStringList{});
+        bus.faults->shortWkcReplies = 25;  // yet it watches: a shortfall gets a check at once
+        QTRY_VERIFY(sink.contains(ok));
+        QTRY_COMPARE(bus.faults->shortWkcReplies.load(), 0);
+        m.enabled = true;
+        bus.chain->pullDrive(2);
+        QTRY_COMPARE(sink.count(lost), 1);
+        QCOMPARE(sink.lost, 1);
+        QVERIFY(!m.enabled && !m.inOperation);
+        QTest::qWait(100);  // no further checks until the next bring-up
+        QCOMPARE(sink.lost, 1);
+        QCOMPARE(sink.count(ok) + sink.count(lost), qsizetype(sink.lines.size()));
+        QCOMPARE(sink.count(lost), 1);
+        bus.chain->plugDrive(2);
+        m.disconnectBus();
+    }
+
+    void supervisionStepsDropsBackToOperational() {
+        SimAdapter bus("s-safeop", sim::ChainConfig::drives(2));
+        ecmaster m;
+        SignalSink sink(m);
+        QVERIFY(connectQuietly(m, sink, bus));
+        bus.chain->forceSafeOpError(2, 0x001B);
+        bus.faults->shortWkcReplies = 25;
+        QTRY_VERIFY(sink.contains(QStringLiteral("OK : all slaves resumed OPERATIONAL.")));
+        QCOMPARE(sink.lines.mid(0, 2),
+                 (QStringList{
+                     QStringLiteral("ERROR : slave 2 is in SAFE_OP + ERROR, attempting ack."),
+                     QStringLiteral("WARNING : slave 2 is in SAFE_OP, change to OPERATIONAL.")}));
+        QVERIFY(sink.lines.filter(QStringLiteral("slave 1")).isEmpty());
+        QCOMPARE(bus.chain->alState(2), uint8_t{EC_STATE_OPERATIONAL});
+        m.disconnectBus();
+    }
+
+    void destructionEndsTheSupervisionThread() {
+        auto other = std::make_unique<ecmaster>();
+        SignalSink end(*other);
+        other.reset();  // joins the supervision thread before the members go
+        QTRY_COMPARE(end.count(QStringLiteral("End ethercat check.")), 1);
+        QVERIFY(ecmaster::instance.load() == nullptr);
+    }
+};
+
+QTEST_GUILESS_MAIN(MasterTest)
+#include "ecmaster_test.moc"

@@ -1,0 +1,273 @@
+// The drive data model: process-data records as the wire carries them, scale conversions at their
+// limits, parameter bytes to and from the editors, and the status-word definitions file.
+#include <QtTest>
+
+#include <array>
+#include <cstring>
+
+#include "metatypes.h"
+#include "paramtable.h"
+#include "scaling.h"
+#include "stateconfig.h"
+
+namespace {
+
+QByteArray hex(const char* h) {
+    return QByteArray::fromHex(h);
+}
+
+QString dataFile(const QString& name) {
+    return QStringLiteral(ZENTRIO_TEST_DATA_DIR "/") + name;
+}
+
+struct Snapshot {
+    StateConfig::WordTable stateWords, errorWords, drvErrorWords, warnings;
+    explicit Snapshot(const StateConfig& c)
+        : stateWords(c.stateWords()),
+          errorWords(c.errorWords()),
+          drvErrorWords(c.drvErrorWords()),
+          warnings(c.warnings()) {}
+    bool operator==(const Snapshot&) const = default;
+};
+
+}  // namespace
+
+class TestModel : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { registerModelMetaTypes(); }
+
+    void recordsAsTheWireCarriesThem() {
+        // Status 0x1637, position 0x00010001, velocity 1e7, torque -16383, bus 48 V, error words
+        // 0x80000004 and 0x21, temperatures 35, -10 and 80 °C, mode 10; little-endian.
+        const QByteArray wire =
+            hex("37160100010080969800"
+                "01c03000000004000080"
+                "210000002300f6ff50000a00");
+        QCOMPARE(wire.size(), kDriveInputBytes);
+        const TCiA402_GetValue v = decodeInputImage(reinterpret_cast<const uint8_t*>(wire.data()));
+        QCOMPARE(v.statusWord, uint16_t{0x1637});
+        QCOMPARE(v.position, 0x00010001);
+        QCOMPARE(v.velocity, 10000000);
+        QCOMPARE(v.torque, int16_t{-16383});
+        QCOMPARE(v.busVoltage, 48);
+        QCOMPARE(v.errorWord, 0x80000004u);
+        QCOMPARE(v.drvErrorWord, 0x21u);
+        QCOMPARE(v.mcuTemp, int16_t{35});
+        QCOMPARE(v.mosTemp, int16_t{-10});
+        QCOMPARE(v.motorTemp, int16_t{80});
+        QCOMPARE(v.modeDisplay, int16_t{10});
+        std::array<uint8_t, kDriveInputBytes> image{};
+        encodeInputImage(v, image.data());
+        QCOMPARE(QByteArray(reinterpret_cast<const char*>(image.data()), kDriveInputBytes), wire);
+        TCiA402_GetValue raw;  // the master copies it raw: packed exactly as on the wire
+        std::memcpy(&raw, wire.constData(), sizeof raw);
+        QVERIFY(raw == v);
+        QVariant boxed = QVariant::fromValue(v);
+        QVERIFY(boxed.value<TCiA402_GetValue>() == v);
+        const int modes[][2] = {{0, 9},  {1, 8},  {2, 10}, {3, 11},
+                                {4, 12}, {5, 13}, {-1, 9}, {6, 9}};
+        for (const auto& [item, code] : modes) {
+            QCOMPARE(int(controlModeForItem(item)), code);
+        }
+        QVERIFY(!isTableSlave(0) && isTableSlave(1) && isTableSlave(32) && !isTableSlave(33) &&
+                !isTableSlave(-1));
+    }
+
+    // Torque and position go through single precision, velocity and gains through double: the
+    // "precision" rows give another integer with the other one.
+    void scalingAtItsLimits() {
+        // clang-format off
+        const struct { int code; float value; int64_t raw; } toRaw[] = {
+            {kCmdTorque, 1.0f, 409}, {kCmdTorque, -1.0f, -409}, {kCmdTorque, 80.0f, 32767},
+            {kCmdTorque, 100.0f, -24578}, {kCmdTorque, -100.0f, 24578},
+            {kCmdTorque, 32.53761291503906f, 13327}, {kCmdPosition, 0.5f, 32767},
+            {kCmdPosition, -0.5f, -32767}, {kCmdPosition, 1.0f, 65535},
+            {kCmdPosition, 1.3520561456680298f, 88607}, {kCmdVelocity, 1.0f, 10000000},
+            {kCmdVelocity, -0.25f, -2500000}, {kCmdVelocity, 0.07723169773817062f, 772316},
+            {kCmdKp, 100.0f, 25}, {kCmdKp, -3.0f, 0}, {kCmdKp, 200000.0f, -15536},
+            {kCmdKd, 5.0f, 0}, {kCmdKd, 10.0f, 1}, {kCmdKd, -25.0f, -2}};
+        // clang-format on
+        for (const auto& r : toRaw) {
+            const int64_t got = r.code == kCmdTorque     ? torqueToRaw(r.value)
+                                : r.code == kCmdKp       ? kpToRaw(r.value)
+                                : r.code == kCmdKd       ? kdToRaw(r.value)
+                                : r.code == kCmdPosition ? positionToRaw(r.value)
+                                                         : velocityToRaw(r.value);
+            QVERIFY2(got == r.raw,
+                     qPrintable(QStringLiteral("%1 %2: %3").arg(r.code).arg(r.value).arg(got)));
+        }
+        QCOMPARE(rawToPosition(-65535), -1.0f);
+        QVERIFY(qAbs(rawToPosition(65536) - 1.0000153f) <= 1e-7f);
+        QCOMPARE(rawToVelocity(10000000), 1.0f);
+        QCOMPARE(rawToVelocity(-1), -1e-7f);
+        QCOMPARE(rawToTorque(32767), 80.0f);
+        QCOMPARE(rawToTorque(-32767), -80.0f);
+        QVERIFY(qAbs(rawToTorque(-32768) + 80.00244f) <= 1e-4f);
+        // Values without an int32 counterpart give INT32_MIN, whose low 16 bits are 0.
+        const double truncations[][2] = {{2147483647.9, INT32_MAX},
+                                         {-2147483648.9, INT32_MIN},
+                                         {2147483648.0, INT32_MIN},
+                                         {-2147483649.0, INT32_MIN},
+                                         {qInf(), INT32_MIN},
+                                         {qQNaN(), INT32_MIN},
+                                         {-0.999, 0}};
+        for (const auto& [value, expected] : truncations) {
+            QCOMPARE(double(truncateToInt32(value)), expected);
+        }
+        // Each code writes exactly its member into exactly its bytes of the output image.
+        App_SetValue cmd;
+        cmd.controlWord = 0x010F;
+        cmd.torque = -1.0f;
+        cmd.kp = 100.0f;
+        cmd.kd = 30.0f;
+        cmd.position = -0.5f;
+        cmd.velocity = 1.0f;
+        cmd.mode = kModeForcePositionHybrid;
+        const std::tuple<int, int, QByteArray> fields[] = {{kCmdControlWord, 0, hex("0f01")},
+                                                           {kCmdTorque, 2, hex("67fe")},
+                                                           {kCmdKp, 4, hex("1900")},
+                                                           {kCmdKd, 6, hex("0300")},
+                                                           {kCmdPosition, 8, hex("0180ffff")},
+                                                           {kCmdVelocity, 12, hex("80969800")},
+                                                           {kCmdMode, 16, hex("0a00")},
+                                                           {-1, 0, {}},
+                                                           {7, 0, {}}};
+        for (const auto& [code, offset, bytes] : fields) {
+            std::array<uint8_t, kDriveOutputBytes> image;
+            image.fill(0xA5);
+            QByteArray expected(kDriveOutputBytes, char(0xA5));
+            expected.replace(offset, bytes.size(), bytes);
+            writeCommandField(image.data(), cmd, code);
+            QCOMPARE(
+                QByteArray(reinterpret_cast<const char*>(image.data()), kDriveOutputBytes).toHex(),
+                expected.toHex());
+        }
+        std::array<uint8_t, kDriveOutputBytes> image{};
+        encodeOutputImage(cmd, image.data());
+        const DriveOutputImage out = decodeOutputImage(image.data());
+        QCOMPARE(out.controlWord, uint16_t{0x010F});
+        QCOMPARE(out.torque, int16_t{-409});
+        QCOMPARE(out.kd, int16_t{3});
+        QCOMPARE(out.targetPosition, -32767);
+        QCOMPARE(out.mode, kModeForcePositionHybrid);
+    }
+
+    void parameterBytesAndEditorValues() {
+        // clang-format off
+        const struct { int id; QByteArray bytes; double value; } reads[] = {
+            {1, hex("3930"), 12.345}, {1, hex("ffff"), 65.535}, {8, hex("c8"), 200.0}, {20, hex("d8"), -40.0},
+            {20, hex("7f"), 127.0}, {0, hex("3412"), 4660.0}, {31, hex("ffffffff"), 4294967295.0},
+            {2, hex("0000c03f"), 1.5}, {28, hex("000020c1"), -10.0}, {35, hex("05ffffff"), 5.0}, {8, hex("0aff"), 10.0}},
+          writes[] = {
+            {1, hex("d430"), 12.5}, {1, hex("0100"), 0.0019}, {8, hex("c8"), 200.0}, {8, hex("63"), 99.99},
+            {8, hex("2c"), 300.0}, {20, hex("d8"), -40.0}, {20, hex("fd"), -3.9}, {31, hex("10270000"), 10000.7},
+            {2, hex("0000c03f"), 1.5}, {2, hex("cdcccc3d"), 0.1}, {18, hex("0f"), 0.0}, {18, hex("0f"), 77.0},
+            {35, hex("09000000"), 9.0}};
+        // clang-format on
+        for (const auto& r : reads) {
+            QCOMPARE(editorValueFromBytes(r.id, r.bytes).value_or(-1e9), r.value);
+        }
+        for (const auto& w : writes) {
+            QCOMPARE(bytesFromEditorValue(w.id, w.value).toHex(), w.bytes.toHex());
+        }
+        QVERIFY(findParam(-1) == nullptr && findParam(37) == nullptr && findParam(36) != nullptr);
+        QVERIFY(!editorValueFromBytes(37, QByteArray(4, '\1')).has_value());
+        QVERIFY(bytesFromEditorValue(37, 1.0).isEmpty());
+        QVERIFY(!editorValueFromBytes(kParamIdSaveSettings, hex("0f")).has_value());  // a command
+        const std::tuple<uint16_t, QString, int, QString> versions[] = {
+            {0x1234, "2.3.4", 1, "QJ10"},
+            {0x3A0F, "10.0.15", 3, "QJ30"},
+            {0xFFFF, "15.15.15", 15, "QJ150"},
+            {0, "0.0.0", 0, "QJ00"}};
+        for (const auto& [word, text, family, type] : versions) {
+            QCOMPARE(versionText(word), text);
+            QCOMPARE(familyDigit(word), family);
+            QCOMPARE(fallbackProductType(family), type);
+        }
+        const std::pair<QByteArray, QString> types[] = {{hex("30314a51"), "QJ10"},
+                                                        {hex("00304a51"), "QJ0"},
+                                                        {hex("30004a51"), "QJ"},
+                                                        {hex("30314a00"), ""}};
+        for (const auto& [bytes, name] : types) {
+            QCOMPARE(productTypeName(littleEndianValue(bytes)), name);
+        }
+        QCOMPARE(batchNumber(littleEndianValue(hex("ff123456"))), 255);
+        QCOMPARE(batchNumber(littleEndianValue(hex("07"))), 7);
+        QCOMPARE(int(paramTable().size()), 37);
+    }
+
+    void stateConfigDecodesWordsAndRefusesMalformedFiles() {
+        // clang-format off
+        const std::pair<QString, int> keys[] = {{"1<<7", 7}, {"1<<0", 0}, {"1<<31", 31}, {"1<<007", 7},
+            {"bit 1<<5", 5}, {"1<<2 or 1<<6", 2}, {"11<<3", 3}, {"1 << 7", -1}, {"1<<", -1}, {"1<<-3", -1},
+            {"", -1}, {"1<<99999999999", -1}, {"1<<3000000000", -1}, {"1<<2000000000", 2000000000}};
+        // clang-format on
+        for (const auto& [key, bit] : keys) {
+            QCOMPARE(StateConfig::bitIndexOf(key), bit);
+        }
+        // clang-format off
+        const struct { const char* file; bool drive; QString product; quint64 word; bool known; QStringList texts; } rows[] = {
+            {"valid.yaml", false, "QJ10", 0, true, {"PADDING"}},
+            {"valid.yaml", false, "QJ10", 0x21, true, {"过压", "编码器故障"}},
+            {"valid.yaml", false, "QJ10", 0xC0, true, {"PADDING"}},
+            {"valid.yaml", false, "QJ10", 0xFFFF0008, true, {"电机过温"}},
+            {"valid.yaml", true, "QJ10", 0x80000002, true, {"母线欠压", "看门狗复位"}},
+            {"valid.yaml", true, "QJ20", 1, false, {}},
+            {"valid.yaml", false, "QJ90", 1, false, {}},
+            {"valid.yaml", false, "qj10", 1, false, {}},
+            {"duplicates.yaml", false, "QJ10", 0x7, true, {"first zero", "second one", "second two"}},
+            {"duplicates.yaml", true, "QJ10", 0x1, true, {"drive zero"}},
+            {"keys.yaml", false, "QJ10", 0xFFFFFFFF, true, {"two", "three", "five"}},
+            {"keys.yaml", false, "QJ10", 1ull << 63, true, {"sixty-three"}},
+            {"null_sections.yaml", false, "QJ10", 1, true, {"PADDING"}},
+            {"null_sections.yaml", true, "QJ10", 1, true, {"PADDING"}},
+            {"null_sections.yaml", false, "QJ20", 1, false, {}},
+        };
+        // clang-format on
+        for (const auto& r : rows) {
+            StateConfig config;
+            QVERIFY(config.load(dataFile(r.file)));
+            QStringList out{"left over from last time"};
+            QCOMPARE(r.drive ? config.decodeDrvErrorWord(r.product, r.word, out)
+                             : config.decodeErrorWord(r.product, r.word, out),
+                     r.known);
+            QCOMPARE(out, r.texts);
+        }
+        StateConfig config;
+        QTest::ignoreMessage(QtDebugMsg, "Error: YAML file does not exist!");
+        QVERIFY(!config.load(QStringLiteral(ZENTRIO_TEST_DATA_DIR)));  // a folder is not a file
+        for (const char* empty : {"empty.yaml", "comments_only.yaml"}) {
+            QVERIFY(config.load(dataFile(empty)));
+            QVERIFY(Snapshot(config) == Snapshot(StateConfig{}));
+        }
+        // A malformed file keeps nothing of its sound first product, and leaves what an earlier
+        // load stored exactly as it was; a later sound file adds to it.
+        QVERIFY(config.load(dataFile("valid.yaml")));
+        const Snapshot before(config);
+        for (const char* name :
+             {"root_sequence", "root_scalar", "product_scalar", "product_sequence",
+              "product_key_sequence", "section_sequence", "section_scalar", "text_mapping",
+              "text_sequence", "key_sequence", "not_yaml", "bad_indent"}) {
+            QVERIFY2(!config.load(
+                         dataFile(QStringLiteral("malformed/%1.yaml").arg(QLatin1String(name)))),
+                     name);
+            QVERIFY2(Snapshot(config) == before, name);
+        }
+        QVERIFY(config.load(dataFile("more.yaml")));
+        QStringList out;
+        QVERIFY(config.decodeErrorWord("QJ10", 0x11, out));
+        QCOMPARE(out, (QStringList{"过压", "MOS过温"}));
+        QVERIFY(config.decodeErrorWord("QJ30", 0x2, out));
+        QCOMPARE(out, QStringList{"欠压"});
+        QCOMPARE(config.warnings().value("QJ10").value(1ull << 2), QStringLiteral("温度偏高"));
+        StateConfig shipped;
+        QVERIFY(shipped.load(QStringLiteral(ZENTRIO_SOURCE_DIR "/state_config.yaml")));
+        QVERIFY(shipped.decodeErrorWord("QJ30", 0x5, out));
+        QCOMPARE(out, (QStringList{"过压", "过流"}));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestModel)
+#include "tst_model.moc"

@@ -1,0 +1,305 @@
+// Configuration: SII categories from hand-built EEPROM images (damaged ones included) and the read
+// handshake with a slow EEPROM, the process-image layout and the FMMU/SM images written for it,
+// the error ring and the AL status texts.
+#include <map>
+
+#include "fixture.h"
+#include "iomap.h"
+#include "sii.h"
+
+using namespace ectest;
+
+namespace {
+
+// An image: a 0x40-word header, then categories, then (optionally) the end marker.
+struct SiiImage {
+    Bytes bytes = Bytes(0x80, 0);
+    SiiImage& category(uint16_t type, Bytes data) {
+        data.resize((data.size() + 1) / 2 * 2);
+        put16(type);
+        put16(static_cast<uint16_t>(data.size() / 2));
+        bytes.insert(bytes.end(), data.begin(), data.end());
+        return *this;
+    }
+    SiiImage& end() { return put16(0xFFFF), *this; }
+    void put16(uint16_t v) { bytes.insert(bytes.end(), {uint8_t(v), uint8_t(v >> 8)}); }
+};
+
+Bytes syncManager(uint16_t start, uint8_t control, uint8_t type) {
+    return {uint8_t(start), uint8_t(start >> 8), 128, 0, control, 0, 1, type};
+}
+
+Bytes pdo(uint16_t index, uint8_t sm, const std::vector<uint8_t>& bitLengths) {
+    Bytes b = {uint8_t(index), uint8_t(index >> 8), uint8_t(bitLengths.size()), sm, 0, 0, 0, 0};
+    for (uint8_t bits : bitLengths) {
+        b.insert(b.end(), {0, 0, 0, 0, 0, bits, 0, 0});
+    }
+    return b;
+}
+
+Bytes operator+(Bytes a, const Bytes& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+}  // namespace
+
+TEST(Sii, DecodesADrivesCategoriesAndRejectsEveryDamagedImage) {
+    Bytes general(32, 0);
+    general[3] = 1;  // name: string 1
+    general[5] = 0x0D;
+    general[6] = 0x01;
+    ec::putU16(&general[12], static_cast<uint16_t>(-200));
+    const Bytes image =
+        SiiImage()
+            .category(0x0800, Bytes(6, 0xAB))  // vendor category, skipped
+            .category(ec::kSiiCatStrings, {2, 4, 'Q', 'J', '3', '0', 5, 'S', 'e', 'r', 'v', 'o'})
+            .category(ec::kSiiCatGeneral, general)
+            .category(ec::kSiiCatFmmu, {0x01, 0x02, 0x03, 0xFF})
+            .category(ec::kSiiCatSyncManager,
+                      syncManager(0x1000, 0x26, 1) + syncManager(0x1080, 0x22, 2) +
+                          syncManager(0x1100, 0x64, 3) + syncManager(0x1400, 0x20, 4))
+            .category(ec::kSiiCatTxPdo, pdo(0x1A00, 3, {16, 32, 32, 16, 16, 16, 32, 32, 32, 32}))
+            .category(ec::kSiiCatRxPdo,
+                      pdo(0x1600, 2, {16, 32, 32, 16, 16, 16, 16}) + pdo(0x1601, 0xFF, {32}))
+            .end()
+            .bytes;
+    const ec::SiiInfo info = ec::parseSiiImage(image);
+    EXPECT_TRUE(info.complete);
+    EXPECT_EQ(info.string(1), "QJ30");
+    EXPECT_EQ(info.string(2), "Servo");
+    EXPECT_EQ(info.string(3), "");
+    ASSERT_TRUE(info.general);
+    EXPECT_EQ(info.general->coeDetails, 0x0D);
+    EXPECT_EQ(info.general->foeDetails, 0x01);
+    EXPECT_EQ(info.general->ebusCurrent, -200);
+    EXPECT_EQ(info.fmmuUsage, (std::vector<uint8_t>{0x01, 0x02, 0x03, 0xFF}));
+    ASSERT_EQ(info.syncManagers.size(), 4u);
+    EXPECT_EQ(info.syncManagers[2].start, 0x1100);
+    EXPECT_EQ(info.syncManagers[2].control, 0x64);
+    EXPECT_EQ(info.syncManagers[3].type, 4);
+    ASSERT_TRUE(info.rxPdo && info.txPdo);
+    EXPECT_EQ(info.rxPdo->perSm[2], 18u * 8);
+    EXPECT_EQ(info.rxPdo->total, 18u * 8) << "the unassigned PDO takes nothing";
+    EXPECT_EQ(info.txPdo->perSm[3], 32u * 8);
+    for (size_t cut = 0; cut < image.size(); ++cut) {  // cut at every length: never complete
+        EXPECT_FALSE(ec::parseSiiImage(Bytes(image.begin(), image.begin() + long(cut))).complete)
+            << cut;
+    }
+    Bytes manyEntries = pdo(0x1A00, 3, {16});
+    manyEntries[2] = 200;
+    Bytes oversized = SiiImage().category(ec::kSiiCatFmmu, {1, 2}).end().bytes;
+    ec::putU16(&oversized[0x82], 0x7000);
+    const Bytes longString = SiiImage().category(ec::kSiiCatStrings, {1, 40, 'A', 'B'}).end().bytes;
+    for (const Bytes& damaged :
+         {longString, SiiImage().category(ec::kSiiCatTxPdo, manyEntries).end().bytes, oversized,
+          SiiImage().category(ec::kSiiCatFmmu, {1, 2}).bytes}) {
+        EXPECT_FALSE(ec::parseSiiImage(damaged).complete);
+    }
+    EXPECT_TRUE(ec::parseSiiImage(longString).strings.empty());
+    const uint8_t header[14] = {0x04, 0x01, 0, 0, 0, 0, 0x0F, 0, 0, 0, 0, 0, 0, 0};
+    EXPECT_EQ(ec::siiHeaderCrc(header), 0xD8);
+}
+
+// An EEPROM busy for two status reads after each command, ignoring the first command: the read
+// waits, sees that the data are not for its word, and asks again.
+TEST(Sii, BusyEepromIsPolledAndAnIgnoredCommandIsSentAgain) {
+    auto script = std::make_shared<LinkScript>();
+    int busyReads = 2, ignore = 1;
+    uint16_t address = 0x0777;
+    script->respond = [&](const Bytes& f) {
+        return std::vector<Bytes>{answer(f, [&](const DatagramView& d, Bytes& frame) {
+            uint8_t* data = &frame[d.data()];
+            if (d.ado != ec::kRegSiiControl) {
+            } else if (d.cmd == static_cast<uint8_t>(ec::Command::FPWR)) {
+                address = ignore-- <= 0 ? ec::getU16(data + 2) : address;
+                busyReads = 2;
+            } else if (d.cmd == static_cast<uint8_t>(ec::Command::FPRD)) {
+                std::fill_n(data, d.length, 0);
+                ec::putU16(data, busyReads-- > 0 ? ec::kSiiBusy : ec::kSiiRead8Bytes);
+                if (d.length >= 14) {
+                    ec::putU16(data + 2, address);
+                    ec::putU32(data + 6, 0xA0000000u | address);
+                }
+            }
+            return uint16_t{1};
+        })};
+    };
+    ec::OwnedContext ctx;
+    ASSERT_GT(ecx_init_link(ctx.get(), std::make_unique<ScriptedLink>(script)), 0);
+    const auto chunk = ec::siiReadFP(ctx.get(), 0x1001, 0x0040, EC_TIMEOUTEEP);
+    ASSERT_TRUE(chunk);
+    EXPECT_EQ(chunk->words, 4u);
+    EXPECT_EQ(static_cast<uint32_t>(chunk->value), 0xA0000040u);
+    ecx_close(ctx.get());
+}
+
+TEST(IoLayout, PacksSmallImagesCutsLargeOnesAtSlaveBoundariesAndRefusesTheUncuttable) {
+    const std::vector<ec::IoSlaveBits> small = {{2, 0}, {4, 0}, {0, 0}, {16, 8}, {3, 1}};
+    auto layout = ec::computeIoLayout(small);
+    ASSERT_TRUE(layout);
+    EXPECT_EQ(layout->outputs[1].offset, 0u);
+    EXPECT_EQ(layout->outputs[1].startBit, 2);
+    EXPECT_EQ(layout->outputs[1].endBit(), 5);
+    EXPECT_EQ(layout->outputs[2].bytes, 0u);
+    EXPECT_EQ(layout->outputs[3].offset, 1u);
+    EXPECT_EQ(layout->outputs[3].endBit(), 7);
+    EXPECT_EQ(layout->outputs[4].offset, 3u);
+    EXPECT_EQ(layout->outputBytes, 4u);
+    EXPECT_EQ(layout->inputs[3].offset, 4u);
+    EXPECT_EQ(layout->inputs[4].offset, 5u);
+    EXPECT_EQ(layout->outputsWkc, 4);
+    EXPECT_EQ(layout->inputsWkc, 2);
+    for (const int drives : {5, 40}) {  // 40 drives: 2000 bytes, more than one datagram carries
+        layout =
+            ec::computeIoLayout(std::vector<ec::IoSlaveBits>(size_t(drives), {18 * 8, 32 * 8}));
+        ASSERT_TRUE(layout);
+        EXPECT_EQ(layout->outputs.back().offset, 18u * (drives - 1));
+        EXPECT_EQ(layout->inputs.back().offset, 18u * drives + 32u * (drives - 1));
+        EXPECT_EQ(layout->expectedWkc(), 3 * drives);
+        EXPECT_EQ(layout->segments.size(), drives == 5 ? 1u : 2u);
+        EXPECT_EQ(layout->segments[0] + (drives == 5 ? 0 : layout->segments[1]), 50u * drives);
+        EXPECT_LE(layout->segments[0], ec::kMaxSegmentBytes);
+        EXPECT_EQ((layout->segments[0] - 18u * drives) % 32, 0u) << "cut at an input image";
+        EXPECT_EQ(layout->inputSegmentOffset, 18u * drives);
+    }
+    EXPECT_FALSE(ec::computeIoLayout(std::vector<ec::IoSlaveBits>{{8 * 1500, 0}}));
+}
+
+namespace {
+
+struct RecordingBus : ::testing::Test {
+    std::shared_ptr<LinkScript> script = std::make_shared<LinkScript>();
+    ec::OwnedContext master;
+    void SetUp() override {
+        script->respond = [](const Bytes& sent) -> std::vector<Bytes> {
+            return {answer(sent, [](const DatagramView& d, Bytes& f) -> uint16_t {
+                if (d.cmd == static_cast<uint8_t>(ec::Command::LRW) ||
+                    d.cmd == static_cast<uint8_t>(ec::Command::LRD)) {
+                    std::fill_n(f.begin() + static_cast<long>(d.data()), d.length, 0xAB);
+                }
+                return 1;
+            })};
+        };
+        ASSERT_GT(ecx_init_link(master.get(), std::make_unique<ScriptedLink>(script)), 0);
+        master->siiPdo.assign(EC_MAXSLAVE, ec::SiiPdoSizes{});
+    }
+    void drives(int n) {  // records as a scan of n drives leaves them
+        *master->slavecount = n;
+        for (int i = 1; i <= n; ++i) {
+            ec_slavet& s = master.slave(i);
+            s.configadr = static_cast<uint16_t>(0x1000 + i);
+            s.SM[2] = ec_smt{0x1100, 0, 0x00010064};
+            s.SM[3] = ec_smt{0x1400, 0, 0x00010020};
+            s.SMtype[2] = EC_SMTYPE_OUTPUTS;
+            s.SMtype[3] = EC_SMTYPE_INPUTS;
+            s.FMMU0func = 1;
+            s.FMMU1func = 2;
+            master->siiPdo[size_t(i)].outputBits[2] = 18 * 8;
+            master->siiPdo[size_t(i)].inputBits[3] = 32 * 8;
+        }
+    }
+    Bytes written(uint16_t station, uint16_t reg) {  // data of the last FPWR there
+        Bytes result;
+        for (const Bytes& f : script->sentFrames()) {
+            for (const DatagramView& d : datagrams(f)) {
+                if (d.cmd == static_cast<uint8_t>(ec::Command::FPWR) && d.adp == station &&
+                    d.ado == reg) {
+                    result.assign(f.begin() + long(d.data()), f.begin() + long(d.wkc()));
+                }
+            }
+        }
+        return result;
+    }
+    std::vector<DatagramView> exchange(int wkc, size_t frames) {
+        const size_t before = script->sentCount();
+        EXPECT_EQ(ecx_send_processdata(master.get()), 1);
+        EXPECT_EQ(ecx_receive_processdata(master.get(), 100000), wkc);
+        const auto sent = script->sentFrames();
+        EXPECT_EQ(sent.size() - before, frames);
+        std::vector<DatagramView> all;
+        for (size_t i = before; i < sent.size(); ++i) {
+            for (const DatagramView& d : datagrams(sent[i])) {
+                all.push_back(d);
+            }
+        }
+        return all;
+    }
+};
+
+}  // namespace
+
+TEST_F(RecordingBus, ExchangeSplitsTheImageOrItsCommandsAndWritesBackOnlyInputs) {
+    drives(40);
+    std::vector<uint8_t> iomap(2000, 0x11);
+    ASSERT_EQ(ecx_config_map(master.get(), iomap.data()), 2000);
+    master.group(0).hasdc = true;
+    master.group(0).DCnext = 1;
+    auto ds = exchange(2, 2);  // one LRW per frame counted
+    ASSERT_EQ(ds.size(), 3u);
+    EXPECT_EQ(ds[0].cmd, static_cast<uint8_t>(ec::Command::LRW));
+    EXPECT_EQ(ds[1].cmd, static_cast<uint8_t>(ec::Command::FRMW));
+    EXPECT_EQ(ds[1].adp, 0x1001);
+    EXPECT_EQ(ds[1].ado, 0x0910);
+    EXPECT_EQ(ds[0].length + ds[2].length, 2000);
+    EXPECT_EQ(ds[2].adp | ds[2].ado << 16, ds[0].length) << "logical address";
+    for (size_t i = 0; i < iomap.size(); ++i) {
+        ASSERT_EQ(iomap[i], i < 18u * 40 ? 0x11 : 0xAB) << "byte " << i;
+    }
+    // A group with a slave that cannot take LRW reads and writes separately.
+    master.group(0) = ec_groupt{};
+    for (int i = 1; i <= 40; ++i) {
+        master.slave(i) = ec_slavet{};
+    }
+    drives(2);
+    master.slave(2).blockLRW = 1;
+    std::fill(iomap.begin(), iomap.end(), 0x11);
+    ASSERT_EQ(ecx_config_map(master.get(), iomap.data()), 100);
+    EXPECT_EQ(master.group(0).blockLRW, 1);
+    ds = exchange(3, 2);  // the script counts 1 per datagram: LRD 1 + LWR 1 doubled
+    EXPECT_EQ(ds[0].cmd, static_cast<uint8_t>(ec::Command::LRD));
+    EXPECT_EQ(ds[1].cmd, static_cast<uint8_t>(ec::Command::LWR));
+    for (size_t i = 0; i < 100; ++i) {
+        ASSERT_EQ(iomap[i], i < 36 ? 0x11 : 0xAB) << "byte " << i;
+    }
+}
+
+TEST_F(RecordingBus, SmallSlavesWithoutMailboxShareAByte) {
+    *master->slavecount = 2;  // two output terminals, outputs in SM0: 4 and 2 bits
+    for (int i = 1; i <= 2; ++i) {
+        ec_slavet& s = master.slave(i);
+        s.configadr = static_cast<uint16_t>(0x1000 + i);
+        s.SM[0] = ec_smt{0x0F00, 0, 0x00010044};
+        s.SMtype[0] = EC_SMTYPE_OUTPUTS;
+        s.FMMU0func = 1;
+        master->siiPdo[size_t(i)].outputBits[0] = i == 1 ? 4 : 2;
+    }
+    uint8_t iomap[8] = {};
+    ASSERT_EQ(ecx_config_map_sized(master.get(), iomap, sizeof iomap), 1);
+    EXPECT_EQ(written(0x1002, 0x0600),
+              (Bytes{0, 0, 0, 0, 1, 0, 4, 5, 0x00, 0x0F, 0, 0x02, 1, 0, 0, 0}));
+    EXPECT_EQ(written(0x1001, 0x0800), (Bytes{0x00, 0x0F, 0x01, 0x00, 0x44, 0x00, 0x01, 0x00}));
+    EXPECT_EQ(master.slave(2).Ostartbit, 4);
+    EXPECT_EQ(master.slave(2).outputs, iomap);
+    EXPECT_EQ(master.group(0).expectedWKC, 4);
+}
+
+TEST(ErrorList, FirstInFirstOutNewestKeptWhenFullAndAlStatusTexts) {
+    ec::ErrorList list;
+    EXPECT_TRUE(list.empty());
+    EXPECT_FALSE(list.pop());
+    for (uint16_t n = 0; n < EC_MAXELIST + 10; ++n) {
+        ec_errort e{};
+        e.Slave = n;
+        list.push(e);
+    }
+    for (uint16_t n = 10; n < EC_MAXELIST + 10; ++n) {
+        const auto e = list.pop();
+        ASSERT_TRUE(e);
+        EXPECT_EQ(e->Slave, n);
+        EXPECT_TRUE(e->Signal);
+    }
+    EXPECT_TRUE(list.empty());
+    EXPECT_STREQ(ec_ALstatuscode2string(0x001D), "Invalid output configuration");
+    EXPECT_STREQ(ec_ALstatuscode2string(0x002F), "Unknown");
+}

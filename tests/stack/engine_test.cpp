@@ -1,0 +1,365 @@
+// The frame engine, the port and the adapter registry: encoding, pairing replies with their
+// senders while several threads share the port, resending, dropping damaged or foreign replies,
+// datagram batches. The raw socket is tested end to end on a veth pair (tests/veth).
+#include <atomic>
+#include <barrier>
+#include <set>
+#include <thread>
+
+#include "base.h"
+#include "fixture.h"
+#include "port.h"
+
+using namespace ectest;
+using ec::Command;
+using ec::FrameEngine;
+using ec::Intake;
+
+namespace {
+
+// Every datagram answered with WKC 1; reads carry their register address in the first two data
+// bytes, so each caller can tell its own reply.
+std::vector<Bytes> echoAddress(const Bytes& sent) {
+    return {answer(sent, [](const DatagramView& d, Bytes& f) -> uint16_t {
+        if (d.length >= 2) {
+            ec::putU16(&f[d.data()], d.ado);
+        }
+        return 1;
+    })};
+}
+
+struct PortTest : ::testing::Test {
+    std::shared_ptr<LinkScript> script = std::make_shared<LinkScript>();
+    ec::OwnedContext master;
+    void SetUp() override {
+        script->respond = echoAddress;
+        ASSERT_GT(ecx_init_link(master.get(), std::make_unique<ScriptedLink>(script)), 0);
+    }
+    ec::Port& port() { return *master->port; }
+    FrameEngine::Stats stats() { return port().engine().stats(); }
+    int read(uint16_t reg, int timeoutUs, uint16_t* value) {
+        uint8_t b[2] = {};
+        const int wkc = ecx_FPRD(master.get(), 0x1001, reg, 2, b, timeoutUs);
+        *value = ec::getU16(b);
+        return wkc;
+    }
+};
+
+void setEcLength(Bytes& f, size_t len) {
+    ec::putU16(&f[14], static_cast<uint16_t>(0x1000 | len));
+}
+
+}  // namespace
+
+TEST(FrameBuilder, EncodesDatagramsWithOneIndexPadsAndRefusesWhatDoesNotFit) {
+    ec::FrameBuilder b;
+    const uint8_t payload[2] = {0x34, 0x12};
+    ASSERT_EQ(b.add(Command::BRD, ec::physicalAddress(0, 0x0130), 2), 0u);
+    ASSERT_EQ(b.add(Command::FPWR, ec::physicalAddress(0x1001, 0x0120), 2, payload), 1u);
+    const auto f = b.finish(0x5A);
+    ASSERT_EQ(f.size(), ec::kEthMinFrame);
+    const Bytes head(f.begin() + 12, f.begin() + 44);
+    const Bytes expected = {0x88, 0xA4, 28,   0x10,  // type 1, two datagrams of 10 + 2 + 2
+                            0x07, 0x5A, 0,    0,    0x30, 0x01, 2, 0x80, 0, 0, 0,    0,    0, 0,
+                            0x05, 0x5A, 0x01, 0x10, 0x20, 0x01, 2, 0x00, 0, 0, 0x34, 0x12, 0, 0};
+    EXPECT_EQ(head, expected);
+    EXPECT_TRUE(std::all_of(f.begin() + 44, f.end(), [](uint8_t v) { return v == 0; }));
+
+    ec::FrameBuilder full;
+    EXPECT_TRUE(full.add(Command::LRW, 0, ec::kMaxDatagramData).has_value());
+    EXPECT_FALSE(full.add(Command::FRMW, 0, 8).has_value());
+    ec::FrameBuilder c;
+    EXPECT_FALSE(c.add(Command::LRW, 0, ec::kMaxDatagramData + 1).has_value());
+    EXPECT_TRUE(c.add(Command::LRW, 0, 1466).has_value());
+    EXPECT_TRUE(c.add(Command::FRMW, 0, 8).has_value());  // the DC datagram behind the LRW fits
+    EXPECT_LE(c.finish(1).size(), ec::kEthMaxFrame);
+}
+
+TEST(FrameEngine, DropsDamagedAndForeignRepliesWithoutReadingPastThem) {
+    // Reply to a frame of two 2-byte reads: 16 + 2 * 14 = 44 bytes, padded to 60.
+    const struct {
+        const char* name;
+        std::function<void(Bytes&)> apply;
+        Intake expected;
+    } cases[] = {
+        {"runt", [](Bytes& f) { f.resize(10); }, Intake::Malformed},
+        {"cut in the first datagram", [](Bytes& f) { f.resize(26); }, Intake::Malformed},
+        {"cut in the second datagram", [](Bytes& f) { f.resize(40); }, Intake::Malformed},
+        {"header length beyond the frame", [](Bytes& f) { setEcLength(f, 60); }, Intake::Malformed},
+        {"header length short", [](Bytes& f) { setEcLength(f, 24); }, Intake::Malformed},
+        {"header length long", [](Bytes& f) { setEcLength(f, 32); }, Intake::Malformed},
+        {"datagram beyond the frame", [](Bytes& f) { ec::putU16(&f[22], 0x87FF); },
+         Intake::Malformed},
+        {"second beyond the header", [](Bytes& f) { ec::putU16(&f[36], 12); }, Intake::Malformed},
+        {"last claims more", [](Bytes& f) { ec::putU16(&f[36], 0x8002); }, Intake::Malformed},
+        {"EtherType", [](Bytes& f) { f[13] = 0x00; }, Intake::Malformed},
+        {"frame type", [](Bytes& f) { ec::putU16(&f[14], 0x4000 | 28); }, Intake::Malformed},
+        {"unknown index", [](Bytes& f) { ++f[17], ++f[31]; }, Intake::Unmatched},
+        {"second index differs", [](Bytes& f) { ++f[31]; }, Intake::Mismatched},
+        {"wrong command", [](Bytes& f) { f[30] = static_cast<uint8_t>(Command::APRD); },
+         Intake::Mismatched},
+        // One 16-byte read instead of two 2-byte reads: 28 bytes as well.
+        {"other lengths", [](Bytes& f) { ec::putU16(&f[22], 16); }, Intake::Mismatched},
+        {"intact", [](Bytes&) {}, Intake::Accepted},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        FrameEngine engine;
+        const auto slot = engine.claim();
+        ASSERT_TRUE(slot);
+        engine.builder(*slot).add(Command::FPRD, ec::physicalAddress(0x1001, 0x0130), 2);
+        engine.builder(*slot).add(Command::FPRD, ec::physicalAddress(0x1002, 0x0130), 2);
+        const auto sent = engine.markSent(*slot);
+        Bytes reply = answer(Bytes(sent.begin(), sent.end()), [](const DatagramView& d, Bytes& f) {
+            f[d.data()] = static_cast<uint8_t>(d.adp);
+            return static_cast<uint16_t>(d.adp - 0x1000 + 6);
+        });
+        c.apply(reply);
+        const Bytes exact(reply.begin(), reply.end());  // a read past it trips the sanitizer
+        EXPECT_EQ(engine.accept(exact), c.expected);
+        const bool taken = c.expected == Intake::Accepted;
+        EXPECT_EQ(engine.state(*slot),
+                  taken ? FrameEngine::SlotState::Received : FrameEngine::SlotState::InFlight);
+        if (taken) {
+            EXPECT_EQ(engine.replyWkc(*slot, 0), 7);
+            EXPECT_EQ(engine.replyWkc(*slot, 1), 8);
+            EXPECT_EQ(engine.replyData(*slot, 1)[0], 0x02);
+            EXPECT_EQ(engine.accept(exact), Intake::Unmatched) << "a duplicate has no taker";
+        }
+    }
+}
+
+TEST(FrameEngine, SlotsHoldDistinctIndicesAndAbandonedIndicesAreHeldBack) {
+    FrameEngine engine;
+    std::set<uint8_t> indices;
+    std::vector<ec::SlotId> slots;
+    for (size_t i = 0; i < ec::kFrameSlots; ++i) {
+        const auto slot = engine.claim();
+        ASSERT_TRUE(slot);
+        slots.push_back(*slot);
+        indices.insert(engine.index(*slot));
+    }
+    EXPECT_EQ(indices.size(), ec::kFrameSlots);
+    EXPECT_FALSE(engine.claim().has_value()) << "all slots taken";
+    engine.builder(slots[0]).add(Command::BRD, 0, 2);
+    engine.markSent(slots[0]);
+    const uint8_t abandoned = engine.index(slots[0]);
+    const auto start = std::chrono::steady_clock::now();
+    engine.release(slots[0]);  // given up while on the wire
+    bool reused = false;
+    for (int i = 0; i < 300; ++i) {
+        const auto slot = engine.claim();
+        ASSERT_TRUE(slot);
+        reused |= engine.index(*slot) == abandoned;
+        engine.release(*slot);
+    }
+    if (std::chrono::steady_clock::now() - start < ec::kIndexQuarantine) {
+        EXPECT_FALSE(reused);
+    }
+}
+
+TEST_F(PortTest, EachCallerAndEachDatagramGetsItsOwnReply) {
+    script->respond = nullptr;  // replies injected by hand
+    const auto deadline = ec::Port::Clock::now() + std::chrono::seconds(1);
+    const auto first = port().claim(deadline);
+    const auto second = port().claim(deadline);
+    ASSERT_TRUE(first && second);
+    port().engine().builder(*first).add(Command::FPRD, ec::physicalAddress(0x1001, 0x0010), 2);
+    port().engine().builder(*first).add(Command::BWR, ec::physicalAddress(0, 0x0120), 2);
+    port().engine().builder(*second).add(Command::FPRD, ec::physicalAddress(0x1002, 0x0012), 2);
+    port().transmit(*first);
+    port().transmit(*second);
+    const auto sent = script->sentFrames();
+    ASSERT_EQ(sent.size(), 2u);
+    script->inject(echoAddress(sent[1])[0]);  // the second caller's reply arrives first
+    script->inject(echoAddress(sent[0])[0]);
+    ASSERT_TRUE(port().awaitReply(*first, deadline));
+    EXPECT_EQ(ec::getU16(port().engine().replyData(*first, 0).data()), 0x0010);
+    EXPECT_EQ(port().engine().replyWkc(*first, 1), 1);
+    EXPECT_EQ(port().engine().state(*second), FrameEngine::SlotState::Received);
+    ASSERT_TRUE(port().awaitReply(*second, ec::Port::Clock::now()));
+    EXPECT_EQ(ec::getU16(port().engine().replyData(*second, 0).data()), 0x0012);
+    port().release(*first);
+    port().release(*second);
+
+    // Two threads: the first frame is held until one with another index is sent, then both are
+    // answered in reverse order.
+    std::mutex m;
+    std::vector<Bytes> held;
+    script->respond = [&](const Bytes& f) -> std::vector<Bytes> {
+        std::lock_guard lock(m);
+        if (held.size() >= 2) {
+            return echoAddress(f);
+        }
+        if (!held.empty() && held[0][17] == f[17]) {
+            return {};  // the held frame sent again
+        }
+        held.push_back(f);
+        return held.size() < 2
+                   ? std::vector<Bytes>{}
+                   : std::vector<Bytes>{echoAddress(held[1])[0], echoAddress(held[0])[0]};
+    };
+    std::atomic<int> wrong{0};
+    std::barrier start(2);
+    auto worker = [&](uint16_t reg) {
+        start.arrive_and_wait();
+        for (int i = 0; i < 50; ++i) {
+            uint16_t value = 0;
+            wrong += read(reg, 200000, &value) != 1 || value != reg;
+        }
+    };
+    std::thread a(worker, uint16_t{0x0130});
+    std::thread b(worker, uint16_t{0x0910});
+    a.join();
+    b.join();
+    EXPECT_EQ(wrong.load(), 0);
+    EXPECT_EQ(stats().mismatched, 0u);
+}
+
+TEST_F(PortTest, ResendsLostDamagedAndLateFramesButNeverAnsweredOnes) {
+    uint16_t value = 0;
+    ASSERT_EQ(read(0x0130, 200000, &value), 1);
+    EXPECT_EQ(script->sentCount(), 1u) << "an answered frame is not sent again";
+
+    int lost = 2;  // two transmissions lost: the call succeeds on the third
+    script->respond = [&](const Bytes& f) {
+        return lost-- > 0 ? std::vector<Bytes>{} : echoAddress(f);
+    };
+    ASSERT_EQ(read(0x0134, 200000, &value), 1);
+    EXPECT_EQ(value, 0x0134);
+    auto frames = script->sentFrames();
+    ASSERT_EQ(frames.size(), 4u);
+    EXPECT_EQ(frames[1], frames[2]) << "a resend repeats the frame, index included";
+    EXPECT_EQ(frames[2], frames[3]);
+
+    bool damage = true;  // a damaged reply counts as none
+    script->respond = [&](const Bytes& f) {
+        Bytes reply = echoAddress(f)[0];
+        if (std::exchange(damage, false)) {
+            setEcLength(reply, 200);
+        }
+        return std::vector<Bytes>{reply};
+    };
+    ASSERT_EQ(read(0x0138, 200000, &value), 1);
+    EXPECT_EQ(value, 0x0138);
+    EXPECT_EQ(script->sentCount(), 6u);
+    EXPECT_EQ(stats().malformed, 1u);
+
+    script->respond = nullptr;  // a reply after the timeout is discarded
+    EXPECT_EQ(read(0x0130, 1000, &value), EC_NOFRAME);
+    const Bytes late = echoAddress(script->sentFrames().back())[0];
+    script->respond = echoAddress;
+    script->inject(late);
+    EXPECT_EQ(read(0x0134, 100000, &value), 1);
+    EXPECT_EQ(value, 0x0134);
+    EXPECT_EQ(stats().unmatched, 1u);
+
+    ec::OwnedContext closed;
+    uint8_t b[2] = {};
+    EXPECT_EQ(ecx_BRD(closed.get(), 0, 0, 2, b, 1000), EC_NOFRAME);
+    EXPECT_EQ(ecx_LRW(closed.get(), 0, 2, b, 1000), EC_NOFRAME);
+}
+
+TEST(Port, AWaitPastItsDeadlineStillTakesAReplyAlreadyThere) {
+    auto script = std::make_shared<LinkScript>();
+    script->respond = [](const Bytes& f) {
+        return std::vector<Bytes>{answer(f, [](const DatagramView&, Bytes&) { return 1; })};
+    };
+    ec::Port port(std::make_unique<ScriptedLink>(script));
+    const auto soon = [] { return ec::Port::Clock::now() + std::chrono::milliseconds(10); };
+    const auto past = [] { return ec::Port::Clock::now() - std::chrono::milliseconds(1); };
+    auto slot = port.claim(soon());
+    ASSERT_TRUE(slot);
+    port.engine().builder(*slot).add(Command::BRD, 0, 2);
+    ASSERT_TRUE(port.transmit(*slot));
+    // Descheduled past the deadline between sending and waiting: the reply is there.
+    EXPECT_TRUE(port.awaitReply(*slot, past()));
+    EXPECT_EQ(port.engine().replyWkc(*slot, 0), 1);
+    port.release(*slot);
+    script->respond = nullptr;
+    slot = port.claim(soon());
+    port.engine().builder(*slot).add(Command::BRD, 0, 2);
+    ASSERT_TRUE(port.transmit(*slot));
+    EXPECT_FALSE(port.awaitReply(*slot, past()));
+    port.release(*slot);
+}
+
+// 100 reads of 8 bytes need two frames; each datagram gets its own WKC and data, copied no
+// further than the caller's buffer. A reply laid out otherwise than sent delivers nothing.
+TEST(Port, BatchFillsEachDatagramAndTrustsOnlyRepliesLaidOutAsSent) {
+    auto script = std::make_shared<LinkScript>();
+    bool tamper = false;
+    script->respond = [&tamper](const Bytes& f) {
+        Bytes reply = answer(f, [](const DatagramView& d, Bytes& frame) {
+            std::fill_n(frame.begin() + static_cast<long>(d.data()), d.length,
+                        static_cast<uint8_t>(d.adp));
+            return d.adp % 3 == 0 ? 0 : 1;
+        });
+        if (tamper) {  // first datagram 4 bytes longer, second 4 shorter: the chain adds up
+            const auto ds = datagrams(reply);
+            ec::putU16(&reply[ds[0].header + 6], ec::getU16(&reply[ds[0].header + 6]) + 4);
+            ec::putU16(&reply[ds[1].header + 6], ec::getU16(&reply[ds[1].header + 6]) - 4);
+        }
+        return std::vector<Bytes>{reply};
+    };
+    ec::OwnedContext ctx;
+    ASSERT_GT(ecx_init_link(ctx.get(), std::make_unique<ScriptedLink>(script)), 0);
+    constexpr size_t kReads = 100;
+    std::vector<std::array<uint8_t, 8>> data(kReads);
+    std::array<uint8_t, 5> shortBuffer{};
+    std::vector<ec_datagramt> batch(kReads);
+    for (size_t i = 0; i < kReads; ++i) {
+        batch[i] = ec_datagramt{Command::FPRD, static_cast<uint32_t>(i + 1), 8, {}, data[i]};
+    }
+    batch.back().in = std::span(shortBuffer).first(4);
+    EXPECT_EQ(ecx_transceive_batch(ctx.get(), batch, 5000), static_cast<int>(kReads));
+    EXPECT_EQ(script->sentCount(), 2u);
+    for (size_t i = 0; i < kReads; ++i) {
+        EXPECT_EQ(batch[i].wkc, (i + 1) % 3 == 0 ? 0 : 1) << i;
+        EXPECT_EQ(i + 1 < kReads ? data[i][0] : shortBuffer[3], static_cast<uint8_t>(i + 1)) << i;
+    }
+    EXPECT_EQ(shortBuffer[4], 0);
+    tamper = true;
+    std::array<uint8_t, 8> first{};
+    std::array<ec_datagramt, 2> two{ec_datagramt{Command::FPRD, 1, 8, {}, first},
+                                    ec_datagramt{Command::FPRD, 2, 8, {}, {}}};
+    EXPECT_EQ(ecx_transceive_batch(ctx.get(), two, 3000), 0);
+    EXPECT_EQ(two[0].wkc, EC_NOFRAME);
+    EXPECT_EQ(first[0], 0);
+    ecx_close(ctx.get());
+}
+
+class NullLink final : public ec::FrameLink {
+public:
+    bool send(std::span<const uint8_t>) override { return true; }
+    int receive(std::span<uint8_t>, std::chrono::microseconds) override { return 0; }
+};
+
+TEST(Links, VirtualAdaptersComeFirstInRegistrationOrder) {
+    const std::string longDesc(300, 'd');
+    ec::registerVirtualAdapter("test:b", "second", [] { return std::make_unique<NullLink>(); });
+    ec::registerVirtualAdapter("test:a", longDesc, [] { return std::make_unique<NullLink>(); });
+    ec::registerVirtualAdapter("test:b", "second again", nullptr);  // replaces, keeps its place
+    const auto list = ec::listAdapters();
+    ASSERT_GE(list.size(), 2u);
+    EXPECT_EQ(list[0].name, "test:b");
+    EXPECT_EQ(list[0].desc, "second again");
+    EXPECT_EQ(list[1].name, "test:a");
+    EXPECT_TRUE(std::none_of(list.begin(), list.end(), [](auto& a) { return a.name == "lo"; }));
+    ec_adaptert* head = ec_find_adapters();
+    ASSERT_NE(head, nullptr);
+    EXPECT_STREQ(head->name, "test:b");
+    ASSERT_NE(head->next, nullptr);
+    EXPECT_EQ(std::string(head->next->desc), longDesc.substr(0, 127));
+    size_t count = 0;
+    for (ec_adaptert* a = head; a != nullptr; a = a->next) {
+        ++count;
+    }
+    EXPECT_EQ(count, list.size());
+    ec_free_adapters(head);
+    EXPECT_NE(ec::openLink("test:a"), nullptr);
+    ec::unregisterVirtualAdapter("test:a");
+    ec::unregisterVirtualAdapter("test:b");
+    EXPECT_EQ(ec::listAdapters().size(), list.size() - 2);
+    EXPECT_EQ(ec::openLink("no-such-adapter-zz"), nullptr);
+}
