@@ -1,13 +1,11 @@
-// Shared pieces of the console's tests: a sandboxed settings store, the log pane read back as
-// messages, a helper that answers modal dialogs from the event loop, and the fixture of the tests
-// that drive a window, with or without a simulated chain behind it.
+// The console tests' shared fixture: sandboxed settings, the log pane read back as messages,
+// modal dialogs answered from the event loop, and a window with or without a simulated chain.
 #pragma once
 
 #include <QAbstractButton>
 #include <QApplication>
 #include <QComboBox>
 #include <QDebug>
-#include <QDialog>
 #include <QFile>
 #include <QFileDialog>
 #include <QLineEdit>
@@ -36,6 +34,8 @@
 #include "sim/config.h"
 #include "sim/virtual_link.h"
 
+using namespace Qt::StringLiterals;
+
 namespace consoletest {
 
 // How long a bring-up, an enable, a disable or a parameter run may take in a loaded test run.
@@ -54,9 +54,8 @@ inline QByteArray asBytes(const std::vector<uint8_t>& v) {
     return QByteArray(reinterpret_cast<const char*>(v.data()), static_cast<qsizetype>(v.size()));
 }
 
-// The drives of the console's tests. The test process shares two cores with the rest of the suite
-// and can stall for longer than a real master ever would; such a hiccup must not trip the drives'
-// SM watchdog in the middle of a test, so it allows 2 s here instead of 100 ms.
+// The test process shares two cores with the suite and can stall longer than a real master ever
+// would; the drives' SM watchdog allows 2 s here instead of 100 ms, so a hiccup trips nothing.
 inline sim::ChainConfig chainConfig(int drives) {
     sim::ChainConfig config = sim::ChainConfig::drives(drives);
     for (sim::SlaveConfig& slave : config.slaves) {
@@ -65,9 +64,8 @@ inline sim::ChainConfig chainConfig(int drives) {
     return config;
 }
 
-// Answers modal dialogs one after the other as they open; a step takes only a dialog of its own
-// type. The busy dialog of a running download is left alone. A dialog nobody expects is closed
-// after a while and counted, so the test fails instead of hanging.
+// Answers modal dialogs in order as they open, each step only a dialog of its type; the busy
+// dialog of a download is left alone, an unexpected dialog closed and counted (no hang).
 class ModalAnswerer : public QObject {
 public:
     ModalAnswerer() {
@@ -87,8 +85,7 @@ public:
     // Records a message box as "icon|title|text" and presses `answer` (its first button if none).
     void thenBox(QMessageBox::StandardButton answer = QMessageBox::NoButton) {
         then<QMessageBox>([this, answer](QMessageBox* box) {
-            boxes
-                << QStringLiteral("%1|%2|%3").arg(box->icon()).arg(box->windowTitle(), box->text());
+            boxes << u"%1|%2|%3"_s.arg(box->icon()).arg(box->windowTitle(), box->text());
             (answer == QMessageBox::NoButton ? box->buttons().first() : box->button(answer))
                 ->click();
         });
@@ -100,7 +97,7 @@ public:
                 dialog->reject();
                 return;
             }
-            dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText(path);
+            dialog->findChild<QLineEdit*>(u"fileNameEdit"_s)->setText(path);
             static_cast<QDialog*>(dialog)->accept();
         });
     }
@@ -136,9 +133,7 @@ private:
 };
 
 inline QString boxText(QMessageBox::Icon icon, const char* title, const char* text) {
-    return QStringLiteral("%1|%2|%3")
-        .arg(icon)
-        .arg(QString::fromUtf8(title), QString::fromUtf8(text));
+    return u"%1|%2|%3"_s.arg(icon).arg(QString::fromUtf8(title), QString::fromUtf8(text));
 }
 
 // The fixture of the tests that drive a window: the sandboxed settings, the window, its finders
@@ -150,8 +145,7 @@ protected:
     std::unique_ptr<MainWindow> window;
     QString adapter;
 
-    // Points the user-scope settings at a temporary directory, so no test reads or writes the
-    // settings of the person running it.
+    // No test reads or writes the settings of the person running it.
     void sandboxSettings() {
         QVERIFY(settingsDir.isValid());
         QSettings::setDefaultFormat(QSettings::IniFormat);
@@ -161,15 +155,13 @@ protected:
 
     template <typename T = QWidget>
     T* child(const QString& name) const {
-        T* found = window->findChild<T*>(name);
-        if (found == nullptr) {
-            qWarning() << "no child" << name;
-        }
-        return found;
+        return window->findChild<T*>(name);
     }
     QAbstractButton* button(const QString& name) const { return child<QAbstractButton>(name); }
-    QAbstractButton* connectButton() const { return button(QStringLiteral("pushButton_connect")); }
-    QAbstractButton* enableButton() const { return button(QStringLiteral("pushButton_enable")); }
+    QAbstractButton* button(const char* name) const { return button(QLatin1String(name)); }
+    void click(const char* name) const { button(name)->click(); }
+    QAbstractButton* connectButton() const { return button(u"pushButton_connect"_s); }
+    QAbstractButton* enableButton() const { return button(u"pushButton_enable"_s); }
     QComboBox* combo(const char* name) const { return child<QComboBox>(QLatin1String(name)); }
     double value(const char* spinBox) const {
         return child<QDoubleSpinBox>(QLatin1String(spinBox))->value();
@@ -181,10 +173,9 @@ protected:
 
     // The pane's lines without their "hh:mm:ss: " prefix.
     QStringList messages() const {
-        static const QRegularExpression prefix(QStringLiteral("^\\d\\d:\\d\\d:\\d\\d: "));
+        static const QRegularExpression prefix(u"^\\d\\d:\\d\\d:\\d\\d: "_s);
         QStringList out;
-        const QString text =
-            child<QPlainTextEdit>(QStringLiteral("textBrowserLogs"))->toPlainText();
+        const QString text = child<QPlainTextEdit>(u"textBrowserLogs"_s)->toPlainText();
         for (const QString& line : text.split(u'\n')) {
             out << QString(line).remove(prefix);
         }
@@ -193,9 +184,7 @@ protected:
     bool logged(const QString& message) const { return messages().contains(message); }
     qsizetype loggedCount(const QString& message) const { return messages().count(message); }
     // A running procedure locks the tabs.
-    bool locked() const {
-        return !child<QTabWidget>(QStringLiteral("tabWidget"))->tabBar()->isEnabled();
-    }
+    bool locked() const { return !child<QTabWidget>(u"tabWidget"_s)->tabBar()->isEnabled(); }
     int state() const { return window->consoleState(); }
 
     // The command record of a drive as the cycle sends it, by drive index.
@@ -213,12 +202,16 @@ protected:
         combo("comboBox_index")->setCurrentIndex(index);
         QCOMPARE(window->motorIndex(), index);
     }
-    // Clicks a button and waits until its text reads `text` (the end of a pool operation).
+    // Waits until a button reads `text` (the end of a pool operation), or for a condition.
+    static bool waitText(QAbstractButton* b, const char* text, int ms = kBusTimeoutMs) {
+        return QTest::qWaitFor([b, text] { return b->text() == QString::fromUtf8(text); }, ms);
+    }
+    static bool waitFor(const std::function<bool()>& condition) {
+        return QTest::qWaitFor(condition, kBusTimeoutMs);
+    }
     bool clickAndWait(const char* name, const char* text) {
-        auto* b = button(QLatin1String(name));
-        b->click();
-        return QTest::qWaitFor([b, text] { return b->text() == QLatin1String(text); },
-                               kBusTimeoutMs);
+        click(name);
+        return waitText(button(name), text);
     }
     // Selects the adapter shown as `desc` (the fixture's one by default) and connects.
     bool connectBus(const QString& desc = QString()) {
@@ -232,9 +225,8 @@ protected:
         window = std::make_unique<MainWindow>();
         return connectBus();
     }
-    // Leaves every drive disabled for the next window, then closes this one. After a failed
-    // check the window's log goes to the test output: what the bus and the drives did is often
-    // the only clue to a failure seen on another machine.
+    // Leaves the drives disabled for the next window. After a failure the log pane goes to the
+    // output: often the only clue to a failure seen on another machine.
     void closeWindow() {
         if (!window) {
             return;

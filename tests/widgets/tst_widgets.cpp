@@ -14,13 +14,31 @@
 
 namespace {
 
-// One notch of a real mouse wheel on `target` at `pos`, delivered as the window system does, so
-// that an ignored event goes on to the parent.
+// One notch of a real mouse wheel, delivered as the window system does, so that an ignored event
+// goes on to the parent.
 void wheel(QWidget* target, QPointF pos, QPoint angle) {
     QWheelEvent event(pos, target->mapToGlobal(pos), QPoint(), angle, Qt::NoButton, Qt::NoModifier,
                       Qt::NoScrollPhase, false);
     QSpontaneKeyEvent::setSpontaneous(&event);
     qApp->notify(target, &event);
+}
+
+// A notch over a spin box on a tall scrolled page: how far the page moved, and the value after.
+template <typename SpinBox>
+std::pair<int, double> wheelOverSpinBox() {
+    QScrollArea area;
+    auto* page = new QWidget;
+    auto* spin = new SpinBox;
+    spin->setValue(5.0);
+    auto* layout = new QVBoxLayout(page);
+    layout->addWidget(spin);
+    layout->addSpacing(3000);
+    area.setWidget(page);
+    area.resize(200, 200);
+    area.show();
+    const int before = area.verticalScrollBar()->value();
+    wheel(spin, spin->rect().center(), QPoint(0, -120));
+    return {area.verticalScrollBar()->value() - before, spin->value()};
 }
 
 }  // namespace
@@ -30,33 +48,10 @@ void wheel(QWidget* target, QPointF pos, QPoint angle) {
 class TestWidgets : public QObject {
     Q_OBJECT
 
-private:
-    // A wheel notch over a spin box on a tall scrolled page: how far the page moved, and the value.
-    template <typename SpinBox>
-    static std::pair<int, double> wheelOverSpinBox() {
-        QScrollArea area;
-        auto* page = new QWidget;
-        auto* layout = new QVBoxLayout(page);
-        auto* spin = new SpinBox;
-        spin->setRange(-100, 100);
-        spin->setValue(5.0);
-        layout->addWidget(spin);
-        layout->addSpacing(3000);
-        area.setWidget(page);
-        area.resize(200, 200);
-        area.show();
-        if (!QTest::qWaitForWindowExposed(&area)) {
-            return {-1, 0.0};
-        }
-        const int before = area.verticalScrollBar()->value();
-        wheel(spin, spin->rect().center(), QPoint(0, -120));
-        return {area.verticalScrollBar()->value() - before, spin->value()};
-    }
-
 private slots:
     // The wheel stops zooming out once either span exceeds 1000 and zooming in once either is
-    // below 0.01, judged before the step; the step that reaches a limit is still taken, a
-    // horizontal-only wheel passes through, and a value-axis zoom is blocked by a wide time axis.
+    // below 0.01, judged before the step (the step reaching a limit is taken); a horizontal-only
+    // wheel passes through.
     void plotZoomLimits() {
         KivCustomPlot plot;
         plot.resize(400, 300);
@@ -67,43 +62,21 @@ private slots:
         const auto spans = [&plot] {
             return std::pair{plot.xAxis->range().size(), plot.yAxis->range().size()};
         };
-
-        plot.xAxis->setRange(0, 1000);
-        plot.yAxis->setRange(0, 10);
-        wheel(&plot, centre, {0, -120});  // exactly at the limit: taken, and overshoots it
-        QCOMPARE(reached.count(), 1);
-        QVERIFY(spans().first > 1000.0 && spans().second > 10.0);
-        const auto out = spans();
-        wheel(&plot, centre, {0, -120});
-        QCOMPARE(reached.count(), 1);
-        QCOMPARE(spans(), out);
-        wheel(&plot, centre, {0, 120});  // zooming back in is never blocked by the upper bound
-        QVERIFY(spans().first < out.first);
-
-        plot.xAxis->setRange(0, 10);
-        plot.yAxis->setRange(0, 0.01);
-        wheel(&plot, centre, {0, 120});
-        QVERIFY(spans().second < 0.01 && spans().first < 10.0);
-        const auto in = spans();
-        wheel(&plot, centre, {0, 120});
-        QCOMPARE(spans(), in);
-        wheel(&plot, centre, {0, -120});
-        QVERIFY(spans().second > in.second);
-
-        plot.xAxis->setRange(0, 5000);
-        plot.yAxis->setRange(0, 0.001);
-        const int seen = reached.count();
-        wheel(&plot, centre, {120, 0});
-        QCOMPARE(reached.count(), seen + 1);
-
-        plot.axisRect()->setRangeZoom(Qt::Vertical);
-        plot.xAxis->setRange(0, 1500);
-        plot.yAxis->setRange(0, 10);
-        wheel(&plot, centre, {0, -120});
-        QCOMPARE(spans(), (std::pair{1500.0, 10.0}));
-        wheel(&plot, centre, {0, 120});
-        QVERIFY(spans().second < 10.0);
-        QCOMPARE(spans().first, 1500.0);
+        const struct {
+            double x, y;
+            int notch;   // > 0 zooms in
+            bool zooms;  // the step is taken
+        } steps[] = {{1000, 10, -120, true},  {1000.5, 10, -120, false}, {10, 1000.5, -120, false},
+                     {1000.5, 10, 120, true}, {10, 0.01, 120, true},     {0.009, 10, 120, false},
+                     {10, 0.009, 120, false}, {10, 0.009, -120, true},   {5000, 0.001, 0, true}};
+        for (const auto& step : steps) {
+            plot.xAxis->setRange(0, step.x);
+            plot.yAxis->setRange(0, step.y);
+            const int seen = reached.count();
+            wheel(&plot, centre, step.notch == 0 ? QPoint(120, 0) : QPoint(0, step.notch));
+            QCOMPARE(reached.count() - seen, step.zooms ? 1 : 0);
+            QCOMPARE(spans() != (std::pair{step.x, step.y}), step.zooms && step.notch != 0);
+        }
     }
 
     // The wheel over a setpoint scrolls the page; over a stock spin box the same notch changes
@@ -120,72 +93,42 @@ private slots:
     // popupShown comes before the list opens, so what a slot puts in shows at once.
     void comboAnnouncesOpening() {
         CustomComboBox combo;
-        combo.addItem(QStringLiteral("stale"));
         int openings = 0;
         bool listWasVisible = true;
         connect(&combo, &CustomComboBox::popupShown, &combo, [&] {
             listWasVisible = combo.view()->isVisible();
             combo.clear();
-            combo.addItems({QStringLiteral("eth0"), QStringLiteral("sim:%1").arg(++openings)});
+            combo.addItem(QStringLiteral("sim:%1").arg(++openings));
         });
         combo.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&combo));
-        QTest::keyClick(&combo, Qt::Key_F4);
-        QCOMPARE(openings, 1);
+        combo.showPopup();
         QVERIFY(!listWasVisible && combo.view()->isVisible());
-        QCOMPARE(combo.view()->model()->index(1, 0).data().toString(), QStringLiteral("sim:1"));
+        QCOMPARE(combo.view()->model()->index(0, 0).data().toString(), QStringLiteral("sim:1"));
         combo.hidePopup();
         QCOMPARE(openings, 1);  // closing is not an opening
-        combo.showPopup();
-        QCOMPARE(combo.itemText(1), QStringLiteral("sim:2"));
-        combo.hidePopup();
     }
 
-    // The gutter widens when the line count gains a digit, at once, and the text never runs
-    // under it; the current-line highlight is off unless asked for and then follows the cursor.
+    // The gutter widens when the line count gains a digit and the text never runs under it; the
+    // current-line highlight is off unless asked for, and then follows the cursor.
     void logViewGutterAndHighlight() {
         CodeEditor editor;
-        editor.resize(300, 200);
-        const auto margin = [&editor] {
-            return editor.viewport()->x() - editor.contentsRect().left();
-        };
-        QStringList lines;
         QList<int> widths;
-        for (int n = 1; n <= 100; ++n) {
-            lines << QString::number(n);
-            if (n == 1 || n == 9 || n == 10 || n == 99 || n == 100) {
-                editor.setPlainText(lines.join(u'\n'));
-                widths << editor.lineNumberWidth();
-                QCOMPARE(margin(), widths.last());
-            }
+        for (const int lines : {1, 9, 10, 99, 100}) {
+            editor.setPlainText(QString(lines - 1, u'\n'));
+            widths << editor.lineNumberWidth();
+            QCOMPARE(editor.viewport()->x() - editor.contentsRect().left(), widths.last());
         }
         QVERIFY(widths[0] == widths[1] && widths[1] < widths[2]);
         QVERIFY(widths[2] == widths[3] && widths[3] < widths[4]);
-        editor.setPlainText(lines.mid(0, 9).join(u'\n'));
-        editor.appendPlainText(QStringLiteral("10"));
-        QCOMPARE(margin(), widths[2]);
-        editor.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&editor));
-        editor.resize(320, 240);
-        const QRect cr = editor.contentsRect();
-        QCOMPARE(editor.findChild<LineNumberArea*>()->geometry(),
-                 QRect(cr.left(), cr.top(), editor.lineNumberWidth(), cr.height()));
 
-        QTextEdit::ExtraSelection mark;
-        mark.cursor = QTextCursor(editor.document()->findBlockByNumber(3));
-        editor.setExtraSelections({mark});
         editor.setTextCursor(QTextCursor(editor.document()->findBlockByNumber(1)));
-        QCOMPARE(editor.extraSelections().size(), 1);
-        QCOMPARE(editor.extraSelections().first().cursor.blockNumber(), 3);
+        QVERIFY(editor.extraSelections().isEmpty());
         editor.setLineHighlightEnabled(true);
-        QTextCursor cursor(editor.document()->findBlockByNumber(2));
-        cursor.movePosition(QTextCursor::EndOfBlock, QTextCursor::KeepAnchor);
-        editor.setTextCursor(cursor);
+        editor.setTextCursor(QTextCursor(editor.document()->findBlockByNumber(2)));
         const auto selections = editor.extraSelections();
         QCOMPARE(selections.size(), 1);
         QVERIFY(selections.first().format.property(QTextFormat::FullWidthSelection).toBool());
         QCOMPARE(selections.first().cursor.blockNumber(), 2);
-        QVERIFY(!selections.first().cursor.hasSelection());
     }
 };
 
