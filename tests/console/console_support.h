@@ -2,26 +2,8 @@
 // modal dialogs answered from the event loop, and a window with or without a simulated chain.
 #pragma once
 
-#include <QAbstractButton>
-#include <QApplication>
-#include <QComboBox>
-#include <QDebug>
-#include <QFile>
-#include <QFileDialog>
-#include <QLineEdit>
-#include <QMessageBox>
-#include <QMutexLocker>
-#include <QPlainTextEdit>
-#include <QPointer>
-#include <QProgressDialog>
-#include <QRegularExpression>
-#include <QSettings>
-#include <QSignalSpy>
-#include <QTabBar>
-#include <QTabWidget>
-#include <QTemporaryDir>
-#include <QTest>
-#include <QTimer>
+#include <QtTest>
+#include <QtWidgets>
 
 #include <deque>
 #include <functional>
@@ -65,7 +47,7 @@ inline sim::ChainConfig chainConfig(int drives) {
 }
 
 // Answers modal dialogs in order as they open, each step only a dialog of its type; the busy
-// dialog of a download is left alone, an unexpected dialog closed and counted (no hang).
+// dialog of a download is left alone, an unexpected dialog closed after a while (no hang).
 class ModalAnswerer : public QObject {
 public:
     ModalAnswerer() {
@@ -104,7 +86,6 @@ public:
     bool done() const { return steps.empty(); }
 
     QStringList boxes;
-    int unexpected = 0;
 
 private:
     void tick() {
@@ -118,7 +99,6 @@ private:
             answered = modal;
             stuck = 0;
         } else if (++stuck > 100) {
-            ++unexpected;
             stuck = 0;
             if (auto* dialog = qobject_cast<QDialog*>(modal)) {
                 dialog->done(QDialog::Rejected);
@@ -163,12 +143,8 @@ protected:
     QAbstractButton* connectButton() const { return button(u"pushButton_connect"_s); }
     QAbstractButton* enableButton() const { return button(u"pushButton_enable"_s); }
     QComboBox* combo(const char* name) const { return child<QComboBox>(QLatin1String(name)); }
-    double value(const char* spinBox) const {
-        return child<QDoubleSpinBox>(QLatin1String(spinBox))->value();
-    }
-    void setValue(const char* spinBox, double v) {
-        child<QDoubleSpinBox>(QLatin1String(spinBox))->setValue(v);
-    }
+    double value(const char* n) const { return child<QDoubleSpinBox>(QLatin1String(n))->value(); }
+    void setValue(const char* n, double v) { child<QDoubleSpinBox>(QLatin1String(n))->setValue(v); }
     ecmaster* master() const { return window->busMaster(); }
 
     // The pane's lines without their "hh:mm:ss: " prefix.
@@ -193,9 +169,7 @@ protected:
         return master()->commands[static_cast<size_t>(master()->validDrives.at(driveIndex))];
     }
     // What a drive (1-based position) last took from the cycle.
-    uint16_t controlWordAtDrive(int position) const {
-        return chain->drive(position)->lastControlWord();
-    }
+    uint16_t controlWordAtDrive(int p) const { return chain->drive(p)->lastControlWord(); }
     sim::Cia402State stateAtDrive(int position) const { return chain->joint(position)->state; }
 
     void selectDrive(int index) {
