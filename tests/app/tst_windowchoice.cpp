@@ -1,9 +1,5 @@
-#include <QComboBox>
-#include <QDir>
-#include <QFile>
-#include <QSettings>
-#include <QTemporaryDir>
-#include <QTest>
+#include <QtTest>
+#include <QtWidgets>
 
 #include "ecmaster.h"
 #include "factorywindow.h"

@@ -1,11 +1,6 @@
 #include <QtTest/qtestspontaneevent.h>
-#include <QAbstractItemView>
-#include <QScrollArea>
-#include <QScrollBar>
-#include <QSignalSpy>
-#include <QTest>
-#include <QVBoxLayout>
-#include <QWheelEvent>
+#include <QtTest>
+#include <QtWidgets>
 
 #include "codeeditor.h"
 #include "customcombobox.h"
