@@ -18,8 +18,8 @@ const QString kRefusedDuringJob = u"当前正在上使能或下使能，请等�
 
 }  // namespace
 
-// The console on running simulated chains: connect and disconnect, closing the window in every
-// bus state, the drive controls as the drives receive them, faults and their reset, the
+// The console on running simulated chains: connect and disconnect, closing the window during a
+// bring-up, the drive controls as the drives receive them, faults and their reset, the
 // multi-joint and round-trip tests, and a drive lost from the bus.
 class TestConsoleDrive : public WindowFixture {
     Q_OBJECT
@@ -67,9 +67,9 @@ private slots:
         closeWindow();
     }
 
-    // The chains are listed first. A connect keeps the
-    // adapter fixed while it runs, fills the drive selector and the counts and remembers the
-    // adapter (written only when it changes); a disconnect clears them and stops the plots.
+    // The chains are listed first. A connect keeps the adapter fixed while it runs, fills the
+    // drive selector and the counts and remembers the adapter for the next window; a disconnect
+    // clears them, unlocks the tabs and stops the plots.
     void connectAndDisconnect() {
         consoleSettings().clear();
         window = std::make_unique<MainWindow>();
@@ -327,7 +327,7 @@ private slots:
     }
 
     // The round trip drives the operated drive's loop: first, second, first, ... one step per
-    // interval from the click on, 0 when the total time is up or on Stop, nothing after.
+    // interval from the click on, 0 when the total time is up, nothing after.
     void roundTripRuns() {
         QVERIFY(openConnected());
         selectDrive(1);

@@ -69,7 +69,7 @@ private slots:
     void init() { window = std::make_unique<MainWindow>(); }
     void cleanup() { closeWindow(); }
 
-    // The inputs that end up in file names, row times, timer periods and the bootloader.
+    // The inputs that end up in file names, row times and timer periods.
     void inputHelpers() {
         const QString longest(MainWindow::kMaxMotorNumberLength, u'x');
         for (const QString& ok : {u"M-01_a"_s, u"7"_s, longest}) {
@@ -280,8 +280,8 @@ private slots:
     }
 
     // Every line goes to the pane and, UTF-8 with a line feed, to the running log; the pane keeps
-    // the last 1000, the log all. Clear empties the pane only; a save copies the running log,
-    // and says so only when every byte reached the file.
+    // the last 1000, the log all. Clear empties the pane only; a save copies the running log.
+    // Without an updater beside the executable both update checks log that they failed.
     void logPaneAndRunningLog() {
         QTRY_VERIFY(logged(u">>> File \"state_config.yaml\" Load OK"_s));
         // The start-up update check's line first, so it falls between none of the lines below.

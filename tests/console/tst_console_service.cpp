@@ -298,8 +298,8 @@ private slots:
         QCOMPARE(calibrationReads.load(), 90);  // no poll after the end
     }
 
-    // Refusals before a run: the motor turns, no or an unsafe motor number (nothing lands outside
-    // the result directory), answered No, a file that cannot be opened.
+    // Refusals before a run: the motor turns, an unsafe motor number (nothing lands outside the
+    // result directory), answered No, a file that cannot be opened.
     void identificationRefused() {
         window = std::make_unique<MainWindow>();
         QVERIFY(connectBus(kProcChain) && enableStill());
