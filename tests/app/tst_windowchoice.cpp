@@ -1,133 +1,82 @@
-#include <QComboBox>
-#include <QDir>
-#include <QFile>
-#include <QSettings>
-#include <QTemporaryDir>
-#include <QTest>
+#include <QtTest>
+#include <QtWidgets>
 
 #include "ecmaster.h"
 #include "factorywindow.h"
 #include "mainwindow.h"
+#include "sim/chain.h"
 #include "simulatedbus.h"
 #include "startupoptions.h"
 #include "windowchoice.h"
 
-// Start-up decisions: which main window the marker file selects, and the command line.
+// Start-up decisions: which main window the marker file selects, and the command line that
+// offers a simulated chain.
 class TestWindowChoice : public QObject {
     Q_OBJECT
 
     QTemporaryDir settingsDir;
-    bool resultDirExisted = false;
 
-    static QString resultDir() { return QCoreApplication::applicationDirPath() + "/result"; }
-
-    static QStringList adapterNames() {
-        QStringList names;
-        ecmaster master;
-        master.listAdapters();
-        for (const auto& adapter : master.adapters) {
-            names << adapter.second;
-        }
-        return names;
-    }
+    // The adapters a console would offer, as their descriptions.
+    static QStringList adapters() { return ecmaster().listAdapters(); }
 
 private slots:
     void initTestCase() {
         // The operator console reads the remembered adapter; keep the user's store out of it.
         QVERIFY(settingsDir.isValid());
         QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settingsDir.path());
-        resultDirExisted = QFileInfo::exists(resultDir());
-    }
-    void cleanupTestCase() {
-        // The operator console makes sure its result directory exists beside the executable.
-        if (!resultDirExisted) {
-            QDir(resultDir()).removeRecursively();
-        }
     }
 
-    void markerSelectsFactoryWindow_data() {
-        QTest::addColumn<bool>("makeConfigDir");
-        QTest::addColumn<bool>("makeMarker");
-        QTest::addColumn<QByteArray>("content");
-        QTest::addColumn<bool>("factory");
-        QTest::newRow("nothing") << false << false << QByteArray() << false;
-        QTest::newRow("config dir without marker") << true << false << QByteArray() << false;
-        QTest::newRow("empty marker") << true << true << QByteArray() << true;
-        QTest::newRow("marker with text") << true << true << QByteArray("operator\n") << true;
-    }
-    void markerSelectsFactoryWindow() {
-        QFETCH(bool, makeConfigDir);
-        QFETCH(bool, makeMarker);
-        QFETCH(QByteArray, content);
-        QFETCH(bool, factory);
+    // config/mode.txt, with any content or none, makes the station a factory station; the
+    // directory alone or a file of another name does not.
+    void markerSelectsTheWindow() {
         QTemporaryDir appDir;
-        QVERIFY(appDir.isValid());
-        if (makeConfigDir) {
-            QVERIFY(QDir(appDir.path()).mkpath(QStringLiteral("config")));
-            // A file of another name next to the marker does not count.
-            QFile other(appDir.filePath(QStringLiteral("config/mode.txt.bak")));
-            QVERIFY(other.open(QIODevice::WriteOnly));
+        QVERIFY(QDir(appDir.path()).mkpath(QStringLiteral("config")));
+        QFile other(appDir.filePath(QStringLiteral("config/mode.txt.bak")));
+        QVERIFY(other.open(QIODevice::WriteOnly));
+        QFile marker(appDir.filePath(QStringLiteral("config/mode.txt")));
+        for (const bool factory : {false, true}) {
+            QCOMPARE(factoryMarkerPresent(appDir.path()), factory);
+            const std::unique_ptr<QMainWindow> window = createMainWindow(appDir.path());
+            QVERIFY(window && window->parent() == nullptr);
+            QCOMPARE(qobject_cast<FactoryWindow*>(window.get()) != nullptr, factory);
+            QCOMPARE(qobject_cast<MainWindow*>(window.get()) != nullptr, !factory);
+            QVERIFY(marker.open(QIODevice::WriteOnly));  // empty, as it may be
+            marker.close();
         }
-        if (makeMarker) {
-            QFile marker(appDir.filePath(QStringLiteral("config/mode.txt")));
-            QVERIFY(marker.open(QIODevice::WriteOnly));
-            QCOMPARE(marker.write(content), content.size());
-        }
-
-        QCOMPARE(factoryMarkerPresent(appDir.path()), factory);
-        const std::unique_ptr<QMainWindow> window = createMainWindow(appDir.path());
-        QVERIFY(window);
-        QVERIFY(window->parent() == nullptr);
-        QCOMPARE(qobject_cast<FactoryWindow*>(window.get()) != nullptr, factory);
-        QCOMPARE(qobject_cast<MainWindow*>(window.get()) != nullptr, !factory);
-        QCOMPARE(window->windowTitle(),
-                 factory ? QStringLiteral("Zentrio") : QStringLiteral("Zentrio v0.0.9"));
     }
 
-    void simulateOption_data() {
-        QTest::addColumn<QStringList>("args");
-        QTest::addColumn<bool>("simulate");
-        QTest::addColumn<int>("drives");
-        QTest::newRow("no options") << QStringList{"zentrio"} << false << 0;
-        QTest::newRow("bare switch")
-            << QStringList{"zentrio", "--simulate"} << true << kDefaultSimulatedDrives;
-        QTest::newRow("with count") << QStringList{"zentrio", "--simulate", "4"} << true << 4;
-        QTest::newRow("with equals") << QStringList{"zentrio", "--simulate=7"} << true << 7;
-        QTest::newRow("bare before another option")
-            << QStringList{"zentrio", "--simulate", "--verbose"} << true << kDefaultSimulatedDrives;
-        QTest::newRow("unknown option ignored")
-            << QStringList{"zentrio", "--bogus", "--simulate", "3", "stray"} << true << 3;
-        QTest::newRow("count not a number")
-            << QStringList{"zentrio", "--simulate", "many"} << false << 0;
-        QTest::newRow("zero drives") << QStringList{"zentrio", "--simulate", "0"} << false << 0;
-    }
+    // "--simulate [drives]": a positive count, the default without one; anything else ignored.
     void simulateOption() {
-        QFETCH(QStringList, args);
-        QFETCH(bool, simulate);
-        QFETCH(int, drives);
-        const StartupOptions options = parseStartupOptions(args);
-        QCOMPARE(options.simulate, simulate);
-        QCOMPARE(options.simulatedDrives, drives);
+        const std::pair<QStringList, int> rows[] = {
+            {{"zentrio"}, 0},
+            {{"zentrio", "--simulate"}, kDefaultSimulatedDrives},
+            {{"zentrio", "--simulate", "4"}, 4},
+            {{"zentrio", "--simulate=7"}, 7},
+            {{"zentrio", "--simulate", "--verbose"}, kDefaultSimulatedDrives},
+            {{"zentrio", "--bogus", "--simulate", "3", "stray"}, 3},
+            {{"zentrio", "--simulate", "many"}, 0},
+            {{"zentrio", "--simulate", "0"}, 0},
+            {{"zentrio", "--simulate", "1"}, 1}};
+        for (const auto& [args, drives] : rows) {
+            const StartupOptions options = parseStartupOptions(args);
+            QVERIFY2(options.simulate == (drives > 0), qPrintable(args.join(u' ')));
+            QCOMPARE(options.simulatedDrives, drives);
+        }
     }
 
     // Without the option only the machine's interfaces are offered; with it the simulated chain
-    // comes first. (In this order: a registration lasts for the rest of the process.)
+    // comes first, selected. (In this order: a registration lasts for the rest of the process.)
     void simulatedBusOnlyWhenAsked() {
+        const QString chain4 = QStringLiteral("Simulated drive chain (4 drives)");
         QVERIFY(startSimulatedBus(parseStartupOptions({"zentrio"})) == nullptr);
-        QVERIFY(adapterNames().filter(QStringLiteral("sim:")).isEmpty());
-
+        QVERIFY(!adapters().contains(chain4));
         const auto chain = startSimulatedBus(parseStartupOptions({"zentrio", "--simulate", "4"}));
         QVERIFY(chain != nullptr);
-        const QStringList names = adapterNames();
-        QVERIFY(!names.isEmpty());
-        QCOMPARE(names.first(), QStringLiteral("sim:4"));
-        QCOMPARE(names.filter(QStringLiteral("sim:")).size(), 1);
-
-        // The console's selector shows it first, selected.
+        QCOMPARE(chain->size(), size_t{4});
+        QCOMPARE(adapters().value(0), chain4);
         const std::unique_ptr<QMainWindow> window = createMainWindow(settingsDir.path());
-        auto* selector = window->findChild<QComboBox*>(QStringLiteral("comboBox_item"));
-        QVERIFY(selector);
-        QCOMPARE(selector->currentText(), QStringLiteral("Simulated drive chain (4 drives)"));
+        QCOMPARE(window->findChild<QComboBox*>(QStringLiteral("comboBox_item"))->currentText(),
+                 chain4);
     }
 };
 

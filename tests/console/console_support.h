@@ -1,200 +1,215 @@
-// Shared pieces of the console's tests: a sandboxed settings store, the log pane read back as
-// messages, a helper that answers modal dialogs from the event loop, and the fixture of the tests
-// that drive a window on a simulated chain.
+// The console tests' shared fixture: sandboxed settings, the log pane read back as messages,
+// modal dialogs answered from the event loop, and a window with or without a simulated chain.
 #pragma once
 
-#include <QAbstractButton>
-#include <QApplication>
-#include <QComboBox>
-#include <QDebug>
-#include <QDialog>
-#include <QDir>
-#include <QMutexLocker>
-#include <QPlainTextEdit>
-#include <QPointer>
-#include <QRegularExpression>
-#include <QSettings>
-#include <QStringList>
-#include <QTabBar>
-#include <QTabWidget>
-#include <QTemporaryDir>
-#include <QTest>
-#include <QTimer>
-#include <QWidget>
+#include <QtTest>
+#include <QtWidgets>
 
 #include <deque>
 #include <functional>
 #include <memory>
-#include <utility>
 
 #include "ecmaster.h"
 #include "mainwindow.h"
 #include "sim/chain.h"
+#include "sim/cia402_drive.h"
 #include "sim/config.h"
+#include "sim/virtual_link.h"
+
+using namespace Qt::StringLiterals;
 
 namespace consoletest {
 
-// Points the user-scope settings at a temporary directory, so no test reads or writes the
-// settings of the person running it. Call before the first window is created.
-inline void sandboxSettings(const QTemporaryDir& dir) {
-    QSettings::setDefaultFormat(QSettings::IniFormat);
-    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, dir.path());
-    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir.path());
-}
+// How long a bring-up, an enable, a disable or a parameter run may take in a loaded test run.
+inline constexpr int kBusTimeoutMs = 60000;
 
 inline QSettings consoleSettings() {
     return QSettings(QLatin1String(kSettingsOrganisation), QLatin1String(kSettingsApplication));
 }
 
-// "hh:mm:ss: " in front of every line of the pane and the running log.
-inline const QRegularExpression& linePrefix() {
-    static const QRegularExpression re(QStringLiteral("^\\d\\d:\\d\\d:\\d\\d: "));
-    return re;
+inline QByteArray fileBytes(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-inline QPlainTextEdit* logPane(const MainWindow& window) {
-    return window.findChild<QPlainTextEdit*>(QStringLiteral("textBrowserLogs"));
+inline QByteArray asBytes(const std::vector<uint8_t>& v) {
+    return QByteArray(reinterpret_cast<const char*>(v.data()), static_cast<qsizetype>(v.size()));
 }
 
-// The pane's lines without their time prefix.
-inline QStringList paneMessages(const MainWindow& window) {
-    QStringList messages;
-    const QStringList lines = logPane(window)->toPlainText().split(u'\n');
-    for (const QString& line : lines) {
-        const auto match = linePrefix().match(line);
-        messages << (match.hasMatch() ? line.mid(match.capturedLength()) : line);
-    }
-    return messages;
-}
-
-// Answers modal dialogs one after the other as they open: each handler gets the active modal
-// widget and must close it. A dialog without a handler stays open, and the test fails on its own
-// checks.
-class ModalAnswerer : public QObject {
-public:
-    using Handler = std::function<void(QWidget*)>;
-
-    explicit ModalAnswerer(QObject* parent = nullptr) : QObject(parent) {
-        timer.setInterval(20);
-        connect(&timer, &QTimer::timeout, this, [this] {
-            QWidget* modal = QApplication::activeModalWidget();
-            if (modal == nullptr || !modal->isVisible()) {
-                return;
-            }
-            if (modal == lastAnswered) {
-                // A handler that failed half-way leaves its dialog open; close it so the test
-                // reports the failure instead of hanging.
-                if (++stuckTicks > 50) {
-                    if (auto* dialog = qobject_cast<QDialog*>(modal)) {
-                        dialog->reject();
-                    }
-                }
-                return;
-            }
-            if (handlers.empty()) {
-                return;
-            }
-            lastAnswered = modal;
-            stuckTicks = 0;
-            Handler handler = std::move(handlers.front());
-            handlers.pop_front();
-            handler(modal);
-        });
-        timer.start();
-    }
-
-    void then(Handler handler) { handlers.push_back(std::move(handler)); }
-    bool allAnswered() const { return handlers.empty(); }
-
-private:
-    QTimer timer;
-    std::deque<Handler> handlers;
-    QPointer<QWidget> lastAnswered;
-    int stuckTicks = 0;
-};
-
-// How long a bring-up, an enable or a disable on a simulated chain may take in a loaded test run.
-inline constexpr int kBusTimeoutMs = 30000;
-
-// The drives of the console's tests. The test process shares two cores with the rest of the suite
-// and can stall for longer than a real master ever would; such a hiccup must not trip the drives'
-// SM watchdog in the middle of a test, so it allows 2 s here instead of 100 ms. The watchdog itself
-// is tested with the simulator.
+// The test process shares two cores with the suite and can stall longer than a real master ever
+// would; the drives' SM watchdog allows 2 s here instead of 100 ms, so a hiccup trips nothing.
 inline sim::ChainConfig chainConfig(int drives) {
-    constexpr uint16_t kTwoSecondsOfTicks = 20000;
     sim::ChainConfig config = sim::ChainConfig::drives(drives);
     for (sim::SlaveConfig& slave : config.slaves) {
-        slave.smWatchdogTicks = kTwoSecondsOfTicks;
+        slave.smWatchdogTicks = 20000;
     }
     return config;
 }
 
-// The command record of a drive as the cycle sends it, by drive index.
-inline App_SetValue commandRecord(const MainWindow& window, int driveIndex) {
-    ecmaster* m = window.busMaster();
-    const QMutexLocker lock(&m->pdMutex);
-    return m->commands[static_cast<size_t>(m->validDrives.at(driveIndex))];
+// Answers modal dialogs in order as they open, each step only a dialog of its type; the busy
+// dialog of a download is left alone, an unexpected dialog closed after a while (no hang).
+class ModalAnswerer : public QObject {
+public:
+    ModalAnswerer() {
+        connect(&timer, &QTimer::timeout, this, [this] { tick(); });
+        timer.start(20);
+    }
+    template <typename T>
+    void then(std::function<void(T*)> handler) {
+        steps.push_back([handler](QWidget* w) {
+            auto* dialog = qobject_cast<T*>(w);
+            if (dialog != nullptr) {
+                handler(dialog);
+            }
+            return dialog != nullptr;
+        });
+    }
+    // Records a message box as "icon|title|text" and presses `answer` (its first button if none).
+    void thenBox(QMessageBox::StandardButton answer = QMessageBox::NoButton) {
+        then<QMessageBox>([this, answer](QMessageBox* box) {
+            boxes << u"%1|%2|%3"_s.arg(box->icon()).arg(box->windowTitle(), box->text());
+            (answer == QMessageBox::NoButton ? box->buttons().first() : box->button(answer))
+                ->click();
+        });
+    }
+    // Types `path` into a file dialog as the operator would, or cancels it when empty.
+    void thenFile(const QString& path) {
+        then<QFileDialog>([path](QFileDialog* dialog) {
+            if (path.isEmpty()) {
+                dialog->reject();
+                return;
+            }
+            dialog->findChild<QLineEdit*>(u"fileNameEdit"_s)->setText(path);
+            static_cast<QDialog*>(dialog)->accept();
+        });
+    }
+    bool done() const { return steps.empty(); }
+
+    QStringList boxes;
+
+private:
+    void tick() {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (modal == nullptr || !modal->isVisible() || modal == answered ||
+            qobject_cast<QProgressDialog*>(modal) != nullptr) {
+            return;
+        }
+        if (!steps.empty() && steps.front()(modal)) {
+            steps.pop_front();
+            answered = modal;
+            stuck = 0;
+        } else if (++stuck > 100) {
+            stuck = 0;
+            if (auto* dialog = qobject_cast<QDialog*>(modal)) {
+                dialog->done(QDialog::Rejected);
+            }
+        }
+    }
+
+    QTimer timer;
+    std::deque<std::function<bool(QWidget*)>> steps;
+    QPointer<QWidget> answered;
+    int stuck = 0;
+};
+
+inline QString boxText(QMessageBox::Icon icon, const char* title, const char* text) {
+    return u"%1|%2|%3"_s.arg(icon).arg(QString::fromUtf8(title), QString::fromUtf8(text));
 }
 
-// Clicks a button and waits until its text reads `text` (the end of a pool operation).
-inline bool clickAndWait(const MainWindow& window, const QString& name, const QString& text) {
-    auto* b = window.findChild<QAbstractButton*>(name);
-    b->click();
-    return QTest::qWaitFor([b, text] { return b->text() == text; }, kBusTimeoutMs);
-}
-
-// Selects the adapter shown as `adapter` and connects; true once the bus is up.
-inline bool connectTo(const MainWindow& window, const QString& adapter) {
-    auto* adapters = window.findChild<QComboBox*>(QStringLiteral("comboBox_item"));
-    adapters->setCurrentIndex(adapters->findText(adapter));
-    return clickAndWait(window, QStringLiteral("pushButton_connect"), QStringLiteral("Disconnect"));
-}
-
-// The fixture of the tests that drive a window on a simulated chain: the sandboxed settings, the
-// chain, the window and the finders and actions the tests share. A test class derives from it and
-// keeps its own slots; `adapter` is the chain connectBus() selects.
+// The fixture of the tests that drive a window: the sandboxed settings, the window, its finders
+// and the actions the tests share. `chain` is the chain connectBus() selects by `adapter`.
 class WindowFixture : public QObject {
 protected:
-    explicit WindowFixture(QString adapterName = QString()) : adapter(std::move(adapterName)) {}
-
     QTemporaryDir settingsDir;
     std::shared_ptr<sim::Chain> chain;
     std::unique_ptr<MainWindow> window;
-    const QString adapter;
+    QString adapter;
 
-    template <typename T>
-    T* child(const char* name) const {
-        return window->findChild<T*>(QLatin1String(name));
+    // No test reads or writes the settings of the person running it.
+    void sandboxSettings() {
+        QVERIFY(settingsDir.isValid());
+        QSettings::setDefaultFormat(QSettings::IniFormat);
+        QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, settingsDir.path());
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settingsDir.path());
     }
-    QAbstractButton* button(const char* name) const { return child<QAbstractButton>(name); }
-    QAbstractButton* connectButton() const { return button("pushButton_connect"); }
-    QAbstractButton* enableButton() const { return button("pushButton_enable"); }
-    bool logged(const QString& message) const { return paneMessages(*window).contains(message); }
-    // A running procedure locks the tabs.
-    bool locked() const { return !child<QTabWidget>("tabWidget")->tabBar()->isEnabled(); }
 
-    App_SetValue command(int driveIndex) const { return commandRecord(*window, driveIndex); }
+    template <typename T = QWidget>
+    T* child(const QString& name) const {
+        return window->findChild<T*>(name);
+    }
+    QAbstractButton* button(const QString& name) const { return child<QAbstractButton>(name); }
+    QAbstractButton* button(const char* name) const { return button(QLatin1String(name)); }
+    void click(const char* name) const { button(name)->click(); }
+    QAbstractButton* connectButton() const { return button(u"pushButton_connect"_s); }
+    QAbstractButton* enableButton() const { return button(u"pushButton_enable"_s); }
+    QComboBox* combo(const char* name) const { return child<QComboBox>(QLatin1String(name)); }
+    double value(const char* n) const { return child<QDoubleSpinBox>(QLatin1String(n))->value(); }
+    void setValue(const char* n, double v) { child<QDoubleSpinBox>(QLatin1String(n))->setValue(v); }
+    ecmaster* master() const { return window->busMaster(); }
+
+    // The pane's lines without their "hh:mm:ss: " prefix.
+    QStringList messages() const {
+        static const QRegularExpression prefix(u"^\\d\\d:\\d\\d:\\d\\d: "_s);
+        QStringList out;
+        const QString text = child<QPlainTextEdit>(u"textBrowserLogs"_s)->toPlainText();
+        for (const QString& line : text.split(u'\n')) {
+            out << QString(line).remove(prefix);
+        }
+        return out;
+    }
+    bool logged(const QString& message) const { return messages().contains(message); }
+    qsizetype loggedCount(const QString& message) const { return messages().count(message); }
+    // A running procedure locks the tabs.
+    bool locked() const { return !child<QTabWidget>(u"tabWidget"_s)->tabBar()->isEnabled(); }
+    int state() const { return window->consoleState(); }
+
+    // The command record of a drive as the cycle sends it, by drive index.
+    App_SetValue command(int driveIndex) const {
+        const QMutexLocker lock(&master()->pdMutex);
+        return master()->commands[static_cast<size_t>(master()->validDrives.at(driveIndex))];
+    }
+    // What a drive (1-based position) last took from the cycle.
+    uint16_t controlWordAtDrive(int p) const { return chain->drive(p)->lastControlWord(); }
+    sim::Cia402State stateAtDrive(int position) const { return chain->joint(position)->state; }
 
     void selectDrive(int index) {
-        child<QComboBox>("comboBox_index")->setCurrentIndex(index);
+        combo("comboBox_index")->setCurrentIndex(index);
         QCOMPARE(window->motorIndex(), index);
     }
-
-    bool connectBus() { return connectTo(*window, adapter); }
-    bool clickAndWait(const char* name, const char* text) {
-        return consoletest::clickAndWait(*window, QLatin1String(name), QLatin1String(text));
+    // Waits until a button reads `text` (the end of a pool operation), or for a condition.
+    static bool waitText(QAbstractButton* b, const char* text, int ms = kBusTimeoutMs) {
+        return QTest::qWaitFor([b, text] { return b->text() == QString::fromUtf8(text); }, ms);
     }
-
-    // Leaves the selected drive disabled for the next window, then closes this one. After a
-    // failed check the window's log goes to the test output: what the bus and the drives did is
-    // often the only clue to a failure seen on another machine.
+    static bool waitFor(const std::function<bool()>& condition) {
+        return QTest::qWaitFor(condition, kBusTimeoutMs);
+    }
+    bool clickAndWait(const char* name, const char* text) {
+        click(name);
+        return waitText(button(name), text);
+    }
+    // Selects the adapter shown as `desc` (the fixture's one by default) and connects.
+    bool connectBus(const QString& desc = QString()) {
+        QComboBox* adapters = combo("comboBox_item");
+        adapters->setCurrentIndex(adapters->findText(desc.isEmpty() ? adapter : desc));
+        return adapters->currentIndex() >= 0 && clickAndWait("pushButton_connect", "Disconnect");
+    }
+    // A new window, connected to the fixture's chain.
+    bool openConnected() {
+        closeWindow();
+        window = std::make_unique<MainWindow>();
+        return connectBus();
+    }
+    // Leaves the drives disabled for the next window. After a failure the log pane goes to the
+    // output: often the only clue to a failure seen on another machine.
     void closeWindow() {
-        if (QTest::currentTestFailed()) {
-            qWarning().noquote() << "Log pane of the failed test:\n"
-                                 << logPane(*window)->toPlainText();
+        if (!window) {
+            return;
         }
-        if (window->busMaster()->enabled) {
-            window->busMaster()->disableDrive(window->motorIndex());
+        if (QTest::currentTestFailed()) {
+            qWarning().noquote() << "Log pane of the failed test:\n" << messages().join(u'\n');
+        }
+        if (master()->enabled) {
+            master()->disableAllDrives();
         }
         window.reset();
     }

@@ -1,0 +1,328 @@
+#include <limits>
+
+#include "console_support.h"
+#include "kivcustomplot.h"
+#include "model/paramtable.h"
+#include "nowheeldoublespinbox.h"
+#include "roundtriptimer.h"
+
+using namespace consoletest;
+
+namespace {
+
+const QString kUpdaterFailed = u"Failed to start the updater."_s;
+
+}  // namespace
+
+// The operator console without a bus: the helpers behind its inputs, the state gate, what it
+// refuses without a bus, the test lock, the status group fed with records, the log pane with the
+// running log and its save.
+class TestConsoleOffline : public WindowFixture {
+    Q_OBJECT
+
+private:
+    QTemporaryDir work;
+    uint64_t timestamp = 0;
+
+    // Hands records to the window as the master's queued signal does, and lets them arrive.
+    void feed(const TCiA402_GetValue& record, int times = 1) {
+        for (int i = 0; i < times; ++i) {
+            QMetaObject::invokeMethod(window.get(), "deal_recv_pdo_data", Qt::QueuedConnection,
+                                      Q_ARG(TCiA402_GetValue, record),
+                                      Q_ARG(uint64_t, ++timestamp));
+        }
+        QCoreApplication::sendPostedEvents(window.get());
+    }
+    QStringList boxLines() const {
+        return child<QTextEdit>(u"textEdit_errorWord"_s)->toPlainText().split(u'\n');
+    }
+    QString sectionLine(const char* header) const {
+        const QStringList lines = boxLines();
+        return lines.value(lines.indexOf(QLatin1String(header)) + 1);
+    }
+    // The window's log lines as emitted, without the start-up update check's line.
+    static QStringList lines(const QSignalSpy& spy) {
+        QStringList out;
+        for (const QVariantList& line : spy) {
+            out << line.first().toString();
+        }
+        out.removeAll(kUpdaterFailed);
+        return out;
+    }
+    void save(ModalAnswerer& answerer, const QString& target) {
+        answerer.thenFile(target);
+        if (!target.isEmpty()) {
+            answerer.thenBox();
+        }
+        button(u"pushButton_SaveFile"_s)->click();
+        QVERIFY(answerer.done());
+    }
+    QByteArray runningLog() const { return fileBytes(window->runningLogFileName()); }
+
+private slots:
+    void initTestCase() {
+        sandboxSettings();
+        QVERIFY(work.isValid());
+        // The project's word definitions, which the window reads from its working directory.
+        QVERIFY(QDir::setCurrent(QStringLiteral(ZENTRIO_SOURCE_DIR)));
+    }
+    void init() { window = std::make_unique<MainWindow>(); }
+    void cleanup() { closeWindow(); }
+
+    // The inputs that end up in file names, row times and timer periods.
+    void inputHelpers() {
+        const QString longest(MainWindow::kMaxMotorNumberLength, u'x');
+        for (const QString& ok : {u"M-01_a"_s, u"7"_s, longest}) {
+            QVERIFY2(MainWindow::isSafeMotorNumber(ok), qPrintable(ok));
+        }
+        for (const QString& bad :
+             {QString(), longest + u'x', u"../x"_s, u"a\\b"_s, u"C:x"_s, u"ａ1"_s}) {
+            QVERIFY2(!MainWindow::isSafeMotorNumber(bad), qPrintable(bad));
+        }
+        // Rows are kept above 1 s and below 45 s, in single precision; unsigned differences wrap.
+        constexpr uint64_t o = 5'000'000'000ull;
+        constexpr uint64_t top = std::numeric_limits<uint64_t>::max();
+        const struct {
+            uint64_t origin, at;
+            float seconds;  // 0: not kept
+        } rows[] = {
+            {o, o + 1'000'000'000ull, 0},         {o, o + 1'000'000'001ull, 0},
+            {o, o + 1'000'002'000ull, 1.000002f}, {o, o + 44'990'000'000ull, 44.99f},
+            {o, o + 44'999'999'000ull, 0},        {o, o + 45'000'000'000ull, 0},
+            {o, o - 2'000'000'000ull, 0},         {top - 999'999'999ull, 2'000'000'000ull, 3.0f}};
+        for (const auto& row : rows) {
+            const std::optional<float> t = MainWindow::identificationRowTime(row.at, row.origin);
+            QCOMPARE(t.has_value(), row.seconds != 0);
+            QVERIFY(!t || std::fabs(*t - row.seconds) <= row.seconds * 1e-6f);
+        }
+        QCOMPARE(roundTripMilliseconds(0.9999), 999);  // cut, not rounded
+    }
+
+    // What the window refuses in the wrong console state: one line naming the state it is in and
+    // the one to go to, and nothing changes. The same gate guards every operator action.
+    void stateGate_data() {
+        QTest::addColumn<int>("state");
+        QTest::addColumn<QString>("action");
+        QTest::addColumn<QString>("message");
+        const auto row = [](const char* name, int state, const char* action, const char* msg) {
+            QTest::newRow(name) << state << QString::fromLatin1(action) << QString::fromUtf8(msg);
+        };
+        row("enable 0", NotConnected, "pushButton_enable", "当前处于未连接，请进入已连接状态");
+        row("enable 3", Testing, "pushButton_enable", "当前处于测试中，请退回已连接状态");
+        row("enable 7", 7, "pushButton_enable", "当前处于Unknow，请退回已连接状态");
+        row("round trip 1", Connected, "button_roundtrip", "当前处于已连接，请进入上使能状态");
+        row("round trip 3", Testing, "button_roundtrip", "当前处于测试中，请退回上使能状态");
+        row("multi-joint 2", Enabled, "button_multitest", "当前处于上使能，请退回已连接状态");
+        row("calibration 0", NotConnected, "button_calibrate", "当前处于未连接，请进入已连接状态");
+        row("identification 1", Connected, "button_identify", "当前处于已连接，请进入上使能状态");
+        row("firmware 2", Enabled, "pushButton_Upgrade", "当前处于上使能，请退回已连接状态");
+    }
+    void stateGate() {
+        QFETCH(int, state);
+        QFETCH(QString, action);
+        QFETCH(QString, message);
+        window->forceConsoleState(state);
+        QSignalSpy spy(window.get(), &MainWindow::writeLog);
+        const QString idle = button(action)->text();
+        button(action)->click();
+        QCOMPARE(lines(spy), QStringList{message});
+        QCOMPARE(button(action)->text(), idle);
+        QCOMPARE(this->state(), state);
+        QVERIFY(!locked());
+        spy.clear();
+        QVERIFY(window->requireState(state));  // the state itself passes, silently
+        QCOMPARE(lines(spy), QStringList());
+    }
+
+    // Without a bus nothing is sent: every control says so, the plots refuse with a box, and a
+    // late lost-slave report changes nothing.
+    void nothingWithoutBus() {
+        QSignalSpy spy(window.get(), &MainWindow::writeLog);
+        const QString none = u"设备未连接."_s;
+        for (const char* name :
+             {"pushButton_torque", "pushButton_position", "pushButton_velocity", "pushButton_Kp",
+              "pushButton_Kd", "pushButton_QuickStop", "pushButton_ReadAll", "pushButton_WriteAll",
+              "pushButton_Save", "pushButton_ReadPdtType"}) {
+            click(name);
+        }
+        const MainWindow::ParamRow row = window->parameterRows().value(kParamIdTorqueConstant);
+        row.editor->setValue(1.0);
+        row.writeButton->click();
+        row.readButton->click();
+        window->findChild<QAction*>(u"actionResetAllFaults"_s)->trigger();
+        QCOMPARE(lines(spy), QStringList(13, none));
+        QCOMPARE(window->currentProductType(), QString());
+
+        ModalAnswerer answerer;
+        answerer.thenBox();
+        answerer.thenBox();
+        for (const char* name : {"pushButton_plot_para", "pushButton_plot_temp"}) {
+            click(name);
+            QVERIFY(!button(name)->isChecked());
+        }
+        QCOMPARE(answerer.boxes,
+                 (QStringList{boxText(QMessageBox::Critical, "ERROR", "请先Connect"),
+                              boxText(QMessageBox::Critical, "ERROR", "请先进入OP模式")}));
+
+        spy.clear();
+        QMetaObject::invokeMethod(window.get(), "deal_when_slave_lost");
+        combo("comboBox_item")->setCurrentIndex(-1);
+        connectButton()->click();
+        QCOMPARE(lines(spy), QStringList{u"Connect Fail"_s});
+        QCOMPARE(connectButton()->text(), u"Connect"_s);
+        QCOMPARE(state(), static_cast<int>(NotConnected));
+    }
+
+    // A running procedure covers the top rows and locks the tabs; STOP stays reachable. Texts
+    // that carry state survive a language change, so a running test never looks idle.
+    void lockAndStateTexts() {
+        auto* right = child(u"widget_righthalf"_s);
+        const auto reachable = [right](QWidget* w) {
+            QWidget* hit = right->childAt(w->mapTo(right, w->rect().center()));
+            return hit == w || w->isAncestorOf(hit);
+        };
+        QWidget* connect = connectButton();
+        QWidget* mode = combo("comboBox_mode");
+        QWidget* stop = button("pushButton_QuickStop");
+        for (const bool on : {true, false, true}) {
+            window->setTestLock(on);
+            QCOMPARE(reachable(connect), !on);
+            QCOMPARE(reachable(mode), !on);
+            QVERIFY(reachable(stop) && stop->isEnabled());
+            QCOMPARE(locked(), on);
+        }
+        window->setTestLock(false);
+
+        const QStringList stateTexts = {"pushButton_connect", "button_identify",
+                                        "pushButton_plot_temp", "label_multicount",
+                                        "label_calibratetime"};
+        for (const QString& name : stateTexts) {
+            child<QObject>(name)->setProperty("text", u"state of "_s + name);
+        }
+        QEvent change(QEvent::LanguageChange);
+        QCoreApplication::sendEvent(window.get(), &change);
+        QCOMPARE(window->windowTitle(), u"Zentrio v0.0.9"_s);
+        for (const QString& name : stateTexts) {
+            QCOMPARE(child<QObject>(name)->property("text").toString(), u"state of "_s + name);
+        }
+    }
+
+    // The fields take one record in 52 (the count is shared by the process: synchronise first),
+    // and profile position takes over the last position shown.
+    void statusFields() {
+        const TCiA402_GetValue sync{.statusWord = 1};
+        auto* stateBox = child<QSpinBox>(u"spinBox_State"_s);
+        for (int i = 0; i < 52 && stateBox->value() != 1; ++i) {
+            feed(sync);
+        }
+        QCOMPARE(stateBox->value(), 1);
+        const TCiA402_GetValue moving{.position = 100 * 65535};
+        feed(moving, 51);
+        QCOMPARE(value("doubleSpinBox_Position"), 0.0);
+        // clang-format off
+        const TCiA402_GetValue shown{.statusWord = 0x0637, .position = -65535, .velocity = 12345678,
+            .torque = 16384, .busVoltage = 48, .mcuTemp = 38, .mosTemp = 41, .motorTemp = -7,
+            .modeDisplay = 9};
+        // clang-format on
+        feed(shown);
+        QCOMPARE(stateBox->value(), 0x0637);
+        QCOMPARE(value("doubleSpinBox_Position"), -1.0);
+        QCOMPARE(value("doubleSpinBox_Velocity"), 1.23);
+        QCOMPARE(value("doubleSpinBox_Torque"), 40.0);
+        QCOMPARE(child<QSpinBox>(u"spinBox_Mode"_s)->value(), 9);
+        QCOMPARE(value("doubleSpinBox_BusVoltage"), 48.0);
+        QCOMPARE(value("doubleSpinBox_McuTemp"), 38.0);
+        QCOMPARE(value("doubleSpinBox_MosTemp"), 41.0);
+        QCOMPARE(value("doubleSpinBox_MotorTemp"), -7.0);
+        feed(moving, 51);
+        QCOMPARE(value("doubleSpinBox_Position"), -1.0);
+        combo("comboBox_mode")->setCurrentIndex(1);
+        QCOMPARE(value("doubleSpinBox_position"), -1.0);
+    }
+
+    // A fault word is decoded when it changes, for a single record too: heading and texts into
+    // the log, one line of texts under its header in the fault box; back to 0 it shows PADDING.
+    // Without definitions for the product type it says why, and the box stays as it is.
+    void faultWords() {
+        const QStringList initial = boxLines();
+        QSignalSpy spy(window.get(), &MainWindow::writeLog);
+        TCiA402_GetValue record;
+        record.errorWord = 1u << 3;
+        feed(record);
+        QCOMPARE(lines(spy), QStringList{u"设备类型未知，无法解析电机错误字！"_s});
+        window->setProductType(u"QJ99"_s);
+        record.errorWord = 0;
+        record.drvErrorWord = 1u << 5;
+        feed(record);
+        QCOMPARE(lines(spy).mid(1), (QStringList{"配置文件缺少\"QJ99\"", "配置文件缺少\"QJ99\""}));
+        QCOMPARE(boxLines(), initial);
+
+        window->setProductType(u"QJ30"_s);
+        spy.clear();
+        record.errorWord = (1u << 0) | (1u << 3) | (1u << 5) | (1u << 30);
+        record.drvErrorWord = (1u << 7) | (1u << 5);
+        feed(record, 3);
+        QCOMPARE(lines(spy),
+                 (QStringList{">>> Error Word: ", ">>> 过压", ">>> 电机过温", ">>> MCU过温",
+                              ">>> Drv Error Word: ", ">>> MOS过温", ">>> MCU过温"}));
+        QCOMPARE(sectionLine("ErrorWord:"), u"    过压    电机过温    MCU过温"_s);
+        QCOMPARE(sectionLine("DrvErrorWord:"), u"    MOS过温    MCU过温"_s);
+        spy.clear();
+        record.errorWord = 0;
+        feed(record);
+        QCOMPARE(lines(spy), (QStringList{">>> Error Word: ", ">>> PADDING"}));
+        QCOMPARE(sectionLine("ErrorWord:"), u"    PADDING"_s);
+        QCOMPARE(sectionLine("DrvErrorWord:"), u"    MOS过温    MCU过温"_s);
+        record.drvErrorWord = 0;
+        feed(record);
+        QCOMPARE(boxLines().count(u"    PADDING"_s), 2);
+        QVERIFY(boxLines().size() <= initial.size() + 1);  // the box keeps its shape
+    }
+
+    // Every line goes to the pane and, UTF-8 with a line feed, to the running log; the pane keeps
+    // the last 1000, the log all. Clear empties the pane only; a save copies the running log.
+    // Without an updater beside the executable both update checks log that they failed.
+    void logPaneAndRunningLog() {
+        QTRY_VERIFY(logged(u">>> File \"state_config.yaml\" Load OK"_s));
+        // The start-up update check's line first, so it falls between none of the lines below.
+        QTRY_VERIFY_WITH_TIMEOUT(logged(kUpdaterFailed), 10000);  // no updater beside the test
+        window->findChild<QAction*>(u"actionUpgrade"_s)->trigger();
+        QTRY_COMPARE(loggedCount(kUpdaterFailed), 2);
+        emit window->writeLog(u"当前 x "_s);
+        QTRY_VERIFY(runningLog().endsWith(": 当前 x \n"));
+        QCOMPARE(messages().last(), u"当前 x "_s);  // after its "hh:mm:ss: "
+        for (int i = 0; i < 1500; ++i) {
+            emit window->writeLog(u"line %1"_s.arg(i));
+        }
+        QTRY_COMPARE(messages().last(), u"line 1499"_s);
+        QCOMPARE(messages().size(), kLogPaneMaxLines);
+        QCOMPARE(messages().first(), u"line 500"_s);
+        const QList<QByteArray> all = runningLog().split('\n');
+        QVERIFY(all.size() > 1500 && all[all.size() - 1501].endsWith(": line 0"));
+
+        click("pushButtonClear");
+        QCOMPARE(messages(), QStringList{QString()});
+        ModalAnswerer answerer;
+        answerer.thenFile(QString());  // cancelled: nothing written
+        click("pushButton_SaveFile");
+        const QString one = work.filePath(u"one.txt"_s);
+        save(answerer, one);
+        QCOMPARE(fileBytes(one), runningLog());
+        emit window->writeLog(u"after saving"_s);
+        QTRY_VERIFY(runningLog().endsWith(": after saving\n"));
+        QVERIFY(runningLog().startsWith(fileBytes(one)));
+
+        // A target that cannot be opened: reported, never "saved".
+        save(answerer, work.filePath(u"no/such/dir/log.txt"_s));
+        QCOMPARE(answerer.boxes,
+                 (QStringList{
+                     boxText(QMessageBox::Information, "保存成功", "日志已成功保存."),
+                     boxText(QMessageBox::Warning, "保存失败", "无法保存日志文件到指定路径.")}));
+        const QString name = window->runningLogFileName();
+        window.reset();
+        QVERIFY(!QFileInfo::exists(name));  // the running log goes with the window
+    }
+};
+
+QTEST_MAIN(TestConsoleOffline)
+#include "tst_console_offline.moc"
