@@ -171,7 +171,11 @@ int ecmaster::downloadFirmware(const QString& path, int index, uint32_t password
     ec_statecheck(s, EC_STATE_INIT, kInitTimeoutUs);
     log(QStringLiteral("Slave %1 state to INIT.").arg(slave));
 
-    // The bootloader speaks through the bootstrap mailbox the SII describes.
+    // The bootloader speaks through the bootstrap mailbox the SII describes. The standard one is
+    // put back into the record afterwards, so that supervision brings the drive up to
+    // OPERATIONAL with it again and a later download starts from a usable mailbox.
+    const std::array<ec_smt, 2> standardSm = {rec.SM[0], rec.SM[1]};
+    const std::array<uint16_t, 4> standardMbx = {rec.mbx_wo, rec.mbx_l, rec.mbx_ro, rec.mbx_rl};
     const uint32_t rx = ec_readeeprom(s, kSiiBootRxMailbox, kSiiTimeoutUs);
     rec.SM[0].StartAddr = static_cast<uint16_t>(rx & 0xFFFF);
     rec.mbx_wo = rec.SM[0].StartAddr;
@@ -212,6 +216,12 @@ int ecmaster::downloadFirmware(const QString& path, int index, uint32_t password
         rec.state = EC_STATE_INIT;
         ec_writestate(s);
     }
+    rec.SM[0] = standardSm[0];
+    rec.SM[1] = standardSm[1];
+    rec.mbx_wo = standardMbx[0];
+    rec.mbx_l = standardMbx[1];
+    rec.mbx_ro = standardMbx[2];
+    rec.mbx_rl = standardMbx[3];
     {
         const QMutexLocker lock(&mailboxMutex);
         firmwareSlave = 0;

@@ -164,9 +164,6 @@ private slots:
 
     // After a download the drive comes back to operation and takes the next file.
     void driveReturnsAfterADownloadAndTakesAnother() {
-        QSKIP(
-            "Product fault: the record keeps the bootstrap mailbox, so reconfiguring the drive "
-            "fails (AL 0x0016) and BOOT is never reached again");
         QTemporaryDir dir;
         const QString path = writeFile(dir, QStringLiteral("a.efw"), pattern(3000));
         SimAdapter bus("m-again", sim::ChainConfig::drives(1));
