@@ -62,10 +62,11 @@ TEST(Datagrams, FramesPassWholeAndMalformedOnesUntouched) {
     Frame f;
     f.add(Command::BRD, 0, kRegType, Bytes(2)).add(Command::BWR, 0, kRegEcatEventMask, {4, 0});
     auto bytes = f.bytes(0x5C) + Bytes(9);  // Ethernet padding behind the datagrams
+    bytes[6] = 0x00;                        // a universally administered source address
     ASSERT_TRUE(chain.processFrame(bytes));
     f.parse(bytes);  // source address locally administered on the way back, index kept
     EXPECT_EQ(std::tuple(bytes[6], bytes[17], bytes.size(), f.d[0].wkc, f.d[1].wkc),
-              std::tuple(0x03, 0x5C, 16u + 2 * 14 + 9, 2, 2));
+              std::tuple(0x02, 0x5C, 16u + 2 * 14 + 9, 2, 2));
 
     const Bytes good = Frame().add(Command::BWR, 0, kRegStationAddress, {0x44, 0x44}).bytes();
     std::vector<Bytes> bad{{}, Bytes(good.begin(), good.begin() + 15)};

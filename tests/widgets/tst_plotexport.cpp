@@ -70,27 +70,6 @@ private slots:
         QVERIFY(!exportPlot(plot, dir.filePath("missing/p.pdf"), &error));
     }
 
-    void zoomBounds_data() {
-        QTest::addColumn<double>("span");
-        QTest::addColumn<double>("dataSpan");
-        QTest::addColumn<int>("delta");
-        QTest::addColumn<bool>("allowed");
-        QTest::newRow("out at the bound") << 1000.0 << 0.0 << -120 << true;
-        QTest::newRow("out past the bound") << 1000.5 << 0.0 << -120 << false;
-        QTest::newRow("out on a long recording") << 1800.0 << 1020.0 << -120 << true;
-        QTest::newRow("out past twice the data") << 2040.5 << 1020.0 << -120 << false;
-        QTest::newRow("in at the bound") << 0.01 << 0.0 << 120 << true;
-        QTest::newRow("in past the bound") << 0.0099 << 0.0 << 120 << false;
-        QTest::newRow("in on a huge span") << 5000.0 << 0.0 << 120 << true;
-    }
-    void zoomBounds() {
-        QFETCH(double, span);
-        QFETCH(double, dataSpan);
-        QFETCH(int, delta);
-        QFETCH(bool, allowed);
-        QCOMPARE(KivCustomPlot::zoomAllowed(span, dataSpan, delta), allowed);
-    }
-
     // A temperature run of 20 minutes: the time axis spans more than 1000 s, and the wheel must
     // still zoom the values out (and the time axis too, up to twice the recording).
     void longRecordingStillZoomsBothAxes() {
