@@ -54,6 +54,11 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), ui(new Ui::MainWi
 
     // The master starts its supervision thread here; it is the only one of the process.
     master = new ecmaster();
+    // A capture also ends with the bus: the menu says what a click will do now.
+    connect(ui->menuTools, &QMenu::aboutToShow, this, [this] {
+        ui->actionCaptureBus->setText(master->capturing() ? QStringLiteral("Stop capture")
+                                                          : QStringLiteral("Capture bus traffic…"));
+    });
 
     stateConfig = new StateConfig();
     progress = new QProgressDialog(this);

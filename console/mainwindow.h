@@ -148,6 +148,8 @@ private slots:
     void on_button_identify_clicked();
     void on_actionDriveOverview_triggered();
     void on_actionBusDiagnostics_triggered();
+    // Starts a capture into a file the operator picks, or ends the running one.
+    void on_actionCaptureBus_triggered();
     void on_actionResetFault_triggered();
     void on_actionResetAllFaults_triggered();
 

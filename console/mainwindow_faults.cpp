@@ -1,6 +1,8 @@
 // The Drive and Tools menus: the overview of every drive, the bus diagnostics, and fault recovery
 // (the CiA 402 fault reset of the operated drive, or of every faulted drive).
+#include <QFileDialog>
 #include <QFutureWatcher>
+#include <QMessageBox>
 #include <QtConcurrent/QtConcurrentRun>
 
 #include "busdiagnostics.h"
@@ -46,6 +48,33 @@ void MainWindow::on_actionBusDiagnostics_triggered() {
     diagnostics->show();
     diagnostics->raise();
     diagnostics->activateWindow();
+}
+
+void MainWindow::on_actionCaptureBus_triggered() {
+    if (master->capturing()) {
+        master->stopCapture();
+        ui->actionCaptureBus->setText(QStringLiteral("Capture bus traffic…"));
+        return;
+    }
+    if (!master->connected) {
+        QMessageBox::warning(this, QStringLiteral("Capture bus traffic"),
+                             QStringLiteral("Connect the bus first."));
+        return;
+    }
+    const QString path = QFileDialog::getSaveFileName(
+        this, QStringLiteral("Capture bus traffic"),
+        QStringLiteral("bus_%1.pcapng")
+            .arg(QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd_HHmmss"))),
+        QStringLiteral("pcapng (*.pcapng)"));
+    if (path.isEmpty()) {
+        return;
+    }
+    if (!master->startCapture(path)) {
+        QMessageBox::warning(this, QStringLiteral("Capture bus traffic"),
+                             QStringLiteral("%1 cannot be written.").arg(path));
+        return;
+    }
+    ui->actionCaptureBus->setText(QStringLiteral("Stop capture"));
 }
 
 void MainWindow::on_actionResetFault_triggered() {

@@ -327,6 +327,9 @@ void ecmaster::disconnectBus() {
         // no bus left to send to INIT.
         if (linkOpen) {
             requestState(EC_STATE_INIT);
+            if (captureRunning) {
+                endCapture(nullptr, nullptr);
+            }
             ec_close();
             linkOpen = false;
         }

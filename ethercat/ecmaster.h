@@ -185,6 +185,15 @@ public:
     BusFigures busFigures() const;
     QList<SupervisionEvent> supervisionEvents() const;  // the newest last
 
+    // --- capture -------------------------------------------------------------------------------
+    // Writes every frame of the bus to a pcapng file until stopCapture or the bus goes down.
+    // False without a bus or when the file cannot be created.
+    bool startCapture(const QString& path);
+    // Ends the capture; `frames` and `dropped` (may be null) get its totals. False when none
+    // ran or the file is incomplete.
+    bool stopCapture(uint64_t* frames = nullptr, uint64_t* dropped = nullptr);
+    bool capturing() const;
+
     // --- thread entries, reaching the master through `instance` --------------------------------
     // The cycle, with the periodic timer's callback signature.
     static void cycle(uint32_t id, uint32_t msg, uintptr_t user, uintptr_t dw1, uintptr_t dw2);
@@ -252,6 +261,7 @@ public:
     // the other); a transfer takes mailboxMutex alone, the supervision thread checkMutex alone.
     mutable QMutex mailboxMutex;
     int firmwareSlave = 0;  // guarded by mailboxMutex: the slave taking a download, 0 for none
+    bool captureRunning = false;  // guarded by mailboxMutex; teardown's close ends the capture
     // Whether ec_init opened the link and no ec_close followed; bring-up and teardown only.
     bool linkOpen = false;
 
@@ -273,6 +283,8 @@ public:
 private:
     void log(const QString& text) { emit writeLog(text); }
     void recordEvent(int slave, const QString& kind);
+    // stopCapture's work; caller holds mailboxMutex.
+    bool endCapture(uint64_t* frames, uint64_t* dropped);
     void resetDiagnostics();
     // Falls back from a failed bring-up: INIT, close, pause; returns `code`.
     int fallBack(int code);

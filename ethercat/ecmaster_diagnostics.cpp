@@ -208,3 +208,45 @@ QList<SupervisionEvent> ecmaster::supervisionEvents() const {
     QMutexLocker lock(&eventsMutex);
     return QList<SupervisionEvent>(events.begin(), events.end());
 }
+
+bool ecmaster::startCapture(const QString& path) {
+    QMutexLocker lock(&mailboxMutex);
+    if (!connected) {
+        return false;
+    }
+    captureRunning = ec_capture_start(path.toUtf8().constData()) > 0;
+    if (captureRunning) {
+        log(QStringLiteral("Capturing bus traffic to %1").arg(path));
+    }
+    return captureRunning;
+}
+
+bool ecmaster::stopCapture(uint64_t* frames, uint64_t* dropped) {
+    QMutexLocker lock(&mailboxMutex);
+    return endCapture(frames, dropped);
+}
+
+bool ecmaster::endCapture(uint64_t* frames, uint64_t* dropped) {
+    ec::CaptureStats stats;
+    const bool complete = ec_capture_stop(&stats) > 0;
+    const bool ran = captureRunning;
+    captureRunning = false;
+    if (frames != nullptr) {
+        *frames = stats.written;
+    }
+    if (dropped != nullptr) {
+        *dropped = stats.dropped;
+    }
+    if (ran) {
+        log(QStringLiteral("Capture ended: %1 frames, %2 dropped%3")
+                .arg(stats.written)
+                .arg(stats.dropped)
+                .arg(complete ? QString() : QStringLiteral(", file incomplete")));
+    }
+    return ran && complete;
+}
+
+bool ecmaster::capturing() const {
+    QMutexLocker lock(&mailboxMutex);
+    return captureRunning && connected;
+}

@@ -129,6 +129,8 @@ int ec_init(const char* ifname);
 void ec_close();
 ec::PortStats ec_port_stats();
 int ec_mbxpoll(uint16_t slave);
+int ec_capture_start(const char* path);
+int ec_capture_stop(ec::CaptureStats* stats);
 int ec_APRD(uint16_t ADP, uint16_t ADO, uint16_t length, void* data, int timeout);
 int ec_APWR(uint16_t ADP, uint16_t ADO, uint16_t length, const void* data, int timeout);
 int ec_FPRD(uint16_t ADP, uint16_t ADO, uint16_t length, void* data, int timeout);

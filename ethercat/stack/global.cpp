@@ -124,6 +124,12 @@ ec::PortStats ec_port_stats() {
 int ec_mbxpoll(uint16_t slave) {
     return ecx_mbxpoll(&ecx_context, slave);
 }
+int ec_capture_start(const char* path) {
+    return ecx_capture_start(&ecx_context, path);
+}
+int ec_capture_stop(ec::CaptureStats* stats) {
+    return ecx_capture_stop(&ecx_context, stats);
+}
 int ec_APRD(uint16_t ADP, uint16_t ADO, uint16_t length, void* data, int timeout) {
     return ecx_APRD(&ecx_context, ADP, ADO, length, data, timeout);
 }

@@ -3,12 +3,15 @@
 // counters clear on request, and the drives' emergencies reach the log decoded.
 #include <QLabel>
 #include <QPlainTextEdit>
+#include <QProcess>
 #include <QSignalSpy>
 #include <QTableWidget>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include "busdiagnostics.h"
 #include "ecmaster.h"
+#include "model/paramtable.h"
 #include "sim/chain.h"
 #include "sim/virtual_link.h"
 
@@ -44,8 +47,9 @@ private slots:
     void initTestCase() {
         chain = sim::registerSimulatedAdapter(3);
         master = std::make_unique<ecmaster>();
-        connect(master.get(), &ecmaster::writeLog, this, [this](const QString& l) { log << l; },
-                Qt::QueuedConnection);
+        connect(
+            master.get(), &ecmaster::writeLog, this, [this](const QString& l) { log << l; },
+            Qt::QueuedConnection);
         QVERIFY(master->connectBus("sim:3"));
         window = std::make_unique<BusDiagnostics>(master.get());
         QVERIFY(freshRead());
@@ -107,6 +111,42 @@ private slots:
             log.contains("EMCY drive 1 (slave 2): error code 0x2310, error register 0x03, "
                          "manufacturer bytes 01 02 03 04 05"),
             3000);
+    }
+
+    // A session with SDO reads and a firmware download, captured: every frame opens in tshark as
+    // EtherCAT, the mailbox traffic among them, and none is malformed.
+    void capturedSessionDecodesInTshark() {
+        QTemporaryDir dir;
+        const QString file = dir.filePath("session.pcapng");
+        QVERIFY(master->startCapture(file));
+        QVERIFY(master->capturing());
+        uint8_t version[2] = {};
+        QCOMPARE(master->readParameter(1, kParamIdSoftwareVersion, version), kParamOk);
+        QFile firmware(dir.filePath("fw.efw"));
+        QVERIFY(firmware.open(QIODevice::WriteOnly));
+        firmware.write(QByteArray(3000, '\x5A'));
+        firmware.close();
+        QVERIFY(master->downloadFirmware(firmware.fileName(), 0, 0) > 0);
+        uint64_t frames = 0;
+        uint64_t dropped = 0;
+        QVERIFY(master->stopCapture(&frames, &dropped));
+        QVERIFY(!master->capturing());
+        QCOMPARE(dropped, uint64_t{0});
+
+        QProcess tshark;
+        tshark.start("tshark",
+                     {"-r", file, "-T", "fields", "-e", "frame.protocols", "-e", "_ws.malformed"});
+        QVERIFY(tshark.waitForFinished(60000));
+        const QStringList lines =
+            QString::fromUtf8(tshark.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
+        QCOMPARE(static_cast<uint64_t>(lines.size()), frames);
+        int mailbox = 0;
+        for (const QString& line : lines) {
+            QVERIFY2(line.startsWith("eth:ethertype:ecatf:ecat") && !line.contains("malformed"),
+                     qPrintable(line));
+            mailbox += line.contains("ecat_mailbox") ? 1 : 0;
+        }
+        QVERIFY(mailbox > 10);  // the SDO and every FoE segment with its answer
     }
 
     void disconnectedBusEmptiesTheTable() {
