@@ -53,7 +53,7 @@ TEST(Datagrams, EachCommandAddressesCountsAndIncrements) {
         EXPECT_EQ(r.adp, c.adpBack) << int(c.cmd) << " " << c.adp;
         EXPECT_EQ(r.data, c.out) << int(c.cmd) << " " << c.adp;
     }
-    EXPECT_EQ(brd(chain, kRegAlStatus, 2).u16(), kInit);
+    EXPECT_EQ(single(chain, Command::BRD, 0, kRegAlStatus, Bytes(2)).u16(), kInit);
     EXPECT_EQ(fprd(chain, station(2), kRegEcatEventMask, 2).u16(), 0x0101);
 }
 
@@ -161,17 +161,13 @@ TEST_F(AlTest, PowerOnRegistersAndRefusedTransitions) {
     EXPECT_EQ(fprd(chain, st, kRegSm0, 4).u32(), 0x04001800u);
 }
 
-TEST_F(AlTest, GoingDownRefusalsForcedErrorsAndBroadcast) {
+TEST_F(AlTest, GoingDownForcedErrorsAndBroadcast) {
     for (uint16_t from : {kPreOp, kSafeOp, kOp})
         for (uint16_t to : {kInit, kPreOp, kSafeOp})
             if (to < from) {
                 bringUp(chain, 2, from);
                 expect(to, to, 0);
             }
-    chain.refuseState(1, kOp, kAlNoSyncError);
-    chain.acceptState(1, kOp);
-    bringUp(chain, 2, kOp);
-    EXPECT_EQ(alStatus(chain, st), kOp) << "accepted again";
     bringUp(chain, 2, kPreOp);
     chain.forceSafeOpError(1, kAlInvalidOutputMapping);
     expect(kPreOp, kPreOpE, kAlInvalidOutputMapping);  // the state stays, with the error
@@ -179,8 +175,8 @@ TEST_F(AlTest, GoingDownRefusalsForcedErrorsAndBroadcast) {
     chain.refuseState(2, kSafeOp, kAlInvalidInputMapping);
     for (int n = 1; n <= 2; ++n)
         writeProcessDataConfig(chain, n, 2);
-    EXPECT_EQ(bwr(chain, kRegAlControl, le(kSafeOp, 2)).wkc, 2);
-    EXPECT_EQ(brd(chain, kRegAlStatus, 2).u16(), kSafeOp | kPreOpE);
+    EXPECT_EQ(single(chain, Command::BWR, 0, kRegAlControl, le(kSafeOp, 2)).wkc, 2);
+    EXPECT_EQ(single(chain, Command::BRD, 0, kRegAlStatus, Bytes(2)).u16(), kSafeOp | kPreOpE);
     EXPECT_EQ(chain.alStatusCode(2), kAlInvalidInputMapping);
 }
 
@@ -198,7 +194,7 @@ TEST(Dc, DelaysOffsetDriftSteeringAndSync0) {
     auto sysTime = [&](int n) { return fprd(chain, station(n), kRegDcSystemTime, 8).u64(); };
     // Receive times latched on both ports: the spread shrinks by two hops per slave down the
     // line. They give each clock its offset to the master's time, and its delay.
-    EXPECT_EQ(bwr(chain, kRegDcRecvTimePort0, Bytes(4)).wkc, 4);
+    EXPECT_EQ(single(chain, Command::BWR, 0, kRegDcRecvTimePort0, Bytes(4)).wkc, 4);
     for (int n = 1; n <= 4; ++n) {
         const Datagram r = fprd(chain, station(n), kRegDcRecvTimePort0, 8);
         EXPECT_EQ(int32_t(r.u32(4) - r.u32(0)), 600 * (4 - n)) << n;
@@ -359,9 +355,9 @@ TEST_F(PdTest, WatchdogAndErrorsStopTheOutputs) {
 TEST(Faults, LossCablesAndRemovedSlaves) {
     sim::Chain chain(sim::ChainConfig::drives(3));
     chain.setFrameLoss(1.0, 1, sim::LossPoint::Return);  // after the slaves acted
-    EXPECT_TRUE(bwr(chain, kRegStationAddress, le(0x0BAD, 2)).lost);
+    EXPECT_TRUE(single(chain, Command::BWR, 0, kRegStationAddress, le(0x0BAD, 2)).lost);
     chain.setFrameLoss(1.0, 1, sim::LossPoint::Outbound);
-    EXPECT_TRUE(bwr(chain, kRegStationAddress, le(0x0123, 2)).lost);
+    EXPECT_TRUE(single(chain, Command::BWR, 0, kRegStationAddress, le(0x0123, 2)).lost);
     EXPECT_EQ(chain.readRegisters(3, kRegStationAddress, 2), le(0x0BAD, 2));
     chain.setFrameLoss(0, 1);
 
@@ -374,7 +370,7 @@ TEST(Faults, LossCablesAndRemovedSlaves) {
     EXPECT_EQ(chain.readRegisters(3, kRegStationAddress, 2), Bytes(2));
     EXPECT_EQ(chain.alState(1) << 8 | chain.alState(3), kOp << 8 | kInit);
     chain.removeSlave(2);
-    EXPECT_EQ(brd(chain, kRegType, 1).wkc, 2) << "its neighbours joined";
+    EXPECT_EQ(single(chain, Command::BRD, 0, kRegType, Bytes(1)).wkc, 2) << "neighbours joined";
 }
 
 }  // namespace
