@@ -2,8 +2,6 @@
 // SDO refusals and aborts, the dictionary and saving, and the bootloader's FoE. Transfers that
 // succeed, at every window size, and replies switched to misbehave go through the stack in
 // tests/bus.
-#include <numeric>
-
 #include "sim/cia402_drive.h"
 #include "sim/foe_server.h"
 #include "sim/sii.h"
@@ -105,12 +103,6 @@ struct MbxTest : ::testing::Test {
         return Bytes(m->data.begin() + long(at),
                      m->data.begin() + long(std::min(at + n, m->data.size())));
     }
-    uint32_t value(uint16_t index, uint8_t sub, size_t size) {
-        Bytes d = up(index, sub);
-        EXPECT_EQ(d.size(), size) << std::hex << index << ":" << int(sub);
-        d.resize(4);
-        return sim::rd32(d.data());
-    }
     // Expedited up to 4 bytes, else one normal message: the abort code, 0 if done, ~0 unanswered.
     uint32_t down(uint16_t index, uint8_t sub, const Bytes& b) {
         Bytes v = b;
@@ -179,7 +171,7 @@ TEST_F(MbxTest, HandshakeCountersRepeatAndEmergencies) {
 
 TEST_F(MbxTest, DictionaryParametersAndSaving) {
     ASSERT_TRUE(chain->injectFault(1, 0x10, 0x20));
-    EXPECT_EQ(value(0x2001, 0, 4) << 8 | value(0x2002, 0, 4), 0x1020u) << "the fault words";
+    EXPECT_EQ(up(0x2001, 0) + up(0x2002, 0), le(0x10, 4) + le(0x20, 4)) << "the fault words";
     EXPECT_EQ(down(0x2004, 0, le(1, 4)), kAbortDeviceState) << "faulted";
 
     // Saved values survive a power cycle (and a cable pull), unsaved ones do not; parameter 19
@@ -187,13 +179,13 @@ TEST_F(MbxTest, DictionaryParametersAndSaving) {
     make();
     ASSERT_EQ(down(kParams, 9, {33}), 0u);
     ASSERT_EQ(down(kParams, 19, {14}), 0u);
-    EXPECT_EQ(value(kParams, 20, 1), 0u) << "14 is no save command";
+    EXPECT_EQ(up(kParams, 20), Bytes{0}) << "14 is no save command";
     ASSERT_EQ(down(kParams, 19, {sim::kDriveSaveCommand}), 0u);
     ASSERT_EQ(down(kParams, 10, {44}), 0u);
     clock->advance(50'000'000 - 1);
-    EXPECT_EQ(value(kParams, 20, 1), 1u);
+    EXPECT_EQ(up(kParams, 20), Bytes{1});
     clock->advance(1);
-    EXPECT_EQ(value(kParams, 20, 1), 0u);
+    EXPECT_EQ(up(kParams, 20), Bytes{0});
     preOp();
     EXPECT_EQ(chain->parameter(1, 9), Bytes{44}) << "a reconnect keeps everything";
     chain->powerCycle(1);
@@ -260,21 +252,18 @@ TEST_F(MbxTest, BootloaderTakesFilesByFoe) {
     EXPECT_EQ(m->data[0], kFoeError) << "the write is over";
     EXPECT_FALSE(chain->firmware(1)->complete);
 
-    // A whole file (one full DATA packet, then an empty one) runs on leaving BOOT, without the
-    // old image's unsaved settings.
+    // A file (files at each packet size arrive whole in tests/bus) runs on leaving BOOT, without
+    // the old image's unsaved settings.
     ASSERT_EQ(down(kParams, 9, {77}), 0u);
     ASSERT_EQ(boot(), kAlStateBoot);
-    Bytes file(kPacket);
-    std::iota(file.begin(), file.end(), uint8_t(7));
     for (auto [data, ack] : std::vector<std::pair<Bytes, uint32_t>>{
              {foeHeader(kFoeWrite, kPassword, {'v', '1', '.', '4', '.', '2'}), 0},
-             {foeHeader(kFoeData, 1, file), 1},
-             {foeHeader(kFoeData, 2), 2}})
+             {foeHeader(kFoeData, 1, {1, 2, 3}), 1}})
         EXPECT_EQ(exchange(kMbxTypeFoE, data)->data, foeHeader(kFoeAck, ack));
-    EXPECT_TRUE(chain->firmware(1)->bytes == file && chain->firmware(1)->complete);
+    EXPECT_TRUE(chain->firmware(1)->bytes == Bytes({1, 2, 3}) && chain->firmware(1)->complete);
     preOp();
     EXPECT_EQ(up(0x100A, 0), Bytes({'1', '.', '4', '.', '2'}));
-    EXPECT_EQ(value(kParams, 1, 2), 0x3142u);
+    EXPECT_EQ(up(kParams, 1), le(0x3142, 2));
     EXPECT_EQ(chain->parameter(1, 8), Bytes{20});
 }
 
