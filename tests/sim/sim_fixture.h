@@ -1,16 +1,14 @@
 // Shared by the simulator tests: frames built by hand as a master sends them, the master's set-up
-// steps, and a rig cycling process data on a manual clock.
+// steps.
 #pragma once
 
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <memory>
 #include <vector>
 
 #include "ethercat/stack/protocol.h"
 #include "model/processdata.h"
-#include "model/scaling.h"
 #include "sim/bytes.h"
 #include "sim/chain.h"
 
@@ -142,55 +140,5 @@ inline void bringUp(sim::Chain& c, int count, uint16_t target) {
             return;
     }
 }
-
-// n drives in OP driven through the process image, one command record per drive, one LRW per
-// 2 ms cycle on a manual clock.
-struct DriveRig {
-    std::shared_ptr<sim::ManualClock> clock = std::make_shared<sim::ManualClock>();
-    int n;
-    std::unique_ptr<sim::Chain> chain;
-    std::vector<App_SetValue> cmds = std::vector<App_SetValue>(size_t(n) + 1);
-    Bytes image = Bytes(size_t(n) * (kDriveOutputBytes + kDriveInputBytes));
-
-    explicit DriveRig(int drives, const std::function<void(sim::SlaveConfig&)>& tweak = {})
-        : n(drives) {
-        auto cfg = sim::ChainConfig::drives(n);
-        cfg.clock = clock;
-        for (auto& s : cfg.slaves)
-            if (tweak)
-                tweak(s);
-        chain = std::make_unique<sim::Chain>(cfg);
-        bringUp(*chain, n, ec::kAlStateOp);
-        cycle();
-    }
-    App_SetValue& cmd(int k) { return cmds[size_t(k)]; }
-    void cycle() {
-        for (int k = 1; k <= n; ++k)
-            encodeOutputImage(cmd(k), &image[size_t(kDriveOutputBytes * (k - 1))]);
-        clock->advance(2'000'000);
-        const Datagram x = lrw(*chain, image);
-        ASSERT_EQ(x.wkc, 3 * n);
-        std::copy(x.data.begin(), x.data.end(), image.begin());
-    }
-    // Cycles for `seconds`, calling `each` with drive k's record after every cycle.
-    void run(double seconds, int k = 1,
-             const std::function<void(const TCiA402_GetValue&)>& each = {}) {
-        for (int i = 0; i < int(seconds * 500 + 0.5); ++i) {
-            cycle();
-            if (each)
-                each(in(k));
-        }
-    }
-    TCiA402_GetValue in(int k) const {
-        return decodeInputImage(&image[size_t(kDriveOutputBytes * n + kDriveInputBytes * (k - 1))]);
-    }
-    // Control word, then one more cycle so the answer is in the record.
-    uint16_t send(int k, uint16_t cw) {
-        cmd(k).controlWord = cw;
-        cycle();
-        cycle();
-        return in(k).statusWord;
-    }
-};
 
 }  // namespace simtest

@@ -8,7 +8,7 @@
 #include "ethercat.h"
 #include "model/processdata.h"
 
-TEST(VethBus, BringUpExchangeAndEnableAcrossTheWire) {
+TEST(VethBus, BringUpAndExchangeAcrossTheWire) {
     const char *ifname = std::getenv("ZENTRIO_VETH_IF"),
                *count = std::getenv("ZENTRIO_VETH_DRIVES");
     if (ifname == nullptr || count == nullptr)
@@ -25,23 +25,12 @@ TEST(VethBus, BringUpExchangeAndEnableAcrossTheWire) {
     ec_slave[0].state = EC_STATE_OPERATIONAL;
     ec_writestate(0);
     ASSERT_EQ(ec_statecheck(0, EC_STATE_OPERATIONAL, EC_TIMEOUTSTATE), EC_STATE_OPERATIONAL);
-    // Every drive to Operation enabled in the speed ramp mode, reported back in the inputs.
     int answered = 0;
-    for (uint16_t controlWord : {0x0006, 0x0007, 0x000F}) {
-        for (int i = 1; i <= drives; ++i) {
-            storeLe16(ec_slave[i].outputs + kOutControlWord, controlWord);
-            storeLe16(ec_slave[i].outputs + kOutMode, kModeSpeedRamp);
-        }
-        for (int cycle = 0; cycle < 20; ++cycle) {
-            ec_send_processdata();
-            answered += ec_receive_processdata(EC_TIMEOUTRET) == 3 * drives;
-        }
+    for (int cycle = 0; cycle < 50; ++cycle) {
+        ec_send_processdata();
+        answered += ec_receive_processdata(EC_TIMEOUTRET) == 3 * drives;
     }
-    EXPECT_GE(answered, 55);
-    for (int i = 1; i <= drives; ++i) {
-        const TCiA402_GetValue in = decodeInputImage(ec_slave[i].inputs);
-        EXPECT_EQ(((in.statusWord << 8) & 0x6F00) | in.modeDisplay, 0x2700 | kModeSpeedRamp) << i;
-    }
+    EXPECT_GE(answered, 45);
     ec_slave[0].state = EC_STATE_INIT;
     ec_writestate(0);
     EXPECT_EQ(ec_statecheck(0, EC_STATE_INIT, EC_TIMEOUTSTATE), EC_STATE_INIT);
