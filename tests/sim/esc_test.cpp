@@ -19,15 +19,10 @@ TEST(Datagrams, EachCommandAddressesCountsAndIncrements) {
     fpwr(chain, station(1), kRegEcatEventMask, le(4, 2));
     for (int n = 1; n <= 3; ++n)
         fpwr(chain, station(n), kRegDcSystemOffset, le(100u * n, 8));
-    struct Case {
-        uint8_t cmd;
-        uint16_t adp, ado;
-        Bytes in;
-        uint16_t wkc, adpBack;
-        Bytes out;
-    };
     const Bytes x{0x5A, 0xA5};
-    for (const Case& c : std::vector<Case>{
+    // Command, address, offset, data sent; working counter, address and data back.
+    for (auto [cmd, adp, ado, data, wkc, adpBack, back] :
+         std::vector<std::tuple<uint8_t, uint16_t, uint16_t, Bytes, int, int, Bytes>>{
              {7, 0, kRegStationAddress, {0x10, 0x20}, 3, 3, le(0x1003 | 0x2010, 2)},  // ORed
              {1, 0xFFFF, kRegStationAddress, Bytes(2), 1, 2, le(0x1002, 2)},
              {1, 0xFFFD, kRegStationAddress, x, 0, 0, x},  // nobody at position 4
@@ -48,10 +43,9 @@ TEST(Datagrams, EachCommandAddressesCountsAndIncrements) {
              {14, station(1), kRegDcSystemOffset, Bytes(8), 3, station(1), le(100, 8)},
              {4, station(3), kRegDcSystemOffset, Bytes(8), 1, station(3), le(100, 8)},
              {13, 0, kRegDcSystemOffset, Bytes(8), 3, 3, le(100, 8)}}) {
-        const Datagram r = single(chain, Command(c.cmd), c.adp, c.ado, c.in);
-        EXPECT_EQ(r.wkc, c.wkc) << int(c.cmd) << " " << c.adp;
-        EXPECT_EQ(r.adp, c.adpBack) << int(c.cmd) << " " << c.adp;
-        EXPECT_EQ(r.data, c.out) << int(c.cmd) << " " << c.adp;
+        const Datagram r = single(chain, Command(cmd), adp, ado, data);
+        EXPECT_EQ(std::tuple(int(r.wkc), int(r.adp), r.data), std::tuple(wkc, adpBack, back))
+            << int(cmd) << " " << adp;
     }
     EXPECT_EQ(single(chain, Command::BRD, 0, kRegAlStatus, Bytes(2)).u16(), kInit);
     EXPECT_EQ(fprd(chain, station(2), kRegEcatEventMask, 2).u16(), 0x0101);
