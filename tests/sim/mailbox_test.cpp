@@ -211,7 +211,6 @@ TEST_F(MbxTest, TransferRefusalsAndAborts) {
     EXPECT_FALSE(read());
     EXPECT_EQ(exchange(kMbxTypeCoE, sdoRequest(0x60, 0, 0))->u32(6), kAbortCommand);
     make();
-    std::optional<Message> m;
     auto expedited = [](uint16_t index, uint8_t sub, size_t n) {
         return sdoRequest(uint8_t(0x23 | (4 - n) << 2), index, sub, 0x01020304);
     };
@@ -228,11 +227,11 @@ TEST_F(MbxTest, TransferRefusalsAndAborts) {
         {normal(0x31, 0x1018, 4), kAbortAccess},      {sdoRequest(0xE0, 0x1000, 0), kAbortCommand},
         {sdoRequest(0x60, 0x1000, 0), kAbortCommand}, {sdoRequest(0x00, 0x1000, 0), kAbortCommand}};
     for (const auto& [request, abort] : cases) {
-        m = exchange(kMbxTypeCoE, request);
+        const auto m = exchange(kMbxTypeCoE, request);
         ASSERT_TRUE(m);
         EXPECT_EQ(m->abort() ? m->u32(6) : 0, abort)
             << std::hex << int(request[2]) << " " << request[3];
-        if (abort && request[2] != 0x60 && request[2] != 0x00) {
+        if (abort && request[2] != 0x60 && request[2] != 0x00) {  // index and sub echoed
             EXPECT_EQ(Bytes(m->data.begin() + 3, m->data.begin() + 6),
                       Bytes(request.begin() + 3, request.begin() + 6));
         }
