@@ -2,8 +2,10 @@
 // machine, every mode's response within the joint's limits, faults, over-temperature and their
 // reset, and the simulator program's command lines.
 #include <cmath>
+#include <functional>
 #include <sstream>
 
+#include "model/scaling.h"
 #include "sim/cia402_drive.h"
 #include "sim/commands.h"
 #include "sim/joint_model.h"
@@ -31,11 +33,49 @@ TEST(Cia402, ControlWordSequencesAndFaultReset) {
     }
 }
 
-void enable(DriveRig& rig, int k = 1) {
-    for (uint16_t cw : {0x06, 0x07, 0x0F})
-        rig.send(k, cw);
-    ASSERT_EQ(rig.in(k).statusWord, 0x0237);
-}
+// One drive in OP driven through the process image, one LRW per 2 ms cycle on a manual clock.
+struct Rig {
+    std::shared_ptr<sim::ManualClock> clock = std::make_shared<sim::ManualClock>();
+    std::unique_ptr<sim::Chain> chain;
+    App_SetValue cmd{};
+    Bytes image = Bytes(kDriveOutputBytes + kDriveInputBytes);
+    explicit Rig(void (*tweak)(sim::SlaveConfig&) = nullptr) {
+        auto cfg = sim::ChainConfig::drives(1);
+        cfg.clock = clock;
+        if (tweak)
+            tweak(cfg.slaves[0]);
+        chain = std::make_unique<sim::Chain>(cfg);
+        bringUp(*chain, 1, ec::kAlStateOp);
+        cycle();
+    }
+    void cycle() {
+        encodeOutputImage(cmd, image.data());
+        clock->advance(2'000'000);
+        const Datagram x = lrw(*chain, image);
+        ASSERT_EQ(x.wkc, 3);
+        image = x.data;
+    }
+    TCiA402_GetValue in() const { return decodeInputImage(&image[kDriveOutputBytes]); }
+    // Cycles for `seconds`, calling `each` with the drive's record after every cycle.
+    void run(double seconds, const std::function<void(const TCiA402_GetValue&)>& each = {}) {
+        for (int i = 0; i < int(seconds * 500 + 0.5); ++i) {
+            cycle();
+            if (each)
+                each(in());
+        }
+    }
+    uint16_t send(uint16_t cw) {  // and one more cycle so the answer is in the record
+        cmd.controlWord = cw;
+        cycle();
+        cycle();
+        return in().statusWord;
+    }
+    void enable() {
+        for (uint16_t cw : {0x06, 0x07, 0x0F})
+            send(cw);
+        ASSERT_EQ(in().statusWord, 0x0237);
+    }
+};
 
 TEST(Joint, EachModeReachesItsTargetWithinTheLimits) {
     const double any = NAN;
@@ -52,17 +92,17 @@ TEST(Joint, EachModeReachesItsTargetWithinTheLimits) {
              {12, 0.25, 0, 0, 0, 0, 1.0, 0.0, 0.0, 0.249, 0.002},   // below breakaway
              {13, 10, 0, 0, 0, 0, 0.5, 0.0, 0.0, 10.0, 0.01},       // calibration: held
              {42, 1, 0, 0, 1, 1, 0.5, 0.0, 0.0, 0.0, 0.0}}) {       // unknown mode holds
-        DriveRig rig(1);
-        rig.cmd(1).mode = uint16_t(c[0]);
-        enable(rig);
-        rig.cmd(1) = {0x0F,        float(c[1]), float(c[2]),   float(c[3]),
-                      float(c[4]), float(c[5]), uint16_t(c[0])};
-        rig.run(c[6], 1, [&](const TCiA402_GetValue& v) {
+        Rig rig;
+        rig.cmd.mode = uint16_t(c[0]);
+        rig.enable();
+        rig.cmd = {0x0F,        float(c[1]), float(c[2]),   float(c[3]),
+                   float(c[4]), float(c[5]), uint16_t(c[0])};
+        rig.run(c[6], [&](const TCiA402_GetValue& v) {
             ASSERT_EQ(v.statusWord << 8 | v.modeDisplay, 0x023700 | int(c[0]));
             ASSERT_LE(std::abs(rawToVelocity(v.velocity)), 5.0 + 1e-6);
             ASSERT_LE(std::abs(rawToTorque(v.torque)), 30.01);
         });
-        const auto v = rig.in(1);
+        const auto v = rig.in();
         for (auto [got, want] : {std::pair{rawToPosition(v.position), c[7]},
                                  {rawToVelocity(v.velocity), c[8]},
                                  {rawToTorque(v.torque), c[9]}})
@@ -72,38 +112,35 @@ TEST(Joint, EachModeReachesItsTargetWithinTheLimits) {
 }
 
 TEST(Joint, FaultsStopTheDriveUntilAResetAndHeatFaultsUntilCooled) {
-    DriveRig rig(2, [](sim::SlaveConfig& s) {
+    Rig rig([](sim::SlaveConfig& s) {
         s.joint.motor = {0.0, 0.5, 0.5};  // 23.5 A would settle near 300 °C
     });
-    rig.cmd(1).mode = kModeSpeedRamp;
-    enable(rig);
-    rig.cmd(1).velocity = 1.0f;
+    rig.cmd.mode = kModeSpeedRamp;
+    rig.enable();
+    rig.cmd.velocity = 1.0f;
     rig.run(0.5);
+    // The fault box's words are checked in tests/console; here the motion stops and a reset
+    // clears them.
     ASSERT_TRUE(rig.chain->injectFault(1, 0x408, 0x20));
-    EXPECT_FALSE(rig.chain->injectFault(3, 1, 1)) << "no such slave";
+    EXPECT_FALSE(rig.chain->injectFault(2, 1, 1)) << "no such slave";
     rig.run(1.0);
-    EXPECT_EQ(rig.in(1).statusWord << 16 | rig.in(1).errorWord, 0x0218 << 16 | 0x408);
-    EXPECT_EQ(rig.in(1).drvErrorWord << 16 | rig.in(1).velocity, 0x20 << 16) << "at rest";
-    EXPECT_EQ(+rig.in(2).errorWord, 0u) << "the neighbour is untouched";
-    ASSERT_TRUE(rig.chain->injectFault(1, 0x1, 0));
-    EXPECT_EQ(rig.send(1, 0x0F), 0x0218);
-    EXPECT_EQ(+rig.in(1).errorWord, 0x409u) << "bits add up while faulted";
-    EXPECT_EQ(rig.send(1, 0x80), 0x0250);
-    EXPECT_EQ(rig.in(1).errorWord | rig.in(1).drvErrorWord, 0u);
+    EXPECT_EQ(rig.in().statusWord << 16 | rig.in().velocity, 0x0218 << 16) << "at rest";
+    EXPECT_EQ(rig.send(0x80), 0x0250);
+    EXPECT_EQ(rig.in().errorWord | rig.in().drvErrorWord, 0u);
 
-    rig.send(1, 0);
-    rig.cmd(1).mode = kModeTorqueCalibration;
-    enable(rig);
-    rig.cmd(1).torque = 20.0f;
-    for (int i = 0; i < 1000 && (rig.in(1).statusWord & 0x08) == 0; ++i)
+    rig.send(0);
+    rig.cmd.mode = kModeTorqueCalibration;
+    rig.enable();
+    rig.cmd.torque = 20.0f;
+    for (int i = 0; i < 1000 && (rig.in().statusWord & 0x08) == 0; ++i)
         rig.cycle();
-    EXPECT_EQ(rig.in(1).errorWord << 16 | rig.in(1).statusWord,
+    EXPECT_EQ(rig.in().errorWord << 16 | rig.in().statusWord,
               sim::kErrorMotorOverTemp << 16 | 0x0218);
-    EXPECT_EQ((rig.in(1).motorTemp - 100) / 2, 0) << "switched off at the limit";
-    EXPECT_EQ(rig.send(1, 0x80), 0x0218) << "a reset needs 5 K below the limit";
-    rig.send(1, 0x00);
+    EXPECT_EQ((rig.in().motorTemp - 100) / 2, 0) << "switched off at the limit";
+    EXPECT_EQ(rig.send(0x80), 0x0218) << "a reset needs 5 K below the limit";
+    rig.send(0x00);
     rig.run(3.0);
-    EXPECT_EQ(rig.send(1, 0x80), 0x0250);
+    EXPECT_EQ(rig.send(0x80), 0x0250);
 }
 
 TEST(Joint, PositionCounterWrapsAtThirtyTwoBits) {

@@ -1,19 +1,14 @@
-// What the simulator tests share: hand-built frames as a master sends them, the master's set-up
-// steps, a mailbox client (SDO) written from the protocol description and
-// independent of the simulator's servers, and a rig that cycles process data on a manual clock.
+// Shared by the simulator tests: frames built by hand as a master sends them, the master's set-up
+// steps.
 #pragma once
 
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <memory>
-#include <optional>
-#include <string>
 #include <vector>
 
 #include "ethercat/stack/protocol.h"
 #include "model/processdata.h"
-#include "model/scaling.h"
 #include "sim/bytes.h"
 #include "sim/chain.h"
 
@@ -94,24 +89,12 @@ inline Datagram fprd(sim::Chain& c, uint16_t st, uint16_t reg, size_t len) {
 inline Datagram fpwr(sim::Chain& c, uint16_t st, uint16_t reg, Bytes d) {
     return single(c, Command::FPWR, st, reg, std::move(d));
 }
-inline Datagram brd(sim::Chain& c, uint16_t reg, size_t len) {
-    return single(c, Command::BRD, 0, reg, Bytes(len));
-}
-inline Datagram bwr(sim::Chain& c, uint16_t reg, Bytes d) {
-    return single(c, Command::BWR, 0, reg, std::move(d));
-}
 inline Datagram lrw(sim::Chain& c, Bytes image) {
     return single(c, Command::LRW, 0, 0, std::move(image));
 }
 inline void assignStations(sim::Chain& c, int count) {
     for (int n = 1; n <= count; ++n)
         single(c, Command::APWR, uint16_t(1 - n), ec::kRegStationAddress, le(station(n), 2));
-}
-// One SII read at word w as a master performs it: 4 or 8 bytes.
-inline Bytes siiRead(sim::Chain& c, uint16_t st, uint16_t word) {
-    fpwr(c, st, ec::kRegSiiControl, Bytes{0, 1} + le(word, 4));
-    const bool eight = fprd(c, st, ec::kRegSiiControl, 2).u16() & ec::kSiiRead8Bytes;
-    return fprd(c, st, ec::kRegSiiData, eight ? 8 : 4).data;
 }
 inline Bytes smBytes(uint16_t start, uint16_t len, uint32_t flags) {
     return le(start, 2) + le(len, 2) + le(flags, 4);
@@ -157,162 +140,5 @@ inline void bringUp(sim::Chain& c, int count, uint16_t target) {
             return;
     }
 }
-
-// --- mailbox ------------------------------------------------------------------------------------
-
-struct MbxMessage {
-    uint16_t length = 0;
-    uint8_t type = 0, counter = 0;
-    Bytes window, data;  // the whole SM1 window; the `length` bytes after the header
-    uint16_t u16(size_t off) const { return uint16_t(data.at(off) | data.at(off + 1) << 8); }
-    uint32_t u32(size_t off) const { return u16(off) | uint32_t(u16(off + 2)) << 16; }
-    bool abort() const { return type == ec::kMbxTypeCoE && data.size() >= 10 && data[2] == 0x80; }
-};
-
-struct MailboxClient {
-    sim::Chain& c;
-    uint16_t st, rx = 0x1000, rxLen = 0x80, txLen = 0x80;
-    uint8_t counter = 0;
-    // Writes the whole SM0 window (as masters do); counter 0xFF: this client's next one.
-    uint16_t write(uint8_t type, const Bytes& data, uint8_t cnt = 0xFF,
-                   std::optional<uint16_t> length = std::nullopt) {
-        if (cnt == 0xFF)
-            cnt = counter = uint8_t(counter % 7 + 1);
-        Bytes m = le(length.value_or(uint16_t(data.size())), 2) + Bytes{0, 0, 0} +
-                  Bytes{uint8_t((type & 0x0F) | cnt << 4)} + data;
-        m.resize(rxLen);
-        return fpwr(c, st, rx, m).wkc;
-    }
-    std::optional<MbxMessage> read() {
-        const Datagram r = fprd(c, st, uint16_t(rx + rxLen), txLen);
-        if (r.wkc != 1)
-            return std::nullopt;
-        MbxMessage m{r.u16(), uint8_t(r.data[5] & 0x0F), uint8_t((r.data[5] >> 4) & 7), r.data, {}};
-        m.data.assign(r.data.begin() + 6,
-                      r.data.begin() + 6 + std::min(m.length, uint16_t(txLen - 6)));
-        return m;
-    }
-    // Toggles SM1's repeat request, as a master does after a lost read.
-    void repeat() {
-        const uint8_t act = fprd(c, st, ec::kRegSm0 + 8 + ec::kSmActivate, 1).data[0];
-        fpwr(c, st, ec::kRegSm0 + 8 + ec::kSmStatus, {0, uint8_t(act ^ ec::kSmActivateRepeat)});
-    }
-    std::optional<MbxMessage> exchange(uint8_t type, const Bytes& data) {
-        return write(type, data) == 1 ? read() : std::nullopt;
-    }
-};
-
-inline Bytes sdoRequest(uint8_t cmd, uint16_t index, uint8_t sub, uint32_t value = 0) {
-    return Bytes{0, ec::kCoeSdoRequest << 4, cmd} + le(index, 2) + Bytes{sub} + le(value, 4);
-}
-
-struct SdoResult {
-    uint32_t abort = 0;
-    bool noReply = false;
-    Bytes data;
-    int segments = 0;
-    bool ok() const { return abort == 0 && !noReply; }
-    // Ends the transfer on a missing reply or an abort.
-    bool done(const std::optional<MbxMessage>& m) {
-        noReply = !m;
-        abort = m && m->abort() ? m->u32(6) : 0;
-        return !ok();
-    }
-};
-
-inline SdoResult sdoUpload(MailboxClient& mbx, uint16_t index, uint8_t sub) {
-    SdoResult r;
-    auto m = mbx.exchange(ec::kMbxTypeCoE, sdoRequest(0x40, index, sub));
-    if (r.done(m))
-        return r;
-    const uint8_t cmd = m->data[2];
-    if (cmd & 0x02) {  // expedited
-        r.data.assign(m->data.begin() + 6, m->data.begin() + 10 - ((cmd & 1) ? (cmd >> 2) & 3 : 0));
-        return r;
-    }
-    const uint32_t size = m->u32(6);
-    r.data.assign(m->data.begin() + 10, m->data.end());
-    for (uint8_t toggle = 0; r.data.size() < size; toggle ^= 1) {
-        m = mbx.exchange(ec::kMbxTypeCoE, sdoRequest(uint8_t(0x60 | toggle << 4), 0, 0));
-        if (r.done(m))
-            return r;
-        ++r.segments;
-        const uint8_t c = m->data[2];
-        EXPECT_EQ((c >> 4) & 1, toggle) << "segment toggle echoed";
-        const size_t n = m->length > 10 ? m->length - 3u : 7u - ((c >> 1) & 7);
-        r.data.insert(r.data.end(), m->data.begin() + 3, m->data.begin() + 3 + long(n));
-        if (c & 0x01)
-            break;
-    }
-    return r;
-}
-
-// Expedited up to 4 bytes, else a normal transfer with all of the data (as long as SM0 takes it).
-inline SdoResult sdoDownload(MailboxClient& mbx, uint16_t index, uint8_t sub, const Bytes& bytes) {
-    SdoResult r;
-    Bytes d = bytes.size() > 4 ? sdoRequest(0x21, index, sub, uint32_t(bytes.size())) + bytes
-                               : sdoRequest(uint8_t(0x23 | (4 - bytes.size()) << 2), index, sub);
-    if (bytes.size() <= 4)
-        std::copy(bytes.begin(), bytes.end(), d.begin() + 6);
-    r.done(mbx.exchange(ec::kMbxTypeCoE, d));
-    return r;
-}
-
-inline Bytes foeHeader(uint8_t opcode, uint32_t value, const Bytes& payload = {}) {
-    return Bytes{opcode, 0} + le(value, 4) + payload;
-}
-
-// --- process data ---------------------------------------------------------------------------
-
-// n drives in OP driven through the process image, one command record per drive, one LRW per
-// 2 ms cycle on a manual clock.
-struct DriveRig {
-    std::shared_ptr<sim::ManualClock> clock = std::make_shared<sim::ManualClock>();
-    int n;
-    std::unique_ptr<sim::Chain> chain;
-    std::vector<App_SetValue> cmds = std::vector<App_SetValue>(size_t(n) + 1);
-    Bytes image = Bytes(size_t(n) * (kDriveOutputBytes + kDriveInputBytes));
-
-    explicit DriveRig(int drives, const std::function<void(sim::SlaveConfig&)>& tweak = {})
-        : n(drives) {
-        auto cfg = sim::ChainConfig::drives(n);
-        cfg.clock = clock;
-        for (auto& s : cfg.slaves) {
-            if (tweak)
-                tweak(s);
-        }
-        chain = std::make_unique<sim::Chain>(cfg);
-        bringUp(*chain, n, ec::kAlStateOp);
-        cycle();
-    }
-    App_SetValue& cmd(int k) { return cmds[size_t(k)]; }
-    void cycle() {
-        for (int k = 1; k <= n; ++k)
-            encodeOutputImage(cmd(k), &image[size_t(kDriveOutputBytes * (k - 1))]);
-        clock->advance(2'000'000);
-        const Datagram x = lrw(*chain, image);
-        ASSERT_EQ(x.wkc, 3 * n);
-        std::copy(x.data.begin(), x.data.end(), image.begin());
-    }
-    // Cycles for `seconds`, calling `each` with drive k's record after every cycle.
-    void run(double seconds, int k = 1,
-             const std::function<void(const TCiA402_GetValue&)>& each = {}) {
-        for (int i = 0; i < int(seconds * 500 + 0.5); ++i) {
-            cycle();
-            if (each)
-                each(in(k));
-        }
-    }
-    TCiA402_GetValue in(int k) const {
-        return decodeInputImage(&image[size_t(kDriveOutputBytes * n + kDriveInputBytes * (k - 1))]);
-    }
-    // Control word, then one more cycle so the answer is in the record.
-    uint16_t send(int k, uint16_t cw) {
-        cmd(k).controlWord = cw;
-        cycle();
-        cycle();
-        return in(k).statusWord;
-    }
-};
 
 }  // namespace simtest

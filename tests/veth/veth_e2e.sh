@@ -12,13 +12,12 @@ cleanup() {
 }
 trap cleanup EXIT
 ip netns add "$ns" 2>/dev/null || { echo "SKIP: cannot create a network namespace"; exit 77; }
+command -v tshark >/dev/null || { echo "FAIL: tshark is not installed"; exit 1; }
 in_ns() { ip netns exec "$ns" "$@"; }
 in_ns ip link add zt-master type veth peer name zt-drives || exit 1
-for dev in zt-master zt-drives; do
-    in_ns sysctl -qw "net.ipv6.conf.$dev.disable_ipv6=1"  # no IPv6 chatter on the ends
-    in_ns ip link set "$dev" up || exit 1
+for dev in zt-master zt-drives; do  # no IPv6 chatter on the ends
+    in_ns sysctl -qw "net.ipv6.conf.$dev.disable_ipv6=1" && in_ns ip link set "$dev" up || exit 1
 done
-command -v tshark >/dev/null || { echo "FAIL: tshark is not installed"; exit 1; }
 in_ns tshark -q -i zt-master -f "ether proto 0x88a4" -w "$work/s.pcapng" 2>"$work/tshark.err" &
 for _ in $(seq 50); do grep -q "Capturing on" "$work/tshark.err" && break; sleep 0.1; done
 # The simulator reads fault commands from standard input: a pipe that stays open.
