@@ -4,6 +4,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QEvent>
+#include <QFileInfo>
 #include <QFutureWatcher>
 #include <QProgressDialog>
 #include <QSettings>
@@ -21,6 +22,18 @@ namespace {
 
 // Read by the constructor from the working directory.
 constexpr char kStateConfigFile[] = "state_config.yaml";
+
+// The state definitions: the working directory's file first (a bench can keep its own), else the
+// one installed beside the program (<prefix>/share/zentrio).
+QString stateConfigPath() {
+    const QString local = QLatin1String(kStateConfigFile);
+    if (QFileInfo(local).isFile()) {
+        return local;
+    }
+    const QString installed = QDir::cleanPath(QCoreApplication::applicationDirPath() +
+                                              QStringLiteral("/../share/zentrio/") + local);
+    return QFileInfo(installed).isFile() ? installed : local;
+}
 // Identification results go here, under the application directory.
 constexpr char kResultDir[] = "/result";
 // Grace after the programmatic disconnect of the destructor.
@@ -69,7 +82,7 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), ui(new Ui::MainWi
 
     currentMotorIndex = 0;
 
-    if (stateConfig->load(QLatin1String(kStateConfigFile))) {
+    if (stateConfig->load(stateConfigPath())) {
         emit writeLog(QStringLiteral(">>> File \"state_config.yaml\" Load OK"));
     } else {
         emit writeLog(QStringLiteral(">>> File \"state_config.yaml\" Load FAIL!"));
