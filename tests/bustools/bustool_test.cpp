@@ -148,6 +148,16 @@ TEST_F(BusTool, DiagnosticsShowEachFaultOnTheRightSlaveAndPort) {
     EXPECT_TRUE(has(out[1], "port1_invalid_frames 1  ")) << out[1];
     EXPECT_TRUE(has(out[0], "port1_forwarded_errors 1  ")) << out[0];
 
+    // Frames lost on the cable into drive 3 (seeded): only drive 3 counts them, on port 0.
+    chain->setFrameLoss(0.3, 7, sim::LossPoint::Outbound, 3);
+    for (int i = 0; i < 5; ++i) {
+        diag();
+    }
+    chain->setFrameLoss(0.0, 7);
+    out = diag();
+    EXPECT_TRUE(std::regex_search(out[2], std::regex("port0_invalid_frames [1-9]"))) << out[2];
+    EXPECT_TRUE(has(out[1], "port0_invalid_frames 1  ")) << out[1];  // the corruption before
+
     // Drive 3's cable pulled: drive 2 counts a lost link on port 1, and only two slaves answer.
     chain->pullDrive(3);
     out = diag();
