@@ -58,7 +58,9 @@ TEST(Bus, ScanAndMapIdentifyAndLayOutEveryDrive) {
         << "mapping requests SAFE-OP";
 }
 
-TEST(Bus, ChainsOfOtherShapesAndSizes) {
+// A coupler, drives with either SII read width, a drive refusing SAFE-OP until acknowledged; a
+// chain too long for the master, an image too large for the buffer.
+TEST(Bus, ChainsOfOtherShapesSizesAndARefusedTransition) {
     sim::ChainConfig mixed;  // a coupler, a drive with 4-byte SII reads, a drive
     mixed.slaves = {sim::SlaveConfig::coupler(), sim::SlaveConfig::drive(1),
                     sim::SlaveConfig::drive(2)};
@@ -66,6 +68,7 @@ TEST(Bus, ChainsOfOtherShapesAndSizes) {
     mixed.slaves[1].name = "QJ30-B";
     SimBus bus(mixed);
     ASSERT_EQ(bus.scan(), 3);
+    bus.chain->refuseState(2, EC_STATE_SAFE_OP, ec::kAlInvalidOutputConfig);
     EXPECT_EQ(bus.slave(1).mbx_l, 0);
     EXPECT_STREQ(bus.slave(1).name, "CP10 Coupler");
     EXPECT_EQ(bus.slave(2).eep_8byte, 0);
@@ -74,11 +77,18 @@ TEST(Bus, ChainsOfOtherShapesAndSizes) {
     EXPECT_EQ(bus.slave(2).eep_id, 0x514A3330u);
     EXPECT_EQ(bus.slave(2).SM[3].StartAddr, bus.slave(3).SM[3].StartAddr);
     ASSERT_EQ(bus.map(), 100);
-    EXPECT_EQ(bus.slave(1).outputs, nullptr);
-    EXPECT_EQ(bus.slave(1).inputs, nullptr);
+    EXPECT_TRUE(bus.slave(1).outputs == nullptr && bus.slave(1).inputs == nullptr);
     EXPECT_EQ(bus.slave(2).outputs, bus.iomap.data());
     EXPECT_EQ(bus.master.group(0).expectedWKC, 6);
-    ASSERT_TRUE(bus.requestState(EC_STATE_SAFE_OP) && bus.requestState(EC_STATE_OPERATIONAL));
+    EXPECT_FALSE(bus.requestState(EC_STATE_SAFE_OP, 0, 50000));
+    EXPECT_EQ(ecx_readstate(bus.ctx()), EC_STATE_PRE_OP);
+    EXPECT_EQ(bus.slave(1).state, EC_STATE_SAFE_OP);
+    EXPECT_EQ(bus.slave(2).state, EC_STATE_PRE_OP | EC_STATE_ERROR);
+    EXPECT_EQ(bus.slave(2).ALstatuscode, ec::kAlInvalidOutputConfig);
+    EXPECT_EQ(bus.slave(3).state, EC_STATE_SAFE_OP);
+    bus.chain->acceptState(2, EC_STATE_SAFE_OP);  // a request with acknowledge clears the error
+    EXPECT_TRUE(bus.requestState(EC_STATE_SAFE_OP | EC_STATE_ACK, 2));
+    ASSERT_TRUE(bus.requestState(EC_STATE_OPERATIONAL));
     EXPECT_EQ(bus.exchange(), 6);
 
     SimBus tooMany(sim::ChainConfig::drives(EC_MAXSLAVE + 5));
@@ -174,32 +184,15 @@ TEST(Bus, ClocksControlWordsStateErrorsAndAPulledCable) {
     for (uint16_t state : {EC_STATE_SAFE_OP, EC_STATE_PRE_OP, EC_STATE_INIT}) {
         EXPECT_TRUE(bus.requestState(state));
     }
-    ecx_close(bus.ctx());  // a teardown may ask once more: nobody answers
-    EXPECT_EQ(ecx_readstate(bus.ctx()), EC_STATE_NONE);
-    EXPECT_EQ(bus.slave(1).state, EC_STATE_NONE);
-}
-
-TEST(Bus, RefusedTransitionsAndAnotherDeviceAtAPosition) {
-    SimBus bus(sim::ChainConfig::drives(kDrives));
-    ASSERT_EQ(bus.scan(), kDrives);
-    bus.chain->refuseState(2, EC_STATE_SAFE_OP, ec::kAlInvalidOutputConfig);
-    ASSERT_GT(bus.map(), 0);
-    EXPECT_FALSE(bus.requestState(EC_STATE_SAFE_OP, 0, 50000));
-    EXPECT_EQ(ecx_readstate(bus.ctx()), EC_STATE_PRE_OP);
-    EXPECT_EQ(bus.slave(1).state, EC_STATE_SAFE_OP);
-    EXPECT_EQ(bus.slave(2).state, EC_STATE_PRE_OP | EC_STATE_ERROR);
-    EXPECT_EQ(bus.slave(2).ALstatuscode, ec::kAlInvalidOutputConfig);
-    EXPECT_EQ(bus.slave(3).state, EC_STATE_SAFE_OP);
-    bus.chain->acceptState(2, EC_STATE_SAFE_OP);  // a request with acknowledge clears the error
-    EXPECT_TRUE(bus.requestState(EC_STATE_SAFE_OP | EC_STATE_ACK, 2));
-    EXPECT_TRUE(bus.requestState(EC_STATE_OPERATIONAL));
-
     bus.chain->pullDrive(2);
     bus.chain->plugDrive(2);
     bus.slave(2).eep_id = 0x12345678;  // the master expected another product there
     EXPECT_EQ(ecx_recover_slave(bus.ctx(), 2, 500), 0);
     EXPECT_EQ(bus.reg(2, 0x0010, 2), (Bytes{0x00, 0x00}));
     EXPECT_EQ(bus.slave(2).configadr, 0x1002);
+    ecx_close(bus.ctx());  // a teardown may ask once more: nobody answers
+    EXPECT_EQ(ecx_readstate(bus.ctx()), EC_STATE_NONE);
+    EXPECT_EQ(bus.slave(1).state, EC_STATE_NONE);
 }
 
 }  // namespace
