@@ -287,16 +287,16 @@ private slots:
         bus.faults->shortWkcReplies = 25;  // yet it watches: a shortfall gets a check at once
         QTRY_VERIFY(sink.contains(ok));
         QTRY_COMPARE(bus.faults->shortWkcReplies.load(), 0);
-        QCOMPARE(sink.lines, QStringList{ok});
+        QCOMPARE(sink.count(ok), qsizetype(sink.lines.size()));  // nothing but the check's result
 
         sink.clear();
         bus.chain->forceSafeOpError(2, 0x001B);
         bus.faults->shortWkcReplies = 25;
-        QTRY_VERIFY(sink.contains(ok));
-        QCOMPARE(sink.lines.mid(0, 2),
-                 (QStringList{
-                     QStringLiteral("ERROR : slave 2 is in SAFE_OP + ERROR, attempting ack."),
-                     QStringLiteral("WARNING : slave 2 is in SAFE_OP, change to OPERATIONAL.")}));
+        const QString ack =
+            QStringLiteral("ERROR : slave 2 is in SAFE_OP + ERROR, attempting ack.");
+        QTRY_VERIFY(sink.contains(ack) && sink.lines.indexOf(ok, sink.lines.indexOf(ack)) > 0);
+        QCOMPARE(sink.lines.value(sink.lines.indexOf(ack) + 1),
+                 QStringLiteral("WARNING : slave 2 is in SAFE_OP, change to OPERATIONAL."));
         QVERIFY(sink.lines.filter(QStringLiteral("slave 1")).isEmpty());
         QCOMPARE(bus.chain->alState(2), uint8_t{EC_STATE_OPERATIONAL});
         QTRY_COMPARE(bus.faults->shortWkcReplies.load(), 0);
