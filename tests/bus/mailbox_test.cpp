@@ -2,6 +2,7 @@
 // each mailbox size, caller buffers of exact size, the drive's aborts, hostile, lost and duplicated
 // replies, and firmware download through the bootstrap mailbox in BOOT.
 #include <string>
+#include <tuple>
 
 #include "sim_bus.h"
 
@@ -68,11 +69,9 @@ TEST(BusSdo, ExpeditedTransfersAbortsAndRefusals) {
                   0);
         const auto errors = bus.popErrors();
         ASSERT_EQ(errors.size(), 1u);
-        EXPECT_EQ(errors[0].Etype, EC_ERR_TYPE_SDO_ERROR);
-        EXPECT_EQ(errors[0].Slave, 1);
-        EXPECT_EQ(errors[0].Index, c.index);
-        EXPECT_EQ(errors[0].SubIdx, c.sub);
-        EXPECT_EQ(static_cast<uint32_t>(errors[0].AbortCode), c.code);
+        const ec_errort& e = errors[0];
+        EXPECT_EQ(std::tuple(e.Etype, e.Slave, e.Index, e.SubIdx, uint32_t(e.AbortCode)),
+                  std::tuple(EC_ERR_TYPE_SDO_ERROR, 1, c.index, c.sub, c.code));
     }
     // Objects larger than the caller's buffer (normal and expedited) fail without a write past it.
     EXPECT_LE(bus.sdoRead(1, 0x1008, 0, 15), 0);
@@ -160,10 +159,8 @@ TEST(BusSdo, HostileLostDuplicatedAndInterruptedRepliesAreSortedOut) {
     expectTransfersWork();
     const auto errors = bus.popErrors();
     ASSERT_EQ(errors.size(), 1u);
-    EXPECT_EQ(errors[0].Etype, EC_ERR_TYPE_EMERGENCY);
-    EXPECT_EQ(errors[0].ErrorCode, 0x2310);
-    EXPECT_EQ(errors[0].ErrorReg, 0x01);
-    EXPECT_EQ(errors[0].b1, 1);
+    EXPECT_EQ(std::tuple(errors[0].Etype, errors[0].ErrorCode, errors[0].ErrorReg, errors[0].b1),
+              std::tuple(EC_ERR_TYPE_EMERGENCY, 0x2310, 0x01, 1));
 
     SimBus wide(windows(32, 224));  // an upload announcing 4 bytes and sending 200
     ASSERT_TRUE(wide.bringUp());
@@ -219,9 +216,7 @@ TEST(BusFoe, FilesOfEveryShapeArriveWholeInBootAndTheNewFirmwareRuns) {
         EXPECT_GT(download(bus, 2, file), 0);
         const auto received = bus.chain->firmware(2);
         ASSERT_TRUE(received);
-        EXPECT_TRUE(received->complete);
-        EXPECT_EQ(received->name, "joint.bin");
-        EXPECT_TRUE(received->bytes == file);
+        EXPECT_TRUE(received->complete && received->name == "joint.bin" && received->bytes == file);
     }
     EXPECT_EQ(download(bus, 2, pattern(10), kPassword + 1), EC_FOE_ERRORREPLY);
     ASSERT_TRUE(ecx_poperror(bus.ctx(), &e));
