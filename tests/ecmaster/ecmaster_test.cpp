@@ -27,8 +27,7 @@ private slots:
         SignalSink sink(m);
         QVERIFY(m.connectBus(bus.adapter()));
         QCOMPARE(m.validDrives, (QList<int32_t>{2, 3, 4}));
-        QCOMPARE(m.expectedWKC.load(), 9);
-        QCOMPARE(m.selectedSlave.load(), 2);
+        QCOMPARE(std::tuple(m.expectedWKC.load(), m.selectedSlave.load()), std::tuple(9, 2));
         QVERIFY(m.images[1].outputs == nullptr);  // the coupler takes no table entry
         for (int slave : {2, 3, 4}) {             // bring-up ends in speed-ramp mode
             QCOMPARE(decodeOutputImage(m.images[size_t(slave)].outputs).mode, kModeSpeedRamp);
@@ -41,10 +40,8 @@ private slots:
         QVERIFY(!m.connectBus(bus.adapter()));  // already connected: refused, bus untouched
         QVERIFY(m.connected);
         QCOMPARE(bus.chain->alState(2), uint8_t{EC_STATE_OPERATIONAL});
-
         m.disconnectBus();
-        QVERIFY(!m.connected);
-        QCOMPARE(m.timerId, 0u);
+        QVERIFY(!m.connected && m.timerId == 0);
         QCOMPARE(bus.chain->alState(2), uint8_t{EC_STATE_INIT});
         const uint64_t frames = bus.chain->framesSeen();
         QTest::qWait(40);
@@ -98,8 +95,7 @@ private slots:
         SignalSink sink(m);
         QCOMPARE(m.initBus(adapter.toUtf8().constData()), result);
         QTRY_VERIFY2(sink.contains(line), qPrintable(sink.lines.join(QLatin1Char('|'))));
-        QVERIFY(!m.connected);
-        QCOMPARE(m.timerId, 0u);
+        QVERIFY(!m.connected && m.timerId == 0);
         if (adapter == "t-refuse") {  // only the slave that refused is reported
             QVERIFY(sink.lines.filter(QStringLiteral("[EtherCAT Error] Slave 1 ")).isEmpty());
         }
@@ -221,10 +217,8 @@ private slots:
         QCOMPARE(m.driveStateOf(1), int{kDriveUnknown});  // index equal to the drive count
         QCOMPARE(ecmaster::driveStateName(kDriveFault), QStringLiteral("故障"));
         m.images[1] = {};
-        QVERIFY(!m.enableDrive(0));  // no bus
-        QVERIFY(!m.enableAllDrives());
+        QVERIFY(!m.enableDrive(0) && !m.enableAllDrives() && !m.resetFault(0));  // no bus
         QVERIFY(!m.enabled);
-        QVERIFY(!m.resetFault(0));
     }
 
     void enableDisableAndFaultResetAsTheDrivesSeeThem() {
