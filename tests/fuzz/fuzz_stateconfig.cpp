@@ -12,7 +12,8 @@ namespace {
 void quiet(QtMsgType, const QMessageLogContext&, const QString&) {}
 
 void abortWith(const char* what) {
-    std::fprintf(stderr, "fuzz_stateconfig: %s\n", what), std::abort();
+    std::fprintf(stderr, "fuzz_stateconfig: %s\n", what);
+    std::abort();
 }
 
 const QByteArray kKnown =

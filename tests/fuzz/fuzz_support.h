@@ -26,7 +26,8 @@ namespace fuzz {
 using Bytes = std::vector<uint8_t>;
 
 [[noreturn]] inline void abortWith(const char* what) {
-    std::fprintf(stderr, "fuzz target: %s\n", what), std::abort();
+    std::fprintf(stderr, "fuzz target: %s\n", what);
+    std::abort();
 }
 
 // Running out of input yields zeros and empty records, never an out-of-range read.
@@ -66,9 +67,9 @@ public:
         }
         const Bytes frame = std::move(queue_.front());
         queue_.pop_front();
-        return static_cast<int>(
-            std::copy_n(frame.begin(), std::min(frame.size(), buf.size()), buf.begin()) -
-            buf.begin());
+        const size_t n = std::min(frame.size(), buf.size());
+        std::copy_n(frame.begin(), n, buf.begin());
+        return static_cast<int>(n);
     }
 
 private:

@@ -105,9 +105,7 @@ private slots:
             QCOMPARE(double(truncateToInt32(value)), expected);
         }
         // Each code writes exactly its member into exactly its bytes of the output image.
-        App_SetValue cmd;
-        cmd.controlWord = 0x010F, cmd.torque = -1.0f, cmd.kp = 100.0f, cmd.kd = 30.0f;
-        cmd.position = -0.5f, cmd.velocity = 1.0f, cmd.mode = kModeForcePositionHybrid;
+        const App_SetValue cmd{0x010F, -1.0f, 100.0f, 30.0f, -0.5f, 1.0f, kModeForcePositionHybrid};
         const std::tuple<int, int, QByteArray> fields[] = {{kCmdControlWord, 0, hex("0f01")},
                                                            {kCmdTorque, 2, hex("67fe")},
                                                            {kCmdKp, 4, hex("1900")},
