@@ -93,28 +93,23 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const uint8_t subindex = in.u8();
 
     auto esc = std::make_shared<MailboxEsc>();
-    esc->setStation(kMailboxStation);
-    esc->outLength = kMailboxWindows[(windows & 0x0F) % kMailboxWindows.size()];
-    esc->inLength = kMailboxWindows[(windows >> 4) % kMailboxWindows.size()];
-    esc->inStart = static_cast<uint16_t>(kWindowStart + esc->outLength);
-    esc->visible = (op & kOpVisibleBeforeRequest) != 0;
-    while (!in.empty()) {
-        const auto m = in.record();
-        esc->messages.emplace_back(m.begin(), m.end());
-    }
-
     ec::OwnedContext master;
     ecx_init_link(master.get(),
                   std::make_unique<FakeLink>([esc](const Bytes& sent, std::deque<Bytes>& replies) {
                       esc->respond(sent, replies);
                   }));
-    *master.get()->slavecount = 1;
+    *master->slavecount = 1;
     ec_slavet& s = master.slave(1);
-    s.configadr = kMailboxStation;
+    esc->setStation(s.configadr = kMailboxStation);
     s.mbx_wo = esc->outStart;
-    s.mbx_l = esc->outLength;
-    s.mbx_ro = esc->inStart;
-    s.mbx_rl = esc->inLength;
+    esc->outLength = s.mbx_l = kMailboxWindows[(windows & 0x0F) % kMailboxWindows.size()];
+    esc->inLength = s.mbx_rl = kMailboxWindows[(windows >> 4) % kMailboxWindows.size()];
+    esc->inStart = s.mbx_ro = static_cast<uint16_t>(kWindowStart + esc->outLength);
+    esc->visible = (op & kOpVisibleBeforeRequest) != 0;
+    while (!in.empty()) {
+        const auto m = in.record();
+        esc->messages.emplace_back(m.begin(), m.end());
+    }
     s.mbx_proto = ec::kMbxProtoCoE | ec::kMbxProtoFoE;
     s.CoEdetails = coeDetails;
 
