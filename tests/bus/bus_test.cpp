@@ -58,7 +58,9 @@ TEST(Bus, ScanAndMapIdentifyAndLayOutEveryDrive) {
         << "mapping requests SAFE-OP";
 }
 
-TEST(Bus, ChainsOfOtherShapesAndSizes) {
+// A coupler, drives with either SII read width, a drive refusing SAFE-OP until acknowledged; a
+// chain too long for the master, an image too large for the buffer.
+TEST(Bus, ChainsOfOtherShapesSizesAndARefusedTransition) {
     sim::ChainConfig mixed;  // a coupler, a drive with 4-byte SII reads, a drive
     mixed.slaves = {sim::SlaveConfig::coupler(), sim::SlaveConfig::drive(1),
                     sim::SlaveConfig::drive(2)};
@@ -66,19 +68,25 @@ TEST(Bus, ChainsOfOtherShapesAndSizes) {
     mixed.slaves[1].name = "QJ30-B";
     SimBus bus(mixed);
     ASSERT_EQ(bus.scan(), 3);
-    EXPECT_EQ(bus.slave(1).mbx_l, 0);
-    EXPECT_STREQ(bus.slave(1).name, "CP10 Coupler");
-    EXPECT_EQ(bus.slave(2).eep_8byte, 0);
-    EXPECT_EQ(bus.slave(3).eep_8byte, 1);
-    EXPECT_STREQ(bus.slave(2).name, "QJ30-B");
-    EXPECT_EQ(bus.slave(2).eep_id, 0x514A3330u);
+    bus.chain->refuseState(2, EC_STATE_SAFE_OP, ec::kAlInvalidOutputConfig);
+    EXPECT_EQ(
+        std::tuple(bus.slave(1).mbx_l, std::string(bus.slave(1).name), bus.slave(2).eep_8byte,
+                   bus.slave(3).eep_8byte, std::string(bus.slave(2).name), bus.slave(2).eep_id),
+        std::tuple(0, "CP10 Coupler", 0, 1, "QJ30-B", 0x514A3330u));
     EXPECT_EQ(bus.slave(2).SM[3].StartAddr, bus.slave(3).SM[3].StartAddr);
     ASSERT_EQ(bus.map(), 100);
-    EXPECT_EQ(bus.slave(1).outputs, nullptr);
-    EXPECT_EQ(bus.slave(1).inputs, nullptr);
+    EXPECT_TRUE(bus.slave(1).outputs == nullptr && bus.slave(1).inputs == nullptr);
     EXPECT_EQ(bus.slave(2).outputs, bus.iomap.data());
     EXPECT_EQ(bus.master.group(0).expectedWKC, 6);
-    ASSERT_TRUE(bus.requestState(EC_STATE_SAFE_OP) && bus.requestState(EC_STATE_OPERATIONAL));
+    EXPECT_FALSE(bus.requestState(EC_STATE_SAFE_OP, 0, 50000));
+    EXPECT_EQ(ecx_readstate(bus.ctx()), EC_STATE_PRE_OP);
+    EXPECT_EQ(std::tuple(bus.slave(1).state, bus.slave(2).state, bus.slave(2).ALstatuscode,
+                         bus.slave(3).state),
+              std::tuple(EC_STATE_SAFE_OP, EC_STATE_PRE_OP | EC_STATE_ERROR,
+                         ec::kAlInvalidOutputConfig, EC_STATE_SAFE_OP));
+    bus.chain->acceptState(2, EC_STATE_SAFE_OP);  // a request with acknowledge clears the error
+    EXPECT_TRUE(bus.requestState(EC_STATE_SAFE_OP | EC_STATE_ACK, 2));
+    ASSERT_TRUE(bus.requestState(EC_STATE_OPERATIONAL));
     EXPECT_EQ(bus.exchange(), 6);
 
     SimBus tooMany(sim::ChainConfig::drives(EC_MAXSLAVE + 5));
@@ -101,10 +109,9 @@ TEST(Bus, ClocksControlWordsStateErrorsAndAPulledCable) {
     EXPECT_EQ(bus.chain->alState(kDrives), EC_STATE_OPERATIONAL);
     // Clocks: the first DC slave is the reference; delays grow hop by hop and land in 0x0928;
     // with the offsets every slave's system time is the master's clock.
-    EXPECT_EQ(bus.master.group(0).DCnext, 1);
-    EXPECT_EQ(bus.slave(1).DCnext, 2);
-    EXPECT_EQ(bus.slave(3).DCprevious, 2);
-    EXPECT_EQ(bus.slave(1).pdelay, 0);
+    EXPECT_EQ(std::tuple(bus.master.group(0).DCnext, bus.slave(1).DCnext, bus.slave(3).DCprevious,
+                         bus.slave(1).pdelay),
+              std::tuple(1, 2, 2, 0));
     EXPECT_GT(bus.slave(2).pdelay, 0);
     EXPECT_GT(bus.slave(3).pdelay, bus.slave(2).pdelay);
     for (int n = 1; n <= kDrives; ++n) {
@@ -122,8 +129,8 @@ TEST(Bus, ClocksControlWordsStateErrorsAndAPulledCable) {
     ecx_FPRD(bus.ctx(), 0x1002, ec::kRegDcSystemTime, 8, before, 100000);
     constexpr uint32_t kCycle = 2000000;
     ecx_dcsync0(bus.ctx(), 2, true, kCycle, 0);
-    EXPECT_EQ(bus.reg(2, 0x0981, 1)[0], 0x03);
-    EXPECT_EQ(ec::getU32(bus.reg(2, 0x09A0, 4).data()), kCycle);
+    EXPECT_EQ(std::tuple(bus.reg(2, 0x0981, 1)[0], ec::getU32(bus.reg(2, 0x09A0, 4).data())),
+              std::tuple(0x03, kCycle));
     const uint64_t start = ec::getU64(bus.reg(2, 0x0990, 8).data());
     EXPECT_EQ(start % kCycle, 0u);
     EXPECT_GT(start, ec::getU64(before) + 100000000);
@@ -149,9 +156,9 @@ TEST(Bus, ClocksControlWordsStateErrorsAndAPulledCable) {
     bus.chain->forceSafeOpError(3, ec::kAlSmWatchdog);
     bus.exchange();
     EXPECT_EQ(ecx_readstate(bus.ctx()), EC_STATE_SAFE_OP);
-    EXPECT_EQ(bus.slave(3).state, EC_STATE_SAFE_OP | EC_STATE_ERROR);
-    EXPECT_EQ(bus.slave(3).ALstatuscode, ec::kAlSmWatchdog);
-    EXPECT_EQ(bus.slave(1).state, EC_STATE_OPERATIONAL);
+    EXPECT_EQ(
+        std::tuple(bus.slave(3).state, bus.slave(3).ALstatuscode, bus.slave(1).state),
+        std::tuple(EC_STATE_SAFE_OP | EC_STATE_ERROR, ec::kAlSmWatchdog, EC_STATE_OPERATIONAL));
     EXPECT_TRUE(bus.requestState(EC_STATE_SAFE_OP | EC_STATE_ACK, 3));
     EXPECT_TRUE(bus.requestState(EC_STATE_OPERATIONAL, 3));
     EXPECT_EQ(bus.exchange(), 3 * kDrives);
@@ -174,32 +181,15 @@ TEST(Bus, ClocksControlWordsStateErrorsAndAPulledCable) {
     for (uint16_t state : {EC_STATE_SAFE_OP, EC_STATE_PRE_OP, EC_STATE_INIT}) {
         EXPECT_TRUE(bus.requestState(state));
     }
-    ecx_close(bus.ctx());  // a teardown may ask once more: nobody answers
-    EXPECT_EQ(ecx_readstate(bus.ctx()), EC_STATE_NONE);
-    EXPECT_EQ(bus.slave(1).state, EC_STATE_NONE);
-}
-
-TEST(Bus, RefusedTransitionsAndAnotherDeviceAtAPosition) {
-    SimBus bus(sim::ChainConfig::drives(kDrives));
-    ASSERT_EQ(bus.scan(), kDrives);
-    bus.chain->refuseState(2, EC_STATE_SAFE_OP, ec::kAlInvalidOutputConfig);
-    ASSERT_GT(bus.map(), 0);
-    EXPECT_FALSE(bus.requestState(EC_STATE_SAFE_OP, 0, 50000));
-    EXPECT_EQ(ecx_readstate(bus.ctx()), EC_STATE_PRE_OP);
-    EXPECT_EQ(bus.slave(1).state, EC_STATE_SAFE_OP);
-    EXPECT_EQ(bus.slave(2).state, EC_STATE_PRE_OP | EC_STATE_ERROR);
-    EXPECT_EQ(bus.slave(2).ALstatuscode, ec::kAlInvalidOutputConfig);
-    EXPECT_EQ(bus.slave(3).state, EC_STATE_SAFE_OP);
-    bus.chain->acceptState(2, EC_STATE_SAFE_OP);  // a request with acknowledge clears the error
-    EXPECT_TRUE(bus.requestState(EC_STATE_SAFE_OP | EC_STATE_ACK, 2));
-    EXPECT_TRUE(bus.requestState(EC_STATE_OPERATIONAL));
-
     bus.chain->pullDrive(2);
     bus.chain->plugDrive(2);
     bus.slave(2).eep_id = 0x12345678;  // the master expected another product there
     EXPECT_EQ(ecx_recover_slave(bus.ctx(), 2, 500), 0);
     EXPECT_EQ(bus.reg(2, 0x0010, 2), (Bytes{0x00, 0x00}));
     EXPECT_EQ(bus.slave(2).configadr, 0x1002);
+    ecx_close(bus.ctx());  // a teardown may ask once more: nobody answers
+    EXPECT_EQ(ecx_readstate(bus.ctx()), EC_STATE_NONE);
+    EXPECT_EQ(bus.slave(1).state, EC_STATE_NONE);
 }
 
 }  // namespace

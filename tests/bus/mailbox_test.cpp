@@ -1,8 +1,8 @@
 // SDO and FoE with the simulated drives: expedited transfers, transfers at the boundaries of
 // each mailbox size, caller buffers of exact size, the drive's aborts, hostile, lost and duplicated
 // replies, and firmware download through the bootstrap mailbox in BOOT.
-#include <functional>
 #include <string>
+#include <tuple>
 
 #include "sim_bus.h"
 
@@ -50,35 +50,28 @@ TEST(BusSdo, ExpeditedTransfersAbortsAndRefusals) {
         EXPECT_EQ(bus.chain->parameter(2, id), value);
         EXPECT_NE(bus.chain->parameter(1, id), value);
     }
+    // The drive's aborts of an upload and of a download reach the error list with their object.
+    // (Which abort for which request is the simulator's business: tests/sim.)
     const struct {
-        std::function<int()> transfer;
+        bool write;
         uint16_t index;
         uint8_t sub;
+        size_t size;
         uint32_t code;
-    } aborts[] = {
-        {[&] { return bus.sdoRead(1, 0x5555, 0, 4); }, 0x5555, 0, 0x06020000},
-        {[&] { return bus.sdoRead(1, kParams, 38, 4); }, kParams, 38, 0x06090011},
-        {[&] {
-             return bus.sdoWrite(1, kParams, 37, {1, 2, 3, 4});
-         },
-         kParams, 37, 0x06010002},
-        {[&] { return bus.sdoRead(1, 0x2004, 0, 4); }, 0x2004, 0, 0x06010001},
-        {[&] {
-             return bus.sdoWrite(1, kParams, 9, {1, 2});
-         },
-         kParams, 9, 0x06070012},
-        {[&] { return bus.sdoWrite(1, kParams, 3, {1}); }, kParams, 3, 0x06070013},
-    };
+    } aborts[] = {{false, 0x5555, 0, 4, 0x06020000},
+                  {false, kParams, 38, 4, 0x06090011},
+                  {true, kParams, 37, 4, 0x06010002},
+                  {true, kParams, 9, 2, 0x06070012}};
     for (const auto& c : aborts) {
         SCOPED_TRACE(c.code);
-        EXPECT_EQ(c.transfer(), 0);
+        EXPECT_EQ(c.write ? bus.sdoWrite(1, c.index, c.sub, Bytes(c.size, 1))
+                          : bus.sdoRead(1, c.index, c.sub, int(c.size)),
+                  0);
         const auto errors = bus.popErrors();
         ASSERT_EQ(errors.size(), 1u);
-        EXPECT_EQ(errors[0].Etype, EC_ERR_TYPE_SDO_ERROR);
-        EXPECT_EQ(errors[0].Slave, 1);
-        EXPECT_EQ(errors[0].Index, c.index);
-        EXPECT_EQ(errors[0].SubIdx, c.sub);
-        EXPECT_EQ(static_cast<uint32_t>(errors[0].AbortCode), c.code);
+        const ec_errort& e = errors[0];
+        EXPECT_EQ(std::tuple(e.Etype, e.Slave, e.Index, e.SubIdx, uint32_t(e.AbortCode)),
+                  std::tuple(EC_ERR_TYPE_SDO_ERROR, 1, c.index, c.sub, c.code));
     }
     // Objects larger than the caller's buffer (normal and expedited) fail without a write past it.
     EXPECT_LE(bus.sdoRead(1, 0x1008, 0, 15), 0);
@@ -166,10 +159,8 @@ TEST(BusSdo, HostileLostDuplicatedAndInterruptedRepliesAreSortedOut) {
     expectTransfersWork();
     const auto errors = bus.popErrors();
     ASSERT_EQ(errors.size(), 1u);
-    EXPECT_EQ(errors[0].Etype, EC_ERR_TYPE_EMERGENCY);
-    EXPECT_EQ(errors[0].ErrorCode, 0x2310);
-    EXPECT_EQ(errors[0].ErrorReg, 0x01);
-    EXPECT_EQ(errors[0].b1, 1);
+    EXPECT_EQ(std::tuple(errors[0].Etype, errors[0].ErrorCode, errors[0].ErrorReg, errors[0].b1),
+              std::tuple(EC_ERR_TYPE_EMERGENCY, 0x2310, 0x01, 1));
 
     SimBus wide(windows(32, 224));  // an upload announcing 4 bytes and sending 200
     ASSERT_TRUE(wide.bringUp());
@@ -225,9 +216,7 @@ TEST(BusFoe, FilesOfEveryShapeArriveWholeInBootAndTheNewFirmwareRuns) {
         EXPECT_GT(download(bus, 2, file), 0);
         const auto received = bus.chain->firmware(2);
         ASSERT_TRUE(received);
-        EXPECT_TRUE(received->complete);
-        EXPECT_EQ(received->name, "joint.bin");
-        EXPECT_TRUE(received->bytes == file);
+        EXPECT_TRUE(received->complete && received->name == "joint.bin" && received->bytes == file);
     }
     EXPECT_EQ(download(bus, 2, pattern(10), kPassword + 1), EC_FOE_ERRORREPLY);
     ASSERT_TRUE(ecx_poperror(bus.ctx(), &e));

@@ -162,29 +162,16 @@ private slots:
         ec_close();
     }
 
-    // After a download the drive comes back to operation and takes the next file.
+    // While the first drive takes a download, a parameter transfer to it is refused at once and
+    // the other drive answers as usual; afterwards the drive comes back to operation, takes
+    // parameters again, and takes the next file.
     void driveReturnsAfterADownloadAndTakesAnother() {
-        QTemporaryDir dir;
-        const QString path = writeFile(dir, QStringLiteral("a.efw"), pattern(3000));
-        SimAdapter bus("m-again", sim::ChainConfig::drives(1));
-        ecmaster m;
-        SignalSink sink(m);
-        QVERIFY(connectQuietly(m, sink, bus));
-        QVERIFY(m.downloadFirmware(path, 0, 0) > 0);
-        QTRY_COMPARE(bus.chain->alState(1), uint8_t{EC_STATE_OPERATIONAL});
-        QVERIFY(m.downloadFirmware(path, 0, 0) > 0);
-        m.disconnectBus();
-    }
-
-    // While the first drive takes a download, a parameter transfer to it is refused at once; the
-    // other drive answers as usual.
-    void parameterTransfersBesideADownload() {
         QTemporaryDir dir;
         const QByteArray image = pattern(6000);
         const QString path = writeFile(dir, QStringLiteral("fw.efw"), image);
         sim::ChainConfig cfg = sim::ChainConfig::drives(2);
         cfg.slaves[0].bootDelayNs = 1'500'000'000;  // the download waits here for BOOT
-        SimAdapter bus("m-foe-beside", cfg);
+        SimAdapter bus("m-again", cfg);
         ecmaster m;
         SignalSink sink(m);
         QVERIFY(connectQuietly(m, sink, bus));
@@ -205,6 +192,11 @@ private slots:
         QVERIFY(result > 0);
         QCOMPARE(bytesOf(bus.chain->firmware(1)->bytes), image);
         QVERIFY(bus.chain->parameter(1, 8) != std::vector<uint8_t>{limit});
+
+        QTRY_COMPARE(bus.chain->alState(1), uint8_t{EC_STATE_OPERATIONAL});
+        QCOMPARE(m.writeParameter(0, 8, &limit), kParamOk);
+        QCOMPARE(bus.chain->parameter(1, 8), std::vector<uint8_t>{limit});
+        QVERIFY(m.downloadFirmware(path, 0, 0) > 0);
         m.disconnectBus();
     }
 };

@@ -27,15 +27,15 @@ using Words = std::vector<uint16_t>;
 class SignalSink : public QObject {
 public:
     explicit SignalSink(ecmaster& m) {
+        const auto q = Qt::QueuedConnection;
         connect(
-            &m, &ecmaster::writeLog, this, [this](const QString& t) { lines.append(t); },
-            Qt::QueuedConnection);
+            &m, &ecmaster::writeLog, this, [this](const QString& t) { lines.append(t); }, q);
         connect(
-            &m, &ecmaster::slaveLost, this, [this] { ++lost; }, Qt::QueuedConnection);
+            &m, &ecmaster::slaveLost, this, [this] { ++lost; }, q);
         connect(
             &m, &ecmaster::getValueCallback, this,
             [this](TCiA402_GetValue v, uint64_t t) { values.push_back(v), stamps.push_back(t); },
-            Qt::QueuedConnection);
+            q);
     }
     QStringList lines;
     int lost = 0;
@@ -168,7 +168,7 @@ inline QString writeFile(const QTemporaryDir& dir, const QString& name, const QB
 inline QByteArray pattern(int size) {
     QByteArray b(size, Qt::Uninitialized);
     for (int i = 0; i < size; ++i) {
-        b[i] = static_cast<char>((i * 7 + 3) & 0xFF);
+        b[i] = static_cast<char>(i * 7 + 3);
     }
     return b;
 }

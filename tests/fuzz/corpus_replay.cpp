@@ -11,21 +11,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size);
 
 int main(int argc, char** argv) {
     size_t inputs = 0;
-    const auto run = [&inputs](const std::filesystem::path& file) {
-        std::ifstream in(file, std::ios::binary);
-        const std::vector<char> bytes((std::istreambuf_iterator<char>(in)),
-                                      std::istreambuf_iterator<char>());
-        LLVMFuzzerTestOneInput(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
-        ++inputs;
-    };
     for (int i = 1; i < argc; ++i) {
-        if (!std::filesystem::is_directory(argv[i])) {
-            run(argv[i]);
-            continue;
+        std::vector<std::filesystem::path> files{argv[i]};
+        if (std::filesystem::is_directory(argv[i])) {
+            files.assign(std::filesystem::directory_iterator(argv[i]), {});
         }
-        for (const auto& entry : std::filesystem::directory_iterator(argv[i])) {
-            if (entry.is_regular_file()) {
-                run(entry.path());
+        for (const auto& file : files) {
+            std::ifstream in(file, std::ios::binary);
+            const std::vector<char> bytes{std::istreambuf_iterator<char>(in), {}};
+            if (std::filesystem::is_regular_file(file)) {
+                LLVMFuzzerTestOneInput(reinterpret_cast<const uint8_t*>(bytes.data()),
+                                       bytes.size());
+                ++inputs;
             }
         }
     }

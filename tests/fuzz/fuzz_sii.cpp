@@ -1,7 +1,5 @@
-// The SII category parser given an arbitrary EEPROM image: once over the image in memory, then
-// over the bus, where a one-slave line serves the image through its SII interface and the master
-// scans and maps it, so that what the categories say reaches the slave record and the process
-// image layout.
+// The SII category parser given an arbitrary EEPROM image: once in memory, then through the SII
+// interface of a one-slave line that the master scans and maps.
 
 #include "sii.h"
 
@@ -11,9 +9,7 @@ namespace {
 
 using namespace fuzz;
 
-// The bus scan reads the image a few words per datagram exchange; beyond this the image-only
-// pass covers the parser.
-constexpr size_t kBusImageLimit = 1024;
+constexpr size_t kBusImageLimit = 1024;  // beyond it the in-memory pass covers the parser
 constexpr size_t kIoMapSize = 4096;
 
 // A slave whose SII interface reads 8 bytes at a time from the image.
@@ -78,11 +74,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         abortWith("image larger than the buffer it was mapped into");
     }
     if (mapped > 0) {
-        const ec_slavet& all = master.slave(0);
-        if (all.Obytes + all.Ibytes != static_cast<uint32_t>(mapped)) {
+        if (master.slave(0).Obytes + master.slave(0).Ibytes != static_cast<uint32_t>(mapped)) {
             abortWith("image size disagrees with its parts");
         }
-        // One cycle over the mapped image: the slave maps no logical memory, the WKC stays 0.
         ecx_send_processdata(master.get());
         ecx_receive_processdata(master.get(), 1);
     }

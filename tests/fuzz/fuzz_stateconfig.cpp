@@ -3,6 +3,7 @@
 #include <QtGlobal>
 
 #include <cstdlib>
+#include <tuple>
 
 #include "stateconfig.h"
 
@@ -32,15 +33,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (!config.loadData(kKnown)) {
         abortWith("the known file was refused");
     }
-    const auto stateWords = config.stateWords();
-    const auto errorWords = config.errorWords();
-    const auto drvErrorWords = config.drvErrorWords();
-    const auto warnings = config.warnings();
-
-    const QByteArray content(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
-    if (!config.loadData(content)) {
-        if (config.stateWords() != stateWords || config.errorWords() != errorWords ||
-            config.drvErrorWords() != drvErrorWords || config.warnings() != warnings) {
+    const auto tables = [&config] {
+        return std::tuple(config.stateWords(), config.errorWords(), config.drvErrorWords(),
+                          config.warnings());
+    };
+    const auto before = tables();
+    if (!config.loadData(QByteArray(reinterpret_cast<const char*>(data), qsizetype(size)))) {
+        if (tables() != before) {
             abortWith("a refused file changed the tables");
         }
         return 0;

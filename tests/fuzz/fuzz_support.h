@@ -40,12 +40,11 @@ public:
         const uint8_t lo = u8();
         return static_cast<uint16_t>(lo | u8() << 8);
     }
-    std::span<const uint8_t> take(size_t n) {  // up to n bytes
-        const auto s = data_.subspan(at_, std::min(n, data_.size() - at_));
+    std::span<const uint8_t> record() {  // 16-bit length, then up to that many bytes
+        const auto s = data_.subspan(at_, std::min<size_t>(u16(), data_.size() - at_));
         at_ += s.size();
         return s;
     }
-    std::span<const uint8_t> record() { return take(u16()); }  // 16-bit length, then the bytes
 
 private:
     std::span<const uint8_t> data_;
@@ -95,34 +94,27 @@ public:
             return;  // a slave forwards it unchanged; the master ignores it either way
         }
         frame[6] |= ec::kMacReturnBit;
+        // Per command (NOP..FRMW): addressed by position, station or broadcast (logical: never
+        // here), and whether this slave reads (r) or writes (w) for it.
+        static constexpr const char* kModes[] = {"--", "Pr", "Pw", "P-", "Fr", "Fw", "F-", "Br",
+                                                 "Bw", "B-", "--", "--", "--", "Pr", "Fr"};
         for (size_t at = ec::kFrameHeaderSize;;) {
             uint8_t* d = frame.data() + at;
-            const auto cmd = static_cast<ec::Command>(d[0]);
+            const char* mode = d[0] < std::size(kModes) ? kModes[d[0]] : "--";
             const uint16_t adp = ec::getU16(d + 2), ado = ec::getU16(d + 4),
                            lenField = ec::getU16(d + 6);
             const uint16_t len = lenField & ec::kDatagramLengthMask;
             uint8_t* data = d + ec::kDatagramHeaderSize;
-            const bool positional = cmd == ec::Command::APRD || cmd == ec::Command::APWR ||
-                                    cmd == ec::Command::APRW || cmd == ec::Command::ARMW;
-            const bool fixed = cmd == ec::Command::FPRD || cmd == ec::Command::FPWR ||
-                               cmd == ec::Command::FPRW || cmd == ec::Command::FRMW;
-            const bool broadcast =
-                cmd == ec::Command::BRD || cmd == ec::Command::BWR || cmd == ec::Command::BRW;
             uint16_t wkc = 0;
-            if ((positional && adp == 0) || (fixed && adp == station()) || broadcast) {
-                if (cmd == ec::Command::APRD || cmd == ec::Command::FPRD ||
-                    cmd == ec::Command::BRD || cmd == ec::Command::ARMW ||
-                    cmd == ec::Command::FRMW) {
-                    wkc = read(ado, data, len);
-                } else if (cmd == ec::Command::APWR || cmd == ec::Command::FPWR ||
-                           cmd == ec::Command::BWR) {
-                    wkc = write(ado, data, len);
-                }
+            if ((mode[0] == 'P' && adp == 0) || (mode[0] == 'F' && adp == station()) ||
+                mode[0] == 'B') {
+                wkc = mode[1] == 'r'   ? read(ado, data, len)
+                      : mode[1] == 'w' ? write(ado, data, len)
+                                       : 0;
             }
             ec::putU16(data + len, static_cast<uint16_t>(ec::getU16(data + len) + wkc));
-            if (positional) {
-                ec::putU16(d + 2,
-                           static_cast<uint16_t>(adp + 1));  // counts up in every slave passed
+            if (mode[0] == 'P') {  // the position counts up in every slave passed
+                ec::putU16(d + 2, static_cast<uint16_t>(adp + 1));
             }
             at += ec::kDatagramHeaderSize + len + ec::kWkcSize;
             if ((lenField & ec::kDatagramMore) == 0) {
@@ -136,8 +128,7 @@ public:
 
 protected:
     virtual bool read(uint16_t address, uint8_t* data, uint16_t len) {
-        return size_t{address} + len <= mem_.size() &&
-               (std::memcpy(data, &mem_[address], len), true);
+        return size_t{address} + len <= mem_.size() && std::memcpy(data, &mem_[address], len);
     }
     virtual bool write(uint16_t address, const uint8_t* data, uint16_t len) {
         if (size_t{address} + len > mem_.size()) {

@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstring>
+#include <tuple>
 
 #include "metatypes.h"
 #include "paramtable.h"
@@ -20,15 +21,9 @@ QString dataFile(const QString& name) {
     return QStringLiteral(ZENTRIO_TEST_DATA_DIR "/") + name;
 }
 
-struct Snapshot {
-    StateConfig::WordTable stateWords, errorWords, drvErrorWords, warnings;
-    explicit Snapshot(const StateConfig& c)
-        : stateWords(c.stateWords()),
-          errorWords(c.errorWords()),
-          drvErrorWords(c.drvErrorWords()),
-          warnings(c.warnings()) {}
-    bool operator==(const Snapshot&) const = default;
-};
+auto tables(const StateConfig& c) {
+    return std::tuple(c.stateWords(), c.errorWords(), c.drvErrorWords(), c.warnings());
+}
 
 }  // namespace
 
@@ -47,17 +42,12 @@ private slots:
                 "210000002300f6ff50000a00");
         QCOMPARE(wire.size(), kDriveInputBytes);
         const TCiA402_GetValue v = decodeInputImage(reinterpret_cast<const uint8_t*>(wire.data()));
-        QCOMPARE(v.statusWord, uint16_t{0x1637});
-        QCOMPARE(v.position, 0x00010001);
-        QCOMPARE(v.velocity, 10000000);
-        QCOMPARE(v.torque, int16_t{-16383});
-        QCOMPARE(v.busVoltage, 48);
-        QCOMPARE(v.errorWord, 0x80000004u);
-        QCOMPARE(v.drvErrorWord, 0x21u);
-        QCOMPARE(v.mcuTemp, int16_t{35});
-        QCOMPARE(v.mosTemp, int16_t{-10});
-        QCOMPARE(v.motorTemp, int16_t{80});
-        QCOMPARE(v.modeDisplay, int16_t{10});
+        using Fields = std::tuple<int64_t, int64_t, int64_t, int64_t, int64_t, int64_t, int64_t,
+                                  int64_t, int64_t, int64_t, int64_t>;
+        QCOMPARE(
+            Fields(v.statusWord, v.position, v.velocity, v.torque, v.busVoltage, v.errorWord,
+                   v.drvErrorWord, v.mcuTemp, v.mosTemp, v.motorTemp, v.modeDisplay),
+            Fields(0x1637, 0x00010001, 10000000, -16383, 48, 0x80000004, 0x21, 35, -10, 80, 10));
         std::array<uint8_t, kDriveInputBytes> image{};
         encodeInputImage(v, image.data());
         QCOMPARE(QByteArray(reinterpret_cast<const char*>(image.data()), kDriveInputBytes), wire);
@@ -98,12 +88,10 @@ private slots:
             QVERIFY2(got == r.raw,
                      qPrintable(QStringLiteral("%1 %2: %3").arg(r.code).arg(r.value).arg(got)));
         }
-        QCOMPARE(rawToPosition(-65535), -1.0f);
+        QCOMPARE(std::tuple(rawToPosition(-65535), rawToVelocity(10000000), rawToVelocity(-1),
+                            rawToTorque(32767), rawToTorque(-32767)),
+                 std::tuple(-1.0f, 1.0f, -1e-7f, 80.0f, -80.0f));
         QVERIFY(qAbs(rawToPosition(65536) - 1.0000153f) <= 1e-7f);
-        QCOMPARE(rawToVelocity(10000000), 1.0f);
-        QCOMPARE(rawToVelocity(-1), -1e-7f);
-        QCOMPARE(rawToTorque(32767), 80.0f);
-        QCOMPARE(rawToTorque(-32767), -80.0f);
         QVERIFY(qAbs(rawToTorque(-32768) + 80.00244f) <= 1e-4f);
         // Values without an int32 counterpart give INT32_MIN, whose low 16 bits are 0.
         const double truncations[][2] = {{2147483647.9, INT32_MAX},
@@ -117,14 +105,7 @@ private slots:
             QCOMPARE(double(truncateToInt32(value)), expected);
         }
         // Each code writes exactly its member into exactly its bytes of the output image.
-        App_SetValue cmd;
-        cmd.controlWord = 0x010F;
-        cmd.torque = -1.0f;
-        cmd.kp = 100.0f;
-        cmd.kd = 30.0f;
-        cmd.position = -0.5f;
-        cmd.velocity = 1.0f;
-        cmd.mode = kModeForcePositionHybrid;
+        const App_SetValue cmd{0x010F, -1.0f, 100.0f, 30.0f, -0.5f, 1.0f, kModeForcePositionHybrid};
         const std::tuple<int, int, QByteArray> fields[] = {{kCmdControlWord, 0, hex("0f01")},
                                                            {kCmdTorque, 2, hex("67fe")},
                                                            {kCmdKp, 4, hex("1900")},
@@ -147,11 +128,9 @@ private slots:
         std::array<uint8_t, kDriveOutputBytes> image{};
         encodeOutputImage(cmd, image.data());
         const DriveOutputImage out = decodeOutputImage(image.data());
-        QCOMPARE(out.controlWord, uint16_t{0x010F});
-        QCOMPARE(out.torque, int16_t{-409});
-        QCOMPARE(out.kd, int16_t{3});
-        QCOMPARE(out.targetPosition, -32767);
-        QCOMPARE(out.mode, kModeForcePositionHybrid);
+        using Five = std::tuple<int, int, int, int, int>;
+        QCOMPARE(Five(out.controlWord, out.torque, out.kd, out.targetPosition, out.mode),
+                 Five(0x010F, -409, 3, -32767, kModeForcePositionHybrid));
     }
 
     void parameterBytesAndEditorValues() {
@@ -240,12 +219,12 @@ private slots:
         QVERIFY(!config.load(QStringLiteral(ZENTRIO_TEST_DATA_DIR)));  // a folder is not a file
         for (const char* empty : {"empty.yaml", "comments_only.yaml"}) {
             QVERIFY(config.load(dataFile(empty)));
-            QVERIFY(Snapshot(config) == Snapshot(StateConfig{}));
+            QVERIFY(tables(config) == tables(StateConfig{}));
         }
         // A malformed file keeps nothing of its sound first product, and leaves what an earlier
         // load stored exactly as it was; a later sound file adds to it.
         QVERIFY(config.load(dataFile("valid.yaml")));
-        const Snapshot before(config);
+        const auto before = tables(config);
         for (const char* name :
              {"root_sequence", "root_scalar", "product_scalar", "product_sequence",
               "product_key_sequence", "section_sequence", "section_scalar", "text_mapping",
@@ -253,7 +232,7 @@ private slots:
             QVERIFY2(!config.load(
                          dataFile(QStringLiteral("malformed/%1.yaml").arg(QLatin1String(name)))),
                      name);
-            QVERIFY2(Snapshot(config) == before, name);
+            QVERIFY2(tables(config) == before, name);
         }
         QVERIFY(config.load(dataFile("more.yaml")));
         QStringList out;

@@ -2,6 +2,7 @@
 // handshake with a slow EEPROM, the process-image layout and the FMMU/SM images written for it,
 // the error ring and the AL status texts.
 #include <map>
+#include <tuple>
 
 #include "fixture.h"
 #include "iomap.h"
@@ -66,18 +67,17 @@ TEST(Sii, DecodesADrivesCategoriesAndRejectsEveryDamagedImage) {
             .bytes;
     const ec::SiiInfo info = ec::parseSiiImage(image);
     EXPECT_TRUE(info.complete);
-    EXPECT_EQ(info.string(1), "QJ30");
-    EXPECT_EQ(info.string(2), "Servo");
-    EXPECT_EQ(info.string(3), "");
+    EXPECT_EQ(std::tuple(info.string(1), info.string(2), info.string(3)),
+              std::tuple("QJ30", "Servo", ""));
     ASSERT_TRUE(info.general);
-    EXPECT_EQ(info.general->coeDetails, 0x0D);
-    EXPECT_EQ(info.general->foeDetails, 0x01);
-    EXPECT_EQ(info.general->ebusCurrent, -200);
+    EXPECT_EQ(
+        std::tuple(info.general->coeDetails, info.general->foeDetails, info.general->ebusCurrent),
+        std::tuple(0x0D, 0x01, -200));
     EXPECT_EQ(info.fmmuUsage, (std::vector<uint8_t>{0x01, 0x02, 0x03, 0xFF}));
     ASSERT_EQ(info.syncManagers.size(), 4u);
-    EXPECT_EQ(info.syncManagers[2].start, 0x1100);
-    EXPECT_EQ(info.syncManagers[2].control, 0x64);
-    EXPECT_EQ(info.syncManagers[3].type, 4);
+    EXPECT_EQ(std::tuple(info.syncManagers[2].start, info.syncManagers[2].control,
+                         info.syncManagers[3].type),
+              std::tuple(0x1100, 0x64, 4));
     ASSERT_TRUE(info.rxPdo && info.txPdo);
     EXPECT_EQ(info.rxPdo->perSm[2], 18u * 8);
     EXPECT_EQ(info.rxPdo->total, 18u * 8) << "the unassigned PDO takes nothing";
@@ -138,18 +138,12 @@ TEST(IoLayout, PacksSmallImagesCutsLargeOnesAtSlaveBoundariesAndRefusesTheUncutt
     const std::vector<ec::IoSlaveBits> small = {{2, 0}, {4, 0}, {0, 0}, {16, 8}, {3, 1}};
     auto layout = ec::computeIoLayout(small);
     ASSERT_TRUE(layout);
-    EXPECT_EQ(layout->outputs[1].offset, 0u);
-    EXPECT_EQ(layout->outputs[1].startBit, 2);
-    EXPECT_EQ(layout->outputs[1].endBit(), 5);
-    EXPECT_EQ(layout->outputs[2].bytes, 0u);
-    EXPECT_EQ(layout->outputs[3].offset, 1u);
-    EXPECT_EQ(layout->outputs[3].endBit(), 7);
-    EXPECT_EQ(layout->outputs[4].offset, 3u);
-    EXPECT_EQ(layout->outputBytes, 4u);
-    EXPECT_EQ(layout->inputs[3].offset, 4u);
-    EXPECT_EQ(layout->inputs[4].offset, 5u);
-    EXPECT_EQ(layout->outputsWkc, 4);
-    EXPECT_EQ(layout->inputsWkc, 2);
+    const auto& out = layout->outputs;
+    EXPECT_EQ(std::vector<int64_t>(
+                  {out[1].offset, out[1].startBit, out[1].endBit(), out[2].bytes, out[3].offset,
+                   out[3].endBit(), out[4].offset, layout->outputBytes, layout->inputs[3].offset,
+                   layout->inputs[4].offset, layout->outputsWkc, layout->inputsWkc}),
+              std::vector<int64_t>({0, 2, 5, 0, 1, 7, 3, 4, 4, 5, 4, 2}));
     for (const int drives : {5, 40}) {  // 40 drives: 2000 bytes, more than one datagram carries
         layout =
             ec::computeIoLayout(std::vector<ec::IoSlaveBits>(size_t(drives), {18 * 8, 32 * 8}));

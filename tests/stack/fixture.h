@@ -1,6 +1,5 @@
 // The far end of the stack's tests: a FrameLink whose other side is a script. Every frame sent is
-// recorded and handed to a responder whose frames wait for receive(); frames can also be
-// injected at any time. The mailbox services are tested against the simulated drives (tests/bus).
+// recorded and handed to a responder whose frames wait for receive(); frames can also be injected.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -44,7 +43,7 @@ class ScriptedLink final : public ec::FrameLink {
 public:
     explicit ScriptedLink(std::shared_ptr<LinkScript> script) : script_(std::move(script)) {}
     bool send(std::span<const uint8_t> frame) override {
-        Bytes copy(frame.begin(), frame.end());
+        const Bytes copy(frame.begin(), frame.end());
         {
             std::lock_guard lock(script_->mutex);
             script_->sent.push_back(copy);
@@ -61,11 +60,10 @@ public:
         if (!script_->arrived.wait_for(lock, timeout, [&] { return !script_->pending.empty(); })) {
             return 0;
         }
-        Bytes frame = std::move(script_->pending.front());
+        const Bytes frame = std::move(script_->pending.front());
         script_->pending.pop_front();
         const size_t n = std::min(frame.size(), buf.size());
-        std::copy_n(frame.begin(), n, buf.begin());
-        return static_cast<int>(n);
+        return std::copy_n(frame.begin(), n, buf.begin()), static_cast<int>(n);
     }
 
 private:
