@@ -19,7 +19,6 @@ constexpr uint32_t kRegForwardedError = 0x0308;  // + port
 constexpr uint32_t kRegLostLink = 0x0310;        // + port
 }  // namespace
 
-
 namespace {
 
 constexpr uint32_t kRegisterEnd = 0x1000;

@@ -204,7 +204,7 @@ private:
         bool activation = false;
         bool errorCounters = false;     // 0x0300-0x030D written: all of them clear
         bool lostLinkCounters = false;  // 0x0310-0x0313 written: all of them clear
-        uint8_t smActivate = 0;  // bit n: activate byte of SM n written
+        uint8_t smActivate = 0;         // bit n: activate byte of SM n written
         uint8_t smActivateBefore[kSmCount] = {};
     } pw_;
 };
