@@ -164,7 +164,10 @@ TEST(Commands, EachLineActsOnTheChainAndAnswersOneLine) {
     // Lines and their answers ("line|answer;").
     std::istringstream script(
         "plug 2|plugged 2;restore 3|restored 3;refuse 3 8 0x0011|refuse 3 8 0x0011;accept 3 8|"
-        "accept 3 8;loss 0.5 2 return|loss 0.5 seed 2 return;loss 0 1|loss 0 seed 1;state 2|"
+        "accept 3 8;loss 0.5 2 return|loss 0.5 seed 2 return;loss 0.1 1 return at 3|loss 0.1 seed "
+        "1 "
+        "return at 3;corrupt 2|corrupt 2;corrupt 3 return|corrupt 3 return;loss 0 1|loss 0 seed "
+        "1;state 2|"
         "state 2 0x01 code 0x0000;safeop-error 2 0x001B|safeop-error 2 0x001b;state 2|state 2 "
         "0x11 code 0x001b;fault 3 0x8 0x20|fault 3 0x8 0x20;param 2 0|param 2 0 bytes 25 31 value "
         "12581;param 2 36|param 2 36 bytes 30 33 4a 51 value 1363817264;firmware 2|firmware 2 "
@@ -178,10 +181,28 @@ TEST(Commands, EachLineActsOnTheChainAndAnswersOneLine) {
     EXPECT_EQ(chain->reachable(), 3u);
     EXPECT_TRUE(cmd.quitRequested());
     EXPECT_EQ(chain->drive(3)->state(), sim::Cia402State::FaultReactionActive);
-    for (const char* line : {"pull", "pull 0", "pull 4", "pull x", "plug 2 3", "safeop-error 1",
-                             "safeop-error 1 0x10000", "refuse 1 8", "refuse 1 16 1", "loss 2 1",
-                             "loss 0.5", "fault 2", "fault 2 1 0x100000000", "param 2 37",
-                             "emergency 2 0x10000", "misbehave 2 rude", "drop 2", "frobnicate"})
+    for (const char* line : {"pull",
+                             "pull 0",
+                             "pull 4",
+                             "pull x",
+                             "plug 2 3",
+                             "safeop-error 1",
+                             "safeop-error 1 0x10000",
+                             "refuse 1 8",
+                             "refuse 1 16 1",
+                             "loss 2 1",
+                             "loss 0.5",
+                             "loss 0.5 1 at 4",
+                             "loss 0.5 1 at",
+                             "corrupt 4",
+                             "corrupt 2 back",
+                             "fault 2",
+                             "fault 2 1 0x100000000",
+                             "param 2 37",
+                             "emergency 2 0x10000",
+                             "misbehave 2 rude",
+                             "drop 2",
+                             "frobnicate"})
         EXPECT_EQ(cmd.execute(line).rfind("error: ", 0), 0u) << line;
 }
 
