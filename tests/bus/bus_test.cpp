@@ -89,6 +89,24 @@ TEST(Bus, ChainsOfOtherShapesSizesAndARefusedTransition) {
     ASSERT_TRUE(bus.requestState(EC_STATE_OPERATIONAL));
     EXPECT_EQ(bus.exchange(), 6);
 
+    // More slaves than one frame of state reads holds: the error of the last slave in the first
+    // frame and of the first in the second are both seen, their neighbours' states too.
+    sim::ChainConfig line;
+    line.slaves.assign(70, sim::SlaveConfig::coupler());
+    SimBus longBus(line);
+    ASSERT_EQ(longBus.scan(), 70);
+    ASSERT_TRUE(longBus.requestState(EC_STATE_PRE_OP));
+    longBus.chain->forceSafeOpError(64, ec::kAlInvalidOutputConfig);
+    longBus.chain->forceSafeOpError(65, ec::kAlInvalidOutputConfig);
+    EXPECT_EQ(ecx_readstate(longBus.ctx()), EC_STATE_PRE_OP);
+    for (int n : {63, 64, 65, 66}) {
+        const bool faulted = n == 64 || n == 65;
+        EXPECT_EQ(std::tuple(longBus.slave(n).state, longBus.slave(n).ALstatuscode),
+                  std::tuple(EC_STATE_PRE_OP | (faulted ? EC_STATE_ERROR : 0),
+                             faulted ? ec::kAlInvalidOutputConfig : 0))
+            << n;
+    }
+
     SimBus tooMany(sim::ChainConfig::drives(EC_MAXSLAVE + 5));
     EXPECT_EQ(tooMany.scan(), EC_SLAVECOUNTEXCEEDED);
     EXPECT_EQ(tooMany.master.slavecount(), 0);
