@@ -357,3 +357,20 @@ TEST(Faults, LossBeforeOrAfterTheSlavesAndAPulledCable) {
 }
 
 }  // namespace
+
+// Bit-granular FMMUs: logical bits 3 (first byte) to 6 (second byte) onto physical bits 1..12,
+// and back.
+TEST(Datagrams, FmmusMapSingleBits) {
+    sim::Chain chain(sim::ChainConfig::drives(1));
+    assignStations(chain, 1);
+    const auto fmmu = [](uint32_t logical, uint8_t type) {
+        return le(logical, 4) + le(2, 2) + Bytes{3, 6} + le(0x1F00, 2) + Bytes{1, type, 1, 0, 0, 0};
+    };
+    fpwr(chain, station(1), kRegFmmu0, fmmu(0x200, kFmmuTypeWrite) + fmmu(0x300, kFmmuTypeRead));
+    EXPECT_EQ(single(chain, Command::LWR, 0x200, 0, {0xFF, 0xFF}).wkc, 1);
+    EXPECT_EQ(chain.readRegisters(1, 0x1F00, 2), (Bytes{0xFE, 0x1F}));
+    EXPECT_EQ(single(chain, Command::LWR, 0x200, 0, {0xB7, 0x5A}).wkc, 1);
+    EXPECT_EQ(chain.readRegisters(1, 0x1F00, 2), (Bytes{0xAC, 0x16}));
+    const Datagram back = single(chain, Command::LRD, 0x300, 0, {0x00, 0x80});
+    EXPECT_EQ(std::tuple(back.wkc, back.data), std::tuple(1, Bytes{0xB0, 0xDA}));
+}
