@@ -1,8 +1,11 @@
+#include <QTemporaryDir>
+
 #include <utility>
 #include <vector>
 
 #include "console_support.h"
 #include "driveoverview.h"
+#include "kivcustomplot.h"
 #include "nowheeldoublespinbox.h"
 #include "roundtriptimer.h"
 
@@ -92,6 +95,35 @@ private slots:
 
         button("pushButton_plot_para")->setChecked(true);
         button("pushButton_plot_temp")->setChecked(true);
+        // Every curve of both plots records; paused, the view stands while points come in; Fit
+        // shows them all; Export writes the curves as CSV.
+        auto* para = window->findChild<KivCustomPlot*>(u"plot_para"_s);
+        auto* temp = window->findChild<KivCustomPlot*>(u"plot_temperature"_s);
+        for (KivCustomPlot* plot : {para, temp}) {
+            for (int c = 0; c < 3; ++c) {
+                QTRY_VERIFY(plot->graph(c)->dataCount() >= 3);
+            }
+        }
+        button("pushButton_pause_para")->setChecked(true);
+        QTest::qWait(100);  // a refresh that was queued lands
+        const QCPRange frozen = para->xAxis->range();
+        const int points = para->graph(0)->dataCount();
+        QTRY_VERIFY(para->graph(0)->dataCount() > points + 2);
+        QCOMPARE(para->xAxis->range(), frozen);
+        button("pushButton_fit_para")->click();
+        QCOMPARE(para->xAxis->range().upper, (para->graph(0)->data()->constEnd() - 1)->key);
+        QTemporaryDir dir;
+        ModalAnswerer dialogs;
+        dialogs.thenFile(dir.filePath(u"para.csv"_s));
+        button("pushButton_export_para")->click();
+        QTRY_VERIFY(dialogs.done());
+        QFile csv(dir.filePath(u"para.csv"_s));
+        QVERIFY(csv.open(QIODevice::ReadOnly));
+        const QList<QByteArray> rows = csv.readAll().split('\n');
+        QCOMPARE(rows.first(), QByteArray("Time (s),Torque,Position,Velocity"));
+        QVERIFY(rows.size() > points);
+        QCOMPARE(rows[1].count(','), 3);
+        button("pushButton_pause_para")->setChecked(false);
         window->setTestLock(true);
         connectButton()->click();
         QCOMPARE(connectButton()->text(), u"Connect"_s);
