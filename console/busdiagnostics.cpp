@@ -6,6 +6,8 @@
 #include <QTableWidgetItem>
 #include <QtConcurrent/QtConcurrentRun>
 
+#include <utility>
+
 #include "ethercat.h"
 #include "ui_busdiagnostics.h"
 
@@ -65,7 +67,7 @@ BusDiagnostics::BusDiagnostics(ecmaster* m, QWidget* parent)
     QTableWidget* table = ui->tableWidget_slaves;
     table->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
     table->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
-    connect(&reading, &QFutureWatcher<QList<SlaveDiagnostics>>::finished, this,
+    connect(&reading, &QFutureWatcher<Reading>::finished, this,
             [this] { display(reading.result()); });
     connect(&refreshTimer, &QTimer::timeout, this, &BusDiagnostics::refresh);
     refreshTimer.start(kRefreshMs);
@@ -84,10 +86,17 @@ void BusDiagnostics::refresh() {
         return;
     }
     ecmaster* m = master;
-    reading.setFuture(QtConcurrent::run([m] { return m->readDiagnostics(); }));
+    const bool reset = std::exchange(resetPending, false);
+    reading.setFuture(QtConcurrent::run([m, reset] {
+        if (reset) {
+            m->resetErrorCounters();
+        }
+        return Reading{m->readDiagnostics(), m->busFigures()};
+    }));
 }
 
-void BusDiagnostics::display(const QList<SlaveDiagnostics>& slaves) {
+void BusDiagnostics::display(const Reading& read) {
+    const QList<SlaveDiagnostics>& slaves = read.slaves;
     QTableWidget* table = ui->tableWidget_slaves;
     table->setRowCount(static_cast<int>(slaves.size()));
     for (int r = 0; r < slaves.size(); ++r) {
@@ -107,7 +116,7 @@ void BusDiagnostics::display(const QList<SlaveDiagnostics>& slaves) {
             item->setBackground(trouble ? kTroubleBrush : QBrush());
         }
     }
-    const BusFigures f = master->busFigures();
+    const BusFigures& f = read.figures;
     ui->label_cycles->setText(QString::number(f.cycles));
     ui->label_skipped->setText(QString::number(f.skippedCycles));
     ui->label_wkc->setText(QString::number(f.wkcMisses));
@@ -128,7 +137,9 @@ void BusDiagnostics::display(const QList<SlaveDiagnostics>& slaves) {
 }
 
 void BusDiagnostics::on_pushButton_resetCounters_clicked() {
-    // A short blocking write of two broadcast datagrams; the next refresh shows the result.
-    master->resetErrorCounters();
-    refresh();
+    // Cleared by the next read, before it reads (after the one under way, if any).
+    resetPending = true;
+    if (!reading.isRunning()) {
+        refresh();
+    }
 }

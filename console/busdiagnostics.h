@@ -43,10 +43,17 @@ private slots:
     void on_pushButton_resetCounters_clicked();
 
 private:
-    void display(const QList<SlaveDiagnostics>& slaves);
+    // What one read brings: all of it blocks on the bus or the transfer lock, so it is taken on
+    // a pool thread, never on the GUI's.
+    struct Reading {
+        QList<SlaveDiagnostics> slaves;
+        BusFigures figures;
+    };
+    void display(const Reading& read);
 
     Ui::BusDiagnostics* ui = nullptr;
     ecmaster* master = nullptr;  // not owned; outlives the window
     QTimer refreshTimer;
-    QFutureWatcher<QList<SlaveDiagnostics>> reading;
+    QFutureWatcher<Reading> reading;
+    bool resetPending = false;  // GUI thread: the next read clears the counters first
 };

@@ -261,7 +261,9 @@ public:
     // the other); a transfer takes mailboxMutex alone, the supervision thread checkMutex alone.
     mutable QMutex mailboxMutex;
     int firmwareSlave = 0;  // guarded by mailboxMutex: the slave taking a download, 0 for none
-    bool captureRunning = false;  // guarded by mailboxMutex; teardown's close ends the capture
+    // Written under mailboxMutex; read without it (atomic) so the GUI never waits behind a
+    // transfer. Teardown's close ends the capture.
+    std::atomic<bool> captureRunning{false};
     // Whether ec_init opened the link and no ec_close followed; bring-up and teardown only.
     bool linkOpen = false;
 

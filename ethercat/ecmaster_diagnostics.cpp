@@ -162,10 +162,7 @@ QList<SlaveDiagnostics> ecmaster::readDiagnostics() {
                 d.errorCounters = r.counters;
             }
             if (ec_slave[n].hasdc && batch[first + 2].wkc > 0) {
-                // Bit 31 set: the slave's copy of the system time is behind the reference.
-                const uint32_t diff = ec::getU32(r.dc.data());
-                const auto magnitude = static_cast<int64_t>(diff & 0x7FFFFFFFu);
-                d.dcDifferenceNs = (diff & 0x80000000u) ? -magnitude : magnitude;
+                d.dcDifferenceNs = ec::systemTimeDifferenceNs(ec::getU32(r.dc.data()));
             }
         }
         out.append(d);
@@ -229,8 +226,7 @@ bool ecmaster::stopCapture(uint64_t* frames, uint64_t* dropped) {
 bool ecmaster::endCapture(uint64_t* frames, uint64_t* dropped) {
     ec::CaptureStats stats;
     const bool complete = ec_capture_stop(&stats) > 0;
-    const bool ran = captureRunning;
-    captureRunning = false;
+    const bool ran = captureRunning.exchange(false);
     if (frames != nullptr) {
         *frames = stats.written;
     }
@@ -247,6 +243,5 @@ bool ecmaster::endCapture(uint64_t* frames, uint64_t* dropped) {
 }
 
 bool ecmaster::capturing() const {
-    QMutexLocker lock(&mailboxMutex);
     return captureRunning && connected;
 }

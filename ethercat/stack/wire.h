@@ -36,4 +36,11 @@ inline void putU16be(uint8_t* p, uint16_t v) {
     p[1] = static_cast<uint8_t>(v);
 }
 
+// DC system time difference (0x092C): bit 31 set when the slave's copy of the system time is
+// behind the reference, bits 0..30 the amount in ns.
+inline int64_t systemTimeDifferenceNs(uint32_t reg) {
+    const auto magnitude = static_cast<int64_t>(reg & 0x7FFFFFFFu);
+    return (reg & 0x80000000u) ? -magnitude : magnitude;
+}
+
 }  // namespace ec

@@ -550,19 +550,38 @@ std::optional<ObjectAddress> objectAddress(Bus& bus, const Options& o, std::ostr
                          static_cast<uint8_t>(*sub)};
 }
 
-int cmdSdoUpload(Bus& bus, const Options& o, std::ostream& out, std::ostream& err) {
-    const ValueType* type = findType(o.type.empty() ? "hex" : o.type);
+// The value type (`fallback` when none is given) and the object of an SDO command; nullopt
+// after saying what is wrong.
+std::optional<std::pair<const ValueType*, ObjectAddress>> sdoArguments(Bus& bus, const Options& o,
+                                                                       const char* fallback,
+                                                                       std::ostream& err) {
+    const ValueType* type = findType(o.type.empty() ? fallback : o.type);
     if (type == nullptr) {
         err << "zentrio-bus: unknown type '" << o.type << "'\n";
-        return kExitUsage;
+        return std::nullopt;
     }
     const auto at = objectAddress(bus, o, err);
     if (!at) {
+        return std::nullopt;
+    }
+    return std::pair{type, *at};
+}
+
+Record objectRecord(const ObjectAddress& at) {
+    Record r;
+    r.add("slave", at.slave).hex("index", at.index, 4).hex("sub", at.sub, 2);
+    return r;
+}
+
+int cmdSdoUpload(Bus& bus, const Options& o, std::ostream& out, std::ostream& err) {
+    const auto args = sdoArguments(bus, o, "hex", err);
+    if (!args) {
         return kExitUsage;
     }
+    const auto [type, at] = *args;
     std::vector<uint8_t> buf(kSdoBufferBytes);
     int size = static_cast<int>(buf.size());
-    const int result = ecx_SDOread(bus.ctx(), static_cast<uint16_t>(at->slave), at->index, at->sub,
+    const int result = ecx_SDOread(bus.ctx(), static_cast<uint16_t>(at.slave), at.index, at.sub,
                                    false, &size, buf.data(), kMailboxTimeoutUs);
     if (result <= 0) {
         return bus.mailboxFailure(result, "SDO upload");
@@ -573,41 +592,29 @@ int cmdSdoUpload(Bus& bus, const Options& o, std::ostream& out, std::ostream& er
         return kExitFailed;
     }
     printRecord(out, o.json,
-                Record()
-                    .add("slave", at->slave)
-                    .hex("index", at->index, 4)
-                    .hex("sub", at->sub, 2)
-                    .add("size", size)
-                    .raw("value", value->second, value->first));
+                objectRecord(at).add("size", size).raw("value", value->second, value->first));
     return kExitOk;
 }
 
 int cmdSdoDownload(Bus& bus, const Options& o, std::ostream& out, std::ostream& err) {
-    const ValueType* type = findType(o.type.empty() ? "u32" : o.type);
-    if (type == nullptr) {
-        err << "zentrio-bus: unknown type '" << o.type << "'\n";
+    const auto args = sdoArguments(bus, o, "u32", err);
+    if (!args) {
         return kExitUsage;
     }
-    const auto at = objectAddress(bus, o, err);
-    if (!at) {
-        return kExitUsage;
-    }
+    const auto [type, at] = *args;
     const auto bytes = encodeValue(*type, o.positional[3]);
     if (!bytes || bytes->empty()) {
         err << "zentrio-bus: '" << o.positional[3] << "' is no " << type->name << " value\n";
         return kExitUsage;
     }
     const int result =
-        ecx_SDOwrite(bus.ctx(), static_cast<uint16_t>(at->slave), at->index, at->sub, false,
+        ecx_SDOwrite(bus.ctx(), static_cast<uint16_t>(at.slave), at.index, at.sub, false,
                      static_cast<int>(bytes->size()), bytes->data(), kMailboxTimeoutUs);
     if (result <= 0) {
         return bus.mailboxFailure(result, "SDO download");
     }
     printRecord(out, o.json,
-                Record()
-                    .add("slave", at->slave)
-                    .hex("index", at->index, 4)
-                    .hex("sub", at->sub, 2)
+                objectRecord(at)
                     .add("size", static_cast<long long>(bytes->size()))
                     .add("written", hexBytes(bytes->data(), bytes->size())));
     return kExitOk;
@@ -811,10 +818,7 @@ int cmdDiag(Bus& bus, const Options& o, std::ostream& out, std::ostream& err) {
         }
         const uint8_t* c = counters[i].data();
         const uint16_t code = ec::getU16(al[i].data() + 4);
-        const uint32_t diff = ec::getU32(dc[i].data());
-        // 0x092C: bit 31 set when the local copy is behind the reference, bits 0..30 the amount.
-        const long long dcNs = (diff & 0x80000000u) ? -static_cast<long long>(diff & 0x7FFFFFFF)
-                                                    : static_cast<long long>(diff);
+        const long long dcNs = ec::systemTimeDifferenceNs(ec::getU32(dc[i].data()));
         r.hex("address", ec::getU16(station[i].data()), 4)
             .add("state", stateName(ec::getU16(al[i].data())))
             .hex("al_status_code", code, 4)
