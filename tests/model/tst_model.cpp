@@ -44,9 +44,12 @@ private slots:
         const TCiA402_GetValue v = decodeInputImage(reinterpret_cast<const uint8_t*>(wire.data()));
         using Fields = std::tuple<int64_t, int64_t, int64_t, int64_t, int64_t, int64_t, int64_t,
                                   int64_t, int64_t, int64_t, int64_t>;
+        // Fields of the packed record are copied out, never bound by reference.
+        auto f = [](auto field) { return int64_t(field); };
         QCOMPARE(
-            Fields(v.statusWord, v.position, v.velocity, v.torque, v.busVoltage, v.errorWord,
-                   v.drvErrorWord, v.mcuTemp, v.mosTemp, v.motorTemp, v.modeDisplay),
+            Fields(f(v.statusWord), f(v.position), f(v.velocity), f(v.torque), f(v.busVoltage),
+                   f(v.errorWord), f(v.drvErrorWord), f(v.mcuTemp), f(v.mosTemp), f(v.motorTemp),
+                   f(v.modeDisplay)),
             Fields(0x1637, 0x00010001, 10000000, -16383, 48, 0x80000004, 0x21, 35, -10, 80, 10));
         std::array<uint8_t, kDriveInputBytes> image{};
         encodeInputImage(v, image.data());
