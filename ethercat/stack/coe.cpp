@@ -42,6 +42,7 @@ void putSdoHeader(uint8_t* msg, uint8_t command, uint16_t index, uint8_t subinde
     msg[5] = subindex;
 }
 
+// > 0 when sent; otherwise what the SDO call returns (EC_TIMEOUT: no write landed in time).
 int sendSdo(Transfer& t, std::span<const uint8_t> msg) {
     return t.mbx.send(ec::kMbxTypeCoE, msg);
 }
@@ -158,8 +159,8 @@ int ecx_SDOread(ecx_contextt* ctx, uint16_t slave, uint16_t index, uint8_t subin
     uint8_t rq[ec::kSdoHeaderSize] = {};
     putSdoHeader(rq, static_cast<uint8_t>(ec::kSdoUploadInitRq | (CA ? ec::kSdoCompleteAccess : 0)),
                  index, sub);
-    if (sendSdo(t, rq) <= 0) {
-        return 0;
+    if (const int wkc = sendSdo(t, rq); wkc <= 0) {
+        return wkc;
     }
     MailboxMessage m;
     uint32_t abortCode = 0;
@@ -200,8 +201,8 @@ int ecx_SDOread(ecx_contextt* ctx, uint16_t slave, uint16_t index, uint8_t subin
     while (received < total) {
         uint8_t srq[ec::kSdoHeaderSize] = {};
         putSdoHeader(srq, static_cast<uint8_t>(ec::kSdoUploadSegmentRq | toggle), 0, 0);
-        if (sendSdo(t, srq) <= 0) {
-            return 0;
+        if (const int wkc = sendSdo(t, srq); wkc <= 0) {
+            return wkc;
         }
         const auto outcome = awaitReply(
             t, m, true,
@@ -262,8 +263,8 @@ int ecx_SDOwrite(ecx_contextt* ctx, uint16_t slave, uint16_t index, uint8_t subi
                                           ec::kSdoSizeIndicated | (4 - size) << ec::kSdoSizeShift),
                      index, sub);
         std::memcpy(rq + 6, in, size);
-        if (sendSdo(t, rq) <= 0) {
-            return 0;
+        if (const int wkc = sendSdo(t, rq); wkc <= 0) {
+            return wkc;
         }
         const auto outcome = awaitReply(t, m, false, initAnswer, abortCode);
         return outcome == Outcome::Answer ? kSuccess : finishFailed(t, outcome, abortCode);
@@ -280,8 +281,10 @@ int ecx_SDOwrite(ecx_contextt* ctx, uint16_t slave, uint16_t index, uint8_t subi
     if (first > 0) {
         std::memcpy(msg.data() + ec::kSdoHeaderSize, in, first);
     }
-    if (sendSdo(t, std::span<const uint8_t>(msg.data(), ec::kSdoHeaderSize + first)) <= 0) {
-        return 0;
+    if (const int wkc =
+            sendSdo(t, std::span<const uint8_t>(msg.data(), ec::kSdoHeaderSize + first));
+        wkc <= 0) {
+        return wkc;
     }
     auto outcome = awaitReply(t, m, false, initAnswer, abortCode);
     if (outcome != Outcome::Answer) {
@@ -301,8 +304,8 @@ int ecx_SDOwrite(ecx_contextt* ctx, uint16_t slave, uint16_t index, uint8_t subi
                                  unused << ec::kSdoSegmentShift | (last ? ec::kSdoLastSegment : 0));
         std::memcpy(msg.data() + ec::kSdoSegmentHeaderSize, in + sent, chunk);
         const size_t length = ec::kSdoSegmentHeaderSize + chunk + unused;
-        if (sendSdo(t, std::span<const uint8_t>(msg.data(), length)) <= 0) {
-            return 0;
+        if (const int wkc = sendSdo(t, std::span<const uint8_t>(msg.data(), length)); wkc <= 0) {
+            return wkc;
         }
         outcome = awaitReply(
             t, m, true,

@@ -106,9 +106,10 @@ int ecx_FOEwrite(ecx_contextt* ctx, uint16_t slave, const char* FileName, uint32
     if (nameLength > 0) {  // no name: nothing to copy, and memcpy must not see a null source
         std::memcpy(msg.data() + ec::kFoeHeaderSize, FileName, nameLength);
     }
-    if (mbx.send(ec::kMbxTypeFoE,
-                 std::span<const uint8_t>(msg.data(), ec::kFoeHeaderSize + nameLength)) <= 0) {
-        return 0;
+    if (const int wkc = mbx.send(
+            ec::kMbxTypeFoE, std::span<const uint8_t>(msg.data(), ec::kFoeHeaderSize + nameLength));
+        wkc <= 0) {
+        return wkc < 0 ? EC_FOE_NOREPLY : 0;
     }
     FoeAnswer a = awaitFoe(mbx, Clock::now() + timeoutUs);
     if (a.reply != FoeReply::Ack || a.parameter != 0) {
@@ -132,8 +133,8 @@ int ecx_FOEwrite(ecx_contextt* ctx, uint16_t slave, const char* FileName, uint32
         // BUSY asks for the same packet again later; the reply time counts from its first send.
         const auto deadline = Clock::now() + timeoutUs;
         do {
-            if (mbx.send(ec::kMbxTypeFoE, out) <= 0) {
-                return 0;
+            if (const int wkc = mbx.send(ec::kMbxTypeFoE, out); wkc <= 0) {
+                return wkc < 0 ? EC_FOE_NOREPLY : 0;
             }
             a = awaitFoe(mbx, deadline);
             if (a.reply == FoeReply::Busy) {

@@ -133,13 +133,17 @@ int MailboxSession::send(uint8_t type, std::span<const uint8_t> data, int timeou
     frame[5] = static_cast<uint8_t>((type & kMbxTypeMask) | s.mbx_cnt << kMbxCounterShift);
     std::copy(data.begin(), data.end(), frame.begin() + kMbxHeaderSize);
     ctx_->mailboxes[slave_].replyPending = true;
+    // Written again with the same counter until it lands: a refused write never reached the
+    // slave's firmware, and where the refusal or a lost frame hid a copy that did arrive, the
+    // slave drops the next one as a repetition.
     int wkc = ecx_FPWR(ctx_, s.configadr, s.mbx_wo, s.mbx_l, frame.data(), EC_TIMEOUTRET3);
-    if (wkc == 0 && awaitReceiveMailboxFree(deadline)) {
-        // Same counter: a refused write never reached the slave's firmware, and where the refusal
-        // was a resent frame's, the slave took the first copy and drops this one as a repetition.
+    while (wkc <= 0 && Clock::now() < deadline) {
+        if (wkc == 0 && !awaitReceiveMailboxFree(deadline)) {
+            break;
+        }
         wkc = ecx_FPWR(ctx_, s.configadr, s.mbx_wo, s.mbx_l, frame.data(), EC_TIMEOUTRET3);
     }
-    return wkc;
+    return wkc > 0 ? wkc : EC_TIMEOUT;
 }
 
 MailboxSession::ReadResult MailboxSession::readIfFull(MailboxMessage& out, MbxReceive& verdict) {

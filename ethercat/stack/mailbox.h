@@ -79,8 +79,10 @@ public:
 
     // Sends one message of `type` with the next counter. The write goes out at once: a slave
     // whose receive mailbox still holds the previous message refuses it (working counter 0), and
-    // it is written again once the slave has taken that. The message fills the whole window
-    // (zeros behind the data). Returns the working counter of the write (> 0 sent), or <= 0.
+    // it is written again once the slave has taken that; a write whose frame did not come back
+    // goes out again. The message fills the whole window (zeros behind the data). Returns the
+    // working counter of the write (> 0 sent), 0 when the session is unusable or the message too
+    // long, EC_TIMEOUT when no write landed within `timeoutUs`.
     int send(uint8_t type, std::span<const uint8_t> data, int timeoutUs = EC_TIMEOUTTXM);
 
     // Waits for the next message until `deadline`. Emergencies are recorded and skipped,

@@ -162,6 +162,18 @@ TEST(BusSdo, HostileLostDuplicatedAndInterruptedRepliesAreSortedOut) {
     EXPECT_EQ(std::tuple(errors[0].Etype, errors[0].ErrorCode, errors[0].ErrorReg, errors[0].b1),
               std::tuple(EC_ERR_TYPE_EMERGENCY, 0x2310, 0x01, 1));
 
+    // Frames lost on their way back, the requests' writes among them: a write is sent again with
+    // the same counter until it lands; a cable that returns nothing is a timeout, not a refusal.
+    bus.chain->setFrameLoss(0.6, 11, sim::LossPoint::Return);
+    for (int i = 0; i < 10; ++i) {
+        expectTransfersWork();
+    }
+    bus.chain->setFrameLoss(1.0, 11, sim::LossPoint::Return);
+    EXPECT_EQ(bus.sdoRead(1, kParams, 37, 4), EC_TIMEOUT);
+    bus.chain->setFrameLoss(0.0, 11);
+    bus.popErrors();
+    expectTransfersWork();
+
     SimBus wide(windows(32, 224));  // an upload announcing 4 bytes and sending 200
     ASSERT_TRUE(wide.bringUp());
     ASSERT_TRUE(wide.chain->setMailboxMisbehaviour(1, sim::Misbehaviour::OversizedUpload));

@@ -15,6 +15,7 @@
 #include <thread>
 
 #include "capture.h"
+#include "errorlist.h"
 #include "ethercat.h"
 #include "protocol.h"
 #include "sim/virtual_link.h"
@@ -410,6 +411,8 @@ public:
                 err_ << "zentrio-bus: " << what << " refused by the slave: FoE error 0x" << std::hex
                      << e.AbortCode << std::dec << "\n";
                 code = kExitAbort;
+            } else if (e.Etype == EC_ERR_TYPE_PACKET_ERROR || e.Etype == EC_ERR_TYPE_MBX_ERROR) {
+                err_ << "zentrio-bus: " << what << ": " << ec::errorText(e) << "\n";
             }
         }
         if (code == kExitTimeout) {
