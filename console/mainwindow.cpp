@@ -13,8 +13,10 @@
 #include <QThread>
 #include <QtConcurrent/QtConcurrentRun>
 
+#include "busdiagnostics.h"
 #include "ecmaster.h"
 #include "model/stateconfig.h"
+#include "parametersets.h"
 #include "roundtriptimer.h"
 #include "ui_mainwindow.h"
 
@@ -168,6 +170,11 @@ MainWindow::~MainWindow() {
     // Parameter runs and the pool jobs work on the master: they end before the bus goes. Their
     // completion handlers no longer run.
     stopParameterRuns();
+    if (parameterSets != nullptr) {
+        parameterSets->shutdown();
+    }
+    // A child window's read in flight would outlive the master behind it.
+    delete diagnostics;
     for (QFuture<void>& job : masterJobs) {
         job.waitForFinished();
     }

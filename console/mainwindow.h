@@ -31,6 +31,7 @@
 #include "model/processdata.h"
 
 class BusDiagnostics;
+class ParameterSets;
 class DriveOverview;
 class QAbstractButton;
 class NoWheelDoubleSpinBox;
@@ -127,6 +128,9 @@ private slots:
     void on_comboBox_mode_currentIndexChanged(int index);
     void on_pushButton_ReadAll_clicked();
     void on_pushButton_WriteAll_clicked();
+    void on_pushButton_ExportParams_clicked();
+    void on_pushButton_ImportParams_clicked();
+    void on_pushButton_CompareDrives_clicked();
     void temperaturePlotSlot();
     void paraPlotSlot();
     void on_pushButton_plot_temp_toggled(bool checked);
@@ -221,6 +225,7 @@ private:
     QMap<int, ParamRow> paramRows;            // parameter id -> row; GUI thread only
     QString softwareVersionText;              // "%d.%d.%d" of the last version read
     std::shared_ptr<ParamRunLink> paramRuns;  // created by the set-up
+    ParameterSets* parameterSets = nullptr;   // child; its jobs end before the master goes
     bool paramRunActive = false;  // a Read ALL or Write ALL run is going; GUI thread only
     QPointer<QFutureWatcher<int>> firmwareWatcher;  // the download being reported, if any
 

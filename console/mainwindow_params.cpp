@@ -18,6 +18,7 @@
 #include "mainwindow.h"
 #include "model/paramtable.h"
 #include "nowheeldoublespinbox.h"
+#include "parametersets.h"
 #include "ui_mainwindow.h"
 
 namespace {
@@ -148,6 +149,28 @@ void MainWindow::setupParameterPage() {
     // The drive stores its settings on this command whatever any editor holds.
     connect(ui->pushButton_Save, &QPushButton::clicked, this,
             [this] { writeParameterValue(kParamIdSaveSettings, 0.0f); });
+
+    parameterSets = new ParameterSets(master, this);
+    connect(parameterSets, &ParameterSets::logLine, this, &MainWindow::writeLog);
+    // Rows written by an import: the editors of that drive would hold the old values, and a
+    // Write ALL would put them back. Read them afresh.
+    connect(parameterSets, &ParameterSets::parametersWritten, this, [this](int drive) {
+        if (drive == currentMotorIndex && master->connected) {
+            startParameterRun(false, false);
+        }
+    });
+}
+
+void MainWindow::on_pushButton_ExportParams_clicked() {
+    parameterSets->exportSet(currentMotorIndex);
+}
+
+void MainWindow::on_pushButton_ImportParams_clicked() {
+    parameterSets->importSet(currentMotorIndex);
+}
+
+void MainWindow::on_pushButton_CompareDrives_clicked() {
+    parameterSets->compareDrives();
 }
 
 void MainWindow::blankEditor(NoWheelDoubleSpinBox* editor) {

@@ -1,0 +1,343 @@
+#include "parametersets.h"
+
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QProgressDialog>
+#include <QSaveFile>
+#include <QtConcurrent/QtConcurrentRun>
+
+#include "ecmaster.h"
+#include "model/paramtable.h"
+#include "parametercompare.h"
+
+namespace {
+
+const QString kFileFilter = QStringLiteral("Parameter sets (*.yaml *.yml);;All files (*)");
+
+QStringList paramNames(const QList<int>& ids) {
+    QStringList names;
+    for (const int id : ids) {
+        names << QStringLiteral("%1 %2").arg(id).arg(paramTable().value(id).name);
+    }
+    return names;
+}
+
+}  // namespace
+
+ParameterSets::ParameterSets(ecmaster* m, QWidget* w) : QObject(w), master(m), window(w) {
+    chooseFile = [this](bool save, const QString& suggested) {
+        return save ? QFileDialog::getSaveFileName(window, tr("Export parameters"), suggested,
+                                                   kFileFilter)
+                    : QFileDialog::getOpenFileName(window, tr("Parameter set"), suggested,
+                                                   kFileFilter);
+    };
+    connect(&watcher, &QFutureWatcher<void>::finished, this, [this] {
+        running = false;
+        if (progress) {
+            progress->close();
+            progress->deleteLater();
+        }
+        if (dialog) {
+            dialog->setBusy(false);
+        }
+        auto done = std::move(whenDone);
+        if (!stopped && done) {
+            done();
+        }
+        emit jobDone();
+    });
+}
+
+ParameterSets::~ParameterSets() {
+    shutdown();
+}
+
+void ParameterSets::shutdown() {
+    stopped = true;
+    if (cancel) {
+        *cancel = true;
+    }
+    watcher.waitForFinished();
+}
+
+void ParameterSets::start(const QString& label, std::function<void(const TransferProgress&)> work,
+                          std::function<void()> done) {
+    running = true;
+    whenDone = std::move(done);
+    cancel = std::make_shared<std::atomic<bool>>(false);
+    progress = new QProgressDialog(label, tr("Cancel"), 0, 0, dialog ? dialog.data() : window);
+    progress->setWindowModality(Qt::WindowModal);
+    progress->setMinimumDuration(300);
+    connect(progress, &QProgressDialog::canceled, this, [flag = cancel] { *flag = true; });
+    if (dialog) {
+        dialog->setBusy(true);
+    }
+    // Progress goes to the dialog as queued calls; Qt drops them once this object is gone.
+    const TransferProgress proceed = [this, flag = cancel](int step, int total) {
+        QMetaObject::invokeMethod(
+            this,
+            [this, step, total] {
+                if (progress && !progress->wasCanceled()) {
+                    progress->setMaximum(total);
+                    progress->setValue(step);
+                }
+            },
+            Qt::QueuedConnection);
+        return !*flag;
+    };
+    watcher.setFuture(QtConcurrent::run([work = std::move(work), proceed] { work(proceed); }));
+}
+
+QString ParameterSets::driveTitle(int drive) const {
+    return tr("Drive %1").arg(drive);
+}
+
+// --- export
+// ---------------------------------------------------------------------------------------
+
+void ParameterSets::exportSet(int drive) {
+    if (running) {
+        return;
+    }
+    if (!master->connected || drive < 0 || drive >= master->driveCount()) {
+        QMessageBox::warning(window, tr("Export parameters"),
+                             tr("No drive %1 on the bus.").arg(drive));
+        return;
+    }
+    const QString path = chooseFile(
+        true, QStringLiteral("drive%1_%2.yaml")
+                  .arg(drive)
+                  .arg(QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd_HHmm"))));
+    if (path.isEmpty()) {
+        return;
+    }
+    auto reading = std::make_shared<DriveReading>();
+    start(
+        tr("Reading the parameters of drive %1…").arg(drive),
+        [m = master, drive, reading](const TransferProgress& proceed) {
+            *reading = readDriveParameters(m, drive, proceed);
+        },
+        [this, drive, path, reading] {
+            if (!reading->complete) {
+                emit logLine(tr("Export of drive %1 stopped; no file written.").arg(drive));
+                return;
+            }
+            QSaveFile file(path);  // a temporary beside it, renamed over the file when complete
+            if (!file.open(QIODevice::WriteOnly) ||
+                file.write(parameterSetToYaml(reading->set)) < 0 || !file.commit()) {
+                QMessageBox::warning(
+                    window, tr("Export parameters"),
+                    tr("%1 could not be written: %2").arg(path, file.errorString()));
+                return;
+            }
+            emit logLine(tr("Parameters of drive %1 (%2) exported to %3: %4 values.")
+                             .arg(drive)
+                             .arg(reading->set.productType, path)
+                             .arg(reading->set.values.size()));
+            if (!reading->failed.isEmpty()) {
+                const QString names = paramNames(reading->failed).join(QStringLiteral(", "));
+                emit logLine(tr("Not readable, left out of the file: %1").arg(names));
+                QMessageBox::warning(window, tr("Export parameters"),
+                                     tr("These parameters could not be read and are not in the "
+                                        "file:\n%1")
+                                         .arg(names));
+            }
+        });
+}
+
+// --- import
+// ---------------------------------------------------------------------------------------
+
+std::optional<ParameterSet> ParameterSets::loadFile(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        QMessageBox::warning(window, tr("Parameter set"),
+                             tr("%1 cannot be read: %2").arg(path, file.errorString()));
+        return std::nullopt;
+    }
+    const ParameterSetParse parse = parseParameterSet(file.readAll());
+    if (!parse.set) {
+        emit logLine(tr("Parameter set %1 refused: %2").arg(path, parse.error));
+        QMessageBox::warning(window, tr("Parameter set"),
+                             tr("%1 is not a parameter set this console can load; nothing was "
+                                "written.\n%2")
+                                 .arg(path, parse.error));
+    }
+    return parse.set;
+}
+
+void ParameterSets::importSet(int drive) {
+    if (running) {
+        return;
+    }
+    if (!master->connected || drive < 0 || drive >= master->driveCount()) {
+        QMessageBox::warning(window, tr("Import parameters"),
+                             tr("No drive %1 on the bus.").arg(drive));
+        return;
+    }
+    const QString path = chooseFile(false, QString());
+    if (path.isEmpty()) {
+        return;
+    }
+    const auto set = loadFile(path);
+    if (!set) {
+        return;
+    }
+    fileSet = *set;
+    fileName = QFileInfo(path).fileName();
+    importDrive = drive;
+    auto reading = std::make_shared<DriveReading>();
+    start(
+        tr("Reading the parameters of drive %1…").arg(drive),
+        [m = master, drive, reading](const TransferProgress& proceed) {
+            *reading = readDriveParameters(m, drive, proceed);
+        },
+        [this, reading] { showImport(*reading); });
+}
+
+void ParameterSets::showImport(const DriveReading& drive) {
+    if (!drive.complete) {
+        emit logLine(
+            tr("Import into drive %1 stopped before anything was written.").arg(importDrive));
+        return;
+    }
+    if (fileSet.productType != drive.set.productType &&
+        QMessageBox::question(window, tr("Import parameters"),
+                              tr("%1 holds parameters of a %2; drive %3 is a %4.\nCompare and "
+                                 "choose rows to write anyway?")
+                                  .arg(fileName, fileSet.productType)
+                                  .arg(importDrive)
+                                  .arg(drive.set.productType)) != QMessageBox::Yes) {
+        emit logLine(tr("Import of %1 into drive %2 (%3) declined: the file is for a %4.")
+                         .arg(fileName)
+                         .arg(importDrive)
+                         .arg(drive.set.productType, fileSet.productType));
+        return;
+    }
+    ParameterCompareDialog* d = ensureDialog();
+    d->setImportMode(fileName, driveTitle(importDrive));
+    d->showRows(compareParameterSets(fileSet, drive.set), fileName, driveTitle(importDrive));
+    d->show();
+    d->raise();
+}
+
+void ParameterSets::writeTicked(const QList<int>& ids) {
+    if (running || importDrive < 0) {
+        return;
+    }
+    QMap<int, double> values;
+    for (const int id : ids) {
+        if (fileSet.values.contains(id)) {
+            values.insert(id, fileSet.values.value(id));
+        }
+    }
+    const int drive = importDrive;
+    auto writing = std::make_shared<DriveWriting>();
+    auto reading = std::make_shared<DriveReading>();
+    start(
+        tr("Writing %n parameter(s) into drive %1…", nullptr, static_cast<int>(values.size()))
+            .arg(drive),
+        [m = master, drive, values, writing, reading](const TransferProgress& proceed) {
+            *writing = writeDriveParameters(m, drive, values, proceed);
+            // What the drive holds now, for the table.
+            *reading = readDriveParameters(m, drive, [](int, int) { return true; });
+        },
+        [this, drive, values, writing, reading] {
+            for (const int id : writing->written) {
+                emit logLine(QStringLiteral("Set \"%1\": %2")
+                                 .arg(paramTable().value(id).name,
+                                      parameterValueText(id, values.value(id))));
+            }
+            if (!writing->written.isEmpty() || !writing->failed.isEmpty()) {
+                emit parametersWritten(drive);
+            }
+            if (dialog && reading->complete) {
+                dialog->showRows(compareParameterSets(fileSet, reading->set), fileName,
+                                 driveTitle(drive));
+            }
+            if (!writing->failed.isEmpty()) {
+                const QString names = paramNames(writing->failed).join(QStringLiteral(", "));
+                emit logLine(tr("Import into drive %1: not taken: %2").arg(drive).arg(names));
+                QMessageBox::warning(dialog ? static_cast<QWidget*>(dialog) : window,
+                                     tr("Import parameters"),
+                                     tr("Drive %1 does not hold these values as written:\n%2")
+                                         .arg(drive)
+                                         .arg(names));
+            } else {
+                emit logLine(tr("Import into drive %1: %2 parameter(s) written and read back.")
+                                 .arg(drive)
+                                 .arg(writing->written.size()));
+            }
+        });
+}
+
+// --- compare
+// --------------------------------------------------------------------------------------
+
+void ParameterSets::compareDrives() {
+    if (!master->connected || master->driveCount() == 0) {
+        QMessageBox::warning(window, tr("Compare drives"), tr("No drive on the bus."));
+        return;
+    }
+    QStringList drives;
+    for (int i = 0; i < master->driveCount(); ++i) {
+        drives << driveTitle(i);
+    }
+    importDrive = -1;  // nothing is written from a comparison
+    ParameterCompareDialog* d = ensureDialog();
+    d->setCompareMode(drives);
+    d->showRows({}, QString(), QString());
+    d->show();
+    d->raise();
+}
+
+void ParameterSets::compare(int leftDrive, int rightSource) {
+    if (running) {
+        return;
+    }
+    std::optional<ParameterSet> file;
+    QString rightTitle = driveTitle(rightSource);
+    if (rightSource == ParameterCompareDialog::kFileSource) {
+        const QString path = chooseFile(false, QString());
+        if (path.isEmpty() || !(file = loadFile(path))) {
+            return;
+        }
+        rightTitle = QFileInfo(path).fileName();
+    }
+    auto left = std::make_shared<DriveReading>();
+    auto right = std::make_shared<DriveReading>();
+    start(
+        tr("Reading the parameters…"),
+        [m = master, leftDrive, rightSource, left, right](const TransferProgress& proceed) {
+            *left = readDriveParameters(m, leftDrive, proceed);
+            if (rightSource != ParameterCompareDialog::kFileSource && left->complete) {
+                *right = readDriveParameters(m, rightSource, proceed);
+            }
+        },
+        [this, leftDrive, rightTitle, file, left, right] {
+            if (!left->complete || (!file && !right->complete)) {
+                emit logLine(tr("Comparison stopped."));
+                return;
+            }
+            QList<int> failed = left->failed + right->failed;
+            if (!failed.isEmpty()) {
+                emit logLine(tr("Not readable, shown empty: %1")
+                                 .arg(paramNames(failed).join(QStringLiteral(", "))));
+            }
+            if (dialog) {
+                dialog->showRows(compareParameterSets(left->set, file ? *file : right->set),
+                                 driveTitle(leftDrive), rightTitle);
+            }
+        });
+}
+
+ParameterCompareDialog* ParameterSets::ensureDialog() {
+    if (!dialog) {
+        dialog = new ParameterCompareDialog(window);
+        connect(dialog, &ParameterCompareDialog::writeRequested, this, &ParameterSets::writeTicked);
+        connect(dialog, &ParameterCompareDialog::compareRequested, this, &ParameterSets::compare);
+    }
+    return dialog;
+}

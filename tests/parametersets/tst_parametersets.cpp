@@ -1,0 +1,267 @@
+// Parameter sets: files are refused line by line before anything reaches a drive; a set written
+// and read back keeps every value bit for bit; on simulated drives an export, a change and an
+// import restore the drive, an import makes a second drive equal to the first, a file for another
+// product asks first, and a bad file changes nothing.
+#include <QAbstractButton>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QSignalSpy>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimeZone>
+#include <QTimer>
+
+#include "ecmaster.h"
+#include "model/paramtable.h"
+#include "parametercompare.h"
+#include "parametersets.h"
+#include "sim/chain.h"
+#include "sim/virtual_link.h"
+
+namespace {
+
+QByteArray validFile(const QString& productType = QStringLiteral("QJ30")) {
+    return QStringLiteral(
+               "format: 1\n"
+               "product_type: \"%1\"\n"
+               "software_version: \"3.0.1\"\n"
+               "batch: 23\n"
+               "parameters:\n"
+               "  - id: 1\n"
+               "    value: 0.85\n"
+               "  - id: 8\n"
+               "    value: 255\n")
+        .arg(productType)
+        .toUtf8();
+}
+
+std::vector<uint8_t> le(uint32_t v, size_t n) {
+    std::vector<uint8_t> b(n);
+    for (size_t i = 0; i < n; ++i) {
+        b[i] = static_cast<uint8_t>(v >> (8 * i));
+    }
+    return b;
+}
+
+}  // namespace
+
+class TestParameterSets : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir dir;
+    std::shared_ptr<sim::Chain> chain;
+    std::unique_ptr<ecmaster> master;
+    std::unique_ptr<QWidget> window;
+    ParameterSets* sets = nullptr;
+    QString nextFile;
+    QStringList log;
+    QStringList boxes;  // "title|text" of each message box, answered by `answer`
+    QMessageBox::StandardButton answer = QMessageBox::Yes;
+
+    QString path(const char* name) const { return dir.filePath(QString::fromUtf8(name)); }
+    bool write(const QString& file, const QByteArray& text) {
+        QFile f(file);
+        return f.open(QIODevice::WriteOnly) && f.write(text) == text.size();
+    }
+    bool runJob(const std::function<void()>& start) {
+        QSignalSpy done(sets, &ParameterSets::jobDone);
+        start();
+        return done.wait(30000);
+    }
+    ParameterCompareDialog* dialog() const { return sets->compareDialog(); }
+    QTableWidget* table() const { return dialog()->findChild<QTableWidget*>("tableWidget_rows"); }
+    void click(const char* name) { dialog()->findChild<QAbstractButton*>(name)->click(); }
+
+private slots:
+    void initTestCase() {
+        QVERIFY(dir.isValid());
+        chain = sim::registerSimulatedAdapter(2);
+        master = std::make_unique<ecmaster>();
+        connect(master.get(), &ecmaster::writeLog, this, [this](const QString& l) { log << l; });
+        QVERIFY(master->connectBus("sim:2"));
+        window = std::make_unique<QWidget>();
+        sets = new ParameterSets(master.get(), window.get());
+        sets->chooseFile = [this](bool, const QString&) { return nextFile; };
+        connect(sets, &ParameterSets::logLine, this, [this](const QString& l) { log << l; });
+        // Message boxes are answered as they open, the question with `answer`.
+        auto* answerer = new QTimer(this);
+        connect(answerer, &QTimer::timeout, this, [this] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                boxes << box->windowTitle() + u'|' + box->text();
+                QAbstractButton* b = box->button(answer);
+                (b != nullptr ? b : box->buttons().first())->click();
+            }
+        });
+        answerer->start(20);
+    }
+
+    void cleanupTestCase() {
+        sets->shutdown();
+        window.reset();
+        master->disconnectBus();
+    }
+
+    void filesAreRefusedWithTheirLine_data() {
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<QString>("error");
+        const QByteArray head = "product_type: QJ30\nparameters:\n";
+        QTest::newRow("not yaml") << QByteArray("product_type: [QJ30\n") << "line 2:";
+        QTest::newRow("not a set") << QByteArray("- 1\n") << "line 1: not a parameter set";
+        QTest::newRow("no product")
+            << QByteArray("parameters: []\n") << "line 1: no 'product_type'";
+        QTest::newRow("no list") << QByteArray("product_type: QJ30\nparameters: 5\n")
+                                 << "line 2: no 'parameters' list";
+        QTest::newRow("newer format") << "format: 2\n" + head << "line 1: format 2";
+        QTest::newRow("unknown id") << head + "  - id: 8\n    value: 1\n  - id: 18\n    value: 1\n"
+                                    << "line 5: unknown parameter id 18";
+        QTest::newRow("identity id") << head + "  - id: 36\n    value: 1\n"
+                                     << "line 3: unknown parameter id 36";
+        QTest::newRow("twice") << head + "  - {id: 8, value: 1}\n  - {id: 8, value: 2}\n"
+                               << "line 4: parameter id 8 appears twice";
+        QTest::newRow("text value") << head + "  - id: 8\n    value: many\n"
+                                    << "line 4: parameter 8";
+        QTest::newRow("no value") << head + "  - id: 8\n"
+                                  << "line 3: parameter 8";
+        QTest::newRow("not a number") << head + "  - id: 2\n    value: .nan\n"
+                                      << "line 4: parameter 2";
+        QTest::newRow("byte too big") << head + "  - id: 8\n    value: 256\n"
+                                      << "line 4: parameter 8";
+        QTest::newRow("negative unsigned") << head + "  - id: 8\n    value: -1\n"
+                                           << "line 4: parameter 8";
+        QTest::newRow("fraction of int") << head + "  - id: 8\n    value: 2.5\n"
+                                         << "line 4: parameter 8";
+        QTest::newRow("under int8 editor") << head + "  - id: 20\n    value: -101\n"
+                                           << "line 4: parameter 20";
+        QTest::newRow("thousandth step") << head + "  - id: 1\n    value: 0.0005\n"
+                                         << "line 4: parameter 1";
+        QTest::newRow("thousandths top") << head + "  - id: 1\n    value: 65.536\n"
+                                         << "line 4: parameter 1";
+        QTest::newRow("float over editor") << head + "  - id: 2\n    value: 10000.5\n"
+                                           << "line 4: parameter 2";
+    }
+
+    void filesAreRefusedWithTheirLine() {
+        QFETCH(QByteArray, text);
+        QFETCH(QString, error);
+        const ParameterSetParse parse = parseParameterSet(text);
+        QVERIFY(!parse.set);
+        QVERIFY2(parse.error.startsWith(error), qPrintable(parse.error));
+    }
+
+    void filesKeepEveryValueAndComparisonMarksExactlyTheChangedRows() {
+        // Limits of each row, and floats whose shortest text needs all nine digits.
+        const QMap<int, double> edges{{1, 65.535}, {2, 0.1f},   {3, 1234.5677f},
+                                      {8, 255},    {20, -100},  {21, 100},
+                                      {22, 0},     {31, 10000}, {33, 3.4028e-38f}};
+        ParameterSet set;
+        set.productType = QStringLiteral("QJ30");
+        set.softwareVersion = QStringLiteral("3.0.1");
+        set.batch = 23;
+        set.time = QDateTime(QDate(2026, 12, 7), QTime(14, 50, 1, 250), Qt::UTC);
+        for (const int id : parameterSetIds()) {
+            set.values.insert(id, edges.value(id, id * 3));
+        }
+        for (auto it = edges.cbegin(); it != edges.cend(); ++it) {
+            QVERIFY2(parameterValueValid(it.key(), it.value()),
+                     qPrintable(QString::number(it.key())));
+        }
+        const ParameterSetParse back = parseParameterSet(parameterSetToYaml(set));
+        QVERIFY2(back.set, qPrintable(back.error));
+        QCOMPARE(back.set->time, set.time);
+        QCOMPARE(back.set->batch, set.batch);
+        for (const int id : parameterSetIds()) {
+            QCOMPARE(parameterSetBytes(id, back.set->values.value(id)),
+                     parameterSetBytes(id, set.values.value(id)));
+        }
+        // The torque constant lands on its step whatever the binary fraction: 1.234 is 1234.
+        QCOMPARE(parameterSetBytes(1, 1.234), QByteArray("\xD2\x04", 2));
+
+        ParameterSet other = *back.set;
+        other.values[2] = 0.100000009;  // the next float up
+        other.values.remove(8);
+        other.softwareVersion = QStringLiteral("3.0.2");
+        QStringList differing;
+        for (const ParameterCompareRow& row : compareParameterSets(set, other)) {
+            if (row.differs) {
+                differing << QStringLiteral("%1:%2:%3").arg(row.id).arg(row.left, row.right);
+            }
+            QCOMPARE(row.writable, row.id >= 0);
+        }
+        QCOMPARE(differing, QStringList({"-1:3.0.1:3.0.2", "2:0.1:0.10000001", "8:255:"}));
+    }
+
+    void exportImportAndCompareOnTheDrives() {
+        const QString exported = path("drive0.yaml");
+        nextFile = exported;
+        QVERIFY(runJob([this] { sets->exportSet(0); }));
+        const ParameterSetParse file = [&] {
+            QFile f(exported);
+            return f.open(QIODevice::ReadOnly) ? parseParameterSet(f.readAll())
+                                               : ParameterSetParse{};
+        }();
+        QVERIFY2(file.set, qPrintable(file.error));
+        QCOMPARE(file.set->productType, QStringLiteral("QJ30"));
+        QCOMPARE(file.set->values.size(), parameterSetIds().size());
+        QCOMPARE(file.set->values.value(8), 20.0);
+        QVERIFY(QDir(dir.path()).entryList(QDir::Files).size() == 1);  // no temporary left
+
+        // Drive 0 changed by hand, drive 1 different throughout: an import puts back exactly the
+        // ticked rows, and read back.
+        const std::vector<uint8_t> b40 = le(40, 1), f2 = le(0x40000000, 4);
+        QCOMPARE(master->writeParameter(0, 8, b40.data()), kParamOk);
+        QCOMPARE(master->writeParameter(0, 2, f2.data()), kParamOk);
+        for (int id : {8, 9, 28, 31}) {
+            QCOMPARE(master->writeParameter(1, id, le(id == 28 ? 0x3F000000 : 7, 4).data()),
+                     kParamOk);
+        }
+        nextFile = exported;
+        QVERIFY(runJob([this] { sets->importSet(0); }));
+        QVERIFY(dialog() && dialog()->isVisible());
+        QCOMPARE(dialog()->differingRows(), 2);
+        for (int r = 0; r < table()->rowCount(); ++r) {  // identity rows take no tick
+            QCOMPARE(bool(table()->item(r, 0)->flags() & Qt::ItemIsUserCheckable), r >= 3);
+        }
+        click("pushButton_tickDiffering");
+        QCOMPARE(dialog()->tickedIds(), QList<int>({2, 8}));
+        QVERIFY(runJob([this] { click("pushButton_write"); }));
+        QCOMPARE(chain->parameter(1, 8), le(20, 1));
+        QCOMPARE(chain->parameter(1, 2), chain->parameter(2, 2));  // both at the default again
+        QCOMPARE(dialog()->differingRows(), 0);
+        QVERIFY(log.contains(QStringLiteral("Set \"%1\": 20").arg(paramTable().value(8).name)));
+
+        nextFile = exported;
+        QVERIFY(runJob([this] { sets->importSet(1); }));
+        QCOMPARE(dialog()->differingRows(), 4);
+        click("pushButton_tickDiffering");
+        QVERIFY(runJob([this] { click("pushButton_write"); }));
+        QCOMPARE(chain->parameter(2, 28), chain->parameter(1, 28));
+        sets->compareDrives();
+        QVERIFY(runJob([this] { click("pushButton_compare"); }));
+        QCOMPARE(dialog()->differingRows(), 0);
+        QCOMPARE(table()->rowCount(), parameterSetIds().size() + 3);
+        dialog()->close();
+
+        // A bad file and a declined file for another product: nothing written, no table.
+        const auto before = chain->parameter(1, 8);
+        const QString bad = path("bad.yaml"), foreign = path("foreign.yaml");
+        QVERIFY(write(bad, "product_type: QJ30\nparameters:\n  - id: 8\n    value: 300\n"));
+        QVERIFY(write(foreign, validFile(QStringLiteral("QJ40"))));
+        boxes.clear();
+        nextFile = bad;
+        sets->importSet(0);
+        QTRY_COMPARE(boxes.size(), 1);
+        QVERIFY2(boxes[0].contains(QStringLiteral("line 4: parameter 8")), qPrintable(boxes[0]));
+        answer = QMessageBox::No;
+        nextFile = foreign;
+        QVERIFY(runJob([this] { sets->importSet(0); }));
+        QTRY_COMPARE(boxes.size(), 2);
+        QVERIFY(boxes[1].contains(QStringLiteral("QJ40")));
+        QVERIFY(!dialog()->isVisible());
+        QCOMPARE(chain->parameter(1, 8), before);
+        answer = QMessageBox::Yes;
+    }
+};
+
+QTEST_MAIN(TestParameterSets)
+#include "tst_parametersets.moc"
