@@ -164,7 +164,7 @@ TEST(BusSdo, HostileLostDuplicatedAndInterruptedRepliesAreSortedOut) {
 
     // Frames lost on their way back, the requests' writes among them: a write is sent again with
     // the same counter until it lands; a cable that returns nothing is a timeout, not a refusal.
-    bus.chain->setFrameLoss(0.6, 11, sim::LossPoint::Return);
+    bus.chain->setFrameLoss(0.3, 11, sim::LossPoint::Return);
     for (int i = 0; i < 10; ++i) {
         expectTransfersWork();
     }
