@@ -420,8 +420,17 @@ void Cia402Drive::serveCoe(std::span<const uint8_t> data) {
         return;
     }
     const auto service = static_cast<uint8_t>(rd16(&data[0]) >> 12);
+    if (service == ec::kCoeSdoInfo) {
+        sdoInfo_.misbehaviour = mbx_.misbehaviour;
+        const auto replies = sdoInfo_.handle(data, esc_->smWindow(1).size());
+        if (replies.empty())
+            mbx_.sendError(*esc_, mbx_error::kDataTooShort);
+        for (const auto& reply : replies)
+            mbx_.send(*esc_, ec::kMbxTypeCoE, reply);
+        return;
+    }
     if (service != ec::kCoeSdoRequest) {
-        // SDO information, PDOs over the mailbox and the rest are not offered.
+        // PDOs over the mailbox and the rest are not offered.
         mbx_.sendError(*esc_, mbx_error::kServiceNotSupported);
         return;
     }

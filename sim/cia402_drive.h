@@ -1,9 +1,9 @@
 // The firmware of a simulated servo drive: a CiA 402 power state machine fed by the control word
 // of each process-data exchange, driving a physical joint model (JointModel) through the mode of
 // operation, with calibration and identification routines and over-temperature protection.
-// Behind the mailbox: a CoE object dictionary with an SDO server (identity, PDO mapping, the
-// CiA 402 objects of the images, the drive parameters 0x6101:1..37 with save settings), and in
-// BOOT a bootloader that takes new firmware over FoE.
+// Behind the mailbox: a CoE object dictionary with SDO and SDO information servers (identity, PDO
+// mapping, the CiA 402 objects of the images, the drive parameters 0x6101:1..37 with save
+// settings), and in BOOT a bootloader that takes new firmware over FoE.
 #pragma once
 
 #include <array>
@@ -20,6 +20,7 @@
 #include "sim/joint_model.h"
 #include "sim/mailbox.h"
 #include "sim/object_dictionary.h"
+#include "sim/sdo_info.h"
 #include "sim/sdo_server.h"
 
 namespace sim {
@@ -161,6 +162,7 @@ private:
     JointModel joint_;
     ObjectDictionary od_;
     SdoServer sdo_{od_};
+    SdoInfoServer sdoInfo_{od_};
     FoeServer foe_;
     MailboxEndpoint mbx_;
     // Drive parameters as stored by "save settings": what a power-up starts from.

@@ -237,13 +237,18 @@ std::string CommandInterpreter::execute(const std::string& line) {
             {"short-length", Misbehaviour::ShortMailboxLength},
             {"wrong-foe-ack", Misbehaviour::WrongFoeAck},
             {"garbage", Misbehaviour::Garbage},
-            {"silent", Misbehaviour::Silent}};
+            {"silent", Misbehaviour::Silent},
+            {"info-fragment-count", Misbehaviour::SdoInfoFragmentCount},
+            {"info-short-reply", Misbehaviour::SdoInfoShortReply},
+            {"info-long-names", Misbehaviour::SdoInfoLongNames},
+            {"info-other-object", Misbehaviour::SdoInfoOtherObjectFirst}};
         const auto k = position(1);
         const auto mode = w.size() == 3 ? kModes.find(w[2]) : kModes.end();
         if (!k || mode == kModes.end())
             return usage(
                 "K none|oversized-upload|segments-beyond-size|short-length|"
-                "wrong-foe-ack|garbage|silent");
+                "wrong-foe-ack|garbage|silent|info-fragment-count|info-short-reply|"
+                "info-long-names|info-other-object");
         if (!chain_.setMailboxMisbehaviour(*k, mode->second))
             return notDrive(*k);
         return "misbehave " + std::to_string(*k) + " " + w[2];

@@ -169,6 +169,7 @@ void Cia402Drive::buildDictionary() {
             continue;
         od_.addObject(e.index, e.name);
         SubObject& s = od_.addEntry(e.index, e.subIndex, e.name, e.type, RW);
+        s.mapping = PdoMapping::Rx;
         s.onRead = [this, at, n](SubObject& self) {
             self.value.assign(outputs_.begin() + static_cast<std::ptrdiff_t>(at),
                               outputs_.begin() + static_cast<std::ptrdiff_t>(at + n));
@@ -187,15 +188,18 @@ void Cia402Drive::buildDictionary() {
         if (e.index == 0)
             continue;
         od_.addObject(e.index, e.name);
-        od_.addEntry(e.index, e.subIndex, e.name, e.type, RO).onRead = [this, at,
-                                                                        n](SubObject& self) {
+        SubObject& s = od_.addEntry(e.index, e.subIndex, e.name, e.type, RO);
+        s.mapping = PdoMapping::Tx;
+        s.onRead = [this, at, n](SubObject& self) {
             const auto img = inputImage();
             self.value.assign(img.begin() + static_cast<std::ptrdiff_t>(at),
                               img.begin() + static_cast<std::ptrdiff_t>(at + n));
             return uint32_t{0};
         };
     }
+    od_.addObject(kObjGains, "Gains");
     od_.addEntry(kObjGains, 0, "Number of entries", CoeType::Unsigned8, RO, 2);
+    od_.addObject(kObjTemperatures, "Temperatures");
     od_.addEntry(kObjTemperatures, 0, "Number of entries", CoeType::Unsigned8, RO, 3);
 
     // Manufacturer extras: a write-only command and a free-text label that a master may set.

@@ -27,6 +27,17 @@ enum class Misbehaviour {
     Garbage,
     // No reply at all: requests are taken and never answered, as by a hung firmware.
     Silent,
+    // SDO information replies come in fragments of at most 8 data bytes, each one but the last
+    // claiming as many fragments left as the first.
+    SdoInfoFragmentCount,
+    // An SDO information reply ends one byte short of its fixed fields (a list: inside its first
+    // index), further fragments are not sent.
+    SdoInfoShortReply,
+    // Object and entry names are 600 characters long (in fragments as the window needs).
+    SdoInfoLongNames,
+    // Every SDO information reply comes after the same reply for another object (index + 1) or,
+    // for a list, another list type.
+    SdoInfoOtherObjectFirst,
 };
 
 // Mailbox error codes (mailbox type 0).

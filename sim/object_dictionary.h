@@ -31,6 +31,8 @@ enum class CoeType : uint8_t {
 size_t coeTypeSize(CoeType type);
 
 enum class Access : uint8_t { ReadOnly, WriteOnly, ReadWrite };
+// Which PDO an entry may be mapped into (as SDO information reports it).
+enum class PdoMapping : uint8_t { None, Rx, Tx };
 
 // SDO abort codes the server sends.
 namespace sdo_abort {
@@ -57,6 +59,7 @@ struct SubObject {
     std::string name;
     CoeType type = CoeType::Unsigned8;
     Access access = Access::ReadOnly;
+    PdoMapping mapping = PdoMapping::None;
     // Fixed types: exactly this many bytes. Strings: the capacity; any shorter length is taken.
     size_t size = 1;
     std::vector<uint8_t> value;

@@ -146,13 +146,16 @@ std::vector<uint16_t> buildSii(const SlaveConfig& cfg) {
     }
     w.emit(img, ec::kSiiCatStrings);
 
-    // General: 32 bytes. CoE with SDO, PDO assign and PDO configuration (no complete access), FoE.
+    // General: 32 bytes. CoE with SDO, SDO information, PDO assign and PDO configuration (no
+    // complete access), FoE.
     w.u8(kStrGroup);
     w.u8(0);  // image
     w.u8(kStrOrder);
     w.u8(kStrName);
     w.u8(0);
-    w.u8(drive ? 0x0D : 0x00);  // CoE details
+    w.u8(drive ? ec::kCoeDetailSdo | ec::kCoeDetailSdoInfo | ec::kCoeDetailPdoAssign |
+                     ec::kCoeDetailPdoConfig
+               : 0x00);         // CoE details
     w.u8(drive ? 0x01 : 0x00);  // FoE details
     w.u8(0);                    // EoE
     w.u8(0);                    // SoE channels

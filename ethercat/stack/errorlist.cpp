@@ -146,9 +146,11 @@ std::string errorText(const ec_errort& e) {
     const double t = seconds(e.Time);
     switch (e.Etype) {
         case EC_ERR_TYPE_SDO_ERROR:
+        case EC_ERR_TYPE_SDOINFO_ERROR:
             std::snprintf(line, sizeof line,
-                          "Time:%12.3f SDO slave:%d index:%4.4x.%2.2x error:%8.8x %s", t, e.Slave,
-                          e.Index, e.SubIdx, static_cast<uint32_t>(e.AbortCode),
+                          "Time:%12.3f %s slave:%d index:%4.4x.%2.2x error:%8.8x %s", t,
+                          e.Etype == EC_ERR_TYPE_SDO_ERROR ? "SDO" : "SDO info", e.Slave, e.Index,
+                          e.SubIdx, static_cast<uint32_t>(e.AbortCode),
                           ec_sdoerror2string(static_cast<uint32_t>(e.AbortCode)));
             break;
         case EC_ERR_TYPE_EMERGENCY:

@@ -24,7 +24,7 @@ enum ec_err_type : uint8_t {
 };
 
 // One entry. Which fields carry meaning depends on Etype:
-//   SDO:        Index, SubIdx, AbortCode (the 32-bit abort code)
+//   SDO, SDOINFO: Index, SubIdx, AbortCode (the 32-bit abort code)
 //   EMERGENCY:  ErrorCode, ErrorReg, b1, w1, w2 (manufacturer bytes 0, 1-2, 3-4)
 //   PACKET:     Index, SubIdx of the transfer, ErrorCode (one of ec::PacketError)
 //   MBX:        ErrorCode (mailbox error detail)

@@ -101,7 +101,7 @@ void ecx_dcsync0(ecx_contextt* ctx, uint16_t slave, bool act, uint32_t CyclTime,
 int ecx_send_processdata(ecx_contextt* ctx);
 int ecx_receive_processdata(ecx_contextt* ctx, int timeout);
 
-// --- Mailbox services (coe.cpp, foe.cpp, errorlist.cpp) ---
+// --- Mailbox services (coe.cpp, sdoinfo.cpp, foe.cpp, errorlist.cpp) ---
 // SDO upload. *psize is the size of `p` on entry and the bytes received on return; never more than
 // *psize bytes are written. CA: complete access, refused unless the slave's SII offers it.
 // Returns > 0 on success; 0 when refused, aborted (abort code in the error list) or the reply was
@@ -116,6 +116,20 @@ int ecx_SDOwrite(ecx_contextt* ctx, uint16_t slave, uint16_t index, uint8_t subi
 // reply. Returns > 0 written, else 0 or one of EC_ERROR, EC_FOE_* (types.h).
 int ecx_FOEwrite(ecx_contextt* ctx, uint16_t slave, const char* FileName, uint32_t password,
                  int psize, const void* p, int timeout);
+// SDO information (sdoinfo.cpp), for slaves whose SII offers it (CoE details bit 1; others are
+// refused without traffic). Results as ecx_SDOread; an error reply's abort code goes to the list as
+// EC_ERR_TYPE_SDOINFO_ERROR. Each reply (each fragment) has EC_TIMEOUTRXM.
+// The list of all objects into pODlist (Slave, Entries, Index; the description rows cleared). Only
+// the first EC_MAXODLIST are kept; a longer list adds a packet error and still succeeds.
+int ecx_readODlist(ecx_contextt* ctx, uint16_t slave, ec_ODlistt* pODlist);
+// Data type, object code, max subindex and name of object Index[item] of pODlist->Slave.
+int ecx_readODdescription(ecx_contextt* ctx, uint16_t item, ec_ODlistt* pODlist);
+// Description of entry `subindex` of object Index[item] into row `subindex` of pOElist.
+int ecx_readOEsingle(ecx_contextt* ctx, uint16_t item, uint8_t subindex, ec_ODlistt* pODlist,
+                     ec_OElistt* pOElist);
+// Descriptions of subindices 0..MaxSub[item] (read by ecx_readODdescription first); Entries =
+// MaxSub + 1. A subindex the slave has not (abort 0x06090011) leaves its row empty.
+int ecx_readOE(ecx_contextt* ctx, uint16_t item, ec_ODlistt* pODlist, ec_OElistt* pOElist);
 // Reads what a slave put into its send mailbox unasked; emergencies go to the error list. Does not
 // wait for a mailbox a service is using. > 0 when a message was read, else 0.
 int ecx_mbxpoll(ecx_contextt* ctx, uint16_t slave);
@@ -162,6 +176,10 @@ int ec_SDOwrite(uint16_t slave, uint16_t index, uint8_t subindex, bool CA, int p
                 int timeout);
 int ec_FOEwrite(uint16_t slave, const char* FileName, uint32_t password, int psize, const void* p,
                 int timeout);
+int ec_readODlist(uint16_t slave, ec_ODlistt* pODlist);
+int ec_readODdescription(uint16_t item, ec_ODlistt* pODlist);
+int ec_readOEsingle(uint16_t item, uint8_t subindex, ec_ODlistt* pODlist, ec_OElistt* pOElist);
+int ec_readOE(uint16_t item, ec_ODlistt* pODlist, ec_OElistt* pOElist);
 bool ec_iserror();
 bool ec_poperror(ec_errort* ec);
 const char* ec_elist2string();

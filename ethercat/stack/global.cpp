@@ -217,6 +217,18 @@ int ec_FOEwrite(uint16_t slave, const char* FileName, uint32_t password, int psi
                 int timeout) {
     return ecx_FOEwrite(&ecx_context, slave, FileName, password, psize, p, timeout);
 }
+int ec_readODlist(uint16_t slave, ec_ODlistt* pODlist) {
+    return ecx_readODlist(&ecx_context, slave, pODlist);
+}
+int ec_readODdescription(uint16_t item, ec_ODlistt* pODlist) {
+    return ecx_readODdescription(&ecx_context, item, pODlist);
+}
+int ec_readOEsingle(uint16_t item, uint8_t subindex, ec_ODlistt* pODlist, ec_OElistt* pOElist) {
+    return ecx_readOEsingle(&ecx_context, item, subindex, pODlist, pOElist);
+}
+int ec_readOE(uint16_t item, ec_ODlistt* pODlist, ec_OElistt* pOElist) {
+    return ecx_readOE(&ecx_context, item, pODlist, pOElist);
+}
 bool ec_iserror() {
     return ecx_iserror(&ecx_context);
 }

@@ -274,6 +274,39 @@ inline constexpr uint8_t kCoeDetailPdoConfig = 0x08;
 inline constexpr uint8_t kCoeDetailUpload = 0x10;
 inline constexpr uint8_t kCoeDetailCompleteAccess = 0x20;
 
+// SDO information (CoE service 8): CoE header, opcode (bit 7: more fragments follow), reserved,
+// fragments left after this one (U16), then the service's data.
+inline constexpr size_t kSdoInfoHeaderSize = 6;
+enum SdoInfoOpcode : uint8_t {
+    kSdoInfoListRq = 1,
+    kSdoInfoListRsp = 2,
+    kSdoInfoObjectRq = 3,
+    kSdoInfoObjectRsp = 4,
+    kSdoInfoEntryRq = 5,
+    kSdoInfoEntryRsp = 6,
+    kSdoInfoError = 7,  // U32 abort code
+};
+inline constexpr uint8_t kSdoInfoOpcodeMask = 0x7F;
+inline constexpr uint8_t kSdoInfoIncomplete = 0x80;
+// Object lists: 0 = the sizes of lists 1-5, 1 all objects, 2 RxPDO-mappable, 3 TxPDO-mappable,
+// 4 stored for device replacement, 5 startup parameters.
+inline constexpr uint16_t kOdListSizes = 0;
+inline constexpr uint16_t kOdListAll = 1;
+inline constexpr uint16_t kOdListRxPdo = 2;
+inline constexpr uint16_t kOdListTxPdo = 3;
+inline constexpr uint16_t kOdListLast = 5;
+// Object description: index, data type, max subindex, object code, then the name.
+inline constexpr size_t kObjectDescriptionSize = 6;
+inline constexpr uint8_t kObjectCodeVar = 7;
+inline constexpr uint8_t kObjectCodeArray = 8;
+inline constexpr uint8_t kObjectCodeRecord = 9;
+// Entry description: index, subindex, value info, data type, bit length, access, then the name.
+inline constexpr size_t kEntryDescriptionSize = 10;
+inline constexpr uint16_t kEntryReadable = 0x0007;  // in PRE-OP, SAFE-OP and OP
+inline constexpr uint16_t kEntryWritable = 0x0038;
+inline constexpr uint16_t kEntryRxPdoMappable = 0x0040;
+inline constexpr uint16_t kEntryTxPdoMappable = 0x0080;
+
 // Objects the mapping reads.
 inline constexpr uint16_t kObjSmCommType = 0x1C00;
 inline constexpr uint16_t kObjSmPdoAssign = 0x1C10;  // + SyncManager number

@@ -14,6 +14,8 @@ inline constexpr int EC_MAXIOSEGMENTS = 64;
 inline constexpr int EC_MAXSM = 8;
 inline constexpr int EC_MAXFMMU = 4;
 inline constexpr int EC_MAXNAME = 40;
+inline constexpr int EC_MAXODLIST = 1024;  // objects an object list keeps
+inline constexpr int EC_MAXOELIST = 256;   // entries of one object (subindex 0..255)
 inline constexpr int EC_MAXLEN_ADAPTERNAME = 128;
 inline constexpr int EC_MAXBUF = 16;  // frames in flight per port
 inline constexpr int EC_MAXMBX = 1486;
@@ -183,6 +185,29 @@ struct ec_slavet {
     uint8_t FMMUunused;  // first FMMU not used by process data
     bool islost;
     char name[EC_MAXNAME + 1];
+};
+
+// A slave's object list (ecx_readODlist) and, row by row, the objects' descriptions
+// (ecx_readODdescription). Names are cut to EC_MAXNAME characters and always terminated.
+struct ec_ODlistt {
+    uint16_t Slave;
+    uint16_t Entries;
+    uint16_t Index[EC_MAXODLIST];
+    uint16_t DataType[EC_MAXODLIST];
+    uint8_t ObjectCode[EC_MAXODLIST];  // 7 VAR, 8 ARRAY, 9 RECORD
+    uint8_t MaxSub[EC_MAXODLIST];
+    char Name[EC_MAXODLIST][EC_MAXNAME + 1];
+};
+
+// The entries of one object (ecx_readOE, ecx_readOEsingle), indexed by subindex.
+struct ec_OElistt {
+    uint16_t Entries;
+    uint8_t ValueInfo[EC_MAXOELIST];
+    uint16_t DataType[EC_MAXOELIST];
+    uint16_t BitLength[EC_MAXOELIST];
+    uint16_t
+        ObjAccess[EC_MAXOELIST];  // bits 0-2 read, 3-5 write in PRE-OP/SAFE-OP/OP; 6/7 mappable
+    char Name[EC_MAXOELIST][EC_MAXNAME + 1];
 };
 
 struct ec_groupt {

@@ -151,10 +151,10 @@ TEST_F(MbxTest, HandshakeCountersRepeatAndEmergencies) {
     EXPECT_EQ(write(kMbxTypeCoE, kDeviceTypeRequest, counter), 1);
     EXPECT_FALSE(read());
 
-    // Mailbox error replies for what is not served: SDO information, a foreign type, a short
+    // Mailbox error replies for what is not served: PDOs over the mailbox, a foreign type, a short
     // SDO request, a length beyond the window.
     for (auto [type, data, length, code] : std::vector<std::tuple<uint8_t, Bytes, int, int>>{
-             {kMbxTypeCoE, {0, kCoeSdoInfo << 4, 1, 0, 0, 0, 0, 0}, 8, 4},
+             {kMbxTypeCoE, {0, kCoeTxPdo << 4, 1, 0, 0, 0, 0, 0}, 8, 4},
              {kMbxTypeVoE, {1, 2, 3, 4}, 4, 2},
              {kMbxTypeCoE, {0, 0x20, 0x40, 0}, 4, 6},
              {kMbxTypeCoE, kDeviceTypeRequest, 0x80 - 5, 8},

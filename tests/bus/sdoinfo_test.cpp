@@ -1,0 +1,171 @@
+// SDO information with the simulated drives: the whole dictionary in one message and in fragments,
+// error replies, the list bound, gaps, a slave without the service, hostile replies.
+#include <algorithm>
+#include <cstring>
+#include <string>
+#include <tuple>
+
+#include "sim_bus.h"
+
+using bustest::SimBus;
+
+namespace {
+
+struct Lists {
+    std::unique_ptr<ec_ODlistt> od = std::make_unique<ec_ODlistt>();
+    std::unique_ptr<ec_OElistt> oe = std::make_unique<ec_OElistt>();
+    uint16_t row(uint16_t index) const {
+        return uint16_t(std::find(od->Index, od->Index + od->Entries, index) - od->Index);
+    }
+};
+
+std::unique_ptr<SimBus> preOp(uint16_t window = 128, int drives = 1) {
+    auto cfg = sim::ChainConfig::drives(drives);
+    cfg.slaves[0].mailboxOutSize = cfg.slaves[0].mailboxInSize = window;
+    auto bus = std::make_unique<SimBus>(cfg);
+    EXPECT_TRUE(bus->scan() == drives && bus->requestState(EC_STATE_PRE_OP));
+    return bus;
+}
+
+size_t packetErrors(SimBus& bus, uint16_t code) {
+    const auto errors = bus.popErrors();
+    return size_t(std::count_if(errors.begin(), errors.end(), [code](const ec_errort& e) {
+        return e.Etype == EC_ERR_TYPE_PACKET_ERROR && e.ErrorCode == code;
+    }));
+}
+
+TEST(BusSdoInfo, TheWholeDictionaryReadsAsTheDriveHoldsIt) {
+    for (const uint16_t window : {128, 24}) {  // 24: lists and most descriptions in fragments
+        SCOPED_TRACE(window);
+        const auto bus = preOp(window);
+        EXPECT_TRUE(bus->slave(1).CoEdetails & ec::kCoeDetailSdoInfo);
+        Lists l;
+        ASSERT_GT(ecx_readODlist(bus->ctx(), 1, l.od.get()), 0);
+        const auto& objects = bus->chain->drive(1)->dictionary().objects();
+        ASSERT_EQ(l.od->Entries, objects.size());
+        uint16_t i = 0;
+        for (const auto& [index, object] : objects) {
+            SCOPED_TRACE(index);
+            ASSERT_EQ(l.od->Index[i], index);
+            ASSERT_GT(ecx_readODdescription(bus->ctx(), i, l.od.get()), 0);
+            ASSERT_GT(ecx_readOE(bus->ctx(), i, l.od.get(), l.oe.get()), 0);
+            const uint8_t maxSub = object.subs.rbegin()->first;
+            EXPECT_EQ(std::tuple(std::string(l.od->Name[i]), l.od->MaxSub[i], l.oe->Entries),
+                      std::tuple(object.name.substr(0, EC_MAXNAME), maxSub, maxSub + 1));
+            for (const auto& [sub, e] : object.subs) {
+                const int mapping = e.mapping == sim::PdoMapping::Rx   ? 0x40
+                                    : e.mapping == sim::PdoMapping::Tx ? 0x80
+                                                                       : 0;
+                EXPECT_EQ(
+                    std::tuple(std::string(l.oe->Name[sub]), l.oe->DataType[sub],
+                               l.oe->BitLength[sub], l.oe->ObjAccess[sub]),
+                    std::tuple(e.name.substr(0, EC_MAXNAME), uint16_t(e.type), uint16_t(8 * e.size),
+                               (e.readable() ? 0x07 : 0) | (e.writable() ? 0x38 : 0) | mapping))
+                    << int(sub);
+            }
+            ++i;
+        }
+        // A variable, arrays (entries of one type), a record: code and type.
+        for (const auto& [index, code, type] :
+             {std::tuple(0x1000, 7, 7), std::tuple(0x1018, 8, 7), std::tuple(0x2010, 8, 3),
+              std::tuple(0x6101, 9, 6)}) {
+            EXPECT_EQ(std::tuple(l.od->ObjectCode[l.row(index)], l.od->DataType[l.row(index)]),
+                      std::tuple(code, type))
+                << index;
+        }
+        EXPECT_TRUE(bus->popErrors().empty());
+    }
+}
+
+TEST(BusSdoInfo, ErrorRepliesTheListBoundGapsAndARefusal) {
+    const auto bus = preOp(128, 2);
+    // Drive 2 gets more objects than a list keeps, one of them without subindex 1.
+    sim::ObjectDictionary& dict = bus->chain->drive(2)->dictionary();
+    for (int k = 0; k < EC_MAXODLIST; ++k) {
+        dict.addEntry(uint16_t(0x3000 + k), 0, "Extra", sim::CoeType::Unsigned8,
+                      sim::Access::ReadOnly);
+    }
+    dict.addEntry(0x3000, 2, "Second", sim::CoeType::Boolean, sim::Access::ReadWrite);
+    Lists l;
+    ASSERT_GT(ecx_readODlist(bus->ctx(), 2, l.od.get()), 0);
+    EXPECT_EQ(l.od->Entries, EC_MAXODLIST);
+    EXPECT_EQ(l.od->Index[EC_MAXODLIST - 1],
+              std::next(dict.objects().begin(), EC_MAXODLIST - 1)->first);
+    EXPECT_EQ(packetErrors(*bus, ec::kPacketBufferTooSmall), 1u);
+    const uint16_t row = l.row(0x3000);
+    ASSERT_GT(ecx_readODdescription(bus->ctx(), row, l.od.get()), 0);
+    ASSERT_GT(ecx_readOE(bus->ctx(), row, l.od.get(), l.oe.get()), 0);
+    EXPECT_EQ(std::tuple(l.od->MaxSub[row], l.oe->Entries, l.oe->DataType[1], l.oe->Name[1][0],
+                         l.oe->BitLength[2], std::string(l.oe->Name[2])),
+              std::tuple(2, 3, 0, '\0', 1, "Second"));
+    EXPECT_TRUE(bus->popErrors().empty());
+
+    // Unknown object and subindex: 0, the abort code in the list.
+    l.od->Slave = 1;
+    l.od->Index[0] = 0x5555;
+    l.od->Index[1] = 0x1000;
+    EXPECT_EQ(ecx_readODdescription(bus->ctx(), 0, l.od.get()), 0);
+    EXPECT_EQ(ecx_readOEsingle(bus->ctx(), 1, 5, l.od.get(), l.oe.get()), 0);
+    const auto errors = bus->popErrors();
+    ASSERT_EQ(errors.size(), 2u);
+    for (const auto& [e, index, sub, code] : {std::tuple(errors[0], 0x5555, 0, 0x06020000u),
+                                              std::tuple(errors[1], 0x1000, 5, 0x06090011u)}) {
+        EXPECT_EQ(std::tuple(e.Etype, e.Slave, e.Index, e.SubIdx, uint32_t(e.AbortCode)),
+                  std::tuple(EC_ERR_TYPE_SDOINFO_ERROR, 1, index, sub, code));
+    }
+    // Without the SII's SDO information bit, or beyond the list, nothing goes out.
+    bus->slave(1).CoEdetails &= uint8_t(~ec::kCoeDetailSdoInfo);
+    const uint64_t frames = bus->chain->framesSeen();
+    EXPECT_EQ(ecx_readODlist(bus->ctx(), 1, l.od.get()), 0);
+    l.od->Entries = 2;
+    EXPECT_EQ(ecx_readOE(bus->ctx(), 1, l.od.get(), l.oe.get()), 0);
+    EXPECT_EQ(ecx_readODdescription(bus->ctx(), 2, l.od.get()), 0);
+    EXPECT_EQ(bus->chain->framesSeen(), frames);
+    EXPECT_EQ(packetErrors(*bus, ec::kPacketRefused), 2u);
+}
+
+TEST(BusSdoInfo, HostileRepliesStayInsideTheRecordsAndTheNextTransferWorks) {
+    const auto bus = preOp(64);
+    Lists l, good;
+    ASSERT_GT(ecx_readODlist(bus->ctx(), 1, good.od.get()), 0);
+    *l.od = *good.od;
+    const uint16_t params = l.row(0x6101);
+    // Each call once; names in their rows, cut to EC_MAXNAME, the next rows untouched.
+    const auto readAll = [&](bool answered, const std::string& names) {
+        std::memset(l.od->Name, 0x5A, sizeof l.od->Name);
+        std::memset(l.oe->Name, 0x5A, sizeof l.oe->Name);
+        Lists list;
+        EXPECT_EQ(ecx_readODlist(bus->ctx(), 1, list.od.get()) > 0, answered);
+        EXPECT_EQ(ecx_readODdescription(bus->ctx(), params, l.od.get()) > 0, answered);
+        EXPECT_EQ(ecx_readOEsingle(bus->ctx(), params, 37, l.od.get(), l.oe.get()) > 0, answered);
+        EXPECT_EQ(std::memcmp(list.od->Index, good.od->Index, 2 * list.od->Entries), 0);
+        EXPECT_EQ(list.od->Entries, answered ? good.od->Entries : 0);
+        if (answered) {
+            EXPECT_EQ(std::string(l.od->Name[params]) + "|" + l.oe->Name[37], names);
+        }
+        EXPECT_EQ(std::tuple(l.od->Name[params + 1][0], l.oe->Name[38][0]), std::tuple(0x5A, 0x5A));
+    };
+    const std::string names = "Drive parameters|Product type";
+    for (const auto& [m, answered, packetError] :
+         {std::tuple(sim::Misbehaviour::SdoInfoFragmentCount, false, ec::kPacketMalformed),
+          std::tuple(sim::Misbehaviour::SdoInfoShortReply, false, ec::kPacketMalformed),
+          std::tuple(sim::Misbehaviour::SdoInfoOtherObjectFirst, true, ec::kPacketUnexpected),
+          std::tuple(sim::Misbehaviour::SdoInfoLongNames, true, ec::PacketError(0))}) {
+        SCOPED_TRACE(int(m));
+        ASSERT_TRUE(bus->chain->setMailboxMisbehaviour(1, m));
+        readAll(answered, m == sim::Misbehaviour::SdoInfoLongNames
+                              ? "Drive parameters" + std::string(24, '~') + "|Product type" +
+                                    std::string(28, '~')
+                              : names);
+        EXPECT_EQ(packetErrors(*bus, packetError) > 0, packetError != 0);
+        ASSERT_TRUE(bus->chain->setMailboxMisbehaviour(1, sim::Misbehaviour::None));
+        readAll(true, names);
+        bus->popErrors();  // the leftovers of a reply given up on: replies to another request
+    }
+    ASSERT_TRUE(bus->chain->setMailboxMisbehaviour(1, sim::Misbehaviour::Silent));
+    EXPECT_EQ(ecx_readODlist(bus->ctx(), 1, Lists().od.get()), EC_TIMEOUT);
+    ASSERT_TRUE(bus->chain->setMailboxMisbehaviour(1, sim::Misbehaviour::None));
+    readAll(true, names);
+}
+
+}  // namespace
