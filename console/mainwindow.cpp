@@ -16,6 +16,7 @@
 #include "busdiagnostics.h"
 #include "ecmaster.h"
 #include "model/stateconfig.h"
+#include "objectdictionary.h"
 #include "parametersets.h"
 #include "roundtriptimer.h"
 #include "ui_mainwindow.h"
@@ -173,8 +174,9 @@ MainWindow::~MainWindow() {
     if (parameterSets != nullptr) {
         parameterSets->shutdown();
     }
-    // A child window's read in flight would outlive the master behind it.
+    // A child window's transfer in flight would outlive the master behind it.
     delete diagnostics;
+    delete dictionary;
     for (QFuture<void>& job : masterJobs) {
         job.waitForFinished();
     }

@@ -31,6 +31,7 @@
 #include "model/processdata.h"
 
 class BusDiagnostics;
+class ObjectDictionary;
 class ParameterSets;
 class DriveOverview;
 class QAbstractButton;
@@ -152,6 +153,7 @@ private slots:
     void on_button_identify_clicked();
     void on_actionDriveOverview_triggered();
     void on_actionBusDiagnostics_triggered();
+    void on_actionObjectDictionary_triggered();
     // Starts a capture into a file the operator picks, or ends the running one.
     void on_actionCaptureBus_triggered();
     void on_actionResetFault_triggered();
@@ -315,8 +317,9 @@ private:
     void stopUpdateCheckThread();
     void openRunningLog();
     void onConnectFinished(QFutureWatcher<bool>* watcher);
-    QPointer<DriveOverview> overview;      // child window, made at its first opening
-    QPointer<BusDiagnostics> diagnostics;  // child window, made at its first opening
+    QPointer<DriveOverview> overview;       // child window, made at its first opening
+    QPointer<BusDiagnostics> diagnostics;   // child window, made at its first opening
+    QPointer<ObjectDictionary> dictionary;  // child window, made at its first opening
     // Fault reset of the faulted drives among `candidates` on the pool (mainwindow_faults.cpp).
     void resetFaults(const QList<int>& candidates);
     // Logs a drive's motor and drive error words decoded with the product type's texts.

@@ -10,6 +10,7 @@
 #include "ecmaster.h"
 #include "mainwindow.h"
 #include "model/stateconfig.h"
+#include "objectdictionary.h"
 #include "ui_mainwindow.h"
 
 namespace {
@@ -48,6 +49,16 @@ void MainWindow::on_actionBusDiagnostics_triggered() {
     diagnostics->show();
     diagnostics->raise();
     diagnostics->activateWindow();
+}
+
+void MainWindow::on_actionObjectDictionary_triggered() {
+    if (!dictionary) {
+        dictionary = new ObjectDictionary(master, this);
+        connect(dictionary, &ObjectDictionary::stopRequested, this, &MainWindow::quickStop);
+    }
+    dictionary->show();
+    dictionary->raise();
+    dictionary->activateWindow();
 }
 
 void MainWindow::on_actionCaptureBus_triggered() {

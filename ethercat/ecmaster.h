@@ -28,6 +28,7 @@
 #include <atomic>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <utility>
@@ -82,6 +83,28 @@ inline constexpr int kBadDriveIndex = -99;
 using CycleProbe = void (*)(int64_t deadlineNs, int64_t startNs, int64_t sendNs, int64_t alignedNs);
 
 struct ParamInfo;
+
+struct ec_errort;
+
+// The log line of an emergency a drive sent.
+QString emergencyText(int drive, const ec_errort& e);
+
+// A drive's object dictionary as it describes itself over SDO information.
+struct DictionaryEntry {
+    uint8_t subIndex = 0;
+    uint16_t dataType = 0;  // CoE data type (0x0007 UNSIGNED32, 0x0008 REAL32, ...)
+    uint16_t bitLength = 0;
+    uint16_t access = 0;  // bits 0-2 read, 3-5 write in PRE-OP / SAFE-OP / OP; 6-7 mappable
+    QString name;
+};
+struct DictionaryObject {
+    uint16_t index = 0;
+    uint16_t dataType = 0;
+    uint8_t objectCode = 0;  // 7 VAR, 8 ARRAY, 9 RECORD
+    uint8_t maxSubIndex = 0;
+    QString name;
+    QList<DictionaryEntry> entries;  // the subindices the drive describes, ascending
+};
 
 // What the diagnostics read of one slave: its registers as they stood at the read, and how often
 // supervision found it out of OPERATIONAL or silent.
@@ -171,6 +194,19 @@ public:
     int writeParameter(uint16_t index, int32_t id, const void* data);
     int sdoRead(uint16_t slave, int32_t id, void* data);
     int sdoWrite(uint16_t slave, int32_t id, const void* data);
+
+    // --- object dictionary over SDO information and raw SDO
+    // --------------------------------------- Every object of drive `index` with its entries.
+    // `proceed(done, total)` is called before each object and stops the reading when it returns
+    // false. Nothing (and a log line) when the drive offers no SDO information, a transfer fails or
+    // the reading was stopped.
+    std::optional<QList<DictionaryObject>> readDictionary(
+        int index, const std::function<bool(int done, int total)>& proceed);
+    // Upload of any entry of drive `index`, at most `capacity` bytes. kParamOk with the bytes, or
+    // kParamFailed / kParamNotConnected with the reason (the abort code decoded) logged.
+    int readEntry(int index, uint16_t object, uint8_t subIndex, QByteArray& value,
+                  int capacity = 512);
+    int writeEntry(int index, uint16_t object, uint8_t subIndex, const QByteArray& value);
 
     // --- firmware over FoE ---------------------------------------------------------------------
     int downloadFirmware(const QString& path, int index, uint32_t password);
@@ -312,4 +348,5 @@ private:
     // Per-slave step of the command setters; `word` for codes 0 and 6, `value` for 1 to 5.
     void storeCommand(int slave, int code, bool isWord, uint16_t word, float value);
     int slaveAt(int index) const;
+    QString takeMailboxError(int slave);  // caller holds mailboxMutex
 };

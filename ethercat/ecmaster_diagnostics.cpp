@@ -56,8 +56,6 @@ void ecmaster::resetDiagnostics() {
     events.clear();
 }
 
-namespace {
-
 QString emergencyText(int drive, const ec_errort& e) {
     const uint8_t manufacturer[5] = {e.b1, static_cast<uint8_t>(e.w1),
                                      static_cast<uint8_t>(e.w1 >> 8), static_cast<uint8_t>(e.w2),
@@ -75,8 +73,6 @@ QString emergencyText(int drive, const ec_errort& e) {
         .arg(e.ErrorReg, 2, 16, QLatin1Char('0'))
         .arg(bytes.join(QLatin1Char(' ')));
 }
-
-}  // namespace
 
 void ecmaster::pollEmergencies() {
     // Never waits behind a transfer: the next poll comes soon enough.

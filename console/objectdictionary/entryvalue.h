@@ -1,0 +1,28 @@
+#pragma once
+
+// Values of object-dictionary entries by their CoE data type: the text the window shows for the
+// bytes a drive sent, and the bytes a typed text stands for. Free of widgets and of the bus.
+
+#include <QByteArray>
+#include <QString>
+
+#include <cstdint>
+#include <optional>
+
+// "UNSIGNED16", "REAL32", ...; "0x0123" for a type this console does not know.
+QString dataTypeName(uint16_t dataType);
+
+// "RW", "RO", "WO" or "-" for the access bits in OPERATIONAL, with "P" when the entry maps.
+QString accessText(uint16_t access);
+bool readableInOp(uint16_t access);
+bool writableInOp(uint16_t access);
+
+// The bytes as the type reads (integers in decimal, unsigned ones with their hex beside).
+// Bytes that do not fit the type show as hex.
+QString entryValueText(uint16_t dataType, const QByteArray& bytes);
+
+// The bytes for a typed value: integers in decimal or 0x-hex within the type's range, REAL32 and
+// REAL64 as numbers, VISIBLE_STRING as text of at most bitLength / 8 bytes, OCTET_STRING as hex
+// pairs. Nothing for a text the type cannot take.
+std::optional<QByteArray> entryValueBytes(uint16_t dataType, uint16_t bitLength,
+                                          const QString& text);
