@@ -1,6 +1,8 @@
 // The slave controllers as a master meets them on the wire: addressing and working counters,
 // the AL state machine and its refusals, distributed clocks, process data through FMMUs and
 // SyncManagers with the watchdog, and faults injected into the line.
+#include "ethercat/stack/sii.h"
+#include "sim/sii.h"
 #include "sim_fixture.h"
 
 using namespace simtest;
@@ -42,7 +44,10 @@ TEST(Datagrams, EachCommandAddressesCountsAndIncrements) {
              // Read-multiple-write: slave 1's value into all the others (DC time spread).
              {14, station(1), kRegDcSystemOffset, Bytes(8), 3, station(1), le(100, 8)},
              {4, station(3), kRegDcSystemOffset, Bytes(8), 1, station(3), le(100, 8)},
-             {13, 0, kRegDcSystemOffset, Bytes(8), 3, 3, le(100, 8)}}) {
+             {13, 0, kRegDcSystemOffset, Bytes(8), 3, 3, le(100, 8)},
+             // The SYNC pulse length takes two bytes; the byte behind it stays reserved.
+             {5, station(1), kRegDcPulseLength, le(0x123456, 3), 1, station(1), le(0x123456, 3)},
+             {4, station(1), kRegDcPulseLength, Bytes(3), 1, station(1), le(0x3456, 3)}}) {
         const Datagram r = single(chain, Command(cmd), adp, ado, data);
         EXPECT_EQ(std::tuple(int(r.wkc), int(r.adp), r.data), std::tuple(wkc, adpBack, back))
             << int(cmd) << " " << adp;
@@ -78,6 +83,21 @@ TEST(Datagrams, FramesPassWholeAndMalformedOnesUntouched) {
         EXPECT_EQ(copy, b);
     }
     EXPECT_EQ(chain.readRegisters(1, kRegStationAddress, 2), Bytes(2)) << "none of them acted";
+}
+
+// The master sizes SM2 from the RxPDO category and SM3 from the TxPDO one of the EEPROM.
+TEST(Sii, PdoCategoriesNameTheirSyncManagers) {
+    for (auto [slave, outBits, inBits] : {std::tuple(sim::SlaveConfig::drive(1), 144u, 256u),
+                                          std::tuple(sim::SlaveConfig::ioTerminal(), 16u, 16u)}) {
+        const auto words = sim::buildSii(slave);
+        const SiiInfo info = parseSiiCategories([&](uint32_t w) -> std::optional<uint16_t> {
+            return w < words.size() ? std::optional(words[w]) : std::nullopt;
+        });
+        ASSERT_TRUE(info.complete && info.rxPdo && info.txPdo);
+        EXPECT_EQ(std::tuple(info.rxPdo->perSm[2], info.rxPdo->total, info.txPdo->perSm[3],
+                             info.txPdo->total),
+                  std::tuple(outBits, outBits, inBits, inBits));
+    }
 }
 
 struct AlTest : ::testing::Test {

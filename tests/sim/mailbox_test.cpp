@@ -251,18 +251,25 @@ TEST_F(MbxTest, BootloaderTakesFilesByFoe) {
     EXPECT_EQ(m->data[0], kFoeError) << "the write is over";
     EXPECT_FALSE(chain->firmware(1)->complete);
 
-    // A file (files at each packet size arrive whole in tests/bus) runs on leaving BOOT, without
-    // the old image's unsaved settings.
-    ASSERT_EQ(down(kParams, 9, {77}), 0u);
-    ASSERT_EQ(boot(), kAlStateBoot);
-    for (auto [data, ack] : std::vector<std::pair<Bytes, uint32_t>>{
-             {foeHeader(kFoeWrite, kPassword, {'v', '1', '.', '4', '.', '2'}), 0},
-             {foeHeader(kFoeData, 1, {1, 2, 3}), 1}})
-        EXPECT_EQ(exchange(kMbxTypeFoE, data)->data, foeHeader(kFoeAck, ack));
-    EXPECT_TRUE(chain->firmware(1)->bytes == Bytes({1, 2, 3}) && chain->firmware(1)->complete);
+    // A file runs on leaving BOOT, without the old image's unsaved settings. Its version is the
+    // name's first "x.y.z", each part cut to a nibble; a name without one keeps the version and
+    // adds the file's CRC. (Files at each packet size arrive whole in tests/bus.)
     preOp();
-    EXPECT_EQ(up(0x100A, 0), Bytes({'1', '.', '4', '.', '2'}));
-    EXPECT_EQ(up(kParams, 1), le(0x3142, 2));
+    ASSERT_EQ(down(kParams, 9, {77}), 0u);
+    EXPECT_EQ(chain->parameter(1, 8), Bytes{77});
+    for (auto [name, version] : std::vector<std::pair<std::string, std::string>>{
+             {"v1.4.2", "1.4.2"}, {"joint-1.5.bin", "1.4.2+55bc801d"}, {"7.1-20.4.5.6", "4.4.5"}}) {
+        ASSERT_EQ(boot(), kAlStateBoot);
+        for (auto [data, ack] : std::vector<std::pair<Bytes, uint32_t>>{
+                 {foeHeader(kFoeWrite, kPassword, Bytes(name.begin(), name.end())), 0},
+                 {foeHeader(kFoeData, 1, {1, 2, 3}), 1}})
+            EXPECT_EQ(exchange(kMbxTypeFoE, data)->data, foeHeader(kFoeAck, ack));
+        EXPECT_TRUE(chain->firmware(1)->bytes == Bytes({1, 2, 3}) && chain->firmware(1)->complete);
+        preOp();
+        const Bytes text = up(0x100A, 0);
+        EXPECT_EQ(std::string(text.begin(), text.end()), version);
+    }
+    EXPECT_EQ(up(kParams, 1), le(0x3445, 2));
     EXPECT_EQ(chain->parameter(1, 8), Bytes{20});
 }
 
