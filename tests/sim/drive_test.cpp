@@ -39,12 +39,8 @@ struct Rig {
     std::unique_ptr<sim::Chain> chain;
     App_SetValue cmd{};
     Bytes image = Bytes(kDriveOutputBytes + kDriveInputBytes);
-    explicit Rig(void (*tweak)(sim::SlaveConfig&) = nullptr) {
-        auto cfg = sim::ChainConfig::drives(1);
-        cfg.clock = clock;
-        if (tweak)
-            tweak(cfg.slaves[0]);
-        chain = std::make_unique<sim::Chain>(cfg);
+    explicit Rig(const std::function<void(sim::ChainConfig&)>& tweak = [](auto&) {})
+        : chain(makeChain(1, clock, tweak)) {
         bringUp(*chain, 1, ec::kAlStateOp);
         cycle();
     }
@@ -112,9 +108,7 @@ TEST(Joint, EachModeReachesItsTargetWithinTheLimits) {
 }
 
 TEST(Joint, FaultsStopTheDriveUntilAResetAndHeatFaultsUntilCooled) {
-    Rig rig([](sim::SlaveConfig& s) {
-        s.joint.motor = {0.0, 0.5, 0.5};  // 23.5 A would settle near 300 °C
-    });
+    Rig rig([](auto& c) { c.slaves[0].joint.motor = {0.0, 0.5, 0.5}; });  // 23.5 A: near 300 °C
     rig.cmd.mode = kModeSpeedRamp;
     rig.enable();
     rig.cmd.velocity = 1.0f;
@@ -162,20 +156,19 @@ TEST(Commands, EachLineActsOnTheChainAndAnswersOneLine) {
     EXPECT_EQ(cmd.execute("pull 2") + cmd.execute("remove 3"), "pulled 2removed 3");
     EXPECT_EQ(chain->reachable(), 1u);
     // Lines and their answers ("line|answer;").
-    std::istringstream script(
-        "plug 2|plugged 2;restore 3|restored 3;refuse 3 8 0x0011|refuse 3 8 0x0011;accept 3 8|"
-        "accept 3 8;loss 0.5 2 return|loss 0.5 seed 2 return;loss 0.1 1 return at 3|loss 0.1 seed "
-        "1 "
-        "return at 3;corrupt 2|corrupt 2;corrupt 3 return|corrupt 3 return;loss 0 1|loss 0 seed "
-        "1;state 2|"
-        "state 2 0x01 code 0x0000;safeop-error 2 0x001B|safeop-error 2 0x001b;state 2|state 2 "
-        "0x11 code 0x001b;fault 3 0xFFFFFFFF 0xFFFFFFFF|fault 3 0xFFFFFFFF 0xFFFFFFFF;param 2 "
-        "0|param 2 0 bytes 25 31 value "
-        "12581;param 2 36|param 2 36 bytes 30 33 4a 51 value 1363817264;firmware 2|firmware 2 "
-        "none;misbehave 2 garbage|misbehave 2 garbage;misbehave 2 none|misbehave 2 none;drop 2 0|"
-        "drop 2 0;duplicate 2|duplicate 2;emergency 2 0x2310 0x01|emergency 2 0x2310;power-cycle "
-        "2|power-cycled 2;fault 1 1|error: slave 1 is not a drive;param 1 0|error: slave 1 is not "
-        "a drive;   |;quit|bye;");
+    std::string text = R"(
+plug 2|plugged 2;restore 3|restored 3;refuse 3 8 0x0011|refuse 3 8 0x0011;accept 3 8|accept 3 8;
+loss 0.5 2 return|loss 0.5 seed 2 return;loss 0.1 1 return at 3|loss 0.1 seed 1 return at 3;
+corrupt 2|corrupt 2;corrupt 3 return|corrupt 3 return;loss 0 1|loss 0 seed 1;
+state 2|state 2 0x01 code 0x0000;safeop-error 2 0x001B|safeop-error 2 0x001b;
+state 2|state 2 0x11 code 0x001b;fault 3 0xFFFFFFFF 0xFFFFFFFF|fault 3 0xFFFFFFFF 0xFFFFFFFF;
+param 2 0|param 2 0 bytes 25 31 value 12581;
+param 2 36|param 2 36 bytes 30 33 4a 51 value 1363817264;firmware 2|firmware 2 none;
+misbehave 2 garbage|misbehave 2 garbage;misbehave 2 none|misbehave 2 none;drop 2 0|drop 2 0;
+duplicate 2|duplicate 2;emergency 2 0x2310 0x01|emergency 2 0x2310;power-cycle 2|power-cycled 2;
+fault 1 1|error: slave 1 is not a drive;param 1 0|error: slave 1 is not a drive;   |;quit|bye;)";
+    std::erase(text, '\n');
+    std::istringstream script(text);
     for (std::string line, reply;
          std::getline(script, line, '|') && std::getline(script, reply, ';');)
         EXPECT_EQ(cmd.execute(line), reply);

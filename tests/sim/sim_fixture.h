@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -77,6 +78,15 @@ struct Frame {
     }
 };
 
+// A chain of `count` drives on `clock`, its configuration changed by `tweak` first.
+inline std::unique_ptr<sim::Chain> makeChain(
+    int count, std::shared_ptr<sim::Clock> clock,
+    const std::function<void(sim::ChainConfig&)>& tweak = [](sim::ChainConfig&) {}) {
+    auto cfg = sim::ChainConfig::drives(count);
+    cfg.clock = std::move(clock);
+    tweak(cfg);
+    return std::make_unique<sim::Chain>(cfg);
+}
 inline Datagram single(sim::Chain& c, Command cmd, uint16_t adp, uint16_t ado, Bytes data) {
     Frame f;
     f.add(cmd, adp, ado, std::move(data));
