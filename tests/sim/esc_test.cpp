@@ -35,7 +35,6 @@ TEST(Datagrams, EachCommandAddressesCountsAndIncrements) {
              {8, 0, kRegAlStatus, le(kOp, 2), 3, 3, le(kOp, 2)},    // read-only: counted
              {0, 0, kRegType, x, 0, 0, x},
              {15, 0, kRegType, x, 0, 0, x},
-             {0xFF, 0, 0, x, 0, 0, x},
              // Read-write: the old value back, 3 per slave; each stores what reaches it.
              {6, station(1), kRegEcatEventMask, le(0x0101, 2), 3, station(1), le(4, 2)},
              {3, 0xFFFF, kRegEcatEventMask, le(0x0202, 2), 3, 2, Bytes(2)},
@@ -57,10 +56,9 @@ TEST(Datagrams, EachCommandAddressesCountsAndIncrements) {
 
     // Bit-granular FMMUs: logical bits 3 (first byte) to 6 (second byte) onto physical bits
     // 1..12 of slave 1, and back.
-    const auto fmmu = [](uint32_t logical, uint8_t type) {
-        return le(logical, 4) + le(2, 2) + Bytes{3, 6} + le(0x1F00, 2) + Bytes{1, type, 1, 0, 0, 0};
-    };
-    fpwr(chain, station(1), kRegFmmu0, fmmu(0x200, kFmmuTypeWrite) + fmmu(0x300, kFmmuTypeRead));
+    fpwr(chain, station(1), kRegFmmu0,
+         fmmuBytes(0x200, 2, 0x1F00, kFmmuTypeWrite, 3, 6, 1) +
+             fmmuBytes(0x300, 2, 0x1F00, kFmmuTypeRead, 3, 6, 1));
     for (auto [logical, physical] : {std::pair(Bytes{0xFF, 0xFF}, Bytes{0xFE, 0x1F}),
                                      {Bytes{0xB7, 0x5A}, Bytes{0xAC, 0x16}}}) {
         EXPECT_EQ(single(chain, Command::LWR, 0x200, 0, logical).wkc, 1);
@@ -129,9 +127,6 @@ struct AlTest : ::testing::Test {
 };
 
 TEST_F(AlTest, PowerOnRegistersAndRefusedTransitions) {
-    EXPECT_EQ(fprd(chain, st, kRegWatchdogDivider, 2).u16() << 16 |
-                  fprd(chain, st, kRegWatchdogSm, 2).u16(),
-              2498 << 16 | 1000);
     // Refused, acknowledged; ignored without acknowledge; unknown states; INIT served with the
     // error kept; PRE-OP and BOOT without their mailbox SyncManagers.
     // clang-format off
@@ -342,7 +337,7 @@ TEST_F(PdTest, WatchdogAndErrorsStopTheOutputs) {
         cycle();
     }
     EXPECT_EQ(+in(cycle(), 1).statusWord, 0x0237);
-    watchdogAt(100'000'000, 1);  // 1000 x (2498 + 2) x 40 ns
+    watchdogAt(100'000'000, 1);  // power-on 1000 x (2498 + 2) x 40 ns
     EXPECT_EQ(chain->readRegisters(1, kRegWatchdogSmStatus, 1)[0] & 1, 0) << "expired";
     EXPECT_EQ(chain->alState(3), kOp) << "drive 3 took its outputs 240 ns later";
     clock->advance(240);
@@ -367,7 +362,6 @@ TEST_F(PdTest, WatchdogAndErrorsStopTheOutputs) {
 
     chain = make(20000);  // 2 s from the configuration
     bringUp(*chain, 3, kOp);
-    EXPECT_EQ(fprd(*chain, station(1), kRegWatchdogSm, 2).u16(), 20000);
     cycle();
     watchdogAt(2'000'000'000, 1);
 }

@@ -109,14 +109,15 @@ inline void assignStations(sim::Chain& c, int count) {
 inline Bytes smBytes(uint16_t start, uint16_t len, uint32_t flags) {
     return le(start, 2) + le(len, 2) + le(flags, 4);
 }
-inline Bytes fmmuBytes(uint32_t logical, uint16_t len, uint16_t phys, uint8_t type) {
-    return le(logical, 4) + le(len, 2) + Bytes{0, 7} + le(phys, 2) + Bytes{0, type, 1, 0, 0, 0};
+// An active FMMU: logical bits from `startBit` of the first byte to `stopBit` of the last, onto
+// the physical bytes from bit `physBit`.
+inline Bytes fmmuBytes(uint32_t logical, uint16_t len, uint16_t phys, uint8_t type,
+                       uint8_t startBit = 0, uint8_t stopBit = 7, uint8_t physBit = 0) {
+    return le(logical, 4) + le(len, 2) + Bytes{startBit, stopBit} + le(phys, 2) +
+           Bytes{physBit, type, 1, 0, 0, 0};
 }
 inline void requestState(sim::Chain& c, uint16_t st, uint16_t state) {
     fpwr(c, st, ec::kRegAlControl, le(state, 2));
-}
-inline uint16_t alStatus(sim::Chain& c, uint16_t st) {
-    return fprd(c, st, ec::kRegAlStatus, 2).u16();
 }
 // Both mailbox SyncManagers in one write, SM1 right behind SM0.
 inline void writeMailboxSms(sim::Chain& c, uint16_t st, uint16_t start = 0x1000,
