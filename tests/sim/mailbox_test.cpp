@@ -246,7 +246,7 @@ TEST_F(MbxTest, BootloaderTakesFilesByFoe) {
     EXPECT_FALSE(chain->firmware(1)->complete);
 
     // A file runs on leaving BOOT, without the old image's unsaved settings. Its version is the
-    // name's first "x.y.z", each part cut to a nibble; a name without one keeps the version and
+    // name's first "x.y.z", each number cut to a nibble; a name without one keeps the version and
     // adds the file's CRC. (Files at each packet size arrive whole in tests/bus.)
     preOp();
     ASSERT_EQ(down(kParams, 9, {77}), 0u);
