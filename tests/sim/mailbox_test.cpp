@@ -14,11 +14,9 @@ namespace {
 
 constexpr uint32_t kAbortToggle = 0x05030000, kAbortCommand = 0x05040001, kAbortAccess = 0x06010000,
                    kAbortReadOnly = 0x06010002, kAbortTooHigh = 0x06070012,
-                   kAbortTooLow = 0x06070013, kAbortNoSub = 0x06090011,
-                   kAbortDeviceState = 0x08000022;
+                   kAbortTooLow = 0x06070013, kAbortNoSub = 0x06090011;
 constexpr uint16_t kParams = sim::kParamObject;
 constexpr uint32_t kPassword = 0x5A0C3E71;
-constexpr size_t kPacket = sim::layout::kBootOutSize - 12u;  // data per FoE DATA packet
 
 Bytes sdoRequest(uint8_t cmd, uint16_t index, uint8_t sub, uint32_t value = 0) {
     return Bytes{0, kCoeSdoRequest << 4, cmd} + le(index, 2) + Bytes{sub} + le(value, 4);
@@ -44,27 +42,26 @@ struct MbxTest : ::testing::Test {
     uint8_t counter = 0;
     void SetUp() override { make(); }
     void make(uint16_t o = 0x80, uint16_t i = 0x80) {
-        auto cfg = sim::ChainConfig::drives(1);
-        cfg.clock = clock;
-        cfg.slaves[0].mailboxOutSize = o;
-        cfg.slaves[0].mailboxInSize = i;
-        cfg.slaves[0].foePassword = kPassword;
-        chain = std::make_unique<sim::Chain>(cfg);
+        chain = makeChain(1, clock, [&](sim::ChainConfig& c) {
+            c.slaves[0].mailboxOutSize = o, c.slaves[0].mailboxInSize = i;
+            c.slaves[0].foePassword = kPassword;
+        });
         assignStations(*chain, 1);
         ASSERT_EQ(mailbox(kAlStatePreOp, 0x1000, o, i), kAlStatePreOp);
     }
-    // INIT, both mailbox SyncManagers from `start`, then `state`.
+    // INIT, both mailbox SyncManagers from `start`, then `state`; the AL status it ends in.
     uint16_t mailbox(uint16_t state, uint16_t start, uint16_t o, uint16_t i) {
         requestState(*chain, st, kAlStateInit | kAlStateAck);
         writeMailboxSms(*chain, st, rx = start, out = o, in = i);
         requestState(*chain, st, state);
-        return alStatus(*chain, st);
+        return fprd(*chain, st, kRegAlStatus, 2).u16();
     }
     void preOp() { ASSERT_EQ(mailbox(kAlStatePreOp, 0x1000, 0x80, 0x80), kAlStatePreOp); }
-    uint16_t boot() {  // the bootstrap mailbox where the SII puts it
+    void boot() {  // the bootstrap mailbox where the SII puts it
         fpwr(*chain, st, kRegSiiControl, Bytes{0, 1} + le(kSiiBootRxMailbox, 4));
         const uint32_t w = fprd(*chain, st, kRegSiiData, 4).u32();
-        return mailbox(kAlStateBoot, uint16_t(w), uint16_t(w >> 16), uint16_t(w >> 16));
+        ASSERT_EQ(mailbox(kAlStateBoot, uint16_t(w), uint16_t(w >> 16), uint16_t(w >> 16)),
+                  kAlStateBoot);
     }
     // Writes the whole SM0 window as masters do; counter 0xFF: this client's next own one.
     uint16_t write(uint8_t type, const Bytes& data, uint8_t cnt = 0xFF, int length = -1) {
@@ -86,11 +83,7 @@ struct MbxTest : ::testing::Test {
     std::optional<Message> exchange(uint8_t type, const Bytes& data) {
         return write(type, data) == 1 ? read() : std::nullopt;
     }
-    void repeat() {  // toggles SM1's repeat request, as a master does after a lost read
-        const uint8_t act = fprd(*chain, st, 0x080E, 1).data[0];
-        fpwr(*chain, st, 0x080D, {0, uint8_t(act ^ kSmActivateRepeat)});
-    }
-    bool sm1Full() { return fprd(*chain, st, 0x080D, 1).data[0] & kSmStatusMailboxFull; }
+    uint8_t reg(uint16_t address) { return fprd(*chain, st, address, 1).data[0]; }
     // An upload answered in one message, expedited or normal.
     Bytes up(uint16_t index, uint8_t sub) {
         const auto m = exchange(kMbxTypeCoE, sdoRequest(0x40, index, sub));
@@ -125,20 +118,20 @@ TEST_F(MbxTest, HandshakeCountersRepeatAndEmergencies) {
                     .add(Command::FPWR, st, 0x1000, request)
                     .run(*chain));
     EXPECT_EQ(f.d[0].wkc << 8 | f.d[1].wkc, 1 << 8);
-    EXPECT_EQ(fprd(*chain, st, 0x0805, 1).data[0] & kSmStatusMailboxFull, 0) << "taken";
-    EXPECT_TRUE(sm1Full());
+    EXPECT_EQ(reg(0x0805) & kSmStatusMailboxFull, 0) << "taken";
+    EXPECT_TRUE(reg(0x080D) & kSmStatusMailboxFull);
     auto m = read();
     ASSERT_TRUE(m);
     EXPECT_EQ(std::tuple(m->counter, m->data[2], m->u32(6)), std::tuple(1, 0x43, 0x00020192u));
-    EXPECT_FALSE(sm1Full());
+    EXPECT_FALSE(reg(0x080D) & kSmStatusMailboxFull);
     EXPECT_FALSE(read());
 
-    // Repeat: the last reply again, with an emergency queued meanwhile coming after it.
+    // Repeat (SM1's repeat request toggled, as a master does after a lost read): the last reply
+    // again, with an emergency queued meanwhile coming after it.
     ASSERT_TRUE(chain->sendEmergency(1, 0x7500, 0x81, {1, 2, 3, 4, 5}));
-    const uint8_t activate = fprd(*chain, st, 0x080E, 1).data[0];
-    repeat();
-    EXPECT_EQ(fprd(*chain, st, 0x080F, 1).data[0] & kSmPdiRepeatAck,
-              (activate ^ kSmActivateRepeat) & kSmActivateRepeat);
+    const uint8_t repeat = (reg(0x080E) ^ kSmActivateRepeat) & kSmActivateRepeat;
+    fpwr(*chain, st, 0x080D, {0, uint8_t(reg(0x080E) ^ kSmActivateRepeat)});
+    EXPECT_EQ(reg(0x080F) & kSmPdiRepeatAck, repeat);
     EXPECT_EQ(read()->window, m->window);
     m = read();
     ASSERT_TRUE(m);
@@ -166,13 +159,13 @@ TEST_F(MbxTest, HandshakeCountersRepeatAndEmergencies) {
     }
     requestState(*chain, st, kAlStateInit);
     EXPECT_EQ(write(kMbxTypeCoE, kDeviceTypeRequest), 0) << "closed in INIT";
-    EXPECT_EQ(fprd(*chain, st, 0x0807, 1).data[0] & 0x01, 1);
+    EXPECT_EQ(reg(0x0807) & 0x01, 1);
 }
 
 TEST_F(MbxTest, DictionaryParametersAndSaving) {
     ASSERT_TRUE(chain->injectFault(1, 0x10, 0x20));
     EXPECT_EQ(up(0x2001, 0) + up(0x2002, 0), le(0x10, 4) + le(0x20, 4)) << "the fault words";
-    EXPECT_EQ(down(0x2004, 0, le(1, 4)), kAbortDeviceState) << "faulted";
+    EXPECT_EQ(down(0x2004, 0, le(1, 4)), 0x08000022u) << "faulted: refused in this state";
 
     // Saved values survive a power cycle (and a cable pull), unsaved ones do not; parameter 19
     // reads 1 for the saving time.
@@ -231,38 +224,46 @@ TEST_F(MbxTest, TransferRefusalsAndAborts) {
         ASSERT_TRUE(m);
         EXPECT_EQ(m->abort() ? m->u32(6) : 0, abort)
             << std::hex << int(request[2]) << " " << request[3];
-        if (abort && request[2] != 0x60 && request[2] != 0x00) {  // index and sub echoed
-            EXPECT_EQ(Bytes(m->data.begin() + 3, m->data.begin() + 6),
-                      Bytes(request.begin() + 3, request.begin() + 6));
-        }
+        const bool echoed = abort && request[2] != 0x60 && request[2] != 0x00;  // index and sub
+        EXPECT_TRUE(!echoed || std::equal(&m->data[3], &m->data[6], &request[3]));
     }
 }
 
 TEST_F(MbxTest, BootloaderTakesFilesByFoe) {
     // Wrong password and bootstrap-only refusals reach the stack in tests/bus.
-    ASSERT_EQ(boot(), kAlStateBoot);
+    boot();
     EXPECT_EQ(exchange(kMbxTypeCoE, kDeviceTypeRequest)->data, Bytes({1, 0, 2, 0})) << "no CoE";
-    auto m = exchange(kMbxTypeFoE, foeHeader(kFoeWrite, kPassword, {'f'}));
-    EXPECT_EQ(m->data, foeHeader(kFoeAck, 0));
-    m = exchange(kMbxTypeFoE, foeHeader(kFoeData, 2, Bytes(kPacket)));
-    EXPECT_EQ(Bytes(m->data.begin(), m->data.begin() + 6),
-              foeHeader(kFoeError, sim::foe_error::kPacketNumber));
-    m = exchange(kMbxTypeFoE, foeHeader(kFoeData, 1, Bytes(3)));
-    EXPECT_EQ(m->data[0], kFoeError) << "the write is over";
+    const size_t packet = sim::layout::kBootOutSize - 12u;  // data per FoE DATA packet
+    for (auto [data, reply] : std::vector<std::pair<Bytes, Bytes>>{
+             {foeHeader(kFoeWrite, kPassword, {'f'}), foeHeader(kFoeAck, 0)},
+             {foeHeader(kFoeData, 2, Bytes(packet)),
+              foeHeader(kFoeError, sim::foe_error::kPacketNumber)},
+             {foeHeader(kFoeData, 1, Bytes(3)), {kFoeError}}}) {  // the write is over
+        const Bytes got = exchange(kMbxTypeFoE, data)->data;
+        EXPECT_EQ(Bytes(got.begin(), got.begin() + long(std::min(got.size(), reply.size()))),
+                  reply);
+    }
     EXPECT_FALSE(chain->firmware(1)->complete);
 
-    // A file (files at each packet size arrive whole in tests/bus) runs on leaving BOOT, without
-    // the old image's unsaved settings.
-    ASSERT_EQ(down(kParams, 9, {77}), 0u);
-    ASSERT_EQ(boot(), kAlStateBoot);
-    for (auto [data, ack] : std::vector<std::pair<Bytes, uint32_t>>{
-             {foeHeader(kFoeWrite, kPassword, {'v', '1', '.', '4', '.', '2'}), 0},
-             {foeHeader(kFoeData, 1, {1, 2, 3}), 1}})
-        EXPECT_EQ(exchange(kMbxTypeFoE, data)->data, foeHeader(kFoeAck, ack));
-    EXPECT_TRUE(chain->firmware(1)->bytes == Bytes({1, 2, 3}) && chain->firmware(1)->complete);
+    // A file runs on leaving BOOT, without the old image's unsaved settings. Its version is the
+    // name's first "x.y.z", each number cut to a nibble; a name without one keeps the version and
+    // adds the file's CRC. (Files at each packet size arrive whole in tests/bus.)
     preOp();
-    EXPECT_EQ(up(0x100A, 0), Bytes({'1', '.', '4', '.', '2'}));
-    EXPECT_EQ(up(kParams, 1), le(0x3142, 2));
+    ASSERT_EQ(down(kParams, 9, {77}), 0u);
+    EXPECT_EQ(chain->parameter(1, 8), Bytes{77});
+    for (auto [name, version] : std::vector<std::pair<std::string, std::string>>{
+             {"v1.4.2", "1.4.2"}, {"joint-1.5.bin", "1.4.2+55bc801d"}, {"7.1-20.4.5.6", "4.4.5"}}) {
+        boot();
+        for (auto [data, ack] : std::vector<std::pair<Bytes, uint32_t>>{
+                 {foeHeader(kFoeWrite, kPassword, Bytes(name.begin(), name.end())), 0},
+                 {foeHeader(kFoeData, 1, {1, 2, 3}), 1}})
+            EXPECT_EQ(exchange(kMbxTypeFoE, data)->data, foeHeader(kFoeAck, ack));
+        EXPECT_TRUE(chain->firmware(1)->bytes == Bytes({1, 2, 3}) && chain->firmware(1)->complete);
+        preOp();
+        const Bytes text = up(0x100A, 0);
+        EXPECT_EQ(std::string(text.begin(), text.end()), version);
+    }
+    EXPECT_EQ(up(kParams, 1), le(0x3445, 2));
     EXPECT_EQ(chain->parameter(1, 8), Bytes{20});
 }
 

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -77,6 +78,15 @@ struct Frame {
     }
 };
 
+// A chain of `count` drives on `clock`, its configuration changed by `tweak` first.
+inline std::unique_ptr<sim::Chain> makeChain(
+    int count, std::shared_ptr<sim::Clock> clock,
+    const std::function<void(sim::ChainConfig&)>& tweak = [](sim::ChainConfig&) {}) {
+    auto cfg = sim::ChainConfig::drives(count);
+    cfg.clock = std::move(clock);
+    tweak(cfg);
+    return std::make_unique<sim::Chain>(cfg);
+}
 inline Datagram single(sim::Chain& c, Command cmd, uint16_t adp, uint16_t ado, Bytes data) {
     Frame f;
     f.add(cmd, adp, ado, std::move(data));
@@ -99,14 +109,15 @@ inline void assignStations(sim::Chain& c, int count) {
 inline Bytes smBytes(uint16_t start, uint16_t len, uint32_t flags) {
     return le(start, 2) + le(len, 2) + le(flags, 4);
 }
-inline Bytes fmmuBytes(uint32_t logical, uint16_t len, uint16_t phys, uint8_t type) {
-    return le(logical, 4) + le(len, 2) + Bytes{0, 7} + le(phys, 2) + Bytes{0, type, 1, 0, 0, 0};
+// An active FMMU: logical bits from `startBit` of the first byte to `stopBit` of the last, onto
+// the physical bytes from bit `physBit`.
+inline Bytes fmmuBytes(uint32_t logical, uint16_t len, uint16_t phys, uint8_t type,
+                       uint8_t startBit = 0, uint8_t stopBit = 7, uint8_t physBit = 0) {
+    return le(logical, 4) + le(len, 2) + Bytes{startBit, stopBit} + le(phys, 2) +
+           Bytes{physBit, type, 1, 0, 0, 0};
 }
 inline void requestState(sim::Chain& c, uint16_t st, uint16_t state) {
     fpwr(c, st, ec::kRegAlControl, le(state, 2));
-}
-inline uint16_t alStatus(sim::Chain& c, uint16_t st) {
-    return fprd(c, st, ec::kRegAlStatus, 2).u16();
 }
 // Both mailbox SyncManagers in one write, SM1 right behind SM0.
 inline void writeMailboxSms(sim::Chain& c, uint16_t st, uint16_t start = 0x1000,
