@@ -9,15 +9,13 @@
 #include "startupoptions.h"
 #include "windowchoice.h"
 
-// Start-up decisions: which main window the marker file selects, and the command line that
-// offers a simulated chain.
+// Start-up decisions: which main window the marker file selects (the factory station shows its
+// appearance check with the verdict on a second line), and the command line that offers a
+// simulated chain.
 class TestWindowChoice : public QObject {
     Q_OBJECT
 
     QTemporaryDir settingsDir;
-
-    // The adapters a console would offer, as their descriptions.
-    static QStringList adapters() { return ecmaster().listAdapters(); }
 
 private slots:
     void initTestCase() {
@@ -26,9 +24,8 @@ private slots:
         QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settingsDir.path());
     }
 
-    // config/mode.txt, with any content or none, makes the station a factory station; the
-    // directory alone or a file of another name does not.
-    void markerSelectsTheWindow() {
+    // config/mode.txt, even empty, makes a factory station; the folder alone or another name not.
+    void windowAndSimulatedChain() {
         QTemporaryDir appDir;
         QVERIFY(QDir(appDir.path()).mkpath(QStringLiteral("config")));
         QFile other(appDir.filePath(QStringLiteral("config/mode.txt.bak")));
@@ -38,42 +35,42 @@ private slots:
             QCOMPARE(factoryMarkerPresent(appDir.path()), factory);
             const std::unique_ptr<QMainWindow> window = createMainWindow(appDir.path());
             QVERIFY(window && window->parent() == nullptr);
-            QCOMPARE(qobject_cast<FactoryWindow*>(window.get()) != nullptr, factory);
+            auto* station = qobject_cast<FactoryWindow*>(window.get());
+            QCOMPARE(station != nullptr, factory);
             QCOMPARE(qobject_cast<MainWindow*>(window.get()) != nullptr, !factory);
+            if (station != nullptr) {
+                auto* tabs = station->findChild<QTabWidget*>(QStringLiteral("tabWidget"));
+                QCOMPARE(tabs->tabText(0) + tabs->tabText(1), QStringLiteral("外观测试\nPASS校准"));
+            }
             QVERIFY(marker.open(QIODevice::WriteOnly));  // empty, as it may be
             marker.close();
         }
-    }
 
-    // "--simulate [drives]": a positive count, the default without one; anything else ignored.
-    void simulateOption() {
-        const std::pair<QStringList, int> rows[] = {
-            {{"zentrio"}, 0},
-            {{"zentrio", "--simulate"}, kDefaultSimulatedDrives},
-            {{"zentrio", "--simulate", "4"}, 4},
-            {{"zentrio", "--simulate=7"}, 7},
-            {{"zentrio", "--simulate", "--verbose"}, kDefaultSimulatedDrives},
+        // "--simulate [drives]": a positive count, the default without one; anything else ignored.
+        const int dflt = kDefaultSimulatedDrives;
+        // clang-format off
+        const std::pair<QStringList, int> rows[] = {{{"zentrio"}, 0},
+            {{"zentrio", "--simulate"}, dflt}, {{"zentrio", "--simulate", "4"}, 4},
+            {{"zentrio", "--simulate=7"}, 7}, {{"zentrio", "--simulate", "--verbose"}, dflt},
             {{"zentrio", "--bogus", "--simulate", "3", "stray"}, 3},
-            {{"zentrio", "--simulate", "many"}, 0},
-            {{"zentrio", "--simulate", "0"}, 0},
+            {{"zentrio", "--simulate", "many"}, 0}, {{"zentrio", "--simulate", "0"}, 0},
             {{"zentrio", "--simulate", "1"}, 1}};
+        // clang-format on
         for (const auto& [args, drives] : rows) {
             const StartupOptions options = parseStartupOptions(args);
             QVERIFY2(options.simulate == (drives > 0), qPrintable(args.join(u' ')));
             QCOMPARE(options.simulatedDrives, drives);
         }
-    }
 
-    // Without the option only the machine's interfaces are offered; with it the simulated chain
-    // comes first, selected. (In this order: a registration lasts for the rest of the process.)
-    void simulatedBusOnlyWhenAsked() {
+        // Only with the option the simulated chain is offered, first and selected (in this
+        // order: a registration lasts for the rest of the process).
         const QString chain4 = QStringLiteral("Simulated drive chain (4 drives)");
         QVERIFY(startSimulatedBus(parseStartupOptions({"zentrio"})) == nullptr);
-        QVERIFY(!adapters().contains(chain4));
+        QVERIFY(!ecmaster().listAdapters().contains(chain4));
         const auto chain = startSimulatedBus(parseStartupOptions({"zentrio", "--simulate", "4"}));
         QVERIFY(chain != nullptr);
         QCOMPARE(chain->size(), size_t{4});
-        QCOMPARE(adapters().value(0), chain4);
+        QCOMPARE(ecmaster().listAdapters().value(0), chain4);
         const std::unique_ptr<QMainWindow> window = createMainWindow(settingsDir.path());
         QCOMPARE(window->findChild<QComboBox*>(QStringLiteral("comboBox_item"))->currentText(),
                  chain4);

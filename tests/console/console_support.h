@@ -1,5 +1,5 @@
-// The console tests' shared fixture: sandboxed settings, the log pane read back as messages,
-// modal dialogs answered from the event loop, and a window with or without a simulated chain.
+// The console tests' shared fixture: sandboxed settings, modal dialogs answered from a timer, a
+// window with or without a simulated chain.
 #pragma once
 
 #include <QtTest>
@@ -58,10 +58,7 @@ public:
     void then(std::function<void(T*)> handler) {
         steps.push_back([handler](QWidget* w) {
             auto* dialog = qobject_cast<T*>(w);
-            if (dialog != nullptr) {
-                handler(dialog);
-            }
-            return dialog != nullptr;
+            return dialog != nullptr && (handler(dialog), true);
         });
     }
     // Records a message box as "icon|title|text" and presses `answer` (its first button if none).
@@ -77,10 +74,10 @@ public:
         then<QFileDialog>([path](QFileDialog* dialog) {
             if (path.isEmpty()) {
                 dialog->reject();
-                return;
+            } else {
+                dialog->findChild<QLineEdit*>(u"fileNameEdit"_s)->setText(path);
+                static_cast<QDialog*>(dialog)->accept();
             }
-            dialog->findChild<QLineEdit*>(u"fileNameEdit"_s)->setText(path);
-            static_cast<QDialog*>(dialog)->accept();
         });
     }
     bool done() const { return steps.empty(); }
@@ -116,8 +113,7 @@ inline QString boxText(QMessageBox::Icon icon, const char* title, const char* te
     return u"%1|%2|%3"_s.arg(icon).arg(QString::fromUtf8(title), QString::fromUtf8(text));
 }
 
-// The fixture of the tests that drive a window: the sandboxed settings, the window, its finders
-// and the actions the tests share. `chain` is the chain connectBus() selects by `adapter`.
+// The window, its finders and shared actions; `chain` is what connectBus() selects by `adapter`.
 class WindowFixture : public QObject {
 protected:
     QTemporaryDir settingsDir;
@@ -134,32 +130,30 @@ protected:
     }
 
     template <typename T = QWidget>
-    T* child(const QString& name) const {
-        return window->findChild<T*>(name);
+    T* child(QAnyStringView name) const {
+        return window->findChild<T*>(name.toString());
     }
-    QAbstractButton* button(const QString& name) const { return child<QAbstractButton>(name); }
-    QAbstractButton* button(const char* name) const { return button(QLatin1String(name)); }
-    void click(const char* name) const { button(name)->click(); }
-    QAbstractButton* connectButton() const { return button(u"pushButton_connect"_s); }
-    QAbstractButton* enableButton() const { return button(u"pushButton_enable"_s); }
-    QComboBox* combo(const char* name) const { return child<QComboBox>(QLatin1String(name)); }
-    double value(const char* n) const { return child<QDoubleSpinBox>(QLatin1String(n))->value(); }
-    void setValue(const char* n, double v) { child<QDoubleSpinBox>(QLatin1String(n))->setValue(v); }
+    QAbstractButton* button(QAnyStringView name) const { return child<QAbstractButton>(name); }
+    void click(QAnyStringView name) const { button(name)->click(); }
+    QAbstractButton* connectButton() const { return button("pushButton_connect"); }
+    QAbstractButton* enableButton() const { return button("pushButton_enable"); }
+    QComboBox* combo(const char* name) const { return child<QComboBox>(name); }
+    double value(const char* name) const { return child<QDoubleSpinBox>(name)->value(); }
+    void setValue(const char* name, double v) { child<QDoubleSpinBox>(name)->setValue(v); }
+    QAction* action(const char* name) const { return window->findChild<QAction*>(name); }
     ecmaster* master() const { return window->busMaster(); }
 
     // The pane's lines without their "hh:mm:ss: " prefix.
     QStringList messages() const {
         static const QRegularExpression prefix(u"^\\d\\d:\\d\\d:\\d\\d: "_s);
-        QStringList out;
-        const QString text = child<QPlainTextEdit>(u"textBrowserLogs"_s)->toPlainText();
-        for (const QString& line : text.split(u'\n')) {
-            out << QString(line).remove(prefix);
+        QStringList out = child<QPlainTextEdit>("textBrowserLogs")->toPlainText().split(u'\n');
+        for (QString& line : out) {
+            line.remove(prefix);
         }
         return out;
     }
     bool logged(const QString& message) const { return messages().contains(message); }
     qsizetype loggedCount(const QString& message) const { return messages().count(message); }
-    // A running procedure locks the tabs.
     bool locked() const { return !child<QTabWidget>(u"tabWidget"_s)->tabBar()->isEnabled(); }
     int state() const { return window->consoleState(); }
 
@@ -183,6 +177,9 @@ protected:
     static bool waitFor(const std::function<bool()>& condition) {
         return QTest::qWaitFor(condition, kBusTimeoutMs);
     }
+    bool waitLogged(const QString& message) const {
+        return waitFor([this, message] { return logged(message); });
+    }
     bool clickAndWait(const char* name, const char* text) {
         click(name);
         return waitText(button(name), text);
@@ -193,11 +190,10 @@ protected:
         adapters->setCurrentIndex(adapters->findText(desc.isEmpty() ? adapter : desc));
         return adapters->currentIndex() >= 0 && clickAndWait("pushButton_connect", "Disconnect");
     }
-    // A new window, connected to the fixture's chain.
-    bool openConnected() {
+    bool openConnected(const QString& desc = QString()) {
         closeWindow();
         window = std::make_unique<MainWindow>();
-        return connectBus();
+        return connectBus(desc);
     }
     // Leaves the drives disabled for the next window. After a failure the log pane goes to the
     // output: often the only clue to a failure seen on another machine.

@@ -21,34 +21,29 @@ const QString kRefusedDuringJob = u"当前正在上使能或下使能，请等�
 
 }  // namespace
 
-// The console on running simulated chains: connect and disconnect, closing the window during a
-// bring-up, the drive controls as the drives receive them, faults and their reset, the
-// multi-joint and round-trip tests, and a drive lost from the bus.
+// The console on running simulated chains, checked at the drives: what they receive, their state.
 class TestConsoleDrive : public WindowFixture {
     Q_OBJECT
 
 private:
     std::shared_ptr<sim::Chain> stubborn;
 
-    QString label(const char* name) const { return child<QLabel>(QLatin1String(name))->text(); }
+    QString counts() const {
+        return child<QLabel>("label_motorcount")->text() +
+               child<QLabel>("label_multicount")->text();
+    }
     QAbstractButton* multi() const { return button("button_multitest"); }
     QAbstractButton* roundTrip() const { return button("button_roundtrip"); }
-    bool allDrivesIn(sim::Chain& c, Cia402State s) const {
-        for (int position = 1; position <= static_cast<int>(c.size()); ++position) {
-            if (c.joint(position)->state != s) {
-                return false;
-            }
-        }
-        return true;
+    bool allDrivesIn(Cia402State s) const {
+        return stateAtDrive(1) == s && stateAtDrive(2) == s && stateAtDrive(3) == s;
     }
     // Zero setpoints in the boxes and in the record the drive receives.
     bool setpointsZero(int drive) const {
         const App_SetValue c = command(drive);
         return c.torque == 0 && c.position == 0 && c.velocity == 0 && c.kp == 0 && c.kd == 0 &&
-               value("doubleSpinBox_torque") + value("doubleSpinBox_position") +
-                       value("doubleSpinBox_velocity") + value("doubleSpinBox_Kp") +
-                       value("doubleSpinBox_Kd") ==
-                   0.0;
+               value("doubleSpinBox_torque") == 0 && value("doubleSpinBox_position") == 0 &&
+               value("doubleSpinBox_velocity") == 0 && value("doubleSpinBox_Kp") == 0 &&
+               value("doubleSpinBox_Kd") == 0;
     }
 
 private slots:
@@ -64,41 +59,36 @@ private slots:
         adapter = kChain3;
     }
     void cleanup() {
-        if (window && roundTrip()->text() == QLatin1String("Stop")) {
+        if (window && roundTrip()->text() == u"Stop"_s) {
             roundTrip()->click();
         }
         closeWindow();
     }
 
-    // The chains are listed first. A connect keeps the adapter fixed while it runs, fills the
-    // drive selector and the counts and remembers the adapter for the next window; a disconnect
+    // A connect fills the drive selector and the counts and remembers the adapter; a disconnect
     // clears them, unlocks the tabs and stops the plots.
     void connectAndDisconnect() {
         consoleSettings().clear();
         window = std::make_unique<MainWindow>();
         QComboBox* adapters = combo("comboBox_item");
-        QCOMPARE(adapters->itemText(0) + adapters->itemText(1), kChain3 + kChain2);
-        QCOMPARE(master()->adapters.front().second, u"sim:3"_s);
-        QCOMPARE(master()->adapters.size(), static_cast<size_t>(adapters->count()));
+        QCOMPARE(adapters->itemText(0) + adapters->itemText(1), kChain3 + kChain2);  // first
+        QVERIFY(master()->adapters.front().second == u"sim:3"_s &&
+                master()->adapters.size() == static_cast<size_t>(adapters->count()));
         connectButton()->click();
-        QCOMPARE(connectButton()->text(), u"Connecting"_s);
-        QVERIFY(!adapters->isEnabled());
+        QVERIFY(connectButton()->text() == u"Connecting"_s && !adapters->isEnabled());
         connectButton()->click();  // inert while the bring-up runs
-        QVERIFY(waitText(connectButton(), "Disconnect"));
-        QVERIFY(adapters->isEnabled());
+        QVERIFY(waitText(connectButton(), "Disconnect") && adapters->isEnabled());
         QTRY_VERIFY(logged(u"currentMotorIndex.0"_s));
-        QCOMPARE(loggedCount(u"Connect Success."_s), 1);
-        QCOMPARE(state(), static_cast<int>(Connected));
-        QCOMPARE(label("label_motorcount") + label("label_multicount"), u"电机数量:33"_s);
-        QCOMPARE(combo("comboBox_index")->count(), 3);
+        QVERIFY(loggedCount(u"Connect Success."_s) == 1 && state() == Connected);
+        QVERIFY(counts() == u"电机数量:33"_s && combo("comboBox_index")->count() == 3);
         QCOMPARE(consoleSettings().value(kAdapterSettingKey).toString(), kChain3);
 
         button("pushButton_plot_para")->setChecked(true);
         button("pushButton_plot_temp")->setChecked(true);
         // Every curve of both plots records; paused, the view stands while points come in; Fit
         // shows them all; Export writes the curves as CSV.
-        auto* para = window->findChild<KivCustomPlot*>(u"plot_para"_s);
-        auto* temp = window->findChild<KivCustomPlot*>(u"plot_temperature"_s);
+        auto* para = child<KivCustomPlot>("plot_para");
+        auto* temp = child<KivCustomPlot>("plot_temperature");
         for (KivCustomPlot* plot : {para, temp}) {
             for (int c = 0; c < 3; ++c) {
                 QTRY_VERIFY(plot->graph(c)->dataCount() >= 3);
@@ -117,40 +107,28 @@ private slots:
         dialogs.thenFile(dir.filePath(u"para.csv"_s));
         button("pushButton_export_para")->click();
         QTRY_VERIFY(dialogs.done());
-        QFile csv(dir.filePath(u"para.csv"_s));
-        QVERIFY(csv.open(QIODevice::ReadOnly));
-        const QList<QByteArray> rows = csv.readAll().split('\n');
+        const QList<QByteArray> rows = fileBytes(dir.filePath(u"para.csv"_s)).split('\n');
         QCOMPARE(rows.first(), QByteArray("Time (s),Torque,Position,Velocity"));
-        QVERIFY(rows.size() > points);
-        QCOMPARE(rows[1].count(','), 3);
+        QVERIFY(rows.size() > points && rows[1].count(',') == 3);
         button("pushButton_pause_para")->setChecked(false);
         window->setTestLock(true);
         connectButton()->click();
         QCOMPARE(connectButton()->text(), u"Connect"_s);
         QTRY_VERIFY(logged(u"Disconnect Success."_s));
-        QCOMPARE(state(), static_cast<int>(NotConnected));
-        QVERIFY(!master()->connected && !locked());
-        QCOMPARE(combo("comboBox_index")->count(), 0);
-        QCOMPARE(label("label_motorcount") + label("label_multicount"), u"电机数量:00"_s);
+        QVERIFY(state() == NotConnected && !master()->connected && !locked());
+        QVERIFY(counts() == u"电机数量:00"_s && combo("comboBox_index")->count() == 0);
         QVERIFY(!button("pushButton_plot_para")->isChecked());
         QVERIFY(!button("pushButton_plot_temp")->isChecked());
 
+        // Closing the window releases the bus, also in the middle of a bring-up (one master at
+        // a time: it owns the process's supervision thread).
         QVERIFY(connectBus(kChain2));
         QCOMPARE(consoleSettings().value(kAdapterSettingKey).toString(), kChain2);
-        connectButton()->click();
-        window.reset();  // one master at a time: it owns the process's supervision thread
-        window = std::make_unique<MainWindow>();
-        QCOMPARE(combo("comboBox_item")->currentText(), kChain2);
-    }
-
-    // Closing the window releases the bus, also in the middle of a bring-up.
-    void closingReleasesTheBus() {
-        QVERIFY(openConnected());
         QSignalSpy lines(window.get(), &MainWindow::writeLog);
         window.reset();
         QVERIFY(lines.contains(QVariantList{u"Disconnect Success."_s}));
         window = std::make_unique<MainWindow>();
-        combo("comboBox_item")->setCurrentIndex(0);
+        QCOMPARE(combo("comboBox_item")->currentText(), kChain2);
         connectButton()->click();
         QCOMPARE(connectButton()->text(), u"Connecting"_s);
         window.reset();  // waits for the bring-up; the bus is not left to a deleted master
@@ -158,6 +136,8 @@ private slots:
     }
 
     // Modes, enable, setpoints, disable, quick stop and drive selection as the drives take them.
+    // While the enable runs nothing that would change the bus, the drive or the state under it
+    // is taken; when the master refuses the disable, the button returns and the state stays.
     void driveControls() {
         QVERIFY(openConnected());
         // Item -> mode of operation, and the loop the round trip drives (kept where none).
@@ -168,15 +148,24 @@ private slots:
             QCOMPARE(command(0).mode + command(1).mode + command(2).mode, 3 * m[1]);
             QTRY_COMPARE_WITH_TIMEOUT(static_cast<int>(chain->joint(3)->mode), m[1], kBusTimeoutMs);
             QCOMPARE(window->roundTripCommandCode(), m[2]);
-            QCOMPARE(child(u"widget_2"_s)->isHidden(), m[0] == 2 || m[0] == 3 || m[0] == 5);
+            QCOMPARE(child("widget_2")->isHidden(), m[0] == 2 || m[0] == 3 || m[0] == 5);
         }
 
-        QVERIFY(clickAndWait("pushButton_enable", "Disable"));
-        QCOMPARE(state(), static_cast<int>(Enabled));
+        enableButton()->click();
+        QCOMPARE(enableButton()->text(), u"Enabling"_s);
+        connectButton()->click();
+        combo("comboBox_index")->setCurrentIndex(1);
+        multi()->click();
+        click("button_calibrate");
+        action("actionResetAllFaults")->trigger();
+        QTRY_COMPARE(loggedCount(kRefusedDuringJob), 5);
+        QVERIFY(connectButton()->text() == u"Disconnect"_s && window->motorIndex() == 0);
+        QCOMPARE(multi()->text() + button("button_calibrate")->text(), u"Start开始校准"_s);
+        QVERIFY(waitText(enableButton(), "Disable") && state() == Enabled);
         QTRY_VERIFY(logged(u"Enable Success."_s));
         QVERIFY(messages().indexOf(u"change mode:0"_s) < messages().indexOf(u"Enable Success."_s));
-        QCOMPARE(stateAtDrive(1), Cia402State::OperationEnabled);
-        QCOMPARE(stateAtDrive(2), Cia402State::SwitchOnDisabled);
+        QVERIFY(stateAtDrive(1) == Cia402State::OperationEnabled &&
+                stateAtDrive(2) == Cia402State::SwitchOnDisabled);
         combo("comboBox_index")->setCurrentIndex(1);  // refused while enabled
         QCOMPARE(combo("comboBox_index")->currentIndex(), 0);
         QTRY_COMPARE(loggedCount(u"当前处于上使能，请退回已连接状态"_s), 1);
@@ -188,16 +177,20 @@ private slots:
         QVERIFY(waitFor([this] { return qAbs(chain->joint(1)->velocity - 1.0) < 0.05; }));
         QVERIFY(waitFor([this] { return qAbs(value("doubleSpinBox_Velocity") - 1.0) <= 0.01; }));
         QVERIFY(qAbs(chain->joint(2)->velocity) < 0.01);
-        for (const char* name : {"torque", "Kp", "Kd"}) {
-            setValue(("doubleSpinBox_" + std::string(name)).c_str(), 0.5);
-            click(("pushButton_" + std::string(name)).c_str());
+        for (const std::string name : {"torque", "Kp", "Kd"}) {
+            setValue(("doubleSpinBox_" + name).c_str(), 0.5);
+            click(("pushButton_" + name).c_str());
         }
         QCOMPARE(command(0).torque + command(0).kp + command(0).kd, 1.5f);
+        master()->enabled = false;  // as if disabled behind the console's back
+        QVERIFY(clickAndWait("pushButton_enable", "Disable"));
+        QTRY_VERIFY(logged(u"Disable Fail."_s) && logged(u"Not in enable, cannot Disable!"_s));
+        QCOMPARE(state(), static_cast<int>(Enabled));
+        master()->enabled = true;
 
         QVERIFY(clickAndWait("pushButton_enable", "Enable"));
         QTRY_VERIFY(logged(u"Disable success."_s));
-        QCOMPARE(state(), static_cast<int>(Connected));
-        QVERIFY(!master()->enabled && setpointsZero(0));
+        QVERIFY(state() == Connected && !master()->enabled && setpointsZero(0));
         QVERIFY(waitFor([this] { return stateAtDrive(1) != Cia402State::OperationEnabled; }));
 
         // STOP reaches the operated drive whatever the state; Esc is STOP anywhere in the window.
@@ -208,22 +201,21 @@ private slots:
         selectDrive(1);
         window->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(window.get()));
-        QTest::keyClick(child(u"doubleSpinBox_Kp"_s), Qt::Key_Escape);
+        QTest::keyClick(child("doubleSpinBox_Kp"), Qt::Key_Escape);
         QTRY_COMPARE_WITH_TIMEOUT(controlWordAtDrive(2), uint16_t{2}, kBusTimeoutMs);
         QCOMPARE(controlWordAtDrive(3), uint16_t{0});
 
         // Another drive: its setpoints start at 0, the one left keeps its command, and what the
         // parameter page showed (read from the other drive) is cleared; the product type stays.
         window->setProductType(u"QJ30"_s);
-        child<QLineEdit>(u"lineEdit_Version"_s)->setText(u"1"_s);
+        child<QLineEdit>("lineEdit_Version")->setText(u"1"_s);
         window->parameterRows().first().editor->setValue(5);
         setValue("doubleSpinBox_torque", 2.0);
         selectDrive(2);
         QTRY_VERIFY(logged(u"Current Motor Index: 2"_s));
         QCOMPARE(master()->selectedSlave.load(), master()->validDrives.at(2));
-        QVERIFY(setpointsZero(2));
+        QVERIFY(setpointsZero(2) && child<QLineEdit>("lineEdit_Version")->text().isEmpty());
         QCOMPARE(command(0).torque, 1.25f);
-        QVERIFY(child<QLineEdit>(u"lineEdit_Version"_s)->text().isEmpty());
         QVERIFY(!MainWindow::editorShowsValue(window->parameterRows().first().editor));
         QCOMPARE(window->currentProductType(), u"QJ30"_s);
         QSignalSpy lines(window.get(), &MainWindow::writeLog);
@@ -231,67 +223,37 @@ private slots:
         QCOMPARE(lines.count(), 0);
     }
 
-    // While a walk runs, nothing that would change the bus, the drive or the state under it is
-    // taken; when the master refuses the disable, the button returns and the state stays.
-    void enableAndDisableRefusals() {
-        QVERIFY(openConnected());
-        enableButton()->click();
-        QCOMPARE(enableButton()->text(), u"Enabling"_s);
-        connectButton()->click();
-        combo("comboBox_index")->setCurrentIndex(1);
-        multi()->click();
-        click("button_calibrate");
-        window->findChild<QAction*>(u"actionResetAllFaults"_s)->trigger();
-        QTRY_COMPARE(loggedCount(kRefusedDuringJob), 5);
-        QCOMPARE(connectButton()->text(), u"Disconnect"_s);
-        QCOMPARE(window->motorIndex(), 0);
-        QCOMPARE(multi()->text() + button("button_calibrate")->text(), u"Start开始校准"_s);
-        QVERIFY(waitText(enableButton(), "Disable"));
-        QCOMPARE(state(), static_cast<int>(Enabled));
-
-        master()->enabled = false;  // as if disabled behind the console's back
-        QVERIFY(clickAndWait("pushButton_enable", "Disable"));
-        QTRY_VERIFY(logged(u"Disable Fail."_s));
-        QVERIFY(logged(u"Not in enable, cannot Disable!"_s));
-        QCOMPARE(state(), static_cast<int>(Enabled));
-        master()->enabled = true;
-    }
-
-    // A fault injected at a drive: its words decoded into the log and the fault box, its row
-    // marked in the overview, Enable refused with the way out; the reset from the Drive menu
-    // brings it back.
-    void faultAndReset() {
+    // A fault injected at a drive: decoded into the log and the fault box, its overview row marked,
+    // Enable refused with the way out; Drive > Reset fault brings it back.
+    void faultResetAndRoundTrip() {
         QVERIFY(openConnected());
         click("pushButton_ReadPdtType");
-        QCOMPARE(window->currentProductType(), u"QJ30"_s);
-        window->findChild<QAction*>(u"actionDriveOverview"_s)->trigger();
+        action("actionDriveOverview")->trigger();
         DriveOverview* overview = window->driveOverview();
         auto* table = overview->findChild<QTableWidget*>(u"tableWidget_drives"_s);
-        QCOMPARE(table->rowCount(), 3);
-        auto* reset = window->findChild<QAction*>(u"actionResetFault"_s);
-        auto* resetAll = window->findChild<QAction*>(u"actionResetAllFaults"_s);
-        resetAll->trigger();
+        QVERIFY(window->currentProductType() == u"QJ30"_s && table->rowCount() == 3);
+        QAction* reset = action("actionResetFault");
+        action("actionResetAllFaults")->trigger();
         reset->trigger();
-        QTRY_VERIFY(logged(u"电机0未处于故障状态，无需复位"_s));
-        QVERIFY(logged(u"没有处于故障状态的电机"_s));
+        QTRY_VERIFY(logged(u"电机0未处于故障状态，无需复位"_s) &&
+                    logged(u"没有处于故障状态的电机"_s));
 
         selectDrive(1);
         QVERIFY(chain->injectFault(2, (1u << 0) | (1u << 3), 1u << 5));
         QVERIFY(waitFor([this] { return master()->driveStateOf(1) == kDriveFault; }));
-        QTRY_VERIFY(overview->rowMarked(1));
-        QVERIFY(!overview->rowMarked(0) && !overview->rowMarked(2));
+        QTRY_VERIFY(overview->rowMarked(1) && !overview->rowMarked(0) && !overview->rowMarked(2));
         QCOMPARE(table->item(1, DriveOverview::ColState)->text(),
                  ecmaster::driveStateName(kDriveFault));
         QTRY_VERIFY(table->item(1, DriveOverview::ColErrorWord)->text().startsWith("0x00000009 "));
-        QTextEdit* box = child<QTextEdit>(u"textEdit_errorWord"_s);
-        QVERIFY(box->toPlainText().contains(u"ErrorWord:\n    过压    电机过温"_s));
-        QVERIFY(box->toPlainText().contains(u"DrvErrorWord:\n    MOS过温"_s));
+        QTextEdit* box = child<QTextEdit>("textEdit_errorWord");
+        QVERIFY(box->toPlainText().contains(u"ErrorWord:\n    过压    电机过温"_s) &&
+                box->toPlainText().contains(u"DrvErrorWord:\n    MOS过温"_s));
         QVERIFY(clickAndWait("pushButton_enable", "Enable"));
-        QTRY_VERIFY(logged(u"Enable Fail."_s));
-        QVERIFY(logged(u"电机1处于故障状态，请先复位故障 (Drive > Reset fault)"_s));
+        QTRY_VERIFY(logged(u"Enable Fail."_s) &&
+                    logged(u"电机1处于故障状态，请先复位故障 (Drive > Reset fault)"_s));
 
         reset->trigger();
-        QVERIFY(waitFor([this] { return logged(u"电机1故障已复位"_s); }));
+        QVERIFY(waitLogged(u"电机1故障已复位"_s));
         QCOMPARE(messages().filter(u"电机1: 故障, ErrorWord 0x00000009"_s).size(), 1);
         QCOMPARE(master()->driveStateOf(1), static_cast<int>(kDriveSwitchOnDisabled));
         QTRY_COMPARE(box->toPlainText().count(u"    PADDING"_s), 2);
@@ -300,18 +262,43 @@ private slots:
         emit table->cellDoubleClicked(2, 0);  // goes through the selector's gate: refused
         QCOMPARE(window->motorIndex(), 1);
         QTRY_COMPARE(loggedCount(u"当前处于上使能，请退回已连接状态"_s), 1);
+
+        // The round trip drives the operated drive's loop: first, second, first, ... one step
+        // per interval from the click on, 0 when the total time is up, nothing after.
+        std::vector<std::pair<int, float>> steps;
+        auto* timer = window->findChild<RoundtripTimer*>();
+        const QMetaObject::Connection recorder =
+            connect(timer, &RoundtripTimer::timeoutTriggered, window.get(),
+                    [&](int n) { steps.emplace_back(n, command(1).velocity); });
+        const auto disconnectRecorder = qScopeGuard([recorder] { QObject::disconnect(recorder); });
+        master()->setCommandValue(kCmdVelocity, 0.25f, 0);
+        setValue("doubleSpinBox_roundtripfirst", 0.5);
+        setValue("doubleSpinBox_roundtripsecond", -0.75);
+        setValue("RoundTripIntervalInput", 0.1);
+        setValue("RoundTripTimeInput", 1.0);
+        auto* total = child<QDoubleSpinBox>("RoundTripTimeInput");
+        roundTrip()->click();
+        QCOMPARE(steps, (std::vector<std::pair<int, float>>{{0, 0.5f}}));  // within the click
+        QCOMPARE(timer->interval + timer->totalTime, 1100);
+        QVERIFY(state() == Testing && locked() && total->isReadOnly());
+        QVERIFY(waitText(roundTrip(), "Start") && steps.size() >= 3);
+        for (size_t i = 0; i < steps.size(); ++i) {
+            QCOMPARE(steps[i], (std::pair{static_cast<int>(i), i % 2 == 0 ? 0.5f : -0.75f}));
+        }
+        QVERIFY(command(1).velocity == 0.0f && command(0).velocity == 0.25f);
+        QVERIFY(state() == Enabled && !locked() && !total->isReadOnly());
+        const size_t sent = steps.size();
+        QTest::qWait(300);
+        QCOMPARE(steps.size(), sent);
     }
 
-    // Every drive enabled in the speed ramp at 1 turn/s and disabled again with the operated
-    // drive's setpoints zeroed; a drive that never takes "enable operation" ends the test at
-    // once, a faulted one keeps it running until Stop succeeds; STOP reaches every drive.
+    // Every drive ramps to 1 turn/s and is disabled again; a drive that never enables ends the test
+    // at once, a faulted one keeps it running until Stop succeeds; STOP reaches every drive.
     void multiJoint() {
-        window = std::make_unique<MainWindow>();
-        QVERIFY(connectBus(kStubborn));
+        QVERIFY(openConnected(kStubborn));
         multi()->click();
-        QVERIFY(waitFor([this] { return logged(u">>> 上使能所有电机失败。"_s); }));
+        QVERIFY(waitLogged(u">>> 上使能所有电机失败。"_s) && multi()->text() == u"Start"_s);
         QVERIFY(state() == Connected && !locked() && !master()->enabled);
-        QCOMPARE(multi()->text(), u"Start"_s);
         QCOMPARE(stubborn->joint(1)->state, Cia402State::SwitchedOn);
 
         QVERIFY(openConnected());
@@ -323,9 +310,8 @@ private slots:
         QVERIFY(state() == Testing && locked());
         QCOMPARE(combo("comboBox_mode")->currentIndex(), 0);
         multi()->click();  // while the drives are being enabled: refused
-        QVERIFY(waitText(multi(), "Stop"));
+        QVERIFY(waitText(multi(), "Stop") && allDrivesIn(Cia402State::OperationEnabled));
         QCOMPARE(loggedCount(kRefusedDuringJob), 1);
-        QVERIFY(allDrivesIn(*chain, Cia402State::OperationEnabled));
         for (int position = 1; position <= 3; ++position) {
             QCOMPARE(chain->joint(position)->mode, int16_t{9});
             QVERIFY(waitFor([&] { return qAbs(chain->joint(position)->velocity - 1.0) < 0.05; }));
@@ -333,9 +319,8 @@ private slots:
         QVERIFY(chain->injectFault(1, 1u << 1));
         QVERIFY(waitFor([this] { return master()->driveStateOf(0) == kDriveFault; }));
         multi()->click();
-        QVERIFY(waitFor([this] { return logged(u">>> 下使能所有电机失败"_s); }));
-        QVERIFY(state() == Testing && locked() && master()->enabled);
-        QCOMPARE(multi()->text(), u"Stop"_s);
+        QVERIFY(waitLogged(u">>> 下使能所有电机失败"_s));
+        QVERIFY(state() == Testing && locked() && master()->enabled && multi()->text() == "Stop");
         chain->withSlave(1, [](sim::Esc&, sim::SlaveApplication* app) {
             for (const uint16_t cw : {0x80, 0x06, 0x07, 0x0F}) {
                 static_cast<sim::Cia402Drive*>(app)->applyControlWord(cw);
@@ -343,8 +328,8 @@ private slots:
         });
         QVERIFY(waitFor([this] { return master()->driveStateOf(0) == kDriveOperationEnabled; }));
         QVERIFY(clickAndWait("button_multitest", "Start"));
-        QVERIFY(state() == Connected && !locked() && !master()->enabled);
-        QVERIFY(allDrivesIn(*chain, Cia402State::ReadyToSwitchOn));
+        QVERIFY(state() == Connected && !locked() && !master()->enabled &&
+                allDrivesIn(Cia402State::ReadyToSwitchOn));
         QTRY_VERIFY(logged(u">>> 停止多关节测试"_s));
         QVERIFY(setpointsZero(1));
         QCOMPARE(command(0).velocity, 1.0f);  // the others keep theirs until enabled again
@@ -358,54 +343,13 @@ private slots:
         }
     }
 
-    // The round trip drives the operated drive's loop: first, second, first, ... one step per
-    // interval from the click on, 0 when the total time is up, nothing after.
-    void roundTripRuns() {
-        QVERIFY(openConnected());
-        selectDrive(1);
-        std::vector<std::pair<int, float>> steps;
-        auto* timer = window->findChild<RoundtripTimer*>();
-        const QMetaObject::Connection recorder =
-            connect(timer, &RoundtripTimer::timeoutTriggered, window.get(),
-                    [&](int n) { steps.emplace_back(n, command(1).velocity); });
-        const auto disconnectRecorder = qScopeGuard([recorder] { QObject::disconnect(recorder); });
-        QVERIFY(clickAndWait("pushButton_enable", "Disable"));
-        master()->setCommandValue(kCmdVelocity, 0.25f, 0);
-        const auto run = [&](double first, double second, double interval, double total) {
-            steps.clear();
-            setValue("doubleSpinBox_roundtripfirst", first);
-            setValue("doubleSpinBox_roundtripsecond", second);
-            setValue("RoundTripIntervalInput", interval);
-            setValue("RoundTripTimeInput", total);
-            roundTrip()->click();
-        };
-        auto* total = child<QDoubleSpinBox>(u"RoundTripTimeInput"_s);
-        run(0.5, -0.75, 0.1, 1.0);
-        QCOMPARE(steps, (std::vector<std::pair<int, float>>{{0, 0.5f}}));  // within the click
-        QCOMPARE(timer->interval + timer->totalTime, 1100);
-        QVERIFY(state() == Testing && locked() && total->isReadOnly());
-        QVERIFY(waitText(roundTrip(), "Start"));
-        QVERIFY(steps.size() >= 3);
-        for (size_t i = 0; i < steps.size(); ++i) {
-            QCOMPARE(steps[i], (std::pair{static_cast<int>(i), i % 2 == 0 ? 0.5f : -0.75f}));
-        }
-        QCOMPARE(command(1).velocity, 0.0f);
-        QCOMPARE(command(0).velocity, 0.25f);
-        QVERIFY(state() == Enabled && !locked() && !total->isReadOnly());
-        const size_t sent = steps.size();
-        QTest::qWait(300);
-        QCOMPARE(steps.size(), sent);
-    }
-
-    // A drive falling off the bus takes the whole bus down, as a disconnect would, and ends a
-    // running procedure: the lock comes off, the state stays "not connected" after the
-    // procedure's own end would have come, and closing the window afterwards brings nothing up.
+    // A drive falling off takes the bus down and ends a running procedure for good (the state stays
+    // "not connected" past the procedure's own end); closing the window then brings nothing up.
     void lostDrive_data() {
         QTest::addColumn<QString>("procedure");
-        QTest::newRow("idle") << QString();
-        QTest::newRow("round trip") << u"button_roundtrip"_s;
-        QTest::newRow("multi-joint test") << u"button_multitest"_s;
-        QTest::newRow("calibration") << u"button_calibrate"_s;
+        for (const char* name : {"", "button_roundtrip", "button_multitest", "button_calibrate"}) {
+            QTest::newRow(*name ? name : "idle") << QString::fromLatin1(name);
+        }
     }
     void lostDrive() {
         QFETCH(QString, procedure);
@@ -414,13 +358,13 @@ private slots:
         setValue("doubleSpinBox_velocity", 1.5);
         setValue("doubleSpinBox_Kp", -2);
         setValue("RoundTripTimeInput", 1.0);
-        if (procedure == QLatin1String("button_roundtrip")) {
+        if (procedure == u"button_roundtrip"_s) {
             QVERIFY(clickAndWait("pushButton_enable", "Disable"));
         }
         const QString idle = procedure.isEmpty() ? QString() : button(procedure)->text();
         if (!procedure.isEmpty()) {
             button(procedure)->click();
-            if (procedure == QLatin1String("button_multitest")) {
+            if (procedure == u"button_multitest"_s) {
                 QVERIFY(waitText(multi(), "Stop"));
             }
             QVERIFY(state() == Testing && locked());
@@ -428,12 +372,10 @@ private slots:
         chain->pullDrive(3);
         QVERIFY(waitText(connectButton(), "Connect"));
         QVERIFY(procedure.isEmpty() || button(procedure)->text() == idle);
-        QCOMPARE(enableButton()->text(), u"Enable"_s);
-        QCOMPARE(value("doubleSpinBox_velocity") + value("doubleSpinBox_Kp"), 0.0);
-        QVERIFY(!locked());
+        QVERIFY(enableButton()->text() == u"Enable"_s && !locked());
+        QVERIFY(value("doubleSpinBox_velocity") == 0 && value("doubleSpinBox_Kp") == 0);
         QTest::qWait(2000);  // past the round trip's total time and the calibration's polls
-        QCOMPARE(state(), static_cast<int>(NotConnected));
-        QVERIFY(!master()->connected && !master()->enabled);
+        QVERIFY(state() == NotConnected && !master()->connected && !master()->enabled);
 
         chain->plugDrive(3);
         const uint64_t frames = chain->framesSeen();

@@ -1,13 +1,8 @@
 // The bus diagnostics window on a running simulated bus: faults on the wire appear on the right
 // slave and port, supervision's events and misses name the slave that broke the working counter,
 // counters clear on request, and the drives' emergencies reach the log decoded.
-#include <QLabel>
-#include <QPlainTextEdit>
-#include <QProcess>
-#include <QSignalSpy>
-#include <QTableWidget>
-#include <QTemporaryDir>
-#include <QTest>
+#include <QtTest>
+#include <QtWidgets>
 
 #include "busdiagnostics.h"
 #include "ecmaster.h"
@@ -17,7 +12,7 @@
 
 namespace {
 
-enum Col { Slave, Address, Name, State, AlStatus, Invalid, RxErrors, Forwarded, LostLinks };
+enum Col { Slave, Address, State = 3, Invalid = 5, Forwarded = 7, LostLinks, Misses = 11 };
 
 }  // namespace
 
@@ -39,9 +34,6 @@ class TestBusDiagnostics : public QObject {
         QSignalSpy spy(window.get(), &BusDiagnostics::refreshed);
         return spy.wait(3000) && (spy.clear(), spy.wait(3000));
     }
-    QString events() {
-        return window->findChild<QPlainTextEdit*>("plainTextEdit_events")->toPlainText();
-    }
 
 private slots:
     void initTestCase() {
@@ -61,60 +53,54 @@ private slots:
         master.reset();
     }
 
-    void healthyBusShowsEverySlaveInOp() {
+    // Every slave in OP, then a corrupted frame counted on the slave and port that saw it (and as
+    // forwarded by the next), until the counters are cleared.
+    void healthyBusThenACorruptedFrame() {
         QCOMPARE(table()->rowCount(), 3);
         for (int r = 0; r < 3; ++r) {
-            QCOMPARE(cell(r, Slave), QString::number(r + 1));
-            QCOMPARE(cell(r, Address), QStringLiteral("0x100%1").arg(r + 1));
-            QCOMPARE(cell(r, State), QStringLiteral("OP"));
-            QCOMPARE(cell(r, Invalid), QStringLiteral("0/0/0/0"));
+            QCOMPARE(
+                QStringList({cell(r, Slave), cell(r, Address), cell(r, State), cell(r, Invalid)}),
+                QStringLiteral("%1 0x100%1 OP 0/0/0/0").arg(r + 1).split(' '));
         }
         QVERIFY(window->findChild<QLabel*>("label_cycles")->text().toULongLong() > 0);
-    }
 
-    void corruptedFrameCountsOnTheSlaveAndPortThatSawIt() {
         chain->corruptNextFrame(2);
         QVERIFY(freshRead());
-        QCOMPARE(cell(0, Invalid), QStringLiteral("0/0/0/0"));
-        QCOMPARE(cell(1, Invalid), QStringLiteral("1/0/0/0"));
-        QCOMPARE(cell(2, Forwarded), QStringLiteral("1/0/0/0"));
-        QCOMPARE(cell(2, Invalid), QStringLiteral("0/0/0/0"));
+        QCOMPARE(
+            QStringList({cell(0, Invalid), cell(1, Invalid), cell(2, Forwarded), cell(2, Invalid)}),
+            QStringList({"0/0/0/0", "1/0/0/0", "1/0/0/0", "0/0/0/0"}));
 
         QVERIFY(master->resetErrorCounters());
         QVERIFY(freshRead());
-        QCOMPARE(cell(1, Invalid), QStringLiteral("0/0/0/0"));
-        QCOMPARE(cell(2, Forwarded), QStringLiteral("0/0/0/0"));
+        QCOMPARE(cell(1, Invalid) + cell(2, Forwarded), QStringLiteral("0/0/0/00/0/0/0"));
     }
 
-    void pulledCableShowsTheLostSlaveAndTheLinkThatWentDown() {
+    void pulledCableThenAnEmergency() {
         chain->pullDrive(3);
-        QTRY_VERIFY_WITH_TIMEOUT(events().contains("slave 3 lost"), 5000);
+        auto* events = window->findChild<QPlainTextEdit*>("plainTextEdit_events");
+        QTRY_VERIFY_WITH_TIMEOUT(events->toPlainText().contains("slave 3 lost"), 5000);
         QVERIFY(freshRead());
         QCOMPARE(cell(1, LostLinks), QStringLiteral("0/1/0/0"));
         QCOMPARE(cell(2, State), QStringLiteral("no answer"));
-        QVERIFY(cell(2, 11).toInt() > 0);  // supervision misses: slave 3 broke the counter
-        QCOMPARE(cell(0, 11), QStringLiteral("0"));
+        // Supervision's misses: slave 3 broke the working counter, slave 1 did not.
+        QVERIFY(cell(2, Misses).toInt() > 0 && cell(0, Misses) == "0");
         QVERIFY(window->findChild<QLabel*>("label_wkc")->text().toULongLong() > 0);
 
         // Plugged back, the drive is fresh from power-up without its station address: still no
         // answer at it until the bus is brought up again.
         chain->plugDrive(3);
         QVERIFY(freshRead());
-        QCOMPARE(cell(2, State), QStringLiteral("no answer"));
-        QCOMPARE(cell(1, LostLinks), QStringLiteral("0/1/0/0"));
-    }
+        QCOMPARE(cell(2, State) + cell(1, LostLinks), QStringLiteral("no answer0/1/0/0"));
 
-    void emergencyIsDecodedIntoTheLog() {
-        log.clear();
+        // The drives still on the bus report emergencies, decoded into the log.
         QVERIFY(chain->sendEmergency(2, 0x2310, 0x03, {0x01, 0x02, 0x03, 0x04, 0x05}));
-        QTRY_VERIFY_WITH_TIMEOUT(
+        QTRY_VERIFY(
             log.contains("EMCY drive 1 (slave 2): error code 0x2310, error register 0x03, "
-                         "manufacturer bytes 01 02 03 04 05"),
-            3000);
+                         "manufacturer bytes 01 02 03 04 05"));
     }
 
-    // A session with SDO reads and a firmware download, captured: every frame opens in tshark as
-    // EtherCAT, the mailbox traffic among them, and none is malformed.
+    // A session with SDO reads, a firmware download and the cycle, captured: every frame opens in
+    // tshark as EtherCAT from the master's address, the mailbox traffic among them, none malformed.
     void capturedSessionDecodesInTshark() {
         QTemporaryDir dir;
         const QString file = dir.filePath("session.pcapng");
@@ -123,33 +109,31 @@ private slots:
         uint8_t version[2] = {};
         QCOMPARE(master->readParameter(1, kParamIdSoftwareVersion, version), kParamOk);
         QFile firmware(dir.filePath("fw.efw"));
-        QVERIFY(firmware.open(QIODevice::WriteOnly));
-        firmware.write(QByteArray(3000, '\x5A'));
+        QVERIFY(firmware.open(QIODevice::WriteOnly) && firmware.write(QByteArray(3000, 'Z')) > 0);
         firmware.close();
         QVERIFY(master->downloadFirmware(firmware.fileName(), 0, 0) > 0);
-        uint64_t frames = 0;
-        uint64_t dropped = 0;
+        uint64_t frames = 0, dropped = 0;
         QVERIFY(master->stopCapture(&frames, &dropped));
-        QVERIFY(!master->capturing());
+        QVERIFY(!master->capturing() && !master->stopCapture(nullptr, nullptr));  // nothing runs
         QCOMPARE(dropped, uint64_t{0});
 
         QProcess tshark;
-        tshark.start("tshark",
-                     {"-r", file, "-T", "fields", "-e", "frame.protocols", "-e", "_ws.malformed"});
+        tshark.start("tshark", {"-r", file, "-T", "fields", "-E", "separator=|", "-e",
+                                "frame.protocols", "-e", "eth.src", "-e", "_ws.malformed"});
         QVERIFY(tshark.waitForFinished(60000));
         const QStringList lines =
             QString::fromUtf8(tshark.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
         QCOMPARE(static_cast<uint64_t>(lines.size()), frames);
         int mailbox = 0;
         for (const QString& line : lines) {
-            QVERIFY2(line.startsWith("eth:ethertype:ecatf:ecat") && !line.contains("malformed"),
+            QVERIFY2(line.startsWith("eth:ethertype:ecatf:ecat") &&
+                         line.endsWith("|02:00:00:00:00:01|"),  // no malformed mark
                      qPrintable(line));
             mailbox += line.contains("ecat_mailbox") ? 1 : 0;
         }
-        QVERIFY(mailbox > 10);  // the SDO and every FoE segment with its answer
-    }
+        QVERIFY(mailbox > 10 && lines.size() > 40);  // every FoE segment answered, the cycle
 
-    void disconnectedBusEmptiesTheTable() {
+        // Disconnected: an empty table, no counters to clear.
         master->disconnectBus();
         QVERIFY(freshRead());
         QCOMPARE(table()->rowCount(), 0);
