@@ -5,6 +5,7 @@
 #include <tuple>
 
 #include "sim/cia402_drive.h"
+#include "sim/drive_image.h"
 #include "sim_bus.h"
 
 using bustest::Bytes;
@@ -107,11 +108,28 @@ TEST(Bus, ChainsOfOtherShapesSizesAndARefusedTransition) {
             << n;
     }
 
+    // A drive whose SII lacks the SyncM category: its mailbox comes from the SII words alone.
+    SimBus bare(sim::ChainConfig::drives(1));
+    bare.chain->withSlave(1, [](sim::Esc& esc, sim::SlaveApplication*) {
+        auto& sii = const_cast<std::vector<uint16_t>&>(esc.sii());
+        for (size_t w = 0x40; w + 1 < sii.size() && sii[w] != 0xFFFF; w += 2u + sii[w + 1]) {
+            sii[w] = sii[w] == ec::kSiiCatSyncManager ? 0x0800 : sii[w];  // a vendor category
+        }
+    });
+    ASSERT_EQ(bare.scan(), 1);
+    EXPECT_EQ(
+        std::tuple(bare.slave(1).SMtype[0], bare.slave(1).SMtype[1], bare.slave(1).SM[0].StartAddr),
+        std::tuple(uint8_t{EC_SMTYPE_MBXOUT}, uint8_t{EC_SMTYPE_MBXIN}, bare.slave(1).mbx_wo));
+    EXPECT_GT(bare.sdoRead(1, 0x1008, 0, 64), 0);
+
     SimBus tooMany(sim::ChainConfig::drives(EC_MAXSLAVE + 5));
     EXPECT_EQ(tooMany.scan(), EC_SLAVECOUNTEXCEEDED);
     EXPECT_EQ(tooMany.master.slavecount(), 0);
     SimBus big(sim::ChainConfig::drives(21));  // 1050 bytes for a 1024-byte image
     ASSERT_EQ(big.scan(), 21);
+    // The last drive claims a second RxPDO it cannot read out: a half-read PDO assignment is not
+    // taken (it would leave that drive without image, and the rest would fit).
+    big.chain->drive(21)->dictionary().setU32(sim::kRxPdoAssign, 0, 2);
     EXPECT_EQ(big.map(), 0);
     for (int n = 0; n <= 21; ++n) {
         EXPECT_EQ(big.slave(n).outputs, nullptr);

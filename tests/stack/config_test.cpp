@@ -158,6 +158,10 @@ TEST(IoLayout, PacksSmallImagesCutsLargeOnesAtSlaveBoundariesAndRefusesTheUncutt
         EXPECT_EQ(layout->inputSegmentOffset, 18u * drives);
     }
     EXPECT_FALSE(ec::computeIoLayout(std::vector<ec::IoSlaveBits>{{8 * 1500, 0}}));
+    // Nothing to exchange: no segment at all, not one of zero bytes (an LRW of length 0).
+    layout = ec::computeIoLayout(std::vector<ec::IoSlaveBits>(3, {0, 0}));
+    ASSERT_TRUE(layout);
+    EXPECT_EQ(layout->segments.size(), 0u);
 }
 
 namespace {
