@@ -148,20 +148,21 @@ TEST(IoLayout, PacksSmallImagesCutsLargeOnesAtSlaveBoundariesAndRefusesTheUncutt
         layout =
             ec::computeIoLayout(std::vector<ec::IoSlaveBits>(size_t(drives), {18 * 8, 32 * 8}));
         ASSERT_TRUE(layout);
-        EXPECT_EQ(layout->outputs.back().offset, 18u * (drives - 1));
-        EXPECT_EQ(layout->inputs.back().offset, 18u * drives + 32u * (drives - 1));
-        EXPECT_EQ(layout->expectedWkc(), 3 * drives);
-        EXPECT_EQ(layout->segments.size(), drives == 5 ? 1u : 2u);
-        EXPECT_EQ(layout->segments[0] + (drives == 5 ? 0 : layout->segments[1]), 50u * drives);
-        EXPECT_LE(layout->segments[0], ec::kMaxSegmentBytes);
-        EXPECT_EQ((layout->segments[0] - 18u * drives) % 32, 0u) << "cut at an input image";
-        EXPECT_EQ(layout->inputSegmentOffset, 18u * drives);
+        const auto& seg = layout->segments;
+        EXPECT_EQ(
+            std::vector<int64_t>({layout->outputs.back().offset, layout->inputs.back().offset,
+                                  layout->expectedWkc(), int64_t(seg.size()),
+                                  seg[0] + (drives == 5 ? 0 : seg.back()),
+                                  layout->inputSegmentOffset}),
+            std::vector<int64_t>({18 * (drives - 1), 18 * drives + 32 * (drives - 1), 3 * drives,
+                                  drives == 5 ? 1 : 2, 50 * drives, 18 * drives}));
+        EXPECT_LE(seg[0], ec::kMaxSegmentBytes);
+        EXPECT_EQ((seg[0] - 18u * drives) % 32, 0u) << "cut at an input image";
     }
     EXPECT_FALSE(ec::computeIoLayout(std::vector<ec::IoSlaveBits>{{8 * 1500, 0}}));
     // Nothing to exchange: no segment at all, not one of zero bytes (an LRW of length 0).
-    layout = ec::computeIoLayout(std::vector<ec::IoSlaveBits>(3, {0, 0}));
-    ASSERT_TRUE(layout);
-    EXPECT_EQ(layout->segments.size(), 0u);
+    EXPECT_TRUE(
+        ec::computeIoLayout(std::vector<ec::IoSlaveBits>(3, {0, 0})).value().segments.empty());
 }
 
 namespace {
@@ -284,18 +285,14 @@ TEST_F(RecordingBus, SmallSlavesWithoutMailboxShareAByte) {
 
 TEST(ErrorList, FirstInFirstOutNewestKeptWhenFullAndAlStatusTexts) {
     ec::ErrorList list;
-    EXPECT_TRUE(list.empty());
-    EXPECT_FALSE(list.pop());
-    for (uint16_t n = 0; n < EC_MAXELIST + 10; ++n) {
-        ec_errort e{};
-        e.Slave = n;
+    EXPECT_TRUE(list.empty() && !list.pop());
+    for (ec_errort e{}; e.Slave < EC_MAXELIST + 10; ++e.Slave) {
         list.push(e);
     }
     for (uint16_t n = 10; n < EC_MAXELIST + 10; ++n) {
         const auto e = list.pop();
-        ASSERT_TRUE(e);
+        ASSERT_TRUE(e && e->Signal);
         EXPECT_EQ(e->Slave, n);
-        EXPECT_TRUE(e->Signal);
     }
     EXPECT_TRUE(list.empty());
     EXPECT_STREQ(ec_ALstatuscode2string(0x001D), "Invalid output configuration");
