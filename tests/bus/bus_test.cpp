@@ -1,7 +1,6 @@
 // The stack against the simulated chain: scan and SII identity, the process image and FMMUs as
-// written to the drives, the AL state walk with refusals and errors, distributed clocks, control
-// words as the drives receive them, a pulled cable and its recovery. Resending over lost frames is
-// tested on a scripted link (tests/stack).
+// written to the drives, the AL state walk with refusals and errors, distributed clocks, a pulled
+// cable and its recovery. Resending over lost frames: tests/stack; control words: tests/ecmaster.
 #include <tuple>
 
 #include "sim/cia402_drive.h"
@@ -138,7 +137,7 @@ TEST(Bus, ChainsOfOtherShapesSizesAndARefusedTransition) {
     EXPECT_EQ(big.chain->alState(1), EC_STATE_PRE_OP) << "no SAFE-OP request";
 }
 
-TEST(Bus, ClocksControlWordsStateErrorsAndAPulledCable) {
+TEST(Bus, ClocksStateErrorsAndAPulledCable) {
     SimBus bus(sim::ChainConfig::drives(kDrives));
     ASSERT_TRUE(bus.bringUp());
     EXPECT_EQ(ecx_readstate(bus.ctx()), EC_STATE_OPERATIONAL);
@@ -171,22 +170,6 @@ TEST(Bus, ClocksControlWordsStateErrorsAndAPulledCable) {
     EXPECT_EQ(start % kCycle, 0u);
     EXPECT_GT(start, ec::getU64(before) + 100000000);
     EXPECT_EQ(bus.slave(2).DCcycle, static_cast<int32_t>(kCycle));
-
-    // Control words walk every drive to operation enabled; the mode is echoed.
-    for (int n = 1; n <= kDrives; ++n) {
-        EXPECT_EQ(bus.statusWord(n) & 0x4F, 0x40) << "switch on disabled";
-    }
-    for (uint16_t cw : {0x06, 0x07, 0x0F, 0x0F}) {
-        for (int n = 1; n <= kDrives; ++n) {
-            bus.setControlWord(n, cw, 9);
-        }
-        ASSERT_EQ(bus.exchange(), 3 * kDrives);
-    }
-    for (int n = 1; n <= kDrives; ++n) {
-        EXPECT_EQ(bus.statusWord(n) & 0x6F, 0x27) << "operation enabled";
-        EXPECT_EQ(loadLe16(bus.slave(n).inputs + 30), 9);
-    }
-    EXPECT_EQ(bus.chain->drive(2)->lastControlWord(), 0x0F);
 
     // A SAFE-OP error in operation is seen and acknowledged.
     bus.chain->forceSafeOpError(3, ec::kAlSmWatchdog);
