@@ -52,13 +52,12 @@ private slots:
         }
         if (adapter == "t-deaf") {
             cfg.slaves[1].ignoresMode = true;  // keeps reporting mode 0
+        } else if (adapter == "t-refuse") {
+            cfg.slaves[1].refusedStates[EC_STATE_SAFE_OP] = 0x001D;
         }
         std::unique_ptr<SimAdapter> bus;
         if (slaves >= 0) {
             bus = std::make_unique<SimAdapter>(adapter.toStdString(), cfg);
-        }
-        if (adapter == "t-refuse") {
-            bus->chain->refuseState(2, EC_STATE_SAFE_OP, 0x001D);
         }
         ecmaster m;
         SignalSink sink(m);
@@ -107,8 +106,7 @@ private slots:
                     sink.values.back().modeDisplay == int16_t(kModeSpeedRamp));
         QVERIFY(std::is_sorted(sink.stamps.begin(), sink.stamps.end()));
         QVERIFY(sink.contains(QStringLiteral("[Init] 4 slaves found!")));
-        QVERIFY(!m.connectBus(bus.adapter()));  // already connected: refused, bus untouched
-        QVERIFY(m.connected);
+        QVERIFY(!m.connectBus(bus.adapter()) && m.connected);  // refused, bus untouched
         const auto received = [&](int position) {
             std::vector<uint8_t> b;
             bus.chain->withSlave(position, [&](sim::Esc& esc, sim::SlaveApplication*) {
@@ -152,8 +150,7 @@ private slots:
         QTest::qWait(40);
         QCOMPARE(bus.chain->framesSeen(), frames);  // no cycle after disconnect returned
         QCOMPARE(m.validDrives.size(), 2);          // kept until the next bring-up
-        QVERIFY(m.connectBus(bus.adapter()));
-        QVERIFY(m.timerId != 0);
+        QVERIFY(m.connectBus(bus.adapter()) && m.timerId != 0);
         m.disconnectBus();
     }
 
@@ -209,8 +206,7 @@ private slots:
         }
         QCOMPARE(m.driveStateOf(1), int{kDriveUnknown});  // index equal to the drive count
         m.images[1] = {};
-        QVERIFY(!m.enableDrive(0) && !m.enableAllDrives() && !m.resetFault(0));  // no bus
-        QVERIFY(!m.enabled);
+        QVERIFY(!m.enableDrive(0) && !m.enableAllDrives() && !m.resetFault(0) && !m.enabled);
         auto other = std::make_unique<ecmaster>();
         SignalSink end(*other);
         other.reset();  // joins the supervision thread before the members go
@@ -230,17 +226,14 @@ private slots:
         QCOMPARE(m.driveState(1), int{kDriveSwitchOnDisabled});
         QTRY_COMPARE(m.driveState(3), int{kDriveFault});
         first.controlWords(), third.controlWords();
-        QVERIFY(m.enableDrive(0));
-        QVERIFY(m.enabled);
+        QVERIFY(m.enableDrive(0) && m.enabled);
         QCOMPARE(first.controlWords(), (Words{6, 7, 15}));
         QCOMPARE(m.commands[1].controlWord, uint16_t{15});
-        QVERIFY(!m.busy);
-        QVERIFY(!m.enableDrive(0));
+        QVERIFY(!m.busy && !m.enableDrive(0));
         QVERIFY(m.enableSlave(1));  // already enabled: nothing sent
         QTest::qWait(10);
         QCOMPARE(first.controlWords(), Words{});
-        QVERIFY(m.disableDrive(0));
-        QVERIFY(!m.enabled);
+        QVERIFY(m.disableDrive(0) && !m.enabled);
         QCOMPARE(m.driveState(1), int{kDriveReadyToSwitchOn});
         QCOMPARE(first.controlWords(), (Words{7, 6}));
         QVERIFY(!m.disableDrive(0));
@@ -248,15 +241,13 @@ private slots:
         // The faulted drive is not stepped; its fault is reset by a rising edge of bit 7.
         QVERIFY(!m.enableDrive(2) && !m.stepEnable(3));
         QCOMPARE(third.controlWords(), Words{});
-        QVERIFY(!m.resetFault(0));  // nothing to reset
-        QVERIFY(m.resetFault(2));
+        QVERIFY(!m.resetFault(0) && m.resetFault(2));  // drive 1: nothing to reset
         QCOMPARE(third.controlWords(), (Words{0x80, 0}));
         QCOMPARE(m.driveState(3), int{kDriveSwitchOnDisabled});
         // Enabling all stops at the drive that refuses a step; the last is not touched.
-        QVERIFY(!m.enableAllDrives());
-        QVERIFY(!m.enabled);
-        QCOMPARE(m.driveState(1), int{kDriveOperationEnabled});
-        QCOMPARE(m.driveState(2), int{kDriveReadyToSwitchOn});
+        QVERIFY(!m.enableAllDrives() && !m.enabled);
+        QCOMPARE(std::tuple(m.driveState(1), m.driveState(2)),
+                 std::tuple(int{kDriveOperationEnabled}, int{kDriveReadyToSwitchOn}));
         QCOMPARE(third.controlWords(), Words{});
         m.disconnectBus();
     }

@@ -235,32 +235,28 @@ TEST_F(RecordingBus, ExchangeSplitsTheImageOrItsCommandsAndWritesBackOnlyInputs)
     master.group(0).hasdc = true;
     master.group(0).DCnext = 1;
     auto ds = exchange(2, 2);  // one LRW per frame counted
-    ASSERT_EQ(ds.size(), 3u);
-    EXPECT_EQ(ds[0].cmd, static_cast<uint8_t>(ec::Command::LRW));
-    EXPECT_EQ(ds[1].cmd, static_cast<uint8_t>(ec::Command::FRMW));
-    EXPECT_EQ(ds[1].adp, 0x1001);
-    EXPECT_EQ(ds[1].ado, 0x0910);
-    EXPECT_EQ(ds[0].length + ds[2].length, 2000);
-    EXPECT_EQ(ds[2].adp | ds[2].ado << 16, ds[0].length) << "logical address";
-    for (size_t i = 0; i < iomap.size(); ++i) {
-        ASSERT_EQ(iomap[i], i < 18u * 40 ? 0x11 : 0xAB) << "byte " << i;
-    }
+    ASSERT_EQ(ds.size(), 3u);  // the second frame's LRW at the logical address the first ends
+    EXPECT_EQ(std::vector<int>({ds[0].cmd, ds[1].cmd, ds[1].adp, ds[1].ado,
+                                ds[0].length + ds[2].length, ds[2].adp | ds[2].ado << 16}),
+              std::vector<int>({int(ec::Command::LRW), int(ec::Command::FRMW), 0x1001, 0x0910, 2000,
+                                ds[0].length}));
+    const auto image = [](size_t size, long outputs) {  // outputs kept, inputs as the chain sent
+        Bytes b(size, 0xAB);
+        return std::fill_n(b.begin(), outputs, 0x11), b;
+    };
+    EXPECT_EQ(iomap, image(2000, 18 * 40));
     // A group with a slave that cannot take LRW reads and writes separately.
     master.group(0) = ec_groupt{};
-    for (int i = 1; i <= 40; ++i) {
-        master.slave(i) = ec_slavet{};
-    }
+    std::fill_n(&master.slave(1), 40, ec_slavet{});
     drives(2);
     master.slave(2).blockLRW = 1;
     std::fill(iomap.begin(), iomap.end(), 0x11);
     ASSERT_EQ(ecx_config_map(master.get(), iomap.data()), 100);
     EXPECT_EQ(master.group(0).blockLRW, 1);
     ds = exchange(3, 2);  // the script counts 1 per datagram: LRD 1 + LWR 1 doubled
-    EXPECT_EQ(ds[0].cmd, static_cast<uint8_t>(ec::Command::LRD));
-    EXPECT_EQ(ds[1].cmd, static_cast<uint8_t>(ec::Command::LWR));
-    for (size_t i = 0; i < 100; ++i) {
-        ASSERT_EQ(iomap[i], i < 36 ? 0x11 : 0xAB) << "byte " << i;
-    }
+    EXPECT_EQ(std::tuple(ds[0].cmd, ds[1].cmd),
+              std::tuple(uint8_t(ec::Command::LRD), uint8_t(ec::Command::LWR)));
+    EXPECT_EQ(Bytes(iomap.begin(), iomap.begin() + 100), image(100, 36));
 }
 
 TEST_F(RecordingBus, SmallSlavesWithoutMailboxShareAByte) {

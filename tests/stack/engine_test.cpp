@@ -34,11 +34,10 @@ struct PortTest : ::testing::Test {
     }
     ec::Port& port() { return *master->port; }
     FrameEngine::Stats stats() { return port().engine().stats(); }
-    int read(uint16_t reg, int timeoutUs, uint16_t* value) {
+    std::pair<int, int> read(uint16_t reg, int timeoutUs) {  // WKC and value
         uint8_t b[2] = {};
         const int wkc = ecx_FPRD(master.get(), 0x1001, reg, 2, b, timeoutUs);
-        *value = ec::getU16(b);
-        return wkc;
+        return {wkc, ec::getU16(b)};
     }
 };
 
@@ -176,16 +175,14 @@ TEST_F(PortTest, EachCallerAndEachDatagramGetsItsOwnReply) {
 }
 
 TEST_F(PortTest, ResendsLostDamagedAndLateFramesButNeverAnsweredOnesAndTakesAReplyThere) {
-    uint16_t value = 0;
-    ASSERT_EQ(read(0x0130, 200000, &value), 1);
+    ASSERT_EQ(read(0x0130, 200000), std::pair(1, 0x0130));
     EXPECT_EQ(script->sentCount(), 1u) << "an answered frame is not sent again";
 
     int lost = 2;  // two transmissions lost: the call succeeds on the third
     script->respond = [&](const Bytes& f) {
         return lost-- > 0 ? std::vector<Bytes>{} : echoAddress(f);
     };
-    ASSERT_EQ(read(0x0134, 200000, &value), 1);
-    EXPECT_EQ(value, 0x0134);
+    ASSERT_EQ(read(0x0134, 200000), std::pair(1, 0x0134));
     auto frames = script->sentFrames();
     ASSERT_EQ(frames.size(), 4u);
     EXPECT_EQ(frames[1], frames[2]) << "a resend repeats the frame, index included";
@@ -199,18 +196,15 @@ TEST_F(PortTest, ResendsLostDamagedAndLateFramesButNeverAnsweredOnesAndTakesARep
         }
         return std::vector<Bytes>{reply};
     };
-    ASSERT_EQ(read(0x0138, 200000, &value), 1);
-    EXPECT_EQ(value, 0x0138);
-    EXPECT_EQ(script->sentCount(), 6u);
-    EXPECT_EQ(stats().malformed, 1u);
+    ASSERT_EQ(read(0x0138, 200000), std::pair(1, 0x0138));
+    EXPECT_EQ(std::tuple(script->sentCount(), stats().malformed), std::tuple(6u, 1u));
 
     script->respond = nullptr;  // a reply after the timeout is discarded
-    EXPECT_EQ(read(0x0130, 1000, &value), EC_NOFRAME);
+    EXPECT_EQ(read(0x0130, 1000).first, EC_NOFRAME);
     const Bytes late = echoAddress(script->sentFrames().back())[0];
     script->respond = echoAddress;
     script->inject(late);
-    EXPECT_EQ(read(0x0134, 100000, &value), 1);
-    EXPECT_EQ(value, 0x0134);
+    EXPECT_EQ(read(0x0134, 100000), std::pair(1, 0x0134));
     EXPECT_EQ(stats().unmatched, 1u);
 
     // A wait already past its deadline (descheduled after sending) takes a reply that is there.
@@ -270,8 +264,7 @@ TEST_F(PortTest, BatchFillsEachDatagramAndTrustsOnlyRepliesLaidOutAsSent) {
     std::array<ec_datagramt, 2> two{ec_datagramt{Command::FPRD, 1, 8, {}, first},
                                     ec_datagramt{Command::FPRD, 2, 8, {}, {}}};
     EXPECT_EQ(ecx_transceive_batch(ctx, two, 3000), 0);
-    EXPECT_EQ(two[0].wkc, EC_NOFRAME);
-    EXPECT_EQ(first[0], 0);
+    EXPECT_EQ(std::tuple(two[0].wkc, first[0]), std::tuple(EC_NOFRAME, 0));
 }
 
 TEST(Links, VirtualAdaptersComeFirstInRegistrationOrder) {
@@ -284,9 +277,8 @@ TEST(Links, VirtualAdaptersComeFirstInRegistrationOrder) {
     ec::registerVirtualAdapter("test:b", "second again", nullptr);  // replaces, keeps its place
     const auto list = ec::listAdapters();
     ASSERT_GE(list.size(), 2u);
-    EXPECT_EQ(list[0].name, "test:b");
-    EXPECT_EQ(list[0].desc, "second again");
-    EXPECT_EQ(list[1].name, "test:a");
+    EXPECT_EQ(std::tuple(list[0].name, list[0].desc, list[1].name),
+              std::tuple("test:b", "second again", "test:a"));
     EXPECT_TRUE(std::none_of(list.begin(), list.end(), [](auto& a) { return a.name == "lo"; }));
     ec_adaptert* head = ec_find_adapters();
     ASSERT_TRUE(head && head->next);
