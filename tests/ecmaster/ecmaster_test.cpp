@@ -45,10 +45,9 @@ private slots:
         QFETCH(int, slaves);
         QFETCH(int, result);
         QFETCH(QString, line);
-        sim::ChainConfig cfg =
-            slaves == 0 ? couplerThenDrives(0) : sim::ChainConfig::drives(std::max(slaves, 1));
-        if (slaves == 33) {
-            cfg.slaves.assign(33, sim::SlaveConfig::coupler());
+        sim::ChainConfig cfg = sim::ChainConfig::drives(std::max(slaves, 1));
+        if (slaves == 0 || slaves == 33) {
+            cfg.slaves.assign(size_t(std::max(slaves, 1)), sim::SlaveConfig::coupler());
         }
         if (adapter == "t-deaf") {
             cfg.slaves[1].ignoresMode = true;  // keeps reporting mode 0
@@ -87,8 +86,9 @@ private slots:
     // bring-up ends in speed-ramp mode, each drive gets the commands meant for it as its
     // SyncManager holds them, and after teardown the drives are in INIT and no cycle runs.
     void bringsUpCommandsTheRightDrivesAndTearsDown() {
-        sim::ChainConfig cfg = couplerThenDrives(2);
-        cfg.slaves.insert(cfg.slaves.begin() + 2, sim::SlaveConfig::ioTerminal());
+        sim::ChainConfig cfg = sim::ChainConfig::drives(2);
+        cfg.slaves.insert(cfg.slaves.begin() + 1, sim::SlaveConfig::ioTerminal());
+        cfg.slaves.insert(cfg.slaves.begin(), sim::SlaveConfig::coupler());
         SimAdapter bus("c-setters", cfg);
         ecmaster m;
         SignalSink sink(m);
@@ -264,14 +264,14 @@ private slots:
         const QString lost = QStringLiteral("ERROR : slave 2 lost.");
         QTest::qWait(200);
         QCOMPARE(sink.lines, QStringList{});
-        bus.faults->shortWkcReplies = 25;  // yet it watches: a shortfall gets a check at once
+        *bus.shortWkcReplies = 25;  // yet it watches: a shortfall gets a check at once
         QTRY_VERIFY(sink.contains(ok));
-        QTRY_COMPARE(bus.faults->shortWkcReplies.load(), 0);
+        QTRY_COMPARE(bus.shortWkcReplies->load(), 0);
         QCOMPARE(sink.count(ok), qsizetype(sink.lines.size()));  // nothing but the check's result
 
         sink.clear();
         bus.chain->forceSafeOpError(2, 0x001B);
-        bus.faults->shortWkcReplies = 25;
+        *bus.shortWkcReplies = 25;
         const QString ack =
             QStringLiteral("ERROR : slave 2 is in SAFE_OP + ERROR, attempting ack.");
         QTRY_VERIFY(sink.contains(ack) && sink.lines.indexOf(ok, sink.lines.indexOf(ack)) > 0);
@@ -279,7 +279,7 @@ private slots:
                  QStringLiteral("WARNING : slave 2 is in SAFE_OP, change to OPERATIONAL."));
         QVERIFY(sink.lines.filter(QStringLiteral("slave 1")).isEmpty());
         QCOMPARE(bus.chain->alState(2), uint8_t{EC_STATE_OPERATIONAL});
-        QTRY_COMPARE(bus.faults->shortWkcReplies.load(), 0);
+        QTRY_COMPARE(bus.shortWkcReplies->load(), 0);
 
         sink.clear();
         m.enabled = true;

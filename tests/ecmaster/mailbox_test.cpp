@@ -1,6 +1,7 @@
 // Drive parameters over SDO and firmware over FoE through the master, against the simulated
 // drives' mailboxes: what the drive holds afterwards, byte for byte.
 #include <thread>
+#include <tuple>
 
 #include "master_fixture.h"
 #include "model/paramtable.h"
@@ -124,11 +125,12 @@ private slots:
                  bytesOf(bus.chain->parameter(2, kParamIdSoftwareVersion)));
         QVERIFY(result > 0 && m.inOperation);
         QVERIFY(bus.chain->parameter(1, 8) != std::vector<uint8_t>{limit});
-        auto got = bus.chain->firmware(1);
-        QVERIFY(got && got->complete);
-        QCOMPARE(QString::fromStdString(got->name), QStringLiteral("QJ30_3.1.6.efw"));
-        QCOMPARE(bytesOf(got->bytes), image);
-        QVERIFY(bus.chain->firmware(2)->bytes.empty());
+        const auto firmware = [&bus](int position) {  // completed, name, bytes
+            const auto got = bus.chain->firmware(position).value();
+            return std::tuple(got.complete, QString::fromStdString(got.name), bytesOf(got.bytes));
+        };
+        QCOMPARE(firmware(1), std::tuple(true, QStringLiteral("QJ30_3.1.6.efw"), image));
+        QVERIFY(std::get<2>(firmware(2)).isEmpty());
         QCOMPARE(bus.chain->alState(2), uint8_t{EC_STATE_OPERATIONAL});
         // Back in operation the drive takes parameters again, and the next file: an empty one,
         // sent as zero bytes, ended by the one empty data packet.
@@ -136,21 +138,17 @@ private slots:
         QCOMPARE(m.writeParameter(0, 8, &limit), kParamOk);
         QCOMPARE(bus.chain->parameter(1, 8), std::vector<uint8_t>{limit});
         QVERIFY(m.downloadFirmware(empty, 0, 0) > 0);
-        got = bus.chain->firmware(1);
-        QVERIFY(got && got->complete);
-        QCOMPARE(QString::fromStdString(got->name), QStringLiteral("empty.bin"));
-        QVERIFY(got->bytes.empty());
+        QCOMPARE(firmware(1), std::tuple(true, QStringLiteral("empty.bin"), QByteArray()));
 
         QCOMPARE(m.downloadFirmware(big, 1, 0), kBadDriveIndex);  // refused while the drive runs
         QCOMPARE(bus.chain->alState(2), uint8_t{EC_STATE_OPERATIONAL});
-        QVERIFY(bus.chain->firmware(2)->bytes.empty());
+        QVERIFY(std::get<2>(firmware(2)).isEmpty());
         uint32_t size = 0;  // read on its own, the same file fills the buffer and stops there
         QVERIFY(m.loadFirmwareFile(big.toUtf8().constData(), size));
         QCOMPARE(size, kFirmwareBufferBytes);
 
         const QString missing = QStringLiteral("/nonexistent/zentrio/fw.efw");
-        QCOMPARE(m.downloadFirmware(missing, 1, 0), kBadDriveIndex);
-        QVERIFY(m.inOperation);
+        QVERIFY(m.downloadFirmware(missing, 1, 0) == kBadDriveIndex && m.inOperation);
         QCOMPARE(bus.chain->alState(2) & 0x0F, int{EC_STATE_BOOT});  // left for another file
         m.disconnectBus();
 
