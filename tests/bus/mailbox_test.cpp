@@ -158,10 +158,14 @@ TEST(BusSdo, HostileLostDuplicatedAndInterruptedRepliesAreSortedOut) {
 
     // Frames lost on their way back, the requests' writes among them: a write is sent again with
     // the same counter until it lands; a cable that returns nothing is a timeout, not a refusal.
+    // (The lossy transfers take their time, the more so on a busy machine: a long timeout.)
     bus.chain->setFrameLoss(0.6, 11, sim::LossPoint::Return);
+    bus.mailboxTimeoutUs = 20 * EC_TIMEOUTRXM;
     for (int i = 0; i < 10; ++i) {
+        SCOPED_TRACE(i);
         expectTransfersWork();
     }
+    bus.mailboxTimeoutUs = EC_TIMEOUTRXM;
     bus.chain->setFrameLoss(1.0, 11, sim::LossPoint::Return);
     EXPECT_EQ(bus.sdoRead(1, kParams, 37, 4), EC_TIMEOUT);
     bus.chain->setFrameLoss(0.0, 11);
