@@ -22,7 +22,6 @@ struct SimBus {
     std::shared_ptr<sim::Chain> chain;
     ec::OwnedContext master;
     Bytes iomap = Bytes(kProcessImageBytes);
-    int mailboxTimeoutUs = EC_TIMEOUTRXM;
 
     explicit SimBus(sim::ChainConfig cfg) : chain(std::make_shared<sim::Chain>(std::move(cfg))) {
         ecx_init_link(master.get(), sim::makeVirtualLink(chain));
@@ -64,8 +63,7 @@ struct SimBus {
     int sdoRead(uint16_t n, uint16_t index, uint8_t sub, int capacity, Bytes* value = nullptr) {
         auto buf = std::make_unique<uint8_t[]>(static_cast<size_t>(capacity));
         int size = capacity;
-        const int wkc =
-            ecx_SDOread(ctx(), n, index, sub, false, &size, buf.get(), mailboxTimeoutUs);
+        const int wkc = ecx_SDOread(ctx(), n, index, sub, false, &size, buf.get(), EC_TIMEOUTRXM);
         if (value != nullptr && wkc > 0) {
             value->assign(buf.get(), buf.get() + size);
         }
@@ -73,7 +71,7 @@ struct SimBus {
     }
     int sdoWrite(uint16_t n, uint16_t index, uint8_t sub, const Bytes& value) {
         return ecx_SDOwrite(ctx(), n, index, sub, false, static_cast<int>(value.size()),
-                            value.data(), mailboxTimeoutUs);
+                            value.data(), EC_TIMEOUTRXM);
     }
 };
 

@@ -149,32 +149,7 @@ TEST(FrameEngine, SlotsHoldDistinctIndicesAndAbandonedIndicesAreHeldBack) {
     EXPECT_TRUE(reused == 0 || std::chrono::steady_clock::now() - start >= ec::kIndexQuarantine);
 }
 
-TEST_F(PortTest, EachCallerAndEachDatagramGetsItsOwnReply) {
-    script->respond = nullptr;  // replies injected by hand
-    const auto deadline = ec::Port::Clock::now() + std::chrono::seconds(1);
-    const auto first = port().claim(deadline);
-    const auto second = port().claim(deadline);
-    ASSERT_TRUE(first && second);
-    port().engine().builder(*first).add(Command::FPRD, ec::physicalAddress(0x1001, 0x0010), 2);
-    port().engine().builder(*first).add(Command::BWR, ec::physicalAddress(0, 0x0120), 2);
-    port().engine().builder(*second).add(Command::FPRD, ec::physicalAddress(0x1002, 0x0012), 2);
-    port().transmit(*first);
-    port().transmit(*second);
-    const auto sent = script->sentFrames();
-    ASSERT_EQ(sent.size(), 2u);
-    script->inject(echoAddress(sent[1])[0]);  // the second caller's reply arrives first
-    script->inject(echoAddress(sent[0])[0]);
-    ASSERT_TRUE(port().awaitReply(*first, deadline));
-    EXPECT_EQ(ec::getU16(port().engine().replyData(*first, 0).data()), 0x0010);
-    EXPECT_EQ(port().engine().replyWkc(*first, 1), 1);
-    EXPECT_EQ(port().engine().state(*second), FrameEngine::SlotState::Received);
-    ASSERT_TRUE(port().awaitReply(*second, ec::Port::Clock::now()));
-    EXPECT_EQ(ec::getU16(port().engine().replyData(*second, 0).data()), 0x0012);
-    port().release(*first);
-    port().release(*second);
-}
-
-TEST_F(PortTest, ResendsLostDamagedAndLateFramesButNeverAnsweredOnesAndTakesAReplyThere) {
+TEST_F(PortTest, ResendsLostDamagedAndLateFramesNeverAnsweredOnesAndPairsEachReply) {
     ASSERT_EQ(read(0x0130, 200000), std::pair(1, 0x0130));
     EXPECT_EQ(script->sentCount(), 1u) << "an answered frame is not sent again";
 
@@ -219,6 +194,30 @@ TEST_F(PortTest, ResendsLostDamagedAndLateFramesButNeverAnsweredOnesAndTakesARep
         EXPECT_EQ(answered ? port().engine().replyWkc(*slot, 0) : 1, 1);
         port().release(*slot);
     }
+
+    // Two callers, the second one's reply first: each caller and each datagram gets its own.
+    const auto deadline = ec::Port::Clock::now() + std::chrono::seconds(1);
+    const auto first = port().claim(deadline);
+    const auto second = port().claim(deadline);
+    ASSERT_TRUE(first && second);
+    port().engine().builder(*first).add(Command::FPRD, ec::physicalAddress(0x1001, 0x0010), 2);
+    port().engine().builder(*first).add(Command::BWR, ec::physicalAddress(0, 0x0120), 2);
+    port().engine().builder(*second).add(Command::FPRD, ec::physicalAddress(0x1002, 0x0012), 2);
+    const size_t before = script->sentCount();
+    port().transmit(*first);
+    port().transmit(*second);
+    const auto sent = script->sentFrames();
+    ASSERT_EQ(sent.size(), before + 2);
+    script->inject(echoAddress(sent.back())[0]);  // the second caller's reply arrives first
+    script->inject(echoAddress(sent[before])[0]);
+    ASSERT_TRUE(port().awaitReply(*first, deadline));
+    EXPECT_EQ(ec::getU16(port().engine().replyData(*first, 0).data()), 0x0010);
+    EXPECT_EQ(port().engine().replyWkc(*first, 1), 1);
+    EXPECT_EQ(port().engine().state(*second), FrameEngine::SlotState::Received);
+    ASSERT_TRUE(port().awaitReply(*second, ec::Port::Clock::now()));
+    EXPECT_EQ(ec::getU16(port().engine().replyData(*second, 0).data()), 0x0012);
+    port().release(*first);
+    port().release(*second);
 
     ec::OwnedContext closed;
     uint8_t b[2] = {};
