@@ -52,11 +52,6 @@ struct SimBus {
         exchange();
         return requestState(EC_STATE_SAFE_OP) && requestState(EC_STATE_OPERATIONAL);
     }
-    uint16_t statusWord(int n) { return loadLe16(slave(n).inputs); }
-    void setControlWord(int n, uint16_t cw, uint16_t mode) {
-        storeLe16(slave(n).outputs + kOutControlWord, cw);
-        storeLe16(slave(n).outputs + kOutMode, mode);
-    }
     std::vector<ec_errort> popErrors() {
         std::vector<ec_errort> list;
         for (ec_errort e{}; ecx_poperror(ctx(), &e);) {

@@ -46,14 +46,11 @@ public:
     void clear() { lines.clear(), values.clear(), stamps.clear(), lost = 0; }
 };
 
-struct LinkFaults {
-    std::atomic<int> shortWkcReplies{0};  // process-data replies with a WKC one short
-};
-
+// Hands the next process-data replies on with a working counter one short.
 class FilterLink final : public ec::FrameLink {
 public:
-    FilterLink(std::unique_ptr<ec::FrameLink> inner, std::shared_ptr<LinkFaults> faults)
-        : inner_(std::move(inner)), faults_(std::move(faults)) {}
+    FilterLink(std::unique_ptr<ec::FrameLink> inner, std::shared_ptr<std::atomic<int>> shortWkc)
+        : inner_(std::move(inner)), shortWkc_(std::move(shortWkc)) {}
     bool send(std::span<const uint8_t> f) override { return inner_->send(f); }
     int receive(std::span<uint8_t> f, std::chrono::microseconds timeout) override {
         const int n = inner_->receive(f, timeout);
@@ -61,7 +58,7 @@ public:
         // (4), length (2), interrupt (2), data, working counter (2). Process data is one LRW.
         const size_t at = 16 + 10 + (f[16 + 6] | (f[16 + 7] & 0x07) << 8);
         if (n >= 28 && f[16] == 0x0C && at + 2 <= size_t(n) && (f[at] | f[at + 1]) != 0 &&
-            faults_->shortWkcReplies > 0 && faults_->shortWkcReplies.fetch_sub(1) > 0) {
+            *shortWkc_ > 0 && shortWkc_->fetch_sub(1) > 0) {
             const auto wkc = static_cast<uint16_t>((f[at] | f[at + 1] << 8) - 1);
             f[at] = static_cast<uint8_t>(wkc), f[at + 1] = static_cast<uint8_t>(wkc >> 8);
         }
@@ -70,17 +67,17 @@ public:
 
 private:
     std::unique_ptr<ec::FrameLink> inner_;
-    std::shared_ptr<LinkFaults> faults_;
+    std::shared_ptr<std::atomic<int>> shortWkc_;
 };
 
 // A chain registered under its own adapter name.
 struct SimAdapter {
     std::string name;
     std::shared_ptr<sim::Chain> chain;
-    std::shared_ptr<LinkFaults> faults = std::make_shared<LinkFaults>();
+    std::shared_ptr<std::atomic<int>> shortWkcReplies = std::make_shared<std::atomic<int>>(0);
     SimAdapter(const std::string& adapterName, sim::ChainConfig cfg)
         : name(adapterName), chain(std::make_shared<sim::Chain>(std::move(cfg))) {
-        ec::registerVirtualAdapter(name, "test chain " + name, [c = chain, f = faults] {
+        ec::registerVirtualAdapter(name, "test chain " + name, [c = chain, f = shortWkcReplies] {
             return std::make_unique<FilterLink>(sim::makeVirtualLink(c), f);
         });
     }
@@ -98,15 +95,6 @@ inline bool connectQuietly(ecmaster& m, SignalSink& sink, const SimAdapter& bus)
     QTest::qWait(20);
     sink.clear();
     return true;
-}
-
-inline sim::ChainConfig couplerThenDrives(int drives) {
-    sim::ChainConfig cfg;
-    cfg.slaves.push_back(sim::SlaveConfig::coupler());
-    for (int i = 1; i <= drives; ++i) {
-        cfg.slaves.push_back(sim::SlaveConfig::drive(static_cast<uint32_t>(i)));
-    }
-    return cfg;
 }
 
 // Stands in front of the drive at a position for its lifetime, forwarding every hook, and
