@@ -19,6 +19,9 @@ ParameterCompareDialog::ParameterCompareDialog(QWidget* parent)
     QTableWidget* table = ui->tableWidget_rows;
     table->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
     table->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    // The two values share what the names leave.
+    table->horizontalHeader()->setSectionResizeMode(kLeft, QHeaderView::Stretch);
+    table->horizontalHeader()->setSectionResizeMode(kRight, QHeaderView::Stretch);
     connect(table, &QTableWidget::itemChanged, this, [this](QTableWidgetItem* item) {
         if (item->column() == kTick) {
             updateWriteButton();
