@@ -1,6 +1,4 @@
-// The stack against the simulated chain: scan and SII identity, the process image and FMMUs as
-// written to the drives, the AL state walk with refusals and errors, distributed clocks, a pulled
-// cable and its recovery. Resending over lost frames: tests/stack; control words: tests/ecmaster.
+// The stack against the simulated chain: scan, image, states, clocks, a pulled cable and recovery.
 #include <tuple>
 
 #include "sim/cia402_drive.h"
@@ -111,9 +109,8 @@ TEST(Bus, ChainsOfOtherShapesSizesAndARefusedTransition) {
     SimBus bare(sim::ChainConfig::drives(1));
     bare.chain->withSlave(1, [](sim::Esc& esc, sim::SlaveApplication*) {
         auto& sii = const_cast<std::vector<uint16_t>&>(esc.sii());
-        for (size_t w = 0x40; w + 1 < sii.size() && sii[w] != 0xFFFF; w += 2u + sii[w + 1]) {
+        for (size_t w = 0x40; w + 1 < sii.size() && sii[w] != 0xFFFF; w += 2u + sii[w + 1])
             sii[w] = sii[w] == ec::kSiiCatSyncManager ? 0x0800 : sii[w];  // a vendor category
-        }
     });
     ASSERT_EQ(bare.scan(), 1);
     EXPECT_EQ(
@@ -130,9 +127,8 @@ TEST(Bus, ChainsOfOtherShapesSizesAndARefusedTransition) {
     // taken (it would leave that drive without image, and the rest would fit).
     big.chain->drive(21)->dictionary().setU32(sim::kRxPdoAssign, 0, 2);
     EXPECT_EQ(big.map(), 0);
-    for (int n = 0; n <= 21; ++n) {
+    for (int n = 0; n <= 21; ++n)
         EXPECT_EQ(big.slave(n).outputs, nullptr);
-    }
     EXPECT_EQ(big.reg(21, 0x0600, 16), Bytes(16, 0)) << "no FMMU written";
     EXPECT_EQ(big.chain->alState(1), EC_STATE_PRE_OP) << "no SAFE-OP request";
 }
@@ -197,9 +193,8 @@ TEST(Bus, ClocksStateErrorsAndAPulledCable) {
     EXPECT_EQ(bus.exchange(), 3 * kDrives);
     EXPECT_EQ(ecx_recover_slave(bus.ctx(), 3, 500), 1) << "already the right slave";
 
-    for (uint16_t state : {EC_STATE_SAFE_OP, EC_STATE_PRE_OP, EC_STATE_INIT}) {
+    for (uint16_t state : {EC_STATE_SAFE_OP, EC_STATE_PRE_OP, EC_STATE_INIT})
         EXPECT_TRUE(bus.requestState(state));
-    }
     bus.chain->pullDrive(2);
     bus.chain->plugDrive(2);
     bus.slave(2).eep_id = 0x12345678;  // the master expected another product there

@@ -1,6 +1,4 @@
-// SDO and FoE with the simulated drives: expedited transfers, transfers at the boundaries of
-// each mailbox size, caller buffers of exact size, the drive's aborts, hostile, lost and duplicated
-// replies, and firmware download through the bootstrap mailbox in BOOT.
+// SDO and FoE with the simulated drives, firmware through the bootstrap mailbox in BOOT included.
 #include <string>
 #include <tuple>
 
@@ -48,9 +46,8 @@ TEST(BusSdo, NormalAndSegmentedTransfersAtEachWindowsBoundaries) {
         EXPECT_EQ(std::string(name.begin(), name.end()), "QJ30 servo joint");
         for (const int size :
              {5, w - 17, w - 16, w - 15, w - 9, w - 8, 2 * w - 25, 2 * w - 24, 96}) {
-            if (size < 5 || size > 96) {
+            if (size < 5 || size > 96)
                 continue;
-            }
             const Bytes text = pattern(size_t(size), uint32_t(size));
             ASSERT_GT(bus.sdoWrite(1, 0x2020, 0, text), 0) << size;
             Bytes back;

@@ -1,5 +1,4 @@
-// SDO information with the simulated drives: the whole dictionary in one message and in fragments,
-// error replies, the list bound, gaps, a slave without the service, hostile replies.
+// SDO information with the simulated drives: whole dictionary, errors, list bound, hostile replies.
 #include <algorithm>
 #include <cstring>
 #include <string>
@@ -53,9 +52,9 @@ TEST(BusSdoInfo, TheWholeDictionaryReadsAsTheDriveHoldsIt) {
             EXPECT_EQ(std::tuple(std::string(l.od->Name[i]), l.od->MaxSub[i], l.oe->Entries),
                       std::tuple(object.name.substr(0, EC_MAXNAME), maxSub, maxSub + 1));
             for (const auto& [sub, e] : object.subs) {
-                const int mapping = e.mapping == sim::PdoMapping::Rx   ? 0x40
-                                    : e.mapping == sim::PdoMapping::Tx ? 0x80
-                                                                       : 0;
+                const int mapping = e.mapping == sim::PdoMapping::Rx
+                                        ? 0x40
+                                        : int(e.mapping == sim::PdoMapping::Tx) << 7;
                 EXPECT_EQ(
                     std::tuple(std::string(l.oe->Name[sub]), l.oe->DataType[sub],
                                l.oe->BitLength[sub], l.oe->ObjAccess[sub]),
@@ -67,8 +66,7 @@ TEST(BusSdoInfo, TheWholeDictionaryReadsAsTheDriveHoldsIt) {
         }
         // A variable, arrays (entries of one type), a record: code and type.
         for (const auto& [index, code, type] :
-             {std::tuple(0x1000, 7, 7), std::tuple(0x1018, 8, 7), std::tuple(0x2010, 8, 3),
-              std::tuple(0x6101, 9, 6)}) {
+             {std::tuple(0x1000, 7, 7), {0x1018, 8, 7}, {0x2010, 8, 3}, {0x6101, 9, 6}}) {
             EXPECT_EQ(std::tuple(l.od->ObjectCode[l.row(index)], l.od->DataType[l.row(index)]),
                       std::tuple(code, type))
                 << index;
@@ -81,10 +79,9 @@ TEST(BusSdoInfo, ErrorRepliesTheListBoundGapsAndARefusal) {
     const auto bus = preOp(128, 2);
     // Drive 2 gets more objects than a list keeps, one of them without subindex 1.
     sim::ObjectDictionary& dict = bus->chain->drive(2)->dictionary();
-    for (int k = 0; k < EC_MAXODLIST; ++k) {
+    for (int k = 0; k < EC_MAXODLIST; ++k)
         dict.addEntry(uint16_t(0x3000 + k), 0, "Extra", sim::CoeType::Unsigned8,
                       sim::Access::ReadOnly);
-    }
     dict.addEntry(0x3000, 2, "Second", sim::CoeType::Boolean, sim::Access::ReadWrite);
     Lists l;
     ASSERT_GT(ecx_readODlist(bus->ctx(), 2, l.od.get()), 0);
@@ -101,18 +98,15 @@ TEST(BusSdoInfo, ErrorRepliesTheListBoundGapsAndARefusal) {
     EXPECT_TRUE(bus->popErrors().empty());
 
     // Unknown object and subindex: 0, the abort code in the list.
-    l.od->Slave = 1;
-    l.od->Index[0] = 0x5555;
-    l.od->Index[1] = 0x1000;
+    std::tie(l.od->Slave, l.od->Index[0], l.od->Index[1]) = std::tuple(1, 0x5555, 0x1000);
     EXPECT_EQ(ecx_readODdescription(bus->ctx(), 0, l.od.get()), 0);
     EXPECT_EQ(ecx_readOEsingle(bus->ctx(), 1, 5, l.od.get(), l.oe.get()), 0);
     const auto errors = bus->popErrors();
     ASSERT_EQ(errors.size(), 2u);
-    for (const auto& [e, index, sub, code] : {std::tuple(errors[0], 0x5555, 0, 0x06020000u),
-                                              std::tuple(errors[1], 0x1000, 5, 0x06090011u)}) {
+    for (const auto& [e, index, sub, code] :
+         {std::tuple(errors[0], 0x5555, 0, 0x06020000u), {errors[1], 0x1000, 5, 0x06090011u}})
         EXPECT_EQ(std::tuple(e.Etype, e.Slave, e.Index, e.SubIdx, uint32_t(e.AbortCode)),
                   std::tuple(EC_ERR_TYPE_SDOINFO_ERROR, 1, index, sub, code));
-    }
     // Without the SII's SDO information bit, or beyond the list, nothing goes out.
     bus->slave(1).CoEdetails &= uint8_t(~ec::kCoeDetailSdoInfo);
     const uint64_t frames = bus->chain->framesSeen();
@@ -140,31 +134,29 @@ TEST(BusSdoInfo, HostileRepliesStayInsideTheRecordsAndTheNextTransferWorks) {
         EXPECT_EQ(ecx_readOEsingle(bus->ctx(), params, 37, l.od.get(), l.oe.get()) > 0, answered);
         EXPECT_EQ(std::memcmp(list.od->Index, good.od->Index, 2 * list.od->Entries), 0);
         EXPECT_EQ(list.od->Entries, answered ? good.od->Entries : 0);
-        if (answered) {
-            EXPECT_EQ(std::string(l.od->Name[params]) + "|" + l.oe->Name[37], names);
-        }
+        EXPECT_EQ(answered ? std::string(l.od->Name[params]) + "|" + l.oe->Name[37] : names, names);
         EXPECT_EQ(std::tuple(l.od->Name[params + 1][0], l.oe->Name[38][0]), std::tuple(0x5A, 0x5A));
     };
     const std::string names = "Drive parameters|Product type";
+    using M = sim::Misbehaviour;
     for (const auto& [m, answered, packetError] :
-         {std::tuple(sim::Misbehaviour::SdoInfoFragmentCount, false, ec::kPacketMalformed),
-          std::tuple(sim::Misbehaviour::SdoInfoShortReply, false, ec::kPacketMalformed),
-          std::tuple(sim::Misbehaviour::SdoInfoOtherObjectFirst, true, ec::kPacketUnexpected),
-          std::tuple(sim::Misbehaviour::SdoInfoLongNames, true, ec::PacketError(0))}) {
+         {std::tuple(M::SdoInfoFragmentCount, false, ec::kPacketMalformed),
+          {M::SdoInfoShortReply, false, ec::kPacketMalformed},
+          {M::SdoInfoOtherObjectFirst, true, ec::kPacketUnexpected},
+          {M::SdoInfoLongNames, true, ec::PacketError(0)}}) {
         SCOPED_TRACE(int(m));
         ASSERT_TRUE(bus->chain->setMailboxMisbehaviour(1, m));
-        readAll(answered, m == sim::Misbehaviour::SdoInfoLongNames
-                              ? "Drive parameters" + std::string(24, '~') + "|Product type" +
-                                    std::string(28, '~')
-                              : names);
+        readAll(answered, m == M::SdoInfoLongNames ? "Drive parameters" + std::string(24, '~') +
+                                                         "|Product type" + std::string(28, '~')
+                                                   : names);
         EXPECT_EQ(packetErrors(*bus, packetError) > 0, packetError != 0);
-        ASSERT_TRUE(bus->chain->setMailboxMisbehaviour(1, sim::Misbehaviour::None));
+        ASSERT_TRUE(bus->chain->setMailboxMisbehaviour(1, M::None));
         readAll(true, names);
         bus->popErrors();  // the leftovers of a reply given up on: replies to another request
     }
-    ASSERT_TRUE(bus->chain->setMailboxMisbehaviour(1, sim::Misbehaviour::Silent));
+    ASSERT_TRUE(bus->chain->setMailboxMisbehaviour(1, M::Silent));
     EXPECT_EQ(ecx_readODlist(bus->ctx(), 1, Lists().od.get()), EC_TIMEOUT);
-    ASSERT_TRUE(bus->chain->setMailboxMisbehaviour(1, sim::Misbehaviour::None));
+    ASSERT_TRUE(bus->chain->setMailboxMisbehaviour(1, M::None));
     readAll(true, names);
 }
 

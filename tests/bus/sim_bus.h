@@ -1,5 +1,4 @@
-// A master context wired to a simulated chain, with the bring-up steps the console performs and
-// the mailbox calls the tests make.
+// A master context wired to a simulated chain, with the console's bring-up steps.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -45,18 +44,16 @@ struct SimBus {
     }
     // Scan, map, DC, SAFE-OP, OP: the order of the console's bring-up.
     bool bringUp() {
-        if (scan() < 1 || map() <= 0 || !requestState(EC_STATE_PRE_OP)) {
+        if (scan() < 1 || map() <= 0 || !requestState(EC_STATE_PRE_OP))
             return false;
-        }
         ecx_configdc(ctx());
         exchange();
         return requestState(EC_STATE_SAFE_OP) && requestState(EC_STATE_OPERATIONAL);
     }
     std::vector<ec_errort> popErrors() {
         std::vector<ec_errort> list;
-        for (ec_errort e{}; ecx_poperror(ctx(), &e);) {
+        for (ec_errort e{}; ecx_poperror(ctx(), &e);)
             list.push_back(e);
-        }
         return list;
     }
     // Reads into a heap buffer of exactly `capacity` bytes, so that a write past it is caught.
@@ -64,9 +61,8 @@ struct SimBus {
         auto buf = std::make_unique<uint8_t[]>(static_cast<size_t>(capacity));
         int size = capacity;
         const int wkc = ecx_SDOread(ctx(), n, index, sub, false, &size, buf.get(), EC_TIMEOUTRXM);
-        if (value != nullptr && wkc > 0) {
+        if (value != nullptr && wkc > 0)
             value->assign(buf.get(), buf.get() + size);
-        }
         return wkc;
     }
     int sdoWrite(uint16_t n, uint16_t index, uint8_t sub, const Bytes& value) {

@@ -1,5 +1,4 @@
-// zentrio-bus against an in-process simulated chain: what a script sees (output, exit codes) and
-// what the drives see (objects written, firmware received).
+// zentrio-bus on an in-process chain: what a script sees and what the drives receive.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -17,8 +16,7 @@ using namespace bustool;
 
 struct Result {
     int code;
-    std::string out;
-    std::string err;
+    std::string out, err;
 };
 
 // Runs the tool with `args`, on the simulated chain unless `bus` is empty.
@@ -33,9 +31,8 @@ Result tool(std::vector<std::string> args, const char* bus = "sim:3") {
 
 size_t count(const std::string& text, const std::string& what) {
     size_t n = 0;
-    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) {
+    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
         ++n;
-    }
     return n;
 }
 bool has(const std::string& text, const std::string& what) {
@@ -101,9 +98,8 @@ TEST_F(BusTool, SdoAndFirmwareReachTheDriveAndSiiAndPdosReadBack) {
     const fs::path firmware =
         fs::temp_directory_path() / ("zentrio-fw-" + std::to_string(getpid()) + ".bin");
     std::string bytes(5000, '\0');
-    for (size_t i = 0; i < bytes.size(); ++i) {
+    for (size_t i = 0; i < bytes.size(); ++i)
         bytes[i] = static_cast<char>(i * 7 + 3);
-    }
     std::ofstream(firmware, std::ios::binary) << bytes;
     const Result foe = tool({"foe-write", "3", firmware.string(), "--json"});
     fs::remove(firmware);
@@ -124,9 +120,8 @@ TEST_F(BusTool, DiagnosticsShowEachFaultOnTheRightSlaveAndPort) {
         EXPECT_EQ(r.code, 0) << r.err;
         std::vector<std::string> lines;
         std::istringstream in(r.out);
-        for (std::string line; std::getline(in, line);) {
+        for (std::string line; std::getline(in, line);)
             lines.push_back(line);
-        }
         return lines;
     };
     auto out = diag();
@@ -154,9 +149,8 @@ TEST_F(BusTool, DiagnosticsShowEachFaultOnTheRightSlaveAndPort) {
 
     // Frames lost on the cable into drive 3 (seeded): only drive 3 counts them, on port 0.
     chain->setFrameLoss(0.3, 7, sim::LossPoint::Outbound, 3);
-    for (int i = 0; i < 5; ++i) {
+    for (int i = 0; i < 5; ++i)
         diag();
-    }
     chain->setFrameLoss(0.0, 7);
     out = diag();
     EXPECT_TRUE(std::regex_search(out[2], std::regex("port0_invalid_frames [1-9]"))) << out[2];
@@ -181,9 +175,8 @@ TEST_F(BusTool, ExitCodesAScriptCanTell) {
         {{"sdo-upload", "1", "0x1000", "0", "--type", "u16"}, "sim:3", kExitFailed},  // a u32
         {{"sdo-download", "1", "0x6101", "8", "300", "--type", "u8"}, "sim:3", kExitUsage}};
     // clang-format on
-    for (const auto& [args, bus, code] : runs) {
+    for (const auto& [args, bus, code] : runs)
         EXPECT_EQ(tool(args, bus).code, code) << (args.empty() ? "" : args[0]) << " " << bus;
-    }
     const Result help = tool({"sdo-upload", "--help"}, "");
     EXPECT_EQ(help.code, kExitOk);
     EXPECT_TRUE(has(help.out, "sdo-upload SLAVE INDEX SUB"));

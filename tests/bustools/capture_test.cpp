@@ -1,6 +1,4 @@
-// Bus captures under load: what the queue cannot take is dropped and counted, never waited for,
-// and what it wrote reads back in tshark as EtherCAT. (A captured session through the master is
-// checked in tests/diagnostics.)
+// Captures under load: overflow dropped and counted, never waited for; tshark reads the rest.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -22,12 +20,10 @@ std::vector<std::string> dissect(const fs::path& file) {
     std::vector<std::string> frames;
     FILE* p = ::popen(command.c_str(), "r");
     char line[4096];
-    while (p != nullptr && std::fgets(line, sizeof line, p) != nullptr) {
+    while (p != nullptr && std::fgets(line, sizeof line, p) != nullptr)
         frames.emplace_back(line, std::strcspn(line, "\n"));
-    }
-    if (p != nullptr) {
+    if (p != nullptr)
         ::pclose(p);
-    }
     return frames;
 }
 
@@ -46,18 +42,16 @@ TEST(Capture, AFullQueueDropsAndCountsInsteadOfWaiting) {
     frame[14] = 12;    // datagram bytes: 10 header + 0 data + 2 wkc
     frame[15] = 0x10;  // type 1 (EtherCAT commands)
     constexpr uint64_t kFrames = 3 * ec::FrameCapture::kQueueFrames;
-    for (uint64_t i = 0; i < kFrames; ++i) {
+    for (uint64_t i = 0; i < kFrames; ++i)
         capture->record(frame, ec::CaptureDirection::Outbound);
-    }
     ec::CaptureStats stats;
     ASSERT_TRUE(capture->stop(&stats));
     EXPECT_EQ(stats.written + stats.dropped, kFrames);
     EXPECT_GE(stats.written, 1u);
     const auto frames = dissect(file);
     EXPECT_EQ(frames.size(), stats.written);
-    for (const std::string& f : frames) {
+    for (const std::string& f : frames)
         ASSERT_TRUE(f.starts_with("eth:ethertype:ecatf:ecat") && f.ends_with('|')) << f;
-    }
     capture->record(frame, ec::CaptureDirection::Outbound);  // after stop: ignored
     EXPECT_EQ(capture->stats().written + capture->stats().dropped, kFrames);
     fs::remove(file);

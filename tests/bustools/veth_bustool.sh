@@ -1,8 +1,6 @@
 #!/usr/bin/env bash
-# zentrio-bus over a real kernel link: every subcommand against zentrio-sim on a veth pair in a
-# network namespace of our own (always deleted); a corrupted frame shows in diag on the right
-# slave and port; the simulator's capture opens in tshark without a malformed frame.
-# usage: veth_bustool.sh <zentrio-bus> <zentrio-sim>. Exit 77 (skipped) without namespaces.
+# Every zentrio-bus subcommand against zentrio-sim on a veth pair in a namespace of our own; the
+# captures must read in tshark. usage: veth_bustool.sh <zentrio-bus> <zentrio-sim>; 77: skipped.
 set -uo pipefail
 tool=$1 simulator=$2 ns="zentrio-bus-$$" work=$(mktemp -d)
 cleanup() {

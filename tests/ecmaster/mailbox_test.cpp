@@ -1,5 +1,5 @@
-// Drive parameters over SDO and firmware over FoE through the master, against the simulated
-// drives' mailboxes: what the drive holds afterwards, byte for byte.
+// SDO parameters and FoE firmware through the master: what the drive holds afterwards, byte for
+// byte.
 #include <thread>
 #include <tuple>
 
@@ -72,9 +72,8 @@ private slots:
         });
         const bool seen = QTest::qWaitFor([&] {  // it holds the mailbox lock throughout
             const bool free = m.mailboxMutex.tryLock();
-            if (free) {
+            if (free)
                 m.mailboxMutex.unlock();
-            }
             return !free;
         });
         m.disconnectBus();

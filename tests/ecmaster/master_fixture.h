@@ -1,6 +1,4 @@
-// The master's tests: simulated chains registered as adapters behind a link that can shorten
-// working counters, a collector for the master's signals on the test thread, and a wrapper in
-// front of a simulated drive that records the control words it acted on.
+// The master's tests: simulated chains as adapters, a signal collector, a control-word recorder.
 #pragma once
 
 #include <QFile>
@@ -122,9 +120,8 @@ public:
         if (apply && data.size() >= static_cast<size_t>(kDriveOutputBytes)) {
             const uint16_t cw = loadLe16(data.data() + kOutControlWord);
             std::lock_guard lock(mutex_);
-            if (!std::exchange(seen_, true) || cw != last_) {
+            if (!std::exchange(seen_, true) || cw != last_)
                 words_.push_back(cw);
-            }
             last_ = cw;
         }
         inner_->onOutputs(sm, data, apply);
@@ -155,9 +152,8 @@ inline QString writeFile(const QTemporaryDir& dir, const QString& name, const QB
 
 inline QByteArray pattern(int size) {
     QByteArray b(size, Qt::Uninitialized);
-    for (int i = 0; i < size; ++i) {
+    for (int i = 0; i < size; ++i)
         b[i] = static_cast<char>(i * 7 + 3);
-    }
     return b;
 }
 

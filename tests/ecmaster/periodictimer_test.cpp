@@ -1,5 +1,4 @@
-// The periodic timer: callbacks on a thread of their own on a 2 ms grid, and the stop guarantee
-// the master's teardown relies on.
+// The periodic timer: a 2 ms grid on its own thread, and the stop the master's teardown relies on.
 #include <QTest>
 
 #include <array>
@@ -27,16 +26,13 @@ void onTick(uint32_t id, uint32_t msg, uintptr_t user, uintptr_t dw1, uintptr_t 
     }
     p->seenId = id;
     p->argumentsOk = p->argumentsOk && msg == 0 && dw1 == 0 && dw2 == 0;
-    if (p->slow) {
+    if (p->slow)
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    if (const int n = p->calls; n < static_cast<int>(p->deadlines.size())) {
+    if (const int n = p->calls; n < static_cast<int>(p->deadlines.size()))
         p->deadlines[size_t(n)] = timerCurrentDeadlineNs();
-    }
     ++p->calls;
-    if (p->killFromInside.exchange(false)) {
+    if (p->killFromInside.exchange(false))
         p->killResult = timeKillEvent(id);
-    }
     --p->inside;
 }
 

@@ -1,5 +1,4 @@
-// Runs a fuzz target outside the fuzz build: every file of the directories (or the files) given is
-// one input. Exits non-zero when nothing was run.
+// Runs a fuzz target over the files (or directories of them) given; fails when nothing ran.
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>

@@ -36,13 +36,11 @@ public:
             Bytes reply(bytes.begin(), bytes.end());
             if (flags & kReplyOverlay) {  // the sent frame, returned by a slave, XOR the bytes
                 reply.resize(std::max(reply.size(), sent.size()));
-                for (size_t i = 0; i < sent.size(); ++i) {
+                for (size_t i = 0; i < sent.size(); ++i)
                     reply[i] ^= sent[i] | (i == 6 ? ec::kMacReturnBit : 0);
-                }
             }
-            if (flags & kReplyFixIndex) {
+            if (flags & kReplyFixIndex)
                 fixIndex(reply, sent[ec::kFrameHeaderSize + 1]);
-            }
             replies_.push_back(reply);
             queue.push_back(std::move(reply));
         }
@@ -100,30 +98,26 @@ void runProcessData(ecx_contextt* ctx, uint8_t shape, bool split) {
     *ctx->slavecount = 1;
     ctx->slavelist[1].configadr = kStationReadStation;
     ecx_send_processdata(ctx);
-    if (ecx_receive_processdata(ctx, 1) < EC_NOFRAME) {
+    if (ecx_receive_processdata(ctx, 1) < EC_NOFRAME)
         abortWith("negative working counter");
-    }
-    if (std::any_of(image.begin(), image.begin() + g.Obytes, [](uint8_t b) { return b != 0x5A; })) {
+    if (std::any_of(image.begin(), image.begin() + g.Obytes, [](uint8_t b) { return b != 0x5A; }))
         abortWith("a reply changed the output image");  // outputs are the application's
-    }
-    g = ec_groupt{};  // the image goes away with this call
+    g = ec_groupt{};                                    // the image goes away with this call
 }
 
 void runMultiDatagram(ecx_contextt* ctx, FuzzInput& in, const Harness& h) {
     ec::Port& port = *ctx->port;
     const auto slot = port.claim(ec::Port::Clock::now() + std::chrono::milliseconds(1));
-    if (!slot) {
+    if (!slot)
         abortWith("no free frame slot on a fresh port");
-    }
     const size_t count = 1 + in.u8() % 4;
     for (size_t n = 0; n < count; ++n) {
         port.engine().builder(*slot).add(kMultiDatagramCommands[n],
                                          0x1000u << 16 | static_cast<uint32_t>(n), in.u8() % 48);
     }
     if (port.exchange(*slot, std::chrono::microseconds(1))) {
-        for (size_t n = 0; n < count; ++n) {
+        for (size_t n = 0; n < count; ++n)
             h.expectTaken(n, port.engine().replyData(*slot, n), port.engine().replyWkc(*slot, n));
-        }
     }
     port.release(*slot);
 }
@@ -161,9 +155,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         case kFrameScenarioCount:
             break;
     }
-    if (wkc != EC_NOFRAME) {
+    if (wkc != EC_NOFRAME)
         h.expectTaken(0, b, wkc);
-    }
     ecx_close(master.get());
     return 0;
 }

@@ -1,12 +1,9 @@
-// The mailbox reply parsers (SDO uploads of every kind, download replies, aborts, FoE replies,
-// emergencies) as ecx_SDOread, ecx_SDOwrite and ecx_FOEwrite receive them from a slave whose SM1
-// serves the fuzz input (format: fuzz_support.h). Caller buffers have exactly the asked size.
+// SDO and FoE reply parsing from an SM1 serving the input (fuzz_support.h); exact caller buffers.
 
 #include "fuzz_support.h"
 
 namespace {
 
-constexpr uint16_t kWindowStart = 0x1000;
 constexpr int kTimeoutUs = 1000;
 // A lost read costs the master a register timeout (2 ms): a few per input are enough.
 constexpr int kMaxLostReads = 2;
@@ -14,11 +11,8 @@ constexpr int kMaxLostReads = 2;
 using namespace fuzz;
 
 // A slave whose SM1 holds, one after the other, the messages of the input.
-class MailboxEsc final : public FakeEsc {
+class MailboxEsc final : public WindowedEsc {
 public:
-    uint16_t outStart = kWindowStart, outLength = 128, inStart = 0, inLength = 128;
-    std::deque<Bytes> messages;
-    bool visible = false;  // messages show only after the master's first request
     size_t requests = 0;
     int lostReads = 0;
     bool errorWhenEmpty = false;  // after the input: answer every read with a mailbox error
@@ -37,9 +31,8 @@ protected:
             data[0] = address == ec::kRegSm1Status   ? (full ? ec::kSmStatusMailboxFull : 0)
                       : address == ec::kRegSm0Status ? 0
                                                      : activate_ & ec::kSmActivateRepeat;
-            if (address == ec::kRegSm1Status && len >= 2) {
+            if (address == ec::kRegSm1Status && len >= 2)
                 data[1] = activate_;
-            }
             return true;
         }
         if (address == inStart && len == inLength) {
@@ -62,15 +55,14 @@ protected:
     }
 
     bool write(uint16_t address, const uint8_t* data, uint16_t len) override {
-        if (address == outStart && len == outLength) {
+        if (address == kWindowStart && len == outLength) {
             visible = true;
             ++requests;
             return true;
         }
         if (address == ec::kRegSm1Status && len == 2) {
-            if ((activate_ ^ data[1]) & ec::kSmActivateRepeat) {
+            if ((activate_ ^ data[1]) & ec::kSmActivateRepeat)
                 messages.push_front(last_);  // the repeat request puts the last message back
-            }
             activate_ = data[1];
             return true;
         }
@@ -94,22 +86,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     auto esc = std::make_shared<MailboxEsc>();
     ec::OwnedContext master;
-    ecx_init_link(master.get(),
-                  std::make_unique<FakeLink>([esc](const Bytes& sent, std::deque<Bytes>& replies) {
-                      esc->respond(sent, replies);
-                  }));
-    *master->slavecount = 1;
-    ec_slavet& s = master.slave(1);
-    esc->setStation(s.configadr = kMailboxStation);
-    s.mbx_wo = esc->outStart;
-    esc->outLength = s.mbx_l = kMailboxWindows[(windows & 0x0F) % kMailboxWindows.size()];
-    esc->inLength = s.mbx_rl = kMailboxWindows[(windows >> 4) % kMailboxWindows.size()];
-    esc->inStart = s.mbx_ro = static_cast<uint16_t>(kWindowStart + esc->outLength);
+    ec_slavet& s = mailboxSlave(master, esc, windows, in);
     esc->visible = (op & kOpVisibleBeforeRequest) != 0;
-    while (!in.empty()) {
-        const auto m = in.record();
-        esc->messages.emplace_back(m.begin(), m.end());
-    }
     s.mbx_proto = ec::kMbxProtoCoE | ec::kMbxProtoFoE;
     s.CoEdetails = coeDetails;
 

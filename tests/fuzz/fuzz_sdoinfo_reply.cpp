@@ -1,12 +1,7 @@
-// The SDO information reply parsers (object list, object and entry descriptions, error replies,
-// fragments) as ecx_readODlist, ecx_readODdescription, ecx_readOEsingle and ecx_readOE receive
-// them from a slave whose SM1 serves the fuzz input. The records live on the heap at their exact
-// size, so that the sanitizer sees every write past them.
-//
-// Input: op (bits 0-1: 0 list, 1 object description, 2 entry description, 3 all entries), windows
-// (SM0 index low nibble, SM1 high nibble into kMailboxWindows), SII CoE details, 16-bit index,
-// subindex, max subindex; then records [16-bit length][bytes], each the SM1 contents of one read.
-// Behind the last one every read finds a mailbox error, which ends a call at once.
+// SDO information reply parsing from an SM1 serving the input; records on the heap at exact size.
+// Input: op (bits 0-1: list, object description, entry description, all entries), windows (as
+// mailboxSlave), SII CoE details, 16-bit index, subindex, max subindex; then records [16-bit
+// length][bytes], each the SM1 contents of one read, behind them mailbox errors.
 
 #include "fuzz_support.h"
 
@@ -14,24 +9,15 @@ namespace {
 
 using namespace fuzz;
 
-constexpr uint16_t kWindowStart = 0x1000;
-
 // A slave whose SM1 holds, from the master's first request on, the messages of the input one after
 // the other, then mailbox errors.
-class InfoEsc final : public FakeEsc {
-public:
-    uint16_t outLength = 128, inStart = 0, inLength = 128;
-    std::deque<Bytes> messages;
-    bool visible = false;  // the drain before the first request finds nothing
-
+class InfoEsc final : public WindowedEsc {
 protected:
     bool read(uint16_t address, uint8_t* data, uint16_t len) override {
-        if (address != inStart || len != inLength) {
+        if (address != inStart || len != inLength)
             return FakeEsc::read(address, data, len);
-        }
-        if (!visible) {
+        if (!visible)
             return false;  // an empty mailbox refuses the read
-        }
         Bytes m{4, 0, 0, 0, 0, ec::kMbxTypeError, 1, 0, 2, 0};
         if (!messages.empty()) {
             m = std::move(messages.front());
@@ -57,23 +43,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     auto esc = std::make_shared<InfoEsc>();
     ec::OwnedContext master;
-    ecx_init_link(master.get(),
-                  std::make_unique<FakeLink>([esc](const Bytes& sent, std::deque<Bytes>& replies) {
-                      esc->respond(sent, replies);
-                  }));
-    *master->slavecount = 1;
-    ec_slavet& s = master.slave(1);
-    esc->setStation(s.configadr = kMailboxStation);
-    s.mbx_wo = kWindowStart;
-    esc->outLength = s.mbx_l = kMailboxWindows[(windows & 0x0F) % kMailboxWindows.size()];
-    esc->inLength = s.mbx_rl = kMailboxWindows[(windows >> 4) % kMailboxWindows.size()];
-    esc->inStart = s.mbx_ro = static_cast<uint16_t>(kWindowStart + esc->outLength);
+    ec_slavet& s = mailboxSlave(master, esc, windows, in);
     s.mbx_proto = ec::kMbxProtoCoE;
     s.CoEdetails = coeDetails;
-    while (!in.empty()) {
-        const auto m = in.record();
-        esc->messages.emplace_back(m.begin(), m.end());
-    }
 
     auto od = std::make_unique<ec_ODlistt>();
     auto oe = std::make_unique<ec_OElistt>();
@@ -95,9 +67,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         unterminated(od->Name) || unterminated(oe->Name)) {
         abortWith("result outside its set, a list beyond its bound or a name not terminated");
     }
-    if (ecx_elist2string(master.get()) == nullptr) {
+    if (ecx_elist2string(master.get()) == nullptr)
         abortWith("no error text");
-    }
     ecx_close(master.get());
     return 0;
 }

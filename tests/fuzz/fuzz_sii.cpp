@@ -1,5 +1,4 @@
-// The SII category parser given an arbitrary EEPROM image: once in memory, then through the SII
-// interface of a one-slave line that the master scans and maps.
+// An arbitrary EEPROM image: parsed in memory, then scanned and mapped on a one-slave line.
 
 #include "sii.h"
 
@@ -57,26 +56,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     auto esc = std::make_shared<SiiEsc>(Bytes(data, data + std::min(size, kBusImageLimit)));
     ec::OwnedContext master;
     master->readPdoSizes = nullptr;
-    ecx_init_link(master.get(),
-                  std::make_unique<FakeLink>([esc](const Bytes& sent, std::deque<Bytes>& replies) {
-                      esc->respond(sent, replies);
-                  }));
-    if (ecx_config_init(master.get(), 0) != 1) {
+    connect(master, esc);
+    if (ecx_config_init(master.get(), 0) != 1)
         abortWith("the one slave was not found");
-    }
     const ec_slavet& s = master.slave(1);
-    if (strnlen(s.name, sizeof s.name) > EC_MAXNAME) {
+    if (strnlen(s.name, sizeof s.name) > EC_MAXNAME)
         abortWith("slave name not terminated");
-    }
     std::unique_ptr<uint8_t[]> iomap(new uint8_t[kIoMapSize]);
     const int mapped = ecx_config_map_sized(master.get(), iomap.get(), kIoMapSize);
-    if (mapped < 0 || static_cast<size_t>(mapped) > kIoMapSize) {
+    if (mapped < 0 || static_cast<size_t>(mapped) > kIoMapSize)
         abortWith("image larger than the buffer it was mapped into");
-    }
     if (mapped > 0) {
-        if (master.slave(0).Obytes + master.slave(0).Ibytes != static_cast<uint32_t>(mapped)) {
+        if (master.slave(0).Obytes + master.slave(0).Ibytes != static_cast<uint32_t>(mapped))
             abortWith("image size disagrees with its parts");
-        }
         ecx_send_processdata(master.get());
         ecx_receive_processdata(master.get(), 1);
     }

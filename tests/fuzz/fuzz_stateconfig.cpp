@@ -1,5 +1,5 @@
-// StateConfig loading given arbitrary bytes as the definitions file. A refused file must leave
-// the tables exactly as they were; an accepted one must decode words without trouble.
+// Arbitrary definitions files: a refused one leaves the tables as they were, an accepted one
+// decodes.
 #include <QtGlobal>
 
 #include <cstdlib>
@@ -26,33 +26,28 @@ const QByteArray kKnown =
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static const bool silenced = (qInstallMessageHandler(quiet), true);
-    (void)silenced;
+    [[maybe_unused]] static const bool silenced = (qInstallMessageHandler(quiet), true);
 
     StateConfig config;
-    if (!config.loadData(kKnown)) {
+    if (!config.loadData(kKnown))
         abortWith("the known file was refused");
-    }
     const auto tables = [&config] {
         return std::tuple(config.stateWords(), config.errorWords(), config.drvErrorWords(),
                           config.warnings());
     };
     const auto before = tables();
     if (!config.loadData(QByteArray(reinterpret_cast<const char*>(data), qsizetype(size)))) {
-        if (tables() != before) {
+        if (tables() != before)
             abortWith("a refused file changed the tables");
-        }
         return 0;
     }
     QStringList texts;
     for (const QString& product : config.errorWords().keys()) {
         config.decodeErrorWord(product, ~uint64_t{0}, texts);
-        if (texts.isEmpty()) {
+        if (texts.isEmpty())
             abortWith("a known word decoded to nothing");
-        }
     }
-    for (const QString& product : config.drvErrorWords().keys()) {
+    for (const QString& product : config.drvErrorWords().keys())
         config.decodeDrvErrorWord(product, 0x8000000000000001u, texts);
-    }
     return 0;
 }

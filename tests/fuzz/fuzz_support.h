@@ -1,6 +1,4 @@
-// What the fuzz targets share: reading an input as a little structure, a link that answers at
-// once, one slave controller reduced to a register file, and the targets' input formats (the
-// committed corpora are read this way: keep them stable).
+// What the fuzz targets share, and their input formats (the committed corpora: keep them stable).
 #pragma once
 
 #include <algorithm>
@@ -62,9 +60,8 @@ public:
         return true;
     }
     int receive(std::span<uint8_t> buf, std::chrono::microseconds) override {
-        if (queue_.empty()) {
+        if (queue_.empty())
             return 0;
-        }
         const Bytes frame = std::move(queue_.front());
         queue_.pop_front();
         const size_t n = std::min(frame.size(), buf.size());
@@ -90,9 +87,8 @@ public:
     // The frame as it comes back from a line of this one slave.
     void respond(const Bytes& sent, std::deque<Bytes>& replies) {
         Bytes frame = sent;
-        if (!ec::checkFrame(frame)) {
+        if (!ec::checkFrame(frame))
             return;  // a slave forwards it unchanged; the master ignores it either way
-        }
         frame[6] |= ec::kMacReturnBit;
         // Per command (NOP..FRMW): addressed by position, station or broadcast (logical: never
         // here), and whether this slave reads (r) or writes (w) for it.
@@ -117,9 +113,8 @@ public:
                 ec::putU16(d + 2, static_cast<uint16_t>(adp + 1));
             }
             at += ec::kDatagramHeaderSize + len + ec::kWkcSize;
-            if ((lenField & ec::kDatagramMore) == 0) {
+            if ((lenField & ec::kDatagramMore) == 0)
                 break;
-            }
         }
         if (!std::exchange(loseReply_, false)) {  // else: acted on, but never comes back
             replies.push_back(std::move(frame));
@@ -131,13 +126,11 @@ protected:
         return size_t{address} + len <= mem_.size() && std::memcpy(data, &mem_[address], len);
     }
     virtual bool write(uint16_t address, const uint8_t* data, uint16_t len) {
-        if (size_t{address} + len > mem_.size()) {
+        if (size_t{address} + len > mem_.size())
             return false;
-        }
         std::memcpy(&mem_[address], data, len);
-        if (address <= ec::kRegAlControl && address + len > ec::kRegAlControl) {
+        if (address <= ec::kRegAlControl && address + len > ec::kRegAlControl)
             mem_[ec::kRegAlStatus] = mem_[ec::kRegAlControl] & ec::kAlStateMask;  // reached at once
-        }
         return true;
     }
     std::vector<uint8_t> mem_;
@@ -179,5 +172,40 @@ inline constexpr uint8_t kLostReadMarker = 0xFF;
 inline constexpr uint16_t kMailboxStation = 0x1001;
 inline constexpr std::array<uint16_t, 12> kMailboxWindows = {16,  17,  18,   24,   32, 64,
                                                              128, 256, 1024, 1486, 15, 1487};
+
+// A master whose one link leads to `esc`.
+inline void connect(ec::OwnedContext& master, std::shared_ptr<FakeEsc> esc) {
+    ecx_init_link(master.get(),
+                  std::make_unique<FakeLink>(
+                      [esc](const Bytes& sent, std::deque<Bytes>& r) { esc->respond(sent, r); }));
+}
+
+// A slave with a mailbox: SM0 at kWindowStart, SM1 right behind it, the messages SM1 serves.
+struct WindowedEsc : FakeEsc {
+    static constexpr uint16_t kWindowStart = 0x1000;
+    uint16_t outLength = 128, inStart = 0, inLength = 128;
+    std::deque<Bytes> messages;
+    bool visible = false;  // whether SM1 shows the messages yet
+};
+
+// The master's link to `esc` and its slave 1 behind it, window sizes from the windows byte (SM0
+// index low nibble, SM1 high nibble into kMailboxWindows), the input's records as the messages.
+template <class Esc>
+ec_slavet& mailboxSlave(ec::OwnedContext& master, const std::shared_ptr<Esc>& esc, uint8_t windows,
+                        FuzzInput& in) {
+    connect(master, esc);
+    *master->slavecount = 1;
+    ec_slavet& s = master.slave(1);
+    esc->setStation(s.configadr = kMailboxStation);
+    s.mbx_wo = Esc::kWindowStart;
+    esc->outLength = s.mbx_l = kMailboxWindows[(windows & 0x0F) % kMailboxWindows.size()];
+    esc->inLength = s.mbx_rl = kMailboxWindows[(windows >> 4) % kMailboxWindows.size()];
+    esc->inStart = s.mbx_ro = static_cast<uint16_t>(Esc::kWindowStart + esc->outLength);
+    while (!in.empty()) {
+        const auto m = in.record();
+        esc->messages.emplace_back(m.begin(), m.end());
+    }
+    return s;
+}
 
 }  // namespace fuzz

@@ -1,6 +1,4 @@
-// The CiA 402 drive behind each slave as a master sees it in the process image: the state
-// machine, every mode's response within the joint's limits, faults, over-temperature and their
-// reset, and the simulator program's command lines.
+// The CiA 402 drive as a master sees it in the process image, and the simulator's command lines.
 #include <cmath>
 #include <functional>
 #include <sstream>

@@ -1,6 +1,4 @@
-// The slave controllers as a master meets them on the wire: addressing and working counters,
-// the AL state machine and its refusals, distributed clocks, process data through FMMUs and
-// SyncManagers with the watchdog, and faults injected into the line.
+// The slave controllers as a master meets them on the wire, faults injected into the line included.
 #include "ethercat/stack/sii.h"
 #include "sim/sii.h"
 #include "sim_fixture.h"

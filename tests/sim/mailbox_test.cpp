@@ -1,7 +1,4 @@
-// The drive's mailbox as a master uses it: the SyncManager handshake, counters and repeat, the
-// SDO refusals and aborts, the dictionary and saving, and the bootloader's FoE. Transfers that
-// succeed, at every window size, and replies switched to misbehave go through the stack in
-// tests/bus.
+// The drive's mailbox as a master uses it (transfers through the stack at every window: tests/bus).
 #include "sim/cia402_drive.h"
 #include "sim/foe_server.h"
 #include "sim/sii.h"

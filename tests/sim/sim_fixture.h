@@ -1,5 +1,4 @@
-// Shared by the simulator tests: frames built by hand as a master sends them, the master's set-up
-// steps.
+// Shared by the simulator tests: hand-built frames as a master sends them, its set-up steps.
 #pragma once
 
 #include <gtest/gtest.h>

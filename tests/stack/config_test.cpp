@@ -1,6 +1,5 @@
-// Configuration: SII categories from hand-built EEPROM images (damaged ones included) and the read
-// handshake with a slow EEPROM, the process-image layout and the FMMU/SM images written for it,
-// and the error ring.
+// Configuration: SII images and reads, the process-image layout with its FMMU/SM images, the error
+// ring.
 #include <tuple>
 
 #include "fixture.h"
@@ -217,9 +216,8 @@ struct RecordingBus : ::testing::Test {
         EXPECT_EQ(sent.size() - before, frames);
         std::vector<DatagramView> all;
         for (size_t i = before; i < sent.size(); ++i) {
-            for (const DatagramView& d : datagrams(sent[i])) {
+            for (const DatagramView& d : datagrams(sent[i]))
                 all.push_back(d);
-            }
         }
         return all;
     }
@@ -281,9 +279,8 @@ TEST_F(RecordingBus, SmallSlavesWithoutMailboxShareAByte) {
 TEST(ErrorList, FirstInFirstOutNewestKeptWhenFull) {
     ec::ErrorList list;
     EXPECT_TRUE(list.empty() && !list.pop());
-    for (ec_errort e{}; e.Slave < EC_MAXELIST + 10; ++e.Slave) {
+    for (ec_errort e{}; e.Slave < EC_MAXELIST + 10; ++e.Slave)
         list.push(e);
-    }
     for (uint16_t n = 10; n < EC_MAXELIST + 10; ++n) {
         const auto e = list.pop();
         ASSERT_TRUE(e && e->Signal);

@@ -1,6 +1,4 @@
-// The frame engine, the port and the adapter registry: encoding, pairing replies with their
-// senders (threads sharing the port: tests/ecmaster), resending, dropping damaged or foreign
-// replies, datagram batches. The raw socket is tested end to end on a veth pair (tests/veth).
+// The frame engine, the port and the adapter registry (the raw socket: tests/veth).
 #include <set>
 
 #include "base.h"
@@ -18,9 +16,8 @@ namespace {
 // bytes, so each caller can tell its own reply.
 std::vector<Bytes> echoAddress(const Bytes& sent) {
     return {answer(sent, [](const DatagramView& d, Bytes& f) -> uint16_t {
-        if (d.length >= 2) {
+        if (d.length >= 2)
             ec::putU16(&f[d.data()], d.ado);
-        }
         return 1;
     })};
 }
@@ -133,9 +130,8 @@ TEST(FrameEngine, SlotsHoldDistinctIndicesAndAbandonedIndicesAreHeldBack) {
     std::optional<ec::SlotId> slot, first = engine.claim();
     engine.builder(*first).add(Command::BRD, 0, 2);
     engine.markSent(*first);
-    for (indices.insert(engine.index(*first)); (slot = engine.claim());) {
+    for (indices.insert(engine.index(*first)); (slot = engine.claim());)
         indices.insert(engine.index(*slot));
-    }
     EXPECT_EQ(indices.size(), ec::kFrameSlots) << "all slots taken, each with its own index";
     const uint8_t abandoned = engine.index(*first);
     const auto start = std::chrono::steady_clock::now();
@@ -166,9 +162,8 @@ TEST_F(PortTest, ResendsLostDamagedAndLateFramesNeverAnsweredOnesAndPairsEachRep
     bool damage = true;  // a damaged reply counts as none
     script->respond = [&](const Bytes& f) {
         Bytes reply = echoAddress(f)[0];
-        if (std::exchange(damage, false)) {
+        if (std::exchange(damage, false))
             setEcLength(reply, 200);
-        }
         return std::vector<Bytes>{reply};
     };
     ASSERT_EQ(read(0x0138, 200000), std::pair(1, 0x0138));

@@ -1,5 +1,4 @@
-// The far end of the stack's tests: a FrameLink whose other side is a script. Every frame sent is
-// recorded and handed to a responder whose frames wait for receive(); frames can also be injected.
+// A FrameLink whose far end is a script: frames sent are recorded and answered, or injected.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -49,17 +48,15 @@ public:
             script_->sent.push_back(copy);
         }
         if (script_->respond) {
-            for (Bytes& reply : script_->respond(copy)) {
+            for (Bytes& reply : script_->respond(copy))
                 script_->inject(std::move(reply));
-            }
         }
         return true;
     }
     int receive(std::span<uint8_t> buf, std::chrono::microseconds timeout) override {
         std::unique_lock lock(script_->mutex);
-        if (!script_->arrived.wait_for(lock, timeout, [&] { return !script_->pending.empty(); })) {
+        if (!script_->arrived.wait_for(lock, timeout, [&] { return !script_->pending.empty(); }))
             return 0;
-        }
         const Bytes frame = std::move(script_->pending.front());
         script_->pending.pop_front();
         const size_t n = std::min(frame.size(), buf.size());
@@ -86,9 +83,8 @@ inline std::vector<DatagramView> datagrams(const Bytes& frame) {
         result.push_back({at, frame[at], ec::getU16(&frame[at + 2]), ec::getU16(&frame[at + 4]),
                           static_cast<uint16_t>(len & 0x7FF)});
         at += ec::kDatagramHeaderSize + result.back().length + ec::kWkcSize;
-        if ((len & ec::kDatagramMore) == 0) {
+        if ((len & ec::kDatagramMore) == 0)
             break;
-        }
     }
     return result;
 }
@@ -97,9 +93,8 @@ inline std::vector<DatagramView> datagrams(const Bytes& frame) {
 // (which may change the datagram's data).
 inline Bytes answer(Bytes frame, const std::function<uint16_t(const DatagramView&, Bytes&)>& wkc) {
     frame[6] |= ec::kMacReturnBit;
-    for (const DatagramView& d : datagrams(frame)) {
+    for (const DatagramView& d : datagrams(frame))
         ec::putU16(&frame[d.wkc()], wkc(d, frame));
-    }
     return frame;
 }
 

@@ -1,8 +1,6 @@
 #!/usr/bin/env bash
-# The master against the standalone simulator over a real kernel link: a veth pair in a network
-# namespace of our own (always deleted), and a capture the EtherCAT dissector must read without
-# a malformed packet. Exit 77 (skipped) where namespaces cannot be created.
-# usage: veth_e2e.sh <veth_probe> <zentrio-sim> [drives]
+# The master against zentrio-sim on a veth pair in a namespace of our own; the capture must read
+# in tshark, nothing malformed. usage: veth_e2e.sh <veth_probe> <zentrio-sim> [drives]; 77: skipped
 set -uo pipefail
 probe=$1 simulator=$2 drives=${3:-3} ns="zentrio-e2e-$$" work=$(mktemp -d)
 cleanup() {

@@ -1,6 +1,4 @@
-// The master against the standalone simulator across a veth pair, started by veth_e2e.sh inside
-// its namespace: the interface and the number of drives come in the environment. What the drives
-// do with the data is checked in-process (tests/bus); here it is the raw sockets at both ends.
+// Run by veth_e2e.sh in its namespace (interface, drive count in the environment): raw sockets.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
