@@ -9,9 +9,7 @@
 #include "startupoptions.h"
 #include "windowchoice.h"
 
-// Start-up decisions: which main window the marker file selects (the factory station shows its
-// appearance check with the verdict on a second line), and the command line that offers a
-// simulated chain.
+// Start-up: the window the marker file selects, and the command line offering a simulated chain.
 class TestWindowChoice : public QObject {
     Q_OBJECT
 
@@ -62,8 +60,7 @@ private slots:
             QCOMPARE(options.simulatedDrives, drives);
         }
 
-        // Only with the option the simulated chain is offered, first and selected (in this
-        // order: a registration lasts for the rest of the process).
+        // Only with the option is the chain offered, first and selected (registration lasts).
         const QString chain4 = QStringLiteral("Simulated drive chain (4 drives)");
         QVERIFY(startSimulatedBus(parseStartupOptions({"zentrio"})) == nullptr);
         QVERIFY(!ecmaster().listAdapters().contains(chain4));

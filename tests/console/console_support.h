@@ -1,5 +1,4 @@
-// The console tests' shared fixture: sandboxed settings, modal dialogs answered from a timer, a
-// window with or without a simulated chain.
+// The console tests' fixture: sandboxed settings, modal dialogs answered, a window on a chain.
 #pragma once
 
 #include <QtTest>
@@ -20,7 +19,7 @@ using namespace Qt::StringLiterals;
 
 namespace consoletest {
 
-// How long a bring-up, an enable, a disable or a parameter run may take in a loaded test run.
+// A bring-up, enable, disable or parameter run in a loaded test run.
 inline constexpr int kBusTimeoutMs = 60000;
 
 inline QSettings consoleSettings() {
@@ -36,8 +35,7 @@ inline QByteArray asBytes(const std::vector<uint8_t>& v) {
     return QByteArray(reinterpret_cast<const char*>(v.data()), static_cast<qsizetype>(v.size()));
 }
 
-// The test process shares two cores with the suite and can stall longer than a real master ever
-// would; the drives' SM watchdog allows 2 s here instead of 100 ms, so a hiccup trips nothing.
+// A loaded test process stalls longer than a real master: the SM watchdog allows 2 s, not 100 ms.
 inline sim::ChainConfig chainConfig(int drives) {
     sim::ChainConfig config = sim::ChainConfig::drives(drives);
     for (sim::SlaveConfig& slave : config.slaves) {
@@ -46,8 +44,8 @@ inline sim::ChainConfig chainConfig(int drives) {
     return config;
 }
 
-// Answers modal dialogs in order as they open, each step only a dialog of its type; the busy
-// dialog of a download is left alone, an unexpected dialog closed after a while (no hang).
+// Answers modal dialogs in order, each step only its type; progress dialogs are left alone, an
+// unexpected dialog is closed after a while.
 class ModalAnswerer : public QObject {
 public:
     ModalAnswerer() {
@@ -61,7 +59,7 @@ public:
             return dialog != nullptr && (handler(dialog), true);
         });
     }
-    // Records a message box as "icon|title|text" and presses `answer` (its first button if none).
+    // Records "icon|title|text" and presses `answer` (else the first button).
     void thenBox(QMessageBox::StandardButton answer = QMessageBox::NoButton) {
         then<QMessageBox>([this, answer](QMessageBox* box) {
             boxes << u"%1|%2|%3"_s.arg(box->icon()).arg(box->windowTitle(), box->text());
@@ -69,7 +67,7 @@ public:
                 ->click();
         });
     }
-    // Types `path` into a file dialog as the operator would, or cancels it when empty.
+    // Types `path` into a file dialog, or cancels it when empty.
     void thenFile(const QString& path) {
         then<QFileDialog>([path](QFileDialog* dialog) {
             if (path.isEmpty()) {
@@ -121,7 +119,6 @@ protected:
     std::unique_ptr<MainWindow> window;
     QString adapter;
 
-    // No test reads or writes the settings of the person running it.
     void sandboxSettings() {
         QVERIFY(settingsDir.isValid());
         QSettings::setDefaultFormat(QSettings::IniFormat);
@@ -157,7 +154,7 @@ protected:
     bool locked() const { return !child<QTabWidget>(u"tabWidget"_s)->tabBar()->isEnabled(); }
     int state() const { return window->consoleState(); }
 
-    // The command record of a drive as the cycle sends it, by drive index.
+    // The command record the cycle sends to drive `driveIndex`.
     App_SetValue command(int driveIndex) const {
         const QMutexLocker lock(&master()->pdMutex);
         return master()->commands[static_cast<size_t>(master()->validDrives.at(driveIndex))];
@@ -170,7 +167,6 @@ protected:
         combo("comboBox_index")->setCurrentIndex(index);
         QCOMPARE(window->motorIndex(), index);
     }
-    // Waits until a button reads `text` (the end of a pool operation), or for a condition.
     static bool waitText(QAbstractButton* b, const char* text, int ms = kBusTimeoutMs) {
         return QTest::qWaitFor([b, text] { return b->text() == QString::fromUtf8(text); }, ms);
     }
@@ -184,7 +180,7 @@ protected:
         click(name);
         return waitText(button(name), text);
     }
-    // Selects the adapter shown as `desc` (the fixture's one by default) and connects.
+    // Selects the adapter shown as `desc` (default: the fixture's) and connects.
     bool connectBus(const QString& desc = QString()) {
         QComboBox* adapters = combo("comboBox_item");
         adapters->setCurrentIndex(adapters->findText(desc.isEmpty() ? adapter : desc));
@@ -195,8 +191,7 @@ protected:
         window = std::make_unique<MainWindow>();
         return connectBus(desc);
     }
-    // Leaves the drives disabled for the next window. After a failure the log pane goes to the
-    // output: often the only clue to a failure seen on another machine.
+    // Leaves the drives disabled; after a failure the log pane goes to the output.
     void closeWindow() {
         if (!window) {
             return;

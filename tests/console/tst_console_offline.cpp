@@ -1,18 +1,13 @@
 #include <limits>
 
 #include "console_support.h"
-#include "kivcustomplot.h"
 #include "model/paramtable.h"
 #include "nowheeldoublespinbox.h"
 #include "roundtriptimer.h"
 
 using namespace consoletest;
 
-namespace {
-
 const QString kUpdaterFailed = u"Failed to start the updater."_s;
-
-}  // namespace
 
 // The operator console without a bus, fed records as the master would hand them.
 class TestConsoleOffline : public WindowFixture {
@@ -22,7 +17,7 @@ private:
     QTemporaryDir work;
     uint64_t timestamp = 0;
 
-    // Hands records to the window as the master's queued signal does, and lets them arrive.
+    // Hands records to the window as the master's queued signal does.
     void feed(const TCiA402_GetValue& record, int times = 1) {
         for (int i = 0; i < times; ++i) {
             QMetaObject::invokeMethod(window.get(), "deal_recv_pdo_data", Qt::QueuedConnection,
@@ -60,15 +55,14 @@ private slots:
     void initTestCase() {
         sandboxSettings();
         QVERIFY(work.isValid());
-        // The project's word definitions, which the window reads from its working directory.
+        // The window reads the word definitions from its working directory.
         QVERIFY(QDir::setCurrent(QStringLiteral(ZENTRIO_SOURCE_DIR)));
     }
     void init() { window = std::make_unique<MainWindow>(); }
     void cleanup() { closeWindow(); }
 
-    // Without a bus nothing is sent: every control says so, the plots refuse with a box, and a
-    // late lost-slave report changes nothing. Then the state gate every operator action goes by,
-    // the test lock, and the helpers behind the inputs.
+    // Without a bus every control says so and the plots refuse; then the state gate, the test
+    // lock, and the helpers behind the inputs.
     void withoutBus() {
         QSignalSpy spy(window.get(), &MainWindow::writeLog);
         const QString none = u"设备未连接."_s;
@@ -104,30 +98,26 @@ private slots:
         QCOMPARE(lines(spy), QStringList{u"Connect Fail"_s});
         QVERIFY(connectButton()->text() == u"Connect"_s && state() == NotConnected);
 
-        // In the wrong state an action is refused with one line naming the state it is in and the
-        // one to go to, and nothing changes; the state itself passes silently.
-        const struct {
-            int state;
-            const char* action;
-            const char* message;
-        } gates[] = {{NotConnected, "pushButton_enable", "当前处于未连接，请进入已连接状态"},
-                     {Testing, "pushButton_enable", "当前处于测试中，请退回已连接状态"},
-                     {7, "pushButton_enable", "当前处于Unknow，请退回已连接状态"},
-                     {Connected, "button_roundtrip", "当前处于已连接，请进入上使能状态"},
-                     {Testing, "button_roundtrip", "当前处于测试中，请退回上使能状态"},
-                     {Enabled, "button_multitest", "当前处于上使能，请退回已连接状态"},
-                     {NotConnected, "button_calibrate", "当前处于未连接，请进入已连接状态"},
-                     {Connected, "button_identify", "当前处于已连接，请进入上使能状态"},
-                     {Enabled, "pushButton_Upgrade", "当前处于上使能，请退回已连接状态"}};
-        for (const auto& gate : gates) {
-            window->forceConsoleState(gate.state);
+        // In the wrong state an action is refused with one line and nothing changes.
+        const std::tuple<int, const char*, const char*> gates[] = {
+            {NotConnected, "pushButton_enable", "当前处于未连接，请进入已连接状态"},
+            {Testing, "pushButton_enable", "当前处于测试中，请退回已连接状态"},
+            {7, "pushButton_enable", "当前处于Unknow，请退回已连接状态"},
+            {Connected, "button_roundtrip", "当前处于已连接，请进入上使能状态"},
+            {Testing, "button_roundtrip", "当前处于测试中，请退回上使能状态"},
+            {Enabled, "button_multitest", "当前处于上使能，请退回已连接状态"},
+            {NotConnected, "button_calibrate", "当前处于未连接，请进入已连接状态"},
+            {Connected, "button_identify", "当前处于已连接，请进入上使能状态"},
+            {Enabled, "pushButton_Upgrade", "当前处于上使能，请退回已连接状态"}};
+        for (const auto& [gate, name, message] : gates) {
+            window->forceConsoleState(gate);
             spy.clear();
-            const QString idle = button(gate.action)->text();
-            click(gate.action);
-            QCOMPARE(lines(spy), QStringList{QString::fromUtf8(gate.message)});
-            QVERIFY(button(gate.action)->text() == idle && state() == gate.state && !locked());
+            const QString idle = button(name)->text();
+            click(name);
+            QCOMPARE(lines(spy), QStringList{QString::fromUtf8(message)});
+            QVERIFY(button(name)->text() == idle && state() == gate && !locked());
             spy.clear();
-            QVERIFY(window->requireState(gate.state));
+            QVERIFY(window->requireState(gate));
             QCOMPARE(lines(spy), QStringList());
         }
 
@@ -143,23 +133,21 @@ private slots:
         // Rows are kept above 1 s and below 45 s, in single precision; unsigned differences wrap.
         constexpr uint64_t o = 5'000'000'000ull;
         constexpr uint64_t top = std::numeric_limits<uint64_t>::max();
-        const struct {
-            uint64_t origin, at;
-            float seconds;  // 0: not kept
-        } rows[] = {
+        const std::tuple<uint64_t, uint64_t, float> rows[] = {
+            // origin, at, seconds (0: not kept)
             {o, o + 1'000'000'000ull, 0},         {o, o + 1'000'000'001ull, 0},
             {o, o + 1'000'002'000ull, 1.000002f}, {o, o + 44'990'000'000ull, 44.99f},
             {o, o + 44'999'999'000ull, 0},        {o, o + 45'000'000'000ull, 0},
             {o, o - 2'000'000'000ull, 0},         {top - 999'999'999ull, 2'000'000'000ull, 3.0f}};
-        for (const auto& r : rows) {
-            const std::optional<float> t = MainWindow::identificationRowTime(r.at, r.origin);
-            QCOMPARE(t.has_value(), r.seconds != 0);
-            QVERIFY(!t || std::fabs(*t - r.seconds) <= r.seconds * 1e-6f);
+        for (const auto& [origin, at, seconds] : rows) {
+            const std::optional<float> t = MainWindow::identificationRowTime(at, origin);
+            QCOMPARE(t.has_value(), seconds != 0);
+            QVERIFY(!t || std::fabs(*t - seconds) <= seconds * 1e-6f);
         }
         QCOMPARE(roundTripMilliseconds(0.9999), 999);  // cut, not rounded
 
         // A running procedure covers the top rows and locks the tabs; STOP stays reachable. Texts
-        // that carry state survive a language change, so a running test never looks idle.
+        // that carry state survive a language change.
         window->forceConsoleState(NotConnected);
         QWidget* right = child("widget_righthalf");
         const auto reachable = [right](QWidget* w) {
@@ -186,8 +174,7 @@ private slots:
         }
     }
 
-    // The fields take one record in 52 (the count is shared by the process: synchronise first),
-    // and profile position takes over the last position shown.
+    // The fields take one record in 52 (a process-wide count: synchronise first).
     void recordsShown() {
         const TCiA402_GetValue sync{.statusWord = 1};
         auto* stateBox = child<QSpinBox>("spinBox_State");
@@ -217,8 +204,7 @@ private slots:
         combo("comboBox_mode")->setCurrentIndex(1);
         QCOMPARE(value("doubleSpinBox_position"), -1.0);
 
-        // A changed fault word, even in a single record, is decoded into the log and the fault
-        // box (PADDING once back to 0); without definitions for the product type it says why.
+        // A changed fault word is decoded into the log and the fault box, PADDING once back to 0.
         const QStringList initial = boxLines();
         QSignalSpy spy(window.get(), &MainWindow::writeLog);
         TCiA402_GetValue record;
@@ -254,11 +240,9 @@ private slots:
         QVERIFY(boxLines().size() <= initial.size() + 1);  // the box keeps its shape
     }
 
-    // Every line goes to the pane (the last 1000) and, UTF-8, to the running log (all); Clear
-    // empties the pane only, a save copies the log. Both update checks fail without an updater.
+    // Lines go to the pane (the last 1000) and the running log (all); a save copies the log.
     void logPaneAndRunningLog() {
         QTRY_VERIFY(logged(u">>> File \"state_config.yaml\" Load OK"_s));
-        // The start-up update check's line first, so it falls between none of the lines below.
         QTRY_VERIFY_WITH_TIMEOUT(logged(kUpdaterFailed), 10000);  // no updater beside the test
         action("actionUpgrade")->trigger();
         QTRY_COMPARE(loggedCount(kUpdaterFailed), 2);

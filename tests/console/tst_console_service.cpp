@@ -13,11 +13,10 @@ namespace {
 
 const QString kParamChain = u"Simulated drive chain (2 drives)"_s;
 const QString kProcChain = u"Procedure chain (2 drives)"_s;
-// On the procedure chain drive 0 calibrates in 1 ms and identifies for 3 s, then leaves
-// Operation enabled by itself; drive 1 never finishes a calibration and identifies for 50 s.
+// Procedure chain: drive 0 calibrates in 1 ms, identifies for 3 s; drive 1 never calibrates.
 constexpr double kQuickRunS = 3.0;
 constexpr double kQuickTorqueConstant = 0.25;
-// The identification excitation: the console's 1 N·m command as the torque field carries it.
+// The console's 1 N·m excitation as the torque field carries it.
 constexpr double kExcitationNm = 409.0 * 80.0 / 32767.0;
 
 QString getLine(int id, const QString& v) {
@@ -105,7 +104,7 @@ private slots:
         config.slaves[1].calibrationNeverEnds = true;
         procChain = std::make_shared<sim::Chain>(config);
         sim::registerSimulatedAdapter("sim:procedures", kProcChain.toStdString(), procChain);
-        // Count the console's transfers of the calibration parameter where drive 1 answers them.
+        // Counts the calibration parameter's transfers at drive 1.
         sim::SubObject* entry =
             procChain->drive(2)->dictionary().entry(kParamObjectIndex, kParamIdCalibration + 1);
         entry->onRead = [this, onRead = entry->onRead](sim::SubObject& e) {
@@ -127,9 +126,8 @@ private slots:
         closeWindow();
     }
 
-    // The download goes byte for byte to the first drive, whichever is operated, under the
-    // password as typed; the outcome is boxed and the bus taken down. A bad password starts
-    // nothing.
+    // The download goes byte for byte to the first drive under the password as typed, then the
+    // bus goes down; a bad password starts nothing.
     void firmwareAndParameters() {
         QByteArray firmware(3000, 0);  // several FoE packets, the last a short one
         for (int i = 0; i < firmware.size(); ++i) {
@@ -167,29 +165,23 @@ private slots:
                               boxText(QMessageBox::Information, "成功", "固件写入成功!"),
                               boxText(QMessageBox::Critical, "失败", "固件写入失败!")}));
 
-        // Single parameters: the bytes the drive holds after a write, the value read back, the
-        // log lines; the identity reads; Save; the operated drive only. Then Read/Write ALL.
+        // Single parameters: the bytes on the drive after a write, the value read back, the log.
         QVERIFY(connectBus());
         selectDrive(0);
-        const struct {
-            int id;
-            double entered;
-            QByteArray onDrive;
-            const char* logged;
-            double readBack;
-        } rows[] = {{1, 1.2345, QByteArray("\xd2\x04", 2), "1234", 1.234},  // thousandths
-                    {20, -3.7, QByteArray("\xfd"), "-3", -3.0},
-                    {31, 2500.0, QByteArray("\xc4\x09\x00\x00", 4), "2500", 2500.0},
-                    {2, 0.5, QByteArray("\x00\x00\x00\x3f", 4), "0.5", 0.5}};
-        for (const auto& r : rows) {
-            window->writeParameterValue(r.id, static_cast<float>(r.entered));
-            QCOMPARE(asBytes(chain->parameter(1, r.id)), r.onDrive);
-            row(r.id).editor->setValue(0);
-            row(r.id).readButton->click();
-            QCOMPARE(row(r.id).editor->value(), r.readBack);
-            QTRY_VERIFY(
-                logged(u"Set \"%1\": %2"_s.arg(findParam(r.id)->name, QLatin1String(r.logged))));
-            QVERIFY(logged(getLine(r.id, QLatin1String(r.logged))));
+        // id, value entered, bytes on the drive, as logged, value read back
+        const std::tuple<int, double, QByteArray, const char*, double> rows[] = {
+            {1, 1.2345, QByteArray("\xd2\x04", 2), "1234", 1.234},  // thousandths
+            {20, -3.7, QByteArray("\xfd"), "-3", -3.0},
+            {31, 2500.0, QByteArray("\xc4\x09\x00\x00", 4), "2500", 2500.0},
+            {2, 0.5, QByteArray("\x00\x00\x00\x3f", 4), "0.5", 0.5}};
+        for (const auto& [id, entered, onDrive, text, readBack] : rows) {
+            window->writeParameterValue(id, static_cast<float>(entered));
+            QCOMPARE(asBytes(chain->parameter(1, id)), onDrive);
+            row(id).editor->setValue(0);
+            row(id).readButton->click();
+            QCOMPARE(row(id).editor->value(), readBack);
+            QTRY_VERIFY(logged(u"Set \"%1\": %2"_s.arg(findParam(id)->name, QLatin1String(text))));
+            QVERIFY(logged(getLine(id, QLatin1String(text))));
         }
 
         // The version the drive runs (the download above installed a new one).
@@ -214,8 +206,7 @@ private slots:
         QCOMPARE(asBytes(chain->parameter(2, kParamIdTorqueConstant)), QByteArray("\xd0\x07", 2));
         QCOMPARE(chain->parameter(1, kParamIdTorqueConstant), first);
 
-        // Write ALL writes only values the operator sees, to the operated drive alone, and
-        // reports its progress; Read ALL reads the identity first, then every row.
+        // Write ALL writes only values shown, to the operated drive; Read ALL the identity first.
         selectDrive(0);
         const QList<int> ids = window->parameterRows().keys();
         const QStringList drive1 = snapshot(1);
@@ -261,8 +252,7 @@ private slots:
                 messages().lastIndexOf(getLine(kParamIdTorqueConstant, "9000")));
     }
 
-    // Calibration writes 16 into the drive's calibration parameter and polls it until it reads
-    // 1; the 90th poll ends the run as failed. Identification follows on the same bus.
+    // Calibration writes 16 and polls until it reads 1; the 90th poll fails the run.
     void procedures() {
         QVERIFY(openConnected(kProcChain));
         QAbstractButton* calibrate = button("button_calibrate");
@@ -287,9 +277,8 @@ private slots:
         selectDrive(0);
         window->setProcedurePollInterval(1000);
 
-        // Identification refused while the motor turns, for an unsafe motor number, answered No,
-        // for an unwritable file. Then runs the drive ends after 3 s: sine mode with 1 N·m, rows
-        // from 1 s on; then torque 0, the drive disabled; a rerun replaces the file.
+        // Identification refused while turning, for a bad motor number, answered No, for an
+        // unwritable file; then two good runs, the second replacing the file.
         QVERIFY(enableStill());
         setValue("doubleSpinBox_velocity", 0.5);
         click("pushButton_velocity");
@@ -328,8 +317,7 @@ private slots:
             QVERIFY(waitText(identify(), "开始辨识") && resultLabel() == u"辨识成功"_s);
             verifyIdentificationEnded();
 
-            // "t vel iq" rows, t rising from 1 s; while identifying 4 decimals and the current
-            // peaking at excitation / torque constant. The stale line appended below must go.
+            // "t vel iq" rows from 1 s, 4 decimals, current peaking at excitation / constant.
             const QStringList rows =
                 QString::fromUtf8(fileBytes(path)).split(u'\n', Qt::SkipEmptyParts);
             static const QRegularExpression line(u"^(\\d+\\.\\d{4}) (\\S+) (\\S+)$"_s);
@@ -358,8 +346,7 @@ private slots:
             QVERIFY(writeFile(path, fileBytes(path) + "stale\n"));
         }
 
-        // A run that fails keeps the previous result whole and leaves no temporary file: the
-        // drive identifies longer than the console waits (the 90th poll ends it), or falls off.
+        // A failed run (timed out or drive lost) keeps the previous result, no temporary left.
         const QString kept = resultFile(u"Zt-kept"_s);
         const QByteArray previous = "1.0020 0.5000 0.2500\n";
         QVERIFY(writeFile(kept, previous));

@@ -1,5 +1,4 @@
-// The drive data model: process-data records as the wire carries them, scale conversions at their
-// limits, parameter bytes to and from the editors, and the status-word definitions file.
+// The drive data model: wire records, scaling at its limits, parameter bytes, status-word files.
 #include <QtTest>
 
 #include <array>
@@ -32,8 +31,6 @@ private slots:
     void initTestCase() { registerModelMetaTypes(); }
 
     void recordsAsTheWireCarriesThem() {
-        // Status 0x1637, position 0x00010001, velocity 1e7, torque -16383, bus 48 V, error words
-        // 0x80000004 and 0x21, temperatures 35, -10 and 80 °C, mode 10; little-endian.
         const QByteArray wire =
             hex("37160100010080969800"
                 "01c03000000004000080"
@@ -54,8 +51,7 @@ private slots:
         QCOMPARE(QByteArray(reinterpret_cast<const char*>(image.data()), kDriveInputBytes), wire);
         TCiA402_GetValue raw;  // the master copies it raw: packed exactly as on the wire
         std::memcpy(&raw, wire.constData(), sizeof raw);
-        QVERIFY(raw == v);
-        QVERIFY(QVariant::fromValue(v).value<TCiA402_GetValue>() == v);
+        QVERIFY(raw == v && QVariant::fromValue(v).value<TCiA402_GetValue>() == v);
         const int modes[][2] = {{0, 9},  {1, 8},  {2, 10}, {3, 11},
                                 {4, 12}, {5, 13}, {-1, 9}, {6, 9}};
         for (const auto& [item, code] : modes) {
@@ -65,8 +61,7 @@ private slots:
                 !isTableSlave(-1));
     }
 
-    // Torque and position go through single precision, velocity and gains through double: the
-    // "precision" rows give another integer with the other one. Then the parameter bytes.
+    // Torque and position go through single precision, velocity and gains through double.
     void conversionsAtTheirLimits() {
         // clang-format off
         const struct { int code; float value; int64_t raw; } toRaw[] = {
@@ -78,7 +73,6 @@ private slots:
             {kCmdVelocity, -0.25f, -2500000}, {kCmdVelocity, 0.07723169773817062f, 772316},
             {kCmdKp, 100.0f, 25}, {kCmdKp, -3.0f, 0}, {kCmdKp, 200000.0f, -15536},
             {kCmdKd, 5.0f, 0}, {kCmdKd, 10.0f, 1}, {kCmdKd, -25.0f, -2}};
-        // clang-format on
         for (const auto& r : toRaw) {
             const int64_t got = r.code == kCmdTorque     ? torqueToRaw(r.value)
                                 : r.code == kCmdKp       ? kpToRaw(r.value)
@@ -94,22 +88,18 @@ private slots:
         QVERIFY(qAbs(rawToPosition(65536) - 1.0000153f) <= 1e-7f);
         QVERIFY(qAbs(rawToTorque(-32768) + 80.00244f) <= 1e-4f);
         // Values without an int32 counterpart give INT32_MIN, whose low 16 bits are 0.
-        // clang-format off
         const double truncations[][2] = {{2147483647.9, INT32_MAX}, {-2147483648.9, INT32_MIN},
             {2147483648.0, INT32_MIN}, {-2147483649.0, INT32_MIN}, {qInf(), INT32_MIN},
             {qQNaN(), INT32_MIN}, {-0.999, 0}};
-        // clang-format on
         for (const auto& [value, expected] : truncations) {
             QCOMPARE(double(truncateToInt32(value)), expected);
         }
         // Each code writes exactly its member into exactly its bytes of the output image.
         const App_SetValue cmd{0x010F, -1.0f, 100.0f, 30.0f, -0.5f, 1.0f, kModeForcePositionHybrid};
-        // clang-format off
         const std::tuple<int, int, QByteArray> fields[] = {{kCmdControlWord, 0, hex("0f01")},
             {kCmdTorque, 2, hex("67fe")}, {kCmdKp, 4, hex("1900")}, {kCmdKd, 6, hex("0300")},
             {kCmdPosition, 8, hex("0180ffff")}, {kCmdVelocity, 12, hex("80969800")},
             {kCmdMode, 16, hex("0a00")}, {-1, 0, {}}, {7, 0, {}}};
-        // clang-format on
         for (const auto& [code, offset, bytes] : fields) {
             std::array<uint8_t, kDriveOutputBytes> image;
             image.fill(0xA5);
@@ -128,7 +118,6 @@ private slots:
                  Five(0x010F, -409, 3, -32767, kModeForcePositionHybrid));
 
         // Parameter bytes to and from the editors' values, at the limits of each type.
-        // clang-format off
         const struct { int id; QByteArray bytes; double value; } reads[] = {
             {1, hex("3930"), 12.345}, {1, hex("ffff"), 65.535}, {8, hex("c8"), 200.0}, {20, hex("d8"), -40.0},
             {20, hex("7f"), 127.0}, {0, hex("3412"), 4660.0}, {31, hex("ffffffff"), 4294967295.0},
@@ -138,7 +127,6 @@ private slots:
             {8, hex("2c"), 300.0}, {20, hex("d8"), -40.0}, {20, hex("fd"), -3.9}, {31, hex("10270000"), 10000.7},
             {2, hex("0000c03f"), 1.5}, {2, hex("cdcccc3d"), 0.1}, {18, hex("0f"), 0.0}, {18, hex("0f"), 77.0},
             {35, hex("09000000"), 9.0}};
-        // clang-format on
         for (const auto& r : reads) {
             QCOMPARE(editorValueFromBytes(r.id, r.bytes).value_or(-1e9), r.value);
         }
@@ -149,17 +137,14 @@ private slots:
         QVERIFY(!editorValueFromBytes(37, QByteArray(4, '\1')).has_value());
         QVERIFY(bytesFromEditorValue(37, 1.0).isEmpty());
         QVERIFY(!editorValueFromBytes(kParamIdSaveSettings, hex("0f")).has_value());  // a command
-        // clang-format off
         const std::tuple<uint16_t, QString, int, QString> versions[] = {
             {0x1234, "2.3.4", 1, "QJ10"}, {0x3A0F, "10.0.15", 3, "QJ30"},
             {0xFFFF, "15.15.15", 15, "QJ150"}, {0, "0.0.0", 0, "QJ00"}};
-        // clang-format on
         for (const auto& [word, text, family, type] : versions) {
             QCOMPARE(versionText(word), text);
             QCOMPARE(familyDigit(word), family);
             QCOMPARE(fallbackProductType(family), type);
         }
-        // clang-format off
         const std::pair<QByteArray, QString> types[] = {{hex("30314a51"), "QJ10"},
             {hex("00304a51"), "QJ0"}, {hex("30004a51"), "QJ"}, {hex("30314a00"), ""}};
         // clang-format on
@@ -175,11 +160,9 @@ private slots:
         const std::pair<QString, int> keys[] = {{"1<<7", 7}, {"1<<0", 0}, {"1<<31", 31}, {"1<<007", 7},
             {"bit 1<<5", 5}, {"1<<2 or 1<<6", 2}, {"11<<3", 3}, {"1 << 7", -1}, {"1<<", -1}, {"1<<-3", -1},
             {"", -1}, {"1<<99999999999", -1}, {"1<<3000000000", -1}, {"1<<2000000000", 2000000000}};
-        // clang-format on
         for (const auto& [key, bit] : keys) {
             QCOMPARE(StateConfig::bitIndexOf(key), bit);
         }
-        // clang-format off
         const struct { const char* file; bool drive; QString product; quint64 word; bool known; QStringList texts; } rows[] = {
             {"valid.yaml", false, "QJ10", 0, true, {"PADDING"}},
             {"valid.yaml", false, "QJ10", 0x21, true, {"过压", "编码器故障"}},
@@ -211,11 +194,9 @@ private slots:
         QTest::ignoreMessage(QtDebugMsg, "Error: YAML file does not exist!");
         QVERIFY(!config.load(QStringLiteral(ZENTRIO_TEST_DATA_DIR)));  // a folder is not a file
         for (const char* empty : {"empty.yaml", "comments_only.yaml"}) {
-            QVERIFY(config.load(dataFile(empty)));
-            QVERIFY(tables(config) == tables(StateConfig{}));
+            QVERIFY(config.load(dataFile(empty)) && tables(config) == tables(StateConfig{}));
         }
-        // A malformed file keeps nothing of its sound first product, and leaves what an earlier
-        // load stored exactly as it was; a later sound file adds to it.
+        // A malformed file leaves what an earlier load stored as it was; a sound one adds to it.
         QVERIFY(config.load(dataFile("valid.yaml")));
         const auto before = tables(config);
         const QStringList malformed = QDir(dataFile("malformed")).entryList({"*.yaml"});

@@ -1,13 +1,6 @@
-// The object dictionary window on a simulated drive: every object and entry the drive holds
-// listed with its type, the parameter page's names on 0x6101, an entry read and written (the
-// bytes checked on the drive), a value the type cannot take refused before any transfer, and
-// typed values converted at the edges of each type's range.
-#include <QLabel>
-#include <QLineEdit>
-#include <QPushButton>
-#include <QSignalSpy>
-#include <QTest>
-#include <QTreeWidget>
+// The object dictionary window on a simulated drive, and typed entry values at their edges.
+#include <QtTest>
+#include <QtWidgets>
 
 #include "ecmaster.h"
 #include "entryvalue.h"
@@ -71,9 +64,7 @@ private slots:
         const auto got = entryValueBytes(uint16_t(type), uint16_t(bits), text);
         QCOMPARE(got.value_or(QByteArray()), bytes);
         QCOMPARE(got.has_value(), !bytes.isEmpty());
-        if (got) {
-            QCOMPARE(entryValueText(uint16_t(type), *got), shown);
-        }
+        QCOMPARE(got ? entryValueText(uint16_t(type), *got) : QString(), shown);
     }
 
     void theDrivesDictionaryListsReadsAndWrites() {
@@ -111,16 +102,12 @@ private slots:
                     QCOMPARE(e->text(4).left(2), s.access == sim::Access::ReadOnly    ? "RO"
                                                  : s.access == sim::Access::WriteOnly ? "WO"
                                                                                       : "RW");
-                    if (index == kParamObjectIndex && sub == 9) {
-                        param = e;
-                    }
-                    if (index == kParamObjectIndex && sub == 37) {
-                        readOnly = e;
+                    if (index == kParamObjectIndex && (sub == 9 || sub == 37)) {
+                        (sub == 9 ? param : readOnly) = e;
                     }
                 }
             }
-            QVERIFY(entries > 100);
-            QVERIFY(param && readOnly);
+            QVERIFY(entries > 100 && param && readOnly);
             QCOMPARE(param->text(1), paramTable().value(8).name);
             QCOMPARE(param->text(2), "UNSIGNED8");
 

@@ -9,8 +9,7 @@
 
 namespace {
 
-// One notch of a real mouse wheel, delivered as the window system does, so that an ignored event
-// goes on to the parent.
+// One spontaneous wheel notch, so that an ignored event goes on to the parent.
 void wheel(QWidget* target, QPointF pos, QPoint angle) {
     QWheelEvent event(pos, target->mapToGlobal(pos), QPoint(), angle, Qt::NoButton, Qt::NoModifier,
                       Qt::NoScrollPhase, false);
@@ -33,16 +32,12 @@ QByteArray readAll(const QString& path) {
 
 }  // namespace
 
-// The console's own widgets: the plot's wheel-zoom limits and its export, the adapter list that
-// refills itself as it opens, and the log view's line-number gutter.
 class TestWidgets : public QObject {
     Q_OBJECT
 
 private slots:
-    // Each axis on its own: the wheel stops zooming an axis out once its span exceeds 1000, or
-    // twice the recorded span if longer (a 20-minute temperature run), and in once it is below
-    // 0.01, judged before the step (the step reaching a limit is taken); with both axes stopped
-    // the wheel does nothing; a horizontal-only wheel passes through.
+    // Per axis: no zooming out past a span of 1000 (or twice the recorded span), nor in below
+    // 0.01, judged before the step; a horizontal-only wheel passes through.
     void plotZoomLimits() {
         KivCustomPlot plot;
         plot.resize(400, 300);
@@ -85,9 +80,8 @@ private slots:
         }
     }
 
-    // The CSV has rows at every key of a visible curve inside the time range, inclusive at both
-    // ends, an empty cell where a curve has no point, a name with a comma quoted. Each type is
-    // written whole with no temporary left; an unknown type or a missing folder is refused.
+    // CSV rows at every key of a visible curve in the range, both ends included, empty cells,
+    // quoted names; each type written whole; an unknown type or a missing folder refused.
     void plotExport() {
         QTemporaryDir dir;
         QCustomPlot plot;
