@@ -90,6 +90,13 @@ void ParameterSets::start(const QString& label, std::function<void(const Transfe
     watcher.setFuture(QtConcurrent::run([work = std::move(work), proceed] { work(proceed); }));
 }
 
+bool ParameterSets::refusedWhileBusy() {
+    if (running) {
+        emit logLine(tr("A parameter-set transfer is running; wait for it to finish."));
+    }
+    return running;
+}
+
 QString ParameterSets::driveTitle(int drive) const {
     return tr("Drive %1").arg(drive);
 }
@@ -98,7 +105,7 @@ QString ParameterSets::driveTitle(int drive) const {
 // ---------------------------------------------------------------------------------------
 
 void ParameterSets::exportSet(int drive) {
-    if (running) {
+    if (refusedWhileBusy()) {
         return;
     }
     if (!master->connected || drive < 0 || drive >= master->driveCount()) {
@@ -169,7 +176,7 @@ std::optional<ParameterSet> ParameterSets::loadFile(const QString& path) {
 }
 
 void ParameterSets::importSet(int drive) {
-    if (running) {
+    if (refusedWhileBusy()) {
         return;
     }
     if (!master->connected || drive < 0 || drive >= master->driveCount()) {
@@ -294,7 +301,7 @@ void ParameterSets::compareDrives() {
 }
 
 void ParameterSets::compare(int leftDrive, int rightSource) {
-    if (running) {
+    if (refusedWhileBusy()) {
         return;
     }
     std::optional<ParameterSet> file;

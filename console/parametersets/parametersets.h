@@ -62,6 +62,7 @@ private:
     void compare(int leftDrive, int rightSource);
     ParameterCompareDialog* ensureDialog();
     QString driveTitle(int drive) const;
+    bool refusedWhileBusy();  // logs the refusal
 
     ecmaster* master = nullptr;  // not owned; outlives this object (see shutdown)
     QWidget* window = nullptr;   // parent of the dialogs
