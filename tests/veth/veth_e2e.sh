@@ -12,6 +12,8 @@ trap cleanup EXIT
 ip netns add "$ns" 2>/dev/null || { echo "SKIP: cannot create a network namespace"; exit 77; }
 command -v tshark >/dev/null || { echo "FAIL: tshark is not installed"; exit 1; }
 in_ns() { ip netns exec "$ns" "$@"; }
+in_ns "$simulator" --frobnicate >/dev/null 2>&1  # a usage error, told apart by its exit code
+[ $? -eq 2 ] || { echo "FAIL: zentrio-sim's usage error does not exit with 2"; exit 1; }
 in_ns ip link add zt-master type veth peer name zt-drives || exit 1
 for dev in zt-master zt-drives; do  # no IPv6 chatter on the ends
     in_ns sysctl -qw "net.ipv6.conf.$dev.disable_ipv6=1" && in_ns ip link set "$dev" up || exit 1
