@@ -67,7 +67,9 @@ void ParameterSets::start(const QString& label, std::function<void(const Transfe
     running = true;
     whenDone = std::move(done);
     cancel = std::make_shared<std::atomic<bool>>(false);
-    progress = new QProgressDialog(label, tr("Cancel"), 0, 0, dialog ? dialog.data() : window);
+    // Over the table when it is open, else over the window: a hidden parent would leave it alone.
+    QWidget* over = dialog && dialog->isVisible() ? static_cast<QWidget*>(dialog) : window;
+    progress = new QProgressDialog(label, tr("Cancel"), 0, 0, over);
     progress->setWindowModality(Qt::WindowModal);
     progress->setMinimumDuration(300);
     connect(progress, &QProgressDialog::canceled, this, [flag = cancel] { *flag = true; });
