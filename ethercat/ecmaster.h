@@ -349,4 +349,8 @@ private:
     void storeCommand(int slave, int code, bool isWord, uint16_t word, float value);
     int slaveAt(int index) const;
     QString takeMailboxError(int slave);  // caller holds mailboxMutex
+    // One transfer of an entry under the transfer lock: kParamOk, or the refusal, or kParamFailed
+    // with "<verb> 0xIIII:SS of drive N failed: <reason>" logged.
+    int entryTransfer(int index, uint16_t object, uint8_t subIndex, const char* verb,
+                      const std::function<int(uint16_t slave)>& call);
 };

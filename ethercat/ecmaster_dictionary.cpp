@@ -16,6 +16,13 @@ QString nameOf(const char* text) {
     return QString::fromUtf8(text, static_cast<qsizetype>(strnlen(text, EC_MAXNAME)));
 }
 
+// "0x6101:09"
+QString entryText(uint16_t object, uint8_t subIndex) {
+    return QStringLiteral("0x%1:%2")
+        .arg(object, 4, 16, QLatin1Char('0'))
+        .arg(subIndex, 2, 16, QLatin1Char('0'));
+}
+
 }  // namespace
 
 // Why the last service of `slave` failed, from the error list; emergencies met there are logged
@@ -98,53 +105,49 @@ std::optional<QList<DictionaryObject>> ecmaster::readDictionary(
     return objects;
 }
 
-int ecmaster::readEntry(int index, uint16_t object, uint8_t subIndex, QByteArray& value,
-                        int capacity) {
+int ecmaster::entryTransfer(int index, uint16_t object, uint8_t subIndex, const char* verb,
+                            const std::function<int(uint16_t slave)>& call) {
     const int slave = slaveAt(index);
     if (!connected || slave == 0) {
         return kParamNotConnected;
     }
-    QByteArray buffer(std::max(capacity, 1), '\0');
-    int size = static_cast<int>(buffer.size());
     const QMutexLocker lock(&mailboxMutex);
     if (const int refused = mailboxRefusal(static_cast<uint16_t>(slave)); refused != kParamOk) {
         return refused;
     }
-    if (ec_SDOread(static_cast<uint16_t>(slave), object, subIndex, false, &size, buffer.data(),
-                   kEntryTimeoutUs) <= 0) {
-        log(QStringLiteral("Read 0x%1:%2 of drive %3 failed: %4")
-                .arg(object, 4, 16, QLatin1Char('0'))
-                .arg(subIndex, 2, 16, QLatin1Char('0'))
+    if (call(static_cast<uint16_t>(slave)) <= 0) {
+        log(QStringLiteral("%1 %2 of drive %3 failed: %4")
+                .arg(QString::fromLatin1(verb), entryText(object, subIndex))
                 .arg(index)
                 .arg(takeMailboxError(slave)));
         return kParamFailed;
     }
-    value = buffer.left(size);
     return kParamOk;
 }
 
+int ecmaster::readEntry(int index, uint16_t object, uint8_t subIndex, QByteArray& value,
+                        int capacity) {
+    QByteArray buffer(std::max(capacity, 1), '\0');
+    int size = static_cast<int>(buffer.size());
+    const int result = entryTransfer(index, object, subIndex, "Read", [&](uint16_t slave) {
+        return ec_SDOread(slave, object, subIndex, false, &size, buffer.data(), kEntryTimeoutUs);
+    });
+    if (result == kParamOk) {
+        value = buffer.left(size);
+    }
+    return result;
+}
+
 int ecmaster::writeEntry(int index, uint16_t object, uint8_t subIndex, const QByteArray& value) {
-    const int slave = slaveAt(index);
-    if (!connected || slave == 0) {
-        return kParamNotConnected;
-    }
-    const QMutexLocker lock(&mailboxMutex);
-    if (const int refused = mailboxRefusal(static_cast<uint16_t>(slave)); refused != kParamOk) {
-        return refused;
-    }
-    if (ec_SDOwrite(static_cast<uint16_t>(slave), object, subIndex, false,
-                    static_cast<int>(value.size()), value.constData(), kEntryTimeoutUs) <= 0) {
-        log(QStringLiteral("Write 0x%1:%2 of drive %3 failed: %4")
-                .arg(object, 4, 16, QLatin1Char('0'))
-                .arg(subIndex, 2, 16, QLatin1Char('0'))
+    const int result = entryTransfer(index, object, subIndex, "Write", [&](uint16_t slave) {
+        return ec_SDOwrite(slave, object, subIndex, false, static_cast<int>(value.size()),
+                           value.constData(), kEntryTimeoutUs);
+    });
+    if (result == kParamOk) {
+        log(QStringLiteral("Wrote %1 of drive %2: %3")
+                .arg(entryText(object, subIndex))
                 .arg(index)
-                .arg(takeMailboxError(slave)));
-        return kParamFailed;
+                .arg(QString::fromLatin1(value.toHex(' '))));
     }
-    log(QStringLiteral("Wrote 0x%1:%2 of drive %3: %4")
-            .arg(object, 4, 16, QLatin1Char('0'))
-            .arg(subIndex, 2, 16, QLatin1Char('0'))
-            .arg(index)
-            .arg(QString::fromLatin1(value.toHex(' '))));
-    return kParamOk;
+    return result;
 }

@@ -166,6 +166,16 @@ QString productTypeName(uint32_t value) {
     return QString::fromLatin1(text);
 }
 
+QString shortestFloatText(float value) {
+    for (int digits = 6; digits < 9; ++digits) {
+        const QString text = QString::number(static_cast<double>(value), 'g', digits);
+        if (text.toFloat() == value) {
+            return text;
+        }
+    }
+    return QString::number(static_cast<double>(value), 'g', 9);
+}
+
 QString fallbackProductType(int digit) {
     return QString::asprintf("QJ%d0", digit);
 }

@@ -95,6 +95,9 @@ QString fallbackProductType(int familyDigit);
 
 // --- value conversions ---
 
+// The shortest text that reads back as the same 32-bit float ("0.1", not "0.100000001").
+QString shortestFloatText(float value);
+
 // Number shown in the editor for the bytes read from the drive. Empty for an unknown id and for
 // the save-settings command, which is never read back.
 std::optional<double> editorValueFromBytes(int id, const QByteArray& bytes);

@@ -6,6 +6,8 @@
 #include <cmath>
 #include <limits>
 
+#include "model/paramtable.h"
+
 namespace {
 
 // CoE basic data types.
@@ -68,17 +70,6 @@ QByteArray littleEndianBytes(uint64_t v, int n) {
         b[i] = static_cast<char>((v >> (8 * i)) & 0xFF);
     }
     return b;
-}
-
-// The shortest text that reads back as the same float.
-QString shortest(float f) {
-    for (int digits = 6; digits < 9; ++digits) {
-        const QString text = QString::number(static_cast<double>(f), 'g', digits);
-        if (text.toFloat() == f) {
-            return text;
-        }
-    }
-    return QString::number(static_cast<double>(f), 'g', 9);
 }
 
 QString hex(const QByteArray& bytes) {
@@ -154,7 +145,7 @@ QString entryValueText(uint16_t type, const QByteArray& bytes) {
         return QStringLiteral("%1 (0x%2)").arg(raw).arg(raw, 2 * t->bytes, 16, QLatin1Char('0'));
     }
     if (type == kReal32 && bytes.size() == 4) {
-        return shortest(std::bit_cast<float>(static_cast<uint32_t>(littleEndian(bytes))));
+        return shortestFloatText(std::bit_cast<float>(static_cast<uint32_t>(littleEndian(bytes))));
     }
     if (type == kReal64 && bytes.size() == 8) {
         return QString::number(std::bit_cast<double>(littleEndian(bytes)), 'g', 17);

@@ -5,6 +5,8 @@
 #include <QTreeWidgetItem>
 #include <QtConcurrent/QtConcurrentRun>
 
+#include <optional>
+
 #include "entryvalue.h"
 #include "model/paramtable.h"
 #include "ui_objectdictionary.h"
@@ -43,8 +45,24 @@ QString entryName(uint16_t object, const DictionaryEntry& e) {
     return e.name;
 }
 
-bool isEntry(const QTreeWidgetItem* item) {
-    return item != nullptr && item->data(kIndex, kSubRole).isValid();
+// What an entry row carries; nothing for an object row or no row.
+struct EntryRef {
+    uint16_t object;
+    uint8_t sub;
+    uint16_t type;
+    uint16_t bits;
+    uint16_t access;
+};
+
+std::optional<EntryRef> entryOf(const QTreeWidgetItem* item) {
+    if (item == nullptr || !item->data(kIndex, kSubRole).isValid()) {
+        return std::nullopt;
+    }
+    const auto field = [item](int role) { return item->data(kIndex, role).toUInt(); };
+    return EntryRef{static_cast<uint16_t>(field(kObjectRole)),
+                    static_cast<uint8_t>(field(kSubRole)), static_cast<uint16_t>(field(kTypeRole)),
+                    static_cast<uint16_t>(field(kBitsRole)),
+                    static_cast<uint16_t>(field(kAccessRole))};
 }
 
 }  // namespace
@@ -166,7 +184,7 @@ void ObjectDictionary::fillTree(const QList<DictionaryObject>& objects) {
 }
 
 void ObjectDictionary::on_treeWidget_objects_currentItemChanged(QTreeWidgetItem* current) {
-    if (isEntry(current)) {
+    if (entryOf(current)) {
         ui->label_selected->setText(current->text(kIndex) + QStringLiteral("  ") +
                                     current->text(kName));
         ui->lineEdit_value->clear();
@@ -177,9 +195,9 @@ void ObjectDictionary::on_treeWidget_objects_currentItemChanged(QTreeWidgetItem*
 }
 
 void ObjectDictionary::updateButtons() {
-    const QTreeWidgetItem* item = ui->treeWidget_objects->currentItem();
-    const bool entry = isEntry(item) && master->connected;
-    const auto access = entry ? item->data(kIndex, kAccessRole).toUInt() : 0u;
+    const auto selected = entryOf(ui->treeWidget_objects->currentItem());
+    const bool entry = selected && master->connected;
+    const uint16_t access = entry ? selected->access : 0;
     ui->pushButton_readDictionary->setEnabled(!running && master->driveCount() > 0);
     ui->pushButton_readEntry->setEnabled(!running && entry && readableInOp(access));
     ui->pushButton_writeEntry->setEnabled(!running && entry && writableInOp(access));
@@ -188,13 +206,13 @@ void ObjectDictionary::updateButtons() {
 
 void ObjectDictionary::readSelected(const QString& prefix) {
     QTreeWidgetItem* item = ui->treeWidget_objects->currentItem();
-    if (running || !isEntry(item)) {
+    const auto e = entryOf(item);
+    if (running || !e) {
         return;
     }
-    const auto object = static_cast<uint16_t>(item->data(kIndex, kObjectRole).toUInt());
-    const auto sub = static_cast<uint8_t>(item->data(kIndex, kSubRole).toUInt());
-    const auto type = static_cast<uint16_t>(item->data(kIndex, kTypeRole).toUInt());
-    const int capacity = std::max(item->data(kIndex, kBitsRole).toInt() / 8, 8);
+    const uint16_t object = e->object, type = e->type;
+    const uint8_t sub = e->sub;
+    const int capacity = std::max(e->bits / 8, 8);
     auto value = std::make_shared<QByteArray>();
     auto status = std::make_shared<int>(kParamFailed);
     const int drive = shownDrive;
@@ -218,30 +236,30 @@ void ObjectDictionary::on_pushButton_readEntry_clicked() {
 
 void ObjectDictionary::on_pushButton_writeEntry_clicked() {
     QTreeWidgetItem* item = ui->treeWidget_objects->currentItem();
-    if (running || !isEntry(item)) {
+    const auto e = entryOf(item);
+    if (running || !e) {
         return;
     }
-    const auto object = static_cast<uint16_t>(item->data(kIndex, kObjectRole).toUInt());
-    const auto sub = static_cast<uint8_t>(item->data(kIndex, kSubRole).toUInt());
-    const auto type = static_cast<uint16_t>(item->data(kIndex, kTypeRole).toUInt());
-    const auto bits = static_cast<uint16_t>(item->data(kIndex, kBitsRole).toUInt());
-    const auto bytes = entryValueBytes(type, bits, ui->lineEdit_value->text());
+    const auto bytes = entryValueBytes(e->type, e->bits, ui->lineEdit_value->text());
     if (!bytes) {
         setStatus(tr("\"%1\" is not a value of type %2.")
-                      .arg(ui->lineEdit_value->text(), dataTypeName(type)));
+                      .arg(ui->lineEdit_value->text(), dataTypeName(e->type)));
         return;
     }
+    const uint16_t object = e->object;
+    const uint8_t sub = e->sub;
+    const bool readable = readableInOp(e->access);
     auto status = std::make_shared<int>(kParamFailed);
     const int drive = shownDrive;
     start([m = master, drive, object, sub, data = *bytes,
            status] { *status = m->writeEntry(drive, object, sub, data); },
-          [this, item, status] {
+          [this, item, status, readable] {
               if (*status != kParamOk) {
                   setStatus(tr("%1 was not written; see the log.").arg(item->text(kIndex)));
                   return;
               }
               // What the drive holds now, not what was typed.
-              if (readableInOp(static_cast<uint16_t>(item->data(kIndex, kAccessRole).toUInt()))) {
+              if (readable) {
                   readSelected(tr("Written; read back: "));
               } else {
                   setStatus(tr("%1 written.").arg(item->text(kIndex)));

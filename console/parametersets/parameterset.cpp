@@ -50,18 +50,6 @@ const ParamInfo* setRow(int id) {
     return p != nullptr && p->displayKind != kDisplayNone ? p : nullptr;
 }
 
-// The shortest text that reads back as the same 32-bit float.
-QString floatText(double value) {
-    const auto f = static_cast<float>(value);
-    for (int digits = 6; digits < 9; ++digits) {
-        const QString text = QString::number(static_cast<double>(f), 'g', digits);
-        if (static_cast<float>(text.toDouble()) == f) {
-            return text;
-        }
-    }
-    return QString::number(static_cast<double>(f), 'g', 9);
-}
-
 std::string utf8(const QString& s) {
     return s.toStdString();
 }
@@ -216,7 +204,7 @@ QString parameterValueText(int id, double value) {
         return QString::number(value, 'f', 3);
     }
     if (p != nullptr && isFloat(*p)) {
-        return floatText(value);
+        return shortestFloatText(static_cast<float>(value));
     }
     return QString::number(static_cast<qint64>(std::llround(value)));
 }
