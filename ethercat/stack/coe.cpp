@@ -140,10 +140,8 @@ bool completeAccessRefused(ecx_contextt* ctx, MailboxSession& mbx, bool CA, uint
     return false;
 }
 
-}  // namespace
-
-int ecx_SDOread(ecx_contextt* ctx, uint16_t slave, uint16_t index, uint8_t subindex, bool CA,
-                int* psize, void* p, int timeout) {
+int sdoRead(ecx_contextt* ctx, uint16_t slave, uint16_t index, uint8_t subindex, bool CA,
+            int* psize, void* p, int timeout) {
     if (psize == nullptr || p == nullptr || *psize < 0) {
         return 0;
     }
@@ -236,8 +234,8 @@ int ecx_SDOread(ecx_contextt* ctx, uint16_t slave, uint16_t index, uint8_t subin
     return kSuccess;
 }
 
-int ecx_SDOwrite(ecx_contextt* ctx, uint16_t slave, uint16_t index, uint8_t subindex, bool CA,
-                 int psize, const void* p, int timeout) {
+int sdoWrite(ecx_contextt* ctx, uint16_t slave, uint16_t index, uint8_t subindex, bool CA,
+             int psize, const void* p, int timeout) {
     if (psize < 0 || (psize > 0 && p == nullptr)) {
         return 0;
     }
@@ -318,6 +316,20 @@ int ecx_SDOwrite(ecx_contextt* ctx, uint16_t slave, uint16_t index, uint8_t subi
         toggle ^= ec::kSdoToggle;
     }
     return kSuccess;
+}
+
+}  // namespace
+
+int ecx_SDOread(ecx_contextt* ctx, uint16_t slave, uint16_t index, uint8_t subindex, bool CA,
+                int* psize, void* p, int timeout) {
+    ec::serviceStart(ctx, slave, index, subindex);
+    return ec::serviceEnd(sdoRead(ctx, slave, index, subindex, CA, psize, p, timeout), EC_TIMEOUT);
+}
+
+int ecx_SDOwrite(ecx_contextt* ctx, uint16_t slave, uint16_t index, uint8_t subindex, bool CA,
+                 int psize, const void* p, int timeout) {
+    ec::serviceStart(ctx, slave, index, subindex);
+    return ec::serviceEnd(sdoWrite(ctx, slave, index, subindex, CA, psize, p, timeout), EC_TIMEOUT);
 }
 
 namespace ec {

@@ -52,6 +52,13 @@ struct ProcessDataFrame {
     bool carriesDcTime;  // datagram 1 is the system-time FRMW
 };
 
+// Tells contexts apart for the per-thread record of the last mailbox service, also when a new one
+// takes the place of a destroyed one.
+inline uint64_t newContextSerial() {
+    static std::atomic<uint64_t> next{1};
+    return next.fetch_add(1);
+}
+
 // Process-data bits per SyncManager as the SII PDO categories give them, kept from the scan for
 // the mapping.
 struct SiiPdoSizes {
@@ -67,6 +74,7 @@ struct ecx_contextt {
     ecx_contextt(const ecx_contextt&) = delete;
     ecx_contextt& operator=(const ecx_contextt&) = delete;
 
+    const uint64_t serial = ec::newContextSerial();
     ec_slavet* slavelist = nullptr;  // EC_MAXSLAVE entries, 0 = summary
     int* slavecount = nullptr;
     int maxslave = EC_MAXSLAVE;

@@ -127,7 +127,126 @@ double seconds(const ec_timet& t) {
     return t.sec + t.usec / 1e6;
 }
 
+// The service the thread runs or ran last. Only the thread itself reads or writes it.
+struct ThreadService {
+    uint64_t context = 0;  // serial of the context it ran on
+    bool running = false;
+    ec_serviceresultt result;
+};
+thread_local ThreadService thisThread;
+
+void settle(ec_serviceresultt& r, ec_servicekind kind, uint32_t code, const char* text) {
+    r.kind = kind;
+    r.code = code;
+    r.text = text;
+}
+
 }  // namespace
+
+void serviceStart(const ecx_contextt* ctx, uint16_t slave, uint16_t index, uint8_t subindex) {
+    thisThread.context = ctx != nullptr ? ctx->serial : 0;
+    thisThread.running = true;
+    // Refused until the service gives another reason or ends: nothing has been asked yet.
+    thisThread.result = {EC_SERVICE_REFUSED, slave, index, subindex, 0, "Request not placed"};
+}
+
+void serviceRecorded(const ec_errort& e) {
+    if (!thisThread.running || e.Etype == EC_ERR_TYPE_EMERGENCY) {
+        return;  // an emergency met on the way is the slave's news, not the service's outcome
+    }
+    ec_serviceresultt& r = thisThread.result;
+    const auto code = static_cast<uint32_t>(e.AbortCode);
+    switch (e.Etype) {
+        case EC_ERR_TYPE_SDO_ERROR:
+        case EC_ERR_TYPE_SDOINFO_ERROR:
+            settle(r,
+                   e.Etype == EC_ERR_TYPE_SDO_ERROR ? EC_SERVICE_ABORTED : EC_SERVICE_SDOINFO_ERROR,
+                   code, ec_sdoerror2string(code));
+            r.index = e.Index;
+            r.subindex = e.SubIdx;
+            break;
+        case EC_ERR_TYPE_MBX_ERROR:
+            settle(r, EC_SERVICE_MBX_ERROR, e.ErrorCode, mailboxErrorText(e.ErrorCode));
+            break;
+        case EC_ERR_TYPE_FOE_ERROR:
+        case EC_ERR_TYPE_FOE_FILE_NOTFOUND:
+            settle(r, EC_SERVICE_FOE_ERROR, code, foeErrorText(code));
+            break;
+        case EC_ERR_TYPE_FOE_PACKETNUMBER:
+            settle(r, EC_SERVICE_FOE_ERROR, kFoeErrorPacketNumber,
+                   foeErrorText(kFoeErrorPacketNumber));
+            break;
+        default:  // packet errors; those of the mailbox layer name no object
+            settle(r, e.ErrorCode == kPacketRefused ? EC_SERVICE_REFUSED : EC_SERVICE_PACKET_ERROR,
+                   e.ErrorCode, packetErrorText(e.ErrorCode));
+            if (e.Index != 0) {
+                r.index = e.Index;
+                r.subindex = e.SubIdx;
+            }
+            break;
+    }
+}
+
+void serviceNoMailbox() {
+    if (thisThread.running) {
+        settle(thisThread.result, EC_SERVICE_NO_MAILBOX, 0, "No mailbox the master can use");
+    }
+}
+
+int serviceEnd(int result, int timeoutResult) {
+    ec_serviceresultt& r = thisThread.result;
+    if (result > 0) {
+        settle(r, EC_SERVICE_OK, 0, "");
+    } else if (result == timeoutResult) {
+        settle(r, EC_SERVICE_TIMEOUT, 0, "No reply in time");
+    }
+    thisThread.running = false;
+    return result;
+}
+
+ec_serviceresultt lastService(const ecx_contextt* ctx) {
+    if (ctx == nullptr || ctx->serial != thisThread.context) {
+        return {};
+    }
+    return thisThread.result;
+}
+
+std::string serviceResultText(const ec_serviceresultt& r) {
+    char at[24] = "";
+    if (r.index != 0 || r.subindex != 0) {
+        std::snprintf(at, sizeof at, " at 0x%04x:%02x", r.index, r.subindex);
+    }
+    char line[256] = "";
+    switch (r.kind) {
+        case EC_SERVICE_NONE:
+            return "no service";
+        case EC_SERVICE_OK:
+            return "ok";
+        case EC_SERVICE_TIMEOUT:
+            return "no reply in time";
+        case EC_SERVICE_ABORTED:
+        case EC_SERVICE_SDOINFO_ERROR:
+            std::snprintf(line, sizeof line, "%s 0x%08x %s%s",
+                          r.kind == EC_SERVICE_ABORTED ? "abort" : "SDO information error", r.code,
+                          r.text, at);
+            break;
+        case EC_SERVICE_PACKET_ERROR:
+            std::snprintf(line, sizeof line, "packet error %u %s%s", r.code, r.text, at);
+            break;
+        case EC_SERVICE_MBX_ERROR:
+        case EC_SERVICE_FOE_ERROR:
+            std::snprintf(line, sizeof line, "%s error 0x%04x %s",
+                          r.kind == EC_SERVICE_MBX_ERROR ? "mailbox" : "FoE", r.code, r.text);
+            break;
+        case EC_SERVICE_REFUSED:
+            std::snprintf(line, sizeof line, "refused: %s%s", r.text, at);
+            break;
+        case EC_SERVICE_NO_MAILBOX:
+            std::snprintf(line, sizeof line, "no mailbox at slave %u", r.slave);
+            break;
+    }
+    return line;
+}
 
 const char* mailboxErrorText(uint16_t code) {
     return lookup(kMailboxErrors, code, "Unknown mailbox error");
@@ -212,6 +331,10 @@ bool ecx_poperror(ecx_contextt* ctx, ec_errort* ec) {
         *ec = *e;
     }
     return true;
+}
+
+ec_serviceresultt ecx_lastservice(ecx_contextt* ctx) {
+    return ec::lastService(ctx);
 }
 
 const char* ecx_elist2string(ecx_contextt* ctx) {

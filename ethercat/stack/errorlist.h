@@ -1,5 +1,6 @@
 // The master's error list: SDO aborts, emergencies, FoE and mailbox errors and malformed replies,
-// kept in a ring that any thread may fill and the application empties with ec_poperror.
+// kept in a ring that any thread may fill and the application empties with ec_poperror. Beside it,
+// each thread's record of how its own last mailbox service ended, which nobody else can take.
 #pragma once
 
 #include <array>
@@ -47,6 +48,31 @@ struct ec_errort {
 
 inline constexpr int EC_MAXELIST = 64;
 
+// How a mailbox service ended, as ecx_lastservice tells the thread that ran it.
+enum ec_servicekind : uint8_t {
+    EC_SERVICE_NONE = 0,       // this thread has run no service on the context
+    EC_SERVICE_OK,             // the call succeeded
+    EC_SERVICE_TIMEOUT,        // no reply in time
+    EC_SERVICE_ABORTED,        // SDO abort: code, index, subindex
+    EC_SERVICE_SDOINFO_ERROR,  // SDO information error reply: code (an abort code), index, subindex
+    EC_SERVICE_PACKET_ERROR,   // a reply the master could not take: code is an ec::PacketError
+    EC_SERVICE_MBX_ERROR,      // mailbox error reply: code
+    EC_SERVICE_FOE_ERROR,      // FoE ERR, or an ACK of another packet (code 0x8005)
+    EC_SERVICE_REFUSED,     // not asked: invalid arguments, or a service the slave does not offer
+    EC_SERVICE_NO_MAILBOX,  // no such slave, or none with a mailbox the master can use
+};
+
+struct ec_serviceresultt {
+    ec_servicekind kind = EC_SERVICE_NONE;
+    uint16_t slave = 0;
+    uint16_t index = 0;  // the object of an SDO or SDO information service, else 0
+    uint8_t subindex = 0;
+    uint32_t code = 0;      // abort, packet, mailbox or FoE error code as `kind` says
+    const char* text = "";  // what the code means (the abort code's standard text, ...); static
+};
+
+struct ecx_contextt;
+
 namespace ec {
 
 // Codes of EC_ERR_TYPE_PACKET_ERROR entries: replies the master could not take.
@@ -79,6 +105,21 @@ std::string errorText(const ec_errort& e);
 const char* mailboxErrorText(uint16_t code);
 const char* foeErrorText(uint32_t code);
 const char* packetErrorText(uint16_t code);
+
+// One line for an outcome: "abort 0x06090011 Subindex does not exist at 0x6101:26",
+// "no reply in time", ...
+std::string serviceResultText(const ec_serviceresultt& r);
+
+// The calling thread's record of the service it runs, for the mailbox services only. Start resets
+// it; every entry the service puts into the error list (emergencies aside) becomes its reason, and
+// end decides: > 0 ok, `timeoutResult` a timeout, anything else the last reason (refused when none
+// was given). End returns `result`.
+void serviceStart(const ecx_contextt* ctx, uint16_t slave, uint16_t index = 0,
+                  uint8_t subindex = 0);
+void serviceRecorded(const ec_errort& e);
+void serviceNoMailbox();
+int serviceEnd(int result, int timeoutResult);
+ec_serviceresultt lastService(const ecx_contextt* ctx);
 
 }  // namespace ec
 

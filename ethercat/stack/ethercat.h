@@ -130,6 +130,11 @@ int ecx_readOEsingle(ecx_contextt* ctx, uint16_t item, uint8_t subindex, ec_ODli
 // Descriptions of subindices 0..MaxSub[item] (read by ecx_readODdescription first); Entries =
 // MaxSub + 1. A subindex the slave has not (abort 0x06090011) leaves its row empty.
 int ecx_readOE(ecx_contextt* ctx, uint16_t item, ec_ODlistt* pODlist, ec_OElistt* pOElist);
+// How the last of the services above that the calling thread ran on `ctx` ended: kind, object,
+// code and text, whatever other threads do meanwhile; the error list is filled as before.
+// EC_SERVICE_NONE when the thread has run none on `ctx`, or one on another context since.
+// ec::serviceResultText (errorlist.h) makes a line of it.
+ec_serviceresultt ecx_lastservice(ecx_contextt* ctx);
 // Reads what a slave put into its send mailbox unasked; emergencies go to the error list. Does not
 // wait for a mailbox a service is using. > 0 when a message was read, else 0.
 int ecx_mbxpoll(ecx_contextt* ctx, uint16_t slave);
@@ -183,3 +188,4 @@ int ec_readOE(uint16_t item, ec_ODlistt* pODlist, ec_OElistt* pOElist);
 bool ec_iserror();
 bool ec_poperror(ec_errort* ec);
 const char* ec_elist2string();
+ec_serviceresultt ec_lastservice();

@@ -84,10 +84,8 @@ int failure(MailboxSession& mbx, const FoeAnswer& a) {
     return EC_ERROR;
 }
 
-}  // namespace
-
-int ecx_FOEwrite(ecx_contextt* ctx, uint16_t slave, const char* FileName, uint32_t password,
-                 int psize, const void* p, int timeout) {
+int foeWrite(ecx_contextt* ctx, uint16_t slave, const char* FileName, uint32_t password, int psize,
+             const void* p, int timeout) {
     if (psize < 0 || (psize > 0 && p == nullptr)) {
         return 0;
     }
@@ -149,4 +147,13 @@ int ecx_FOEwrite(ecx_contextt* ctx, uint16_t slave, const char* FileName, uint32
             return 1;
         }
     }
+}
+
+}  // namespace
+
+int ecx_FOEwrite(ecx_contextt* ctx, uint16_t slave, const char* FileName, uint32_t password,
+                 int psize, const void* p, int timeout) {
+    ec::serviceStart(ctx, slave);
+    return ec::serviceEnd(foeWrite(ctx, slave, FileName, password, psize, p, timeout),
+                          EC_FOE_NOREPLY);
 }

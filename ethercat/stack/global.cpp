@@ -238,3 +238,6 @@ bool ec_poperror(ec_errort* ec) {
 const char* ec_elist2string() {
     return ecx_elist2string(&ecx_context);
 }
+ec_serviceresultt ec_lastservice() {
+    return ecx_lastservice(&ecx_context);
+}

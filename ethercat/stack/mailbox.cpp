@@ -39,13 +39,15 @@ void mailboxRestarted(ecx_contextt* ctx, uint16_t slave) {
 }
 
 MailboxSession::MailboxSession(ecx_contextt* ctx, uint16_t slave) : ctx_(ctx), slave_(slave) {
-    if (ctx_ == nullptr || !ctx_->port || slave_ < 1 || slave_ > *ctx_->slavecount ||
-        slave_ >= EC_MAXSLAVE) {
-        return;
+    if (ctx_ != nullptr && ctx_->port && slave_ >= 1 && slave_ <= *ctx_->slavecount &&
+        slave_ < EC_MAXSLAVE) {
+        lock_ = std::unique_lock(ctx_->mailboxes[slave_].mutex);
+        const ec_slavet& s = ctx_->slavelist[slave_];
+        usable_ = windowUsable(s.mbx_wo, s.mbx_l) && windowUsable(s.mbx_ro, s.mbx_rl);
     }
-    lock_ = std::unique_lock(ctx_->mailboxes[slave_].mutex);
-    const ec_slavet& s = ctx_->slavelist[slave_];
-    usable_ = windowUsable(s.mbx_wo, s.mbx_l) && windowUsable(s.mbx_ro, s.mbx_rl);
+    if (!usable_) {
+        serviceNoMailbox();
+    }
 }
 
 MailboxSession::MailboxSession(ecx_contextt* ctx, uint16_t slave, std::try_to_lock_t)
@@ -81,6 +83,7 @@ size_t MailboxSession::receiveCapacity() const {
 void MailboxSession::record(ec_errort e) {
     e.Slave = slave_;
     ctx_->errors.push(e);
+    serviceRecorded(e);
 }
 
 void MailboxSession::recordPacketError(uint16_t code, uint16_t index, uint8_t subindex) {

@@ -59,6 +59,7 @@ class MailboxSession {
 public:
     using Clock = std::chrono::steady_clock;
 
+    // A service's session; when unusable, "no mailbox" is the service's outcome.
     MailboxSession(ecx_contextt* ctx, uint16_t slave);
     // Only when no other service holds the slave's mailbox; unusable() otherwise.
     MailboxSession(ecx_contextt* ctx, uint16_t slave, std::try_to_lock_t);
@@ -93,7 +94,8 @@ public:
     // True when one was read.
     bool takeUnsolicited();
 
-    // Records an entry in the context's error list with this slave's number.
+    // Records an entry in the context's error list with this slave's number; it is also the
+    // reason of the running service's failure, should the service fail (ec::serviceRecorded).
     void record(ec_errort e);
     void recordPacketError(uint16_t code, uint16_t index = 0, uint8_t subindex = 0);
 

@@ -323,6 +323,7 @@ enum FoeOpcode : uint8_t {
 inline constexpr size_t kFoeHeaderSize = 6;        // opcode, reserved, 32-bit parameter
 inline constexpr size_t kFoeMailboxOverhead = 12;  // mailbox + FoE header: packet = SM0 - this
 inline constexpr uint32_t kFoeErrorNotFound = 0x8001;
+inline constexpr uint32_t kFoeErrorPacketNumber = 0x8005;
 
 // --- Distributed clocks -------------------------------------------------------------------------
 // System time counts nanoseconds from 2000-01-01 00:00:00; Unix time minus this many seconds.

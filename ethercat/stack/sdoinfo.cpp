@@ -195,9 +195,7 @@ int readEntry(MailboxSession& mbx, uint16_t index, uint8_t subindex, ec_OElistt&
     return kSuccess;
 }
 
-}  // namespace
-
-int ecx_readODlist(ecx_contextt* ctx, uint16_t slave, ec_ODlistt* pODlist) {
+int readODlist(ecx_contextt* ctx, uint16_t slave, ec_ODlistt* pODlist) {
     if (pODlist == nullptr) {
         return 0;
     }
@@ -230,7 +228,7 @@ int ecx_readODlist(ecx_contextt* ctx, uint16_t slave, ec_ODlistt* pODlist) {
     return kSuccess;
 }
 
-int ecx_readODdescription(ecx_contextt* ctx, uint16_t item, ec_ODlistt* pODlist) {
+int readODdescription(ecx_contextt* ctx, uint16_t item, ec_ODlistt* pODlist) {
     if (!validItem(pODlist, item)) {
         return 0;
     }
@@ -255,8 +253,8 @@ int ecx_readODdescription(ecx_contextt* ctx, uint16_t item, ec_ODlistt* pODlist)
     return kSuccess;
 }
 
-int ecx_readOEsingle(ecx_contextt* ctx, uint16_t item, uint8_t subindex, ec_ODlistt* pODlist,
-                     ec_OElistt* pOElist) {
+int readOEsingle(ecx_contextt* ctx, uint16_t item, uint8_t subindex, ec_ODlistt* pODlist,
+                 ec_OElistt* pOElist) {
     if (!validItem(pODlist, item) || pOElist == nullptr) {
         return 0;
     }
@@ -268,7 +266,7 @@ int ecx_readOEsingle(ecx_contextt* ctx, uint16_t item, uint8_t subindex, ec_ODli
     return readEntry(mbx, index, subindex, *pOElist, false);
 }
 
-int ecx_readOE(ecx_contextt* ctx, uint16_t item, ec_ODlistt* pODlist, ec_OElistt* pOElist) {
+int readOE(ecx_contextt* ctx, uint16_t item, ec_ODlistt* pODlist, ec_OElistt* pOElist) {
     if (!validItem(pODlist, item) || pOElist == nullptr) {
         return 0;
     }
@@ -287,4 +285,33 @@ int ecx_readOE(ecx_contextt* ctx, uint16_t item, ec_ODlistt* pODlist, ec_OElistt
     }
     pOElist->Entries = static_cast<uint16_t>(last + 1);
     return kSuccess;
+}
+
+// The object a call names, for its outcome; 0 for a list or an item outside it.
+uint16_t objectOf(const ec_ODlistt* od, uint16_t item) {
+    return validItem(od, item) ? od->Index[item] : 0;
+}
+
+}  // namespace
+
+int ecx_readODlist(ecx_contextt* ctx, uint16_t slave, ec_ODlistt* pODlist) {
+    ec::serviceStart(ctx, slave);
+    return ec::serviceEnd(readODlist(ctx, slave, pODlist), EC_TIMEOUT);
+}
+
+int ecx_readODdescription(ecx_contextt* ctx, uint16_t item, ec_ODlistt* pODlist) {
+    ec::serviceStart(ctx, pODlist != nullptr ? pODlist->Slave : 0, objectOf(pODlist, item));
+    return ec::serviceEnd(readODdescription(ctx, item, pODlist), EC_TIMEOUT);
+}
+
+int ecx_readOEsingle(ecx_contextt* ctx, uint16_t item, uint8_t subindex, ec_ODlistt* pODlist,
+                     ec_OElistt* pOElist) {
+    ec::serviceStart(ctx, pODlist != nullptr ? pODlist->Slave : 0, objectOf(pODlist, item),
+                     subindex);
+    return ec::serviceEnd(readOEsingle(ctx, item, subindex, pODlist, pOElist), EC_TIMEOUT);
+}
+
+int ecx_readOE(ecx_contextt* ctx, uint16_t item, ec_ODlistt* pODlist, ec_OElistt* pOElist) {
+    ec::serviceStart(ctx, pODlist != nullptr ? pODlist->Slave : 0, objectOf(pODlist, item));
+    return ec::serviceEnd(readOE(ctx, item, pODlist, pOElist), EC_TIMEOUT);
 }
