@@ -38,6 +38,10 @@ enum class Misbehaviour {
     // Every SDO information reply comes after the same reply for another object (index + 1) or,
     // for a list, another list type.
     SdoInfoOtherObjectFirst,
+    // Every SDO information answer (error replies aside) announces 65,535 further fragments after
+    // its first and sends them, two bytes each: each one in time, the whole never ending for a
+    // master that takes whatever is announced.
+    SdoInfoEndlessReply,
 };
 
 // Mailbox error codes (mailbox type 0).

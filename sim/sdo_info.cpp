@@ -12,6 +12,7 @@ namespace {
 constexpr size_t kHeader = ec::kSdoInfoHeaderSize;
 constexpr size_t kFaultyFragment = 8;
 constexpr size_t kLongName = 600;
+constexpr size_t kEndlessPiece = 2;
 
 void put16(std::vector<uint8_t>& v, uint16_t x) {
     v.push_back(static_cast<uint8_t>(x));
@@ -198,6 +199,19 @@ std::vector<std::vector<uint8_t>> SdoInfoServer::fragments(const Reply& reply,
         wr16(&m[4], miscount && left > 0 ? static_cast<uint16_t>(count - 1) : left);
         m.insert(m.end(), chunk.begin(), chunk.end());
         out.push_back(std::move(m));
+    }
+    if (misbehaviour == Misbehaviour::SdoInfoEndlessReply && reply.opcode != ec::kSdoInfoError) {
+        // The first fragment as it is, then the most any count can announce, piece by piece.
+        out.resize(1);
+        out[0][2] |= ec::kSdoInfoIncomplete;
+        for (uint32_t left = 0xFFFF; left-- > 0;) {
+            std::vector<uint8_t> m(out[0].begin(), out[0].begin() + kHeader + kEndlessPiece);
+            wr16(&m[4], static_cast<uint16_t>(left));
+            if (left == 0)
+                m[2] &= static_cast<uint8_t>(~ec::kSdoInfoIncomplete);
+            out.push_back(std::move(m));
+        }
+        wr16(&out[0][4], 0xFFFF);
     }
     return out;
 }

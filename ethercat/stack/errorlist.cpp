@@ -121,6 +121,8 @@ constexpr Text<uint16_t> kPacketErrors[] = {
     {kPacketBufferTooSmall, "Data container too small for the object"},
     {kPacketOverrun, "More data than announced"},
     {kPacketRefused, "Request not supported by the slave"},
+    {kPacketTooLong, "Reply longer than what it describes can be"},
+    {kPacketOverdue, "Reply not complete when the call's time was up"},
 };
 
 double seconds(const ec_timet& t) {

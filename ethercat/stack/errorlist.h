@@ -82,6 +82,8 @@ enum PacketError : uint16_t {
     kPacketBufferTooSmall = 3,  // the object is larger than the caller's buffer
     kPacketOverrun = 4,         // more data than the transfer announced
     kPacketRefused = 5,         // the request is not possible on this slave (e.g. complete access)
+    kPacketTooLong = 6,         // a reply longer than what it describes can be
+    kPacketOverdue = 7,         // a reply still not complete when the call's time was up
 };
 
 // Thread-safe ring; when full, the oldest entry gives way to the newest.

@@ -118,7 +118,9 @@ int ecx_FOEwrite(ecx_contextt* ctx, uint16_t slave, const char* FileName, uint32
                  int psize, const void* p, int timeout);
 // SDO information (sdoinfo.cpp), for slaves whose SII offers it (CoE details bit 1; others are
 // refused without traffic). Results as ecx_SDOread; an error reply's abort code goes to the list as
-// EC_ERR_TYPE_SDOINFO_ERROR. Each reply (each fragment) has EC_TIMEOUTRXM.
+// EC_ERR_TYPE_SDOINFO_ERROR. Each reply (each fragment) has EC_TIMEOUTRXM, the whole call
+// EC_TIMEOUTSDOINFO; a reply longer than what it describes can be, or one still coming when that
+// time is up, ends the call with a packet error (ec::kPacketTooLong, ec::kPacketOverdue).
 // The list of all objects into pODlist (Slave, Entries, Index; the description rows cleared). Only
 // the first EC_MAXODLIST are kept; a longer list adds a packet error and still succeeds.
 int ecx_readODlist(ecx_contextt* ctx, uint16_t slave, ec_ODlistt* pODlist);

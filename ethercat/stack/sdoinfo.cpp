@@ -23,18 +23,29 @@ constexpr uint32_t kAbortNoSubIndex = 0x06090011;
 constexpr size_t kListTypeSize = 2;
 static_assert(EC_MAXOELIST > 0xFF, "every subindex has its row");
 
+// Longest replies taken, fragments joined. A list names each 16-bit index at most once; one
+// longer than the records keep is still read whole (and cut), so its bound is the index space.
+constexpr size_t kListReplyBound = kListTypeSize + 2 * 0x10000;
+// A name longer than the largest mailbox is no name (EC_MAXNAME of it is kept anyway).
+constexpr size_t kNameBound = EC_MAXMBX;
+constexpr size_t kObjectReplyBound = ec::kObjectDescriptionSize + kNameBound;
+constexpr size_t kEntryReplyBound = ec::kEntryDescriptionSize + kNameBound;
+
 enum class Outcome { Answer, Aborted, Failed, Timeout };
 
 // One request and its reply. The reply's first fragment has the answering opcode and starts with
 // the request's first `keySize` bytes (list type, index, index and subindex); later fragments count
-// down. Their data is joined in `data` up to `limit` bytes; `total` counts all of it.
+// down. Their data is joined in `data` up to `limit` bytes; `total` counts all of it, which may not
+// pass `bound`. The whole reply must be in by `until`, the end of the call.
 struct Exchange {
     MailboxSession& mbx;
+    Clock::time_point until;
     uint8_t opcode;
     std::array<uint8_t, 4> request;
     size_t requestSize;
     size_t keySize;
     size_t limit;
+    size_t bound;
     uint16_t index = 0;  // for the error list
     uint8_t subindex = 0;
     std::vector<uint8_t> data{};
@@ -45,14 +56,17 @@ struct Exchange {
 };
 
 // A request naming an object (index) or an entry (index, subindex, value info 0: no value data).
-Exchange objectExchange(MailboxSession& mbx, uint16_t index, std::optional<uint8_t> subindex) {
+Exchange objectExchange(MailboxSession& mbx, Clock::time_point until, uint16_t index,
+                        std::optional<uint8_t> subindex) {
     const bool entry = subindex.has_value();
     Exchange x{mbx,
+               until,
                entry ? ec::kSdoInfoEntryRq : ec::kSdoInfoObjectRq,
                {},
                entry ? 4u : 2u,
                entry ? 3u : 2u,
                (entry ? ec::kEntryDescriptionSize : ec::kObjectDescriptionSize) + EC_MAXNAME,
+               entry ? kEntryReplyBound : kObjectReplyBound,
                index,
                subindex.value_or(0)};
     ec::putU16(x.request.data(), index);
@@ -64,7 +78,20 @@ Clock::time_point deadlineAfter(int timeoutUs) {
     return Clock::now() + std::chrono::microseconds(timeoutUs);
 }
 
+// The end of a call started now.
+Clock::time_point callDeadline() {
+    return deadlineAfter(EC_TIMEOUTSDOINFO);
+}
+
+Outcome failWith(Exchange& x, uint16_t packetError) {
+    x.recordPacketError(packetError);
+    return Outcome::Failed;
+}
+
 Outcome transfer(Exchange& x) {
+    if (Clock::now() >= x.until) {
+        return failWith(x, ec::kPacketOverdue);  // nothing sent whose reply would be left behind
+    }
     x.mbx.drain();
     std::array<uint8_t, ec::kSdoInfoHeaderSize + 4> rq{};
     ec::putU16(rq.data(), static_cast<uint16_t>(ec::kCoeSdoInfo << ec::kCoeServiceShift));
@@ -80,12 +107,16 @@ Outcome transfer(Exchange& x) {
     bool first = true;
     uint16_t left = 0;  // fragments still due after the last one taken
     MailboxMessage m;
-    // The timeout applies to each fragment; messages skipped on the way do not extend it.
+    // The timeout applies to each fragment; messages skipped on the way do not extend it. The
+    // call's end bounds them all: a slave may announce 65,535 fragments, each one in time.
     auto deadline = deadlineAfter(EC_TIMEOUTRXM);
     while (true) {
-        switch (x.mbx.receive(m, deadline)) {
+        if (Clock::now() >= x.until) {
+            return failWith(x, ec::kPacketOverdue);
+        }
+        switch (x.mbx.receive(m, std::min(deadline, x.until))) {
             case MbxReceive::Timeout:
-                return Outcome::Timeout;
+                return Clock::now() >= x.until ? failWith(x, ec::kPacketOverdue) : Outcome::Timeout;
             case MbxReceive::Malformed:
             case MbxReceive::MailboxError:
                 return Outcome::Failed;
@@ -121,8 +152,11 @@ Outcome transfer(Exchange& x) {
             continue;
         }
         if (more != (fragmentsLeft > 0) || (!first && fragmentsLeft + 1 != left)) {
-            x.recordPacketError(ec::kPacketMalformed);
-            return Outcome::Failed;
+            return failWith(x, ec::kPacketMalformed);
+        }
+        // Every fragment still due brings at least a byte.
+        if (x.total + payload.size() + fragmentsLeft > x.bound) {
+            return failWith(x, ec::kPacketTooLong);
         }
         const size_t keep = std::min(payload.size(), x.limit - x.data.size());
         x.data.insert(x.data.end(), payload.begin(),
@@ -172,9 +206,9 @@ bool validItem(const ec_ODlistt* od, uint16_t item) {
 
 // Fills row `subindex` of `oe`. A subindex the slave reports missing leaves an empty row and counts
 // as read when `gapAllowed` (the object's entries need not be contiguous).
-int readEntry(MailboxSession& mbx, uint16_t index, uint8_t subindex, ec_OElistt& oe,
-              bool gapAllowed) {
-    Exchange x = objectExchange(mbx, index, subindex);
+int readEntry(MailboxSession& mbx, Clock::time_point until, uint16_t index, uint8_t subindex,
+              ec_OElistt& oe, bool gapAllowed) {
+    Exchange x = objectExchange(mbx, until, index, subindex);
     const Outcome outcome = transfer(x);
     if (outcome == Outcome::Aborted && gapAllowed && x.abortCode == kAbortNoSubIndex) {
         return kSuccess;
@@ -205,8 +239,14 @@ int readODlist(ecx_contextt* ctx, uint16_t slave, ec_ODlistt* pODlist) {
     if (!mbx.usable() || refused(ctx, mbx)) {
         return 0;
     }
-    Exchange x{mbx,           ec::kSdoInfoListRq, {},
-               kListTypeSize, kListTypeSize,      kListTypeSize + 2 * EC_MAXODLIST};
+    Exchange x{mbx,
+               callDeadline(),
+               ec::kSdoInfoListRq,
+               {},
+               kListTypeSize,
+               kListTypeSize,
+               kListTypeSize + 2 * EC_MAXODLIST,
+               kListReplyBound};
     ec::putU16(x.request.data(), ec::kOdListAll);
     const Outcome outcome = transfer(x);
     if (outcome != Outcome::Answer) {
@@ -237,7 +277,7 @@ int readODdescription(ecx_contextt* ctx, uint16_t item, ec_ODlistt* pODlist) {
     if (!mbx.usable() || refused(ctx, mbx, index)) {
         return 0;
     }
-    Exchange x = objectExchange(mbx, index, std::nullopt);
+    Exchange x = objectExchange(mbx, callDeadline(), index, std::nullopt);
     const Outcome outcome = transfer(x);
     if (outcome != Outcome::Answer) {
         return failed(x, outcome);
@@ -263,7 +303,7 @@ int readOEsingle(ecx_contextt* ctx, uint16_t item, uint8_t subindex, ec_ODlistt*
     if (!mbx.usable() || refused(ctx, mbx, index, subindex)) {
         return 0;
     }
-    return readEntry(mbx, index, subindex, *pOElist, false);
+    return readEntry(mbx, callDeadline(), index, subindex, *pOElist, false);
 }
 
 int readOE(ecx_contextt* ctx, uint16_t item, ec_ODlistt* pODlist, ec_OElistt* pOElist) {
@@ -276,9 +316,11 @@ int readOE(ecx_contextt* ctx, uint16_t item, ec_ODlistt* pODlist, ec_OElistt* pO
     if (!mbx.usable() || refused(ctx, mbx, index)) {
         return 0;
     }
+    // Up to 256 exchanges, all within the one call's time.
+    const auto until = callDeadline();
     const int last = pODlist->MaxSub[item];
     for (int sub = 0; sub <= last; ++sub) {
-        if (const int r = readEntry(mbx, index, static_cast<uint8_t>(sub), *pOElist, true);
+        if (const int r = readEntry(mbx, until, index, static_cast<uint8_t>(sub), *pOElist, true);
             r <= 0) {
             return r;
         }

@@ -30,6 +30,8 @@ inline constexpr int EC_TIMEOUTSAFE = 20000;
 inline constexpr int EC_TIMEOUTEEP = 20000;
 inline constexpr int EC_TIMEOUTTXM = 20000;
 inline constexpr int EC_TIMEOUTRXM = 700000;
+// One SDO information call: all fragments of its reply, all entries of ecx_readOE.
+inline constexpr int EC_TIMEOUTSDOINFO = 4 * EC_TIMEOUTRXM;
 inline constexpr int EC_TIMEOUTSTATE = 2000000;
 inline constexpr int EC_DEFAULTRETRIES = 3;
 inline constexpr int EC_LOCALDELAY = 200;

@@ -1,7 +1,10 @@
 // SDO information with the simulated drives: whole dictionary, errors, list bound, hostile replies.
 #include <algorithm>
+#include <chrono>
 #include <cstring>
+#include <functional>
 #include <string>
+#include <thread>
 #include <tuple>
 
 #include "sim_bus.h"
@@ -158,6 +161,63 @@ TEST(BusSdoInfo, HostileRepliesStayInsideTheRecordsAndTheNextTransferWorks) {
     EXPECT_EQ(ecx_readODlist(bus->ctx(), 1, Lists().od.get()), EC_TIMEOUT);
     ASSERT_TRUE(bus->chain->setMailboxMisbehaviour(1, M::None));
     readAll(true, names);
+}
+
+// Half a millisecond more per frame, well inside a frame's timeout: 65,535 fragments take more than
+// half a minute to read.
+class SlowLine final : public ec::FrameLink {
+public:
+    explicit SlowLine(std::unique_ptr<ec::FrameLink> line) : line_(std::move(line)) {}
+    bool send(std::span<const uint8_t> frame) override {
+        std::this_thread::sleep_for(std::chrono::microseconds(500));
+        return line_->send(frame);
+    }
+    int receive(std::span<uint8_t> buf, std::chrono::microseconds timeout) override {
+        return line_->receive(buf, timeout);
+    }
+
+private:
+    std::unique_ptr<ec::FrameLink> line_;
+};
+
+// Replies that never end, each fragment in time: a list of 65,535 more fragments could be that
+// long, descriptions cannot; entries that come only at the master's repeat request (100 ms each).
+TEST(BusSdoInfo, RepliesWithoutEndFailWithinTheCallsTime) {
+    using M = sim::Misbehaviour;
+    const auto params = [](Lists& l) { return l.row(0x6101); };
+    const std::tuple<M, int, uint16_t, std::function<int(ecx_contextt*, Lists&)>> rows[] = {
+        {M::SdoInfoEndlessReply, 0, ec::kPacketOverdue,
+         [](ecx_contextt* c, Lists&) { return ecx_readODlist(c, 1, Lists().od.get()); }},
+        {M::SdoInfoEndlessReply, 0, ec::kPacketTooLong,
+         [&](ecx_contextt* c, Lists& l) {
+             return ecx_readODdescription(c, params(l), l.od.get());
+         }},
+        {M::SdoInfoEndlessReply, 0, ec::kPacketTooLong,
+         [&](ecx_contextt* c, Lists& l) {
+             return ecx_readOEsingle(c, params(l), 1, l.od.get(), l.oe.get());
+         }},
+        {M::None, 1000, ec::kPacketOverdue,
+         [&](ecx_contextt* c, Lists& l) {
+             return ecx_readOE(c, params(l), l.od.get(), l.oe.get());
+         }},
+    };
+    for (const auto& [m, dropped, packetError, call] : rows) {
+        SCOPED_TRACE(packetError);
+        const auto bus = preOp(64);
+        Lists l;
+        ASSERT_GT(ecx_readODlist(bus->ctx(), 1, l.od.get()), 0);
+        ASSERT_GT(ecx_readODdescription(bus->ctx(), params(l), l.od.get()), 0);
+        ecx_init_link(bus->ctx(), std::make_unique<SlowLine>(sim::makeVirtualLink(bus->chain)));
+        ASSERT_TRUE(bus->chain->setMailboxMisbehaviour(1, m) &&
+                    bus->chain->dropMailboxReplies(1, dropped));
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_EQ(call(bus->ctx(), l), 0);
+        EXPECT_LT(std::chrono::steady_clock::now() - start,
+                  4 * std::chrono::microseconds(EC_TIMEOUTSDOINFO));
+        const ec_serviceresultt r = ecx_lastservice(bus->ctx());
+        EXPECT_EQ(std::tuple(r.kind, r.code), std::tuple(EC_SERVICE_PACKET_ERROR, packetError));
+        EXPECT_EQ(packetErrors(*bus, packetError), 1u);
+    }
 }
 
 }  // namespace
