@@ -7,6 +7,7 @@
 #include <QTableWidgetItem>
 
 #include "ecmaster.h"
+#include "model/cia402.h"
 #include "model/scaling.h"
 #include "model/stateconfig.h"
 #include "ui_driveoverview.h"
@@ -51,9 +52,12 @@ void DriveOverview::refresh() {
     table->setRowCount(drives);
     const QString type = productType ? productType() : QString();
     for (int index = 0; index < drives; ++index) {
+        // The state from the same image as the values, not from a second read a cycle later.
         const std::optional<TCiA402_GetValue> in = master->driveInputs(index);
-        const int state = master->driveStateOf(index);
-        const bool faulted = state == kDriveFault || state == kDriveFaultReaction ||
+        const Cia402State state =
+            in ? cia402StateFromStatusWord(in->statusWord) : Cia402State::Unknown;
+        const bool faulted = state == Cia402State::Fault ||
+                             state == Cia402State::FaultReactionActive ||
                              (in && (in->errorWord != 0 || in->drvErrorWord != 0));
         const auto cell = [&](int column, const QString& text) {
             QTableWidgetItem* item = table->item(index, column);
@@ -68,7 +72,7 @@ void DriveOverview::refresh() {
         };
         cell(ColIndex, QString::number(index));
         cell(ColSlave, QString::number(master->validDrives.value(index)));
-        cell(ColState, ecmaster::driveStateName(state));
+        cell(ColState, QString::fromUtf8(cia402StateDisplayName(state)));
         if (!in) {
             continue;
         }

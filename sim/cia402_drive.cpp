@@ -13,58 +13,29 @@ namespace sim {
 
 namespace {
 
-constexpr uint16_t kStatusVoltageEnabled = 0x0010;
-constexpr uint16_t kStatusRemote = 0x0200;
-constexpr uint16_t kControlFaultReset = 0x0080;
-
-// Control-word commands by mask and value.
+// Control-word commands as the drive takes them: the master's words, with the bits each command
+// does not look at masked out (bit 7 set is a fault reset and none of these).
 bool isShutdown(uint16_t cw) {
-    return (cw & 0x87) == 0x06;
+    return (cw & 0x87) == kControlWordShutdown;
 }
 bool isSwitchOn(uint16_t cw) {
-    return (cw & 0x8F) == 0x07;
+    return (cw & 0x8F) == kControlWordSwitchOn;
 }
 bool isEnableOperation(uint16_t cw) {
-    return (cw & 0x8F) == 0x0F;
+    return (cw & 0x8F) == kControlWordEnableOperation;
 }
 bool isDisableVoltage(uint16_t cw) {
-    return (cw & 0x82) == 0x00;
+    return (cw & 0x82) == kControlWordDisableVoltage;
 }
 bool isQuickStop(uint16_t cw) {
-    return (cw & 0x86) == 0x02;
+    return (cw & 0x86) == kControlWordQuickStop;
 }
 
 }  // namespace
 
 uint16_t cia402StatusWord(Cia402State state) {
-    uint16_t low = 0;
-    switch (state) {
-        case Cia402State::NotReadyToSwitchOn:
-            low = 0x00;
-            break;
-        case Cia402State::SwitchOnDisabled:
-            low = 0x40;
-            break;
-        case Cia402State::ReadyToSwitchOn:
-            low = 0x21;
-            break;
-        case Cia402State::SwitchedOn:
-            low = 0x23;
-            break;
-        case Cia402State::OperationEnabled:
-            low = 0x27;
-            break;
-        case Cia402State::QuickStopActive:
-            low = 0x07;
-            break;
-        case Cia402State::FaultReactionActive:
-            low = 0x0F;
-            break;
-        case Cia402State::Fault:
-            low = 0x08;
-            break;
-    }
-    return static_cast<uint16_t>(low | kStatusVoltageEnabled | kStatusRemote);
+    return static_cast<uint16_t>(cia402StatusBits(state) | kStatusWordVoltageEnabled |
+                                 kStatusWordRemote);
 }
 
 Cia402Drive::Cia402Drive(const SlaveConfig& cfg)
@@ -132,7 +103,8 @@ int64_t Cia402Drive::now() const {
 }
 
 void Cia402Drive::applyControlWord(uint16_t cw) {
-    const bool resetEdge = (cw & kControlFaultReset) && !(controlWord_ & kControlFaultReset);
+    const bool resetEdge =
+        (cw & kControlWordFaultReset) && !(controlWord_ & kControlWordFaultReset);
     controlWord_ = cw;
     if (holdOffControlWord_) {
         if (cw == heldControlWord_)
@@ -146,7 +118,8 @@ void Cia402Drive::applyControlWord(uint16_t cw) {
     using S = Cia402State;
     switch (state_) {
         case S::NotReadyToSwitchOn:
-            state_ = S::SwitchOnDisabled;
+        case S::Unknown:
+            state_ = S::SwitchOnDisabled;  // 1
             break;
         case S::SwitchOnDisabled:
             if (isShutdown(cw))

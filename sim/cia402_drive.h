@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "model/cia402.h"
 #include "sim/application.h"
 #include "sim/config.h"
 #include "sim/drive_image.h"
@@ -25,18 +26,10 @@
 
 namespace sim {
 
-enum class Cia402State {
-    NotReadyToSwitchOn,
-    SwitchOnDisabled,
-    ReadyToSwitchOn,
-    SwitchedOn,
-    OperationEnabled,
-    QuickStopActive,
-    FaultReactionActive,
-    Fault,
-};
+using Cia402State = ::Cia402State;
 
-// Status word bits 0-6 (and the remote bit) for a state; 0x0250 when switch-on disabled.
+// The status word the drive reports in a state: the state's bits, voltage enabled and remote
+// (0x0250 when switch-on disabled).
 uint16_t cia402StatusWord(Cia402State state);
 
 // The drive parameters: object 0x6101, subindex = parameter id + 1.

@@ -1,10 +1,12 @@
-// The drive data model: wire records, scaling at its limits, parameter bytes, status-word files.
+// The drive data model: wire records, scaling at its limits, parameter bytes, status-word files,
+// the CiA 402 states.
 #include <QtTest>
 
 #include <array>
 #include <cstring>
 #include <tuple>
 
+#include "cia402.h"
 #include "metatypes.h"
 #include "paramtable.h"
 #include "scaling.h"
@@ -153,6 +155,71 @@ private slots:
         }
         QCOMPARE(batchNumber(littleEndianValue(hex("ff123456"))), 255);
         QCOMPARE(batchNumber(littleEndianValue(hex("07"))), 7);
+    }
+
+    void cia402StateOfAStatusWord_data() {
+        QTest::addColumn<int>("statusWord");
+        QTest::addColumn<int>("state");
+        const auto row = [](const char* name, int word, Cia402State state) {
+            QTest::newRow(name) << word << int(state);
+        };
+        using S = Cia402State;
+        row("not ready", 0x0000, S::NotReadyToSwitchOn);
+        row("not ready, warning and remote", 0x0280, S::NotReadyToSwitchOn);
+        row("switch on disabled", 0x0250, S::SwitchOnDisabled);
+        row("bare 0x10: switch on disabled", 0x0010, S::SwitchOnDisabled);
+        row("0x10 with high bits", 0x0610, S::SwitchOnDisabled);
+        row("0x10 with the warning: not ready", 0x0090, S::NotReadyToSwitchOn);
+        row("bare 0x30: switched on", 0x0030, S::SwitchedOn);
+        row("ready to switch on", 0x0231, S::ReadyToSwitchOn);
+        row("switched on", 0x0233, S::SwitchedOn);
+        row("operation enabled", 0x0237, S::OperationEnabled);
+        row("operation enabled, target reached", 0x06B7, S::OperationEnabled);
+        row("quick stop active", 0x0217, S::QuickStopActive);
+        row("fault reaction active", 0x021F, S::FaultReactionActive);
+        row("fault", 0x0218, S::Fault);
+        row("fault, quick stop bit set", 0x0238, S::Fault);
+        row("fault and switch on disabled", 0x0048, S::Unknown);
+        row("ready without quick stop", 0x0011, S::Unknown);
+    }
+
+    // The master's reading, rows in its order: the first that matches decides.
+    void cia402StateOfAStatusWord() {
+        QFETCH(int, statusWord);
+        QFETCH(int, state);
+        QCOMPARE(int(cia402StateFromStatusWord(uint16_t(statusWord))), state);
+    }
+
+    // What a drive reports for a state reads back as that state, and each state keeps the names
+    // operators and the profile know it by.
+    void cia402StatesReadBackAndKeepTheirNames() {
+        using S = Cia402State;
+        const std::tuple<S, const char*, const char*> states[] = {
+            {S::NotReadyToSwitchOn, "Not ready to switch on", "初始化"},
+            {S::SwitchOnDisabled, "Switch on disabled", "初始化完成"},
+            {S::ReadyToSwitchOn, "Ready to switch on", "伺服准备好"},
+            {S::SwitchedOn, "Switched on", "伺服等待"},
+            {S::OperationEnabled, "Operation enabled", "伺服运行"},
+            {S::QuickStopActive, "Quick stop active", "急停"},
+            {S::FaultReactionActive, "Fault reaction active", "故障停机"},
+            {S::Fault, "Fault", "故障"},
+            {S::Unknown, "Unknown", "未知状态"},
+            {S(42), "Unknown", "未知状态"}};
+        for (const auto& [state, english, chinese] : states) {
+            QCOMPARE(cia402StateName(state), english);
+            QCOMPARE(QString::fromUtf8(cia402StateDisplayName(state)), QString::fromUtf8(chinese));
+            if (state == S::Unknown || state == S(42)) {
+                continue;
+            }
+            const uint16_t bits = cia402StatusBits(state);
+            QCOMPARE(cia402StateFromStatusWord(bits), state);
+            // With voltage on and remote as a drive sends it; a bare 0x10 is read otherwise.
+            if (state != S::NotReadyToSwitchOn) {
+                QCOMPARE(
+                    cia402StateFromStatusWord(bits | kStatusWordVoltageEnabled | kStatusWordRemote),
+                    state);
+            }
+        }
     }
 
     void stateConfigDecodesWordsAndRefusesMalformedFiles() {
