@@ -3,6 +3,8 @@
 #include <bit>
 #include <limits>
 
+#include "coevalue.h"
+
 namespace {
 
 struct ParamRow {
@@ -167,13 +169,7 @@ QString productTypeName(uint32_t value) {
 }
 
 QString shortestFloatText(float value) {
-    for (int digits = 6; digits < 9; ++digits) {
-        const QString text = QString::number(static_cast<double>(value), 'g', digits);
-        if (text.toFloat() == value) {
-            return text;
-        }
-    }
-    return QString::number(static_cast<double>(value), 'g', 9);
+    return QString::fromStdString(shortestReal32Text(value));
 }
 
 QString fallbackProductType(int digit) {

@@ -95,7 +95,8 @@ QString fallbackProductType(int familyDigit);
 
 // --- value conversions ---
 
-// The shortest text that reads back as the same 32-bit float ("0.1", not "0.100000001").
+// The shortest text that reads back as the same 32-bit float ("0.1", not "0.100000001"): the
+// codec's (coevalue.h), so that the dictionary window shows a REAL32 entry the same way.
 QString shortestFloatText(float value);
 
 // Number shown in the editor for the bytes read from the drive. Empty for an unknown id and for

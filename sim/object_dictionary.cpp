@@ -5,26 +5,6 @@
 
 namespace sim {
 
-size_t coeTypeSize(CoeType type) {
-    switch (type) {
-        case CoeType::Boolean:
-        case CoeType::Integer8:
-        case CoeType::Unsigned8:
-            return 1;
-        case CoeType::Integer16:
-        case CoeType::Unsigned16:
-            return 2;
-        case CoeType::Integer32:
-        case CoeType::Unsigned32:
-        case CoeType::Real32:
-            return 4;
-        case CoeType::VisibleString:
-        case CoeType::OctetString:
-            return 0;
-    }
-    return 0;
-}
-
 CoeObject& ObjectDictionary::addObject(uint16_t index, std::string name) {
     CoeObject& o = objects_[index];
     o.name = std::move(name);
@@ -37,7 +17,7 @@ SubObject& ObjectDictionary::addEntry(uint16_t index, uint8_t sub, std::string n
     s.name = std::move(name);
     s.type = type;
     s.access = access;
-    s.size = coeTypeSize(type);
+    s.size = coeDataTypeSize(type);
     s.value.assign(s.size, 0);
     for (size_t i = 0; i < s.size; ++i)
         s.value[i] = static_cast<uint8_t>(value >> (8 * i));

@@ -11,24 +11,12 @@
 #include <string>
 #include <vector>
 
+#include "model/coevalue.h"
+
 namespace sim {
 
-// CoE basic data types (as they appear in SII PDO entries and in SDO information).
-enum class CoeType : uint8_t {
-    Boolean = 0x01,
-    Integer8 = 0x02,
-    Integer16 = 0x03,
-    Integer32 = 0x04,
-    Unsigned8 = 0x05,
-    Unsigned16 = 0x06,
-    Unsigned32 = 0x07,
-    Real32 = 0x08,
-    VisibleString = 0x09,
-    OctetString = 0x0A,
-};
-
-// Size in bytes of a fixed-size type; 0 for the string types.
-size_t coeTypeSize(CoeType type);
+// The CoE data types of model/coevalue.h; the simulator's sources call them CoeType.
+using CoeType = ::CoeDataType;
 
 enum class Access : uint8_t { ReadOnly, WriteOnly, ReadWrite };
 // Which PDO an entry may be mapped into (as SDO information reports it).

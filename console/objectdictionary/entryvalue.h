@@ -1,7 +1,7 @@
 #pragma once
 
-// Values of object-dictionary entries by their CoE data type: the text the window shows for the
-// bytes a drive sent, and the bytes a typed text stands for. Free of widgets and of the bus.
+// Values of object-dictionary entries by their CoE data type, as the window shows and takes them:
+// the codec of model/coevalue.h over Qt's strings and byte arrays. Free of widgets and of the bus.
 
 #include <QByteArray>
 #include <QString>
@@ -17,12 +17,12 @@ QString accessText(uint16_t access);
 bool readableInOp(uint16_t access);
 bool writableInOp(uint16_t access);
 
-// The bytes as the type reads (integers in decimal, unsigned ones with their hex beside).
-// Bytes that do not fit the type show as hex.
+// The bytes as the type reads (integers in decimal, unsigned ones with their hex beside, text as
+// Latin-1). Bytes that do not fit the type show as hex.
 QString entryValueText(uint16_t dataType, const QByteArray& bytes);
 
-// The bytes for a typed value: integers in decimal or 0x-hex within the type's range, REAL32 and
-// REAL64 as numbers, VISIBLE_STRING as text of at most bitLength / 8 bytes, OCTET_STRING as hex
-// pairs. Nothing for a text the type cannot take.
+// The bytes for a typed value (see coeValueBytes), blanks around it ignored: VISIBLE_STRING as
+// Latin-1 text and OCTET_STRING as hex pairs of at most bitLength / 8 bytes. Nothing for a text
+// the type cannot take.
 std::optional<QByteArray> entryValueBytes(uint16_t dataType, uint16_t bitLength,
                                           const QString& text);

@@ -1,12 +1,15 @@
 // The drive data model: wire records, scaling at its limits, parameter bytes, status-word files,
-// the CiA 402 states.
+// the CiA 402 states and the CoE value codec.
 #include <QtTest>
 
 #include <array>
 #include <cstring>
+#include <span>
 #include <tuple>
+#include <vector>
 
 #include "cia402.h"
+#include "coevalue.h"
 #include "metatypes.h"
 #include "paramtable.h"
 #include "scaling.h"
@@ -22,6 +25,12 @@ QString dataFile(const QString& name) {
 }
 auto tables(const StateConfig& c) {
     return std::tuple(c.stateWords(), c.errorWords(), c.drvErrorWords(), c.warnings());
+}
+QByteArray bytesOf(const std::vector<uint8_t>& v) {
+    return QByteArray(reinterpret_cast<const char*>(v.data()), qsizetype(v.size()));
+}
+std::span<const uint8_t> spanOf(const QByteArray& b) {
+    return {reinterpret_cast<const uint8_t*>(b.constData()), size_t(b.size())};
 }
 
 }  // namespace
@@ -220,6 +229,120 @@ private slots:
                     state);
             }
         }
+    }
+
+    void coeValueAtTheEdgesOfEachType_data() {
+        QTest::addColumn<int>("type");
+        QTest::addColumn<int>("capacity");  // bytes a string takes
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("taken");
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("shown");  // as read back from those bytes
+        const auto take = [](const char* name, CoeDataType type, const char* text,
+                             const QByteArray& bytes, const char* shown, int capacity = 4) {
+            QTest::newRow(name) << int(type) << capacity << QString::fromUtf8(text) << true << bytes
+                                << QString::fromUtf8(shown);
+        };
+        const auto refuse = [](const char* name, CoeDataType type, const char* text,
+                               int capacity = 4) {
+            QTest::newRow(name) << int(type) << capacity << QString::fromUtf8(text) << false
+                                << QByteArray() << QString();
+        };
+        using T = CoeDataType;
+        take("bool 1", T::Boolean, "1", hex("01"), "1");
+        refuse("bool 2", T::Boolean, "2");
+        take("int8 min", T::Integer8, "-128", hex("80"), "-128");
+        refuse("int8 under", T::Integer8, "-129");
+        take("int8 max", T::Integer8, "127", hex("7f"), "127");
+        refuse("int8 over", T::Integer8, "128");
+        refuse("int8 hex over", T::Integer8, "0x80");
+        take("int16 hex", T::Integer16, "0x7fff", hex("ff7f"), "32767");
+        take("int32 min", T::Integer32, "-2147483648", hex("00000080"), "-2147483648");
+        take("negative hex", T::Integer32, "-0x1", hex("ffffffff"), "-1");
+        take("int64 min", T::Integer64, "-9223372036854775808", hex("0000000000000080"),
+             "-9223372036854775808");
+        refuse("int64 over", T::Integer64, "9223372036854775808");
+        take("uint8 max", T::Unsigned8, "255", hex("ff"), "255");
+        take("blanks and plus", T::Unsigned8, " +5\t", hex("05"), "5");
+        refuse("uint8 over", T::Unsigned8, "256");
+        refuse("uint8 negative", T::Unsigned8, "-1");
+        refuse("uint8 minus zero", T::Unsigned8, "-0");
+        take("uint16 hex", T::Unsigned16, "0x1234", hex("3412"), "4660");
+        take("uint32 max", T::Unsigned32, "0XFFFFFFFF", hex("ffffffff"), "4294967295");
+        refuse("uint32 over", T::Unsigned32, "4294967296");
+        take("uint64 max", T::Unsigned64, "18446744073709551615", hex("ffffffffffffffff"),
+             "18446744073709551615");
+        refuse("uint64 over", T::Unsigned64, "18446744073709551616");
+        refuse("not a number", T::Unsigned32, "12a");
+        refuse("two signs", T::Integer32, "-+5");
+        refuse("hex twice", T::Unsigned32, "0x0x5");
+        refuse("bare 0x", T::Unsigned32, "0x");
+        refuse("empty", T::Unsigned32, "");
+        take("real32", T::Real32, "1.5", hex("0000c03f"), "1.5");
+        take("real32 tenth", T::Real32, "0.1", hex("cdcccc3d"), "0.1");
+        take("real32 tie rounds away", T::Real32, "6422.78125", hex("40b6c845"), "6422.7813");
+        take("real32 minus zero", T::Real32, "-0", hex("00000080"), "-0");
+        take("real32 largest", T::Real32, "3.4028235e38", hex("ffff7f7f"), "3.40282347e+38");
+        refuse("real32 too big", T::Real32, "3.5e38");
+        refuse("real32 far too big", T::Real32, "1e39");
+        refuse("real32 nan", T::Real32, "nan");
+        refuse("real32 trailing letter", T::Real32, "1.5f");
+        take("real64 tie rounds away", T::Real64, "123456789012345.625", hex("68de77832112dc42"),
+             "123456789012345.63");
+        take("real64 underflow", T::Real64, "1e-400", hex("0000000000000000"), "0");
+        refuse("real64 overflow", T::Real64, "1e400");
+        refuse("real64 inf", T::Real64, "inf");
+        take("text fits", T::VisibleString, "abcd", "abcd", "abcd");
+        refuse("text too long", T::VisibleString, "abcde");
+        take("octets", T::OctetString, "0a ff", hex("0aff"), "0a ff", 2);
+        take("octets with colons", T::OctetString, "0a:ff", hex("0aff"), "0a ff", 2);
+        take("no octets", T::OctetString, "", {}, "", 2);
+        refuse("octets odd", T::OctetString, "0a f", 2);
+        refuse("octets not hex", T::OctetString, "0g", 2);
+        refuse("octets too long", T::OctetString, "01 02 03", 2);
+        refuse("unknown type", CoeDataType(0x0100), "1");
+    }
+
+    void coeValueAtTheEdgesOfEachType() {
+        QFETCH(int, type);
+        QFETCH(int, capacity);
+        QFETCH(QString, text);
+        QFETCH(bool, taken);
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, shown);
+        const auto t = CoeDataType(type);
+        const auto got = coeValueBytes(t, text.toStdString(), size_t(capacity));
+        QCOMPARE(got.has_value(), taken);
+        if (got) {
+            QCOMPARE(bytesOf(*got).toHex(), bytes.toHex());
+            QCOMPARE(QString::fromStdString(coeValueText(t, *got).value_or("?")), shown);
+        }
+    }
+
+    // Reading bytes: a size that does not fit gives nothing, strings end at a zero byte, and
+    // zentrio-bus keeps its nine digits for REAL32.
+    void coeValueTextOfBytes() {
+        using T = CoeDataType;
+        const std::tuple<T, QByteArray, const char*> rows[] = {
+            {T::Real32, hex("0000807f"), "inf"},
+            {T::Real32, hex("000080ff"), "-inf"},
+            {T::Real32, hex("0000c0ff"), "nan"},
+            {T::Real64, hex("000000000000f8ff"), "nan"},
+            {T::VisibleString, QByteArray("ab\0cd", 5), "ab"},
+            {T::Unsigned16, hex("010203"), nullptr},
+            {T::Real64, hex("00000000"), nullptr},
+            {T(0x0100), hex("01"), nullptr}};
+        for (const auto& [type, bytes, text] : rows) {
+            const auto got = coeValueText(type, spanOf(bytes));
+            QCOMPARE(got.has_value(), text != nullptr);
+            QCOMPARE(got.value_or(""), std::string(text ? text : ""));
+        }
+        QCOMPARE(coeValueText(T::Real32, spanOf(hex("cdcccc3d")), CoeReal32Text::NineDigits),
+                 std::string("0.100000001"));
+        QCOMPARE(coeDataTypeName(0x001B), std::string("UNSIGNED64"));
+        QCOMPARE(coeDataTypeName(0x0100), std::string("0x0100"));
+        QCOMPARE(std::tuple(coeDataTypeSize(T::Real64), coeDataTypeSize(T::VisibleString)),
+                 std::tuple(size_t(8), size_t(0)));
     }
 
     void stateConfigDecodesWordsAndRefusesMalformedFiles() {
