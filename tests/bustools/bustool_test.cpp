@@ -177,6 +177,11 @@ TEST_F(BusTool, ExitCodesAScriptCanTell) {
     // clang-format on
     for (const auto& [args, bus, code] : runs)
         EXPECT_EQ(tool(args, bus).code, code) << (args.empty() ? "" : args[0]) << " " << bus;
+    // Beyond the float range: refused, not written as inf.
+    const Result huge = tool({"sdo-download", "2", "0x6101", "8", "1e39", "--type", "f32"});
+    EXPECT_EQ(huge.code, kExitUsage);
+    EXPECT_TRUE(has(huge.err, "'1e39' is no f32 value")) << huge.err;
+    EXPECT_NE(chain->parameter(2, 7), (std::vector<uint8_t>{0x00, 0x00, 0x80, 0x7f}));
     const Result help = tool({"sdo-upload", "--help"}, "");
     EXPECT_EQ(help.code, kExitOk);
     EXPECT_TRUE(has(help.out, "sdo-upload SLAVE INDEX SUB"));

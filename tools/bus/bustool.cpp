@@ -4,6 +4,7 @@
 #include <charconv>
 #include <chrono>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <functional>
@@ -17,6 +18,7 @@
 #include "capture.h"
 #include "errorlist.h"
 #include "ethercat.h"
+#include "model/coevalue.h"
 #include "protocol.h"
 #include "sim/virtual_link.h"
 #include "wire.h"
@@ -167,14 +169,18 @@ std::string stateName(uint16_t state) {
     return (state & EC_STATE_ERROR) ? name + "+ERR" : name;
 }
 
-// Value types of SDO transfers: size in bytes (0: as long as the data).
+// Value types of SDO transfers by their names here.
 struct ValueType {
     const char* name;
-    int size;
+    CoeDataType type;
 };
-constexpr ValueType kTypes[] = {{"u8", 1},  {"u16", 2}, {"u32", 4},    {"u64", 8},
-                                {"i8", 1},  {"i16", 2}, {"i32", 4},    {"i64", 8},
-                                {"f32", 4}, {"f64", 8}, {"string", 0}, {"hex", 0}};
+constexpr ValueType kTypes[] = {
+    {"u8", CoeDataType::Unsigned8},         {"u16", CoeDataType::Unsigned16},
+    {"u32", CoeDataType::Unsigned32},       {"u64", CoeDataType::Unsigned64},
+    {"i8", CoeDataType::Integer8},          {"i16", CoeDataType::Integer16},
+    {"i32", CoeDataType::Integer32},        {"i64", CoeDataType::Integer64},
+    {"f32", CoeDataType::Real32},           {"f64", CoeDataType::Real64},
+    {"string", CoeDataType::VisibleString}, {"hex", CoeDataType::OctetString}};
 
 const ValueType* findType(const std::string& name) {
     for (const ValueType& t : kTypes) {
@@ -186,120 +192,22 @@ const ValueType* findType(const std::string& name) {
 }
 
 std::string hexBytes(const uint8_t* p, size_t n) {
-    std::ostringstream s;
-    for (size_t i = 0; i < n; ++i) {
-        s << (i ? " " : "") << std::hex << std::setw(2) << std::setfill('0') << int{p[i]};
-    }
-    return s.str();
+    return coeHexText({p, n});
 }
 
 // The value of `n` bytes read as `type`, for text and JSON; nullopt when the size does not fit.
 std::optional<std::pair<std::string, std::string>> formatValue(const ValueType& type,
                                                                const uint8_t* p, size_t n) {
-    const std::string name = type.name;
-    if (name == "hex") {
-        return std::pair{hexBytes(p, n), jsonString(hexBytes(p, n))};
-    }
-    if (name == "string") {
-        const std::string s(reinterpret_cast<const char*>(p),
-                            strnlen(reinterpret_cast<const char*>(p), n));
-        return std::pair{s, jsonString(s)};
-    }
-    if (n != static_cast<size_t>(type.size)) {
+    const auto text = coeValueText(type.type, {p, n}, CoeReal32Text::NineDigits);
+    if (!text) {
         return std::nullopt;
     }
-    uint64_t raw = 0;
-    for (size_t i = 0; i < n; ++i) {
-        raw |= static_cast<uint64_t>(p[i]) << (8 * i);
-    }
-    std::string text;
-    if (name[0] == 'u') {
-        text = std::to_string(raw);
-    } else if (name[0] == 'i') {
-        const int bits = 8 * type.size;
-        const uint64_t sign = 1ULL << (bits - 1);
-        const auto value =
-            bits == 64 ? static_cast<int64_t>(raw) : static_cast<int64_t>((raw ^ sign) - sign);
-        text = std::to_string(value);
-    } else {
-        double value = 0;
-        if (type.size == 4) {
-            float f;
-            const auto bits = static_cast<uint32_t>(raw);
-            std::memcpy(&f, &bits, 4);
-            value = f;
-        } else {
-            std::memcpy(&value, &raw, 8);
-        }
-        if (!std::isfinite(value)) {
-            return std::pair{std::to_string(value), jsonString(std::to_string(value))};
-        }
-        std::ostringstream s;
-        s << std::setprecision(type.size == 4 ? 9 : 17) << value;
-        text = s.str();
-    }
-    return std::pair{text, text};
-}
-
-// Bytes to download for `value` as `type`; nullopt when the value does not parse or fit.
-std::optional<std::vector<uint8_t>> encodeValue(const ValueType& type, const std::string& value) {
-    const std::string name = type.name;
-    std::vector<uint8_t> out;
-    if (name == "string") {
-        return std::vector<uint8_t>(value.begin(), value.end());
-    }
-    if (name == "hex") {
-        std::string digits;
-        for (const char c : value) {
-            if (c != ' ' && c != ':') {
-                digits += c;
-            }
-        }
-        if (digits.empty() || digits.size() % 2 != 0) {
-            return std::nullopt;
-        }
-        for (size_t i = 0; i < digits.size(); i += 2) {
-            const auto byte = parseUnsigned("0x" + digits.substr(i, 2));
-            if (!byte) {
-                return std::nullopt;
-            }
-            out.push_back(static_cast<uint8_t>(*byte));
-        }
-        return out;
-    }
-    uint64_t raw = 0;
-    const int bits = 8 * type.size;
-    if (name[0] == 'u') {
-        const auto v = parseUnsigned(value);
-        if (!v || (bits < 64 && *v >> bits)) {
-            return std::nullopt;
-        }
-        raw = *v;
-    } else if (name[0] == 'i') {
-        const auto v = parseSigned(value);
-        if (!v || (bits < 64 && (*v < -(1LL << (bits - 1)) || *v >= (1LL << (bits - 1))))) {
-            return std::nullopt;
-        }
-        raw = static_cast<uint64_t>(*v);
-    } else {
-        double d = 0;
-        std::istringstream s(value);
-        if (!(s >> d) || !s.eof()) {
-            return std::nullopt;
-        }
-        if (type.size == 4) {
-            const auto f = static_cast<float>(d);
-            uint32_t b;
-            std::memcpy(&b, &f, 4);
-            raw = b;
-        } else {
-            std::memcpy(&raw, &d, 8);
-        }
-    }
-    for (int i = 0; i < type.size; ++i) {
-        out.push_back(static_cast<uint8_t>(raw >> (8 * i)));
-    }
-    return out;
+    // JSON has no inf and no nan: those go quoted, as the strings do.
+    const CoeValueKind kind = coeDataTypeInfo(type.type)->kind;
+    const bool number =
+        kind == CoeValueKind::Unsigned || kind == CoeValueKind::Signed ||
+        (kind == CoeValueKind::Real && std::isfinite(std::strtod(text->c_str(), nullptr)));
+    return std::pair{*text, number ? *text : jsonString(*text)};
 }
 
 // --- the bus ----------------------------------------------------------------------------------
@@ -605,7 +513,7 @@ int cmdSdoDownload(Bus& bus, const Options& o, std::ostream& out, std::ostream& 
         return kExitUsage;
     }
     const auto [type, at] = *args;
-    const auto bytes = encodeValue(*type, o.positional[3]);
+    const auto bytes = coeValueBytes(type->type, o.positional[3]);
     if (!bytes || bytes->empty()) {
         err << "zentrio-bus: '" << o.positional[3] << "' is no " << type->name << " value\n";
         return kExitUsage;
