@@ -19,6 +19,7 @@
 #include "objectdictionary.h"
 #include "parametersets.h"
 #include "roundtriptimer.h"
+#include "transferclient.h"
 #include "ui_mainwindow.h"
 
 namespace {
@@ -70,6 +71,7 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), ui(new Ui::MainWi
 
     // The master starts its supervision thread here; it is the only one of the process.
     master = new ecmaster();
+    transfers = std::make_unique<TransferClient>(master, this);
     // A capture also ends with the bus: the menu says what a click will do now.
     connect(ui->menuTools, &QMenu::aboutToShow, this, [this] {
         ui->actionCaptureBus->setText(master->capturing() ? QStringLiteral("Stop capture")
@@ -168,18 +170,15 @@ void MainWindow::postSetup() {
 
 MainWindow::~MainWindow() {
     stopUpdateCheckThread();
-    // Parameter runs and the pool jobs work on the master: they end before the bus goes. Their
+    // Transfers and the pool jobs work on the master: they end before the bus goes. Their
     // completion handlers no longer run.
-    stopParameterRuns();
+    transfers->cancelAndWait();
     if (parameterSets != nullptr) {
         parameterSets->shutdown();
     }
     // A child window's transfer in flight would outlive the master behind it.
     delete diagnostics;
     delete dictionary;
-    for (QFuture<void>& job : masterJobs) {
-        job.waitForFinished();
-    }
 
     // A disconnect of a bus that is up, unless the drives are enabled; the master's destructor
     // tears the bus down in any case. Never a click on "Connect": closing starts no bring-up.
@@ -187,12 +186,20 @@ MainWindow::~MainWindow() {
         ui->pushButton_connect->click();
         QThread::msleep(kCloseDisconnectPauseMs);
     }
+    for (QFuture<void>& job : masterJobs) {
+        job.waitForFinished();
+    }
+    // The teardown's completion handler does not run any more; its line still belongs in the log.
+    if (ui->pushButton_connect->text() == kDisconnectingText) {
+        emit writeLog(QStringLiteral("Disconnect Success."));
+    }
     if (logFile && logFile->isOpen()) {
         logFile->close();
     }
 
     delete progress;
     progress = nullptr;
+    transfers.reset();
     delete master;
     master = nullptr;
     delete stateConfig;
@@ -333,15 +340,37 @@ void MainWindow::onConnectFinished(QFutureWatcher<bool>* watcher) {
 
     currentMotorIndex = 0;
     emit writeLog(QStringLiteral("currentMotorIndex.") + QString::number(currentMotorIndex));
+    notifyBusChanged();
     watcher->deleteLater();
+}
+
+void MainWindow::notifyBusChanged() {
+    if (dictionary) {
+        dictionary->busChanged();
+    }
+    if (parameterSets != nullptr) {
+        parameterSets->busChanged();
+    }
 }
 
 void MainWindow::disconnectFromBus() {
     ui->pushButton_connect->setText(kDisconnectingText);
-    master->disconnectBus();
+    // The cycle stops sending at once; the teardown waits for a transfer in flight, so it runs
+    // on the pool, and "Connect" comes back when it is over.
+    master->stopCycle();
+    transfers->cancel();
+    notifyBusChanged();
     ConsoleState = NotConnected;
-    ui->pushButton_connect->setText(kConnectText);
-    emit writeLog(QStringLiteral("Disconnect Success."));
+    auto* watcher = new QFutureWatcher<void>(this);
+    connect(watcher, &QFutureWatcher<void>::finished, this, [this, watcher] {
+        ui->pushButton_connect->setText(kConnectText);
+        emit writeLog(QStringLiteral("Disconnect Success."));
+        watcher->deleteLater();
+    });
+    ecmaster* const m = master;
+    const QFuture<void> job = QtConcurrent::run([m] { m->disconnectBus(); });
+    trackMasterJob(job);
+    watcher->setFuture(job);
 
     {
         const QSignalBlocker blocker(ui->comboBox_index);
@@ -386,6 +415,10 @@ bool MainWindow::requireState(int required) {
                       QStringLiteral("状态"));
     }
     return false;
+}
+
+bool MainWindow::mayWriteDrive() {
+    return requireState(ConsoleState == Enabled ? Enabled : Connected);
 }
 
 void MainWindow::deal_when_slave_lost() {

@@ -44,6 +44,8 @@ class QTemporaryFile;
 class RoundtripTimer;
 class StateConfig;
 class ecmaster;
+class TransferClient;
+struct TransferResult;
 
 namespace Ui {
 class MainWindow;
@@ -208,26 +210,32 @@ public:
 private slots:
     void onFirmwareDownloadFinished();
 
+    // The gate of every write to a drive (parameter rows, Write ALL, the dictionary, parameter
+    // sets): refused with the usual log line during an enable or disable walk and a test
+    // procedure, and without a bus.
+    bool mayWriteDrive();
+
 private:
-    // Shared with the Read ALL and Write ALL worker threads; see mainwindow_params.cpp.
-    struct ParamRunLink;
     struct ParamReading;
+    struct ParamWrite;
 
     // Builds the parameter rows and connects the identity reads and Save; part of the set-up.
     void setupParameterPage();
     static ParamReading fetchParameter(ecmaster* master, int drive, int id,
                                        const std::function<void(const QString&)>& announce);
     void showParameterReading(const ParamReading& reading);
-    // Starts a detached worker over the rows: the identity reads first when `readIdentity`, then
-    // one trigger of each row's read (or write) button, 5 ms apart.
+    // A row's editor blank with "reading…" while its read is under way.
+    void setRowPending(int id, bool pending);
+    // The bytes and log number of a parameter write; nothing for parameters never written.
+    static std::optional<ParamWrite> prepareParameterWrite(int id, float value);
+    void logParameterWrite(const ParamWrite& write, const TransferResult& result);
+    // One transfer job over the rows: the identity reads first when `readIdentity`, then each
+    // row's read (or the write of the value its editor shows now), 5 ms apart.
     void startParameterRun(bool readIdentity, bool writeRows);
-    // Asks running workers to stop and waits until none touches the window or the master.
-    void stopParameterRuns();
 
-    QMap<int, ParamRow> paramRows;            // parameter id -> row; GUI thread only
-    QString softwareVersionText;              // "%d.%d.%d" of the last version read
-    std::shared_ptr<ParamRunLink> paramRuns;  // created by the set-up
-    ParameterSets* parameterSets = nullptr;   // child; its jobs end before the master goes
+    QMap<int, ParamRow> paramRows;           // parameter id -> row; GUI thread only
+    QString softwareVersionText;             // "%d.%d.%d" of the last version read
+    ParameterSets* parameterSets = nullptr;  // child; its jobs end before the master goes
     bool paramRunActive = false;  // a Read ALL or Write ALL run is going; GUI thread only
     QPointer<QFutureWatcher<int>> firmwareWatcher;  // the download being reported, if any
 
@@ -282,6 +290,8 @@ private:
     // Creates this run's poll timer (child of the window) and starts it; `step` gets the timer.
     void startProcedurePoll(void (MainWindow::*step)(QTimer*));
     void calibrationPoll(QTimer* timer);
+    // The poll's decision on the calibration flag `value` just read.
+    void calibrationStep(QTimer* timer, uint8_t value);
     void identificationPoll(QTimer* timer);
     // The identification step of every sample, after the plots have taken theirs.
     void recordIdentificationSample(const TCiA402_GetValue& data, uint64_t timestamp);
@@ -294,7 +304,8 @@ private:
 
     int elapsedSeconds = 0;  // polls of the running calibration or identification
     int procedurePollMs = 1000;
-    QPointer<QTimer> procedurePoll;  // the running calibration's or identification's poll
+    bool calibrationReadPending = false;  // the calibration poll's read is under way
+    QPointer<QTimer> procedurePoll;       // the running calibration's or identification's poll
     // The result file of the current identification: rows go to a temporary file beside it,
     // which replaces the previous result only when the run succeeds.
     QSaveFile identifyFile;
@@ -327,6 +338,8 @@ private:
     // Logs the refusal and returns true while an enable or disable job runs.
     bool refuseDuringDriveJob();
     void disconnectFromBus();
+    // Tells the tool windows that what they read of the drives may belong to another bus now.
+    void notifyBusChanged();
     void connectDriveControls();
     void zeroSetpoints();
     // The quick stop: the operated drive, or every drive while the multi-joint test runs.
@@ -357,6 +370,9 @@ private:
     // a second one). Finished ones are dropped at the next start; the destructor waits for the
     // rest before the bus and the master go.
     QList<QFuture<void>> masterJobs;
+    // The window's transfers on the master's worker (parameter page, procedures' polls); ended
+    // by the destructor before the master goes.
+    std::unique_ptr<TransferClient> transfers;
     // Enable and disable jobs on the pool (the Enable button's and the multi-joint test's). While
     // one runs, the gate refuses whatever would change the bus, the drive or the state under it.
     int driveJobs = 0;

@@ -47,13 +47,24 @@ void MainWindow::quickStop() {
         emit writeLog(QStringLiteral("设备未连接."));
         return;
     }
-    // CiA 402 quick stop; sent whatever the console's state. During the multi-joint test every
-    // drive turns, so every drive gets it.
+    // CiA 402 quick stop; sent whatever the console's state and whatever transfers run: it only
+    // writes the command records the next cycle sends. During the multi-joint test every drive
+    // turns, so every drive gets it.
+    QList<int> drives;
     if (multiTestRunning) {
-        master->setCommandWordAll(kCmdControlWord, 2);
+        for (int i = 0; i < master->driveCount(); ++i) {
+            drives.append(i);
+        }
     } else {
-        master->setCommandWord(kCmdControlWord, 2, currentMotorIndex);
+        drives.append(currentMotorIndex);
     }
+    const QList<int> reached = master->quickStop(drives);
+    QStringList names;
+    for (const int drive : reached) {
+        names.append(QString::number(drive));
+    }
+    emit writeLog(QStringLiteral("STOP: quick stop sent to drive(s) %1.")
+                      .arg(names.isEmpty() ? QStringLiteral("none") : names.join(u',')));
 }
 
 void MainWindow::zeroSetpoints() {

@@ -55,6 +55,7 @@ void MainWindow::on_actionObjectDictionary_triggered() {
     if (!dictionary) {
         dictionary = new ObjectDictionary(master, this);
         connect(dictionary, &ObjectDictionary::stopRequested, this, &MainWindow::quickStop);
+        dictionary->setWriteGate([this] { return mayWriteDrive(); });
     }
     dictionary->show();
     dictionary->raise();
@@ -63,7 +64,9 @@ void MainWindow::on_actionObjectDictionary_triggered() {
 
 void MainWindow::on_actionCaptureBus_triggered() {
     if (master->capturing()) {
-        master->stopCapture();
+        // Ending a capture flushes its file: off the GUI thread.
+        ecmaster* const m = master;
+        trackMasterJob(QtConcurrent::run([m] { m->stopCapture(); }));
         ui->actionCaptureBus->setText(QStringLiteral("Capture bus traffic…"));
         return;
     }

@@ -9,9 +9,8 @@
 #include <atomic>
 #include <chrono>
 #include <cmath>
-#include <condition_variable>
 #include <functional>
-#include <mutex>
+#include <optional>
 #include <thread>
 
 #include "ecmaster.h"
@@ -19,6 +18,7 @@
 #include "model/paramtable.h"
 #include "nowheeldoublespinbox.h"
 #include "parametersets.h"
+#include "transferclient.h"
 #include "ui_mainwindow.h"
 
 namespace {
@@ -34,6 +34,10 @@ constexpr int kIdentityIds[] = {kParamIdSoftwareVersion, kParamIdProductBatch, k
 constexpr int kParamBufferBytes = 4;
 
 const QString kNotConnected = QStringLiteral("设备未连接.");
+
+QString runName(bool writeRows) {
+    return writeRows ? QStringLiteral("Write ALL") : QStringLiteral("Read ALL");
+}
 
 QString getLine(const QString& name, const QString& value) {
     return QStringLiteral("Get \"%1\": %2").arg(name, value);
@@ -54,47 +58,43 @@ QString loggedNumber(const ParamInfo& info, double value) {
 
 }  // namespace
 
-// Between the window and its Read ALL / Write ALL workers. The workers run detached and use the
-// master directly; the destructor sets `stop` and waits for `active` to reach zero before the
-// master and the widgets go, so a window closed during a run never has a worker reaching into
-// freed memory. Workers reach the widgets only through queued invocations on the window, which
-// Qt drops once the window is destroyed.
-struct MainWindow::ParamRunLink {
-    std::atomic<bool> stop{false};
-    std::mutex mutex;
-    std::condition_variable idle;
-    int active = 0;  // guarded by mutex
-};
-
 // One parameter as read from the drive, ready to be shown.
 struct MainWindow::ParamReading {
+    int drive = 0;
     int id = 0;
     int status = kParamOk;
     QByteArray bytes;                 // what the buffer held after the transfer
     bool derivedProductType = false;  // product type unreadable: `bytes` hold the software version
+    int derivedStatus = kParamOk;     // the software version's read behind a derivation
 };
 
-// The transfer half of a parameter read; safe on any thread. `announce` logs the one line that
-// must come between the two transfers of a product-type derivation.
+// One parameter to be written: the bytes for the drive and the number its log line gives.
+struct MainWindow::ParamWrite {
+    int id = 0;
+    QByteArray bytes;
+    QString logged;
+};
+
+// The transfer half of a parameter read; runs on the transfer worker. `announce` logs the one
+// line that must come between the two transfers of a product-type derivation.
 MainWindow::ParamReading MainWindow::fetchParameter(
     ecmaster* master, int drive, int id, const std::function<void(const QString&)>& announce) {
     ParamReading reading;
+    reading.drive = drive;
     reading.id = id;
     reading.bytes = QByteArray(kParamBufferBytes, '\0');
-    reading.status = master->readParameter(static_cast<uint16_t>(drive), id, reading.bytes.data());
+    reading.status = parameterCode(master->parameterRead(drive, id, reading.bytes.data()));
     if (id == kParamIdProductType && reading.status == kParamFailed) {
         announce(QStringLiteral("读取产品类型失败，尝试重新解析"));
         reading.bytes = QByteArray(kParamBufferBytes, '\0');
-        master->readParameter(static_cast<uint16_t>(drive), kParamIdSoftwareVersion,
-                              reading.bytes.data());
+        reading.derivedStatus = parameterCode(
+            master->parameterRead(drive, kParamIdSoftwareVersion, reading.bytes.data()));
         reading.derivedProductType = true;
     }
     return reading;
 }
 
 void MainWindow::setupParameterPage() {
-    paramRuns = std::make_shared<ParamRunLink>();
-
     const ParamTable& table = paramTable();
     for (auto it = table.cbegin(); it != table.cend(); ++it) {
         const int id = it.key();
@@ -151,6 +151,7 @@ void MainWindow::setupParameterPage() {
             [this] { writeParameterValue(kParamIdSaveSettings, 0.0f); });
 
     parameterSets = new ParameterSets(master, this);
+    parameterSets->setWriteGate([this] { return mayWriteDrive(); });
     connect(parameterSets, &ParameterSets::logLine, this, &MainWindow::writeLog);
     // Rows written by an import: the editors of that drive would hold the old values, and a
     // Write ALL would put them back. Read them afresh.
@@ -187,9 +188,30 @@ void MainWindow::readParameterValue(int id) {
         emit writeLog(kNotConnected);
         return;
     }
-    const ParamReading reading = fetchParameter(
-        master, currentMotorIndex, id, [this](const QString& line) { emit writeLog(line); });
-    showParameterReading(reading);
+    const int drive = currentMotorIndex;
+    setRowPending(id, true);
+    ecmaster* const m = master;
+    transfers->run(
+        [m, drive, id](const TransferWorker::Cancelled&) {
+            return fetchParameter(m, drive, id,
+                                  [m](const QString& line) { emit m->writeLog(line); });
+        },
+        [this](const ParamReading& reading) {
+            setRowPending(reading.id, false);
+            showParameterReading(reading);
+        });
+}
+
+void MainWindow::setRowPending(int id, bool pending) {
+    const auto row = paramRows.constFind(id);
+    if (row == paramRows.cend()) {
+        return;
+    }
+    // A pending row is blank: a Write ALL meanwhile skips it rather than send a stale value.
+    if (pending) {
+        blankEditor(row->editor);
+    }
+    row->editor->setPlaceholderText(pending ? tr("reading…") : QString());
 }
 
 void MainWindow::showParameterReading(const ParamReading& reading) {
@@ -198,7 +220,29 @@ void MainWindow::showParameterReading(const ParamReading& reading) {
     if (info == nullptr) {
         return;
     }
+    // The operator chose another drive meanwhile: this value is not the shown drive's.
+    if (reading.drive != currentMotorIndex) {
+        return;
+    }
     const uint32_t raw = littleEndianValue(reading.bytes.left(info->size));
+    const bool failed = reading.status != kParamOk &&
+                        !(reading.derivedProductType && reading.derivedStatus == kParamOk);
+    if (failed && (id == kParamIdSoftwareVersion || id == kParamIdProductBatch ||
+                   id == kParamIdProductType)) {
+        // An identity that could not be read says so; a number here would be taken for the
+        // drive's.
+        QLineEdit* field = id == kParamIdSoftwareVersion ? ui->lineEdit_Version
+                           : id == kParamIdProductBatch  ? ui->lineEdit_PdtBatch
+                                                         : ui->lineEdit_PdtType;
+        field->setText(tr("read failed"));
+        emit writeLog(QStringLiteral("Get \"%1\": read failed")
+                          .arg(id == kParamIdSoftwareVersion ? QStringLiteral("Software_Version")
+                                                             : info->name));
+        if (id == kParamIdSoftwareVersion) {
+            softwareVersionText.clear();
+        }
+        return;
+    }
 
     if (id == kParamIdSoftwareVersion) {
         const auto version = static_cast<uint16_t>(raw);
@@ -219,10 +263,8 @@ void MainWindow::showParameterReading(const ParamReading& reading) {
     if (id == kParamIdProductType) {
         if (reading.status == kParamOk) {
             productType = productTypeName(raw);
-        } else if (reading.derivedProductType) {
-            productType = fallbackProductType(familyDigit(static_cast<uint16_t>(raw)));
         } else {
-            return;  // not connected or no such drive: the last product type stays
+            productType = fallbackProductType(familyDigit(static_cast<uint16_t>(raw)));
         }
         ui->lineEdit_PdtType->setText(productType);
         emit writeLog(getLine(info->name, productType));
@@ -254,38 +296,60 @@ void MainWindow::showParameterReading(const ParamReading& reading) {
     emit writeLog(getLine(info->name, logged));
 }
 
-void MainWindow::writeParameterValue(int id, float value) {
-    if (!master->connected) {
-        emit writeLog(kNotConnected);
-        return;
-    }
+std::optional<MainWindow::ParamWrite> MainWindow::prepareParameterWrite(int id, float value) {
     const ParamInfo* info = findParam(id);
     if (info == nullptr || id == kParamIdSoftwareVersion || id == kParamIdSaveSettings + 1 ||
         id >= kParamIdProductBatch) {
-        return;  // identity fields and flags the drive sets itself are never written
+        return std::nullopt;  // identity fields and flags the drive sets itself are never written
     }
 
-    QByteArray bytes;
-    QString logged;
+    ParamWrite write;
+    write.id = id;
     if (id == kParamIdTorqueConstant) {
         // Scaled in single precision, as the value arrives: 1.234 becomes 1234, not 1233.
         const float scaled = value * 1000.0f;
         const auto raw = static_cast<uint16_t>(
             std::isfinite(scaled) && std::fabs(scaled) < 1e18f ? static_cast<int64_t>(scaled) : 0);
-        bytes = QByteArray(info->size, '\0');
-        bytes[0] = static_cast<char>(raw & 0xFFu);
-        bytes[1] = static_cast<char>(raw >> 8);
-        logged = QString::number(raw);
+        write.bytes = QByteArray(info->size, '\0');
+        write.bytes[0] = static_cast<char>(raw & 0xFFu);
+        write.bytes[1] = static_cast<char>(raw >> 8);
+        write.logged = QString::number(raw);
     } else {
-        bytes = bytesFromEditorValue(id, static_cast<double>(value));
+        write.bytes = bytesFromEditorValue(id, static_cast<double>(value));
         // What the bytes carry, so the log shows the truncated number that was sent.
-        logged = loggedNumber(*info, editorValueFromBytes(id, bytes).value_or(0.0));
+        write.logged = loggedNumber(*info, editorValueFromBytes(id, write.bytes).value_or(0.0));
     }
     if (id == kParamIdSaveSettings) {
-        logged = QString::number(kSaveSettingsCommand);
+        write.logged = QString::number(kSaveSettingsCommand);
     }
-    master->writeParameter(static_cast<uint16_t>(currentMotorIndex), id, bytes.constData());
-    emit writeLog(setLine(info->name, logged));
+    return write;
+}
+
+void MainWindow::logParameterWrite(const ParamWrite& write, const TransferResult& result) {
+    if (result.ok()) {
+        emit writeLog(setLine(paramTable().value(write.id).name, write.logged));
+    }
+}
+
+void MainWindow::writeParameterValue(int id, float value) {
+    if (!master->connected) {
+        emit writeLog(kNotConnected);
+        return;
+    }
+    if (!mayWriteDrive()) {
+        return;
+    }
+    const std::optional<ParamWrite> write = prepareParameterWrite(id, value);
+    if (!write) {
+        return;
+    }
+    ecmaster* const m = master;
+    const int drive = currentMotorIndex;
+    transfers->run(
+        [m, drive, w = *write](const TransferWorker::Cancelled&) {
+            return m->parameterWrite(drive, w.id, w.bytes.constData());
+        },
+        [this, w = *write](const TransferResult& result) { logParameterWrite(w, result); });
 }
 
 void MainWindow::on_pushButton_ReadAll_clicked() {
@@ -304,89 +368,95 @@ void MainWindow::on_pushButton_WriteAll_clicked() {
     startParameterRun(false, true);
 }
 
-namespace {
-
-QString runName(bool writeRows) {
-    return writeRows ? QStringLiteral("Write ALL") : QStringLiteral("Read ALL");
-}
-
-}  // namespace
-
 void MainWindow::startParameterRun(bool readIdentity, bool writeRows) {
     // Two runs would interleave their transfers and their rows on one drive.
     if (paramRunActive) {
         emit writeLog(QStringLiteral("Read ALL / Write ALL is running; wait for it to finish."));
         return;
     }
-    paramRunActive = true;
-    const std::shared_ptr<ParamRunLink> link = paramRuns;
-    {
-        // Counted before the thread exists, so a destructor that follows at once waits for it.
-        const std::lock_guard<std::mutex> lock(link->mutex);
-        ++link->active;
+    if (writeRows && !mayWriteDrive()) {
+        return;
     }
+    // The steps are fixed here, on the GUI thread: the values a Write ALL sends are the ones the
+    // editors show now. A read-only row has no write, a write-only row no read.
+    struct Step {
+        int id = 0;
+        std::optional<ParamWrite> write;  // Write ALL: nothing when the editor shows no value
+    };
+    QList<Step> steps;
+    for (auto it = paramRows.cbegin(); it != paramRows.cend(); ++it) {
+        const QPushButton* button = writeRows ? it->writeButton : it->readButton;
+        if (!button->isEnabled()) {
+            continue;
+        }
+        Step step{it.key(), std::nullopt};
+        if (writeRows && editorShowsValue(it->editor)) {
+            step.write = prepareParameterWrite(it.key(), static_cast<float>(it->editor->value()));
+        }
+        steps.append(step);
+        if (!writeRows) {
+            setRowPending(it.key(), true);
+        }
+    }
+    paramRunActive = true;
     ecmaster* const m = master;
     const int drive = currentMotorIndex;
-    const QList<int> ids = paramRows.keys();
-
-    std::thread([this, link, m, drive, ids, readIdentity, writeRows] {
-        // Everything for the widgets and the log goes to the GUI thread as a queued call.
-        const auto post = [this](std::function<void()> call) {
-            QMetaObject::invokeMethod(this, std::move(call), Qt::QueuedConnection);
-        };
-        if (readIdentity) {
-            for (const int id : kIdentityIds) {
-                if (link->stop) {
-                    break;
-                }
-                if (!m->connected) {
-                    post([this] { emit writeLog(kNotConnected); });
-                } else {
-                    const ParamReading reading =
-                        fetchParameter(m, drive, id, [&post, this](const QString& line) {
-                            post([this, line] { emit writeLog(line); });
-                        });
+    const auto rows = static_cast<int>(paramRows.size());
+    const auto post = [this](std::function<void()> call) {
+        QMetaObject::invokeMethod(this, std::move(call), Qt::QueuedConnection);
+    };
+    transfers->run(
+        [this, m, drive, steps, rows, readIdentity, writeRows,
+         post](const TransferWorker::Cancelled& cancelled) {
+            const auto announce = [m](const QString& line) { emit m->writeLog(line); };
+            if (readIdentity) {
+                for (const int id : kIdentityIds) {
+                    if (cancelled) {
+                        return false;
+                    }
+                    const ParamReading reading = fetchParameter(m, drive, id, announce);
                     post([this, reading] { showParameterReading(reading); });
+                    std::this_thread::sleep_for(kRunStepPause);
                 }
-                std::this_thread::sleep_for(kRunStepPause);
             }
-        }
-        // The rows' own transfers run on the GUI thread in trigger order; a disabled button
-        // (read-only or write-only parameter) ignores its trigger.
-        const auto rows = static_cast<int>(ids.size());
-        for (int n = 0; n < rows; ++n) {
-            if (link->stop) {
-                break;
-            }
-            post([this, id = ids[n], n, rows, writeRows] {
-                const auto row = paramRows.constFind(id);
-                if (row != paramRows.cend()) {
+            int n = 0;
+            for (const Step& step : steps) {
+                if (cancelled) {
+                    return false;
+                }
+                post([this, n, rows, writeRows] {
                     emit writeLog(QStringLiteral("%1: row %2 of %3")
                                       .arg(runName(writeRows))
                                       .arg(n + 1)
                                       .arg(rows));
-                    (writeRows ? row->writeButton : row->readButton)->click();
+                });
+                ++n;
+                if (!writeRows) {
+                    const ParamReading reading = fetchParameter(m, drive, step.id, announce);
+                    post([this, reading] {
+                        setRowPending(reading.id, false);
+                        showParameterReading(reading);
+                    });
+                } else if (!step.write) {
+                    post([this, id = step.id] {
+                        emit writeLog(QStringLiteral("Skip \"%1\": no value shown")
+                                          .arg(paramTable().value(id).name));
+                    });
+                } else {
+                    const TransferResult result =
+                        m->parameterWrite(drive, step.write->id, step.write->bytes.constData());
+                    post([this, w = *step.write, result] { logParameterWrite(w, result); });
                 }
-            });
-            std::this_thread::sleep_for(kRunStepPause);
-        }
-        post([this, writeRows] {
+                std::this_thread::sleep_for(kRunStepPause);
+            }
+            return true;
+        },
+        [this, writeRows](bool completed) {
             paramRunActive = false;
-            emit writeLog(QStringLiteral("%1 finished.").arg(runName(writeRows)));
+            for (auto it = paramRows.cbegin(); it != paramRows.cend(); ++it) {
+                it->editor->setPlaceholderText(QString());
+            }
+            emit writeLog(completed ? QStringLiteral("%1 finished.").arg(runName(writeRows))
+                                    : QStringLiteral("%1 stopped.").arg(runName(writeRows)));
         });
-        {
-            const std::lock_guard<std::mutex> lock(link->mutex);
-            --link->active;
-        }
-        link->idle.notify_all();
-    }).detach();
-}
-
-void MainWindow::stopParameterRuns() {
-    if (!paramRuns) {
-        return;
-    }
-    paramRuns->stop = true;
-    std::unique_lock<std::mutex> lock(paramRuns->mutex);
-    paramRuns->idle.wait(lock, [this] { return paramRuns->active == 0; });
 }

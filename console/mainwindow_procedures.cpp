@@ -9,6 +9,7 @@
 #include "ecmaster.h"
 #include "mainwindow.h"
 #include "model/paramtable.h"
+#include "transferclient.h"
 #include "ui_mainwindow.h"
 
 namespace {
@@ -93,13 +94,21 @@ void MainWindow::on_button_calibrate_clicked() {
     ConsoleState = Testing;
     ui->button_calibrate->setText(kCalibrateRunning);
     if (master->connected) {
-        // The parameter is one unsigned byte.
-        const uint8_t command = kCalibrationCommand;
-        master->writeParameter(static_cast<uint16_t>(currentMotorIndex), kParamIdCalibration,
-                               &command);
-        emit writeLog(QStringLiteral("Set \" %1\": %2")
-                          .arg(paramTable().value(kParamIdCalibration).name)
-                          .arg(command));
+        ecmaster* const m = master;
+        const int drive = currentMotorIndex;
+        transfers->run(
+            [m, drive](const TransferWorker::Cancelled&) {
+                // The parameter is one unsigned byte.
+                const uint8_t command = kCalibrationCommand;
+                return m->parameterWrite(drive, kParamIdCalibration, &command);
+            },
+            [this](const TransferResult& result) {
+                if (result.ok()) {
+                    emit writeLog(QStringLiteral("Set \" %1\": %2")
+                                      .arg(paramTable().value(kParamIdCalibration).name)
+                                      .arg(kCalibrationCommand));
+                }
+            });
     } else {
         emit writeLog(QStringLiteral("设备未连接."));
     }
@@ -108,9 +117,32 @@ void MainWindow::on_button_calibrate_clicked() {
 }
 
 void MainWindow::calibrationPoll(QTimer* timer) {
-    // Zero before the read: a read that fails leaves it there and never counts as finished.
-    uint8_t value = 0;
-    master->readParameter(static_cast<uint16_t>(currentMotorIndex), kParamIdCalibration, &value);
+    // One read at a time: a tick while the last read is still under way waits for the next.
+    if (calibrationReadPending) {
+        return;
+    }
+    calibrationReadPending = true;
+    ecmaster* const m = master;
+    const int drive = currentMotorIndex;
+    transfers->run(
+        [m, drive](const TransferWorker::Cancelled&) {
+            // Zero before the read: a read that fails leaves it there and never counts as
+            // finished.
+            uint8_t value = 0;
+            m->parameterRead(drive, kParamIdCalibration, &value);
+            return value;
+        },
+        [this, timer = QPointer<QTimer>(timer)](uint8_t value) {
+            calibrationReadPending = false;
+            // The run ended meanwhile (a lost drive, the window's bus going down).
+            if (timer.isNull() || procedurePoll != timer) {
+                return;
+            }
+            calibrationStep(timer, value);
+        });
+}
+
+void MainWindow::calibrationStep(QTimer* timer, uint8_t value) {
     ++elapsedSeconds;
     if (value != kCalibrationFinished && elapsedSeconds < kMaxPolls) {
         showElapsedSeconds(elapsedSeconds);

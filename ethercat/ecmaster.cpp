@@ -68,7 +68,9 @@ int64_t alignedClockOffset(int64_t offset, int64_t masterNs, int64_t reading) {
 
 ecmaster::ecmaster(QObject* parent) : QObject(parent) {
     firmwareBuffer = std::make_unique<uint8_t[]>(kFirmwareBufferBytes);
+    transferWorker = std::make_unique<TransferWorker>();
     registerModelMetaTypes();
+    qRegisterMetaType<SupervisionKind>("SupervisionKind");
     instance.store(this);
     inOperation = false;
     running = true;
@@ -81,6 +83,8 @@ ecmaster::ecmaster(QObject* parent) : QObject(parent) {
 }
 
 ecmaster::~ecmaster() {
+    // Queued transfers are dropped, the running one ends within its exchange.
+    transferWorker->stop();
     running = false;
     if (checkThreadStarted) {
         osal_thread_join(&checkThread);
@@ -218,6 +222,7 @@ int ecmaster::initBus(const char* ifname) {
                 &timeOffsets[static_cast<size_t>(slave)], kRegisterTimeoutUs);
     }
     connected = true;
+    busSessions.fetch_add(1);
     inOperation = true;
 
     if (checkMode(kModeNone) && checkMode(kModeSpeedRamp)) {
@@ -307,11 +312,18 @@ int ecmaster::requestState(uint16_t state) {
     return kBusStateNotReached;
 }
 
-void ecmaster::disconnectBus() {
+void ecmaster::stopCycle() {
+    if (connected.exchange(false)) {
+        busSessions.fetch_add(1);
+    }
     // Cleared in this order; an enable walk ending now relies on it (markEnabled).
     connected = false;
     enabled = false;
     inOperation = false;
+}
+
+void ecmaster::disconnectBus() {
+    stopCycle();
     pauseMs(kStepPauseMs);
     if (timerId != 0) {
         // Returns only when no cycle runs and none will start again.
@@ -319,10 +331,13 @@ void ecmaster::disconnectBus() {
         timerId = 0;
     }
     {
-        // A check in progress ends first, then a parameter transfer in flight (within its own
-        // timeout); transfers that come later find `connected` clear and leave the port alone.
+        // A check in progress ends first, then a firmware download (its frames would meet a
+        // closed port), then a transfer in flight (within its exchange); transfers that come
+        // later find `connected` clear and leave the port alone.
         const QMutexLocker check(&checkMutex);
+        const QMutexLocker firmware(&firmwareMutex);
         const QMutexLocker mailbox(&mailboxMutex);
+        const QMutexLocker port(&portMutex);
         // A second teardown (the destructor after a disconnect) finds the link closed: there is
         // no bus left to send to INIT.
         if (linkOpen) {

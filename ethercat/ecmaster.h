@@ -36,6 +36,8 @@
 #include "model/metatypes.h"
 #include "model/processdata.h"
 #include "osal/osal.h"
+#include "transferresult.h"
+#include "transferworker.h"
 #include "types.h"
 
 // Bounds the master enforces on a bus (besides the table and image bounds of processdata.h).
@@ -132,11 +134,16 @@ struct BusFigures {
     uint64_t framesLost = 0;     // blocking exchanges given up without a reply
 };
 
-// "lost", "recovered", "acknowledged" or "reconfigured", for one slave.
+// What supervision saw happen to one slave.
+enum class SupervisionKind : int { Lost, Recovered, Acknowledged, Reconfigured, Emergency };
+// "lost", "recovered", "acknowledged", "reconfigured", "emergency".
+QString supervisionKindName(SupervisionKind kind);
+
 struct SupervisionEvent {
     QDateTime time;
     int slave = 0;
-    QString kind;
+    QString kind;  // supervisionKindName of `type`
+    SupervisionKind type = SupervisionKind::Lost;
 };
 
 class ecmaster : public QObject {
@@ -153,12 +160,20 @@ public:
     bool connectBus(const char* ifname);
     int initBus(const char* ifname);
     int requestState(uint16_t state);
+    // Tears the bus down: waits for a check and a transfer in flight (one exchange), so off the
+    // GUI thread.
     void disconnectBus();
+    // The quick first half of a teardown, for the GUI thread: the flags cleared, so the cycle
+    // sends nothing more, supervision stops and transfers are refused.
+    void stopCycle();
     // Bring-up step: the drives of the scanned bus that get table entries (a whole drive image
     // mapped, not PRE-OP with error, slave number within the tables), their command records
     // reset. Other slaves are logged and left alone.
     void chooseValidDrives();
     int driveCount() const { return static_cast<int>(validDrives.size()); }
+    // Changes whenever the bus comes up or goes down: what was read of a drive in another session
+    // may belong to another drive.
+    uint64_t busSession() const { return busSessions.load(); }
 
     // --- commands ------------------------------------------------------------------------------
     // Converts one member of the slave's command record into its output image. Caller holds
@@ -170,12 +185,18 @@ public:
     void setCommandWordAll(int code, uint16_t value);
     void setCommandValueAll(int code, float value);
     void selectDrive(int index);
+    // CiA 402 quick stop (control word 2) into the command records of the drives `indexes`, for
+    // the next cycle to send; an enable walk or fault reset under way stops writing control
+    // words. Never waits on a transfer. Returns the drive indexes reached.
+    QList<int> quickStop(const QList<int>& indexes);
 
     // --- CiA 402 drive state -------------------------------------------------------------------
     int driveState(int slave);
     static QString driveStateName(int code);
     int driveStateOf(int index);
     bool stepEnable(int slave);
+    // One step up unless a quick stop came since `stops` was read.
+    bool stepEnable(int slave, uint64_t stops);
     bool stepDisable(int slave);
     bool enableSlave(int slave);
     bool disableSlave(int slave);
@@ -190,6 +211,15 @@ public:
     std::optional<TCiA402_GetValue> driveInputs(int index);
 
     // --- drive parameters over SDO -------------------------------------------------------------
+    // The worker on which the console runs every transfer (TransferClient); stopped by the
+    // destructor before the bus goes.
+    TransferWorker& transfers() { return *transferWorker; }
+    // Typed transfers of a parameter of drive `index` (blocking; the worker's side). A failure is
+    // logged as well as returned.
+    TransferResult parameterRead(int index, int32_t id, void* data);
+    TransferResult parameterWrite(int index, int32_t id, const void* data);
+    // The same with the parameter codes (kParamOk, kParamFailed, kParamNotConnected,
+    // kBadDriveIndex).
     int readParameter(uint16_t index, int32_t id, void* data);
     int writeParameter(uint16_t index, int32_t id, const void* data);
     int sdoRead(uint16_t slave, int32_t id, void* data);
@@ -204,9 +234,10 @@ public:
         int index, const std::function<bool(int done, int total)>& proceed);
     // Upload of any entry of drive `index`, at most `capacity` bytes. kParamOk with the bytes, or
     // kParamFailed / kParamNotConnected with the reason (the abort code decoded) logged.
-    int readEntry(int index, uint16_t object, uint8_t subIndex, QByteArray& value,
-                  int capacity = 512);
-    int writeEntry(int index, uint16_t object, uint8_t subIndex, const QByteArray& value);
+    TransferResult readEntry(int index, uint16_t object, uint8_t subIndex, QByteArray& value,
+                             int capacity = 512);
+    TransferResult writeEntry(int index, uint16_t object, uint8_t subIndex,
+                              const QByteArray& value);
 
     // --- firmware over FoE ---------------------------------------------------------------------
     int downloadFirmware(const QString& path, int index, uint32_t password);
@@ -242,6 +273,8 @@ signals:
     void writeLog(QString text);
     void getValueCallback(TCiA402_GetValue data, uint64_t timestamp);
     void slaveLost();
+    // Every supervision event as it happens (supervision thread; connect queued).
+    void supervisionEvent(int slave, SupervisionKind kind, QString detail);
     void setValueCallback(App_SetValue* setCommand);
 
 public:
@@ -289,15 +322,24 @@ public:
     // after clearing the flags, so no check still reads or writes the stack's slave records when
     // they change them.
     QMutex checkMutex;
-    // Held through each parameter transfer. A firmware download marks its drive under it before
-    // it moves the drive's mailbox to the bootstrap settings, so no transfer to that drive is
-    // under way or starts until the download ends. Teardown closes the port under it, after
-    // clearing `connected`, so no transfer is in flight then and none starts later.
-    // Lock order: checkMutex before mailboxMutex (teardown; the download takes them one after
-    // the other); a transfer takes mailboxMutex alone, the supervision thread checkMutex alone.
+    // The transfer gate: held through each mailbox exchange. A firmware download marks its drive
+    // under it, so no transfer to that drive is under way or starts until the download ends.
+    // Teardown closes the port under it, after clearing `connected`, so no transfer is in flight
+    // then and none starts later. Never taken on the GUI thread: transfers run on the worker.
+    // Lock order: checkMutex, firmwareMutex, mailboxMutex, portMutex (teardown); the download
+    // takes checkMutex and releases it before it takes firmwareMutex; the supervision thread takes
+    // checkMutex alone.
     mutable QMutex mailboxMutex;
+    // Held by a firmware download from its first state request to its end: teardown waits for it
+    // rather than close the port under the download's frames.
+    QMutex firmwareMutex;
     int firmwareSlave = 0;  // guarded by mailboxMutex: the slave taking a download, 0 for none
-    // Written under mailboxMutex; read without it (atomic) so the GUI never waits behind a
+    // The port's lifetime for the traffic beside the transfers (diagnostics reads, counter
+    // resets, capture, port figures): each holds it for one frame or file operation; teardown
+    // closes the port under it (after mailboxMutex), so none of them meets a closed port and none
+    // ever waits behind a transfer or a download.
+    mutable QMutex portMutex;
+    // Written under portMutex; read without it (atomic) so the GUI never waits behind a
     // transfer. Teardown's close ends the capture.
     std::atomic<bool> captureRunning{false};
     // Whether ec_init opened the link and no ec_close followed; bring-up and teardown only.
@@ -317,11 +359,16 @@ public:
     static std::atomic<ecmaster*> instance;
     static osal_thread_handle checkThread;  // constructor and destructor only
     bool checkThreadStarted = false;        // constructor and destructor only
+    // Quick stops issued so far; written under pdMutex. A walk notes it when it starts and writes
+    // no further control word once it has moved (sendWalkControlWord).
+    std::atomic<uint64_t> quickStops{0};
+    std::atomic<uint64_t> busSessions{0};            // atomic; see busSession()
+    std::unique_ptr<TransferWorker> transferWorker;  // constructor and destructor only
 
 private:
     void log(const QString& text) { emit writeLog(text); }
-    void recordEvent(int slave, const QString& kind);
-    // stopCapture's work; caller holds mailboxMutex.
+    void recordEvent(int slave, SupervisionKind kind, const QString& detail = {});
+    // stopCapture's work; caller holds portMutex.
     bool endCapture(uint64_t* frames, uint64_t* dropped);
     void resetDiagnostics();
     // Falls back from a failed bring-up: INIT, close, pause; returns `code`.
@@ -341,6 +388,11 @@ private:
     // while a parameter transfer or a download uses the mailboxes.
     void pollEmergencies();
     void sendControlWord(int slave, uint16_t controlWord);
+    // A walk's control word: written only while no quick stop came since `stops` was read;
+    // false (nothing written) otherwise.
+    bool sendWalkControlWord(int slave, uint16_t controlWord, uint64_t stops);
+    // The enable walk of one drive; ends without success once a quick stop came since `stops`.
+    bool enableWalk(int slave, uint64_t stops);
     // Polls the drive's state until it reads `state`; false after `timeoutMs` or a teardown.
     bool awaitDriveState(int slave, int state, int timeoutMs);
     // Ends an enable walk: sets `enabled` to its result, unless the bus went down meanwhile.
@@ -348,9 +400,10 @@ private:
     // Per-slave step of the command setters; `word` for codes 0 and 6, `value` for 1 to 5.
     void storeCommand(int slave, int code, bool isWord, uint16_t word, float value);
     int slaveAt(int index) const;
-    QString takeMailboxError(int slave);  // caller holds mailboxMutex
-    // One transfer of an entry under the transfer lock: kParamOk, or the refusal, or kParamFailed
-    // with "<verb> 0xIIII:SS of drive N failed: <reason>" logged.
-    int entryTransfer(int index, uint16_t object, uint8_t subIndex, const char* verb,
-                      const std::function<int(uint16_t slave)>& call);
+    // Why the last service of `slave` on this thread failed, from its stack result `wkc`.
+    TransferResult serviceFailure(int slave, int wkc, uint16_t object, uint8_t subIndex);
+    // One transfer of an entry under the transfer lock, with "<verb> 0xIIII:SS of drive N
+    // failed: <reason>" logged on failure.
+    TransferResult entryTransfer(int index, uint16_t object, uint8_t subIndex, const char* verb,
+                                 const std::function<int(uint16_t slave)>& call);
 };

@@ -20,12 +20,31 @@ constexpr int64_t kCyclePeriodNs = 2'000'000;
 
 }  // namespace
 
-void ecmaster::recordEvent(int slave, const QString& kind) {
-    QMutexLocker lock(&eventsMutex);
-    events.push_back({QDateTime::currentDateTime(), slave, kind});
-    while (events.size() > kMaxEvents) {
-        events.pop_front();
+QString supervisionKindName(SupervisionKind kind) {
+    switch (kind) {
+        case SupervisionKind::Lost:
+            return QStringLiteral("lost");
+        case SupervisionKind::Recovered:
+            return QStringLiteral("recovered");
+        case SupervisionKind::Acknowledged:
+            return QStringLiteral("acknowledged");
+        case SupervisionKind::Reconfigured:
+            return QStringLiteral("reconfigured");
+        case SupervisionKind::Emergency:
+            return QStringLiteral("emergency");
     }
+    return QString();
+}
+
+void ecmaster::recordEvent(int slave, SupervisionKind kind, const QString& detail) {
+    {
+        QMutexLocker lock(&eventsMutex);
+        events.push_back({QDateTime::currentDateTime(), slave, supervisionKindName(kind), kind});
+        while (events.size() > kMaxEvents) {
+            events.pop_front();
+        }
+    }
+    emit supervisionEvent(slave, kind, detail);
 }
 
 void ecmaster::countCycle(int receivedWkc) {
@@ -104,14 +123,16 @@ void ecmaster::pollEmergencies() {
     ec_errort e{};
     while (ec_poperror(&e)) {
         if (e.Etype == EC_ERR_TYPE_EMERGENCY) {
-            log(emergencyText(static_cast<int>(validDrives.indexOf(e.Slave)), e));
+            const QString text = emergencyText(static_cast<int>(validDrives.indexOf(e.Slave)), e);
+            log(text);
+            recordEvent(e.Slave, SupervisionKind::Emergency, text);
         }
     }
 }
 
 QList<SlaveDiagnostics> ecmaster::readDiagnostics() {
-    // Under the transfer lock: teardown closes the port under it once `connected` is clear.
-    QMutexLocker lock(&mailboxMutex);
+    // Under the port lock: teardown closes the port under it once `connected` is clear.
+    QMutexLocker lock(&portMutex);
     if (!connected) {
         return {};
     }
@@ -167,7 +188,7 @@ QList<SlaveDiagnostics> ecmaster::readDiagnostics() {
 }
 
 bool ecmaster::resetErrorCounters() {
-    QMutexLocker lock(&mailboxMutex);
+    QMutexLocker lock(&portMutex);
     if (!connected) {
         return false;
     }
@@ -187,7 +208,7 @@ BusFigures ecmaster::busFigures() const {
     f.skippedCycles = skippedCycleCount.load(std::memory_order_relaxed);
     f.wkcMisses = wkcMissCount.load(std::memory_order_relaxed);
     {
-        QMutexLocker lock(&mailboxMutex);
+        QMutexLocker lock(&portMutex);
         if (connected) {
             const ec::PortStats port = ec_port_stats();
             f.framesResent = port.resent;
@@ -203,7 +224,7 @@ QList<SupervisionEvent> ecmaster::supervisionEvents() const {
 }
 
 bool ecmaster::startCapture(const QString& path) {
-    QMutexLocker lock(&mailboxMutex);
+    QMutexLocker lock(&portMutex);
     if (!connected) {
         return false;
     }
@@ -215,7 +236,7 @@ bool ecmaster::startCapture(const QString& path) {
 }
 
 bool ecmaster::stopCapture(uint64_t* frames, uint64_t* dropped) {
-    QMutexLocker lock(&mailboxMutex);
+    QMutexLocker lock(&portMutex);
     return endCapture(frames, dropped);
 }
 

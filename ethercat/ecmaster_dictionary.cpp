@@ -11,6 +11,8 @@
 namespace {
 
 constexpr int kEntryTimeoutUs = 700000;
+// SDO abort "subindex does not exist": a gap in an object's entries.
+constexpr uint32_t kAbortNoSubIndex = 0x06090011;
 
 QString nameOf(const char* text) {
     return QString::fromUtf8(text, static_cast<qsizetype>(strnlen(text, EC_MAXNAME)));
@@ -25,25 +27,38 @@ QString entryText(uint16_t object, uint8_t subIndex) {
 
 }  // namespace
 
-// Why the last service of `slave` failed, from the error list; emergencies met there are logged
-// as the poll would. Caller holds mailboxMutex.
-QString ecmaster::takeMailboxError(int slave) {
-    QString reason;
-    ec_errort e{};
-    while (ec_poperror(&e)) {
-        if (e.Etype == EC_ERR_TYPE_EMERGENCY) {
-            log(emergencyText(static_cast<int>(validDrives.indexOf(e.Slave)), e));
-        } else if (e.Slave == slave &&
-                   (e.Etype == EC_ERR_TYPE_SDO_ERROR || e.Etype == EC_ERR_TYPE_SDOINFO_ERROR)) {
-            const auto code = static_cast<uint32_t>(e.AbortCode);
-            reason = QStringLiteral("abort 0x%1 %2")
-                         .arg(code, 8, 16, QLatin1Char('0'))
-                         .arg(QString::fromUtf8(ec_sdoerror2string(code)));
-        } else if (e.Slave == slave && reason.isEmpty()) {
-            reason = QString::fromStdString(ec::errorText(e));
-        }
+TransferResult ecmaster::serviceFailure(int slave, int wkc, uint16_t object, uint8_t subIndex) {
+    // This thread's own last service: another thread's transfer or the emergency poll cannot
+    // have taken its reason.
+    const ec_serviceresultt outcome = ec_lastservice();
+    TransferResult r;
+    r.object = outcome.index != 0 ? outcome.index : object;
+    r.subIndex = outcome.index != 0 ? outcome.subindex : subIndex;
+    switch (outcome.kind) {
+        case EC_SERVICE_TIMEOUT:
+            r.status = TransferResult::Status::Timeout;
+            break;
+        case EC_SERVICE_ABORTED:
+        case EC_SERVICE_SDOINFO_ERROR:
+            r.status = TransferResult::Status::Aborted;
+            r.abortCode = outcome.code;
+            break;
+        case EC_SERVICE_REFUSED:
+        case EC_SERVICE_NO_MAILBOX:
+            r.status = TransferResult::Status::Refused;
+            break;
+        default:
+            r.status = wkc == EC_TIMEOUT ? TransferResult::Status::Timeout
+                                         : TransferResult::Status::Failed;
+            break;
     }
-    return reason.isEmpty() ? QStringLiteral("no usable reply") : reason;
+    if (outcome.kind != EC_SERVICE_NONE && outcome.kind != EC_SERVICE_OK &&
+        static_cast<int>(outcome.slave) == slave) {
+        r.reason = QString::fromStdString(ec::serviceResultText(outcome));
+    } else if (r.status != TransferResult::Status::Timeout) {
+        r.reason = QStringLiteral("no usable reply");
+    }
+    return r;
 }
 
 std::optional<QList<DictionaryObject>> ecmaster::readDictionary(
@@ -56,18 +71,28 @@ std::optional<QList<DictionaryObject>> ecmaster::readDictionary(
     // Some 50 KiB: the heap, not a pool thread's stack.
     auto list = std::make_unique<ec_ODlistt>();
     auto entries = std::make_unique<ec_OElistt>();
+    // One exchange per service call, each under the transfer lock of its own, so that a long
+    // reading never holds another transfer or a teardown back by more than one exchange.
     const auto service = [&](const char* what, auto&& call) {
         const QMutexLocker lock(&mailboxMutex);
         if (mailboxRefusal(static_cast<uint16_t>(slave)) != kParamOk) {
             return false;
         }
-        if (call() > 0) {
+        const int wkc = call();
+        if (wkc > 0) {
             return true;
         }
         log(QStringLiteral("Object dictionary of drive %1: %2 failed: %3")
                 .arg(index)
-                .arg(QString::fromLatin1(what), takeMailboxError(slave)));
+                .arg(QString::fromLatin1(what), serviceFailure(slave, wkc, 0, 0).text()));
         return false;
+    };
+    const auto stopped = [&](int item, int total) {
+        if (proceed(item, total)) {
+            return false;
+        }
+        log(QStringLiteral("Object dictionary of drive %1: reading stopped.").arg(index));
+        return true;
     };
     if (!service("the object list",
                  [&] { return ec_readODlist(static_cast<uint16_t>(slave), list.get()); })) {
@@ -76,17 +101,44 @@ std::optional<QList<DictionaryObject>> ecmaster::readDictionary(
     QList<DictionaryObject> objects;
     const int total = list->Entries;
     for (int item = 0; item < total; ++item) {
-        if (!proceed(item, total)) {
-            log(QStringLiteral("Object dictionary of drive %1: reading stopped.").arg(index));
+        if (stopped(item, total)) {
             return std::nullopt;
         }
         const auto row = static_cast<uint16_t>(item);
         if (!service("an object description",
-                     [&] { return ec_readODdescription(row, list.get()); }) ||
-            !service("an entry description",
-                     [&] { return ec_readOE(row, list.get(), entries.get()); })) {
+                     [&] { return ec_readODdescription(row, list.get()); })) {
             return std::nullopt;
         }
+        std::memset(entries.get(), 0, sizeof *entries);
+        const int last = list->MaxSub[item];
+        for (int sub = 0; sub <= last; ++sub) {
+            if (stopped(item, total)) {
+                return std::nullopt;
+            }
+            int wkc = 0;
+            {
+                const QMutexLocker lock(&mailboxMutex);
+                if (mailboxRefusal(static_cast<uint16_t>(slave)) != kParamOk) {
+                    return std::nullopt;
+                }
+                wkc = ec_readOEsingle(row, static_cast<uint8_t>(sub), list.get(), entries.get());
+                if (wkc <= 0) {
+                    const TransferResult failed =
+                        serviceFailure(slave, wkc, list->Index[item], static_cast<uint8_t>(sub));
+                    // Entries need not be contiguous: a subindex the drive lacks is a gap.
+                    if (failed.status == TransferResult::Status::Aborted &&
+                        failed.abortCode == kAbortNoSubIndex) {
+                        continue;
+                    }
+                    log(QStringLiteral("Object dictionary of drive %1: an entry description "
+                                       "failed: %2")
+                            .arg(index)
+                            .arg(failed.text()));
+                    return std::nullopt;
+                }
+            }
+        }
+        entries->Entries = static_cast<uint16_t>(last + 1);
         DictionaryObject o{list->Index[item],  list->DataType[item],     list->ObjectCode[item],
                            list->MaxSub[item], nameOf(list->Name[item]), {}};
         const int rows = std::min<int>(entries->Entries, EC_MAXOELIST);
@@ -105,45 +157,53 @@ std::optional<QList<DictionaryObject>> ecmaster::readDictionary(
     return objects;
 }
 
-int ecmaster::entryTransfer(int index, uint16_t object, uint8_t subIndex, const char* verb,
-                            const std::function<int(uint16_t slave)>& call) {
+TransferResult ecmaster::entryTransfer(int index, uint16_t object, uint8_t subIndex,
+                                       const char* verb,
+                                       const std::function<int(uint16_t slave)>& call) {
     const int slave = slaveAt(index);
     if (!connected || slave == 0) {
-        return kParamNotConnected;
+        return TransferResult::failure(TransferResult::Status::NotConnected);
     }
     const QMutexLocker lock(&mailboxMutex);
     if (const int refused = mailboxRefusal(static_cast<uint16_t>(slave)); refused != kParamOk) {
-        return refused;
+        return TransferResult::failure(refused == kParamNotConnected
+                                           ? TransferResult::Status::NotConnected
+                                           : TransferResult::Status::Refused);
     }
-    if (call(static_cast<uint16_t>(slave)) <= 0) {
+    if (const int wkc = call(static_cast<uint16_t>(slave)); wkc <= 0) {
+        const TransferResult failed = serviceFailure(slave, wkc, object, subIndex);
         log(QStringLiteral("%1 %2 of drive %3 failed: %4")
                 .arg(QString::fromLatin1(verb), entryText(object, subIndex))
                 .arg(index)
-                .arg(takeMailboxError(slave)));
-        return kParamFailed;
+                .arg(failed.text()));
+        return failed;
     }
-    return kParamOk;
+    TransferResult done;
+    done.object = object;
+    done.subIndex = subIndex;
+    return done;
 }
 
-int ecmaster::readEntry(int index, uint16_t object, uint8_t subIndex, QByteArray& value,
-                        int capacity) {
+TransferResult ecmaster::readEntry(int index, uint16_t object, uint8_t subIndex, QByteArray& value,
+                                   int capacity) {
     QByteArray buffer(std::max(capacity, 1), '\0');
     int size = static_cast<int>(buffer.size());
-    const int result = entryTransfer(index, object, subIndex, "Read", [&](uint16_t slave) {
+    TransferResult result = entryTransfer(index, object, subIndex, "Read", [&](uint16_t slave) {
         return ec_SDOread(slave, object, subIndex, false, &size, buffer.data(), kEntryTimeoutUs);
     });
-    if (result == kParamOk) {
+    if (result.ok()) {
         value = buffer.left(size);
     }
     return result;
 }
 
-int ecmaster::writeEntry(int index, uint16_t object, uint8_t subIndex, const QByteArray& value) {
-    const int result = entryTransfer(index, object, subIndex, "Write", [&](uint16_t slave) {
+TransferResult ecmaster::writeEntry(int index, uint16_t object, uint8_t subIndex,
+                                    const QByteArray& value) {
+    TransferResult result = entryTransfer(index, object, subIndex, "Write", [&](uint16_t slave) {
         return ec_SDOwrite(slave, object, subIndex, false, static_cast<int>(value.size()),
                            value.constData(), kEntryTimeoutUs);
     });
-    if (result == kParamOk) {
+    if (result.ok()) {
         log(QStringLiteral("Wrote %1 of drive %2: %3")
                 .arg(entryText(object, subIndex))
                 .arg(index)

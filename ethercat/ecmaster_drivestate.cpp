@@ -16,6 +16,7 @@ constexpr uint16_t kCwShutdown = 6;
 constexpr uint16_t kCwSwitchOn = 7;
 constexpr uint16_t kCwEnableOperation = 15;
 constexpr uint16_t kCwDisableOperation = 7;
+constexpr uint16_t kCwQuickStop = 2;
 // Bit 7: a rising edge resets a fault.
 constexpr uint16_t kCwFaultReset = 0x80;
 
@@ -109,14 +110,53 @@ void ecmaster::sendControlWord(int slave, uint16_t controlWord) {
     applyCommandField(slave, kCmdControlWord);
 }
 
+bool ecmaster::sendWalkControlWord(int slave, uint16_t controlWord, uint64_t stops) {
+    if (!isTableSlave(slave) || images[static_cast<size_t>(slave)].outputs == nullptr) {
+        log(QStringLiteral("Fail: null ptr warnning"));
+        return false;
+    }
+    // Checked under the lock quickStop writes under: a STOP either comes before this word, and
+    // the word is not written, or after it, and overwrites it.
+    QMutexLocker lock(&pdMutex);
+    if (quickStops.load() != stops) {
+        return false;
+    }
+    commands[static_cast<size_t>(slave)].controlWord = controlWord;
+    applyCommandField(slave, kCmdControlWord);
+    return true;
+}
+
+QList<int> ecmaster::quickStop(const QList<int>& indexes) {
+    QList<int> reached;
+    QMutexLocker lock(&pdMutex);
+    quickStops.fetch_add(1);
+    for (const int index : indexes) {
+        const int slave = slaveAt(index);
+        if (slave == 0 || images[static_cast<size_t>(slave)].outputs == nullptr) {
+            continue;
+        }
+        commands[static_cast<size_t>(slave)].controlWord = kCwQuickStop;
+        applyCommandField(slave, kCmdControlWord);
+        reached.append(index);
+    }
+    return reached;
+}
+
 bool ecmaster::stepEnable(int slave) {
+    return stepEnable(slave, quickStops.load());
+}
+
+bool ecmaster::stepEnable(int slave, uint64_t stops) {
     static constexpr uint16_t kUp[] = {kCwNone, kCwShutdown, kCwSwitchOn, kCwEnableOperation};
     const int s = driveState(slave);
     if (s < kDriveNotReady || s > kDriveSwitchedOn) {
         log(QStringLiteral("当前状态:") + driveStateName(s) + QStringLiteral("无法Enable"));
         return false;
     }
-    sendControlWord(slave, kUp[s]);
+    if (!sendWalkControlWord(slave, kUp[s], stops)) {
+        log(QStringLiteral("Enable of slave %1 stopped by STOP.").arg(slave));
+        return false;
+    }
     QThread::msleep(kStepPauseMs);
     return driveState(slave) == s + 1;
 }
@@ -138,6 +178,10 @@ bool ecmaster::stepDisable(int slave) {
 }
 
 bool ecmaster::enableSlave(int slave) {
+    return enableWalk(slave, quickStops.load());
+}
+
+bool ecmaster::enableWalk(int slave, uint64_t stops) {
     if (!connected) {
         log(QStringLiteral("Not connected, cannot Enable!"));
         return false;
@@ -148,11 +192,11 @@ bool ecmaster::enableSlave(int slave) {
     }
     busy = true;
     while (driveState(slave) < kDriveOperationEnabled) {
-        if (!stepEnable(slave)) {
+        if (!stepEnable(slave, stops)) {
             break;
         }
     }
-    const bool result = driveState(slave) == kDriveOperationEnabled;
+    const bool result = driveState(slave) == kDriveOperationEnabled && quickStops.load() == stops;
     busy = false;
     return result;
 }
@@ -189,7 +233,7 @@ bool ecmaster::enableDrive(int index) {
         return false;
     }
     const int slave = slaveAt(index);
-    const bool result = slave ? enableSlave(slave) : false;
+    const bool result = slave ? enableWalk(slave, quickStops.load()) : false;
     return markEnabled(result);
 }
 
@@ -198,9 +242,11 @@ bool ecmaster::enableAllDrives() {
         log(QStringLiteral("Is in enable, cannot enable!"));
         return false;
     }
+    // A STOP during the walk of any drive ends the walks of all.
+    const uint64_t stops = quickStops.load();
     bool result = true;
     for (const int slave : validDrives) {
-        if (!enableSlave(slave)) {
+        if (!enableWalk(slave, stops)) {
             result = false;
             break;
         }
@@ -266,9 +312,13 @@ bool ecmaster::resetFault(int index) {
         return false;
     }
     // The drive acts on the edge of bit 7, so the word goes low first, then high, then low
-    // again, each held for a cycle or more.
+    // again, each held for a cycle or more. A STOP meanwhile ends the reset.
+    const uint64_t stops = quickStops.load();
     for (const uint16_t cw : {kCwNone, kCwFaultReset, kCwNone}) {
-        sendControlWord(slave, cw);
+        if (!sendWalkControlWord(slave, cw, stops)) {
+            log(QStringLiteral("Fault reset of drive %1 stopped by STOP.").arg(index));
+            return false;
+        }
         QThread::msleep(kStepPauseMs);
     }
     return awaitDriveState(slave, kDriveSwitchOnDisabled, kFaultResetTimeoutMs);

@@ -38,18 +38,115 @@ std::array<char, kFoeFileNameBytes> foeFileName(const QString& path) {
 
 // --- parameters ---------------------------------------------------------------------------------
 
+TransferResult ecmaster::parameterRead(int index, int32_t id, void* data) {
+    const int slave = slaveAt(index);
+    if (slave == 0) {
+        return TransferResult::failure(
+            connected ? TransferResult::Status::Refused : TransferResult::Status::NotConnected,
+            QStringLiteral("no drive %1").arg(index));
+    }
+    int refusal = kParamOk;
+    const ParamInfo* p = sdoParam(id, refusal);
+    if (p == nullptr) {
+        return TransferResult::failure(refusal == kParamNotConnected
+                                           ? TransferResult::Status::NotConnected
+                                           : TransferResult::Status::Refused);
+    }
+    int size = p->size;  // the stack replaces it with the length received
+    const QMutexLocker lock(&mailboxMutex);
+    if (const int refused = mailboxRefusal(static_cast<uint16_t>(slave)); refused != kParamOk) {
+        return TransferResult::failure(refused == kParamNotConnected
+                                           ? TransferResult::Status::NotConnected
+                                           : TransferResult::Status::Refused);
+    }
+    const int wkc = ec_SDOread(static_cast<uint16_t>(slave), p->index, p->subIndex, false, &size,
+                               data, kSdoTimeoutUs);
+    if (wkc <= 0) {
+        const TransferResult failed = serviceFailure(slave, wkc, p->index, p->subIndex);
+        log(QStringLiteral("SDO read failed for index 0x%1 subindex 0x%2")
+                .arg(p->index, 0, 16)
+                .arg(p->subIndex, 0, 16) +
+            QStringLiteral(": ") + failed.text());
+        return failed;
+    }
+    TransferResult done;
+    done.object = p->index;
+    done.subIndex = p->subIndex;
+    return done;
+}
+
+TransferResult ecmaster::parameterWrite(int index, int32_t id, const void* data) {
+    const int slave = slaveAt(index);
+    if (slave == 0) {
+        return TransferResult::failure(
+            connected ? TransferResult::Status::Refused : TransferResult::Status::NotConnected,
+            QStringLiteral("no drive %1").arg(index));
+    }
+    int refusal = kParamOk;
+    const ParamInfo* p = sdoParam(id, refusal);
+    if (p == nullptr) {
+        return TransferResult::failure(refusal == kParamNotConnected
+                                           ? TransferResult::Status::NotConnected
+                                           : TransferResult::Status::Refused);
+    }
+    if (p->access == kParamReadOnly) {
+        log(QStringLiteral("Attempt to write a read-only object at index 0x%1")
+                .arg(p->index, 0, 16));
+        return TransferResult::failure(TransferResult::Status::Refused,
+                                       QStringLiteral("read-only"));
+    }
+    const QMutexLocker lock(&mailboxMutex);
+    if (const int refused = mailboxRefusal(static_cast<uint16_t>(slave)); refused != kParamOk) {
+        return TransferResult::failure(refused == kParamNotConnected
+                                           ? TransferResult::Status::NotConnected
+                                           : TransferResult::Status::Refused);
+    }
+    const int wkc = ec_SDOwrite(static_cast<uint16_t>(slave), p->index, p->subIndex, false, p->size,
+                                data, kSdoTimeoutUs);
+    if (wkc <= 0) {
+        const TransferResult failed = serviceFailure(slave, wkc, p->index, p->subIndex);
+        log(QStringLiteral("SDO write failed for index 0x%1 subindex 0x%2")
+                .arg(p->index, 0, 16)
+                .arg(p->subIndex, 0, 16) +
+            QStringLiteral(": ") + failed.text());
+        return failed;
+    }
+    TransferResult done;
+    done.object = p->index;
+    done.subIndex = p->subIndex;
+    return done;
+}
+
 int ecmaster::readParameter(uint16_t index, int32_t id, void* data) {
     if (index >= validDrives.size()) {
         return kBadDriveIndex;
     }
-    return sdoRead(static_cast<uint16_t>(validDrives[index]), id, data);
+    return parameterCode(parameterRead(index, id, data));
 }
 
 int ecmaster::writeParameter(uint16_t index, int32_t id, const void* data) {
     if (index >= validDrives.size()) {
         return kBadDriveIndex;
     }
-    return sdoWrite(static_cast<uint16_t>(validDrives[index]), id, data);
+    return parameterCode(parameterWrite(index, id, data));
+}
+
+int ecmaster::sdoRead(uint16_t slave, int32_t id, void* data) {
+    const int index = static_cast<int>(validDrives.indexOf(slave));
+    if (!connected) {
+        log(QStringLiteral("Error: no Connect!"));
+        return kParamNotConnected;
+    }
+    return index < 0 ? kParamFailed : parameterCode(parameterRead(index, id, data));
+}
+
+int ecmaster::sdoWrite(uint16_t slave, int32_t id, const void* data) {
+    const int index = static_cast<int>(validDrives.indexOf(slave));
+    if (!connected) {
+        log(QStringLiteral("Error: no Connect!"));
+        return kParamNotConnected;
+    }
+    return index < 0 ? kParamFailed : parameterCode(parameterWrite(index, id, data));
 }
 
 // The parameter an SDO transfer addresses, or null with the logged reason in `refusal`.
@@ -84,50 +181,6 @@ int ecmaster::mailboxRefusal(uint16_t slave) {
     return kParamOk;
 }
 
-int ecmaster::sdoRead(uint16_t slave, int32_t id, void* data) {
-    int refusal = kParamOk;
-    const ParamInfo* p = sdoParam(id, refusal);
-    if (p == nullptr) {
-        return refusal;
-    }
-    int size = p->size;  // the stack replaces it with the length received
-    const QMutexLocker lock(&mailboxMutex);
-    if (const int refused = mailboxRefusal(slave); refused != kParamOk) {
-        return refused;
-    }
-    if (ec_SDOread(slave, p->index, p->subIndex, false, &size, data, kSdoTimeoutUs) <= 0) {
-        log(QStringLiteral("SDO read failed for index 0x%1 subindex 0x%2")
-                .arg(p->index, 0, 16)
-                .arg(p->subIndex, 0, 16));
-        return kParamFailed;
-    }
-    return kParamOk;
-}
-
-int ecmaster::sdoWrite(uint16_t slave, int32_t id, const void* data) {
-    int refusal = kParamOk;
-    const ParamInfo* p = sdoParam(id, refusal);
-    if (p == nullptr) {
-        return refusal;
-    }
-    if (p->access == kParamReadOnly) {
-        log(QStringLiteral("Attempt to write a read-only object at index 0x%1")
-                .arg(p->index, 0, 16));
-        return kParamFailed;
-    }
-    const QMutexLocker lock(&mailboxMutex);
-    if (const int refused = mailboxRefusal(slave); refused != kParamOk) {
-        return refused;
-    }
-    if (ec_SDOwrite(slave, p->index, p->subIndex, false, p->size, data, kSdoTimeoutUs) <= 0) {
-        log(QStringLiteral("SDO write failed for index 0x%1 subindex 0x%2")
-                .arg(p->index, 0, 16)
-                .arg(p->subIndex, 0, 16));
-        return kParamFailed;
-    }
-    return kParamOk;
-}
-
 // --- firmware -----------------------------------------------------------------------------------
 
 int ecmaster::downloadFirmware(const QString& path, int index, uint32_t password) {
@@ -154,8 +207,17 @@ int ecmaster::downloadFirmware(const QString& path, int index, uint32_t password
 
     inOperation.exchange(false);
     { QMutexLocker wait(&checkMutex); }  // let a check in progress end before we touch the drive
+    // The whole download holds the firmware gate, from its first state request to the last:
+    // teardown waits for it before it closes the port under the download's frames.
+    const QMutexLocker gate(&firmwareMutex);
+    if (!connected) {
+        inOperation.exchange(true);
+        log(QStringLiteral("Error: no Connect!"));
+        return kParamNotConnected;
+    }
     {
-        // Waits for a parameter transfer under way; later ones to this drive are refused.
+        // Waits for a parameter transfer under way; later ones to this drive are refused, other
+        // drives go on answering.
         const QMutexLocker lock(&mailboxMutex);
         firmwareSlave = slave;
     }

@@ -58,7 +58,7 @@ void ecmaster::runCheck() {
                         .arg(drive));
                 s.state = EC_STATE_SAFE_OP | EC_STATE_ACK;
                 ec_writestate(slave);
-                recordEvent(drive, QStringLiteral("acknowledged"));
+                recordEvent(drive, SupervisionKind::Acknowledged);
             } else if (s.state == EC_STATE_SAFE_OP) {
                 log(QStringLiteral("WARNING : slave %1 is in SAFE_OP, change to OPERATIONAL.")
                         .arg(drive));
@@ -71,7 +71,7 @@ void ecmaster::runCheck() {
                 if (ec_reconfig_slave(slave, kRecoverTimeoutUs) == EC_STATE_SAFE_OP) {
                     s.islost = false;
                     log(QStringLiteral("MESSAGE : slave %1 reconfigured.").arg(drive));
-                    recordEvent(drive, QStringLiteral("reconfigured"));
+                    recordEvent(drive, SupervisionKind::Reconfigured);
                 }
             } else if (!s.islost) {
                 ec_statecheck(slave, EC_STATE_OPERATIONAL, kLostCheckTimeoutUs);
@@ -81,7 +81,7 @@ void ecmaster::runCheck() {
                     inOperation.exchange(false);
                     emit slaveLost();
                     log(QStringLiteral("ERROR : slave %1 lost.").arg(drive));
-                    recordEvent(drive, QStringLiteral("lost"));
+                    recordEvent(drive, SupervisionKind::Lost);
                 }
             }
         }
@@ -89,11 +89,11 @@ void ecmaster::runCheck() {
             if (s.state != EC_STATE_NONE) {
                 s.islost = false;
                 log(QStringLiteral("MESSAGE : slave %1 found.").arg(drive));
-                recordEvent(drive, QStringLiteral("recovered"));
+                recordEvent(drive, SupervisionKind::Recovered);
             } else if (ec_recover_slave(slave, kRecoverTimeoutUs)) {
                 s.islost = false;
                 log(QStringLiteral("MESSAGE : slave %1 recovered.").arg(drive));
-                recordEvent(drive, QStringLiteral("recovered"));
+                recordEvent(drive, SupervisionKind::Recovered);
             }
         }
     }

@@ -1,5 +1,7 @@
 #include "nowheeldoublespinbox.h"
 
+#include <QLineEdit>
+
 #include <QWheelEvent>
 
 NoWheelDoubleSpinBox::NoWheelDoubleSpinBox(QWidget* parent) : QDoubleSpinBox(parent) {}
@@ -7,4 +9,8 @@ NoWheelDoubleSpinBox::NoWheelDoubleSpinBox(QWidget* parent) : QDoubleSpinBox(par
 void NoWheelDoubleSpinBox::wheelEvent(QWheelEvent* event) {
     // Ignored events propagate to the parent widget, e.g. a scroll area.
     event->ignore();
+}
+
+void NoWheelDoubleSpinBox::setPlaceholderText(const QString& text) {
+    lineEdit()->setPlaceholderText(text);
 }

@@ -9,6 +9,8 @@ class NoWheelDoubleSpinBox : public QDoubleSpinBox {
 
 public:
     explicit NoWheelDoubleSpinBox(QWidget* parent = nullptr);
+    // Shown while the box is empty, e.g. while its value is being read.
+    void setPlaceholderText(const QString& text);
 
 protected:
     void wheelEvent(QWheelEvent* event) override;

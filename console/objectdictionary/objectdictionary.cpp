@@ -3,12 +3,12 @@
 #include <QHeaderView>
 #include <QShortcut>
 #include <QTreeWidgetItem>
-#include <QtConcurrent/QtConcurrentRun>
 
 #include <optional>
 
 #include "entryvalue.h"
 #include "model/paramtable.h"
+#include "transferclient.h"
 #include "ui_objectdictionary.h"
 
 namespace {
@@ -76,24 +76,28 @@ ObjectDictionary::ObjectDictionary(ecmaster* m, QWidget* parent)
     ui->treeWidget_objects->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
     connect(ui->lineEdit_value, &QLineEdit::returnPressed, ui->pushButton_writeEntry,
             &QPushButton::click);
-    connect(&watcher, &QFutureWatcher<void>::finished, this, [this] {
-        running = false;
-        auto done = std::move(whenDone);
-        if (!closing && done) {
-            done();
-        }
-        updateButtons();
-        emit jobDone();
-    });
+    transfers = std::make_unique<TransferClient>(master, this);
 }
 
 ObjectDictionary::~ObjectDictionary() {
-    closing = true;
-    if (cancel) {
-        *cancel = true;
-    }
-    watcher.waitForFinished();
+    // Cancels a reading (it stops after its exchange) and waits for a transfer in flight.
+    transfers.reset();
     delete ui;
+}
+
+void ObjectDictionary::setWriteGate(std::function<bool()> gate) {
+    writeGate = std::move(gate);
+}
+
+void ObjectDictionary::busChanged() {
+    transfers->cancel();
+    if (shownDrive >= 0 && shownSession != master->busSession()) {
+        // Entries of a bus that is gone: another drive may sit at that index now.
+        ui->treeWidget_objects->clear();
+        shownDrive = -1;
+        setStatus(tr("The bus has changed; read the dictionary again."));
+    }
+    updateButtons();
 }
 
 void ObjectDictionary::showEvent(QShowEvent* event) {
@@ -108,11 +112,16 @@ void ObjectDictionary::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
 }
 
-void ObjectDictionary::start(std::function<void()> work, std::function<void()> done) {
+template <typename Work, typename Done>
+void ObjectDictionary::start(Work work, Done done) {
     running = true;
-    whenDone = std::move(done);
     updateButtons();
-    watcher.setFuture(QtConcurrent::run(std::move(work)));
+    transfers->run(std::move(work), [this, done = std::move(done)](auto result) {
+        running = false;
+        done(result);
+        updateButtons();
+        emit jobDone();
+    });
 }
 
 void ObjectDictionary::setStatus(const QString& text) {
@@ -124,34 +133,34 @@ void ObjectDictionary::on_pushButton_readDictionary_clicked() {
         return;
     }
     const int drive = ui->comboBox_drive->currentData().toInt();
-    cancel = std::make_shared<std::atomic<bool>>(false);
-    auto result = std::make_shared<std::optional<QList<DictionaryObject>>>();
+    const uint64_t session = master->busSession();
     ui->progressBar->setValue(0);
     setStatus(tr("Reading the dictionary of drive %1…").arg(drive));
+    QProgressBar* const bar = ui->progressBar;
     start(
-        [this, m = master, drive, result, flag = cancel] {
-            *result = m->readDictionary(drive, [this, flag](int done, int total) {
+        [m = master, drive, bar](const TransferWorker::Cancelled& cancelled) {
+            return m->readDictionary(drive, [bar, &cancelled](int done, int total) {
                 QMetaObject::invokeMethod(
-                    ui->progressBar,
-                    [bar = ui->progressBar, done, total] {
+                    bar,
+                    [bar, done, total] {
                         bar->setMaximum(total);
                         bar->setValue(done);
                     },
                     Qt::QueuedConnection);
-                return !*flag;
+                return !cancelled;
             });
         },
-        [this, drive, result] {
-            if (!*result) {
+        [this, drive, session](const std::optional<QList<DictionaryObject>>& result) {
+            if (!result || session != master->busSession()) {
                 setStatus(
                     tr("The dictionary of drive %1 could not be read; see the log.").arg(drive));
                 return;
             }
             shownDrive = drive;
-            fillTree(**result);
-            setStatus(
-                tr("Drive %1: %n object(s).", nullptr, static_cast<int>(result->value().size()))
-                    .arg(drive));
+            shownSession = session;
+            fillTree(*result);
+            setStatus(tr("Drive %1: %n object(s).", nullptr, static_cast<int>(result->size()))
+                          .arg(drive));
         });
 }
 
@@ -196,7 +205,7 @@ void ObjectDictionary::on_treeWidget_objects_currentItemChanged(QTreeWidgetItem*
 
 void ObjectDictionary::updateButtons() {
     const auto selected = entryOf(ui->treeWidget_objects->currentItem());
-    const bool entry = selected && master->connected;
+    const bool entry = selected && master->connected && shownSession == master->busSession();
     const uint16_t access = entry ? selected->access : 0;
     ui->pushButton_readDictionary->setEnabled(!running && master->driveCount() > 0);
     ui->pushButton_readEntry->setEnabled(!running && entry && readableInOp(access));
@@ -213,21 +222,32 @@ void ObjectDictionary::readSelected(const QString& prefix) {
     const uint16_t object = e->object, type = e->type;
     const uint8_t sub = e->sub;
     const int capacity = std::max(e->bits / 8, 8);
-    auto value = std::make_shared<QByteArray>();
-    auto status = std::make_shared<int>(kParamFailed);
     const int drive = shownDrive;
-    start([m = master, drive, object, sub, capacity, value,
-           status] { *status = m->readEntry(drive, object, sub, *value, capacity); },
-          [this, item, type, value, status, prefix] {
-              if (*status != kParamOk) {
-                  setStatus(prefix +
-                            tr("%1 could not be read; see the log.").arg(item->text(kIndex)));
-                  return;
-              }
-              const QString text = entryValueText(type, *value);
-              item->setText(kValue, text);
-              setStatus(prefix + tr("%1 = %2").arg(item->text(kIndex), text));
-          });
+    const QString name = item->text(kIndex);
+    start(
+        [m = master, drive, object, sub, capacity](const TransferWorker::Cancelled&) {
+            QByteArray value;
+            const TransferResult result = m->readEntry(drive, object, sub, value, capacity);
+            return std::make_pair(result, value);
+        },
+        [this, name, type, prefix](const std::pair<TransferResult, QByteArray>& read) {
+            if (!read.first.ok()) {
+                setStatus(prefix + tr("%1 could not be read: %2").arg(name, read.first.text()));
+                return;
+            }
+            const QString text = entryValueText(type, read.second);
+            // The row may be gone (the tree refilled); the status line still tells.
+            if (QTreeWidgetItem* row = findEntryRow(name)) {
+                row->setText(kValue, text);
+            }
+            setStatus(prefix + tr("%1 = %2").arg(name, text));
+        });
+}
+
+QTreeWidgetItem* ObjectDictionary::findEntryRow(const QString& name) const {
+    const auto found =
+        ui->treeWidget_objects->findItems(name, Qt::MatchExactly | Qt::MatchRecursive, kIndex);
+    return found.isEmpty() ? nullptr : found.first();
 }
 
 void ObjectDictionary::on_pushButton_readEntry_clicked() {
@@ -246,23 +266,30 @@ void ObjectDictionary::on_pushButton_writeEntry_clicked() {
                       .arg(ui->lineEdit_value->text(), dataTypeName(e->type)));
         return;
     }
+    // The same gate as the parameter page: no write during an enable walk or a test procedure.
+    if (writeGate && !writeGate()) {
+        setStatus(tr("Not written: the console refuses writes now; see the log."));
+        return;
+    }
     const uint16_t object = e->object;
     const uint8_t sub = e->sub;
     const bool readable = readableInOp(e->access);
-    auto status = std::make_shared<int>(kParamFailed);
     const int drive = shownDrive;
-    start([m = master, drive, object, sub, data = *bytes,
-           status] { *status = m->writeEntry(drive, object, sub, data); },
-          [this, item, status, readable] {
-              if (*status != kParamOk) {
-                  setStatus(tr("%1 was not written; see the log.").arg(item->text(kIndex)));
+    const QString name = item->text(kIndex);
+    start([m = master, drive, object, sub, data = *bytes](
+              const TransferWorker::Cancelled&) { return m->writeEntry(drive, object, sub, data); },
+          [this, name, readable](const TransferResult& result) {
+              if (!result.ok()) {
+                  setStatus(tr("%1 was not written: %2").arg(name, result.text()));
                   return;
               }
               // What the drive holds now, not what was typed.
               if (readable) {
-                  readSelected(tr("Written; read back: "));
+                  QMetaObject::invokeMethod(
+                      this, [this] { readSelected(tr("Written; read back: ")); },
+                      Qt::QueuedConnection);
               } else {
-                  setStatus(tr("%1 written.").arg(item->text(kIndex)));
+                  setStatus(tr("%1 written.").arg(name));
               }
           });
 }

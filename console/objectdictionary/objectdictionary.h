@@ -3,11 +3,11 @@
 // entry writable in OPERATIONAL written from a typed value, then read back. The parameters of
 // 0x6101 carry the names of the parameter page.
 //
-// Transfers run on a pool thread, one at a time; GUI thread otherwise. STOP under Esc here as in
-// the main window. The window must go before the master: its destructor waits for the transfer.
+// Transfers run on the master's transfer worker, one at a time; GUI thread otherwise. Writes pass
+// the console's gate. STOP under Esc here as in the main window. Closing waits for one exchange
+// at most; the window may outlive the master.
 #pragma once
 
-#include <QFutureWatcher>
 #include <QWidget>
 
 #include <atomic>
@@ -20,6 +20,7 @@ namespace Ui {
 class ObjectDictionary;
 }
 class QTreeWidgetItem;
+class TransferClient;
 
 class ObjectDictionary : public QWidget {
     Q_OBJECT
@@ -31,6 +32,13 @@ public:
     ObjectDictionary& operator=(const ObjectDictionary&) = delete;
 
     bool busy() const { return running; }
+    // Asked before every write: false refuses it (the gate logs why).
+    void setWriteGate(std::function<bool()> gate);
+
+public slots:
+    // The bus went down or came up: transfers are cancelled and a dictionary of another bus is
+    // forgotten.
+    void busChanged();
 
 signals:
     void stopRequested();
@@ -46,19 +54,20 @@ private slots:
     void on_treeWidget_objects_currentItemChanged(QTreeWidgetItem* current);
 
 private:
-    // Runs `work` on a pool thread, then `done` here unless the window is going.
-    void start(std::function<void()> work, std::function<void()> done);
+    // Runs `work` on the transfer worker, then `done(result)` here.
+    template <typename Work, typename Done>
+    void start(Work work, Done done);
     void fillTree(const QList<DictionaryObject>& objects);
     void updateButtons();
     void setStatus(const QString& text);
     void readSelected(const QString& prefix);
+    QTreeWidgetItem* findEntryRow(const QString& name) const;
 
     Ui::ObjectDictionary* ui = nullptr;
     ecmaster* master = nullptr;  // not owned; outlives the window
-    QFutureWatcher<void> watcher;
-    std::function<void()> whenDone;
-    std::shared_ptr<std::atomic<bool>> cancel;  // shared with the job's thread
+    std::function<bool()> writeGate;
     bool running = false;
-    bool closing = false;
-    int shownDrive = -1;  // the drive whose dictionary the tree shows
+    int shownDrive = -1;                        // the drive whose dictionary the tree shows
+    uint64_t shownSession = 0;                  // the bus session it was read in
+    std::unique_ptr<TransferClient> transfers;  // last: goes first
 };

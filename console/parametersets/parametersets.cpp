@@ -6,11 +6,11 @@
 #include <QMessageBox>
 #include <QProgressDialog>
 #include <QSaveFile>
-#include <QtConcurrent/QtConcurrentRun>
 
 #include "ecmaster.h"
 #include "model/paramtable.h"
 #include "parametercompare.h"
+#include "transferclient.h"
 
 namespace {
 
@@ -33,21 +33,7 @@ ParameterSets::ParameterSets(ecmaster* m, QWidget* w) : QObject(w), master(m), w
                     : QFileDialog::getOpenFileName(window, tr("Parameter set"), suggested,
                                                    kFileFilter);
     };
-    connect(&watcher, &QFutureWatcher<void>::finished, this, [this] {
-        running = false;
-        if (progress) {
-            progress->close();
-            progress->deleteLater();
-        }
-        if (dialog) {
-            dialog->setBusy(false);
-        }
-        auto done = std::move(whenDone);
-        if (!stopped && done) {
-            done();
-        }
-        emit jobDone();
-    });
+    transfers = std::make_unique<TransferClient>(master, this);
 }
 
 ParameterSets::~ParameterSets() {
@@ -56,40 +42,75 @@ ParameterSets::~ParameterSets() {
 
 void ParameterSets::shutdown() {
     stopped = true;
-    if (cancel) {
-        *cancel = true;
+    // The job stops after its exchange under way; its outcome is not shown.
+    transfers->cancelAndWait();
+}
+
+void ParameterSets::setWriteGate(std::function<bool()> gate) {
+    writeGate = std::move(gate);
+}
+
+void ParameterSets::busChanged() {
+    transfers->cancel();
+    forgetImport();
+}
+
+void ParameterSets::forgetImport() {
+    // Nothing is written from a table that no longer belongs to this file and drive.
+    importDrive = -1;
+    if (dialog) {
+        dialog->showRows({}, QString(), QString());
     }
-    watcher.waitForFinished();
+}
+
+void ParameterSets::finishJob() {
+    running = false;
+    if (progress) {
+        progress->close();
+        progress->deleteLater();
+    }
+    if (dialog) {
+        dialog->setBusy(false);
+    }
 }
 
 void ParameterSets::start(const QString& label, std::function<void(const TransferProgress&)> work,
                           std::function<void()> done) {
     running = true;
-    whenDone = std::move(done);
-    cancel = std::make_shared<std::atomic<bool>>(false);
+    auto cancel = std::make_shared<std::atomic<bool>>(false);
     // Over the table when it is open, else over the window: a hidden parent would leave it alone.
     QWidget* over = dialog && dialog->isVisible() ? static_cast<QWidget*>(dialog) : window;
     progress = new QProgressDialog(label, tr("Cancel"), 0, 0, over);
     progress->setWindowModality(Qt::WindowModal);
     progress->setMinimumDuration(300);
-    connect(progress, &QProgressDialog::canceled, this, [flag = cancel] { *flag = true; });
+    connect(progress, &QProgressDialog::canceled, this, [cancel] { *cancel = true; });
     if (dialog) {
         dialog->setBusy(true);
     }
-    // Progress goes to the dialog as queued calls; Qt drops them once this object is gone.
-    const TransferProgress proceed = [this, flag = cancel](int step, int total) {
-        QMetaObject::invokeMethod(
-            this,
-            [this, step, total] {
-                if (progress && !progress->wasCanceled()) {
-                    progress->setMaximum(total);
-                    progress->setValue(step);
-                }
-            },
-            Qt::QueuedConnection);
-        return !*flag;
-    };
-    watcher.setFuture(QtConcurrent::run([work = std::move(work), proceed] { work(proceed); }));
+    transfers->run(
+        [this, work = std::move(work), cancel](const TransferWorker::Cancelled& cancelled) {
+            // Progress goes to the dialog as queued calls; they are dropped with this object.
+            work([this, cancel, &cancelled](int step, int total) {
+                QMetaObject::invokeMethod(
+                    this,
+                    [this, step, total] {
+                        if (progress && !progress->wasCanceled()) {
+                            progress->setMaximum(total);
+                            progress->setValue(step);
+                        }
+                    },
+                    Qt::QueuedConnection);
+                return !*cancel && !cancelled;
+            });
+            return true;
+        },
+        [this, done = std::move(done)](bool) {
+            finishJob();
+            if (!stopped && done) {
+                done();
+            }
+            emit jobDone();
+        });
 }
 
 bool ParameterSets::refusedWhileBusy() {
@@ -186,6 +207,8 @@ void ParameterSets::importSet(int drive) {
                              tr("No drive %1 on the bus.").arg(drive));
         return;
     }
+    // The table of an earlier file goes before this one is read: its ticks are not this file's.
+    forgetImport();
     const QString path = chooseFile(false, QString());
     if (path.isEmpty()) {
         return;
@@ -196,20 +219,25 @@ void ParameterSets::importSet(int drive) {
     }
     fileSet = *set;
     fileName = QFileInfo(path).fileName();
-    importDrive = drive;
     auto reading = std::make_shared<DriveReading>();
+    const uint64_t session = master->busSession();
     start(
         tr("Reading the parameters of drive %1…").arg(drive),
         [m = master, drive, reading](const TransferProgress& proceed) {
             *reading = readDriveParameters(m, drive, proceed);
         },
-        [this, reading] { showImport(*reading); });
+        [this, drive, session, reading] {
+            if (session != master->busSession()) {
+                emit logLine(tr("Import into drive %1 stopped: the bus has changed.").arg(drive));
+                return;
+            }
+            showImport(drive, *reading);
+        });
 }
 
-void ParameterSets::showImport(const DriveReading& drive) {
+void ParameterSets::showImport(int target, const DriveReading& drive) {
     if (!drive.complete) {
-        emit logLine(
-            tr("Import into drive %1 stopped before anything was written.").arg(importDrive));
+        emit logLine(tr("Import into drive %1 stopped before anything was written.").arg(target));
         return;
     }
     if (fileSet.productType != drive.set.productType &&
@@ -217,14 +245,16 @@ void ParameterSets::showImport(const DriveReading& drive) {
                               tr("%1 holds parameters of a %2; drive %3 is a %4.\nCompare and "
                                  "choose rows to write anyway?")
                                   .arg(fileName, fileSet.productType)
-                                  .arg(importDrive)
+                                  .arg(target)
                                   .arg(drive.set.productType)) != QMessageBox::Yes) {
         emit logLine(tr("Import of %1 into drive %2 (%3) declined: the file is for a %4.")
                          .arg(fileName)
-                         .arg(importDrive)
+                         .arg(target)
                          .arg(drive.set.productType, fileSet.productType));
         return;
     }
+    importDrive = target;
+    importSession = master->busSession();
     ParameterCompareDialog* d = ensureDialog();
     d->setImportMode(fileName, driveTitle(importDrive));
     d->showRows(compareParameterSets(fileSet, drive.set), fileName, driveTitle(importDrive));
@@ -234,6 +264,16 @@ void ParameterSets::showImport(const DriveReading& drive) {
 
 void ParameterSets::writeTicked(const QList<int>& ids) {
     if (running || importDrive < 0) {
+        return;
+    }
+    if (importSession != master->busSession()) {
+        emit logLine(
+            tr("Not written: the bus has changed since drive %1 was read.").arg(importDrive));
+        forgetImport();
+        return;
+    }
+    // The same gate as the parameter page: no write during an enable walk or a test procedure.
+    if (writeGate && !writeGate()) {
         return;
     }
     QMap<int, double> values;

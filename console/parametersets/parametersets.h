@@ -2,11 +2,11 @@
 // "Import…" loads a file into a drive through the comparison table (only ticked rows are written,
 // then read back), "Compare drives…" shows two drives, or a drive and a file, side by side.
 //
-// The transfers run on a pool thread with a progress dialog; GUI thread otherwise. One job at a
-// time. shutdown() must run before the master goes: it cancels the job and waits for it.
+// The transfers run on the master's transfer worker with a progress dialog; GUI thread otherwise.
+// One job at a time. Writes pass the console's gate. shutdown() cancels the job and waits for its
+// exchange under way.
 #pragma once
 
-#include <QFutureWatcher>
 #include <QObject>
 #include <QPointer>
 
@@ -21,6 +21,7 @@
 class QProgressDialog;
 class QWidget;
 class ecmaster;
+class TransferClient;
 
 class ParameterSets : public QObject {
     Q_OBJECT
@@ -43,6 +44,12 @@ public:
     std::function<QString(bool save, const QString& suggested)> chooseFile;
 
     ParameterCompareDialog* compareDialog() const { return dialog; }
+    // Asked before every write: false refuses it (the gate logs why).
+    void setWriteGate(std::function<bool()> gate);
+
+public slots:
+    // The bus went down or came up: the job is cancelled and the import table forgotten.
+    void busChanged();
 
 signals:
     void logLine(const QString& line);
@@ -57,7 +64,9 @@ private:
     void start(const QString& label, std::function<void(const TransferProgress&)> work,
                std::function<void()> done);
     std::optional<ParameterSet> loadFile(const QString& path);
-    void showImport(const DriveReading& drive);
+    void showImport(int target, const DriveReading& drive);
+    void forgetImport();
+    void finishJob();
     void writeTicked(const QList<int>& ids);
     void compare(int leftDrive, int rightSource);
     ParameterCompareDialog* ensureDialog();
@@ -66,17 +75,18 @@ private:
 
     ecmaster* master = nullptr;  // not owned; outlives this object (see shutdown)
     QWidget* window = nullptr;   // parent of the dialogs
-    // Job state: the stop flag is shared with the thread; the rest is GUI thread only.
-    std::shared_ptr<std::atomic<bool>> cancel;
-    QFutureWatcher<void> watcher;
+    // Job state, GUI thread only.
     QPointer<QProgressDialog> progress;
     QPointer<ParameterCompareDialog> dialog;
-    std::function<void()> whenDone;
+    std::function<bool()> writeGate;
     bool running = false;
     bool stopped = false;
 
-    // The import in progress: the file's set, its name and the drive it goes into.
+    // The import in progress: the file's set, its name and the drive it goes into (-1 while no
+    // table of this file and drive is shown), read in bus session `importSession`.
     ParameterSet fileSet;
     QString fileName;
     int importDrive = -1;
+    uint64_t importSession = 0;
+    std::unique_ptr<TransferClient> transfers;  // last: goes first
 };

@@ -102,8 +102,8 @@ private slots:
         button("pushButton_pause_para")->setChecked(false);
         window->setTestLock(true);
         connectButton()->click();
-        QCOMPARE(connectButton()->text(), u"Connect"_s);
-        QTRY_VERIFY(logged(u"Disconnect Success."_s));
+        QTRY_COMPARE(connectButton()->text(), u"Connect"_s);
+        QVERIFY(logged(u"Disconnect Success."_s));
         QVERIFY(state() == NotConnected && !master()->connected && !locked());
         QVERIFY(counts() == u"电机数量:00"_s && combo("comboBox_index")->count() == 0);
         QVERIFY(!button("pushButton_plot_para")->isChecked() &&
@@ -215,7 +215,7 @@ private slots:
         action("actionDriveOverview")->trigger();
         DriveOverview* overview = window->driveOverview();
         auto* table = overview->findChild<QTableWidget*>(u"tableWidget_drives"_s);
-        QVERIFY(window->currentProductType() == u"QJ30"_s && table->rowCount() == 3);
+        QTRY_VERIFY(window->currentProductType() == u"QJ30"_s && table->rowCount() == 3);
         QAction* reset = action("actionResetFault");
         action("actionResetAllFaults")->trigger();
         reset->trigger();

@@ -152,13 +152,14 @@ private slots:
         QCOMPARE(asBytes(written.bytes), firmware);
         QCOMPARE(chain->firmware(2)->bytes, second);
         QVERIFY(!window->findChild<QProgressDialog*>()->isVisible());
-        QVERIFY(connectButton()->text() == u"Connect"_s && state() == NotConnected);
+        QVERIFY(state() == NotConnected);
         QTRY_COMPARE(loggedCount(u"Disconnect Success."_s), 1);
+        QCOMPARE(connectButton()->text(), u"Connect"_s);
         QVERIFY(logged(u"Request init state for slave 1"_s) &&
                 !logged(u"Request init state for slave 2"_s));
         QVERIFY(connectBus());
         upgrade(answerer, path, u"4321"_s, 1);  // refused by the bootloader
-        QCOMPARE(connectButton()->text(), u"Connect"_s);
+        QTRY_COMPARE(connectButton()->text(), u"Connect"_s);
         QCOMPARE(answerer.boxes,
                  (QStringList{boxText(QMessageBox::Warning, "无效输入", "请输入有效的16进制密码！"),
                               boxText(QMessageBox::Critical, "ERROR", "输入错误"),
@@ -176,10 +177,10 @@ private slots:
             {2, 0.5, QByteArray("\x00\x00\x00\x3f", 4), "0.5", 0.5}};
         for (const auto& [id, entered, onDrive, text, readBack] : rows) {
             window->writeParameterValue(id, static_cast<float>(entered));
-            QCOMPARE(asBytes(chain->parameter(1, id)), onDrive);
+            QTRY_COMPARE(asBytes(chain->parameter(1, id)), onDrive);
             row(id).editor->setValue(0);
             row(id).readButton->click();
-            QCOMPARE(row(id).editor->value(), readBack);
+            QTRY_COMPARE(row(id).editor->value(), readBack);
             QTRY_VERIFY(logged(u"Set \"%1\": %2"_s.arg(findParam(id)->name, QLatin1String(text))));
             QVERIFY(logged(getLine(id, QLatin1String(text))));
         }
@@ -190,20 +191,21 @@ private slots:
         click("pushButton_ReadPdtBatch");
         click("pushButton_ReadPdtType");
         const QString versionText = QString::fromStdString(chain->drive(1)->softwareVersionText());
+        QTRY_VERIFY(logged(getLine(kParamIdProductType, "QJ30")));
         QCOMPARE(lineText("lineEdit_Version") + window->softwareVersion(),
                  versionText + versionText);
         QCOMPARE(lineText("lineEdit_PdtBatch") + lineText("lineEdit_PdtType"), "23QJ30");
-        QTRY_VERIFY(logged(getLine(kParamIdProductType, "QJ30")));
         QVERIFY(logged(u"Get \"Software_Version\": 0x%1"_s.arg(version, 0, 16)) &&
                 logged(getLine(kParamIdProductBatch, "23")));
 
         click("pushButton_Save");  // 15 whatever the editors hold
-        QCOMPARE(chain->parameter(1, kParamIdSaveSettings), std::vector<uint8_t>{15});
+        QTRY_COMPARE(chain->parameter(1, kParamIdSaveSettings), std::vector<uint8_t>{15});
         selectDrive(1);
         const std::vector<uint8_t> first = chain->parameter(1, kParamIdTorqueConstant);
         row(kParamIdTorqueConstant).editor->setValue(2.0);
         row(kParamIdTorqueConstant).writeButton->click();
-        QCOMPARE(asBytes(chain->parameter(2, kParamIdTorqueConstant)), QByteArray("\xd0\x07", 2));
+        QTRY_COMPARE(asBytes(chain->parameter(2, kParamIdTorqueConstant)),
+                     QByteArray("\xd0\x07", 2));
         QCOMPARE(chain->parameter(1, kParamIdTorqueConstant), first);
 
         // Write ALL writes only values shown, to the operated drive; Read ALL the identity first.
@@ -266,7 +268,7 @@ private slots:
         selectDrive(1);
         window->setProcedurePollInterval(10);
         calibrate->click();
-        QVERIFY(calibrationWrites == 1 && calibrationByte == 16 && calibrationReads == 0);
+        QTRY_VERIFY(calibrationWrites == 1 && calibrationByte == 16);
         calibrate->click();  // inert while running
         QVERIFY(waitFor([this] { return resultLabel() == u"校准失败"_s; }));
         QCOMPARE(std::pair(calibrationReads.load(), calibrationWrites.load()), std::pair(90, 1));

@@ -1,0 +1,56 @@
+// The drive mailbox's worker: every transfer the console starts (parameters, dictionaries,
+// identities, firmware) runs here, one after the other, so that no window thread ever waits on a
+// mailbox exchange. A transfer belongs to an owner (the window that asked); the owner can cancel
+// its transfers, and must, before it goes (TransferClient does this for a QObject).
+//
+// Cancelling drops the owner's queued transfers and raises the flag of the running one; a
+// transfer looks at its flag between exchanges, so the wait for it to end is one exchange at most.
+#pragma once
+
+#include <atomic>
+#include <condition_variable>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+class TransferWorker {
+public:
+    using Cancelled = std::atomic<bool>;
+    using Job = std::function<void(const Cancelled& cancelled)>;
+
+    TransferWorker();
+    ~TransferWorker();
+    TransferWorker(const TransferWorker&) = delete;
+    TransferWorker& operator=(const TransferWorker&) = delete;
+
+    // Queues `job` behind the transfers already asked for. Ignored once the worker has stopped.
+    void post(const void* owner, Job job);
+    // Drops `owner`'s queued transfers and flags its running one; returns at once.
+    void cancel(const void* owner);
+    // cancel, then waits until none of `owner`'s transfers runs.
+    void cancelAndWait(const void* owner);
+    // Whether `owner` has a transfer queued or running.
+    bool busy(const void* owner) const;
+    // Cancels everything and ends the thread; later posts are ignored.
+    void stop();
+
+private:
+    struct Entry {
+        const void* owner = nullptr;
+        std::shared_ptr<Cancelled> cancelled;
+        Job job;
+    };
+
+    void run();
+
+    mutable std::mutex mutex_;
+    std::condition_variable wake_;              // a job queued, or stop
+    std::condition_variable ended_;             // a job ended
+    std::deque<Entry> queue_;                   // guarded by mutex_
+    const void* runningOwner_ = nullptr;        // guarded by mutex_
+    std::shared_ptr<Cancelled> runningCancel_;  // guarded by mutex_
+    bool stopping_ = false;                     // guarded by mutex_
+    std::thread thread_;                        // constructor and stop only
+};
