@@ -86,7 +86,7 @@ bool run(const std::string& adapter, const char* label, int drives, int seconds)
     const int checks = seconds * 10;
     for (int i = 0; i < checks; ++i) {
         QThread::msleep(100);
-        shortWkc += m.wkc.load() < m.expectedWKC.load() ? 1 : 0;
+        shortWkc += m.workingCounter() < m.expectedWorkingCounter() ? 1 : 0;
     }
     ecmaster::setCycleProbe(nullptr);
     m.disconnectBus();  // joins the timer: the samples are complete

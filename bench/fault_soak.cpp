@@ -102,15 +102,18 @@ std::atomic<uint64_t> cyclesShortWkc{0};        // atomic
 std::atomic<uint64_t> cyclesMissedOut{0};       // atomic; missed while a drive was deliberately out
 std::atomic<bool> driveDeliberatelyOut{false};  // atomic; set by the soak's GUI thread
 
+// The soak's master while it lives (the cycle probe takes no argument to reach it by).
+std::atomic<const ecmaster*> soakMaster{nullptr};  // atomic
+
 // Runs at the end of every cycle the master exchanged, on the timer thread.
 void countCycle(int64_t, int64_t, int64_t, int64_t) {
-    const ecmaster* m = ecmaster::instance.load(std::memory_order_acquire);
+    const ecmaster* m = soakMaster.load(std::memory_order_acquire);
     if (m == nullptr) {
         return;
     }
     cyclesRun.fetch_add(1, std::memory_order_relaxed);
-    const int wkc = m->wkc.load(std::memory_order_relaxed);
-    if (wkc >= m->expectedWKC.load(std::memory_order_relaxed)) {
+    const int wkc = m->workingCounter();
+    if (wkc >= m->expectedWorkingCounter()) {
         return;
     }
     (wkc <= 0 ? cyclesNoReply : cyclesShortWkc).fetch_add(1, std::memory_order_relaxed);
@@ -146,12 +149,14 @@ public:
         connect(
             &master_, &ecmaster::getValueCallback, this,
             [this](TCiA402_GetValue, uint64_t) { ++records_; }, Qt::QueuedConnection);
+        soakMaster.store(&master_, std::memory_order_release);
         ecmaster::setCycleProbe(&countCycle);
         connect(&tick_, &QTimer::timeout, this, &Soak::onTick);
     }
 
     ~Soak() override {
         ecmaster::setCycleProbe(nullptr);
+        soakMaster.store(nullptr, std::memory_order_release);
         stopReader();
     }
 

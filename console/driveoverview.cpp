@@ -47,7 +47,7 @@ DriveOverview::~DriveOverview() {
 }
 
 void DriveOverview::refresh() {
-    const int drives = master->connected ? master->driveCount() : 0;
+    const int drives = master->isConnected() ? master->driveCount() : 0;
     QTableWidget* table = ui->tableWidget_drives;
     table->setRowCount(drives);
     const QString type = productType ? productType() : QString();
@@ -71,7 +71,7 @@ void DriveOverview::refresh() {
             item->setBackground(faulted ? kFaultBrush : QBrush());
         };
         cell(ColIndex, QString::number(index));
-        cell(ColSlave, QString::number(master->validDrives.value(index)));
+        cell(ColSlave, QString::number(master->validDriveList().value(index)));
         cell(ColState, QString::fromUtf8(cia402StateDisplayName(state)));
         if (!in) {
             continue;

@@ -277,14 +277,15 @@ void MainWindow::on_pushButton_connect_clicked() {
     if (text == kConnectText) {
         ui->pushButton_connect->setText(kConnectingText);
         const int item = ui->comboBox_item->currentIndex();
-        if (item < 0 || static_cast<size_t>(item) >= master->adapters.size()) {
+        if (item < 0 || static_cast<size_t>(item) >= master->adapterList().size()) {
             emit writeLog(QStringLiteral("Connect Fail"));
             ui->pushButton_connect->setText(kConnectText);
             return;
         }
         // The adapter saved on success is the one shown; it must not change under the bring-up.
         ui->comboBox_item->setEnabled(false);
-        const QByteArray device = master->adapters[static_cast<size_t>(item)].second.toLocal8Bit();
+        const QByteArray device =
+            master->adapterList()[static_cast<size_t>(item)].second.toLocal8Bit();
         auto* watcher = new QFutureWatcher<bool>(this);
         connect(watcher, &QFutureWatcher<bool>::finished, this,
                 [this, watcher] { onConnectFinished(watcher); });
@@ -294,7 +295,7 @@ void MainWindow::on_pushButton_connect_clicked() {
         trackMasterJob(job);
         watcher->setFuture(job);
     } else if (text == kDisconnectText) {
-        if (master->enabled) {
+        if (master->isEnabled()) {
             emit writeLog(QStringLiteral("Please exit the motor mode first！"));
             return;
         }

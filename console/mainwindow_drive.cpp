@@ -28,7 +28,7 @@ void MainWindow::connectDriveControls() {
     connect(stopKey, &QShortcut::activated, this, &MainWindow::quickStop);
     const auto setpoint = [this](QPushButton* button, QDoubleSpinBox* box, int code) {
         connect(button, &QPushButton::clicked, this, [this, box, code] {
-            if (master->connected) {
+            if (master->isConnected()) {
                 master->setCommandValue(code, static_cast<float>(box->value()), currentMotorIndex);
             } else {
                 emit writeLog(QStringLiteral("设备未连接."));
@@ -43,7 +43,7 @@ void MainWindow::connectDriveControls() {
 }
 
 void MainWindow::quickStop() {
-    if (!master->connected) {
+    if (!master->isConnected()) {
         emit writeLog(QStringLiteral("设备未连接."));
         return;
     }

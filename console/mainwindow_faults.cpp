@@ -70,7 +70,7 @@ void MainWindow::on_actionCaptureBus_triggered() {
         ui->actionCaptureBus->setText(QStringLiteral("Capture bus traffic…"));
         return;
     }
-    if (!master->connected) {
+    if (!master->isConnected()) {
         QMessageBox::warning(this, QStringLiteral("Capture bus traffic"),
                              QStringLiteral("Connect the bus first."));
         return;
@@ -116,7 +116,7 @@ void MainWindow::logFaultWords(int index) {
 }
 
 void MainWindow::resetFaults(const QList<int>& candidates) {
-    if (!master->connected) {
+    if (!master->isConnected()) {
         emit writeLog(QStringLiteral("设备未连接."));
         return;
     }
@@ -164,7 +164,7 @@ void MainWindow::resetFaults(const QList<int>& candidates) {
         // waits in Switch on disabled, and the console offers Enable again.
         if (ConsoleState == Enabled && faulted.contains(currentMotorIndex) &&
             !failed.contains(currentMotorIndex)) {
-            master->enabled = false;
+            master->setEnabled(false);
             ConsoleState = Connected;
             ui->pushButton_enable->setText(QStringLiteral("Enable"));
         }

@@ -170,7 +170,7 @@ void MainWindow::onMultiTestDisabled(QFutureWatcher<bool>* watcher) {
 // --- a lost drive ------------------------------------------------------------------------------
 
 int MainWindow::stateAfterProcedure(int state) const {
-    return master->connected ? state : NotConnected;
+    return master->isConnected() ? state : NotConnected;
 }
 
 void MainWindow::endProceduresWithoutBus() {

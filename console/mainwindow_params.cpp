@@ -156,7 +156,7 @@ void MainWindow::setupParameterPage() {
     // Rows written by an import: the editors of that drive would hold the old values, and a
     // Write ALL would put them back. Read them afresh.
     connect(parameterSets, &ParameterSets::parametersWritten, this, [this](int drive) {
-        if (drive == currentMotorIndex && master->connected) {
+        if (drive == currentMotorIndex && master->isConnected()) {
             startParameterRun(false, false);
         }
     });
@@ -184,7 +184,7 @@ bool MainWindow::editorShowsValue(const NoWheelDoubleSpinBox* editor) {
 }
 
 void MainWindow::readParameterValue(int id) {
-    if (!master->connected) {
+    if (!master->isConnected()) {
         emit writeLog(kNotConnected);
         return;
     }
@@ -332,7 +332,7 @@ void MainWindow::logParameterWrite(const ParamWrite& write, const TransferResult
 }
 
 void MainWindow::writeParameterValue(int id, float value) {
-    if (!master->connected) {
+    if (!master->isConnected()) {
         emit writeLog(kNotConnected);
         return;
     }
@@ -353,7 +353,7 @@ void MainWindow::writeParameterValue(int id, float value) {
 }
 
 void MainWindow::on_pushButton_ReadAll_clicked() {
-    if (!master->connected) {
+    if (!master->isConnected()) {
         emit writeLog(kNotConnected);
         return;
     }
@@ -361,7 +361,7 @@ void MainWindow::on_pushButton_ReadAll_clicked() {
 }
 
 void MainWindow::on_pushButton_WriteAll_clicked() {
-    if (!master->connected) {
+    if (!master->isConnected()) {
         emit writeLog(kNotConnected);
         return;
     }

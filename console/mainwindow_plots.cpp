@@ -74,7 +74,7 @@ void MainWindow::togglePlot(KivCustomPlot* plot, LivePlot& live, QAbstractButton
         live.running = false;
         setPlotInteraction(plot, live);
         plot->replot(QCustomPlot::rpQueuedReplot);  // the last points, also when paused
-    } else if (master->connected) {
+    } else if (master->isConnected()) {
         live.firstRefresh = true;
         live.running = true;
         live.startTime = QDateTime::currentDateTime();

@@ -93,7 +93,7 @@ void MainWindow::on_button_calibrate_clicked() {
     emit writeLog(QStringLiteral(">>> 开始校准"));
     ConsoleState = Testing;
     ui->button_calibrate->setText(kCalibrateRunning);
-    if (master->connected) {
+    if (master->isConnected()) {
         ecmaster* const m = master;
         const int drive = currentMotorIndex;
         transfers->run(

@@ -205,7 +205,7 @@ void ObjectDictionary::on_treeWidget_objects_currentItemChanged(QTreeWidgetItem*
 
 void ObjectDictionary::updateButtons() {
     const auto selected = entryOf(ui->treeWidget_objects->currentItem());
-    const bool entry = selected && master->connected && shownSession == master->busSession();
+    const bool entry = selected && master->isConnected() && shownSession == master->busSession();
     const uint16_t access = entry ? selected->access : 0;
     ui->pushButton_readDictionary->setEnabled(!running && master->driveCount() > 0);
     ui->pushButton_readEntry->setEnabled(!running && entry && readableInOp(access));

@@ -131,7 +131,7 @@ void ParameterSets::exportSet(int drive) {
     if (refusedWhileBusy()) {
         return;
     }
-    if (!master->connected || drive < 0 || drive >= master->driveCount()) {
+    if (!master->isConnected() || drive < 0 || drive >= master->driveCount()) {
         QMessageBox::warning(window, tr("Export parameters"),
                              tr("No drive %1 on the bus.").arg(drive));
         return;
@@ -202,7 +202,7 @@ void ParameterSets::importSet(int drive) {
     if (refusedWhileBusy()) {
         return;
     }
-    if (!master->connected || drive < 0 || drive >= master->driveCount()) {
+    if (!master->isConnected() || drive < 0 || drive >= master->driveCount()) {
         QMessageBox::warning(window, tr("Import parameters"),
                              tr("No drive %1 on the bus.").arg(drive));
         return;
@@ -326,7 +326,7 @@ void ParameterSets::writeTicked(const QList<int>& ids) {
 // --------------------------------------------------------------------------------------
 
 void ParameterSets::compareDrives() {
-    if (!master->connected || master->driveCount() == 0) {
+    if (!master->isConnected() || master->driveCount() == 0) {
         QMessageBox::warning(window, tr("Compare drives"), tr("No drive on the bus."));
         return;
     }

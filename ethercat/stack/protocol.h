@@ -76,6 +76,7 @@ inline constexpr uint16_t kRegAlEventMask = 0x0204;
 inline constexpr uint16_t kRegEcatEventRequest = 0x0210;
 inline constexpr uint16_t kRegAlEventRequest = 0x0220;
 inline constexpr uint16_t kRegRxErrorCounter = 0x0300;
+inline constexpr uint16_t kRegLostLinkCounter = 0x0310;
 inline constexpr uint16_t kRegWatchdogDivider = 0x0400;
 inline constexpr uint16_t kRegWatchdogPdi = 0x0410;
 inline constexpr uint16_t kRegWatchdogSm = 0x0420;

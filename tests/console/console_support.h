@@ -156,8 +156,7 @@ protected:
 
     // The command record the cycle sends to drive `driveIndex`.
     App_SetValue command(int driveIndex) const {
-        const QMutexLocker lock(&master()->pdMutex);
-        return master()->commands[static_cast<size_t>(master()->validDrives.at(driveIndex))];
+        return master()->commandRecord(master()->validDriveList().at(driveIndex));
     }
     // What a drive (1-based position) last took from the cycle.
     uint16_t controlWordAtDrive(int p) const { return chain->drive(p)->lastControlWord(); }
@@ -199,7 +198,7 @@ protected:
         if (QTest::currentTestFailed()) {
             qWarning().noquote() << "Log pane of the failed test:\n" << messages().join(u'\n');
         }
-        if (master()->enabled) {
+        if (master()->isEnabled()) {
             master()->disableAllDrives();
         }
         window.reset();

@@ -62,8 +62,8 @@ private slots:
         window = std::make_unique<MainWindow>();
         QComboBox* adapters = combo("comboBox_item");
         QCOMPARE(adapters->itemText(0) + adapters->itemText(1), kChain3 + kChain2);  // first
-        QVERIFY(master()->adapters.front().second == u"sim:3"_s &&
-                master()->adapters.size() == static_cast<size_t>(adapters->count()));
+        QVERIFY(master()->adapterList().front().second == u"sim:3"_s &&
+                master()->adapterList().size() == static_cast<size_t>(adapters->count()));
         connectButton()->click();
         QVERIFY(connectButton()->text() == u"Connecting"_s && !adapters->isEnabled());
         connectButton()->click();  // inert while the bring-up runs
@@ -104,7 +104,7 @@ private slots:
         connectButton()->click();
         QTRY_COMPARE(connectButton()->text(), u"Connect"_s);
         QVERIFY(logged(u"Disconnect Success."_s));
-        QVERIFY(state() == NotConnected && !master()->connected && !locked());
+        QVERIFY(state() == NotConnected && !master()->isConnected() && !locked());
         QVERIFY(counts() == u"电机数量:00"_s && combo("comboBox_index")->count() == 0);
         QVERIFY(!button("pushButton_plot_para")->isChecked() &&
                 !button("pushButton_plot_temp")->isChecked());
@@ -169,14 +169,14 @@ private slots:
             click(("pushButton_" + name).c_str());
         }
         QCOMPARE(command(0).torque + command(0).kp + command(0).kd, 1.5f);
-        master()->enabled = false;  // as if disabled behind the console's back
+        master()->setEnabled(false);  // as if disabled behind the console's back
         QVERIFY(clickAndWait("pushButton_enable", "Disable"));
         QTRY_VERIFY(logged(u"Disable Fail."_s) && logged(u"Not in enable, cannot Disable!"_s));
         QCOMPARE(state(), static_cast<int>(Enabled));
-        master()->enabled = true;
+        master()->setEnabled(true);
 
         QVERIFY(clickAndWait("pushButton_enable", "Enable"));
-        QVERIFY(state() == Connected && !master()->enabled && setpointsZero(0));
+        QVERIFY(state() == Connected && !master()->isEnabled() && setpointsZero(0));
         QVERIFY(waitFor([this] { return stateAtDrive(1) != Cia402State::OperationEnabled; }));
 
         // STOP reaches the operated drive whatever the state; Esc is STOP anywhere in the window.
@@ -198,7 +198,7 @@ private slots:
         setValue("doubleSpinBox_torque", 2.0);
         selectDrive(2);
         QTRY_VERIFY(logged(u"Current Motor Index: 2"_s));
-        QCOMPARE(master()->selectedSlave.load(), master()->validDrives.at(2));
+        QCOMPARE(master()->selectedSlaveNumber(), master()->validDriveList().at(2));
         QVERIFY(setpointsZero(2) && child<QLineEdit>("lineEdit_Version")->text().isEmpty());
         QCOMPARE(command(0).torque, 1.25f);
         QVERIFY(!MainWindow::editorShowsValue(window->parameterRows().first().editor));
@@ -281,7 +281,7 @@ private slots:
         QVERIFY(openConnected(kStubborn));
         multi()->click();
         QVERIFY(waitLogged(u">>> 上使能所有电机失败。"_s) && multi()->text() == u"Start"_s);
-        QVERIFY(state() == Connected && !locked() && !master()->enabled);
+        QVERIFY(state() == Connected && !locked() && !master()->isEnabled());
         QCOMPARE(stubborn->joint(1)->state, Cia402State::SwitchedOn);
 
         QVERIFY(openConnected());
@@ -303,7 +303,8 @@ private slots:
         QVERIFY(waitFor([this] { return master()->driveStateOf(0) == kDriveFault; }));
         multi()->click();
         QVERIFY(waitLogged(u">>> 下使能所有电机失败"_s));
-        QVERIFY(state() == Testing && locked() && master()->enabled && multi()->text() == "Stop");
+        QVERIFY(state() == Testing && locked() && master()->isEnabled() &&
+                multi()->text() == "Stop");
         chain->withSlave(1, [](sim::Esc&, sim::SlaveApplication* app) {
             for (const uint16_t cw : {0x80, 0x06, 0x07, 0x0F}) {
                 static_cast<sim::Cia402Drive*>(app)->applyControlWord(cw);
@@ -311,7 +312,7 @@ private slots:
         });
         QVERIFY(waitFor([this] { return master()->driveStateOf(0) == kDriveOperationEnabled; }));
         QVERIFY(clickAndWait("button_multitest", "Start"));
-        QVERIFY(state() == Connected && !locked() && !master()->enabled &&
+        QVERIFY(state() == Connected && !locked() && !master()->isEnabled() &&
                 allDrivesIn(Cia402State::ReadyToSwitchOn));
         QTRY_VERIFY(logged(u">>> 停止多关节测试"_s));
         QVERIFY(setpointsZero(1));
@@ -357,7 +358,7 @@ private slots:
         QVERIFY(enableButton()->text() == u"Enable"_s && !locked());
         QVERIFY(value("doubleSpinBox_velocity") == 0 && value("doubleSpinBox_Kp") == 0);
         QTest::qWait(2000);  // past the round trip's total time and the calibration's polls
-        QVERIFY(state() == NotConnected && !master()->connected && !master()->enabled);
+        QVERIFY(state() == NotConnected && !master()->isConnected() && !master()->isEnabled());
 
         chain->plugDrive(3);
         const uint64_t frames = chain->framesSeen();

@@ -44,11 +44,10 @@ private slots:
             SignalSink sink(m);
             QCOMPARE(m.initBus(adapter.toUtf8().constData()), result);
             QTRY_VERIFY2(sink.contains(line), qPrintable(sink.lines.join(QLatin1Char('|'))));
-            QVERIFY(!m.connected && m.timerId == 0);
+            QVERIFY(!m.isConnected() && !m.cycleRunning());
             // Only the slave that refused is reported; a refused image is left zero.
             QVERIFY(sink.lines.filter(QStringLiteral("[EtherCAT Error] Slave 1 ")).isEmpty());
-            QVERIFY(slaves != 21 ||
-                    std::all_of(m.IOmap.begin(), m.IOmap.end(), [](uint8_t b) { return b == 0; }));
+            QVERIFY(slaves != 21 || m.processImage().count(char(0)) == m.processImage().size());
             if (adapter == "t-deaf")
                 QCOMPARE(bus->chain->alState(1), uint8_t{EC_STATE_INIT});
         }
@@ -74,12 +73,12 @@ private slots:
         ecmaster m;
         SignalSink sink(m);
         QVERIFY(m.connectBus(bus.adapter()));
-        QCOMPARE(m.validDrives, (QList<int32_t>{2, 4}));
+        QCOMPARE(m.validDriveList(), (QList<int32_t>{2, 4}));
         // The terminal's share counts; the coupler takes no table entry.
-        QCOMPARE(std::tuple(m.expectedWKC.load(), m.selectedSlave.load()), std::tuple(9, 2));
-        QVERIFY(m.images[1].outputs == nullptr);
+        QCOMPARE(std::tuple(m.expectedWorkingCounter(), m.selectedSlaveNumber()), std::tuple(9, 2));
+        QVERIFY(!m.driveOutputs(1).has_value());
         for (int slave : {2, 4}) {
-            const auto out = decodeOutputImage(m.images[size_t(slave)].outputs);
+            const auto out = m.driveOutputs(slave).value();
             QCOMPARE(std::tuple(out.mode, out.controlWord),
                      std::tuple(kModeSpeedRamp, uint16_t{0}));
         }
@@ -87,7 +86,7 @@ private slots:
                     sink.values.back().modeDisplay == int16_t(kModeSpeedRamp));
         QVERIFY(std::is_sorted(sink.stamps.begin(), sink.stamps.end()));
         QVERIFY(sink.contains(QStringLiteral("[Init] 4 slaves found!")));
-        QVERIFY(!m.connectBus(bus.adapter()) && m.connected);  // refused, bus untouched
+        QVERIFY(!m.connectBus(bus.adapter()) && m.isConnected());  // refused, bus untouched
         const auto received = [&](int position) {
             std::vector<uint8_t> b;
             bus.chain->withSlave(position, [&](sim::Esc& esc, sim::SlaveApplication*) {
@@ -110,28 +109,28 @@ private slots:
         QCOMPARE(Four(first.controlWord, first.torque, first.kp, second.kp), Four(6, 0, 25, 25));
         QCOMPARE(Four(second.targetVelocity, second.torque, second.targetPosition, 0),
                  Four(0, 409, -32767, 0));
-        QCOMPARE(m.commands[4].torque, 1.0f);
+        QCOMPARE(m.commandRecord(4).torque, 1.0f);
         QCOMPARE(received(3), (std::vector<uint8_t>{0, 0}));
 
         m.setCommandWordAll(kCmdMode, kModeProfilePosition);  // every drive reports its mode
         m.setCommandWord(kCmdMode, kModeForcePositionHybrid, 1);
         QTRY_VERIFY(!sink.values.empty() && sink.values.back().modeDisplay == 8);
         m.selectDrive(1);
-        QCOMPARE(m.selectedSlave.load(), 4);
+        QCOMPARE(m.selectedSlaveNumber(), 4);
         QTRY_VERIFY(sink.values.back().modeDisplay == 10);
         m.selectDrive(2);  // beyond the list: selection stays
-        QCOMPARE(m.selectedSlave.load(), 4);
+        QCOMPARE(m.selectedSlaveNumber(), 4);
         QVERIFY(!m.driveInputs(2).has_value());
         QCOMPARE(m.driveInputs(1)->modeDisplay, int16_t{10});
 
         m.disconnectBus();
-        QVERIFY(!m.connected && m.timerId == 0);
+        QVERIFY(!m.isConnected() && !m.cycleRunning());
         QCOMPARE(bus.chain->alState(2), uint8_t{EC_STATE_INIT});
         const uint64_t frames = bus.chain->framesSeen();
         QTest::qWait(40);
         QCOMPARE(bus.chain->framesSeen(), frames);  // no cycle after disconnect returned
-        QCOMPARE(m.validDrives.size(), 2);          // kept until the next bring-up
-        QVERIFY(m.connectBus(bus.adapter()) && m.timerId != 0);
+        QCOMPARE(m.driveCount(), 2);                // kept until the next bring-up
+        QVERIFY(m.connectBus(bus.adapter()) && m.cycleRunning());
         m.disconnectBus();
     }
 
@@ -144,8 +143,7 @@ private slots:
         ecmaster m;
         QVERIFY(m.connectBus(bus.adapter()));
         for (int position : {1, 2}) {  // unaligned they would differ by decades
-            const int64_t diff =
-                m.elapsedTimer.nsecsElapsed() - registerValue(*bus.chain, position, 0x0910);
+            const int64_t diff = m.masterClockNs() - registerValue(*bus.chain, position, 0x0910);
             QVERIFY2(std::llabs(diff) < 10'000'000, qPrintable(QString::number(diff)));
         }
         // The drive still acts on every frame; only its answers are lost: the offset stays.
@@ -171,29 +169,37 @@ private slots:
             QCOMPARE(alignedClockOffset(c[0], c[1], c[2]), c[3]);
     }
 
-    // Alone (the supervision thread reports through the one instance): teardown without a bus
-    // joins that thread before the members go.
-    void teardownWithoutBusAndStateFromStatusWord() {
+    // Alone: teardown without a bus joins the supervision thread before the members go.
+    void teardownWithoutBusJoinsSupervision() {
         auto other = std::make_unique<ecmaster>();
         SignalSink end(*other);
         other.reset();  // joins the supervision thread before the members go
         QTRY_COMPARE(end.count(QStringLiteral("End ethercat check.")), 1);
-        QVERIFY(ecmaster::instance.load() == nullptr);
-        ecmaster m;
+    }
+
+    // The walks read the state from the input image by the shared CiA 402 vocabulary, and
+    // refuse a drive without an image.
+    void walksReadTheStateFromTheStatusWord() {
+        MasterState state;
+        CycleExchange cycle(state);
+        Cia402Walks walks(state, cycle);
         uint8_t image[kDriveImageBytes] = {};
-        m.images[1] = {image, image + kDriveOutputBytes};
-        m.validDrives = {1};
+        state.images[1] = {image, image + kDriveOutputBytes};
+        state.validDrives = {1};
         const int rows[][2] = {{0x0250, 1}, {0x0010, 1}, {0x0200, 0}, {0x0231, 2},
                                {0x0233, 3}, {0x0030, 3}, {0x0237, 4}, {0x0217, 5},
                                {0x021F, 6}, {0x0218, 7}, {0x0001, 8}};
         for (const auto& [word, code] : rows) {
             storeLe16(image + kDriveOutputBytes, static_cast<uint16_t>(word));
-            QCOMPARE(m.driveState(1), code);
-            QCOMPARE(m.driveStateOf(0), code);
+            QCOMPARE(walks.driveState(1), code);
+            QCOMPARE(walks.driveStateOf(0), code);
         }
-        QCOMPARE(m.driveStateOf(1), int{kDriveUnknown});  // index equal to the drive count
-        m.images[1] = {};
-        QVERIFY(!m.enableDrive(0) && !m.enableAllDrives() && !m.resetFault(0) && !m.enabled);
+        QCOMPARE(walks.driveStateOf(1), int{kDriveUnknown});  // index equal to the drive count
+        QCOMPARE(Cia402Walks::driveStateName(kDriveOperationEnabled), QStringLiteral("伺服运行"));
+        state.images[1] = {};
+        state.connected = true;
+        QVERIFY(!walks.enableDrive(0) && !walks.enableAllDrives() && !walks.resetFault(0) &&
+                !state.enabled);
     }
 
     void enableDisableAndFaultResetAsTheDrivesSeeThem() {
@@ -208,14 +214,14 @@ private slots:
         QCOMPARE(m.driveState(1), int{kDriveSwitchOnDisabled});
         QTRY_COMPARE(m.driveState(3), int{kDriveFault});
         first.controlWords(), third.controlWords();
-        QVERIFY(m.enableDrive(0) && m.enabled);
+        QVERIFY(m.enableDrive(0) && m.isEnabled());
         QCOMPARE(first.controlWords(), (Words{6, 7, 15}));
-        QCOMPARE(m.commands[1].controlWord, uint16_t{15});
-        QVERIFY(!m.busy && !m.enableDrive(0));
+        QCOMPARE(m.commandRecord(1).controlWord, uint16_t{15});
+        QVERIFY(!m.walkInProgress() && !m.enableDrive(0));
         QVERIFY(m.enableSlave(1));  // already enabled: nothing sent
         QTest::qWait(10);
         QCOMPARE(first.controlWords(), Words{});
-        QVERIFY(m.disableDrive(0) && !m.enabled);
+        QVERIFY(m.disableDrive(0) && !m.isEnabled());
         QCOMPARE(m.driveState(1), int{kDriveReadyToSwitchOn});
         QCOMPARE(first.controlWords(), (Words{7, 6}));
         QVERIFY(!m.disableDrive(0));
@@ -227,7 +233,7 @@ private slots:
         QCOMPARE(third.controlWords(), (Words{0x80, 0}));
         QCOMPARE(m.driveState(3), int{kDriveSwitchOnDisabled});
         // Enabling all stops at the drive that refuses a step; the last is not touched.
-        QVERIFY(!m.enableAllDrives() && !m.enabled);
+        QVERIFY(!m.enableAllDrives() && !m.isEnabled());
         QCOMPARE(std::tuple(m.driveState(1), m.driveState(2)),
                  std::tuple(int{kDriveOperationEnabled}, int{kDriveReadyToSwitchOn}));
         QCOMPARE(third.controlWords(), Words{});
@@ -264,11 +270,11 @@ private slots:
         QTRY_COMPARE(bus.shortWkcReplies->load(), 0);
 
         sink.clear();
-        m.enabled = true;
+        m.setEnabled(true);
         bus.chain->pullDrive(2);
         QTRY_COMPARE(sink.count(lost), 1);
         QCOMPARE(sink.lost, 1);
-        QVERIFY(!m.enabled && !m.inOperation);
+        QVERIFY(!m.isEnabled() && !m.isSupervising());
         QTest::qWait(100);  // no further checks until the next bring-up
         QCOMPARE(sink.lost, 1);
         QCOMPARE(sink.count(ok) + sink.count(lost), qsizetype(sink.lines.size()));

@@ -70,12 +70,8 @@ private slots:
             result = m.readParameter(0, 0, value);
             done = true;
         });
-        const bool seen = QTest::qWaitFor([&] {  // it holds the mailbox lock throughout
-            const bool free = m.mailboxMutex.tryLock();
-            if (free)
-                m.mailboxMutex.unlock();
-            return !free;
-        });
+        // it holds the mailbox lock throughout
+        const bool seen = QTest::qWaitFor([&] { return m.transferUnderWay(); });
         m.disconnectBus();
         const bool doneBeforeTeardownEnded = done;
         reader.join();
@@ -122,7 +118,7 @@ private slots:
         download.join();
         QCOMPARE(bytesOf({version[0], version[1]}),
                  bytesOf(bus.chain->parameter(2, kParamIdSoftwareVersion)));
-        QVERIFY(result > 0 && m.inOperation);
+        QVERIFY(result > 0 && m.isSupervising());
         QVERIFY(bus.chain->parameter(1, 8) != std::vector<uint8_t>{limit});
         const auto firmware = [&bus](int position) {  // completed, name, bytes
             const auto got = bus.chain->firmware(position).value();
@@ -147,7 +143,7 @@ private slots:
         QCOMPARE(size, kFirmwareBufferBytes);
 
         const QString missing = QStringLiteral("/nonexistent/zentrio/fw.efw");
-        QVERIFY(m.downloadFirmware(missing, 1, 0) == kBadDriveIndex && m.inOperation);
+        QVERIFY(m.downloadFirmware(missing, 1, 0) == kBadDriveIndex && m.isSupervising());
         QCOMPARE(bus.chain->alState(2) & 0x0F, int{EC_STATE_BOOT});  // left for another file
         m.disconnectBus();
 

@@ -7,20 +7,16 @@
 #include <cstdio>
 #include <cstring>
 
-#include "ecmaster.h"
+#include "drivemailbox.h"
 #include "ethercat.h"
 #include "model/paramtable.h"
+#include "protocol.h"
 
 namespace {
 
 constexpr int kSdoTimeoutUs = 700000;
 
-// Bootstrap mailbox words of the SII: low half offset, high half size.
-constexpr uint16_t kSiiBootRxMailbox = 0x0014;
-constexpr uint16_t kSiiBootTxMailbox = 0x0016;
 constexpr int kSiiTimeoutUs = 20000;
-constexpr uint16_t kRegSm0 = 0x0800;
-constexpr uint16_t kRegSm1 = 0x0808;
 constexpr int kSmWriteTimeoutUs = 2000;
 constexpr int kInitTimeoutUs = 8000000;
 constexpr int kBootTimeoutUs = 20000000;
@@ -36,13 +32,26 @@ std::array<char, kFoeFileNameBytes> foeFileName(const QString& path) {
     return name;
 }
 
+DriveMailbox::DriveMailbox(MasterState& state)
+    : s_(state),
+      firmwareBuffer_(std::make_unique<uint8_t[]>(kFirmwareBufferBytes)),
+      transferWorker_(std::make_unique<TransferWorker>()) {}
+
+bool DriveMailbox::transferUnderWay() const {
+    if (!s_.mailboxMutex.tryLock()) {
+        return true;
+    }
+    s_.mailboxMutex.unlock();
+    return false;
+}
+
 // --- parameters ---------------------------------------------------------------------------------
 
-TransferResult ecmaster::parameterRead(int index, int32_t id, void* data) {
-    const int slave = slaveAt(index);
+TransferResult DriveMailbox::parameterRead(int index, int32_t id, void* data) {
+    const int slave = s_.slaveAt(index);
     if (slave == 0) {
         return TransferResult::failure(
-            connected ? TransferResult::Status::Refused : TransferResult::Status::NotConnected,
+            s_.connected ? TransferResult::Status::Refused : TransferResult::Status::NotConnected,
             QStringLiteral("no drive %1").arg(index));
     }
     int refusal = kParamOk;
@@ -53,7 +62,7 @@ TransferResult ecmaster::parameterRead(int index, int32_t id, void* data) {
                                            : TransferResult::Status::Refused);
     }
     int size = p->size;  // the stack replaces it with the length received
-    const QMutexLocker lock(&mailboxMutex);
+    const QMutexLocker lock(&s_.mailboxMutex);
     if (const int refused = mailboxRefusal(static_cast<uint16_t>(slave)); refused != kParamOk) {
         return TransferResult::failure(refused == kParamNotConnected
                                            ? TransferResult::Status::NotConnected
@@ -63,10 +72,10 @@ TransferResult ecmaster::parameterRead(int index, int32_t id, void* data) {
                                data, kSdoTimeoutUs);
     if (wkc <= 0) {
         const TransferResult failed = serviceFailure(slave, wkc, p->index, p->subIndex);
-        log(QStringLiteral("SDO read failed for index 0x%1 subindex 0x%2")
-                .arg(p->index, 0, 16)
-                .arg(p->subIndex, 0, 16) +
-            QStringLiteral(": ") + failed.text());
+        s_.log(QStringLiteral("SDO read failed for index 0x%1 subindex 0x%2")
+                   .arg(p->index, 0, 16)
+                   .arg(p->subIndex, 0, 16) +
+               QStringLiteral(": ") + failed.text());
         return failed;
     }
     TransferResult done;
@@ -75,11 +84,11 @@ TransferResult ecmaster::parameterRead(int index, int32_t id, void* data) {
     return done;
 }
 
-TransferResult ecmaster::parameterWrite(int index, int32_t id, const void* data) {
-    const int slave = slaveAt(index);
+TransferResult DriveMailbox::parameterWrite(int index, int32_t id, const void* data) {
+    const int slave = s_.slaveAt(index);
     if (slave == 0) {
         return TransferResult::failure(
-            connected ? TransferResult::Status::Refused : TransferResult::Status::NotConnected,
+            s_.connected ? TransferResult::Status::Refused : TransferResult::Status::NotConnected,
             QStringLiteral("no drive %1").arg(index));
     }
     int refusal = kParamOk;
@@ -90,12 +99,12 @@ TransferResult ecmaster::parameterWrite(int index, int32_t id, const void* data)
                                            : TransferResult::Status::Refused);
     }
     if (p->access == kParamReadOnly) {
-        log(QStringLiteral("Attempt to write a read-only object at index 0x%1")
-                .arg(p->index, 0, 16));
+        s_.log(QStringLiteral("Attempt to write a read-only object at index 0x%1")
+                   .arg(p->index, 0, 16));
         return TransferResult::failure(TransferResult::Status::Refused,
                                        QStringLiteral("read-only"));
     }
-    const QMutexLocker lock(&mailboxMutex);
+    const QMutexLocker lock(&s_.mailboxMutex);
     if (const int refused = mailboxRefusal(static_cast<uint16_t>(slave)); refused != kParamOk) {
         return TransferResult::failure(refused == kParamNotConnected
                                            ? TransferResult::Status::NotConnected
@@ -105,10 +114,10 @@ TransferResult ecmaster::parameterWrite(int index, int32_t id, const void* data)
                                 data, kSdoTimeoutUs);
     if (wkc <= 0) {
         const TransferResult failed = serviceFailure(slave, wkc, p->index, p->subIndex);
-        log(QStringLiteral("SDO write failed for index 0x%1 subindex 0x%2")
-                .arg(p->index, 0, 16)
-                .arg(p->subIndex, 0, 16) +
-            QStringLiteral(": ") + failed.text());
+        s_.log(QStringLiteral("SDO write failed for index 0x%1 subindex 0x%2")
+                   .arg(p->index, 0, 16)
+                   .arg(p->subIndex, 0, 16) +
+               QStringLiteral(": ") + failed.text());
         return failed;
     }
     TransferResult done;
@@ -117,48 +126,48 @@ TransferResult ecmaster::parameterWrite(int index, int32_t id, const void* data)
     return done;
 }
 
-int ecmaster::readParameter(uint16_t index, int32_t id, void* data) {
-    if (index >= validDrives.size()) {
+int DriveMailbox::readParameter(uint16_t index, int32_t id, void* data) {
+    if (index >= s_.validDrives.size()) {
         return kBadDriveIndex;
     }
     return parameterCode(parameterRead(index, id, data));
 }
 
-int ecmaster::writeParameter(uint16_t index, int32_t id, const void* data) {
-    if (index >= validDrives.size()) {
+int DriveMailbox::writeParameter(uint16_t index, int32_t id, const void* data) {
+    if (index >= s_.validDrives.size()) {
         return kBadDriveIndex;
     }
     return parameterCode(parameterWrite(index, id, data));
 }
 
-int ecmaster::sdoRead(uint16_t slave, int32_t id, void* data) {
-    const int index = static_cast<int>(validDrives.indexOf(slave));
-    if (!connected) {
-        log(QStringLiteral("Error: no Connect!"));
+int DriveMailbox::sdoRead(uint16_t slave, int32_t id, void* data) {
+    const int index = static_cast<int>(s_.validDrives.indexOf(slave));
+    if (!s_.connected) {
+        s_.log(QStringLiteral("Error: no Connect!"));
         return kParamNotConnected;
     }
     return index < 0 ? kParamFailed : parameterCode(parameterRead(index, id, data));
 }
 
-int ecmaster::sdoWrite(uint16_t slave, int32_t id, const void* data) {
-    const int index = static_cast<int>(validDrives.indexOf(slave));
-    if (!connected) {
-        log(QStringLiteral("Error: no Connect!"));
+int DriveMailbox::sdoWrite(uint16_t slave, int32_t id, const void* data) {
+    const int index = static_cast<int>(s_.validDrives.indexOf(slave));
+    if (!s_.connected) {
+        s_.log(QStringLiteral("Error: no Connect!"));
         return kParamNotConnected;
     }
     return index < 0 ? kParamFailed : parameterCode(parameterWrite(index, id, data));
 }
 
 // The parameter an SDO transfer addresses, or null with the logged reason in `refusal`.
-const ParamInfo* ecmaster::sdoParam(int32_t id, int& refusal) {
-    if (!connected) {
-        log(QStringLiteral("Error: no Connect!"));
+const ParamInfo* DriveMailbox::sdoParam(int32_t id, int& refusal) {
+    if (!s_.connected) {
+        s_.log(QStringLiteral("Error: no Connect!"));
         refusal = kParamNotConnected;
         return nullptr;
     }
     const ParamInfo* p = findParam(id);
     if (p == nullptr) {
-        log(QStringLiteral("Error: SDO name not found!"));
+        s_.log(QStringLiteral("Error: SDO name not found!"));
         refusal = kParamFailed;
     }
     return p;
@@ -168,14 +177,14 @@ const ParamInfo* ecmaster::sdoParam(int32_t id, int& refusal) {
 // may have closed the port while the transfer waited for the lock. A drive in the middle of a
 // download talks only to its bootloader, through the bootstrap mailbox; a parameter request
 // there would meet the FoE exchange.
-int ecmaster::mailboxRefusal(uint16_t slave) {
-    if (!connected) {
-        log(QStringLiteral("Error: no Connect!"));
+int DriveMailbox::mailboxRefusal(uint16_t slave) {
+    if (!s_.connected) {
+        s_.log(QStringLiteral("Error: no Connect!"));
         return kParamNotConnected;
     }
-    if (slave == firmwareSlave) {
-        log(QStringLiteral("Slave %1 is taking a firmware download; no parameter transfer.")
-                .arg(slave));
+    if (slave == s_.firmwareSlave) {
+        s_.log(QStringLiteral("Slave %1 is taking a firmware download; no parameter transfer.")
+                   .arg(slave));
         return kParamFailed;
     }
     return kParamOk;
@@ -183,14 +192,14 @@ int ecmaster::mailboxRefusal(uint16_t slave) {
 
 // --- firmware -----------------------------------------------------------------------------------
 
-int ecmaster::downloadFirmware(const QString& path, int index, uint32_t password) {
+int DriveMailbox::downloadFirmware(const QString& path, int index, uint32_t password) {
     // Without the bus up there is nothing to download to: the state requests would wait out
     // their timeouts, or move a drive of a bus this master no longer runs.
-    if (!connected) {
-        log(QStringLiteral("Error: no Connect!"));
+    if (!s_.connected) {
+        s_.log(QStringLiteral("Error: no Connect!"));
         return kParamNotConnected;
     }
-    const int slave = slaveAt(index);
+    const int slave = s_.slaveAt(index);
     if (slave == 0) {
         return kBadDriveIndex;
     }
@@ -198,28 +207,28 @@ int ecmaster::downloadFirmware(const QString& path, int index, uint32_t password
     // while the drive still runs.
     const QFileInfo file(path);
     if (file.exists() && file.size() > static_cast<qint64>(kFirmwareBufferBytes)) {
-        log(QStringLiteral("Firmware file \"%1\" has %2 bytes, more than the %3 a drive takes.")
-                .arg(path)
-                .arg(file.size())
-                .arg(kFirmwareBufferBytes));
+        s_.log(QStringLiteral("Firmware file \"%1\" has %2 bytes, more than the %3 a drive takes.")
+                   .arg(path)
+                   .arg(file.size())
+                   .arg(kFirmwareBufferBytes));
         return kBadDriveIndex;
     }
 
-    inOperation.exchange(false);
-    { QMutexLocker wait(&checkMutex); }  // let a check in progress end before we touch the drive
+    s_.inOperation.exchange(false);
+    { QMutexLocker wait(&s_.checkMutex); }  // let a check in progress end before we touch the drive
     // The whole download holds the firmware gate, from its first state request to the last:
     // teardown waits for it before it closes the port under the download's frames.
-    const QMutexLocker gate(&firmwareMutex);
-    if (!connected) {
-        inOperation.exchange(true);
-        log(QStringLiteral("Error: no Connect!"));
+    const QMutexLocker gate(&s_.firmwareMutex);
+    if (!s_.connected) {
+        s_.inOperation.exchange(true);
+        s_.log(QStringLiteral("Error: no Connect!"));
         return kParamNotConnected;
     }
     {
         // Waits for a parameter transfer under way; later ones to this drive are refused, other
         // drives go on answering.
-        const QMutexLocker lock(&mailboxMutex);
-        firmwareSlave = slave;
+        const QMutexLocker lock(&s_.mailboxMutex);
+        s_.firmwareSlave = slave;
     }
     int result = kBadDriveIndex;
 
@@ -227,54 +236,55 @@ int ecmaster::downloadFirmware(const QString& path, int index, uint32_t password
 
     const auto s = static_cast<uint16_t>(slave);
     ec_slavet& rec = ec_slave[s];
-    log(QStringLiteral("Request init state for slave %1").arg(slave));
+    s_.log(QStringLiteral("Request init state for slave %1").arg(slave));
     rec.state = EC_STATE_INIT;
     ec_writestate(s);
     ec_statecheck(s, EC_STATE_INIT, kInitTimeoutUs);
-    log(QStringLiteral("Slave %1 state to INIT.").arg(slave));
+    s_.log(QStringLiteral("Slave %1 state to INIT.").arg(slave));
 
     // The bootloader speaks through the bootstrap mailbox the SII describes. The standard one is
     // put back into the record afterwards, so that supervision brings the drive up to
     // OPERATIONAL with it again and a later download starts from a usable mailbox.
     const std::array<ec_smt, 2> standardSm = {rec.SM[0], rec.SM[1]};
     const std::array<uint16_t, 4> standardMbx = {rec.mbx_wo, rec.mbx_l, rec.mbx_ro, rec.mbx_rl};
-    const uint32_t rx = ec_readeeprom(s, kSiiBootRxMailbox, kSiiTimeoutUs);
+    const uint32_t rx = ec_readeeprom(s, ec::kSiiBootRxMailbox, kSiiTimeoutUs);
     rec.SM[0].StartAddr = static_cast<uint16_t>(rx & 0xFFFF);
     rec.mbx_wo = rec.SM[0].StartAddr;
     rec.SM[0].SMlength = static_cast<uint16_t>(rx >> 16);
     rec.mbx_l = rec.SM[0].SMlength;
-    const uint32_t tx = ec_readeeprom(s, kSiiBootTxMailbox, kSiiTimeoutUs);
+    const uint32_t tx = ec_readeeprom(s, ec::kSiiBootTxMailbox, kSiiTimeoutUs);
     rec.SM[1].StartAddr = static_cast<uint16_t>(tx & 0xFFFF);
     rec.mbx_ro = rec.SM[1].StartAddr;
     rec.SM[1].SMlength = static_cast<uint16_t>(tx >> 16);
     rec.mbx_rl = rec.SM[1].SMlength;
-    log(QString::asprintf(" SM0 A:%4.4x L:%4d F:%8.8x", rec.SM[0].StartAddr, rec.SM[0].SMlength,
-                          rec.SM[0].SMflags));
-    log(QString::asprintf(" SM1 A:%4.4x L:%4d F:%8.8x", rec.SM[1].StartAddr, rec.SM[1].SMlength,
-                          rec.SM[1].SMflags));
-    ec_FPWR(rec.configadr, kRegSm0, sizeof(ec_smt), &rec.SM[0], kSmWriteTimeoutUs);
-    ec_FPWR(rec.configadr, kRegSm1, sizeof(ec_smt), &rec.SM[1], kSmWriteTimeoutUs);
+    s_.log(QString::asprintf(" SM0 A:%4.4x L:%4d F:%8.8x", rec.SM[0].StartAddr, rec.SM[0].SMlength,
+                             rec.SM[0].SMflags));
+    s_.log(QString::asprintf(" SM1 A:%4.4x L:%4d F:%8.8x", rec.SM[1].StartAddr, rec.SM[1].SMlength,
+                             rec.SM[1].SMflags));
+    ec_FPWR(rec.configadr, ec::kRegSm0, sizeof(ec_smt), &rec.SM[0], kSmWriteTimeoutUs);
+    ec_FPWR(rec.configadr, ec::kRegSm0 + ec::kSmSize, sizeof(ec_smt), &rec.SM[1],
+            kSmWriteTimeoutUs);
 
-    log(QStringLiteral("Request BOOT state for slave %1.").arg(slave));
+    s_.log(QStringLiteral("Request BOOT state for slave %1.").arg(slave));
     rec.state = EC_STATE_BOOT;
     ec_writestate(s);
     bool written = false;
     if (ec_statecheck(s, EC_STATE_BOOT, kBootTimeoutUs) == EC_STATE_BOOT) {
-        log(QStringLiteral("Slave %1 state to BOOT.").arg(slave));
+        s_.log(QStringLiteral("Slave %1 state to BOOT.").arg(slave));
         uint32_t size = 0;
         if (!loadFirmwareFile(path.toUtf8().constData(), size)) {
-            log(QStringLiteral("FoE read Fail!"));
+            s_.log(QStringLiteral("FoE read Fail!"));
         } else {
-            log(QStringLiteral("File \"%1\" load OK, %2 bytes.").arg(path).arg(size));
-            log(QStringLiteral("FoE write...."));
+            s_.log(QStringLiteral("File \"%1\" load OK, %2 bytes.").arg(path).arg(size));
+            s_.log(QStringLiteral("FoE write...."));
             result = ec_FOEwrite(s, foeName.data(), password, static_cast<int>(size),
-                                 firmwareBuffer.get(), kFoeTimeoutUs);
-            log(QStringLiteral("FOE result: %1.").arg(result));
+                                 firmwareBuffer_.get(), kFoeTimeoutUs);
+            s_.log(QStringLiteral("FOE result: %1.").arg(result));
             written = true;
         }
     }
     if (written) {
-        log(QStringLiteral("Request init state for slave %1").arg(slave));
+        s_.log(QStringLiteral("Request init state for slave %1").arg(slave));
         rec.state = EC_STATE_INIT;
         ec_writestate(s);
     }
@@ -285,26 +295,26 @@ int ecmaster::downloadFirmware(const QString& path, int index, uint32_t password
     rec.mbx_ro = standardMbx[2];
     rec.mbx_rl = standardMbx[3];
     {
-        const QMutexLocker lock(&mailboxMutex);
-        firmwareSlave = 0;
+        const QMutexLocker lock(&s_.mailboxMutex);
+        s_.firmwareSlave = 0;
     }
-    inOperation.exchange(true);
+    s_.inOperation.exchange(true);
     return result;
 }
 
-bool ecmaster::loadFirmwareFile(const char* path, uint32_t& size) {
+bool DriveMailbox::loadFirmwareFile(const char* path, uint32_t& size) {
     std::FILE* f = std::fopen(path, "rb");
     if (f == nullptr) {
-        log(QStringLiteral("Cannot open file: %1").arg(QString::fromUtf8(path)));
+        s_.log(QStringLiteral("Cannot open file: %1").arg(QString::fromUtf8(path)));
         return false;
     }
     size_t stored = 0;
     int c = 0;
     while (stored < kFirmwareBufferBytes && (c = std::fgetc(f)) != EOF) {
-        firmwareBuffer[stored++] = static_cast<uint8_t>(c);
+        firmwareBuffer_[stored++] = static_cast<uint8_t>(c);
     }
     std::fclose(f);
-    firmwareSize = static_cast<uint32_t>(stored);
-    size = firmwareSize;
+    firmwareSize_ = static_cast<uint32_t>(stored);
+    size = firmwareSize_;
     return true;
 }

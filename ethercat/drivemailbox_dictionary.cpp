@@ -4,7 +4,7 @@
 #include <cstring>
 #include <memory>
 
-#include "ecmaster.h"
+#include "drivemailbox.h"
 #include "errorlist.h"
 #include "ethercat.h"
 
@@ -27,7 +27,7 @@ QString entryText(uint16_t object, uint8_t subIndex) {
 
 }  // namespace
 
-TransferResult ecmaster::serviceFailure(int slave, int wkc, uint16_t object, uint8_t subIndex) {
+TransferResult DriveMailbox::serviceFailure(int slave, int wkc, uint16_t object, uint8_t subIndex) {
     // This thread's own last service: another thread's transfer or the emergency poll cannot
     // have taken its reason.
     const ec_serviceresultt outcome = ec_lastservice();
@@ -61,11 +61,11 @@ TransferResult ecmaster::serviceFailure(int slave, int wkc, uint16_t object, uin
     return r;
 }
 
-std::optional<QList<DictionaryObject>> ecmaster::readDictionary(
+std::optional<QList<DictionaryObject>> DriveMailbox::readDictionary(
     int index, const std::function<bool(int, int)>& proceed) {
-    const int slave = slaveAt(index);
-    if (!connected || slave == 0) {
-        log(QStringLiteral("Object dictionary: no drive %1 on the bus.").arg(index));
+    const int slave = s_.slaveAt(index);
+    if (!s_.connected || slave == 0) {
+        s_.log(QStringLiteral("Object dictionary: no drive %1 on the bus.").arg(index));
         return std::nullopt;
     }
     // Some 50 KiB: the heap, not a pool thread's stack.
@@ -74,7 +74,7 @@ std::optional<QList<DictionaryObject>> ecmaster::readDictionary(
     // One exchange per service call, each under the transfer lock of its own, so that a long
     // reading never holds another transfer or a teardown back by more than one exchange.
     const auto service = [&](const char* what, auto&& call) {
-        const QMutexLocker lock(&mailboxMutex);
+        const QMutexLocker lock(&s_.mailboxMutex);
         if (mailboxRefusal(static_cast<uint16_t>(slave)) != kParamOk) {
             return false;
         }
@@ -82,16 +82,16 @@ std::optional<QList<DictionaryObject>> ecmaster::readDictionary(
         if (wkc > 0) {
             return true;
         }
-        log(QStringLiteral("Object dictionary of drive %1: %2 failed: %3")
-                .arg(index)
-                .arg(QString::fromLatin1(what), serviceFailure(slave, wkc, 0, 0).text()));
+        s_.log(QStringLiteral("Object dictionary of drive %1: %2 failed: %3")
+                   .arg(index)
+                   .arg(QString::fromLatin1(what), serviceFailure(slave, wkc, 0, 0).text()));
         return false;
     };
     const auto stopped = [&](int item, int total) {
         if (proceed(item, total)) {
             return false;
         }
-        log(QStringLiteral("Object dictionary of drive %1: reading stopped.").arg(index));
+        s_.log(QStringLiteral("Object dictionary of drive %1: reading stopped.").arg(index));
         return true;
     };
     if (!service("the object list",
@@ -117,7 +117,7 @@ std::optional<QList<DictionaryObject>> ecmaster::readDictionary(
             }
             int wkc = 0;
             {
-                const QMutexLocker lock(&mailboxMutex);
+                const QMutexLocker lock(&s_.mailboxMutex);
                 if (mailboxRefusal(static_cast<uint16_t>(slave)) != kParamOk) {
                     return std::nullopt;
                 }
@@ -130,10 +130,10 @@ std::optional<QList<DictionaryObject>> ecmaster::readDictionary(
                         failed.abortCode == kAbortNoSubIndex) {
                         continue;
                     }
-                    log(QStringLiteral("Object dictionary of drive %1: an entry description "
-                                       "failed: %2")
-                            .arg(index)
-                            .arg(failed.text()));
+                    s_.log(QStringLiteral("Object dictionary of drive %1: an entry description "
+                                          "failed: %2")
+                               .arg(index)
+                               .arg(failed.text()));
                     return std::nullopt;
                 }
             }
@@ -157,14 +157,14 @@ std::optional<QList<DictionaryObject>> ecmaster::readDictionary(
     return objects;
 }
 
-TransferResult ecmaster::entryTransfer(int index, uint16_t object, uint8_t subIndex,
-                                       const char* verb,
-                                       const std::function<int(uint16_t slave)>& call) {
-    const int slave = slaveAt(index);
-    if (!connected || slave == 0) {
+TransferResult DriveMailbox::entryTransfer(int index, uint16_t object, uint8_t subIndex,
+                                           const char* verb,
+                                           const std::function<int(uint16_t slave)>& call) {
+    const int slave = s_.slaveAt(index);
+    if (!s_.connected || slave == 0) {
         return TransferResult::failure(TransferResult::Status::NotConnected);
     }
-    const QMutexLocker lock(&mailboxMutex);
+    const QMutexLocker lock(&s_.mailboxMutex);
     if (const int refused = mailboxRefusal(static_cast<uint16_t>(slave)); refused != kParamOk) {
         return TransferResult::failure(refused == kParamNotConnected
                                            ? TransferResult::Status::NotConnected
@@ -172,10 +172,10 @@ TransferResult ecmaster::entryTransfer(int index, uint16_t object, uint8_t subIn
     }
     if (const int wkc = call(static_cast<uint16_t>(slave)); wkc <= 0) {
         const TransferResult failed = serviceFailure(slave, wkc, object, subIndex);
-        log(QStringLiteral("%1 %2 of drive %3 failed: %4")
-                .arg(QString::fromLatin1(verb), entryText(object, subIndex))
-                .arg(index)
-                .arg(failed.text()));
+        s_.log(QStringLiteral("%1 %2 of drive %3 failed: %4")
+                   .arg(QString::fromLatin1(verb), entryText(object, subIndex))
+                   .arg(index)
+                   .arg(failed.text()));
         return failed;
     }
     TransferResult done;
@@ -184,8 +184,8 @@ TransferResult ecmaster::entryTransfer(int index, uint16_t object, uint8_t subIn
     return done;
 }
 
-TransferResult ecmaster::readEntry(int index, uint16_t object, uint8_t subIndex, QByteArray& value,
-                                   int capacity) {
+TransferResult DriveMailbox::readEntry(int index, uint16_t object, uint8_t subIndex,
+                                       QByteArray& value, int capacity) {
     QByteArray buffer(std::max(capacity, 1), '\0');
     int size = static_cast<int>(buffer.size());
     TransferResult result = entryTransfer(index, object, subIndex, "Read", [&](uint16_t slave) {
@@ -197,17 +197,17 @@ TransferResult ecmaster::readEntry(int index, uint16_t object, uint8_t subIndex,
     return result;
 }
 
-TransferResult ecmaster::writeEntry(int index, uint16_t object, uint8_t subIndex,
-                                    const QByteArray& value) {
+TransferResult DriveMailbox::writeEntry(int index, uint16_t object, uint8_t subIndex,
+                                        const QByteArray& value) {
     TransferResult result = entryTransfer(index, object, subIndex, "Write", [&](uint16_t slave) {
         return ec_SDOwrite(slave, object, subIndex, false, static_cast<int>(value.size()),
                            value.constData(), kEntryTimeoutUs);
     });
     if (result.ok()) {
-        log(QStringLiteral("Wrote %1 of drive %2: %3")
-                .arg(entryText(object, subIndex))
-                .arg(index)
-                .arg(QString::fromLatin1(value.toHex(' '))));
+        s_.log(QStringLiteral("Wrote %1 of drive %2: %3")
+                   .arg(entryText(object, subIndex))
+                   .arg(index)
+                   .arg(QString::fromLatin1(value.toHex(' '))));
     }
     return result;
 }

@@ -1,0 +1,263 @@
+// The CiA 402 power state machine of the drives: the state from the status word, and the walk up
+// to Operation enabled or down to Ready to switch on, one control word at a time.
+#include <QElapsedTimer>
+#include <QThread>
+
+#include "cia402walks.h"
+
+namespace {
+
+constexpr unsigned long kStepPauseMs = 50;
+constexpr unsigned long kBusyPauseMs = 2;
+
+// A fault reaction ends in Fault by itself; a reset then takes the drive to Switch on disabled.
+constexpr int kFaultResetTimeoutMs = 1000;
+constexpr unsigned long kFaultPollMs = 10;
+
+}  // namespace
+
+int Cia402Walks::driveState(int slave) {
+    if (!isTableSlave(slave)) {
+        return kDriveUnknown;
+    }
+    // Under the input mutex: the cycle's receive rewrites the input images.
+    QMutexLocker lock(&s_.inputMutex);
+    const uint8_t* in = s_.images[static_cast<size_t>(slave)].inputs;
+    return in ? static_cast<int>(cia402StateFromStatusWord(loadLe16(in))) : kDriveUnknown;
+}
+
+QString Cia402Walks::driveStateName(int code) {
+    return QString::fromUtf8(cia402StateDisplayName(static_cast<Cia402State>(code)));
+}
+
+int Cia402Walks::driveStateOf(int index) {
+    const int slave = s_.slaveAt(index);
+    return slave ? driveState(slave) : kDriveUnknown;
+}
+
+void Cia402Walks::sendControlWord(int slave, uint16_t controlWord) {
+    if (!isTableSlave(slave) || s_.images[static_cast<size_t>(slave)].outputs == nullptr) {
+        s_.log(QStringLiteral("Fail: null ptr warnning"));
+        return;
+    }
+    QMutexLocker lock(&s_.pdMutex);
+    s_.commands[static_cast<size_t>(slave)].controlWord = controlWord;
+    cycle_.applyCommandField(slave, kCmdControlWord);
+}
+
+bool Cia402Walks::sendWalkControlWord(int slave, uint16_t controlWord, uint64_t stops) {
+    if (!isTableSlave(slave) || s_.images[static_cast<size_t>(slave)].outputs == nullptr) {
+        s_.log(QStringLiteral("Fail: null ptr warnning"));
+        return false;
+    }
+    // Checked under the lock quickStop writes under: a STOP either comes before this word, and
+    // the word is not written, or after it, and overwrites it.
+    QMutexLocker lock(&s_.pdMutex);
+    if (s_.quickStops.load() != stops) {
+        return false;
+    }
+    s_.commands[static_cast<size_t>(slave)].controlWord = controlWord;
+    cycle_.applyCommandField(slave, kCmdControlWord);
+    return true;
+}
+
+QList<int> Cia402Walks::quickStop(const QList<int>& indexes) {
+    QList<int> reached;
+    QMutexLocker lock(&s_.pdMutex);
+    s_.quickStops.fetch_add(1);
+    for (const int index : indexes) {
+        const int slave = s_.slaveAt(index);
+        if (slave == 0 || s_.images[static_cast<size_t>(slave)].outputs == nullptr) {
+            continue;
+        }
+        s_.commands[static_cast<size_t>(slave)].controlWord = kControlWordQuickStop;
+        cycle_.applyCommandField(slave, kCmdControlWord);
+        reached.append(index);
+    }
+    return reached;
+}
+
+bool Cia402Walks::stepEnable(int slave) {
+    return stepEnable(slave, s_.quickStops.load());
+}
+
+bool Cia402Walks::stepEnable(int slave, uint64_t stops) {
+    static constexpr uint16_t kUp[] = {kControlWordDisableVoltage, kControlWordShutdown,
+                                       kControlWordSwitchOn, kControlWordEnableOperation};
+    const int s = driveState(slave);
+    if (s < kDriveNotReady || s > kDriveSwitchedOn) {
+        s_.log(QStringLiteral("当前状态:") + driveStateName(s) + QStringLiteral("无法Enable"));
+        return false;
+    }
+    if (!sendWalkControlWord(slave, kUp[s], stops)) {
+        s_.log(QStringLiteral("Enable of slave %1 stopped by STOP.").arg(slave));
+        return false;
+    }
+    QThread::msleep(kStepPauseMs);
+    return driveState(slave) == s + 1;
+}
+
+bool Cia402Walks::stepDisable(int slave) {
+    const int s = driveState(slave);
+    uint16_t cw = 0;
+    if (s == kDriveOperationEnabled) {
+        cw = kControlWordDisableOperation;
+    } else if (s == kDriveSwitchedOn) {
+        cw = kControlWordShutdown;
+    } else {
+        s_.log(QStringLiteral("当前状态:") + driveStateName(s) + QStringLiteral("无法Disable"));
+        return false;
+    }
+    sendControlWord(slave, cw);
+    QThread::msleep(kStepPauseMs);
+    return driveState(slave) == s - 1;
+}
+
+bool Cia402Walks::enableSlave(int slave) {
+    return enableWalk(slave, s_.quickStops.load());
+}
+
+bool Cia402Walks::enableWalk(int slave, uint64_t stops) {
+    if (!s_.connected) {
+        s_.log(QStringLiteral("Not connected, cannot Enable!"));
+        return false;
+    }
+    // Only staggers a second transition; it does not exclude it.
+    if (s_.busy) {
+        QThread::msleep(kBusyPauseMs);
+    }
+    s_.busy = true;
+    while (driveState(slave) < kDriveOperationEnabled) {
+        if (!stepEnable(slave, stops)) {
+            break;
+        }
+    }
+    const bool result =
+        driveState(slave) == kDriveOperationEnabled && s_.quickStops.load() == stops;
+    s_.busy = false;
+    return result;
+}
+
+bool Cia402Walks::disableSlave(int slave) {
+    if (s_.busy) {
+        QThread::msleep(kBusyPauseMs);
+    }
+    s_.busy = true;
+    while (driveState(slave) > kDriveReadyToSwitchOn) {
+        if (!stepDisable(slave)) {
+            break;
+        }
+    }
+    const bool result = driveState(slave) == kDriveReadyToSwitchOn;
+    s_.busy = false;
+    return result;
+}
+
+bool Cia402Walks::markEnabled(bool result) {
+    s_.enabled = result;
+    // A teardown during the walk clears `connected` before `enabled`: whichever of its stores
+    // this check sees, a dead bus never stays marked enabled.
+    if (!s_.connected) {
+        s_.enabled = false;
+        return false;
+    }
+    return result;
+}
+
+bool Cia402Walks::enableDrive(int index) {
+    if (s_.enabled) {
+        s_.log(QStringLiteral("Is in enable, cannot enable!"));
+        return false;
+    }
+    const int slave = s_.slaveAt(index);
+    const bool result = slave ? enableWalk(slave, s_.quickStops.load()) : false;
+    return markEnabled(result);
+}
+
+bool Cia402Walks::enableAllDrives() {
+    if (s_.enabled) {
+        s_.log(QStringLiteral("Is in enable, cannot enable!"));
+        return false;
+    }
+    // A STOP during the walk of any drive ends the walks of all.
+    const uint64_t stops = s_.quickStops.load();
+    bool result = true;
+    for (const int slave : s_.validDrives) {
+        if (!enableWalk(slave, stops)) {
+            result = false;
+            break;
+        }
+    }
+    return markEnabled(result);
+}
+
+bool Cia402Walks::disableDrive(int index) {
+    if (!s_.enabled) {
+        s_.log(QStringLiteral("Not in enable, cannot Disable!"));
+        return false;
+    }
+    const int slave = s_.slaveAt(index);
+    const bool result = slave ? disableSlave(slave) : false;
+    s_.enabled = !result;
+    return result;
+}
+
+bool Cia402Walks::disableAllDrives() {
+    if (!s_.enabled) {
+        s_.log(QStringLiteral("Not in enable, cannot Disable!"));
+        return false;
+    }
+    bool result = true;
+    for (const int slave : s_.validDrives) {
+        if (!disableSlave(slave)) {
+            result = false;
+            break;
+        }
+    }
+    s_.enabled = !result;
+    return result;
+}
+
+bool Cia402Walks::awaitDriveState(int slave, int state, int timeoutMs) {
+    QElapsedTimer waited;
+    waited.start();
+    while (driveState(slave) != state) {
+        if (waited.elapsed() >= timeoutMs || !s_.connected) {
+            return false;
+        }
+        QThread::msleep(kFaultPollMs);
+    }
+    return true;
+}
+
+bool Cia402Walks::resetFault(int index) {
+    if (!s_.connected) {
+        s_.log(QStringLiteral("Not connected, cannot reset a fault!"));
+        return false;
+    }
+    const int slave = s_.slaveAt(index);
+    if (slave == 0) {
+        return false;
+    }
+    const int s = driveState(slave);
+    if (s != kDriveFault && s != kDriveFaultReaction) {
+        s_.log(QStringLiteral("当前状态:") + driveStateName(s) + QStringLiteral("无需复位"));
+        return false;
+    }
+    if (!awaitDriveState(slave, kDriveFault, kFaultResetTimeoutMs)) {
+        s_.log(QStringLiteral("Drive %1 did not end its fault reaction.").arg(index));
+        return false;
+    }
+    // The drive acts on the edge of bit 7, so the word goes low first, then high, then low
+    // again, each held for a cycle or more. A STOP meanwhile ends the reset.
+    const uint64_t stops = s_.quickStops.load();
+    for (const uint16_t cw :
+         {kControlWordDisableVoltage, kControlWordFaultReset, kControlWordDisableVoltage}) {
+        if (!sendWalkControlWord(slave, cw, stops)) {
+            s_.log(QStringLiteral("Fault reset of drive %1 stopped by STOP.").arg(index));
+            return false;
+        }
+        QThread::msleep(kStepPauseMs);
+    }
+    return awaitDriveState(slave, kDriveSwitchOnDisabled, kFaultResetTimeoutMs);
+}

@@ -1,0 +1,278 @@
+// The cyclic exchange and the command records it sends.
+#include "cycleexchange.h"
+
+#include <span>
+
+#include "ethercat.h"
+#include "model/scaling.h"
+#include "periodictimer.h"
+#include "protocol.h"
+
+namespace {
+
+constexpr int kCycleReceiveTimeoutUs = 2000;
+constexpr int kRegisterTimeoutUs = 2000;
+constexpr int64_t kCyclePeriodNs = 2'000'000;
+
+std::atomic<CycleProbe> cycleProbe{nullptr};
+
+// Register `reg` of the slave with configured address `station`, as a datagram addresses it.
+uint32_t registerAddress(uint16_t station, uint16_t reg) {
+    return static_cast<uint32_t>(station) | static_cast<uint32_t>(reg) << 16;
+}
+
+std::span<uint8_t> bytesOf(int64_t& value) {
+    return {reinterpret_cast<uint8_t*>(&value), sizeof value};
+}
+
+}  // namespace
+
+int64_t alignedClockOffset(int64_t offset, int64_t masterNs, int64_t reading) {
+    return static_cast<int64_t>(static_cast<uint64_t>(offset) + static_cast<uint64_t>(masterNs) -
+                                static_cast<uint64_t>(reading));
+}
+
+void CycleExchange::setCycleProbe(CycleProbe probe) {
+    cycleProbe.store(probe);
+}
+
+void CycleExchange::timerCallback(uint32_t, uint32_t, uintptr_t user, uintptr_t, uintptr_t) {
+    reinterpret_cast<CycleExchange*>(user)->runCycle();
+}
+
+// --- commands -----------------------------------------------------------------------------------
+
+void CycleExchange::applyCommandField(int slave, int code) {
+    if (!s_.hasImage(slave)) {
+        s_.log(QStringLiteral("struct null ptr warnning."));
+        return;
+    }
+    writeCommandField(s_.images[static_cast<size_t>(slave)].outputs,
+                      s_.commands[static_cast<size_t>(slave)], code);
+}
+
+void CycleExchange::resetCommandRecord(int slave) {
+    const bool hasImage = s_.hasImage(slave);
+    for (int code = kCmdControlWord; code <= kCmdMode; ++code) {
+        if (!hasImage) {
+            s_.log(QStringLiteral("Fail: null ptr warnning"));
+            continue;
+        }
+        QMutexLocker lock(&s_.pdMutex);
+        App_SetValue& c = s_.commands[static_cast<size_t>(slave)];
+        switch (code) {
+            case kCmdControlWord:
+                c.controlWord = 0;
+                break;
+            case kCmdTorque:
+                c.torque = 0.0f;
+                break;
+            case kCmdKp:
+                c.kp = 0.0f;
+                break;
+            case kCmdKd:
+                c.kd = 0.0f;
+                break;
+            case kCmdPosition:
+                c.position = 0.0f;
+                break;
+            case kCmdVelocity:
+                c.velocity = 0.0f;
+                break;
+            default:
+                c.mode = 0;
+                break;
+        }
+        applyCommandField(slave, code);
+    }
+}
+
+void CycleExchange::storeCommand(int slave, int code, bool isWord, uint16_t word, float value) {
+    if (!s_.hasImage(slave)) {
+        s_.log(QStringLiteral("Fail: null ptr warnning"));
+        return;
+    }
+    bool accepted = true;
+    {
+        QMutexLocker lock(&s_.pdMutex);
+        App_SetValue& c = s_.commands[static_cast<size_t>(slave)];
+        if (isWord && code == kCmdControlWord) {
+            c.controlWord = word;
+        } else if (isWord && code == kCmdMode) {
+            c.mode = word;
+        } else if (!isWord && code == kCmdTorque) {
+            c.torque = value;
+        } else if (!isWord && code == kCmdKp) {
+            c.kp = value;
+        } else if (!isWord && code == kCmdKd) {
+            c.kd = value;
+        } else if (!isWord && code == kCmdPosition) {
+            c.position = value;
+        } else if (!isWord && code == kCmdVelocity) {
+            c.velocity = value;
+        } else {
+            accepted = false;
+        }
+        if (accepted) {
+            applyCommandField(slave, code);
+        }
+    }
+    if (!accepted) {
+        s_.log(QStringLiteral("error with set parameter: %1").arg(code));
+    }
+}
+
+void CycleExchange::setCommandWord(int code, uint16_t value, int index) {
+    if (const int slave = s_.slaveAt(index)) {
+        storeCommand(slave, code, true, value, 0.0f);
+    }
+}
+
+void CycleExchange::setCommandValue(int code, float value, int index) {
+    if (const int slave = s_.slaveAt(index)) {
+        storeCommand(slave, code, false, 0, value);
+    }
+}
+
+void CycleExchange::setCommandWordAll(int code, uint16_t value) {
+    for (const int slave : s_.validDrives) {
+        storeCommand(slave, code, true, value, 0.0f);
+    }
+}
+
+void CycleExchange::setCommandValueAll(int code, float value) {
+    for (const int slave : s_.validDrives) {
+        storeCommand(slave, code, false, 0, value);
+    }
+}
+
+void CycleExchange::selectDrive(int index) {
+    if (const int slave = s_.slaveAt(index)) {
+        s_.selectedSlave.store(slave, std::memory_order_relaxed);
+    }
+}
+
+App_SetValue CycleExchange::commandRecord(int slave) const {
+    if (!isTableSlave(slave)) {
+        return {};
+    }
+    const QMutexLocker lock(&s_.pdMutex);
+    return s_.commands[static_cast<size_t>(slave)];
+}
+
+std::optional<TCiA402_GetValue> CycleExchange::driveInputs(int index) const {
+    const int slave = s_.slaveAt(index);
+    if (slave == 0) {
+        return std::nullopt;
+    }
+    QMutexLocker lock(&s_.inputMutex);
+    const uint8_t* in = s_.images[static_cast<size_t>(slave)].inputs;
+    if (in == nullptr) {
+        return std::nullopt;
+    }
+    return decodeInputImage(in);
+}
+
+std::optional<DriveOutputImage> CycleExchange::driveOutputs(int slave) const {
+    if (!s_.hasImage(slave)) {
+        return std::nullopt;
+    }
+    const QMutexLocker lock(&s_.pdMutex);
+    return decodeOutputImage(s_.images[static_cast<size_t>(slave)].outputs);
+}
+
+// --- the cycle ----------------------------------------------------------------------------------
+
+void CycleExchange::readClockOffsets() {
+    for (const int slave : s_.validDrives) {
+        ec_FPRD(s_.station(slave), ec::kRegDcSystemOffset, sizeof(int64_t),
+                &timeOffsets_[static_cast<size_t>(slave)], kRegisterTimeoutUs);
+    }
+}
+
+// Pulls every drive's DC system time onto the master's clock: all reads in one frame against the
+// same master time, the new offsets of the drives that answered in a second one. However many
+// drives there are, the cycle waits for two round trips. A read that got no answer leaves nothing
+// to compare with, so that drive waits for the next cycle.
+void CycleExchange::alignClocks(int64_t masterNs) {
+    const size_t count = std::min<size_t>(static_cast<size_t>(s_.validDrives.size()), kMaxSlaves);
+    for (size_t i = 0; i < count; ++i) {
+        const uint16_t station = s_.station(s_.validDrives[static_cast<qsizetype>(i)]);
+        clockReads_[i] = ec_datagramt{ec::Command::FPRD,
+                                      registerAddress(station, ec::kRegDcSystemTime),
+                                      sizeof(int64_t),
+                                      {},
+                                      bytesOf(clockReadings_[i])};
+    }
+    ec_transceive_batch({clockReads_.data(), count}, kRegisterTimeoutUs);
+    size_t writes = 0;
+    for (size_t i = 0; i < count; ++i) {
+        if (clockReads_[i].wkc != 1) {
+            continue;
+        }
+        const int slave = s_.validDrives[static_cast<qsizetype>(i)];
+        int64_t& offset = timeOffsets_[static_cast<size_t>(slave)];
+        offset = alignedClockOffset(offset, masterNs, clockReadings_[i]);
+        clockWrites_[writes++] =
+            ec_datagramt{ec::Command::FPWR,
+                         registerAddress(s_.station(slave), ec::kRegDcSystemOffset),
+                         sizeof(int64_t),
+                         bytesOf(offset),
+                         {}};
+    }
+    if (writes > 0) {
+        ec_transceive_batch({clockWrites_.data(), writes}, kRegisterTimeoutUs);
+    }
+}
+
+void CycleExchange::runCycle() {
+    if (!s_.running || !s_.connected) {
+        return;
+    }
+    const CycleProbe probe = cycleProbe.load(std::memory_order_relaxed);
+    const int64_t startNs = probe ? timerMonotonicNowNs() : 0;
+    {
+        QMutexLocker pdLock(&s_.pdMutex);
+        const int64_t sendNs = probe ? timerMonotonicNowNs() : 0;
+        ec_send_processdata();
+        QMutexLocker inLock(&s_.inputMutex);
+        const auto t = static_cast<uint64_t>(s_.elapsedTimer.nsecsElapsed());
+        const int received = ec_receive_processdata(kCycleReceiveTimeoutUs);
+        s_.wkc.store(received, std::memory_order_relaxed);
+        countCycle(received);
+        const int selected = s_.selectedSlave.load(std::memory_order_relaxed);
+        if (isTableSlave(selected) && s_.images[static_cast<size_t>(selected)].inputs != nullptr) {
+            s_.inputs(decodeInputImage(s_.images[static_cast<size_t>(selected)].inputs), t);
+        }
+        inLock.unlock();
+        pdLock.unlock();
+
+        alignClocks(s_.elapsedTimer.nsecsElapsed());
+        if (probe) {
+            probe(timerCurrentDeadlineNs(), startNs, sendNs, timerMonotonicNowNs());
+        }
+    }
+}
+
+void CycleExchange::countCycle(int receivedWkc) {
+    cycleCount_.fetch_add(1, std::memory_order_relaxed);
+    if (receivedWkc < s_.expectedWKC.load(std::memory_order_relaxed)) {
+        wkcMissCount_.fetch_add(1, std::memory_order_relaxed);
+    }
+    const int64_t deadline = timerCurrentDeadlineNs();
+    if (deadline != 0 && lastCycleDeadlineNs_ != 0 && deadline > lastCycleDeadlineNs_) {
+        const int64_t periods = (deadline - lastCycleDeadlineNs_) / kCyclePeriodNs;
+        if (periods > 1) {
+            skippedCycleCount_.fetch_add(static_cast<uint64_t>(periods - 1),
+                                         std::memory_order_relaxed);
+        }
+    }
+    lastCycleDeadlineNs_ = deadline;
+}
+
+void CycleExchange::resetFigures() {
+    cycleCount_ = 0;
+    skippedCycleCount_ = 0;
+    wkcMissCount_ = 0;
+    lastCycleDeadlineNs_ = 0;
+}
