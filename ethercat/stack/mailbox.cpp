@@ -165,6 +165,7 @@ MailboxSession::ReadResult MailboxSession::readIfFull(MailboxMessage& out, MbxRe
                      std::span(buf.data(), s.mbx_rl)},
     };
     transceiveBatch(ctx_, poll, EC_TIMEOUTRET);
+    lastPollAnswered_ = poll[0].wkc > 0 || poll[1].wkc > 0;
     if (poll[1].wkc > 0) {
         const auto taken = take(out);
         if (!taken) {
@@ -259,6 +260,7 @@ MbxReceive MailboxSession::receive(MailboxMessage& out, Clock::time_point deadli
     }
     const auto start = Clock::now();
     auto quietSince = start;
+    auto answeredAt = start;
     while (true) {
         MbxReceive verdict = MbxReceive::Timeout;
         const ReadResult read = readIfFull(out, verdict);
@@ -267,7 +269,10 @@ MbxReceive MailboxSession::receive(MailboxMessage& out, Clock::time_point deadli
             return verdict;
         }
         const auto now = Clock::now();
-        if (now >= deadline) {
+        if (lastPollAnswered_) {
+            answeredAt = now;
+        }
+        if (now >= deadline || now - answeredAt >= kMbxSlaveGoneAfter) {
             return MbxReceive::Timeout;
         }
         if (read == ReadResult::Lost || now - quietSince >= kMbxRepeatAfter) {

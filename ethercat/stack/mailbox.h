@@ -27,6 +27,10 @@ inline constexpr uint32_t kMbxPollPauseUs = EC_LOCALDELAY;
 // A reply is polled for without pauses this long: most slaves answer within a few round trips,
 // and a sleep costs more than the wait it saves.
 inline constexpr std::chrono::microseconds kMbxBackToBackPolls{1000};
+// A slave whose SyncManager status goes unanswered this long while a reply is awaited is gone (a
+// pulled cable, a powered-off drive): the wait ends then, however long the service would wait
+// for a slow answer. A busy firmware still answers register reads; its controller does.
+inline constexpr std::chrono::milliseconds kMbxSlaveGoneAfter{1000};
 
 // A message as read from the send mailbox, cut to the length its header gives.
 class MailboxMessage {
@@ -100,6 +104,7 @@ public:
     void recordPacketError(uint16_t code, uint16_t index = 0, uint8_t subindex = 0);
 
 private:
+    bool lastPollAnswered_ = false;  // the last readIfFull's status read came back answered
     enum class ReadResult {
         Empty,    // nothing waiting
         Lost,     // the read did not come back: a message may have been taken with it

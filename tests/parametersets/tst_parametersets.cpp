@@ -226,6 +226,27 @@ private slots:
         QVERIFY(boxes[1].contains(QStringLiteral("QJ40")) && !dialog()->isVisible());
         QCOMPARE(chain->parameter(1, 8), before);
         answer = QMessageBox::Yes;
+        // The table of the earlier file went before the declined one was read: nothing of it
+        // is left to tick and write.
+        QCOMPARE(table()->rowCount(), 0);
+
+        // A write the console's gate refuses (an enable walk, a test procedure) sends nothing; a
+        // bus that changed since the drive was read takes the table away.
+        QCOMPARE(master->writeParameter(0, 8, b40.data()), kParamOk);
+        nextFile = exported;
+        QVERIFY(runJob([this] { sets->importSet(0); }));
+        click("pushButton_tickDiffering");
+        QCOMPARE(dialog()->tickedIds(), QList<int>({8}));
+        bool gateAsked = false;
+        sets->setWriteGate([&gateAsked] { return !(gateAsked = true); });
+        click("pushButton_write");
+        QVERIFY(gateAsked && !sets->busy());
+        sets->setWriteGate(nullptr);
+        sets->busChanged();
+        QCOMPARE(table()->rowCount(), 0);
+        click("pushButton_write");
+        QVERIFY(!sets->busy());
+        QCOMPARE(chain->parameter(1, 8), b40);
     }
 };
 

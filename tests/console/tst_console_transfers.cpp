@@ -1,0 +1,257 @@
+// Transfers never hold the operator back: with a drive whose mailbox takes requests and never
+// answers, the GUI thread keeps running and STOP reaches the drives at the next cycles; failed
+// reads show no value; writes from the tool windows pass the console's gate.
+#include "console_support.h"
+#include "nowheeldoublespinbox.h"
+#include "objectdictionary.h"
+#include "sim/mailbox.h"
+
+using namespace consoletest;
+using sim::Cia402State;
+
+namespace {
+
+const QString kChain3 = u"Simulated drive chain (3 drives)"_s;
+
+// The longest gap between two ticks of a 10 ms timer on the GUI thread.
+class StallMeter : public QObject {
+public:
+    StallMeter() {
+        connect(&timer, &QTimer::timeout, this, [this] {
+            const qint64 now = clock.elapsed();
+            longest = std::max(longest, now - last);
+            last = now;
+        });
+        restart();
+    }
+    void restart() {
+        clock.start();
+        last = 0;
+        longest = 0;
+        timer.start(10);
+    }
+    qint64 longestMs() const { return longest; }
+
+private:
+    QTimer timer;
+    QElapsedTimer clock;
+    qint64 last = 0;
+    qint64 longest = 0;
+};
+
+}  // namespace
+
+class TestConsoleTransfers : public WindowFixture {
+    Q_OBJECT
+
+    ObjectDictionary* openDictionary() {
+        action("actionObjectDictionary")->trigger();
+        return window->findChild<ObjectDictionary*>();
+    }
+    QPushButton* dictionaryButton(ObjectDictionary* d, const char* name) const {
+        return d->findChild<QPushButton*>(QString::fromLatin1(name));
+    }
+    QString dictionaryStatus(ObjectDictionary* d) const {
+        return d->findChild<QLabel*>(u"label_status"_s)->text();
+    }
+    bool allDrivesTook(uint16_t controlWord) const {
+        return controlWordAtDrive(1) == controlWord && controlWordAtDrive(2) == controlWord &&
+               controlWordAtDrive(3) == controlWord;
+    }
+
+private slots:
+    void initTestCase() {
+        sandboxSettings();
+        QVERIFY(QDir::setCurrent(QStringLiteral(ZENTRIO_SOURCE_DIR)));
+        chain = sim::registerSimulatedAdapter(chainConfig(3));
+        adapter = kChain3;
+    }
+    void cleanup() {
+        chain->setMailboxMisbehaviour(1, sim::Misbehaviour::None);
+        closeWindow();
+    }
+
+    // During a multi-joint run, a transfer to drive 0 waits on its silent mailbox; STOP still
+    // reaches all three drives within two cycles and the GUI thread never stalls.
+    void stopReachesEveryDriveWhileAMailboxIsSilent_data() {
+        QTest::addColumn<QString>("transfer");
+        QTest::newRow("row read") << u"row"_s;
+        QTest::newRow("Read ALL") << u"all"_s;
+        QTest::newRow("dictionary") << u"dictionary"_s;
+    }
+    void stopReachesEveryDriveWhileAMailboxIsSilent() {
+        QFETCH(QString, transfer);
+        QVERIFY(openConnected());
+        button("button_multitest")->click();
+        QVERIFY(waitText(button("button_multitest"), "Stop"));
+        QVERIFY(allDrivesTook(15));
+        chain->setMailboxMisbehaviour(1, sim::Misbehaviour::Silent);
+
+        StallMeter meter;
+        const int firstRow = window->parameterRows().firstKey();
+        if (transfer == u"row") {
+            window->parameterRows().first().readButton->click();
+            QCOMPARE(window->parameterRows().first().editor->cleanText(), QString());
+        } else if (transfer == u"all") {
+            click("pushButton_ReadAll");
+        } else {
+            ObjectDictionary* d = openDictionary();
+            dictionaryButton(d, "pushButton_readDictionary")->click();
+            QVERIFY(d->busy());
+        }
+        QTest::qWait(300);  // well inside the exchange's timeout: the transfer waits on the drive
+        const qint64 stallBeforeStop = meter.longestMs();
+
+        // The cycle runs on its own thread: spin here, without the event loop, until every drive
+        // has taken the quick stop, and count the cycles it took.
+        const uint64_t before = master()->busFigures().cycles;
+        click("pushButton_QuickStop");
+        uint64_t reached = 0;
+        QElapsedTimer spin;
+        spin.start();
+        while (spin.elapsed() < 1000 && reached == 0) {
+            if (allDrivesTook(2)) {
+                reached = master()->busFigures().cycles;
+            }
+        }
+        QVERIFY2(reached != 0, "STOP never reached the drives");
+        QVERIFY2(reached - before <= 2, qPrintable(u"%1 cycles"_s.arg(reached - before)));
+        QTRY_VERIFY(logged(u"STOP: quick stop sent to drive(s) 0,1,2."_s));
+
+        // The transfer ends by itself (timeout) without the GUI thread waiting on it.
+        meter.restart();
+        if (transfer == u"row") {
+            QTRY_VERIFY_WITH_TIMEOUT(logged(u"SDO read failed for index 0x6101 subindex 0x%1: no "
+                                            u"reply in time"_s.arg(firstRow + 1, 0, 16)),
+                                     kBusTimeoutMs);
+        } else if (transfer == u"all") {
+            QTRY_VERIFY_WITH_TIMEOUT(
+                logged(u"Read ALL: row 2 of %1"_s.arg(window->parameterRows().size())),
+                kBusTimeoutMs);
+        } else {
+            ObjectDictionary* d = window->findChild<ObjectDictionary*>();
+            QTRY_VERIFY_WITH_TIMEOUT(!d->busy(), kBusTimeoutMs);
+            QVERIFY(dictionaryStatus(d).contains(u"could not be read"_s));
+        }
+        const qint64 stallAfterStop = meter.longestMs();
+        qInfo(
+            "%s: GUI thread's longest stall %lld ms before STOP, %lld ms after; STOP at the "
+            "drives after %llu cycle(s)",
+            qPrintable(transfer), stallBeforeStop, stallAfterStop,
+            static_cast<unsigned long long>(reached - before));
+        QVERIFY(stallBeforeStop < 100 && stallAfterStop < 100);
+        // Closing the window waits for the transfer under way, not for the queue behind it.
+        QElapsedTimer closing;
+        closing.start();
+        closeWindow();
+        QVERIFY2(closing.elapsed() < 5000, qPrintable(u"%1 ms"_s.arg(closing.elapsed())));
+    }
+
+    // Identity reads that fail say so; no number is shown as the drive's.
+    void failedIdentityReadsShowNoValue() {
+        QVERIFY(openConnected());
+        chain->setMailboxMisbehaviour(1, sim::Misbehaviour::Silent);
+        click("pushButton_ReadVersion");
+        click("pushButton_ReadPdtBatch");
+        click("pushButton_ReadPdtType");
+        QTRY_VERIFY_WITH_TIMEOUT(logged(u"Get \"产品类型\": read failed"_s), kBusTimeoutMs);
+        for (const char* field : {"lineEdit_Version", "lineEdit_PdtBatch", "lineEdit_PdtType"}) {
+            QCOMPARE(child<QLineEdit>(field)->text(), u"read failed"_s);
+        }
+        QVERIFY(logged(u"Get \"Software_Version\": read failed"_s) &&
+                logged(u"读取产品类型失败，尝试重新解析"_s));
+        QVERIFY(!messages().join(u'\n').contains(u"QJ00"_s) &&
+                !logged(u"Get \"Software_Version\": 0x0"_s));
+        QVERIFY(window->currentProductType().isEmpty());
+    }
+
+    // The dictionary's Write passes the same gate as the parameter page; a reconnect makes the
+    // window forget the dictionary it read.
+    void dictionaryWritesPassTheGate() {
+        QVERIFY(openConnected());
+        ObjectDictionary* d = openDictionary();
+        QSignalSpy done(d, &ObjectDictionary::jobDone);
+        dictionaryButton(d, "pushButton_readDictionary")->click();
+        QVERIFY(done.wait(kBusTimeoutMs));
+        auto* tree = d->findChild<QTreeWidget*>(u"treeWidget_objects"_s);
+        // An entry writable in OPERATIONAL: 0x6101:09 (parameter 8, one byte).
+        const QList<QTreeWidgetItem*> found =
+            tree->findItems(u"0x6101:09"_s, Qt::MatchExactly | Qt::MatchRecursive, 0);
+        QCOMPARE(found.size(), 1);
+        tree->setCurrentItem(found.first());
+        QPushButton* write = dictionaryButton(d, "pushButton_writeEntry");
+        QVERIFY(write->isEnabled());
+        d->findChild<QLineEdit*>(u"lineEdit_value"_s)->setText(u"77"_s);
+        const std::vector<uint8_t> before = chain->parameter(1, 8);
+
+        window->forceConsoleState(Testing);  // as a running procedure does
+        write->click();
+        QVERIFY(!d->busy());
+        QTRY_VERIFY(logged(u"当前处于测试中，请退回已连接状态"_s));
+        window->forceConsoleState(Connected);
+        click("pushButton_enable");  // the enable walk runs on the pool
+        write->click();
+        QVERIFY(!d->busy());
+        QTRY_VERIFY(logged(u"当前正在上使能或下使能，请等待其完成"_s));
+        QVERIFY(waitText(enableButton(), "Disable"));
+        QCOMPARE(chain->parameter(1, 8), before);
+        QVERIFY(clickAndWait("pushButton_enable", "Enable"));
+
+        // Let through, it writes and reads back.
+        write->click();
+        QVERIFY(done.wait(kBusTimeoutMs));
+        QTRY_VERIFY(dictionaryStatus(d).startsWith(u"Written; read back: "_s));
+        QCOMPARE(chain->parameter(1, 8), std::vector<uint8_t>{77});
+
+        // After a reconnect the tree is gone and asks for a new reading.
+        connectButton()->click();
+        QVERIFY(waitText(connectButton(), "Connect"));
+        QVERIFY(connectBus());
+        QCOMPARE(tree->topLevelItemCount(), 0);
+        QVERIFY(!write->isEnabled());
+        QVERIFY(dictionaryStatus(d).contains(u"read the dictionary again"_s));
+    }
+
+    // A drive lost in the middle of a firmware download: the download fails, the bus goes down
+    // after it (the sanitizer builds check that nothing of the closed port is used), and the
+    // console is not connected afterwards.
+    void driveLostDuringFirmwareDownload() {
+        QVERIFY(openConnected());
+        QTemporaryDir dir;
+        const QString path = dir.filePath(u"joint_9.9.9.efw"_s);
+        {
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(QByteArray(int(kFirmwareBufferBytes), '\x5a'));
+        }
+        // The cable is pulled once the first packets have reached the drive.
+        std::thread puller([this] {
+            QElapsedTimer waited;
+            waited.start();
+            while (waited.elapsed() < kBusTimeoutMs) {
+                const auto got = chain->firmware(1);
+                if (got && !got->bytes.empty()) {
+                    chain->pullDrive(1);
+                    return;
+                }
+                std::this_thread::sleep_for(std::chrono::microseconds(200));
+            }
+        });
+        ModalAnswerer answerer;
+        answerer.thenFile(path);
+        answerer.then<QInputDialog>([](QInputDialog* dialog) { dialog->accept(); });
+        answerer.thenBox();
+        click("pushButton_Upgrade");
+        const bool answered = waitFor([&answerer] { return answerer.done(); });
+        puller.join();
+        QVERIFY(answered);
+        QCOMPARE(answerer.boxes.last(), boxText(QMessageBox::Critical, "失败", "固件写入失败!"));
+        QVERIFY(waitText(connectButton(), "Connect"));
+        QCOMPARE(state(), int(NotConnected));
+        QVERIFY(!chain->firmware(1)->complete);
+        chain->plugDrive(1);
+    }
+};
+
+QTEST_MAIN(TestConsoleTransfers)
+#include "tst_console_transfers.moc"
