@@ -10,14 +10,11 @@
 #include "drivemailbox.h"
 #include "ethercat.h"
 #include "model/paramtable.h"
-#include "protocol.h"
 
 namespace {
 
 constexpr int kSdoTimeoutUs = 700000;
 
-constexpr int kSiiTimeoutUs = 20000;
-constexpr int kSmWriteTimeoutUs = 2000;
 constexpr int kInitTimeoutUs = 8000000;
 constexpr int kBootTimeoutUs = 20000000;
 constexpr int kFoeTimeoutUs = 2000000000;
@@ -245,25 +242,12 @@ int DriveMailbox::downloadFirmware(const QString& path, int index, uint32_t pass
     // The bootloader speaks through the bootstrap mailbox the SII describes. The standard one is
     // put back into the record afterwards, so that supervision brings the drive up to
     // OPERATIONAL with it again and a later download starts from a usable mailbox.
-    const std::array<ec_smt, 2> standardSm = {rec.SM[0], rec.SM[1]};
-    const std::array<uint16_t, 4> standardMbx = {rec.mbx_wo, rec.mbx_l, rec.mbx_ro, rec.mbx_rl};
-    const uint32_t rx = ec_readeeprom(s, ec::kSiiBootRxMailbox, kSiiTimeoutUs);
-    rec.SM[0].StartAddr = static_cast<uint16_t>(rx & 0xFFFF);
-    rec.mbx_wo = rec.SM[0].StartAddr;
-    rec.SM[0].SMlength = static_cast<uint16_t>(rx >> 16);
-    rec.mbx_l = rec.SM[0].SMlength;
-    const uint32_t tx = ec_readeeprom(s, ec::kSiiBootTxMailbox, kSiiTimeoutUs);
-    rec.SM[1].StartAddr = static_cast<uint16_t>(tx & 0xFFFF);
-    rec.mbx_ro = rec.SM[1].StartAddr;
-    rec.SM[1].SMlength = static_cast<uint16_t>(tx >> 16);
-    rec.mbx_rl = rec.SM[1].SMlength;
+    ec_mbxsetupt standard{};
+    ec_FOEbootmailbox(s, &standard);
     s_.log(QString::asprintf(" SM0 A:%4.4x L:%4d F:%8.8x", rec.SM[0].StartAddr, rec.SM[0].SMlength,
                              rec.SM[0].SMflags));
     s_.log(QString::asprintf(" SM1 A:%4.4x L:%4d F:%8.8x", rec.SM[1].StartAddr, rec.SM[1].SMlength,
                              rec.SM[1].SMflags));
-    ec_FPWR(rec.configadr, ec::kRegSm0, sizeof(ec_smt), &rec.SM[0], kSmWriteTimeoutUs);
-    ec_FPWR(rec.configadr, ec::kRegSm0 + ec::kSmSize, sizeof(ec_smt), &rec.SM[1],
-            kSmWriteTimeoutUs);
 
     s_.log(QStringLiteral("Request BOOT state for slave %1.").arg(slave));
     rec.state = EC_STATE_BOOT;
@@ -288,12 +272,7 @@ int DriveMailbox::downloadFirmware(const QString& path, int index, uint32_t pass
         rec.state = EC_STATE_INIT;
         ec_writestate(s);
     }
-    rec.SM[0] = standardSm[0];
-    rec.SM[1] = standardSm[1];
-    rec.mbx_wo = standardMbx[0];
-    rec.mbx_l = standardMbx[1];
-    rec.mbx_ro = standardMbx[2];
-    rec.mbx_rl = standardMbx[3];
+    ec_FOEstdmailbox(s, standard);
     {
         const QMutexLocker lock(&s_.mailboxMutex);
         s_.firmwareSlave = 0;

@@ -116,6 +116,20 @@ int ecx_SDOwrite(ecx_contextt* ctx, uint16_t slave, uint16_t index, uint8_t subi
 // reply. Returns > 0 written, else 0 or one of EC_ERROR, EC_FOE_* (types.h).
 int ecx_FOEwrite(ecx_contextt* ctx, uint16_t slave, const char* FileName, uint32_t password,
                  int psize, const void* p, int timeout);
+// A slave's standard mailbox as its record holds it: SyncManagers 0 and 1 and the windows the
+// mailbox services use. The switch to the bootstrap mailbox hands it back for the way back.
+struct ec_mbxsetupt {
+    ec_smt SM[2];
+    uint16_t mbx_wo, mbx_l, mbx_ro, mbx_rl;
+};
+// Switches a slave in INIT to the bootstrap mailbox its SII describes, the one a bootloader in
+// BOOT speaks through: the record's SM0/SM1 and mailbox windows, then the SyncManager registers.
+// `standard` receives what the record held before. Returns the lower working counter of the two
+// register writes.
+int ecx_FOEbootmailbox(ecx_contextt* ctx, uint16_t slave, ec_mbxsetupt* standard);
+// Puts the standard mailbox back into the record only: the slave's next configuration towards
+// PRE-OP writes the registers, as for any slave configured again.
+void ecx_FOEstdmailbox(ecx_contextt* ctx, uint16_t slave, const ec_mbxsetupt& standard);
 // SDO information (sdoinfo.cpp), for slaves whose SII offers it (CoE details bit 1; others are
 // refused without traffic). Results as ecx_SDOread; an error reply's abort code goes to the list as
 // EC_ERR_TYPE_SDOINFO_ERROR. Each reply (each fragment) has EC_TIMEOUTRXM, the whole call
@@ -183,6 +197,8 @@ int ec_SDOwrite(uint16_t slave, uint16_t index, uint8_t subindex, bool CA, int p
                 int timeout);
 int ec_FOEwrite(uint16_t slave, const char* FileName, uint32_t password, int psize, const void* p,
                 int timeout);
+int ec_FOEbootmailbox(uint16_t slave, ec_mbxsetupt* standard);
+void ec_FOEstdmailbox(uint16_t slave, const ec_mbxsetupt& standard);
 int ec_readODlist(uint16_t slave, ec_ODlistt* pODlist);
 int ec_readODdescription(uint16_t item, ec_ODlistt* pODlist);
 int ec_readOEsingle(uint16_t item, uint8_t subindex, ec_ODlistt* pODlist, ec_OElistt* pOElist);

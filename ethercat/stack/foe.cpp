@@ -1,5 +1,6 @@
 // FoE write: a file sent to a slave (in practice a bootloader in BOOT) as WRQ, then DATA packets
-// of one mailbox each, every one answered by an ACK of its number.
+// of one mailbox each, every one answered by an ACK of its number; and the switch of a slave to
+// the bootstrap mailbox its bootloader speaks through, and back.
 #include <algorithm>
 #include <cstring>
 
@@ -16,6 +17,8 @@ using Clock = std::chrono::steady_clock;
 
 // A slave that answers BUSY is given this long before the packet goes again.
 constexpr uint32_t kFoeBusyPauseUs = 1000;
+constexpr int kBootSiiTimeoutUs = 20000;
+constexpr int kBootSmWriteTimeoutUs = 2000;
 
 enum class FoeReply { Ack, Busy, Error, Timeout, Failed };
 
@@ -156,4 +159,58 @@ int ecx_FOEwrite(ecx_contextt* ctx, uint16_t slave, const char* FileName, uint32
     ec::serviceStart(ctx, slave);
     return ec::serviceEnd(foeWrite(ctx, slave, FileName, password, psize, p, timeout),
                           EC_FOE_NOREPLY);
+}
+
+int ecx_FOEbootmailbox(ecx_contextt* ctx, uint16_t slave, ec_mbxsetupt* standard) {
+    if (ctx == nullptr || slave < 1 || slave > *ctx->slavecount) {
+        return 0;
+    }
+    ec_slavet& s = ctx->slavelist[slave];
+    if (standard != nullptr) {
+        *standard = ec_mbxsetupt{{s.SM[0], s.SM[1]}, s.mbx_wo, s.mbx_l, s.mbx_ro, s.mbx_rl};
+    }
+    // Each SII word pair holds the offset in its low half and the size in its high half.
+    const uint32_t rx = ecx_readeeprom(ctx, slave, ec::kSiiBootRxMailbox, kBootSiiTimeoutUs);
+    s.SM[0].StartAddr = static_cast<uint16_t>(rx & 0xFFFF);
+    s.mbx_wo = s.SM[0].StartAddr;
+    s.SM[0].SMlength = static_cast<uint16_t>(rx >> 16);
+    s.mbx_l = s.SM[0].SMlength;
+    const uint32_t tx = ecx_readeeprom(ctx, slave, ec::kSiiBootTxMailbox, kBootSiiTimeoutUs);
+    s.SM[1].StartAddr = static_cast<uint16_t>(tx & 0xFFFF);
+    s.mbx_ro = s.SM[1].StartAddr;
+    s.SM[1].SMlength = static_cast<uint16_t>(tx >> 16);
+    s.mbx_rl = s.SM[1].SMlength;
+    int lowest = 0;
+    for (int n = 0; n < 2; ++n) {
+        uint8_t sm[ec::kSmSize];
+        ec::putU16(sm, s.SM[n].StartAddr);
+        ec::putU16(sm + 2, s.SM[n].SMlength);
+        ec::putU32(sm + 4, s.SM[n].SMflags);
+        const int wkc =
+            ecx_FPWR(ctx, s.configadr, static_cast<uint16_t>(ec::kRegSm0 + n * ec::kSmSize),
+                     sizeof sm, sm, kBootSmWriteTimeoutUs);
+        lowest = n == 0 ? wkc : std::min(lowest, wkc);
+    }
+    return lowest;
+}
+
+void ecx_FOEstdmailbox(ecx_contextt* ctx, uint16_t slave, const ec_mbxsetupt& standard) {
+    if (ctx == nullptr || slave < 1 || slave > *ctx->slavecount) {
+        return;
+    }
+    ec_slavet& s = ctx->slavelist[slave];
+    s.SM[0] = standard.SM[0];
+    s.SM[1] = standard.SM[1];
+    s.mbx_wo = standard.mbx_wo;
+    s.mbx_l = standard.mbx_l;
+    s.mbx_ro = standard.mbx_ro;
+    s.mbx_rl = standard.mbx_rl;
+}
+
+int ec_FOEbootmailbox(uint16_t slave, ec_mbxsetupt* standard) {
+    return ecx_FOEbootmailbox(&ecx_context, slave, standard);
+}
+
+void ec_FOEstdmailbox(uint16_t slave, const ec_mbxsetupt& standard) {
+    ecx_FOEstdmailbox(&ecx_context, slave, standard);
 }
