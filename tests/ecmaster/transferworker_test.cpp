@@ -1,0 +1,87 @@
+// The transfer worker: transfers in order, cancelled per owner (queued ones dropped, the running
+// one told), an owner's wait that ends with its running transfer, and a stop that drops the rest.
+#include <QTest>
+
+#include <atomic>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "transferworker.h"
+
+class TransferWorkerTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void cancelsPerOwnerAndWaitsOnlyForTheRunningTransfer() {
+        TransferWorker worker;
+        const int a = 0, b = 0;  // two owners
+        std::mutex mutex;
+        std::vector<int> ran;  // guarded by mutex
+        std::atomic<bool> release{false}, started{false}, sawCancel{false}, ended{false};
+
+        // A's first transfer runs until it sees its cancel flag (or a release that never comes).
+        worker.post(&a, [&](const TransferWorker::Cancelled& cancelled) {
+            started = true;
+            while (!cancelled && !release) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            }
+            sawCancel = cancelled.load();
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));  // its last exchange
+            ended = true;
+        });
+        for (int n = 1; n <= 3; ++n) {
+            const void* owner = n == 2 ? static_cast<const void*>(&b) : &a;
+            worker.post(owner, [&, n](const TransferWorker::Cancelled&) {
+                const std::lock_guard<std::mutex> lock(mutex);
+                ran.push_back(n);
+            });
+        }
+        QTRY_VERIFY(started);
+        QVERIFY(worker.busy(&a) && worker.busy(&b));
+        worker.cancelAndWait(&a);
+        // Returned only once A's running transfer had ended; A's queued transfer never runs,
+        // B's does.
+        QVERIFY(ended && sawCancel && !worker.busy(&a));
+        QTRY_VERIFY(!worker.busy(&b));
+        {
+            const std::lock_guard<std::mutex> lock(mutex);
+            QCOMPARE(ran, std::vector<int>{2});
+        }
+
+        // Later transfers of A run again, in order; after stop nothing runs.
+        for (int n = 4; n <= 5; ++n) {
+            worker.post(&a, [&, n](const TransferWorker::Cancelled& cancelled) {
+                const std::lock_guard<std::mutex> lock(mutex);
+                ran.push_back(cancelled ? -n : n);
+            });
+        }
+        QTRY_VERIFY(!worker.busy(&a));
+        worker.stop();
+        worker.post(&a, [&](const TransferWorker::Cancelled&) { ran.push_back(99); });
+        QTest::qWait(20);
+        const std::lock_guard<std::mutex> lock(mutex);
+        QCOMPARE(ran, (std::vector<int>{2, 4, 5}));
+    }
+
+    void stopCancelsTheRunningTransferAndDropsTheQueue() {
+        std::atomic<bool> started{false}, sawCancel{false}, queuedRan{false};
+        {
+            TransferWorker worker;
+            const int owner = 0;
+            worker.post(&owner, [&](const TransferWorker::Cancelled& cancelled) {
+                started = true;
+                while (!cancelled) {
+                    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+                }
+                sawCancel = true;
+            });
+            worker.post(&owner, [&](const TransferWorker::Cancelled&) { queuedRan = true; });
+            QTRY_VERIFY(started);
+        }  // the destructor stops the worker
+        QVERIFY(sawCancel && !queuedRan);
+    }
+};
+
+QTEST_GUILESS_MAIN(TransferWorkerTest)
+#include "transferworker_test.moc"
