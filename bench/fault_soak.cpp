@@ -146,6 +146,8 @@ public:
 
         connect(&master_, &ecmaster::writeLog, this, &Soak::onLog, Qt::QueuedConnection);
         connect(&master_, &ecmaster::slaveLost, this, &Soak::onSlaveLost, Qt::QueuedConnection);
+        connect(&master_, &ecmaster::supervisionEvent, this, &Soak::onSupervisionEvent,
+                Qt::QueuedConnection);
         connect(
             &master_, &ecmaster::getValueCallback, this,
             [this](TCiA402_GetValue, uint64_t) { ++records_; }, Qt::QueuedConnection);
@@ -488,18 +490,26 @@ private:
         if (logTail_.size() > kLogTail) {
             logTail_.pop_front();
         }
-        static const QRegularExpression lost(QStringLiteral("^ERROR : slave (\\d+) lost\\.$"));
-        static const QRegularExpression back(
-            QStringLiteral("^MESSAGE : slave \\d+ (reconfigured|recovered|found)\\.$"));
-        if (const auto match = lost.match(text); match.hasMatch()) {
-            countLoss(match.captured(1).toInt(), t);
-        } else if (const auto again = back.match(text); again.hasMatch()) {
-            ++slaveReturns_[again.captured(1)];
-        } else if (text == QLatin1String("OK : all slaves resumed OPERATIONAL.")) {
+        // Supervision's verdicts come typed (onSupervisionEvent); this one has no event.
+        if (text == QLatin1String("OK : all slaves resumed OPERATIONAL.")) {
             ++allResumed_;
-        } else if (text.startsWith(QLatin1String("ERROR : slave ")) &&
-                   text.endsWith(QLatin1String("attempting ack."))) {
-            ++safeOpAcks_;
+        }
+    }
+
+    void onSupervisionEvent(int slave, SupervisionKind kind, const QString&) {
+        switch (kind) {
+            case SupervisionKind::Lost:
+                countLoss(slave, now());
+                break;
+            case SupervisionKind::Recovered:
+            case SupervisionKind::Reconfigured:
+                ++slaveReturns_[supervisionKindName(kind)];
+                break;
+            case SupervisionKind::Acknowledged:
+                ++safeOpAcks_;
+                break;
+            case SupervisionKind::Emergency:
+                break;
         }
     }
 
@@ -559,37 +569,26 @@ private:
                 continue;
             }
             uint8_t value[8] = {};
-            const int result =
-                master_.readParameter(static_cast<uint16_t>(position - 1), id, value);
+            const TransferResult read = master_.parameterRead(position - 1, id, value);
+            const int result = parameterCode(read);
             // A drive pulled or taken to BOOT while its read ran fails for a reason of its own.
             const bool outMeanwhile = (outMask_.load() & positionBit(position)) != 0;
             QString cause;
-            ec_errort e{};
-            while (ec_poperror(&e)) {
-                if (e.Slave != position) {
-                    continue;
-                }
-                switch (e.Etype) {
-                    case EC_ERR_TYPE_SDO_ERROR:
-                        cause = QStringLiteral("SDO abort %1").arg(hex(uint32_t(e.AbortCode)));
-                        break;
-                    case EC_ERR_TYPE_PACKET_ERROR:
-                        cause = QStringLiteral("unusable reply %1").arg(e.ErrorCode);
-                        break;
-                    case EC_ERR_TYPE_MBX_ERROR:
-                        cause = QStringLiteral("mailbox error %1").arg(e.ErrorCode);
-                        break;
-                    default:
-                        break;
-                }
+            switch (read.status) {
+                case TransferResult::Status::Aborted:
+                    cause = QStringLiteral("SDO abort %1").arg(hex(read.abortCode));
+                    break;
+                case TransferResult::Status::Timeout:
+                    cause = QStringLiteral("no reply, or request not delivered");
+                    break;
+                default:
+                    cause = read.text();
+                    break;
             }
             std::lock_guard guard(readsMutex_);
             if (result == kParamOk) {
                 ++readsOk_;
                 continue;
-            }
-            if (cause.isEmpty()) {
-                cause = QStringLiteral("no reply, or request not delivered");
             }
             const QString key =
                 QStringLiteral("%1 (%2)%3")

@@ -127,7 +127,7 @@ void BusDiagnostics::display(const Reading& read) {
         lines << QStringLiteral("%1  slave %2 %3")
                      .arg(e.time.toString(QStringLiteral("HH:mm:ss.zzz")))
                      .arg(e.slave)
-                     .arg(e.kind);
+                     .arg(supervisionKindName(e.type));
     }
     const QString text = lines.join(QLatin1Char('\n'));
     if (ui->plainTextEdit_events->toPlainText() != text) {

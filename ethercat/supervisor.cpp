@@ -202,7 +202,7 @@ void Supervisor::pollEmergencies() {
 void Supervisor::recordEvent(int slave, SupervisionKind kind, const QString& detail) {
     {
         QMutexLocker lock(&eventsMutex_);
-        events_.push_back({QDateTime::currentDateTime(), slave, supervisionKindName(kind), kind});
+        events_.push_back({QDateTime::currentDateTime(), slave, kind});
         while (events_.size() > kMaxEvents) {
             events_.pop_front();
         }

@@ -25,8 +25,7 @@ QString supervisionKindName(SupervisionKind kind);
 struct SupervisionEvent {
     QDateTime time;
     int slave = 0;
-    QString kind;  // supervisionKindName of `type`
-    SupervisionKind type = SupervisionKind::Lost;
+    SupervisionKind type = SupervisionKind::Lost;  // supervisionKindName names it
 };
 
 // The log line of an emergency a drive sent.
