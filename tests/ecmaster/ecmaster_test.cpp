@@ -5,6 +5,7 @@
 #include <tuple>
 
 #include "master_fixture.h"
+#include "protocol.h"
 
 using namespace mastertest;
 
@@ -143,7 +144,8 @@ private slots:
         ecmaster m;
         QVERIFY(m.connectBus(bus.adapter()));
         for (int position : {1, 2}) {  // unaligned they would differ by decades
-            const int64_t diff = m.masterClockNs() - registerValue(*bus.chain, position, 0x0910);
+            const int64_t diff =
+                m.masterClockNs() - registerValue(*bus.chain, position, ec::kRegDcSystemTime);
             QVERIFY2(std::llabs(diff) < 10'000'000, qPrintable(QString::number(diff)));
         }
         // The drive still acts on every frame; only its answers are lost: the offset stays.
