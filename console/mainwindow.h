@@ -342,6 +342,9 @@ private:
     void notifyBusChanged();
     void connectDriveControls();
     void zeroSetpoints();
+    // The operated drive's torque, velocity and position setpoints as its command record holds
+    // them, in their boxes.
+    void showCommandedSetpoints();
     // The quick stop: the operated drive, or every drive while the multi-joint test runs.
     void quickStop();
     // Starts enableDrive/disableDrive of the operated drive on the pool; `onEnd` gets the result.

@@ -67,6 +67,17 @@ void MainWindow::quickStop() {
                       .arg(names.isEmpty() ? QStringLiteral("none") : names.join(u',')));
 }
 
+void MainWindow::showCommandedSetpoints() {
+    const QList<int32_t> drives = master->validDriveList();
+    if (currentMotorIndex < 0 || currentMotorIndex >= drives.size()) {
+        return;
+    }
+    const App_SetValue c = master->commandRecord(drives[currentMotorIndex]);
+    ui->doubleSpinBox_torque->setValue(static_cast<double>(c.torque));
+    ui->doubleSpinBox_velocity->setValue(static_cast<double>(c.velocity));
+    ui->doubleSpinBox_position->setValue(static_cast<double>(c.position));
+}
+
 void MainWindow::zeroSetpoints() {
     const std::pair<QDoubleSpinBox*, int> rows[] = {{ui->doubleSpinBox_torque, kCmdTorque},
                                                     {ui->doubleSpinBox_position, kCmdPosition},
@@ -117,6 +128,8 @@ void MainWindow::on_pushButton_enable_clicked() {
             if (ConsoleState != Connected) {
                 return;
             }
+            // The walk made the setpoints neutral; the boxes show what the drive now holds.
+            showCommandedSetpoints();
             if (ok) {
                 ConsoleState = Enabled;
                 emit writeLog(QStringLiteral("Enable Success."));

@@ -168,6 +168,9 @@ void MainWindow::resetFaults(const QList<int>& candidates) {
             ConsoleState = Connected;
             ui->pushButton_enable->setText(QStringLiteral("Enable"));
         }
+        if (faulted.contains(currentMotorIndex)) {
+            showCommandedSetpoints();  // the reset made them neutral
+        }
     });
     ecmaster* const m = master;
     const QFuture<QList<int>> job = QtConcurrent::run([m, faulted] {

@@ -5,10 +5,13 @@
 
 #include "cia402walks.h"
 
+#include "model/scaling.h"
+
 namespace {
 
 constexpr unsigned long kStepPauseMs = 50;
 constexpr unsigned long kBusyPauseMs = 2;
+constexpr int kMaxDisableSteps = 6;
 
 // A fault reaction ends in Fault by itself; a reset then takes the drive to Switch on disabled.
 constexpr int kFaultResetTimeoutMs = 1000;
@@ -100,17 +103,60 @@ bool Cia402Walks::stepEnable(int slave, uint64_t stops) {
 bool Cia402Walks::stepDisable(int slave) {
     const int s = driveState(slave);
     uint16_t cw = 0;
-    if (s == kDriveOperationEnabled) {
-        cw = kControlWordDisableOperation;
-    } else if (s == kDriveSwitchedOn) {
-        cw = kControlWordShutdown;
-    } else {
-        s_.log(QStringLiteral("当前状态:") + driveStateName(s) + QStringLiteral("无法Disable"));
-        return false;
+    int next = kDriveUnknown;
+    switch (s) {
+        case kDriveOperationEnabled:
+            cw = kControlWordDisableOperation;
+            next = kDriveSwitchedOn;
+            break;
+        case kDriveSwitchedOn:
+            cw = kControlWordShutdown;
+            next = kDriveReadyToSwitchOn;
+            break;
+        // Out of a quick stop the profile goes through Switch on disabled (disable voltage,
+        // transition 12), then up to Ready to switch on (shutdown, transition 2): the drive is then
+        // where any other Disable leaves it.
+        case kDriveQuickStopActive:
+            cw = kControlWordDisableVoltage;
+            next = kDriveSwitchOnDisabled;
+            break;
+        case kDriveSwitchOnDisabled:
+            cw = kControlWordShutdown;
+            next = kDriveReadyToSwitchOn;
+            break;
+        default:
+            s_.log(QStringLiteral("当前状态:") + driveStateName(s) + QStringLiteral("无法Disable"));
+            return false;
     }
     sendControlWord(slave, cw);
     QThread::msleep(kStepPauseMs);
-    return driveState(slave) == s - 1;
+    return driveState(slave) == next;
+}
+
+void Cia402Walks::neutralSetpoints(int slave) {
+    if (!isTableSlave(slave) || s_.images[static_cast<size_t>(slave)].outputs == nullptr) {
+        return;
+    }
+    QMutexLocker pdLock(&s_.pdMutex);
+    int32_t actual = 0;
+    {
+        QMutexLocker inLock(&s_.inputMutex);
+        if (const uint8_t* in = s_.images[static_cast<size_t>(slave)].inputs) {
+            actual = decodeInputImage(in).position;
+        }
+    }
+    // A setpoint left from before a STOP or a fault would move the drive the moment it is
+    // enabled: nothing moves until the operator commands it.
+    App_SetValue& c = s_.commands[static_cast<size_t>(slave)];
+    c.torque = 0.0f;
+    c.velocity = 0.0f;
+    c.position = rawToPosition(actual);
+    for (const int code : {kCmdTorque, kCmdVelocity, kCmdPosition}) {
+        cycle_.applyCommandField(slave, code);
+    }
+    // The count itself: turns in single precision would put the target a count off.
+    storeLe32(s_.images[static_cast<size_t>(slave)].outputs + kOutTargetPosition,
+              static_cast<uint32_t>(actual));
 }
 
 bool Cia402Walks::enableSlave(int slave) {
@@ -127,6 +173,9 @@ bool Cia402Walks::enableWalk(int slave, uint64_t stops) {
         QThread::msleep(kBusyPauseMs);
     }
     s_.busy = true;
+    if (driveState(slave) != kDriveOperationEnabled) {
+        neutralSetpoints(slave);
+    }
     while (driveState(slave) < kDriveOperationEnabled) {
         if (!stepEnable(slave, stops)) {
             break;
@@ -143,9 +192,13 @@ bool Cia402Walks::disableSlave(int slave) {
         QThread::msleep(kBusyPauseMs);
     }
     s_.busy = true;
-    while (driveState(slave) > kDriveReadyToSwitchOn) {
-        if (!stepDisable(slave)) {
-            break;
+    // At most a few steps: four from Operation enabled or Quick stop active, and one more when a
+    // STOP overtakes the walk (the drive then answers the next word from Quick stop active).
+    for (int step = 0; step < kMaxDisableSteps && driveState(slave) != kDriveReadyToSwitchOn;
+         ++step) {
+        const int before = driveState(slave);
+        if (!stepDisable(slave) && driveState(slave) == before) {
+            break;  // the drive did not move
         }
     }
     const bool result = driveState(slave) == kDriveReadyToSwitchOn;
@@ -248,6 +301,8 @@ bool Cia402Walks::resetFault(int index) {
         s_.log(QStringLiteral("Drive %1 did not end its fault reaction.").arg(index));
         return false;
     }
+    // Switch on disabled after the reset, and enabled later: no old setpoint may be waiting.
+    neutralSetpoints(slave);
     // The drive acts on the edge of bit 7, so the word goes low first, then high, then low
     // again, each held for a cycle or more. A STOP meanwhile ends the reset.
     const uint64_t stops = s_.quickStops.load();

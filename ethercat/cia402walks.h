@@ -69,7 +69,11 @@ private:
     // false (nothing written) otherwise.
     bool sendWalkControlWord(int slave, uint16_t controlWord, uint64_t stops);
     // The enable walk of one drive; ends without success once a quick stop came since `stops`.
+    // Its setpoints are made neutral first.
     bool enableWalk(int slave, uint64_t stops);
+    // Target torque and velocity 0, target position the actual one, in the drive's command
+    // record and output image.
+    void neutralSetpoints(int slave);
     // Polls the drive's state until it reads `state`; false after `timeoutMs` or a teardown.
     bool awaitDriveState(int slave, int state, int timeoutMs);
     // Ends an enable walk: sets `enabled` to its result, unless the bus went down meanwhile.

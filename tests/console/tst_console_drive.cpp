@@ -325,6 +325,37 @@ private slots:
                 waitFor([&] { return stateAtDrive(position) == Cia402State::QuickStopActive; }));
             QCOMPARE(controlWordAtDrive(position), uint16_t{2});
         }
+        // From the quick stop back to work: Stop disables every drive and releases the lock.
+        QVERIFY(clickAndWait("button_multitest", "Start"));
+        QVERIFY(state() == Connected && !locked() && allDrivesIn(Cia402State::ReadyToSwitchOn));
+
+        // A setpoint left in drive 0's record (as after a run cut short) must not move it on
+        // Enable.
+        selectDrive(0);
+        master()->setCommandValue(kCmdVelocity, 1.0f, 0);
+        QVERIFY(clickAndWait("pushButton_enable", "Disable"));
+        QVERIFY(command(0).velocity == 0.0f && value("doubleSpinBox_velocity") == 0.0);
+        const int decimals = child<QDoubleSpinBox>("doubleSpinBox_position")->decimals();
+        QVERIFY(qAbs(value("doubleSpinBox_position") - double(command(0).position)) <=
+                0.5 * std::pow(10.0, -decimals));
+        QElapsedTimer still;
+        still.start();
+        while (still.elapsed() < 1000) {
+            QVERIFY2(qAbs(chain->joint(1)->velocity) < 0.01,
+                     qPrintable(u"%1 turn/s"_s.arg(chain->joint(1)->velocity)));
+            QTest::qWait(50);
+        }
+        // A velocity run, Esc, then Disable: back to Connected, and the bus can be let go.
+        setValue("doubleSpinBox_velocity", 1.0);
+        click("pushButton_velocity");
+        QVERIFY(waitFor([this] { return qAbs(chain->joint(1)->velocity - 1.0) < 0.05; }));
+        window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(window.get()));
+        QTest::keyClick(window.get(), Qt::Key_Escape);
+        QVERIFY(waitFor([this] { return stateAtDrive(1) == Cia402State::QuickStopActive; }));
+        QVERIFY(clickAndWait("pushButton_enable", "Enable"));
+        QVERIFY(state() == Connected && stateAtDrive(1) == Cia402State::ReadyToSwitchOn);
+        QVERIFY(clickAndWait("pushButton_connect", "Connect"));
     }
 
     // A drive falling off takes the bus down and ends a running procedure for good.
