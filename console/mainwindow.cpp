@@ -115,6 +115,8 @@ void MainWindow::postSetup() {
     // the running log once the event loop runs, after the log file has been opened.
     connect(this, &MainWindow::writeLog, this, &MainWindow::writeToPlainText, Qt::QueuedConnection);
     connect(master, &ecmaster::writeLog, this, &MainWindow::writeToPlainText, Qt::QueuedConnection);
+    connect(master, &ecmaster::writeDetail, this, &MainWindow::writeToLogFile,
+            Qt::QueuedConnection);
     connect(master, &ecmaster::getValueCallback, this, &MainWindow::deal_recv_pdo_data,
             Qt::QueuedConnection);
     connect(master, &ecmaster::setValueCallback, this, &MainWindow::deal_trans_pdo_data,

@@ -125,6 +125,8 @@ private slots:
     void RefreshAdaptert();
     void on_pushButtonClear_clicked();
     void writeToPlainText(QString text);
+    // A line for the running log file only (technical detail the pane does not show).
+    void writeToLogFile(const QString& text);
     void on_pushButton_connect_clicked();
     void on_pushButton_enable_clicked();
     void on_comboBox_index_currentIndexChanged(int index);
@@ -209,6 +211,11 @@ public:
 
 private slots:
     void onFirmwareDownloadFinished();
+
+private:
+    // Asks the operator to confirm the target drive and its running version, then downloads.
+    void confirmFirmwareDownload(const QString& path, uint32_t password, const QString& version);
+    void startFirmwareDownload(const QString& path, uint32_t password);
 
     // The gate of every write to a drive (parameter rows, Write ALL, the dictionary, parameter
     // sets): refused with the usual log line during an enable or disable walk and a test

@@ -6,9 +6,13 @@
 #include <QProgressDialog>
 #include <QtConcurrent/QtConcurrentRun>
 
+#include <QFileInfo>
+
 #include "ecmaster.h"
 #include "mainwindow.h"
+#include "model/paramtable.h"
 #include "passworddialog.h"
+#include "transferclient.h"
 #include "ui_mainwindow.h"
 
 namespace {
@@ -36,7 +40,49 @@ void MainWindow::on_pushButton_Upgrade_clicked() {
         QMessageBox::critical(this, QStringLiteral("ERROR"), QStringLiteral("输入错误"));
         return;
     }
+    // The version the target drive runs now, read on the transfer worker, goes into the
+    // confirmation: the operator sees which drive is about to be flashed.
+    ecmaster* const m = master;
+    transfers->run(
+        [m](const TransferWorker::Cancelled&) {
+            QByteArray bytes(2, '\0');
+            const TransferResult r =
+                m->parameterRead(kFirmwareDriveIndex, kParamIdSoftwareVersion, bytes.data());
+            return r.ok() ? versionText(static_cast<uint16_t>(littleEndianValue(bytes)))
+                          : QString();
+        },
+        [this, path, password](const QString& version) {
+            confirmFirmwareDownload(path, password, version);
+        });
+}
 
+void MainWindow::confirmFirmwareDownload(const QString& path, uint32_t password,
+                                         const QString& version) {
+    if (!requireState(Connected)) {
+        return;  // the bus went down or a job started while the version was read
+    }
+    const QList<int32_t> drives = master->validDriveList();
+    const int slave = drives.isEmpty() ? 0 : drives.first();
+    const QString running = version.isEmpty() ? tr("unknown (the read failed)") : version;
+    const auto confirmed = QMessageBox::question(
+        this, tr("Firmware download"),
+        tr("Download %1 into drive %2 (slave %3), now running version %4?\nThe bus is taken "
+           "down afterwards; connect again when it is done.")
+            .arg(QFileInfo(path).fileName())
+            .arg(kFirmwareDriveIndex)
+            .arg(slave)
+            .arg(running),
+        QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
+    if (confirmed != QMessageBox::Yes) {
+        emit writeLog(tr("Firmware download into drive %1 (slave %2) cancelled.")
+                          .arg(kFirmwareDriveIndex)
+                          .arg(slave));
+        return;
+    }
+    startFirmwareDownload(path, password);
+}
+
+void MainWindow::startFirmwareDownload(const QString& path, uint32_t password) {
     progress->setRange(0, 0);
     progress->setLabelText(QStringLiteral("正在更新..."));
     progress->show();
@@ -59,6 +105,9 @@ void MainWindow::onFirmwareDownloadFinished() {
     // operator connects afresh. A lost-drive report may have done so already; the handler must
     // not then start a new connection.
     if (ui->pushButton_connect->text() == QLatin1String("Disconnect")) {
+        emit writeLog(
+            tr("The drive has left OPERATIONAL for its bootloader: the bus is taken "
+               "down; connect again."));
         on_pushButton_connect_clicked();
     }
 

@@ -26,6 +26,15 @@ void MainWindow::writeToPlainText(QString text) {
     }
 }
 
+void MainWindow::writeToLogFile(const QString& text) {
+    if (logFile && logFile->isOpen()) {
+        const QString line =
+            QDateTime::currentDateTime().toString(QStringLiteral("hh:mm:ss: ")) + text;
+        logFile->write((line + u'\n').toUtf8());
+        logFile->flush();
+    }
+}
+
 void MainWindow::on_pushButtonClear_clicked() {
     // The pane only: a later save still holds every line since start.
     ui->textBrowserLogs->clear();

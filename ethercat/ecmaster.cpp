@@ -8,6 +8,7 @@ ecmaster::ecmaster(QObject* parent) : QObject(parent) {
     registerModelMetaTypes();
     qRegisterMetaType<SupervisionKind>("SupervisionKind");
     state_.log = [this](const QString& text) { emit writeLog(text); };
+    state_.detail = [this](const QString& text) { emit writeDetail(text); };
     state_.inputs = [this](const TCiA402_GetValue& data, uint64_t t) {
         emit getValueCallback(data, t);
     };

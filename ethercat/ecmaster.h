@@ -262,6 +262,8 @@ public:
 
 signals:
     void writeLog(QString text);
+    // Technical detail (register dumps) for the running log file, kept out of the operator's log.
+    void writeDetail(QString text);
     void getValueCallback(TCiA402_GetValue data, uint64_t timestamp);
     void slaveLost();
     // Every supervision event as it happens (supervision thread; connect queued).

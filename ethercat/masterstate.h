@@ -36,6 +36,8 @@ struct MasterState {
     // constant. The cycle reports its inputs under the process-data locks and supervision under
     // its check lock, so they must reach the GUI by queued connections.
     std::function<void(const QString&)> log = [](const QString&) {};
+    // Details for the running log file only (register dumps), not for the operator's pane.
+    std::function<void(const QString&)> detail = [](const QString&) {};
     std::function<void(const TCiA402_GetValue&, uint64_t)> inputs = [](const TCiA402_GetValue&,
                                                                        uint64_t) {};
     std::function<void()> slaveLost = [] {};

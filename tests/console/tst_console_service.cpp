@@ -64,6 +64,10 @@ private:
             QTest::keyClicks(field, password);
             dialog->accept();
         });
+        // A password taken: the confirmation names the target drive, answered Yes.
+        if (boxes == 1) {
+            answerer.thenBox(QMessageBox::Yes);
+        }
         for (int i = 0; i < boxes; ++i) {
             answerer.thenBox();
         }
@@ -140,6 +144,8 @@ private slots:
         const std::vector<uint8_t> before = chain->firmware(1)->bytes;
         const std::vector<uint8_t> second = chain->firmware(2)->bytes;
 
+        const QString versionBefore =
+            QString::fromStdString(chain->drive(1)->softwareVersionText());
         QVERIFY(openConnected());
         selectDrive(1);
         ModalAnswerer answerer;
@@ -158,13 +164,21 @@ private slots:
         QVERIFY(logged(u"Request init state for slave 1"_s) &&
                 !logged(u"Request init state for slave 2"_s));
         QVERIFY(connectBus());
+        const QString versionAfter = QString::fromStdString(chain->drive(1)->softwareVersionText());
         upgrade(answerer, path, u"4321"_s, 1);  // refused by the bootloader
         QTRY_COMPARE(connectButton()->text(), u"Connect"_s);
+        const QString confirmation = boxText(
+            QMessageBox::Question, "Firmware download",
+            "Download joint_1.3.0.efw into drive 0 (slave 1), now running version %1?\nThe bus "
+            "is taken down afterwards; connect again when it is done.");
         QCOMPARE(answerer.boxes,
                  (QStringList{boxText(QMessageBox::Warning, "无效输入", "请输入有效的16进制密码！"),
                               boxText(QMessageBox::Critical, "ERROR", "输入错误"),
+                              confirmation.arg(versionBefore),
                               boxText(QMessageBox::Information, "成功", "固件写入成功!"),
+                              confirmation.arg(versionAfter),
                               boxText(QMessageBox::Critical, "失败", "固件写入失败!")}));
+        QVERIFY(!messages().join(u'\n').contains(u" SM0 A:"_s));
 
         // Single parameters: the bytes on the drive after a write, the value read back, the log.
         QVERIFY(connectBus());

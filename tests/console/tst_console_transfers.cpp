@@ -240,6 +240,7 @@ private slots:
         ModalAnswerer answerer;
         answerer.thenFile(path);
         answerer.then<QInputDialog>([](QInputDialog* dialog) { dialog->accept(); });
+        answerer.thenBox(QMessageBox::Yes);  // the confirmation naming drive 0 (slave 1)
         answerer.thenBox();
         click("pushButton_Upgrade");
         const bool answered = waitFor([&answerer] { return answerer.done(); });
