@@ -430,6 +430,17 @@ void MainWindow::deal_when_slave_lost() {
     if (ui->pushButton_connect->text() != kDisconnectText) {
         return;
     }
+    // Which slave and why, before the disconnect's lines: supervision records the loss before
+    // it reports it.
+    const QList<SupervisionEvent> events = master->supervisionEvents();
+    for (auto e = events.crbegin(); e != events.crend(); ++e) {
+        if (e->type == SupervisionKind::Lost) {
+            emit writeLog(tr("Slave %1 lost, the bus is disconnected: %2")
+                              .arg(e->slave)
+                              .arg(e->detail.isEmpty() ? tr("no reason recorded") : e->detail));
+            break;
+        }
+    }
     ui->pushButton_enable->setText(QStringLiteral("Enable"));
     // Widgets only: the bus goes down below, so nothing is sent.
     ui->doubleSpinBox_torque->setValue(0);

@@ -19,6 +19,15 @@ constexpr int kEmergencyPollTimeoutUs = 20000;
 constexpr int kSupervisionStackBytes = 128000;
 // Send mailboxes are looked at for emergencies every this many loops (100 ms).
 constexpr int kEmergencyPollLoops = 10;
+// A slave is lost only when it stays silent across checks for this long. One check can time out
+// while the host stalls for tens of milliseconds with the slave sound; a slave that truly heard
+// nothing for longer than its SyncManager watchdog (100 ms as the ESCs ship) has left OP by its
+// own hand anyway, so waiting that long costs nothing a quicker verdict would have saved.
+constexpr int64_t kLostAfterSilentMs = 100;
+
+QString alStateText(uint16_t state) {
+    return QStringLiteral("0x%1").arg(state, 2, 16, QLatin1Char('0'));
+}
 
 }  // namespace
 
@@ -99,6 +108,10 @@ void Supervisor::runCheck() {
     for (const int drive : s_.validDrives) {
         const auto slave = static_cast<uint16_t>(drive);
         ec_slavet& s = ec_slave[slave];
+        if (s.state != EC_STATE_NONE && isTableSlave(drive)) {  // it answered: no silence
+            silentSinceMs_[static_cast<size_t>(drive)].store(-1, std::memory_order_relaxed);
+            lastState_[static_cast<size_t>(drive)].store(s.state, std::memory_order_relaxed);
+        }
         if (s.group == s_.currentgroup && s.state != EC_STATE_OPERATIONAL) {
             group.docheckstate = true;
             if (drive >= 0 && drive < kSlaveTableSize) {
@@ -107,12 +120,14 @@ void Supervisor::runCheck() {
             if (s.state == (EC_STATE_SAFE_OP | EC_STATE_ERROR)) {
                 s_.log(QStringLiteral("ERROR : slave %1 is in SAFE_OP + ERROR, attempting ack.")
                            .arg(drive));
+                troubleLogged_ = true;
                 s.state = EC_STATE_SAFE_OP | EC_STATE_ACK;
                 ec_writestate(slave);
                 recordEvent(drive, SupervisionKind::Acknowledged);
             } else if (s.state == EC_STATE_SAFE_OP) {
                 s_.log(QStringLiteral("WARNING : slave %1 is in SAFE_OP, change to OPERATIONAL.")
                            .arg(drive));
+                troubleLogged_ = true;
                 s.state = EC_STATE_OPERATIONAL;
                 ec_writestate(slave);
             } else if (s.state > EC_STATE_NONE) {
@@ -124,17 +139,13 @@ void Supervisor::runCheck() {
                 if (reached == EC_STATE_SAFE_OP) {
                     s.islost = false;
                     s_.log(QStringLiteral("MESSAGE : slave %1 reconfigured.").arg(drive));
+                    troubleLogged_ = true;
                     recordEvent(drive, SupervisionKind::Reconfigured);
                 }
             } else if (!s.islost) {
                 ec_statecheck(slave, EC_STATE_OPERATIONAL, kLostCheckTimeoutUs);
                 if (s.state == EC_STATE_NONE) {
-                    s.islost = true;
-                    s_.enabled.exchange(false);
-                    s_.inOperation.exchange(false);
-                    s_.slaveLost();
-                    s_.log(QStringLiteral("ERROR : slave %1 lost.").arg(drive));
-                    recordEvent(drive, SupervisionKind::Lost);
+                    declareLostIfSilent(drive, s);
                 }
             }
         }
@@ -142,6 +153,7 @@ void Supervisor::runCheck() {
             if (s.state != EC_STATE_NONE) {
                 s.islost = false;
                 s_.log(QStringLiteral("MESSAGE : slave %1 found.").arg(drive));
+                troubleLogged_ = true;
                 recordEvent(drive, SupervisionKind::Recovered);
             } else {
                 // Recovery gives the slave its address again by way of a temporary one; the
@@ -151,14 +163,52 @@ void Supervisor::runCheck() {
                 if (recovered) {
                     s.islost = false;
                     s_.log(QStringLiteral("MESSAGE : slave %1 recovered.").arg(drive));
+                    troubleLogged_ = true;
                     recordEvent(drive, SupervisionKind::Recovered);
                 }
             }
         }
     }
-    if (!group.docheckstate) {
+    // A working-counter shortfall that found every slave in OP is only counted (the cycle's
+    // misses, shown by the diagnostics); the all-clear closes a trouble that was logged.
+    if (!group.docheckstate && troubleLogged_.exchange(false)) {
         s_.log(QStringLiteral("OK : all slaves resumed OPERATIONAL."));
     }
+}
+
+bool Supervisor::declareLostIfSilent(int drive, ec_slavet& s) {
+    if (!isTableSlave(drive)) {
+        return false;
+    }
+    const auto at = static_cast<size_t>(drive);
+    const int64_t now = s_.elapsedTimer.elapsed();
+    int64_t since = silentSinceMs_[at].load(std::memory_order_relaxed);
+    if (since < 0) {
+        since = now;
+        silentSinceMs_[at].store(now, std::memory_order_relaxed);
+    }
+    if (now - since < kLostAfterSilentMs) {
+        return false;  // the next check looks again: docheckstate stays set
+    }
+    const uint16_t last = lastState_[at].load(std::memory_order_relaxed);
+    const QString reason =
+        QStringLiteral(
+            "no answer for %1 ms; last answered in AL state %2, AL status code 0x%3 (%4)")
+            .arg(now - since)
+            .arg(alStateText(last))
+            .arg(s.ALstatuscode, 4, 16, QLatin1Char('0'))
+            .arg(QString::fromUtf8(ec_ALstatuscode2string(s.ALstatuscode)));
+    s.islost = true;
+    silentSinceMs_[at].store(-1, std::memory_order_relaxed);
+    s_.enabled.exchange(false);
+    s_.inOperation.exchange(false);
+    s_.log(QStringLiteral("ERROR : slave %1 lost.").arg(drive));
+    s_.log(QStringLiteral("ERROR : slave %1 lost: %2.").arg(drive).arg(reason));
+    troubleLogged_ = true;
+    // Recorded before the report: the window reads why from the events when the report arrives.
+    recordEvent(drive, SupervisionKind::Lost, reason);
+    s_.slaveLost();
+    return true;
 }
 
 void Supervisor::pollEmergencies() {
@@ -202,7 +252,7 @@ void Supervisor::pollEmergencies() {
 void Supervisor::recordEvent(int slave, SupervisionKind kind, const QString& detail) {
     {
         QMutexLocker lock(&eventsMutex_);
-        events_.push_back({QDateTime::currentDateTime(), slave, kind});
+        events_.push_back({QDateTime::currentDateTime(), slave, kind, detail});
         while (events_.size() > kMaxEvents) {
             events_.pop_front();
         }
@@ -223,6 +273,13 @@ void Supervisor::clearRecord() {
     for (auto& m : misses_) {
         m = 0;
     }
+    for (auto& t : silentSinceMs_) {
+        t = -1;
+    }
+    for (auto& l : lastState_) {
+        l = EC_STATE_OPERATIONAL;
+    }
+    troubleLogged_ = false;
     QMutexLocker lock(&eventsMutex_);
     events_.clear();
 }

@@ -18,6 +18,7 @@
 #include "osal/osal.h"
 
 struct ec_errort;
+struct ec_slavet;
 
 // "lost", "recovered", "acknowledged", "reconfigured", "emergency".
 QString supervisionKindName(SupervisionKind kind);
@@ -26,6 +27,7 @@ struct SupervisionEvent {
     QDateTime time;
     int slave = 0;
     SupervisionKind type = SupervisionKind::Lost;  // supervisionKindName names it
+    QString detail;                                // why, for a loss; the text of an emergency
 };
 
 // The log line of an emergency a drive sent.
@@ -33,7 +35,7 @@ QString emergencyText(int drive, const ec_errort& e);
 
 class Supervisor {
 public:
-    explicit Supervisor(MasterState& state) : s_(state) {}
+    explicit Supervisor(MasterState& state) : s_(state) { clearRecord(); }
     Supervisor(const Supervisor&) = delete;
     Supervisor& operator=(const Supervisor&) = delete;
 
@@ -56,6 +58,10 @@ private:
     void pollEmergencies();
     void recordEvent(int slave, SupervisionKind kind, const QString& detail = {});
 
+    // Called when `drive` gave no answer at this check: declares it lost once it has stayed
+    // silent for kLostAfterSilentMs. Returns whether it did.
+    bool declareLostIfSilent(int drive, ec_slavet& slave);
+
     static constexpr size_t kMaxEvents = 100;
 
     MasterState& s_;
@@ -65,4 +71,12 @@ private:
     std::array<std::atomic<uint64_t>, kSlaveTableSize> misses_{};
     mutable QMutex eventsMutex_;
     std::deque<SupervisionEvent> events_;  // guarded by eventsMutex_; at most kMaxEvents
+    // Per slave number, the master time (elapsedTimer, ms) of the first check it did not answer
+    // in the silence under way, -1 while it answers. Supervision thread; reset by bring-up.
+    std::array<std::atomic<int64_t>, kSlaveTableSize> silentSinceMs_{};
+    // Per slave number, the AL state it last answered with. Supervision thread; reset by bring-up.
+    std::array<std::atomic<uint16_t>, kSlaveTableSize> lastState_{};
+    // A trouble was logged that no "all slaves resumed" line has closed yet. Supervision thread;
+    // reset by bring-up.
+    std::atomic<bool> troubleLogged_{false};
 };

@@ -71,7 +71,7 @@ bool Chain::processFrame(std::vector<uint8_t>& frame) {
     auto line = reachableLocked();
     for (auto* s : line)
         s->esc->poll();
-    if (line.empty()) {
+    if (line.empty() || clock_->nowNs() < stallUntilNs_) {
         ++framesLost_;
         return false;
     }
@@ -179,6 +179,11 @@ void Chain::setFrameLoss(double fraction, uint64_t seed, LossPoint where, int li
 void Chain::corruptNextFrame(int link, LossPoint where) {
     std::lock_guard lock(mutex_);
     corruptNext_ = Corruption{std::max(link, 1), where};
+}
+
+void Chain::stall(int64_t ms) {
+    std::lock_guard lock(mutex_);
+    stallUntilNs_ = clock_->nowNs() + std::max<int64_t>(ms, 0) * 1'000'000;
 }
 
 void Chain::pullDrive(int position) {

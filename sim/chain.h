@@ -51,6 +51,10 @@ public:
                       int link = 1);
     // The next frame is corrupted on that cable, counted and lost the same way.
     void corruptNextFrame(int link, LossPoint where = LossPoint::Outbound);
+    // The whole line stalls for `ms` of the chain's clock from now, as when the host running it
+    // is held up: every frame in that time is lost before any slave sees it (the slaves' timers,
+    // the SyncManager watchdog among them, run on). Then frames pass as before.
+    void stall(int64_t ms);
     void pullDrive(int position);
     void plugDrive(int position);
     void removeSlave(int position);
@@ -126,6 +130,7 @@ private:
         LossPoint where;
     };
     std::optional<Corruption> corruptNext_;  // guarded by mutex_
+    int64_t stallUntilNs_ = 0;               // guarded by mutex_; chain clock
     std::mt19937_64 rng_;                    // guarded by mutex_
     uint64_t framesSeen_ = 0;                // guarded by mutex_
     uint64_t framesLost_ = 0;                // guarded by mutex_

@@ -90,6 +90,14 @@ std::string CommandInterpreter::execute(const std::string& line) {
         return "loss " + w[1] + " seed " + std::to_string(*seed) + (onReturn ? " return" : "") +
                (link == 1 ? "" : " at " + std::to_string(link));
     }
+    if (cmd == "stall") {
+        // stall MS: no frame comes back for that long
+        const auto ms = w.size() == 2 ? number(w[1]) : std::nullopt;
+        if (!ms)
+            return usage("MS");
+        chain_.stall(static_cast<int64_t>(*ms));
+        return "stall " + std::to_string(*ms) + " ms";
+    }
     if (cmd == "corrupt") {
         // corrupt K [return]: the next frame, on the cable into slave K
         const auto k = position(1);
