@@ -14,6 +14,7 @@
 namespace {
 
 const QBrush kTroubleBrush(QColor(255, 200, 200));
+constexpr qint64 kMinuteMs = 60000;
 
 QString alStateName(uint16_t state) {
     static const char* const names[] = {"NONE", "INIT", "PRE-OP", "BOOT", "SAFE-OP",
@@ -71,6 +72,7 @@ BusDiagnostics::BusDiagnostics(ecmaster* m, QWidget* parent)
             [this] { display(reading.result()); });
     connect(&refreshTimer, &QTimer::timeout, this, &BusDiagnostics::refresh);
     refreshTimer.start(kRefreshMs);
+    clock.start();
     refresh();
 }
 
@@ -120,20 +122,40 @@ void BusDiagnostics::display(const Reading& read) {
     ui->label_cycles->setText(QString::number(f.cycles));
     ui->label_skipped->setText(QString::number(f.skippedCycles));
     ui->label_wkc->setText(QString::number(f.wkcMisses));
+    ui->label_wkcMinute->setText(QString::number(wkcMissesLastMinute(f.wkcMisses)));
     ui->label_resent->setText(QString::number(f.framesResent));
     ui->label_lost->setText(QString::number(f.framesLost));
     QStringList lines;
     for (const SupervisionEvent& e : master->supervisionEvents()) {
-        lines << QStringLiteral("%1  slave %2 %3")
-                     .arg(e.time.toString(QStringLiteral("HH:mm:ss.zzz")))
-                     .arg(e.slave)
-                     .arg(supervisionKindName(e.type));
+        QString line = QStringLiteral("%1  slave %2 %3")
+                           .arg(e.time.toString(QStringLiteral("HH:mm:ss.zzz")))
+                           .arg(e.slave)
+                           .arg(supervisionKindName(e.type));
+        if (e.type == SupervisionKind::Lost && !e.detail.isEmpty()) {
+            line += QStringLiteral(": ") + e.detail;
+        }
+        lines << line;
     }
     const QString text = lines.join(QLatin1Char('\n'));
     if (ui->plainTextEdit_events->toPlainText() != text) {
         ui->plainTextEdit_events->setPlainText(text);
     }
     emit refreshed();
+}
+
+uint64_t BusDiagnostics::wkcMissesLastMinute(uint64_t total) {
+    const qint64 now = clock.elapsed();
+    // A new bus session starts the cycle's count afresh.
+    if (!wkcTotals.empty() && total < wkcTotals.back().second) {
+        wkcTotals.clear();
+    }
+    wkcTotals.emplace_back(now, total);
+    // Keep the newest read at least a minute old as the base.
+    while (wkcTotals.size() > 1 && now - wkcTotals[1].first >= kMinuteMs) {
+        wkcTotals.pop_front();
+    }
+    // Before a minute has gone by, everything since the window's first read counts.
+    return total - wkcTotals.front().second;
 }
 
 void BusDiagnostics::on_pushButton_resetCounters_clicked() {

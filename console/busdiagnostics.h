@@ -7,10 +7,14 @@
 // GUI thread only. STOP under Esc here as in the main window.
 #pragma once
 
+#include <QElapsedTimer>
 #include <QFutureWatcher>
 #include <QStringList>
 #include <QTimer>
 #include <QWidget>
+
+#include <deque>
+#include <utility>
 
 #include "ecmaster.h"
 
@@ -50,10 +54,16 @@ private:
         BusFigures figures;
     };
     void display(const Reading& read);
+    // The working-counter misses of the last minute, from the totals of the reads in it.
+    uint64_t wkcMissesLastMinute(uint64_t total);
 
     Ui::BusDiagnostics* ui = nullptr;
     ecmaster* master = nullptr;  // not owned; outlives the window
     QTimer refreshTimer;
     QFutureWatcher<Reading> reading;
     bool resetPending = false;  // GUI thread: the next read clears the counters first
+    // GUI thread: the cycle's miss total at each read (at ms of `clock`); the oldest is the newest
+    // read that is at least a minute old.
+    std::deque<std::pair<qint64, uint64_t>> wkcTotals;
+    QElapsedTimer clock;
 };
