@@ -341,7 +341,15 @@ void MainWindow::onConnectFinished(QFutureWatcher<bool>* watcher) {
         ui->comboBox_index->addItem(QString::number(i));
     }
 
-    currentMotorIndex = 0;
+    // After a lost slave took the bus down, the drive operated then, if the bus still has it.
+    bool kept = false;
+    const int beforeLoss = ui->comboBox_index->property("driveBeforeLoss").toInt(&kept);
+    ui->comboBox_index->setProperty("driveBeforeLoss", QVariant());  // set by deal_when_slave_lost
+    if (kept && beforeLoss > 0 && beforeLoss < drives) {
+        ui->comboBox_index->setCurrentIndex(beforeLoss);  // its handler selects the drive
+    } else {
+        currentMotorIndex = 0;
+    }
     emit writeLog(QStringLiteral("currentMotorIndex.") + QString::number(currentMotorIndex));
     notifyBusChanged();
     watcher->deleteLater();
@@ -441,6 +449,8 @@ void MainWindow::deal_when_slave_lost() {
             break;
         }
     }
+    // The drive operated now is selected again by the next bring-up if it still has one.
+    ui->comboBox_index->setProperty("driveBeforeLoss", currentMotorIndex);
     ui->pushButton_enable->setText(QStringLiteral("Enable"));
     // Widgets only: the bus goes down below, so nothing is sent.
     ui->doubleSpinBox_torque->setValue(0);
