@@ -103,7 +103,7 @@ private slots:
         window->setTestLock(true);
         connectButton()->click();
         QTRY_COMPARE(connectButton()->text(), u"Connect"_s);
-        QVERIFY(logged(u"Disconnect Success."_s));
+        QTRY_VERIFY(logged(u"Disconnect Success."_s));
         QVERIFY(state() == NotConnected && !master()->isConnected() && !locked());
         QVERIFY(counts() == u"电机数量:00"_s && combo("comboBox_index")->count() == 0);
         QVERIFY(!button("pushButton_plot_para")->isChecked() &&
