@@ -1,7 +1,8 @@
 // Supervision of the running bus on a thread of its own: every 10 ms, when the last cycle's
 // working counter fell short or a check is pending, it reads all slave states and steers each
-// valid drive back to OPERATIONAL, or declares it lost; every 100 ms it takes the emergencies the
-// drives put into their send mailboxes. What it sees is kept as typed events.
+// valid drive back to OPERATIONAL, or declares it lost once it has stayed silent across checks
+// for longer than its SyncManager watchdog; every 100 ms it takes the emergencies the drives put
+// into their send mailboxes. What it sees is kept as typed events.
 #pragma once
 
 #include <QDateTime>
