@@ -45,43 +45,21 @@ bool DriveMailbox::transferUnderWay() const {
 // --- parameters ---------------------------------------------------------------------------------
 
 TransferResult DriveMailbox::parameterRead(int index, int32_t id, void* data) {
-    const int slave = s_.slaveAt(index);
-    if (slave == 0) {
-        return TransferResult::failure(
-            s_.connected ? TransferResult::Status::Refused : TransferResult::Status::NotConnected,
-            QStringLiteral("no drive %1").arg(index));
-    }
-    int refusal = kParamOk;
-    const ParamInfo* p = sdoParam(id, refusal);
-    if (p == nullptr) {
-        return TransferResult::failure(refusal == kParamNotConnected
-                                           ? TransferResult::Status::NotConnected
-                                           : TransferResult::Status::Refused);
-    }
-    int size = p->size;  // the stack replaces it with the length received
-    const QMutexLocker lock(&s_.mailboxMutex);
-    if (const int refused = mailboxRefusal(static_cast<uint16_t>(slave)); refused != kParamOk) {
-        return TransferResult::failure(refused == kParamNotConnected
-                                           ? TransferResult::Status::NotConnected
-                                           : TransferResult::Status::Refused);
-    }
-    const int wkc = ec_SDOread(static_cast<uint16_t>(slave), p->index, p->subIndex, false, &size,
-                               data, kSdoTimeoutUs);
-    if (wkc <= 0) {
-        const TransferResult failed = serviceFailure(slave, wkc, p->index, p->subIndex);
-        s_.log(QStringLiteral("SDO read failed for index 0x%1 subindex 0x%2")
-                   .arg(p->index, 0, 16)
-                   .arg(p->subIndex, 0, 16) +
-               QStringLiteral(": ") + failed.text());
-        return failed;
-    }
-    TransferResult done;
-    done.object = p->index;
-    done.subIndex = p->subIndex;
-    return done;
+    return parameterTransfer(index, id, false, [data](uint16_t slave, const ParamInfo& p) {
+        int size = p.size;  // the stack replaces it with the length received
+        return ec_SDOread(slave, p.index, p.subIndex, false, &size, data, kSdoTimeoutUs);
+    });
 }
 
 TransferResult DriveMailbox::parameterWrite(int index, int32_t id, const void* data) {
+    return parameterTransfer(index, id, true, [data](uint16_t slave, const ParamInfo& p) {
+        return ec_SDOwrite(slave, p.index, p.subIndex, false, p.size, data, kSdoTimeoutUs);
+    });
+}
+
+TransferResult DriveMailbox::parameterTransfer(
+    int index, int32_t id, bool write,
+    const std::function<int(uint16_t slave, const ParamInfo& p)>& call) {
     const int slave = s_.slaveAt(index);
     if (slave == 0) {
         return TransferResult::failure(
@@ -95,7 +73,7 @@ TransferResult DriveMailbox::parameterWrite(int index, int32_t id, const void* d
                                            ? TransferResult::Status::NotConnected
                                            : TransferResult::Status::Refused);
     }
-    if (p->access == kParamReadOnly) {
+    if (write && p->access == kParamReadOnly) {
         s_.log(QStringLiteral("Attempt to write a read-only object at index 0x%1")
                    .arg(p->index, 0, 16));
         return TransferResult::failure(TransferResult::Status::Refused,
@@ -107,11 +85,10 @@ TransferResult DriveMailbox::parameterWrite(int index, int32_t id, const void* d
                                            ? TransferResult::Status::NotConnected
                                            : TransferResult::Status::Refused);
     }
-    const int wkc = ec_SDOwrite(static_cast<uint16_t>(slave), p->index, p->subIndex, false, p->size,
-                                data, kSdoTimeoutUs);
-    if (wkc <= 0) {
+    if (const int wkc = call(static_cast<uint16_t>(slave), *p); wkc <= 0) {
         const TransferResult failed = serviceFailure(slave, wkc, p->index, p->subIndex);
-        s_.log(QStringLiteral("SDO write failed for index 0x%1 subindex 0x%2")
+        s_.log(QStringLiteral("SDO %1 failed for index 0x%2 subindex 0x%3")
+                   .arg(write ? QStringLiteral("write") : QStringLiteral("read"))
                    .arg(p->index, 0, 16)
                    .arg(p->subIndex, 0, 16) +
                QStringLiteral(": ") + failed.text());
@@ -244,10 +221,10 @@ int DriveMailbox::downloadFirmware(const QString& path, int index, uint32_t pass
     // OPERATIONAL with it again and a later download starts from a usable mailbox.
     ec_mbxsetupt standard{};
     ec_FOEbootmailbox(s, &standard);
-    s_.detail(QString::asprintf(" SM0 A:%4.4x L:%4d F:%8.8x", rec.SM[0].StartAddr, rec.SM[0].SMlength,
-                             rec.SM[0].SMflags));
-    s_.detail(QString::asprintf(" SM1 A:%4.4x L:%4d F:%8.8x", rec.SM[1].StartAddr, rec.SM[1].SMlength,
-                             rec.SM[1].SMflags));
+    s_.detail(QString::asprintf(" SM0 A:%4.4x L:%4d F:%8.8x", rec.SM[0].StartAddr,
+                                rec.SM[0].SMlength, rec.SM[0].SMflags));
+    s_.detail(QString::asprintf(" SM1 A:%4.4x L:%4d F:%8.8x", rec.SM[1].StartAddr,
+                                rec.SM[1].SMlength, rec.SM[1].SMflags));
 
     s_.log(QStringLiteral("Request BOOT state for slave %1.").arg(slave));
     rec.state = EC_STATE_BOOT;

@@ -82,6 +82,11 @@ public:
 
 private:
     const ParamInfo* sdoParam(int32_t id, int& refusal);
+    // One transfer of parameter `id` of drive `index` under the transfer lock: the checks both
+    // directions share, then `call`; a failure logged as "SDO read (write) failed for index ...".
+    TransferResult parameterTransfer(
+        int index, int32_t id, bool write,
+        const std::function<int(uint16_t slave, const ParamInfo& p)>& call);
     // Caller holds mailboxMutex.
     int mailboxRefusal(uint16_t slave);
     // Why the last service of `slave` on this thread failed, from its stack result `wkc`.
