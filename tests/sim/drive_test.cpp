@@ -164,6 +164,7 @@ param 2 0|param 2 0 bytes 25 31 value 12581;
 param 2 36|param 2 36 bytes 30 33 4a 51 value 1363817264;firmware 2|firmware 2 none;
 misbehave 2 garbage|misbehave 2 garbage;misbehave 2 none|misbehave 2 none;drop 2 0|drop 2 0;
 duplicate 2|duplicate 2;emergency 2 0x2310 0x01|emergency 2 0x2310;power-cycle 2|power-cycled 2;
+stall 0|stall 0 ms;stall|error:;stall -5|error:;stall x|error:;
 fault 1 1|error: slave 1 is not a drive;param 1 0|error: slave 1 is not a drive;   |;pull|error:;
 pull 0|error:;pull 4|error:;pull x|error:;plug 2 3|error:;safeop-error 1|error:;
 safeop-error 1 0x10000|error:;refuse 1 8|error:;refuse 1 16 1|error:;loss 2 1|error:;
