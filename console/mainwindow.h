@@ -239,6 +239,8 @@ private:
     // One transfer job over the rows: the identity reads first when `readIdentity`, then each
     // row's read (or the write of the value its editor shows now), 5 ms apart.
     void startParameterRun(bool readIdentity, bool writeRows);
+    // The run's end, whole or cut short by a cancel.
+    void endParameterRun(bool writeRows, bool completed);
 
     QMap<int, ParamRow> paramRows;           // parameter id -> row; GUI thread only
     QString softwareVersionText;             // "%d.%d.%d" of the last version read

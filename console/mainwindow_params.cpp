@@ -199,7 +199,8 @@ void MainWindow::readParameterValue(int id) {
         [this](const ParamReading& reading) {
             setRowPending(reading.id, false);
             showParameterReading(reading);
-        });
+        },
+        [this, id] { setRowPending(id, false); });
 }
 
 void MainWindow::setRowPending(int id, bool pending) {
@@ -451,12 +452,15 @@ void MainWindow::startParameterRun(bool readIdentity, bool writeRows) {
             }
             return true;
         },
-        [this, writeRows](bool completed) {
-            paramRunActive = false;
-            for (auto it = paramRows.cbegin(); it != paramRows.cend(); ++it) {
-                it->editor->setPlaceholderText(QString());
-            }
-            emit writeLog(completed ? QStringLiteral("%1 finished.").arg(runName(writeRows))
-                                    : QStringLiteral("%1 stopped.").arg(runName(writeRows)));
-        });
+        [this, writeRows](bool completed) { endParameterRun(writeRows, completed); },
+        [this, writeRows] { endParameterRun(writeRows, false); });
+}
+
+void MainWindow::endParameterRun(bool writeRows, bool completed) {
+    paramRunActive = false;
+    for (auto it = paramRows.cbegin(); it != paramRows.cend(); ++it) {
+        it->editor->setPlaceholderText(QString());
+    }
+    emit writeLog(completed ? QStringLiteral("%1 finished.").arg(runName(writeRows))
+                            : QStringLiteral("%1 stopped.").arg(runName(writeRows)));
 }

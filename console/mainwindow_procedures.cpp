@@ -139,7 +139,8 @@ void MainWindow::calibrationPoll(QTimer* timer) {
                 return;
             }
             calibrationStep(timer, value);
-        });
+        },
+        [this] { calibrationReadPending = false; });
 }
 
 void MainWindow::calibrationStep(QTimer* timer, uint8_t value) {

@@ -9,6 +9,7 @@
 #include <QObject>
 #include <QPointer>
 
+#include <functional>
 #include <type_traits>
 #include <utility>
 
@@ -22,23 +23,32 @@ public:
     TransferClient(const TransferClient&) = delete;
     TransferClient& operator=(const TransferClient&) = delete;
 
-    // `work(cancelled)` on the worker, then `done(result)` on the owner's thread. `work` reaches
-    // the master only, never the owner's widgets.
+    // `work(cancelled)` on the worker, then `done(result)` on the owner's thread. A transfer
+    // cancelled before it started does no work and calls `dropped()` instead, so the owner can
+    // put back what it marked as pending. `work` reaches the master only, never the owner's
+    // widgets.
     template <typename Work, typename Done>
-    void run(Work work, Done done) {
+    void run(Work work, Done done, std::function<void()> dropped = {}) {
         if (master_.isNull()) {
             return;
         }
         QObject* const owner = owner_;
-        master_->transfers().post(owner, [owner, work = std::move(work), done = std::move(done)](
+        master_->transfers().post(owner, [owner, work = std::move(work), done = std::move(done),
+                                          dropped = std::move(dropped)](
                                              const TransferWorker::Cancelled& cancelled) mutable {
+            if (cancelled) {
+                if (dropped) {
+                    QMetaObject::invokeMethod(owner, dropped, Qt::QueuedConnection);
+                }
+                return;
+            }
             auto result = work(cancelled);
             QMetaObject::invokeMethod(
                 owner, [done, result = std::move(result)]() mutable { done(std::move(result)); },
                 Qt::QueuedConnection);
         });
     }
-    // Drops the queued transfers and flags the running one; returns at once.
+    // Flags the queued and the running transfers; returns at once.
     void cancel() {
         if (!master_.isNull()) {
             master_->transfers().cancel(owner_);

@@ -21,7 +21,11 @@ void TransferWorker::post(const void* owner, Job job) {
 
 void TransferWorker::cancel(const void* owner) {
     const std::lock_guard<std::mutex> lock(mutex_);
-    std::erase_if(queue_, [owner](const Entry& e) { return e.owner == owner; });
+    for (Entry& e : queue_) {
+        if (e.owner == owner) {
+            e.cancelled->store(true);
+        }
+    }
     if (runningOwner_ == owner && runningCancel_) {
         runningCancel_->store(true);
     }

@@ -3,8 +3,10 @@
 // mailbox exchange. A transfer belongs to an owner (the window that asked); the owner can cancel
 // its transfers, and must, before it goes (TransferClient does this for a QObject).
 //
-// Cancelling drops the owner's queued transfers and raises the flag of the running one; a
-// transfer looks at its flag between exchanges, so the wait for it to end is one exchange at most.
+// Cancelling raises the flag of the owner's running and queued transfers; a transfer looks at its
+// flag before it starts and between exchanges, so a cancelled one ends within its exchange and a
+// queued one runs as a no-op that can still tell its owner. An owner that goes drops its queued
+// transfers instead: the wait for it is one exchange at most.
 #pragma once
 
 #include <atomic>
@@ -27,9 +29,9 @@ public:
 
     // Queues `job` behind the transfers already asked for. Ignored once the worker has stopped.
     void post(const void* owner, Job job);
-    // Drops `owner`'s queued transfers and flags its running one; returns at once.
+    // Flags `owner`'s running and queued transfers; returns at once.
     void cancel(const void* owner);
-    // cancel, then waits until none of `owner`'s transfers runs.
+    // Drops `owner`'s queued transfers, flags its running one and waits until it has ended.
     void cancelAndWait(const void* owner);
     // Whether `owner` has a transfer queued or running.
     bool busy(const void* owner) const;

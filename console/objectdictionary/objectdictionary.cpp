@@ -116,12 +116,19 @@ template <typename Work, typename Done>
 void ObjectDictionary::start(Work work, Done done) {
     running = true;
     updateButtons();
-    transfers->run(std::move(work), [this, done = std::move(done)](auto result) {
-        running = false;
-        done(result);
-        updateButtons();
-        emit jobDone();
-    });
+    transfers->run(
+        std::move(work),
+        [this, done = std::move(done)](auto result) {
+            running = false;
+            done(result);
+            updateButtons();
+            emit jobDone();
+        },
+        [this] {
+            running = false;
+            updateButtons();
+            emit jobDone();
+        });
 }
 
 void ObjectDictionary::setStatus(const QString& text) {

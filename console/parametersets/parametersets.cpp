@@ -110,6 +110,10 @@ void ParameterSets::start(const QString& label, std::function<void(const Transfe
                 done();
             }
             emit jobDone();
+        },
+        [this] {
+            finishJob();
+            emit jobDone();
         });
 }
 

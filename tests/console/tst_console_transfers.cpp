@@ -152,6 +152,24 @@ private slots:
         QVERIFY2(closing.elapsed() < 5000, qPrintable(u"%1 ms"_s.arg(closing.elapsed())));
     }
 
+    // Transfers queued when the bus goes are cancelled without leaving the page stuck: a Read ALL
+    // behind a read that waits on a silent drive ends as stopped, and the next one runs.
+    void queuedTransfersEndWithTheBus() {
+        QVERIFY(openConnected());
+        chain->setMailboxMisbehaviour(1, sim::Misbehaviour::Silent);
+        window->parameterRows().first().readButton->click();
+        click("pushButton_ReadAll");
+        connectButton()->click();
+        QTRY_VERIFY_WITH_TIMEOUT(logged(u"Read ALL stopped."_s), kBusTimeoutMs);
+        QVERIFY(waitText(connectButton(), "Connect"));
+        QVERIFY(window->parameterRows().first().editor->cleanText().isEmpty());
+        chain->setMailboxMisbehaviour(1, sim::Misbehaviour::None);
+        QVERIFY(connectBus());
+        click("pushButton_ReadAll");
+        QTRY_VERIFY_WITH_TIMEOUT(logged(u"Read ALL finished."_s), kBusTimeoutMs);
+        QVERIFY(!logged(u"Read ALL / Write ALL is running; wait for it to finish."_s));
+    }
+
     // Identity reads that fail say so; no number is shown as the drive's.
     void failedIdentityReadsShowNoValue() {
         QVERIFY(openConnected());

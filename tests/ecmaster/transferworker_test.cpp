@@ -1,5 +1,6 @@
-// The transfer worker: transfers in order, cancelled per owner (queued ones dropped, the running
-// one told), an owner's wait that ends with its running transfer, and a stop that drops the rest.
+// The transfer worker: transfers in order, cancelled per owner (queued ones told, or dropped when
+// the owner goes; the running one told), an owner's wait that ends with its running transfer, and
+// a stop that drops the rest.
 #include <QTest>
 
 #include <atomic>
@@ -57,11 +58,25 @@ private slots:
             });
         }
         QTRY_VERIFY(!worker.busy(&a));
+        // A cancel that does not wait flags A's queued transfer: it still runs, told so.
+        std::atomic<bool> releaseB{false};
+        worker.post(&b, [&](const TransferWorker::Cancelled&) {
+            while (!releaseB) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            }
+        });
+        worker.post(&a, [&](const TransferWorker::Cancelled& cancelled) {
+            const std::lock_guard<std::mutex> lock(mutex);
+            ran.push_back(cancelled ? -6 : 6);
+        });
+        worker.cancel(&a);
+        releaseB = true;
+        QTRY_VERIFY(!worker.busy(&a) && !worker.busy(&b));
         worker.stop();
         worker.post(&a, [&](const TransferWorker::Cancelled&) { ran.push_back(99); });
         QTest::qWait(20);
         const std::lock_guard<std::mutex> lock(mutex);
-        QCOMPARE(ran, (std::vector<int>{2, 4, 5}));
+        QCOMPARE(ran, (std::vector<int>{2, 4, 5, -6}));
     }
 
     void stopCancelsTheRunningTransferAndDropsTheQueue() {
