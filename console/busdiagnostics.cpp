@@ -131,7 +131,7 @@ void BusDiagnostics::display(const Reading& read) {
                            .arg(e.time.toString(QStringLiteral("HH:mm:ss.zzz")))
                            .arg(e.slave)
                            .arg(supervisionKindName(e.type));
-        if (e.type == SupervisionKind::Lost && !e.detail.isEmpty()) {
+        if (!e.detail.isEmpty()) {  // why a slave was lost, what an emergency said
             line += QStringLiteral(": ") + e.detail;
         }
         lines << line;

@@ -68,7 +68,7 @@ std::optional<QList<DictionaryObject>> DriveMailbox::readDictionary(
         s_.log(QStringLiteral("Object dictionary: no drive %1 on the bus.").arg(index));
         return std::nullopt;
     }
-    // Some 50 KiB: the heap, not a pool thread's stack.
+    // Some 50 KiB: the heap, not a worker thread's stack.
     auto list = std::make_unique<ec_ODlistt>();
     auto entries = std::make_unique<ec_OElistt>();
     // One exchange per service call, each under the transfer lock of its own, so that a long

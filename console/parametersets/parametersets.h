@@ -59,7 +59,7 @@ signals:
     void jobDone();
 
 private:
-    // Runs `work` on a pool thread under a progress dialog titled `label`, then `done` on the
+    // Runs `work` on the transfer worker under a progress dialog titled `label`, then `done` on the
     // GUI thread unless shut down in between.
     void start(const QString& label, std::function<void(const TransferProgress&)> work,
                std::function<void()> done);
