@@ -84,6 +84,7 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), ui(new Ui::MainWi
 
     roundtripTimer = new RoundtripTimer(this);
     postSetup();
+    setStatusLive(false);  // until the first record of a bus
 
     currentMotorIndex = 0;
 
@@ -320,6 +321,7 @@ void MainWindow::onConnectFinished(QFutureWatcher<bool>* watcher) {
     }
 
     emit writeLog(QStringLiteral("Connect Success."));
+    statusHeld = false;
     ui->pushButton_connect->setText(kDisconnectText);
     ConsoleState = Connected;
 
@@ -371,6 +373,8 @@ void MainWindow::disconnectFromBus() {
     master->stopCycle();
     transfers->cancel();
     notifyBusChanged();
+    statusHeld = true;
+    setStatusLive(false);
     ConsoleState = NotConnected;
     auto* watcher = new QFutureWatcher<void>(this);
     connect(watcher, &QFutureWatcher<void>::finished, this, [this, watcher] {

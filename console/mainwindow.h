@@ -174,6 +174,9 @@ public:
     void forceConsoleState(int state) { ConsoleState = state; }
 
 private:
+    // Live fields show the drive's values; not live (no bus, no record yet) they are greyed and
+    // the measured ones show a dash, so no old value passes for a live one.
+    void setStatusLive(bool live);
     // The thinned refresh of the value fields; also keeps lastPosition.
     void showStatusFields(const TCiA402_GetValue& data, float position, float velocity,
                           float torque);
@@ -183,7 +186,10 @@ private:
     // Replaces the lines under `header` in textEdit_errorWord with one line of texts.
     void updateFaultBoxSection(const QString& header, const QStringList& texts);
 
-    QString productType;            // empty until the parameter page reads it
+    QString productType;     // empty until the parameter page reads it
+    bool statusLive = true;  // the value fields show a record of the running bus
+    // From a disconnect to the next bring-up: records of the old bus still queued are not shown.
+    bool statusHeld = false;
     uint32_t lastErrorWord = 0;     // motor error word last decoded
     uint32_t lastDrvErrorWord = 0;  // drive error word last decoded
 

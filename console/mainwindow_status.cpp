@@ -5,7 +5,10 @@
 #include <QTextCursor>
 #include <QTextDocument>
 
+#include <array>
+
 #include "mainwindow.h"
+#include "model/cia402.h"
 #include "model/stateconfig.h"
 #include "ui_mainwindow.h"
 
@@ -35,12 +38,49 @@ bool isSectionLine(const QString& text) {
 
 }  // namespace
 
+void MainWindow::setStatusLive(bool live) {
+    statusLive = live;
+    const std::array<QAbstractSpinBox*, 9> fields = {
+        ui->spinBox_State,           ui->doubleSpinBox_Position, ui->doubleSpinBox_Torque,
+        ui->doubleSpinBox_Velocity,  ui->spinBox_Mode,           ui->doubleSpinBox_BusVoltage,
+        ui->doubleSpinBox_MotorTemp, ui->doubleSpinBox_MosTemp,  ui->doubleSpinBox_McuTemp};
+    for (QAbstractSpinBox* field : fields) {
+        field->setEnabled(live);
+    }
+    if (live) {
+        return;
+    }
+    // No value stands there as if it were live: the measured ones show a dash (their minimum lies
+    // far outside what a drive reports), the words are greyed.
+    for (QDoubleSpinBox* box :
+         {ui->doubleSpinBox_Position, ui->doubleSpinBox_Torque, ui->doubleSpinBox_Velocity,
+          ui->doubleSpinBox_BusVoltage, ui->doubleSpinBox_MotorTemp, ui->doubleSpinBox_MosTemp,
+          ui->doubleSpinBox_McuTemp}) {
+        box->setSpecialValueText(QStringLiteral("—"));
+        box->setValue(box->minimum());
+    }
+    ui->spinBox_State->setSuffix(QString());
+    ui->spinBox_State->setToolTip(QString());
+}
+
 void MainWindow::showStatusFields(const TCiA402_GetValue& data, float position, float velocity,
                                   float torque) {
-    if (!refreshDue(displayCounter)) {
+    if (statusHeld) {
+        return;  // a late record of a bus that is gone
+    }
+    // The first record after a gap is shown at once; the count goes on either way.
+    const bool due = refreshDue(displayCounter);
+    if (!statusLive) {
+        setStatusLive(true);
+    } else if (!due) {
         return;
     }
     lastPosition = position;
+    // The bits, and beside them the state they mean (in the tooltip too, for a narrow field).
+    const QString state =
+        QString::fromUtf8(cia402StateName(cia402StateFromStatusWord(data.statusWord)));
+    ui->spinBox_State->setSuffix(QStringLiteral("  ") + state);
+    ui->spinBox_State->setToolTip(state);
     ui->spinBox_State->setValue(data.statusWord);
     ui->doubleSpinBox_Position->setValue(static_cast<double>(position));
     ui->doubleSpinBox_Torque->setValue(static_cast<double>(torque));

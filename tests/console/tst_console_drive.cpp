@@ -104,6 +104,10 @@ private slots:
         connectButton()->click();
         QTRY_COMPARE(connectButton()->text(), u"Connect"_s);
         QTRY_VERIFY(logged(u"Disconnect Success."_s));
+        // No value of the bus that is gone passes for a live one.
+        auto* position = child<QDoubleSpinBox>("doubleSpinBox_Position");
+        QVERIFY(!position->isEnabled() && position->text() == u"—"_s &&
+                !child("spinBox_State")->isEnabled());
         QVERIFY(state() == NotConnected && !master()->isConnected() && !locked());
         QVERIFY(counts() == u"电机数量:00"_s && combo("comboBox_index")->count() == 0);
         QVERIFY(!button("pushButton_plot_para")->isChecked() &&

@@ -176,8 +176,13 @@ private slots:
 
     // The fields take one record in 52 (a process-wide count: synchronise first).
     void recordsShown() {
-        const TCiA402_GetValue sync{.statusWord = 1};
+        // The first record is shown at once (the fields go live), and no value before it.
         auto* stateBox = child<QSpinBox>("spinBox_State");
+        QVERIFY(!stateBox->isEnabled() &&
+                child<QDoubleSpinBox>("doubleSpinBox_Torque")->text() == u"—"_s);
+        feed(TCiA402_GetValue{.statusWord = 2});
+        QVERIFY(stateBox->isEnabled() && stateBox->value() == 2);
+        const TCiA402_GetValue sync{.statusWord = 1};
         for (int i = 0; i < 52 && stateBox->value() != 1; ++i) {
             feed(sync);
         }
@@ -192,6 +197,7 @@ private slots:
         // clang-format on
         feed(shown);
         QCOMPARE(stateBox->value(), 0x0637);
+        QVERIFY(stateBox->text().endsWith(u"  Operation enabled"_s));
         QCOMPARE(child<QSpinBox>("spinBox_Mode")->value(), 9);
         const std::pair<const char*, double> fields[] = {
             {"Position", -1.0}, {"Velocity", 1.23}, {"Torque", 40.0},   {"BusVoltage", 48.0},
