@@ -69,9 +69,7 @@ TransferResult DriveMailbox::parameterTransfer(
     int refusal = kParamOk;
     const ParamInfo* p = sdoParam(id, refusal);
     if (p == nullptr) {
-        return TransferResult::failure(refusal == kParamNotConnected
-                                           ? TransferResult::Status::NotConnected
-                                           : TransferResult::Status::Refused);
+        return refusalResult(refusal);
     }
     if (write && p->access == kParamReadOnly) {
         s_.log(QStringLiteral("Attempt to write a read-only object at index 0x%1")
@@ -81,9 +79,7 @@ TransferResult DriveMailbox::parameterTransfer(
     }
     const QMutexLocker lock(&s_.mailboxMutex);
     if (const int refused = mailboxRefusal(static_cast<uint16_t>(slave)); refused != kParamOk) {
-        return TransferResult::failure(refused == kParamNotConnected
-                                           ? TransferResult::Status::NotConnected
-                                           : TransferResult::Status::Refused);
+        return refusalResult(refused);
     }
     if (const int wkc = call(static_cast<uint16_t>(slave), *p); wkc <= 0) {
         const TransferResult failed = serviceFailure(slave, wkc, p->index, p->subIndex);

@@ -166,9 +166,7 @@ TransferResult DriveMailbox::entryTransfer(int index, uint16_t object, uint8_t s
     }
     const QMutexLocker lock(&s_.mailboxMutex);
     if (const int refused = mailboxRefusal(static_cast<uint16_t>(slave)); refused != kParamOk) {
-        return TransferResult::failure(refused == kParamNotConnected
-                                           ? TransferResult::Status::NotConnected
-                                           : TransferResult::Status::Refused);
+        return refusalResult(refused);
     }
     if (const int wkc = call(static_cast<uint16_t>(slave)); wkc <= 0) {
         const TransferResult failed = serviceFailure(slave, wkc, object, subIndex);

@@ -28,15 +28,6 @@ ecmaster::~ecmaster() {
     session_.disconnectBus();
 }
 
-void ecmaster::cycle(uint32_t id, uint32_t msg, uintptr_t user, uintptr_t dw1, uintptr_t dw2) {
-    auto* m = reinterpret_cast<ecmaster*>(user);
-    CycleExchange::timerCallback(id, msg, reinterpret_cast<uintptr_t>(&m->cycle_), dw1, dw2);
-}
-
-void ecmaster::ecatcheck(void* master) {
-    Supervisor::ecatcheck(&static_cast<ecmaster*>(master)->supervisor_);
-}
-
 QByteArray ecmaster::processImage() const {
     const QMutexLocker outputs(&state_.pdMutex);
     const QMutexLocker inputs(&state_.inputMutex);

@@ -251,12 +251,7 @@ public:
     }
     bool capturing() const { return session_.capturing(); }
 
-    // --- thread entries ------------------------------------------------------------------------
-    // The cycle, with the periodic timer's callback signature; `user` is the master.
-    static void cycle(uint32_t id, uint32_t msg, uintptr_t user, uintptr_t dw1, uintptr_t dw2);
-    // The supervision loop; `master` is the master. The constructor starts it on a thread of
-    // its own.
-    static void ecatcheck(void* master);
+    // --- thread entries: CycleExchange::timerCallback (the cycle) and Supervisor::ecatcheck ----
     // Benchmarks only; null (the default) costs the cycle one atomic load.
     static void setCycleProbe(CycleProbe probe) { CycleExchange::setCycleProbe(probe); }
 

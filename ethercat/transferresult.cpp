@@ -30,3 +30,9 @@ int parameterCode(const TransferResult& result) {
             return kParamFailed;
     }
 }
+
+TransferResult refusalResult(int parameterCode) {
+    return TransferResult::failure(parameterCode == kParamNotConnected
+                                       ? TransferResult::Status::NotConnected
+                                       : TransferResult::Status::Refused);
+}

@@ -36,5 +36,7 @@ struct TransferResult {
     }
 };
 
-// The integer codes of the parameter calls (0 success, -1 failure, -2 not connected).
+// The integer codes of the parameter calls (0 success, -1 failure, -2 not connected), and the
+// result of a transfer refused before it started with such a code.
 int parameterCode(const TransferResult& result);
+TransferResult refusalResult(int parameterCode);
