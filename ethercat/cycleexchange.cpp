@@ -197,7 +197,7 @@ void CycleExchange::readClockOffsets() {
 void CycleExchange::alignClocks(int64_t masterNs) {
     const size_t count = std::min<size_t>(static_cast<size_t>(s_.validDrives.size()), kMaxSlaves);
     for (size_t i = 0; i < count; ++i) {
-        const uint16_t station = s_.station(s_.validDrives[static_cast<qsizetype>(i)]);
+        const uint16_t station = s_.station(s_.validDrives.at(static_cast<qsizetype>(i)));
         clockReads_[i] = ec_datagramt{ec::Command::FPRD,
                                       registerAddress(station, ec::kRegDcSystemTime),
                                       sizeof(int64_t),
@@ -210,7 +210,7 @@ void CycleExchange::alignClocks(int64_t masterNs) {
         if (clockReads_[i].wkc != 1) {
             continue;
         }
-        const int slave = s_.validDrives[static_cast<qsizetype>(i)];
+        const int slave = s_.validDrives.at(static_cast<qsizetype>(i));
         int64_t& offset = timeOffsets_[static_cast<size_t>(slave)];
         offset = alignedClockOffset(offset, masterNs, clockReadings_[i]);
         clockWrites_[writes++] =

@@ -104,7 +104,12 @@ public:
     void chooseValidDrives() { session_.chooseValidDrives(); }
     int driveCount() const { return static_cast<int>(state_.validDrives.size()); }
     // The slave numbers of the valid drives in their order (kept until the next bring-up).
-    QList<int32_t> validDriveList() const { return state_.validDrives; }
+    // A copy of its own, never a shared one: the cycle, walk and supervision threads read the
+    // master's list through non-const access, which would detach (write) a shared list under a
+    // reader on another thread.
+    QList<int32_t> validDriveList() const {
+        return QList<int32_t>(state_.validDrives.cbegin(), state_.validDrives.cend());
+    }
     // Changes whenever the bus comes up or goes down: what was read of a drive in another session
     // may belong to another drive.
     uint64_t busSession() const { return state_.busSessions.load(); }

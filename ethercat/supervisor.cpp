@@ -227,7 +227,7 @@ void Supervisor::pollEmergencies() {
     for (int i = 0; i < count && i < kMaxSlaves; ++i) {
         ec_datagramt d;
         d.cmd = ec::Command::FPRD;
-        d.address = s_.station(s_.validDrives[i]) | uint32_t{ec::kRegSm1Status} << 16;
+        d.address = s_.station(s_.validDrives.at(i)) | uint32_t{ec::kRegSm1Status} << 16;
         d.length = 1;
         d.in = std::span<uint8_t>(&status[static_cast<size_t>(i)], 1);
         batch.push_back(d);
@@ -235,7 +235,7 @@ void Supervisor::pollEmergencies() {
     ec_transceive_batch(batch, kEmergencyPollTimeoutUs);
     for (size_t i = 0; i < batch.size(); ++i) {
         if (batch[i].wkc > 0 && (status[i] & ec::kSmStatusMailboxFull)) {
-            ec_mbxpoll(static_cast<uint16_t>(s_.validDrives[static_cast<int>(i)]));
+            ec_mbxpoll(static_cast<uint16_t>(s_.validDrives.at(static_cast<int>(i))));
         }
     }
     ec_errort e{};
