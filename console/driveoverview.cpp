@@ -18,8 +18,8 @@ const QBrush kFaultBrush(QColor(255, 200, 200));
 
 }  // namespace
 
-DriveOverview::DriveOverview(ecmaster* m, const StateConfig* c, std::function<QString()> type,
-                             QWidget* parent)
+DriveOverview::DriveOverview(ecmaster* m, const StateConfig* c,
+                             std::function<QString(int index)> type, QWidget* parent)
     : QWidget(parent, Qt::Window),
       ui(new Ui::DriveOverview),
       master(m),
@@ -50,7 +50,6 @@ void DriveOverview::refresh() {
     const int drives = master->isConnected() ? master->driveCount() : 0;
     QTableWidget* table = ui->tableWidget_drives;
     table->setRowCount(drives);
-    const QString type = productType ? productType() : QString();
     for (int index = 0; index < drives; ++index) {
         // The state from the same image as the values, not from a second read a cycle later.
         const std::optional<TCiA402_GetValue> in = master->driveInputs(index);
@@ -72,7 +71,12 @@ void DriveOverview::refresh() {
         };
         cell(ColIndex, QString::number(index));
         cell(ColSlave, QString::number(master->validDriveList().value(index)));
-        cell(ColState, QString::fromUtf8(cia402StateDisplayName(state)));
+        // The console's name and the profile's, so that no state is mistaken for another.
+        cell(ColState,
+             state == Cia402State::Unknown
+                 ? QString::fromUtf8(cia402StateDisplayName(state))
+                 : QStringLiteral("%1 (%2)").arg(QString::fromUtf8(cia402StateDisplayName(state)),
+                                                 QString::fromUtf8(cia402StateName(state))));
         if (!in) {
             continue;
         }
@@ -86,6 +90,7 @@ void DriveOverview::refresh() {
         cell(ColMcuTemp, QString::number(in->mcuTemp));
         cell(ColMosTemp, QString::number(in->mosTemp));
         cell(ColMotorTemp, QString::number(in->motorTemp));
+        const QString type = productType ? productType(index) : QString();
         cell(ColErrorWord,
              config ? config->errorWordSummary(false, type, in->errorWord) : QString());
         cell(ColDrvErrorWord,

@@ -23,9 +23,9 @@ class DriveOverview : public QWidget {
     Q_OBJECT
 
 public:
-    // `productType` gives the texts' product type at each refresh.
-    DriveOverview(ecmaster* master, const StateConfig* config, std::function<QString()> productType,
-                  QWidget* parent = nullptr);
+    // `productType(index)` gives the product type that decodes drive `index`'s error words.
+    DriveOverview(ecmaster* master, const StateConfig* config,
+                  std::function<QString(int index)> productType, QWidget* parent = nullptr);
     ~DriveOverview() override;
     DriveOverview(const DriveOverview&) = delete;
     DriveOverview& operator=(const DriveOverview&) = delete;
@@ -66,6 +66,6 @@ private:
     Ui::DriveOverview* ui = nullptr;
     ecmaster* master = nullptr;           // not owned; outlives the window
     const StateConfig* config = nullptr;  // not owned
-    std::function<QString()> productType;
+    std::function<QString(int index)> productType;
     QTimer refreshTimer;
 };

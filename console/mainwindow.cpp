@@ -124,6 +124,8 @@ void MainWindow::postSetup() {
             Qt::QueuedConnection);
     connect(master, &ecmaster::slaveLost, this, &MainWindow::deal_when_slave_lost,
             Qt::QueuedConnection);
+    connect(master, &ecmaster::driveFaultChanged, this, &MainWindow::onDriveFaultChanged,
+            Qt::QueuedConnection);
 
     ui->textBrowserLogs->setLineHighlightEnabled(false);
     ui->textBrowserLogs->setMaximumBlockCount(kLogPaneMaxLines);
@@ -354,6 +356,7 @@ void MainWindow::onConnectFinished(QFutureWatcher<bool>* watcher) {
     }
     emit writeLog(QStringLiteral("currentMotorIndex.") + QString::number(currentMotorIndex));
     notifyBusChanged();
+    readDriveIdentities();
     watcher->deleteLater();
 }
 
@@ -373,6 +376,10 @@ void MainWindow::disconnectFromBus() {
     master->stopCycle();
     transfers->cancel();
     notifyBusChanged();
+    identities.clear();
+    faultRecords.clear();
+    identitiesRead = false;
+    identitiesPending = false;
     statusHeld = true;
     setStatusLive(false);
     ConsoleState = NotConnected;

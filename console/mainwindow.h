@@ -165,10 +165,14 @@ private slots:
 
     // --- status display ------------------------------------------------------------------------
 public:
-    // The product type that keys the fault-word definitions; the parameter page's product-type
-    // read stores it, and tests set it directly.
-    QString currentProductType() const { return productType; }
-    void setProductType(const QString& type) { productType = type; }
+    // The product type of drive `index` that keys its fault-word definitions: read with every
+    // drive's identity at connect, read again by the parameter page; empty while unknown. Tests
+    // set the operated drive's directly.
+    QString productTypeOf(int index) const { return identities.value(index).productType; }
+    QString currentProductType() const { return productTypeOf(currentMotorIndex); }
+    void setProductType(const QString& type) { identityOf(currentMotorIndex).productType = type; }
+    // Every drive's identity has been read since the last connect (whether or not it answered).
+    bool driveIdentitiesRead() const { return identitiesRead; }
     // Puts the console into a state by hand, as a running test procedure does; for tests of the
     // gate.
     void forceConsoleState(int state) { ConsoleState = state; }
@@ -186,7 +190,25 @@ private:
     // Replaces the lines under `header` in textEdit_errorWord with one line of texts.
     void updateFaultBoxSection(const QString& header, const QStringList& texts);
 
-    QString productType;     // empty until the parameter page reads it
+    // What drive `index` said it is; the record grows to take the index.
+    struct DriveIdentityTexts {
+        QString productType;
+        QString softwareVersion;
+    };
+    DriveIdentityTexts& identityOf(int index);
+    // Reads every drive's identity on the transfer worker, then logs the faults standing already.
+    void readDriveIdentities();
+    // The operated drive's identity in the parameter page's fields.
+    void showDriveIdentity();
+    // Logs a drive's fault as it comes, decoded with that drive's product type (any drive).
+    void onDriveFaultChanged(int index, const TCiA402_GetValue& data);
+    void logDriveFault(int index, const TCiA402_GetValue& data);
+
+    QList<DriveIdentityTexts> identities;  // by drive index; cleared when the bus goes
+    bool identitiesRead = false;           // since the last connect
+    bool identitiesPending = false;        // the read after a connect is under way
+    // By drive index: each drive's last record with a fault change, the base of the next news.
+    QList<TCiA402_GetValue> faultRecords;
     bool statusLive = true;  // the value fields show a record of the running bus
     // From a disconnect to the next bring-up: records of the old bus still queued are not shown.
     bool statusHeld = false;

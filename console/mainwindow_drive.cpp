@@ -173,10 +173,9 @@ void MainWindow::on_comboBox_index_currentIndexChanged(int index) {
     }
     currentMotorIndex = index;
     zeroSetpoints();
-    ui->lineEdit_PdtType->clear();
+    // The values shown belong to the previous drive; the identity read at connect is this one's.
+    showDriveIdentity();
     ui->lineEdit_PdtBatch->clear();
-    ui->lineEdit_Version->clear();
-    // The values shown belong to the previous drive; the stored product type is kept.
     for (const ParamRow& row : std::as_const(paramRows)) {
         blankEditor(row.editor);
     }

@@ -5,12 +5,17 @@
 #include <QMessageBox>
 #include <QtConcurrent/QtConcurrentRun>
 
+#include <algorithm>
+
 #include "busdiagnostics.h"
 #include "driveoverview.h"
 #include "ecmaster.h"
 #include "mainwindow.h"
+#include "model/cia402.h"
 #include "model/stateconfig.h"
 #include "objectdictionary.h"
+#include "parametertransfer.h"
+#include "transferclient.h"
 #include "ui_mainwindow.h"
 
 namespace {
@@ -21,6 +26,94 @@ bool isFaulted(int state) {
 
 }  // namespace
 
+MainWindow::DriveIdentityTexts& MainWindow::identityOf(int index) {
+    const qsizetype i = std::clamp<qsizetype>(index, 0, kMaxSlaves);
+    if (identities.size() <= i) {
+        identities.resize(i + 1);
+    }
+    return identities[i];
+}
+
+void MainWindow::readDriveIdentities() {
+    identities.clear();
+    faultRecords.clear();
+    identitiesRead = false;
+    identitiesPending = true;
+    ecmaster* const m = master;
+    const int drives = master->driveCount();
+    transfers->run(
+        [m, drives](const TransferWorker::Cancelled& cancelled) {
+            QList<DriveIdentity> read;
+            for (int index = 0; index < drives && !cancelled; ++index) {
+                read.append(readDriveIdentity(m, index));
+            }
+            return read;
+        },
+        [this](const QList<DriveIdentity>& read) {
+            identitiesPending = false;
+            if (!master->isConnected()) {
+                return;  // the bus went while the worker was reading
+            }
+            for (qsizetype index = 0; index < read.size(); ++index) {
+                const DriveIdentity& id = read.at(index);
+                DriveIdentityTexts& known = identityOf(static_cast<int>(index));
+                known.productType = id.productType;
+                known.softwareVersion = id.softwareVersion;
+                emit writeLog(
+                    tr("电机%1: 产品类型 %2, 软件版本 %3")
+                        .arg(index)
+                        .arg(id.productType.isEmpty() ? tr("未知") : id.productType,
+                             id.softwareVersion.isEmpty() ? tr("未知") : id.softwareVersion));
+            }
+            identitiesRead = true;
+            showDriveIdentity();
+            // The operated drive's words are decoded afresh with its type; the faults that stood
+            // while the identities were read are logged now.
+            lastErrorWord = 0;
+            lastDrvErrorWord = 0;
+            const TCiA402_GetValue clear{};
+            for (int index = 0; index < master->driveCount(); ++index) {
+                const std::optional<TCiA402_GetValue> in = master->driveInputs(index);
+                faultRecords.append(in.value_or(clear));
+                if (in && isFaultNews(clear, *in)) {
+                    logDriveFault(index, *in);
+                }
+            }
+        },
+        [this] { identitiesPending = false; });
+}
+
+void MainWindow::showDriveIdentity() {
+    const DriveIdentityTexts known = identities.value(currentMotorIndex);
+    ui->lineEdit_PdtType->setText(known.productType);
+    ui->lineEdit_Version->setText(known.softwareVersion);
+}
+
+void MainWindow::onDriveFaultChanged(int index, const TCiA402_GetValue& data) {
+    // Before the identities are in (or with no bus) there is no base yet: the faults standing
+    // then are logged when the identities arrive.
+    if (!identitiesRead || index < 0 || index >= faultRecords.size()) {
+        return;
+    }
+    const TCiA402_GetValue before = faultRecords.at(index);
+    faultRecords[index] = data;
+    if (isFaultNews(before, data)) {
+        logDriveFault(index, data);
+    }
+}
+
+void MainWindow::logDriveFault(int index, const TCiA402_GetValue& data) {
+    const QString type = productTypeOf(index);
+    QString line = tr("电机%1故障: %2")
+                       .arg(index)
+                       .arg(stateConfig->errorWordSummary(false, type, data.errorWord));
+    if (data.drvErrorWord != 0) {
+        line += QStringLiteral(", DrvErrorWord ") +
+                stateConfig->errorWordSummary(true, type, data.drvErrorWord);
+    }
+    emit writeLog(line);
+}
+
 DriveOverview* MainWindow::driveOverview() const {
     return overview;
 }
@@ -28,7 +121,7 @@ DriveOverview* MainWindow::driveOverview() const {
 void MainWindow::on_actionDriveOverview_triggered() {
     if (!overview) {
         overview = new DriveOverview(
-            master, stateConfig, [this] { return productType; }, this);
+            master, stateConfig, [this](int index) { return productTypeOf(index); }, this);
         // A double-click goes through the drive selector and so through its gate.
         connect(overview, &DriveOverview::driveActivated, this,
                 [this](int index) { ui->comboBox_index->setCurrentIndex(index); });
@@ -108,11 +201,12 @@ void MainWindow::logFaultWords(int index) {
     if (!inputs) {
         return;
     }
-    emit writeLog(QStringLiteral("电机%1: %2, ErrorWord %3, DrvErrorWord %4")
-                      .arg(index)
-                      .arg(ecmaster::driveStateName(master->driveStateOf(index)))
-                      .arg(stateConfig->errorWordSummary(false, productType, inputs->errorWord),
-                           stateConfig->errorWordSummary(true, productType, inputs->drvErrorWord)));
+    emit writeLog(
+        QStringLiteral("电机%1: %2, ErrorWord %3, DrvErrorWord %4")
+            .arg(index)
+            .arg(ecmaster::driveStateName(master->driveStateOf(index)))
+            .arg(stateConfig->errorWordSummary(false, productTypeOf(index), inputs->errorWord),
+                 stateConfig->errorWordSummary(true, productTypeOf(index), inputs->drvErrorWord)));
 }
 
 void MainWindow::resetFaults(const QList<int>& candidates) {

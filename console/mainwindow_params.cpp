@@ -242,12 +242,13 @@ void MainWindow::showParameterReading(const ParamReading& reading) {
         if (id == kParamIdSoftwareVersion) {
             softwareVersionText.clear();
         }
-        return;
+        return;  // what the drive said before still keys its fault words
     }
 
     if (id == kParamIdSoftwareVersion) {
         const auto version = static_cast<uint16_t>(raw);
         softwareVersionText = versionText(version);
+        identityOf(reading.drive).softwareVersion = softwareVersionText;
         ui->lineEdit_Version->setText(softwareVersionText);
         emit writeLog(QStringLiteral("Get \"Software_Version\": 0x%1").arg(version, 0, 16));
         // Another firmware may define the fault bits differently: decode the words afresh.
@@ -262,11 +263,11 @@ void MainWindow::showParameterReading(const ParamReading& reading) {
         return;
     }
     if (id == kParamIdProductType) {
-        if (reading.status == kParamOk) {
-            productType = productTypeName(raw);
-        } else {
-            productType = fallbackProductType(familyDigit(static_cast<uint16_t>(raw)));
-        }
+        const QString productType =
+            reading.status == kParamOk
+                ? productTypeName(raw)
+                : fallbackProductType(familyDigit(static_cast<uint16_t>(raw)));
+        identityOf(reading.drive).productType = productType;
         ui->lineEdit_PdtType->setText(productType);
         emit writeLog(getLine(info->name, productType));
         return;

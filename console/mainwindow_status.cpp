@@ -21,7 +21,7 @@ uint32_t displayCounter = 0;
 
 struct FaultWordKind {
     const char* heading;      // first log line of a decode
-    const char* unknownType;  // logged when no product type has been read yet
+    const char* unknownType;  // logged when the drive's product type is not known
     const char* boxHeader;    // section header in textEdit_errorWord
 };
 
@@ -93,6 +93,10 @@ void MainWindow::showStatusFields(const TCiA402_GetValue& data, float position, 
 }
 
 void MainWindow::checkFaultWords(const TCiA402_GetValue& data) {
+    // The drive's product type is on its way: the words are decoded once it is in.
+    if (identitiesPending) {
+        return;
+    }
     // Not thinned: a fault that shows for a single record is still reported.
     if (data.errorWord != lastErrorWord) {
         lastErrorWord = data.errorWord;
@@ -106,6 +110,7 @@ void MainWindow::checkFaultWords(const TCiA402_GetValue& data) {
 
 void MainWindow::reactToFaultWord(bool driveWord, uint32_t word) {
     const FaultWordKind& kind = driveWord ? kDriveWord : kMotorWord;
+    const QString productType = currentProductType();
     QStringList texts;
     const bool known = driveWord ? stateConfig->decodeDrvErrorWord(productType, word, texts)
                                  : stateConfig->decodeErrorWord(productType, word, texts);

@@ -4,6 +4,7 @@
 #include <span>
 
 #include "ethercat.h"
+#include "model/cia402.h"
 #include "model/scaling.h"
 #include "periodictimer.h"
 #include "protocol.h"
@@ -244,12 +245,31 @@ void CycleExchange::runCycle() {
         if (isTableSlave(selected) && s_.images[static_cast<size_t>(selected)].inputs != nullptr) {
             s_.inputs(decodeInputImage(s_.images[static_cast<size_t>(selected)].inputs), t);
         }
+        watchFaults();
         inLock.unlock();
         pdLock.unlock();
 
         alignClocks(s_.elapsedTimer.nsecsElapsed());
         if (probe) {
             probe(timerCurrentDeadlineNs(), startNs, sendNs, timerMonotonicNowNs());
+        }
+    }
+}
+
+void CycleExchange::watchFaults() {
+    const qsizetype drives = s_.validDrives.size();
+    for (qsizetype index = 0; index < drives; ++index) {
+        const int slave = s_.validDrives.at(index);
+        if (!isTableSlave(slave) || s_.images[static_cast<size_t>(slave)].inputs == nullptr) {
+            continue;
+        }
+        const TCiA402_GetValue in = decodeInputImage(s_.images[static_cast<size_t>(slave)].inputs);
+        const FaultMark mark{(in.statusWord & kStatusWordFault) != 0, in.errorWord,
+                             in.drvErrorWord};
+        FaultMark& last = faultMarks_[static_cast<size_t>(slave)];
+        if (mark != last) {
+            last = mark;
+            s_.faultChanged(static_cast<int>(index), in);
         }
     }
 }
@@ -275,4 +295,5 @@ void CycleExchange::resetFigures() {
     skippedCycleCount_ = 0;
     wkcMissCount_ = 0;
     lastCycleDeadlineNs_ = 0;
+    faultMarks_.fill(FaultMark{});
 }

@@ -66,6 +66,9 @@ private:
     // working counter.
     void countCycle(int receivedWkc);
     void alignClocks(int64_t masterNs);
+    // Reports every drive whose fault bit or error words differ from the last cycle's. Caller
+    // holds inputMutex.
+    void watchFaults();
     // Per-slave step of the command setters; `word` for codes 0 and 6, `value` for 1 to 5.
     void storeCommand(int slave, int code, bool isWord, uint16_t word, float value);
 
@@ -81,4 +84,13 @@ private:
     std::atomic<uint64_t> skippedCycleCount_{0};
     std::atomic<uint64_t> wkcMissCount_{0};
     int64_t lastCycleDeadlineNs_ = 0;  // the cycle thread only (reset by bring-up)
+    // What each slave's fault bit and error words were in the last cycle; the cycle thread only
+    // (reset by bring-up, so a drive that is faulted already is reported at the first cycle).
+    struct FaultMark {
+        bool faulted = false;
+        uint32_t errorWord = 0;
+        uint32_t drvErrorWord = 0;
+        bool operator==(const FaultMark&) const = default;
+    };
+    std::array<FaultMark, kSlaveTableSize> faultMarks_{};
 };

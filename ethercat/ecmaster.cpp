@@ -12,6 +12,9 @@ ecmaster::ecmaster(QObject* parent) : QObject(parent) {
     state_.inputs = [this](const TCiA402_GetValue& data, uint64_t t) {
         emit getValueCallback(data, t);
     };
+    state_.faultChanged = [this](int index, const TCiA402_GetValue& data) {
+        emit driveFaultChanged(index, data);
+    };
     state_.slaveLost = [this] { emit slaveLost(); };
     state_.supervisionEvent = [this](int slave, SupervisionKind kind, const QString& detail) {
         emit supervisionEvent(slave, kind, detail);

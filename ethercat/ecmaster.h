@@ -265,6 +265,9 @@ signals:
     // Technical detail (register dumps) for the running log file, kept out of the operator's log.
     void writeDetail(QString text);
     void getValueCallback(TCiA402_GetValue data, uint64_t timestamp);
+    // Drive `index` raised or cleared its fault bit, or one of its error words changed; `data`
+    // is the record that shows it. Every drive, every change, from the cycle.
+    void driveFaultChanged(int index, TCiA402_GetValue data);
     void slaveLost();
     // Every supervision event as it happens (supervision thread; connect queued).
     void supervisionEvent(int slave, SupervisionKind kind, QString detail);

@@ -40,6 +40,9 @@ struct MasterState {
     std::function<void(const QString&)> detail = [](const QString&) {};
     std::function<void(const TCiA402_GetValue&, uint64_t)> inputs = [](const TCiA402_GetValue&,
                                                                        uint64_t) {};
+    // A drive's fault bit or one of its error words changed (index, the record that shows it).
+    std::function<void(int, const TCiA402_GetValue&)> faultChanged = [](int,
+                                                                        const TCiA402_GetValue&) {};
     std::function<void()> slaveLost = [] {};
     std::function<void(int, SupervisionKind, const QString&)> supervisionEvent =
         [](int, SupervisionKind, const QString&) {};
@@ -66,7 +69,7 @@ struct MasterState {
     std::array<DriveImage, kSlaveTableSize> images{};  // bring-up
     // Guarded by pdMutex (contents); the records themselves live as long as the master.
     std::array<App_SetValue, kSlaveTableSize> commands{};
-    mutable QMutex pdMutex;              // command records and output images; taken before inputMutex
+    mutable QMutex pdMutex;      // command records and output images; taken before inputMutex
     mutable QMutex inputMutex;   // input images
     QElapsedTimer elapsedTimer;  // started by the facade's constructor, then only read
     QList<int32_t> validDrives;  // bring-up

@@ -1,5 +1,7 @@
 #include "cia402.h"
 
+#include "processdata.h"
+
 namespace {
 
 struct StateRow {
@@ -81,6 +83,14 @@ const char* cia402StateName(Cia402State state) {
             break;
     }
     return "Unknown";
+}
+
+bool isFaultNews(const TCiA402_GetValue& before, const TCiA402_GetValue& now) {
+    const bool faultCame =
+        (now.statusWord & kStatusWordFault) != 0 && (before.statusWord & kStatusWordFault) == 0;
+    const bool wordChanged = (now.errorWord != 0 && now.errorWord != before.errorWord) ||
+                             (now.drvErrorWord != 0 && now.drvErrorWord != before.drvErrorWord);
+    return faultCame || wordChanged;
 }
 
 const char* cia402StateDisplayName(Cia402State state) {

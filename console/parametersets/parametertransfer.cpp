@@ -18,7 +18,30 @@ std::optional<QByteArray> readBytes(ecmaster* master, int drive, int id) {
     return bytes.left(findParam(id)->size);
 }
 
+// The product-type parameter; drives from before it carry the family in the version word.
+QString readProductType(ecmaster* master, int drive, const std::optional<QByteArray>& version) {
+    if (const auto type = readBytes(master, drive, kParamIdProductType)) {
+        return productTypeName(littleEndianValue(*type));
+    }
+    if (version) {
+        return fallbackProductType(familyDigit(static_cast<uint16_t>(littleEndianValue(*version))));
+    }
+    return {};
+}
+
+QString versionOf(const std::optional<QByteArray>& version) {
+    return version ? versionText(static_cast<uint16_t>(littleEndianValue(*version))) : QString();
+}
+
 }  // namespace
+
+DriveIdentity readDriveIdentity(ecmaster* master, int drive) {
+    if (drive < 0 || drive >= master->driveCount()) {
+        return {};
+    }
+    const auto version = readBytes(master, drive, kParamIdSoftwareVersion);
+    return {versionOf(version), readProductType(master, drive, version)};
+}
 
 DriveReading readDriveParameters(ecmaster* master, int drive, const TransferProgress& proceed) {
     DriveReading r;
@@ -35,9 +58,7 @@ DriveReading readDriveParameters(ecmaster* master, int drive, const TransferProg
         return r;
     }
     const auto version = readBytes(master, drive, kParamIdSoftwareVersion);
-    if (version) {
-        r.set.softwareVersion = versionText(static_cast<uint16_t>(littleEndianValue(*version)));
-    }
+    r.set.softwareVersion = versionOf(version);
     if (!next()) {
         return r;
     }
@@ -47,13 +68,7 @@ DriveReading readDriveParameters(ecmaster* master, int drive, const TransferProg
     if (!next()) {
         return r;
     }
-    if (const auto type = readBytes(master, drive, kParamIdProductType)) {
-        r.set.productType = productTypeName(littleEndianValue(*type));
-    } else if (version) {
-        // Drives before the product-type parameter carry the family in the version word.
-        r.set.productType =
-            fallbackProductType(familyDigit(static_cast<uint16_t>(littleEndianValue(*version))));
-    }
+    r.set.productType = readProductType(master, drive, version);
     for (const int id : ids) {
         if (!next()) {
             return r;

@@ -15,6 +15,15 @@ class ecmaster;
 
 using TransferProgress = std::function<bool(int done, int total)>;
 
+// What a drive says it is; a text is empty when the drive did not tell.
+struct DriveIdentity {
+    QString softwareVersion;  // "%d.%d.%d"
+    QString productType;      // the product-type parameter, or the family the version implies
+};
+
+// The identity of drive `drive` (the master's drive index): version and product type.
+DriveIdentity readDriveIdentity(ecmaster* master, int drive);
+
 struct DriveReading {
     ParameterSet set;
     QList<int> failed;      // ids that could not be read (not in `set.values`)

@@ -183,7 +183,9 @@ protected:
     bool connectBus(const QString& desc = QString()) {
         QComboBox* adapters = combo("comboBox_item");
         adapters->setCurrentIndex(adapters->findText(desc.isEmpty() ? adapter : desc));
-        return adapters->currentIndex() >= 0 && clickAndWait("pushButton_connect", "Disconnect");
+        // Connected, and every drive's identity read, so that no test's transfer races it.
+        return adapters->currentIndex() >= 0 && clickAndWait("pushButton_connect", "Disconnect") &&
+               waitFor([this] { return window->driveIdentitiesRead(); });
     }
     bool openConnected(const QString& desc = QString()) {
         closeWindow();

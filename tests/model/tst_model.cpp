@@ -231,6 +231,33 @@ private slots:
         }
     }
 
+    // A record is news when the fault bit comes on or an error word changes to something other
+    // than 0; a fault that stays, or goes away, is not.
+    void faultNewsAgainstTheRecordBefore() {
+        const auto record = [](uint16_t status, uint32_t word, uint32_t drvWord) {
+            TCiA402_GetValue r;
+            r.statusWord = status;
+            r.errorWord = word;
+            r.drvErrorWord = drvWord;
+            return r;
+        };
+        const uint16_t fault = 0x0008;
+        const uint16_t enabled = 0x0237;
+        const std::tuple<TCiA402_GetValue, TCiA402_GetValue, bool> cases[] = {
+            {record(enabled, 0, 0), record(fault, 0, 0), true},
+            {record(enabled, 0, 0), record(enabled, 2, 0), true},
+            {record(enabled, 0, 0), record(enabled, 0, 0x20), true},
+            {record(fault, 2, 0), record(fault, 3, 0), true},
+            {record(fault, 2, 0x20), record(fault, 2, 0x21), true},
+            {record(fault, 2, 0), record(fault, 2, 0), false},
+            {record(fault, 2, 0), record(0x0040, 0, 0), false},
+            {record(fault, 2, 0x20), record(fault, 0, 0x20), false},
+            {record(enabled, 0, 0), record(enabled, 0, 0), false}};
+        for (const auto& [before, now, news] : cases) {
+            QCOMPARE(isFaultNews(before, now), news);
+        }
+    }
+
     void coeValueAtTheEdgesOfEachType_data() {
         QTest::addColumn<int>("type");
         QTest::addColumn<int>("capacity");  // bytes a string takes
