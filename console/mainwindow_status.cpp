@@ -59,8 +59,8 @@ void MainWindow::setStatusLive(bool live) {
         box->setSpecialValueText(QStringLiteral("—"));
         box->setValue(box->minimum());
     }
-    ui->spinBox_State->setSuffix(QString());
-    ui->spinBox_State->setToolTip(QString());
+    ui->label_StateName->setText(QStringLiteral("—"));
+    ui->label_StateName->setEnabled(false);
 }
 
 void MainWindow::showStatusFields(const TCiA402_GetValue& data, float position, float velocity,
@@ -76,12 +76,11 @@ void MainWindow::showStatusFields(const TCiA402_GetValue& data, float position, 
         return;
     }
     lastPosition = position;
-    // The bits, and beside them the state they mean (in the tooltip too, for a narrow field).
-    const QString state =
-        QString::fromUtf8(cia402StateName(cia402StateFromStatusWord(data.statusWord)));
-    ui->spinBox_State->setSuffix(QStringLiteral("  ") + state);
-    ui->spinBox_State->setToolTip(state);
+    // The bits, and beside them the state they mean.
     ui->spinBox_State->setValue(data.statusWord);
+    ui->label_StateName->setText(
+        QString::fromUtf8(cia402StateName(cia402StateFromStatusWord(data.statusWord))));
+    ui->label_StateName->setEnabled(true);
     ui->doubleSpinBox_Position->setValue(static_cast<double>(position));
     ui->doubleSpinBox_Torque->setValue(static_cast<double>(torque));
     ui->doubleSpinBox_Velocity->setValue(static_cast<double>(velocity));

@@ -107,7 +107,8 @@ private slots:
         // No value of the bus that is gone passes for a live one.
         auto* position = child<QDoubleSpinBox>("doubleSpinBox_Position");
         QVERIFY(!position->isEnabled() && position->text() == u"—"_s &&
-                !child("spinBox_State")->isEnabled());
+                !child("spinBox_State")->isEnabled() &&
+                child<QLabel>("label_StateName")->text() == u"—"_s);
         QVERIFY(state() == NotConnected && !master()->isConnected() && !locked());
         QVERIFY(counts() == u"电机数量:00"_s && combo("comboBox_index")->count() == 0);
         QVERIFY(!button("pushButton_plot_para")->isChecked() &&

@@ -197,7 +197,7 @@ private slots:
         // clang-format on
         feed(shown);
         QCOMPARE(stateBox->value(), 0x0637);
-        QVERIFY(stateBox->text().endsWith(u"  Operation enabled"_s));
+        QCOMPARE(child<QLabel>("label_StateName")->text(), u"Operation enabled"_s);
         QCOMPARE(child<QSpinBox>("spinBox_Mode")->value(), 9);
         const std::pair<const char*, double> fields[] = {
             {"Position", -1.0}, {"Velocity", 1.23}, {"Torque", 40.0},   {"BusVoltage", 48.0},
