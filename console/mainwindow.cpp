@@ -323,6 +323,7 @@ void MainWindow::onConnectFinished(QFutureWatcher<bool>* watcher) {
     }
 
     emit writeLog(QStringLiteral("Connect Success."));
+    ui->frame_busBanner->hide();
     statusHeld = false;
     ui->pushButton_connect->setText(kDisconnectText);
     ConsoleState = Connected;
@@ -358,6 +359,10 @@ void MainWindow::onConnectFinished(QFutureWatcher<bool>* watcher) {
     notifyBusChanged();
     readDriveIdentities();
     watcher->deleteLater();
+}
+
+void MainWindow::on_toolButton_closeBanner_clicked() {
+    ui->frame_busBanner->hide();
 }
 
 void MainWindow::notifyBusChanged() {
@@ -452,14 +457,21 @@ void MainWindow::deal_when_slave_lost() {
     // Which slave and why, before the disconnect's lines: supervision records the loss before
     // it reports it.
     const QList<SupervisionEvent> events = master->supervisionEvents();
+    QString why = tr("A slave was lost, the bus is disconnected.");
     for (auto e = events.crbegin(); e != events.crend(); ++e) {
         if (e->type == SupervisionKind::Lost) {
-            emit writeLog(tr("Slave %1 lost, the bus is disconnected: %2")
-                              .arg(e->slave)
-                              .arg(e->detail.isEmpty() ? tr("no reason recorded") : e->detail));
+            why = tr("Slave %1 lost, the bus is disconnected: %2")
+                      .arg(e->slave)
+                      .arg(e->detail.isEmpty() ? tr("no reason recorded") : e->detail);
             break;
         }
     }
+    emit writeLog(why);
+    // The same beside the controls, where it stays until dismissed or the bus is up again; the
+    // operator carries on meanwhile.
+    ui->label_busBanner->setText(
+        QStringLiteral("%1  %2").arg(QTime::currentTime().toString(u"hh:mm:ss"), why));
+    ui->frame_busBanner->show();
     // The drive operated now is selected again by the next bring-up if it still has one.
     ui->comboBox_index->setProperty("driveBeforeLoss", currentMotorIndex);
     ui->pushButton_enable->setText(QStringLiteral("Enable"));

@@ -162,6 +162,8 @@ private slots:
     void on_actionCaptureBus_triggered();
     void on_actionResetFault_triggered();
     void on_actionResetAllFaults_triggered();
+    // Dismisses the banner that tells why the bus went down.
+    void on_toolButton_closeBanner_clicked();
 
     // --- status display ------------------------------------------------------------------------
 public:
