@@ -17,21 +17,7 @@ constexpr int64_t kCyclePeriodNs = 2'000'000;
 
 std::atomic<CycleProbe> cycleProbe{nullptr};
 
-// Register `reg` of the slave with configured address `station`, as a datagram addresses it.
-uint32_t registerAddress(uint16_t station, uint16_t reg) {
-    return static_cast<uint32_t>(station) | static_cast<uint32_t>(reg) << 16;
-}
-
-std::span<uint8_t> bytesOf(int64_t& value) {
-    return {reinterpret_cast<uint8_t*>(&value), sizeof value};
-}
-
 }  // namespace
-
-int64_t alignedClockOffset(int64_t offset, int64_t masterNs, int64_t reading) {
-    return static_cast<int64_t>(static_cast<uint64_t>(offset) + static_cast<uint64_t>(masterNs) -
-                                static_cast<uint64_t>(reading));
-}
 
 void CycleExchange::setCycleProbe(CycleProbe probe) {
     cycleProbe.store(probe);
@@ -185,47 +171,22 @@ std::optional<DriveOutputImage> CycleExchange::driveOutputs(int slave) const {
 // --- the cycle ----------------------------------------------------------------------------------
 
 void CycleExchange::readClockOffsets() {
+    std::array<ClockAlignment::Drive, kMaxSlaves> drives{};
+    size_t count = 0;
     for (const int slave : s_.validDrives) {
-        ec_FPRD(s_.station(slave), ec::kRegDcSystemOffset, sizeof(int64_t),
-                &timeOffsets_[static_cast<size_t>(slave)], kRegisterTimeoutUs);
-    }
-}
-
-// Pulls every drive's DC system time onto the master's clock: all reads in one frame against the
-// same master time, the new offsets of the drives that answered in a second one. However many
-// drives there are, the cycle waits for two round trips. A read that got no answer leaves nothing
-// to compare with, so that drive waits for the next cycle.
-void CycleExchange::alignClocks(int64_t masterNs) {
-    const size_t count = std::min<size_t>(static_cast<size_t>(s_.validDrives.size()), kMaxSlaves);
-    for (size_t i = 0; i < count; ++i) {
-        const uint16_t station = s_.station(s_.validDrives.at(static_cast<qsizetype>(i)));
-        clockReads_[i] = ec_datagramt{ec::Command::FPRD,
-                                      registerAddress(station, ec::kRegDcSystemTime),
-                                      sizeof(int64_t),
-                                      {},
-                                      bytesOf(clockReadings_[i])};
-    }
-    ec_transceive_batch({clockReads_.data(), count}, kRegisterTimeoutUs);
-    size_t writes = 0;
-    for (size_t i = 0; i < count; ++i) {
-        if (clockReads_[i].wkc != 1) {
-            continue;
+        if (count == drives.size()) {
+            break;
         }
-        const int slave = s_.validDrives.at(static_cast<qsizetype>(i));
-        int64_t& offset = timeOffsets_[static_cast<size_t>(slave)];
-        offset = alignedClockOffset(offset, masterNs, clockReadings_[i]);
-        clockWrites_[writes++] =
-            ec_datagramt{ec::Command::FPWR,
-                         registerAddress(s_.station(slave), ec::kRegDcSystemOffset),
-                         sizeof(int64_t),
-                         bytesOf(offset),
-                         {}};
+        ClockAlignment::Drive& d = drives[count++];
+        d.station = s_.station(slave);
+        ec_FPRD(d.station, ec::kRegDcSystemOffset, sizeof(int64_t), &d.offset, kRegisterTimeoutUs);
     }
-    if (writes > 0) {
-        ec_transceive_batch({clockWrites_.data(), writes}, kRegisterTimeoutUs);
-    }
+    clock_.start({drives.data(), count});
 }
 
+// One exchange: the process data, and in the same frames the clock alignment's reads of every
+// drive's system time and its writes from the last cycle's readings (a second frame only when
+// the first has no room left). Both sides wait for a single round trip.
 void CycleExchange::runCycle() {
     if (!s_.running || !s_.connected) {
         return;
@@ -234,8 +195,10 @@ void CycleExchange::runCycle() {
     const int64_t startNs = probe ? timerMonotonicNowNs() : 0;
     {
         QMutexLocker pdLock(&s_.pdMutex);
+        const std::span<ec_datagramt> clock = clock_.datagrams();
         const int64_t sendNs = probe ? timerMonotonicNowNs() : 0;
-        ec_send_processdata();
+        const int64_t masterNs = s_.elapsedTimer.nsecsElapsed();
+        ec_send_processdata(clock);
         QMutexLocker inLock(&s_.inputMutex);
         const auto t = static_cast<uint64_t>(s_.elapsedTimer.nsecsElapsed());
         const int received = ec_receive_processdata(kCycleReceiveTimeoutUs);
@@ -249,7 +212,7 @@ void CycleExchange::runCycle() {
         inLock.unlock();
         pdLock.unlock();
 
-        alignClocks(s_.elapsedTimer.nsecsElapsed());
+        clock_.settle(masterNs);
         if (probe) {
             probe(timerCurrentDeadlineNs(), startNs, sendNs, timerMonotonicNowNs());
         }

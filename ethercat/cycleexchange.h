@@ -8,13 +8,9 @@
 #include <cstdint>
 #include <optional>
 
+#include "clockalignment.h"
 #include "masterstate.h"
 #include "types.h"
-
-// The cycle's clock alignment: `offset` moved by what a drive's DC system time `reading` lags
-// the master's clock `masterNs`. Wraps around as the drive's 64-bit clock registers do, so a
-// garbage reading cannot overflow.
-int64_t alignedClockOffset(int64_t offset, int64_t masterNs, int64_t reading);
 
 // Timing of one cycle as measured for benchmarks (CLOCK_MONOTONIC nanoseconds): the grid point
 // the timer aimed at, the cycle's start, the send of the process data and the end of the clock
@@ -65,7 +61,6 @@ private:
     // The cycle's figures: one more cycle, grid points passed over since the last, a short
     // working counter.
     void countCycle(int receivedWkc);
-    void alignClocks(int64_t masterNs);
     // Reports every drive whose fault bit or error words differ from the last cycle's. Caller
     // holds inputMutex.
     void watchFaults();
@@ -73,12 +68,7 @@ private:
     void storeCommand(int slave, int code, bool isWord, uint16_t word, float value);
 
     MasterState& s_;
-    std::array<int64_t, kSlaveTableSize> timeOffsets_{};  // bring-up, then the cycle thread only
-    // The clock alignment's datagrams and readings, one per valid drive in its order; the cycle
-    // thread only. Kept here so that the cycle allocates nothing.
-    std::array<ec_datagramt, kMaxSlaves> clockReads_{};
-    std::array<ec_datagramt, kMaxSlaves> clockWrites_{};
-    std::array<int64_t, kMaxSlaves> clockReadings_{};
+    ClockAlignment clock_;  // bring-up, then the cycle thread only
     // Atomic (relaxed), reset by bring-up.
     std::atomic<uint64_t> cycleCount_{0};
     std::atomic<uint64_t> skippedCycleCount_{0};

@@ -33,9 +33,6 @@ int transceive(ecx_contextt* ctx, Command cmd, uint32_t address, uint16_t length
     return wkc;
 }
 
-namespace {
-
-// Appends datagram `d` to the frame being built; false when the frame has no room left for it.
 bool addToFrame(FrameBuilder& builder, const ec_datagramt& d) {
     if (d.out.size() >= d.length) {
         return builder.add(d.cmd, d.address, d.length, d.out.data()).has_value();
@@ -45,8 +42,6 @@ bool addToFrame(FrameBuilder& builder, const ec_datagramt& d) {
     std::copy(d.out.begin(), d.out.end(), padded.begin());
     return builder.add(d.cmd, d.address, d.length, padded.data()).has_value();
 }
-
-}  // namespace
 
 int transceiveBatch(ecx_contextt* ctx, std::span<ec_datagramt> batch, int timeoutUs) {
     for (ec_datagramt& d : batch) {

@@ -29,6 +29,10 @@ int transceive(ecx_contextt* ctx, Command cmd, uint32_t address, uint16_t length
 // Returns how many datagrams came back.
 int transceiveBatch(ecx_contextt* ctx, std::span<ec_datagramt> batch, int timeoutUs);
 
+// Appends `d` to the frame `builder` is building, its `out` padded with zeros to its length.
+// False when it does not fit.
+bool addToFrame(FrameBuilder& builder, const ec_datagramt& d);
+
 // Typed register access by configured address. Reads give nullopt without an answering slave.
 std::optional<uint16_t> fprd16(ecx_contextt* ctx, uint16_t station, uint16_t reg, int timeoutUs);
 int fpwr8(ecx_contextt* ctx, uint16_t station, uint16_t reg, uint8_t value, int timeoutUs);

@@ -46,10 +46,16 @@ struct MailboxChannel {
 // Process-data frames sent by send_processdata and awaited by receive_processdata.
 struct ProcessDataFrame {
     SlotId slot;
-    Command cmd;         // LRW, or LRD and LWR for groups with a slave that cannot take LRW
+    Command cmd;         // LRW, or LRD and LWR for groups with a slave that cannot take LRW;
+                         // NOP for a frame of register datagrams only
     uint32_t logical;    // logical address of the LRW's first byte
     uint16_t length;     // LRW data bytes
     bool carriesDcTime;  // datagram 1 is the system-time FRMW
+    // The caller's register datagrams riding in this frame: `extraCount` of them from number
+    // `extraFirst` of the caller's span, from datagram `extraPlace` of the frame on.
+    size_t extraFirst = 0;
+    size_t extraCount = 0;
+    size_t extraPlace = 0;
 };
 
 // Tells contexts apart for the per-thread record of the last mailbox service, also when a new one
@@ -99,6 +105,8 @@ struct ecx_contextt {
 
     std::mutex pdMutex;                          // guards pdFrames and the process-data copy
     std::vector<ec::ProcessDataFrame> pdFrames;  // guarded by pdMutex
+    std::span<ec_datagramt> pdExtras;            // guarded by pdMutex; the caller's, until receive
+    std::atomic<uint64_t> pdFramesSent{0};       // frames sent by send_processdata, ever
 };
 
 namespace ec {

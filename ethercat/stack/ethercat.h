@@ -99,7 +99,14 @@ void ecx_dcsync0(ecx_contextt* ctx, uint16_t slave, bool act, uint32_t CyclTime,
 
 // --- Process data (processdata.cpp) ---
 int ecx_send_processdata(ecx_contextt* ctx);
+// The same with register datagrams riding along: `extra`, in its order, fills the room the first
+// process-data frame leaves, and what does not fit follows in frames of its own right behind it.
+// receive_processdata gives each its reply and working counter (EC_NOFRAME when its frame did not
+// come back, EC_ERROR when no frame can carry it); `extra` must stay valid until then.
+int ecx_send_processdata(ecx_contextt* ctx, std::span<ec_datagramt> extra);
 int ecx_receive_processdata(ecx_contextt* ctx, int timeout);
+// Frames send_processdata has sent since the context was made.
+uint64_t ecx_processdata_frames(ecx_contextt* ctx);
 
 // --- Mailbox services (coe.cpp, sdoinfo.cpp, foe.cpp, errorlist.cpp) ---
 // SDO upload. *psize is the size of `p` on entry and the bytes received on return; never more than
@@ -190,7 +197,9 @@ int ec_readstate();
 bool ec_configdc();
 void ec_dcsync0(uint16_t slave, bool act, uint32_t CyclTime, int32_t CyclShift);
 int ec_send_processdata();
+int ec_send_processdata(std::span<ec_datagramt> extra);
 int ec_receive_processdata(int timeout);
+uint64_t ec_processdata_frames();
 int ec_SDOread(uint16_t slave, uint16_t index, uint8_t subindex, bool CA, int* psize, void* p,
                int timeout);
 int ec_SDOwrite(uint16_t slave, uint16_t index, uint8_t subindex, bool CA, int psize, const void* p,

@@ -82,6 +82,7 @@ void ecx_close(ecx_contextt* ctx) {
             }
         }
         ctx->pdFrames.clear();
+        ctx->pdExtras = {};
     }
     ecx_capture_stop(ctx, nullptr);
     ctx->port.reset();
@@ -201,6 +202,12 @@ void ec_dcsync0(uint16_t slave, bool act, uint32_t CyclTime, int32_t CyclShift) 
 }
 int ec_send_processdata() {
     return ecx_send_processdata(&ecx_context);
+}
+int ec_send_processdata(std::span<ec_datagramt> extra) {
+    return ecx_send_processdata(&ecx_context, extra);
+}
+uint64_t ec_processdata_frames() {
+    return ecx_processdata_frames(&ecx_context);
 }
 int ec_receive_processdata(int timeout) {
     return ecx_receive_processdata(&ecx_context, timeout);

@@ -22,11 +22,19 @@ void dropPending(ecx_contextt* ctx) {
 }  // namespace
 
 int ecx_send_processdata(ecx_contextt* ctx) {
+    return ecx_send_processdata(ctx, {});
+}
+
+int ecx_send_processdata(ecx_contextt* ctx, std::span<ec_datagramt> extra) {
+    for (ec_datagramt& d : extra) {
+        d.wkc = d.length > ec::kMaxDatagramData ? EC_ERROR : EC_NOFRAME;
+    }
     if (ctx == nullptr || !ctx->port) {
         return 0;
     }
     std::lock_guard lock(ctx->pdMutex);
     dropPending(ctx);
+    ctx->pdExtras = extra;
     const ec_groupt& g = ctx->grouplist[0];
     if (g.nsegments == 0 || g.outputs == nullptr) {
         return 0;
@@ -36,6 +44,31 @@ int ecx_send_processdata(ecx_contextt* ctx) {
     const uint8_t* image = g.outputs;
     uint32_t offset = 0;
     int sent = 0;
+    size_t nextExtra = 0;
+    // Appends the caller's datagrams from `nextExtra` on while they fit; records them in `f`.
+    const auto addExtras = [&](ec::FrameBuilder& builder, ec::ProcessDataFrame& f) {
+        f.extraFirst = nextExtra;
+        f.extraPlace = builder.datagramCount();
+        for (; nextExtra < extra.size(); ++nextExtra) {
+            if (extra[nextExtra].wkc == EC_ERROR) {
+                if (f.extraCount == 0) {
+                    f.extraFirst = nextExtra + 1;
+                    continue;
+                }
+                break;  // a frame's extras are consecutive: the rest go into the next frame
+            }
+            if (!ec::addToFrame(builder, extra[nextExtra])) {
+                break;
+            }
+            ++f.extraCount;
+        }
+    };
+    const auto transmit = [&](ec::SlotId slot, const ec::ProcessDataFrame& f) {
+        port.transmit(slot);
+        ctx->pdFrames.push_back(f);
+        ctx->pdFramesSent.fetch_add(1, std::memory_order_relaxed);
+        ++sent;
+    };
     // A slave that cannot take LRW makes the whole group read and write in separate frames.
     const ec::Command kinds[2] = {g.blockLRW ? ec::Command::LRD : ec::Command::LRW,
                                   ec::Command::LWR};
@@ -57,11 +90,27 @@ int ecx_send_processdata(ecx_contextt* ctx) {
                 builder.add(ec::Command::FRMW, ec::physicalAddress(reference, ec::kRegDcSystemTime),
                             8, t);
             }
-            port.transmit(*slot);
-            ctx->pdFrames.push_back({*slot, kinds[k], g.logstartaddr + offset, length, dc});
-            ++sent;
+            ec::ProcessDataFrame f{*slot, kinds[k], g.logstartaddr + offset, length, dc};
+            if (i == 0 && k == 0) {
+                addExtras(builder, f);
+            }
+            transmit(*slot, f);
         }
         offset += length;
+    }
+    // What the first frame had no room for goes right behind it, in frames of its own.
+    while (nextExtra < extra.size()) {
+        auto slot = port.claim(ec::Port::Clock::now() + kSlotWait);
+        if (!slot) {
+            break;
+        }
+        ec::ProcessDataFrame f{*slot, ec::Command::NOP, 0, 0, false};
+        addExtras(port.engine().builder(*slot), f);
+        if (f.extraCount == 0) {
+            port.release(*slot);
+            break;
+        }
+        transmit(*slot, f);
     }
     return sent > 0 ? 1 : 0;
 }
@@ -82,6 +131,17 @@ int ecx_receive_processdata(ecx_contextt* ctx, int timeout) {
         if (!port.awaitReply(f.slot, deadline)) {
             continue;
         }
+        // The engine took the reply only with every datagram's length as sent, so the data lie
+        // inside the frame; the caller's buffers bound the copies.
+        for (size_t n = 0; n < f.extraCount; ++n) {
+            ec_datagramt& d = ctx->pdExtras[f.extraFirst + n];
+            const auto reply = port.engine().replyData(f.slot, f.extraPlace + n);
+            d.wkc = port.engine().replyWkc(f.slot, f.extraPlace + n);
+            std::copy_n(reply.begin(), std::min(reply.size(), d.in.size()), d.in.begin());
+        }
+        if (f.cmd == ec::Command::NOP) {
+            continue;
+        }
         const auto data = port.engine().replyData(f.slot, 0);
         const uint32_t begin = f.logical - g.logstartaddr;
         const uint32_t from = std::max(begin, inputsBegin);
@@ -98,5 +158,10 @@ int ecx_receive_processdata(ecx_contextt* ctx, int timeout) {
         wkc = (wkc == EC_NOFRAME ? 0 : wkc) + factor * port.engine().replyWkc(f.slot, 0);
     }
     dropPending(ctx);
+    ctx->pdExtras = {};
     return wkc;
+}
+
+uint64_t ecx_processdata_frames(ecx_contextt* ctx) {
+    return ctx == nullptr ? 0 : ctx->pdFramesSent.load(std::memory_order_relaxed);
 }
