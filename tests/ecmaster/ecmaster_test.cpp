@@ -171,6 +171,59 @@ private slots:
             QCOMPARE(alignedClockOffset(c[0], c[1], c[2]), c[3]);
     }
 
+    // Drives whose clocks drift 1000 ppm either way, the frames passing them in order (reads
+    // before writes): every answered reading gives one write, and the drives stay within the two
+    // cycles of drift that a correction from the last cycle leaves, through lost readings and a
+    // write the drive never took.
+    void alignmentCorrectsEachReadingOnce() {
+        constexpr int64_t kPeriod = 2'000'000;
+        struct Clock {
+            double drift;
+            int64_t localStart, offset;
+            int64_t local(int64_t masterNs) const {
+                return localStart + masterNs + static_cast<int64_t>(drift * double(masterNs));
+            }
+        } clocks[2] = {{1e-3, 7'000'000'000, -123}, {-1e-3, -5'000'000'000, 4'567}};
+        const ClockAlignment::Drive drives[] = {{0x1001, -123}, {0x1002, 4'567}};
+        ClockAlignment alignment;
+        alignment.start(drives);
+        int64_t masterNs = 1'000'000'000;
+        int answeredBefore = 0;
+        for (int cycle = 0; cycle < 300; ++cycle, masterNs += kPeriod) {
+            const bool readingsLost = cycle >= 100 && cycle < 110;
+            const bool writeRefused = cycle == 150;
+            const std::span<ec_datagramt> datagrams = alignment.datagrams();
+            QCOMPARE(int(datagrams.size()) - 2, answeredBefore);
+            answeredBefore = 0;
+            for (ec_datagramt& d : datagrams) {
+                Clock& c = clocks[(d.address & 0xFFFF) - 0x1001];
+                if (d.cmd == ec::Command::FPRD) {
+                    const int64_t systemTime = c.local(masterNs) + c.offset;
+                    std::memcpy(d.in.data(), &systemTime, sizeof systemTime);
+                    d.wkc = readingsLost ? EC_NOFRAME : 1;
+                    answeredBefore += readingsLost ? 0 : 1;
+                } else if (writeRefused) {
+                    d.wkc = 0;
+                } else {
+                    std::memcpy(&c.offset, d.out.data(), sizeof c.offset);
+                    d.wkc = 1;
+                }
+            }
+            alignment.settle(masterNs);
+            for (size_t i = 0; i < 2; ++i) {
+                QCOMPARE(alignment.offset(i), clocks[i].offset);
+                const int64_t error = clocks[i].local(masterNs) + clocks[i].offset - masterNs;
+                // Settled two cycles after a start, a gap or a refused write.
+                const bool settled =
+                    cycle > 2 && (cycle < 100 || cycle > 112) && (cycle < 150 || cycle > 152);
+                QVERIFY2(
+                    !settled || std::llabs(error) <= 2 * kPeriod / 1000 + 2,
+                    qPrintable(
+                        QStringLiteral("cycle %1, drive %2: %3 ns").arg(cycle).arg(i).arg(error)));
+            }
+        }
+    }
+
     // Alone: teardown without a bus joins the supervision thread before the members go.
     void teardownWithoutBusJoinsSupervision() {
         auto other = std::make_unique<ecmaster>();

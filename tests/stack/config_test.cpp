@@ -256,6 +256,65 @@ TEST_F(RecordingBus, ExchangeSplitsTheImageOrItsCommandsAndWritesBackOnlyInputs)
     EXPECT_EQ(Bytes(iomap.begin(), iomap.begin() + 100), image(100, 36));
 }
 
+// Register datagrams ride behind the process data in the room its frame leaves, the rest in a
+// frame of their own right behind; each gets its own reply, or EC_NOFRAME with its frame lost.
+TEST_F(RecordingBus, RegisterDatagramsRideInTheProcessDataFrames) {
+    drives(20);
+    std::vector<uint8_t> iomap(1000, 0x11);
+    ASSERT_EQ(ecx_config_map(master.get(), iomap.data()), 1000);
+    master.group(0).hasdc = true;
+    master.group(0).DCnext = 1;
+    bool loseSecond = false;
+    script->respond = [&loseSecond](const Bytes& sent) -> std::vector<Bytes> {
+        if (loseSecond && datagrams(sent).front().cmd != uint8_t(ec::Command::LRW))
+            return {};
+        return {answer(sent, [](const DatagramView& d, Bytes& f) -> uint16_t {
+            if (d.cmd == uint8_t(ec::Command::FPRD))  // each station answers with its own number
+                ec::putU16(&f[d.data()], d.adp);
+            return 1;
+        })};
+    };
+    std::array<std::array<uint8_t, 8>, 41> replies{};
+    std::array<ec_datagramt, 41> extra{};
+    for (size_t i = 0; i < 41; ++i) {
+        const auto station = static_cast<uint16_t>(0x1001 + i % 20);
+        const uint16_t reg = i < 20 ? 0x0910 : 0x0920;
+        extra[i].cmd = i < 20 ? ec::Command::FPRD : ec::Command::FPWR;
+        extra[i].address = static_cast<uint32_t>(station) | static_cast<uint32_t>(reg) << 16;
+        extra[i].length = 8;
+        extra[i].in = replies[i];
+    }
+    extra[40].length = ec::kMaxDatagramData + 1;  // fits no frame
+    for (const bool lost : {false, true}) {
+        loseSecond = lost;
+        const size_t before = script->sentCount();
+        const uint64_t framesBefore = ecx_processdata_frames(master.get());
+        replies = {};
+        ASSERT_EQ(ecx_send_processdata(master.get(), extra), 1);
+        EXPECT_EQ(ecx_receive_processdata(master.get(), 100000), 1);
+        const auto sent = script->sentFrames();
+        ASSERT_EQ(sent.size() - before, 2u);
+        EXPECT_EQ(ecx_processdata_frames(master.get()) - framesBefore, 2u);
+        const auto first = datagrams(sent[before]);
+        const auto second = datagrams(sent[before + 1]);
+        // LRW, the reference clock's FRMW, then the extras in order as far as room goes.
+        const size_t inFirst = first.size() - 2;
+        EXPECT_EQ(first.front().length, 1000);
+        EXPECT_EQ(inFirst + second.size(), 40u);
+        EXPECT_GE(inFirst, 20u);  // every read of the clocks in the frame of the process data
+        for (size_t i = 0; i < 40; ++i) {
+            const DatagramView& d = i < inFirst ? first[i + 2] : second[i - inFirst];
+            EXPECT_EQ(std::tuple(d.cmd, d.adp, d.ado),
+                      std::tuple(uint8_t(extra[i].cmd), uint16_t(0x1001 + i % 20),
+                                 uint16_t(i < 20 ? 0x0910 : 0x0920)));
+            const bool answered = !lost || i < inFirst;
+            EXPECT_EQ(extra[i].wkc, answered ? 1 : EC_NOFRAME) << i;
+            EXPECT_EQ(ec::getU16(replies[i].data()), answered && i < 20 ? 0x1001 + i : 0) << i;
+        }
+        EXPECT_EQ(extra[40].wkc, EC_ERROR);
+    }
+}
+
 TEST_F(RecordingBus, SmallSlavesWithoutMailboxShareAByte) {
     *master->slavecount = 2;  // two output terminals, outputs in SM0: 4 and 2 bits
     for (int i = 1; i <= 2; ++i) {
