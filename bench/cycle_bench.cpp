@@ -1,7 +1,8 @@
 // Figures of the master's real 2 ms cycle: bring-up through ecmaster, then the cycle on its
 // periodic timer thread for a while, measuring
 //   - start lateness: when the cycle began against its grid point (the timer's deadline),
-//   - cycle time: from the send of the process data to the end of the clock alignment.
+//   - cycle time: from the send of the process data to the end of the clock alignment,
+//   - frames per cycle: what the cycle sends (process data and clock alignment together).
 //
 //   cycle_bench [--seconds S]                          in-process chains of 1, 8 and 20 drives
 //   cycle_bench --interface IF --drives N [--seconds S]  a chain served on IF by zentrio-sim
@@ -84,11 +85,17 @@ bool run(const std::string& adapter, const char* label, int drives, int seconds)
     }
     int shortWkc = 0;
     const int checks = seconds * 10;
+    const BusFigures first = m.busFigures();
     for (int i = 0; i < checks; ++i) {
         QThread::msleep(100);
         shortWkc += m.workingCounter() < m.expectedWorkingCounter() ? 1 : 0;
     }
+    const BusFigures last = m.busFigures();
     ecmaster::setCycleProbe(nullptr);
+    const double framesPerCycle =
+        last.cycles > first.cycles
+            ? double(last.cycleFrames - first.cycleFrames) / double(last.cycles - first.cycles)
+            : 0.0;
     m.disconnectBus();  // joins the timer: the samples are complete
 
     const size_t n = samples.count.load(std::memory_order_acquire);
@@ -102,9 +109,9 @@ bool run(const std::string& adapter, const char* label, int drives, int seconds)
     const int64_t skipped = span / 2000000 + 1 - static_cast<int64_t>(n);
     const Figures l = figures(late);
     const Figures d = figures(dur);
-    std::printf("%-8s %6d %8zu %8lld %9.1f %9.1f %9.1f %9.1f %9.1f %9.1f %9d\n", label, drives, n,
-                static_cast<long long>(skipped), l.p50, l.p99, l.max, d.p50, d.p99, d.max,
-                shortWkc);
+    std::printf("%-8s %6d %8zu %8lld %9.1f %9.1f %9.1f %9.1f %9.1f %9.1f %9d %7.2f\n", label,
+                drives, n, static_cast<long long>(skipped), l.p50, l.p99, l.max, d.p50, d.p99,
+                d.max, shortWkc, framesPerCycle);
     return true;
 }
 
@@ -113,11 +120,11 @@ void header(int seconds) {
         "%d s per row; lateness = cycle start - 2 ms grid point; cycle = send .. end of "
         "clock alignment\n",
         seconds);
-    std::printf("%-8s %6s %8s %8s %9s %9s %9s %9s %9s %9s %9s\n", "link", "drives", "cycles",
+    std::printf("%-8s %6s %8s %8s %9s %9s %9s %9s %9s %9s %9s %7s\n", "link", "drives", "cycles",
                 "skipped", "late p50", "late p99", "late max", "cyc p50", "cyc p99", "cyc max",
-                "shortwkc");
-    std::printf("%-8s %6s %8s %8s %9s %9s %9s %9s %9s %9s %9s\n", "", "", "", "", "us", "us", "us",
-                "us", "us", "us", "/10 Hz");
+                "shortwkc", "frames");
+    std::printf("%-8s %6s %8s %8s %9s %9s %9s %9s %9s %9s %9s %7s\n", "", "", "", "", "us", "us",
+                "us", "us", "us", "us", "/10 Hz", "/cycle");
 }
 
 }  // namespace

@@ -72,6 +72,7 @@ struct BusFigures {
     uint64_t wkcMisses = 0;      // cycles whose working counter fell short
     uint64_t framesResent = 0;   // blocking exchanges sent again for want of a reply
     uint64_t framesLost = 0;     // blocking exchanges given up without a reply
+    uint64_t cycleFrames = 0;    // frames the cycles sent, over the process's life
 };
 
 class ecmaster : public QObject {

@@ -94,6 +94,7 @@ BusFigures ecmaster::busFigures() const {
     f.cycles = cycle_.cycles();
     f.skippedCycles = cycle_.skippedCycles();
     f.wkcMisses = cycle_.wkcMisses();
+    f.cycleFrames = ec_processdata_frames();
     {
         QMutexLocker lock(&state_.portMutex);
         if (state_.connected) {
