@@ -194,6 +194,7 @@ bool run(const std::string& adapter, const char* label, int drives) {
     std::vector<double> rtt;
     rtt.reserve(kExchanges);
     int short_wkc = 0;
+    int noReply = 0;  // of those: no reply within EC_TIMEOUTRET
     const Clock::time_point loopStart = Clock::now();
     for (int i = 0; i < kExchanges; ++i) {
         const Clock::time_point t0 = Clock::now();
@@ -201,6 +202,7 @@ bool run(const std::string& adapter, const char* label, int drives) {
         const int wkc = ec_receive_processdata(EC_TIMEOUTRET);
         rtt.push_back(microseconds(Clock::now() - t0));
         short_wkc += wkc != 3 * drives ? 1 : 0;
+        noReply += wkc == EC_NOFRAME ? 1 : 0;
     }
     const double loopSeconds = microseconds(Clock::now() - loopStart) / 1e6;
 
@@ -216,6 +218,8 @@ bool run(const std::string& adapter, const char* label, int drives) {
         kExchanges / loopSeconds, short_wkc, mbx.sdoMedianUs, mbx.sdoP99Us, mbx.sdoFrames,
         mbx.sdoWriteMedianUs, mbx.sdoWriteFrames, mbx.sdoFailures, mbx.foeKiBps);
 
+    std::printf("         short working counters: %d, of which %d without a reply in %d us\n",
+                short_wkc, noReply, EC_TIMEOUTRET);
     std::printf("         bring-up steps:");
     for (const Step& st : steps) {
         std::printf(" %s %.1f ms/%llu fr", st.name, st.ms,

@@ -148,9 +148,6 @@ public:
         connect(&master_, &ecmaster::slaveLost, this, &Soak::onSlaveLost, Qt::QueuedConnection);
         connect(&master_, &ecmaster::supervisionEvent, this, &Soak::onSupervisionEvent,
                 Qt::QueuedConnection);
-        connect(
-            &master_, &ecmaster::getValueCallback, this,
-            [this](TCiA402_GetValue, uint64_t) { ++records_; }, Qt::QueuedConnection);
         soakMaster.store(&master_, std::memory_order_release);
         ecmaster::setCycleProbe(&countCycle);
         connect(&tick_, &QTimer::timeout, this, &Soak::onTick);
@@ -216,6 +213,11 @@ private:
     // --- the schedule, on every tick ---
 
     void onTick() {
+        std::array<TimedRecord, 256> batch;
+        for (size_t n = batch.size(); n == batch.size();) {
+            n = master_.takeRecords(batch);
+            records_ += n;
+        }
         const double t = now();
         if (t >= opt_.seconds) {
             finishing_ = true;

@@ -118,8 +118,8 @@ void MainWindow::postSetup() {
     connect(master, &ecmaster::writeLog, this, &MainWindow::writeToPlainText, Qt::QueuedConnection);
     connect(master, &ecmaster::writeDetail, this, &MainWindow::writeToLogFile,
             Qt::QueuedConnection);
-    connect(master, &ecmaster::getValueCallback, this, &MainWindow::deal_recv_pdo_data,
-            Qt::QueuedConnection);
+    recordTimer.setInterval(kRecordTakeMs);
+    connect(&recordTimer, &QTimer::timeout, this, &MainWindow::takeRecords);
     connect(master, &ecmaster::setValueCallback, this, &MainWindow::deal_trans_pdo_data,
             Qt::QueuedConnection);
     connect(master, &ecmaster::slaveLost, this, &MainWindow::deal_when_slave_lost,
@@ -324,6 +324,11 @@ void MainWindow::onConnectFinished(QFutureWatcher<bool>* watcher) {
 
     emit writeLog(QStringLiteral("Connect Success."));
     ui->frame_busBanner->hide();
+    // Records a bus before this one left behind are not this bus's.
+    std::array<TimedRecord, 64> stale;
+    while (master->takeRecords(stale) == stale.size()) {
+    }
+    recordTimer.start();
     statusHeld = false;
     ui->pushButton_connect->setText(kDisconnectText);
     ConsoleState = Connected;
@@ -385,6 +390,7 @@ void MainWindow::disconnectFromBus() {
     faultRecords.clear();
     identitiesRead = false;
     identitiesPending = false;
+    recordTimer.stop();
     statusHeld = true;
     setStatusLive(false);
     ConsoleState = NotConnected;

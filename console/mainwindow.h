@@ -120,7 +120,10 @@ signals:
 
 private slots:
     void deal_when_slave_lost();
+    // One record of the operated drive: status fields, plots, identification rows, fault words.
     void deal_recv_pdo_data(TCiA402_GetValue data, uint64_t timestamp);
+    // Hands every record the cycle gathered since the last tick to deal_recv_pdo_data.
+    void takeRecords();
     void deal_trans_pdo_data(const App_SetValue* setCommand);
     void RefreshAdaptert();
     void on_pushButtonClear_clicked();
@@ -455,6 +458,11 @@ private:
     static std::optional<double> nextPlotKey(LivePlot& live);
     // Adds one point per curve every 52nd sample while the plot runs.
     static void samplePlot(LivePlot& live, const std::array<double, 3>& values);
+
+    // Takes the cycle's records while a bus is up: every 20 ms, so the GUI thread wakes 50 times
+    // a second for them, not 500.
+    QTimer recordTimer;
+    static constexpr int kRecordTakeMs = 20;
 
     LivePlot paraPlot;
     LivePlot tempPlot;

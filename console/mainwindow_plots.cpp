@@ -240,6 +240,17 @@ void MainWindow::temperaturePlotSlot() {
     ui->plot_temperature->replot(QCustomPlot::rpQueuedReplot);
 }
 
+void MainWindow::takeRecords() {
+    std::array<TimedRecord, 128> batch;
+    size_t taken = 0;
+    do {
+        taken = master->takeRecords(batch);
+        for (size_t i = 0; i < taken; ++i) {
+            deal_recv_pdo_data(batch[i].data, batch[i].timestamp);
+        }
+    } while (taken == batch.size());
+}
+
 void MainWindow::deal_recv_pdo_data(TCiA402_GetValue data, uint64_t timestamp) {
     // Plot keys come from the wall clock; the cycle's timestamp times identification rows only.
     const float position = rawToPosition(data.position);

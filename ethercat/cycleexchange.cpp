@@ -206,7 +206,7 @@ void CycleExchange::runCycle() {
         countCycle(received);
         const int selected = s_.selectedSlave.load(std::memory_order_relaxed);
         if (isTableSlave(selected) && s_.images[static_cast<size_t>(selected)].inputs != nullptr) {
-            s_.inputs(decodeInputImage(s_.images[static_cast<size_t>(selected)].inputs), t);
+            s_.records.push(decodeInputImage(s_.images[static_cast<size_t>(selected)].inputs), t);
         }
         watchFaults();
         inLock.unlock();

@@ -9,9 +9,6 @@ ecmaster::ecmaster(QObject* parent) : QObject(parent) {
     qRegisterMetaType<SupervisionKind>("SupervisionKind");
     state_.log = [this](const QString& text) { emit writeLog(text); };
     state_.detail = [this](const QString& text) { emit writeDetail(text); };
-    state_.inputs = [this](const TCiA402_GetValue& data, uint64_t t) {
-        emit getValueCallback(data, t);
-    };
     state_.faultChanged = [this](int index, const TCiA402_GetValue& data) {
         emit driveFaultChanged(index, data);
     };

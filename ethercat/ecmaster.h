@@ -13,11 +13,13 @@
 //
 // Threads: the bring-up, the drive state walks and the firmware download block (fixed pauses,
 // mailbox timeouts) and belong on worker threads; the setters, drive selection and flag reads are
-// quick and meant for the GUI thread. Everything reaches the GUI by the signals below, which are
-// meant for queued connections: the cycle emits its record under the process-data locks and the
-// supervision thread reports under its check lock, so a directly connected slot that called back
-// into the master could deadlock. The constructor registers the process-data records as
-// meta-types (registerModelMetaTypes), so callers can connect them queued straight away.
+// quick and meant for the GUI thread. The operated drive's records wait in a ring for the GUI to
+// take them on its own timer (takeRecords), so the cycle posts nothing per cycle. Everything else
+// reaches the GUI by the signals below, which are meant for queued connections: the cycle emits
+// fault changes under the process-data locks and the supervision thread reports under its check
+// lock, so a directly connected slot that called back into the master could deadlock. The
+// constructor registers the process-data records as meta-types (registerModelMetaTypes), so callers
+// can connect them queued straight away.
 #pragma once
 
 #include <QDateTime>
@@ -35,6 +37,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <span>
 #include <utility>
 
 #include "bussession.h"
@@ -179,6 +182,11 @@ public:
     bool resetFault(int index) { return walks_.resetFault(index); }
     // The last input image of a drive as the cycle received it; nothing for an unknown index.
     std::optional<TCiA402_GetValue> driveInputs(int index) { return cycle_.driveInputs(index); }
+    // The operated drive's records since the last call, oldest first, one per cycle (up to two
+    // seconds of them wait); at most out.size(), returns how many. One thread takes them.
+    size_t takeRecords(std::span<TimedRecord> out) { return state_.records.take(out); }
+    // Records turned away because nobody took them for two seconds.
+    uint64_t recordsTurnedAway() const { return state_.records.turnedAway(); }
 
     // --- drive parameters over SDO -------------------------------------------------------------
     // The worker on which the console runs every transfer (TransferClient); stopped by the
@@ -265,7 +273,6 @@ signals:
     void writeLog(QString text);
     // Technical detail (register dumps) for the running log file, kept out of the operator's log.
     void writeDetail(QString text);
-    void getValueCallback(TCiA402_GetValue data, uint64_t timestamp);
     // Drive `index` raised or cleared its fault bit, or one of its error words changed; `data`
     // is the record that shows it. Every drive, every change, from the cycle.
     void driveFaultChanged(int index, TCiA402_GetValue data);

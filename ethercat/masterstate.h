@@ -22,6 +22,7 @@
 #include <functional>
 
 #include "model/processdata.h"
+#include "recordring.h"
 
 // What supervision saw happen to one slave.
 enum class SupervisionKind : int { Lost, Recovered, Acknowledged, Reconfigured, Emergency };
@@ -33,13 +34,11 @@ struct MasterState {
     };
 
     // Reports of the parts, which the facade emits as its signals; set by its constructor, then
-    // constant. The cycle reports its inputs under the process-data locks and supervision under
-    // its check lock, so they must reach the GUI by queued connections.
+    // constant. The cycle reports fault changes under the process-data locks and supervision
+    // under its check lock, so they must reach the GUI by queued connections.
     std::function<void(const QString&)> log = [](const QString&) {};
     // Details for the running log file only (register dumps), not for the operator's pane.
     std::function<void(const QString&)> detail = [](const QString&) {};
-    std::function<void(const TCiA402_GetValue&, uint64_t)> inputs = [](const TCiA402_GetValue&,
-                                                                       uint64_t) {};
     // A drive's fault bit or one of its error words changed (index, the record that shows it).
     std::function<void(int, const TCiA402_GetValue&)> faultChanged = [](int,
                                                                         const TCiA402_GetValue&) {};
@@ -69,8 +68,11 @@ struct MasterState {
     std::array<DriveImage, kSlaveTableSize> images{};  // bring-up
     // Guarded by pdMutex (contents); the records themselves live as long as the master.
     std::array<App_SetValue, kSlaveTableSize> commands{};
-    mutable QMutex pdMutex;      // command records and output images; taken before inputMutex
-    mutable QMutex inputMutex;   // input images
+    mutable QMutex pdMutex;     // command records and output images; taken before inputMutex
+    mutable QMutex inputMutex;  // input images
+    // The operated drive's records, one per cycle, for the window to take; lock-free (the cycle
+    // is its one producer).
+    RecordRing records;
     QElapsedTimer elapsedTimer;  // started by the facade's constructor, then only read
     QList<int32_t> validDrives;  // bring-up
 

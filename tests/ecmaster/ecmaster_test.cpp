@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <cstring>
 #include <limits>
+#include <thread>
 #include <tuple>
 
 #include "master_fixture.h"
@@ -222,6 +223,49 @@ private slots:
                         QStringLiteral("cycle %1, drive %2: %3 ns").arg(cycle).arg(i).arg(error)));
             }
         }
+    }
+
+    // The records reach their reader in the cycle's order while both run; a full ring turns the
+    // newest away and counts them, so what is taken is never a mix of old and new.
+    void recordRingHandsOnRecordsInOrder() {
+        auto ring = std::make_unique<RecordRing>();
+        for (uint64_t t = 1; t <= RecordRing::kCapacity + 6; ++t) {
+            ring->push(TCiA402_GetValue{}, t);
+        }
+        std::array<TimedRecord, 100> batch;
+        std::vector<uint64_t> taken;
+        for (size_t n = 0; (n = ring->take(batch)) > 0;) {
+            for (size_t i = 0; i < n; ++i) {
+                taken.push_back(batch[i].timestamp);
+            }
+        }
+        QCOMPARE(taken.size(), RecordRing::kCapacity);
+        QVERIFY(taken.front() == 1 && taken.back() == RecordRing::kCapacity);
+        QCOMPARE(ring->turnedAway(), uint64_t{6});
+
+        constexpr uint64_t kRecords = 200'000;
+        std::thread cycle([&ring] {
+            for (uint64_t t = 1; t <= kRecords; ++t) {
+                TCiA402_GetValue v;
+                v.position = static_cast<int32_t>(t);
+                ring->push(v, t);
+            }
+        });
+        taken.clear();
+        uint64_t last = 0;
+        bool consistent = true;
+        while (last < kRecords && taken.size() + ring->turnedAway() - 6 < kRecords) {
+            const size_t n = ring->take(batch);
+            for (size_t i = 0; i < n; ++i) {
+                consistent = consistent && batch[i].timestamp > last &&
+                             uint64_t(batch[i].data.position) == batch[i].timestamp;
+                last = batch[i].timestamp;
+                taken.push_back(last);
+            }
+        }
+        cycle.join();
+        QVERIFY(consistent);
+        QCOMPARE(taken.size() + ring->turnedAway() - 6, kRecords);
     }
 
     // Alone: teardown without a bus joins the supervision thread before the members go.

@@ -4,7 +4,9 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
+#include <array>
 #include <atomic>
 #include <memory>
 #include <mutex>
@@ -21,20 +23,25 @@ namespace mastertest {
 
 using Words = std::vector<uint16_t>;
 
-// Receives the master's signals by queued connections, as the window does; QTRY_ delivers them.
+// Receives the master's signals by queued connections and takes its records on a timer, as the
+// window does; QTRY_ delivers them.
 class SignalSink : public QObject {
 public:
     explicit SignalSink(ecmaster& m) {
+        connect(&recordTimer, &QTimer::timeout, this, [this, &m] {
+            std::array<TimedRecord, 64> batch;
+            for (size_t n = m.takeRecords(batch), i = 0; i < n; ++i) {
+                values.push_back(batch[i].data), stamps.push_back(batch[i].timestamp);
+            }
+        });
+        recordTimer.start(5);
         const auto q = Qt::QueuedConnection;
         connect(
             &m, &ecmaster::writeLog, this, [this](const QString& t) { lines.append(t); }, q);
         connect(
             &m, &ecmaster::slaveLost, this, [this] { ++lost; }, q);
-        connect(
-            &m, &ecmaster::getValueCallback, this,
-            [this](TCiA402_GetValue v, uint64_t t) { values.push_back(v), stamps.push_back(t); },
-            q);
     }
+    QTimer recordTimer;
     QStringList lines;
     int lost = 0;
     std::vector<TCiA402_GetValue> values;
