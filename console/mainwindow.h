@@ -438,6 +438,7 @@ private:
         QSharedPointer<QCPAxisTickerTime> timeTicker;
         QSharedPointer<QCPAxisTicker> valueTicker;
         uint32_t sampleCounter = 0;  // thins the samples to one point in 52
+        qsizetype drawnPoints = -1;  // points of the last redraw; -1: the view changed since
     };
 
     void setupPlot(KivCustomPlot* plot, LivePlot& live, const QString& valueLabel,
@@ -456,6 +457,9 @@ private:
     // The key of the next point while the plot runs: every 52nd sample, seconds since the
     // start; nothing for the samples in between.
     static std::optional<double> nextPlotKey(LivePlot& live);
+    // The refresh timer's redraw is due when the plot shows and has points it has not drawn; a
+    // hidden tab is drawn when it shows again.
+    static bool redrawDue(const KivCustomPlot* plot, LivePlot& live);
     // Adds one point per curve every 52nd sample while the plot runs.
     static void samplePlot(LivePlot& live, const std::array<double, 3>& values);
 

@@ -76,6 +76,7 @@ void MainWindow::togglePlot(KivCustomPlot* plot, LivePlot& live, QAbstractButton
         plot->replot(QCustomPlot::rpQueuedReplot);  // the last points, also when paused
     } else if (master->isConnected()) {
         live.firstRefresh = true;
+        live.drawnPoints = -1;
         live.running = true;
         live.startTime = QDateTime::currentDateTime();
         for (const auto& points : live.points) {
@@ -120,6 +121,7 @@ void MainWindow::setPlotInteraction(KivCustomPlot* plot, const LivePlot& live) {
 
 void MainWindow::pausePlot(KivCustomPlot* plot, LivePlot& live, bool paused) {
     live.paused = paused;
+    live.drawnPoints = -1;  // resumed, the time axis goes back to the data at once
     setPlotInteraction(plot, live);
 }
 
@@ -203,12 +205,27 @@ void MainWindow::samplePlot(LivePlot& live, const std::array<double, 3>& values)
     }
 }
 
+bool MainWindow::redrawDue(const KivCustomPlot* plot, LivePlot& live) {
+    if (!plot->isVisible()) {
+        return false;
+    }
+    qsizetype points = 0;
+    for (const auto& curve : live.points) {
+        points += curve->size();
+    }
+    if (points == live.drawnPoints) {
+        return false;
+    }
+    live.drawnPoints = points;
+    return true;
+}
+
 void MainWindow::paraPlotSlot() {
     const auto& points = paraPlot.points;
     if (points[0]->size() < 2 && points[1]->size() < 2 && points[2]->size() < 2) {
         return;
     }
-    if (paraPlot.paused) {
+    if (paraPlot.paused || !redrawDue(ui->plot_para, paraPlot)) {
         return;
     }
     if (paraPlot.firstRefresh) {
@@ -227,7 +244,7 @@ void MainWindow::temperaturePlotSlot() {
     if (points[0]->size() < 2 || points[1]->size() < 2 || points[2]->size() < 2) {
         return;
     }
-    if (tempPlot.paused) {
+    if (tempPlot.paused || !redrawDue(ui->plot_temperature, tempPlot)) {
         return;
     }
     if (tempPlot.firstRefresh) {
