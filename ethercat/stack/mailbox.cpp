@@ -138,12 +138,14 @@ int MailboxSession::send(uint8_t type, std::span<const uint8_t> data, int timeou
     ctx_->mailboxes[slave_].replyPending = true;
     // Written again with the same counter until it lands: a refused write never reached the
     // slave's firmware, and where the refusal or a lost frame hid a copy that did arrive, the
-    // slave drops the next one as a repetition.
+    // slave drops the next one as a repetition. Tries are paced like the reply's polls, never back
+    // to back beside the cycle.
     int wkc = ecx_FPWR(ctx_, s.configadr, s.mbx_wo, s.mbx_l, frame.data(), EC_TIMEOUTRET3);
     while (wkc <= 0 && Clock::now() < deadline) {
         if (wkc == 0 && !awaitReceiveMailboxFree(deadline)) {
             break;
         }
+        osal_usleep(kMbxPollPauseUs);
         wkc = ecx_FPWR(ctx_, s.configadr, s.mbx_wo, s.mbx_l, frame.data(), EC_TIMEOUTRET3);
     }
     return wkc > 0 ? wkc : EC_TIMEOUT;

@@ -1,9 +1,12 @@
 // Configuration: SII images and reads, the process-image layout with its FMMU/SM images, the error
 // ring.
+#include <algorithm>
+#include <chrono>
 #include <tuple>
 
 #include "fixture.h"
 #include "iomap.h"
+#include "mailbox.h"
 #include "sii.h"
 
 using namespace ectest;
@@ -313,6 +316,31 @@ TEST_F(RecordingBus, RegisterDatagramsRideInTheProcessDataFrames) {
         }
         EXPECT_EQ(extra[40].wkc, EC_ERROR);
     }
+}
+
+// A drive that refuses its mailbox writes while its status says the mailbox is free: the write is
+// tried again at the poll's pace, not back to back, until the transfer's time is up.
+TEST_F(RecordingBus, RefusedMailboxWritesArePaced) {
+    drives(1);
+    ec_slavet& s = master.slave(1);
+    std::tie(s.mbx_wo, s.mbx_l, s.mbx_ro, s.mbx_rl) = std::tuple(0x1000, 128, 0x1080, 128);
+    s.mbx_proto = ec::kMbxProtoCoE;
+    script->respond = [](const Bytes& sent) -> std::vector<Bytes> {
+        return {answer(sent, [](const DatagramView& d, Bytes&) -> uint16_t {
+            return d.cmd == uint8_t(ec::Command::FPWR) && d.ado == 0x1000 ? 0 : 1;
+        })};
+    };
+    uint32_t value = 0;
+    int size = sizeof value;
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_LE(ecx_SDOread(master.get(), 1, 0x6041, 0, false, &size, &value, 20000), 0);
+    const auto spent = std::chrono::steady_clock::now() - start;
+    const auto writes = std::ranges::count_if(script->sentFrames(), [](const Bytes& f) {
+        const DatagramView d = datagrams(f).front();
+        return d.cmd == uint8_t(ec::Command::FPWR) && d.ado == 0x1000;
+    });
+    EXPECT_GE(writes, 2);
+    EXPECT_LE(writes, spent / std::chrono::microseconds(ec::kMbxPollPauseUs) + 1);
 }
 
 TEST_F(RecordingBus, SmallSlavesWithoutMailboxShareAByte) {
