@@ -9,11 +9,13 @@
 #include <QProgressDialog>
 #include <QSettings>
 #include <QSignalBlocker>
+#include <QStandardPaths>
 #include <QTemporaryFile>
 #include <QThread>
 #include <QtConcurrent/QtConcurrentRun>
 
 #include "busdiagnostics.h"
+#include "datafolder.h"
 #include "ecmaster.h"
 #include "model/stateconfig.h"
 #include "objectdictionary.h"
@@ -38,8 +40,6 @@ QString stateConfigPath() {
                                               QStringLiteral("/../share/zentrio/") + local);
     return QFileInfo(installed).isFile() ? installed : local;
 }
-// Identification results go here, under the application directory.
-constexpr char kResultDir[] = "/result";
 // Grace after the programmatic disconnect of the destructor.
 constexpr unsigned long kCloseDisconnectPauseMs = 10;
 
@@ -94,8 +94,11 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), ui(new Ui::MainWi
         emit writeLog(QStringLiteral(">>> File \"state_config.yaml\" Load FAIL!"));
     }
 
-    // A failure here only shows later, when an identification result cannot be written.
-    QDir().mkpath(QCoreApplication::applicationDirPath() + QLatin1String(kResultDir));
+    // Beside the program on a bench; in the user's data folder for an installed console.
+    dataFolder =
+        chooseDataFolder(QCoreApplication::applicationDirPath(),
+                         QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation));
+    emit writeLog(tr("Results and saved logs go to %1").arg(QDir::toNativeSeparators(dataFolder)));
 
     startUpdateCheckThread();
     openRunningLog();

@@ -114,6 +114,8 @@ public:
     int consoleState() const { return ConsoleState; }
     int motorIndex() const { return currentMotorIndex; }
     QString runningLogFileName() const { return logFileName; }
+    // Holds "result/" (identification) and is where a saved log is offered to go.
+    QString dataFolderPath() const { return dataFolder; }
 
 signals:
     void writeLog(QString text);
@@ -408,6 +410,7 @@ private:
     QString savedAdapterDesc;             // mirrors kAdapterSettingKey
     QTemporaryFile* logFile = nullptr;    // child of the window
     QString logFileName;                  // empty when the running log could not be opened
+    QString dataFolder;                   // see dataFolderPath()
     QWidget* overlayButtons1 = nullptr;   // covers ButtonsWidget1 during a test
     QWidget* overlayButtons2 = nullptr;   // covers ButtonsWidget2 during a test
     // Every job started on the pool that works on the master (bring-up, enable and disable,

@@ -1,8 +1,10 @@
 // The log pane and the running log file.
 #include <QDateTime>
+#include <QDir>
 #include <QFile>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QSaveFile>
 #include <QTemporaryFile>
 
 #include "mainwindow.h"
@@ -45,32 +47,37 @@ void MainWindow::on_pushButton_SaveFile_clicked() {
         QStringLiteral("LOG_") +
         QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd_HHmm")) +
         QStringLiteral(".txt");
-    const QString target =
-        QFileDialog::getSaveFileName(this, QStringLiteral("保存日志文件"), defaultName,
-                                     QStringLiteral("Text Files (*.txt);;All Files (*)"));
+    const QString target = QFileDialog::getSaveFileName(
+        this, QStringLiteral("保存日志文件"), QDir(dataFolder).filePath(defaultName),
+        QStringLiteral("Text Files (*.txt);;All Files (*)"));
     if (target.isEmpty()) {
         return;
     }
-
-    QFile out(target);
-    if (!out.open(QIODevice::WriteOnly | QIODevice::Text | QIODevice::Truncate)) {
-        QMessageBox::warning(this, QStringLiteral("保存失败"),
-                             QStringLiteral("无法保存日志文件到指定路径."));
-        return;
-    }
+    // Nothing to save: the file chosen is left as it is.
     if (!logFile || !logFile->isOpen()) {
         QMessageBox::warning(this, QStringLiteral("保存失败"),
                              QStringLiteral("无法读取临时日志文件."));
         return;
     }
+    // Written beside the target and renamed over it only once whole: a full disk or a failed
+    // write leaves an existing file as it was.
+    QSaveFile out(target);
+    // The system's reason below the message.
+    const auto refuse = [this, &out](const QString& text) {
+        QMessageBox box(QMessageBox::Warning, QStringLiteral("保存失败"), text, QMessageBox::Ok,
+                        this);
+        box.setInformativeText(out.errorString());
+        box.exec();
+    };
+    if (!out.open(QIODevice::WriteOnly | QIODevice::Text)) {
+        refuse(QStringLiteral("无法保存日志文件到指定路径."));
+        return;
+    }
     // Reading leaves the position at the end, so later lines append after the saved ones.
     logFile->seek(0);
     const QByteArray lines = logFile->readAll();
-    // A full disk shows only at the write or the flush; the operator must not be told "saved".
-    const bool written = out.write(lines) == lines.size() && out.flush();
-    out.close();
-    if (!written) {
-        QMessageBox::warning(this, QStringLiteral("保存失败"), QStringLiteral("日志文件写入失败."));
+    if (out.write(lines) != lines.size() || !out.commit()) {
+        refuse(QStringLiteral("日志文件写入失败."));
         return;
     }
     QMessageBox::information(this, QStringLiteral("保存成功"), QStringLiteral("日志已成功保存."));

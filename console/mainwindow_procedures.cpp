@@ -188,8 +188,8 @@ void MainWindow::on_button_identify_clicked() {
                                  QStringLiteral("请先输入电机编号，再进行辨识！"), QMessageBox::Ok);
         return;
     }
-    const QString path = QCoreApplication::applicationDirPath() +
-                         QStringLiteral("/result/identify_") + motor + QStringLiteral(".csv");
+    const QString path =
+        dataFolder + QStringLiteral("/result/identify_") + motor + QStringLiteral(".csv");
     const auto answer =
         QMessageBox::question(this, QStringLiteral("辨识"),
                               QStringLiteral("请确认电机编号为") + motor +

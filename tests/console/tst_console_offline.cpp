@@ -1,6 +1,10 @@
+#include <sys/resource.h>
+
+#include <csignal>
 #include <limits>
 
 #include "console_support.h"
+#include "datafolder.h"
 #include "model/paramtable.h"
 #include "nowheeldoublespinbox.h"
 #include "roundtriptimer.h"
@@ -275,15 +279,48 @@ private slots:
         QTRY_VERIFY(runningLog().endsWith(": after saving\n"));
         QVERIFY(runningLog().startsWith(fileBytes(one)));
 
-        // A target that cannot be opened: reported, never "saved".
+        // A target that cannot be opened, and a disk that fills up (a file size limit): reported,
+        // never "saved", and a file that was there keeps what it held.
         save(answerer, work.filePath(u"no/such/dir/log.txt"_s));
-        QCOMPARE(answerer.boxes,
-                 (QStringList{
-                     boxText(QMessageBox::Information, "保存成功", "日志已成功保存."),
-                     boxText(QMessageBox::Warning, "保存失败", "无法保存日志文件到指定路径.")}));
+        const QByteArray saved = fileBytes(one);
+        QVERIFY(runningLog().size() > saved.size());
+        rlimit before{};
+        getrlimit(RLIMIT_FSIZE, &before);
+        const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+        answerer.then<QFileDialog>([&](QFileDialog* dialog) {
+            dialog->setOption(QFileDialog::DontConfirmOverwrite);
+            dialog->findChild<QLineEdit*>(u"fileNameEdit"_s)->setText(one);
+            rlimit small = before;
+            small.rlim_cur = 64;  // the disk is full from here on
+            setrlimit(RLIMIT_FSIZE, &small);
+            static_cast<QDialog*>(dialog)->accept();
+        });
+        answerer.thenBox();
+        click("pushButton_SaveFile");
+        setrlimit(RLIMIT_FSIZE, &before);
+        std::signal(SIGXFSZ, oldHandler);
+        QVERIFY(answerer.done());
+        QCOMPARE(fileBytes(one), saved);
+        QCOMPARE(
+            answerer.boxes,
+            (QStringList{boxText(QMessageBox::Information, "保存成功", "日志已成功保存."),
+                         boxText(QMessageBox::Warning, "保存失败", "无法保存日志文件到指定路径."),
+                         boxText(QMessageBox::Warning, "保存失败", "日志文件写入失败.")}));
         const QString name = window->runningLogFileName();
         window.reset();
         QVERIFY(!QFileInfo::exists(name));  // the running log goes with the window
+    }
+
+    // A program folder that takes no files (a path below a regular file, as root ignores modes)
+    // sends results and logs to the user's data folder; a writable one keeps them.
+    void dataFolderFallsBackToTheUsersOwn() {
+        QTemporaryFile blocker(work.filePath(u"blocker-XXXXXX"_s));
+        QVERIFY(blocker.open());
+        const QString user = work.filePath(u"user-data"_s);
+        QCOMPARE(chooseDataFolder(blocker.fileName() + u"/bin"_s, user), user);
+        QVERIFY(QFileInfo(user + u"/result"_s).isDir());
+        QCOMPARE(chooseDataFolder(work.path(), user), work.path());
+        QVERIFY(QFileInfo(work.filePath(u"result"_s)).isDir());
     }
 };
 
