@@ -61,11 +61,10 @@ TEST(BusSdoInfo, TheWholeDictionaryReadsAsTheDriveHoldsIt) {
         }
         // A variable, arrays (entries of one type), a record: code and type.
         for (const auto& [index, code, type] :
-             {std::tuple(0x1000, 7, 7), {0x1018, 8, 7}, {0x2010, 8, 3}, {0x6101, 9, 6}}) {
+             {std::tuple(0x1000, 7, 7), {0x1018, 8, 7}, {0x2010, 8, 3}, {0x6101, 9, 6}})
             EXPECT_EQ(std::tuple(l.od->ObjectCode[l.row(index)], l.od->DataType[l.row(index)]),
                       std::tuple(code, type))
                 << index;
-        }
         EXPECT_TRUE(bus->popErrors().empty());
     }
 }
