@@ -56,10 +56,8 @@ TEST(Bus, ScanAndMapIdentifyAndLayOutEveryDrive) {
         << "mapping requests SAFE-OP";
 }
 
-// A coupler, drives with either SII read width, a drive refusing SAFE-OP until acknowledged; a
-// chain too long for the master, an image too large for the buffer.
 TEST(Bus, ChainsOfOtherShapesSizesAndARefusedTransition) {
-    sim::ChainConfig mixed;  // a coupler, a drive with 4-byte SII reads, a drive
+    sim::ChainConfig mixed;  // a coupler, a drive with 4-byte SII reads refusing SAFE-OP, a drive
     mixed.slaves = {sim::SlaveConfig::coupler(), sim::SlaveConfig::drive(1),
                     sim::SlaveConfig::drive(2)};
     mixed.slaves[1].siiReads8Bytes = false;
@@ -87,8 +85,7 @@ TEST(Bus, ChainsOfOtherShapesSizesAndARefusedTransition) {
     ASSERT_TRUE(bus.requestState(EC_STATE_OPERATIONAL));
     EXPECT_EQ(bus.exchange(), 6);
 
-    // More slaves than one frame of state reads holds: the error of the last slave in the first
-    // frame and of the first in the second are both seen, their neighbours' states too.
+    // More slaves than a frame of state reads holds: errors on both sides of the split are seen.
     sim::ChainConfig line;
     line.slaves.assign(70, sim::SlaveConfig::coupler());
     SimBus longBus(line);
@@ -123,8 +120,7 @@ TEST(Bus, ChainsOfOtherShapesSizesAndARefusedTransition) {
     EXPECT_EQ(tooMany.master.slavecount(), 0);
     SimBus big(sim::ChainConfig::drives(21));  // 1050 bytes for a 1024-byte image
     ASSERT_EQ(big.scan(), 21);
-    // The last drive claims a second RxPDO it cannot read out: a half-read PDO assignment is not
-    // taken (it would leave that drive without image, and the rest would fit).
+    // The last drive claims a second RxPDO it cannot read out: a half-read assignment is not taken.
     big.chain->drive(21)->dictionary().setU32(sim::kRxPdoAssign, 0, 2);
     EXPECT_EQ(big.map(), 0);
     for (int n = 0; n <= 21; ++n)
@@ -137,14 +133,11 @@ TEST(Bus, ClocksStateErrorsAndAPulledCable) {
     SimBus bus(sim::ChainConfig::drives(kDrives));
     ASSERT_TRUE(bus.bringUp());
     EXPECT_EQ(ecx_readstate(bus.ctx()), EC_STATE_OPERATIONAL);
-    EXPECT_EQ(bus.chain->alState(kDrives), EC_STATE_OPERATIONAL);
-    // Clocks: the first DC slave is the reference; delays grow hop by hop and land in 0x0928;
-    // with the offsets every slave's system time is the master's clock.
+    // The first DC slave is the reference; delays grow hop by hop; system times are the master's.
     EXPECT_EQ(std::tuple(bus.master.group(0).DCnext, bus.slave(1).DCnext, bus.slave(3).DCprevious,
                          bus.slave(1).pdelay),
               std::tuple(1, 2, 2, 0));
-    EXPECT_GT(bus.slave(2).pdelay, 0);
-    EXPECT_GT(bus.slave(3).pdelay, bus.slave(2).pdelay);
+    EXPECT_TRUE(0 < bus.slave(2).pdelay && bus.slave(2).pdelay < bus.slave(3).pdelay);
     for (int n = 1; n <= kDrives; ++n) {
         EXPECT_EQ(static_cast<int32_t>(ec::getU32(bus.reg(n, 0x0928, 4).data())),
                   bus.slave(n).pdelay);
@@ -165,7 +158,6 @@ TEST(Bus, ClocksStateErrorsAndAPulledCable) {
     const uint64_t start = ec::getU64(bus.reg(2, 0x0990, 8).data());
     EXPECT_EQ(start % kCycle, 0u);
     EXPECT_GT(start, ec::getU64(before) + 100000000);
-    EXPECT_EQ(bus.slave(2).DCcycle, static_cast<int32_t>(kCycle));
 
     // A SAFE-OP error in operation is seen and acknowledged.
     bus.chain->forceSafeOpError(3, ec::kAlSmWatchdog);

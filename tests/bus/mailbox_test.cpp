@@ -33,8 +33,8 @@ sim::ChainConfig windows(uint16_t out, uint16_t in, int drives = 1) {
     return cfg;
 }
 
-// Sizes around the expedited limit, the first message's room (window - 16), a segment's room
-// (window - 9) and the padded 7-byte segment minimum, both ways, up to the text object's 96 bytes.
+// Sizes around the expedited limit, the first message's (window - 16) and a segment's room
+// (window - 9) and the padded 7-byte segment, both ways, up to the text object's 96 bytes.
 TEST(BusSdo, NormalAndSegmentedTransfersAtEachWindowsBoundaries) {
     for (const uint16_t w : {24, 32, 48, 64, 128}) {
         SCOPED_TRACE(w);
@@ -75,9 +75,7 @@ TEST(BusSdo, HostileLostDuplicatedAndInterruptedRepliesAreSortedOut) {
         SCOPED_TRACE(static_cast<int>(m));
         ASSERT_TRUE(bus.chain->setMailboxMisbehaviour(1, m));
         const bool segmented = m == sim::Misbehaviour::SegmentsBeyondSize;
-        EXPECT_LE(
-            bus.sdoRead(1, segmented ? 0x2020 : kParams, segmented ? 0 : 37, segmented ? 96 : 4),
-            0);
+        EXPECT_LE(segmented ? bus.sdoRead(1, 0x2020, 0, 96) : bus.sdoRead(1, kParams, 37, 4), 0);
         EXPECT_FALSE(bus.popErrors().empty());
         ASSERT_TRUE(bus.chain->setMailboxMisbehaviour(1, sim::Misbehaviour::None));
         expectTransfersWork();
@@ -99,8 +97,7 @@ TEST(BusSdo, HostileLostDuplicatedAndInterruptedRepliesAreSortedOut) {
     EXPECT_EQ(std::tuple(errors[0].Etype, errors[0].ErrorCode, errors[0].ErrorReg, errors[0].b1),
               std::tuple(EC_ERR_TYPE_EMERGENCY, 0x2310, 0x01, 1));
 
-    // Frames lost on their way back, the requests' writes among them: a write is sent again with
-    // the same counter until it lands; a cable that returns nothing is a timeout, not a refusal.
+    // Frames lost on the way back: a write is resent with its counter; none back is a timeout.
     bus.chain->setFrameLoss(0.3, 11, sim::LossPoint::Return);
     for (int i = 0; i < 10; ++i) {
         SCOPED_TRACE(i);
@@ -121,8 +118,7 @@ TEST(BusSdo, HostileLostDuplicatedAndInterruptedRepliesAreSortedOut) {
     EXPECT_EQ(overrun[0].ErrorCode, ec::kPacketOverrun);
 }
 
-// The console's download: INIT, bootstrap mailbox from SII words 0x14/0x16 into the record and
-// SM0/SM1, BOOT.
+// The console's download: INIT, the bootstrap mailbox from the SII into SM0/SM1, BOOT.
 bool enterBoot(SimBus& bus, uint16_t n) {
     ec_slavet& s = bus.slave(n);
     bus.requestState(EC_STATE_INIT, n, 8000000);
@@ -145,17 +141,15 @@ int download(SimBus& bus, uint16_t n, const Bytes& file, uint32_t password = kPa
                         2000000000);
 }
 
-// Two drives with the default windows: expedited SDO transfers, aborts and refusals; then files
-// for the second drive in BOOT.
+// Expedited SDO transfers, aborts and refusals; then files for the second drive in BOOT.
 TEST(BusMailbox, ExpeditedSdoAbortsRefusalsThenFilesOfEveryShapeInBootAndTheNewFirmwareRuns) {
     auto cfg = windows(128, 128, 2);
     cfg.slaves[1].foeBusyPackets = {1, 3};  // answered once with BUSY: sent again
     SimBus bus(cfg);
     ASSERT_TRUE(bus.bringUp());
     // Expedited transfers of 2, 4 and 1 bytes land on the indexed drive only.
-    for (const int id : {1, 2, 8}) {
+    for (const auto& [id, size] : {std::pair(1, 2), {2, 4}, {8, 1}}) {
         const auto sub = static_cast<uint8_t>(id + 1);
-        const int size = id == 1 ? 2 : id == 2 ? 4 : 1;
         Bytes value;
         ASSERT_GT(bus.sdoRead(2, kParams, sub, size, &value), 0);
         EXPECT_EQ(value, bus.chain->parameter(2, id));
@@ -164,8 +158,7 @@ TEST(BusMailbox, ExpeditedSdoAbortsRefusalsThenFilesOfEveryShapeInBootAndTheNewF
         EXPECT_EQ(bus.chain->parameter(2, id), value);
         EXPECT_NE(bus.chain->parameter(1, id), value);
     }
-    // The drive's aborts of an upload and of a download reach the error list with their object.
-    // (Which abort for which request is the simulator's business: tests/sim.)
+    // Upload and download aborts reach the error list with their object (which abort: tests/sim).
     const std::tuple<bool, uint16_t, uint8_t, size_t, uint32_t> aborts[] = {
         {false, 0x5555, 0, 4, 0x06020000},
         {false, kParams, 38, 4, 0x06090011},
@@ -186,12 +179,10 @@ TEST(BusMailbox, ExpeditedSdoAbortsRefusalsThenFilesOfEveryShapeInBootAndTheNewF
     EXPECT_LE(bus.sdoRead(1, kParams, 3, 3), 0);
     const auto tooSmall = bus.popErrors();
     ASSERT_EQ(tooSmall.size(), 2u);
-    for (const auto& e : tooSmall) {
+    for (const auto& e : tooSmall)
         EXPECT_EQ(std::tuple(e.Etype, e.ErrorCode),
                   std::tuple(EC_ERR_TYPE_PACKET_ERROR, ec::kPacketBufferTooSmall));
-    }
-    // Complete access: refused unsent while the SII does not offer it, aborted by the drive when
-    // the master is made to try.
+    // Complete access: refused unsent unless the SII offers it, else aborted by the drive.
     int caSize = 8;
     uint8_t buf[8];
     const uint64_t frames = bus.chain->framesSeen();

@@ -2,13 +2,13 @@
 #include <algorithm>
 #include <chrono>
 #include <cstring>
-#include <functional>
 #include <string>
 #include <thread>
 #include <tuple>
 
 #include "sim_bus.h"
 
+using bustest::preOp;
 using bustest::SimBus;
 
 namespace {
@@ -20,14 +20,6 @@ struct Lists {
         return uint16_t(std::find(od->Index, od->Index + od->Entries, index) - od->Index);
     }
 };
-
-std::unique_ptr<SimBus> preOp(uint16_t window = 128, int drives = 1) {
-    auto cfg = sim::ChainConfig::drives(drives);
-    cfg.slaves[0].mailboxOutSize = cfg.slaves[0].mailboxInSize = window;
-    auto bus = std::make_unique<SimBus>(cfg);
-    EXPECT_TRUE(bus->scan() == drives && bus->requestState(EC_STATE_PRE_OP));
-    return bus;
-}
 
 size_t packetErrors(SimBus& bus, uint16_t code) {
     const auto errors = bus.popErrors();
@@ -69,11 +61,10 @@ TEST(BusSdoInfo, TheWholeDictionaryReadsAsTheDriveHoldsIt) {
         }
         // A variable, arrays (entries of one type), a record: code and type.
         for (const auto& [index, code, type] :
-             {std::tuple(0x1000, 7, 7), {0x1018, 8, 7}, {0x2010, 8, 3}, {0x6101, 9, 6}}) {
+             {std::tuple(0x1000, 7, 7), {0x1018, 8, 7}, {0x2010, 8, 3}, {0x6101, 9, 6}})
             EXPECT_EQ(std::tuple(l.od->ObjectCode[l.row(index)], l.od->DataType[l.row(index)]),
                       std::tuple(code, type))
                 << index;
-        }
         EXPECT_TRUE(bus->popErrors().empty());
     }
 }
@@ -163,8 +154,7 @@ TEST(BusSdoInfo, HostileRepliesStayInsideTheRecordsAndTheNextTransferWorks) {
     readAll(true, names);
 }
 
-// Half a millisecond more per frame, well inside a frame's timeout: 65,535 fragments take more than
-// half a minute to read.
+// Half a millisecond more per frame: 65,535 fragments take more than half a minute to read.
 class SlowLine final : public ec::FrameLink {
 public:
     explicit SlowLine(std::unique_ptr<ec::FrameLink> line) : line_(std::move(line)) {}
@@ -180,38 +170,33 @@ private:
     std::unique_ptr<ec::FrameLink> line_;
 };
 
-// Replies that never end, each fragment in time: a list of 65,535 more fragments could be that
-// long, descriptions cannot; entries that come only at the master's repeat request (100 ms each).
+// Replies that never end, each fragment in time: a list (65,535 more fragments could be that long),
+// a description, an entry; all entries, each only at the master's repeat request (100 ms each).
 TEST(BusSdoInfo, RepliesWithoutEndFailWithinTheCallsTime) {
     using M = sim::Misbehaviour;
-    const auto params = [](Lists& l) { return l.row(0x6101); };
-    const std::tuple<M, int, uint16_t, std::function<int(ecx_contextt*, Lists&)>> rows[] = {
-        {M::SdoInfoEndlessReply, 0, ec::kPacketOverdue,
-         [](ecx_contextt* c, Lists&) { return ecx_readODlist(c, 1, Lists().od.get()); }},
-        {M::SdoInfoEndlessReply, 0, ec::kPacketTooLong,
-         [&](ecx_contextt* c, Lists& l) {
-             return ecx_readODdescription(c, params(l), l.od.get());
-         }},
-        {M::SdoInfoEndlessReply, 0, ec::kPacketTooLong,
-         [&](ecx_contextt* c, Lists& l) {
-             return ecx_readOEsingle(c, params(l), 1, l.od.get(), l.oe.get());
-         }},
-        {M::None, 1000, ec::kPacketOverdue,
-         [&](ecx_contextt* c, Lists& l) {
-             return ecx_readOE(c, params(l), l.od.get(), l.oe.get());
-         }},
+    const auto call = [](int op, ecx_contextt* c, Lists& l) {
+        const uint16_t params = l.row(0x6101);
+        return op == 0   ? ecx_readODlist(c, 1, Lists().od.get())
+               : op == 1 ? ecx_readODdescription(c, params, l.od.get())
+               : op == 2 ? ecx_readOEsingle(c, params, 1, l.od.get(), l.oe.get())
+                         : ecx_readOE(c, params, l.od.get(), l.oe.get());
     };
-    for (const auto& [m, dropped, packetError, call] : rows) {
-        SCOPED_TRACE(packetError);
+    const std::tuple<int, M, int, uint16_t> rows[] = {
+        {0, M::SdoInfoEndlessReply, 0, ec::kPacketOverdue},
+        {1, M::SdoInfoEndlessReply, 0, ec::kPacketTooLong},
+        {2, M::SdoInfoEndlessReply, 0, ec::kPacketTooLong},
+        {3, M::None, 1000, ec::kPacketOverdue}};
+    for (const auto& [op, m, dropped, packetError] : rows) {
+        SCOPED_TRACE(op);
         const auto bus = preOp(64);
         Lists l;
         ASSERT_GT(ecx_readODlist(bus->ctx(), 1, l.od.get()), 0);
-        ASSERT_GT(ecx_readODdescription(bus->ctx(), params(l), l.od.get()), 0);
+        ASSERT_GT(ecx_readODdescription(bus->ctx(), l.row(0x6101), l.od.get()), 0);
         ecx_init_link(bus->ctx(), std::make_unique<SlowLine>(sim::makeVirtualLink(bus->chain)));
         ASSERT_TRUE(bus->chain->setMailboxMisbehaviour(1, m) &&
                     bus->chain->dropMailboxReplies(1, dropped));
         const auto start = std::chrono::steady_clock::now();
-        EXPECT_EQ(call(bus->ctx(), l), 0);
+        EXPECT_EQ(call(op, bus->ctx(), l), 0);
         EXPECT_LT(std::chrono::steady_clock::now() - start,
                   4 * std::chrono::microseconds(EC_TIMEOUTSDOINFO));
         const ec_serviceresultt r = ecx_lastservice(bus->ctx());

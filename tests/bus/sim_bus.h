@@ -71,4 +71,13 @@ struct SimBus {
     }
 };
 
+// `drives` drives in PRE-OP, the first with mailbox windows of `window` bytes.
+inline std::unique_ptr<SimBus> preOp(uint16_t window = 128, int drives = 1) {
+    auto cfg = sim::ChainConfig::drives(drives);
+    cfg.slaves[0].mailboxOutSize = cfg.slaves[0].mailboxInSize = window;
+    auto bus = std::make_unique<SimBus>(cfg);
+    EXPECT_TRUE(bus->scan() == drives && bus->requestState(EC_STATE_PRE_OP));
+    return bus;
+}
+
 }  // namespace bustest

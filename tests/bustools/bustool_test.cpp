@@ -5,6 +5,7 @@
 #include <fstream>
 #include <regex>
 #include <sstream>
+#include <tuple>
 
 #include "bustool.h"
 #include "sim/virtual_link.h"
@@ -21,9 +22,8 @@ struct Result {
 
 // Runs the tool with `args`, on the simulated chain unless `bus` is empty.
 Result tool(std::vector<std::string> args, const char* bus = "sim:3") {
-    if (*bus != '\0') {
+    if (*bus != '\0')
         args.insert(args.end(), {"--interface", bus});
-    }
     std::ostringstream out, err;
     const int code = run(args, out, err);
     return {code, out.str(), err.str()};
@@ -38,61 +38,57 @@ size_t count(const std::string& text, const std::string& what) {
 bool has(const std::string& text, const std::string& what) {
     return text.find(what) != std::string::npos;
 }
+#define EXPECT_HAS(text, what) EXPECT_TRUE(has(text, what)) << (text)
+// The output of a run that must succeed.
+std::string ok(const std::vector<std::string>& args) {
+    const Result r = tool(args);
+    EXPECT_EQ(r.code, kExitOk) << r.err;
+    return r.out;
+}
 
 class BusTool : public ::testing::Test {
 protected:
-    // One chain for the program, reused by every run (as drives keep their state between runs of
-    // the tool on a real bus).
+    // One chain for the program, kept between runs as a real bus keeps its drives' state.
     static void SetUpTestSuite() { chain = sim::registerSimulatedAdapter(3); }
     static inline std::shared_ptr<sim::Chain> chain;
 };
 
 TEST_F(BusTool, ListsSlavesAndStatesAsTextAndJson) {
-    const Result json = tool({"slaves", "--json"});
-    ASSERT_EQ(json.code, kExitOk) << json.err;
-    EXPECT_EQ(json.out.rfind("{\"slaves\": [{\"position\": 1, ", 0), 0u) << json.out;
-    EXPECT_EQ(count(json.out, "\"position\": "), 3u);
-    EXPECT_EQ(count(json.out, "\"state\": \"PREOP\""), 3u);
-    EXPECT_EQ(count(json.out, "\"vendor\": 2938,"), 3u);  // 0x00000B7A
+    const std::string json = ok({"slaves", "--json"});
+    EXPECT_EQ(json.rfind("{\"slaves\": [{\"position\": 1, ", 0), 0u) << json;
+    EXPECT_EQ(std::tuple(count(json, "\"position\": "), count(json, "\"state\": \"PREOP\""),
+                         count(json, "\"vendor\": 2938,")),  // 0x00000B7A
+              std::tuple(3u, 3u, 3u));
 
     const Result text = tool({"slaves", "-i", "sim:3"}, "");
     ASSERT_EQ(text.code, 0);
     EXPECT_EQ(count(text.out, "\n"), 3u);
-    EXPECT_TRUE(has(text.out, "position 3  address 0x1003  state PREOP  vendor 0x00000b7a"))
-        << text.out;
-
-    const Result op = tool({"state", "OP"});
-    ASSERT_EQ(op.code, 0) << op.err;
-    EXPECT_EQ(count(op.out, "state OP "), 3u) << op.out;
+    EXPECT_HAS(text.out, "position 3  address 0x1003  state PREOP  vendor 0x00000b7a");
+    EXPECT_EQ(count(ok({"state", "OP"}), "state OP "), 3u);
     EXPECT_EQ(chain->alState(2) & 0x0F, 0x08);
 }
 
 TEST_F(BusTool, SdoAndFirmwareReachTheDriveAndSiiAndPdosReadBack) {
     // Parameter 7 of drive 2 is 0x6101:8; a float written is what the drive holds.
-    const Result down = tool({"sdo-download", "2", "0x6101", "8", "12.5", "--type", "f32"});
-    ASSERT_EQ(down.code, 0) << down.err;
+    ok({"sdo-download", "2", "0x6101", "8", "12.5", "--type", "f32"});
     EXPECT_EQ(chain->parameter(2, 7), (std::vector<uint8_t>{0x00, 0x00, 0x48, 0x41}));
-    const Result up = tool({"sdo-upload", "2", "0x6101", "8", "--type", "f32", "--json"});
-    ASSERT_EQ(up.code, 0) << up.err;
-    EXPECT_TRUE(has(up.out, "\"size\": 4, \"value\": 12.5}")) << up.out;
+    EXPECT_HAS(ok({"sdo-upload", "2", "0x6101", "8", "--type", "f32", "--json"}),
+               "\"size\": 4, \"value\": 12.5}");
     const Result missing = tool({"sdo-upload", "1", "0x2fff", "0"});
     EXPECT_EQ(missing.code, kExitAbort);
-    EXPECT_TRUE(has(missing.err, "0x06020000")) << missing.err;
+    EXPECT_HAS(missing.err, "0x06020000");
 
     const fs::path sii = fs::temp_directory_path() / ("zentrio-sii-" + std::to_string(getpid()));
-    const Result r = tool({"sii-read", "1", "--out", sii.string()});
-    ASSERT_EQ(r.code, 0) << r.err;
+    ok({"sii-read", "1", "--out", sii.string()});
     std::ifstream file(sii, std::ios::binary);
     std::vector<uint8_t> image((std::istreambuf_iterator<char>(file)), {});
     fs::remove(sii);
     ASSERT_GE(image.size(), 0x80u * 2);
     EXPECT_EQ(image[0x10] | image[0x11] << 8, 0x0B7A);  // vendor id at word 8
 
-    const Result pdos = tool({"pdos", "1"});
-    ASSERT_EQ(pdos.code, 0) << pdos.err;
-    EXPECT_TRUE(has(pdos.out, "direction rx  pdo 0x1600  index 0x6040  sub 0x00  bits 16"))
-        << pdos.out;
-    EXPECT_TRUE(has(pdos.out, "direction tx  pdo 0x1a00  index 0x6041  sub 0x00  bits 16"));
+    const std::string pdos = ok({"pdos", "1"});
+    EXPECT_HAS(pdos, "direction rx  pdo 0x1600  index 0x6040  sub 0x00  bits 16");
+    EXPECT_HAS(pdos, "direction tx  pdo 0x1a00  index 0x6041  sub 0x00  bits 16");
 
     // Firmware arrives at the drive byte for byte.
     const fs::path firmware =
@@ -101,51 +97,43 @@ TEST_F(BusTool, SdoAndFirmwareReachTheDriveAndSiiAndPdosReadBack) {
     for (size_t i = 0; i < bytes.size(); ++i)
         bytes[i] = static_cast<char>(i * 7 + 3);
     std::ofstream(firmware, std::ios::binary) << bytes;
-    const Result foe = tool({"foe-write", "3", firmware.string(), "--json"});
+    ok({"foe-write", "3", firmware.string(), "--json"});
     fs::remove(firmware);
-    ASSERT_EQ(foe.code, 0) << foe.err;
     const auto received = chain->firmware(3);
     ASSERT_TRUE(received.has_value());
-    EXPECT_TRUE(received->complete);
-    EXPECT_EQ(received->name, firmware.filename().string());
-    EXPECT_EQ(std::string(received->bytes.begin(), received->bytes.end()), bytes);
+    EXPECT_EQ(std::tuple(received->complete, received->name,
+                         std::string(received->bytes.begin(), received->bytes.end())),
+              std::tuple(true, firmware.filename().string(), bytes));
 }
 
-// Faults on the wire show in the counters of the port that saw them, on the slave that owns it;
-// diag reads them without a scan, which would clear them.
+// Wire faults show on the port and slave that saw them; diag reads them without a (clearing) scan.
 TEST_F(BusTool, DiagnosticsShowEachFaultOnTheRightSlaveAndPort) {
     ASSERT_EQ(tool({"state", "PREOP"}).code, 0);  // a scan: counters clear
     auto diag = [] {
-        const Result r = tool({"diag"});
-        EXPECT_EQ(r.code, 0) << r.err;
         std::vector<std::string> lines;
-        std::istringstream in(r.out);
+        std::istringstream in(ok({"diag"}));
         for (std::string line; std::getline(in, line);)
             lines.push_back(line);
         return lines;
     };
     auto out = diag();
     ASSERT_EQ(out.size(), 3u);
-    for (const auto& line : out) {
-        EXPECT_TRUE(
-            has(line, "port0_invalid_frames 0  port0_rx_errors 0  port0_forwarded_errors 0"))
-            << line;
-    }
+    for (const auto& line : out)
+        EXPECT_HAS(line, "port0_invalid_frames 0  port0_rx_errors 0  port0_forwarded_errors 0");
 
-    // Corrupted on the cable into drive 2: drive 2 takes it invalid on port 0, drive 3 sees it
-    // marked; the frame counting the slaves for diag is sent again.
+    // Corrupted into drive 2: invalid on its port 0, marked for drive 3; diag's count is resent.
     chain->corruptNextFrame(2);
     out = diag();
-    EXPECT_TRUE(has(out[0], "port0_invalid_frames 0  ")) << out[0];
-    EXPECT_TRUE(has(out[1], "port0_invalid_frames 1  ")) << out[1];
-    EXPECT_TRUE(has(out[2], "port0_forwarded_errors 1  ")) << out[2];
-    EXPECT_TRUE(has(out[2], "port0_invalid_frames 0  ")) << out[2];
+    EXPECT_HAS(out[0], "port0_invalid_frames 0  ");
+    EXPECT_HAS(out[1], "port0_invalid_frames 1  ");
+    EXPECT_HAS(out[2], "port0_forwarded_errors 1  ");
+    EXPECT_HAS(out[2], "port0_invalid_frames 0  ");
 
     // Back over the cable between drives 2 and 3: drive 2 takes it on port 1, drive 1 forwards it.
     chain->corruptNextFrame(3, sim::LossPoint::Return);
     out = diag();
-    EXPECT_TRUE(has(out[1], "port1_invalid_frames 1  ")) << out[1];
-    EXPECT_TRUE(has(out[0], "port1_forwarded_errors 1  ")) << out[0];
+    EXPECT_HAS(out[1], "port1_invalid_frames 1  ");
+    EXPECT_HAS(out[0], "port1_forwarded_errors 1  ");
 
     // Frames lost on the cable into drive 3 (seeded): only drive 3 counts them, on port 0.
     chain->setFrameLoss(0.3, 7, sim::LossPoint::Outbound, 3);
@@ -154,14 +142,14 @@ TEST_F(BusTool, DiagnosticsShowEachFaultOnTheRightSlaveAndPort) {
     chain->setFrameLoss(0.0, 7);
     out = diag();
     EXPECT_TRUE(std::regex_search(out[2], std::regex("port0_invalid_frames [1-9]"))) << out[2];
-    EXPECT_TRUE(has(out[1], "port0_invalid_frames 1  ")) << out[1];  // the corruption before
+    EXPECT_HAS(out[1], "port0_invalid_frames 1  ");  // the corruption before
 
     // Drive 3's cable pulled: drive 2 counts a lost link on port 1, and only two slaves answer.
     chain->pullDrive(3);
     out = diag();
     ASSERT_EQ(out.size(), 2u);
-    EXPECT_TRUE(has(out[1], "port1_lost_links 1")) << out[1];
-    EXPECT_TRUE(has(out[0], "port1_lost_links 0")) << out[0];
+    EXPECT_HAS(out[1], "port1_lost_links 1");
+    EXPECT_HAS(out[0], "port1_lost_links 0");
     chain->plugDrive(3);
 }
 
@@ -180,7 +168,7 @@ TEST_F(BusTool, ExitCodesAScriptCanTell) {
     // Beyond the float range: refused, not written as inf.
     const Result huge = tool({"sdo-download", "2", "0x6101", "8", "1e39", "--type", "f32"});
     EXPECT_EQ(huge.code, kExitUsage);
-    EXPECT_TRUE(has(huge.err, "'1e39' is no f32 value")) << huge.err;
+    EXPECT_HAS(huge.err, "'1e39' is no f32 value");
     EXPECT_NE(chain->parameter(2, 7), (std::vector<uint8_t>{0x00, 0x00, 0x80, 0x7f}));
     const Result help = tool({"sdo-upload", "--help"}, "");
     EXPECT_EQ(help.code, kExitOk);

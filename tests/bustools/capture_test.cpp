@@ -33,14 +33,10 @@ TEST(Capture, AFullQueueDropsAndCountsInsteadOfWaiting) {
         fs::temp_directory_path() / ("burst-" + std::to_string(::getpid()) + ".pcapng");
     auto capture = ec::FrameCapture::start(file.string(), "burst");
     ASSERT_TRUE(capture);
-    // An EtherCAT frame of one NOP datagram, recorded far faster than a disk takes it.
-    std::vector<uint8_t> frame(60, 0);
-    std::fill_n(frame.begin(), 6, 0xFF);
-    frame[6] = 0x02;
-    frame[12] = 0x88;
-    frame[13] = 0xA4;
-    frame[14] = 12;    // datagram bytes: 10 header + 0 data + 2 wkc
-    frame[15] = 0x10;  // type 1 (EtherCAT commands)
+    // One NOP datagram (length 12: header and WKC; type 1), recorded faster than a disk takes it.
+    std::vector<uint8_t> frame{0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x02, 0,
+                               0,    0,    0,    0,    0x88, 0xA4, 12,   0x10};
+    frame.resize(60);
     constexpr uint64_t kFrames = 3 * ec::FrameCapture::kQueueFrames;
     for (uint64_t i = 0; i < kFrames; ++i)
         capture->record(frame, ec::CaptureDirection::Outbound);

@@ -12,17 +12,15 @@ int main(int argc, char** argv) {
     size_t inputs = 0;
     for (int i = 1; i < argc; ++i) {
         std::vector<std::filesystem::path> files{argv[i]};
-        if (std::filesystem::is_directory(argv[i])) {
+        if (std::filesystem::is_directory(argv[i]))
             files.assign(std::filesystem::directory_iterator(argv[i]), {});
-        }
         for (const auto& file : files) {
+            if (!std::filesystem::is_regular_file(file))
+                continue;
             std::ifstream in(file, std::ios::binary);
             const std::vector<char> bytes{std::istreambuf_iterator<char>(in), {}};
-            if (std::filesystem::is_regular_file(file)) {
-                LLVMFuzzerTestOneInput(reinterpret_cast<const uint8_t*>(bytes.data()),
-                                       bytes.size());
-                ++inputs;
-            }
+            LLVMFuzzerTestOneInput(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
+            ++inputs;
         }
     }
     std::printf("%zu inputs run\n", inputs);

@@ -1,10 +1,5 @@
-// The frame and datagram receive path given arbitrary frames in reply to real requests.
-//
-// Input format: fuzz_support.h. Each frame the master sends is answered with the next reply
-// record (and the ones after it while kReplyMore is set), then by itself. kReplyFixIndex writes
-// the sent index into every datagram header of the reply, so that the deeper layout checks are
-// reached; kReplyOverlay makes the reply the sent frame XOR the bytes. What a call hands back
-// must be what a reply carried.
+// The frame and datagram receive path given arbitrary frames in reply to real requests (input
+// format and reply flags: fuzz_support.h). What a call hands back must be what a reply carried.
 #include "fuzz_support.h"
 
 namespace {
@@ -44,8 +39,7 @@ public:
             replies_.push_back(reply);
             queue.push_back(std::move(reply));
         }
-        // Behind them the frame comes back unchanged, as from a line without slaves, so that the
-        // call ends at once instead of waiting out a resend; kReplyThenSilence leaves that out.
+        // Then the frame unchanged, so the call ends without a resend (unless kReplyThenSilence).
         if ((flags & ~kReplyFlagBits) != kReplyThenSilence) {
             replies_.push_back(sent);
             replies_.back()[6] |= ec::kMacReturnBit;
@@ -53,15 +47,13 @@ public:
         }
     }
 
-    // A call that took a reply must hand over datagram n's data and WKC as one of the replies
-    // carried them where the sent frame has them. (Which replies count as an answer is checked
-    // case by case in tests/stack.)
+    // A call that took a reply hands over datagram n's data and WKC as one of the replies carried
+    // them where the sent frame has them (which replies count: tests/stack).
     void expectTaken(size_t n, std::span<const uint8_t> data, int wkc) const {
         size_t at = ec::kFrameHeaderSize;
-        for (size_t i = 0; i < n; ++i) {
+        for (size_t i = 0; i < n; ++i)
             at += ec::kDatagramHeaderSize + (ec::getU16(&sent_[at + 6]) & ec::kDatagramLengthMask) +
                   ec::kWkcSize;
-        }
         const size_t place = at + ec::kDatagramHeaderSize;
         if ((ec::getU16(&sent_[at + 6]) & ec::kDatagramLengthMask) != data.size() ||
             std::none_of(replies_.begin(), replies_.end(), [&](const Bytes& r) {
@@ -79,8 +71,7 @@ private:
     std::vector<Bytes> replies_;
 };
 
-// Group 0 at logical address 0, outputs first, one or two segments as the shape byte says; the
-// image is exactly as large as the group, so that a write past it shows.
+// Group 0 at address 0, outputs first, one or two segments (shape byte); the image exactly fits.
 void runProcessData(ecx_contextt* ctx, uint8_t shape, bool split) {
     ec_groupt& g = ctx->grouplist[0];
     g = ec_groupt{};
@@ -111,10 +102,9 @@ void runMultiDatagram(ecx_contextt* ctx, FuzzInput& in, const Harness& h) {
     if (!slot)
         abortWith("no free frame slot on a fresh port");
     const size_t count = 1 + in.u8() % 4;
-    for (size_t n = 0; n < count; ++n) {
+    for (size_t n = 0; n < count; ++n)
         port.engine().builder(*slot).add(kMultiDatagramCommands[n],
                                          0x1000u << 16 | static_cast<uint32_t>(n), in.u8() % 48);
-    }
     if (port.exchange(*slot, std::chrono::microseconds(1))) {
         for (size_t n = 0; n < count; ++n)
             h.expectTaken(n, port.engine().replyData(*slot, n), port.engine().replyWkc(*slot, n));

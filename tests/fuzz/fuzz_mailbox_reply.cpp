@@ -26,8 +26,7 @@ protected:
         const bool full = visible && !messages.empty();
         if (len >= 1 && (address == ec::kRegSm0Status || address == ec::kRegSm1Status ||
                          address == ec::kRegSm1PdiControl)) {
-            // SM0 taken at once by the firmware, SM1 full while a message waits, and a repeat
-            // request acknowledged at once.
+            // SM0 taken at once, SM1 full while a message waits, a repeat request acknowledged.
             data[0] = address == ec::kRegSm1Status   ? (full ? ec::kSmStatusMailboxFull : 0)
                       : address == ec::kRegSm0Status ? 0
                                                      : activate_ & ec::kSmActivateRepeat;
@@ -37,8 +36,7 @@ protected:
         }
         if (address == inStart && len == inLength) {
             std::memset(data, 0, len);
-            // The marker: the read of the next message is lost after the slave emptied SM1; only
-            // a repeat request brings that message back.
+            // The marker: the next message's read is lost after SM1 emptied; a repeat brings it.
             if (full && messages.front() == Bytes{kLostReadMarker} && lostReads < kMaxLostReads) {
                 ++lostReads;
                 messages.pop_front();
@@ -112,9 +110,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                esc->requests < 2) {  // a file without a name is allowed: the request carries none
         abortWith("FoE write succeeded without sending the file");
     }
-    if (ecx_elist2string(master.get()) == nullptr) {  // every recorded entry turns into text
+    if (ecx_elist2string(master.get()) == nullptr)  // every recorded entry turns into text
         abortWith("no error text");
-    }
     ecx_close(master.get());
     return 0;
 }

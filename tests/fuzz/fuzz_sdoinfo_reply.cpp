@@ -1,7 +1,8 @@
 // SDO information reply parsing from an SM1 serving the input; records on the heap at exact size.
-// Input: op (bits 0-1: list, object description, entry description, all entries), windows (as
-// mailboxSlave), SII CoE details, 16-bit index, subindex, max subindex; then records [16-bit
-// length][bytes], each the SM1 contents of one read, behind them mailbox errors.
+// Input: op (bits 0-1: list, object, entry, all entries), windows, SII CoE details, 16-bit index,
+// subindex, max subindex; then SM1 records as in fuzz_mailbox_reply, behind them mailbox errors.
+
+#include <tuple>
 
 #include "fuzz_support.h"
 
@@ -9,8 +10,7 @@ namespace {
 
 using namespace fuzz;
 
-// A slave whose SM1 holds, from the master's first request on, the messages of the input one after
-// the other, then mailbox errors.
+// A slave whose SM1 holds, from the first request on, the input's messages, then mailbox errors.
 class InfoEsc final : public WindowedEsc {
 protected:
     bool read(uint16_t address, uint8_t* data, uint16_t len) override {
@@ -49,10 +49,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     auto od = std::make_unique<ec_ODlistt>();
     auto oe = std::make_unique<ec_OElistt>();
-    od->Slave = 1;
-    od->Entries = 1;
-    od->Index[0] = index;
-    od->MaxSub[0] = maxSub;
+    std::tie(od->Slave, od->Entries, od->Index[0], od->MaxSub[0]) = std::tuple(1, 1, index, maxSub);
     const int result = op == 0   ? ecx_readODlist(master.get(), 1, od.get())
                        : op == 1 ? ecx_readODdescription(master.get(), 0, od.get())
                        : op == 2 ? ecx_readOEsingle(master.get(), 0, subindex, od.get(), oe.get())

@@ -1,5 +1,4 @@
-// Arbitrary definitions files: a refused one leaves the tables as they were, an accepted one
-// decodes.
+// Arbitrary definitions files: a refused one leaves the tables unchanged, an accepted one decodes.
 #include <QtGlobal>
 
 #include <cstdlib>
@@ -17,11 +16,7 @@ void abortWith(const char* what) {
 }
 
 const QByteArray kKnown =
-    "QJ30:\n"
-    "  error_word:\n"
-    "    1<<0: over current\n"
-    "  state_word:\n"
-    "    1<<3: fault\n";
+    "QJ30:\n  error_word:\n    1<<0: over current\n  state_word:\n    1<<3: fault\n";
 
 }  // namespace
 

@@ -49,8 +49,7 @@ private:
     size_t at_ = 0;
 };
 
-// Every frame sent goes to a responder whose frames wait for receive(). receive() never blocks:
-// an exchange without a usable answer ends quickly and deterministically.
+// Every frame sent goes to a responder whose frames wait for receive(), which never blocks.
 class FakeLink final : public ec::FrameLink {
 public:
     using Responder = std::function<void(const Bytes& sent, std::deque<Bytes>& replies)>;
@@ -65,8 +64,7 @@ public:
         const Bytes frame = std::move(queue_.front());
         queue_.pop_front();
         const size_t n = std::min(frame.size(), buf.size());
-        std::copy_n(frame.begin(), n, buf.begin());
-        return static_cast<int>(n);
+        return std::copy_n(frame.begin(), n, buf.begin()), static_cast<int>(n);
     }
 
 private:
@@ -74,8 +72,7 @@ private:
     std::deque<Bytes> queue_;
 };
 
-// A register and memory file that datagrams read and write: position, station and broadcast
-// addressing, the AL control/status pair. Targets override read/write for their special addresses.
+// Registers and memory for position, station and broadcast datagrams; AL status follows control.
 class FakeEsc {
 public:
     FakeEsc() : mem_(0x2000, 0) {}
@@ -90,8 +87,7 @@ public:
         if (!ec::checkFrame(frame))
             return;  // a slave forwards it unchanged; the master ignores it either way
         frame[6] |= ec::kMacReturnBit;
-        // Per command (NOP..FRMW): addressed by position, station or broadcast (logical: never
-        // here), and whether this slave reads (r) or writes (w) for it.
+        // Per command (NOP..FRMW): position, station or broadcast addressing; read (r), write (w).
         static constexpr const char* kModes[] = {"--", "Pr", "Pw", "P-", "Fr", "Fw", "F-", "Br",
                                                  "Bw", "B-", "--", "--", "--", "Pr", "Fr"};
         for (size_t at = ec::kFrameHeaderSize;;) {
@@ -109,16 +105,14 @@ public:
                                        : 0;
             }
             ec::putU16(data + len, static_cast<uint16_t>(ec::getU16(data + len) + wkc));
-            if (mode[0] == 'P') {  // the position counts up in every slave passed
+            if (mode[0] == 'P')  // the position counts up in every slave passed
                 ec::putU16(d + 2, static_cast<uint16_t>(adp + 1));
-            }
             at += ec::kDatagramHeaderSize + len + ec::kWkcSize;
             if ((lenField & ec::kDatagramMore) == 0)
                 break;
         }
-        if (!std::exchange(loseReply_, false)) {  // else: acted on, but never comes back
+        if (!std::exchange(loseReply_, false))  // else: acted on, but never comes back
             replies.push_back(std::move(frame));
-        }
     }
 
 protected:
@@ -188,8 +182,7 @@ struct WindowedEsc : FakeEsc {
     bool visible = false;  // whether SM1 shows the messages yet
 };
 
-// The master's link to `esc` and its slave 1 behind it, window sizes from the windows byte (SM0
-// index low nibble, SM1 high nibble into kMailboxWindows), the input's records as the messages.
+// The master's link to `esc` and its slave 1, windows from the windows byte, records as messages.
 template <class Esc>
 ec_slavet& mailboxSlave(ec::OwnedContext& master, const std::shared_ptr<Esc>& esc, uint8_t windows,
                         FuzzInput& in) {

@@ -14,8 +14,7 @@ using namespace simtest;
 namespace {
 
 TEST(Cia402, ControlWordSequencesAndFaultReset) {
-    // Control words in turn (F: an injected fault), then the status word they end in. A fault
-    // needs a rising edge of bit 7; enable does not leave it.
+    // Control words in turn (f: an injected fault), then the status word; a reset: bit 7 rising.
     for (const std::string row :
          {"0=250",       "6=231",           "6 7=233",     "7=250",         "6 7 F=237",
           "6 F=237",     "F=250",           "6 F 7=233",   "6 F 6=231",     "6 F 0=250",
@@ -58,10 +57,9 @@ struct Rig {
                 each(in());
         }
     }
-    uint16_t send(uint16_t cw) {  // and one more cycle so the answer is in the record
+    uint16_t send(uint16_t cw) {  // two cycles, so that the answer is in the record
         cmd.controlWord = cw;
-        cycle();
-        cycle();
+        run(0.004);
         return in().statusWord;
     }
     void enable() {
@@ -111,8 +109,7 @@ TEST(Joint, FaultsStopTheDriveUntilAResetAndHeatFaultsUntilCooled) {
     rig.enable();
     rig.cmd.velocity = 1.0f;
     rig.run(0.5);
-    // The fault box's words are checked in tests/console; here the motion stops and a reset
-    // clears them.
+    // The motion stops and a reset clears the fault words (their texts: tests/console).
     ASSERT_TRUE(rig.chain->injectFault(1, 0x408, 0x20));
     EXPECT_FALSE(rig.chain->injectFault(2, 1, 1)) << "no such slave";
     rig.run(1.0);

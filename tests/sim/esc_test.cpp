@@ -52,8 +52,7 @@ TEST(Datagrams, EachCommandAddressesCountsAndIncrements) {
     EXPECT_EQ(single(chain, Command::BRD, 0, kRegAlStatus, Bytes(2)).u16(), kInit);
     EXPECT_EQ(fprd(chain, station(2), kRegEcatEventMask, 2).u16(), 0x0101);
 
-    // Bit-granular FMMUs: logical bits 3 (first byte) to 6 (second byte) onto physical bits
-    // 1..12 of slave 1, and back.
+    // Bit FMMUs: logical bit 3 of byte 0 to bit 6 of byte 1 onto physical bits 1..12, and back.
     fpwr(chain, station(1), kRegFmmu0,
          fmmuBytes(0x200, 2, 0x1F00, kFmmuTypeWrite, 3, 6, 1) +
              fmmuBytes(0x300, 2, 0x1F00, kFmmuTypeRead, 3, 6, 1));
@@ -125,8 +124,7 @@ struct AlTest : ::testing::Test {
 };
 
 TEST_F(AlTest, PowerOnRegistersAndRefusedTransitions) {
-    // Refused, acknowledged; ignored without acknowledge; unknown states; INIT served with the
-    // error kept; PRE-OP and BOOT without their mailbox SyncManagers.
+    // Refused and acknowledged, unknown states, PRE-OP and BOOT without mailbox SyncManagers.
     // clang-format off
     walk({{kSafeOp, kInitE, kAlInvalidStateChange}, {kInitE, kInit, 0},
           {kOp, kInitE, kAlInvalidStateChange}, {kPreOp, kInitE, kAlInvalidStateChange},
@@ -145,8 +143,7 @@ TEST_F(AlTest, PowerOnRegistersAndRefusedTransitions) {
           {kPreOpE, kPreOp, 0},
           {kBoot, kPreOpE, kAlInvalidStateChange},
           {kPreOpE, kPreOp, 0}});
-    // SAFE-OP checks the process-data SyncManagers (SM2 start, length, flags; SM3 the same) and
-    // FMMUs: one field off at a time, SM3 in SM2's buffers, SM2 over SM1.
+    // SAFE-OP checks SM2/SM3 (start, length, flags) one field off at a time, overlaps, FMMUs.
     const uint16_t out = kAlInvalidOutputConfig, in = kAlInvalidInputConfig;
     // clang-format off
     for (auto [field, value, code] : std::initializer_list<std::tuple<int, uint32_t, uint16_t>>{
@@ -199,8 +196,7 @@ TEST(Dc, DelaysOffsetDriftSteeringAndSync0) {
     });
     assignStations(*chain, 4);
     auto sysTime = [&](int n) { return fprd(*chain, station(n), kRegDcSystemTime, 8).u64(); };
-    // Receive times latched on both ports: the spread shrinks by two hops per slave down the
-    // line. They give each clock its offset to the master's time, and its delay.
+    // Receive times on both ports differ by two hops per slave behind; offsets and delays follow.
     EXPECT_EQ(single(*chain, Command::BWR, 0, kRegDcRecvTimePort0, Bytes(4)).wkc, 4);
     for (int n = 1; n <= 4; ++n) {
         const Datagram r = fprd(*chain, station(n), kRegDcRecvTimePort0, 8);
@@ -257,18 +253,17 @@ struct PdTest : ::testing::Test {
         clock->advance(2'000'000);
         return lrw(*chain, image);
     }
-    void all(uint16_t state) {
-        for (int n = 1; n <= 3; ++n)
-            requestState(*chain, station(n), state);
+    void all(std::initializer_list<uint16_t> states) {  // each state requested of every drive
+        for (uint16_t state : states)
+            for (int n = 1; n <= 3; ++n)
+                requestState(*chain, station(n), state);
     }
-    // At the watchdog time after drive n took its outputs (120 ns per slave down the line) and
-    // 1 ns after it.
+    void after(int64_t ns) { clock->advance(ns), chain->poll(); }
+    // At the watchdog time after drive n took its outputs (120 ns per slave) and 1 ns after it.
     void watchdogAt(int64_t ns, int n) {
-        clock->advance(ns + 120 * n);
-        chain->poll();
+        after(ns + 120 * n);
         EXPECT_EQ(chain->alState(n), kOp);
-        clock->advance(1);
-        chain->poll();
+        after(1);
         EXPECT_EQ(chain->alState(n) << 16 | chain->alStatusCode(n), kSafeOpE << 16 | kAlSmWatchdog);
     }
 };
@@ -288,8 +283,7 @@ TEST_F(PdTest, ImagesMoveOnlyInTheirStatesAndWindowsUntilACableIsPulled) {
         storeLe16(out(n) + kOutMode, uint16_t(8 + n));
     }
     EXPECT_EQ(cycle().wkc, 0) << "no process data before SAFE-OP";
-    all(kSafeOp);
-    all(kOp);
+    all({kSafeOp, kOp});
     for (int i = 0; i < 5; ++i) {
         EXPECT_EQ((fprd(*chain, station(1), 0x0815, 1).data[0] >> 4) & 3, i ? (i - 1) % 3 : 3)
             << "the buffer written last";
@@ -302,11 +296,11 @@ TEST_F(PdTest, ImagesMoveOnlyInTheirStatesAndWindowsUntilACableIsPulled) {
             EXPECT_EQ(in(x, n).statusWord << 8 | in(x, n).modeDisplay, 0x025000 | (8 + n));
         }
     }
-    all(kSafeOp);
+    all({kSafeOp});
     storeLe16(out(1) + kOutMode, 6);
     EXPECT_EQ(cycle().wkc, 9);
     EXPECT_NE(+in(cycle(), 1).modeDisplay, 6) << "outputs are not applied in SAFE-OP";
-    all(kOp);
+    all({kOp});
 
     Frame f;  // separate reads and writes count once per slave
     f.add(Command::LWR, 0, 0, Bytes(54)).add(Command::LRD, 54, 0, Bytes(96));
@@ -338,14 +332,12 @@ TEST_F(PdTest, WatchdogAndErrorsStopTheOutputs) {
     watchdogAt(100'000'000, 1);  // power-on 1000 x (2498 + 2) x 40 ns
     EXPECT_EQ(chain->readRegisters(1, kRegWatchdogSmStatus, 1)[0] & 1, 0) << "expired";
     EXPECT_EQ(chain->alState(3), kOp) << "drive 3 took its outputs 240 ns later";
-    clock->advance(240);
-    chain->poll();
+    after(240);
     EXPECT_EQ(chain->alState(3), kSafeOpE);
     const Datagram x = lrw(*chain, image);
     EXPECT_EQ(x.wkc, 3) << "SM2 stays off until acknowledged: only the inputs count";
     EXPECT_EQ(+in(x, 1).statusWord, 0x0250) << "the drive disabled itself";
-    all(kSafeOp | kAlStateAck);
-    all(kOp);
+    all({kSafeOp | kAlStateAck, kOp});
     EXPECT_EQ(cycle().wkc, 9);
     EXPECT_EQ(chain->readRegisters(1, kRegWatchdogSmStatus, 1)[0] & 1, 1) << "retriggered";
 

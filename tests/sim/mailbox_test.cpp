@@ -95,8 +95,7 @@ struct MbxTest : ::testing::Test {
     }
     // Expedited up to 4 bytes, else one normal message: the abort code, 0 if done, ~0 unanswered.
     uint32_t down(uint16_t index, uint8_t sub, const Bytes& b) {
-        Bytes v = b;
-        v.resize(4);
+        const Bytes v = b + Bytes(4);  // the first four bytes for an expedited request
         const auto m = exchange(
             kMbxTypeCoE, b.size() > 4 ? sdoRequest(0x21, index, sub, uint32_t(b.size())) + b
                                       : sdoRequest(uint8_t(0x23 | (4 - b.size()) << 2), index, sub,
@@ -123,8 +122,7 @@ TEST_F(MbxTest, HandshakeCountersRepeatAndEmergencies) {
     EXPECT_FALSE(reg(0x080D) & kSmStatusMailboxFull);
     EXPECT_FALSE(read());
 
-    // Repeat (SM1's repeat request toggled, as a master does after a lost read): the last reply
-    // again, with an emergency queued meanwhile coming after it.
+    // A repeat request (after a lost read): the last reply again, then an emergency queued since.
     ASSERT_TRUE(chain->sendEmergency(1, 0x7500, 0x81, {1, 2, 3, 4, 5}));
     const uint8_t repeat = (reg(0x080E) ^ kSmActivateRepeat) & kSmActivateRepeat;
     fpwr(*chain, st, 0x080D, {0, uint8_t(reg(0x080E) ^ kSmActivateRepeat)});
@@ -134,15 +132,13 @@ TEST_F(MbxTest, HandshakeCountersRepeatAndEmergencies) {
     ASSERT_TRUE(m);
     EXPECT_EQ(m->data, Bytes({0x00, 0x10, 0x00, 0x75, 0x81, 1, 2, 3, 4, 5})) << "emergency";
 
-    // Own counters run 1..7 and wrap to 1; a write with the last counter again is a repeat
-    // and gets no second reply; counter 0 is never taken for one.
+    // Own counters run 1..7, never 0; the last counter again is a repeat and gets no second reply.
     for (int i = 0; i < 9; ++i)
         EXPECT_EQ(exchange(kMbxTypeCoE, kDeviceTypeRequest)->counter, (i + 2) % 7 + 1);
     EXPECT_EQ(write(kMbxTypeCoE, kDeviceTypeRequest, counter), 1);
     EXPECT_FALSE(read());
 
-    // Mailbox error replies for what is not served: PDOs over the mailbox, a foreign type, a short
-    // SDO request, a length beyond the window.
+    // Mailbox errors: PDOs in the mailbox, a foreign type, a short SDO request, a length too long.
     for (auto [type, data, length, code] : std::vector<std::tuple<uint8_t, Bytes, int, int>>{
              {kMbxTypeCoE, {0, kCoeTxPdo << 4, 1, 0, 0, 0, 0, 0}, 8, 4},
              {kMbxTypeVoE, {1, 2, 3, 4}, 4, 2},
@@ -164,8 +160,7 @@ TEST_F(MbxTest, DictionaryParametersAndSaving) {
     EXPECT_EQ(up(0x2001, 0) + up(0x2002, 0), le(0x10, 4) + le(0x20, 4)) << "the fault words";
     EXPECT_EQ(down(0x2004, 0, le(1, 4)), 0x08000022u) << "faulted: refused in this state";
 
-    // Saved values survive a power cycle (and a cable pull), unsaved ones do not; parameter 19
-    // reads 1 for the saving time.
+    // Saved values survive a power cycle and a cable pull, unsaved ones not; 19 is 1 while saving.
     make();
     ASSERT_EQ(down(kParams, 9, {33}), 0u);
     ASSERT_EQ(down(kParams, 19, {14}), 0u);
@@ -190,8 +185,7 @@ TEST_F(MbxTest, DictionaryParametersAndSaving) {
 }
 
 TEST_F(MbxTest, TransferRefusalsAndAborts) {
-    // A 96-byte label through a 24-byte window goes in segments: a wrong toggle and an abort
-    // from the master each end the transfer.
+    // A 96-byte label in segments through a 24-byte window: a wrong toggle or an abort ends it.
     make(0x80, 24);
     ASSERT_EQ(down(0x2020, 0, Bytes(96, 'x')), 0u);
     EXPECT_EQ(exchange(kMbxTypeCoE, sdoRequest(0x40, 0x2020, 0))->data[2], 0x41);
@@ -242,9 +236,8 @@ TEST_F(MbxTest, BootloaderTakesFilesByFoe) {
     }
     EXPECT_FALSE(chain->firmware(1)->complete);
 
-    // A file runs on leaving BOOT, without the old image's unsaved settings. Its version is the
-    // name's first "x.y.z", each number cut to a nibble; a name without one keeps the version and
-    // adds the file's CRC. (Files at each packet size arrive whole in tests/bus.)
+    // A file runs on leaving BOOT, unsaved settings lost; its version: the name's first "x.y.z"
+    // (numbers cut to a nibble), or the old one and the file's CRC (all packet sizes: tests/bus).
     preOp();
     ASSERT_EQ(down(kParams, 9, {77}), 0u);
     EXPECT_EQ(chain->parameter(1, 8), Bytes{77});

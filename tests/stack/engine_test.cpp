@@ -12,8 +12,7 @@ using ec::Intake;
 
 namespace {
 
-// Every datagram answered with WKC 1; reads carry their register address in the first two data
-// bytes, so each caller can tell its own reply.
+// Every datagram answered with WKC 1 and its register address as its first two data bytes.
 std::vector<Bytes> echoAddress(const Bytes& sent) {
     return {answer(sent, [](const DatagramView& d, Bytes& f) -> uint16_t {
         if (d.length >= 2)
@@ -70,30 +69,30 @@ TEST(FrameBuilder, EncodesDatagramsWithOneIndexPadsAndRefusesWhatDoesNotFit) {
 
 TEST(FrameEngine, DropsDamagedAndForeignRepliesWithoutReadingPastThem) {
     // Reply to a frame of two 2-byte reads: 16 + 2 * 14 = 44 bytes, padded to 60.
+    using enum Intake;
     const struct {
         const char* name;
         std::function<void(Bytes&)> apply;
         Intake expected;
     } cases[] = {
-        {"runt", [](Bytes& f) { f.resize(10); }, Intake::Malformed},
-        {"cut in the first datagram", [](Bytes& f) { f.resize(26); }, Intake::Malformed},
-        {"cut in the second datagram", [](Bytes& f) { f.resize(40); }, Intake::Malformed},
-        {"header length beyond the frame", [](Bytes& f) { setEcLength(f, 60); }, Intake::Malformed},
-        {"header length short", [](Bytes& f) { setEcLength(f, 24); }, Intake::Malformed},
-        {"header length long", [](Bytes& f) { setEcLength(f, 32); }, Intake::Malformed},
-        {"datagram beyond the frame", [](Bytes& f) { ec::putU16(&f[22], 0x87FF); },
-         Intake::Malformed},
-        {"second beyond the header", [](Bytes& f) { ec::putU16(&f[36], 12); }, Intake::Malformed},
-        {"last claims more", [](Bytes& f) { ec::putU16(&f[36], 0x8002); }, Intake::Malformed},
-        {"EtherType", [](Bytes& f) { f[13] = 0x00; }, Intake::Malformed},
-        {"frame type", [](Bytes& f) { ec::putU16(&f[14], 0x4000 | 28); }, Intake::Malformed},
-        {"unknown index", [](Bytes& f) { ++f[17], ++f[31]; }, Intake::Unmatched},
-        {"second index differs", [](Bytes& f) { ++f[31]; }, Intake::Mismatched},
+        {"runt", [](Bytes& f) { f.resize(10); }, Malformed},
+        {"cut in the first datagram", [](Bytes& f) { f.resize(26); }, Malformed},
+        {"cut in the second datagram", [](Bytes& f) { f.resize(40); }, Malformed},
+        {"header length beyond the frame", [](Bytes& f) { setEcLength(f, 60); }, Malformed},
+        {"header length short", [](Bytes& f) { setEcLength(f, 24); }, Malformed},
+        {"header length long", [](Bytes& f) { setEcLength(f, 32); }, Malformed},
+        {"datagram beyond the frame", [](Bytes& f) { ec::putU16(&f[22], 0x87FF); }, Malformed},
+        {"second beyond the header", [](Bytes& f) { ec::putU16(&f[36], 12); }, Malformed},
+        {"last claims more", [](Bytes& f) { ec::putU16(&f[36], 0x8002); }, Malformed},
+        {"EtherType", [](Bytes& f) { f[13] = 0x00; }, Malformed},
+        {"frame type", [](Bytes& f) { ec::putU16(&f[14], 0x4000 | 28); }, Malformed},
+        {"unknown index", [](Bytes& f) { ++f[17], ++f[31]; }, Unmatched},
+        {"second index differs", [](Bytes& f) { ++f[31]; }, Mismatched},
         {"wrong command", [](Bytes& f) { f[30] = static_cast<uint8_t>(Command::APRD); },
-         Intake::Mismatched},
+         Mismatched},
         // One 16-byte read instead of two 2-byte reads: 28 bytes as well.
-        {"other lengths", [](Bytes& f) { ec::putU16(&f[22], 16); }, Intake::Mismatched},
-        {"intact", [](Bytes&) {}, Intake::Accepted},
+        {"other lengths", [](Bytes& f) { ec::putU16(&f[22], 16); }, Mismatched},
+        {"intact", [](Bytes&) {}, Accepted},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -110,20 +109,19 @@ TEST(FrameEngine, DropsDamagedAndForeignRepliesWithoutReadingPastThem) {
         c.apply(reply);
         const Bytes exact(reply.begin(), reply.end());  // a read past it trips the sanitizer
         EXPECT_EQ(engine.accept(exact), c.expected);
-        const bool taken = c.expected == Intake::Accepted;
+        const bool taken = c.expected == Accepted;
         EXPECT_EQ(engine.state(*slot),
                   taken ? FrameEngine::SlotState::Received : FrameEngine::SlotState::InFlight);
         if (taken) {
             EXPECT_EQ(engine.replyWkc(*slot, 0), 7);
             EXPECT_EQ(engine.replyWkc(*slot, 1), 8);
             EXPECT_EQ(engine.replyData(*slot, 1)[0], 0x02);
-            EXPECT_EQ(engine.accept(exact), Intake::Unmatched) << "a duplicate has no taker";
+            EXPECT_EQ(engine.accept(exact), Unmatched) << "a duplicate has no taker";
         }
     }
 }
 
-// Every slot holds its own index; one given up while on the wire is not handed out again soon,
-// so that its late reply cannot be taken for another frame's.
+// Every slot holds its own index; one given up on the wire is held back from reuse for a while.
 TEST(FrameEngine, SlotsHoldDistinctIndicesAndAbandonedIndicesAreHeldBack) {
     FrameEngine engine;
     std::set<uint8_t> indices;
@@ -156,8 +154,7 @@ TEST_F(PortTest, ResendsLostDamagedAndLateFramesNeverAnsweredOnesAndPairsEachRep
     ASSERT_EQ(read(0x0134, 200000), std::pair(1, 0x0134));
     auto frames = script->sentFrames();
     ASSERT_EQ(frames.size(), 4u);
-    EXPECT_EQ(frames[1], frames[2]) << "a resend repeats the frame, index included";
-    EXPECT_EQ(frames[2], frames[3]);
+    EXPECT_TRUE(frames[1] == frames[2] && frames[2] == frames[3]) << "a resend repeats the frame";
 
     bool damage = true;  // a damaged reply counts as none
     script->respond = [&](const Bytes& f) {
@@ -192,8 +189,7 @@ TEST_F(PortTest, ResendsLostDamagedAndLateFramesNeverAnsweredOnesAndPairsEachRep
 
     // Two callers, the second one's reply first: each caller and each datagram gets its own.
     const auto deadline = ec::Port::Clock::now() + std::chrono::seconds(1);
-    const auto first = port().claim(deadline);
-    const auto second = port().claim(deadline);
+    const auto first = port().claim(deadline), second = port().claim(deadline);
     ASSERT_TRUE(first && second);
     port().engine().builder(*first).add(Command::FPRD, ec::physicalAddress(0x1001, 0x0010), 2);
     port().engine().builder(*first).add(Command::BWR, ec::physicalAddress(0, 0x0120), 2);
@@ -220,8 +216,8 @@ TEST_F(PortTest, ResendsLostDamagedAndLateFramesNeverAnsweredOnesAndPairsEachRep
     EXPECT_EQ(ecx_LRW(closed.get(), 0, 2, b, 1000), EC_NOFRAME);
 }
 
-// 100 reads of 8 bytes need two frames; each datagram gets its own WKC and data, copied no
-// further than the caller's buffer. A reply laid out otherwise than sent delivers nothing.
+// 100 reads of 8 bytes in two frames, each copied no further than its buffer; a reply laid out
+// otherwise than sent delivers nothing.
 TEST_F(PortTest, BatchFillsEachDatagramAndTrustsOnlyRepliesLaidOutAsSent) {
     bool tamper = false;
     script->respond = [&tamper](const Bytes& f) {
@@ -242,9 +238,8 @@ TEST_F(PortTest, BatchFillsEachDatagramAndTrustsOnlyRepliesLaidOutAsSent) {
     std::vector<std::array<uint8_t, 8>> data(kReads);
     std::array<uint8_t, 5> shortBuffer{};
     std::vector<ec_datagramt> batch(kReads);
-    for (size_t i = 0; i < kReads; ++i) {
+    for (size_t i = 0; i < kReads; ++i)
         batch[i] = ec_datagramt{Command::FPRD, static_cast<uint32_t>(i + 1), 8, {}, data[i]};
-    }
     batch.back().in = std::span(shortBuffer).first(4);
     EXPECT_EQ(ecx_transceive_batch(ctx, batch, 5000), static_cast<int>(kReads));
     EXPECT_EQ(script->sentCount(), 2u);
