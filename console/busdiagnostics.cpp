@@ -54,7 +54,10 @@ QStringList diagnosticsRow(const SlaveDiagnostics& d) {
                       .arg(QString::fromUtf8(ec_ALstatuscode2string(d.alStatusCode))))
         << perPort(c, 0, 2) << perPort(c, 1, 2) << perPort(c, 8, 1) << perPort(c, 16, 1)
         << QString::number(c[12])
-        << (d.dcDifferenceNs ? QString::number(*d.dcDifferenceNs) : QStringLiteral("-"))
+        << (d.referenceClock   ? BusDiagnostics::tr("reference")
+            : !d.hasDc         ? BusDiagnostics::tr("no DC")
+            : d.dcDifferenceNs ? QString::number(*d.dcDifferenceNs)
+                               : QStringLiteral("-"))
         << QString::number(d.supervisionMisses);
     return row;
 }

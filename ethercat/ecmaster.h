@@ -64,7 +64,13 @@ struct SlaveDiagnostics {
     // per port (0x0308 + p), processing unit and PDI errors (0x030C, 0x030D), lost links per port
     // (0x0310 + p).
     std::array<uint8_t, 20> errorCounters{};
-    std::optional<int64_t> dcDifferenceNs;  // 0x092C as a signed time; none without DC
+    // 0x092C as the controller reports it (bit 31 the sign, bits 0-30 the magnitude): how far the
+    // slave's copy of the system time was from the reference's at the last distribution. None
+    // without DC and for the reference clock itself, which is only read: its register still holds
+    // what the bring-up's reset of the system time left there.
+    std::optional<int64_t> dcDifferenceNs;
+    bool hasDc = false;
+    bool referenceClock = false;
     uint64_t supervisionMisses = 0;
 };
 

@@ -64,7 +64,9 @@ QList<SlaveDiagnostics> ecmaster::readDiagnostics() {
             if (batch[first + 1].wkc > 0) {
                 d.errorCounters = r.counters;
             }
-            if (ec_slave[n].hasdc && batch[first + 2].wkc > 0) {
+            d.hasDc = ec_slave[n].hasdc;
+            d.referenceClock = d.hasDc && n == ec_group[0].DCnext;
+            if (d.hasDc && !d.referenceClock && batch[first + 2].wkc > 0) {
                 d.dcDifferenceNs = ec::systemTimeDifferenceNs(ec::getU32(r.dc.data()));
             }
         }

@@ -10,7 +10,7 @@
 
 namespace {
 
-enum Col { Slave, Address, State = 3, Invalid = 5, Forwarded = 7, LostLinks, Misses = 11 };
+enum Col { Slave, Address, State = 3, Invalid = 5, Forwarded = 7, LostLinks, Dc = 10, Misses };
 
 }  // namespace
 
@@ -58,6 +58,11 @@ private slots:
             QCOMPARE(
                 QStringList({cell(r, Slave), cell(r, Address), cell(r, State), cell(r, Invalid)}),
                 QStringLiteral("%1 0x100%1 OP 0/0/0/0").arg(r + 1).split(' '));
+            // The reference clock is only read; the others follow it within a microsecond.
+            bool number = false;
+            const qint64 dc = cell(r, Dc).toLongLong(&number);
+            QVERIFY2(r == 0 ? cell(r, Dc) == "reference" : number && std::llabs(dc) < 1000,
+                     qPrintable(cell(r, Dc)));
         }
         QVERIFY(window->findChild<QLabel*>("label_cycles")->text().toULongLong() > 0);
 
