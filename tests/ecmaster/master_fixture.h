@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QFile>
+#include <QPointer>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -28,9 +29,10 @@ using Words = std::vector<uint16_t>;
 class SignalSink : public QObject {
 public:
     explicit SignalSink(ecmaster& m) {
-        connect(&recordTimer, &QTimer::timeout, this, [this, &m] {
+        // A sink may outlive its master (a test of the master's teardown).
+        connect(&recordTimer, &QTimer::timeout, this, [this, master = QPointer<ecmaster>(&m)] {
             std::array<TimedRecord, 64> batch;
-            for (size_t n = m.takeRecords(batch), i = 0; i < n; ++i) {
+            for (size_t n = master ? master->takeRecords(batch) : 0, i = 0; i < n; ++i) {
                 values.push_back(batch[i].data), stamps.push_back(batch[i].timestamp);
             }
         });
