@@ -56,14 +56,14 @@ protected:
 TEST_F(BusTool, ListsSlavesAndStatesAsTextAndJson) {
     const std::string json = ok({"slaves", "--json"});
     EXPECT_EQ(json.rfind("{\"slaves\": [{\"position\": 1, ", 0), 0u) << json;
-    EXPECT_EQ(std::tuple(count(json, "\"position\": "), count(json, "\"state\": \"PREOP\""),
+    EXPECT_EQ(std::tuple(count(json, "\"position\": "), count(json, "\"state\": \"INIT\""),
                          count(json, "\"vendor\": 2938,")),  // 0x00000B7A
               std::tuple(3u, 3u, 3u));
 
     const Result text = tool({"slaves", "-i", "sim:3"}, "");
     ASSERT_EQ(text.code, 0);
     EXPECT_EQ(count(text.out, "\n"), 3u);
-    EXPECT_HAS(text.out, "position 3  address 0x1003  state PREOP  vendor 0x00000b7a");
+    EXPECT_HAS(text.out, "position 3  address 0x1003  state INIT  vendor 0x00000b7a");
     EXPECT_EQ(count(ok({"state", "OP"}), "state OP "), 3u);
     EXPECT_EQ(chain->alState(2) & 0x0F, 0x08);
 }
