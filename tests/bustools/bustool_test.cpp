@@ -194,7 +194,13 @@ TEST_F(BusTool, ExitCodesAScriptCanTell) {
     EXPECT_EQ(tool({"capture", pcap.string(), "--seconds", "0.05"}).code, kExitFailed);
     chain->acceptState(2, 0x04);
     fs::remove(pcap);
-    auto big = sim::registerSimulatedAdapter(20);  // diag's reads take more than one frame
+    auto cfg = sim::ChainConfig::drives(19);  // diag's reads take more than one frame
+    cfg.slaves.insert(cfg.slaves.begin(), sim::SlaveConfig::coupler());
+    auto big = sim::registerSimulatedAdapter(cfg);
+    const Result dc = tool({"diag"}, "sim:20");  // the first drive is the reference
+    EXPECT_TRUE(dc.code == kExitOk && has(dc.out, "ns no DC\nposition 2 ") &&
+                has(dc.out, "ns reference\nposition 3 "))
+        << dc.out;
     big->setFrameLoss(0.95, 11);
     int failed = 0;
     for (int i = 0; i < 40 && failed == 0; ++i) {  // until a frame of the batch is lost
