@@ -407,7 +407,10 @@ private:
     // Requests `state` (one AL transition) and waits for it.
     bool request(int n, uint16_t state) {
         const auto target = static_cast<uint16_t>(n);
-        slave(n).state = state;
+        // A slave that shows an error (as one left in OP without process data does once its
+        // SyncManager watchdog runs out) takes no new state until the error is acknowledged.
+        const bool error = (slave(n).state & EC_STATE_ERROR) != 0;
+        slave(n).state = static_cast<uint16_t>(state | (error ? EC_STATE_ACK : 0));
         ecx_writestate(ctx(), target);
         if (!mapped_) {
             return ecx_statecheck(ctx(), target, state, kStateTimeoutUs) == state;
