@@ -44,8 +44,7 @@ inline sim::ChainConfig chainConfig(int drives) {
     return config;
 }
 
-// Answers modal dialogs in order, each step only its type; progress dialogs are left alone, an
-// unexpected dialog is closed after a while.
+// Answers modal dialogs in order by type; progress dialogs left alone, strays closed in time.
 class ModalAnswerer : public QObject {
 public:
     ModalAnswerer() {

@@ -130,8 +130,7 @@ private slots:
         closeWindow();
     }
 
-    // The download goes byte for byte to the first drive under the password as typed, then the
-    // bus goes down; a bad password starts nothing.
+    // Firmware byte for byte to the drive under the typed password, then bus down; bad ones not.
     void firmwareAndParameters() {
         QByteArray firmware(3000, 0);  // several FoE packets, the last a short one
         for (int i = 0; i < firmware.size(); ++i) {
@@ -293,8 +292,7 @@ private slots:
         selectDrive(0);
         window->setProcedurePollInterval(1000);
 
-        // Identification refused while turning, for a bad motor number, answered No, for an
-        // unwritable file; then two good runs, the second replacing the file.
+        // Identification refused while turning, bad motor number, No, unwritable file; 2 runs.
         QVERIFY(enableStill());
         setValue("doubleSpinBox_velocity", 0.5);
         click("pushButton_velocity");

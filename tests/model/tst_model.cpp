@@ -1,5 +1,4 @@
-// The drive data model: wire records, scaling at its limits, parameter bytes, status-word files,
-// the CiA 402 states and the CoE value codec.
+// The drive data model: wire records, scaling, parameter bytes, state files, CiA 402, CoE codec.
 #include <QtTest>
 
 #include <array>
@@ -199,8 +198,7 @@ private slots:
         QCOMPARE(int(cia402StateFromStatusWord(uint16_t(statusWord))), state);
     }
 
-    // What a drive reports for a state reads back as that state, and each state keeps the names
-    // operators and the profile know it by.
+    // Each state's status bits read back as that state, and it keeps its two display names.
     void cia402StatesReadBackAndKeepTheirNames() {
         using S = Cia402State;
         const std::tuple<S, const char*, const char*> states[] = {
@@ -231,8 +229,7 @@ private slots:
         }
     }
 
-    // A record is news when the fault bit comes on or an error word changes to something other
-    // than 0; a fault that stays, or goes away, is not.
+    // News: the fault bit comes on or an error word changes to non-zero; not a fault that stays.
     void faultNewsAgainstTheRecordBefore() {
         const auto record = [](uint16_t status, uint32_t word, uint32_t drvWord) {
             TCiA402_GetValue r;
@@ -346,8 +343,7 @@ private slots:
         }
     }
 
-    // Reading bytes: a size that does not fit gives nothing, strings end at a zero byte, and
-    // zentrio-bus keeps its nine digits for REAL32.
+    // Bytes to text: a wrong size gives nothing, strings end at a zero, REAL32 in nine digits.
     void coeValueTextOfBytes() {
         using T = CoeDataType;
         const std::tuple<T, QByteArray, const char*> rows[] = {
