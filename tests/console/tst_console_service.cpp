@@ -22,11 +22,6 @@ constexpr double kExcitationNm = 409.0 * 80.0 / 32767.0;
 QString getLine(int id, const QString& v) {
     return u"Get \"%1\": %2"_s.arg(findParam(id)->name, v);
 }
-bool writeFile(const QString& path, const QByteArray& bytes) {
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
-           file.write(bytes) == bytes.size();
-}
 QString resultFile(const QString& motor) {
     return QCoreApplication::applicationDirPath() + "/result/identify_" + motor + ".csv";
 }

@@ -232,11 +232,7 @@ private slots:
         QVERIFY(openConnected());
         QTemporaryDir dir;
         const QString path = dir.filePath(u"joint_9.9.9.efw"_s);
-        {
-            QFile file(path);
-            QVERIFY(file.open(QIODevice::WriteOnly));
-            file.write(QByteArray(int(kFirmwareBufferBytes), '\x5a'));
-        }
+        QVERIFY(writeFile(path, QByteArray(int(kFirmwareBufferBytes), '\x5a')));
         // The cable is pulled once the first packets have reached the drive.
         std::thread puller([this] {
             QElapsedTimer waited;

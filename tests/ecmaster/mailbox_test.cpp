@@ -7,14 +7,6 @@
 
 using namespace mastertest;
 
-namespace {
-
-QByteArray bytesOf(const std::vector<uint8_t>& v) {
-    return QByteArray(reinterpret_cast<const char*>(v.data()), static_cast<qsizetype>(v.size()));
-}
-
-}  // namespace
-
 class MailboxTest : public QObject {
     Q_OBJECT
 

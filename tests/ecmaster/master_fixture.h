@@ -156,6 +156,10 @@ inline QString writeFile(const QTemporaryDir& dir, const QString& name, const QB
                                                                           : QString();
 }
 
+inline QByteArray bytesOf(const std::vector<uint8_t>& v) {
+    return QByteArray(reinterpret_cast<const char*>(v.data()), static_cast<qsizetype>(v.size()));
+}
+
 inline QByteArray pattern(int size) {
     QByteArray b(size, Qt::Uninitialized);
     for (int i = 0; i < size; ++i)
