@@ -31,6 +31,12 @@ inline QByteArray fileBytes(const QString& path) {
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
+inline bool writeFile(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
+           file.write(bytes) == bytes.size();
+}
+
 inline QByteArray asBytes(const std::vector<uint8_t>& v) {
     return QByteArray(reinterpret_cast<const char*>(v.data()), static_cast<qsizetype>(v.size()));
 }
@@ -44,8 +50,7 @@ inline sim::ChainConfig chainConfig(int drives) {
     return config;
 }
 
-// Answers modal dialogs in order, each step only its type; progress dialogs are left alone, an
-// unexpected dialog is closed after a while.
+// Answers modal dialogs in order by type; progress dialogs left alone, strays closed in time.
 class ModalAnswerer : public QObject {
 public:
     ModalAnswerer() {

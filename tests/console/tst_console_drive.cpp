@@ -128,8 +128,7 @@ private slots:
         QVERIFY(openConnected());
     }
 
-    // Modes, enable, setpoints, disable, quick stop and drive selection as the drives take them;
-    // while the enable runs, nothing that would change the bus or the state is taken.
+    // Modes, enable, setpoints, disable, STOP and drive selection; the enable walk refuses more.
     void driveControls() {
         QVERIFY(openConnected());
         // Item -> mode of operation, and the loop the round trip drives (kept where none).
@@ -215,8 +214,7 @@ private slots:
         QCOMPARE(lines.count(), 0);
     }
 
-    // An injected fault: decoded with the type read at connect, its overview row marked, Enable
-    // refused; Reset fault recovers. A fault of a drive not operated is logged as it comes.
+    // A fault decoded and marked, Enable refused, reset recovers; then the round trip's steps.
     void faultResetAndRoundTrip() {
         QVERIFY(openConnected());
         action("actionDriveOverview")->trigger();
@@ -291,8 +289,7 @@ private slots:
         QCOMPARE(steps.size(), sent);
     }
 
-    // Every drive ramps to 1 turn/s; a drive that never enables ends the test at once, a faulted
-    // one keeps it running until Stop succeeds; STOP reaches every drive.
+    // All drives ramp; a drive that never enables ends it, a faulted one blocks Stop; STOP all.
     void multiJoint() {
         QVERIFY(openConnected(kStubborn));
         multi()->click();
@@ -345,8 +342,7 @@ private slots:
         QVERIFY(clickAndWait("button_multitest", "Start"));
         QVERIFY(state() == Connected && !locked() && allDrivesIn(Cia402State::ReadyToSwitchOn));
 
-        // A setpoint left in drive 0's record (as after a run cut short) must not move it on
-        // Enable.
+        // A setpoint left in drive 0's record (a run cut short) must not move it on Enable.
         selectDrive(0);
         master()->setCommandValue(kCmdVelocity, 1.0f, 0);
         QVERIFY(clickAndWait("pushButton_enable", "Disable"));
@@ -374,8 +370,7 @@ private slots:
         QVERIFY(clickAndWait("pushButton_connect", "Connect"));
     }
 
-    // A drive falling off takes the bus down, says why in the log and a banner, and ends a running
-    // procedure for good; a reconnect operates the same drive again.
+    // A lost drive takes the bus down, says why, ends a procedure for good; reconnect resumes.
     void lostDrive_data() {
         QTest::addColumn<QString>("procedure");
         for (const char* name : {"", "button_roundtrip", "button_multitest", "button_calibrate"}) {

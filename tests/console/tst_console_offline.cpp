@@ -65,8 +65,7 @@ private slots:
     void init() { window = std::make_unique<MainWindow>(); }
     void cleanup() { closeWindow(); }
 
-    // Without a bus every control says so and the plots refuse; then the state gate, the test
-    // lock, and the helpers behind the inputs.
+    // Without a bus every control says so; then the state gate, the test lock, input helpers.
     void withoutBus() {
         QSignalSpy spy(window.get(), &MainWindow::writeLog);
         const QString none = u"设备未连接."_s;
@@ -150,8 +149,7 @@ private slots:
         }
         QCOMPARE(roundTripMilliseconds(0.9999), 999);  // cut, not rounded
 
-        // A running procedure covers the top rows and locks the tabs; STOP stays reachable. Texts
-        // that carry state survive a language change.
+        // A procedure locks the top rows and tabs, STOP stays reachable; state texts survive.
         window->forceConsoleState(NotConnected);
         QWidget* right = child("widget_righthalf");
         const auto reachable = [right](QWidget* w) {
@@ -279,8 +277,7 @@ private slots:
         QTRY_VERIFY(runningLog().endsWith(": after saving\n"));
         QVERIFY(runningLog().startsWith(fileBytes(one)));
 
-        // A target that cannot be opened, and a disk that fills up (a file size limit): reported,
-        // never "saved", and a file that was there keeps what it held.
+        // An unopenable target and a full disk: reported, never "saved", the old file kept.
         save(answerer, work.filePath(u"no/such/dir/log.txt"_s));
         const QByteArray saved = fileBytes(one);
         QVERIFY(runningLog().size() > saved.size());
@@ -311,8 +308,7 @@ private slots:
         QVERIFY(!QFileInfo::exists(name));  // the running log goes with the window
     }
 
-    // A program folder that takes no files (a path below a regular file, as root ignores modes)
-    // sends results and logs to the user's data folder; a writable one keeps them.
+    // A program folder that takes no files sends results and logs to the user's data folder.
     void dataFolderFallsBackToTheUsersOwn() {
         QTemporaryFile blocker(work.filePath(u"blocker-XXXXXX"_s));
         QVERIFY(blocker.open());

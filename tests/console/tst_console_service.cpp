@@ -22,11 +22,6 @@ constexpr double kExcitationNm = 409.0 * 80.0 / 32767.0;
 QString getLine(int id, const QString& v) {
     return u"Get \"%1\": %2"_s.arg(findParam(id)->name, v);
 }
-bool writeFile(const QString& path, const QByteArray& bytes) {
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
-           file.write(bytes) == bytes.size();
-}
 QString resultFile(const QString& motor) {
     return QCoreApplication::applicationDirPath() + "/result/identify_" + motor + ".csv";
 }
@@ -130,8 +125,7 @@ private slots:
         closeWindow();
     }
 
-    // The download goes byte for byte to the first drive under the password as typed, then the
-    // bus goes down; a bad password starts nothing.
+    // Firmware byte for byte to the drive under the typed password, then bus down; bad ones not.
     void firmwareAndParameters() {
         QByteArray firmware(3000, 0);  // several FoE packets, the last a short one
         for (int i = 0; i < firmware.size(); ++i) {
@@ -293,8 +287,7 @@ private slots:
         selectDrive(0);
         window->setProcedurePollInterval(1000);
 
-        // Identification refused while turning, for a bad motor number, answered No, for an
-        // unwritable file; then two good runs, the second replacing the file.
+        // Identification refused while turning, bad motor number, No, unwritable file; 2 runs.
         QVERIFY(enableStill());
         setValue("doubleSpinBox_velocity", 0.5);
         click("pushButton_velocity");

@@ -1,6 +1,4 @@
-// Transfers never hold the operator back: with a drive whose mailbox takes requests and never
-// answers, the GUI thread keeps running and STOP reaches the drives at the next cycles; failed
-// reads show no value; writes from the tool windows pass the console's gate.
+// Transfers off the GUI thread: a silent mailbox never holds STOP, the GUI or the gates back.
 #include "console_support.h"
 #include "nowheeldoublespinbox.h"
 #include "objectdictionary.h"
@@ -71,8 +69,7 @@ private slots:
         closeWindow();
     }
 
-    // During a multi-joint run, a transfer to drive 0 waits on its silent mailbox; STOP still
-    // reaches all three drives within two cycles and the GUI thread never stalls on it.
+    // A transfer waits on drive 0's silent mailbox: STOP reaches all within 2 cycles, no stall.
     void stopReachesEveryDriveWhileAMailboxIsSilent_data() {
         QTest::addColumn<QString>("transfer");
         QTest::newRow("row read") << u"row"_s;
@@ -102,10 +99,7 @@ private slots:
         QTest::qWait(300);  // well inside the exchange's timeout: the transfer waits on the drive
         const qint64 stallBeforeStop = meter.longestMs();
 
-        // The cycle runs on its own thread: spin here, without the event loop, until every drive
-        // has taken the quick stop, and count the cycles it took.
-        // Counted from just after the click, and each count taken before the look at the drives,
-        // so that a descheduled test thread can only make the figure smaller, never larger.
+        // Spin without the event loop; cycles counted before each look can only under-count.
         click("pushButton_QuickStop");
         const uint64_t before = master()->busFigures().cycles;
         uint64_t reached = 0;
@@ -142,8 +136,7 @@ private slots:
             "drives after %llu cycle(s)",
             qPrintable(transfer), stallBeforeStop, stallAfterStop,
             static_cast<unsigned long long>(reached - before));
-        // A GUI thread waiting on the transfer would stall for the exchange's 700 ms timeout;
-        // the bound leaves room for a loaded machine's scheduling.
+        // Waiting on the transfer would stall for its 700 ms timeout; room left for a busy host.
         QVERIFY(stallBeforeStop < 350 && stallAfterStop < 350);
         // Closing the window waits for the transfer under way, not for the queue behind it.
         QElapsedTimer closing;
@@ -152,8 +145,7 @@ private slots:
         QVERIFY2(closing.elapsed() < 5000, qPrintable(u"%1 ms"_s.arg(closing.elapsed())));
     }
 
-    // Transfers queued when the bus goes are cancelled without leaving the page stuck: a Read ALL
-    // behind a read that waits on a silent drive ends as stopped, and the next one runs.
+    // Read ALL queued behind a silent read ends as stopped when the bus goes; the next one runs.
     void queuedTransfersEndWithTheBus() {
         QVERIFY(openConnected());
         chain->setMailboxMisbehaviour(1, sim::Misbehaviour::Silent);
@@ -189,8 +181,7 @@ private slots:
         QCOMPARE(window->currentProductType(), u"QJ30"_s);
     }
 
-    // The dictionary's Write passes the same gate as the parameter page; a reconnect makes the
-    // window forget the dictionary it read.
+    // The dictionary's Write passes the console's gate; a reconnect forgets the read dictionary.
     void dictionaryWritesPassTheGate() {
         QVERIFY(openConnected());
         ObjectDictionary* d = openDictionary();
@@ -236,18 +227,12 @@ private slots:
         QVERIFY(dictionaryStatus(d).contains(u"read the dictionary again"_s));
     }
 
-    // A drive lost in the middle of a firmware download: the download fails, the bus goes down
-    // after it (the sanitizer builds check that nothing of the closed port is used), and the
-    // console is not connected afterwards.
+    // A drive lost mid-download: the download fails, the bus goes down, the console disconnected.
     void driveLostDuringFirmwareDownload() {
         QVERIFY(openConnected());
         QTemporaryDir dir;
         const QString path = dir.filePath(u"joint_9.9.9.efw"_s);
-        {
-            QFile file(path);
-            QVERIFY(file.open(QIODevice::WriteOnly));
-            file.write(QByteArray(int(kFirmwareBufferBytes), '\x5a'));
-        }
+        QVERIFY(writeFile(path, QByteArray(int(kFirmwareBufferBytes), '\x5a')));
         // The cable is pulled once the first packets have reached the drive.
         std::thread puller([this] {
             QElapsedTimer waited;

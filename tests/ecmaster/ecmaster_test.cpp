@@ -64,9 +64,7 @@ private slots:
         QTRY_COMPARE(sink.count(QStringLiteral("[Init] No slaves found!")), 10);
     }
 
-    // A coupler, then two drives with an I/O terminal (a 2-byte image, no drive) between them:
-    // bring-up ends in speed-ramp mode, each drive gets the commands meant for it as its
-    // SyncManager holds them, and after teardown the drives are in INIT and no cycle runs.
+    // Coupler, drive, I/O terminal, drive: each drive gets its own commands; teardown to INIT.
     void bringsUpCommandsTheRightDrivesAndTearsDown() {
         sim::ChainConfig cfg = sim::ChainConfig::drives(2);
         cfg.slaves.insert(cfg.slaves.begin() + 1, sim::SlaveConfig::ioTerminal());
@@ -172,10 +170,7 @@ private slots:
             QCOMPARE(alignedClockOffset(c[0], c[1], c[2]), c[3]);
     }
 
-    // Drives whose clocks drift 1000 ppm either way, the frames passing them in order (reads
-    // before writes): every answered reading gives one write, and the drives stay within the two
-    // cycles of drift that a correction from the last cycle leaves, through lost readings and a
-    // write the drive never took.
+    // 1000 ppm drifts: one write per answered reading, within 2 cycles' drift through losses.
     void alignmentCorrectsEachReadingOnce() {
         constexpr int64_t kPeriod = 2'000'000;
         struct Clock {
@@ -225,8 +220,7 @@ private slots:
         }
     }
 
-    // The records reach their reader in the cycle's order while both run; a full ring turns the
-    // newest away and counts them, so what is taken is never a mix of old and new.
+    // Records reach the reader in cycle order; a full ring turns the newest away and counts them.
     void recordRingHandsOnRecordsInOrder() {
         auto ring = std::make_unique<RecordRing>();
         for (uint64_t t = 1; t <= RecordRing::kCapacity + 6; ++t) {
@@ -276,8 +270,7 @@ private slots:
         QTRY_COMPARE(end.count(QStringLiteral("End ethercat check.")), 1);
     }
 
-    // The walks read the state from the input image by the shared CiA 402 vocabulary, and
-    // refuse a drive without an image.
+    // The walks read the state from the status word and refuse a drive without an image.
     void walksReadTheStateFromTheStatusWord() {
         MasterState state;
         CycleExchange cycle(state);
@@ -339,11 +332,7 @@ private slots:
         m.disconnectBus();
     }
 
-    // Supervision is quiet on a healthy bus, yet it runs: a working counter short for a while
-    // gets checks that find all in OP and are only counted. A drive dropped to SAFE-OP + ERROR is
-    // acknowledged and stepped back to OPERATIONAL, closed by the all-clear. A whole-line stall
-    // shorter than the SyncManager watchdog loses nothing; a pulled drive is declared lost once,
-    // with why.
+    // Supervision: quiet yet counting, SAFE-OP+ERROR recovered, a stall ridden out, a pull lost.
     void supervisionCountsShortfallsRecoversSafeOpRidesOutAStallAndLosesAPulledDriveOnce() {
         SimAdapter bus("s-pull", sim::ChainConfig::drives(2));
         ecmaster m;
@@ -378,8 +367,7 @@ private slots:
         QCOMPARE(bus.chain->alState(2), uint8_t{EC_STATE_OPERATIONAL});
         QTRY_COMPARE(bus.shortWkcReplies->load(), 0);
 
-        // No frame comes back for 60 ms, as when the host stalls: checks go unanswered, yet
-        // the drives stay in OP and on the bus.
+        // No frame back for 60 ms (a host stall): the drives stay in OP and on the bus.
         sink.clear();
         m.setEnabled(true);
         bus.chain->stall(60);

@@ -1,5 +1,4 @@
-// SDO parameters and FoE firmware through the master: what the drive holds afterwards, byte for
-// byte.
+// SDO parameters and FoE firmware through the master: what the drive holds, byte for byte.
 #include <thread>
 #include <tuple>
 
@@ -7,14 +6,6 @@
 #include "model/paramtable.h"
 
 using namespace mastertest;
-
-namespace {
-
-QByteArray bytesOf(const std::vector<uint8_t>& v) {
-    return QByteArray(reinterpret_cast<const char*>(v.data()), static_cast<qsizetype>(v.size()));
-}
-
-}  // namespace
 
 class MailboxTest : public QObject {
     Q_OBJECT
@@ -105,8 +96,7 @@ private slots:
         SignalSink sink(m);
         QVERIFY(connectQuietly(m, sink, bus));
         QCOMPARE(m.downloadFirmware(path, 2, 0), kBadDriveIndex);  // beyond the two drives
-        // While the first drive takes the file, a parameter transfer to it is refused at once and
-        // the other drive answers as usual.
+        // While drive 0 takes the file its transfers are refused; the other drive answers.
         std::atomic<int> result{0};
         std::thread download([&] { result = m.downloadFirmware(path, 0, 0); });
         QTRY_VERIFY(sink.contains(QStringLiteral("Request BOOT state for slave 1.")));
@@ -127,8 +117,7 @@ private slots:
         QCOMPARE(firmware(1), std::tuple(true, QStringLiteral("QJ30_3.1.6.efw"), image));
         QVERIFY(std::get<2>(firmware(2)).isEmpty());
         QCOMPARE(bus.chain->alState(2), uint8_t{EC_STATE_OPERATIONAL});
-        // Back in operation the drive takes parameters again, and the next file: an empty one,
-        // sent as zero bytes, ended by the one empty data packet.
+        // Back in OP: parameters again, and an empty file ended by one empty data packet.
         QTRY_COMPARE(bus.chain->alState(1), uint8_t{EC_STATE_OPERATIONAL});
         QCOMPARE(m.writeParameter(0, 8, &limit), kParamOk);
         QCOMPARE(bus.chain->parameter(1, 8), std::vector<uint8_t>{limit});

@@ -24,8 +24,7 @@ namespace mastertest {
 
 using Words = std::vector<uint16_t>;
 
-// Receives the master's signals by queued connections and takes its records on a timer, as the
-// window does; QTRY_ delivers them.
+// Takes the master's signals queued and its records on a timer, as the window does.
 class SignalSink : public QObject {
 public:
     explicit SignalSink(ecmaster& m) {
@@ -61,8 +60,7 @@ public:
     bool send(std::span<const uint8_t> f) override { return inner_->send(f); }
     int receive(std::span<uint8_t> f, std::chrono::microseconds timeout) override {
         const int n = inner_->receive(f, timeout);
-        // Datagrams follow the Ethernet and EtherCAT headers (16 bytes): command, index, address
-        // (4), length (2), interrupt (2), data, working counter (2). Process data is one LRW.
+        // After 16 header bytes: cmd, idx, adp(4), len(2), irq(2), data, wkc(2); PDO is one LRW.
         const size_t at = 16 + 10 + (f[16 + 6] | (f[16 + 7] & 0x07) << 8);
         if (n >= 28 && f[16] == 0x0C && at + 2 <= size_t(n) && (f[at] | f[at + 1]) != 0 &&
             *shortWkc_ > 0 && shortWkc_->fetch_sub(1) > 0) {
@@ -104,8 +102,7 @@ inline bool connectQuietly(ecmaster& m, SignalSink& sink, const SimAdapter& bus)
     return true;
 }
 
-// Stands in front of the drive at a position for its lifetime, forwarding every hook, and
-// records each change of the control word the drive acted on.
+// Stands in for the drive at a position, forwarding every hook, recording control words.
 class WrappedDrive : public sim::SlaveApplication {
 public:
     WrappedDrive(sim::Chain& chain, int position) : chain_(chain), position_(position) {
@@ -157,6 +154,10 @@ inline QString writeFile(const QTemporaryDir& dir, const QString& name, const QB
     QFile f(dir.filePath(name));
     return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size() ? f.fileName()
                                                                           : QString();
+}
+
+inline QByteArray bytesOf(const std::vector<uint8_t>& v) {
+    return QByteArray(reinterpret_cast<const char*>(v.data()), static_cast<qsizetype>(v.size()));
 }
 
 inline QByteArray pattern(int size) {

@@ -42,9 +42,7 @@ class PeriodicTimerTest : public QObject {
     Q_OBJECT
 
 private slots:
-    // The calls sit on a grid of whole 2 ms periods, read from the deadlines the timer hands its
-    // callback; an overrun skips grid points, it never shifts the grid or overlaps a call. No
-    // callback runs or starts once the stop has returned.
+    // Calls on a whole 2 ms grid, overruns skip points, no overlap; nothing after the stop.
     void deadlinesLieOnTheTwoMillisecondGrid_data() {
         QTest::addColumn<bool>("overrun");
         QTest::newRow("on time") << false;
@@ -94,8 +92,7 @@ private slots:
         QCOMPARE(timeKillEvent(b), TIMERR_NOERROR);
     }
 
-    // The stack's threads (the master joins its supervision thread only when the start gave 1):
-    // 1 and a joinable thread, a tiny stack raised to the minimum; 0 without handle or function.
+    // The stack's threads: 1 and joinable (tiny stacks raised); 0 without handle or function.
     void osalThreadsStartOnlyWithAFunctionAndAHandle() {
         static std::atomic<int> ran{0};
         void (*bump)(void*) = [](void*) { ++ran; };

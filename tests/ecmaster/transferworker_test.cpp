@@ -1,6 +1,4 @@
-// The transfer worker: transfers in order, cancelled per owner (queued ones told, or dropped when
-// the owner goes; the running one told), an owner's wait that ends with its running transfer, and
-// a stop that drops the rest.
+// The transfer worker: in order, cancelled per owner, waits for the running one, stop drops.
 #include <QTest>
 
 #include <atomic>
@@ -41,8 +39,7 @@ private slots:
         QTRY_VERIFY(started);
         QVERIFY(worker.busy(&a) && worker.busy(&b));
         worker.cancelAndWait(&a);
-        // Returned only once A's running transfer had ended; A's queued transfer never runs,
-        // B's does.
+        // Returned once A's running transfer ended; A's queued one never runs, B's does.
         QVERIFY(ended && sawCancel && !worker.busy(&a));
         QTRY_VERIFY(!worker.busy(&b));
         {

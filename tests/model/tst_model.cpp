@@ -1,5 +1,4 @@
-// The drive data model: wire records, scaling at its limits, parameter bytes, status-word files,
-// the CiA 402 states and the CoE value codec.
+// The drive data model: wire records, scaling, parameter bytes, state files, CiA 402, CoE codec.
 #include <QtTest>
 
 #include <array>
@@ -166,41 +165,26 @@ private slots:
         QCOMPARE(batchNumber(littleEndianValue(hex("07"))), 7);
     }
 
-    void cia402StateOfAStatusWord_data() {
-        QTest::addColumn<int>("statusWord");
-        QTest::addColumn<int>("state");
-        const auto row = [](const char* name, int word, Cia402State state) {
-            QTest::newRow(name) << word << int(state);
-        };
-        using S = Cia402State;
-        row("not ready", 0x0000, S::NotReadyToSwitchOn);
-        row("not ready, warning and remote", 0x0280, S::NotReadyToSwitchOn);
-        row("switch on disabled", 0x0250, S::SwitchOnDisabled);
-        row("bare 0x10: switch on disabled", 0x0010, S::SwitchOnDisabled);
-        row("0x10 with high bits", 0x0610, S::SwitchOnDisabled);
-        row("0x10 with the warning: not ready", 0x0090, S::NotReadyToSwitchOn);
-        row("bare 0x30: switched on", 0x0030, S::SwitchedOn);
-        row("ready to switch on", 0x0231, S::ReadyToSwitchOn);
-        row("switched on", 0x0233, S::SwitchedOn);
-        row("operation enabled", 0x0237, S::OperationEnabled);
-        row("operation enabled, target reached", 0x06B7, S::OperationEnabled);
-        row("quick stop active", 0x0217, S::QuickStopActive);
-        row("fault reaction active", 0x021F, S::FaultReactionActive);
-        row("fault", 0x0218, S::Fault);
-        row("fault, quick stop bit set", 0x0238, S::Fault);
-        row("fault and switch on disabled", 0x0048, S::Unknown);
-        row("ready without quick stop", 0x0011, S::Unknown);
-    }
-
     // The master's reading, rows in its order: the first that matches decides.
     void cia402StateOfAStatusWord() {
-        QFETCH(int, statusWord);
-        QFETCH(int, state);
-        QCOMPARE(int(cia402StateFromStatusWord(uint16_t(statusWord))), state);
+        using S = Cia402State;
+        // clang-format off
+        const std::pair<uint16_t, S> rows[] = {
+            {0x0000, S::NotReadyToSwitchOn}, {0x0280, S::NotReadyToSwitchOn},  // warning, remote
+            {0x0250, S::SwitchOnDisabled}, {0x0010, S::SwitchOnDisabled},
+            {0x0610, S::SwitchOnDisabled}, {0x0090, S::NotReadyToSwitchOn},  // 0x10 + warning
+            {0x0030, S::SwitchedOn}, {0x0231, S::ReadyToSwitchOn}, {0x0233, S::SwitchedOn},
+            {0x0237, S::OperationEnabled}, {0x06B7, S::OperationEnabled},
+            {0x0217, S::QuickStopActive}, {0x021F, S::FaultReactionActive}, {0x0218, S::Fault},
+            {0x0238, S::Fault}, {0x0048, S::Unknown}, {0x0011, S::Unknown}};
+        // clang-format on
+        for (const auto& [word, state] : rows) {
+            QVERIFY2(cia402StateFromStatusWord(word) == state,
+                     qPrintable(QString::number(word, 16)));
+        }
     }
 
-    // What a drive reports for a state reads back as that state, and each state keeps the names
-    // operators and the profile know it by.
+    // Each state's status bits read back as that state, and it keeps its two display names.
     void cia402StatesReadBackAndKeepTheirNames() {
         using S = Cia402State;
         const std::tuple<S, const char*, const char*> states[] = {
@@ -231,8 +215,7 @@ private slots:
         }
     }
 
-    // A record is news when the fault bit comes on or an error word changes to something other
-    // than 0; a fault that stays, or goes away, is not.
+    // News: the fault bit comes on or an error word changes to non-zero; not a fault that stays.
     void faultNewsAgainstTheRecordBefore() {
         const auto record = [](uint16_t status, uint32_t word, uint32_t drvWord) {
             TCiA402_GetValue r;
@@ -258,96 +241,53 @@ private slots:
         }
     }
 
-    void coeValueAtTheEdgesOfEachType_data() {
-        QTest::addColumn<int>("type");
-        QTest::addColumn<int>("capacity");  // bytes a string takes
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<bool>("taken");
-        QTest::addColumn<QByteArray>("bytes");
-        QTest::addColumn<QString>("shown");  // as read back from those bytes
-        const auto take = [](const char* name, CoeDataType type, const char* text,
-                             const QByteArray& bytes, const char* shown, int capacity = 4) {
-            QTest::newRow(name) << int(type) << capacity << QString::fromUtf8(text) << true << bytes
-                                << QString::fromUtf8(shown);
-        };
-        const auto refuse = [](const char* name, CoeDataType type, const char* text,
-                               int capacity = 4) {
-            QTest::newRow(name) << int(type) << capacity << QString::fromUtf8(text) << false
-                                << QByteArray() << QString();
-        };
-        using T = CoeDataType;
-        take("bool 1", T::Boolean, "1", hex("01"), "1");
-        refuse("bool 2", T::Boolean, "2");
-        take("int8 min", T::Integer8, "-128", hex("80"), "-128");
-        refuse("int8 under", T::Integer8, "-129");
-        take("int8 max", T::Integer8, "127", hex("7f"), "127");
-        refuse("int8 over", T::Integer8, "128");
-        refuse("int8 hex over", T::Integer8, "0x80");
-        take("int16 hex", T::Integer16, "0x7fff", hex("ff7f"), "32767");
-        take("int32 min", T::Integer32, "-2147483648", hex("00000080"), "-2147483648");
-        take("negative hex", T::Integer32, "-0x1", hex("ffffffff"), "-1");
-        take("int64 min", T::Integer64, "-9223372036854775808", hex("0000000000000080"),
-             "-9223372036854775808");
-        refuse("int64 over", T::Integer64, "9223372036854775808");
-        take("uint8 max", T::Unsigned8, "255", hex("ff"), "255");
-        take("blanks and plus", T::Unsigned8, " +5\t", hex("05"), "5");
-        refuse("uint8 over", T::Unsigned8, "256");
-        refuse("uint8 negative", T::Unsigned8, "-1");
-        refuse("uint8 minus zero", T::Unsigned8, "-0");
-        take("uint16 hex", T::Unsigned16, "0x1234", hex("3412"), "4660");
-        take("uint32 max", T::Unsigned32, "0XFFFFFFFF", hex("ffffffff"), "4294967295");
-        refuse("uint32 over", T::Unsigned32, "4294967296");
-        take("uint64 max", T::Unsigned64, "18446744073709551615", hex("ffffffffffffffff"),
-             "18446744073709551615");
-        refuse("uint64 over", T::Unsigned64, "18446744073709551616");
-        refuse("not a number", T::Unsigned32, "12a");
-        refuse("two signs", T::Integer32, "-+5");
-        refuse("hex twice", T::Unsigned32, "0x0x5");
-        refuse("bare 0x", T::Unsigned32, "0x");
-        refuse("empty", T::Unsigned32, "");
-        take("real32", T::Real32, "1.5", hex("0000c03f"), "1.5");
-        take("real32 tenth", T::Real32, "0.1", hex("cdcccc3d"), "0.1");
-        take("real32 tie rounds away", T::Real32, "6422.78125", hex("40b6c845"), "6422.7813");
-        take("real32 minus zero", T::Real32, "-0", hex("00000080"), "-0");
-        take("real32 largest", T::Real32, "3.4028235e38", hex("ffff7f7f"), "3.40282347e+38");
-        refuse("real32 too big", T::Real32, "3.5e38");
-        refuse("real32 far too big", T::Real32, "1e39");
-        refuse("real32 nan", T::Real32, "nan");
-        refuse("real32 trailing letter", T::Real32, "1.5f");
-        take("real64 tie rounds away", T::Real64, "123456789012345.625", hex("68de77832112dc42"),
-             "123456789012345.63");
-        take("real64 underflow", T::Real64, "1e-400", hex("0000000000000000"), "0");
-        refuse("real64 overflow", T::Real64, "1e400");
-        refuse("real64 inf", T::Real64, "inf");
-        take("text fits", T::VisibleString, "abcd", "abcd", "abcd");
-        refuse("text too long", T::VisibleString, "abcde");
-        take("octets", T::OctetString, "0a ff", hex("0aff"), "0a ff", 2);
-        take("octets with colons", T::OctetString, "0a:ff", hex("0aff"), "0a ff", 2);
-        take("no octets", T::OctetString, "", {}, "", 2);
-        refuse("octets odd", T::OctetString, "0a f", 2);
-        refuse("octets not hex", T::OctetString, "0g", 2);
-        refuse("octets too long", T::OctetString, "01 02 03", 2);
-        refuse("unknown type", CoeDataType(0x0100), "1");
-    }
-
+    // Text to bytes at the edges of each type (strings take 4 bytes, octets 2), and back.
     void coeValueAtTheEdgesOfEachType() {
-        QFETCH(int, type);
-        QFETCH(int, capacity);
-        QFETCH(QString, text);
-        QFETCH(bool, taken);
-        QFETCH(QByteArray, bytes);
-        QFETCH(QString, shown);
-        const auto t = CoeDataType(type);
-        const auto got = coeValueBytes(t, text.toStdString(), size_t(capacity));
-        QCOMPARE(got.has_value(), taken);
-        if (got) {
-            QCOMPARE(bytesOf(*got).toHex(), bytes.toHex());
-            QCOMPARE(QString::fromStdString(coeValueText(t, *got).value_or("?")), shown);
+        using T = CoeDataType;
+        const auto capacity = [](T t) { return size_t(t == T::OctetString ? 2 : 4); };
+        // clang-format off
+        const std::tuple<T, const char*, const char*, const char*> taken[] = {  // text, hex, shown
+            {T::Boolean, "1", "01", "1"}, {T::Integer8, "-128", "80", "-128"},
+            {T::Integer8, "127", "7f", "127"}, {T::Integer16, "0x7fff", "ff7f", "32767"},
+            {T::Integer32, "-2147483648", "00000080", "-2147483648"},
+            {T::Integer32, "-0x1", "ffffffff", "-1"},
+            {T::Integer64, "-9223372036854775808", "0000000000000080", "-9223372036854775808"},
+            {T::Unsigned8, "255", "ff", "255"}, {T::Unsigned8, " +5\t", "05", "5"},
+            {T::Unsigned16, "0x1234", "3412", "4660"},
+            {T::Unsigned32, "0XFFFFFFFF", "ffffffff", "4294967295"},
+            {T::Unsigned64, "18446744073709551615", "ffffffffffffffff", "18446744073709551615"},
+            {T::Real32, "1.5", "0000c03f", "1.5"}, {T::Real32, "0.1", "cdcccc3d", "0.1"},
+            {T::Real32, "6422.78125", "40b6c845", "6422.7813"},  // a tie rounds away
+            {T::Real32, "-0", "00000080", "-0"},
+            {T::Real32, "3.4028235e38", "ffff7f7f", "3.40282347e+38"},
+            {T::Real64, "123456789012345.625", "68de77832112dc42", "123456789012345.63"},
+            {T::Real64, "1e-400", "0000000000000000", "0"},  // underflow
+            {T::VisibleString, "abcd", "61626364", "abcd"},
+            {T::OctetString, "0a ff", "0aff", "0a ff"}, {T::OctetString, "0a:ff", "0aff", "0a ff"},
+            {T::OctetString, "", "", ""}};
+        const std::pair<T, const char*> refused[] = {
+            {T::Boolean, "2"}, {T::Integer8, "-129"}, {T::Integer8, "128"}, {T::Integer8, "0x80"},
+            {T::Integer64, "9223372036854775808"}, {T::Unsigned8, "256"}, {T::Unsigned8, "-1"},
+            {T::Unsigned8, "-0"}, {T::Unsigned32, "4294967296"},
+            {T::Unsigned64, "18446744073709551616"}, {T::Unsigned32, "12a"}, {T::Integer32, "-+5"},
+            {T::Unsigned32, "0x0x5"}, {T::Unsigned32, "0x"}, {T::Unsigned32, ""},
+            {T::Real32, "3.5e38"}, {T::Real32, "1e39"}, {T::Real32, "nan"}, {T::Real32, "1.5f"},
+            {T::Real64, "1e400"}, {T::Real64, "inf"}, {T::VisibleString, "abcde"},
+            {T::OctetString, "0a f"}, {T::OctetString, "0g"}, {T::OctetString, "01 02 03"},
+            {T(0x0100), "1"}};
+        // clang-format on
+        for (const auto& [type, text, bytes, shown] : taken) {
+            const auto got = coeValueBytes(type, text, capacity(type));
+            QVERIFY2(got.has_value(), text);
+            QCOMPARE(bytesOf(*got).toHex(), QByteArray(bytes));
+            QCOMPARE(coeValueText(type, *got).value_or("?"), std::string(shown));
+        }
+        for (const auto& [type, text] : refused) {
+            QVERIFY2(!coeValueBytes(type, text, capacity(type)).has_value(), text);
         }
     }
 
-    // Reading bytes: a size that does not fit gives nothing, strings end at a zero byte, and
-    // zentrio-bus keeps its nine digits for REAL32.
+    // Bytes to text: a wrong size gives nothing, strings end at a zero, REAL32 in nine digits.
     void coeValueTextOfBytes() {
         using T = CoeDataType;
         const std::tuple<T, QByteArray, const char*> rows[] = {

@@ -14,8 +14,7 @@ class TestObjectDictionary : public QObject {
     Q_OBJECT
 
 private slots:
-    // The window's side of the shared codec (whose edges tst_model checks): the hex beside an
-    // unsigned value, text in Latin-1, and hex for bytes that do not fit their type.
+    // The window's side of the codec: hex beside unsigned, Latin-1 text, hex for misfit bytes.
     void entryValuesAsTheWindowTakesAndShowsThem() {
         const std::tuple<int, int, QString, QByteArray, QString> taken[] = {
             {0x01, 1, " 1 ", QByteArray("\x01", 1), "1 (0x01)"},

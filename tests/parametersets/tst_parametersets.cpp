@@ -1,5 +1,4 @@
-// Parameter sets: bad files refused by line before anything reaches a drive, values kept bit for
-// bit, and on simulated drives export, change, import and compare.
+// Parameter sets: bad files refused by line, values kept bit for bit, export/import/compare.
 #include <QtTest>
 #include <QtWidgets>
 
@@ -174,8 +173,7 @@ private slots:
         QCOMPARE(file.set->values.value(8), 20.0);
         QVERIFY(QDir(dir.path()).entryList(QDir::Files).size() == 1);  // no temporary left
 
-        // Drive 0 changed by hand, drive 1 different throughout: an import puts back exactly the
-        // ticked rows, and read back.
+        // Drive 0 changed by hand, drive 1 throughout: an import restores exactly the ticked rows.
         const std::vector<uint8_t> b40 = le(40, 1), f2 = le(0x40000000, 4);
         QCOMPARE(master->writeParameter(0, 8, b40.data()), kParamOk);
         QCOMPARE(master->writeParameter(0, 2, f2.data()), kParamOk);
@@ -226,12 +224,10 @@ private slots:
         QVERIFY(boxes[1].contains(QStringLiteral("QJ40")) && !dialog()->isVisible());
         QCOMPARE(chain->parameter(1, 8), before);
         answer = QMessageBox::Yes;
-        // The table of the earlier file went before the declined one was read: nothing of it
-        // is left to tick and write.
+        // The earlier file's table went before the declined one was read: nothing left to write.
         QCOMPARE(table()->rowCount(), 0);
 
-        // A write the console's gate refuses (an enable walk, a test procedure) sends nothing; a
-        // bus that changed since the drive was read takes the table away.
+        // A write the gate refuses sends nothing; a bus changed since the read takes the table.
         QCOMPARE(master->writeParameter(0, 8, b40.data()), kParamOk);
         nextFile = exported;
         QVERIFY(runJob([this] { sets->importSet(0); }));

@@ -36,8 +36,7 @@ class TestWidgets : public QObject {
     Q_OBJECT
 
 private slots:
-    // Per axis: no zooming out past a span of 1000 (or twice the recorded span), nor in below
-    // 0.01, judged before the step; a horizontal-only wheel passes through.
+    // Per axis: span kept within 0.01..1000 (or twice the recorded); horizontal wheel passes.
     void plotZoomLimits() {
         KivCustomPlot plot;
         plot.resize(400, 300);
@@ -80,8 +79,7 @@ private slots:
         }
     }
 
-    // CSV rows at every key of a visible curve in the range, both ends included, empty cells,
-    // quoted names; each type written whole; an unknown type or a missing folder refused.
+    // CSV rows at every visible key in range, empty cells, quoted names; bad type/folder refused.
     void plotExport() {
         QTemporaryDir dir;
         QCustomPlot plot;
