@@ -6,10 +6,6 @@
 
 namespace {
 
-uint32_t registerAddress(uint16_t station, uint16_t reg) {
-    return static_cast<uint32_t>(station) | static_cast<uint32_t>(reg) << 16;
-}
-
 std::span<uint8_t> bytesOf(int64_t& value) {
     return {reinterpret_cast<uint8_t*>(&value), sizeof value};
 }
@@ -33,7 +29,7 @@ std::span<ec_datagramt> ClockAlignment::datagrams() {
     for (size_t i = 0; i < count_; ++i) {
         State& d = drives_[i];
         datagrams_[i] = ec_datagramt{ec::Command::FPRD,
-                                     registerAddress(d.station, ec::kRegDcSystemTime),
+                                     ec::physicalAddress(d.station, ec::kRegDcSystemTime),
                                      sizeof(int64_t),
                                      {},
                                      bytesOf(d.reading)};
@@ -49,7 +45,7 @@ std::span<ec_datagramt> ClockAlignment::datagrams() {
         writer_[writes_] = i;
         datagrams_[count_ + writes_++] =
             ec_datagramt{ec::Command::FPWR,
-                         registerAddress(d.station, ec::kRegDcSystemOffset),
+                         ec::physicalAddress(d.station, ec::kRegDcSystemOffset),
                          sizeof(int64_t),
                          bytesOf(d.sent),
                          {}};

@@ -37,7 +37,7 @@ QList<SlaveDiagnostics> ecmaster::readDiagnostics() {
         auto read = [&](uint16_t reg, std::span<uint8_t> in) {
             ec_datagramt d;
             d.cmd = ec::Command::FPRD;
-            d.address = adr | uint32_t{reg} << 16;
+            d.address = ec::physicalAddress(adr, reg);
             d.length = static_cast<uint16_t>(in.size());
             d.in = in;
             batch.push_back(d);

@@ -15,10 +15,6 @@ namespace ec {
 // back, for up to this long, so that a lost frame does not abort a bring-up.
 inline constexpr int kConfigTimeoutUs = 20000;
 
-inline uint32_t physicalAddress(uint16_t adp, uint16_t ado) {
-    return static_cast<uint32_t>(adp) | static_cast<uint32_t>(ado) << 16;
-}
-
 // Sends one datagram carrying `out` (null: zeros) and waits for it; the returned data go to `in`
 // when it is not null. Returns the working counter, or EC_NOFRAME.
 int transceive(ecx_contextt* ctx, Command cmd, uint32_t address, uint16_t length, const void* out,

@@ -446,17 +446,22 @@ int configMap(ecx_contextt* ctx, void* iomap, std::optional<size_t> size, uint16
     return static_cast<int>(layout->totalBytes());
 }
 
+// Before a scan: no slave or group on record, and every mailbox starts over.
+void forgetSlaves(ecx_contextt* ctx) {
+    *ctx->slavecount = 0;
+    std::memset(ctx->slavelist, 0, sizeof(ec_slavet) * static_cast<size_t>(ctx->maxslave));
+    std::memset(ctx->grouplist, 0, sizeof(ec_groupt) * static_cast<size_t>(ctx->maxgroup));
+    ctx->siiPdo.assign(static_cast<size_t>(ctx->maxslave), ec::SiiPdoSizes{});
+    ec::mailboxRestarted(ctx, 0);
+}
+
 }  // namespace
 
 int ecx_config_init(ecx_contextt* ctx, uint8_t /*usetable*/) {
     if (ctx == nullptr || !ctx->port) {
         return 0;
     }
-    *ctx->slavecount = 0;
-    std::memset(ctx->slavelist, 0, sizeof(ec_slavet) * static_cast<size_t>(ctx->maxslave));
-    std::memset(ctx->grouplist, 0, sizeof(ec_groupt) * static_cast<size_t>(ctx->maxgroup));
-    ctx->siiPdo.assign(static_cast<size_t>(ctx->maxslave), ec::SiiPdoSizes{});
-    ec::mailboxRestarted(ctx, 0);
+    forgetSlaves(ctx);
     const int count = resetAndCount(ctx);
     if (count <= 0) {
         return 0;
@@ -475,11 +480,7 @@ int ecx_config_inspect(ecx_contextt* ctx) {
     if (ctx == nullptr || !ctx->port) {
         return 0;
     }
-    *ctx->slavecount = 0;
-    std::memset(ctx->slavelist, 0, sizeof(ec_slavet) * static_cast<size_t>(ctx->maxslave));
-    std::memset(ctx->grouplist, 0, sizeof(ec_groupt) * static_cast<size_t>(ctx->maxgroup));
-    ctx->siiPdo.assign(static_cast<size_t>(ctx->maxslave), ec::SiiPdoSizes{});
-    ec::mailboxRestarted(ctx, 0);
+    forgetSlaves(ctx);
     uint8_t type[2] = {};
     const int count = ecx_BRD(ctx, 0, ec::kRegType, 2, type, EC_TIMEOUTSAFE);
     if (count <= 0) {

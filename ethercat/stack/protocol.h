@@ -8,6 +8,11 @@
 
 namespace ec {
 
+// A datagram's address for register `ado` of the slave at position or station `adp`.
+inline uint32_t physicalAddress(uint16_t adp, uint16_t ado) {
+    return static_cast<uint32_t>(adp) | static_cast<uint32_t>(ado) << 16;
+}
+
 // --- Ethernet frame -------------------------------------------------------------------------
 inline constexpr uint16_t kEtherType = 0x88A4;
 inline constexpr size_t kEthHeaderSize = 14;  // dst MAC, src MAC, EtherType
