@@ -11,6 +11,8 @@ packages=(
     clang libclang-rt-14-dev
     # libraries
     qt6-base-dev qt6-base-dev-tools libgl-dev
+    # translations: lupdate and lrelease for CMake's Qt LinguistTools
+    qt6-l10n-tools qt6-tools-dev qt6-tools-dev-tools
     libqcustomplot-dev libqcustomplot2.1-qt6
     libyaml-cpp-dev
     googletest libgtest-dev
