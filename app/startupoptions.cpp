@@ -33,6 +33,10 @@ StartupOptions parseStartupOptions(const QStringList& args) {
                                       QStringLiteral("Run against simulated drives."),
                                       QStringLiteral("drives"));
     parser.addOption(simulate);
+    const QCommandLineOption language(QStringLiteral("language"),
+                                      QStringLiteral("Language of this run: en or zh."),
+                                      QStringLiteral("en|zh"));
+    parser.addOption(language);
 
     if (!parser.parse(withDefaultDriveCount(args))) {
         qWarning().noquote() << "Ignoring command line:" << parser.errorText();
@@ -48,6 +52,13 @@ StartupOptions parseStartupOptions(const QStringList& args) {
         } else {
             qWarning().noquote() << "Ignoring --simulate: bad drive count"
                                  << parser.value(simulate);
+        }
+    }
+    if (parser.isSet(language)) {
+        options.language = languageFromCode(parser.value(language));
+        if (!options.language) {
+            qWarning().noquote() << "Ignoring --language: expected en or zh, got"
+                                 << parser.value(language);
         }
     }
     return options;

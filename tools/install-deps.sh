@@ -13,6 +13,8 @@ packages=(
     qt6-base-dev qt6-base-dev-tools libgl-dev
     # translations: lupdate and lrelease for CMake's Qt LinguistTools
     qt6-l10n-tools qt6-tools-dev qt6-tools-dev-tools
+    # Qt's own dialogs and buttons in Chinese
+    qt6-translations-l10n
     libqcustomplot-dev libqcustomplot2.1-qt6
     libyaml-cpp-dev
     googletest libgtest-dev

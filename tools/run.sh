@@ -7,7 +7,7 @@ cd "$(dirname "$0")/.."
 
 tools/install-deps.sh
 cmake -S . -B build -G Ninja
-cmake --build build -j "$(nproc)" --target zentrio
+cmake --build build -j "$(nproc)" --target zentrio translations
 if [ "$#" -eq 0 ]; then
     set -- --simulate 3
 elif [ "$1" = "--" ]; then

@@ -1,0 +1,58 @@
+#pragma once
+
+#include <QRegularExpression>
+#include <QSet>
+#include <QString>
+#include <QStringList>
+
+// What "one language" means for a text on screen or in a translation.
+
+inline bool hasCjk(const QString& text) {
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        if ((u >= 0x3000 && u <= 0x303f) || (u >= 0x3400 && u <= 0x9fff) ||
+            (u >= 0xff00 && u <= 0xffef)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// The English words of a text meant to be Chinese. Kept as they are in Chinese: the protocol's
+// and the profile's terms, units, key names and file types; words holding digits (product types,
+// hex numbers) are names, not words.
+inline QStringList untranslatedEnglish(const QString& text) {
+    static const QSet<QString> kept{
+        // protocol and profile
+        "EtherCAT", "CiA", "CoE", "SDO", "PDO", "RxPDO", "TxPDO", "FoE", "EMCY", "DC", "AL", "SII",
+        "ESC", "FMMU", "SM", "INIT", "PRE", "OP", "SAFE", "BOOT", "ERROR", "ERR", "EC", "STATE",
+        "OPERATIONAL", "ErrorWord", "DrvErrorWord", "MCU", "MOS", "PASS", "NG", "PID",
+        // units, keys, file types
+        "ms", "Nm", "rpm", "turn", "deg", "Esc", "Ctrl", "txt", "csv", "png", "yaml", "efw", "bin"};
+    static const QRegularExpression named(QStringLiteral("\\w*\\d\\w*"));
+    static const QRegularExpression word(QStringLiteral("[A-Za-z][A-Za-z_]+"));
+    QString rest = text;
+    rest.replace(named, QStringLiteral(" "));
+    QStringList found;
+    for (auto it = word.globalMatch(rest); it.hasNext();) {
+        QString w = it.next().captured();
+        for (const QString& part : w.split(u'_', Qt::SkipEmptyParts)) {
+            if (part.size() > 1 && !kept.contains(part)) {
+                found << part;
+            }
+        }
+    }
+    return found;
+}
+
+// The argument markers (%1, %2, ...) a text uses, each once, in order of number.
+inline QStringList placeholders(const QString& text) {
+    static const QRegularExpression marker(QStringLiteral("%(\\d+)"));
+    QStringList found;
+    for (auto it = marker.globalMatch(text); it.hasNext();) {
+        found << it.next().captured(1);
+    }
+    found.removeDuplicates();
+    std::sort(found.begin(), found.end());
+    return found;
+}

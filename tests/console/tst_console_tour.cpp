@@ -1,0 +1,275 @@
+#include <QTextDocumentFragment>
+
+#include "console_support.h"
+#include "kivcustomplot.h"
+#include "language.h"
+#include "translationcheck.h"
+
+using namespace consoletest;
+
+namespace {
+
+const QString kTourChain = u"Simulated drive chain (3 drives)"_s;
+
+QString plain(const QString& text) {
+    return Qt::mightBeRichText(text) ? QTextDocumentFragment::fromHtml(text).toPlainText() : text;
+}
+
+// Every text a widget shows or offers (tooltips, menu entries, headers, items), one per line.
+void textsOf(QWidget* w, QStringList& out) {
+    const auto add = [&out, w](const QString& text) {
+        for (const QString& line : plain(text).split(u'\n', Qt::SkipEmptyParts)) {
+            out << w->objectName() + u": "_s + line;
+        }
+    };
+    if (w->isWindow()) {
+        add(w->windowTitle());
+    }
+    add(w->toolTip());
+    for (QAction* a : w->actions()) {
+        add(a->text());
+        add(a->toolTip());
+    }
+    if (auto* l = qobject_cast<QLabel*>(w)) {
+        add(l->text());
+    } else if (auto* b = qobject_cast<QAbstractButton*>(w)) {
+        add(b->text());
+    } else if (auto* g = qobject_cast<QGroupBox*>(w)) {
+        add(g->title());
+    } else if (auto* t = qobject_cast<QTabWidget*>(w)) {
+        for (int i = 0; i < t->count(); ++i) {
+            add(t->tabText(i));
+            add(t->tabToolTip(i));
+        }
+    } else if (auto* c = qobject_cast<QComboBox*>(w)) {
+        // The adapters are device names as the system reports them.
+        if (c->objectName() != u"comboBox_item") {
+            for (int i = 0; i < c->count(); ++i) {
+                add(c->itemText(i));
+            }
+        }
+    } else if (auto* e = qobject_cast<QLineEdit*>(w)) {
+        add(e->placeholderText());
+    } else if (auto* s = qobject_cast<QAbstractSpinBox*>(w)) {
+        add(s->specialValueText());
+        if (auto* d = qobject_cast<QDoubleSpinBox*>(s)) {
+            add(d->prefix() + d->suffix());
+        }
+    } else if (auto* p = qobject_cast<QPlainTextEdit*>(w)) {
+        add(p->toPlainText());
+    } else if (auto* te = qobject_cast<QTextEdit*>(w)) {
+        add(te->toPlainText());
+    } else if (auto* mb = qobject_cast<QMenuBar*>(w)) {
+        std::function<void(QMenu*)> walk = [&](QMenu* menu) {
+            add(menu->title());
+            for (QAction* a : menu->actions()) {
+                add(a->text());
+                add(a->toolTip());
+                if (a->menu()) {
+                    walk(a->menu());
+                }
+            }
+        };
+        for (QAction* a : mb->actions()) {
+            if (a->menu()) {
+                walk(a->menu());
+            }
+        }
+    } else if (auto* v = qobject_cast<QAbstractItemView*>(w)) {
+        const QAbstractItemModel* m = v->model();
+        for (int col = 0; m && col < m->columnCount(); ++col) {
+            add(m->headerData(col, Qt::Horizontal).toString());
+        }
+        for (int r = 0; m && r < std::min(m->rowCount(), 200); ++r) {
+            add(m->headerData(r, Qt::Vertical).toString());
+            for (int col = 0; col < m->columnCount(); ++col) {
+                add(m->index(r, col).data(Qt::DisplayRole).toString());
+                add(m->index(r, col).data(Qt::ToolTipRole).toString());
+            }
+        }
+    } else if (auto* plot = qobject_cast<QCustomPlot*>(w)) {
+        for (QCPAxis* axis : plot->axisRect()->axes()) {
+            add(axis->label());
+        }
+        for (int i = 0; i < plot->graphCount(); ++i) {
+            add(plot->graph(i)->name());
+        }
+    }
+}
+
+// The texts of every visible window and of all its tab pages (each page shown in turn).
+QStringList visibleTexts() {
+    QStringList out;
+    for (QWidget* top : QApplication::topLevelWidgets()) {
+        if (!top->isVisible()) {
+            continue;
+        }
+        for (QTabWidget* tabs : top->findChildren<QTabWidget*>()) {
+            if (!tabs->isVisible()) {
+                continue;
+            }
+            const int current = tabs->currentIndex();
+            for (int i = 0; i < tabs->count(); ++i) {
+                if (tabs->isTabEnabled(i)) {
+                    tabs->setCurrentIndex(i);
+                }
+                for (QWidget* w : tabs->widget(i)->findChildren<QWidget*>()) {
+                    if (w->isVisible()) {
+                        textsOf(w, out);
+                    }
+                }
+            }
+            tabs->setCurrentIndex(current);
+        }
+        textsOf(top, out);
+        for (QWidget* w : top->findChildren<QWidget*>()) {
+            if (w->isVisible()) {
+                textsOf(w, out);
+            }
+        }
+    }
+    return out;
+}
+
+}  // namespace
+
+// The whole console in one language: connect, enable, read every parameter, open every window and
+// dialog the menus and the pages' buttons offer, disable, disconnect; every text seen on the way is
+// English in English, and Chinese in Chinese (kept terms aside).
+class TestConsoleTour : public WindowFixture {
+    Q_OBJECT
+
+    QStringList seen;
+
+    // Answers any modal dialog: notes its texts, then takes the harmless way out.
+    QTimer dialogs;
+    void answerDialogs() {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (modal == nullptr || !modal->isVisible() ||
+            qobject_cast<QProgressDialog*>(modal) != nullptr) {
+            return;
+        }
+        seen << visibleTexts();
+        if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+            for (const auto safe : {QMessageBox::No, QMessageBox::Cancel}) {
+                if (QAbstractButton* b = box->button(safe)) {
+                    b->click();
+                    return;
+                }
+            }
+            box->buttons().first()->click();
+        } else if (auto* dialog = qobject_cast<QDialog*>(modal)) {
+            if (auto* files = qobject_cast<QFileDialog*>(dialog)) {
+                for (const QString& f : files->nameFilters()) {
+                    seen << u"filter: "_s + f;
+                }
+            }
+            dialog->reject();
+        }
+    }
+    void settle(int ms = 300) {
+        QTest::qWait(ms);
+        seen << visibleTexts();
+    }
+    void closeOthers() {
+        for (QWidget* top : QApplication::topLevelWidgets()) {
+            if (top != window.get() && top->isVisible()) {
+                top->close();
+            }
+        }
+    }
+    // A log line not seen before in 2 s, the last one waited for.
+    void waitQuiet() {
+        qsizetype lines = -1;
+        for (int i = 0; i < 40 && messages().size() != lines; ++i) {
+            lines = messages().size();
+            QTest::qWait(500);
+        }
+    }
+
+private slots:
+    void initTestCase() {
+        sandboxSettings();
+        chain = sim::registerSimulatedAdapter(chainConfig(3));
+        adapter = kTourChain;
+        connect(&dialogs, &QTimer::timeout, this, [this] { answerDialogs(); });
+    }
+    void cleanup() {
+        closeOthers();
+        closeWindow();
+    }
+
+    void tour_data() {
+        QTest::addColumn<int>("language");
+        QTest::newRow("English") << int(Language::English);
+        QTest::newRow("Chinese") << int(Language::Chinese);
+    }
+    void tour() {
+        QFETCH(int, language);
+        const auto lang = static_cast<Language>(language);
+        QVERIFY(installTranslations(lang, {QStringLiteral(ZENTRIO_QM_DIR)}));
+        seen.clear();
+        window = std::make_unique<MainWindow>();
+        window->resize(1500, 950);
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        dialogs.start(50);
+        settle();
+
+        QComboBox* adapters = combo("comboBox_item");
+        adapters->setCurrentIndex(adapters->findText(adapter));
+        click("pushButton_connect");
+        QVERIFY(waitFor([this] { return state() == Connected && window->driveIdentitiesRead(); }));
+        click("pushButton_enable");
+        QVERIFY(waitFor([this] { return state() == Enabled; }));
+        settle();
+        click("pushButton_enable");
+        QVERIFY(waitFor([this] { return state() == Connected; }));
+        click("pushButton_ReadAll");
+        waitQuiet();
+        settle();
+
+        // Every menu entry but leaving and the screen modes, then the pages' dialog buttons.
+        const QStringList skipped{u"actionExit"_s, u"actionFull_Screen"_s,
+                                  u"actionNormal_Screen"_s};
+        for (QAction* a : window->menuBar()->findChildren<QAction*>()) {
+            if (a->menu() || a->isSeparator() || skipped.contains(a->objectName()) ||
+                !a->isEnabled()) {
+                continue;
+            }
+            a->trigger();
+            settle();
+            closeOthers();
+        }
+        for (const char* name :
+             {"pushButton_ExportParams", "pushButton_ImportParams", "pushButton_CompareDrives",
+              "pushButton_SaveFile", "pushButton_export", "pushButton_Upgrade"}) {
+            if (QAbstractButton* b = button(name); b && b->isEnabled()) {
+                b->click();
+                settle();
+                closeOthers();
+            }
+        }
+        click("pushButton_connect");
+        QVERIFY(waitFor([this] { return state() == NotConnected; }));
+        settle();
+        dialogs.stop();
+
+        QStringList faults;
+        for (const QString& text : seen) {
+            const QString shown = text.section(u": "_s, 1);
+            if (lang == Language::English ? hasCjk(shown) : !untranslatedEnglish(shown).isEmpty()) {
+                faults << text;
+            }
+        }
+        faults.removeDuplicates();
+        QVERIFY2(seen.size() > 500, qPrintable(QString::number(seen.size())));
+        if (!faults.isEmpty()) {
+            qWarning().noquote() << "Not in the tour's language:\n" + faults.join(u'\n');
+        }
+        QVERIFY2(faults.isEmpty(), qPrintable(QString::number(faults.size())));
+    }
+};
+
+QTEST_MAIN(TestConsoleTour)
+#include "tst_console_tour.moc"
