@@ -138,6 +138,7 @@ void MainWindow::postSetup() {
     connect(ui->actionUpgrade, &QAction::triggered, this, [this] { checkForUpdates(true); });
     connectDriveControls();
     setupParameterPage();
+    setupLanguageMenu();
 
     progress->setCancelButton(nullptr);
     progress->setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint | Qt::CustomizeWindowHint);

@@ -26,6 +26,7 @@
 #include <optional>
 
 #include "kivcustomplot.h"
+#include "language.h"
 
 #include "model/metatypes.h"
 #include "model/processdata.h"
@@ -114,6 +115,8 @@ public:
     int consoleState() const { return ConsoleState; }
     int motorIndex() const { return currentMotorIndex; }
     QString runningLogFileName() const { return logFileName; }
+    // The running log's first line: the language its lines are written in.
+    static QString runningLogLanguageLine();
     // Holds "result/" (identification) and is where a saved log is offered to go.
     QString dataFolderPath() const { return dataFolder; }
 
@@ -167,6 +170,9 @@ private slots:
     void on_actionCaptureBus_triggered();
     void on_actionResetFault_triggered();
     void on_actionResetAllFaults_triggered();
+    // Keep the language for the next start (the running window keeps its own).
+    void on_actionLanguageEnglish_triggered();
+    void on_actionLanguageChinese_triggered();
     // Dismisses the banner that tells why the bus went down.
     void on_toolButton_closeBanner_clicked();
 
@@ -371,6 +377,8 @@ private:
     // Waits for a check in progress; afterwards the thread no longer touches the window.
     void stopUpdateCheckThread();
     void openRunningLog();
+    void setupLanguageMenu();
+    void keepLanguage(Language language);
     void onConnectFinished(QFutureWatcher<bool>* watcher);
     QPointer<DriveOverview> overview;       // child window, made at its first opening
     QPointer<BusDiagnostics> diagnostics;   // child window, made at its first opening

@@ -15,6 +15,8 @@ void MainWindow::openRunningLog() {
     logFile = new QTemporaryFile(this);
     if (logFile->open()) {
         logFileName = logFile->fileName();
+        logFile->write((runningLogLanguageLine() + u'\n').toUtf8());
+        logFile->flush();
     }
 }
 

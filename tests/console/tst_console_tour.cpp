@@ -63,6 +63,10 @@ void textsOf(QWidget* w, QStringList& out) {
         std::function<void(QMenu*)> walk = [&](QMenu* menu) {
             add(menu->title());
             for (QAction* a : menu->actions()) {
+                // Each language is offered under its own name.
+                if (a->objectName().startsWith(u"actionLanguage"_s) && a->isCheckable()) {
+                    continue;
+                }
                 add(a->text());
                 add(a->toolTip());
                 if (a->menu()) {
@@ -208,6 +212,7 @@ private slots:
         QFETCH(int, language);
         const auto lang = static_cast<Language>(language);
         QVERIFY(installTranslations(lang, {QStringLiteral(ZENTRIO_QM_DIR)}));
+        consoleSettings().setValue(QLatin1String(kLanguageSettingKey), languageCode(lang));
         seen.clear();
         window = std::make_unique<MainWindow>();
         window->resize(1500, 950);
@@ -254,6 +259,22 @@ private slots:
         QVERIFY(waitFor([this] { return state() == NotConnected; }));
         settle();
         dialogs.stop();
+
+        // The running log names its language; the menu keeps the other one for the next start.
+        const QByteArray log = fileBytes(window->runningLogFileName());
+        QVERIFY2(log.startsWith(MainWindow::runningLogLanguageLine().toUtf8() + '\n'),
+                 log.left(80));
+        QVERIFY(log.left(log.indexOf('\n')).contains("(" + languageCode(lang).toLatin1() + ")"));
+        const Language other = lang == Language::English ? Language::Chinese : Language::English;
+        QVERIFY(
+            action(lang == Language::English ? "actionLanguageEnglish" : "actionLanguageChinese")
+                ->isChecked());
+        action(other == Language::English ? "actionLanguageEnglish" : "actionLanguageChinese")
+            ->trigger();
+        QCOMPARE(consoleSettings().value(QLatin1String(kLanguageSettingKey)).toString(),
+                 languageCode(other));
+        seen << messages().last();
+        consoleSettings().setValue(QLatin1String(kLanguageSettingKey), languageCode(lang));
 
         QStringList faults;
         for (const QString& text : seen) {
