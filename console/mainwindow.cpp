@@ -43,26 +43,25 @@ QString stateConfigPath() {
 // Grace after the programmatic disconnect of the destructor.
 constexpr unsigned long kCloseDisconnectPauseMs = 10;
 
-// Texts of the connect button; the handler is driven by them.
-const QString kConnectText = QStringLiteral("Connect");
-const QString kConnectingText = QStringLiteral("Connecting");
-const QString kDisconnectText = QStringLiteral("Disconnect");
-const QString kDisconnectingText = QStringLiteral("Disconnecting");
+// Dynamic properties of a text that carries state (see setLiveText).
+constexpr char kLiveSource[] = "liveTextSource";
+constexpr char kLiveArg[] = "liveTextArg";
+constexpr char kLiveShown[] = "liveTextShown";
 
 }  // namespace
 
 QString consoleStateName(int state) {
     switch (state) {
         case NotConnected:
-            return QStringLiteral("未连接");
+            return QCoreApplication::translate("MainWindow", "未连接");
         case Connected:
-            return QStringLiteral("已连接");
+            return QCoreApplication::translate("MainWindow", "已连接");
         case Enabled:
-            return QStringLiteral("上使能");
+            return QCoreApplication::translate("MainWindow", "上使能");
         case Testing:
-            return QStringLiteral("测试中");
+            return QCoreApplication::translate("MainWindow", "测试中");
         default:
-            return QStringLiteral("Unknow");
+            return QCoreApplication::translate("MainWindow", "Unknow");
     }
 }
 
@@ -74,8 +73,8 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), ui(new Ui::MainWi
     transfers = std::make_unique<TransferClient>(master, this);
     // A capture also ends with the bus: the menu says what a click will do now.
     connect(ui->menuTools, &QMenu::aboutToShow, this, [this] {
-        ui->actionCaptureBus->setText(master->capturing() ? QStringLiteral("Stop capture")
-                                                          : QStringLiteral("Capture bus traffic…"));
+        ui->actionCaptureBus->setText(master->capturing() ? tr("Stop capture")
+                                                          : tr("Capture bus traffic…"));
     });
 
     stateConfig = new StateConfig();
@@ -89,9 +88,9 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), ui(new Ui::MainWi
     currentMotorIndex = 0;
 
     if (stateConfig->load(stateConfigPath())) {
-        emit writeLog(QStringLiteral(">>> File \"state_config.yaml\" Load OK"));
+        emit writeLog(tr(">>> File \"state_config.yaml\" Load OK"));
     } else {
-        emit writeLog(QStringLiteral(">>> File \"state_config.yaml\" Load FAIL!"));
+        emit writeLog(tr(">>> File \"state_config.yaml\" Load FAIL!"));
     }
 
     // Beside the program on a bench; in the user's data folder for an installed console.
@@ -107,10 +106,9 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), ui(new Ui::MainWi
 }
 
 void MainWindow::postSetup() {
-    setupPlot(ui->plot_para, paraPlot, QStringLiteral("Value"),
-              {QStringLiteral("Torque"), QStringLiteral("Position"), QStringLiteral("Velocity")});
-    setupPlot(ui->plot_temperature, tempPlot, QStringLiteral("Temperature (℃)"),
-              {QStringLiteral("Mcu"), QStringLiteral("ntc-mos"), QStringLiteral("Motor")});
+    setupPlot(ui->plot_para, paraPlot);
+    setupPlot(ui->plot_temperature, tempPlot);
+    labelPlots();
     connect(&paraPlot.refreshTimer, &QTimer::timeout, this, &MainWindow::paraPlotSlot);
     connect(&tempPlot.refreshTimer, &QTimer::timeout, this, &MainWindow::temperaturePlotSlot);
     ui->tabWidget->setCurrentIndex(0);
@@ -134,6 +132,18 @@ void MainWindow::postSetup() {
     ui->textBrowserLogs->setMaximumBlockCount(kLogPaneMaxLines);
 
     setWindowTitle(windowTitle() + QStringLiteral(" v") + QLatin1String(kConsoleVersion));
+    // The designer's texts, now with their sources beside them.
+    setLiveText(ui->pushButton_connect, kConnectText);
+    setLiveText(ui->pushButton_enable, kEnableText);
+    setLiveText(ui->button_roundtrip, kTestStartText);
+    setLiveText(ui->button_multitest, kTestStartText);
+    setLiveText(ui->button_calibrate, kCalibrateIdle);
+    setLiveText(ui->button_identify, kIdentifyIdle);
+    setLiveText(ui->pushButton_plot_para, kStartPlotText);
+    setLiveText(ui->pushButton_plot_temp, kStartPlotText);
+    setLiveText(ui->label_motorcount, QT_TR_NOOP("电机数量:%1"), QStringLiteral("0"));
+    setLiveText(ui->label_calibratetime, QT_TR_NOOP("当前状态："));
+    setRoundTripMode(ui->comboBox_mode->currentIndex());
 
     connect(ui->actionUpgrade, &QAction::triggered, this, [this] { checkForUpdates(true); });
     connectDriveControls();
@@ -191,7 +201,7 @@ MainWindow::~MainWindow() {
 
     // A disconnect of a bus that is up, unless the drives are enabled; the master's destructor
     // tears the bus down in any case. Never a click on "Connect": closing starts no bring-up.
-    if (ui->pushButton_connect->text() == kDisconnectText) {
+    if (liveTextSource(ui->pushButton_connect) == kDisconnectText) {
         ui->pushButton_connect->click();
         QThread::msleep(kCloseDisconnectPauseMs);
     }
@@ -199,8 +209,8 @@ MainWindow::~MainWindow() {
         job.waitForFinished();
     }
     // The teardown's completion handler does not run any more; its line still belongs in the log.
-    if (ui->pushButton_connect->text() == kDisconnectingText) {
-        emit writeLog(QStringLiteral("Disconnect Success."));
+    if (liveTextSource(ui->pushButton_connect) == kDisconnectingText) {
+        emit writeLog(tr("Disconnect Success."));
     }
     if (logFile && logFile->isOpen()) {
         logFile->close();
@@ -220,33 +230,48 @@ MainWindow::~MainWindow() {
 void MainWindow::changeEvent(QEvent* event) {
     if (event->type() == QEvent::LanguageChange && ui != nullptr) {
         // retranslateUi puts every text back to its designer value. The texts that carry state
-        // are kept: the buttons whose text decides what the next press does (a running test
-        // would otherwise look idle and could be started twice), the counts, the round-trip
-        // loop and the procedures' result, and the title's version.
-        const QList<QAbstractButton*> buttons = {
-            ui->pushButton_connect,   ui->pushButton_enable,   ui->button_roundtrip,
-            ui->button_multitest,     ui->button_calibrate,    ui->button_identify,
-            ui->pushButton_plot_para, ui->pushButton_plot_temp};
-        const QList<QLabel*> labels = {ui->label_motorcount, ui->label_multicount,
-                                       ui->RoundTripLabel, ui->label_calibratetime};
-        QStringList buttonTexts;
-        for (const QAbstractButton* b : buttons) {
-            buttonTexts << b->text();
-        }
-        QStringList labelTexts;
-        for (const QLabel* l : labels) {
-            labelTexts << l->text();
+        // stay what they say: the buttons whose text decides what the next press does (a running
+        // test would otherwise look idle and could be started twice), the counts, the round-trip
+        // loop and the procedures' result, and the title's version. One this window set comes
+        // back in the new language; any other text put there is kept as it is.
+        const QList<QWidget*> live = {
+            ui->pushButton_connect,   ui->pushButton_enable,    ui->button_roundtrip,
+            ui->button_multitest,     ui->button_calibrate,     ui->button_identify,
+            ui->pushButton_plot_para, ui->pushButton_plot_temp, ui->label_motorcount,
+            ui->label_multicount,     ui->RoundTripLabel,       ui->label_calibratetime};
+        QStringList before;
+        for (const QWidget* w : live) {
+            before << w->property("text").toString();
         }
         ui->retranslateUi(this);
         setWindowTitle(windowTitle() + QStringLiteral(" v") + QLatin1String(kConsoleVersion));
-        for (qsizetype i = 0; i < buttons.size(); ++i) {
-            buttons[i]->setText(buttonTexts[i]);
+        for (qsizetype i = 0; i < live.size(); ++i) {
+            QWidget* w = live[i];
+            const QByteArray source = liveTextSource(w);
+            if (!source.isEmpty() && before[i] == w->property(kLiveShown).toString()) {
+                setLiveText(w, source.constData(), w->property(kLiveArg).toString());
+            } else {
+                w->setProperty("text", before[i]);
+            }
         }
-        for (qsizetype i = 0; i < labels.size(); ++i) {
-            labels[i]->setText(labelTexts[i]);
+        for (int i = 0; i < ui->comboBox_index->count(); ++i) {
+            ui->comboBox_index->setItemText(i, driveItemText(i));
         }
+        labelPlots();
     }
     QMainWindow::changeEvent(event);
+}
+
+void MainWindow::setLiveText(QWidget* widget, const char* source, const QString& arg) {
+    const QString shown = arg.isNull() ? tr(source) : tr(source).arg(arg);
+    widget->setProperty("text", shown);
+    widget->setProperty(kLiveSource, QByteArray(source));
+    widget->setProperty(kLiveArg, arg);
+    widget->setProperty(kLiveShown, shown);
+}
+
+QByteArray MainWindow::liveTextSource(const QWidget* widget) {
+    return widget->property(kLiveSource).toByteArray();
 }
 
 void MainWindow::resizeEvent(QResizeEvent* event) {
@@ -282,13 +307,13 @@ void MainWindow::RefreshAdaptert() {
 }
 
 void MainWindow::on_pushButton_connect_clicked() {
-    const QString text = ui->pushButton_connect->text();
+    const QByteArray text = liveTextSource(ui->pushButton_connect);
     if (text == kConnectText) {
-        ui->pushButton_connect->setText(kConnectingText);
+        setLiveText(ui->pushButton_connect, kConnectingText);
         const int item = ui->comboBox_item->currentIndex();
         if (item < 0 || static_cast<size_t>(item) >= master->adapterList().size()) {
-            emit writeLog(QStringLiteral("Connect Fail"));
-            ui->pushButton_connect->setText(kConnectText);
+            emit writeLog(tr("Connect Fail"));
+            setLiveText(ui->pushButton_connect, kConnectText);
             return;
         }
         // The adapter saved on success is the one shown; it must not change under the bring-up.
@@ -305,7 +330,7 @@ void MainWindow::on_pushButton_connect_clicked() {
         watcher->setFuture(job);
     } else if (text == kDisconnectText) {
         if (master->isEnabled()) {
-            emit writeLog(QStringLiteral("Please exit the motor mode first！"));
+            emit writeLog(tr("Please exit the motor mode first！"));
             return;
         }
         // An enable walk still under way would leave a drive enabled behind the bus's back.
@@ -320,13 +345,13 @@ void MainWindow::on_pushButton_connect_clicked() {
 void MainWindow::onConnectFinished(QFutureWatcher<bool>* watcher) {
     ui->comboBox_item->setEnabled(true);
     if (!watcher->result()) {
-        emit writeLog(QStringLiteral("Connect Fail."));
-        ui->pushButton_connect->setText(kConnectText);
+        emit writeLog(tr("Connect Fail."));
+        setLiveText(ui->pushButton_connect, kConnectText);
         watcher->deleteLater();
         return;
     }
 
-    emit writeLog(QStringLiteral("Connect Success."));
+    emit writeLog(tr("Connect Success."));
     ui->frame_busBanner->hide();
     // Records a bus before this one left behind are not this bus's.
     std::array<TimedRecord, 64> stale;
@@ -334,7 +359,7 @@ void MainWindow::onConnectFinished(QFutureWatcher<bool>* watcher) {
     }
     recordTimer.start();
     statusHeld = false;
-    ui->pushButton_connect->setText(kDisconnectText);
+    setLiveText(ui->pushButton_connect, kDisconnectText);
     ConsoleState = Connected;
 
     const QString adapter = ui->comboBox_item->currentText();
@@ -347,12 +372,12 @@ void MainWindow::onConnectFinished(QFutureWatcher<bool>* watcher) {
 
     const int drives = master->driveCount();
     ui->label_multicount->setText(QString::number(drives));
-    ui->label_motorcount->setText(QStringLiteral("电机数量:%1").arg(drives));
+    setLiveText(ui->label_motorcount, QT_TR_NOOP("电机数量:%1"), QString::number(drives));
 
     // Not blocked: the drive selector's handler follows the new items.
     ui->comboBox_index->clear();
     for (int i = 0; i < drives; ++i) {
-        ui->comboBox_index->addItem(QString::number(i));
+        ui->comboBox_index->addItem(driveItemText(i));
     }
 
     // After a lost slave took the bus down, the drive operated then, if the bus still has it.
@@ -364,10 +389,18 @@ void MainWindow::onConnectFinished(QFutureWatcher<bool>* watcher) {
     } else {
         currentMotorIndex = 0;
     }
-    emit writeLog(QStringLiteral("currentMotorIndex.") + QString::number(currentMotorIndex));
+    emit writeLog(tr("currentMotorIndex.%1").arg(currentMotorIndex));
     notifyBusChanged();
     readDriveIdentities();
     watcher->deleteLater();
+}
+
+QString MainWindow::driveItemText(int index) const {
+    const QList<int32_t> slaves = master->validDriveList();
+    if (index < 0 || index >= slaves.size()) {
+        return QString::number(index);
+    }
+    return tr("drive %1 (slave %2)").arg(index).arg(slaves.at(index));
 }
 
 void MainWindow::on_toolButton_closeBanner_clicked() {
@@ -384,7 +417,7 @@ void MainWindow::notifyBusChanged() {
 }
 
 void MainWindow::disconnectFromBus() {
-    ui->pushButton_connect->setText(kDisconnectingText);
+    setLiveText(ui->pushButton_connect, kDisconnectingText);
     // The cycle stops sending at once; the teardown waits for a transfer in flight, so it runs
     // on the pool, and "Connect" comes back when it is over.
     master->stopCycle();
@@ -400,8 +433,8 @@ void MainWindow::disconnectFromBus() {
     ConsoleState = NotConnected;
     auto* watcher = new QFutureWatcher<void>(this);
     connect(watcher, &QFutureWatcher<void>::finished, this, [this, watcher] {
-        ui->pushButton_connect->setText(kConnectText);
-        emit writeLog(QStringLiteral("Disconnect Success."));
+        setLiveText(ui->pushButton_connect, kConnectText);
+        emit writeLog(tr("Disconnect Success."));
         watcher->deleteLater();
     });
     ecmaster* const m = master;
@@ -414,7 +447,7 @@ void MainWindow::disconnectFromBus() {
         ui->comboBox_index->clear();
     }
     ui->label_multicount->setText(QStringLiteral("0"));
-    ui->label_motorcount->setText(QStringLiteral("电机数量:0"));
+    setLiveText(ui->label_motorcount, QT_TR_NOOP("电机数量:%1"), QStringLiteral("0"));
     ui->tabWidget->tabBar()->setEnabled(true);
     // Unchecking stops a running plot through its own slot.
     if (ui->pushButton_plot_para->isChecked()) {
@@ -431,7 +464,7 @@ bool MainWindow::refuseDuringDriveJob() {
     if (driveJobs == 0) {
         return false;
     }
-    emit writeLog(QStringLiteral("当前正在上使能或下使能，请等待其完成"));
+    emit writeLog(tr("当前正在上使能或下使能，请等待其完成"));
     return true;
 }
 
@@ -443,13 +476,11 @@ bool MainWindow::requireState(int required) {
         return true;
     }
     if (ConsoleState < required) {
-        emit writeLog(QStringLiteral("当前处于") + consoleStateName(ConsoleState) +
-                      QStringLiteral("，请进入") + consoleStateName(required) +
-                      QStringLiteral("状态"));
+        emit writeLog(tr("当前处于%1，请进入%2状态")
+                          .arg(consoleStateName(ConsoleState), consoleStateName(required)));
     } else {
-        emit writeLog(QStringLiteral("当前处于") + consoleStateName(ConsoleState) +
-                      QStringLiteral("，请退回") + consoleStateName(required) +
-                      QStringLiteral("状态"));
+        emit writeLog(tr("当前处于%1，请退回%2状态")
+                          .arg(consoleStateName(ConsoleState), consoleStateName(required)));
     }
     return false;
 }
@@ -461,7 +492,7 @@ bool MainWindow::mayWriteDrive() {
 void MainWindow::deal_when_slave_lost() {
     // One report arrives per lost slave; once the first has taken the bus down, the others
     // must not revive the connected state of a bus that is no longer there.
-    if (ui->pushButton_connect->text() != kDisconnectText) {
+    if (liveTextSource(ui->pushButton_connect) != kDisconnectText) {
         return;
     }
     // Which slave and why, before the disconnect's lines: supervision records the loss before
@@ -484,7 +515,7 @@ void MainWindow::deal_when_slave_lost() {
     ui->frame_busBanner->show();
     // The drive operated now is selected again by the next bring-up if it still has one.
     ui->comboBox_index->setProperty("driveBeforeLoss", currentMotorIndex);
-    ui->pushButton_enable->setText(QStringLiteral("Enable"));
+    setLiveText(ui->pushButton_enable, kEnableText);
     // Widgets only: the bus goes down below, so nothing is sent.
     ui->doubleSpinBox_torque->setValue(0);
     ui->doubleSpinBox_position->setValue(0);

@@ -72,6 +72,26 @@ inline constexpr char kAdapterSettingKey[] = "ecAdaptertDesc";
 // The separate updater program, expected beside the console's executable.
 inline constexpr char kUpdaterProgram[] = "ZUvedozu.exe";
 
+// Sources of the texts that carry state (MainWindow::setLiveText): the connect and enable
+// buttons', the round-trip and multi-joint tests', calibration's and identification's, and the
+// plots'.
+inline constexpr char kConnectText[] = QT_TRANSLATE_NOOP("MainWindow", "Connect");
+inline constexpr char kConnectingText[] = QT_TRANSLATE_NOOP("MainWindow", "Connecting");
+inline constexpr char kDisconnectText[] = QT_TRANSLATE_NOOP("MainWindow", "Disconnect");
+inline constexpr char kDisconnectingText[] = QT_TRANSLATE_NOOP("MainWindow", "Disconnecting");
+inline constexpr char kEnableText[] = QT_TRANSLATE_NOOP("MainWindow", "Enable");
+inline constexpr char kEnablingText[] = QT_TRANSLATE_NOOP("MainWindow", "Enabling");
+inline constexpr char kDisableText[] = QT_TRANSLATE_NOOP("MainWindow", "Disable");
+inline constexpr char kDisablingText[] = QT_TRANSLATE_NOOP("MainWindow", "Disabling");
+inline constexpr char kTestStartText[] = QT_TRANSLATE_NOOP("MainWindow", "Start");
+inline constexpr char kTestStopText[] = QT_TRANSLATE_NOOP("MainWindow", "Stop");
+inline constexpr char kCalibrateIdle[] = QT_TRANSLATE_NOOP("MainWindow", "开始校准");
+inline constexpr char kCalibrateRunning[] = QT_TRANSLATE_NOOP("MainWindow", "校准中");
+inline constexpr char kIdentifyIdle[] = QT_TRANSLATE_NOOP("MainWindow", "开始辨识");
+inline constexpr char kIdentifyRunning[] = QT_TRANSLATE_NOOP("MainWindow", "辨识中");
+inline constexpr char kStartPlotText[] = QT_TRANSLATE_NOOP("MainWindow", "Start Plot");
+inline constexpr char kStopPlotText[] = QT_TRANSLATE_NOOP("MainWindow", "Stop Plot");
+
 // Log pane depth; the running log file keeps every line.
 inline constexpr int kLogPaneMaxLines = 1000;
 
@@ -87,7 +107,7 @@ inline bool refreshDue(uint32_t& counter) {
     return true;
 }
 
-// Texts of the four console states, "Unknow" for any other value.
+// Texts of the four console states, "Unknow" for any other value; translated.
 QString consoleStateName(int state);
 
 // The update manifest's URL; the host is a deployment setting fixed at build time.
@@ -243,6 +263,10 @@ public:
     static void blankEditor(NoWheelDoubleSpinBox* editor);
     static bool editorShowsValue(const NoWheelDoubleSpinBox* editor);
 
+    // A parameter's name as the operator reads it: the table's name translated (context
+    // "ParamTable"); the untranslated name stays the key of files and look-ups.
+    static QString shownParamName(int id);
+
     // Reads one parameter of the operated drive and shows it (GUI thread).
     void readParameterValue(int id);
     // Converts and writes one parameter of the operated drive (GUI thread).
@@ -373,6 +397,15 @@ private:
     struct UpdateCheckLink;
 
     void postSetup();
+    // A text that carries state (the buttons whose text tells what the next press does, the
+    // counts, the procedures' result): the untranslated source and its argument stay beside the
+    // shown translation, so the handlers compare sources and a language change shows the text
+    // afresh (changeEvent). `source` is marked for translation where it is written.
+    void setLiveText(QWidget* widget, const char* source, const QString& arg = QString());
+    // The source of the widget's text as setLiveText put it; empty for any other text.
+    static QByteArray liveTextSource(const QWidget* widget);
+    // An item of the drive selector: the drive index and the slave position behind it.
+    QString driveItemText(int index) const;
     void startUpdateCheckThread();
     // Waits for a check in progress; afterwards the thread no longer touches the window.
     void stopUpdateCheckThread();
@@ -452,8 +485,10 @@ private:
         qsizetype drawnPoints = -1;  // points of the last redraw; -1: the view changed since
     };
 
-    void setupPlot(KivCustomPlot* plot, LivePlot& live, const QString& valueLabel,
-                   const QStringList& curveNames);
+    void setupPlot(KivCustomPlot* plot, LivePlot& live);
+    // The axis labels and curve names in the present language; the parameter plot's curves
+    // keep their identification names while an identification records.
+    void labelPlots();
     // Start or stop; `refusal` is the message shown when no bus is up.
     void togglePlot(KivCustomPlot* plot, LivePlot& live, QAbstractButton* button,
                     QAbstractButton* clearButton, bool checked, const QString& refusal);

@@ -31,7 +31,7 @@ void MainWindow::connectDriveControls() {
             if (master->isConnected()) {
                 master->setCommandValue(code, static_cast<float>(box->value()), currentMotorIndex);
             } else {
-                emit writeLog(QStringLiteral("设备未连接."));
+                emit writeLog(tr("设备未连接."));
             }
         });
     };
@@ -44,7 +44,7 @@ void MainWindow::connectDriveControls() {
 
 void MainWindow::quickStop() {
     if (!master->isConnected()) {
-        emit writeLog(QStringLiteral("设备未连接."));
+        emit writeLog(tr("设备未连接."));
         return;
     }
     // CiA 402 quick stop; sent whatever the console's state and whatever transfers run: it only
@@ -63,8 +63,8 @@ void MainWindow::quickStop() {
     for (const int drive : reached) {
         names.append(QString::number(drive));
     }
-    emit writeLog(QStringLiteral("STOP: quick stop sent to drive(s) %1.")
-                      .arg(names.isEmpty() ? QStringLiteral("none") : names.join(u',')));
+    emit writeLog(tr("STOP: quick stop sent to drive(s) %1.")
+                      .arg(names.isEmpty() ? tr("none") : names.join(u',')));
 }
 
 void MainWindow::showCommandedSetpoints() {
@@ -108,18 +108,18 @@ void MainWindow::startDriveJob(bool enable, std::function<void(bool)> onEnd) {
 }
 
 void MainWindow::on_pushButton_enable_clicked() {
-    const QString text = ui->pushButton_enable->text();
-    if (text == QLatin1String("Enable")) {
+    const QByteArray text = liveTextSource(ui->pushButton_enable);
+    if (text == kEnableText) {
         if (!requireState(Connected)) {
             return;
         }
         const int state = master->driveStateOf(currentMotorIndex);
         if (state == kDriveFault || state == kDriveFaultReaction) {
             // The walk refuses it too; the operator learns why and what to do.
-            emit writeLog(QStringLiteral("电机%1处于故障状态，请先复位故障 (Drive > Reset fault)")
+            emit writeLog(tr("电机%1处于故障状态，请先复位故障 (Drive > Reset fault)")
                               .arg(currentMotorIndex));
         }
-        ui->pushButton_enable->setText(QStringLiteral("Enabling"));
+        setLiveText(ui->pushButton_enable, kEnablingText);
         // Writes the selected mode of operation into every drive before the enable starts.
         emit ui->comboBox_mode->currentIndexChanged(ui->comboBox_mode->currentIndex());
         startDriveJob(true, [this](bool ok) {
@@ -132,30 +132,30 @@ void MainWindow::on_pushButton_enable_clicked() {
             showCommandedSetpoints();
             if (ok) {
                 ConsoleState = Enabled;
-                emit writeLog(QStringLiteral("Enable Success."));
-                ui->pushButton_enable->setText(QStringLiteral("Disable"));
+                emit writeLog(tr("Enable Success."));
+                setLiveText(ui->pushButton_enable, kDisableText);
             } else {
-                emit writeLog(QStringLiteral("Enable Fail."));
-                ui->pushButton_enable->setText(QStringLiteral("Enable"));
+                emit writeLog(tr("Enable Fail."));
+                setLiveText(ui->pushButton_enable, kEnableText);
             }
         });
-    } else if (text == QLatin1String("Disable")) {
+    } else if (text == kDisableText) {
         if (!requireState(Enabled)) {
             return;
         }
-        ui->pushButton_enable->setText(QStringLiteral("Disabling"));
+        setLiveText(ui->pushButton_enable, kDisablingText);
         startDriveJob(false, [this](bool ok) {
             if (ConsoleState != Enabled) {
                 return;  // the bus went down meanwhile
             }
             if (ok) {
                 ConsoleState = Connected;
-                emit writeLog(QStringLiteral("Disable success."));
-                ui->pushButton_enable->setText(QStringLiteral("Enable"));
+                emit writeLog(tr("Disable success."));
+                setLiveText(ui->pushButton_enable, kEnableText);
                 zeroSetpoints();
             } else {
-                emit writeLog(QStringLiteral("Disable Fail."));
-                ui->pushButton_enable->setText(QStringLiteral("Disable"));
+                emit writeLog(tr("Disable Fail."));
+                setLiveText(ui->pushButton_enable, kDisableText);
             }
         });
     }
@@ -180,11 +180,11 @@ void MainWindow::on_comboBox_index_currentIndexChanged(int index) {
         blankEditor(row.editor);
     }
     master->selectDrive(currentMotorIndex);
-    emit writeLog(QStringLiteral("Current Motor Index: %1").arg(currentMotorIndex));
+    emit writeLog(tr("Current Motor Index: %1").arg(currentMotorIndex));
 }
 
 void MainWindow::on_comboBox_mode_currentIndexChanged(int index) {
-    emit writeLog(QStringLiteral("change mode:") + QString::number(index));
+    emit writeLog(tr("change mode:%1").arg(index));
 
     const int item = ui->comboBox_mode->currentIndex();
     const uint16_t code = modeCodeForItem(item);
@@ -198,6 +198,5 @@ void MainWindow::on_comboBox_mode_currentIndexChanged(int index) {
 }
 
 void MainWindow::deal_trans_pdo_data(const App_SetValue* setCommand) {
-    emit writeLog(
-        QStringLiteral("command: %1 ").arg(static_cast<double>(setCommand->velocity), 0, 'g', 6));
+    emit writeLog(tr("command: %1 ").arg(static_cast<double>(setCommand->velocity), 0, 'g', 6));
 }

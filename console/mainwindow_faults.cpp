@@ -108,8 +108,8 @@ void MainWindow::logDriveFault(int index, const TCiA402_GetValue& data) {
                        .arg(index)
                        .arg(stateConfig->errorWordSummary(false, type, data.errorWord));
     if (data.drvErrorWord != 0) {
-        line += QStringLiteral(", DrvErrorWord ") +
-                stateConfig->errorWordSummary(true, type, data.drvErrorWord);
+        line += tr(", DrvErrorWord %1")
+                    .arg(stateConfig->errorWordSummary(true, type, data.drvErrorWord));
     }
     emit writeLog(line);
 }
@@ -160,28 +160,27 @@ void MainWindow::on_actionCaptureBus_triggered() {
         // Ending a capture flushes its file: off the GUI thread.
         ecmaster* const m = master;
         trackMasterJob(QtConcurrent::run([m] { m->stopCapture(); }));
-        ui->actionCaptureBus->setText(QStringLiteral("Capture bus traffic…"));
+        ui->actionCaptureBus->setText(tr("Capture bus traffic…"));
         return;
     }
     if (!master->isConnected()) {
-        QMessageBox::warning(this, QStringLiteral("Capture bus traffic"),
-                             QStringLiteral("Connect the bus first."));
+        QMessageBox::warning(this, tr("Capture bus traffic"), tr("Connect the bus first."));
         return;
     }
     const QString path = QFileDialog::getSaveFileName(
-        this, QStringLiteral("Capture bus traffic"),
+        this, tr("Capture bus traffic"),
         QStringLiteral("bus_%1.pcapng")
             .arg(QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd_HHmmss"))),
-        QStringLiteral("pcapng (*.pcapng)"));
+        tr("pcapng (*.pcapng)"));
     if (path.isEmpty()) {
         return;
     }
     if (!master->startCapture(path)) {
-        QMessageBox::warning(this, QStringLiteral("Capture bus traffic"),
-                             QStringLiteral("%1 cannot be written.").arg(path));
+        QMessageBox::warning(this, tr("Capture bus traffic"),
+                             tr("%1 cannot be written.").arg(path));
         return;
     }
-    ui->actionCaptureBus->setText(QStringLiteral("Stop capture"));
+    ui->actionCaptureBus->setText(tr("Stop capture"));
 }
 
 void MainWindow::on_actionResetFault_triggered() {
@@ -202,7 +201,7 @@ void MainWindow::logFaultWords(int index) {
         return;
     }
     emit writeLog(
-        QStringLiteral("电机%1: %2, ErrorWord %3, DrvErrorWord %4")
+        tr("电机%1: %2, ErrorWord %3, DrvErrorWord %4")
             .arg(index)
             .arg(ecmaster::driveStateName(master->driveStateOf(index)))
             .arg(stateConfig->errorWordSummary(false, productTypeOf(index), inputs->errorWord),
@@ -211,7 +210,7 @@ void MainWindow::logFaultWords(int index) {
 
 void MainWindow::resetFaults(const QList<int>& candidates) {
     if (!master->isConnected()) {
-        emit writeLog(QStringLiteral("设备未连接."));
+        emit writeLog(tr("设备未连接."));
         return;
     }
     // A procedure drives the motors itself; the gate holds during enable and disable walks.
@@ -227,12 +226,12 @@ void MainWindow::resetFaults(const QList<int>& candidates) {
         if (isFaulted(master->driveStateOf(index))) {
             faulted << index;
         } else if (candidates.size() == 1) {
-            emit writeLog(QStringLiteral("电机%1未处于故障状态，无需复位").arg(index));
+            emit writeLog(tr("电机%1未处于故障状态，无需复位").arg(index));
         }
     }
     if (faulted.isEmpty()) {
         if (candidates.size() != 1) {
-            emit writeLog(QStringLiteral("没有处于故障状态的电机"));
+            emit writeLog(tr("没有处于故障状态的电机"));
         }
         return;
     }
@@ -248,10 +247,10 @@ void MainWindow::resetFaults(const QList<int>& candidates) {
         watcher->deleteLater();
         for (const int index : faulted) {
             if (failed.contains(index)) {
-                emit writeLog(QStringLiteral("电机%1故障复位失败").arg(index));
+                emit writeLog(tr("电机%1故障复位失败").arg(index));
                 logFaultWords(index);
             } else {
-                emit writeLog(QStringLiteral("电机%1故障已复位").arg(index));
+                emit writeLog(tr("电机%1故障已复位").arg(index));
             }
         }
         // The operated drive fell out of Operation enabled with its fault: after the reset it
@@ -260,7 +259,7 @@ void MainWindow::resetFaults(const QList<int>& candidates) {
             !failed.contains(currentMotorIndex)) {
             master->setEnabled(false);
             ConsoleState = Connected;
-            ui->pushButton_enable->setText(QStringLiteral("Enable"));
+            setLiveText(ui->pushButton_enable, kEnableText);
         }
         if (faulted.contains(currentMotorIndex)) {
             showCommandedSetpoints();  // the reset made them neutral

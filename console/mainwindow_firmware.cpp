@@ -26,8 +26,8 @@ void MainWindow::on_pushButton_Upgrade_clicked() {
     if (!requireState(Connected)) {
         return;
     }
-    const QString path = QFileDialog::getOpenFileName(
-        this, QStringLiteral("选择固件文件"), QString(), QStringLiteral("固件文件 (*.efw *.bin)"));
+    const QString path = QFileDialog::getOpenFileName(this, tr("选择固件文件"), QString(),
+                                                      tr("固件文件 (*.efw *.bin)"));
     if (path.isEmpty()) {
         return;
     }
@@ -37,7 +37,7 @@ void MainWindow::on_pushButton_Upgrade_clicked() {
         return;
     }
     if (answer != kPasswordAccepted) {
-        QMessageBox::critical(this, QStringLiteral("ERROR"), QStringLiteral("输入错误"));
+        QMessageBox::critical(this, tr("ERROR"), tr("输入错误"));
         return;
     }
     // The version the target drive runs now, read on the transfer worker, goes into the
@@ -84,7 +84,7 @@ void MainWindow::confirmFirmwareDownload(const QString& path, uint32_t password,
 
 void MainWindow::startFirmwareDownload(const QString& path, uint32_t password) {
     progress->setRange(0, 0);
-    progress->setLabelText(QStringLiteral("正在更新..."));
+    progress->setLabelText(tr("正在更新..."));
     progress->show();
 
     auto* watcher = new QFutureWatcher<int>(this);
@@ -104,7 +104,7 @@ void MainWindow::onFirmwareDownloadFinished() {
     // The drive has left OPERATIONAL for its bootloader: take the whole bus down, and the
     // operator connects afresh. A lost-drive report may have done so already; the handler must
     // not then start a new connection.
-    if (ui->pushButton_connect->text() == QLatin1String("Disconnect")) {
+    if (liveTextSource(ui->pushButton_connect) == kDisconnectText) {
         emit writeLog(
             tr("The drive has left OPERATIONAL for its bootloader: the bus is taken "
                "down; connect again."));
@@ -112,11 +112,9 @@ void MainWindow::onFirmwareDownloadFinished() {
     }
 
     if (result < 1) {
-        QMessageBox::critical(this, QStringLiteral("失败"), QStringLiteral("固件写入失败!"),
-                              QMessageBox::Ok);
+        QMessageBox::critical(this, tr("失败"), tr("固件写入失败!"), QMessageBox::Ok);
     } else {
-        QMessageBox::information(this, QStringLiteral("成功"), QStringLiteral("固件写入成功!"),
-                                 QMessageBox::Ok);
+        QMessageBox::information(this, tr("成功"), tr("固件写入成功!"), QMessageBox::Ok);
     }
     if (firmwareWatcher) {
         firmwareWatcher->deleteLater();

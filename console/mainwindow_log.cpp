@@ -49,16 +49,15 @@ void MainWindow::on_pushButton_SaveFile_clicked() {
         QStringLiteral("LOG_") +
         QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd_HHmm")) +
         QStringLiteral(".txt");
-    const QString target = QFileDialog::getSaveFileName(
-        this, QStringLiteral("保存日志文件"), QDir(dataFolder).filePath(defaultName),
-        QStringLiteral("Text Files (*.txt);;All Files (*)"));
+    const QString target = QFileDialog::getSaveFileName(this, tr("保存日志文件"),
+                                                        QDir(dataFolder).filePath(defaultName),
+                                                        tr("Text Files (*.txt);;All Files (*)"));
     if (target.isEmpty()) {
         return;
     }
     // Nothing to save: the file chosen is left as it is.
     if (!logFile || !logFile->isOpen()) {
-        QMessageBox::warning(this, QStringLiteral("保存失败"),
-                             QStringLiteral("无法读取临时日志文件."));
+        QMessageBox::warning(this, tr("保存失败"), tr("无法读取临时日志文件."));
         return;
     }
     // Written beside the target and renamed over it only once whole: a full disk or a failed
@@ -66,21 +65,20 @@ void MainWindow::on_pushButton_SaveFile_clicked() {
     QSaveFile out(target);
     // The system's reason below the message.
     const auto refuse = [this, &out](const QString& text) {
-        QMessageBox box(QMessageBox::Warning, QStringLiteral("保存失败"), text, QMessageBox::Ok,
-                        this);
+        QMessageBox box(QMessageBox::Warning, tr("保存失败"), text, QMessageBox::Ok, this);
         box.setInformativeText(out.errorString());
         box.exec();
     };
     if (!out.open(QIODevice::WriteOnly | QIODevice::Text)) {
-        refuse(QStringLiteral("无法保存日志文件到指定路径."));
+        refuse(tr("无法保存日志文件到指定路径."));
         return;
     }
     // Reading leaves the position at the end, so later lines append after the saved ones.
     logFile->seek(0);
     const QByteArray lines = logFile->readAll();
     if (out.write(lines) != lines.size() || !out.commit()) {
-        refuse(QStringLiteral("日志文件写入失败."));
+        refuse(tr("日志文件写入失败."));
         return;
     }
-    QMessageBox::information(this, QStringLiteral("保存成功"), QStringLiteral("日志已成功保存."));
+    QMessageBox::information(this, tr("保存成功"), tr("日志已成功保存."));
 }

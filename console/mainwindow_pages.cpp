@@ -11,9 +11,6 @@
 
 namespace {
 
-const QString kStartText = QStringLiteral("Start");
-const QString kStopText = QStringLiteral("Stop");
-
 // Velocity every drive is given during the multi-joint test, turn/s.
 constexpr float kMultiTestVelocity = 1.0f;
 
@@ -37,26 +34,26 @@ void MainWindow::setTestLock(bool on) {
 // --- round trip ----------------------------------------------------------------------------------
 
 void MainWindow::on_button_roundtrip_clicked() {
-    const bool starting = ui->button_roundtrip->text() == kStartText;
+    const bool starting = liveTextSource(ui->button_roundtrip) == kTestStartText;
     if (starting) {
         if (!requireState(Enabled)) {
             return;
         }
         setTestLock(true);
-        ui->button_roundtrip->setText(kStopText);
+        setLiveText(ui->button_roundtrip, kTestStopText);
         ConsoleState = Testing;
         roundtripTimer->interval = roundTripMilliseconds(ui->RoundTripIntervalInput->value());
         roundtripTimer->totalTime = roundTripMilliseconds(ui->RoundTripTimeInput->value());
-        emit writeLog(QStringLiteral(">>> start Roundtrip"));
+        emit writeLog(tr(">>> start Roundtrip"));
         roundtripTimer->start();
     } else {
         // The operator's Stop and the end of the total time take the same way out.
         setTestLock(false);
         ConsoleState = stateAfterProcedure(Enabled);
-        ui->button_roundtrip->setText(kStartText);
+        setLiveText(ui->button_roundtrip, kTestStartText);
         roundtripTimer->stop();
         master->setCommandValue(roundTripCode, 0.0f, currentMotorIndex);
-        emit writeLog(QStringLiteral(">>> Stop Roundtrip"));
+        emit writeLog(tr(">>> Stop Roundtrip"));
     }
     ui->RoundTripIntervalInput->setReadOnly(starting);
     ui->RoundTripTimeInput->setReadOnly(starting);
@@ -74,19 +71,19 @@ void MainWindow::setRoundTripMode(int index) {
     // The operating modes with a loop to drive back and forth, by item of the mode selector.
     struct RoundTripLoop {
         int item;
-        const char16_t* label;
+        const char* label;  // translated where shown
         int code;
         const char16_t* loopName;
     };
     static constexpr RoundTripLoop kLoops[] = {
-        {0, u"速度环往返参数 (turn/s)", kCmdVelocity, u"速度环"},
-        {1, u"位置环往返参数 (turn)", kCmdPosition, u"位置环"},
-        {4, u"电流环往返参数 (Nm)", kCmdTorque, u"电流环"},
+        {0, QT_TR_NOOP("速度环往返参数 (turn/s)"), kCmdVelocity, u"速度环"},
+        {1, QT_TR_NOOP("位置环往返参数 (turn)"), kCmdPosition, u"位置环"},
+        {4, QT_TR_NOOP("电流环往返参数 (Nm)"), kCmdTorque, u"电流环"},
     };
     for (const RoundTripLoop& loop : kLoops) {
         if (loop.item == index) {
             ui->widget_2->show();
-            ui->RoundTripLabel->setText(QString::fromUtf16(loop.label));
+            setLiveText(ui->RoundTripLabel, loop.label);
             roundTripCode = loop.code;
             roundTripLoopName = QString::fromUtf16(loop.loopName);
             return;
@@ -99,11 +96,11 @@ void MainWindow::setRoundTripMode(int index) {
 // --- multi-joint test ----------------------------------------------------------------------------
 
 void MainWindow::on_button_multitest_clicked() {
-    if (ui->button_multitest->text() == kStartText) {
+    if (liveTextSource(ui->button_multitest) == kTestStartText) {
         if (!requireState(Connected)) {
             return;
         }
-        emit writeLog(QStringLiteral(">>> 开始多关节测试"));
+        emit writeLog(tr(">>> 开始多关节测试"));
         setTestLock(true);
         ConsoleState = Testing;
         multiTestRunning = true;
@@ -140,10 +137,10 @@ void MainWindow::onMultiTestEnabled(QFutureWatcher<bool>* watcher) {
     }
     if (watcher->result()) {
         master->setCommandValueAll(kCmdVelocity, kMultiTestVelocity);
-        ui->button_multitest->setText(kStopText);
+        setLiveText(ui->button_multitest, kTestStopText);
     } else {
         setTestLock(false);
-        emit writeLog(QStringLiteral(">>> 上使能所有电机失败。"));
+        emit writeLog(tr(">>> 上使能所有电机失败。"));
         ConsoleState = stateAfterProcedure(Connected);
         multiTestRunning = false;
     }
@@ -157,13 +154,13 @@ void MainWindow::onMultiTestDisabled(QFutureWatcher<bool>* watcher) {
     if (watcher->result()) {
         ConsoleState = stateAfterProcedure(Connected);
         multiTestRunning = false;
-        emit writeLog(QStringLiteral(">>> 停止多关节测试"));
-        ui->button_multitest->setText(kStartText);
+        emit writeLog(tr(">>> 停止多关节测试"));
+        setLiveText(ui->button_multitest, kTestStartText);
         zeroSetpoints();
         setTestLock(false);
     } else {
         // Still running: the operator can press Stop again.
-        emit writeLog(QStringLiteral(">>> 下使能所有电机失败"));
+        emit writeLog(tr(">>> 下使能所有电机失败"));
     }
 }
 
@@ -174,20 +171,20 @@ int MainWindow::stateAfterProcedure(int state) const {
 }
 
 void MainWindow::endProceduresWithoutBus() {
-    if (ui->button_roundtrip->text() == kStopText) {
+    if (liveTextSource(ui->button_roundtrip) == kTestStopText) {
         roundtripTimer->stop();
-        ui->button_roundtrip->setText(kStartText);
+        setLiveText(ui->button_roundtrip, kTestStartText);
         for (QAbstractSpinBox* box : std::initializer_list<QAbstractSpinBox*>{
                  ui->RoundTripIntervalInput, ui->RoundTripTimeInput,
                  ui->doubleSpinBox_roundtripfirst, ui->doubleSpinBox_roundtripsecond}) {
             box->setReadOnly(false);
         }
-        emit writeLog(QStringLiteral(">>> Stop Roundtrip"));
+        emit writeLog(tr(">>> Stop Roundtrip"));
     }
     if (multiTestRunning) {
         multiTestRunning = false;
-        ui->button_multitest->setText(kStartText);
-        emit writeLog(QStringLiteral(">>> 停止多关节测试"));
+        setLiveText(ui->button_multitest, kTestStartText);
+        emit writeLog(tr(">>> 停止多关节测试"));
     }
     abortProcedurePoll();
     setTestLock(false);

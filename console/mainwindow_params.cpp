@@ -1,5 +1,6 @@
 // The parameter page: one editor row per displayable drive parameter, the identity reads
 // (software version, product batch, product type), Save, and the paced Read ALL / Write ALL runs.
+#include <QCoreApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -33,18 +34,17 @@ constexpr int kIdentityIds[] = {kParamIdSoftwareVersion, kParamIdProductBatch, k
 // Room for the largest parameter (4 bytes).
 constexpr int kParamBufferBytes = 4;
 
-const QString kNotConnected = QStringLiteral("设备未连接.");
-
 QString runName(bool writeRows) {
-    return writeRows ? QStringLiteral("Write ALL") : QStringLiteral("Read ALL");
+    return writeRows ? QCoreApplication::translate("MainWindow", "Write ALL")
+                     : QCoreApplication::translate("MainWindow", "Read ALL");
 }
 
 QString getLine(const QString& name, const QString& value) {
-    return QStringLiteral("Get \"%1\": %2").arg(name, value);
+    return QCoreApplication::translate("MainWindow", "Get \"%1\": %2").arg(name, value);
 }
 
 QString setLine(const QString& name, const QString& value) {
-    return QStringLiteral("Set \"%1\": %2").arg(name, value);
+    return QCoreApplication::translate("MainWindow", "Set \"%1\": %2").arg(name, value);
 }
 
 // The number a log line gives for a value of a parameter: integers in decimal, floats in the
@@ -85,13 +85,20 @@ MainWindow::ParamReading MainWindow::fetchParameter(
     reading.bytes = QByteArray(kParamBufferBytes, '\0');
     reading.status = parameterCode(master->parameterRead(drive, id, reading.bytes.data()));
     if (id == kParamIdProductType && reading.status == kParamFailed) {
-        announce(QStringLiteral("读取产品类型失败，尝试重新解析"));
+        announce(QCoreApplication::translate("MainWindow", "读取产品类型失败，尝试重新解析"));
         reading.bytes = QByteArray(kParamBufferBytes, '\0');
         reading.derivedStatus = parameterCode(
             master->parameterRead(drive, kParamIdSoftwareVersion, reading.bytes.data()));
         reading.derivedProductType = true;
     }
     return reading;
+}
+
+QString MainWindow::shownParamName(int id) {
+    const ParamInfo* info = findParam(id);
+    return info == nullptr
+               ? QString()
+               : QCoreApplication::translate("ParamTable", info->name.toUtf8().constData());
 }
 
 void MainWindow::setupParameterPage() {
@@ -106,16 +113,16 @@ void MainWindow::setupParameterPage() {
         row->setSpacing(4);
         row->setContentsMargins(6, 2, 6, 2);
 
-        auto* label = new QLabel(info.name);
+        auto* label = new QLabel(shownParamName(id));
         auto* editor = new NoWheelDoubleSpinBox;
         editor->setObjectName(QStringLiteral("doubleSpinBox_param_%1").arg(id));
         editor->setDecimals(info.decimals);
         const EditorRange range = editorRangeFor(info.displayKind);
         editor->setRange(range.minimum, range.maximum);
         blankEditor(editor);
-        auto* readButton = new QPushButton(QStringLiteral("读取"));
+        auto* readButton = new QPushButton(tr("读取"));
         readButton->setObjectName(QStringLiteral("pushButton_paramRead_%1").arg(id));
-        auto* writeButton = new QPushButton(QStringLiteral("写入"));
+        auto* writeButton = new QPushButton(tr("写入"));
         writeButton->setObjectName(QStringLiteral("pushButton_paramWrite_%1").arg(id));
         row->addWidget(label);
         row->addWidget(editor);
@@ -129,8 +136,7 @@ void MainWindow::setupParameterPage() {
         connect(readButton, &QPushButton::clicked, this, [this, id] { readParameterValue(id); });
         connect(writeButton, &QPushButton::clicked, this, [this, id, editor] {
             if (!editorShowsValue(editor)) {
-                emit writeLog(
-                    QStringLiteral("Skip \"%1\": no value shown").arg(paramTable().value(id).name));
+                emit writeLog(tr("Skip \"%1\": no value shown").arg(shownParamName(id)));
                 return;
             }
             writeParameterValue(id, static_cast<float>(editor->value()));
@@ -185,7 +191,7 @@ bool MainWindow::editorShowsValue(const NoWheelDoubleSpinBox* editor) {
 
 void MainWindow::readParameterValue(int id) {
     if (!master->isConnected()) {
-        emit writeLog(kNotConnected);
+        emit writeLog(tr("设备未连接."));
         return;
     }
     const int drive = currentMotorIndex;
@@ -236,9 +242,9 @@ void MainWindow::showParameterReading(const ParamReading& reading) {
                            : id == kParamIdProductBatch  ? ui->lineEdit_PdtBatch
                                                          : ui->lineEdit_PdtType;
         field->setText(tr("read failed"));
-        emit writeLog(QStringLiteral("Get \"%1\": read failed")
+        emit writeLog(tr("Get \"%1\": read failed")
                           .arg(id == kParamIdSoftwareVersion ? QStringLiteral("Software_Version")
-                                                             : info->name));
+                                                             : shownParamName(id)));
         if (id == kParamIdSoftwareVersion) {
             softwareVersionText.clear();
         }
@@ -250,7 +256,7 @@ void MainWindow::showParameterReading(const ParamReading& reading) {
         softwareVersionText = versionText(version);
         identityOf(reading.drive).softwareVersion = softwareVersionText;
         ui->lineEdit_Version->setText(softwareVersionText);
-        emit writeLog(QStringLiteral("Get \"Software_Version\": 0x%1").arg(version, 0, 16));
+        emit writeLog(tr("Get \"Software_Version\": 0x%1").arg(version, 0, 16));
         // Another firmware may define the fault bits differently: decode the words afresh.
         lastErrorWord = 0;
         lastDrvErrorWord = 0;
@@ -259,7 +265,7 @@ void MainWindow::showParameterReading(const ParamReading& reading) {
     if (id == kParamIdProductBatch) {
         const int batch = batchNumber(raw);
         ui->lineEdit_PdtBatch->setText(QString::number(batch));
-        emit writeLog(getLine(info->name, QString::number(batch)));
+        emit writeLog(getLine(shownParamName(id), QString::number(batch)));
         return;
     }
     if (id == kParamIdProductType) {
@@ -269,7 +275,7 @@ void MainWindow::showParameterReading(const ParamReading& reading) {
                 : fallbackProductType(familyDigit(static_cast<uint16_t>(raw)));
         identityOf(reading.drive).productType = productType;
         ui->lineEdit_PdtType->setText(productType);
-        emit writeLog(getLine(info->name, productType));
+        emit writeLog(getLine(shownParamName(id), productType));
         return;
     }
     if (id == kParamIdSaveSettings || id == kParamIdSaveSettings + 1 || id > kParamIdProductBatch) {
@@ -295,7 +301,7 @@ void MainWindow::showParameterReading(const ParamReading& reading) {
     const QString logged = id == kParamIdTorqueConstant
                                ? QString::number(static_cast<uint16_t>(raw))
                                : loggedNumber(*info, *value);
-    emit writeLog(getLine(info->name, logged));
+    emit writeLog(getLine(shownParamName(id), logged));
 }
 
 std::optional<MainWindow::ParamWrite> MainWindow::prepareParameterWrite(int id, float value) {
@@ -329,13 +335,13 @@ std::optional<MainWindow::ParamWrite> MainWindow::prepareParameterWrite(int id, 
 
 void MainWindow::logParameterWrite(const ParamWrite& write, const TransferResult& result) {
     if (result.ok()) {
-        emit writeLog(setLine(paramTable().value(write.id).name, write.logged));
+        emit writeLog(setLine(shownParamName(write.id), write.logged));
     }
 }
 
 void MainWindow::writeParameterValue(int id, float value) {
     if (!master->isConnected()) {
-        emit writeLog(kNotConnected);
+        emit writeLog(tr("设备未连接."));
         return;
     }
     if (!mayWriteDrive()) {
@@ -356,7 +362,7 @@ void MainWindow::writeParameterValue(int id, float value) {
 
 void MainWindow::on_pushButton_ReadAll_clicked() {
     if (!master->isConnected()) {
-        emit writeLog(kNotConnected);
+        emit writeLog(tr("设备未连接."));
         return;
     }
     startParameterRun(true, false);
@@ -364,7 +370,7 @@ void MainWindow::on_pushButton_ReadAll_clicked() {
 
 void MainWindow::on_pushButton_WriteAll_clicked() {
     if (!master->isConnected()) {
-        emit writeLog(kNotConnected);
+        emit writeLog(tr("设备未连接."));
         return;
     }
     startParameterRun(false, true);
@@ -373,7 +379,7 @@ void MainWindow::on_pushButton_WriteAll_clicked() {
 void MainWindow::startParameterRun(bool readIdentity, bool writeRows) {
     // Two runs would interleave their transfers and their rows on one drive.
     if (paramRunActive) {
-        emit writeLog(QStringLiteral("Read ALL / Write ALL is running; wait for it to finish."));
+        emit writeLog(tr("Read ALL / Write ALL is running; wait for it to finish."));
         return;
     }
     if (writeRows && !mayWriteDrive()) {
@@ -427,10 +433,8 @@ void MainWindow::startParameterRun(bool readIdentity, bool writeRows) {
                     return false;
                 }
                 post([this, n, rows, writeRows] {
-                    emit writeLog(QStringLiteral("%1: row %2 of %3")
-                                      .arg(runName(writeRows))
-                                      .arg(n + 1)
-                                      .arg(rows));
+                    emit writeLog(
+                        tr("%1: row %2 of %3").arg(runName(writeRows)).arg(n + 1).arg(rows));
                 });
                 ++n;
                 if (!writeRows) {
@@ -441,8 +445,7 @@ void MainWindow::startParameterRun(bool readIdentity, bool writeRows) {
                     });
                 } else if (!step.write) {
                     post([this, id = step.id] {
-                        emit writeLog(QStringLiteral("Skip \"%1\": no value shown")
-                                          .arg(paramTable().value(id).name));
+                        emit writeLog(tr("Skip \"%1\": no value shown").arg(shownParamName(id)));
                     });
                 } else {
                     const TransferResult result =
@@ -462,6 +465,6 @@ void MainWindow::endParameterRun(bool writeRows, bool completed) {
     for (auto it = paramRows.cbegin(); it != paramRows.cend(); ++it) {
         it->editor->setPlaceholderText(QString());
     }
-    emit writeLog(completed ? QStringLiteral("%1 finished.").arg(runName(writeRows))
-                            : QStringLiteral("%1 stopped.").arg(runName(writeRows)));
+    emit writeLog(completed ? tr("%1 finished.").arg(runName(writeRows))
+                            : tr("%1 stopped.").arg(runName(writeRows)));
 }

@@ -17,8 +17,7 @@ constexpr double kParaWindowSeconds = 10.0;
 
 }  // namespace
 
-void MainWindow::setupPlot(KivCustomPlot* plot, LivePlot& live, const QString& valueLabel,
-                           const QStringList& curveNames) {
+void MainWindow::setupPlot(KivCustomPlot* plot, LivePlot& live) {
     plot->setInteractions(QCP::iRangeDrag | QCP::iRangeZoom | QCP::iSelectPlottables |
                           QCP::iSelectLegend);
 
@@ -43,8 +42,6 @@ void MainWindow::setupPlot(KivCustomPlot* plot, LivePlot& live, const QString& v
 
     plot->xAxis->setRange(0, 10);
     plot->yAxis->setRange(15, 75);
-    plot->xAxis->setLabel(QStringLiteral("Time (s)"));
-    plot->yAxis->setLabel(valueLabel);
 
     const QColor colours[] = {QColor(255, 0, 0), QColor(0, 255, 127), QColor(0, 0, 255)};
     for (size_t i = 0; i < live.curves.size(); ++i) {
@@ -53,12 +50,30 @@ void MainWindow::setupPlot(KivCustomPlot* plot, LivePlot& live, const QString& v
         graph->setAdaptiveSampling(true);
         graph->setLineStyle(QCPGraph::lsLine);
         graph->setScatterStyle(QCPScatterStyle(QCPScatterStyle::ssNone, 6));
-        graph->setName(curveNames.value(static_cast<qsizetype>(i)));
         live.curves[i] = graph;
         // Appended to directly: keys only grow, so each add is a plain append.
         live.points[i] = graph->data();
     }
     plot->setNotAntialiasedElements(QCP::aeAll);
+}
+
+void MainWindow::labelPlots() {
+    ui->plot_para->xAxis->setLabel(tr("Time (s)"));
+    ui->plot_para->yAxis->setLabel(tr("Value"));
+    ui->plot_temperature->xAxis->setLabel(tr("Time (s)"));
+    ui->plot_temperature->yAxis->setLabel(tr("Temperature (℃)"));
+    const QString temperatures[] = {tr("Mcu"), tr("ntc-mos"), tr("Motor")};
+    for (size_t i = 0; i < tempPlot.curves.size(); ++i) {
+        tempPlot.curves[i]->setName(temperatures[i]);
+    }
+    // An identification shows its own values in the first and third curves.
+    if (recordingState == RecordingIdle) {
+        paraPlot.curves[0]->setName(tr("Torque"));
+        paraPlot.curves[2]->setName(tr("Velocity"));
+    }
+    paraPlot.curves[1]->setName(tr("Position"));
+    ui->plot_para->replot(QCustomPlot::rpQueuedReplot);
+    ui->plot_temperature->replot(QCustomPlot::rpQueuedReplot);
 }
 
 void MainWindow::togglePlot(KivCustomPlot* plot, LivePlot& live, QAbstractButton* button,
@@ -68,7 +83,7 @@ void MainWindow::togglePlot(KivCustomPlot* plot, LivePlot& live, QAbstractButton
     }
     plotToggleGuard = true;
     if (!checked) {
-        button->setText(QStringLiteral("Start Plot"));
+        setLiveText(button, kStartPlotText);
         clearButton->setEnabled(true);
         live.refreshTimer.stop();
         live.running = false;
@@ -83,24 +98,24 @@ void MainWindow::togglePlot(KivCustomPlot* plot, LivePlot& live, QAbstractButton
             points->clear();
         }
         setPlotInteraction(plot, live);
-        button->setText(QStringLiteral("Stop Plot"));
+        setLiveText(button, kStopPlotText);
         clearButton->setEnabled(false);
         live.refreshTimer.start(kRefreshMs);
     } else {
         button->setChecked(false);
-        QMessageBox::critical(this, QStringLiteral("ERROR"), refusal);
+        QMessageBox::critical(this, tr("ERROR"), refusal);
     }
     plotToggleGuard = false;
 }
 
 void MainWindow::on_pushButton_plot_para_toggled(bool checked) {
     togglePlot(ui->plot_para, paraPlot, ui->pushButton_plot_para, ui->pushButton_clear_para,
-               checked, QStringLiteral("请先Connect"));
+               checked, tr("请先Connect"));
 }
 
 void MainWindow::on_pushButton_plot_temp_toggled(bool checked) {
     togglePlot(ui->plot_temperature, tempPlot, ui->pushButton_plot_temp, ui->pushButton_clear_temp,
-               checked, QStringLiteral("请先进入OP模式"));
+               checked, tr("请先进入OP模式"));
 }
 
 void MainWindow::clearPlot(KivCustomPlot* plot, LivePlot& live) {
@@ -135,19 +150,18 @@ void MainWindow::exportPlotToFile(KivCustomPlot* plot, const QString& title) {
         title + QLatin1Char('_') +
         QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd_HHmmss")) +
         QStringLiteral(".csv");
-    const QString path =
-        QFileDialog::getSaveFileName(this, QStringLiteral("Export plot"), defaultName,
-                                     QStringLiteral("CSV (*.csv);;PNG image (*.png);;PDF (*.pdf)"));
+    const QString path = QFileDialog::getSaveFileName(
+        this, tr("Export plot"), defaultName, tr("CSV (*.csv);;PNG image (*.png);;PDF (*.pdf)"));
     if (path.isEmpty()) {
         return;
     }
     QString error;
     if (!exportPlot(*plot, path, &error)) {
-        QMessageBox::warning(this, QStringLiteral("Export plot"),
-                             QStringLiteral("%1 was not written: %2").arg(path, error));
+        QMessageBox::warning(this, tr("Export plot"),
+                             tr("%1 was not written: %2").arg(path, error));
         return;
     }
-    emit writeLog(QStringLiteral("Plot exported to %1").arg(path));
+    emit writeLog(tr("Plot exported to %1").arg(path));
 }
 
 void MainWindow::on_pushButton_pause_para_toggled(bool checked) {

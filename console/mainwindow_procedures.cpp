@@ -31,11 +31,6 @@ constexpr float kIdentificationTorque = 1.0f;
 // Lets the mode reach the drive in a cycle of its own before the torque that starts the routine.
 constexpr unsigned long kModeSettleMs = 5;
 
-const QString kCalibrateIdle = QStringLiteral("开始校准");
-const QString kCalibrateRunning = QStringLiteral("校准中");
-const QString kIdentifyIdle = QStringLiteral("开始辨识");
-const QString kIdentifyRunning = QStringLiteral("辨识中");
-
 bool isMotorNumberChar(char16_t c) {
     return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9') ||
            c == u'-' || c == u'_';
@@ -44,7 +39,7 @@ bool isMotorNumberChar(char16_t c) {
 }  // namespace
 
 void MainWindow::showElapsedSeconds(int seconds) {
-    ui->label_calibratetime->setText(QStringLiteral("已进行%1秒").arg(seconds));
+    setLiveText(ui->label_calibratetime, QT_TR_NOOP("已进行%1秒"), QString::number(seconds));
 }
 
 bool MainWindow::isSafeMotorNumber(const QString& motor) {
@@ -84,15 +79,15 @@ void MainWindow::startProcedurePoll(void (MainWindow::*step)(QTimer*)) {
 // --- calibration ---------------------------------------------------------------------------------
 
 void MainWindow::on_button_calibrate_clicked() {
-    if (ui->button_calibrate->text() != kCalibrateIdle) {
+    if (liveTextSource(ui->button_calibrate) != kCalibrateIdle) {
         return;  // a run is in progress
     }
     if (!requireState(Connected)) {
         return;
     }
-    emit writeLog(QStringLiteral(">>> 开始校准"));
+    emit writeLog(tr(">>> 开始校准"));
     ConsoleState = Testing;
-    ui->button_calibrate->setText(kCalibrateRunning);
+    setLiveText(ui->button_calibrate, kCalibrateRunning);
     if (master->isConnected()) {
         ecmaster* const m = master;
         const int drive = currentMotorIndex;
@@ -104,13 +99,13 @@ void MainWindow::on_button_calibrate_clicked() {
             },
             [this](const TransferResult& result) {
                 if (result.ok()) {
-                    emit writeLog(QStringLiteral("Set \" %1\": %2")
-                                      .arg(paramTable().value(kParamIdCalibration).name)
+                    emit writeLog(tr("Set \" %1\": %2")
+                                      .arg(shownParamName(kParamIdCalibration))
                                       .arg(kCalibrationCommand));
                 }
             });
     } else {
-        emit writeLog(QStringLiteral("设备未连接."));
+        emit writeLog(tr("设备未连接."));
     }
     setTestLock(true);
     startProcedurePoll(&MainWindow::calibrationPoll);
@@ -152,49 +147,48 @@ void MainWindow::calibrationStep(QTimer* timer, uint8_t value) {
     timer->stop();
     timer->deleteLater();
     if (value == kCalibrationFinished) {
-        emit writeLog(QStringLiteral(">>> 校准成功"));
-        ui->label_calibratetime->setText(QStringLiteral("校准成功"));
+        emit writeLog(tr(">>> 校准成功"));
+        setLiveText(ui->label_calibratetime, QT_TR_NOOP("校准成功"));
     } else {
-        emit writeLog(QStringLiteral(">>> 校准超时，请重启电机并重新连接"));
-        ui->label_calibratetime->setText(QStringLiteral("校准失败"));
+        emit writeLog(tr(">>> 校准超时，请重启电机并重新连接"));
+        setLiveText(ui->label_calibratetime, QT_TR_NOOP("校准失败"));
     }
     setTestLock(false);
     ConsoleState = stateAfterProcedure(Connected);
-    ui->button_calibrate->setText(kCalibrateIdle);
+    setLiveText(ui->button_calibrate, kCalibrateIdle);
 }
 
 // --- identification ------------------------------------------------------------------------------
 
 void MainWindow::on_button_identify_clicked() {
-    if (ui->button_identify->text() != kIdentifyIdle) {
+    if (liveTextSource(ui->button_identify) != kIdentifyIdle) {
         return;  // a run is in progress
     }
     if (!requireState(Enabled)) {
         return;
     }
     if (recordingState != RecordingIdle) {
-        emit writeLog(QStringLiteral("正在辨识"));
+        emit writeLog(tr("正在辨识"));
         return;
     }
     if (ui->doubleSpinBox_Velocity->value() != 0.0) {
-        emit writeLog(QStringLiteral("请先停止电机"));
+        emit writeLog(tr("请先停止电机"));
         return;
     }
     // The motor number becomes part of a file name: anything that could lead out of the result
     // directory is refused like a missing number.
     const QString motor = ui->lineEdit_motorid->text();
     if (!isSafeMotorNumber(motor)) {
-        QMessageBox::information(this, QStringLiteral("警告"),
-                                 QStringLiteral("请先输入电机编号，再进行辨识！"), QMessageBox::Ok);
+        QMessageBox::information(this, tr("警告"), tr("请先输入电机编号，再进行辨识！"),
+                                 QMessageBox::Ok);
         return;
     }
     const QString path =
         dataFolder + QStringLiteral("/result/identify_") + motor + QStringLiteral(".csv");
-    const auto answer =
-        QMessageBox::question(this, QStringLiteral("辨识"),
-                              QStringLiteral("请确认电机编号为") + motor +
-                                  QStringLiteral("。点击Yes开始辨识，结束后文件将保存至:") + path,
-                              QMessageBox::Yes | QMessageBox::No);
+    const auto answer = QMessageBox::question(
+        this, tr("辨识"),
+        tr("请确认电机编号为%1。点击Yes开始辨识，结束后文件将保存至:%2").arg(motor, path),
+        QMessageBox::Yes | QMessageBox::No);
     if (answer != QMessageBox::Yes) {
         return;
     }
@@ -207,7 +201,7 @@ void MainWindow::on_button_identify_clicked() {
     // run has proved good.
     identifyFile.setFileName(path);
     if (!identifyFile.open(QIODevice::WriteOnly | QIODevice::Text)) {
-        emit writeLog(QStringLiteral("无法打开辨识文件"));
+        emit writeLog(tr("无法打开辨识文件"));
         return;
     }
     identifyStream.setDevice(&identifyFile);
@@ -217,8 +211,8 @@ void MainWindow::on_button_identify_clicked() {
     recordingState = RecordingArmed;
     ConsoleState = Testing;
     setTestLock(true);
-    emit writeLog(QStringLiteral(">>> 开始辨识"));
-    ui->button_identify->setText(kIdentifyRunning);
+    emit writeLog(tr(">>> 开始辨识"));
+    setLiveText(ui->button_identify, kIdentifyRunning);
 
     // The drive reports its identification values in the torque and velocity slots' places.
     paraPlot.curves[0]->setName(QStringLiteral("iq"));
@@ -247,16 +241,15 @@ void MainWindow::identificationPoll(QTimer* timer) {
     timer->deleteLater();
     showElapsedSeconds(0);
     if (finishIdentificationFile(finished && !writeFailed)) {
-        emit writeLog(QStringLiteral(">>> 辨识成功"));
-        ui->label_calibratetime->setText(QStringLiteral("辨识成功"));
+        emit writeLog(tr(">>> 辨识成功"));
+        setLiveText(ui->label_calibratetime, QT_TR_NOOP("辨识成功"));
     } else {
         if (finished || writeFailed) {
-            emit writeLog(
-                QStringLiteral(">>> 辨识结果文件写入失败: %1").arg(identifyFile.fileName()));
+            emit writeLog(tr(">>> 辨识结果文件写入失败: %1").arg(identifyFile.fileName()));
         } else {
-            emit writeLog(QStringLiteral(">>> 辨识超时，请重启电机并重新连接"));
+            emit writeLog(tr(">>> 辨识超时，请重启电机并重新连接"));
         }
-        ui->label_calibratetime->setText(QStringLiteral("辨识失败"));
+        setLiveText(ui->label_calibratetime, QT_TR_NOOP("辨识失败"));
     }
 
     ConsoleState = stateAfterProcedure(Enabled);
@@ -266,7 +259,7 @@ void MainWindow::identificationPoll(QTimer* timer) {
         on_pushButton_enable_clicked();
     }
     setTestLock(false);
-    ui->button_identify->setText(kIdentifyIdle);
+    setLiveText(ui->button_identify, kIdentifyIdle);
 }
 
 bool MainWindow::finishIdentificationFile(bool success) {
@@ -274,8 +267,7 @@ bool MainWindow::finishIdentificationFile(bool success) {
     identifyStream.flush();
     const bool streamOk = identifyStream.status() == QTextStream::Ok;
     identifyStream.setDevice(nullptr);
-    paraPlot.curves[0]->setName(QStringLiteral("Torque"));
-    paraPlot.curves[2]->setName(QStringLiteral("Velocity"));
+    labelPlots();
     if (!identifyFile.isOpen()) {
         return false;
     }
@@ -295,16 +287,16 @@ void MainWindow::abortProcedurePoll() {
     procedurePoll->stop();
     procedurePoll->deleteLater();
     procedurePoll = nullptr;
-    if (ui->button_calibrate->text() == kCalibrateRunning) {
-        ui->label_calibratetime->setText(QStringLiteral("校准失败"));
-        ui->button_calibrate->setText(kCalibrateIdle);
-        emit writeLog(QStringLiteral(">>> 校准中断：电机已断开"));
+    if (liveTextSource(ui->button_calibrate) == kCalibrateRunning) {
+        setLiveText(ui->label_calibratetime, QT_TR_NOOP("校准失败"));
+        setLiveText(ui->button_calibrate, kCalibrateIdle);
+        emit writeLog(tr(">>> 校准中断：电机已断开"));
     }
-    if (ui->button_identify->text() == kIdentifyRunning) {
+    if (liveTextSource(ui->button_identify) == kIdentifyRunning) {
         finishIdentificationFile(false);
-        ui->label_calibratetime->setText(QStringLiteral("辨识失败"));
-        ui->button_identify->setText(kIdentifyIdle);
-        emit writeLog(QStringLiteral(">>> 辨识中断：电机已断开"));
+        setLiveText(ui->label_calibratetime, QT_TR_NOOP("辨识失败"));
+        setLiveText(ui->button_identify, kIdentifyIdle);
+        emit writeLog(tr(">>> 辨识中断：电机已断开"));
     }
 }
 

@@ -1,5 +1,6 @@
 // The motor-status group: the value fields of the selected drive and its two fault words, decoded
 // through the definitions of state_config.yaml into the log and the fault box.
+#include <QCoreApplication>
 #include <QTextBlock>
 #include <QTextCharFormat>
 #include <QTextCursor>
@@ -20,15 +21,34 @@ namespace {
 uint32_t displayCounter = 0;
 
 struct FaultWordKind {
-    const char* heading;      // first log line of a decode
-    const char* unknownType;  // logged when the drive's product type is not known
-    const char* boxHeader;    // section header in textEdit_errorWord
+    const char* heading;      // first log line of a decode; translated where logged
+    const char* unknownType;  // logged when the drive's product type is not known; translated
+    const char* boxHeader;    // section header in textEdit_errorWord, a field name kept as is
 };
 
-const FaultWordKind kMotorWord{">>> Error Word: ", "设备类型未知，无法解析电机错误字！",
-                               "ErrorWord:"};
-const FaultWordKind kDriveWord{">>> Drv Error Word: ", "设备类型未知，无法解析Drv错误字！",
+const FaultWordKind kMotorWord{
+    QT_TRANSLATE_NOOP("MainWindow", ">>> Error Word: "),
+    QT_TRANSLATE_NOOP("MainWindow", "设备类型未知，无法解析电机错误字！"), "ErrorWord:"};
+const FaultWordKind kDriveWord{QT_TRANSLATE_NOOP("MainWindow", ">>> Drv Error Word: "),
+                               QT_TRANSLATE_NOOP("MainWindow", "设备类型未知，无法解析Drv错误字！"),
                                "DrvErrorWord:"};
+
+// The CiA 402 state names cia402StateName() gives, for the translation of the state shown.
+[[maybe_unused]] constexpr const char* kStateNames[] = {
+    QT_TRANSLATE_NOOP("MainWindow", "Not ready to switch on"),
+    QT_TRANSLATE_NOOP("MainWindow", "Switch on disabled"),
+    QT_TRANSLATE_NOOP("MainWindow", "Ready to switch on"),
+    QT_TRANSLATE_NOOP("MainWindow", "Switched on"),
+    QT_TRANSLATE_NOOP("MainWindow", "Operation enabled"),
+    QT_TRANSLATE_NOOP("MainWindow", "Quick stop active"),
+    QT_TRANSLATE_NOOP("MainWindow", "Fault reaction active"),
+    QT_TRANSLATE_NOOP("MainWindow", "Fault"),
+    QT_TRANSLATE_NOOP("MainWindow", "Unknown")};
+
+// A decoded bit text of state_config.yaml as the operator reads it.
+QString shownBitText(const QString& text) {
+    return QCoreApplication::translate("StateConfig", text.toUtf8().constData());
+}
 
 // A line of a section: four blanks or a tab in front, or nothing at all.
 bool isSectionLine(const QString& text) {
@@ -78,8 +98,7 @@ void MainWindow::showStatusFields(const TCiA402_GetValue& data, float position, 
     lastPosition = position;
     // The bits, and beside them the state they mean.
     ui->spinBox_State->setValue(data.statusWord);
-    ui->label_StateName->setText(
-        QString::fromUtf8(cia402StateName(cia402StateFromStatusWord(data.statusWord))));
+    ui->label_StateName->setText(tr(cia402StateName(cia402StateFromStatusWord(data.statusWord))));
     ui->label_StateName->setEnabled(true);
     ui->doubleSpinBox_Position->setValue(static_cast<double>(position));
     ui->doubleSpinBox_Torque->setValue(static_cast<double>(torque));
@@ -115,17 +134,19 @@ void MainWindow::reactToFaultWord(bool driveWord, uint32_t word) {
                                  : stateConfig->decodeErrorWord(productType, word, texts);
     if (!known) {
         if (productType.isEmpty()) {
-            emit writeLog(QString::fromUtf8(kind.unknownType));
+            emit writeLog(tr(kind.unknownType));
         } else {
-            emit writeLog(QStringLiteral("配置文件缺少\"") + productType + QLatin1Char('"'));
+            emit writeLog(tr("配置文件缺少\"%1\"").arg(productType));
         }
         return;
     }
-    emit writeLog(QLatin1String(kind.heading));
+    emit writeLog(tr(kind.heading));
+    QStringList shown;
     for (const QString& text : texts) {
-        emit writeLog(QStringLiteral(">>> ") + text);
+        shown << shownBitText(text);
+        emit writeLog(QStringLiteral(">>> ") + shown.last());
     }
-    updateFaultBoxSection(QLatin1String(kind.boxHeader), texts);
+    updateFaultBoxSection(QLatin1String(kind.boxHeader), shown);
 }
 
 void MainWindow::updateFaultBoxSection(const QString& header, const QStringList& texts) {

@@ -44,7 +44,7 @@ void MainWindow::checkForUpdates(bool showUi) {
     // By full path: the program search here does not look in the executable's directory.
     const QString program = QDir(appDir).filePath(QLatin1String(kUpdaterProgram));
     if (!QProcess::startDetached(program, arguments, QString())) {
-        emit writeLog(QStringLiteral("Failed to start the updater."));
+        emit writeLog(tr("Failed to start the updater."));
     }
 }
 
