@@ -39,7 +39,7 @@ QStringList diagnosticsRow(const SlaveDiagnostics& d) {
     QStringList row{QString::number(d.position),
                     QStringLiteral("0x%1").arg(d.address, 4, 16, QLatin1Char('0')), d.name};
     if (!d.answered) {
-        row << QStringLiteral("no answer");
+        row << BusDiagnostics::tr("no answer");
         while (row.size() < 11) {
             row << QString();
         }
@@ -130,7 +130,7 @@ void BusDiagnostics::display(const Reading& read) {
     ui->label_lost->setText(QString::number(f.framesLost));
     QStringList lines;
     for (const SupervisionEvent& e : master->supervisionEvents()) {
-        QString line = QStringLiteral("%1  slave %2 %3")
+        QString line = tr("%1  slave %2 %3")
                            .arg(e.time.toString(QStringLiteral("HH:mm:ss.zzz")))
                            .arg(e.slave)
                            .arg(supervisionKindName(e.type));

@@ -1,6 +1,7 @@
 // The drive overview window.
 #include "driveoverview.h"
 
+#include <QCoreApplication>
 #include <QHeaderView>
 #include <QMenu>
 #include <QShortcut>
@@ -15,6 +16,23 @@
 namespace {
 
 const QBrush kFaultBrush(QColor(255, 200, 200));
+
+// "0x%08x" of an error word with the texts of its set bits in the operator's language, as the
+// definitions name them; the hex alone when the word is 0 or the product type names none.
+QString errorWordText(const StateConfig& config, bool driveWord, const QString& productType,
+                      uint32_t word) {
+    const QString hex = QStringLiteral("0x%1").arg(word, 8, 16, QLatin1Char('0'));
+    QStringList texts;
+    const bool known = word != 0 && (driveWord ? config.decodeDrvErrorWord(productType, word, texts)
+                                               : config.decodeErrorWord(productType, word, texts));
+    if (!known) {
+        return hex;
+    }
+    for (QString& text : texts) {
+        text = QCoreApplication::translate("StateConfig", text.toUtf8().constData());
+    }
+    return hex + QLatin1Char(' ') + texts.join(QStringLiteral(", "));
+}
 
 }  // namespace
 
@@ -91,10 +109,9 @@ void DriveOverview::refresh() {
         cell(ColMosTemp, QString::number(in->mosTemp));
         cell(ColMotorTemp, QString::number(in->motorTemp));
         const QString type = productType ? productType(index) : QString();
-        cell(ColErrorWord,
-             config ? config->errorWordSummary(false, type, in->errorWord) : QString());
+        cell(ColErrorWord, config ? errorWordText(*config, false, type, in->errorWord) : QString());
         cell(ColDrvErrorWord,
-             config ? config->errorWordSummary(true, type, in->drvErrorWord) : QString());
+             config ? errorWordText(*config, true, type, in->drvErrorWord) : QString());
     }
 }
 
@@ -113,7 +130,7 @@ void DriveOverview::on_tableWidget_drives_customContextMenuRequested(const QPoin
         return;
     }
     QMenu menu(this);
-    QAction* reset = menu.addAction(QStringLiteral("Reset fault"));
+    QAction* reset = menu.addAction(tr("Reset fault"));
     if (menu.exec(ui->tableWidget_drives->viewport()->mapToGlobal(pos)) == reset) {
         emit resetFaultRequested(row);
     }

@@ -1,5 +1,6 @@
 #include "passworddialog.h"
 
+#include <QCoreApplication>
 #include <QInputDialog>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -36,8 +37,8 @@ bool parseFirmwarePassword(const QString& text, uint32_t& password) {
 int askFirmwarePassword(QWidget* parent, uint32_t& password) {
     QInputDialog dialog(parent);
     dialog.setInputMode(QInputDialog::TextInput);
-    dialog.setWindowTitle(QStringLiteral("输入密码"));
-    dialog.setLabelText(QStringLiteral("请输入16进制密码："));
+    dialog.setWindowTitle(QCoreApplication::translate("PasswordDialog", "输入密码"));
+    dialog.setLabelText(QCoreApplication::translate("PasswordDialog", "请输入16进制密码："));
     dialog.setTextValue(QStringLiteral("0"));
     if (auto* field = dialog.findChild<QLineEdit*>()) {
         field->setValidator(createHexPasswordValidator(field));
@@ -46,8 +47,10 @@ int askFirmwarePassword(QWidget* parent, uint32_t& password) {
         return kPasswordCancelled;
     }
     if (!parseFirmwarePassword(dialog.textValue(), password)) {
-        QMessageBox::warning(parent, QStringLiteral("无效输入"),
-                             QStringLiteral("请输入有效的16进制密码！"), QMessageBox::Ok);
+        QMessageBox::warning(
+            parent, QCoreApplication::translate("PasswordDialog", "无效输入"),
+            QCoreApplication::translate("PasswordDialog", "请输入有效的16进制密码！"),
+            QMessageBox::Ok);
         return kPasswordInvalid;
     }
     return kPasswordAccepted;

@@ -1,5 +1,6 @@
 #include "objectdictionary.h"
 
+#include <QCoreApplication>
 #include <QHeaderView>
 #include <QShortcut>
 #include <QTreeWidgetItem>
@@ -35,11 +36,11 @@ QString objectCodeText(uint8_t code) {
     }
 }
 
-// The page's name for a drive parameter, the drive's own otherwise.
+// The page's name for a drive parameter (in the operator's language), the drive's own otherwise.
 QString entryName(uint16_t object, const DictionaryEntry& e) {
     if (object == kParamObjectIndex && e.subIndex >= 1) {
         if (const ParamInfo* p = findParam(e.subIndex - 1)) {
-            return p->name;
+            return QCoreApplication::translate("ParamTable", p->name.toUtf8().constData());
         }
     }
     return e.name;
@@ -101,11 +102,12 @@ void ObjectDictionary::busChanged() {
 }
 
 void ObjectDictionary::showEvent(QShowEvent* event) {
-    // The drives of the bus as it is now.
+    // The drives of the bus as it is now, each with its bus position.
     const int kept = ui->comboBox_drive->currentIndex();
     ui->comboBox_drive->clear();
+    const QList<int32_t> slaves = master->validDriveList();
     for (int i = 0; i < master->driveCount(); ++i) {
-        ui->comboBox_drive->addItem(tr("Drive %1").arg(i), i);
+        ui->comboBox_drive->addItem(tr("Drive %1 (slave %2)").arg(i).arg(slaves.value(i)), i);
     }
     ui->comboBox_drive->setCurrentIndex(kept >= 0 && kept < master->driveCount() ? kept : 0);
     updateButtons();
@@ -166,8 +168,7 @@ void ObjectDictionary::on_pushButton_readDictionary_clicked() {
             shownDrive = drive;
             shownSession = session;
             fillTree(*result);
-            setStatus(tr("Drive %1: %n object(s).", nullptr, static_cast<int>(result->size()))
-                          .arg(drive));
+            setStatus(tr("Objects read from drive %1: %2").arg(drive).arg(result->size()));
         });
 }
 

@@ -1,5 +1,6 @@
 #include "parametercompare.h"
 
+#include <QCoreApplication>
 #include <QHeaderView>
 #include <QTableWidgetItem>
 
@@ -81,8 +82,10 @@ void ParameterCompareDialog::showRows(const QList<ParameterCompareRow>& rows,
             tick->setToolTip(row.writable ? tr("Not in the file") : tr("Read-only"));
         }
         table->setItem(r, kTick, tick);
-        const QString name =
-            row.id >= 0 ? QStringLiteral("%1  %2").arg(row.id).arg(row.name) : row.name;
+        // Shown in the operator's language; the row keeps the table's name.
+        const QString shown =
+            QCoreApplication::translate("ParamTable", row.name.toUtf8().constData());
+        const QString name = row.id >= 0 ? QStringLiteral("%1  %2").arg(row.id).arg(shown) : shown;
         const QStringList cells{name, row.left, row.right};
         for (int c = 0; c < cells.size(); ++c) {
             auto* item = new QTableWidgetItem(cells[c]);
@@ -93,7 +96,7 @@ void ParameterCompareDialog::showRows(const QList<ParameterCompareRow>& rows,
         }
     }
     ui->label_summary->setText(
-        tr("%n parameter(s) differ", nullptr, differingRows()) +
+        tr("Differing parameters: %1").arg(differingRows()) +
         (importing ? tr("; only ticked rows are written, identity rows never.") : QString()));
     updateWriteButton();
 }

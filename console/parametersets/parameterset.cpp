@@ -2,6 +2,8 @@
 
 #include <yaml-cpp/yaml.h>
 
+#include <QCoreApplication>
+
 #include <cmath>
 #include <limits>
 #include <set>
@@ -12,6 +14,16 @@
 namespace {
 
 constexpr int kFormatVersion = 1;
+
+// Why a file is refused, in the operator's language: it is shown in the log and a message box.
+class ParameterSetFile {
+    Q_DECLARE_TR_FUNCTIONS(ParameterSetFile)
+};
+
+// A parameter's name as the operator reads it; files keep the table's own.
+QString shownName(const ParamInfo& p) {
+    return QCoreApplication::translate("ParamTable", p.name.toUtf8().constData());
+}
 
 struct Range {
     double minimum;
@@ -74,27 +86,28 @@ int lineOf(const YAML::Node& node) {
 
 QString scalarText(const YAML::Node& node, const char* key, const YAML::Node& owner) {
     if (!node.IsScalar()) {
-        refuse(node.IsDefined() ? node : owner, QStringLiteral("'%1' is not a text").arg(key));
+        refuse(node.IsDefined() ? node : owner,
+               ParameterSetFile::tr("'%1' is not a text").arg(key));
     }
     return fromUtf8(node.Scalar());
 }
 
 ParameterSet readSet(const YAML::Node& root) {
     if (!root.IsMap()) {
-        refuse(root, QStringLiteral("not a parameter set"));
+        refuse(root, ParameterSetFile::tr("not a parameter set"));
     }
     ParameterSet set;
     if (const YAML::Node format = root["format"]) {
         int version = 0;
         if (!format.IsScalar() || !YAML::convert<int>::decode(format, version) ||
             version != kFormatVersion) {
-            refuse(format, QStringLiteral("format %1 is not one this version reads")
+            refuse(format, ParameterSetFile::tr("format %1 is not one this version reads")
                                .arg(fromUtf8(format.IsScalar() ? format.Scalar() : "?")));
         }
     }
     const YAML::Node type = root["product_type"];
     if (!type) {
-        refuse(root, QStringLiteral("no 'product_type'"));
+        refuse(root, ParameterSetFile::tr("no 'product_type'"));
     }
     set.productType = scalarText(type, "product_type", root);
     if (const YAML::Node version = root["software_version"]) {
@@ -103,7 +116,7 @@ ParameterSet readSet(const YAML::Node& root) {
     if (const YAML::Node batch = root["batch"]) {
         int value = 0;
         if (!batch.IsScalar() || !YAML::convert<int>::decode(batch, value)) {
-            refuse(batch, QStringLiteral("'batch' is not a whole number"));
+            refuse(batch, ParameterSetFile::tr("'batch' is not a whole number"));
         }
         set.batch = value;
     }
@@ -113,38 +126,41 @@ ParameterSet readSet(const YAML::Node& root) {
 
     const YAML::Node list = root["parameters"];
     if (!list || !list.IsSequence()) {
-        refuse(list ? list : root, QStringLiteral("no 'parameters' list"));
+        refuse(list ? list : root, ParameterSetFile::tr("no 'parameters' list"));
     }
     for (const YAML::Node& item : list) {
         if (!item.IsMap()) {
-            refuse(item, QStringLiteral("a parameter is not a mapping of id, name and value"));
+            refuse(item,
+                   ParameterSetFile::tr("a parameter is not a mapping of id, name and value"));
         }
         const YAML::Node idNode = item["id"];
         int id = -1;
         if (!idNode || !idNode.IsScalar() || !YAML::convert<int>::decode(idNode, id)) {
-            refuse(idNode ? idNode : item, QStringLiteral("a parameter without a numeric 'id'"));
+            refuse(idNode ? idNode : item,
+                   ParameterSetFile::tr("a parameter without a numeric 'id'"));
         }
         const ParamInfo* p = setRow(id);
         if (p == nullptr) {
-            refuse(idNode, QStringLiteral("unknown parameter id %1").arg(id));
+            refuse(idNode, ParameterSetFile::tr("unknown parameter id %1").arg(id));
         }
         if (set.values.contains(id)) {
-            refuse(idNode, QStringLiteral("parameter id %1 appears twice").arg(id));
+            refuse(idNode, ParameterSetFile::tr("parameter id %1 appears twice").arg(id));
         }
         const YAML::Node valueNode = item["value"];
         double value = 0.0;
         if (!valueNode || !valueNode.IsScalar() ||
             !YAML::convert<double>::decode(valueNode, value) || !std::isfinite(value)) {
             refuse(valueNode ? valueNode : item,
-                   QStringLiteral("parameter %1 (%2): the value is not a number")
+                   ParameterSetFile::tr("parameter %1 (%2): the value is not a number")
                        .arg(id)
-                       .arg(p->name));
+                       .arg(shownName(*p)));
         }
         if (!parameterValueValid(id, value)) {
-            refuse(valueNode, QStringLiteral("parameter %1 (%2): %3 is out of range or not a step "
-                                             "the drive takes")
-                                  .arg(id)
-                                  .arg(p->name, fromUtf8(valueNode.Scalar())));
+            refuse(valueNode,
+                   ParameterSetFile::tr("parameter %1 (%2): %3 is out of range or not a step "
+                                        "the drive takes")
+                       .arg(id)
+                       .arg(shownName(*p), fromUtf8(valueNode.Scalar())));
         }
         set.values.insert(id, value);
     }
@@ -247,9 +263,9 @@ ParameterSetParse parseParameterSet(const QByteArray& text) {
         result.set = readSet(YAML::Load(text.toStdString()));
     } catch (const Refusal& r) {
         result.error =
-            r.line > 0 ? QStringLiteral("line %1: %2").arg(r.line).arg(r.reason) : r.reason;
+            r.line > 0 ? ParameterSetFile::tr("line %1: %2").arg(r.line).arg(r.reason) : r.reason;
     } catch (const YAML::Exception& e) {
-        result.error = QStringLiteral("line %1: %2")
+        result.error = ParameterSetFile::tr("line %1: %2")
                            .arg(e.mark.is_null() ? 0 : e.mark.line + 1)
                            .arg(fromUtf8(e.msg));
     }

@@ -1,5 +1,6 @@
 #include "parametersets.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -14,12 +15,16 @@
 
 namespace {
 
-const QString kFileFilter = QStringLiteral("Parameter sets (*.yaml *.yml);;All files (*)");
+// A parameter's name as the operator reads it; the table's own name stays the key in files.
+QString shownName(int id) {
+    return QCoreApplication::translate("ParamTable",
+                                       paramTable().value(id).name.toUtf8().constData());
+}
 
 QStringList paramNames(const QList<int>& ids) {
     QStringList names;
     for (const int id : ids) {
-        names << QStringLiteral("%1 %2").arg(id).arg(paramTable().value(id).name);
+        names << QStringLiteral("%1 %2").arg(id).arg(shownName(id));
     }
     return names;
 }
@@ -28,10 +33,10 @@ QStringList paramNames(const QList<int>& ids) {
 
 ParameterSets::ParameterSets(ecmaster* m, QWidget* w) : QObject(w), master(m), window(w) {
     chooseFile = [this](bool save, const QString& suggested) {
+        const QString filter = tr("Parameter sets (*.yaml *.yml);;All files (*)");
         return save ? QFileDialog::getSaveFileName(window, tr("Export parameters"), suggested,
-                                                   kFileFilter)
-                    : QFileDialog::getOpenFileName(window, tr("Parameter set"), suggested,
-                                                   kFileFilter);
+                                                   filter)
+                    : QFileDialog::getOpenFileName(window, tr("Parameter set"), suggested, filter);
     };
     transfers = std::make_unique<TransferClient>(master, this);
 }
@@ -125,7 +130,7 @@ bool ParameterSets::refusedWhileBusy() {
 }
 
 QString ParameterSets::driveTitle(int drive) const {
-    return tr("Drive %1").arg(drive);
+    return tr("Drive %1 (slave %2)").arg(drive).arg(master->validDriveList().value(drive));
 }
 
 // --- export
@@ -260,7 +265,9 @@ void ParameterSets::showImport(int target, const DriveReading& drive) {
     importDrive = target;
     importSession = master->busSession();
     ParameterCompareDialog* d = ensureDialog();
-    d->setImportMode(fileName, driveTitle(importDrive));
+    d->setImportMode(fileName, tr("drive %1 (slave %2)")
+                                   .arg(importDrive)
+                                   .arg(master->validDriveList().value(importDrive)));
     d->showRows(compareParameterSets(fileSet, drive.set), fileName, driveTitle(importDrive));
     d->show();
     d->raise();
@@ -290,8 +297,7 @@ void ParameterSets::writeTicked(const QList<int>& ids) {
     auto writing = std::make_shared<DriveWriting>();
     auto reading = std::make_shared<DriveReading>();
     start(
-        tr("Writing %n parameter(s) into drive %1…", nullptr, static_cast<int>(values.size()))
-            .arg(drive),
+        tr("Writing parameters into drive %1 (%2 ticked)…").arg(drive).arg(values.size()),
         [m = master, drive, values, writing, reading](const TransferProgress& proceed) {
             *writing = writeDriveParameters(m, drive, values, proceed);
             // What the drive holds now, for the table.
@@ -299,9 +305,8 @@ void ParameterSets::writeTicked(const QList<int>& ids) {
         },
         [this, drive, values, writing, reading] {
             for (const int id : writing->written) {
-                emit logLine(QStringLiteral("Set \"%1\": %2")
-                                 .arg(paramTable().value(id).name,
-                                      parameterValueText(id, values.value(id))));
+                emit logLine(tr("Set \"%1\": %2")
+                                 .arg(shownName(id), parameterValueText(id, values.value(id))));
             }
             if (!writing->written.isEmpty() || !writing->failed.isEmpty()) {
                 emit parametersWritten(drive);
