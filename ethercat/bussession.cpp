@@ -65,7 +65,7 @@ bool BusSession::connectBus(const char* ifname) {
             return true;
         }
         if (result == kBusSlaveStuckInOp) {
-            s_.log(QStringLiteral("电机状态异常，请重新上电！"));
+            s_.log(tr("电机状态异常，请重新上电！"));
             return false;
         }
         pauseMs(kAttemptPauseMs);
@@ -83,8 +83,7 @@ int BusSession::fallBack(int code) {
 
 int BusSession::initBus(const char* ifname) {
     if (ec_init(ifname) == 0) {
-        s_.log(
-            QStringLiteral("[Init] Initialization on %1 failed.").arg(QString::fromUtf8(ifname)));
+        s_.log(tr("[Init] Initialization on %1 failed.").arg(QString::fromUtf8(ifname)));
         return kBusUnusable;
     }
     linkOpen_ = true;
@@ -92,13 +91,13 @@ int BusSession::initBus(const char* ifname) {
     supervisor_.clearRecord();
     const int found = ec_config_init(FALSE);
     if (found < 1) {
-        s_.log(QStringLiteral("[Init] No slaves found!"));
+        s_.log(tr("[Init] No slaves found!"));
         return fallBack(kBusUnusable);
     }
-    s_.log(QStringLiteral("[Init] %1 slaves found!").arg(found));
+    s_.log(tr("[Init] %1 slaves found!").arg(found));
     // The tables serve slave numbers 1..kMaxSlaves only; a longer bus would overrun them.
     if (found > kMaxSlaves) {
-        s_.log(QStringLiteral("[Init] Bus refused: more than %1 slaves.").arg(kMaxSlaves));
+        s_.log(tr("[Init] Bus refused: more than %1 slaves.").arg(kMaxSlaves));
         return fallBack(kBusUnusable);
     }
     pauseMs(kStepPauseMs);
@@ -107,11 +106,10 @@ int BusSession::initBus(const char* ifname) {
     if (ecx_config_map_sized(&ecx_context, s_.IOmap.data(), s_.IOmap.size()) <= 0) {
         const uint32_t needed = processImageBytesNeeded();
         if (needed > kProcessImageBytes) {
-            s_.log(
-                QStringLiteral("[Init] Bus refused: process image of %1 bytes exceeds the %2-byte "
-                               "buffer.")
-                    .arg(needed)
-                    .arg(kProcessImageBytes));
+            s_.log(tr("[Init] Bus refused: process image of %1 bytes exceeds the %2-byte "
+                      "buffer.")
+                       .arg(needed)
+                       .arg(kProcessImageBytes));
             return fallBack(kBusUnusable);
         }
     }
@@ -119,21 +117,21 @@ int BusSession::initBus(const char* ifname) {
 
     int r = requestState(EC_STATE_PRE_OP);
     if (r != kBusOk) {
-        s_.log(QStringLiteral("EC_STATE_PRE_OP error"));
+        s_.log(tr("EC_STATE_PRE_OP error"));
         return fallBack(r);
     }
     pauseMs(kStepPauseMs);
     if (!ec_configdc()) {
-        s_.log(QStringLiteral("[Init] DC configured failed."));
+        s_.log(tr("[Init] DC configured failed."));
     }
     pauseMs(kStepPauseMs);
 
     chooseValidDrives();
     if (s_.validDrives.isEmpty()) {
-        s_.log(QStringLiteral("[Init] 没有有效从站."));
+        s_.log(tr("[Init] 没有有效从站."));
         return fallBack(kBusUnusable);
     }
-    s_.log(QStringLiteral("[Init] %1 slaves valid!").arg(s_.validDrives.size()));
+    s_.log(tr("[Init] %1 slaves valid!").arg(s_.validDrives.size()));
     s_.selectedSlave.store(s_.validDrives.first(), std::memory_order_relaxed);
 
     ec_send_processdata();
@@ -141,12 +139,12 @@ int BusSession::initBus(const char* ifname) {
 
     r = requestState(EC_STATE_SAFE_OP);
     if (r != kBusOk) {
-        s_.log(QStringLiteral("EC_STATE_SAFE_OP error"));
+        s_.log(tr("EC_STATE_SAFE_OP error"));
         return fallBack(r);
     }
     r = requestState(EC_STATE_OPERATIONAL);
     if (r != kBusOk) {
-        s_.log(QStringLiteral("EC_STATE_OPERATIONAL error"));
+        s_.log(tr("EC_STATE_OPERATIONAL error"));
         return fallBack(r);
     }
 
@@ -154,7 +152,7 @@ int BusSession::initBus(const char* ifname) {
     timerId_ = timeSetEvent(kCyclePeriodMs, 0, &CycleExchange::timerCallback,
                             reinterpret_cast<uintptr_t>(&cycle_), TIME_PERIODIC);
     if (timerId_ == 0) {
-        s_.log(QStringLiteral("[Init] Cycle timer could not be started."));
+        s_.log(tr("[Init] Cycle timer could not be started."));
         return fallBack(kBusUnusable);
     }
     for (const int slave : s_.validDrives) {
@@ -169,7 +167,7 @@ int BusSession::initBus(const char* ifname) {
     if (checkMode(kModeNone) && checkMode(kModeSpeedRamp)) {
         return kBusOk;
     }
-    s_.log(QStringLiteral("Communication error"));
+    s_.log(tr("Communication error"));
     disconnectBus();
     return kBusModeCheckFailed;
 }
@@ -194,8 +192,8 @@ void BusSession::chooseValidDrives() {
         if (s.outputs == nullptr || s.inputs == nullptr ||
             s.Obytes < static_cast<uint32_t>(kDriveOutputBytes) ||
             s.Ibytes < static_cast<uint32_t>(kDriveInputBytes)) {
-            s_.log(QStringLiteral("[Init] Slave %1 is no drive (%2 output / %3 input bytes), left "
-                                  "alone.")
+            s_.log(tr("[Init] Slave %1 is no drive (%2 output / %3 input bytes), left "
+                      "alone.")
                        .arg(slave)
                        .arg(s.Obytes)
                        .arg(s.Ibytes));
@@ -244,7 +242,7 @@ int BusSession::requestState(uint16_t state) {
         if (s.state == state) {
             continue;
         }
-        s_.log(QStringLiteral("[EtherCAT Error] Slave %1 State=0x%2 StatusCode=0x%3 : %4\n")
+        s_.log(tr("[EtherCAT Error] Slave %1 State=0x%2 StatusCode=0x%3 : %4\n")
                    .arg(i)
                    .arg(s.state, 2, 16, QLatin1Char('0'))
                    .arg(s.ALstatuscode, 4, 16, QLatin1Char('0'))
@@ -305,7 +303,7 @@ bool BusSession::startCapture(const QString& path) {
     }
     captureRunning_ = ec_capture_start(path.toUtf8().constData()) > 0;
     if (captureRunning_) {
-        s_.log(QStringLiteral("Capturing bus traffic to %1").arg(path));
+        s_.log(tr("Capturing bus traffic to %1").arg(path));
     }
     return captureRunning_;
 }
@@ -326,10 +324,10 @@ bool BusSession::endCapture(uint64_t* frames, uint64_t* dropped) {
         *dropped = stats.dropped;
     }
     if (ran) {
-        s_.log(QStringLiteral("Capture ended: %1 frames, %2 dropped%3")
+        s_.log(tr("Capture ended: %1 frames, %2 dropped%3")
                    .arg(stats.written)
                    .arg(stats.dropped)
-                   .arg(complete ? QString() : QStringLiteral(", file incomplete")));
+                   .arg(complete ? QString() : tr(", file incomplete")));
     }
     return ran && complete;
 }

@@ -5,6 +5,7 @@
 // state timeouts) and belongs on a worker thread; stopCycle is quick, for the GUI thread.
 #pragma once
 
+#include <QCoreApplication>
 #include <QString>
 #include <QStringList>
 
@@ -25,6 +26,9 @@ inline constexpr int kBusUnusable = 4;
 inline constexpr int kBusModeCheckFailed = 5;
 
 class BusSession {
+    // Its log lines are operator texts, translated in context "BusSession".
+    Q_DECLARE_TR_FUNCTIONS(BusSession)
+
 public:
     BusSession(MasterState& state, CycleExchange& cycle, Supervisor& supervisor)
         : s_(state), cycle_(cycle), supervisor_(supervisor) {}

@@ -5,6 +5,7 @@
 
 #include "cia402walks.h"
 
+#include "model/cia402text.h"
 #include "model/scaling.h"
 
 namespace {
@@ -30,7 +31,7 @@ int Cia402Walks::driveState(int slave) {
 }
 
 QString Cia402Walks::driveStateName(int code) {
-    return QString::fromUtf8(cia402StateDisplayName(static_cast<Cia402State>(code)));
+    return cia402StateDisplayText(static_cast<Cia402State>(code));
 }
 
 int Cia402Walks::driveStateOf(int index) {
@@ -40,7 +41,7 @@ int Cia402Walks::driveStateOf(int index) {
 
 void Cia402Walks::sendControlWord(int slave, uint16_t controlWord) {
     if (!isTableSlave(slave) || s_.images[static_cast<size_t>(slave)].outputs == nullptr) {
-        s_.log(QStringLiteral("Fail: null ptr warnning"));
+        s_.log(tr("Fail: null ptr warnning"));
         return;
     }
     QMutexLocker lock(&s_.pdMutex);
@@ -50,7 +51,7 @@ void Cia402Walks::sendControlWord(int slave, uint16_t controlWord) {
 
 bool Cia402Walks::sendWalkControlWord(int slave, uint16_t controlWord, uint64_t stops) {
     if (!isTableSlave(slave) || s_.images[static_cast<size_t>(slave)].outputs == nullptr) {
-        s_.log(QStringLiteral("Fail: null ptr warnning"));
+        s_.log(tr("Fail: null ptr warnning"));
         return false;
     }
     // Checked under the lock quickStop writes under: a STOP either comes before this word, and
@@ -89,11 +90,11 @@ bool Cia402Walks::stepEnable(int slave, uint64_t stops) {
                                        kControlWordSwitchOn, kControlWordEnableOperation};
     const int s = driveState(slave);
     if (s < kDriveNotReady || s > kDriveSwitchedOn) {
-        s_.log(QStringLiteral("当前状态:") + driveStateName(s) + QStringLiteral("无法Enable"));
+        s_.log(tr("当前状态:%1无法Enable").arg(driveStateName(s)));
         return false;
     }
     if (!sendWalkControlWord(slave, kUp[s], stops)) {
-        s_.log(QStringLiteral("Enable of slave %1 stopped by STOP.").arg(slave));
+        s_.log(tr("Enable of slave %1 stopped by STOP.").arg(slave));
         return false;
     }
     QThread::msleep(kStepPauseMs);
@@ -125,7 +126,7 @@ bool Cia402Walks::stepDisable(int slave) {
             next = kDriveReadyToSwitchOn;
             break;
         default:
-            s_.log(QStringLiteral("当前状态:") + driveStateName(s) + QStringLiteral("无法Disable"));
+            s_.log(tr("当前状态:%1无法Disable").arg(driveStateName(s)));
             return false;
     }
     sendControlWord(slave, cw);
@@ -165,7 +166,7 @@ bool Cia402Walks::enableSlave(int slave) {
 
 bool Cia402Walks::enableWalk(int slave, uint64_t stops) {
     if (!s_.connected) {
-        s_.log(QStringLiteral("Not connected, cannot Enable!"));
+        s_.log(tr("Not connected, cannot Enable!"));
         return false;
     }
     // Only staggers a second transition; it does not exclude it.
@@ -219,7 +220,7 @@ bool Cia402Walks::markEnabled(bool result) {
 
 bool Cia402Walks::enableDrive(int index) {
     if (s_.enabled) {
-        s_.log(QStringLiteral("Is in enable, cannot enable!"));
+        s_.log(tr("Is in enable, cannot enable!"));
         return false;
     }
     const int slave = s_.slaveAt(index);
@@ -229,7 +230,7 @@ bool Cia402Walks::enableDrive(int index) {
 
 bool Cia402Walks::enableAllDrives() {
     if (s_.enabled) {
-        s_.log(QStringLiteral("Is in enable, cannot enable!"));
+        s_.log(tr("Is in enable, cannot enable!"));
         return false;
     }
     // A STOP during the walk of any drive ends the walks of all.
@@ -246,7 +247,7 @@ bool Cia402Walks::enableAllDrives() {
 
 bool Cia402Walks::disableDrive(int index) {
     if (!s_.enabled) {
-        s_.log(QStringLiteral("Not in enable, cannot Disable!"));
+        s_.log(tr("Not in enable, cannot Disable!"));
         return false;
     }
     const int slave = s_.slaveAt(index);
@@ -257,7 +258,7 @@ bool Cia402Walks::disableDrive(int index) {
 
 bool Cia402Walks::disableAllDrives() {
     if (!s_.enabled) {
-        s_.log(QStringLiteral("Not in enable, cannot Disable!"));
+        s_.log(tr("Not in enable, cannot Disable!"));
         return false;
     }
     bool result = true;
@@ -285,7 +286,7 @@ bool Cia402Walks::awaitDriveState(int slave, int state, int timeoutMs) {
 
 bool Cia402Walks::resetFault(int index) {
     if (!s_.connected) {
-        s_.log(QStringLiteral("Not connected, cannot reset a fault!"));
+        s_.log(tr("Not connected, cannot reset a fault!"));
         return false;
     }
     const int slave = s_.slaveAt(index);
@@ -294,11 +295,11 @@ bool Cia402Walks::resetFault(int index) {
     }
     const int s = driveState(slave);
     if (s != kDriveFault && s != kDriveFaultReaction) {
-        s_.log(QStringLiteral("当前状态:") + driveStateName(s) + QStringLiteral("无需复位"));
+        s_.log(tr("当前状态:%1无需复位").arg(driveStateName(s)));
         return false;
     }
     if (!awaitDriveState(slave, kDriveFault, kFaultResetTimeoutMs)) {
-        s_.log(QStringLiteral("Drive %1 did not end its fault reaction.").arg(index));
+        s_.log(tr("Drive %1 did not end its fault reaction.").arg(index));
         return false;
     }
     // Switch on disabled after the reset, and enabled later: no old setpoint may be waiting.
@@ -309,7 +310,7 @@ bool Cia402Walks::resetFault(int index) {
     for (const uint16_t cw :
          {kControlWordDisableVoltage, kControlWordFaultReset, kControlWordDisableVoltage}) {
         if (!sendWalkControlWord(slave, cw, stops)) {
-            s_.log(QStringLiteral("Fault reset of drive %1 stopped by STOP.").arg(index));
+            s_.log(tr("Fault reset of drive %1 stopped by STOP.").arg(index));
             return false;
         }
         QThread::msleep(kStepPauseMs);

@@ -4,6 +4,7 @@
 // pauses between steps) and belong on worker threads; quickStop never waits.
 #pragma once
 
+#include <QCoreApplication>
 #include <QList>
 #include <QString>
 
@@ -37,12 +38,16 @@ static_assert(kDriveNotReady == static_cast<int>(Cia402State::NotReadyToSwitchOn
               kDriveUnknown == static_cast<int>(Cia402State::Unknown));
 
 class Cia402Walks {
+    // Its log lines are operator texts, translated in context "Cia402Walks".
+    Q_DECLARE_TR_FUNCTIONS(Cia402Walks)
+
 public:
     Cia402Walks(MasterState& state, CycleExchange& cycle) : s_(state), cycle_(cycle) {}
     Cia402Walks(const Cia402Walks&) = delete;
     Cia402Walks& operator=(const Cia402Walks&) = delete;
 
     int driveState(int slave);
+    // The state's display name in the operator's language.
     static QString driveStateName(int code);
     int driveStateOf(int index);
     bool stepEnable(int slave);

@@ -31,7 +31,7 @@ void CycleExchange::timerCallback(uint32_t, uint32_t, uintptr_t user, uintptr_t,
 
 void CycleExchange::applyCommandField(int slave, int code) {
     if (!s_.hasImage(slave)) {
-        s_.log(QStringLiteral("struct null ptr warnning."));
+        s_.log(tr("struct null ptr warnning."));
         return;
     }
     writeCommandField(s_.images[static_cast<size_t>(slave)].outputs,
@@ -42,7 +42,7 @@ void CycleExchange::resetCommandRecord(int slave) {
     const bool hasImage = s_.hasImage(slave);
     for (int code = kCmdControlWord; code <= kCmdMode; ++code) {
         if (!hasImage) {
-            s_.log(QStringLiteral("Fail: null ptr warnning"));
+            s_.log(tr("Fail: null ptr warnning"));
             continue;
         }
         QMutexLocker lock(&s_.pdMutex);
@@ -76,7 +76,7 @@ void CycleExchange::resetCommandRecord(int slave) {
 
 void CycleExchange::storeCommand(int slave, int code, bool isWord, uint16_t word, float value) {
     if (!s_.hasImage(slave)) {
-        s_.log(QStringLiteral("Fail: null ptr warnning"));
+        s_.log(tr("Fail: null ptr warnning"));
         return;
     }
     bool accepted = true;
@@ -105,7 +105,7 @@ void CycleExchange::storeCommand(int slave, int code, bool isWord, uint16_t word
         }
     }
     if (!accepted) {
-        s_.log(QStringLiteral("error with set parameter: %1").arg(code));
+        s_.log(tr("error with set parameter: %1").arg(code));
     }
 }
 

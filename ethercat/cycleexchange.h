@@ -3,6 +3,8 @@
 // master's, and the cycle's figures.
 #pragma once
 
+#include <QCoreApplication>
+
 #include <array>
 #include <atomic>
 #include <cstdint>
@@ -18,6 +20,9 @@
 using CycleProbe = void (*)(int64_t deadlineNs, int64_t startNs, int64_t sendNs, int64_t alignedNs);
 
 class CycleExchange {
+    // Its log lines are operator texts, translated in context "CycleExchange".
+    Q_DECLARE_TR_FUNCTIONS(CycleExchange)
+
 public:
     explicit CycleExchange(MasterState& state) : s_(state) {}
     CycleExchange(const CycleExchange&) = delete;

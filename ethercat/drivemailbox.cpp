@@ -64,7 +64,7 @@ TransferResult DriveMailbox::parameterTransfer(
     if (slave == 0) {
         return TransferResult::failure(
             s_.connected ? TransferResult::Status::Refused : TransferResult::Status::NotConnected,
-            QStringLiteral("no drive %1").arg(index));
+            tr("no drive %1").arg(index));
     }
     int refusal = kParamOk;
     const ParamInfo* p = sdoParam(id, refusal);
@@ -72,10 +72,8 @@ TransferResult DriveMailbox::parameterTransfer(
         return refusalResult(refusal);
     }
     if (write && p->access == kParamReadOnly) {
-        s_.log(QStringLiteral("Attempt to write a read-only object at index 0x%1")
-                   .arg(p->index, 0, 16));
-        return TransferResult::failure(TransferResult::Status::Refused,
-                                       QStringLiteral("read-only"));
+        s_.log(tr("Attempt to write a read-only object at index 0x%1").arg(p->index, 0, 16));
+        return TransferResult::failure(TransferResult::Status::Refused, tr("read-only"));
     }
     const QMutexLocker lock(&s_.mailboxMutex);
     if (const int refused = mailboxRefusal(static_cast<uint16_t>(slave)); refused != kParamOk) {
@@ -83,11 +81,11 @@ TransferResult DriveMailbox::parameterTransfer(
     }
     if (const int wkc = call(static_cast<uint16_t>(slave), *p); wkc <= 0) {
         const TransferResult failed = serviceFailure(slave, wkc, p->index, p->subIndex);
-        s_.log(QStringLiteral("SDO %1 failed for index 0x%2 subindex 0x%3")
-                   .arg(write ? QStringLiteral("write") : QStringLiteral("read"))
+        s_.log(tr("SDO %1 failed for index 0x%2 subindex 0x%3: %4")
+                   .arg(write ? tr("write") : tr("read"))
                    .arg(p->index, 0, 16)
-                   .arg(p->subIndex, 0, 16) +
-               QStringLiteral(": ") + failed.text());
+                   .arg(p->subIndex, 0, 16)
+                   .arg(failed.text()));
         return failed;
     }
     TransferResult done;
@@ -113,7 +111,7 @@ int DriveMailbox::writeParameter(uint16_t index, int32_t id, const void* data) {
 int DriveMailbox::sdoRead(uint16_t slave, int32_t id, void* data) {
     const int index = static_cast<int>(s_.validDrives.indexOf(slave));
     if (!s_.connected) {
-        s_.log(QStringLiteral("Error: no Connect!"));
+        s_.log(tr("Error: no Connect!"));
         return kParamNotConnected;
     }
     return index < 0 ? kParamFailed : parameterCode(parameterRead(index, id, data));
@@ -122,7 +120,7 @@ int DriveMailbox::sdoRead(uint16_t slave, int32_t id, void* data) {
 int DriveMailbox::sdoWrite(uint16_t slave, int32_t id, const void* data) {
     const int index = static_cast<int>(s_.validDrives.indexOf(slave));
     if (!s_.connected) {
-        s_.log(QStringLiteral("Error: no Connect!"));
+        s_.log(tr("Error: no Connect!"));
         return kParamNotConnected;
     }
     return index < 0 ? kParamFailed : parameterCode(parameterWrite(index, id, data));
@@ -131,13 +129,13 @@ int DriveMailbox::sdoWrite(uint16_t slave, int32_t id, const void* data) {
 // The parameter an SDO transfer addresses, or null with the logged reason in `refusal`.
 const ParamInfo* DriveMailbox::sdoParam(int32_t id, int& refusal) {
     if (!s_.connected) {
-        s_.log(QStringLiteral("Error: no Connect!"));
+        s_.log(tr("Error: no Connect!"));
         refusal = kParamNotConnected;
         return nullptr;
     }
     const ParamInfo* p = findParam(id);
     if (p == nullptr) {
-        s_.log(QStringLiteral("Error: SDO name not found!"));
+        s_.log(tr("Error: SDO name not found!"));
         refusal = kParamFailed;
     }
     return p;
@@ -149,12 +147,11 @@ const ParamInfo* DriveMailbox::sdoParam(int32_t id, int& refusal) {
 // there would meet the FoE exchange.
 int DriveMailbox::mailboxRefusal(uint16_t slave) {
     if (!s_.connected) {
-        s_.log(QStringLiteral("Error: no Connect!"));
+        s_.log(tr("Error: no Connect!"));
         return kParamNotConnected;
     }
     if (slave == s_.firmwareSlave) {
-        s_.log(QStringLiteral("Slave %1 is taking a firmware download; no parameter transfer.")
-                   .arg(slave));
+        s_.log(tr("Slave %1 is taking a firmware download; no parameter transfer.").arg(slave));
         return kParamFailed;
     }
     return kParamOk;
@@ -166,7 +163,7 @@ int DriveMailbox::downloadFirmware(const QString& path, int index, uint32_t pass
     // Without the bus up there is nothing to download to: the state requests would wait out
     // their timeouts, or move a drive of a bus this master no longer runs.
     if (!s_.connected) {
-        s_.log(QStringLiteral("Error: no Connect!"));
+        s_.log(tr("Error: no Connect!"));
         return kParamNotConnected;
     }
     const int slave = s_.slaveAt(index);
@@ -177,7 +174,7 @@ int DriveMailbox::downloadFirmware(const QString& path, int index, uint32_t pass
     // while the drive still runs.
     const QFileInfo file(path);
     if (file.exists() && file.size() > static_cast<qint64>(kFirmwareBufferBytes)) {
-        s_.log(QStringLiteral("Firmware file \"%1\" has %2 bytes, more than the %3 a drive takes.")
+        s_.log(tr("Firmware file \"%1\" has %2 bytes, more than the %3 a drive takes.")
                    .arg(path)
                    .arg(file.size())
                    .arg(kFirmwareBufferBytes));
@@ -191,7 +188,7 @@ int DriveMailbox::downloadFirmware(const QString& path, int index, uint32_t pass
     const QMutexLocker gate(&s_.firmwareMutex);
     if (!s_.connected) {
         s_.inOperation.exchange(true);
-        s_.log(QStringLiteral("Error: no Connect!"));
+        s_.log(tr("Error: no Connect!"));
         return kParamNotConnected;
     }
     {
@@ -206,11 +203,11 @@ int DriveMailbox::downloadFirmware(const QString& path, int index, uint32_t pass
 
     const auto s = static_cast<uint16_t>(slave);
     ec_slavet& rec = ec_slave[s];
-    s_.log(QStringLiteral("Request init state for slave %1").arg(slave));
+    s_.log(tr("Request init state for slave %1").arg(slave));
     rec.state = EC_STATE_INIT;
     ec_writestate(s);
     ec_statecheck(s, EC_STATE_INIT, kInitTimeoutUs);
-    s_.log(QStringLiteral("Slave %1 state to INIT.").arg(slave));
+    s_.log(tr("Slave %1 state to INIT.").arg(slave));
 
     // The bootloader speaks through the bootstrap mailbox the SII describes. The standard one is
     // put back into the record afterwards, so that supervision brings the drive up to
@@ -222,26 +219,26 @@ int DriveMailbox::downloadFirmware(const QString& path, int index, uint32_t pass
     s_.detail(QString::asprintf(" SM1 A:%4.4x L:%4d F:%8.8x", rec.SM[1].StartAddr,
                                 rec.SM[1].SMlength, rec.SM[1].SMflags));
 
-    s_.log(QStringLiteral("Request BOOT state for slave %1.").arg(slave));
+    s_.log(tr("Request BOOT state for slave %1.").arg(slave));
     rec.state = EC_STATE_BOOT;
     ec_writestate(s);
     bool written = false;
     if (ec_statecheck(s, EC_STATE_BOOT, kBootTimeoutUs) == EC_STATE_BOOT) {
-        s_.log(QStringLiteral("Slave %1 state to BOOT.").arg(slave));
+        s_.log(tr("Slave %1 state to BOOT.").arg(slave));
         uint32_t size = 0;
         if (!loadFirmwareFile(path.toUtf8().constData(), size)) {
-            s_.log(QStringLiteral("FoE read Fail!"));
+            s_.log(tr("FoE read Fail!"));
         } else {
-            s_.log(QStringLiteral("File \"%1\" load OK, %2 bytes.").arg(path).arg(size));
-            s_.log(QStringLiteral("FoE write...."));
+            s_.log(tr("File \"%1\" load OK, %2 bytes.").arg(path).arg(size));
+            s_.log(tr("FoE write...."));
             result = ec_FOEwrite(s, foeName.data(), password, static_cast<int>(size),
                                  firmwareBuffer_.get(), kFoeTimeoutUs);
-            s_.log(QStringLiteral("FOE result: %1.").arg(result));
+            s_.log(tr("FOE result: %1.").arg(result));
             written = true;
         }
     }
     if (written) {
-        s_.log(QStringLiteral("Request init state for slave %1").arg(slave));
+        s_.log(tr("Request init state for slave %1").arg(slave));
         rec.state = EC_STATE_INIT;
         ec_writestate(s);
     }
@@ -257,7 +254,7 @@ int DriveMailbox::downloadFirmware(const QString& path, int index, uint32_t pass
 bool DriveMailbox::loadFirmwareFile(const char* path, uint32_t& size) {
     std::FILE* f = std::fopen(path, "rb");
     if (f == nullptr) {
-        s_.log(QStringLiteral("Cannot open file: %1").arg(QString::fromUtf8(path)));
+        s_.log(tr("Cannot open file: %1").arg(QString::fromUtf8(path)));
         return false;
     }
     size_t stored = 0;

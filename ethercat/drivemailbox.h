@@ -5,6 +5,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QCoreApplication>
 #include <QList>
 #include <QString>
 
@@ -52,6 +53,9 @@ struct DictionaryObject {
 };
 
 class DriveMailbox {
+    // Its log lines are operator texts, translated in context "DriveMailbox".
+    Q_DECLARE_TR_FUNCTIONS(DriveMailbox)
+
 public:
     explicit DriveMailbox(MasterState& state);
     DriveMailbox(const DriveMailbox&) = delete;

@@ -56,7 +56,7 @@ TransferResult DriveMailbox::serviceFailure(int slave, int wkc, uint16_t object,
         static_cast<int>(outcome.slave) == slave) {
         r.reason = QString::fromStdString(ec::serviceResultText(outcome));
     } else if (r.status != TransferResult::Status::Timeout) {
-        r.reason = QStringLiteral("no usable reply");
+        r.reason = tr("no usable reply");
     }
     return r;
 }
@@ -65,7 +65,7 @@ std::optional<QList<DictionaryObject>> DriveMailbox::readDictionary(
     int index, const std::function<bool(int, int)>& proceed) {
     const int slave = s_.slaveAt(index);
     if (!s_.connected || slave == 0) {
-        s_.log(QStringLiteral("Object dictionary: no drive %1 on the bus.").arg(index));
+        s_.log(tr("Object dictionary: no drive %1 on the bus.").arg(index));
         return std::nullopt;
     }
     // Some 50 KiB: the heap, not a worker thread's stack.
@@ -82,19 +82,19 @@ std::optional<QList<DictionaryObject>> DriveMailbox::readDictionary(
         if (wkc > 0) {
             return true;
         }
-        s_.log(QStringLiteral("Object dictionary of drive %1: %2 failed: %3")
+        s_.log(tr("Object dictionary of drive %1: %2 failed: %3")
                    .arg(index)
-                   .arg(QString::fromLatin1(what), serviceFailure(slave, wkc, 0, 0).text()));
+                   .arg(tr(what), serviceFailure(slave, wkc, 0, 0).text()));
         return false;
     };
     const auto stopped = [&](int item, int total) {
         if (proceed(item, total)) {
             return false;
         }
-        s_.log(QStringLiteral("Object dictionary of drive %1: reading stopped.").arg(index));
+        s_.log(tr("Object dictionary of drive %1: reading stopped.").arg(index));
         return true;
     };
-    if (!service("the object list",
+    if (!service(QT_TRANSLATE_NOOP("DriveMailbox", "the object list"),
                  [&] { return ec_readODlist(static_cast<uint16_t>(slave), list.get()); })) {
         return std::nullopt;
     }
@@ -105,7 +105,7 @@ std::optional<QList<DictionaryObject>> DriveMailbox::readDictionary(
             return std::nullopt;
         }
         const auto row = static_cast<uint16_t>(item);
-        if (!service("an object description",
+        if (!service(QT_TRANSLATE_NOOP("DriveMailbox", "an object description"),
                      [&] { return ec_readODdescription(row, list.get()); })) {
             return std::nullopt;
         }
@@ -130,8 +130,8 @@ std::optional<QList<DictionaryObject>> DriveMailbox::readDictionary(
                         failed.abortCode == kAbortNoSubIndex) {
                         continue;
                     }
-                    s_.log(QStringLiteral("Object dictionary of drive %1: an entry description "
-                                          "failed: %2")
+                    s_.log(tr("Object dictionary of drive %1: an entry description "
+                              "failed: %2")
                                .arg(index)
                                .arg(failed.text()));
                     return std::nullopt;
@@ -170,8 +170,8 @@ TransferResult DriveMailbox::entryTransfer(int index, uint16_t object, uint8_t s
     }
     if (const int wkc = call(static_cast<uint16_t>(slave)); wkc <= 0) {
         const TransferResult failed = serviceFailure(slave, wkc, object, subIndex);
-        s_.log(QStringLiteral("%1 %2 of drive %3 failed: %4")
-                   .arg(QString::fromLatin1(verb), entryText(object, subIndex))
+        s_.log(tr("%1 %2 of drive %3 failed: %4")
+                   .arg(tr(verb), entryText(object, subIndex))
                    .arg(index)
                    .arg(failed.text()));
         return failed;
@@ -186,9 +186,11 @@ TransferResult DriveMailbox::readEntry(int index, uint16_t object, uint8_t subIn
                                        QByteArray& value, int capacity) {
     QByteArray buffer(std::max(capacity, 1), '\0');
     int size = static_cast<int>(buffer.size());
-    TransferResult result = entryTransfer(index, object, subIndex, "Read", [&](uint16_t slave) {
-        return ec_SDOread(slave, object, subIndex, false, &size, buffer.data(), kEntryTimeoutUs);
-    });
+    TransferResult result = entryTransfer(
+        index, object, subIndex, QT_TRANSLATE_NOOP("DriveMailbox", "Read"), [&](uint16_t slave) {
+            return ec_SDOread(slave, object, subIndex, false, &size, buffer.data(),
+                              kEntryTimeoutUs);
+        });
     if (result.ok()) {
         value = buffer.left(size);
     }
@@ -197,12 +199,13 @@ TransferResult DriveMailbox::readEntry(int index, uint16_t object, uint8_t subIn
 
 TransferResult DriveMailbox::writeEntry(int index, uint16_t object, uint8_t subIndex,
                                         const QByteArray& value) {
-    TransferResult result = entryTransfer(index, object, subIndex, "Write", [&](uint16_t slave) {
-        return ec_SDOwrite(slave, object, subIndex, false, static_cast<int>(value.size()),
-                           value.constData(), kEntryTimeoutUs);
-    });
+    TransferResult result = entryTransfer(
+        index, object, subIndex, QT_TRANSLATE_NOOP("DriveMailbox", "Write"), [&](uint16_t slave) {
+            return ec_SDOwrite(slave, object, subIndex, false, static_cast<int>(value.size()),
+                               value.constData(), kEntryTimeoutUs);
+        });
     if (result.ok()) {
-        s_.log(QStringLiteral("Wrote %1 of drive %2: %3")
+        s_.log(tr("Wrote %1 of drive %2: %3")
                    .arg(entryText(object, subIndex))
                    .arg(index)
                    .arg(QString::fromLatin1(value.toHex(' '))));

@@ -87,7 +87,7 @@ bool ecmaster::resetErrorCounters() {
         ec_BWR(0, ec::kRegRxErrorCounter, kRxErrorCounterBytes, zeros, kDiagnosticsTimeoutUs);
     const int lost =
         ec_BWR(0, ec::kRegLostLinkCounter, kLostLinkCounterBytes, zeros, kDiagnosticsTimeoutUs);
-    state_.log(QStringLiteral("Error counters reset on %1 slaves.").arg(std::max(rx, 0)));
+    state_.log(tr("Error counters reset on %1 slaves.").arg(std::max(rx, 0)));
     return rx > 0 && lost > 0;
 }
 

@@ -34,15 +34,15 @@ QString alStateText(uint16_t state) {
 QString supervisionKindName(SupervisionKind kind) {
     switch (kind) {
         case SupervisionKind::Lost:
-            return QStringLiteral("lost");
+            return QCoreApplication::translate("Supervisor", "lost");
         case SupervisionKind::Recovered:
-            return QStringLiteral("recovered");
+            return QCoreApplication::translate("Supervisor", "recovered");
         case SupervisionKind::Acknowledged:
-            return QStringLiteral("acknowledged");
+            return QCoreApplication::translate("Supervisor", "acknowledged");
         case SupervisionKind::Reconfigured:
-            return QStringLiteral("reconfigured");
+            return QCoreApplication::translate("Supervisor", "reconfigured");
         case SupervisionKind::Emergency:
-            return QStringLiteral("emergency");
+            return QCoreApplication::translate("Supervisor", "emergency");
     }
     return QString();
 }
@@ -55,7 +55,8 @@ QString emergencyText(int drive, const ec_errort& e) {
     for (const uint8_t b : manufacturer) {
         bytes << QStringLiteral("%1").arg(b, 2, 16, QLatin1Char('0'));
     }
-    return QStringLiteral(
+    return QCoreApplication::translate(
+               "Supervisor",
                "EMCY drive %1 (slave %2): error code 0x%3, error register 0x%4, "
                "manufacturer bytes %5")
         .arg(drive)
@@ -98,7 +99,7 @@ void Supervisor::ecatcheck(void* self) {
         }
         osal_usleep(kLoopPauseUs);
     }
-    s.log(QStringLiteral("End ethercat check."));
+    s.log(tr("End ethercat check."));
 }
 
 void Supervisor::runCheck() {
@@ -118,15 +119,13 @@ void Supervisor::runCheck() {
                 misses_[static_cast<size_t>(drive)].fetch_add(1, std::memory_order_relaxed);
             }
             if (s.state == (EC_STATE_SAFE_OP | EC_STATE_ERROR)) {
-                s_.log(QStringLiteral("ERROR : slave %1 is in SAFE_OP + ERROR, attempting ack.")
-                           .arg(drive));
+                s_.log(tr("ERROR : slave %1 is in SAFE_OP + ERROR, attempting ack.").arg(drive));
                 troubleLogged_ = true;
                 s.state = EC_STATE_SAFE_OP | EC_STATE_ACK;
                 ec_writestate(slave);
                 recordEvent(drive, SupervisionKind::Acknowledged);
             } else if (s.state == EC_STATE_SAFE_OP) {
-                s_.log(QStringLiteral("WARNING : slave %1 is in SAFE_OP, change to OPERATIONAL.")
-                           .arg(drive));
+                s_.log(tr("WARNING : slave %1 is in SAFE_OP, change to OPERATIONAL.").arg(drive));
                 troubleLogged_ = true;
                 s.state = EC_STATE_OPERATIONAL;
                 ec_writestate(slave);
@@ -138,7 +137,7 @@ void Supervisor::runCheck() {
                 s_.stations[static_cast<size_t>(drive)].store(s.configadr);
                 if (reached == EC_STATE_SAFE_OP) {
                     s.islost = false;
-                    s_.log(QStringLiteral("MESSAGE : slave %1 reconfigured.").arg(drive));
+                    s_.log(tr("MESSAGE : slave %1 reconfigured.").arg(drive));
                     troubleLogged_ = true;
                     recordEvent(drive, SupervisionKind::Reconfigured);
                 }
@@ -152,7 +151,7 @@ void Supervisor::runCheck() {
         if (s.islost) {
             if (s.state != EC_STATE_NONE) {
                 s.islost = false;
-                s_.log(QStringLiteral("MESSAGE : slave %1 found.").arg(drive));
+                s_.log(tr("MESSAGE : slave %1 found.").arg(drive));
                 troubleLogged_ = true;
                 recordEvent(drive, SupervisionKind::Recovered);
             } else {
@@ -162,7 +161,7 @@ void Supervisor::runCheck() {
                 s_.stations[static_cast<size_t>(drive)].store(s.configadr);
                 if (recovered) {
                     s.islost = false;
-                    s_.log(QStringLiteral("MESSAGE : slave %1 recovered.").arg(drive));
+                    s_.log(tr("MESSAGE : slave %1 recovered.").arg(drive));
                     troubleLogged_ = true;
                     recordEvent(drive, SupervisionKind::Recovered);
                 }
@@ -172,7 +171,7 @@ void Supervisor::runCheck() {
     // A working-counter shortfall that found every slave in OP is only counted (the cycle's
     // misses, shown by the diagnostics); the all-clear closes a trouble that was logged.
     if (!group.docheckstate && troubleLogged_.exchange(false)) {
-        s_.log(QStringLiteral("OK : all slaves resumed OPERATIONAL."));
+        s_.log(tr("OK : all slaves resumed OPERATIONAL."));
     }
 }
 
@@ -192,8 +191,7 @@ bool Supervisor::declareLostIfSilent(int drive, ec_slavet& s) {
     }
     const uint16_t last = lastState_[at].load(std::memory_order_relaxed);
     const QString reason =
-        QStringLiteral(
-            "no answer for %1 ms; last answered in AL state %2, AL status code 0x%3 (%4)")
+        tr("no answer for %1 ms; last answered in AL state %2, AL status code 0x%3 (%4)")
             .arg(now - since)
             .arg(alStateText(last))
             .arg(s.ALstatuscode, 4, 16, QLatin1Char('0'))
@@ -202,8 +200,8 @@ bool Supervisor::declareLostIfSilent(int drive, ec_slavet& s) {
     silentSinceMs_[at].store(-1, std::memory_order_relaxed);
     s_.enabled.exchange(false);
     s_.inOperation.exchange(false);
-    s_.log(QStringLiteral("ERROR : slave %1 lost.").arg(drive));
-    s_.log(QStringLiteral("ERROR : slave %1 lost: %2.").arg(drive).arg(reason));
+    s_.log(tr("ERROR : slave %1 lost.").arg(drive));
+    s_.log(tr("ERROR : slave %1 lost: %2.").arg(drive).arg(reason));
     troubleLogged_ = true;
     // Recorded before the report: the window reads why from the events when the report arrives.
     recordEvent(drive, SupervisionKind::Lost, reason);

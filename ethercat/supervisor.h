@@ -5,6 +5,7 @@
 // into their send mailboxes. What it sees is kept as typed events.
 #pragma once
 
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QList>
 #include <QMutex>
@@ -35,6 +36,9 @@ struct SupervisionEvent {
 QString emergencyText(int drive, const ec_errort& e);
 
 class Supervisor {
+    // Its log lines are operator texts, translated in context "Supervisor".
+    Q_DECLARE_TR_FUNCTIONS(Supervisor)
+
 public:
     explicit Supervisor(MasterState& state) : s_(state) { clearRecord(); }
     Supervisor(const Supervisor&) = delete;

@@ -1,23 +1,27 @@
 #include "transferresult.h"
 
+#include <QCoreApplication>
+
 #include "ecmaster.h"
 
 QString TransferResult::text() const {
     switch (status) {
         case Status::Ok:
-            return QStringLiteral("ok");
+            return QCoreApplication::translate("TransferResult", "ok");
         case Status::NotConnected:
-            return QStringLiteral("not connected");
+            return QCoreApplication::translate("TransferResult", "not connected");
         case Status::Cancelled:
-            return QStringLiteral("cancelled");
+            return QCoreApplication::translate("TransferResult", "cancelled");
         case Status::Timeout:
-            return reason.isEmpty() ? QStringLiteral("no reply in time") : reason;
+            return reason.isEmpty()
+                       ? QCoreApplication::translate("TransferResult", "no reply in time")
+                       : reason;
         case Status::Aborted:
         case Status::Refused:
         case Status::Failed:
             break;
     }
-    return reason.isEmpty() ? QStringLiteral("failed") : reason;
+    return reason.isEmpty() ? QCoreApplication::translate("TransferResult", "failed") : reason;
 }
 
 int parameterCode(const TransferResult& result) {

@@ -25,7 +25,8 @@ struct TransferResult {
     QString reason;  // the stack's words for a failure, empty on success
 
     bool ok() const { return status == Status::Ok; }
-    // "ok", "not connected", "no reply in time", "abort 0x06020000 <text>", ... for log lines.
+    // "ok", "not connected", "no reply in time", "abort 0x06020000 <text>", ... for log lines;
+    // the console's own words are translated, the stack's reasons are not.
     QString text() const;
 
     static TransferResult failure(Status status, QString reason = {}) {

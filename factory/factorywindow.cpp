@@ -8,7 +8,7 @@ FactoryWindow::FactoryWindow(QWidget* parent) : QMainWindow(parent), ui(new Ui::
     ui->setupUi(this);
     // The form still carries the title of an older first station; the station now shows the
     // appearance check with its verdict on a second line.
-    ui->tabWidget->tabBar()->setTabText(0, QStringLiteral("外观测试\nPASS"));
+    ui->tabWidget->tabBar()->setTabText(0, tr("外观测试\nPASS"));
 }
 
 FactoryWindow::~FactoryWindow() {

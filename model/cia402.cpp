@@ -2,6 +2,12 @@
 
 #include "processdata.h"
 
+// The names below are translated where they are shown (cia402text.h, context "Cia402State");
+// this library has no Qt, so the marker lupdate looks for is defined here as Qt defines it.
+#ifndef QT_TRANSLATE_NOOP
+#define QT_TRANSLATE_NOOP(scope, x) x
+#endif
+
 namespace {
 
 struct StateRow {
@@ -64,25 +70,25 @@ uint16_t cia402StatusBits(Cia402State state) {
 const char* cia402StateName(Cia402State state) {
     switch (state) {
         case Cia402State::NotReadyToSwitchOn:
-            return "Not ready to switch on";
+            return QT_TRANSLATE_NOOP("Cia402State", "Not ready to switch on");
         case Cia402State::SwitchOnDisabled:
-            return "Switch on disabled";
+            return QT_TRANSLATE_NOOP("Cia402State", "Switch on disabled");
         case Cia402State::ReadyToSwitchOn:
-            return "Ready to switch on";
+            return QT_TRANSLATE_NOOP("Cia402State", "Ready to switch on");
         case Cia402State::SwitchedOn:
-            return "Switched on";
+            return QT_TRANSLATE_NOOP("Cia402State", "Switched on");
         case Cia402State::OperationEnabled:
-            return "Operation enabled";
+            return QT_TRANSLATE_NOOP("Cia402State", "Operation enabled");
         case Cia402State::QuickStopActive:
-            return "Quick stop active";
+            return QT_TRANSLATE_NOOP("Cia402State", "Quick stop active");
         case Cia402State::FaultReactionActive:
-            return "Fault reaction active";
+            return QT_TRANSLATE_NOOP("Cia402State", "Fault reaction active");
         case Cia402State::Fault:
-            return "Fault";
+            return QT_TRANSLATE_NOOP("Cia402State", "Fault");
         case Cia402State::Unknown:
             break;
     }
-    return "Unknown";
+    return QT_TRANSLATE_NOOP("Cia402State", "Unknown");
 }
 
 bool isFaultNews(const TCiA402_GetValue& before, const TCiA402_GetValue& now) {
@@ -96,23 +102,23 @@ bool isFaultNews(const TCiA402_GetValue& before, const TCiA402_GetValue& now) {
 const char* cia402StateDisplayName(Cia402State state) {
     switch (state) {
         case Cia402State::NotReadyToSwitchOn:
-            return "初始化";
+            return QT_TRANSLATE_NOOP("Cia402State", "初始化");
         case Cia402State::SwitchOnDisabled:
-            return "初始化完成";
+            return QT_TRANSLATE_NOOP("Cia402State", "初始化完成");
         case Cia402State::ReadyToSwitchOn:
-            return "伺服准备好";
+            return QT_TRANSLATE_NOOP("Cia402State", "伺服准备好");
         case Cia402State::SwitchedOn:
-            return "伺服等待";
+            return QT_TRANSLATE_NOOP("Cia402State", "伺服等待");
         case Cia402State::OperationEnabled:
-            return "伺服运行";
+            return QT_TRANSLATE_NOOP("Cia402State", "伺服运行");
         case Cia402State::QuickStopActive:
-            return "急停";
+            return QT_TRANSLATE_NOOP("Cia402State", "急停");
         case Cia402State::FaultReactionActive:
-            return "故障停机";
+            return QT_TRANSLATE_NOOP("Cia402State", "故障停机");
         case Cia402State::Fault:
-            return "故障";
+            return QT_TRANSLATE_NOOP("Cia402State", "故障");
         case Cia402State::Unknown:
             break;
     }
-    return "未知状态";
+    return QT_TRANSLATE_NOOP("Cia402State", "未知状态");
 }

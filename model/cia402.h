@@ -60,6 +60,7 @@ Cia402State cia402StateFromStatusWord(uint16_t statusWord);
 uint16_t cia402StatusBits(Cia402State state);
 
 // The profile's English name ("Operation enabled"); "Unknown" for Unknown and any other code.
+// Untranslated: cia402StateNameText (cia402text.h) gives it in the operator's language.
 const char* cia402StateName(Cia402State state);
 // Whether a drive's record is news against the drive's record before it: the fault bit came on,
 // or an error word changed to a value other than 0. A fault going away is not (its reset says so).
@@ -67,5 +68,5 @@ struct TCiA402_GetValue;
 bool isFaultNews(const TCiA402_GetValue& before, const TCiA402_GetValue& now);
 
 // The name the console shows operators in the log and the drive overview (UTF-8, Chinese);
-// "未知状态" for Unknown and any other code.
+// "未知状态" for Unknown and any other code. Untranslated: windows show cia402StateDisplayText.
 const char* cia402StateDisplayName(Cia402State state);

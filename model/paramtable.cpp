@@ -1,5 +1,7 @@
 #include "paramtable.h"
 
+#include <QCoreApplication>
+
 #include <bit>
 #include <limits>
 
@@ -14,49 +16,49 @@ struct ParamRow {
     int access;
     int displayKind;
     int decimals;
-    const char* name;  // UTF-8
+    const char* name;  // UTF-8; the key, translated only where shown (paramDisplayName)
 };
 
 // clang-format off
 constexpr ParamRow kRows[kParamCount] = {
     // id type size access kind dec  name
-    {0,  3, 2, 0, 0, 0, "软件版本"},
-    {1,  3, 2, 2, 3, 5, "转矩常数"},
-    {2,  4, 4, 2, 5, 5, "电机转动惯量"},
-    {3,  4, 4, 2, 5, 5, "电机粘性摩擦"},
-    {4,  4, 4, 2, 5, 5, "电机静摩擦"},
-    {5,  4, 4, 2, 5, 5, "堵转触发电流"},
-    {6,  4, 4, 2, 5, 5, "堵转触发速度"},
-    {7,  4, 4, 2, 5, 5, "堵住触发时间"},
-    {8,  2, 1, 2, 2, 0, "力矩电流限值"},
-    {9,  2, 1, 2, 2, 0, "最大母线电流"},
-    {10, 2, 1, 2, 2, 0, "最大漏电流"},
-    {11, 2, 1, 2, 2, 0, "欠压保护阈值"},
-    {12, 2, 1, 2, 2, 0, "过压保护阈值"},
-    {13, 2, 1, 2, 2, 0, "相电流保护阈值"},
-    {14, 2, 1, 2, 2, 0, "MCU高温保护值"},
-    {15, 2, 1, 2, 2, 0, "MOS高温保护值"},
-    {16, 2, 1, 2, 2, 0, "电机高温保护值"},
-    {17, 2, 1, 2, 0, 0, "校准"},
-    {18, 2, 1, 2, 0, 0, "保存设置"},
-    {19, 2, 1, 2, 0, 0, "保存设置中"},
-    {20, 1, 1, 2, 1, 0, "MCU低温保护值"},
-    {21, 1, 1, 2, 1, 0, "MOS低温保护值"},
-    {22, 1, 1, 2, 1, 0, "电机低温保护值"},
-    {23, 2, 1, 2, 2, 0, "反转方向"},
-    {24, 2, 1, 2, 2, 0, "电机极对数"},
-    {25, 2, 1, 2, 2, 0, "校准电流"},
-    {26, 2, 1, 2, 2, 0, "校准电压"},
-    {27, 2, 1, 2, 2, 0, "减速比"},
-    {28, 4, 4, 2, 5, 5, "电机相电阻"},
-    {29, 4, 4, 2, 5, 5, "电机相电感"},
-    {30, 4, 4, 2, 5, 5, "电机转速限值"},
-    {31, 4, 4, 2, 4, 0, "突破电流"},
-    {32, 4, 4, 2, 5, 5, "力矩比例"},
-    {33, 4, 4, 2, 5, 5, "电流比例"},
-    {34, 2, 4, 0, 0, 5, "产品批号"},
-    {35, 2, 4, 2, 0, 5, "未使用"},
-    {36, 4, 4, 0, 0, 0, "产品类型"},
+    {0,  3, 2, 0, 0, 0, QT_TRANSLATE_NOOP("ParamTable", "软件版本")},
+    {1,  3, 2, 2, 3, 5, QT_TRANSLATE_NOOP("ParamTable", "转矩常数")},
+    {2,  4, 4, 2, 5, 5, QT_TRANSLATE_NOOP("ParamTable", "电机转动惯量")},
+    {3,  4, 4, 2, 5, 5, QT_TRANSLATE_NOOP("ParamTable", "电机粘性摩擦")},
+    {4,  4, 4, 2, 5, 5, QT_TRANSLATE_NOOP("ParamTable", "电机静摩擦")},
+    {5,  4, 4, 2, 5, 5, QT_TRANSLATE_NOOP("ParamTable", "堵转触发电流")},
+    {6,  4, 4, 2, 5, 5, QT_TRANSLATE_NOOP("ParamTable", "堵转触发速度")},
+    {7,  4, 4, 2, 5, 5, QT_TRANSLATE_NOOP("ParamTable", "堵住触发时间")},
+    {8,  2, 1, 2, 2, 0, QT_TRANSLATE_NOOP("ParamTable", "力矩电流限值")},
+    {9,  2, 1, 2, 2, 0, QT_TRANSLATE_NOOP("ParamTable", "最大母线电流")},
+    {10, 2, 1, 2, 2, 0, QT_TRANSLATE_NOOP("ParamTable", "最大漏电流")},
+    {11, 2, 1, 2, 2, 0, QT_TRANSLATE_NOOP("ParamTable", "欠压保护阈值")},
+    {12, 2, 1, 2, 2, 0, QT_TRANSLATE_NOOP("ParamTable", "过压保护阈值")},
+    {13, 2, 1, 2, 2, 0, QT_TRANSLATE_NOOP("ParamTable", "相电流保护阈值")},
+    {14, 2, 1, 2, 2, 0, QT_TRANSLATE_NOOP("ParamTable", "MCU高温保护值")},
+    {15, 2, 1, 2, 2, 0, QT_TRANSLATE_NOOP("ParamTable", "MOS高温保护值")},
+    {16, 2, 1, 2, 2, 0, QT_TRANSLATE_NOOP("ParamTable", "电机高温保护值")},
+    {17, 2, 1, 2, 0, 0, QT_TRANSLATE_NOOP("ParamTable", "校准")},
+    {18, 2, 1, 2, 0, 0, QT_TRANSLATE_NOOP("ParamTable", "保存设置")},
+    {19, 2, 1, 2, 0, 0, QT_TRANSLATE_NOOP("ParamTable", "保存设置中")},
+    {20, 1, 1, 2, 1, 0, QT_TRANSLATE_NOOP("ParamTable", "MCU低温保护值")},
+    {21, 1, 1, 2, 1, 0, QT_TRANSLATE_NOOP("ParamTable", "MOS低温保护值")},
+    {22, 1, 1, 2, 1, 0, QT_TRANSLATE_NOOP("ParamTable", "电机低温保护值")},
+    {23, 2, 1, 2, 2, 0, QT_TRANSLATE_NOOP("ParamTable", "反转方向")},
+    {24, 2, 1, 2, 2, 0, QT_TRANSLATE_NOOP("ParamTable", "电机极对数")},
+    {25, 2, 1, 2, 2, 0, QT_TRANSLATE_NOOP("ParamTable", "校准电流")},
+    {26, 2, 1, 2, 2, 0, QT_TRANSLATE_NOOP("ParamTable", "校准电压")},
+    {27, 2, 1, 2, 2, 0, QT_TRANSLATE_NOOP("ParamTable", "减速比")},
+    {28, 4, 4, 2, 5, 5, QT_TRANSLATE_NOOP("ParamTable", "电机相电阻")},
+    {29, 4, 4, 2, 5, 5, QT_TRANSLATE_NOOP("ParamTable", "电机相电感")},
+    {30, 4, 4, 2, 5, 5, QT_TRANSLATE_NOOP("ParamTable", "电机转速限值")},
+    {31, 4, 4, 2, 4, 0, QT_TRANSLATE_NOOP("ParamTable", "突破电流")},
+    {32, 4, 4, 2, 5, 5, QT_TRANSLATE_NOOP("ParamTable", "力矩比例")},
+    {33, 4, 4, 2, 5, 5, QT_TRANSLATE_NOOP("ParamTable", "电流比例")},
+    {34, 2, 4, 0, 0, 5, QT_TRANSLATE_NOOP("ParamTable", "产品批号")},
+    {35, 2, 4, 2, 0, 5, QT_TRANSLATE_NOOP("ParamTable", "未使用")},
+    {36, 4, 4, 0, 0, 0, QT_TRANSLATE_NOOP("ParamTable", "产品类型")},
 };
 // clang-format on
 
@@ -120,6 +122,15 @@ const ParamInfo* findParam(int id) {
     const ParamTable& table = paramTable();
     const auto it = table.constFind(id);
     return it == table.cend() ? nullptr : &it.value();
+}
+
+QString paramDisplayName(const ParamInfo& info) {
+    return QCoreApplication::translate("ParamTable", info.name.toUtf8().constData());
+}
+
+QString paramDisplayName(int id) {
+    const ParamInfo* info = findParam(id);
+    return info == nullptr ? QString() : paramDisplayName(*info);
 }
 
 EditorRange editorRangeFor(int displayKind) {

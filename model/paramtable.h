@@ -49,7 +49,9 @@ struct ParamInfo {
     int32_t typeCode = 0;
     int32_t size = 0;  // bytes over the mailbox: 1, 2 or 4
     int32_t access = kParamReadOnly;
-    QString name;  // Chinese display name, also used in the log
+    // Chinese name: the key of parameter-set files and lookups by name (e.g. "产品类型"). Never
+    // translated here; windows and the log show paramDisplayName.
+    QString name;
     int32_t displayKind = kDisplayNone;
     int32_t decimals = 0;  // digits after the point in the row's editor
 };
@@ -62,6 +64,11 @@ const ParamTable& paramTable();
 
 // Row of an id, or nullptr for an id the table does not hold.
 const ParamInfo* findParam(int id);
+
+// The name as operators read it: ParamInfo::name translated (context "ParamTable"). Empty for an
+// id the table does not hold.
+QString paramDisplayName(int id);
+QString paramDisplayName(const ParamInfo& info);
 
 inline bool isParamReadable(const ParamInfo& p) {
     return p.access != kParamWriteOnly;

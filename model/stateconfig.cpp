@@ -1,5 +1,6 @@
 #include "stateconfig.h"
 
+#include <QCoreApplication>
 #include <QDebug>
 #include <QFile>
 #include <QFileInfo>
@@ -108,6 +109,10 @@ void readRoot(const YAML::Node& root, Tables& tables) {
 
 }  // namespace
 
+QString stateTextDisplay(const QString& text) {
+    return QCoreApplication::translate("StateConfig", text.toUtf8().constData());
+}
+
 StateConfig::StateConfig(QObject* parent) : QObject(parent) {}
 
 bool StateConfig::load(const QString& fileName) {
@@ -190,5 +195,11 @@ QString StateConfig::errorWordSummary(bool driveWord, const QString& productType
     QStringList texts;
     const bool known = word != 0 && (driveWord ? decodeDrvErrorWord(productType, word, texts)
                                                : decodeErrorWord(productType, word, texts));
-    return known ? hex + QLatin1Char(' ') + texts.join(QStringLiteral(", ")) : hex;
+    if (!known) {
+        return hex;
+    }
+    for (QString& text : texts) {
+        text = stateTextDisplay(text);
+    }
+    return hex + QLatin1Char(' ') + texts.join(QStringLiteral(", "));
 }

@@ -11,6 +11,10 @@
 
 #include <cstdint>
 
+// A bit text of the file as operators read it, translated in context "StateConfig". The texts
+// are data of the file: translations/state_config_texts.cpp lists them for lupdate.
+QString stateTextDisplay(const QString& text);
+
 class StateConfig : public QObject {
     Q_OBJECT
 
@@ -34,11 +38,13 @@ public:
     static int bitIndexOf(const QString& key);
 
     // Texts of the set bits of a word in ascending bit order, "PADDING" when the file names none
-    // of them. False with an empty list when the product type has no such word in the file.
+    // of them. False with an empty list when the product type has no such word in the file. The
+    // texts are the file's, untranslated (stateTextDisplay).
     bool decodeErrorWord(const QString& productType, uint64_t word, QStringList& texts) const;
     bool decodeDrvErrorWord(const QString& productType, uint64_t word, QStringList& texts) const;
     // "0x%08x" of a motor (or drive) error word, followed by the texts of its set bits when the
-    // word is not 0 and the product type names them: one line for the log and the overview.
+    // word is not 0 and the product type names them: one line for the log and the overview, its
+    // texts translated.
     QString errorWordSummary(bool driveWord, const QString& productType, uint32_t word) const;
 
     const WordTable& stateWords() const { return stateWords_; }

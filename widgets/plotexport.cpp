@@ -1,6 +1,7 @@
 #include "plotexport.h"
 
 #include <qcustomplot.h>
+#include <QCoreApplication>
 #include <QFileInfo>
 #include <QSaveFile>
 #include <QTemporaryFile>
@@ -30,7 +31,7 @@ bool savePdfAtomically(QCustomPlot& plot, const QString& path, QString* error) {
     }
     tmp.close();
     if (!plot.savePdf(tmp.fileName())) {
-        *error = QStringLiteral("the PDF could not be written");
+        *error = QCoreApplication::translate("PlotExport", "the PDF could not be written");
         return false;
     }
     std::error_code ec;
@@ -52,7 +53,7 @@ QString plotCsv(const QCustomPlot& plot) {
             shown.push_back(plot.graph(i));
         }
     }
-    QString out = QStringLiteral("Time (s)");
+    QString out = QStringLiteral("Time (s)");  // file format: never translated
     for (const QCPGraph* g : shown) {
         out += QLatin1Char(',') + csvField(g->name());
     }
@@ -92,7 +93,9 @@ bool exportPlot(QCustomPlot& plot, const QString& path, QString* error) {
         return savePdfAtomically(plot, path, error);
     }
     if (suffix != QLatin1String("csv") && suffix != QLatin1String("png")) {
-        *error = QStringLiteral("unknown file type \"%1\": choose .csv, .png or .pdf").arg(suffix);
+        *error = QCoreApplication::translate("PlotExport",
+                                             "unknown file type \"%1\": choose .csv, .png or .pdf")
+                     .arg(suffix);
         return false;
     }
     QSaveFile file(path);
@@ -104,7 +107,7 @@ bool exportPlot(QCustomPlot& plot, const QString& path, QString* error) {
                                                         : plot.toPixmap().save(&file, "PNG");
     if (!written) {
         file.cancelWriting();
-        *error = QStringLiteral("the file could not be written");
+        *error = QCoreApplication::translate("PlotExport", "the file could not be written");
         return false;
     }
     if (!file.commit()) {

@@ -11,5 +11,6 @@ class QCustomPlot;
 QString plotCsv(const QCustomPlot& plot);
 
 // Writes the plot to `path` by its suffix: .csv (plotCsv), .png or .pdf (the picture as shown).
-// The file appears whole or not at all. False with `error` set when it could not be written.
+// The file appears whole or not at all. False with `error` set when it could not be written; the
+// error is for the operator, translated (context "PlotExport").
 bool exportPlot(QCustomPlot& plot, const QString& path, QString* error);

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "cia402.h"
+#include "cia402text.h"
 #include "coevalue.h"
 #include "metatypes.h"
 #include "paramtable.h"
@@ -22,6 +23,16 @@ QByteArray hex(const char* h) {
 QString dataFile(const QString& name) {
     return QStringLiteral(ZENTRIO_TEST_DATA_DIR "/") + name;
 }
+
+// Answers every lookup with "<context>|<source>": shows which context a text was translated in.
+class ContextEcho : public QTranslator {
+public:
+    QString translate(const char* context, const char* source, const char*, int) const override {
+        return QString::fromUtf8(context) + u'|' + QString::fromUtf8(source);
+    }
+    bool isEmpty() const override { return false; }
+};
+
 auto tables(const StateConfig& c) {
     return std::tuple(c.stateWords(), c.errorWords(), c.drvErrorWords(), c.warnings());
 }
@@ -372,6 +383,47 @@ private slots:
         QVERIFY(shipped.load(QStringLiteral(ZENTRIO_SOURCE_DIR "/state_config.yaml")));
         QVERIFY(shipped.decodeErrorWord("QJ30", 0x5, out));
         QCOMPARE(out, (QStringList{"过压", "过流"}));
+
+        // Every text of the shipped file is listed for lupdate, in the form it reads.
+        QFile listed(QStringLiteral(ZENTRIO_SOURCE_DIR "/translations/state_config_texts.cpp"));
+        QVERIFY(listed.open(QIODevice::ReadOnly));
+        const QString list = QString::fromUtf8(listed.readAll());
+        const auto [states, errors, drvErrors, warnings] = tables(shipped);
+        for (const StateConfig::WordTable& table : {states, errors, drvErrors, warnings}) {
+            for (const StateConfig::BitTexts& bits : table) {
+                for (const QString& text : bits) {
+                    const QString marked =
+                        QStringLiteral("QT_TRANSLATE_NOOP(\"StateConfig\", \"%1\")").arg(text);
+                    QVERIFY2(list.contains(marked), qPrintable(text));
+                }
+            }
+        }
+    }
+
+    // Shown texts go through their contexts; the names and texts used as keys stay as stored.
+    void displayTextsTranslatedKeysNot() {
+        ContextEcho echo;
+        QVERIFY(QCoreApplication::installTranslator(&echo));
+        const auto uninstall = qScopeGuard([&] { QCoreApplication::removeTranslator(&echo); });
+        StateConfig config;
+        QVERIFY(config.load(dataFile("valid.yaml")));
+        QStringList decoded;
+        QVERIFY(config.decodeErrorWord("QJ10", 0x21, decoded));
+        const std::pair<QString, QString> rows[] = {
+            {paramDisplayName(kParamIdProductType), "ParamTable|产品类型"},
+            {paramDisplayName(kParamCount), ""},
+            {findParam(kParamIdProductType)->name, "产品类型"},
+            {cia402StateDisplayText(Cia402State::OperationEnabled), "Cia402State|伺服运行"},
+            {cia402StateNameText(Cia402State(42)), "Cia402State|Unknown"},
+            {stateTextDisplay("过压"), "StateConfig|过压"},
+            {decoded.join(u','), "过压,编码器故障"},
+            {config.errorWordSummary(false, "QJ10", 0x21),
+             "0x00000021 StateConfig|过压, StateConfig|编码器故障"},
+            {config.errorWordSummary(true, "QJ10", 0), "0x00000000"},
+        };
+        for (const auto& [shown, expected] : rows) {
+            QCOMPARE(shown, expected);
+        }
     }
 };
 
