@@ -9,6 +9,7 @@
 
 #include "ecmaster.h"
 #include "model/cia402.h"
+#include "model/cia402text.h"
 #include "model/scaling.h"
 #include "model/stateconfig.h"
 #include "ui_driveoverview.h"
@@ -29,7 +30,7 @@ QString errorWordText(const StateConfig& config, bool driveWord, const QString& 
         return hex;
     }
     for (QString& text : texts) {
-        text = QCoreApplication::translate("StateConfig", text.toUtf8().constData());
+        text = stateTextDisplay(text);
     }
     return hex + QLatin1Char(' ') + texts.join(QStringLiteral(", "));
 }
@@ -89,12 +90,13 @@ void DriveOverview::refresh() {
         };
         cell(ColIndex, QString::number(index));
         cell(ColSlave, QString::number(master->validDriveList().value(index)));
-        // The console's name and the profile's, so that no state is mistaken for another.
-        cell(ColState,
-             state == Cia402State::Unknown
-                 ? QString::fromUtf8(cia402StateDisplayName(state))
-                 : QStringLiteral("%1 (%2)").arg(QString::fromUtf8(cia402StateDisplayName(state)),
-                                                 QString::fromUtf8(cia402StateName(state))));
+        // The console's name and the profile's, so that no state is mistaken for another; once
+        // where a language names both alike.
+        const QString shown = cia402StateDisplayText(state);
+        const QString profile = cia402StateNameText(state);
+        cell(ColState, state == Cia402State::Unknown || shown == profile
+                           ? shown
+                           : QStringLiteral("%1 (%2)").arg(shown, profile));
         if (!in) {
             continue;
         }

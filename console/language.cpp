@@ -101,6 +101,12 @@ bool installTranslations(Language language, const QStringList& folders) {
     }
     QCoreApplication::installTranslator(own);
     g_own = own;
+    // Dates and numbers in the same language, unless the system's locale speaks it already.
+    if (languageForLocale(QLocale()) != language) {
+        QLocale::setDefault(language == Language::Chinese
+                                ? QLocale(QLocale::Chinese, QLocale::China)
+                                : QLocale(QLocale::English, QLocale::UnitedStates));
+    }
     g_installed = language;
     return true;
 }

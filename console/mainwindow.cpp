@@ -149,6 +149,7 @@ void MainWindow::postSetup() {
     connectDriveControls();
     setupParameterPage();
     setupLanguageMenu();
+    translateFaultBoxTemplate();
 
     progress->setCancelButton(nullptr);
     progress->setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint | Qt::CustomizeWindowHint);

@@ -214,6 +214,8 @@ private:
     // Live fields show the drive's values; not live (no bus, no record yet) they are greyed and
     // the measured ones show a dash, so no old value passes for a live one.
     void setStatusLive(bool live);
+    // The fault box's placeholders, as the .ui gives them, in the operator's language.
+    void translateFaultBoxTemplate();
     // The thinned refresh of the value fields; also keeps lastPosition.
     void showStatusFields(const TCiA402_GetValue& data, float position, float velocity,
                           float torque);

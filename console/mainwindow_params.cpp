@@ -95,10 +95,7 @@ MainWindow::ParamReading MainWindow::fetchParameter(
 }
 
 QString MainWindow::shownParamName(int id) {
-    const ParamInfo* info = findParam(id);
-    return info == nullptr
-               ? QString()
-               : QCoreApplication::translate("ParamTable", info->name.toUtf8().constData());
+    return paramDisplayName(id);
 }
 
 void MainWindow::setupParameterPage() {

@@ -10,6 +10,7 @@
 
 #include "mainwindow.h"
 #include "model/cia402.h"
+#include "model/cia402text.h"
 #include "model/stateconfig.h"
 #include "ui_mainwindow.h"
 
@@ -33,23 +34,6 @@ const FaultWordKind kDriveWord{QT_TRANSLATE_NOOP("MainWindow", ">>> Drv Error Wo
                                QT_TRANSLATE_NOOP("MainWindow", "设备类型未知，无法解析Drv错误字！"),
                                "DrvErrorWord:"};
 
-// The CiA 402 state names cia402StateName() gives, for the translation of the state shown.
-[[maybe_unused]] constexpr const char* kStateNames[] = {
-    QT_TRANSLATE_NOOP("MainWindow", "Not ready to switch on"),
-    QT_TRANSLATE_NOOP("MainWindow", "Switch on disabled"),
-    QT_TRANSLATE_NOOP("MainWindow", "Ready to switch on"),
-    QT_TRANSLATE_NOOP("MainWindow", "Switched on"),
-    QT_TRANSLATE_NOOP("MainWindow", "Operation enabled"),
-    QT_TRANSLATE_NOOP("MainWindow", "Quick stop active"),
-    QT_TRANSLATE_NOOP("MainWindow", "Fault reaction active"),
-    QT_TRANSLATE_NOOP("MainWindow", "Fault"),
-    QT_TRANSLATE_NOOP("MainWindow", "Unknown")};
-
-// A decoded bit text of state_config.yaml as the operator reads it.
-QString shownBitText(const QString& text) {
-    return QCoreApplication::translate("StateConfig", text.toUtf8().constData());
-}
-
 // A line of a section: four blanks or a tab in front, or nothing at all.
 bool isSectionLine(const QString& text) {
     return text.isEmpty() || text.startsWith(QLatin1String("    ")) ||
@@ -57,6 +41,15 @@ bool isSectionLine(const QString& text) {
 }
 
 }  // namespace
+
+void MainWindow::translateFaultBoxTemplate() {
+    const QString placeholder = QStringLiteral("PADDING");
+    const QString shown = stateTextDisplay(placeholder);
+    QTextDocument* doc = ui->textEdit_errorWord->document();
+    for (QTextCursor at = doc->find(placeholder); !at.isNull(); at = doc->find(placeholder, at)) {
+        at.insertText(shown);
+    }
+}
 
 void MainWindow::setStatusLive(bool live) {
     statusLive = live;
@@ -98,7 +91,7 @@ void MainWindow::showStatusFields(const TCiA402_GetValue& data, float position, 
     lastPosition = position;
     // The bits, and beside them the state they mean.
     ui->spinBox_State->setValue(data.statusWord);
-    ui->label_StateName->setText(tr(cia402StateName(cia402StateFromStatusWord(data.statusWord))));
+    ui->label_StateName->setText(cia402StateNameText(cia402StateFromStatusWord(data.statusWord)));
     ui->label_StateName->setEnabled(true);
     ui->doubleSpinBox_Position->setValue(static_cast<double>(position));
     ui->doubleSpinBox_Torque->setValue(static_cast<double>(torque));
@@ -143,7 +136,7 @@ void MainWindow::reactToFaultWord(bool driveWord, uint32_t word) {
     emit writeLog(tr(kind.heading));
     QStringList shown;
     for (const QString& text : texts) {
-        shown << shownBitText(text);
+        shown << stateTextDisplay(text);
         emit writeLog(QStringLiteral(">>> ") + shown.last());
     }
     updateFaultBoxSection(QLatin1String(kind.boxHeader), shown);

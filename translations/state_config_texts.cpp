@@ -58,4 +58,6 @@
     QT_TRANSLATE_NOOP("StateConfig", "MCU温度偏高"),
     QT_TRANSLATE_NOOP("StateConfig", "负载过大"),
     QT_TRANSLATE_NOOP("StateConfig", "编码器信号弱"),
+    // shown for a word none of whose set bits the file names
+    QT_TRANSLATE_NOOP("StateConfig", "PADDING"),
 };

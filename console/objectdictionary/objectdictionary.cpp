@@ -40,7 +40,7 @@ QString objectCodeText(uint8_t code) {
 QString entryName(uint16_t object, const DictionaryEntry& e) {
     if (object == kParamObjectIndex && e.subIndex >= 1) {
         if (const ParamInfo* p = findParam(e.subIndex - 1)) {
-            return QCoreApplication::translate("ParamTable", p->name.toUtf8().constData());
+            return paramDisplayName(*p);
         }
     }
     return e.name;

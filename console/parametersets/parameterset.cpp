@@ -22,7 +22,7 @@ class ParameterSetFile {
 
 // A parameter's name as the operator reads it; files keep the table's own.
 QString shownName(const ParamInfo& p) {
-    return QCoreApplication::translate("ParamTable", p.name.toUtf8().constData());
+    return paramDisplayName(p);
 }
 
 struct Range {

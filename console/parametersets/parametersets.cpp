@@ -17,8 +17,7 @@ namespace {
 
 // A parameter's name as the operator reads it; the table's own name stays the key in files.
 QString shownName(int id) {
-    return QCoreApplication::translate("ParamTable",
-                                       paramTable().value(id).name.toUtf8().constData());
+    return paramDisplayName(id);
 }
 
 QStringList paramNames(const QList<int>& ids) {

@@ -4,8 +4,14 @@
 #include <QSet>
 #include <QString>
 #include <QStringList>
+#include <QTextDocumentFragment>
 
 // What "one language" means for a text on screen or in a translation.
+
+// A text as shown: rich text without its markup.
+inline QString plainText(const QString& text) {
+    return Qt::mightBeRichText(text) ? QTextDocumentFragment::fromHtml(text).toPlainText() : text;
+}
 
 inline bool hasCjk(const QString& text) {
     for (const QChar c : text) {
@@ -25,11 +31,15 @@ inline QStringList untranslatedEnglish(const QString& text) {
     static const QSet<QString> kept{
         // protocol and profile
         "EtherCAT", "CiA", "CoE", "SDO", "PDO", "RxPDO", "TxPDO", "FoE", "EMCY", "DC", "AL", "SII",
-        "ESC", "FMMU", "SM", "INIT", "PRE", "OP", "SAFE", "BOOT", "ERROR", "ERR", "EC", "STATE",
-        "OPERATIONAL", "ErrorWord", "DrvErrorWord", "MCU", "MOS", "PASS", "NG", "PID",
+        "ESC", "FMMU", "SM", "INIT", "Init", "PRE", "OP", "SAFE", "BOOT", "ERROR", "ERR", "EC",
+        "STATE", "OPERATIONAL", "ErrorWord", "DrvErrorWord", "MCU", "MOS", "NTC", "PASS", "NG",
+        "PID", "Kp", "Ki", "Kd", "Zentrio",
         // units, keys, file types
-        "ms", "Nm", "rpm", "turn", "deg", "Esc", "Ctrl", "txt", "csv", "png", "yaml", "efw", "bin"};
-    static const QRegularExpression named(QStringLiteral("\\w*\\d\\w*"));
+        "ms", "ns", "Nm", "rpm", "turn", "deg", "Esc", "Ctrl", "txt", "csv", "CSV", "png", "PNG",
+        "PDF", "yaml", "yml", "YAML", "efw", "bin"};
+    // Words holding digits, file names and paths, and quoted keys of files.
+    static const QRegularExpression named(
+        QStringLiteral("\\w*\\d\\w*|[\\w\\-]*(?:[/.][\\w\\-]+)+|'[^']*'"));
     static const QRegularExpression word(QStringLiteral("[A-Za-z][A-Za-z_]+"));
     QString rest = text;
     rest.replace(named, QStringLiteral(" "));

@@ -1,5 +1,3 @@
-#include <QTextDocumentFragment>
-
 #include "console_support.h"
 #include "kivcustomplot.h"
 #include "language.h"
@@ -11,14 +9,10 @@ namespace {
 
 const QString kTourChain = u"Simulated drive chain (3 drives)"_s;
 
-QString plain(const QString& text) {
-    return Qt::mightBeRichText(text) ? QTextDocumentFragment::fromHtml(text).toPlainText() : text;
-}
-
 // Every text a widget shows or offers (tooltips, menu entries, headers, items), one per line.
 void textsOf(QWidget* w, QStringList& out) {
     const auto add = [&out, w](const QString& text) {
-        for (const QString& line : plain(text).split(u'\n', Qt::SkipEmptyParts)) {
+        for (const QString& line : plainText(text).split(u'\n', Qt::SkipEmptyParts)) {
             out << w->objectName() + u": "_s + line;
         }
     };
@@ -127,7 +121,8 @@ QStringList visibleTexts() {
         }
         textsOf(top, out);
         for (QWidget* w : top->findChildren<QWidget*>()) {
-            if (w->isVisible()) {
+            // Of Qt's own file dialog, what the console gives it: title and filters (elsewhere).
+            if (w->isVisible() && qobject_cast<QFileDialog*>(w->window()) == nullptr) {
                 textsOf(w, out);
             }
         }

@@ -75,7 +75,8 @@ private slots:
             } else if (xml.name() == u"translation") {
                 ++messages;
                 const QString type = xml.attributes().value(QStringLiteral("type")).toString();
-                const QString text = xml.readElementText(QXmlStreamReader::IncludeChildElements);
+                const QString text =
+                    plainText(xml.readElementText(QXmlStreamReader::IncludeChildElements));
                 if (!type.isEmpty()) {
                     faults << type + QStringLiteral(": ") + source;
                 } else if (text.isEmpty()) {
@@ -93,7 +94,10 @@ private slots:
         QVERIFY2(!xml.hasError(),
                  qPrintable(xml.errorString() + u' ' + QString::number(xml.lineNumber())));
         QVERIFY2(messages > 300, qPrintable(QString::number(messages)));
-        QVERIFY2(faults.isEmpty(), qPrintable(faults.join(u'\n')));
+        if (!faults.isEmpty()) {
+            qWarning().noquote() << faults.join(u'\n');
+        }
+        QVERIFY2(faults.isEmpty(), qPrintable(QString::number(faults.size())));
     }
 
     // The compiled files are where a build's console looks, and they speak.
