@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QHeaderView>
+#include <QRegularExpression>
 #include <QShortcut>
 #include <QTreeWidgetItem>
 
@@ -36,6 +37,26 @@ QString objectCodeText(uint8_t code) {
     }
 }
 
+// A name the drive gives, in the operator's language where it is one of the profile's or of our
+// drives' objects (translations/object_names.cpp lists them; "Mapped object 3" is found as
+// "Mapped object %1"); any other name as the drive gives it.
+QString shownObjectName(const QString& name) {
+    const QByteArray key = name.toUtf8();
+    const QString shown = QCoreApplication::translate("ObjectNames", key.constData());
+    if (shown != name) {
+        return shown;
+    }
+    static const QRegularExpression numbered(QStringLiteral("^(.*\\D) (\\d+)$"));
+    if (const QRegularExpressionMatch m = numbered.match(name); m.hasMatch()) {
+        const QByteArray stem = (m.captured(1) + QStringLiteral(" %1")).toUtf8();
+        const QString translated = QCoreApplication::translate("ObjectNames", stem.constData());
+        if (translated != QString::fromUtf8(stem)) {
+            return translated.arg(m.captured(2));
+        }
+    }
+    return name;
+}
+
 // The page's name for a drive parameter (in the operator's language), the drive's own otherwise.
 QString entryName(uint16_t object, const DictionaryEntry& e) {
     if (object == kParamObjectIndex && e.subIndex >= 1) {
@@ -43,7 +64,7 @@ QString entryName(uint16_t object, const DictionaryEntry& e) {
             return paramDisplayName(*p);
         }
     }
-    return e.name;
+    return shownObjectName(e.name);
 }
 
 // What an entry row carries; nothing for an object row or no row.
@@ -178,7 +199,7 @@ void ObjectDictionary::fillTree(const QList<DictionaryObject>& objects) {
     for (const DictionaryObject& o : objects) {
         auto* top = new QTreeWidgetItem(tree);
         top->setText(kIndex, QStringLiteral("0x%1").arg(o.index, 4, 16, QLatin1Char('0')));
-        top->setText(kName, o.name);
+        top->setText(kName, shownObjectName(o.name));
         top->setText(kType, objectCodeText(o.objectCode));
         for (const DictionaryEntry& e : o.entries) {
             auto* item = new QTreeWidgetItem(top);

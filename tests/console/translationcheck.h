@@ -33,7 +33,7 @@ inline QStringList untranslatedEnglish(const QString& text) {
         "EtherCAT", "CiA", "CoE", "SDO", "PDO", "RxPDO", "TxPDO", "FoE", "EMCY", "DC", "AL", "SII",
         "ESC", "FMMU", "SM", "INIT", "Init", "PRE", "OP", "SAFE", "BOOT", "ERROR", "ERR", "EC",
         "STATE", "OPERATIONAL", "ErrorWord", "DrvErrorWord", "MCU", "MOS", "NTC", "PASS", "NG",
-        "PID", "Kp", "Ki", "Kd", "Zentrio",
+        "PID", "Kp", "Ki", "Kd", "Zentrio", "SyncManager", "VAR", "ARRAY", "RECORD",
         // units, keys, file types
         "ms", "ns", "Nm", "rpm", "turn", "deg", "Esc", "Ctrl", "txt", "csv", "CSV", "png", "PNG",
         "PDF", "yaml", "yml", "YAML", "efw", "bin"};

@@ -1,6 +1,7 @@
 #include "console_support.h"
 #include "kivcustomplot.h"
 #include "language.h"
+#include "objectdictionary.h"
 #include "translationcheck.h"
 
 using namespace consoletest;
@@ -228,6 +229,16 @@ private slots:
         click("pushButton_ReadAll");
         waitQuiet();
         settle();
+
+        // The dictionary, read: the names the drives give their objects are translated too.
+        action("actionObjectDictionary")->trigger();
+        auto* dictionary = window->findChild<ObjectDictionary*>();
+        QVERIFY(dictionary != nullptr);
+        dictionary->findChild<QAbstractButton*>(u"pushButton_readDictionary"_s)->click();
+        auto* progress = dictionary->findChild<QProgressBar*>();
+        QVERIFY(waitFor([progress] { return progress->value() == progress->maximum(); }));
+        settle();
+        closeOthers();
 
         // Every menu entry but leaving and the screen modes, then the pages' dialog buttons.
         const QStringList skipped{u"actionExit"_s, u"actionFull_Screen"_s,
