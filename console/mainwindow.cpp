@@ -401,7 +401,7 @@ QString MainWindow::driveItemText(int index) const {
     if (index < 0 || index >= slaves.size()) {
         return QString::number(index);
     }
-    return tr("drive %1 (slave %2)").arg(index).arg(slaves.at(index));
+    return tr("Drive %1 (slave %2)").arg(index).arg(slaves.at(index));
 }
 
 void MainWindow::on_toolButton_closeBanner_clicked() {

@@ -1758,8 +1758,8 @@ li.checked::marker { content: &quot;\2612&quot;; }
     </message>
     <message>
         <location line="+11"/>
-        <source>drive %1 (slave %2)</source>
-        <translation>drive %1 (slave %2)</translation>
+        <source>Drive %1 (slave %2)</source>
+        <translation>Drive %1 (slave %2)</translation>
     </message>
     <message>
         <location line="+64"/>

@@ -1758,7 +1758,7 @@ li.checked::marker { content: &quot;\2612&quot;; }
     </message>
     <message>
         <location line="+11"/>
-        <source>drive %1 (slave %2)</source>
+        <source>Drive %1 (slave %2)</source>
         <translation>电机%1 (从站%2)</translation>
     </message>
     <message>
