@@ -20,18 +20,16 @@ void textsOf(QWidget* w, QStringList& out) {
     if (w->isWindow()) {
         add(w->windowTitle());
     }
-    add(w->toolTip());
     for (QAction* a : w->actions()) {
         add(a->text());
         add(a->toolTip());
     }
-    if (auto* l = qobject_cast<QLabel*>(w)) {
-        add(l->text());
-    } else if (auto* b = qobject_cast<QAbstractButton*>(w)) {
-        add(b->text());
-    } else if (auto* g = qobject_cast<QGroupBox*>(w)) {
-        add(g->title());
-    } else if (auto* t = qobject_cast<QTabWidget*>(w)) {
+    // Labels, buttons, group boxes, edits' hints, spin boxes' units, text panes.
+    for (const char* p : {"toolTip", "text", "title", "placeholderText", "specialValueText",
+                          "prefix", "suffix", "plainText"}) {
+        add(w->property(p).toString());
+    }
+    if (auto* t = qobject_cast<QTabWidget*>(w)) {
         for (int i = 0; i < t->count(); ++i) {
             add(t->tabText(i));
             add(t->tabToolTip(i));
@@ -43,17 +41,6 @@ void textsOf(QWidget* w, QStringList& out) {
                 add(c->itemText(i));
             }
         }
-    } else if (auto* e = qobject_cast<QLineEdit*>(w)) {
-        add(e->placeholderText());
-    } else if (auto* s = qobject_cast<QAbstractSpinBox*>(w)) {
-        add(s->specialValueText());
-        if (auto* d = qobject_cast<QDoubleSpinBox*>(s)) {
-            add(d->prefix() + d->suffix());
-        }
-    } else if (auto* p = qobject_cast<QPlainTextEdit*>(w)) {
-        add(p->toPlainText());
-    } else if (auto* te = qobject_cast<QTextEdit*>(w)) {
-        add(te->toPlainText());
     } else if (auto* mb = qobject_cast<QMenuBar*>(w)) {
         std::function<void(QMenu*)> walk = [&](QMenu* menu) {
             add(menu->title());
