@@ -121,15 +121,8 @@ TEST_F(BusTool, DiagnosticsShowEachFaultOnTheRightSlaveAndPort) {
     for (const auto& line : out)
         EXPECT_HAS(line, "port0_invalid_frames 0  port0_rx_errors 0  port0_forwarded_errors 0");
 
-    // Corrupted into drive 2: invalid on its port 0, marked for drive 3; diag's count is resent.
-    chain->corruptNextFrame(2);
-    out = diag();
-    EXPECT_HAS(out[0], "port0_invalid_frames 0  ");
-    EXPECT_HAS(out[1], "port0_invalid_frames 1  ");
-    EXPECT_HAS(out[2], "port0_forwarded_errors 1  ");
-    EXPECT_HAS(out[2], "port0_invalid_frames 0  ");
-
-    // Back over the cable between drives 2 and 3: drive 2 takes it on port 1, drive 1 forwards it.
+    // Outbound corruption: tests/diagnostics. Back over the cable between drives 2 and 3: drive 2
+    // takes it on port 1, drive 1 forwards it.
     chain->corruptNextFrame(3, sim::LossPoint::Return);
     out = diag();
     EXPECT_HAS(out[1], "port1_invalid_frames 1  ");
@@ -142,7 +135,7 @@ TEST_F(BusTool, DiagnosticsShowEachFaultOnTheRightSlaveAndPort) {
     chain->setFrameLoss(0.0, 7);
     out = diag();
     EXPECT_TRUE(std::regex_search(out[2], std::regex("port0_invalid_frames [1-9]"))) << out[2];
-    EXPECT_HAS(out[1], "port0_invalid_frames 1  ");  // the corruption before
+    EXPECT_HAS(out[1], "port0_invalid_frames 0  ");
 
     // Drive 3's cable pulled: drive 2 counts a lost link on port 1, and only two slaves answer.
     chain->pullDrive(3);

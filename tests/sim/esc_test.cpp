@@ -1,6 +1,4 @@
 // The slave controllers as a master meets them on the wire, faults injected into the line included.
-#include "ethercat/stack/sii.h"
-#include "sim/sii.h"
 #include "sim_fixture.h"
 
 using namespace simtest;
@@ -92,21 +90,6 @@ TEST(Datagrams, FramesPassWholeAndMalformedOnesUntouched) {
         EXPECT_EQ(copy, b);
     }
     EXPECT_EQ(chain.readRegisters(1, kRegStationAddress, 2), Bytes(2)) << "none of them acted";
-}
-
-// The master sizes SM2 from the RxPDO category and SM3 from the TxPDO one of the EEPROM.
-TEST(Sii, PdoCategoriesNameTheirSyncManagers) {
-    for (auto [slave, outBits, inBits] : {std::tuple(sim::SlaveConfig::drive(1), 144u, 256u),
-                                          std::tuple(sim::SlaveConfig::ioTerminal(), 16u, 16u)}) {
-        const auto words = sim::buildSii(slave);
-        const SiiInfo info = parseSiiCategories([&](uint32_t w) -> std::optional<uint16_t> {
-            return w < words.size() ? std::optional(words[w]) : std::nullopt;
-        });
-        ASSERT_TRUE(info.complete && info.rxPdo && info.txPdo);
-        EXPECT_EQ(std::tuple(info.rxPdo->perSm[2], info.rxPdo->total, info.txPdo->perSm[3],
-                             info.txPdo->total),
-                  std::tuple(outBits, outBits, inBits, inBits));
-    }
 }
 
 struct AlTest : ::testing::Test {
