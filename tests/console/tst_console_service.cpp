@@ -127,10 +127,7 @@ private slots:
 
     // Firmware byte for byte to the drive under the typed password, then bus down; bad ones not.
     void firmwareAndParameters() {
-        QByteArray firmware(3000, 0);  // several FoE packets, the last a short one
-        for (int i = 0; i < firmware.size(); ++i) {
-            firmware[i] = static_cast<char>(i * 7 + 3);
-        }
+        const QByteArray firmware = QByteArray(2999, 'f') + '\0';  // FoE packets, the last short
         QTemporaryDir dir;
         const QString path = dir.filePath(u"joint_1.3.0.efw"_s);
         QVERIFY(writeFile(path, firmware));

@@ -107,7 +107,8 @@ private slots:
     }
 
     void filesKeepEveryValueAndComparisonMarksExactlyTheChangedRows() {
-        // Limits of each row, and floats whose shortest text needs all nine digits.
+        // Limits of each row (a value beyond one is refused: the file tests above), and floats
+        // whose shortest text needs all nine digits.
         const QMap<int, double> edges{{1, 65.535}, {2, 0.1f},   {3, 1234.5677f},
                                       {8, 255},    {20, -100},  {21, 100},
                                       {22, 0},     {31, 10000}, {33, 3.4028e-38f}};
@@ -118,10 +119,6 @@ private slots:
         set.time = QDateTime(QDate(2026, 12, 7), QTime(14, 50, 1, 250), Qt::UTC);
         for (const int id : parameterSetIds()) {
             set.values.insert(id, edges.value(id, id * 3));
-        }
-        for (auto it = edges.cbegin(); it != edges.cend(); ++it) {
-            QVERIFY2(parameterValueValid(it.key(), it.value()),
-                     qPrintable(QString::number(it.key())));
         }
         const ParameterSetParse back = parseParameterSet(parameterSetToYaml(set));
         QVERIFY2(back.set, qPrintable(back.error));
