@@ -107,9 +107,7 @@ TEST(BusSdo, HostileLostDuplicatedAndInterruptedRepliesAreSortedOut) {
     ASSERT_TRUE(wide.bringUp());
     ASSERT_TRUE(wide.chain->setMailboxMisbehaviour(1, sim::Misbehaviour::OversizedUpload));
     EXPECT_LE(wide.sdoRead(1, kParams, 37, 4), 0);
-    const auto overrun = wide.popErrors();
-    ASSERT_EQ(overrun.size(), 1u);
-    EXPECT_EQ(overrun[0].ErrorCode, ec::kPacketOverrun);
+    EXPECT_EQ(wide.packetErrors(ec::kPacketOverrun), 1u);
 }
 
 // The console's download: INIT, the bootstrap mailbox from the SII into SM0/SM1, BOOT.
@@ -168,18 +166,14 @@ TEST(BusMailbox, ExpeditedSdoAbortsRefusalsThenFilesOfEveryShapeInBootAndTheNewF
     // Objects larger than the caller's buffer (normal and expedited) fail without a write past it.
     EXPECT_LE(bus.sdoRead(1, 0x1008, 0, 15), 0);
     EXPECT_LE(bus.sdoRead(1, kParams, 3, 3), 0);
-    const auto tooSmall = bus.popErrors();
-    ASSERT_EQ(tooSmall.size(), 2u);
-    for (const auto& e : tooSmall)
-        EXPECT_EQ(std::tuple(e.Etype, e.ErrorCode),
-                  std::tuple(EC_ERR_TYPE_PACKET_ERROR, ec::kPacketBufferTooSmall));
+    EXPECT_EQ(bus.packetErrors(ec::kPacketBufferTooSmall), 2u);
     // Complete access: refused unsent unless the SII offers it, else aborted by the drive.
     int caSize = 8;
     uint8_t buf[8];
     const uint64_t frames = bus.chain->framesSeen();
     EXPECT_EQ(ecx_SDOread(bus.ctx(), 1, 0x1018, 1, true, &caSize, buf, EC_TIMEOUTRXM), 0);
     EXPECT_EQ(bus.chain->framesSeen(), frames);
-    EXPECT_EQ(bus.popErrors().at(0).ErrorCode, ec::kPacketRefused);
+    EXPECT_EQ(bus.packetErrors(ec::kPacketRefused), 1u);
     bus.slave(1).CoEdetails |= ec::kCoeDetailCompleteAccess;
     EXPECT_EQ(ecx_SDOread(bus.ctx(), 1, 0x1018, 1, true, &caSize, buf, EC_TIMEOUTRXM), 0);
     EXPECT_EQ(static_cast<uint32_t>(bus.popErrors().at(0).AbortCode), 0x06010000u);

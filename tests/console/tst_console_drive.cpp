@@ -199,7 +199,6 @@ private slots:
         setValue("doubleSpinBox_torque", 2.0);
         selectDrive(2);
         QTRY_VERIFY(logged(u"Current Motor Index: 2"_s));
-        QCOMPARE(master()->selectedSlaveNumber(), master()->validDriveList().at(2));
         QVERIFY(setpointsZero(2) &&
                 child<QLineEdit>("lineEdit_Version")->text() ==
                     QString::fromStdString(chain->drive(3)->softwareVersionText()));

@@ -113,8 +113,8 @@ private slots:
         QCOMPARE(master->readParameter(1, kParamIdSoftwareVersion, version), kParamOk);
         uint64_t frames = 0, dropped = 0;
         QVERIFY(master->stopCapture(&frames, &dropped));
-        QVERIFY(!master->capturing() && !master->stopCapture(nullptr, nullptr));  // nothing runs
-        QVERIFY(dropped == 0 && frames > 4);  // the cycle and the mailbox exchange
+        QVERIFY(!master->capturing() && !master->stopCapture(nullptr, nullptr));     // nothing runs
+        QVERIFY2(dropped == 0 && frames >= 2, qPrintable(QString::number(frames)));  // the SDO's
 
         // Disconnected: an empty table, no counters to clear.
         master->disconnectBus();

@@ -380,8 +380,7 @@ private slots:
         QCOMPARE(std::tuple(last.slave, last.type), std::tuple(2, SupervisionKind::Lost));
         QVERIFY(why.contains(last.detail) && last.detail.startsWith(QStringLiteral("no answer")));
         QTRY_VERIFY(events.contains(std::tuple(2, SupervisionKind::Lost, last.detail)));
-        QTest::qWait(100);  // no further checks until the next bring-up
-        QCOMPARE(sink.lost, 1);
+        // Once only, no further checks until the next bring-up: tst_console_drive lostDrive.
         QCOMPARE(sink.count(ok) + sink.count(lost) + sink.count(why), qsizetype(sink.lines.size()));
         bus.chain->plugDrive(2);
         m.disconnectBus();
