@@ -33,13 +33,8 @@ private slots:
             QCOMPARE(factoryMarkerPresent(appDir.path()), factory);
             const std::unique_ptr<QMainWindow> window = createMainWindow(appDir.path());
             QVERIFY(window && window->parent() == nullptr);
-            auto* station = qobject_cast<FactoryWindow*>(window.get());
-            QCOMPARE(station != nullptr, factory);
+            QCOMPARE(qobject_cast<FactoryWindow*>(window.get()) != nullptr, factory);
             QCOMPARE(qobject_cast<MainWindow*>(window.get()) != nullptr, !factory);
-            if (station != nullptr) {
-                auto* tabs = station->findChild<QTabWidget*>(QStringLiteral("tabWidget"));
-                QCOMPARE(tabs->tabText(0) + tabs->tabText(1), QStringLiteral("外观测试\nPASS校准"));
-            }
             QVERIFY(marker.open(QIODevice::WriteOnly));  // empty, as it may be
             marker.close();
         }

@@ -20,37 +20,17 @@ TEST(Bus, ScanAndMapIdentifyAndLayOutEveryDrive) {
         const ec_slavet& s = bus.slave(n);
         EXPECT_EQ(std::tuple(s.configadr, s.eep_man, s.eep_id, s.eep_rev, std::string(s.name)),
                   std::tuple(0x1000 + n, 0x0B7Au, 0x514A3330u, 0x00010000u, std::string("QJ30")));
-        EXPECT_EQ(bus.reg(n, 0x0010, 2), (Bytes{uint8_t(n), 0x10}));
         EXPECT_TRUE(s.hasdc && (s.mbx_proto & ec::kMbxProtoCoE));
         EXPECT_EQ(s.parent, n - 1);
         EXPECT_EQ(s.topology, n == kDrives ? 1 : 2) << "a line: the last slave closes it";
-        const auto sm = bus.reg(n, 0x0800, 16);  // the mailbox SyncManagers as written
-        EXPECT_EQ(std::tuple(ec::getU16(&sm[0]), ec::getU16(&sm[2]), sm[4], ec::getU16(&sm[8]),
-                             ec::getU16(&sm[10]), sm[12]),
-                  std::tuple(s.mbx_wo, s.mbx_l, uint8_t{0x26}, s.mbx_ro, s.mbx_rl, uint8_t{0x22}));
     }
+    // Station addresses and mailbox SyncManagers as written: every transfer below relies on them.
     EXPECT_EQ(ecx_statecheck(bus.ctx(), 0, EC_STATE_PRE_OP, bustest::kStateTimeoutUs),
               EC_STATE_PRE_OP);
-    EXPECT_EQ(ecx_readeeprom(bus.ctx(), 2, ec::kSiiProductCode, EC_TIMEOUTEEP), 0x514A3330u);
 
+    // Each drive's share of the image (register bytes and layout: tests/stack; what each drive
+    // takes and reports through it: tests/ecmaster).
     ASSERT_EQ(bus.map(), 50 * kDrives);
-    EXPECT_EQ(bus.reg(1, 0x0600, 16),
-              (Bytes{0, 0, 0, 0, 0x12, 0, 0, 0x07, 0, 0x11, 0, 0x02, 1, 0, 0, 0}));
-    auto sm2 = bus.reg(1, 0x0810, 8);
-    sm2[5] = sm2[7] = 0;  // status and PDI control belong to the slave
-    EXPECT_EQ(sm2, (Bytes{0x00, 0x11, 0x12, 0x00, 0x64, 0x00, 0x01, 0x00}));
-    for (int n = 1; n <= kDrives; ++n) {
-        SCOPED_TRACE(n);
-        EXPECT_EQ(std::tuple(bus.slave(n).Obytes, bus.slave(n).Ibytes), std::tuple(18u, 32u));
-        EXPECT_EQ(bus.slave(n).outputs, bus.iomap.data() + 18 * (n - 1));
-        EXPECT_EQ(bus.slave(n).inputs, bus.iomap.data() + 18 * kDrives + 32 * (n - 1));
-        const auto fmmu1 = bus.reg(n, 0x0610, 16);
-        EXPECT_EQ(
-            std::tuple(ec::getU32(&fmmu1[0]), ec::getU16(&fmmu1[4]), fmmu1[11]),
-            std::tuple(18u * kDrives + 32u * (n - 1), uint16_t{32}, uint8_t{ec::kFmmuTypeRead}));
-    }
-    EXPECT_EQ(bus.master.group(0).expectedWKC, 3 * kDrives);
-    EXPECT_EQ(bus.slave(0).Obytes, 18u * kDrives);
     EXPECT_EQ(ecx_statecheck(bus.ctx(), 0, EC_STATE_SAFE_OP, bustest::kStateTimeoutUs),
               EC_STATE_SAFE_OP)
         << "mapping requests SAFE-OP";
@@ -132,7 +112,6 @@ TEST(Bus, ChainsOfOtherShapesSizesAndARefusedTransition) {
 TEST(Bus, ClocksStateErrorsAndAPulledCable) {
     SimBus bus(sim::ChainConfig::drives(kDrives));
     ASSERT_TRUE(bus.bringUp());
-    EXPECT_EQ(ecx_readstate(bus.ctx()), EC_STATE_OPERATIONAL);
     // The first DC slave is the reference; delays grow hop by hop; system times are the master's.
     EXPECT_EQ(std::tuple(bus.master.group(0).DCnext, bus.slave(1).DCnext, bus.slave(3).DCprevious,
                          bus.slave(1).pdelay),

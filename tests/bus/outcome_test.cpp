@@ -28,7 +28,7 @@ TEST(BusServiceOutcome, EachEndingHasItsKindObjectCodeAndText) {
     } rows[] = {
         // An emergency met on the way is recorded, not taken for the outcome.
         {[](SimBus& b) {
-             b.chain->sendEmergency(1, 0x2310, 1);
+             b.chain->sendEmergency(1, 0x2310, 0x01, {1, 2, 3, 4, 5});
              return b.sdoRead(1, 0x1018, 1, 4);
          },
          EC_SERVICE_OK, 0, 0x1018, 1, "ok"},
@@ -79,9 +79,10 @@ TEST(BusServiceOutcome, EachEndingHasItsKindObjectCodeAndText) {
         EXPECT_EQ(ec::serviceResultText(r), row.text);
     }
     const auto errors = bus->popErrors();  // the error list is filled as before
-    EXPECT_EQ(std::count_if(errors.begin(), errors.end(),
-                            [](const ec_errort& e) { return e.Etype == EC_ERR_TYPE_EMERGENCY; }),
-              1);
+    const auto emergency = [](const ec_errort& x) { return x.Etype == EC_ERR_TYPE_EMERGENCY; };
+    ASSERT_EQ(std::count_if(errors.begin(), errors.end(), emergency), 1);
+    const auto e = std::find_if(errors.begin(), errors.end(), emergency);
+    EXPECT_EQ(std::tuple(e->ErrorCode, e->ErrorReg, e->b1), std::tuple(0x2310, 0x01, 1));
 }
 
 TEST(BusServiceOutcome, AnotherThreadsServicesLeaveThisThreadsOutcome) {

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <vector>
 
@@ -55,6 +56,13 @@ struct SimBus {
         for (ec_errort e{}; ecx_poperror(ctx(), &e);)
             list.push_back(e);
         return list;
+    }
+    // Takes the error list; how many of its entries are packet errors with `code`.
+    size_t packetErrors(uint16_t code) {
+        const auto errors = popErrors();
+        return size_t(std::count_if(errors.begin(), errors.end(), [code](const ec_errort& e) {
+            return e.Etype == EC_ERR_TYPE_PACKET_ERROR && e.ErrorCode == code;
+        }));
     }
     // Reads into a heap buffer of exactly `capacity` bytes, so that a write past it is caught.
     int sdoRead(uint16_t n, uint16_t index, uint8_t sub, int capacity, Bytes* value = nullptr) {

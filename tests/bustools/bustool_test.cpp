@@ -90,12 +90,10 @@ TEST_F(BusTool, SdoAndFirmwareReachTheDriveAndSiiAndPdosReadBack) {
     EXPECT_HAS(pdos, "direction rx  pdo 0x1600  index 0x6040  sub 0x00  bits 16");
     EXPECT_HAS(pdos, "direction tx  pdo 0x1a00  index 0x6041  sub 0x00  bits 16");
 
-    // Firmware arrives at the drive byte for byte.
+    // The file arrives at the drive under its name (packets of every size: tests/bus).
     const fs::path firmware =
         fs::temp_directory_path() / ("zentrio-fw-" + std::to_string(getpid()) + ".bin");
-    std::string bytes(5000, '\0');
-    for (size_t i = 0; i < bytes.size(); ++i)
-        bytes[i] = static_cast<char>(i * 7 + 3);
+    const std::string bytes = std::string(1500, 'x') + '\0' + "end";
     std::ofstream(firmware, std::ios::binary) << bytes;
     ok({"foe-write", "3", firmware.string(), "--json"});
     fs::remove(firmware);
@@ -121,15 +119,8 @@ TEST_F(BusTool, DiagnosticsShowEachFaultOnTheRightSlaveAndPort) {
     for (const auto& line : out)
         EXPECT_HAS(line, "port0_invalid_frames 0  port0_rx_errors 0  port0_forwarded_errors 0");
 
-    // Corrupted into drive 2: invalid on its port 0, marked for drive 3; diag's count is resent.
-    chain->corruptNextFrame(2);
-    out = diag();
-    EXPECT_HAS(out[0], "port0_invalid_frames 0  ");
-    EXPECT_HAS(out[1], "port0_invalid_frames 1  ");
-    EXPECT_HAS(out[2], "port0_forwarded_errors 1  ");
-    EXPECT_HAS(out[2], "port0_invalid_frames 0  ");
-
-    // Back over the cable between drives 2 and 3: drive 2 takes it on port 1, drive 1 forwards it.
+    // Outbound corruption: tests/diagnostics. Back over the cable between drives 2 and 3: drive 2
+    // takes it on port 1, drive 1 forwards it.
     chain->corruptNextFrame(3, sim::LossPoint::Return);
     out = diag();
     EXPECT_HAS(out[1], "port1_invalid_frames 1  ");
@@ -142,7 +133,7 @@ TEST_F(BusTool, DiagnosticsShowEachFaultOnTheRightSlaveAndPort) {
     chain->setFrameLoss(0.0, 7);
     out = diag();
     EXPECT_TRUE(std::regex_search(out[2], std::regex("port0_invalid_frames [1-9]"))) << out[2];
-    EXPECT_HAS(out[1], "port0_invalid_frames 1  ");  // the corruption before
+    EXPECT_HAS(out[1], "port0_invalid_frames 0  ");
 
     // Drive 3's cable pulled: drive 2 counts a lost link on port 1, and only two slaves answer.
     chain->pullDrive(3);

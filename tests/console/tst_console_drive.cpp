@@ -62,8 +62,6 @@ private slots:
         window = std::make_unique<MainWindow>();
         QComboBox* adapters = combo("comboBox_item");
         QCOMPARE(adapters->itemText(0) + adapters->itemText(1), kChain3 + kChain2);  // first
-        QVERIFY(master()->adapterList().front().second == u"sim:3"_s &&
-                master()->adapterList().size() == static_cast<size_t>(adapters->count()));
         connectButton()->click();
         QVERIFY(connectButton()->text() == u"Connecting"_s && !adapters->isEnabled());
         connectButton()->click();  // inert while the bring-up runs
@@ -95,10 +93,9 @@ private slots:
         ModalAnswerer dialogs;
         dialogs.thenFile(dir.filePath(u"para.csv"_s));
         button("pushButton_export_para")->click();
-        QTRY_VERIFY(dialogs.done());
-        const QList<QByteArray> rows = fileBytes(dir.filePath(u"para.csv"_s)).split('\n');
-        QCOMPARE(rows.first(), QByteArray("Time (s),Torque,Position,Velocity"));
-        QVERIFY(rows.size() > points && rows[1].count(',') == 3);
+        QTRY_VERIFY(dialogs.done());  // the rows as tst_widgets checks them
+        QVERIFY(fileBytes(dir.filePath(u"para.csv"_s))
+                    .startsWith("Time (s),Torque,Position,Velocity\n"));
         button("pushButton_pause_para")->setChecked(false);
         window->setTestLock(true);
         connectButton()->click();
@@ -202,7 +199,6 @@ private slots:
         setValue("doubleSpinBox_torque", 2.0);
         selectDrive(2);
         QTRY_VERIFY(logged(u"Current Motor Index: 2"_s));
-        QCOMPARE(master()->selectedSlaveNumber(), master()->validDriveList().at(2));
         QVERIFY(setpointsZero(2) &&
                 child<QLineEdit>("lineEdit_Version")->text() ==
                     QString::fromStdString(chain->drive(3)->softwareVersionText()));
@@ -235,10 +231,8 @@ private slots:
                  ecmaster::driveStateName(kDriveFault) + u" (Fault)"_s);
         QVERIFY(
             waitLogged(u"电机1故障: 0x00000009 过压, 电机过温, DrvErrorWord 0x00000020 MOS过温"_s));
+        // The fault box's texts: tst_console_offline.
         QTRY_VERIFY(table->item(1, DriveOverview::ColErrorWord)->text().startsWith("0x00000009 "));
-        QTextEdit* box = child<QTextEdit>("textEdit_errorWord");
-        QVERIFY(box->toPlainText().contains(u"ErrorWord:\n    过压    电机过温"_s) &&
-                box->toPlainText().contains(u"DrvErrorWord:\n    MOS过温"_s));
         QVERIFY(clickAndWait("pushButton_enable", "Enable"));
         QTRY_VERIFY(logged(u"Enable Fail."_s) &&
                     logged(u"电机1处于故障状态，请先复位故障 (Drive > Reset fault)"_s));
@@ -246,8 +240,6 @@ private slots:
         reset->trigger();
         QVERIFY(waitLogged(u"电机1故障已复位"_s));
         QCOMPARE(messages().filter(u"电机1: 故障, ErrorWord 0x00000009"_s).size(), 1);
-        QCOMPARE(master()->driveStateOf(1), static_cast<int>(kDriveSwitchOnDisabled));
-        QTRY_COMPARE(box->toPlainText().count(u"    PADDING"_s), 2);
         QTRY_VERIFY(!overview->rowMarked(1));
         QVERIFY(chain->injectFault(3, 1u << 0, 0));
         QVERIFY(waitLogged(u"电机2故障: 0x00000001 过压"_s));

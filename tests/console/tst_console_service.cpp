@@ -127,10 +127,7 @@ private slots:
 
     // Firmware byte for byte to the drive under the typed password, then bus down; bad ones not.
     void firmwareAndParameters() {
-        QByteArray firmware(3000, 0);  // several FoE packets, the last a short one
-        for (int i = 0; i < firmware.size(); ++i) {
-            firmware[i] = static_cast<char>(i * 7 + 3);
-        }
+        const QByteArray firmware = QByteArray(2999, 'f') + '\0';  // FoE packets, the last short
         QTemporaryDir dir;
         const QString path = dir.filePath(u"joint_1.3.0.efw"_s);
         QVERIFY(writeFile(path, firmware));
@@ -177,11 +174,10 @@ private slots:
         // Single parameters: the bytes on the drive after a write, the value read back, the log.
         QVERIFY(connectBus());
         selectDrive(0);
-        // id, value entered, bytes on the drive, as logged, value read back
+        // id, value entered, bytes on the drive, as logged, value read back (each type's bytes:
+        // tst_model)
         const std::tuple<int, double, QByteArray, const char*, double> rows[] = {
             {1, 1.2345, QByteArray("\xd2\x04", 2), "1234", 1.234},  // thousandths
-            {20, -3.7, QByteArray("\xfd"), "-3", -3.0},
-            {31, 2500.0, QByteArray("\xc4\x09\x00\x00", 4), "2500", 2500.0},
             {2, 0.5, QByteArray("\x00\x00\x00\x3f", 4), "0.5", 0.5}};
         for (const auto& [id, entered, onDrive, text, readBack] : rows) {
             window->writeParameterValue(id, static_cast<float>(entered));

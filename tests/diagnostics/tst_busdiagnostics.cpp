@@ -104,37 +104,17 @@ private slots:
                          "manufacturer bytes 01 02 03 04 05"));
     }
 
-    // A captured session (SDO, firmware, cycle) opens in tshark as EtherCAT, none malformed.
-    void capturedSessionDecodesInTshark() {
+    // A capture records the running session, nothing dropped (the file as tshark reads it:
+    // tests/bustools/capture_test.cpp).
+    void captureRecordsTheSession() {
         QTemporaryDir dir;
-        const QString file = dir.filePath("session.pcapng");
-        QVERIFY(master->startCapture(file) && master->capturing());
+        QVERIFY(master->startCapture(dir.filePath("session.pcapng")) && master->capturing());
         uint8_t version[2] = {};
         QCOMPARE(master->readParameter(1, kParamIdSoftwareVersion, version), kParamOk);
-        QFile firmware(dir.filePath("fw.efw"));
-        QVERIFY(firmware.open(QIODevice::WriteOnly) && firmware.write(QByteArray(3000, 'Z')) > 0);
-        firmware.close();
-        QVERIFY(master->downloadFirmware(firmware.fileName(), 0, 0) > 0);
         uint64_t frames = 0, dropped = 0;
         QVERIFY(master->stopCapture(&frames, &dropped));
-        QVERIFY(!master->capturing() && !master->stopCapture(nullptr, nullptr));  // nothing runs
-        QCOMPARE(dropped, uint64_t{0});
-
-        QProcess tshark;
-        tshark.start("tshark", {"-r", file, "-T", "fields", "-E", "separator=|", "-e",
-                                "frame.protocols", "-e", "eth.src", "-e", "_ws.malformed"});
-        QVERIFY(tshark.waitForFinished(60000));
-        const QStringList lines =
-            QString::fromUtf8(tshark.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
-        QCOMPARE(static_cast<uint64_t>(lines.size()), frames);
-        int mailbox = 0;
-        for (const QString& line : lines) {
-            QVERIFY2(line.startsWith("eth:ethertype:ecatf:ecat") &&
-                         line.endsWith("|02:00:00:00:00:01|"),  // no malformed mark
-                     qPrintable(line));
-            mailbox += line.contains("ecat_mailbox") ? 1 : 0;
-        }
-        QVERIFY(mailbox > 10 && lines.size() > 40);  // every FoE segment answered, the cycle
+        QVERIFY(!master->capturing() && !master->stopCapture(nullptr, nullptr));     // nothing runs
+        QVERIFY2(dropped == 0 && frames >= 2, qPrintable(QString::number(frames)));  // the SDO's
 
         // Disconnected: an empty table, no counters to clear.
         master->disconnectBus();

@@ -109,7 +109,6 @@ private slots:
         QCOMPARE(Four(first.controlWord, first.torque, first.kp, second.kp), Four(6, 0, 25, 25));
         QCOMPARE(Four(second.targetVelocity, second.torque, second.targetPosition, 0),
                  Four(0, 409, -32767, 0));
-        QCOMPARE(m.commandRecord(4).torque, 1.0f);
         QCOMPARE(received(3), (std::vector<uint8_t>{0, 0}));
 
         m.setCommandWordAll(kCmdMode, kModeProfilePosition);  // every drive reports its mode
@@ -147,14 +146,7 @@ private slots:
                 m.masterClockNs() - registerValue(*bus.chain, position, ec::kRegDcSystemTime);
             QVERIFY2(std::llabs(diff) < 10'000'000, qPrintable(QString::number(diff)));
         }
-        // The drive still acts on every frame; only its answers are lost: the offset stays.
-        bus.chain->setFrameLoss(1.0, 7, sim::LossPoint::Return);
-        QTest::qWait(20);
-        const int64_t offset = registerValue(*bus.chain, 2, 0x0920);
-        QTest::qWait(60);
-        QCOMPARE(registerValue(*bus.chain, 2, 0x0920), offset);
-        bus.chain->setFrameLoss(0.0, 7);
-        m.disconnectBus();
+        m.disconnectBus();  // lost readings leave the offset: alignmentCorrectsEachReadingOnce
         // A garbage reading wraps around as the clock registers do instead of overflowing.
         constexpr int64_t kMin = std::numeric_limits<int64_t>::min(),
                           kMax = std::numeric_limits<int64_t>::max();
@@ -278,16 +270,13 @@ private slots:
         uint8_t image[kDriveImageBytes] = {};
         state.images[1] = {image, image + kDriveOutputBytes};
         state.validDrives = {1};
-        const int rows[][2] = {{0x0250, 1}, {0x0010, 1}, {0x0200, 0}, {0x0231, 2},
-                               {0x0233, 3}, {0x0030, 3}, {0x0237, 4}, {0x0217, 5},
-                               {0x021F, 6}, {0x0218, 7}, {0x0001, 8}};
-        for (const auto& [word, code] : rows) {
+        // Every word's state: tst_model; here that the word comes from the drive's own image.
+        for (const auto& [word, code] : {std::pair(0x0250, 1), {0x0237, 4}, {0x0218, 7}}) {
             storeLe16(image + kDriveOutputBytes, static_cast<uint16_t>(word));
             QCOMPARE(walks.driveState(1), code);
             QCOMPARE(walks.driveStateOf(0), code);
         }
         QCOMPARE(walks.driveStateOf(1), int{kDriveUnknown});  // index equal to the drive count
-        QCOMPARE(Cia402Walks::driveStateName(kDriveOperationEnabled), QStringLiteral("伺服运行"));
         state.images[1] = {};
         state.connected = true;
         QVERIFY(!walks.enableDrive(0) && !walks.enableAllDrives() && !walks.resetFault(0) &&
@@ -391,8 +380,7 @@ private slots:
         QCOMPARE(std::tuple(last.slave, last.type), std::tuple(2, SupervisionKind::Lost));
         QVERIFY(why.contains(last.detail) && last.detail.startsWith(QStringLiteral("no answer")));
         QTRY_VERIFY(events.contains(std::tuple(2, SupervisionKind::Lost, last.detail)));
-        QTest::qWait(100);  // no further checks until the next bring-up
-        QCOMPARE(sink.lost, 1);
+        // Once only, no further checks until the next bring-up: tst_console_drive lostDrive.
         QCOMPARE(sink.count(ok) + sink.count(lost) + sink.count(why), qsizetype(sink.lines.size()));
         bus.chain->plugDrive(2);
         m.disconnectBus();

@@ -73,11 +73,8 @@ private slots:
         TCiA402_GetValue raw;  // the master copies it raw: packed exactly as on the wire
         std::memcpy(&raw, wire.constData(), sizeof raw);
         QVERIFY(raw == v && QVariant::fromValue(v).value<TCiA402_GetValue>() == v);
-        const int modes[][2] = {{0, 9},  {1, 8},  {2, 10}, {3, 11},
-                                {4, 12}, {5, 13}, {-1, 9}, {6, 9}};
-        for (const auto& [item, code] : modes) {
-            QCOMPARE(int(controlModeForItem(item)), code);
-        }
+        // Items 0..5 at the drive: tests/console; outside them, the default (velocity) mode.
+        QVERIFY(int(controlModeForItem(-1)) == 9 && int(controlModeForItem(6)) == 9);
         QVERIFY(!isTableSlave(0) && isTableSlave(1) && isTableSlave(32) && !isTableSlave(33) &&
                 !isTableSlave(-1));
     }
@@ -131,12 +128,6 @@ private slots:
                 QByteArray(reinterpret_cast<const char*>(image.data()), kDriveOutputBytes).toHex(),
                 expected.toHex());
         }
-        std::array<uint8_t, kDriveOutputBytes> image{};
-        encodeOutputImage(cmd, image.data());
-        const DriveOutputImage out = decodeOutputImage(image.data());
-        using Five = std::tuple<int, int, int, int, int>;
-        QCOMPARE(Five(out.controlWord, out.torque, out.kd, out.targetPosition, out.mode),
-                 Five(0x010F, -409, 3, -32767, kModeForcePositionHybrid));
 
         // Parameter bytes to and from the editors' values, at the limits of each type.
         const struct { int id; QByteArray bytes; double value; } reads[] = {
@@ -195,26 +186,12 @@ private slots:
         }
     }
 
-    // Each state's status bits read back as that state, and it keeps its two display names.
-    void cia402StatesReadBackAndKeepTheirNames() {
+    // Each state's status bits read back as that state (names: where the console shows them).
+    void cia402StatesReadBack() {
         using S = Cia402State;
-        const std::tuple<S, const char*, const char*> states[] = {
-            {S::NotReadyToSwitchOn, "Not ready to switch on", "初始化"},
-            {S::SwitchOnDisabled, "Switch on disabled", "初始化完成"},
-            {S::ReadyToSwitchOn, "Ready to switch on", "伺服准备好"},
-            {S::SwitchedOn, "Switched on", "伺服等待"},
-            {S::OperationEnabled, "Operation enabled", "伺服运行"},
-            {S::QuickStopActive, "Quick stop active", "急停"},
-            {S::FaultReactionActive, "Fault reaction active", "故障停机"},
-            {S::Fault, "Fault", "故障"},
-            {S::Unknown, "Unknown", "未知状态"},
-            {S(42), "Unknown", "未知状态"}};
-        for (const auto& [state, english, chinese] : states) {
-            QCOMPARE(cia402StateName(state), english);
-            QCOMPARE(QString::fromUtf8(cia402StateDisplayName(state)), QString::fromUtf8(chinese));
-            if (state == S::Unknown || state == S(42)) {
-                continue;
-            }
+        for (const S state :
+             {S::NotReadyToSwitchOn, S::SwitchOnDisabled, S::ReadyToSwitchOn, S::SwitchedOn,
+              S::OperationEnabled, S::QuickStopActive, S::FaultReactionActive, S::Fault}) {
             const uint16_t bits = cia402StatusBits(state);
             QCOMPARE(cia402StateFromStatusWord(bits), state);
             // With voltage on and remote as a drive sends it; a bare 0x10 is read otherwise.
@@ -224,6 +201,8 @@ private slots:
                     state);
             }
         }
+        QCOMPARE(std::string(cia402StateName(S(42))) + cia402StateDisplayName(S(42)),
+                 std::string("Unknown未知状态"));
     }
 
     // News: the fault bit comes on or an error word changes to non-zero; not a fault that stays.
@@ -317,8 +296,6 @@ private slots:
         }
         QCOMPARE(coeValueText(T::Real32, spanOf(hex("cdcccc3d")), CoeReal32Text::NineDigits),
                  std::string("0.100000001"));
-        QCOMPARE(coeDataTypeName(0x001B), std::string("UNSIGNED64"));
-        QCOMPARE(coeDataTypeName(0x0100), std::string("0x0100"));
         QCOMPARE(std::tuple(coeDataTypeSize(T::Real64), coeDataTypeSize(T::VisibleString)),
                  std::tuple(size_t(8), size_t(0)));
     }
@@ -381,8 +358,6 @@ private slots:
         QCOMPARE(config.warnings().value("QJ10").value(1ull << 2), QStringLiteral("温度偏高"));
         StateConfig shipped;
         QVERIFY(shipped.load(QStringLiteral(ZENTRIO_SOURCE_DIR "/state_config.yaml")));
-        QVERIFY(shipped.decodeErrorWord("QJ30", 0x5, out));
-        QCOMPARE(out, (QStringList{"过压", "过流"}));
 
         // Every text of the shipped file is listed for lupdate, in the form it reads.
         QFile listed(QStringLiteral(ZENTRIO_SOURCE_DIR "/translations/state_config_texts.cpp"));
@@ -400,7 +375,8 @@ private slots:
         }
     }
 
-    // Shown texts go through their contexts; the names and texts used as keys stay as stored.
+    // Shown texts go through their contexts (those the tour shows in English: tst_console_tour);
+    // the texts used as keys stay as stored.
     void displayTextsTranslatedKeysNot() {
         ContextEcho echo;
         QVERIFY(QCoreApplication::installTranslator(&echo));
@@ -410,10 +386,7 @@ private slots:
         QStringList decoded;
         QVERIFY(config.decodeErrorWord("QJ10", 0x21, decoded));
         const std::pair<QString, QString> rows[] = {
-            {paramDisplayName(kParamIdProductType), "ParamTable|产品类型"},
             {paramDisplayName(kParamCount), ""},
-            {findParam(kParamIdProductType)->name, "产品类型"},
-            {cia402StateDisplayText(Cia402State::OperationEnabled), "Cia402State|伺服运行"},
             {cia402StateNameText(Cia402State(42)), "Cia402State|Unknown"},
             {stateTextDisplay("过压"), "StateConfig|过压"},
             {decoded.join(u','), "过压,编码器故障"},

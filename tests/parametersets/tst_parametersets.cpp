@@ -9,18 +9,6 @@
 #include "sim/chain.h"
 #include "sim/virtual_link.h"
 
-namespace {
-
-std::vector<uint8_t> le(uint32_t v, size_t n) {
-    std::vector<uint8_t> b(n);
-    for (size_t i = 0; i < n; ++i) {
-        b[i] = static_cast<uint8_t>(v >> (8 * i));
-    }
-    return b;
-}
-
-}  // namespace
-
 class TestParameterSets : public QObject {
     Q_OBJECT
 
@@ -119,7 +107,8 @@ private slots:
     }
 
     void filesKeepEveryValueAndComparisonMarksExactlyTheChangedRows() {
-        // Limits of each row, and floats whose shortest text needs all nine digits.
+        // Limits of each row (a value beyond one is refused: the file tests above), and floats
+        // whose shortest text needs all nine digits.
         const QMap<int, double> edges{{1, 65.535}, {2, 0.1f},   {3, 1234.5677f},
                                       {8, 255},    {20, -100},  {21, 100},
                                       {22, 0},     {31, 10000}, {33, 3.4028e-38f}};
@@ -130,10 +119,6 @@ private slots:
         set.time = QDateTime(QDate(2026, 12, 7), QTime(14, 50, 1, 250), Qt::UTC);
         for (const int id : parameterSetIds()) {
             set.values.insert(id, edges.value(id, id * 3));
-        }
-        for (auto it = edges.cbegin(); it != edges.cend(); ++it) {
-            QVERIFY2(parameterValueValid(it.key(), it.value()),
-                     qPrintable(QString::number(it.key())));
         }
         const ParameterSetParse back = parseParameterSet(parameterSetToYaml(set));
         QVERIFY2(back.set, qPrintable(back.error));
@@ -174,12 +159,12 @@ private slots:
         QVERIFY(QDir(dir.path()).entryList(QDir::Files).size() == 1);  // no temporary left
 
         // Drive 0 changed by hand, drive 1 throughout: an import restores exactly the ticked rows.
-        const std::vector<uint8_t> b40 = le(40, 1), f2 = le(0x40000000, 4);
+        const std::vector<uint8_t> b40{40};
+        const uint32_t f2 = 0x40000000, half = 0x3F000000, seven = 7;
         QCOMPARE(master->writeParameter(0, 8, b40.data()), kParamOk);
-        QCOMPARE(master->writeParameter(0, 2, f2.data()), kParamOk);
+        QCOMPARE(master->writeParameter(0, 2, &f2), kParamOk);
         for (int id : {8, 9, 28, 31}) {
-            QCOMPARE(master->writeParameter(1, id, le(id == 28 ? 0x3F000000 : 7, 4).data()),
-                     kParamOk);
+            QCOMPARE(master->writeParameter(1, id, id == 28 ? &half : &seven), kParamOk);
         }
         nextFile = exported;
         QVERIFY(runJob([this] { sets->importSet(0); }) && dialog() && dialog()->isVisible());
@@ -190,7 +175,7 @@ private slots:
         click("pushButton_tickDiffering");
         QCOMPARE(dialog()->tickedIds(), QList<int>({2, 8}));
         QVERIFY(runJob([this] { click("pushButton_write"); }));
-        QCOMPARE(chain->parameter(1, 8), le(20, 1));
+        QCOMPARE(chain->parameter(1, 8), std::vector<uint8_t>{20});
         QCOMPARE(chain->parameter(1, 2), chain->parameter(2, 2));  // both at the default again
         QCOMPARE(dialog()->differingRows(), 0);
         QVERIFY(log.contains(QStringLiteral("Set \"%1\": 20").arg(paramTable().value(8).name)));

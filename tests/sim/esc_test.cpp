@@ -1,6 +1,4 @@
 // The slave controllers as a master meets them on the wire, faults injected into the line included.
-#include "ethercat/stack/sii.h"
-#include "sim/sii.h"
 #include "sim_fixture.h"
 
 using namespace simtest;
@@ -24,9 +22,7 @@ TEST(Datagrams, EachCommandAddressesCountsAndIncrements) {
     for (auto [cmd, adp, ado, data, wkc, adpBack, back] :
          std::vector<std::tuple<uint8_t, uint16_t, uint16_t, Bytes, int, int, Bytes>>{
              {7, 0, kRegStationAddress, {0x10, 0x20}, 3, 3, le(0x1003 | 0x2010, 2)},  // ORed
-             {1, 0xFFFF, kRegStationAddress, Bytes(2), 1, 2, le(0x1002, 2)},
              {1, 0xFFFD, kRegStationAddress, x, 0, 0, x},  // nobody at position 4
-             {4, 0x1003, kRegStationAddress, Bytes(2), 1, 0x1003, le(0x1003, 2)},
              {4, 0x2000, kRegStationAddress, Bytes(2), 0, 0x2000, Bytes(2)},
              {1, 0, 0xFFF0, Bytes(32, 0xEE), 1, 3, Bytes(32)},      // beyond the memory
              {7, 0, 0x0F00, Bytes(4, 0xEE), 3, 3, Bytes(4, 0xEE)},  // reserved: nothing ORed in
@@ -92,21 +88,6 @@ TEST(Datagrams, FramesPassWholeAndMalformedOnesUntouched) {
         EXPECT_EQ(copy, b);
     }
     EXPECT_EQ(chain.readRegisters(1, kRegStationAddress, 2), Bytes(2)) << "none of them acted";
-}
-
-// The master sizes SM2 from the RxPDO category and SM3 from the TxPDO one of the EEPROM.
-TEST(Sii, PdoCategoriesNameTheirSyncManagers) {
-    for (auto [slave, outBits, inBits] : {std::tuple(sim::SlaveConfig::drive(1), 144u, 256u),
-                                          std::tuple(sim::SlaveConfig::ioTerminal(), 16u, 16u)}) {
-        const auto words = sim::buildSii(slave);
-        const SiiInfo info = parseSiiCategories([&](uint32_t w) -> std::optional<uint16_t> {
-            return w < words.size() ? std::optional(words[w]) : std::nullopt;
-        });
-        ASSERT_TRUE(info.complete && info.rxPdo && info.txPdo);
-        EXPECT_EQ(std::tuple(info.rxPdo->perSm[2], info.rxPdo->total, info.txPdo->perSm[3],
-                             info.txPdo->total),
-                  std::tuple(outBits, outBits, inBits, inBits));
-    }
 }
 
 struct AlTest : ::testing::Test {
