@@ -241,12 +241,10 @@ private slots:
         }
         for (const char* name :
              {"pushButton_ExportParams", "pushButton_ImportParams", "pushButton_CompareDrives",
-              "pushButton_SaveFile", "pushButton_export", "pushButton_Upgrade"}) {
-            if (QAbstractButton* b = button(name); b && b->isEnabled()) {
-                b->click();
-                settle();
-                closeOthers();
-            }
+              "pushButton_SaveFile", "pushButton_export_para", "pushButton_Upgrade"}) {
+            button(name)->click();
+            settle();
+            closeOthers();
         }
         click("pushButton_connect");
         QVERIFY(waitFor([this] { return state() == NotConnected; }));
@@ -255,19 +253,14 @@ private slots:
 
         // The running log names its language; the menu keeps the other one for the next start.
         const QByteArray log = fileBytes(window->runningLogFileName());
-        QVERIFY2(log.startsWith(MainWindow::runningLogLanguageLine().toUtf8() + '\n'),
-                 log.left(80));
+        QVERIFY(log.startsWith(MainWindow::runningLogLanguageLine().toUtf8() + '\n'));
         QVERIFY(log.left(log.indexOf('\n')).contains("(" + languageCode(lang).toLatin1() + ")"));
-        const Language other = lang == Language::English ? Language::Chinese : Language::English;
-        QVERIFY(
-            action(lang == Language::English ? "actionLanguageEnglish" : "actionLanguageChinese")
-                ->isChecked());
-        action(other == Language::English ? "actionLanguageEnglish" : "actionLanguageChinese")
-            ->trigger();
+        const char* menu[] = {"actionLanguageEnglish", "actionLanguageChinese"};
+        QVERIFY(action(menu[language])->isChecked());
+        action(menu[1 - language])->trigger();
         QCOMPARE(consoleSettings().value(QLatin1String(kLanguageSettingKey)).toString(),
-                 languageCode(other));
+                 languageCode(static_cast<Language>(1 - language)));
         seen << messages().last();
-        consoleSettings().setValue(QLatin1String(kLanguageSettingKey), languageCode(lang));
 
         QStringList faults;
         for (const QString& text : seen) {
@@ -278,10 +271,7 @@ private slots:
         }
         faults.removeDuplicates();
         QVERIFY2(seen.size() > 500, qPrintable(QString::number(seen.size())));
-        if (!faults.isEmpty()) {
-            qWarning().noquote() << "Not in the tour's language:\n" + faults.join(u'\n');
-        }
-        QVERIFY2(faults.isEmpty(), qPrintable(QString::number(faults.size())));
+        QVERIFY2(faults.isEmpty(), qPrintable(faults.join(u'\n')));
     }
 };
 
