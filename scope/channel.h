@@ -60,9 +60,9 @@ struct ChannelDef {
     int drive = 0;  // slave number of the drive
     Signal signal = Signal::Position;
     double scale = 1;               // display factor; samples stay in the signal's own unit
-    std::string unit;               // display unit; empty: the signal's
+    std::string unit{};             // display unit; empty: the signal's
     uint32_t colour = 0xFF0000FFu;  // 0xAARRGGBB
-    std::string label;
+    std::string label{};
 
     bool operator==(const ChannelDef&) const = default;
 };

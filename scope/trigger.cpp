@@ -38,8 +38,11 @@ bool Trigger::statusChannel(int channel) const {
 
 bool Trigger::check(const Frame& frame, std::span<const RecordedEvent> due) {
     const bool met = fires(frame, due);
-    previous_ = frame;
-    hasPrevious_ = true;
+    for (int c = 0; c < kMaxChannels; ++c) {
+        if (!std::isnan(frame.values[c])) {
+            last_[c] = frame.values[c];
+        }
+    }
     return met;
 }
 
@@ -49,10 +52,10 @@ bool Trigger::fires(const Frame& frame, std::span<const RecordedEvent> due) cons
     float before = 0;
     float now = 0;
     if (channelValid) {
-        before = previous_.values[ch];
+        before = last_[ch];
         now = frame.values[ch];
     }
-    const bool edge = channelValid && hasPrevious_ && !std::isnan(before) && !std::isnan(now);
+    const bool edge = channelValid && !std::isnan(before) && !std::isnan(now);
 
     switch (s_.kind) {
         case TriggerKind::Rising:
@@ -68,13 +71,9 @@ bool Trigger::fires(const Frame& frame, std::span<const RecordedEvent> due) cons
             return bitOf(before, s_.bit) != rising && bitOf(now, s_.bit) == rising;
         }
         case TriggerKind::FaultEntry: {
-            if (!hasPrevious_) {
-                return false;
-            }
             for (int c = 0; c < static_cast<int>(signals_.size()); ++c) {
                 if ((ch == -1 || c == ch) && statusChannel(c) && !std::isnan(frame.values[c]) &&
-                    !std::isnan(previous_.values[c]) && faulted(frame.values[c]) &&
-                    !faulted(previous_.values[c])) {
+                    !std::isnan(last_[c]) && faulted(frame.values[c]) && !faulted(last_[c])) {
                     return true;
                 }
             }

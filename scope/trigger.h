@@ -40,15 +40,16 @@ struct TriggerSettings {
     int drive = kAllDrives;
 };
 
-// Whether the condition is met at a frame, by its values against the previous frame's. Frames
-// must come in order; a NaN (drive missing) on either side is no edge.
+// Whether the condition is met at a frame, by its values against each channel's last value seen.
+// Frames must come in order; a NaN (drive missing) is passed over, so an edge across it counts at
+// the first value after it.
 class Trigger {
 public:
-    explicit Trigger(TriggerSettings settings = {}) : s_(settings) {}
+    explicit Trigger(TriggerSettings settings = {}) : s_(settings) { reset(); }
     const TriggerSettings& settings() const { return s_; }
     void setChannelSignals(std::span<const Signal> signals);
-    // Forgets the previous frame: the next frame is compared with nothing.
-    void reset() { hasPrevious_ = false; }
+    // Forgets the values seen: the next frame is compared with nothing.
+    void reset() { last_.fill(kNoValue); }
     // `due` holds the events that belong to this frame (cycle at or before it).
     bool check(const Frame& frame, std::span<const RecordedEvent> due);
 
@@ -58,8 +59,7 @@ private:
 
     TriggerSettings s_;
     std::vector<Signal> signals_;
-    Frame previous_{};
-    bool hasPrevious_ = false;
+    std::array<float, kMaxChannels> last_;  // NaN: none seen yet
 };
 
 struct AcquisitionSettings {
