@@ -110,22 +110,22 @@ size_t Recorder::take(std::span<Frame> out) {
     return n;
 }
 
+// A sequence lock of sequentially consistent atomics (no fences, which ThreadSanitizer cannot
+// follow): a reader that saw any part of a newer stamp sees the sequence moved on and retries.
 void Recorder::publishStamp(uint64_t cycle, int64_t timeNs) {
     const uint32_t seq = stampSequence_.load(std::memory_order_relaxed);
-    stampSequence_.store(seq + 1, std::memory_order_relaxed);
-    std::atomic_thread_fence(std::memory_order_release);
-    stampCycle_.store(cycle, std::memory_order_relaxed);
-    stampTimeNs_.store(timeNs, std::memory_order_relaxed);
-    stampSequence_.store(seq + 2, std::memory_order_release);
+    stampSequence_.store(seq + 1);
+    stampCycle_.store(cycle);
+    stampTimeNs_.store(timeNs);
+    stampSequence_.store(seq + 2);
 }
 
 std::pair<uint64_t, int64_t> Recorder::lastSample() const {
     for (;;) {
-        const uint32_t before = stampSequence_.load(std::memory_order_acquire);
-        const uint64_t cycle = stampCycle_.load(std::memory_order_relaxed);
-        const int64_t timeNs = stampTimeNs_.load(std::memory_order_relaxed);
-        std::atomic_thread_fence(std::memory_order_acquire);
-        if ((before & 1) == 0 && stampSequence_.load(std::memory_order_relaxed) == before) {
+        const uint32_t before = stampSequence_.load();
+        const uint64_t cycle = stampCycle_.load();
+        const int64_t timeNs = stampTimeNs_.load();
+        if ((before & 1) == 0 && stampSequence_.load() == before) {
             return {cycle, timeNs};
         }
     }
