@@ -78,6 +78,8 @@ size_t binaryBytes(size_t samples, size_t channels) {
 
 // --- the header ---
 
+// Every free text goes double-quoted, so that a label such as "~" or "no" reads back as the
+// text and not as a null or a boolean.
 std::string headerYaml(const Recording& r) {
     YAML::Emitter y;
     y.SetDoublePrecision(17);
@@ -93,9 +95,9 @@ std::string headerYaml(const Recording& r) {
         y << YAML::Key << "drive" << YAML::Value << c.drive;
         y << YAML::Key << "signal" << YAML::Value << signalName(c.signal);
         y << YAML::Key << "scale" << YAML::Value << c.scale;
-        y << YAML::Key << "unit" << YAML::Value << c.unit;
+        y << YAML::Key << "unit" << YAML::Value << YAML::DoubleQuoted << c.unit;
         y << YAML::Key << "colour" << YAML::Value << colourText(c.colour);
-        y << YAML::Key << "label" << YAML::Value << c.label;
+        y << YAML::Key << "label" << YAML::Value << YAML::DoubleQuoted << c.label;
         y << YAML::EndMap;
     }
     y << YAML::EndSeq;
@@ -114,7 +116,8 @@ std::string headerYaml(const Recording& r) {
     for (const auto& [drive, identity] : r.identities) {
         y << YAML::Key << drive << YAML::Value << YAML::BeginMap;
         for (const auto& [key, value] : identity) {
-            y << YAML::Key << key << YAML::Value << YAML::DoubleQuoted << value;
+            y << YAML::Key << YAML::DoubleQuoted << key << YAML::Value << YAML::DoubleQuoted
+              << value;
         }
         y << YAML::EndMap;
     }
@@ -133,13 +136,55 @@ std::string headerYaml(const Recording& r) {
     return text;
 }
 
+// Strict UTF-8 (no overlong forms, no surrogates, nothing beyond U+10FFFF): the texts of a file
+// are UTF-8, and the emitter would replace what is not when the recording is saved again.
+bool validUtf8(std::string_view s) {
+    for (size_t i = 0; i < s.size();) {
+        const auto b = static_cast<uint8_t>(s[i]);
+        const size_t n = b < 0x80             ? 1
+                         : (b & 0xE0) == 0xC0 ? 2
+                         : (b & 0xF0) == 0xE0 ? 3
+                         : (b & 0xF8) == 0xF0 ? 4
+                                              : 0;
+        if (n == 0 || n > s.size() - i) {
+            return false;
+        }
+        uint32_t cp = n == 1 ? b : b & (0x7F >> n);
+        for (size_t k = 1; k < n; ++k) {
+            const auto c = static_cast<uint8_t>(s[i + k]);
+            if ((c & 0xC0) != 0x80) {
+                return false;
+            }
+            cp = (cp << 6) | (c & 0x3F);
+        }
+        constexpr uint32_t kSmallest[5] = {0, 0, 0x80, 0x800, 0x10000};
+        if ((n > 1 && cp < kSmallest[n]) || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
+            return false;
+        }
+        i += n;
+    }
+    return true;
+}
+
+std::string utf8(const YAML::Node& node) {
+    std::string s = node.as<std::string>();
+    if (!validUtf8(s)) {
+        throw std::runtime_error("a text is not UTF-8");
+    }
+    return s;
+}
+
 template <class T>
 T need(const YAML::Node& map, const char* key) {
     const YAML::Node node = map[key];
     if (!node.IsDefined() || !node.IsScalar()) {
         throw std::runtime_error(std::string("no scalar '") + key + "'");
     }
-    return node.as<T>();
+    if constexpr (std::is_same_v<T, std::string>) {
+        return utf8(node);
+    } else {
+        return node.as<T>();
+    }
 }
 
 YAML::Node needSeqOrMap(const YAML::Node& map, const char* key, bool seq) {
@@ -179,6 +224,9 @@ void readHeader(const YAML::Node& root, Recording& r, uint64_t& samples) {
         }
         def.signal = *signal;
         def.scale = need<double>(c, "scale");
+        if (!std::isfinite(def.scale)) {
+            throw std::runtime_error("scale not finite");
+        }
         def.unit = need<std::string>(c, "unit");
         const auto colour = colourFromText(need<std::string>(c, "colour"));
         if (!colour) {
@@ -222,7 +270,7 @@ void readHeader(const YAML::Node& root, Recording& r, uint64_t& samples) {
         }
         DriveIdentity& identity = r.identities[entry.first.as<int>()];
         for (const auto& kv : entry.second) {
-            identity[kv.first.as<std::string>()] = kv.second.as<std::string>();
+            identity[utf8(kv.first)] = utf8(kv.second);
         }
     }
     r.notes = need<std::string>(root, "notes");

@@ -83,6 +83,8 @@ public:
     size_t recordLength() const { return length_; }
     size_t preTriggerLength() const { return pre_; }
 
+    // A trigger met before the history holds the whole pre-trigger part gives a shorter one; the
+    // part from the trigger on keeps its length.
     // Frames of another generation are skipped, counted, and their generation noted so that
     // the owner can start an Acquisition with the new channels.
     void feed(std::span<const Frame> frames, std::span<const EventRecord> events);
