@@ -16,7 +16,7 @@ namespace {
 Recording sampleRecording() {
     Recording r({{.drive = 1, .label = "pos"},
                  {.drive = 2, .signal = Signal::Torque, .scale = 0.1, .unit = "N·m", .label = "τ"},
-                 {.drive = 3, .signal = Signal::StatusWord, .colour = 0x80123456, .label = "sw"}},
+                 {.drive = 3, .signal = Signal::StatusWord, .colour = 0x80123456, .label = "~"}},
                 0.002);
     for (uint64_t c = 100; c < 140; ++c) {
         const float v[3] = {float(c) / 3, c == 120 ? NAN : -float(c), float(0x0237)};
@@ -25,7 +25,7 @@ Recording sampleRecording() {
     r.setTriggerIndex(12);
     r.events = {{EventKind::Emergency, 2, 112, 224'000'000, "emcy 0x2310: \"過流\", a: b"},
                 {EventKind::SupervisionLost, kAllDrives, 130, 260'000'000, ""}};
-    r.identities[2] = {{"product", "QJ30"}, {"software", "1.4.2 #7"}};
+    r.identities[2] = {{"product", "QJ30"}, {"software", "1.4.2 #7"}, {"null", "no"}};
     r.notes = "line one\nline two: {x}";
     return r;
 }
@@ -73,7 +73,7 @@ TEST(ScopeRecording, RoundTripThroughTheFileKeepsEverything) {
     std::string header, first;
     std::getline(in, header);
     std::getline(in, first);
-    EXPECT_EQ(header, "cycle,time_s,gap,pos [turn],τ [N·m],sw");
+    EXPECT_EQ(header, "cycle,time_s,gap,pos [turn],τ [N·m],~");
     EXPECT_EQ(first, "100,0.200012300,0,33.3333321,-100,567");
     std::ifstream events(Recording::eventsCsvPath(csv));
     std::string eventsHeader, emcy;
@@ -114,7 +114,9 @@ TEST(ScopeRecording, MalformedFilesAreRefusedWithAReason) {
          "trigger index"},
         {"unknown signal", withHeader(good, replace("signal: torque", "signal: force")),
          "unknown signal"},
-        {"channel missing a key", withHeader(good, replace("label: pos", "")), "label"},
+        {"channel missing a key", withHeader(good, replace("label: \"pos\"", "")), "label"},
+        {"scale infinite", withHeader(good, replace("scale: 0.1000", "scale: .inf #")), "finite"},
+        {"notes not UTF-8", withHeader(good, replace("line one", "line \xF9\xFF")), "UTF-8"},
         {"bad colour", withHeader(good, replace("#80123456", "#8012345")), "colour"},
         {"channels not a list", withHeader(good, replace("channels:", "channels: 3\nx:")),
          "bad header"},
