@@ -70,6 +70,7 @@ struct AcquisitionSettings {
     double preTriggerFraction = 0.1;  // 0 to 0.9 of the record
 };
 
+// Lives on the consumer's thread, like the frames it is fed: nothing in it is shared.
 class Acquisition {
 public:
     static constexpr double kMinRecordSeconds = 0.1;
@@ -87,6 +88,9 @@ public:
     // part from the trigger on keeps its length.
     // Frames of another generation are skipped, counted, and their generation noted so that
     // the owner can start an Acquisition with the new channels.
+    // Take the frames from the Recorder before the events: an event stamped with the last cycle
+    // sampled then finds its frame in the same batch. One whose frame was fed in an earlier batch
+    // belongs to the next frame fed.
     void feed(std::span<const Frame> frames, std::span<const EventRecord> events);
     // Fires at the next frame fed (while armed).
     void triggerNow() { manual_ = true; }
