@@ -1,0 +1,35 @@
+// Arbitrary recording files: a refused one gives a reason, an accepted one writes out to the same
+// bytes' meaning: read back, it is the same recording.
+#include <cstdio>
+#include <cstdlib>
+#include <string_view>
+
+#include "scope/recording.h"
+
+namespace {
+
+void abortWith(const char* what) {
+    std::fprintf(stderr, "fuzz_scope_recording: %s\n", what);
+    std::abort();
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    std::string error;
+    const auto r = scope::Recording::fromBytes(
+        std::string_view(reinterpret_cast<const char*>(data), size), &error);
+    if (!r) {
+        if (error.empty())
+            abortWith("refused without a reason");
+        return 0;
+    }
+    for (size_t i = 0; i < r->size(); ++i)
+        (void)r->gapBefore(i);
+    const auto again = scope::Recording::fromBytes(r->toBytes(), &error);
+    if (!again)
+        abortWith("its own file was refused");
+    if (!(*again == *r))
+        abortWith("its own file read back different");
+    return 0;
+}
