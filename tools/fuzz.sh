@@ -28,7 +28,8 @@ for arg in "$@"; do
 done
 
 build="build-fuzz"
-targets=(fuzz_frame_receive fuzz_mailbox_reply fuzz_sii fuzz_sdoinfo_reply fuzz_stateconfig)
+targets=(fuzz_frame_receive fuzz_mailbox_reply fuzz_sii fuzz_sdoinfo_reply fuzz_stateconfig
+         fuzz_scope_recording)
 
 echo "== Building $build with clang =="
 CC=clang CXX=clang++ cmake -S . -B "$build" -G Ninja -DZENTRIO_FUZZ=ON -DZENTRIO_WERROR=ON \
