@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <ranges>
 #include <thread>
 #include <tuple>
 
@@ -387,98 +388,83 @@ private slots:
         m.disconnectBus();
     }
 
-    // The scope: frames of the cycles in order holding the drives' records; a drive's state change
-    // in the cycle whose status word shows it; a pulled drive lost where its samples end.
+    // The scope: frames of the cycles in order holding the drives' records; the walks' events; a
+    // state change at the first frame showing the new state; a pulled drive lost where its
+    // samples end.
     void scopeRecordsTheCycleAndItsEvents() {
         SimAdapter bus("s-scope", sim::ChainConfig::drives(3));
         ecmaster m;
         SignalSink sink(m);
         QVERIFY(connectQuietly(m, sink, bus));
-        using scope::Signal, scope::EventKind;
+        using scope::Signal, scope::EventKind, scope::Frame;
         const scope::ChannelDef defs[] = {{.drive = 1, .signal = Signal::Velocity},
                                           {.drive = 2, .signal = Signal::StatusWord},
                                           {.drive = 1, .signal = Signal::TargetVelocity}};
         m.setCommandValue(kCmdVelocity, 0.5f, 1);
         QCOMPARE(m.configureScope(defs), std::optional<uint32_t>(1));
-        std::vector<scope::Frame> frames;
-        std::vector<scope::EventRecord> events;
-        const auto take = [&] {  // the frames first: an event's frame is then among them
-            std::array<scope::Frame, 256> f;
-            for (size_t n; (n = m.takeScopeFrames(f)) > 0;)
-                frames.insert(frames.end(), f.begin(), f.begin() + long(n));
-            std::array<scope::EventRecord, 64> e;
-            for (size_t n; (n = m.takeScopeEvents(e)) > 0;)
-                events.insert(events.end(), e.begin(), e.begin() + long(n));
+        std::vector<Frame> frames(4096);
+        std::vector<scope::EventRecord> events(256);
+        const auto take = [&](int waitMs) {  // the frames first: an event's frame is among them
+            QTest::qWait(waitMs);
+            frames.resize(m.takeScopeFrames(frames)), events.resize(m.takeScopeEvents(events));
         };
-        const auto frameAt = [&](uint64_t cycle) {
-            return std::find_if(frames.begin(), frames.end(),
-                                [cycle](const scope::Frame& f) { return f.cycle == cycle; });
+        const auto at = [&](uint64_t c) { return std::ranges::find(frames, c, &Frame::cycle); };
+        const auto kinds = [&](int drive, bool changes) {  // the state changes, or the others
+            std::vector<std::pair<EventKind, QString>> v;
+            for (const auto& e : events)
+                if (e.drive == drive && (e.kind == EventKind::StateChange) == changes)
+                    v.push_back({e.kind, QString::fromUtf8(e.textView())});
+            return v;
         };
-        const auto eventOf = [&](EventKind kind, int drive) {
-            return std::find_if(events.begin(), events.end(), [&](const scope::EventRecord& e) {
-                return e.kind == kind && e.drive == drive;
-            });
-        };
-        QTest::qWait(200);
-        take();
-        QVERIFY(frames.size() >= 50);
+        take(200);
         uint64_t gaps = 0;  // only where the timer passed grid points over
-        for (size_t i = 1; i < frames.size(); ++i) {
-            QVERIFY(frames[i].cycle > frames[i - 1].cycle &&
-                    frames[i].timeNs > frames[i - 1].timeNs);
+        for (size_t i = 1; i < frames.size(); ++i)
             gaps += frames[i].cycle - frames[i - 1].cycle - 1;
-        }
-        QVERIFY(gaps <= m.busFigures().skippedCycles);
-        const scope::Frame& last = frames.back();
-        QCOMPARE(last.values[0], float(scope::signalValue(Signal::Velocity, *m.driveInputs(1),
-                                                          m.commandRecord(2))));
-        QCOMPARE(std::tuple(last.values[1], last.values[2], last.flags, last.generation),
-                 std::tuple(float(m.driveInputs(2)->statusWord), 0.5f, 0u, 1u));
-        QVERIFY(std::isnan(last.values[3]));
+        QVERIFY(frames.size() >= 50 && gaps <= m.busFigures().skippedCycles);
+        const auto v = Signal::Velocity;
+        QCOMPARE(
+            std::tuple(frames.back().values[0], frames.back().values[1], frames.back().values[2]),
+            std::tuple(float(scope::signalValue(v, *m.driveInputs(1), m.commandRecord(2))),
+                       float(m.driveInputs(2)->statusWord), 0.5f));
+        QVERIFY(std::isnan(frames.back().values[3]) && frames.back().flags == 0);
 
-        // The walks' events: an enable walk that ends in Operation enabled, a quick stop.
         QVERIFY(m.enableDrive(0));
         m.quickStop({0});
-        // A fault: each state change of drive 2 at the first frame showing the new state.
         bus.chain->injectFault(3, 0x1);
         QTRY_COMPARE(m.driveState(3), int{kDriveFault});
-        QTest::qWait(20);
-        take();
-        QVERIFY(eventOf(EventKind::Enable, 0) < eventOf(EventKind::Stop, 0));
-        QVERIFY(eventOf(EventKind::Stop, 0) != events.end());
-        std::vector<QString> changes;
-        for (const scope::EventRecord& e : events) {
-            if (e.kind != EventKind::StateChange || e.drive != 2)
-                continue;
-            const auto f = frameAt(e.cycle);
+        frames.resize(4096), events.resize(256);
+        take(20);
+        using Events = std::vector<std::pair<EventKind, QString>>;
+        QCOMPARE(kinds(0, false), (Events{{EventKind::Enable, "enabled: Operation enabled"},
+                                          {EventKind::Stop, "quick stop sent"}}));
+        QCOMPARE(kinds(2, true), (Events{{EventKind::StateChange, "Fault reaction active"},
+                                         {EventKind::StateChange, "Fault"}}));
+        for (const auto& e : events | std::views::filter([](auto& e) {
+                                 return e.drive == 2 && e.kind == EventKind::StateChange;
+                             })) {
+            const auto f = at(e.cycle);
             QVERIFY(f != frames.begin() && f != frames.end());
             const Cia402State state = cia402StateFromStatusWord(uint16_t(f->values[1]));
-            QVERIFY(cia402StateFromStatusWord(uint16_t(std::prev(f)->values[1])) != state);
             QCOMPARE(QString::fromUtf8(e.textView()), QString::fromUtf8(cia402StateName(state)));
+            QVERIFY(cia402StateFromStatusWord(uint16_t(f[-1].values[1])) != state);
             QVERIFY(uint16_t(f->values[1]) & kStatusWordFault);
-            changes.push_back(QString::fromUtf8(e.textView()));
         }
-        QCOMPARE(changes, (std::vector<QString>{"Fault reaction active", "Fault"}));
 
-        // A pulled drive: short frames until supervision gives it up, from then on no value.
-        events.clear();
         bus.chain->pullDrive(3);
         QTRY_COMPARE(sink.lost, 1);
-        QTest::qWait(20);
-        take();
-        const auto lost = eventOf(EventKind::SupervisionLost, 2);
-        QVERIFY(lost != events.end());
-        const auto gone = std::find_if(frames.begin(), frames.end(), [](const scope::Frame& f) {
-            return std::isnan(f.values[1]);
-        });
-        QVERIFY(gone != frames.begin() && gone != frames.end());
-        QVERIFY(std::prev(gone)->flags & scope::kFrameWorkingCounterShort);
+        frames.resize(4096), events.resize(256);
+        take(20);
+        QCOMPARE(kinds(2, false), (Events{{EventKind::SupervisionLost, "lost: no answer"}}));
+        const auto gone =
+            std::ranges::find_if(frames, [](auto& f) { return std::isnan(f.values[1]); });
+        QVERIFY(gone != frames.begin() && gone != frames.end() &&
+                (gone[-1].flags & scope::kFrameWorkingCounterShort));
         // Stamped with the last cycle sampled right after supervision marked the drive.
-        QVERIFY2(lost->cycle + 2 >= gone->cycle && lost->cycle <= gone->cycle + 25,
-                 qPrintable(QStringLiteral("%1 %2").arg(lost->cycle).arg(gone->cycle)));
-        QVERIFY(std::all_of(gone, frames.end(), [](const scope::Frame& f) {
-            return std::isnan(f.values[1]) && !std::isnan(f.values[0]);
-        }));
+        const uint64_t lost =
+            std::ranges::find(events, EventKind::SupervisionLost, &scope::EventRecord::kind)->cycle;
+        QVERIFY2(lost + 2 >= gone->cycle && lost <= gone->cycle + 25,
+                 qPrintable(QStringLiteral("%1 %2").arg(lost).arg(gone->cycle)));
+        QVERIFY(std::all_of(gone, frames.end(), [](auto& f) { return !std::isnan(f.values[0]); }));
         QCOMPARE(m.scope().framesTurnedAway(), uint64_t{0});
         bus.chain->plugDrive(3);
         m.disconnectBus();
