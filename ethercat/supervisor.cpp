@@ -168,6 +168,10 @@ void Supervisor::runCheck() {
                 }
             }
         }
+        // The scope's copy follows, once the check is done with the slave (a loss sets it first).
+        if (isTableSlave(drive)) {
+            s_.lostDrives[static_cast<size_t>(drive)].store(s.islost, std::memory_order_relaxed);
+        }
     }
     // A working-counter shortfall that found every slave in OP is only counted (the cycle's
     // misses, shown by the diagnostics); the all-clear closes a trouble that was logged.
@@ -261,9 +265,6 @@ void Supervisor::recordEvent(int slave, SupervisionKind kind, const QString& det
             s_.scopeEvent(scope::EventKind::SupervisionLost, slave, "lost: no answer");
             break;
         case SupervisionKind::Recovered:
-            if (isTableSlave(slave)) {
-                s_.lostDrives[static_cast<size_t>(slave)].store(false, std::memory_order_relaxed);
-            }
             s_.scopeEvent(scope::EventKind::SupervisionRecovered, slave, "back in the cycle");
             break;
         case SupervisionKind::Acknowledged:
