@@ -77,6 +77,7 @@ QList<int> Cia402Walks::quickStop(const QList<int>& indexes) {
         s_.commands[static_cast<size_t>(slave)].controlWord = kControlWordQuickStop;
         cycle_.applyCommandField(slave, kCmdControlWord);
         reached.append(index);
+        s_.scopeEvent(scope::EventKind::Stop, slave, "quick stop sent");
     }
     return reached;
 }
@@ -185,6 +186,9 @@ bool Cia402Walks::enableWalk(int slave, uint64_t stops) {
     const bool result =
         driveState(slave) == kDriveOperationEnabled && s_.quickStops.load() == stops;
     s_.busy = false;
+    if (result) {
+        s_.scopeEvent(scope::EventKind::Enable, slave, "enabled: Operation enabled");
+    }
     return result;
 }
 
@@ -204,6 +208,9 @@ bool Cia402Walks::disableSlave(int slave) {
     }
     const bool result = driveState(slave) == kDriveReadyToSwitchOn;
     s_.busy = false;
+    if (result) {
+        s_.scopeEvent(scope::EventKind::Disable, slave, "disabled: Ready to switch on");
+    }
     return result;
 }
 

@@ -1,6 +1,7 @@
 // The cyclic exchange and the command records it sends.
 #include "cycleexchange.h"
 
+#include <algorithm>
 #include <span>
 
 #include "ethercat.h"
@@ -203,12 +204,15 @@ void CycleExchange::runCycle() {
         const auto t = static_cast<uint64_t>(s_.elapsedTimer.nsecsElapsed());
         const int received = ec_receive_processdata(kCycleReceiveTimeoutUs);
         s_.wkc.store(received, std::memory_order_relaxed);
-        countCycle(received);
+        countCycle(received, static_cast<int64_t>(t));
         const int selected = s_.selectedSlave.load(std::memory_order_relaxed);
         if (isTableSlave(selected) && s_.images[static_cast<size_t>(selected)].inputs != nullptr) {
             s_.records.push(decodeInputImage(s_.images[static_cast<size_t>(selected)].inputs), t);
         }
-        watchFaults();
+        if (s_.scopeOn.load(std::memory_order_relaxed)) {
+            sampleScope(received, static_cast<int64_t>(t));
+        }
+        watchFaults(static_cast<int64_t>(t));
         inLock.unlock();
         pdLock.unlock();
 
@@ -219,7 +223,24 @@ void CycleExchange::runCycle() {
     }
 }
 
-void CycleExchange::watchFaults() {
+void CycleExchange::sampleScope(int receivedWkc, int64_t timeNs) {
+    const uint32_t flags = receivedWkc < s_.expectedWKC.load(std::memory_order_relaxed)
+                               ? scope::kFrameWorkingCounterShort
+                               : 0;
+    s_.scope.sample(cycleNumber_, timeNs, flags, [this](int index, scope::DriveRecords& out) {
+        const int slave = s_.slaveAt(index);
+        const auto at = static_cast<size_t>(slave);
+        if (slave == 0 || s_.images[at].inputs == nullptr ||
+            s_.lostDrives[at].load(std::memory_order_relaxed)) {
+            return false;
+        }
+        out.inputs = decodeInputImage(s_.images[at].inputs);
+        out.commands = s_.commands[at];
+        return true;
+    });
+}
+
+void CycleExchange::watchFaults(int64_t timeNs) {
     const qsizetype drives = s_.validDrives.size();
     for (qsizetype index = 0; index < drives; ++index) {
         const int slave = s_.validDrives.at(index);
@@ -234,22 +255,37 @@ void CycleExchange::watchFaults() {
             last = mark;
             s_.faultChanged(static_cast<int>(index), in);
         }
+        const auto state = static_cast<uint8_t>(cia402StateFromStatusWord(in.statusWord));
+        uint8_t& lastState = lastStates_[static_cast<size_t>(slave)];
+        if (state != lastState) {
+            if (lastState != kNoState && s_.scopeOn.load(std::memory_order_relaxed)) {
+                s_.scope.postEvent(scope::EventKind::StateChange, static_cast<int>(index),
+                                   cycleNumber_, timeNs,
+                                   cia402StateName(static_cast<Cia402State>(state)));
+            }
+            lastState = state;
+        }
     }
 }
 
-void CycleExchange::countCycle(int receivedWkc) {
+void CycleExchange::countCycle(int receivedWkc, int64_t timeNs) {
     cycleCount_.fetch_add(1, std::memory_order_relaxed);
     if (receivedWkc < s_.expectedWKC.load(std::memory_order_relaxed)) {
         wkcMissCount_.fetch_add(1, std::memory_order_relaxed);
     }
     const int64_t deadline = timerCurrentDeadlineNs();
+    int64_t periods = 1;
     if (deadline != 0 && lastCycleDeadlineNs_ != 0 && deadline > lastCycleDeadlineNs_) {
-        const int64_t periods = (deadline - lastCycleDeadlineNs_) / kCyclePeriodNs;
+        periods = std::max<int64_t>(1, (deadline - lastCycleDeadlineNs_) / kCyclePeriodNs);
         if (periods > 1) {
             skippedCycleCount_.fetch_add(static_cast<uint64_t>(periods - 1),
                                          std::memory_order_relaxed);
         }
     }
+    // A session's first cycle goes on from the master's time: the bus was down in between.
+    cycleNumber_ = lastCycleDeadlineNs_ == 0
+                       ? std::max(cycleNumber_ + 1, static_cast<uint64_t>(timeNs / kCyclePeriodNs))
+                       : cycleNumber_ + static_cast<uint64_t>(periods);
     lastCycleDeadlineNs_ = deadline;
 }
 
@@ -259,4 +295,5 @@ void CycleExchange::resetFigures() {
     wkcMissCount_ = 0;
     lastCycleDeadlineNs_ = 0;
     faultMarks_.fill(FaultMark{});
+    lastStates_.fill(kNoState);
 }

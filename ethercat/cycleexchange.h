@@ -64,11 +64,13 @@ public:
 
 private:
     // The cycle's figures: one more cycle, grid points passed over since the last, a short
-    // working counter.
-    void countCycle(int receivedWkc);
-    // Reports every drive whose fault bit or error words differ from the last cycle's. Caller
-    // holds inputMutex.
-    void watchFaults();
+    // working counter; and the cycle's number for the scope (`timeNs` the master's time).
+    void countCycle(int receivedWkc, int64_t timeNs);
+    // The scope's sample of this cycle. Caller holds pdMutex and inputMutex.
+    void sampleScope(int receivedWkc, int64_t timeNs);
+    // Reports every drive whose fault bit or error words differ from the last cycle's, and posts
+    // a scope event for every drive whose CiA 402 state changed. Caller holds inputMutex.
+    void watchFaults(int64_t timeNs);
     // Per-slave step of the command setters; `word` for codes 0 and 6, `value` for 1 to 5.
     void storeCommand(int slave, int code, bool isWord, uint16_t word, float value);
 
@@ -79,6 +81,13 @@ private:
     std::atomic<uint64_t> skippedCycleCount_{0};
     std::atomic<uint64_t> wkcMissCount_{0};
     int64_t lastCycleDeadlineNs_ = 0;  // the cycle thread only (reset by bring-up)
+    // The scope's cycle number: one per grid point over the master's life, so cycles that did
+    // not run (grid points passed over, the bus down) leave gaps. The cycle thread only.
+    uint64_t cycleNumber_ = 0;
+    // Per slave number, the CiA 402 state (Cia402State) of the last cycle; kNoState after
+    // bring-up, when the first state seen is no change. The cycle thread only.
+    static constexpr uint8_t kNoState = 0xFF;
+    std::array<uint8_t, kSlaveTableSize> lastStates_{};
     // What each slave's fault bit and error words were in the last cycle; the cycle thread only
     // (reset by bring-up, so a drive that is faulted already is reported at the first cycle).
     struct FaultMark {

@@ -34,3 +34,16 @@ QByteArray ecmaster::processImage() const {
     return QByteArray(reinterpret_cast<const char*>(state_.IOmap.data()),
                       static_cast<qsizetype>(state_.IOmap.size()));
 }
+
+std::optional<uint32_t> ecmaster::configureScope(std::span<const scope::ChannelDef> channels) {
+    const std::optional<uint32_t> generation = state_.scope.configure(channels);
+    if (generation) {
+        state_.scopeOn.store(!channels.empty(), std::memory_order_relaxed);
+    }
+    return generation;
+}
+
+bool ecmaster::postScopeEvent(scope::EventKind kind, int index, std::string_view text) {
+    return state_.scopeOn.load(std::memory_order_relaxed) &&
+           state_.scope.postEvent(kind, index, text);
+}

@@ -38,6 +38,7 @@
 #include <memory>
 #include <optional>
 #include <span>
+#include <string_view>
 #include <utility>
 
 #include "bussession.h"
@@ -259,6 +260,24 @@ public:
     BusFigures busFigures() const;
     // The newest last.
     QList<SupervisionEvent> supervisionEvents() const { return supervisor_.events(); }
+
+    // --- scope -------------------------------------------------------------------------------
+    // The channels the cycle records from the next cycle on, drives by their index in
+    // validDriveList(); an empty list stops the recording. Returns the configuration's
+    // generation, nothing for more than scope::kMaxChannels channels. One thread configures (the
+    // GUI's or the command line's); never the cycle's.
+    std::optional<uint32_t> configureScope(std::span<const scope::ChannelDef> channels);
+    // The consumer (one thread): the frames and events recorded since the last take, oldest first;
+    // at most out.size(), returns how many. Take the frames before the events.
+    size_t takeScopeFrames(std::span<scope::Frame> out) { return state_.scope.take(out); }
+    size_t takeScopeEvents(std::span<scope::EventRecord> out) {
+        return state_.scope.takeEvents(out);
+    }
+    // Its figures (frames turned away, events lost, generations' channels); any thread.
+    const scope::Recorder& scope() const { return state_.scope; }
+    // An event of drive `index` (scope::kAllDrives for the bus) at the last cycle recorded, such
+    // as the operator's marker; any thread. False while nothing records or the ring is full.
+    bool postScopeEvent(scope::EventKind kind, int index, std::string_view text);
 
     // --- capture -------------------------------------------------------------------------------
     // Writes every frame of the bus to a pcapng file until stopCapture or the bus goes down.

@@ -20,9 +20,11 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <string_view>
 
 #include "model/processdata.h"
 #include "recordring.h"
+#include "scope/recorder.h"
 
 // What supervision saw happen to one slave.
 enum class SupervisionKind : int { Lost, Recovered, Acknowledged, Reconfigured, Emergency };
@@ -76,6 +78,19 @@ struct MasterState {
     QElapsedTimer elapsedTimer;  // started by the facade's constructor, then only read
     QList<int32_t> validDrives;  // bring-up
 
+    // --- the scope -----------------------------------------------------------------------------
+    // Its own guard (scope/recorder.h): configured from one GUI or CLI thread (the facade's
+    // configureScope, which also sets `scopeOn`), sampled by the cycle thread only, taken by one
+    // consumer thread, events posted from any thread. Channels name drives by their index in
+    // validDrives. While nothing is configured the cycle does not sample and no event is posted,
+    // so a consumer never receives events from before its recording.
+    scope::Recorder scope;
+    std::atomic<bool> scopeOn{false};  // atomic (relaxed); channels are configured
+    // Per slave number: supervision declared the drive lost and has not seen it back. Its inputs
+    // are stale then, so its scope channels read no value. Written by supervision (cleared by
+    // bring-up), read by the cycle.
+    std::array<std::atomic<bool>, kSlaveTableSize> lostDrives{};
+
     // Station addresses by slave number, copied from the stack's slave records. Atomic: written
     // by bring-up and by supervision once a recovery or reconfiguration has put the address back,
     // read by the cycle's clock alignment, the emergency poll and the diagnostics. The records
@@ -110,6 +125,17 @@ struct MasterState {
     // Whether `slave` has a drive image (bring-up).
     bool hasImage(int slave) const {
         return isTableSlave(slave) && images[static_cast<size_t>(slave)].outputs != nullptr;
+    }
+    // The valid-drive index of `slave`, the scope's drive number; kAllDrives for none.
+    int driveIndexOf(int slave) const {
+        const qsizetype index = validDrives.indexOf(slave);
+        return index < 0 ? scope::kAllDrives : static_cast<int>(index);
+    }
+    // An event of `slave` for the scope while it records, stamped with the last cycle sampled.
+    void scopeEvent(scope::EventKind kind, int slave, std::string_view text) {
+        if (scopeOn.load(std::memory_order_relaxed)) {
+            scope.postEvent(kind, driveIndexOf(slave), text);
+        }
     }
     uint16_t station(int slave) const {
         return stations[static_cast<size_t>(slave)].load(std::memory_order_relaxed);

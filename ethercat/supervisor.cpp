@@ -5,6 +5,7 @@
 #include <QScopeGuard>
 #include <QStringList>
 
+#include <cstdio>
 #include <vector>
 
 #include "ethercat.h"
@@ -167,6 +168,10 @@ void Supervisor::runCheck() {
                 }
             }
         }
+        // The scope's copy follows, once the check is done with the slave (a loss sets it first).
+        if (isTableSlave(drive)) {
+            s_.lostDrives[static_cast<size_t>(drive)].store(s.islost, std::memory_order_relaxed);
+        }
     }
     // A working-counter shortfall that found every slave in OP is only counted (the cycle's
     // misses, shown by the diagnostics); the all-clear closes a trouble that was logged.
@@ -197,6 +202,7 @@ bool Supervisor::declareLostIfSilent(int drive, ec_slavet& s) {
             .arg(s.ALstatuscode, 4, 16, QLatin1Char('0'))
             .arg(QString::fromUtf8(ec_ALstatuscode2string(s.ALstatuscode)));
     s.islost = true;
+    s_.lostDrives[at].store(true, std::memory_order_relaxed);
     silentSinceMs_[at].store(-1, std::memory_order_relaxed);
     s_.enabled.exchange(false);
     s_.inOperation.exchange(false);
@@ -243,11 +249,32 @@ void Supervisor::pollEmergencies() {
                 emergencyText(static_cast<int>(s_.validDrives.indexOf(e.Slave)), e);
             s_.log(text);
             recordEvent(e.Slave, SupervisionKind::Emergency, text);
+            char scopeText[scope::EventRecord::kTextBytes];
+            std::snprintf(scopeText, sizeof scopeText,
+                          "EMCY error code 0x%04x, error register 0x%02x", unsigned{e.ErrorCode},
+                          unsigned{e.ErrorReg});
+            s_.scopeEvent(scope::EventKind::Emergency, e.Slave, scopeText);
         }
     }
 }
 
 void Supervisor::recordEvent(int slave, SupervisionKind kind, const QString& detail) {
+    // The scope's record, in English: it lands in recordings and their CSV files.
+    switch (kind) {
+        case SupervisionKind::Lost:
+            s_.scopeEvent(scope::EventKind::SupervisionLost, slave, "lost: no answer");
+            break;
+        case SupervisionKind::Recovered:
+            s_.scopeEvent(scope::EventKind::SupervisionRecovered, slave, "back in the cycle");
+            break;
+        case SupervisionKind::Acknowledged:
+            s_.scopeEvent(scope::EventKind::SupervisionAcknowledged, slave,
+                          "SAFE-OP + ERROR acknowledged");
+            break;
+        case SupervisionKind::Reconfigured:
+        case SupervisionKind::Emergency:  // posted with its codes by pollEmergencies
+            break;
+    }
     {
         QMutexLocker lock(&eventsMutex_);
         events_.push_back({QDateTime::currentDateTime(), slave, kind, detail});
@@ -276,6 +303,9 @@ void Supervisor::clearRecord() {
     }
     for (auto& l : lastState_) {
         l = EC_STATE_OPERATIONAL;
+    }
+    for (auto& lost : s_.lostDrives) {
+        lost.store(false, std::memory_order_relaxed);
     }
     troubleLogged_ = false;
     QMutexLocker lock(&eventsMutex_);

@@ -57,7 +57,7 @@ const char* signalUnit(Signal signal);
 std::optional<Signal> signalFromName(std::string_view name);
 
 struct ChannelDef {
-    int drive = 0;  // slave number of the drive
+    int drive = 0;  // the drive by its index in the master's list of valid drives (0-based)
     Signal signal = Signal::Position;
     double scale = 1;               // display factor; samples stay in the signal's own unit
     std::string unit{};             // display unit; empty: the signal's

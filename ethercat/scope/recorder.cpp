@@ -47,7 +47,7 @@ std::optional<uint32_t> Recorder::configure(std::span<const ChannelDef> channels
     for (int c = 0; c < target.channelCount; ++c) {
         const ChannelDef& def = channels[c];
         target.channels[c] = def;
-        target.signals[c] = def.signal;
+        target.channelSignals[c] = def.signal;
         int d = 0;
         while (d < target.driveCount && target.drives[d] != def.drive) {
             ++d;

@@ -102,7 +102,7 @@ private:
         int driveCount = 0;
         std::array<int, kMaxChannels> drives{};
         std::array<int, kMaxChannels> driveOfChannel{};
-        std::array<Signal, kMaxChannels> signals{};
+        std::array<Signal, kMaxChannels> channelSignals{};
     };
     struct alignas(64) EventCell {
         std::atomic<uint64_t> sequence{0};
@@ -164,9 +164,10 @@ void Recorder::sample(uint64_t cycle, int64_t timeNs, uint32_t flags, RecordsOf&
             for (int c = 0; c < config->channelCount; ++c) {
                 const int d = config->driveOfChannel[c];
                 frame->values[c] =
-                    present[d] ? static_cast<float>(signalValue(
-                                     config->signals[c], records_[d].inputs, records_[d].commands))
-                               : kNoValue;
+                    present[d]
+                        ? static_cast<float>(signalValue(config->channelSignals[c],
+                                                         records_[d].inputs, records_[d].commands))
+                        : kNoValue;
             }
             for (int c = config->channelCount; c < kMaxChannels; ++c) {
                 frame->values[c] = kNoValue;

@@ -26,8 +26,8 @@ RecordedEvent recorded(const EventRecord& e) {
 
 // --- Trigger -----------------------------------------------------------------------------------
 
-void Trigger::setChannelSignals(std::span<const Signal> signals) {
-    signals_.assign(signals.begin(), signals.end());
+void Trigger::setChannelSignals(std::span<const Signal> channelSignals) {
+    signals_.assign(channelSignals.begin(), channelSignals.end());
     reset();
 }
 

@@ -47,7 +47,7 @@ class Trigger {
 public:
     explicit Trigger(TriggerSettings settings = {}) : s_(settings) { reset(); }
     const TriggerSettings& settings() const { return s_; }
-    void setChannelSignals(std::span<const Signal> signals);
+    void setChannelSignals(std::span<const Signal> channelSignals);
     // Forgets the values seen: the next frame is compared with nothing.
     void reset() { last_.fill(kNoValue); }
     // `due` holds the events that belong to this frame (cycle at or before it).

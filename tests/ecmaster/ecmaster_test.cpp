@@ -1,7 +1,9 @@
 // The master against simulated chains: bring-up to teardown, as the drives see it.
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <limits>
+#include <ranges>
 #include <thread>
 #include <tuple>
 
@@ -383,6 +385,88 @@ private slots:
         // Once only, no further checks until the next bring-up: tst_console_drive lostDrive.
         QCOMPARE(sink.count(ok) + sink.count(lost) + sink.count(why), qsizetype(sink.lines.size()));
         bus.chain->plugDrive(2);
+        m.disconnectBus();
+    }
+
+    // The scope: frames of the cycles in order holding the drives' records; the walks' events; a
+    // state change at the first frame showing the new state; a pulled drive lost where its
+    // samples end.
+    void scopeRecordsTheCycleAndItsEvents() {
+        SimAdapter bus("s-scope", sim::ChainConfig::drives(3));
+        ecmaster m;
+        SignalSink sink(m);
+        QVERIFY(connectQuietly(m, sink, bus));
+        using scope::Signal, scope::EventKind, scope::Frame;
+        const scope::ChannelDef defs[] = {{.drive = 1, .signal = Signal::Velocity},
+                                          {.drive = 2, .signal = Signal::StatusWord},
+                                          {.drive = 1, .signal = Signal::TargetVelocity}};
+        m.setCommandValue(kCmdVelocity, 0.5f, 1);
+        QCOMPARE(m.configureScope(defs), std::optional<uint32_t>(1));
+        std::vector<Frame> frames(4096);
+        std::vector<scope::EventRecord> events(256);
+        const auto take = [&](int waitMs) {  // the frames first: an event's frame is among them
+            QTest::qWait(waitMs);
+            frames.resize(m.takeScopeFrames(frames)), events.resize(m.takeScopeEvents(events));
+        };
+        const auto at = [&](uint64_t c) { return std::ranges::find(frames, c, &Frame::cycle); };
+        const auto kinds = [&](int drive, bool changes) {  // the state changes, or the others
+            std::vector<std::pair<EventKind, QString>> v;
+            for (const auto& e : events)
+                if (e.drive == drive && (e.kind == EventKind::StateChange) == changes)
+                    v.push_back({e.kind, QString::fromUtf8(e.textView())});
+            return v;
+        };
+        take(200);
+        uint64_t gaps = 0;  // only where the timer passed grid points over
+        for (size_t i = 1; i < frames.size(); ++i)
+            gaps += frames[i].cycle - frames[i - 1].cycle - 1;
+        QVERIFY(frames.size() >= 50 && gaps <= m.busFigures().skippedCycles);
+        const auto v = Signal::Velocity;
+        QCOMPARE(
+            std::tuple(frames.back().values[0], frames.back().values[1], frames.back().values[2]),
+            std::tuple(float(scope::signalValue(v, *m.driveInputs(1), m.commandRecord(2))),
+                       float(m.driveInputs(2)->statusWord), 0.5f));
+        QVERIFY(std::isnan(frames.back().values[3]) && frames.back().flags == 0);
+
+        QVERIFY(m.enableDrive(0));
+        m.quickStop({0});
+        bus.chain->injectFault(3, 0x1);
+        QTRY_COMPARE(m.driveState(3), int{kDriveFault});
+        frames.resize(4096), events.resize(256);
+        take(20);
+        using Events = std::vector<std::pair<EventKind, QString>>;
+        QCOMPARE(kinds(0, false), (Events{{EventKind::Enable, "enabled: Operation enabled"},
+                                          {EventKind::Stop, "quick stop sent"}}));
+        QCOMPARE(kinds(2, true), (Events{{EventKind::StateChange, "Fault reaction active"},
+                                         {EventKind::StateChange, "Fault"}}));
+        for (const auto& e : events | std::views::filter([](auto& e) {
+                                 return e.drive == 2 && e.kind == EventKind::StateChange;
+                             })) {
+            const auto f = at(e.cycle);
+            QVERIFY(f != frames.begin() && f != frames.end());
+            const Cia402State state = cia402StateFromStatusWord(uint16_t(f->values[1]));
+            QCOMPARE(QString::fromUtf8(e.textView()), QString::fromUtf8(cia402StateName(state)));
+            QVERIFY(cia402StateFromStatusWord(uint16_t(f[-1].values[1])) != state);
+            QVERIFY(uint16_t(f->values[1]) & kStatusWordFault);
+        }
+
+        bus.chain->pullDrive(3);
+        QTRY_COMPARE(sink.lost, 1);
+        frames.resize(4096), events.resize(256);
+        take(20);
+        QCOMPARE(kinds(2, false), (Events{{EventKind::SupervisionLost, "lost: no answer"}}));
+        const auto gone =
+            std::ranges::find_if(frames, [](auto& f) { return std::isnan(f.values[1]); });
+        QVERIFY(gone != frames.begin() && gone != frames.end() &&
+                (gone[-1].flags & scope::kFrameWorkingCounterShort));
+        // Stamped with the last cycle sampled right after supervision marked the drive.
+        const uint64_t lost =
+            std::ranges::find(events, EventKind::SupervisionLost, &scope::EventRecord::kind)->cycle;
+        QVERIFY2(lost + 2 >= gone->cycle && lost <= gone->cycle + 25,
+                 qPrintable(QStringLiteral("%1 %2").arg(lost).arg(gone->cycle)));
+        QVERIFY(std::all_of(gone, frames.end(), [](auto& f) { return !std::isnan(f.values[0]); }));
+        QCOMPARE(m.scope().framesTurnedAway(), uint64_t{0});
+        bus.chain->plugDrive(3);
         m.disconnectBus();
     }
 };
