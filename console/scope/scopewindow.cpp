@@ -102,8 +102,9 @@ ScopeWindow::ScopeWindow(ecmaster* master, QWidget* parent)
     }
     connect(plot, &QCustomPlot::mousePress, this, [this](QMouseEvent* e) {
         const double t = ui->plot->xAxis->pixelToCoord(e->position().x());
+        // Ctrl+click: cursor A; Ctrl+right-click or Shift+click: cursor B.
         if (e->modifiers() & (Qt::ShiftModifier | Qt::ControlModifier)) {
-            const int c = (e->modifiers() & Qt::ShiftModifier) ? 0 : 1;
+            const int c = (e->modifiers() & Qt::ShiftModifier) || e->button() == Qt::RightButton;
             setCursors(c == 0 ? t : cursorTime(0), c == 1 ? t : cursorTime(1));
             return;
         }
