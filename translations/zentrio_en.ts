@@ -3484,7 +3484,7 @@ Compare and choose rows to write anyway?</translation>
         <translation>Manual trigger</translation>
     </message>
     <message>
-        <location line="+59"/>
+        <location line="+60"/>
         <source>No bus is connected.</source>
         <translation>No bus is connected.</translation>
     </message>
@@ -3527,7 +3527,7 @@ Compare and choose rows to write anyway?</translation>
         <translation>Scope</translation>
     </message>
     <message>
-        <location line="+9"/>
+        <location line="+10"/>
         <source>Channels</source>
         <translation>Channels</translation>
     </message>
@@ -3704,7 +3704,7 @@ Compare and choose rows to write anyway?</translation>
         <translation>Ctrl+click places cursor A, Ctrl+right-click cursor B; drag a cursor to move it.</translation>
     </message>
     <message>
-        <location filename="../console/scope/scopewindow.cpp" line="+81"/>
+        <location filename="../console/scope/scopewindow.cpp" line="+89"/>
         <source>Recording; waiting for the trigger.</source>
         <translation>Recording; waiting for the trigger.</translation>
     </message>
@@ -3714,12 +3714,12 @@ Compare and choose rows to write anyway?</translation>
         <translation>Stopped.</translation>
     </message>
     <message>
-        <location line="+6"/>
+        <location line="+9"/>
         <source>Recording of %1 samples, %2 events.</source>
         <translation>Recording of %1 samples, %2 events.</translation>
     </message>
     <message>
-        <location line="+9"/>
+        <location line="+22"/>
         <source>Time (s)</source>
         <translation>Time (s)</translation>
     </message>
@@ -3734,7 +3734,7 @@ Compare and choose rows to write anyway?</translation>
         <translation>Remove</translation>
     </message>
     <message>
-        <location line="+127"/>
+        <location line="+153"/>
         <source>Save</source>
         <translation>Save</translation>
     </message>
@@ -3781,7 +3781,7 @@ Compare and choose rows to write anyway?</translation>
         <translation>PNG images (*.png)</translation>
     </message>
     <message>
-        <location line="+73"/>
+        <location line="+76"/>
         <source>%1 (overlay)</source>
         <translation>%1 (overlay)</translation>
     </message>
@@ -3798,12 +3798,17 @@ t = %2 s, cycle %3</source>
 t = %2 s, cycle %3</translation>
     </message>
     <message>
-        <location line="+50"/>
+        <location line="+56"/>
         <source>A: %1 s   B: %2 s   Δt: %3 s</source>
         <translation>A: %1 s   B: %2 s   Δt: %3 s</translation>
     </message>
     <message>
-        <location line="+8"/>
+        <location line="+14"/>
+        <source>%1: A %2   B %3</source>
+        <translation>%1: A %2   B %3</translation>
+    </message>
+    <message>
+        <location line="+3"/>
         <source>%1: A %2   B %3   Δ %4 %5</source>
         <translation>%1: A %2   B %3   Δ %4 %5</translation>
     </message>

@@ -93,6 +93,7 @@ void ScopeTool::setSettings(const scope::AcquisitionSettings& settings) {
         std::clamp(settings.recordSeconds, scope::Acquisition::kMinRecordSeconds,
                    scope::Acquisition::kMaxRecordSeconds);
     acquisitionSettings.preTriggerFraction = std::clamp(settings.preTriggerFraction, 0.0, 0.9);
+    emit settingsChanged();
 }
 
 bool ScopeTool::start(QString* error) {

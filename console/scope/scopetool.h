@@ -78,6 +78,7 @@ signals:
     void liveSnapshot(std::shared_ptr<const scope::Recording> recording);
     void overlayChanged(std::shared_ptr<const scope::Recording> recording);
     void channelsChanged();
+    void settingsChanged();
 
 private:
     void finishRun();

@@ -60,8 +60,14 @@ ScopeWindow::ScopeWindow(ecmaster* master, QWidget* parent)
     ui->setupUi(this);
     ui->splitter->setStretchFactor(1, 1);
     QHeaderView* header = ui->tableWidget_channels->horizontalHeader();
-    header->setSectionResizeMode(QHeaderView::ResizeToContents);
+    // Cell widgets give the columns no width of their own: the names share what the fixed
+    // columns leave.
+    header->setSectionResizeMode(QHeaderView::Fixed);
+    header->setSectionResizeMode(kDrive, QHeaderView::Stretch);
     header->setSectionResizeMode(kSignal, QHeaderView::Stretch);
+    ui->tableWidget_channels->setColumnWidth(kScale, 80);
+    ui->tableWidget_channels->setColumnWidth(kColour, 44);
+    ui->tableWidget_channels->setColumnWidth(kRemove, 70);
     for (int k = 0; k < scope::kEventKindCount; ++k) {
         ui->comboBox_eventKind->addItem(ScopeTool::eventTitle(static_cast<scope::EventKind>(k)));
     }
@@ -78,18 +84,36 @@ ScopeWindow::ScopeWindow(ecmaster* master, QWidget* parent)
     }
 
     connect(scopeTool, &ScopeTool::runningChanged, this, [this](bool running) {
-        setStatus(running ? tr("Recording; waiting for the trigger.") : tr("Stopped."));
+        // A single shot ends with its recording: its line stays.
+        if (running || !recordedThisRun) {
+            setStatus(running ? tr("Recording; waiting for the trigger.") : tr("Stopped."));
+        }
+        recordedThisRun = false;
         updateButtons();
     });
     connect(scopeTool, &ScopeTool::recordingReady, this,
             [this](std::shared_ptr<const scope::Recording> r) {
+                recordedThisRun = true;
                 setStatus(
                     tr("Recording of %1 samples, %2 events.").arg(r->size()).arg(r->events.size()));
                 showRecording(std::move(r));
             });
     connect(scopeTool, &ScopeTool::liveSnapshot, this, &ScopeWindow::showRecording);
     connect(scopeTool, &ScopeTool::overlayChanged, this, [this] { redraw(); });
-    connect(scopeTool, &ScopeTool::channelsChanged, this, &ScopeWindow::fillTriggerChannels);
+    // Changes made elsewhere (or a removal, whose button the table deletes) rebuild the table
+    // once the signal has returned; the window's own edits only rename the trigger channels.
+    connect(scopeTool, &ScopeTool::channelsChanged, this, [this] {
+        if (ownEdit) {
+            fillTriggerChannels();
+        } else {
+            QMetaObject::invokeMethod(this, &ScopeWindow::fillChannelTable, Qt::QueuedConnection);
+        }
+    });
+    connect(scopeTool, &ScopeTool::settingsChanged, this, [this] {
+        if (!ownEdit) {
+            showSettings();
+        }
+    });
 
     QCustomPlot* plot = ui->plot;
     plot->setInteractions(QCP::iRangeDrag | QCP::iRangeZoom);
@@ -211,11 +235,8 @@ void ScopeWindow::fillChannelTable() {
                 changed();
             }
         });
-        connect(remove, &QToolButton::clicked, this, [this, row] {
-            scopeTool->removeChannel(row);
-            // Not from inside the button's own signal: the table deletes it.
-            QMetaObject::invokeMethod(this, &ScopeWindow::fillChannelTable, Qt::QueuedConnection);
-        });
+        connect(remove, &QToolButton::clicked, this,
+                [this, row] { scopeTool->removeChannel(row); });
     }
     ui->pushButton_addChannel->setEnabled(table->rowCount() < scope::kMaxChannels);
     fillTriggerChannels();
@@ -231,7 +252,9 @@ void ScopeWindow::readChannelRow(int row) {
         static_cast<QComboBox*>(table->cellWidget(row, kSignal))->currentIndex());
     ch.scale = static_cast<QDoubleSpinBox*>(table->cellWidget(row, kScale))->value();
     ch.colour = table->cellWidget(row, kColour)->property("colour").toUInt();
+    ownEdit = true;
     scopeTool->setChannel(row, ch);
+    ownEdit = false;
 }
 
 void ScopeWindow::on_pushButton_addChannel_clicked() {
@@ -242,9 +265,7 @@ void ScopeWindow::on_pushButton_addChannel_clicked() {
     }
     ch.signal = scope::Signal::Velocity;
     ch.colour = kPalette[channels.size() % std::size(kPalette)];
-    if (scopeTool->addChannel(ch)) {
-        fillChannelTable();
-    }
+    scopeTool->addChannel(ch);
 }
 
 // --- trigger and run -------------------------------------------------------------------------
@@ -276,7 +297,9 @@ void ScopeWindow::applySettings() {
     s.mode = static_cast<scope::TriggerMode>(ui->comboBox_mode->currentIndex());
     s.recordSeconds = ui->doubleSpinBox_length->value();
     s.preTriggerFraction = ui->spinBox_preTrigger->value() / 100.0;
+    ownEdit = true;
     scopeTool->setSettings(s);
+    ownEdit = false;
 
     const TriggerKind k = s.trigger.kind;
     const bool edge = k == TriggerKind::Rising || k == TriggerKind::Falling;
@@ -285,6 +308,33 @@ void ScopeWindow::applySettings() {
     ui->doubleSpinBox_level->setEnabled(edge);
     ui->spinBox_bit->setEnabled(bit);
     ui->comboBox_eventKind->setEnabled(k == TriggerKind::Event);
+}
+
+void ScopeWindow::showSettings() {
+    const scope::AcquisitionSettings& s = scopeTool->settings();
+    {
+        const QSignalBlocker blocks[] = {
+            QSignalBlocker(ui->comboBox_triggerKind), QSignalBlocker(ui->comboBox_triggerChannel),
+            QSignalBlocker(ui->doubleSpinBox_level),  QSignalBlocker(ui->spinBox_bit),
+            QSignalBlocker(ui->comboBox_eventKind),   QSignalBlocker(ui->comboBox_mode),
+            QSignalBlocker(ui->doubleSpinBox_length), QSignalBlocker(ui->spinBox_preTrigger)};
+        ui->comboBox_triggerKind->setCurrentIndex(static_cast<int>(s.trigger.kind));
+        if (s.trigger.channel >= 0) {
+            ui->comboBox_triggerChannel->setCurrentIndex(s.trigger.channel);
+        }
+        ui->doubleSpinBox_level->setValue(s.trigger.level);
+        ui->spinBox_bit->setValue(s.trigger.bit);
+        for (int k = 0; k < scope::kEventKindCount; ++k) {
+            if (s.trigger.events & scope::eventBit(static_cast<scope::EventKind>(k))) {
+                ui->comboBox_eventKind->setCurrentIndex(k);
+                break;
+            }
+        }
+        ui->comboBox_mode->setCurrentIndex(static_cast<int>(s.mode));
+        ui->doubleSpinBox_length->setValue(s.recordSeconds);
+        ui->spinBox_preTrigger->setValue(static_cast<int>(std::lround(s.preTriggerFraction * 100)));
+    }
+    applySettings();
 }
 
 void ScopeWindow::updateButtons() {
@@ -429,6 +479,9 @@ void ScopeWindow::redraw() {
                 pen.setColor(pen.color().lighter(140));
             }
             graph->setPen(pen);
+            if (scope::isWordSignal(ch.signal)) {
+                graph->setLineStyle(QCPGraph::lsStepLeft);
+            }
             const QString unit = ScopeTool::channelUnit(ch);
             QString name = unit.isEmpty() ? ScopeTool::channelTitle(ch)
                                           : ScopeTool::channelTitle(ch) + QStringLiteral(" [") +
@@ -460,7 +513,7 @@ void ScopeWindow::redraw() {
             auto* line = new QCPItemStraightLine(plot);
             line->point1->setCoords(t, 0);
             line->point2->setCoords(t, 1);
-            line->setPen(QPen(QColor(120, 120, 120), 1, Qt::DotLine));
+            line->setPen(QPen(QColor(230, 120, 0), 1.5, Qt::DashDotLine));
             QString text = ScopeTool::eventTitle(ev.kind);
             if (ev.drive != scope::kAllDrives) {
                 text = tr("Drive %1: %2").arg(ev.drive).arg(text);
@@ -482,13 +535,19 @@ void ScopeWindow::redraw() {
         auto* zero = new QCPItemStraightLine(plot);
         zero->point1->setCoords(0, 0);
         zero->point2->setCoords(0, 1);
-        zero->setPen(QPen(Qt::black, 1));
+        zero->setPen(QPen(QColor(0, 0, 0, 90), 1));
     }
     plot->rescaleAxes();
-    if (separate) {
-        for (int g = 0; g < plot->graphCount(); ++g) {
-            plot->graph(g)->rescaleValueAxis();
+    // A margin above and below, so that a line at its extreme stays clear of the frame.
+    for (QCPAxis* axis : plot->axisRect()->axes(QCPAxis::atLeft)) {
+        if (separate) {
+            for (QCPGraph* graph : axis->graphs()) {
+                graph->rescaleValueAxis(graph != axis->graphs().first());
+            }
         }
+        const QCPRange range = axis->range();
+        const double pad = range.size() > 0 ? range.size() * 0.05 : 1;
+        axis->setRange(range.lower - pad, range.upper + pad);
     }
     plot->replot();
     updateReadout();
@@ -527,6 +586,15 @@ void ScopeWindow::updateReadout() {
         const scope::ChannelDef& ch = r.channels()[static_cast<size_t>(c)];
         const double va = r.value(c, ia) * ch.scale;
         const double vb = r.value(c, ib) * ch.scale;
+        if (scope::isWordSignal(ch.signal) && ch.scale == 1) {
+            const auto hex = [](double v) {
+                return std::isnan(v) ? QStringLiteral("-")
+                                     : QStringLiteral("0x%1").arg(static_cast<qint64>(v), 4, 16,
+                                                                  QLatin1Char('0'));
+            };
+            lines << tr("%1: A %2   B %3").arg(ScopeTool::channelTitle(ch), hex(va), hex(vb));
+            continue;
+        }
         lines << tr("%1: A %2   B %3   Δ %4 %5")
                      .arg(ScopeTool::channelTitle(ch))
                      .arg(va, 0, 'g', 6)

@@ -58,6 +58,7 @@ private:
     void readChannelRow(int row);
     void fillTriggerChannels();
     void applySettings();
+    void showSettings();
     void updateButtons();
     void showRecording(std::shared_ptr<const scope::Recording> recording);
     void redraw();
@@ -71,5 +72,7 @@ private:
     std::shared_ptr<const scope::Recording> shown;
     std::vector<Marker> markers;
     QCPItemStraightLine* cursor[2] = {nullptr, nullptr};
-    int dragging = -1;  // the cursor being dragged
+    int dragging = -1;     // the cursor being dragged
+    bool ownEdit = false;  // the tool's change comes from this window's widgets
+    bool recordedThisRun = false;
 };
