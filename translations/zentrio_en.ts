@@ -3704,7 +3704,7 @@ Compare and choose rows to write anyway?</translation>
         <translation>Ctrl+click places cursor A, Ctrl+right-click cursor B; drag a cursor to move it.</translation>
     </message>
     <message>
-        <location filename="../console/scope/scopewindow.cpp" line="+89"/>
+        <location filename="../console/scope/scopewindow.cpp" line="+90"/>
         <source>Recording; waiting for the trigger.</source>
         <translation>Recording; waiting for the trigger.</translation>
     </message>
@@ -3724,7 +3724,7 @@ Compare and choose rows to write anyway?</translation>
         <translation>Time (s)</translation>
     </message>
     <message>
-        <location line="+82"/>
+        <location line="+85"/>
         <source>Drive %1</source>
         <translation>Drive %1</translation>
     </message>
@@ -3791,7 +3791,7 @@ Compare and choose rows to write anyway?</translation>
         <translation>Drive %1: %2</translation>
     </message>
     <message>
-        <location line="+6"/>
+        <location line="+10"/>
         <source>%1
 t = %2 s, cycle %3</source>
         <translation>%1

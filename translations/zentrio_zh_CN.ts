@@ -3704,7 +3704,7 @@ Compare and choose rows to write anyway?</source>
         <translation>Ctrl+单击放置光标 A，Ctrl+右击放置光标 B；拖动光标可移动它。</translation>
     </message>
     <message>
-        <location filename="../console/scope/scopewindow.cpp" line="+89"/>
+        <location filename="../console/scope/scopewindow.cpp" line="+90"/>
         <source>Recording; waiting for the trigger.</source>
         <translation>正在记录，等待触发。</translation>
     </message>
@@ -3724,7 +3724,7 @@ Compare and choose rows to write anyway?</source>
         <translation>时间 (s)</translation>
     </message>
     <message>
-        <location line="+82"/>
+        <location line="+85"/>
         <source>Drive %1</source>
         <translation>电机%1</translation>
     </message>
@@ -3791,7 +3791,7 @@ Compare and choose rows to write anyway?</source>
         <translation>电机%1: %2</translation>
     </message>
     <message>
-        <location line="+6"/>
+        <location line="+10"/>
         <source>%1
 t = %2 s, cycle %3</source>
         <translation>%1

@@ -2,6 +2,7 @@
 
 #include <QColorDialog>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QDoubleSpinBox>
 #include <QFileDialog>
 #include <QHeaderView>
@@ -173,6 +174,9 @@ ScopeWindow::ScopeWindow(ecmaster* master, QWidget* parent)
 }
 
 ScopeWindow::~ScopeWindow() {
+    // A running tool stops as it goes: no word of that may reach the widgets going with it.
+    disconnect(scopeTool, nullptr, this, nullptr);
+    delete scopeTool;
     delete ui;
 }
 
@@ -518,7 +522,11 @@ void ScopeWindow::redraw() {
             if (ev.drive != scope::kAllDrives) {
                 text = tr("Drive %1: %2").arg(ev.drive).arg(text);
             }
-            if (!ev.text.empty()) {
+            if (ev.kind == scope::EventKind::StateChange) {
+                // The master names the state entered, untranslated.
+                text += QStringLiteral("\n") +
+                        QCoreApplication::translate("Cia402State", ev.text.c_str());
+            } else if (!ev.text.empty()) {
                 text += QStringLiteral("\n") + QString::fromStdString(ev.text);
             }
             markers.push_back(

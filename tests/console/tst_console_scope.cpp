@@ -83,6 +83,7 @@ private slots:
         QCOMPARE(marker->cycle, r.cycle(trigger));
         action("actionResetAllFaults")->trigger();
         QVERIFY(waitFor([this] { return stateAtDrive(3) != sim::Cia402State::Fault; }));
+        QVERIFY(tool->start());  // the window closes over a running tool
     }
 };
 
