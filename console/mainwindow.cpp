@@ -21,6 +21,7 @@
 #include "objectdictionary.h"
 #include "parametersets.h"
 #include "roundtriptimer.h"
+#include "scopewindow.h"
 #include "transferclient.h"
 #include "ui_mainwindow.h"
 
@@ -199,6 +200,7 @@ MainWindow::~MainWindow() {
     // A child window's transfer in flight would outlive the master behind it.
     delete diagnostics;
     delete dictionary;
+    delete scopeWindow;
 
     // A disconnect of a bus that is up, unless the drives are enabled; the master's destructor
     // tears the bus down in any case. Never a click on "Connect": closing starts no bring-up.
@@ -411,6 +413,9 @@ void MainWindow::on_toolButton_closeBanner_clicked() {
 void MainWindow::notifyBusChanged() {
     if (dictionary) {
         dictionary->busChanged();
+    }
+    if (scopeWindow) {
+        scopeWindow->busChanged();
     }
     if (parameterSets != nullptr) {
         parameterSets->busChanged();

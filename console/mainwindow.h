@@ -33,6 +33,7 @@
 
 class BusDiagnostics;
 class ObjectDictionary;
+class ScopeWindow;
 class ParameterSets;
 class DriveOverview;
 class QAbstractButton;
@@ -186,6 +187,7 @@ private slots:
     void on_actionDriveOverview_triggered();
     void on_actionBusDiagnostics_triggered();
     void on_actionObjectDictionary_triggered();
+    void on_actionScope_triggered();
     // Starts a capture into a file the operator picks, or ends the running one.
     void on_actionCaptureBus_triggered();
     void on_actionResetFault_triggered();
@@ -418,6 +420,7 @@ private:
     QPointer<DriveOverview> overview;       // child window, made at its first opening
     QPointer<BusDiagnostics> diagnostics;   // child window, made at its first opening
     QPointer<ObjectDictionary> dictionary;  // child window, made at its first opening
+    QPointer<ScopeWindow> scopeWindow;      // child window, made at its first opening
     // Fault reset of the faulted drives among `candidates` on the pool (mainwindow_faults.cpp).
     void resetFaults(const QList<int>& candidates);
     // Logs a drive's motor and drive error words decoded with the product type's texts.

@@ -15,6 +15,7 @@
 #include "model/stateconfig.h"
 #include "objectdictionary.h"
 #include "parametertransfer.h"
+#include "scopewindow.h"
 #include "transferclient.h"
 #include "ui_mainwindow.h"
 
@@ -153,6 +154,15 @@ void MainWindow::on_actionObjectDictionary_triggered() {
     dictionary->show();
     dictionary->raise();
     dictionary->activateWindow();
+}
+
+void MainWindow::on_actionScope_triggered() {
+    if (!scopeWindow) {
+        scopeWindow = new ScopeWindow(master, this);
+    }
+    scopeWindow->show();
+    scopeWindow->raise();
+    scopeWindow->activateWindow();
 }
 
 void MainWindow::on_actionCaptureBus_triggered() {

@@ -346,7 +346,7 @@
         <translation>Fail: null ptr warnning</translation>
     </message>
     <message>
-        <location line="+39"/>
+        <location line="+40"/>
         <source>当前状态:%1无法Enable</source>
         <translation>Current state: %1, cannot Enable</translation>
     </message>
@@ -366,7 +366,7 @@
         <translation>Not connected, cannot Enable!</translation>
     </message>
     <message>
-        <location line="+54"/>
+        <location line="+60"/>
         <location line="+10"/>
         <source>Is in enable, cannot enable!</source>
         <translation>Is in enable, cannot enable!</translation>
@@ -401,7 +401,7 @@
 <context>
     <name>CycleExchange</name>
     <message>
-        <location filename="../ethercat/cycleexchange.cpp" line="+34"/>
+        <location filename="../ethercat/cycleexchange.cpp" line="+35"/>
         <source>struct null ptr warnning.</source>
         <translation>struct null ptr warnning.</translation>
     </message>
@@ -1122,7 +1122,7 @@ PASS</translation>
     <message>
         <location line="-583"/>
         <location line="+103"/>
-        <location filename="../console/mainwindow.h" line="+92"/>
+        <location filename="../console/mainwindow.h" line="+93"/>
         <source>Start Plot</source>
         <translation>Start Plot</translation>
     </message>
@@ -1491,7 +1491,7 @@ li.checked::marker { content: &quot;\2612&quot;; }
     </message>
     <message>
         <location line="+12"/>
-        <location filename="../console/mainwindow.cpp" line="+145"/>
+        <location filename="../console/mainwindow.cpp" line="+146"/>
         <source>当前状态：</source>
         <translation>Status:</translation>
     </message>
@@ -1597,14 +1597,14 @@ li.checked::marker { content: &quot;\2612&quot;; }
         <translation>Tools</translation>
     </message>
     <message>
-        <location line="+8"/>
+        <location line="+9"/>
         <source>Language</source>
         <translation>Language</translation>
     </message>
     <message>
         <location line="+15"/>
         <location filename="../console/mainwindow.cpp" line="-68"/>
-        <location filename="../console/mainwindow_faults.cpp" line="+163"/>
+        <location filename="../console/mainwindow_faults.cpp" line="+173"/>
         <source>Capture bus traffic…</source>
         <translation>Capture bus traffic…</translation>
     </message>
@@ -1612,6 +1612,11 @@ li.checked::marker { content: &quot;\2612&quot;; }
         <location line="+8"/>
         <source>Object dictionary</source>
         <translation>Object dictionary</translation>
+    </message>
+    <message>
+        <location line="+8"/>
+        <source>Scope</source>
+        <translation>Scope</translation>
     </message>
     <message>
         <location line="+8"/>
@@ -1720,19 +1725,19 @@ li.checked::marker { content: &quot;\2612&quot;; }
     </message>
     <message>
         <location line="+44"/>
-        <location line="+232"/>
-        <location line="+75"/>
+        <location line="+233"/>
+        <location line="+78"/>
         <source>电机数量:%1</source>
         <translation>Drives: %1</translation>
     </message>
     <message>
-        <location line="-237"/>
-        <location line="+224"/>
+        <location line="-240"/>
+        <location line="+227"/>
         <source>Disconnect Success.</source>
         <translation>Disconnect Success.</translation>
     </message>
     <message>
-        <location line="-122"/>
+        <location line="-125"/>
         <source>Connect Fail</source>
         <translation>Connect Fail</translation>
     </message>
@@ -1762,7 +1767,7 @@ li.checked::marker { content: &quot;\2612&quot;; }
         <translation>Drive %1 (slave %2)</translation>
     </message>
     <message>
-        <location line="+64"/>
+        <location line="+67"/>
         <source>当前正在上使能或下使能，请等待其完成</source>
         <translation>An enable or disable is under way; wait for it to finish</translation>
     </message>
@@ -1792,7 +1797,7 @@ li.checked::marker { content: &quot;\2612&quot;; }
         <translation>no reason recorded</translation>
     </message>
     <message>
-        <location filename="../console/mainwindow_faults.cpp" line="-120"/>
+        <location filename="../console/mainwindow_faults.cpp" line="-129"/>
         <source>电机%1: 产品类型 %2, 软件版本 %3</source>
         <translation>Drive %1: product type %2, software version %3</translation>
     </message>
@@ -1813,7 +1818,7 @@ li.checked::marker { content: &quot;\2612&quot;; }
         <translation>, DrvErrorWord %1</translation>
     </message>
     <message>
-        <location line="+56"/>
+        <location line="+65"/>
         <location line="+4"/>
         <location line="+8"/>
         <source>Capture bus traffic</source>
@@ -3337,6 +3342,478 @@ Compare and choose rows to write anyway?</translation>
     </message>
 </context>
 <context>
+    <name>ScopeTool</name>
+    <message>
+        <location filename="../console/scope/scopetool.cpp" line="+14"/>
+        <source>Position</source>
+        <translation>Position</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Velocity</source>
+        <translation>Velocity</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Torque</source>
+        <translation>Torque</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Bus voltage</source>
+        <translation>Bus voltage</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Motor temperature</source>
+        <translation>Motor temperature</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>MOS temperature</source>
+        <translation>MOS temperature</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>MCU temperature</source>
+        <translation>MCU temperature</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Status word</source>
+        <translation>Status word</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Error word</source>
+        <translation>Error word</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Drive error word</source>
+        <translation>Drive error word</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Mode display</source>
+        <translation>Mode display</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Target position</source>
+        <translation>Target position</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Target velocity</source>
+        <translation>Target velocity</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Target torque</source>
+        <translation>Target torque</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Control word</source>
+        <translation>Control word</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Mode</source>
+        <translation>Mode</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Following error</source>
+        <translation>Following error</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Velocity error</source>
+        <translation>Velocity error</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>Supervision lost</source>
+        <translation>Supervision lost</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Supervision recovered</source>
+        <translation>Supervision recovered</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Supervision acknowledged</source>
+        <translation>Supervision acknowledged</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Emergency</source>
+        <translation>Emergency</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>State change</source>
+        <translation>State change</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>STOP</source>
+        <translation>STOP</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Enable</source>
+        <translation>Enable</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Disable</source>
+        <translation>Disable</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Working counter short</source>
+        <translation>Working counter short</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Manual trigger</source>
+        <translation>Manual trigger</translation>
+    </message>
+    <message>
+        <location line="+60"/>
+        <source>No bus is connected.</source>
+        <translation>No bus is connected.</translation>
+    </message>
+    <message>
+        <location line="+6"/>
+        <source>Add a channel first.</source>
+        <translation>Add a channel first.</translation>
+    </message>
+    <message>
+        <location line="+7"/>
+        <source>The recorder refused the channels.</source>
+        <translation>The recorder refused the channels.</translation>
+    </message>
+    <message>
+        <location line="+73"/>
+        <source>There is no recording to save.</source>
+        <translation>There is no recording to save.</translation>
+    </message>
+    <message>
+        <location line="+42"/>
+        <source>There is no recording to export.</source>
+        <translation>There is no recording to export.</translation>
+    </message>
+    <message>
+        <location line="+26"/>
+        <source>Drive %1 (slave %2)</source>
+        <translation>Drive %1 (slave %2)</translation>
+    </message>
+    <message>
+        <location line="+10"/>
+        <source>Drive %1: %2</source>
+        <translation>Drive %1: %2</translation>
+    </message>
+</context>
+<context>
+    <name>ScopeWindow</name>
+    <message>
+        <location filename="../console/scope/scopewindow.ui" line="+6"/>
+        <source>Scope</source>
+        <translation>Scope</translation>
+    </message>
+    <message>
+        <location line="+10"/>
+        <source>Channels</source>
+        <translation>Channels</translation>
+    </message>
+    <message>
+        <location line="+7"/>
+        <source>Drive</source>
+        <translation>Drive</translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>Signal</source>
+        <translation>Signal</translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>Scale</source>
+        <translation>Scale</translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>Colour</source>
+        <translation>Colour</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>Add channel</source>
+        <translation>Add channel</translation>
+    </message>
+    <message>
+        <location line="+6"/>
+        <location line="+2"/>
+        <source>Trigger</source>
+        <translation>Trigger</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>Rising edge</source>
+        <translation>Rising edge</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Falling edge</source>
+        <translation>Falling edge</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Status bit on</source>
+        <translation>Status bit on</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Status bit off</source>
+        <translation>Status bit off</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Fault entry</source>
+        <translation>Fault entry</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <location line="+10"/>
+        <source>Event</source>
+        <translation>Event</translation>
+    </message>
+    <message>
+        <location line="-9"/>
+        <source>Manual</source>
+        <translation>Manual</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>Channel</source>
+        <translation>Channel</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>Level</source>
+        <translation>Level</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>Bit</source>
+        <translation>Bit</translation>
+    </message>
+    <message>
+        <location line="+4"/>
+        <source>Mode</source>
+        <translation>Mode</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>Single</source>
+        <translation>Single</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Normal</source>
+        <translation>Normal</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Continuous (roll)</source>
+        <translation>Continuous (roll)</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>Length</source>
+        <translation>Length</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source> s</source>
+        <translation> s</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Pre-trigger</source>
+        <translation>Pre-trigger</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source> %</source>
+        <translation> %</translation>
+    </message>
+    <message>
+        <location line="+7"/>
+        <source>Run</source>
+        <translation>Run</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Stop</source>
+        <translation>Stop</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Manual trigger</source>
+        <translation>Manual trigger</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Save…</source>
+        <translation>Save…</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Open…</source>
+        <translation>Open…</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Overlay…</source>
+        <translation>Overlay…</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Export CSV…</source>
+        <translation>Export CSV…</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Export PNG…</source>
+        <translation>Export PNG…</translation>
+    </message>
+    <message>
+        <location line="+5"/>
+        <source>Separate axes</source>
+        <translation>Separate axes</translation>
+    </message>
+    <message>
+        <location line="+16"/>
+        <source>Ctrl+click places cursor A, Ctrl+right-click cursor B; drag a cursor to move it.</source>
+        <translation>Ctrl+click places cursor A, Ctrl+right-click cursor B; drag a cursor to move it.</translation>
+    </message>
+    <message>
+        <location filename="../console/scope/scopewindow.cpp" line="+90"/>
+        <source>Recording; waiting for the trigger.</source>
+        <translation>Recording; waiting for the trigger.</translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>Stopped.</source>
+        <translation>Stopped.</translation>
+    </message>
+    <message>
+        <location line="+9"/>
+        <source>Recording of %1 samples, %2 events.</source>
+        <translation>Recording of %1 samples, %2 events.</translation>
+    </message>
+    <message>
+        <location line="+22"/>
+        <source>Time (s)</source>
+        <translation>Time (s)</translation>
+    </message>
+    <message>
+        <location line="+85"/>
+        <source>Drive %1</source>
+        <translation>Drive %1</translation>
+    </message>
+    <message>
+        <location line="+16"/>
+        <source>Remove</source>
+        <translation>Remove</translation>
+    </message>
+    <message>
+        <location line="+153"/>
+        <source>Save</source>
+        <translation>Save</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Open</source>
+        <translation>Open</translation>
+    </message>
+    <message>
+        <location line="+4"/>
+        <location line="+9"/>
+        <location line="+9"/>
+        <source>Scope recordings (*.zscope)</source>
+        <translation>Scope recordings (*.zscope)</translation>
+    </message>
+    <message>
+        <location line="-15"/>
+        <location line="+28"/>
+        <location line="+9"/>
+        <source>Saved %1.</source>
+        <translation>Saved %1.</translation>
+    </message>
+    <message>
+        <location line="-36"/>
+        <location line="+28"/>
+        <location line="+9"/>
+        <source>Not saved: %1</source>
+        <translation>Not saved: %1</translation>
+    </message>
+    <message>
+        <location line="-29"/>
+        <location line="+11"/>
+        <source>Not opened: %1</source>
+        <translation>Not opened: %1</translation>
+    </message>
+    <message>
+        <location line="+5"/>
+        <source>CSV files (*.csv)</source>
+        <translation>CSV files (*.csv)</translation>
+    </message>
+    <message>
+        <location line="+9"/>
+        <source>PNG images (*.png)</source>
+        <translation>PNG images (*.png)</translation>
+    </message>
+    <message>
+        <location line="+76"/>
+        <source>%1 (overlay)</source>
+        <translation>%1 (overlay)</translation>
+    </message>
+    <message>
+        <location line="+30"/>
+        <source>Drive %1: %2</source>
+        <translation>Drive %1: %2</translation>
+    </message>
+    <message>
+        <location line="+10"/>
+        <source>%1
+t = %2 s, cycle %3</source>
+        <translation>%1
+t = %2 s, cycle %3</translation>
+    </message>
+    <message>
+        <location line="+56"/>
+        <source>A: %1 s   B: %2 s   Δt: %3 s</source>
+        <translation>A: %1 s   B: %2 s   Δt: %3 s</translation>
+    </message>
+    <message>
+        <location line="+14"/>
+        <source>%1: A %2   B %3</source>
+        <translation>%1: A %2   B %3</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>%1: A %2   B %3   Δ %4 %5</source>
+        <translation>%1: A %2   B %3   Δ %4 %5</translation>
+    </message>
+</context>
+<context>
     <name>StateConfig</name>
     <message>
         <location filename="state_config_texts.cpp" line="+13"/>
@@ -3572,7 +4049,7 @@ Compare and choose rows to write anyway?</translation>
 <context>
     <name>Supervisor</name>
     <message>
-        <location filename="../ethercat/supervisor.cpp" line="+37"/>
+        <location filename="../ethercat/supervisor.cpp" line="+38"/>
         <source>lost</source>
         <translation>lost</translation>
     </message>
@@ -3642,7 +4119,7 @@ Compare and choose rows to write anyway?</translation>
         <translation>no answer for %1 ms; last answered in AL state %2, AL status code 0x%3 (%4)</translation>
     </message>
     <message>
-        <location line="+9"/>
+        <location line="+10"/>
         <source>ERROR : slave %1 lost.</source>
         <translation>ERROR : slave %1 lost.</translation>
     </message>

@@ -346,7 +346,7 @@
         <translation>失败：空指针警告</translation>
     </message>
     <message>
-        <location line="+39"/>
+        <location line="+40"/>
         <source>当前状态:%1无法Enable</source>
         <translation>当前状态:%1无法上使能</translation>
     </message>
@@ -366,7 +366,7 @@
         <translation>未连接，无法上使能！</translation>
     </message>
     <message>
-        <location line="+54"/>
+        <location line="+60"/>
         <location line="+10"/>
         <source>Is in enable, cannot enable!</source>
         <translation>已处于使能状态，无法上使能！</translation>
@@ -401,7 +401,7 @@
 <context>
     <name>CycleExchange</name>
     <message>
-        <location filename="../ethercat/cycleexchange.cpp" line="+34"/>
+        <location filename="../ethercat/cycleexchange.cpp" line="+35"/>
         <source>struct null ptr warnning.</source>
         <translation>结构体空指针警告。</translation>
     </message>
@@ -1122,7 +1122,7 @@ PASS</translation>
     <message>
         <location line="-583"/>
         <location line="+103"/>
-        <location filename="../console/mainwindow.h" line="+92"/>
+        <location filename="../console/mainwindow.h" line="+93"/>
         <source>Start Plot</source>
         <translation>开始绘图</translation>
     </message>
@@ -1491,7 +1491,7 @@ li.checked::marker { content: &quot;\2612&quot;; }
     </message>
     <message>
         <location line="+12"/>
-        <location filename="../console/mainwindow.cpp" line="+145"/>
+        <location filename="../console/mainwindow.cpp" line="+146"/>
         <source>当前状态：</source>
         <translation>当前状态：</translation>
     </message>
@@ -1597,14 +1597,14 @@ li.checked::marker { content: &quot;\2612&quot;; }
         <translation>工具</translation>
     </message>
     <message>
-        <location line="+8"/>
+        <location line="+9"/>
         <source>Language</source>
         <translation>语言</translation>
     </message>
     <message>
         <location line="+15"/>
         <location filename="../console/mainwindow.cpp" line="-68"/>
-        <location filename="../console/mainwindow_faults.cpp" line="+163"/>
+        <location filename="../console/mainwindow_faults.cpp" line="+173"/>
         <source>Capture bus traffic…</source>
         <translation>捕获总线通信…</translation>
     </message>
@@ -1612,6 +1612,11 @@ li.checked::marker { content: &quot;\2612&quot;; }
         <location line="+8"/>
         <source>Object dictionary</source>
         <translation>对象字典</translation>
+    </message>
+    <message>
+        <location line="+8"/>
+        <source>Scope</source>
+        <translation>示波器</translation>
     </message>
     <message>
         <location line="+8"/>
@@ -1720,19 +1725,19 @@ li.checked::marker { content: &quot;\2612&quot;; }
     </message>
     <message>
         <location line="+44"/>
-        <location line="+232"/>
-        <location line="+75"/>
+        <location line="+233"/>
+        <location line="+78"/>
         <source>电机数量:%1</source>
         <translation>电机数量:%1</translation>
     </message>
     <message>
-        <location line="-237"/>
-        <location line="+224"/>
+        <location line="-240"/>
+        <location line="+227"/>
         <source>Disconnect Success.</source>
         <translation>断开成功。</translation>
     </message>
     <message>
-        <location line="-122"/>
+        <location line="-125"/>
         <source>Connect Fail</source>
         <translation>连接失败</translation>
     </message>
@@ -1762,7 +1767,7 @@ li.checked::marker { content: &quot;\2612&quot;; }
         <translation>电机%1 (从站%2)</translation>
     </message>
     <message>
-        <location line="+64"/>
+        <location line="+67"/>
         <source>当前正在上使能或下使能，请等待其完成</source>
         <translation>当前正在上使能或下使能，请等待其完成</translation>
     </message>
@@ -1792,7 +1797,7 @@ li.checked::marker { content: &quot;\2612&quot;; }
         <translation>未记录原因</translation>
     </message>
     <message>
-        <location filename="../console/mainwindow_faults.cpp" line="-120"/>
+        <location filename="../console/mainwindow_faults.cpp" line="-129"/>
         <source>电机%1: 产品类型 %2, 软件版本 %3</source>
         <translation>电机%1: 产品类型 %2, 软件版本 %3</translation>
     </message>
@@ -1813,7 +1818,7 @@ li.checked::marker { content: &quot;\2612&quot;; }
         <translation>, DrvErrorWord %1</translation>
     </message>
     <message>
-        <location line="+56"/>
+        <location line="+65"/>
         <location line="+4"/>
         <location line="+8"/>
         <source>Capture bus traffic</source>
@@ -3337,6 +3342,478 @@ Compare and choose rows to write anyway?</source>
     </message>
 </context>
 <context>
+    <name>ScopeTool</name>
+    <message>
+        <location filename="../console/scope/scopetool.cpp" line="+14"/>
+        <source>Position</source>
+        <translation>位置</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Velocity</source>
+        <translation>速度</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Torque</source>
+        <translation>转矩</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Bus voltage</source>
+        <translation>母线电压</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Motor temperature</source>
+        <translation>电机温度</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>MOS temperature</source>
+        <translation>MOS 温度</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>MCU temperature</source>
+        <translation>MCU 温度</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Status word</source>
+        <translation>状态字</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Error word</source>
+        <translation>错误字</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Drive error word</source>
+        <translation>驱动器错误字</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Mode display</source>
+        <translation>模式显示</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Target position</source>
+        <translation>目标位置</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Target velocity</source>
+        <translation>目标速度</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Target torque</source>
+        <translation>目标转矩</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Control word</source>
+        <translation>控制字</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Mode</source>
+        <translation>模式</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Following error</source>
+        <translation>跟随误差</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Velocity error</source>
+        <translation>速度误差</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>Supervision lost</source>
+        <translation>监控丢失</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Supervision recovered</source>
+        <translation>监控恢复</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Supervision acknowledged</source>
+        <translation>监控已确认</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Emergency</source>
+        <translation>紧急报文</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>State change</source>
+        <translation>状态变化</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>STOP</source>
+        <translation>急停</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Enable</source>
+        <translation>上使能</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Disable</source>
+        <translation>下使能</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Working counter short</source>
+        <translation>工作计数器不足</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Manual trigger</source>
+        <translation>手动触发</translation>
+    </message>
+    <message>
+        <location line="+60"/>
+        <source>No bus is connected.</source>
+        <translation>总线未连接。</translation>
+    </message>
+    <message>
+        <location line="+6"/>
+        <source>Add a channel first.</source>
+        <translation>请先添加通道。</translation>
+    </message>
+    <message>
+        <location line="+7"/>
+        <source>The recorder refused the channels.</source>
+        <translation>记录器拒绝了这些通道。</translation>
+    </message>
+    <message>
+        <location line="+73"/>
+        <source>There is no recording to save.</source>
+        <translation>没有可保存的记录。</translation>
+    </message>
+    <message>
+        <location line="+42"/>
+        <source>There is no recording to export.</source>
+        <translation>没有可导出的记录。</translation>
+    </message>
+    <message>
+        <location line="+26"/>
+        <source>Drive %1 (slave %2)</source>
+        <translation>电机%1 (从站%2)</translation>
+    </message>
+    <message>
+        <location line="+10"/>
+        <source>Drive %1: %2</source>
+        <translation>电机%1: %2</translation>
+    </message>
+</context>
+<context>
+    <name>ScopeWindow</name>
+    <message>
+        <location filename="../console/scope/scopewindow.ui" line="+6"/>
+        <source>Scope</source>
+        <translation>示波器</translation>
+    </message>
+    <message>
+        <location line="+10"/>
+        <source>Channels</source>
+        <translation>通道</translation>
+    </message>
+    <message>
+        <location line="+7"/>
+        <source>Drive</source>
+        <translation>电机</translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>Signal</source>
+        <translation>信号</translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>Scale</source>
+        <translation>比例</translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>Colour</source>
+        <translation>颜色</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>Add channel</source>
+        <translation>添加通道</translation>
+    </message>
+    <message>
+        <location line="+6"/>
+        <location line="+2"/>
+        <source>Trigger</source>
+        <translation>触发</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>Rising edge</source>
+        <translation>上升沿</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Falling edge</source>
+        <translation>下降沿</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Status bit on</source>
+        <translation>状态位置位</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Status bit off</source>
+        <translation>状态位清零</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Fault entry</source>
+        <translation>进入故障</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <location line="+10"/>
+        <source>Event</source>
+        <translation>事件</translation>
+    </message>
+    <message>
+        <location line="-9"/>
+        <source>Manual</source>
+        <translation>手动</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>Channel</source>
+        <translation>通道</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>Level</source>
+        <translation>阈值</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>Bit</source>
+        <translation>位</translation>
+    </message>
+    <message>
+        <location line="+4"/>
+        <source>Mode</source>
+        <translation>模式</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>Single</source>
+        <translation>单次</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Normal</source>
+        <translation>常规</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Continuous (roll)</source>
+        <translation>连续 (滚动)</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>Length</source>
+        <translation>长度</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source> s</source>
+        <translation> s</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Pre-trigger</source>
+        <translation>预触发</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source> %</source>
+        <translation> %</translation>
+    </message>
+    <message>
+        <location line="+7"/>
+        <source>Run</source>
+        <translation>运行</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Stop</source>
+        <translation>停止</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Manual trigger</source>
+        <translation>手动触发</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Save…</source>
+        <translation>保存…</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Open…</source>
+        <translation>打开…</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Overlay…</source>
+        <translation>叠加…</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Export CSV…</source>
+        <translation>导出 CSV…</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Export PNG…</source>
+        <translation>导出 PNG…</translation>
+    </message>
+    <message>
+        <location line="+5"/>
+        <source>Separate axes</source>
+        <translation>独立坐标轴</translation>
+    </message>
+    <message>
+        <location line="+16"/>
+        <source>Ctrl+click places cursor A, Ctrl+right-click cursor B; drag a cursor to move it.</source>
+        <translation>Ctrl+单击放置光标 A，Ctrl+右击放置光标 B；拖动光标可移动它。</translation>
+    </message>
+    <message>
+        <location filename="../console/scope/scopewindow.cpp" line="+90"/>
+        <source>Recording; waiting for the trigger.</source>
+        <translation>正在记录，等待触发。</translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>Stopped.</source>
+        <translation>已停止。</translation>
+    </message>
+    <message>
+        <location line="+9"/>
+        <source>Recording of %1 samples, %2 events.</source>
+        <translation>记录：%1 个采样点，%2 个事件。</translation>
+    </message>
+    <message>
+        <location line="+22"/>
+        <source>Time (s)</source>
+        <translation>时间 (s)</translation>
+    </message>
+    <message>
+        <location line="+85"/>
+        <source>Drive %1</source>
+        <translation>电机%1</translation>
+    </message>
+    <message>
+        <location line="+16"/>
+        <source>Remove</source>
+        <translation>移除</translation>
+    </message>
+    <message>
+        <location line="+153"/>
+        <source>Save</source>
+        <translation>保存</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Open</source>
+        <translation>打开</translation>
+    </message>
+    <message>
+        <location line="+4"/>
+        <location line="+9"/>
+        <location line="+9"/>
+        <source>Scope recordings (*.zscope)</source>
+        <translation>示波器记录 (*.zscope)</translation>
+    </message>
+    <message>
+        <location line="-15"/>
+        <location line="+28"/>
+        <location line="+9"/>
+        <source>Saved %1.</source>
+        <translation>已保存 %1。</translation>
+    </message>
+    <message>
+        <location line="-36"/>
+        <location line="+28"/>
+        <location line="+9"/>
+        <source>Not saved: %1</source>
+        <translation>未保存：%1</translation>
+    </message>
+    <message>
+        <location line="-29"/>
+        <location line="+11"/>
+        <source>Not opened: %1</source>
+        <translation>未打开：%1</translation>
+    </message>
+    <message>
+        <location line="+5"/>
+        <source>CSV files (*.csv)</source>
+        <translation>CSV 文件 (*.csv)</translation>
+    </message>
+    <message>
+        <location line="+9"/>
+        <source>PNG images (*.png)</source>
+        <translation>PNG 图像 (*.png)</translation>
+    </message>
+    <message>
+        <location line="+76"/>
+        <source>%1 (overlay)</source>
+        <translation>%1 (叠加)</translation>
+    </message>
+    <message>
+        <location line="+30"/>
+        <source>Drive %1: %2</source>
+        <translation>电机%1: %2</translation>
+    </message>
+    <message>
+        <location line="+10"/>
+        <source>%1
+t = %2 s, cycle %3</source>
+        <translation>%1
+t = %2 s，周期 %3</translation>
+    </message>
+    <message>
+        <location line="+56"/>
+        <source>A: %1 s   B: %2 s   Δt: %3 s</source>
+        <translation>A: %1 s   B: %2 s   Δt: %3 s</translation>
+    </message>
+    <message>
+        <location line="+14"/>
+        <source>%1: A %2   B %3</source>
+        <translation>%1: A %2   B %3</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>%1: A %2   B %3   Δ %4 %5</source>
+        <translation>%1: A %2   B %3   Δ %4 %5</translation>
+    </message>
+</context>
+<context>
     <name>StateConfig</name>
     <message>
         <location filename="state_config_texts.cpp" line="+13"/>
@@ -3572,7 +4049,7 @@ Compare and choose rows to write anyway?</source>
 <context>
     <name>Supervisor</name>
     <message>
-        <location filename="../ethercat/supervisor.cpp" line="+37"/>
+        <location filename="../ethercat/supervisor.cpp" line="+38"/>
         <source>lost</source>
         <translation>丢失</translation>
     </message>
@@ -3642,7 +4119,7 @@ Compare and choose rows to write anyway?</source>
         <translation>%1 ms 无应答；最后应答时 AL 状态 %2，AL 状态码 0x%3 (%4)</translation>
     </message>
     <message>
-        <location line="+9"/>
+        <location line="+10"/>
         <source>ERROR : slave %1 lost.</source>
         <translation>错误：从站%1丢失。</translation>
     </message>

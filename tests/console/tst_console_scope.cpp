@@ -1,0 +1,91 @@
+#include "console_support.h"
+#include "scopewindow.h"
+
+using namespace consoletest;
+
+// The scope window on a running simulated chain: triggers at the right sample, the fault marker
+// beside the fault bit, and a saved recording that reopens without a bus.
+class TestConsoleScope : public WindowFixture {
+    Q_OBJECT
+
+private:
+    ScopeTool* openScope() {
+        action("actionScope")->trigger();
+        auto* scope = window->findChild<ScopeWindow*>();
+        return scope != nullptr && scope->isVisible() ? scope->tool() : nullptr;
+    }
+    // Runs one single shot of `seconds` with `pre` of it before the trigger.
+    static bool record(ScopeTool* tool, scope::TriggerSettings trigger, double seconds, double pre,
+                       const std::function<void()>& provoke) {
+        tool->setSettings({scope::TriggerMode::Single, trigger, 0.002, seconds, pre});
+        if (!tool->start()) {
+            return false;
+        }
+        QTest::qWait(2 * ScopeTool::kPollMs + int(seconds * pre * 1000));  // the history fills
+        provoke();
+        return waitFor([tool] { return !tool->running(); }) && tool->recording() != nullptr;
+    }
+
+private slots:
+    void initTestCase() {
+        sandboxSettings();
+        QVERIFY(QDir::setCurrent(QStringLiteral(ZENTRIO_SOURCE_DIR)));
+        chain = sim::registerSimulatedAdapter(chainConfig(3));
+        adapter = u"Simulated drive chain (3 drives)"_s;
+    }
+    void cleanup() { closeWindow(); }
+
+    // A velocity step crosses the level at the trigger sample, 25 % into the record; the file of
+    // the recording reopens without a bus, sample for sample and event for event.
+    void velocityStepTriggersAndReopens() {
+        QVERIFY(openConnected());
+        ScopeTool* tool = openScope();
+        QVERIFY(tool != nullptr);
+        tool->addChannel({0, scope::Signal::Velocity});
+        tool->addChannel({0, scope::Signal::TargetVelocity});
+        QVERIFY(clickAndWait("pushButton_enable", "Disable"));
+        setValue("doubleSpinBox_velocity", 1.0);
+        QVERIFY(record(tool, {scope::TriggerKind::Rising, 1, 0.5}, 0.2, 0.25,
+                       [this] { click("pushButton_velocity"); }));
+        const scope::Recording& r = *tool->recording();
+        QCOMPARE(r.size(), size_t{100});
+        QCOMPARE(r.triggerIndex(), std::optional<size_t>(25));
+        QVERIFY(r.value(1, 24) < 0.5f && r.value(1, 25) == 1.0f && r.value(0, 0) == 0.0f);
+        QCOMPARE(r.gapCount(), size_t{0});
+
+        QTemporaryDir dir;
+        const QString path = dir.filePath(u"step.zscope"_s);
+        QString error;
+        QVERIFY2(tool->save(path, &error), qPrintable(error));
+        ScopeTool offline(nullptr);
+        QVERIFY2(offline.open(path, &error), qPrintable(error));
+        QVERIFY(*offline.recording() == r);
+    }
+
+    // A fault on drive 3 fires the fault trigger; its state-change marker and the first status
+    // word with the fault bit fall in the same cycle.
+    void faultMarkerMeetsFaultBit() {
+        QVERIFY(openConnected());
+        ScopeTool* tool = openScope();
+        QVERIFY(tool != nullptr);
+        tool->addChannel({2, scope::Signal::StatusWord});
+        QVERIFY(record(tool, {scope::TriggerKind::FaultEntry, -1}, 0.2, 0.5,
+                       [this] { QVERIFY(chain->injectFault(3, 1u << 0)); }));
+        const scope::Recording& r = *tool->recording();
+        QVERIFY(r.triggerIndex().has_value());
+        const size_t trigger = *r.triggerIndex();
+        QVERIFY((int(r.value(0, trigger)) & 0x08) && !(int(r.value(0, trigger - 1)) & 0x08));
+        const auto marker = std::find_if(r.events.begin(), r.events.end(), [](const auto& e) {
+            return e.kind == scope::EventKind::StateChange && e.drive == 2;
+        });
+        QVERIFY(marker != r.events.end());
+        QVERIFY2(marker->text.starts_with("Fault"), marker->text.c_str());
+        QCOMPARE(marker->cycle, r.cycle(trigger));
+        action("actionResetAllFaults")->trigger();
+        QVERIFY(waitFor([this] { return stateAtDrive(3) != sim::Cia402State::Fault; }));
+        QVERIFY(tool->start());  // the window closes over a running tool
+    }
+};
+
+QTEST_MAIN(TestConsoleScope)
+#include "tst_console_scope.moc"
