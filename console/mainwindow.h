@@ -235,6 +235,8 @@ private:
     DriveIdentityTexts& identityOf(int index);
     // Reads every drive's identity on the transfer worker, then logs the faults standing already.
     void readDriveIdentities();
+    // The identities known, for the recordings of the Scope window (when it is open).
+    void passIdentitiesToScope();
     // The operated drive's identity in the parameter page's fields.
     void showDriveIdentity();
     // Logs a drive's fault as it comes, decoded with that drive's product type (any drive).

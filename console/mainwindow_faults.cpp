@@ -68,6 +68,7 @@ void MainWindow::readDriveIdentities() {
             }
             identitiesRead = true;
             showDriveIdentity();
+            passIdentitiesToScope();
             // The operated drive's words are decoded afresh with its type; the faults that stood
             // while the identities were read are logged now.
             lastErrorWord = 0;
@@ -156,9 +157,23 @@ void MainWindow::on_actionObjectDictionary_triggered() {
     dictionary->activateWindow();
 }
 
+void MainWindow::passIdentitiesToScope() {
+    if (!scopeWindow) {
+        return;
+    }
+    std::map<int, scope::DriveIdentity> byDrive;
+    for (qsizetype index = 0; index < identities.size(); ++index) {
+        byDrive[static_cast<int>(index)] = {
+            {"product_type", identities.at(index).productType.toStdString()},
+            {"software_version", identities.at(index).softwareVersion.toStdString()}};
+    }
+    scopeWindow->tool()->setIdentities(std::move(byDrive));
+}
+
 void MainWindow::on_actionScope_triggered() {
     if (!scopeWindow) {
         scopeWindow = new ScopeWindow(master, this);
+        passIdentitiesToScope();
     }
     scopeWindow->show();
     scopeWindow->raise();

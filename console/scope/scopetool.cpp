@@ -123,6 +123,7 @@ bool ScopeTool::start(QString* error) {
     acquisitionSettings.cycleTimeS = kCycleTimeS;
     acquisition =
         std::make_unique<scope::Acquisition>(acquisitionSettings, *generation, channelList);
+    acquisition->identities = driveIdentities;
     pollsSinceSnapshot = 0;
     timer.start();
     emit runningChanged(true);

@@ -39,6 +39,12 @@ public:
     // Out-of-range lengths and pre-trigger fractions are brought into range.
     void setSettings(const scope::AcquisitionSettings& settings);
 
+    // The drives' identities (product type, software version, ...) by drive index, copied into the
+    // recordings of the next run.
+    void setIdentities(std::map<int, scope::DriveIdentity> identities) {
+        driveIdentities = std::move(identities);
+    }
+
     // --- the run --------------------------------------------------------------------------------
     bool running() const { return acquisition != nullptr; }
     // Configures the master's recorder with the channels and arms. False with a reason for the
@@ -87,6 +93,7 @@ private:
     std::vector<scope::ChannelDef> channelList;
     scope::AcquisitionSettings acquisitionSettings;
     std::unique_ptr<scope::Acquisition> acquisition;
+    std::map<int, scope::DriveIdentity> driveIdentities;
     std::shared_ptr<const scope::Recording> last;
     std::shared_ptr<const scope::Recording> overlayRecording;
     std::vector<scope::Frame> frames;

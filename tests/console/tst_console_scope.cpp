@@ -52,6 +52,7 @@ private slots:
         QCOMPARE(r.triggerIndex(), std::optional<size_t>(25));
         QVERIFY(r.value(1, 24) < 0.5f && r.value(1, 25) == 1.0f && r.value(0, 0) == 0.0f);
         QCOMPARE(r.gapCount(), size_t{0});
+        QCOMPARE(r.identities.at(2).at("product_type"), window->productTypeOf(2).toStdString());
 
         QTemporaryDir dir;
         const QString path = dir.filePath(u"step.zscope"_s);
