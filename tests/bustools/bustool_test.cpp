@@ -5,6 +5,7 @@
 #include <fstream>
 #include <regex>
 #include <sstream>
+#include <thread>
 #include <tuple>
 
 #include "bustool.h"
@@ -232,6 +233,27 @@ TEST_F(BusTool, RecordWritesAScopeFileOrNothingWithoutTrigger) {
     EXPECT_EQ(scope::signalName(rec->channels()[0].signal), std::string("position"));
     for (size_t i = 0; i < rec->size(); ++i)  // every cycle's status word came from the drive
         ASSERT_GT(rec->value(1, i), 0.0f) << i;
+
+    // A fault of drive 2 (slave 3) fires the fault trigger; its error word shows the bits from
+    // that frame on, drive 0's never.
+    std::thread fault([&] {
+        for (int i = 0; i < 5000 && (chain->alState(3) & 0x0F) != 0x08; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        std::this_thread::sleep_for(std::chrono::milliseconds(60));
+        chain->injectFault(3, 0x4);
+    });
+    const Result fired = tool({"record", file, "--channel", "2:status_word", "--channel",
+                               "2:error_word", "--channel", "0:error_word", "--trigger", "fault",
+                               "--length", "0.2", "--timeout", "3"});
+    fault.join();
+    const auto faulted = scope::Recording::load(file);
+    fs::remove(file);
+    ASSERT_TRUE(fired.code == kExitOk && faulted.has_value()) << fired.err;
+    ASSERT_EQ(faulted->triggerIndex(), std::optional<size_t>(10));
+    EXPECT_EQ(std::tuple(faulted->value(1, 9), faulted->value(1, 10), faulted->value(1, 99)),
+              std::tuple(0.0f, 4.0f, 4.0f));
+    EXPECT_EQ(*std::max_element(faulted->column(2).begin(), faulted->column(2).end()), 0.0f);
+    chain->powerCycle(3);
 
     const Result never =
         tool({"record", file, "--channel", "0:position", "--trigger", "rising", "--trigger-channel",
