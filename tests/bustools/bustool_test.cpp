@@ -5,9 +5,11 @@
 #include <fstream>
 #include <regex>
 #include <sstream>
+#include <thread>
 #include <tuple>
 
 #include "bustool.h"
+#include "scope/recording.h"
 #include "sim/virtual_link.h"
 
 namespace {
@@ -165,7 +167,18 @@ TEST_F(BusTool, ExitCodesAScriptCanTell) {
         {{"slaves"}, "no-such-adapter0", kExitNoBus, false, ""},
         {{"sii-read", "1", "--out", nowhere}, "sim:3", kExitFailed, true, "No such file or directory"},
         {{"capture", nowhere, "--seconds", "0.1"}, "sim:3", kExitFailed, true, "No such file"},
-        {{"sdo-upload", "1", "0x1000", "0", "--type", "u16"}, "sim:3", kExitFailed, true, "not a u16"}};
+        {{"sdo-upload", "1", "0x1000", "0", "--type", "u16"}, "sim:3", kExitFailed, true, "not a u16"},
+        {{"record", "x"}, "sim:3", kExitUsage, false, "--channel DRIVE:SIGNAL"},
+        {{"record", "x", "--channel", "0:speed"}, "sim:3", kExitUsage, false, "'0:speed' is no"},
+        {{"record", "x", "--channel", "0:position:0"}, "sim:3", kExitUsage, false, "'0:position:0'"},
+        {{"record", "x", "--channel", "0:position", "--trigger", "rising", "--level", "1"}, "sim:3", kExitUsage, false, "--trigger-channel N"},
+        {{"record", "x", "--channel", "0:position", "--trigger-channel", "1"}, "sim:3", kExitUsage, false, "--trigger-channel '1'"},
+        {{"record", "x", "--channel", "0:position", "--trigger", "fault"}, "sim:3", kExitUsage, false, "status_word"},
+        {{"record", "x", "--channel", "0:position", "--trigger", "edge"}, "sim:3", kExitUsage, false, "'edge'"},
+        {{"record", "x", "--channel", "0:position", "--length", "0.05"}, "sim:3", kExitUsage, false, "--length"},
+        {{"record", "x", "--channel", "0:position", "--pretrigger", "95"}, "sim:3", kExitUsage, false, "--pretrigger"},
+        {{"record", nowhere, "--channel", "0:position"}, "sim:3", kExitFailed, false, "no directory"},
+        {{"record", "x", "--channel", "3:position", "--length", "0.1"}, "sim:3", kExitUsage, true, "no drive 3"}};
     // clang-format on
     for (const auto& [args, bus, code, frames, message] : runs) {
         const uint64_t before = chain->framesSeen();
@@ -200,6 +213,54 @@ TEST_F(BusTool, ExitCodesAScriptCanTell) {
         failed += d.code == kExitTimeout;
     }
     EXPECT_GT(failed, 0);
+}
+
+// record writes the file the Scope window opens, or nothing when its trigger never comes.
+TEST_F(BusTool, RecordWritesAScopeFileOrNothingWithoutTrigger) {
+    const std::string file =
+        (fs::temp_directory_path() / ("zentrio-rec-" + std::to_string(getpid()))).string();
+    ok({"record", file, "--channel", "0:position", "--channel", "2:status_word:2", "--length",
+        "0.2"});
+    const auto rec = scope::Recording::load(file);
+    fs::remove(file);
+    ASSERT_TRUE(rec.has_value());
+    EXPECT_NEAR(static_cast<double>(rec->size()), 100, 1);
+    EXPECT_EQ(rec->triggerIndex(), std::optional<size_t>(10));  // 10 % before the trigger
+    ASSERT_EQ(rec->channelCount(), 2);
+    EXPECT_EQ(std::tuple(rec->channels()[1].drive, scope::signalName(rec->channels()[1].signal),
+                         rec->channels()[1].scale),
+              std::tuple(2, std::string("status_word"), 2.0));
+    EXPECT_EQ(scope::signalName(rec->channels()[0].signal), std::string("position"));
+    for (size_t i = 0; i < rec->size(); ++i)  // every cycle's status word came from the drive
+        ASSERT_GT(rec->value(1, i), 0.0f) << i;
+
+    // A fault of drive 2 (slave 3) fires the fault trigger; its error word shows the bits from
+    // that frame on, drive 0's never.
+    std::thread fault([&] {
+        for (int i = 0; i < 5000 && (chain->alState(3) & 0x0F) != 0x08; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        std::this_thread::sleep_for(std::chrono::milliseconds(60));
+        chain->injectFault(3, 0x4);
+    });
+    const Result fired = tool({"record", file, "--channel", "2:status_word", "--channel",
+                               "2:error_word", "--channel", "0:error_word", "--trigger", "fault",
+                               "--length", "0.2", "--timeout", "3"});
+    fault.join();
+    const auto faulted = scope::Recording::load(file);
+    fs::remove(file);
+    ASSERT_TRUE(fired.code == kExitOk && faulted.has_value()) << fired.err;
+    ASSERT_EQ(faulted->triggerIndex(), std::optional<size_t>(10));
+    EXPECT_EQ(std::tuple(faulted->value(1, 9), faulted->value(1, 10), faulted->value(1, 99)),
+              std::tuple(0.0f, 4.0f, 4.0f));
+    EXPECT_EQ(*std::max_element(faulted->column(2).begin(), faulted->column(2).end()), 0.0f);
+    chain->powerCycle(3);
+
+    const Result never =
+        tool({"record", file, "--channel", "0:position", "--trigger", "rising", "--trigger-channel",
+              "0", "--level", "1e6", "--length", "0.1", "--timeout", "0.3"});
+    EXPECT_EQ(never.code, kExitTimeout) << never.err;
+    EXPECT_FALSE(fs::exists(file));
+    EXPECT_EQ(chain->alState(1) & 0x0F, 0x02);  // left in PRE-OP
 }
 
 // Reading commands on a running chain leave every slave as it was; state acts on one slave.

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <iomanip>
@@ -16,11 +17,14 @@
 #include <sstream>
 #include <thread>
 
+#include <time.h>
+
 #include "capture.h"
 #include "errorlist.h"
 #include "ethercat.h"
 #include "model/coevalue.h"
 #include "protocol.h"
+#include "scope/trigger.h"
 #include "sii.h"
 #include "sim/virtual_link.h"
 #include "wire.h"
@@ -152,6 +156,17 @@ std::optional<long long> parseSigned(const std::string& s) {
     return static_cast<long long>(*v);
 }
 
+// A finite decimal number, nothing after it.
+std::optional<double> parseReal(const std::string& s) {
+    char* end = nullptr;
+    errno = 0;
+    const double v = std::strtod(s.c_str(), &end);
+    if (s.empty() || end != s.c_str() + s.size() || errno != 0 || !std::isfinite(v)) {
+        return std::nullopt;
+    }
+    return v;
+}
+
 const std::map<std::string, uint16_t>& stateNames() {
     static const std::map<std::string, uint16_t> names = {{"INIT", EC_STATE_INIT},
                                                           {"PREOP", EC_STATE_PRE_OP},
@@ -234,11 +249,18 @@ struct Options {
     std::string capture;
     std::optional<uint32_t> password;
     std::optional<double> seconds;
+    // record: as given, checked by checkRecord
+    Args channels;
+    std::map<std::string, std::string> recordArgs;  // --trigger, --level, ...
     Args positional;
     // From the positional arguments, checked before the bus is opened.
     uint16_t state = 0;
     ObjectAddress at{};
     const ValueType* valueType = nullptr;  // null: from the drive's SDO information
+    // record
+    std::vector<scope::ChannelDef> channelDefs;
+    scope::AcquisitionSettings acquisition;
+    double timeoutS = 0;
 };
 
 // The system's reason for the last failed file operation.
@@ -398,9 +420,25 @@ public:
         return true;
     }
 
-    void exchange() {
+    // One process-data exchange; the working counter that came back.
+    int exchange() {
         ecx_send_processdata(ctx());
-        ecx_receive_processdata(ctx(), EC_TIMEOUTRET);
+        return ecx_receive_processdata(ctx(), EC_TIMEOUTRET);
+    }
+
+    // The slaves with a full drive image once the process image is mapped, in bus order: what
+    // the console counts as its drives (index 0, 1, ...).
+    std::vector<int> drives() {
+        std::vector<int> list;
+        for (int n = 1; n <= std::min(count(), kMaxSlaves); ++n) {
+            const ec_slavet& s = slave(n);
+            if (s.outputs != nullptr && s.inputs != nullptr &&
+                s.Obytes >= static_cast<uint32_t>(kDriveOutputBytes) &&
+                s.Ibytes >= static_cast<uint32_t>(kDriveInputBytes)) {
+                list.push_back(n);
+            }
+        }
+        return list;
     }
 
 private:
@@ -599,6 +637,116 @@ int checkCapture(Options& o, std::ostream& err) {
     if (!o.seconds || !(*o.seconds > 0.0) || *o.seconds > 86400.0) {
         err << "zentrio-bus: capture needs --seconds S, above 0 and up to 86400\n";
         return kExitUsage;
+    }
+    return kExitOk;
+}
+
+// record: FILE's directory, the channels, the trigger and the record's times.
+int checkRecord(Options& o, std::ostream& err) {
+    auto fail = [&](const std::string& what) {
+        err << "zentrio-bus: " << what << "\n";
+        return kExitUsage;
+    };
+    const std::filesystem::path file(o.positional[0]);
+    std::error_code ec;
+    const std::filesystem::path dir = file.has_parent_path() ? file.parent_path() : ".";
+    if (!std::filesystem::is_directory(dir, ec)) {
+        err << "zentrio-bus: cannot write '" << o.positional[0] << "': no directory '"
+            << dir.string() << "'\n";
+        return kExitFailed;
+    }
+    if (o.channels.empty() || o.channels.size() > static_cast<size_t>(scope::kMaxChannels)) {
+        return fail("record takes 1 to " + std::to_string(scope::kMaxChannels) +
+                    " --channel DRIVE:SIGNAL[:SCALE]");
+    }
+    for (const std::string& text : o.channels) {
+        std::vector<std::string> parts;
+        for (size_t at = 0;;) {
+            const size_t colon = text.find(':', at);
+            parts.push_back(text.substr(at, colon - at));
+            if (colon == std::string::npos) {
+                break;
+            }
+            at = colon + 1;
+        }
+        const auto drive = parseUnsigned(parts[0]);
+        const auto signal =
+            parts.size() >= 2 ? scope::signalFromName(parts[1]) : std::optional<scope::Signal>{};
+        const auto scale = parts.size() == 3 ? parseReal(parts[2]) : std::optional<double>{1.0};
+        if (parts.size() < 2 || parts.size() > 3 || !drive || *drive >= kMaxSlaves || !signal ||
+            !scale || *scale == 0.0) {
+            std::string names;
+            for (int i = 0; i < scope::kSignalCount; ++i) {
+                names += std::string(i ? " " : "") + scope::signalName(scope::Signal(i));
+            }
+            return fail(
+                "--channel '" + text +
+                "' is no DRIVE:SIGNAL[:SCALE] (DRIVE from 0, SCALE not 0; signals: " + names + ")");
+        }
+        o.channelDefs.push_back(
+            {.drive = static_cast<int>(*drive), .signal = *signal, .scale = *scale});
+    }
+    auto real = [&](const char* name, double low, double high,
+                    double fallback) -> std::optional<double> {
+        const auto it = o.recordArgs.find(name);
+        if (it == o.recordArgs.end()) {
+            return fallback;
+        }
+        const auto v = parseReal(it->second);
+        if (!v || *v < low || *v > high) {
+            std::ostringstream text;
+            text << name << " '" << it->second << "' is out of range " << low << " to " << high;
+            fail(text.str());
+            return std::nullopt;
+        }
+        return v;
+    };
+    scope::AcquisitionSettings& a = o.acquisition;
+    a.mode = scope::TriggerMode::Single;
+    a.cycleTimeS = std::chrono::duration<double>(kCycle).count();
+    const auto length = real("--length", scope::Acquisition::kMinRecordSeconds,
+                             scope::Acquisition::kMaxRecordSeconds, 1.0);
+    const auto pre = real("--pretrigger", 0, 90, 10);
+    if (!length || !pre) {
+        return kExitUsage;
+    }
+    const auto timeout = real("--timeout", 0.01, 86400, *length + 10);
+    const auto channels = static_cast<double>(o.channelDefs.size());
+    const auto triggerChannel = real("--trigger-channel", 0, channels - 1, -1);
+    const auto level = real("--level", -HUGE_VAL, HUGE_VAL, 0);
+    if (!timeout || !triggerChannel || !level) {
+        return kExitUsage;
+    }
+    if (*triggerChannel != std::floor(*triggerChannel)) {
+        return fail("--trigger-channel takes a channel's number, 0 for the first");
+    }
+    a.recordSeconds = *length;
+    a.preTriggerFraction = *pre / 100;
+    o.timeoutS = *timeout;
+    a.trigger.channel = static_cast<int>(*triggerChannel);
+    a.trigger.level = *level;
+    const auto kind = o.recordArgs.count("--trigger") ? o.recordArgs["--trigger"] : "manual";
+    const bool given = a.trigger.channel >= 0;
+    if (kind == "rising" || kind == "falling") {
+        if (!given || !o.recordArgs.count("--level")) {
+            return fail("a " + kind + " trigger needs --trigger-channel N and --level X");
+        }
+        a.trigger.kind =
+            kind == "rising" ? scope::TriggerKind::Rising : scope::TriggerKind::Falling;
+    } else if (kind == "fault") {
+        // On the status word of the channel given, or of any channel recording one.
+        const auto& defs = o.channelDefs;
+        if (given ? defs[static_cast<size_t>(a.trigger.channel)].signal != scope::Signal::StatusWord
+                  : std::none_of(defs.begin(), defs.end(), [](const scope::ChannelDef& c) {
+                        return c.signal == scope::Signal::StatusWord;
+                    })) {
+            return fail("a fault trigger watches a status_word channel");
+        }
+        a.trigger.kind = scope::TriggerKind::FaultEntry;
+    } else if (kind == "manual") {
+        a.trigger.kind = scope::TriggerKind::Manual;
+    } else {
+        return fail("--trigger '" + kind + "' is unknown (rising, falling, fault, manual)");
     }
     return kExitOk;
 }
@@ -979,6 +1127,91 @@ int cmdCapture(Bus& bus, const Options& o, std::ostream& out, std::ostream& err)
     return kExitOk;
 }
 
+int64_t monotonicNs() {
+    timespec t{};
+    clock_gettime(CLOCK_MONOTONIC, &t);
+    return int64_t{t.tv_sec} * 1'000'000'000 + t.tv_nsec;
+}
+
+// The scope on the command line: the bus in OP, a cycle of its own that samples every drive's
+// input record (and zero commands) into a Recorder, whose frames the same thread feeds to the
+// trigger's Acquisition right after, until the recording is complete or no trigger came in time.
+int cmdRecord(Bus& bus, const Options& o, std::ostream& out, std::ostream& err) {
+    const std::string& path = o.positional[0];
+    if (!bus.reachState(0, EC_STATE_OPERATIONAL)) {
+        bus.reachState(0, EC_STATE_PRE_OP);
+        err << "zentrio-bus: the bus did not reach OP\n";
+        return kExitFailed;
+    }
+    const std::vector<int> drives = bus.drives();
+    for (const scope::ChannelDef& c : o.channelDefs) {
+        if (c.drive >= static_cast<int>(drives.size())) {
+            bus.reachState(0, EC_STATE_PRE_OP);
+            err << "zentrio-bus: no drive " << c.drive << " (the bus has " << drives.size()
+                << ", counted from 0)\n";
+            return kExitUsage;
+        }
+    }
+    scope::Recorder recorder;
+    const auto generation = recorder.configure(o.channelDefs);
+    scope::Acquisition acquisition(o.acquisition, generation.value_or(0), o.channelDefs);
+    const bool manual = o.acquisition.trigger.kind == scope::TriggerKind::Manual;
+    const int expectedWkc = bus.ctx()->grouplist[0].expectedWKC;
+    auto records = [&](int drive, scope::DriveRecords& r) {
+        r.inputs = decodeInputImage(bus.slave(drives[static_cast<size_t>(drive)]).inputs);
+        r.commands = App_SetValue{};
+        return true;
+    };
+    std::vector<scope::Frame> frames(64);
+    const int64_t cycleNs = std::chrono::nanoseconds(kCycle).count();
+    const int64_t startNs = monotonicNs();
+    const auto timeoutNs = static_cast<int64_t>(o.timeoutS * 1e9);
+    int64_t nextNs = startNs;
+    std::optional<scope::Recording> recording;
+    size_t fed = 0;
+    for (uint64_t cycle = 0; !recording; ++cycle) {
+        const int wkc = bus.exchange();
+        const int64_t nowNs = monotonicNs();
+        recorder.sample(cycle, nowNs - startNs,
+                        wkc < expectedWkc ? scope::kFrameWorkingCounterShort : 0, records);
+        const size_t taken = recorder.take(frames);
+        // A manual trigger comes once the pre-trigger part is there: the record has its length.
+        if (manual && !acquisition.triggered() && fed >= acquisition.preTriggerLength()) {
+            acquisition.triggerNow();
+        }
+        fed += taken;
+        acquisition.feed(std::span(frames.data(), taken), {});
+        recording = acquisition.takeRecording();
+        if (!recording && !acquisition.triggered() && nowNs - startNs >= timeoutNs) {
+            break;
+        }
+        // Absolute deadlines; a cycle that overran starts the count anew instead of bursting.
+        nextNs = std::max(nextNs + cycleNs, monotonicNs());
+        const timespec at{static_cast<time_t>(nextNs / 1'000'000'000),
+                          static_cast<long>(nextNs % 1'000'000'000)};
+        while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &at, nullptr) == EINTR) {
+        }
+    }
+    bus.reachState(0, EC_STATE_PRE_OP);
+    if (!recording) {
+        err << "zentrio-bus: no trigger within " << o.timeoutS << " s; nothing written\n";
+        return kExitTimeout;
+    }
+    std::string why;
+    if (!recording->save(path, &why)) {
+        err << "zentrio-bus: cannot write '" << path << "': " << why << "\n";
+        return kExitFailed;
+    }
+    printRecord(
+        out, o.json,
+        Record()
+            .add("file", path)
+            .add("samples", static_cast<long long>(recording->size()))
+            .add("trigger_sample", static_cast<long long>(recording->triggerIndex().value_or(0)))
+            .add("gaps", static_cast<long long>(recording->gapCount())));
+    return kExitOk;
+}
+
 // Commands that only read keep the slaves' AL states (a slave found in INIT or BOOT is taken to
 // PRE-OP for a mailbox command); `state` and `foe-write` change the named slave's state only;
 // `capture` resets the whole bus.
@@ -1021,6 +1254,20 @@ const Command kCommands[] = {
      "Resets every slave to INIT, brings the bus to OP and writes S seconds of its traffic to a "
      "pcapng file; exits 5 when OP is not reached.",
      1, Scan::Reset, checkCapture, cmdCapture},
+    {"record",
+     "record FILE --channel DRIVE:SIGNAL[:SCALE] [--channel ...] "
+     "[--trigger rising|falling|fault|manual] [--trigger-channel N] [--level X] [--length S] "
+     "[--pretrigger PERCENT] [--timeout S]",
+     "Resets every slave to INIT, brings the bus to OP with process data every 2 ms (zero "
+     "commands: the drives stay disabled) and writes a scope recording to FILE, the file the "
+     "console's Scope window opens. DRIVE counts from 0 among the slaves with a drive's process "
+     "image, as the console's drive list; SIGNAL is a scope signal (position, velocity, torque, "
+     "status_word, following_error, ...); SCALE a display factor. The trigger: manual (default) "
+     "records at once; rising and falling watch channel N (0 for the first --channel) cross "
+     "level X; fault fires when a status_word channel (N, or any) enters Fault. --length 0.1 to "
+     "600 s (default 1), --pretrigger 0 to 90 % of it (default 10). No trigger within --timeout "
+     "(default length + 10 s) exits 3 and writes nothing. The bus is left in PREOP.",
+     1, Scan::Reset, checkRecord, cmdRecord},
 };
 
 void usage(std::ostream& out) {
@@ -1036,7 +1283,7 @@ void usage(std::ostream& out) {
            "slaves, states, sdo-upload, sii-read, pdos and diag keep the slaves' states (a slave "
            "in "
            "INIT or BOOT is\ntaken to PREOP for CoE); state and foe-write change the named slave's "
-           "only; capture resets the bus\n"
+           "only; capture and record reset the bus and leave it in PREOP\n"
            "'zentrio-bus COMMAND --help' describes one command.\n";
 }
 
@@ -1100,6 +1347,15 @@ std::optional<Options> parse(const Args& args, size_t from, std::ostream& err, b
                 err << "zentrio-bus: --seconds takes a number\n";
                 return std::nullopt;
             }
+        } else if (a == "--channel") {
+            if (!(v = value()))
+                return std::nullopt;
+            o.channels.push_back(*v);
+        } else if (a == "--trigger" || a == "--trigger-channel" || a == "--level" ||
+                   a == "--length" || a == "--pretrigger" || a == "--timeout") {
+            if (!(v = value()))
+                return std::nullopt;
+            o.recordArgs[a] = *v;
         } else if (a.size() > 1 && a[0] == '-' && !parseSigned(a)) {
             err << "zentrio-bus: unknown option " << a << "\n";
             return std::nullopt;
