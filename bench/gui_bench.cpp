@@ -94,6 +94,7 @@ int scopeScenario(MainWindow& window, int seconds, int drives, double length) {
     const uint64_t lost = recorder.framesTurnedAway() - lostBefore;
     const uint64_t cycles = window.busMaster()->busFigures().cycles - cyclesBefore;
     const bool running = scope->tool()->running();
+    const int liveRedraws = redraws;
     scope->findChild<QAbstractButton*>(QStringLiteral("pushButton_stop"))->click();
 
     // Where a redraw's time goes: a roll view's worth of samples handed to the window as the tool
@@ -127,7 +128,7 @@ int scopeScenario(MainWindow& window, int seconds, int drives, double length) {
     std::printf("%-14s %10s %10.2f %12.1f %10s %12s\n", "console", "", idleCpu,
                 100.0 * idleCpu / idleWall, "", "");
     std::printf("%-14s %10llu %10.2f %12.1f %10d %12llu%s\n", "console+scope",
-                static_cast<unsigned long long>(cycles), cpu, 100.0 * cpu / elapsed, redraws,
+                static_cast<unsigned long long>(cycles), cpu, 100.0 * cpu / elapsed, liveRedraws,
                 static_cast<unsigned long long>(lost), running ? "" : " (the scope stopped)");
     std::printf("one redraw of %zu samples: %.1f ms cpu, of which the replot alone %.1f ms\n",
                 samples, redrawMs, replotMs);
