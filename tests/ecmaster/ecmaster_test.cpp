@@ -421,6 +421,20 @@ private slots:
         for (size_t i = 1; i < frames.size(); ++i)
             gaps += frames[i].cycle - frames[i - 1].cycle - 1;
         QVERIFY(frames.size() >= 50 && gaps <= m.busFigures().skippedCycles);
+        // One cycle held up past the next grid points: the cycles passed over leave a gap.
+        static std::atomic<bool> holdUp{true};
+        ecmaster::setCycleProbe([](int64_t, int64_t, int64_t, int64_t) {
+            if (holdUp.exchange(false)) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(9));
+            }
+        });
+        const uint64_t skipped = m.busFigures().skippedCycles;
+        frames.resize(4096), take(100);
+        ecmaster::setCycleProbe(nullptr);
+        const auto jump = std::ranges::adjacent_find(
+            frames, [](const Frame& a, const Frame& b) { return b.cycle > a.cycle + 1; });
+        QVERIFY(!holdUp && jump != frames.end() && m.busFigures().skippedCycles > skipped);
+        frames.resize(4096), take(50);
         const auto v = Signal::Velocity;
         QCOMPARE(
             std::tuple(frames.back().values[0], frames.back().values[1], frames.back().values[2]),
