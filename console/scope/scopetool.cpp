@@ -198,26 +198,37 @@ bool ScopeTool::save(const QString& path, QString* error) const {
     return true;
 }
 
-bool ScopeTool::open(const QString& path, QString* error) {
+namespace {
+
+// A recording file read, or nothing with the reason in `error`.
+std::shared_ptr<const scope::Recording> loadRecording(const QString& path, QString* error) {
     std::string reason;
     std::optional<scope::Recording> r = scope::Recording::load(path.toStdString(), &reason);
     if (!r) {
         *error = QString::fromStdString(reason);
+        return nullptr;
+    }
+    return std::make_shared<const scope::Recording>(std::move(*r));
+}
+
+}  // namespace
+
+bool ScopeTool::open(const QString& path, QString* error) {
+    auto r = loadRecording(path, error);
+    if (!r) {
         return false;
     }
-    last = std::make_shared<const scope::Recording>(std::move(*r));
+    last = std::move(r);
     emit recordingReady(last);
     return true;
 }
 
 bool ScopeTool::openOverlay(const QString& path, QString* error) {
-    std::string reason;
-    std::optional<scope::Recording> r = scope::Recording::load(path.toStdString(), &reason);
+    auto r = loadRecording(path, error);
     if (!r) {
-        *error = QString::fromStdString(reason);
         return false;
     }
-    overlayRecording = std::make_shared<const scope::Recording>(std::move(*r));
+    overlayRecording = std::move(r);
     emit overlayChanged(overlayRecording);
     return true;
 }
