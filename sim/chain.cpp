@@ -117,8 +117,15 @@ bool Chain::processFrame(std::vector<uint8_t>& frame) {
     if ((ecHeader >> 12) != ec::kEcFrameTypeDatagrams)
         return delivered();
     const size_t ecLength = ecHeader & ec::kEcLengthMask;
-    if (kHeaderEnd + ecLength > frame.size())
+    const auto malformed = [&](const char* why) {
+        if (lineRefusals_.size() < Esc::kMaxRefusals)
+            lineRefusals_.push_back("frame of " + std::to_string(frame.size()) + " bytes: " + why);
         return delivered();
+    };
+    if (frame.size() > ec::kEthMaxFrame)
+        return malformed("longer than an Ethernet frame");
+    if (kHeaderEnd + ecLength > frame.size())
+        return malformed("EtherCAT length past the frame");
 
     struct Datagram {
         size_t header;
@@ -129,11 +136,11 @@ bool Chain::processFrame(std::vector<uint8_t>& frame) {
     const size_t end = kHeaderEnd + ecLength;
     for (;;) {
         if (pos + ec::kDatagramHeaderSize > end)
-            return delivered();
+            return malformed("datagram header past the EtherCAT length");
         const uint16_t lenField = rd16(&frame[pos + 6]);
         const uint16_t len = lenField & ec::kDatagramLengthMask;
         if (pos + ec::kDatagramHeaderSize + len + ec::kWkcSize > end)
-            return delivered();
+            return malformed("datagram past the EtherCAT length");
         datagrams.push_back({pos, len});
         pos += ec::kDatagramHeaderSize + len + ec::kWkcSize;
         if (!(lenField & ec::kDatagramMore))
@@ -273,6 +280,18 @@ uint64_t Chain::framesSeen() const {
 uint64_t Chain::framesLost() const {
     std::lock_guard lock(mutex_);
     return framesLost_;
+}
+
+std::vector<std::string> Chain::takeRefusals() {
+    std::lock_guard lock(mutex_);
+    std::vector<std::string> all = std::move(lineRefusals_);
+    lineRefusals_.clear();
+    for (size_t i = 0; i < slaves_.size(); ++i) {
+        for (const auto& what : slaves_[i].esc->refusals())
+            all.push_back("slave " + std::to_string(i + 1) + ": " + what);
+        slaves_[i].esc->clearRefusals();
+    }
+    return all;
 }
 
 void Chain::withSlave(int position, const std::function<void(Esc&, SlaveApplication*)>& f) {

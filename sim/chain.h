@@ -15,6 +15,7 @@
 #include <mutex>
 #include <optional>
 #include <random>
+#include <string>
 #include <vector>
 
 #include "sim/application.h"
@@ -99,6 +100,9 @@ public:
     std::vector<uint8_t> readRegisters(int position, uint16_t address, size_t len) const;
     uint64_t framesSeen() const;
     uint64_t framesLost() const;
+    // What the slaves refused as real controllers would (Esc::refusals), "slave N: ...", and the
+    // EtherCAT frames the line could not parse, since the last take. A sound master causes none.
+    std::vector<std::string> takeRefusals();
     // Runs f on one slave's controller and firmware under the chain's lock.
     void withSlave(int position, const std::function<void(Esc&, SlaveApplication*)>& f);
     // The drive firmware at a position; null for other slaves. Not locked: tests only.
@@ -134,6 +138,7 @@ private:
     std::mt19937_64 rng_;                    // guarded by mutex_
     uint64_t framesSeen_ = 0;                // guarded by mutex_
     uint64_t framesLost_ = 0;                // guarded by mutex_
+    std::vector<std::string> lineRefusals_;  // guarded by mutex_
 };
 
 }  // namespace sim

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 
 #include "ethercat/stack/protocol.h"
@@ -339,13 +340,31 @@ void Esc::readRegisters(uint32_t address, uint8_t* out, size_t len) {
 }
 
 void Esc::writeRegisters(uint32_t address, const uint8_t* in, size_t len) {
-    for (size_t i = 0; i < len; ++i)
-        writeRegisterByte(address + static_cast<uint32_t>(i), in[i]);
+    size_t refused = 0;
+    uint32_t first = 0;
+    for (size_t i = 0; i < len; ++i) {
+        const uint32_t a = address + static_cast<uint32_t>(i);
+        if (!writeRegisterByte(a, in[i]) && refused++ == 0)
+            first = a;
+    }
+    if (refused > 0) {
+        char text[160];
+        std::snprintf(text, sizeof text,
+                      "write of %zu byte(s) at 0x%04X: %zu byte(s) from 0x%04X not writable", len,
+                      address, refused, first);
+        noteRefusal(text);
+    }
+}
+
+void Esc::noteRefusal(std::string what) {
+    if (refusals_.size() < kMaxRefusals)
+        refusals_.push_back(std::move(what));
 }
 
 // Which register bytes ECAT may write, and what a write sets off. Everything not listed is
-// read-only or reserved and ignores the write.
-void Esc::writeRegisterByte(uint32_t a, uint8_t v) {
+// read-only or reserved and ignores the write. The status and PDI bytes of a SyncManager and the
+// reserved tail of an FMMU belong to the record a master writes whole; they are not refused.
+bool Esc::writeRegisterByte(uint32_t a, uint8_t v) {
     auto in = [a](uint32_t first, uint32_t count) { return a >= first && a < first + count; };
     if (in(ec::kRegStationAddress, 2) || in(ec::kRegDlControl, 4) || in(ec::kRegEcatEventMask, 2) ||
         in(ec::kRegAlEventMask, 4) || in(ec::kRegWatchdogDivider, 2) ||
@@ -367,8 +386,11 @@ void Esc::writeRegisterByte(uint32_t a, uint8_t v) {
         mem_[a] = static_cast<uint8_t>((mem_[a] & ~0x07) | (v & 0x07));  // command bits only
         pw_.siiControl = true;
     } else if (in(ec::kRegFmmu0, ec::kFmmuSize * kFmmuCount)) {
-        if ((a - ec::kRegFmmu0) % ec::kFmmuSize < 13)
+        const uint32_t b = (a - ec::kRegFmmu0) % ec::kFmmuSize;
+        if (b < 13)
             mem_[a] = v;
+        if (b == 12)
+            pw_.fmmuActivate |= static_cast<uint8_t>(1u << ((a - ec::kRegFmmu0) / ec::kFmmuSize));
     } else if (in(ec::kRegSm0, ec::kSmSize * kSmCount)) {
         const int n = static_cast<int>((a - ec::kRegSm0) / ec::kSmSize);
         const uint32_t b = (a - ec::kRegSm0) % ec::kSmSize;
@@ -378,8 +400,10 @@ void Esc::writeRegisterByte(uint32_t a, uint8_t v) {
             // the master and not deactivated by the firmware (as it does in INIT for the mailbox,
             // so that a master can move it to the bootstrap window).
             if (!(mem_[base + ec::kSmActivate] & ec::kSmActivateEnable) ||
-                (mem_[base + ec::kSmPdiControl] & 0x01))
+                (mem_[base + ec::kSmPdiControl] & 0x01)) {
                 mem_[a] = v;
+                pw_.smConfig = static_cast<uint8_t>(pw_.smConfig | (1u << n));
+            }
         } else if (b == ec::kSmActivate) {
             if (!(pw_.smActivate & (1u << n))) {
                 pw_.smActivateBefore[n] = mem_[a];
@@ -388,7 +412,7 @@ void Esc::writeRegisterByte(uint32_t a, uint8_t v) {
             mem_[a] = v & 0xC3;
         }
     } else if (!hasDc_) {
-        return;
+        return in(0x0900, 0x100);  // no DC unit: its registers are absent, as on any such slave
     } else if (in(ec::kRegDcRecvTimePort0, 4)) {
         pw_.dcLatch = true;
     } else if (in(ec::kRegDcSystemTime, 8)) {
@@ -398,13 +422,64 @@ void Esc::writeRegisterByte(uint32_t a, uint8_t v) {
             static_cast<uint8_t>(pw_.sysTimeMask | (1u << (a - ec::kRegDcSystemTime)));
     } else if (in(ec::kRegDcSystemOffset, 12) || in(ec::kRegDcSpeedStart, 2) ||
                in(ec::kRegDcFilterDepth, 2) || in(ec::kRegDcCyclicControl, 1) ||
-               in(ec::kRegDcPulseLength, 2) || in(ec::kRegDcStartTime, 8) ||
-               in(ec::kRegDcSync0Cycle, 8)) {
+               in(ec::kRegDcStartTime, 8) || in(ec::kRegDcSync0Cycle, 8)) {
         mem_[a] = v;
     } else if (a == ec::kRegDcActivation) {
         mem_[a] = v;
         pw_.activation = true;
+    } else {
+        return false;
     }
+    return true;
+}
+
+void Esc::checkSmEnable(int n) {
+    const SmView sm = smView(n);
+    if (!(sm.activate & ec::kSmActivateEnable))
+        return;
+    const char* why = nullptr;
+    if (sm.len == 0)
+        why = "length 0";
+    else if (sm.start < kRegisterEnd)
+        why = "its window in the registers";
+    else if (uint32_t{sm.start} + sm.len > kMemorySize)
+        why = "its window past the process RAM";
+    if (why == nullptr)
+        return;
+    mem_[ec::kRegSm0 + ec::kSmSize * n + ec::kSmActivate] &=
+        static_cast<uint8_t>(~ec::kSmActivateEnable);
+    char text[160];
+    std::snprintf(text, sizeof text, "SM%d enabled with %s (0x%04X, length %u)", n, why, sm.start,
+                  sm.len);
+    noteRefusal(text);
+}
+
+void Esc::checkFmmuEnable(int n) {
+    uint8_t* f = &mem_[ec::kRegFmmu0 + ec::kFmmuSize * n];
+    if (!(f[12] & 0x01))
+        return;
+    const uint32_t len = rd16(f + 4);
+    const char* why = nullptr;
+    if (len == 0) {
+        why = "length 0";
+    } else if (f[6] > 7 || f[7] > 7 || f[10] > 7) {
+        why = "a bit offset past 7";
+    } else if (!(f[11] & (ec::kFmmuTypeRead | ec::kFmmuTypeWrite))) {
+        why = "neither read nor write";
+    } else if (len == 1 && f[7] < f[6]) {
+        why = "its end bit before its start bit";
+    } else {
+        const uint64_t bits = (uint64_t{len} - 1) * 8 + f[7] + 1 - f[6];
+        if ((uint64_t{rd16(f + 8)} * 8 + f[10] + bits + 7) / 8 > kMemorySize)
+            why = "its physical range past the memory";
+    }
+    if (why == nullptr)
+        return;
+    f[12] &= static_cast<uint8_t>(~0x01);
+    char text[160];
+    std::snprintf(text, sizeof text, "FMMU%d enabled with %s (logical 0x%08X, length %u)", n, why,
+                  rd32(f), len);
+    noteRefusal(text);
 }
 
 bool Esc::smRead(int n, const SmView& sm, uint32_t address, uint8_t* out, size_t len) {
@@ -643,7 +718,12 @@ void Esc::afterWrite() {
         std::fill(mem_.begin() + kRegInvalidFrame, mem_.begin() + kRegInvalidFrame + 14, 0);
     if (p.lostLinkCounters)
         std::fill(mem_.begin() + kRegLostLink, mem_.begin() + kRegLostLink + 4, 0);
+    for (int n = 0; n < kFmmuCount; ++n)
+        if (p.fmmuActivate & (1u << n))
+            checkFmmuEnable(n);
     for (int n = 0; n < kSmCount; ++n) {
+        if ((p.smActivate | p.smConfig) & (1u << n))
+            checkSmEnable(n);
         if (!(p.smActivate & (1u << n)))
             continue;
         const uint32_t base = ec::kRegSm0 + ec::kSmSize * static_cast<uint32_t>(n);
@@ -687,6 +767,8 @@ void Esc::endFrame() {
             continue;
         rt.completed = false;
         const SmView sm = smView(n);
+        if (!sm.enabled())
+            continue;  // moved away by a later datagram of the same frame
         std::span<const uint8_t> window(&mem_[sm.start], sm.len);
         if (sm.mailbox()) {
             // The firmware takes the message out at once, freeing the mailbox for the next.
@@ -739,6 +821,8 @@ void Esc::siiCommand() {
                 errors |= 0x4000;  // write enable missing
             } else if (address < sii_.size()) {
                 sii_[address] = reg16(ec::kRegSiiData);
+            } else {
+                errors |= ec::kSiiErrorAck;  // past the EEPROM: not acknowledged
             }
             break;
         case ec::kSiiCmdReload:

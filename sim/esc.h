@@ -10,6 +10,7 @@
 #include <deque>
 #include <map>
 #include <span>
+#include <string>
 #include <vector>
 
 #include "sim/config.h"
@@ -89,6 +90,15 @@ public:
     bool watchdogExpired() const { return wdExpired_; }
     bool mailboxOutFull() const { return sm_[0].full; }
 
+    // Accesses a real controller refuses, refused here too and noted: a write to register bytes
+    // ECAT cannot write (reserved or read-only), a SyncManager enabled with length 0 or outside
+    // the process RAM, an FMMU enabled with length 0, bit offsets past 7, no direction, or a
+    // physical range beyond the memory. The refused SyncManager or FMMU stays disabled. Kept over
+    // power cycles, at most kMaxRefusals entries.
+    static constexpr size_t kMaxRefusals = 64;
+    const std::vector<std::string>& refusals() const { return refusals_; }
+    void clearRefusals() { refusals_.clear(); }
+
 private:
     struct SmRuntime {
         bool full = false;             // mailbox: buffer written completely, not yet consumed
@@ -102,7 +112,11 @@ private:
     struct SmView {
         uint16_t start, len;
         uint8_t control, activate;
-        bool enabled() const { return (activate & 0x01) && len > 0; }
+        // A window outside the process RAM never takes effect (checkSmEnable refuses it).
+        bool enabled() const {
+            return (activate & 0x01) && len > 0 && start >= 0x1000 &&
+                   uint32_t{start} + len <= kMemorySize;
+        }
         bool mailbox() const { return (control & 0x03) == 0x02; }
         bool ecatWrites() const { return (control & 0x0C) == 0x04; }
     };
@@ -120,7 +134,11 @@ private:
     bool physWrite(uint32_t address, const uint8_t* in, size_t len);
     void readRegisters(uint32_t address, uint8_t* out, size_t len);
     void writeRegisters(uint32_t address, const uint8_t* in, size_t len);
-    void writeRegisterByte(uint32_t address, uint8_t value);
+    // False when ECAT cannot write the byte (the write is ignored).
+    bool writeRegisterByte(uint32_t address, uint8_t value);
+    void checkSmEnable(int n);
+    void checkFmmuEnable(int n);
+    void noteRefusal(std::string what);
     bool smRead(int n, const SmView& sm, uint32_t address, uint8_t* out, size_t len);
     bool smWrite(int n, const SmView& sm, uint32_t address, const uint8_t* in, size_t len);
     int smAt(uint32_t address, uint32_t* windowEnd) const;
@@ -206,7 +224,11 @@ private:
         bool lostLinkCounters = false;  // 0x0310-0x0313 written: all of them clear
         uint8_t smActivate = 0;         // bit n: activate byte of SM n written
         uint8_t smActivateBefore[kSmCount] = {};
+        uint8_t smConfig = 0;      // bit n: start, length or control of SM n written
+        uint8_t fmmuActivate = 0;  // bit n: activate byte of FMMU n written
     } pw_;
+
+    std::vector<std::string> refusals_;
 };
 
 }  // namespace sim

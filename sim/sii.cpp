@@ -1,5 +1,6 @@
 #include "sim/sii.h"
 
+#include <algorithm>
 #include <string>
 
 #include "ethercat/stack/protocol.h"
@@ -197,6 +198,8 @@ std::vector<uint16_t> buildSii(const SlaveConfig& cfg) {
     }
     img.push_back(ec::kSiiCatEnd);
     img.push_back(0xFFFF);
+    // The rest of the EEPROM the size code declares ((code + 1) kbit) is erased.
+    img.resize(std::max<size_t>(img.size(), (img[ec::kSiiSizeCode] + 1u) * 1024u / 16u), 0xFFFF);
     return img;
 }
 

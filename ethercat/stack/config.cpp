@@ -90,9 +90,9 @@ int resetAndCount(ecx_contextt* ctx) {
     ec::bwr16(ctx, ec::kRegDcFilterDepth, kDcFilterDepthDefault, ec::kConfigTimeoutUs);
     ec::bwr8(ctx, ec::kRegDlAlias, 0, ec::kConfigTimeoutUs);
     ec::bwr16(ctx, ec::kRegAlControl, EC_STATE_INIT | EC_STATE_ACK, ec::kConfigTimeoutUs);
-    ec::bwr16(ctx, ec::kRegSiiConfig, 0x0002,
-              ec::kConfigTimeoutUs);  // force ECAT access, then release
-    ec::bwr16(ctx, ec::kRegSiiConfig, 0x0000, ec::kConfigTimeoutUs);
+    ec::bwr8(ctx, ec::kRegSiiConfig, 0x02,
+             ec::kConfigTimeoutUs);  // force ECAT access, then release
+    ec::bwr8(ctx, ec::kRegSiiConfig, 0x00, ec::kConfigTimeoutUs);
     return count;
 }
 

@@ -325,8 +325,8 @@ void ecx_eeprom2master(ecx_contextt* ctx, uint16_t slave) {
     ec_slavet& s = ctx->slavelist[slave];
     if (s.eep_pdi) {
         // Force the ECAT side, then release the force: the master owns the SII again.
-        ec::fpwr16(ctx, s.configadr, ec::kRegSiiConfig, 0x0002, ec::kConfigTimeoutUs);
-        if (ec::fpwr16(ctx, s.configadr, ec::kRegSiiConfig, 0x0000, ec::kConfigTimeoutUs) > 0) {
+        ec::fpwr8(ctx, s.configadr, ec::kRegSiiConfig, 0x02, ec::kConfigTimeoutUs);
+        if (ec::fpwr8(ctx, s.configadr, ec::kRegSiiConfig, 0x00, ec::kConfigTimeoutUs) > 0) {
             s.eep_pdi = 0;
         }
     }
@@ -335,7 +335,7 @@ void ecx_eeprom2master(ecx_contextt* ctx, uint16_t slave) {
 void ecx_eeprom2pdi(ecx_contextt* ctx, uint16_t slave) {
     ec_slavet& s = ctx->slavelist[slave];
     if (!s.eep_pdi) {
-        if (ec::fpwr16(ctx, s.configadr, ec::kRegSiiConfig, 0x0001, ec::kConfigTimeoutUs) > 0) {
+        if (ec::fpwr8(ctx, s.configadr, ec::kRegSiiConfig, 0x01, ec::kConfigTimeoutUs) > 0) {
             s.eep_pdi = 1;
         }
     }

@@ -166,6 +166,12 @@ TEST(Bus, ClocksStateErrorsAndAPulledCable) {
 
     for (uint16_t state : {EC_STATE_SAFE_OP, EC_STATE_PRE_OP, EC_STATE_INIT})
         EXPECT_TRUE(bus.requestState(state));
+    // A new scan stops the SYNC0 unit left running.
+    ASSERT_EQ(bus.scan(), kDrives);
+    bus.chain->withSlave(2, [](sim::Esc& esc, sim::SlaveApplication*) {
+        EXPECT_EQ(std::tuple(esc.peek(0x0981, 1)[0], esc.sync0Pulses(esc.hostNowNs() + 1000000000)),
+                  std::tuple(0, 0u));
+    });
     bus.chain->pullDrive(2);
     bus.chain->plugDrive(2);
     bus.slave(2).eep_id = 0x12345678;  // the master expected another product there

@@ -2,6 +2,7 @@
 #include <string>
 #include <tuple>
 
+#include "mailbox.h"
 #include "sim_bus.h"
 
 using bustest::Bytes;
@@ -108,6 +109,64 @@ TEST(BusSdo, HostileLostDuplicatedAndInterruptedRepliesAreSortedOut) {
     ASSERT_TRUE(wide.chain->setMailboxMisbehaviour(1, sim::Misbehaviour::OversizedUpload));
     EXPECT_LE(wide.sdoRead(1, kParams, 37, 4), 0);
     EXPECT_EQ(wide.packetErrors(ec::kPacketOverrun), 1u);
+}
+
+// Replies laid into the send mailbox as given, header fields at distinct values: what the session
+// makes of each, what it records, and that a length one past the receive window is refused.
+TEST(BusMailbox, RepliesAreJudgedByTheirHeaderWithinTheReceiveWindow) {
+    SimBus bus(windows(40, 48));
+    ASSERT_TRUE(bus.scan() == 1 && bus.requestState(EC_STATE_PRE_OP));
+    using ec::MbxReceive;
+    const auto reply = [](size_t length, uint8_t typeCounter, Bytes data) {
+        data.insert(data.begin(),
+                    {uint8_t(length), uint8_t(length >> 8), 0x34, 0x12, 0, typeCounter});
+        return data;
+    };
+    const Bytes emergency{0x00, 0x10, 0x10, 0x23, 0x04, 0x11, 0x22, 0x33, 0x44, 0x55};
+    using Error = std::tuple<int, uint16_t, uint8_t, uint8_t, uint16_t, uint16_t>;
+    const Error none{}, malformed{EC_ERR_TYPE_PACKET_ERROR, ec::kPacketMalformed, 0, 0, 0, 0};
+    const struct {
+        Bytes reply;
+        MbxReceive verdict;
+        size_t length;  // of the taken message's data
+        Error error;
+    } rows[] = {
+        {reply(42, 0x13, pattern(42)), MbxReceive::Message, 42, none},  // fills the window
+        {reply(43, 0x23, pattern(42)), MbxReceive::Malformed, 0, malformed},
+        {reply(4, 0x30, {0x01, 0x00, 0x07, 0x00}),
+         MbxReceive::MailboxError,
+         4,
+         {EC_ERR_TYPE_MBX_ERROR, 7, 0, 0, 0, 0}},
+        {reply(1, 0x43, {0x00}), MbxReceive::Malformed, 0, malformed},
+        {reply(9, 0x53, emergency), MbxReceive::Malformed, 0, malformed},
+        {reply(10, 0x63, emergency),
+         MbxReceive::Timeout,
+         0,  // recorded, not an answer
+         {EC_ERR_TYPE_EMERGENCY, 0x2310, 0x04, 0x11, 0x3322, 0x5544}},
+        {reply(2, 0x63, {0x00, 0x30}), MbxReceive::Timeout, 0, none},  // its counter again
+        {reply(6, 0x74, pattern(6)), MbxReceive::Message, 6, none},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(testing::PrintToString(row.reply));
+        bus.chain->withSlave(
+            1, [&](sim::Esc& esc, sim::SlaveApplication*) { esc.pdiSendMailbox(row.reply); });
+        ec::MailboxMessage m;
+        ec::MailboxSession session(bus.ctx(), 1);
+        EXPECT_EQ(
+            session.receive(m, std::chrono::steady_clock::now() + std::chrono::milliseconds(30)),
+            row.verdict);
+        if (row.verdict == MbxReceive::Message || row.verdict == MbxReceive::MailboxError) {
+            EXPECT_EQ(std::tuple(m.data().size(), m.type(), m.counter()),
+                      std::tuple(row.length, row.reply[5] & 0x0F, row.reply[5] >> 4));
+            EXPECT_TRUE(std::equal(m.data().begin(), m.data().end(), row.reply.begin() + 6));
+        }
+        const auto errors = bus.popErrors();
+        Error got =
+            errors.empty() ? none : Error{errors[0].Etype, errors[0].ErrorCode, errors[0].ErrorReg,
+                                          errors[0].b1,    errors[0].w1,        errors[0].w2};
+        EXPECT_EQ(got, row.error);
+        EXPECT_LE(errors.size(), 1u);
+    }
 }
 
 // The console's download: INIT, the bootstrap mailbox from the SII into SM0/SM1, BOOT.

@@ -26,6 +26,8 @@ struct SimBus {
     explicit SimBus(sim::ChainConfig cfg) : chain(std::make_shared<sim::Chain>(std::move(cfg))) {
         ecx_init_link(master.get(), sim::makeVirtualLink(chain));
     }
+    // Nothing the master sent may be what a real controller refuses.
+    ~SimBus() { EXPECT_EQ(chain->takeRefusals(), std::vector<std::string>{}); }
     ecx_contextt* ctx() { return master.get(); }
     ec_slavet& slave(int n) { return master.slave(n); }
     int scan() { return ecx_config_init(ctx(), FALSE); }

@@ -86,7 +86,13 @@ struct SimAdapter {
             return std::make_unique<FilterLink>(sim::makeVirtualLink(c), f);
         });
     }
-    ~SimAdapter() { ec::unregisterVirtualAdapter(name); }
+    ~SimAdapter() {
+        ec::unregisterVirtualAdapter(name);
+        std::string refused;  // nothing the master sent may be what a real controller refuses
+        for (const auto& what : chain->takeRefusals())
+            refused += what + "; ";
+        QVERIFY2(refused.empty(), refused.c_str());
+    }
     const char* adapter() const { return name.c_str(); }
 };
 

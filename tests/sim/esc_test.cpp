@@ -38,9 +38,9 @@ TEST(Datagrams, EachCommandAddressesCountsAndIncrements) {
              {14, station(1), kRegDcSystemOffset, Bytes(8), 3, station(1), le(100, 8)},
              {4, station(3), kRegDcSystemOffset, Bytes(8), 1, station(3), le(100, 8)},
              {13, 0, kRegDcSystemOffset, Bytes(8), 3, 3, le(100, 8)},
-             // The SYNC pulse length takes two bytes; the byte behind it stays reserved.
-             {5, station(1), kRegDcPulseLength, le(0x123456, 3), 1, station(1), le(0x123456, 3)},
-             {4, station(1), kRegDcPulseLength, Bytes(3), 1, station(1), le(0x3456, 3)}}) {
+             // The event mask takes two bytes; the byte behind it stays reserved.
+             {5, station(1), kRegEcatEventMask, le(0x123456, 3), 1, station(1), le(0x123456, 3)},
+             {4, station(1), kRegEcatEventMask, Bytes(3), 1, station(1), le(0x3456, 3)}}) {
         const Datagram r = single(chain, Command(cmd), adp, ado, data);
         EXPECT_EQ(std::tuple(int(r.wkc), int(r.adp), r.data), std::tuple(wkc, adpBack, back))
             << int(cmd) << " " << adp;
@@ -88,6 +88,85 @@ TEST(Datagrams, FramesPassWholeAndMalformedOnesUntouched) {
         EXPECT_EQ(copy, b);
     }
     EXPECT_EQ(chain.readRegisters(1, kRegStationAddress, 2), Bytes(2)) << "none of them acted";
+    // Foreign traffic passes unnoted; EtherCAT frames whose lengths do not add up are noted.
+    EXPECT_EQ(chain.takeRefusals().size(), 5u);
+}
+
+// What a real controller refuses is noted, and a refused SyncManager or FMMU stays off; the same
+// write a byte shorter is taken.
+TEST(Datagrams, WritesARealControllerRefusesAreNotedAndLeaveItOff) {
+    sim::Chain chain(sim::ChainConfig::drives(1));
+    assignStations(chain, 1);
+    const uint16_t st = station(1), sm2 = kRegSm0 + 16;
+    const auto pd = ec::kSmFlagsMailboxIn & ~0x02u;  // buffered, ECAT reads, enabled
+    const struct {
+        uint16_t reg;
+        Bytes data;
+        const char* refusal;  // nullptr: taken
+    } rows[] = {
+        {kRegAlControl, le(2, 3), "write of 3 byte(s) at 0x0120: 1 byte(s) from 0x0122"},
+        {kRegStationAddress, le(0x1001, 3), "write of 3 byte(s) at 0x0010: 1 byte(s) from 0x0012"},
+        {kRegSiiConfig, le(0, 2), "write of 2 byte(s) at 0x0500: 1 byte(s) from 0x0501"},
+        {kRegAlStatus, le(0, 2), "write of 2 byte(s) at 0x0130: 2 byte(s) from 0x0130"},
+        {kRegDcActivation - 1, le(0, 2), nullptr},
+        {kRegDcActivation, le(0, 2), "write of 2 byte(s) at 0x0981: 1 byte(s) from 0x0982"},
+        {sm2, smBytes(0x1800, 0, pd), "SM2 enabled with length 0 (0x1800, length 0)"},
+        {sm2, smBytes(0x0FF0, 8, pd),
+         "SM2 enabled with its window in the registers (0x0FF0, length 8)"},
+        {sm2, smBytes(0x2FF0, 17, pd),
+         "SM2 enabled with its window past the process RAM (0x2FF0, length 17)"},
+        {sm2, smBytes(0x2FF0, 16, pd), nullptr},
+        {kRegFmmu0, fmmuBytes(0x10000, 0, 0x1000, 1),
+         "FMMU0 enabled with length 0 (logical 0x00010000, length 0)"},
+        {kRegFmmu0, fmmuBytes(0x10000, 2, 0x1000, 1, 8),
+         "FMMU0 enabled with a bit offset past 7 (logical 0x00010000, length 2)"},
+        {kRegFmmu0, fmmuBytes(0x10000, 2, 0x1000, 1, 0, 7, 8),
+         "FMMU0 enabled with a bit offset past 7 (logical 0x00010000, length 2)"},
+        {kRegFmmu0, fmmuBytes(0x10000, 1, 0x1000, 1, 5, 4),
+         "FMMU0 enabled with its end bit before its start bit (logical 0x00010000, length 1)"},
+        {kRegFmmu0, fmmuBytes(0x10000, 2, 0x1000, 0),
+         "FMMU0 enabled with neither read nor write (logical 0x00010000, length 2)"},
+        {kRegFmmu0, fmmuBytes(0x10000, 17, 0x2FF0, 1),
+         "FMMU0 enabled with its physical range past the memory (logical 0x00010000, length 17)"},
+        {kRegFmmu0, fmmuBytes(0x10000, 16, 0x2FF0, 1, 0, 7, 1),
+         "FMMU0 enabled with its physical range past the memory (logical 0x00010000, length 16)"},
+        {kRegFmmu0, fmmuBytes(0x10000, 16, 0x2FF0, 1, 1, 7, 1), nullptr},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.refusal ? row.refusal : "taken");
+        const bool record = row.reg == sm2 || row.reg == kRegFmmu0;
+        if (record)
+            fpwr(chain, st, row.reg, Bytes(row.data.size()));  // off, as it was
+        EXPECT_EQ(fpwr(chain, st, row.reg, row.data).wkc, 1);
+        const auto refusals = chain.takeRefusals();
+        ASSERT_EQ(refusals.size(), row.refusal ? 1u : 0u);
+        EXPECT_TRUE(!row.refusal ||
+                    refusals[0].starts_with("slave 1: " + std::string(row.refusal)));
+        const uint16_t activate = row.reg + (row.reg == sm2 ? 6 : 12);
+        EXPECT_TRUE(!record || (fprd(chain, st, activate, 1).data[0] & 1) == (row.refusal ? 0 : 1));
+    }
+}
+
+// The EEPROM is as large as its header declares ((code + 1) kbit): a word written anywhere in it
+// reads back; past it the write is not acknowledged.
+TEST(Datagrams, EepromTakesWritesUpToItsDeclaredSize) {
+    sim::Chain chain(sim::ChainConfig::drives(1));
+    assignStations(chain, 1);
+    const uint16_t st = station(1);
+    const auto command = [&](uint16_t cmd, uint32_t word) {
+        fpwr(chain, st, kRegSiiControl, le(cmd, 2) + le(word, 4));
+        return fprd(chain, st, kRegSiiControl, 2).u16() & ec::kSiiErrorMask;
+    };
+    ASSERT_EQ(command(ec::kSiiCmdRead, ec::kSiiSizeCode), 0);
+    const uint32_t words = (fprd(chain, st, kRegSiiData, 2).u16() + 1u) * 1024 / 16;
+    EXPECT_EQ(words, 1024u);
+    for (const uint32_t word : {0x200u, words - 1}) {
+        fpwr(chain, st, kRegSiiData, le(0xBEEF ^ word, 2));
+        EXPECT_EQ(command(ec::kSiiCmdWrite | 1, word), 0) << word;
+        EXPECT_EQ(command(ec::kSiiCmdRead, word), 0);
+        EXPECT_EQ(fprd(chain, st, kRegSiiData, 2).u16(), 0xBEEF ^ word);
+    }
+    EXPECT_EQ(command(ec::kSiiCmdWrite | 1, words), ec::kSiiErrorAck);
 }
 
 struct AlTest : ::testing::Test {

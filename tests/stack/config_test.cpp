@@ -1,6 +1,7 @@
 // Configuration: SII images and reads, the process-image layout with its FMMU/SM images, the error
 // ring.
 #include <algorithm>
+#include <array>
 #include <chrono>
 #include <tuple>
 
@@ -27,8 +28,11 @@ struct SiiImage {
     void put16(uint16_t v) { bytes.insert(bytes.end(), {uint8_t(v), uint8_t(v >> 8)}); }
 };
 
+// Every field at a value of its own: length start + 0x321, enable type + 0x40.
 Bytes syncManager(uint16_t start, uint8_t control, uint8_t type) {
-    return {uint8_t(start), uint8_t(start >> 8), 128, 0, control, 0, 1, type};
+    const auto len = static_cast<uint16_t>(start + 0x321);
+    return {uint8_t(start), uint8_t(start >> 8),  uint8_t(len), uint8_t(len >> 8), control,
+            0x5A,           uint8_t(type + 0x40), type};
 }
 
 Bytes pdo(uint16_t index, uint8_t sm, const std::vector<uint8_t>& bitLengths) {
@@ -48,9 +52,10 @@ Bytes operator+(Bytes a, const Bytes& b) {
 
 TEST(Sii, DecodesADrivesCategoriesAndRejectsEveryDamagedImage) {
     Bytes general(32, 0);
+    for (size_t i = 0; i < general.size();
+         ++i)  // every byte distinct: a field read off by one shows
+        general[i] = static_cast<uint8_t>(0x80 + i);
     general[3] = 1;  // name: string 1
-    general[5] = 0x0D;
-    general[6] = 0x01;
     ec::putU16(&general[12], static_cast<uint16_t>(-200));
     const Bytes image =
         SiiImage()
@@ -71,14 +76,19 @@ TEST(Sii, DecodesADrivesCategoriesAndRejectsEveryDamagedImage) {
     EXPECT_EQ(std::tuple(info.string(1), info.string(2), info.string(3)),
               std::tuple("QJ30", "Servo", ""));
     ASSERT_TRUE(info.general);
-    EXPECT_EQ(
-        std::tuple(info.general->coeDetails, info.general->foeDetails, info.general->ebusCurrent),
-        std::tuple(0x0D, 0x01, -200));
+    const ec::SiiGeneral& g = *info.general;
+    EXPECT_EQ(std::tuple(g.nameIndex, g.coeDetails, g.foeDetails, g.eoeDetails, g.soeChannels,
+                         g.flags, g.ebusCurrent),
+              std::tuple(1, 0x85, 0x86, 0x87, 0x88, 0x8B, -200));
     EXPECT_EQ(info.fmmuUsage, (std::vector<uint8_t>{0x01, 0x02, 0x03, 0xFF}));
     ASSERT_EQ(info.syncManagers.size(), 4u);
-    EXPECT_EQ(std::tuple(info.syncManagers[2].start, info.syncManagers[2].control,
-                         info.syncManagers[3].type),
-              std::tuple(0x1100, 0x64, 4));
+    for (uint8_t n = 0; n < 4; ++n) {
+        const ec::SiiSyncManager& sm = info.syncManagers[n];
+        EXPECT_EQ(syncManager(sm.start, sm.control, sm.type)[6], sm.enable);
+        EXPECT_EQ(std::tuple(sm.length - sm.start, sm.type, sm.start, sm.control),
+                  std::tuple(0x321, n + 1, std::array{0x1000, 0x1080, 0x1100, 0x1400}[n],
+                             std::array{0x26, 0x22, 0x64, 0x20}[n]));
+    }
     ASSERT_TRUE(info.rxPdo && info.txPdo);
     EXPECT_EQ(info.rxPdo->perSm[2], 18u * 8);
     EXPECT_EQ(info.rxPdo->total, 18u * 8) << "the unassigned PDO takes nothing";

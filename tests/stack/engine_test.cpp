@@ -1,8 +1,16 @@
-// The frame engine, the port and the adapter registry (the raw socket: tests/veth).
+// The frame engine, the port, the adapter registry and the raw socket's receive (its interface
+// side: tests/veth).
+#include <pthread.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <csignal>
 #include <set>
+#include <thread>
 
 #include "base.h"
 #include "fixture.h"
+#include "osal/rawsocket.h"
 #include "port.h"
 
 using namespace ectest;
@@ -279,4 +287,36 @@ TEST(Links, VirtualAdaptersComeFirstInRegistrationOrder) {
     ec::unregisterVirtualAdapter("test:b");
     EXPECT_EQ(ec::listAdapters().size(), list.size() - 2);
     EXPECT_EQ(ec::openLink("no-such-adapter-zz"), nullptr);
+}
+
+// A signal that interrupts the wait is no error: the receive waits on and takes the frame; our own
+// transmission coming back is no reply.
+TEST(Links, RawSocketWaitsThroughSignalsAndSkipsItsOwnFrames) {
+    int fds[2];
+    ASSERT_EQ(socketpair(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0, fds), 0);
+    const std::array<uint8_t, 6> own{0x00, 0x1B, 0x21, 0x3C, 0x4D, 0x5E};
+    const auto link = ec::RawSocketLink::adopt(fds[0], {}, own);
+    struct sigaction quiet {
+    }, old{};
+    quiet.sa_handler = [](int) {};  // no SA_RESTART: ppoll fails with EINTR
+    ASSERT_EQ(sigaction(SIGUSR1, &quiet, &old), 0);
+    const pthread_t receiver = pthread_self();
+    std::thread other([&] {
+        for (int i = 0; i < 5; ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            pthread_kill(receiver, SIGUSR1);
+        }
+        Bytes echo(60, 0xA5), reply(64, 0xA5);
+        std::copy(own.begin(), own.end(), echo.begin() + 6);
+        EXPECT_EQ(send(fds[1], echo.data(), echo.size(), 0), 60);
+        EXPECT_EQ(send(fds[1], reply.data(), 13, 0), 13);  // shorter than an Ethernet header
+        EXPECT_EQ(send(fds[1], reply.data(), reply.size(), 0), 64);
+    });
+    std::array<uint8_t, 62> buf{};
+    EXPECT_EQ(link->receive(buf, std::chrono::seconds(5)), 62);  // cut to the buffer
+    EXPECT_EQ(buf[61], 0xA5);
+    other.join();
+    EXPECT_EQ(link->receive(buf, std::chrono::microseconds(0)), 0);
+    sigaction(SIGUSR1, &old, nullptr);
+    close(fds[1]);
 }

@@ -68,6 +68,11 @@ std::unique_ptr<RawSocketLink> RawSocketLink::open(const std::string& ifname,
     return std::unique_ptr<RawSocketLink>(new RawSocketLink(fd, options, address));
 }
 
+std::unique_ptr<RawSocketLink> RawSocketLink::adopt(int fd, RawSocketOptions options,
+                                                    const std::array<uint8_t, 6>& address) {
+    return std::unique_ptr<RawSocketLink>(new RawSocketLink(fd, options, address));
+}
+
 RawSocketLink::RawSocketLink(int fd, RawSocketOptions options,
                              const std::array<uint8_t, 6>& address)
     : fd_(fd), options_(options), address_(address) {}

@@ -21,6 +21,9 @@ public:
     // Null when the interface does not exist or raw sockets are not permitted.
     static std::unique_ptr<RawSocketLink> open(const std::string& ifname,
                                                RawSocketOptions options = {});
+    // Takes over a descriptor already open for datagrams (a socket pair in tests); closes it.
+    static std::unique_ptr<RawSocketLink> adopt(int fd, RawSocketOptions options,
+                                                const std::array<uint8_t, 6>& address);
     ~RawSocketLink() override;
 
     bool send(std::span<const uint8_t> frame) override;
