@@ -93,10 +93,15 @@ TEST(Bus, ChainsOfOtherShapesSizesAndARefusedTransition) {
     EXPECT_EQ(
         std::tuple(bare.slave(1).SMtype[0], bare.slave(1).SMtype[1], bare.slave(1).SM[0].StartAddr),
         std::tuple(uint8_t{EC_SMTYPE_MBXOUT}, uint8_t{EC_SMTYPE_MBXIN}, bare.slave(1).mbx_wo));
-    EXPECT_GT(bare.sdoRead(1, 0x1008, 0, 64), 0);
+    EXPECT_EQ(bare.sdoRead(1, 0x1008, 0, 64), 1);
 
-    SimBus tooMany(sim::ChainConfig::drives(EC_MAXSLAVE + 5));
-    EXPECT_EQ(tooMany.scan(), EC_SLAVECOUNTEXCEEDED);
+    // Entry 0 is the summary: EC_MAXSLAVE - 1 slaves fit, one more is refused by either scan.
+    SimBus most(sim::ChainConfig::drives(EC_MAXSLAVE - 1)),
+        tooMany(sim::ChainConfig::drives(EC_MAXSLAVE));
+    EXPECT_EQ(std::tuple(most.scan(), ecx_config_inspect(most.ctx())),
+              std::tuple(EC_MAXSLAVE - 1, EC_MAXSLAVE - 1));
+    EXPECT_EQ(std::tuple(tooMany.scan(), ecx_config_inspect(tooMany.ctx())),
+              std::tuple(EC_SLAVECOUNTEXCEEDED, EC_SLAVECOUNTEXCEEDED));
     EXPECT_EQ(tooMany.master.slavecount(), 0);
     SimBus big(sim::ChainConfig::drives(21));  // 1050 bytes for a 1024-byte image
     ASSERT_EQ(big.scan(), 21);

@@ -43,16 +43,16 @@ TEST(BusSdo, NormalAndSegmentedTransfersAtEachWindowsBoundaries) {
         ASSERT_TRUE(bus.bringUp());
         ASSERT_EQ(bus.slave(1).mbx_l, w);
         Bytes name;
-        ASSERT_GT(bus.sdoRead(1, 0x1008, 0, 64, &name), 0);
+        ASSERT_EQ(bus.sdoRead(1, 0x1008, 0, 64, &name), 1);
         EXPECT_EQ(std::string(name.begin(), name.end()), "QJ30 servo joint");
         for (const int size :
              {5, w - 17, w - 16, w - 15, w - 9, w - 8, 2 * w - 25, 2 * w - 24, 96}) {
             if (size < 5 || size > 96)
                 continue;
             const Bytes text = pattern(size_t(size), uint32_t(size));
-            ASSERT_GT(bus.sdoWrite(1, 0x2020, 0, text), 0) << size;
+            ASSERT_EQ(bus.sdoWrite(1, 0x2020, 0, text), 1) << size;
             Bytes back;
-            ASSERT_GT(bus.sdoRead(1, 0x2020, 0, 96, &back), 0) << size;
+            ASSERT_EQ(bus.sdoRead(1, 0x2020, 0, 96, &back), 1) << size;
             EXPECT_EQ(back, text) << size;
         }
         EXPECT_TRUE(bus.popErrors().empty());
@@ -63,12 +63,12 @@ TEST(BusSdo, HostileLostDuplicatedAndInterruptedRepliesAreSortedOut) {
     SimBus bus(windows(32, 32));  // a 40-byte text goes in segments
     ASSERT_TRUE(bus.bringUp());
     const Bytes product = bus.chain->parameter(1, 36), text = pattern(40);
-    ASSERT_GT(bus.sdoWrite(1, 0x2020, 0, text), 0);
+    ASSERT_EQ(bus.sdoWrite(1, 0x2020, 0, text), 1);
     const auto expectTransfersWork = [&] {
         Bytes value;
-        ASSERT_GT(bus.sdoRead(1, kParams, 37, 4, &value), 0);
+        ASSERT_EQ(bus.sdoRead(1, kParams, 37, 4, &value), 1);
         EXPECT_EQ(value, product);
-        ASSERT_GT(bus.sdoRead(1, 0x2020, 0, 96, &value), 0);
+        ASSERT_EQ(bus.sdoRead(1, 0x2020, 0, 96, &value), 1);
         EXPECT_EQ(value, text);
     };
     for (const auto m : {sim::Misbehaviour::OversizedUpload, sim::Misbehaviour::SegmentsBeyondSize,
@@ -200,10 +200,10 @@ TEST(BusMailbox, ExpeditedSdoAbortsRefusalsThenFilesOfEveryShapeInBootAndTheNewF
     for (const auto& [id, size] : {std::pair(1, 2), {2, 4}, {8, 1}}) {
         const auto sub = static_cast<uint8_t>(id + 1);
         Bytes value;
-        ASSERT_GT(bus.sdoRead(2, kParams, sub, size, &value), 0);
+        ASSERT_EQ(bus.sdoRead(2, kParams, sub, size, &value), 1);
         EXPECT_EQ(value, bus.chain->parameter(2, id));
         value[0] ^= 0x01;
-        ASSERT_GT(bus.sdoWrite(2, kParams, sub, value), 0);
+        ASSERT_EQ(bus.sdoWrite(2, kParams, sub, value), 1);
         EXPECT_EQ(bus.chain->parameter(2, id), value);
         EXPECT_NE(bus.chain->parameter(1, id), value);
     }
@@ -249,7 +249,7 @@ TEST(BusMailbox, ExpeditedSdoAbortsRefusalsThenFilesOfEveryShapeInBootAndTheNewF
          {size_t{0}, kPacket - 1, kPacket, kPacket + 1, 2 * kPacket, size_t{4 << 20}}) {
         SCOPED_TRACE(size);
         const Bytes file = pattern(size, static_cast<uint32_t>(size));
-        EXPECT_GT(download(bus, 2, file), 0);
+        EXPECT_EQ(download(bus, 2, file), 1);
         const auto received = bus.chain->firmware(2);
         ASSERT_TRUE(received);
         EXPECT_TRUE(received->complete && received->name == "joint.bin" && received->bytes == file);
@@ -260,13 +260,13 @@ TEST(BusMailbox, ExpeditedSdoAbortsRefusalsThenFilesOfEveryShapeInBootAndTheNewF
     EXPECT_EQ(download(bus, 2, pattern(3000)), EC_FOE_PACKETNUMBER);
     EXPECT_EQ(std::get<0>(foeError()), EC_ERR_TYPE_FOE_PACKETNUMBER);
     ASSERT_TRUE(bus.chain->setMailboxMisbehaviour(2, sim::Misbehaviour::None));
-    EXPECT_GT(download(bus, 2, pattern(5000), kPassword, "QJ30-3.1.4.bin"), 0);
+    EXPECT_EQ(download(bus, 2, pattern(5000), kPassword, "QJ30-3.1.4.bin"), 1);
     EXPECT_EQ(bus.chain->firmware(1)->bytes.size(), 0u) << "the other drive took nothing";
     ASSERT_TRUE(bus.requestState(EC_STATE_INIT, 2, 8000000));
     ASSERT_TRUE(bus.bringUp());
     char version[32] = {};
     int size = sizeof version - 1;
-    ASSERT_GT(ecx_SDOread(bus.ctx(), 2, 0x100A, 0, false, &size, version, EC_TIMEOUTRXM), 0);
+    ASSERT_EQ(ecx_SDOread(bus.ctx(), 2, 0x100A, 0, false, &size, version, EC_TIMEOUTRXM), 1);
     EXPECT_STREQ(version, "3.1.4");
 }
 

@@ -26,15 +26,15 @@ TEST(BusSdoInfo, TheWholeDictionaryReadsAsTheDriveHoldsIt) {
         SCOPED_TRACE(window);
         const auto bus = preOp(window);
         Lists l;
-        ASSERT_GT(ecx_readODlist(bus->ctx(), 1, l.od.get()), 0);
+        ASSERT_EQ(ecx_readODlist(bus->ctx(), 1, l.od.get()), 1);
         const auto& objects = bus->chain->drive(1)->dictionary().objects();
         ASSERT_EQ(l.od->Entries, objects.size());
         uint16_t i = 0;
         for (const auto& [index, object] : objects) {
             SCOPED_TRACE(index);
             ASSERT_EQ(l.od->Index[i], index);
-            ASSERT_GT(ecx_readODdescription(bus->ctx(), i, l.od.get()), 0);
-            ASSERT_GT(ecx_readOE(bus->ctx(), i, l.od.get(), l.oe.get()), 0);
+            ASSERT_EQ(ecx_readODdescription(bus->ctx(), i, l.od.get()), 1);
+            ASSERT_EQ(ecx_readOE(bus->ctx(), i, l.od.get(), l.oe.get()), 1);
             const uint8_t maxSub = object.subs.rbegin()->first;
             EXPECT_EQ(std::tuple(std::string(l.od->Name[i]), l.od->MaxSub[i], l.oe->Entries),
                       std::tuple(object.name.substr(0, EC_MAXNAME), maxSub, maxSub + 1));
@@ -70,14 +70,14 @@ TEST(BusSdoInfo, ErrorRepliesTheListBoundGapsAndARefusal) {
                       sim::Access::ReadOnly);
     dict.addEntry(0x3000, 2, "Second", sim::CoeType::Boolean, sim::Access::ReadWrite);
     Lists l;
-    ASSERT_GT(ecx_readODlist(bus->ctx(), 2, l.od.get()), 0);
+    ASSERT_EQ(ecx_readODlist(bus->ctx(), 2, l.od.get()), 1);
     EXPECT_EQ(l.od->Entries, EC_MAXODLIST);
     EXPECT_EQ(l.od->Index[EC_MAXODLIST - 1],
               std::next(dict.objects().begin(), EC_MAXODLIST - 1)->first);
     EXPECT_EQ(bus->packetErrors(ec::kPacketBufferTooSmall), 1u);
     const uint16_t row = l.row(0x3000);
-    ASSERT_GT(ecx_readODdescription(bus->ctx(), row, l.od.get()), 0);
-    ASSERT_GT(ecx_readOE(bus->ctx(), row, l.od.get(), l.oe.get()), 0);
+    ASSERT_EQ(ecx_readODdescription(bus->ctx(), row, l.od.get()), 1);
+    ASSERT_EQ(ecx_readOE(bus->ctx(), row, l.od.get(), l.oe.get()), 1);
     EXPECT_EQ(std::tuple(l.od->MaxSub[row], l.oe->Entries, l.oe->DataType[1], l.oe->Name[1][0],
                          l.oe->BitLength[2], std::string(l.oe->Name[2])),
               std::tuple(2, 3, 0, '\0', 1, "Second"));
@@ -107,7 +107,7 @@ TEST(BusSdoInfo, ErrorRepliesTheListBoundGapsAndARefusal) {
 TEST(BusSdoInfo, HostileRepliesStayInsideTheRecordsAndTheNextTransferWorks) {
     const auto bus = preOp(64);
     Lists l, good;
-    ASSERT_GT(ecx_readODlist(bus->ctx(), 1, good.od.get()), 0);
+    ASSERT_EQ(ecx_readODlist(bus->ctx(), 1, good.od.get()), 1);
     *l.od = *good.od;
     const uint16_t params = l.row(0x6101);
     // Each call once; names in their rows, cut to EC_MAXNAME, the next rows untouched.
@@ -182,8 +182,8 @@ TEST(BusSdoInfo, RepliesWithoutEndFailWithinTheCallsTime) {
         SCOPED_TRACE(op);
         const auto bus = preOp(64);
         Lists l;
-        ASSERT_GT(ecx_readODlist(bus->ctx(), 1, l.od.get()), 0);
-        ASSERT_GT(ecx_readODdescription(bus->ctx(), l.row(0x6101), l.od.get()), 0);
+        ASSERT_EQ(ecx_readODlist(bus->ctx(), 1, l.od.get()), 1);
+        ASSERT_EQ(ecx_readODdescription(bus->ctx(), l.row(0x6101), l.od.get()), 1);
         ecx_init_link(bus->ctx(), std::make_unique<SlowLine>(sim::makeVirtualLink(bus->chain)));
         ASSERT_TRUE(bus->chain->setMailboxMisbehaviour(1, m) &&
                     bus->chain->dropMailboxReplies(1, dropped));

@@ -376,8 +376,12 @@ private slots:
             selectDrive(1);
         }
         window->setProcedurePollInterval(20);
-        setValue("doubleSpinBox_velocity", 1.5);
-        setValue("doubleSpinBox_Kp", -2);
+        const char* setpoints[] = {"doubleSpinBox_torque", "doubleSpinBox_position",
+                                   "doubleSpinBox_velocity", "doubleSpinBox_Kp",
+                                   "doubleSpinBox_Kd"};
+        for (const char* name : setpoints) {
+            setValue(name, 1.5);
+        }
         setValue("RoundTripTimeInput", 1.0);
         if (procedure == u"button_roundtrip"_s) {
             QVERIFY(clickAndWait("pushButton_enable", "Disable"));
@@ -394,7 +398,9 @@ private slots:
         QVERIFY(waitText(connectButton(), "Connect"));
         QVERIFY(procedure.isEmpty() || button(procedure)->text() == idle);
         QVERIFY(enableButton()->text() == u"Enable"_s && !locked());
-        QVERIFY(value("doubleSpinBox_velocity") == 0 && value("doubleSpinBox_Kp") == 0);
+        for (const char* name : setpoints) {
+            QVERIFY2(value(name) == 0, name);  // nothing left to send on the next bus
+        }
         QTest::qWait(2000);  // past the round trip's total time and the calibration's polls
         QVERIFY(state() == NotConnected && !master()->isConnected() && !master()->isEnabled());
         QVERIFY(

@@ -128,6 +128,13 @@ private slots:
             QCOMPARE(parameterSetBytes(id, back.set->values.value(id)),
                      parameterSetBytes(id, set.values.value(id)));
         }
+        // Every field but the product and the list may be missing: unknown, never a made-up value.
+        const ParameterSetParse bare = parseParameterSet("product_type: QJ30\nparameters: []\n");
+        QVERIFY(bare.set);
+        QCOMPARE(std::tuple(bare.set->productType, bare.set->softwareVersion,
+                            bare.set->batch.has_value(), bare.set->time.isValid(),
+                            bare.set->values.size()),
+                 std::tuple(QStringLiteral("QJ30"), QString(), false, false, 0));
         // The torque constant lands on its step whatever the binary fraction: 1.234 is 1234.
         QCOMPARE(parameterSetBytes(1, 1.234), QByteArray("\xD2\x04", 2));
 
