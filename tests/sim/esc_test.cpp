@@ -102,7 +102,7 @@ TEST(Datagrams, WritesARealControllerRefusesAreNotedAndLeaveItOff) {
     const struct {
         uint16_t reg;
         Bytes data;
-        const char* refusal;  // nullptr: taken
+        const char* refusal;  // how the note starts; nullptr: taken
     } rows[] = {
         {kRegAlControl, le(2, 3), "write of 3 byte(s) at 0x0120: 1 byte(s) from 0x0122"},
         {kRegStationAddress, le(0x1001, 3), "write of 3 byte(s) at 0x0010: 1 byte(s) from 0x0012"},
@@ -110,26 +110,21 @@ TEST(Datagrams, WritesARealControllerRefusesAreNotedAndLeaveItOff) {
         {kRegAlStatus, le(0, 2), "write of 2 byte(s) at 0x0130: 2 byte(s) from 0x0130"},
         {kRegDcActivation - 1, le(0, 2), nullptr},
         {kRegDcActivation, le(0, 2), "write of 2 byte(s) at 0x0981: 1 byte(s) from 0x0982"},
-        {sm2, smBytes(0x1800, 0, pd), "SM2 enabled with length 0 (0x1800, length 0)"},
-        {sm2, smBytes(0x0FF0, 8, pd),
-         "SM2 enabled with its window in the registers (0x0FF0, length 8)"},
-        {sm2, smBytes(0x2FF0, 17, pd),
-         "SM2 enabled with its window past the process RAM (0x2FF0, length 17)"},
+        {sm2, smBytes(0x1800, 0, pd), "SM2 enabled with length 0"},
+        {sm2, smBytes(0x0FF0, 8, pd), "SM2 enabled with its window in the registers"},
+        {sm2, smBytes(0x2FF0, 17, pd), "SM2 enabled with its window past the process RAM"},
         {sm2, smBytes(0x2FF0, 16, pd), nullptr},
-        {kRegFmmu0, fmmuBytes(0x10000, 0, 0x1000, 1),
-         "FMMU0 enabled with length 0 (logical 0x00010000, length 0)"},
-        {kRegFmmu0, fmmuBytes(0x10000, 2, 0x1000, 1, 8),
-         "FMMU0 enabled with a bit offset past 7 (logical 0x00010000, length 2)"},
+        {kRegFmmu0, fmmuBytes(0x10000, 0, 0x1000, 1), "FMMU0 enabled with length 0"},
+        {kRegFmmu0, fmmuBytes(0x10000, 2, 0x1000, 1, 8), "FMMU0 enabled with a bit offset past 7"},
         {kRegFmmu0, fmmuBytes(0x10000, 2, 0x1000, 1, 0, 7, 8),
-         "FMMU0 enabled with a bit offset past 7 (logical 0x00010000, length 2)"},
+         "FMMU0 enabled with a bit offset past 7"},
         {kRegFmmu0, fmmuBytes(0x10000, 1, 0x1000, 1, 5, 4),
-         "FMMU0 enabled with its end bit before its start bit (logical 0x00010000, length 1)"},
-        {kRegFmmu0, fmmuBytes(0x10000, 2, 0x1000, 0),
-         "FMMU0 enabled with neither read nor write (logical 0x00010000, length 2)"},
+         "FMMU0 enabled with its end bit before its start bit"},
+        {kRegFmmu0, fmmuBytes(0x10000, 2, 0x1000, 0), "FMMU0 enabled with neither read nor write"},
         {kRegFmmu0, fmmuBytes(0x10000, 17, 0x2FF0, 1),
-         "FMMU0 enabled with its physical range past the memory (logical 0x00010000, length 17)"},
+         "FMMU0 enabled with its physical range past the memory"},
         {kRegFmmu0, fmmuBytes(0x10000, 16, 0x2FF0, 1, 0, 7, 1),
-         "FMMU0 enabled with its physical range past the memory (logical 0x00010000, length 16)"},
+         "FMMU0 enabled with its physical range past the memory"},
         {kRegFmmu0, fmmuBytes(0x10000, 16, 0x2FF0, 1, 1, 7, 1), nullptr},
     };
     for (const auto& row : rows) {
