@@ -124,47 +124,35 @@ TEST(BusMailbox, RepliesAreJudgedByTheirHeaderWithinTheReceiveWindow) {
     };
     const Bytes emergency{0x00, 0x10, 0x10, 0x23, 0x04, 0x11, 0x22, 0x33, 0x44, 0x55};
     using Error = std::tuple<int, uint16_t, uint8_t, uint8_t, uint16_t, uint16_t>;
-    const Error none{}, malformed{EC_ERR_TYPE_PACKET_ERROR, ec::kPacketMalformed, 0, 0, 0, 0};
-    const struct {
-        Bytes reply;
-        MbxReceive verdict;
-        size_t length;  // of the taken message's data
-        Error error;
-    } rows[] = {
-        {reply(42, 0x13, pattern(42)), MbxReceive::Message, 42, none},  // fills the window
-        {reply(43, 0x23, pattern(42)), MbxReceive::Malformed, 0, malformed},
-        {reply(4, 0x30, {0x01, 0x00, 0x07, 0x00}),
-         MbxReceive::MailboxError,
-         4,
-         {EC_ERR_TYPE_MBX_ERROR, 7, 0, 0, 0, 0}},
-        {reply(1, 0x43, {0x00}), MbxReceive::Malformed, 0, malformed},
-        {reply(9, 0x53, emergency), MbxReceive::Malformed, 0, malformed},
-        {reply(10, 0x63, emergency),
-         MbxReceive::Timeout,
-         0,  // recorded, not an answer
-         {EC_ERR_TYPE_EMERGENCY, 0x2310, 0x04, 0x11, 0x3322, 0x5544}},
-        {reply(2, 0x63, {0x00, 0x30}), MbxReceive::Timeout, 0, none},  // its counter again
-        {reply(6, 0x74, pattern(6)), MbxReceive::Message, 6, none},
-    };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(testing::PrintToString(row.reply));
+    const Error none{}, malformed{EC_ERR_TYPE_PACKET_ERROR, ec::kPacketMalformed, 0, 0, 0, 0},
+        refused{EC_ERR_TYPE_MBX_ERROR, 7, 0, 0, 0, 0},
+        emcy{EC_ERR_TYPE_EMERGENCY, 0x2310, 0x04, 0x11, 0x3322, 0x5544};
+    const std::tuple<Bytes, MbxReceive, Error> rows[] = {
+        {reply(42, 0x13, pattern(42)), MbxReceive::Message, none},  // fills the window
+        {reply(43, 0x23, pattern(42)), MbxReceive::Malformed, malformed},
+        {reply(4, 0x30, {0x01, 0x00, 0x07, 0x00}), MbxReceive::MailboxError, refused},
+        {reply(1, 0x43, {0x00}), MbxReceive::Malformed, malformed},
+        {reply(9, 0x53, emergency), MbxReceive::Malformed, malformed},
+        {reply(10, 0x63, emergency), MbxReceive::Timeout, emcy},    // recorded, not an answer
+        {reply(2, 0x63, {0x00, 0x30}), MbxReceive::Timeout, none},  // its counter again
+        {reply(6, 0x74, pattern(6)), MbxReceive::Message, none}};
+    for (const auto& [bytes, verdict, error] : rows) {
+        SCOPED_TRACE(testing::PrintToString(bytes));
         bus.chain->withSlave(
-            1, [&](sim::Esc& esc, sim::SlaveApplication*) { esc.pdiSendMailbox(row.reply); });
+            1, [&](sim::Esc& esc, sim::SlaveApplication*) { esc.pdiSendMailbox(bytes); });
         ec::MailboxMessage m;
         ec::MailboxSession session(bus.ctx(), 1);
         EXPECT_EQ(
             session.receive(m, std::chrono::steady_clock::now() + std::chrono::milliseconds(30)),
-            row.verdict);
-        if (row.verdict == MbxReceive::Message || row.verdict == MbxReceive::MailboxError) {
+            verdict);
+        if (verdict == MbxReceive::Message || verdict == MbxReceive::MailboxError) {
             EXPECT_EQ(std::tuple(m.data().size(), m.type(), m.counter()),
-                      std::tuple(row.length, row.reply[5] & 0x0F, row.reply[5] >> 4));
-            EXPECT_TRUE(std::equal(m.data().begin(), m.data().end(), row.reply.begin() + 6));
+                      std::tuple(size_t{bytes[0]}, bytes[5] & 0x0F, bytes[5] >> 4));
+            EXPECT_TRUE(std::equal(m.data().begin(), m.data().end(), bytes.begin() + 6));
         }
         const auto errors = bus.popErrors();
-        Error got =
-            errors.empty() ? none : Error{errors[0].Etype, errors[0].ErrorCode, errors[0].ErrorReg,
-                                          errors[0].b1,    errors[0].w1,        errors[0].w2};
-        EXPECT_EQ(got, row.error);
+        const auto e = errors.empty() ? ec_errort{} : errors[0];
+        EXPECT_EQ(Error(e.Etype, e.ErrorCode, e.ErrorReg, e.b1, e.w1, e.w2), error);
         EXPECT_LE(errors.size(), 1u);
     }
 }

@@ -209,6 +209,8 @@ protected:
             master()->disableAllDrives();
         }
         window.reset();
+        QCOMPARE(chain ? chain->takeRefusals() : std::vector<std::string>{},  // a real slave's
+                 std::vector<std::string>{});
     }
 };
 
