@@ -2,20 +2,8 @@
 # Every zentrio-bus subcommand against zentrio-sim on a veth pair in a namespace of our own; the
 # captures must read in tshark. usage: veth_bustool.sh <zentrio-bus> <zentrio-sim>; 77: skipped.
 set -uo pipefail
-tool=$1 simulator=$2 ns="zentrio-bus-$$" work=$(mktemp -d)
-cleanup() {
-    ip netns pids "$ns" 2>/dev/null | xargs -r kill -KILL 2>/dev/null
-    ip netns del "$ns" 2>/dev/null
-    rm -rf "$work"
-}
-trap cleanup EXIT
-ip netns add "$ns" 2>/dev/null || { echo "SKIP: cannot create a network namespace"; exit 77; }
-in_ns() { ip netns exec "$ns" "$@"; }
-in_ns ip link add zt-master type veth peer name zt-drives || exit 1
-for dev in zt-master zt-drives; do
-    in_ns sysctl -qw "net.ipv6.conf.$dev.disable_ipv6=1" && in_ns ip link set "$dev" up || exit 1
-done
-mkfifo "$work/commands" && exec 3<>"$work/commands"
+tool=$1 simulator=$2
+source "$(dirname "$0")/../veth/veth_pair.sh" bus
 in_ns "$simulator" --interface zt-drives --drives 3 --capture "$work/sim.pcapng" \
     <"$work/commands" >"$work/sim.log" 2>&1 &
 sleep 0.3

@@ -2,26 +2,13 @@
 # The master against zentrio-sim on a veth pair in a namespace of our own; the capture must read
 # in tshark, nothing malformed. usage: veth_e2e.sh <veth_probe> <zentrio-sim> [drives]; 77: skipped
 set -uo pipefail
-probe=$1 simulator=$2 drives=${3:-3} ns="zentrio-e2e-$$" work=$(mktemp -d)
-cleanup() {
-    ip netns pids "$ns" 2>/dev/null | xargs -r kill -KILL 2>/dev/null
-    ip netns del "$ns" 2>/dev/null
-    rm -rf "$work"
-}
-trap cleanup EXIT
-ip netns add "$ns" 2>/dev/null || { echo "SKIP: cannot create a network namespace"; exit 77; }
+probe=$1 simulator=$2 drives=${3:-3}
 command -v tshark >/dev/null || { echo "FAIL: tshark is not installed"; exit 1; }
-in_ns() { ip netns exec "$ns" "$@"; }
+source "$(dirname "$0")/veth_pair.sh" e2e
 in_ns "$simulator" --frobnicate >/dev/null 2>&1  # a usage error, told apart by its exit code
 [ $? -eq 2 ] || { echo "FAIL: zentrio-sim's usage error does not exit with 2"; exit 1; }
-in_ns ip link add zt-master type veth peer name zt-drives || exit 1
-for dev in zt-master zt-drives; do  # no IPv6 chatter on the ends
-    in_ns sysctl -qw "net.ipv6.conf.$dev.disable_ipv6=1" && in_ns ip link set "$dev" up || exit 1
-done
 in_ns tshark -q -i zt-master -f "ether proto 0x88a4" -w "$work/s.pcapng" 2>"$work/tshark.err" &
 for _ in $(seq 50); do grep -q "Capturing on" "$work/tshark.err" && break; sleep 0.1; done
-# The simulator reads fault commands from standard input: a pipe that stays open.
-mkfifo "$work/commands" && exec 3<>"$work/commands"
 in_ns "$simulator" --interface zt-drives --drives "$drives" <"$work/commands" >"$work/sim.log" 2>&1 &
 sleep 0.3
 in_ns env ZENTRIO_VETH_IF=zt-master ZENTRIO_VETH_DRIVES="$drives" "$probe"
