@@ -282,7 +282,7 @@ void ScopeWindow::fillTriggerChannels() {
     for (const scope::ChannelDef& ch : scopeTool->channels()) {
         box->addItem(ScopeTool::channelTitle(ch));
     }
-    box->setCurrentIndex(std::clamp(kept, 0, box->count() - 1));
+    box->setCurrentIndex(box->count() == 0 ? -1 : std::clamp(kept, 0, box->count() - 1));
     applySettings();
 }
 

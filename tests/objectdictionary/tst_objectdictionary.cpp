@@ -33,6 +33,26 @@ private slots:
         QCOMPARE(dataTypeName(0x0100), "0x0100");
     }
 
+    // The console's parameter rows agree with the drive's own dictionary, row by row.
+    void parameterRowsMatchTheDrivesDictionary() {
+        sim::Chain chain(sim::ChainConfig::drives(1));
+        using T = sim::CoeType;
+        for (const ParamInfo& p : paramTable()) {
+            const sim::SubObject* e = chain.drive(1)->dictionary().entry(p.index, p.subIndex);
+            QVERIFY2(e != nullptr, qPrintable(p.name));
+            const int type = e->type == T::Integer8     ? kParamTypeInt8
+                             : e->type == T::Unsigned8  ? kParamTypeUInt8
+                             : e->type == T::Unsigned16 ? kParamTypeUInt16
+                                                        : kParamType32Bit;
+            // Rows without an editor (identity, commands) are read as the console needs them.
+            QCOMPARE(
+                std::tuple(int(e->size), type, e->writable(), e->readable(), e->type == T::Real32),
+                std::tuple(p.size, p.displayKind == kDisplayNone ? type : p.typeCode,
+                           p.access != kParamReadOnly, p.access != kParamWriteOnly,
+                           p.displayKind == kDisplayFloat));
+        }
+    }
+
     void theDrivesDictionaryListsReadsAndWrites() {
         const auto chain = sim::registerSimulatedAdapter(1);
         ecmaster master;

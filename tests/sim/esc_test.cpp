@@ -99,11 +99,8 @@ TEST(Datagrams, WritesARealControllerRefusesAreNotedAndLeaveItOff) {
     assignStations(chain, 1);
     const uint16_t st = station(1), sm2 = kRegSm0 + 16;
     const auto pd = ec::kSmFlagsMailboxIn & ~0x02u;  // buffered, ECAT reads, enabled
-    const struct {
-        uint16_t reg;
-        Bytes data;
-        const char* refusal;  // how the note starts; nullptr: taken
-    } rows[] = {
+    const std::tuple<uint16_t, Bytes, const char*> rows[] = {
+        // how the note starts; null: taken
         {kRegAlControl, le(2, 3), "write of 3 byte(s) at 0x0120: 1 byte(s) from 0x0122"},
         {kRegStationAddress, le(0x1001, 3), "write of 3 byte(s) at 0x0010: 1 byte(s) from 0x0012"},
         {kRegSiiConfig, le(0, 2), "write of 2 byte(s) at 0x0500: 1 byte(s) from 0x0501"},
@@ -127,18 +124,17 @@ TEST(Datagrams, WritesARealControllerRefusesAreNotedAndLeaveItOff) {
          "FMMU0 enabled with its physical range past the memory"},
         {kRegFmmu0, fmmuBytes(0x10000, 16, 0x2FF0, 1, 1, 7, 1), nullptr},
     };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.refusal ? row.refusal : "taken");
-        const bool record = row.reg == sm2 || row.reg == kRegFmmu0;
+    for (const auto& [reg, data, refusal] : rows) {
+        SCOPED_TRACE(refusal ? refusal : "taken");
+        const bool record = reg == sm2 || reg == kRegFmmu0;
         if (record)
-            fpwr(chain, st, row.reg, Bytes(row.data.size()));  // off, as it was
-        EXPECT_EQ(fpwr(chain, st, row.reg, row.data).wkc, 1);
+            fpwr(chain, st, reg, Bytes(data.size()));  // off, as it was
+        EXPECT_EQ(fpwr(chain, st, reg, data).wkc, 1);
         const auto refusals = chain.takeRefusals();
-        ASSERT_EQ(refusals.size(), row.refusal ? 1u : 0u);
-        EXPECT_TRUE(!row.refusal ||
-                    refusals[0].starts_with("slave 1: " + std::string(row.refusal)));
-        const uint16_t activate = row.reg + (row.reg == sm2 ? 6 : 12);
-        EXPECT_TRUE(!record || (fprd(chain, st, activate, 1).data[0] & 1) == (row.refusal ? 0 : 1));
+        ASSERT_EQ(refusals.size(), refusal ? 1u : 0u);
+        EXPECT_TRUE(!refusal || refusals[0].starts_with("slave 1: " + std::string(refusal)));
+        const uint16_t activate = reg + (reg == sm2 ? 6 : 12);
+        EXPECT_TRUE(!record || (fprd(chain, st, activate, 1).data[0] & 1) == (refusal ? 0 : 1));
     }
 }
 
@@ -179,6 +175,9 @@ struct AlTest : ::testing::Test {
 };
 
 TEST_F(AlTest, PowerOnRegistersAndRefusedTransitions) {
+    // The controller's identity, and the PDI settings from SII word 0 (SPI, SYNC out, latch in).
+    EXPECT_EQ(fprd(chain, st, kRegType, 10).data, (Bytes{0x11, 2, 3, 0, 8, 8, 8, 0x0F, 0x0C, 0}));
+    EXPECT_EQ(fprd(chain, st, kRegPdiControl, 2).u16(), 0x0C05);
     // Refused and acknowledged, unknown states, PRE-OP and BOOT without mailbox SyncManagers.
     // clang-format off
     walk({{kSafeOp, kInitE, kAlInvalidStateChange}, {kInitE, kInit, 0},
