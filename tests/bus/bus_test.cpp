@@ -104,6 +104,7 @@ TEST(Bus, ChainsOfOtherShapesSizesAndARefusedTransition) {
     // The last drive claims a second RxPDO it cannot read out: a half-read assignment is not taken.
     big.chain->drive(21)->dictionary().setU32(sim::kRxPdoAssign, 0, 2);
     EXPECT_EQ(big.map(), 0);
+    EXPECT_EQ(big.popErrors().size(), 1u);  // the abort of 0x1C12:02
     for (int n = 0; n <= 21; ++n)
         EXPECT_EQ(big.slave(n).outputs, nullptr);
     EXPECT_EQ(big.reg(21, 0x0600, 16), Bytes(16, 0)) << "no FMMU written";

@@ -102,6 +102,7 @@ TEST(BusServiceOutcome, AnotherThreadsServicesLeaveThisThreadsOutcome) {
     std::thread(reads, 1).join();  // surely after this thread's last
     const ec_serviceresultt r = ecx_lastservice(bus->ctx());
     EXPECT_EQ(std::tuple(r.kind, r.subindex), std::tuple(EC_SERVICE_ABORTED, 49));
+    EXPECT_EQ(bus->popErrors().size(), 50u);  // the aborts, no more
     // Nor does a context this thread has not used have one.
     EXPECT_EQ(ecx_lastservice(bustest::preOp()->ctx()).kind, EC_SERVICE_NONE);
 }

@@ -27,7 +27,11 @@ struct SimBus {
         ecx_init_link(master.get(), sim::makeVirtualLink(chain));
     }
     // Nothing the master sent may be what a real controller refuses.
-    ~SimBus() { EXPECT_EQ(chain->takeRefusals(), std::vector<std::string>{}); }
+    ~SimBus() {
+        EXPECT_EQ(chain->takeRefusals(), std::vector<std::string>{});
+        const auto left = popErrors();  // every error a test provokes, it takes and checks
+        EXPECT_TRUE(left.empty()) << "unexpected: " << ec::errorText(left.front());
+    }
     ecx_contextt* ctx() { return master.get(); }
     ec_slavet& slave(int n) { return master.slave(n); }
     int scan() { return ecx_config_init(ctx(), FALSE); }

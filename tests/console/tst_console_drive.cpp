@@ -379,9 +379,7 @@ private slots:
         const char* setpoints[] = {"doubleSpinBox_torque", "doubleSpinBox_position",
                                    "doubleSpinBox_velocity", "doubleSpinBox_Kp",
                                    "doubleSpinBox_Kd"};
-        for (const char* name : setpoints) {
-            setValue(name, 1.5);
-        }
+        std::ranges::for_each(setpoints, [this](const char* name) { setValue(name, 1.5); });
         setValue("RoundTripTimeInput", 1.0);
         if (procedure == u"button_roundtrip"_s) {
             QVERIFY(clickAndWait("pushButton_enable", "Disable"));
@@ -398,9 +396,7 @@ private slots:
         QVERIFY(waitText(connectButton(), "Connect"));
         QVERIFY(procedure.isEmpty() || button(procedure)->text() == idle);
         QVERIFY(enableButton()->text() == u"Enable"_s && !locked());
-        for (const char* name : setpoints) {
-            QVERIFY2(value(name) == 0, name);  // nothing left to send on the next bus
-        }
+        QVERIFY(std::ranges::all_of(setpoints, [this](const char* n) { return value(n) == 0; }));
         QTest::qWait(2000);  // past the round trip's total time and the calibration's polls
         QVERIFY(state() == NotConnected && !master()->isConnected() && !master()->isEnabled());
         QVERIFY(

@@ -97,6 +97,7 @@ TEST(ScopeRecording, MalformedFilesAreRefusedWithAReason) {
         {"scale infinite", header("scale: 0.1000", "scale: .inf #"), "finite"},
         {"notes not UTF-8", header("line one", "line \xF9\xFF"), "UTF-8"},
         {"bad colour", header("#80123456", "#8012345"), "colour"},
+        {"colour not hex", header("#80123456", "#8012345G"), "colour"},
         {"channels not a list", header("channels:", "channels: 3\nx:"), "bad header"},
         {"header not YAML", header("notes:", "notes: {[: "), "bad header"},
         {"big-endian", header("byte_order: little", "byte_order: big"), "byte order"},
