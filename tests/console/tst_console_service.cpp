@@ -135,8 +135,7 @@ private slots:
         const std::vector<uint8_t> before = chain->firmware(1)->bytes;
         const std::vector<uint8_t> second = chain->firmware(2)->bytes;
 
-        const QString versionBefore =
-            QString::fromStdString(chain->drive(1)->softwareVersionText());
+        const QString oldVersion = QString::fromStdString(chain->drive(1)->softwareVersionText());
         QVERIFY(openConnected());
         selectDrive(1);
         ModalAnswerer answerer;
@@ -148,14 +147,13 @@ private slots:
         QVERIFY(written.complete && written.name == "joint_1.3.0.efw");
         QCOMPARE(asBytes(written.bytes), firmware);
         QCOMPARE(chain->firmware(2)->bytes, second);
-        QVERIFY(!window->findChild<QProgressDialog*>()->isVisible());
-        QVERIFY(state() == NotConnected);
+        QVERIFY(!window->findChild<QProgressDialog*>()->isVisible() && state() == NotConnected);
         QTRY_COMPARE(loggedCount(u"Disconnect Success."_s), 1);
         QCOMPARE(connectButton()->text(), u"Connect"_s);
         QVERIFY(logged(u"Request init state for slave 1"_s) &&
                 !logged(u"Request init state for slave 2"_s));
         QVERIFY(connectBus());
-        const QString versionAfter = QString::fromStdString(chain->drive(1)->softwareVersionText());
+        const QString newVersion = QString::fromStdString(chain->drive(1)->softwareVersionText());
         upgrade(answerer, path, u"4321"_s, 1);  // refused by the bootloader
         QTRY_COMPARE(connectButton()->text(), u"Connect"_s);
         const QString confirmation = boxText(
@@ -165,9 +163,9 @@ private slots:
         QCOMPARE(answerer.boxes,
                  (QStringList{boxText(QMessageBox::Warning, "无效输入", "请输入有效的16进制密码！"),
                               boxText(QMessageBox::Critical, "ERROR", "输入错误"),
-                              confirmation.arg(versionBefore),
+                              confirmation.arg(oldVersion),
                               boxText(QMessageBox::Information, "成功", "固件写入成功!"),
-                              confirmation.arg(versionAfter),
+                              confirmation.arg(newVersion),
                               boxText(QMessageBox::Critical, "失败", "固件写入失败!")}));
         QVERIFY(!messages().join(u'\n').contains(u" SM0 A:"_s));
 
