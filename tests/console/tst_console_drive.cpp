@@ -28,13 +28,17 @@ private:
     bool allDrivesIn(Cia402State s) const {
         return stateAtDrive(1) == s && stateAtDrive(2) == s && stateAtDrive(3) == s;
     }
+    static constexpr const char* kSetpoints[] = {"doubleSpinBox_torque", "doubleSpinBox_position",
+                                                 "doubleSpinBox_velocity", "doubleSpinBox_Kp",
+                                                 "doubleSpinBox_Kd"};
+    bool boxesZero() const {
+        return std::ranges::all_of(kSetpoints, [this](const char* n) { return value(n) == 0; });
+    }
     // Zero setpoints in the boxes and in the record the drive receives.
     bool setpointsZero(int drive) const {
         const App_SetValue c = command(drive);
         return c.torque == 0 && c.position == 0 && c.velocity == 0 && c.kp == 0 && c.kd == 0 &&
-               value("doubleSpinBox_torque") == 0 && value("doubleSpinBox_position") == 0 &&
-               value("doubleSpinBox_velocity") == 0 && value("doubleSpinBox_Kp") == 0 &&
-               value("doubleSpinBox_Kd") == 0;
+               boxesZero();
     }
 
 private slots:
@@ -229,8 +233,9 @@ private slots:
         QTRY_VERIFY(overview->rowMarked(1) && !overview->rowMarked(0) && !overview->rowMarked(2));
         QCOMPARE(table->item(1, DriveOverview::ColState)->text(),
                  ecmaster::driveStateName(kDriveFault) + u" (Fault)"_s);
-        QVERIFY(
-            waitLogged(u"电机1故障: 0x00000009 过压, 电机过温, DrvErrorWord 0x00000020 MOS过温"_s));
+        const QString fault1 =
+            u"电机1故障: 0x00000009 过压, 电机过温, DrvErrorWord 0x00000020 MOS过温"_s;
+        QVERIFY(waitLogged(fault1));
         // The fault box's texts: tst_console_offline.
         QTRY_VERIFY(table->item(1, DriveOverview::ColErrorWord)->text().startsWith("0x00000009 "));
         QVERIFY(clickAndWait("pushButton_enable", "Enable"));
@@ -245,9 +250,7 @@ private slots:
         QVERIFY(waitLogged(u"电机2故障: 0x00000001 过压"_s));
         action("actionResetAllFaults")->trigger();
         QVERIFY(waitLogged(u"电机2故障已复位"_s));
-        QCOMPARE(
-            loggedCount(u"电机1故障: 0x00000009 过压, 电机过温, DrvErrorWord 0x00000020 MOS过温"_s),
-            1);
+        QCOMPARE(loggedCount(fault1), 1);
         QVERIFY(clickAndWait("pushButton_enable", "Disable"));  // enables again
         emit table->cellDoubleClicked(2, 0);  // goes through the selector's gate: refused
         QCOMPARE(window->motorIndex(), 1);
@@ -376,10 +379,7 @@ private slots:
             selectDrive(1);
         }
         window->setProcedurePollInterval(20);
-        const char* setpoints[] = {"doubleSpinBox_torque", "doubleSpinBox_position",
-                                   "doubleSpinBox_velocity", "doubleSpinBox_Kp",
-                                   "doubleSpinBox_Kd"};
-        std::ranges::for_each(setpoints, [this](const char* name) { setValue(name, 1.5); });
+        std::ranges::for_each(kSetpoints, [this](const char* name) { setValue(name, 1.5); });
         setValue("RoundTripTimeInput", 1.0);
         if (procedure == u"button_roundtrip"_s) {
             QVERIFY(clickAndWait("pushButton_enable", "Disable"));
@@ -393,14 +393,13 @@ private slots:
             QVERIFY(state() == Testing && locked());
         }
         chain->pullDrive(3);
-        QVERIFY(waitText(connectButton(), "Connect"));
-        QVERIFY(procedure.isEmpty() || button(procedure)->text() == idle);
-        QVERIFY(enableButton()->text() == u"Enable"_s && !locked());
-        QVERIFY(std::ranges::all_of(setpoints, [this](const char* n) { return value(n) == 0; }));
+        QVERIFY(waitText(connectButton(), "Connect") && enableButton()->text() == u"Enable"_s);
+        QVERIFY((procedure.isEmpty() || button(procedure)->text() == idle) && !locked());
+        QVERIFY(boxesZero());
         QTest::qWait(2000);  // past the round trip's total time and the calibration's polls
         QVERIFY(state() == NotConnected && !master()->isConnected() && !master()->isEnabled());
-        QVERIFY(
-            messages().filter(u"Slave 3 lost, the bus is disconnected: no answer for "_s).size() ==
+        QCOMPARE(
+            messages().filter(u"Slave 3 lost, the bus is disconnected: no answer for "_s).size(),
             1);
         QVERIFY(child("frame_busBanner")->isVisible() &&
                 child<QLabel>("label_busBanner")->text().contains(u"Slave 3 lost"_s));
