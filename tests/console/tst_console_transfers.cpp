@@ -74,9 +74,7 @@ private slots:
     void stopReachesEveryDriveWhileAMailboxIsSilent() {
         QFETCH(QString, transfer);
         QVERIFY(openConnected());
-        button("button_multitest")->click();
-        QVERIFY(waitText(button("button_multitest"), "Stop"));
-        QVERIFY(allDrivesTook(15));
+        QVERIFY(clickAndWait("button_multitest", "Stop") && allDrivesTook(15));
         chain->setMailboxMisbehaviour(1, sim::Misbehaviour::Silent);
 
         StallMeter meter;
@@ -210,12 +208,9 @@ private slots:
         QCOMPARE(chain->parameter(1, 8), std::vector<uint8_t>{77});
 
         // After a reconnect the tree is gone and asks for a new reading.
-        connectButton()->click();
-        QVERIFY(waitText(connectButton(), "Connect"));
-        QVERIFY(connectBus());
-        QCOMPARE(tree->topLevelItemCount(), 0);
-        QVERIFY(!write->isEnabled());
-        QVERIFY(dictionaryStatus(d).contains(u"read the dictionary again"_s));
+        QVERIFY(clickAndWait("pushButton_connect", "Connect") && connectBus());
+        QVERIFY(tree->topLevelItemCount() == 0 && !write->isEnabled() &&
+                dictionaryStatus(d).contains(u"read the dictionary again"_s));
     }
 
     // A drive lost mid-download: the download fails, the bus goes down, the console disconnected.
@@ -247,8 +242,7 @@ private slots:
         puller.join();
         QVERIFY(answered);
         QCOMPARE(answerer.boxes.last(), boxText(QMessageBox::Critical, "失败", "固件写入失败!"));
-        QVERIFY(waitText(connectButton(), "Connect"));
-        QCOMPARE(state(), int(NotConnected));
+        QVERIFY(waitText(connectButton(), "Connect") && state() == NotConnected);
         QVERIFY(!chain->firmware(1)->complete);
         chain->plugDrive(1);
     }
