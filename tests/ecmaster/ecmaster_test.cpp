@@ -227,8 +227,8 @@ private slots:
                 taken.push_back(batch[i].timestamp);
             }
         }
-        QCOMPARE(taken.size(), RecordRing::kCapacity);
-        QVERIFY(taken.front() == 1 && taken.back() == RecordRing::kCapacity);
+        QVERIFY(taken.size() == RecordRing::kCapacity && taken.front() == 1 &&
+                taken.back() == RecordRing::kCapacity);
         QCOMPARE(ring->turnedAway(), uint64_t{6});
 
         constexpr uint64_t kRecords = 200'000;
@@ -275,8 +275,7 @@ private slots:
         // Every word's state: tst_model; here that the word comes from the drive's own image.
         for (const auto& [word, code] : {std::pair(0x0250, 1), {0x0237, 4}, {0x0218, 7}}) {
             storeLe16(image + kDriveOutputBytes, static_cast<uint16_t>(word));
-            QCOMPARE(walks.driveState(1), code);
-            QCOMPARE(walks.driveStateOf(0), code);
+            QCOMPARE(std::pair(walks.driveState(1), walks.driveStateOf(0)), std::pair(code, code));
         }
         QCOMPARE(walks.driveStateOf(1), int{kDriveUnknown});  // index equal to the drive count
         state.images[1] = {};
@@ -363,8 +362,7 @@ private slots:
         m.setEnabled(true);
         bus.chain->stall(60);
         QTest::qWait(400);
-        QCOMPARE(sink.lost, 0);
-        QVERIFY(m.isConnected() && m.isEnabled() && m.isSupervising());
+        QVERIFY(sink.lost == 0 && m.isConnected() && m.isEnabled() && m.isSupervising());
         QVERIFY(sink.lines.filter(QStringLiteral("lost")).isEmpty());
         QCOMPARE(bus.chain->alState(2), uint8_t{EC_STATE_OPERATIONAL});
 
@@ -402,10 +400,11 @@ private slots:
                                           {.drive = 1, .signal = Signal::TargetVelocity}};
         m.setCommandValue(kCmdVelocity, 0.5f, 1);
         QCOMPARE(m.configureScope(defs), std::optional<uint32_t>(1));
-        std::vector<Frame> frames(4096);
-        std::vector<scope::EventRecord> events(256);
+        std::vector<Frame> frames;
+        std::vector<scope::EventRecord> events;
         const auto take = [&](int waitMs) {  // the frames first: an event's frame is among them
             QTest::qWait(waitMs);
+            frames.resize(4096), events.resize(256);
             frames.resize(m.takeScopeFrames(frames)), events.resize(m.takeScopeEvents(events));
         };
         const auto at = [&](uint64_t c) { return std::ranges::find(frames, c, &Frame::cycle); };
@@ -429,12 +428,12 @@ private slots:
             }
         });
         const uint64_t skipped = m.busFigures().skippedCycles;
-        frames.resize(4096), take(100);
+        take(100);
         ecmaster::setCycleProbe(nullptr);
         const auto jump = std::ranges::adjacent_find(
             frames, [](const Frame& a, const Frame& b) { return b.cycle > a.cycle + 1; });
         QVERIFY(!holdUp && jump != frames.end() && m.busFigures().skippedCycles > skipped);
-        frames.resize(4096), take(50);
+        take(50);
         const auto v = Signal::Velocity;
         QCOMPARE(
             std::tuple(frames.back().values[0], frames.back().values[1], frames.back().values[2]),
@@ -446,7 +445,6 @@ private slots:
         m.quickStop({0});
         bus.chain->injectFault(3, 0x1);
         QTRY_COMPARE(m.driveState(3), int{kDriveFault});
-        frames.resize(4096), events.resize(256);
         take(20);
         using Events = std::vector<std::pair<EventKind, QString>>;
         QCOMPARE(kinds(0, false), (Events{{EventKind::Enable, "enabled: Operation enabled"},
@@ -466,7 +464,6 @@ private slots:
 
         bus.chain->pullDrive(3);
         QTRY_COMPARE(sink.lost, 1);
-        frames.resize(4096), events.resize(256);
         take(20);
         QCOMPARE(kinds(2, false), (Events{{EventKind::SupervisionLost, "lost: no answer"}}));
         const auto gone =
