@@ -63,8 +63,7 @@ private slots:
         m.disconnectBus();
         const bool doneBeforeTeardownEnded = done;
         reader.join();
-        QVERIFY(seen && doneBeforeTeardownEnded);
-        QCOMPARE(result.load(), kParamFailed);
+        QVERIFY(seen && doneBeforeTeardownEnded && result == kParamFailed);
         QCOMPARE(m.readParameter(0, 0, &v), kParamNotConnected);
         QCOMPARE(m.writeParameter(0, 8, &v), kParamNotConnected);
         QCOMPARE(m.sdoRead(1, 0, &v), kParamNotConnected);
@@ -112,7 +111,6 @@ private slots:
             return std::tuple(got.complete, QString::fromStdString(got.name), bytesOf(got.bytes));
         };
         QCOMPARE(firmware(1), std::tuple(true, QStringLiteral("QJ30_3.1.6.efw"), image));
-        QVERIFY(std::get<2>(firmware(2)).isEmpty());
         QCOMPARE(bus.chain->alState(2), uint8_t{EC_STATE_OPERATIONAL});
         // Back in OP: parameters again, and an empty file ended by one empty data packet.
         QTRY_COMPARE(bus.chain->alState(1), uint8_t{EC_STATE_OPERATIONAL});
