@@ -184,6 +184,26 @@ protected:
         click(name);
         return waitText(button(name), text);
     }
+    // Answers the firmware flow: file, password typed over the pre-filled "0", the boxes.
+    void upgrade(ModalAnswerer& answerer, const QString& path, const QString& password, int boxes) {
+        answerer.thenFile(path);
+        answerer.then<QInputDialog>([password](QInputDialog* dialog) {
+            auto* field = dialog->findChild<QLineEdit*>();
+            QCOMPARE(field->text(), u"0"_s);
+            field->clear();
+            QTest::keyClicks(field, password);
+            dialog->accept();
+        });
+        // A password taken: the confirmation names the target drive, answered Yes.
+        if (boxes == 1) {
+            answerer.thenBox(QMessageBox::Yes);
+        }
+        for (int i = 0; i < boxes; ++i) {
+            answerer.thenBox();
+        }
+        click("pushButton_Upgrade");
+        QVERIFY(waitFor([&answerer] { return answerer.done(); }));
+    }
     // Selects the adapter shown as `desc` (default: the fixture's) and connects.
     bool connectBus(const QString& desc = QString()) {
         QComboBox* adapters = combo("comboBox_item");

@@ -233,15 +233,9 @@ private slots:
             }
         });
         ModalAnswerer answerer;
-        answerer.thenFile(path);
-        answerer.then<QInputDialog>([](QInputDialog* dialog) { dialog->accept(); });
-        answerer.thenBox(QMessageBox::Yes);  // the confirmation naming drive 0 (slave 1)
-        answerer.thenBox();
-        click("pushButton_Upgrade");
-        const bool answered = waitFor([&answerer] { return answerer.done(); });
+        upgrade(answerer, path, u"0"_s, 1);  // the drive's own password
         puller.join();
-        QVERIFY(answered);
-        QCOMPARE(answerer.boxes.last(), boxText(QMessageBox::Critical, "失败", "固件写入失败!"));
+        QCOMPARE(answerer.boxes.value(1), boxText(QMessageBox::Critical, "失败", "固件写入失败!"));
         QVERIFY(waitText(connectButton(), "Connect") && state() == NotConnected);
         QVERIFY(!chain->firmware(1)->complete);
         chain->plugDrive(1);
