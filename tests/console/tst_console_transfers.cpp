@@ -12,24 +12,18 @@ namespace {
 const QString kChain3 = u"Simulated drive chain (3 drives)"_s;
 
 // The longest gap between two ticks of a 10 ms timer on the GUI thread.
-class StallMeter : public QObject {
-public:
+struct StallMeter : QTimer {
     StallMeter() {
-        connect(&timer, &QTimer::timeout, this,
-                [this] { longest = std::max(longest, clock.restart()); });
+        connect(this, &QTimer::timeout, [this] { longest = std::max(longest, clock.restart()); });
         restart();
     }
     void restart() {
         clock.start();
         longest = 0;
-        timer.start(10);
+        start(10);
     }
-    qint64 longestMs() const { return longest; }
-
-private:
-    QTimer timer;
     QElapsedTimer clock;
-    qint64 longest = 0;
+    qint64 longest = 0;  // ms
 };
 
 }  // namespace
@@ -40,9 +34,6 @@ class TestConsoleTransfers : public WindowFixture {
     ObjectDictionary* openDictionary() {
         action("actionObjectDictionary")->trigger();
         return window->findChild<ObjectDictionary*>();
-    }
-    QPushButton* dictionaryButton(ObjectDictionary* d, const char* name) const {
-        return d->findChild<QPushButton*>(QString::fromLatin1(name));
     }
     QString dictionaryStatus(ObjectDictionary* d) const {
         return d->findChild<QLabel*>(u"label_status"_s)->text();
@@ -86,11 +77,11 @@ private slots:
             click("pushButton_ReadAll");
         } else {
             ObjectDictionary* d = openDictionary();
-            dictionaryButton(d, "pushButton_readDictionary")->click();
+            d->findChild<QPushButton*>(u"pushButton_readDictionary"_s)->click();
             QVERIFY(d->busy());
         }
         QTest::qWait(300);  // well inside the exchange's timeout: the transfer waits on the drive
-        const qint64 stallBeforeStop = meter.longestMs();
+        const qint64 stallBeforeStop = meter.longest;
 
         // Spin without the event loop; cycles counted before each look can only under-count.
         click("pushButton_QuickStop");
@@ -111,19 +102,17 @@ private slots:
         // The transfer ends by itself (timeout) without the GUI thread waiting on it.
         meter.restart();
         if (transfer == u"row") {
-            QTRY_VERIFY_WITH_TIMEOUT(logged(u"SDO read failed for index 0x6101 subindex 0x%1: no "
-                                            u"reply in time"_s.arg(firstRow + 1, 0, 16)),
-                                     kBusTimeoutMs);
+            QVERIFY(waitLogged(
+                u"SDO read failed for index 0x6101 subindex 0x%1: no reply in time"_s.arg(
+                    firstRow + 1, 0, 16)));
         } else if (transfer == u"all") {
-            QTRY_VERIFY_WITH_TIMEOUT(
-                logged(u"Read ALL: row 2 of %1"_s.arg(window->parameterRows().size())),
-                kBusTimeoutMs);
+            QVERIFY(waitLogged(u"Read ALL: row 2 of %1"_s.arg(window->parameterRows().size())));
         } else {
             ObjectDictionary* d = window->findChild<ObjectDictionary*>();
             QTRY_VERIFY_WITH_TIMEOUT(!d->busy(), kBusTimeoutMs);
             QVERIFY(dictionaryStatus(d).contains(u"could not be read"_s));
         }
-        const qint64 stallAfterStop = meter.longestMs();
+        const qint64 stallAfterStop = meter.longest;
         // Waiting on the transfer would stall for its 700 ms timeout; room left for a busy host.
         QVERIFY2(stallBeforeStop < 350 && stallAfterStop < 350,
                  qPrintable(u"%1 ms, %2 ms"_s.arg(stallBeforeStop).arg(stallAfterStop)));
@@ -175,7 +164,7 @@ private slots:
         QVERIFY(openConnected());
         ObjectDictionary* d = openDictionary();
         QSignalSpy done(d, &ObjectDictionary::jobDone);
-        dictionaryButton(d, "pushButton_readDictionary")->click();
+        d->findChild<QPushButton*>(u"pushButton_readDictionary"_s)->click();
         QVERIFY(done.wait(kBusTimeoutMs));
         auto* tree = d->findChild<QTreeWidget*>(u"treeWidget_objects"_s);
         // An entry writable in OPERATIONAL: 0x6101:09 (parameter 8, one byte).
@@ -183,7 +172,7 @@ private slots:
             tree->findItems(u"0x6101:09"_s, Qt::MatchExactly | Qt::MatchRecursive, 0);
         QCOMPARE(found.size(), 1);
         tree->setCurrentItem(found.first());
-        QPushButton* write = dictionaryButton(d, "pushButton_writeEntry");
+        QPushButton* write = d->findChild<QPushButton*>(u"pushButton_writeEntry"_s);
         QVERIFY(write->isEnabled());
         d->findChild<QLineEdit*>(u"lineEdit_value"_s)->setText(u"77"_s);
         const std::vector<uint8_t> before = chain->parameter(1, 8);
