@@ -204,6 +204,11 @@ protected:
         click("pushButton_Upgrade");
         QVERIFY(waitFor([&answerer] { return answerer.done(); }));
     }
+    // Types `v` into the setpoint box of `field` ("velocity", "Kp", ...) and sends it.
+    void send(const std::string& field, double v) {
+        setValue(("doubleSpinBox_" + field).c_str(), v);
+        click(("pushButton_" + field).c_str());
+    }
     // Selects the adapter shown as `desc` (default: the fixture's) and connects.
     bool connectBus(const QString& desc = QString()) {
         QComboBox* adapters = combo("comboBox_item");

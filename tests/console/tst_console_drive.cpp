@@ -163,15 +163,13 @@ private slots:
         QTRY_COMPARE(loggedCount(u"当前处于上使能，请退回已连接状态"_s), 1);
 
         // The joint turns at the velocity set, the others stand.
-        setValue("doubleSpinBox_velocity", 1.0);
-        click("pushButton_velocity");
+        send("velocity", 1.0);
         QCOMPARE(command(0).velocity, 1.0f);
         QVERIFY(waitFor([this] { return qAbs(chain->joint(1)->velocity - 1.0) < 0.05; }));
         QVERIFY(waitFor([this] { return qAbs(value("doubleSpinBox_Velocity") - 1.0) <= 0.01; }));
         QVERIFY(qAbs(chain->joint(2)->velocity) < 0.01);
-        for (const std::string name : {"torque", "Kp", "Kd"}) {
-            setValue(("doubleSpinBox_" + name).c_str(), 0.5);
-            click(("pushButton_" + name).c_str());
+        for (const char* name : {"torque", "Kp", "Kd"}) {
+            send(name, 0.5);
         }
         QCOMPARE(command(0).torque + command(0).kp + command(0).kd, 1.5f);
         master()->setEnabled(false);  // as if disabled behind the console's back
@@ -187,8 +185,7 @@ private slots:
         // STOP reaches the operated drive whatever the state; Esc is STOP anywhere in the window.
         click("pushButton_QuickStop");
         QTRY_COMPARE_WITH_TIMEOUT(controlWordAtDrive(1), uint16_t{2}, kBusTimeoutMs);
-        setValue("doubleSpinBox_torque", 1.25);
-        click("pushButton_torque");
+        send("torque", 1.25);
         selectDrive(1);
         window->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(window.get()));
@@ -295,8 +292,7 @@ private slots:
         QVERIFY(openConnected());
         selectDrive(1);
         combo("comboBox_mode")->setCurrentIndex(2);
-        setValue("doubleSpinBox_Kp", 3.0);
-        click("pushButton_Kp");
+        send("Kp", 3.0);
         multi()->click();
         QVERIFY(state() == Testing && locked());
         QCOMPARE(combo("comboBox_mode")->currentIndex(), 0);
@@ -353,8 +349,7 @@ private slots:
             QTest::qWait(50);
         }
         // A velocity run, Esc, then Disable: back to Connected, and the bus can be let go.
-        setValue("doubleSpinBox_velocity", 1.0);
-        click("pushButton_velocity");
+        send("velocity", 1.0);
         QVERIFY(waitFor([this] { return qAbs(chain->joint(1)->velocity - 1.0) < 0.05; }));
         window->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(window.get()));

@@ -263,13 +263,11 @@ private slots:
 
         // Identification refused while turning, bad motor number, No, unwritable file; 2 runs.
         QVERIFY(enableStill());
-        setValue("doubleSpinBox_velocity", 0.5);
-        click("pushButton_velocity");
+        send("velocity", 0.5);
         QVERIFY(waitFor([this] { return value("doubleSpinBox_Velocity") != 0.0; }));
         identify()->click();
         QTRY_VERIFY(logged(u"请先停止电机"_s));
-        setValue("doubleSpinBox_velocity", 0.0);
-        click("pushButton_velocity");
+        send("velocity", 0.0);
         QVERIFY(waitFor([this] { return value("doubleSpinBox_Velocity") == 0.0; }));
         ModalAnswerer answerer;
         answerer.thenBox();
