@@ -120,8 +120,7 @@ private slots:
         selectDrive(1);
         ModalAnswerer answerer;
         upgrade(answerer, path, u"123456789"_s, 2);  // nine digits: too large
-        QCOMPARE(chain->firmware(1)->bytes, before);
-        QCOMPARE(connectButton()->text(), u"Disconnect"_s);
+        QVERIFY(chain->firmware(1)->bytes == before && connectButton()->text() == u"Disconnect"_s);
         upgrade(answerer, path, u"0deadbeef"_s, 1);
         const sim::FirmwareFile written = *chain->firmware(1);
         QVERIFY(written.complete && written.name == "joint_1.3.0.efw");
