@@ -123,8 +123,7 @@ private slots:
         QCOMPARE(bus.chain->alState(2), uint8_t{EC_STATE_OPERATIONAL});
         QVERIFY(std::get<2>(firmware(2)).isEmpty());
         uint32_t size = 0;  // read on its own, the same file fills the buffer and stops there
-        QVERIFY(m.loadFirmwareFile(big.toUtf8().constData(), size));
-        QCOMPARE(size, kFirmwareBufferBytes);
+        QVERIFY(m.loadFirmwareFile(big.toUtf8().constData(), size) && size == kFirmwareBufferBytes);
 
         const QString missing = QStringLiteral("/nonexistent/zentrio/fw.efw");
         QVERIFY(m.downloadFirmware(missing, 1, 0) == kBadDriveIndex && m.isSupervising());
