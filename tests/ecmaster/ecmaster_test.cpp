@@ -229,9 +229,7 @@ private slots:
         constexpr uint64_t kRecords = 200'000;
         std::thread cycle([&ring] {
             for (uint64_t t = 1; t <= kRecords; ++t) {
-                TCiA402_GetValue v;
-                v.position = static_cast<int32_t>(t);
-                ring->push(v, t);
+                ring->push(TCiA402_GetValue{.position = static_cast<int32_t>(t)}, t);
             }
         });
         taken.clear();
