@@ -181,9 +181,8 @@ private slots:
                 child<QDoubleSpinBox>("doubleSpinBox_Torque")->text() == u"—"_s);
         feed(TCiA402_GetValue{.statusWord = 2});
         QVERIFY(stateBox->isEnabled() && stateBox->value() == 2);
-        const TCiA402_GetValue sync{.statusWord = 1};
         for (int i = 0; i < 52 && stateBox->value() != 1; ++i) {
-            feed(sync);
+            feed(TCiA402_GetValue{.statusWord = 1});
         }
         QCOMPARE(stateBox->value(), 1);
         const TCiA402_GetValue moving{.position = 100 * 65535};
@@ -216,8 +215,7 @@ private slots:
         feed(record);
         QCOMPARE(lines(spy), QStringList{u"设备类型未知，无法解析电机错误字！"_s});
         window->setProductType(u"QJ99"_s);
-        record.errorWord = 0;
-        record.drvErrorWord = 1u << 5;
+        record = {.drvErrorWord = 1u << 5};
         feed(record);
         QCOMPARE(lines(spy).mid(1), (QStringList{"配置文件缺少\"QJ99\"", "配置文件缺少\"QJ99\""}));
         QCOMPARE(boxLines(), initial);
