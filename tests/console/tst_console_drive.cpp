@@ -79,8 +79,7 @@ private slots:
         button("pushButton_plot_temp")->setChecked(true);
         // Every curve records; paused, the view stands; Fit shows all; Export writes CSV.
         auto* para = child<KivCustomPlot>("plot_para");
-        auto* temp = child<KivCustomPlot>("plot_temperature");
-        for (KivCustomPlot* plot : {para, temp}) {
+        for (KivCustomPlot* plot : {para, child<KivCustomPlot>("plot_temperature")}) {
             for (int c = 0; c < 3; ++c) {
                 QTRY_VERIFY(plot->graph(c)->dataCount() >= 3);
             }
