@@ -151,8 +151,7 @@ private slots:
         // Single parameters: the bytes on the drive after a write, the value read back, the log.
         QVERIFY(connectBus());
         selectDrive(0);
-        // id, value entered, bytes on the drive, as logged, value read back (each type's bytes:
-        // tst_model)
+        // id, entered, bytes on the drive, as logged, read back (each type's bytes: tst_model)
         const std::tuple<int, double, QByteArray, const char*, double> rows[] = {
             {1, 1.2345, QByteArray("\xd2\x04", 2), "1234", 1.234},  // thousandths
             {2, 0.5, QByteArray("\x00\x00\x00\x3f", 4), "0.5", 0.5}};
