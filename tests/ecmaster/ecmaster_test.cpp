@@ -69,8 +69,7 @@ private slots:
         SimAdapter bus("c-setters", cfg);
         ecmaster m;
         SignalSink sink(m);
-        QVERIFY(m.connectBus(bus.adapter()));
-        QCOMPARE(m.validDriveList(), (QList<int32_t>{2, 4}));
+        QVERIFY(m.connectBus(bus.adapter()) && m.validDriveList() == (QList<int32_t>{2, 4}));
         // The terminal's share counts; the coupler takes no table entry.
         QCOMPARE(std::tuple(m.expectedWorkingCounter(), m.selectedSlaveNumber()), std::tuple(9, 2));
         QVERIFY(!m.driveOutputs(1).has_value());
@@ -245,8 +244,7 @@ private slots:
             }
         }
         cycle.join();
-        QVERIFY(consistent);
-        QCOMPARE(taken.size() + ring->turnedAway() - 6, kRecords);
+        QVERIFY(consistent && taken.size() + ring->turnedAway() - 6 == kRecords);
     }
 
     // Alone: teardown without a bus joins the supervision thread before the members go.
@@ -285,24 +283,19 @@ private slots:
         WrappedDrive first(*bus.chain, 1), third(*bus.chain, 3);
         ecmaster m;
         SignalSink sink(m);
-        QVERIFY(m.connectBus(bus.adapter()));
-        QCOMPARE(m.driveState(1), int{kDriveSwitchOnDisabled});
+        QVERIFY(m.connectBus(bus.adapter()) && m.driveState(1) == kDriveSwitchOnDisabled);
         QTRY_COMPARE(m.driveState(3), int{kDriveFault});
         first.controlWords(), third.controlWords();
-        QVERIFY(m.enableDrive(0) && m.isEnabled());
-        QCOMPARE(first.controlWords(), (Words{6, 7, 15}));
+        QVERIFY(m.enableDrive(0) && m.isEnabled() && first.controlWords() == (Words{6, 7, 15}));
         QCOMPARE(m.commandRecord(1).controlWord, uint16_t{15});
         QVERIFY(!m.walkInProgress() && !m.enableDrive(0) && m.enableSlave(1));  // sends nothing
         QTest::qWait(10);
-        QCOMPARE(first.controlWords(), Words{});
-        QVERIFY(m.disableDrive(0) && !m.isEnabled());
+        QVERIFY(first.controlWords() == Words{} && m.disableDrive(0) && !m.isEnabled());
         QCOMPARE(m.driveState(1), int{kDriveReadyToSwitchOn});
-        QCOMPARE(first.controlWords(), (Words{7, 6}));
-        QVERIFY(!m.disableDrive(0));
+        QVERIFY(first.controlWords() == (Words{7, 6}) && !m.disableDrive(0));
 
         // The faulted drive is not stepped; its fault is reset by a rising edge of bit 7.
-        QVERIFY(!m.enableDrive(2) && !m.stepEnable(3));
-        QCOMPARE(third.controlWords(), Words{});
+        QVERIFY(!m.enableDrive(2) && !m.stepEnable(3) && third.controlWords() == Words{});
         QVERIFY(!m.resetFault(0) && m.resetFault(2));  // drive 1: nothing to reset
         QCOMPARE(third.controlWords(), (Words{0x80, 0}));
         QCOMPARE(m.driveState(3), int{kDriveSwitchOnDisabled});
@@ -334,8 +327,7 @@ private slots:
         *bus.shortWkcReplies = 25;  // yet it watches: the shortfall is checked and counted
         QTRY_COMPARE(bus.shortWkcReplies->load(), 0);
         QTest::qWait(100);
-        QCOMPARE(sink.lines, QStringList{});
-        QVERIFY(m.busFigures().wkcMisses >= missesBefore + 20);
+        QVERIFY(sink.lines.isEmpty() && m.busFigures().wkcMisses >= missesBefore + 20);
 
         bus.chain->forceSafeOpError(2, 0x001B);
         *bus.shortWkcReplies = 25;
@@ -360,8 +352,7 @@ private slots:
         sink.clear();
         events.clear();
         bus.chain->pullDrive(2);
-        QTRY_COMPARE(sink.count(lost), 1);
-        QTRY_COMPARE(sink.lost, 1);
+        QTRY_VERIFY(sink.count(lost) == 1 && sink.lost == 1);
         QVERIFY(!m.isEnabled() && !m.isSupervising());
         const QString why = sink.lines.value(sink.lines.indexOf(lost) + 1);
         QVERIFY2(why.startsWith(QStringLiteral("ERROR : slave 2 lost: no answer for ")) &&
