@@ -102,8 +102,7 @@ private slots:
         button("pushButton_pause_para")->setChecked(false);
         window->setTestLock(true);
         connectButton()->click();
-        QTRY_COMPARE(connectButton()->text(), u"Connect"_s);
-        QTRY_VERIFY(logged(u"Disconnect Success."_s));
+        QTRY_VERIFY(connectButton()->text() == u"Connect"_s && logged(u"Disconnect Success."_s));
         // No value of the bus that is gone passes for a live one.
         auto* position = child<QDoubleSpinBox>("doubleSpinBox_Position");
         QVERIFY(!position->isEnabled() && position->text() == u"—"_s &&
@@ -242,11 +241,9 @@ private slots:
         QVERIFY(waitLogged(u"电机1故障已复位"_s));
         QCOMPARE(messages().filter(u"电机1: 故障, ErrorWord 0x00000009"_s).size(), 1);
         QTRY_VERIFY(!overview->rowMarked(1));
-        QVERIFY(chain->injectFault(3, 1u << 0, 0));
-        QVERIFY(waitLogged(u"电机2故障: 0x00000001 过压"_s));
+        QVERIFY(chain->injectFault(3, 1u << 0, 0) && waitLogged(u"电机2故障: 0x00000001 过压"_s));
         action("actionResetAllFaults")->trigger();
-        QVERIFY(waitLogged(u"电机2故障已复位"_s));
-        QCOMPARE(loggedCount(fault1), 1);
+        QVERIFY(waitLogged(u"电机2故障已复位"_s) && loggedCount(fault1) == 1);
         QVERIFY(clickAndWait("pushButton_enable", "Disable"));  // enables again
         emit table->cellDoubleClicked(2, 0);  // goes through the selector's gate: refused
         QCOMPARE(window->motorIndex(), 1);
@@ -293,8 +290,7 @@ private slots:
         combo("comboBox_mode")->setCurrentIndex(2);
         send("Kp", 3.0);
         multi()->click();
-        QVERIFY(state() == Testing && locked());
-        QCOMPARE(combo("comboBox_mode")->currentIndex(), 0);
+        QVERIFY(state() == Testing && locked() && combo("comboBox_mode")->currentIndex() == 0);
         multi()->click();  // while the drives are being enabled: refused
         QVERIFY(waitText(multi(), "Stop") && allDrivesIn(Cia402State::OperationEnabled));
         QCOMPARE(loggedCount(kRefusedDuringJob), 1);

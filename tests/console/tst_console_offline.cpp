@@ -253,8 +253,7 @@ private slots:
             emit window->writeLog(u"line %1"_s.arg(i));
         }
         QTRY_COMPARE(messages().last(), u"line 1499"_s);
-        QCOMPARE(messages().size(), kLogPaneMaxLines);  // the last 1000
-        QCOMPARE(messages().first(), u"line 500"_s);
+        QVERIFY(messages().size() == kLogPaneMaxLines && messages().first() == u"line 500"_s);
         const QList<QByteArray> all = runningLog().split('\n');
         QVERIFY(all.size() > 1500 && all[all.size() - 1501].endsWith(": line 0"));
 
@@ -288,8 +287,7 @@ private slots:
         click("pushButton_SaveFile");
         setrlimit(RLIMIT_FSIZE, &before);
         std::signal(SIGXFSZ, oldHandler);
-        QVERIFY(answerer.done());
-        QCOMPARE(fileBytes(one), saved);
+        QVERIFY(answerer.done() && fileBytes(one) == saved);
         QCOMPARE(
             answerer.boxes,
             (QStringList{boxText(QMessageBox::Information, "保存成功", "日志已成功保存."),
