@@ -198,10 +198,9 @@ private slots:
         setValue("doubleSpinBox_torque", 2.0);
         selectDrive(2);
         QTRY_VERIFY(logged(u"Current Motor Index: 2"_s));
-        QVERIFY(setpointsZero(2) &&
+        QVERIFY(setpointsZero(2) && command(0).torque == 1.25f &&
                 child<QLineEdit>("lineEdit_Version")->text() ==
                     QString::fromStdString(chain->drive(3)->softwareVersionText()));
-        QCOMPARE(command(0).torque, 1.25f);
         QVERIFY(!MainWindow::editorShowsValue(window->parameterRows().first().editor));
         QCOMPARE(window->currentProductType(), u"QJ30"_s);
         QSignalSpy lines(window.get(), &MainWindow::writeLog);
@@ -301,18 +300,16 @@ private slots:
         QVERIFY(chain->injectFault(1, 1u << 1));
         QVERIFY(waitFor([this] { return master()->driveStateOf(0) == kDriveFault; }));
         multi()->click();
-        QVERIFY(waitLogged(u">>> 下使能所有电机失败"_s));
-        QVERIFY(state() == Testing && locked() && master()->isEnabled() &&
-                multi()->text() == "Stop");
+        QVERIFY(waitLogged(u">>> 下使能所有电机失败"_s) && state() == Testing && locked() &&
+                master()->isEnabled() && multi()->text() == "Stop");
         chain->withSlave(1, [](sim::Esc&, sim::SlaveApplication* app) {
             for (const uint16_t cw : {0x80, 0x06, 0x07, 0x0F}) {
                 static_cast<sim::Cia402Drive*>(app)->applyControlWord(cw);
             }
         });
         QVERIFY(waitFor([this] { return master()->driveStateOf(0) == kDriveOperationEnabled; }));
-        QVERIFY(clickAndWait("button_multitest", "Start"));
-        QVERIFY(state() == Connected && !locked() && !master()->isEnabled() &&
-                allDrivesIn(Cia402State::ReadyToSwitchOn));
+        QVERIFY(clickAndWait("button_multitest", "Start") && state() == Connected && !locked() &&
+                !master()->isEnabled() && allDrivesIn(Cia402State::ReadyToSwitchOn));
         QTRY_VERIFY(logged(u">>> 停止多关节测试"_s));
         QVERIFY(setpointsZero(1));
         QCOMPARE(command(0).velocity, 1.0f);  // the others keep theirs until enabled again

@@ -222,8 +222,7 @@ private slots:
             }
         }
         QVERIFY(taken.size() == RecordRing::kCapacity && taken.front() == 1 &&
-                taken.back() == RecordRing::kCapacity);
-        QCOMPARE(ring->turnedAway(), uint64_t{6});
+                taken.back() == RecordRing::kCapacity && ring->turnedAway() == 6);
 
         constexpr uint64_t kRecords = 200'000;
         std::thread cycle([&ring] {
