@@ -3,6 +3,8 @@
 #include <cstring>
 #include <vector>
 
+#include "dc.h"
+
 #include "base.h"
 #include "ethercat.h"
 #include "wire.h"
@@ -12,11 +14,17 @@ namespace {
 constexpr int64_t kSyncStartMarginNs = 100000000;  // first SYNC0 lies this far ahead
 constexpr uint8_t kDcActivateCyclicSync0 = 0x03;
 
-// Receive time at the port through which the frame came back last. Behind port 0 an ESC passes
-// its ports in the order 3, 1, 2; a slave with no further open port returns the frame at once.
-int32_t returnTime(const ec_slavet& s) {
+// Time the frame spent downstream of this slave.
+int32_t downstreamTime(const ec_slavet& s) {
+    return static_cast<int32_t>(static_cast<uint32_t>(ec::dcReturnTime(s)) -
+                                static_cast<uint32_t>(s.DCrtA));
+}
+
+}  // namespace
+
+int32_t ec::dcReturnTime(const ec_slavet& s) {
     const int32_t times[4] = {s.DCrtA, s.DCrtB, s.DCrtC, s.DCrtD};
-    int32_t t = s.DCrtA;
+    int32_t t = s.DCrtA;  // a slave with no further open port returns the frame at once
     for (int p : {3, 1, 2}) {
         if (s.activeports & (1 << p)) {
             t = times[p];
@@ -24,14 +32,6 @@ int32_t returnTime(const ec_slavet& s) {
     }
     return t;
 }
-
-// Time the frame spent downstream of this slave.
-int32_t downstreamTime(const ec_slavet& s) {
-    return static_cast<int32_t>(static_cast<uint32_t>(returnTime(s)) -
-                                static_cast<uint32_t>(s.DCrtA));
-}
-
-}  // namespace
 
 bool ecx_configdc(ecx_contextt* ctx) {
     if (ctx == nullptr || !ctx->port) {

@@ -5,6 +5,7 @@
 #include <chrono>
 #include <tuple>
 
+#include "dc.h"
 #include "fixture.h"
 #include "iomap.h"
 #include "mailbox.h"
@@ -384,4 +385,17 @@ TEST(ErrorList, FirstInFirstOutNewestKeptWhenFull) {
         EXPECT_EQ(e->Slave, n);
     }
     EXPECT_TRUE(list.empty());
+}
+
+// A frame comes back through the last open port in the order 3, 1, 2 behind port 0.
+TEST(Dc, ReturnTimeIsThatOfTheLastPortTheFramePasses) {
+    ec_slavet s{};
+    s.DCrtA = 1000, s.DCrtB = 2000, s.DCrtC = 3000, s.DCrtD = 4000;
+    const std::pair<uint8_t, int32_t> rows[] = {{0x01, 1000}, {0x03, 2000}, {0x05, 3000},
+                                                {0x09, 4000}, {0x0B, 2000}, {0x0D, 3000},
+                                                {0x07, 3000}, {0x0F, 3000}, {0x00, 1000}};
+    for (const auto& [ports, time] : rows) {
+        s.activeports = ports;
+        EXPECT_EQ(ec::dcReturnTime(s), time) << int(ports);
+    }
 }
