@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <string>
 
 #include "capture.h"
@@ -12,11 +13,12 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Per frame of the file, as tshark dissects it: "protocols|malformed".
-std::vector<std::string> dissect(const fs::path& file) {
+// Per frame of the file, as tshark dissects it: "protocols|malformed" and the fields asked for.
+std::vector<std::string> dissect(const fs::path& file, const std::string& fields = "") {
     const std::string command = "tshark -r '" + file.string() +
                                 "' -T fields -E separator='|' -e frame.protocols "
-                                "-e _ws.malformed 2>/dev/null";
+                                "-e _ws.malformed " +
+                                fields + " 2>/dev/null";
     std::vector<std::string> frames;
     FILE* p = ::popen(command.c_str(), "r");
     char line[4096];
@@ -53,6 +55,23 @@ TEST(Capture, AFullQueueDropsAndCountsInsteadOfWaiting) {
     fs::remove(file);
 
     EXPECT_FALSE(ec::FrameCapture::start("/nonexistent-dir/x.pcapng", "x"));
+
+    // Blocks written directly, every field distinct: a padded odd length, each direction, a
+    // timestamp with both halves set, the interface's name.
+    std::vector<uint8_t> bytes = ec::pcapngPreamble("zt-line");
+    frame.resize(61);
+    ec::appendPcapngPacket(bytes, (uint64_t{3} << 32) + 7, frame, ec::CaptureDirection::Inbound);
+    frame.resize(64);
+    ec::appendPcapngPacket(bytes, 5'000'000'123, frame, ec::CaptureDirection::Outbound);
+    std::ofstream(file, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), long(bytes.size()));
+    EXPECT_EQ(
+        dissect(file,
+                "-e frame.interface_name -e frame.packet_flags_direction -e frame.len "
+                "-e frame.time_epoch"),
+        (std::vector<std::string>{"eth:ethertype:ecatf:ecat||zt-line|0x00000001|61|12.884901895",
+                                  "eth:ethertype:ecatf:ecat||zt-line|0x00000002|64|5.000000123"}));
+    fs::remove(file);
 }
 
 }  // namespace
