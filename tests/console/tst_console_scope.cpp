@@ -35,6 +35,23 @@ private slots:
     }
     void cleanup() { closeWindow(); }
 
+    // The trigger box offers exactly the fields its kind uses; the plot carries a legend.
+    void triggerFieldsFollowTheKind() {
+        ScopeWindow scope(nullptr);
+        const char* fields[] = {"comboBox_triggerChannel", "doubleSpinBox_level", "spinBox_bit",
+                                "comboBox_eventKind"};
+        const QString uses[] = {"CL--", "CL--", "C-B-", "C-B-", "----", "---E", "----"};
+        for (int kind = 0; kind < 7; ++kind) {
+            scope.findChild<QComboBox*>("comboBox_triggerKind")->setCurrentIndex(kind);
+            QString used;
+            for (int f = 0; f < 4; ++f) {
+                used += scope.findChild<QWidget*>(fields[f])->isEnabled() ? "CLBE"[f] : '-';
+            }
+            QCOMPARE(used, uses[kind]);
+        }
+        QVERIFY(scope.findChild<QCustomPlot*>()->legend->visible());
+    }
+
     // A velocity step crosses the level at the trigger sample, 25 % into the record; the file of
     // the recording reopens without a bus, sample for sample and event for event.
     void velocityStepTriggersAndReopens() {
