@@ -23,6 +23,11 @@ TEST(Bus, ScanAndMapIdentifyAndLayOutEveryDrive) {
         EXPECT_TRUE(s.hasdc && (s.mbx_proto & ec::kMbxProtoCoE));
         EXPECT_EQ(s.parent, n - 1);
         EXPECT_EQ(s.topology, n == kDrives ? 1 : 2) << "a line: the last slave closes it";
+        // What the scan writes that the simulated drives do not act on: DL control (the first
+        // slave drops non-EtherCAT frames), the event mask, the DC filters' reset values.
+        EXPECT_EQ(std::tuple(bus.reg(n, 0x0100, 4), bus.reg(n, 0x0200, 2), bus.reg(n, 0x0930, 6)),
+                  std::tuple(Bytes{uint8_t(n == 1), 0, 0, 0}, Bytes{4, 0},
+                             Bytes{0x00, 0x10, 0, 0, 0x00, 0x0C}));
     }
     // Station addresses and mailbox SyncManagers as written: every transfer below relies on them.
     EXPECT_EQ(ecx_statecheck(bus.ctx(), 0, EC_STATE_PRE_OP, bustest::kStateTimeoutUs),
