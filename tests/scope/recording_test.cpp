@@ -108,4 +108,7 @@ TEST(ScopeRecording, MalformedFilesAreRefusedWithAReason) {
         EXPECT_NE(error.find(row.reason), std::string::npos) << row.name << ": " << error;
     }
     EXPECT_FALSE(Recording::load("/nonexistent/recording.zscope"));
+    std::string error;  // a file that cannot be written is reported, never taken as written
+    EXPECT_FALSE(sampleRecording().save("/nonexistent/r.zscope", &error) || error.empty());
+    EXPECT_FALSE(sampleRecording().writeCsv("/nonexistent/r.csv", &error));
 }
