@@ -222,6 +222,9 @@ TEST_F(PortTest, ResendsLostDamagedAndLateFramesNeverAnsweredOnesAndPairsEachRep
     uint8_t b[2] = {};
     EXPECT_EQ(ecx_BRD(closed.get(), 0, 0, 2, b, 1000), EC_NOFRAME);
     EXPECT_EQ(ecx_LRW(closed.get(), 0, 2, b, 1000), EC_NOFRAME);
+    ec_datagramt one{Command::FPRD, 1, 2, {}, b};
+    EXPECT_EQ(std::tuple(ecx_transceive_batch(closed.get(), {&one, 1}, 1000), one.wkc),
+              std::tuple(0, EC_NOFRAME));
 }
 
 // 100 reads of 8 bytes in two frames, each copied no further than its buffer; a reply laid out
