@@ -928,7 +928,7 @@ bool Esc::pdiWriteBuffer(int n, std::span<const uint8_t> data) {
     if (n < 0 || n >= kSmCount)
         return false;
     const SmView sm = smView(n);
-    if (sm.len == 0 || uint32_t{sm.start} + sm.len > kMemorySize || sm.start < kRegisterEnd)
+    if (!sm.inRam())
         return false;
     std::copy_n(data.begin(), std::min<size_t>(data.size(), sm.len), mem_.begin() + sm.start);
     return true;
@@ -938,7 +938,7 @@ std::span<const uint8_t> Esc::smWindow(int n) const {
     if (n < 0 || n >= kSmCount)
         return {};
     const SmView sm = smView(n);
-    if (sm.len == 0 || uint32_t{sm.start} + sm.len > kMemorySize || sm.start < kRegisterEnd)
+    if (!sm.inRam())
         return {};
     return {&mem_[sm.start], sm.len};
 }

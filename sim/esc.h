@@ -112,11 +112,12 @@ private:
     struct SmView {
         uint16_t start, len;
         uint8_t control, activate;
-        // A window outside the process RAM never takes effect (checkSmEnable refuses it).
-        bool enabled() const {
-            return (activate & 0x01) && len > 0 && start >= 0x1000 &&
-                   uint32_t{start} + len <= kMemorySize;
+        // A window of at least a byte inside the process RAM.
+        bool inRam() const {
+            return len > 0 && start >= 0x1000 && uint32_t{start} + len <= kMemorySize;
         }
+        // A window outside the process RAM never takes effect (checkSmEnable refuses it).
+        bool enabled() const { return (activate & 0x01) && inRam(); }
         bool mailbox() const { return (control & 0x03) == 0x02; }
         bool ecatWrites() const { return (control & 0x0C) == 0x04; }
     };
