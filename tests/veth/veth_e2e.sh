@@ -10,7 +10,7 @@ in_ns "$simulator" --frobnicate >/dev/null 2>&1  # a usage error, told apart by 
 in_ns tshark -q -i zt-master -f "ether proto 0x88a4" -w "$work/s.pcapng" 2>"$work/tshark.err" &
 for _ in $(seq 50); do grep -q "Capturing on" "$work/tshark.err" && break; sleep 0.1; done
 in_ns "$simulator" --interface zt-drives --drives "$drives" <"$work/commands" >"$work/sim.log" 2>&1 &
-sleep 0.3
+wait_serving "$work/sim.log"
 in_ns env ZENTRIO_VETH_IF=zt-master ZENTRIO_VETH_DRIVES="$drives" "$probe"
 status=$?
 sleep 0.5

@@ -15,3 +15,8 @@ for dev in zt-master zt-drives; do
 done
 # The simulator reads fault commands from standard input: a pipe that stays open.
 mkfifo "$work/commands" && exec 3<>"$work/commands"
+# wait_serving <log>: until the simulator says it serves (a sanitizer build starts slowly), 20 s
+wait_serving() {
+    for _ in $(seq 200); do grep -q "serving" "$1" 2>/dev/null && return 0; sleep 0.1; done
+    echo "FAIL: the simulator did not start"; cat "$1"; exit 1
+}
