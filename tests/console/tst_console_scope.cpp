@@ -52,6 +52,31 @@ private slots:
         QVERIFY(scope.findChild<QCustomPlot*>()->legend->visible());
     }
 
+    // The cursor read-out gives bit words in hex, quantities (the mode among them) in decimal;
+    // words are drawn as steps.
+    void readoutGivesWordsInHexAndQuantitiesInDecimal() {
+        scope::Recording r({{.drive = 1, .signal = scope::Signal::StatusWord, .label = "sw"},
+                            {.drive = 1, .signal = scope::Signal::Mode, .label = "mode"}},
+                           0.002);
+        for (uint64_t c = 0; c < 10; ++c) {
+            const float v[2] = {float(0x0237), 8};
+            r.append(c, int64_t(c) * 2'000'000, v);
+        }
+        QTemporaryDir dir;
+        const std::string path = dir.filePath(u"words.zscope"_s).toStdString();
+        QVERIFY(r.save(path));
+        ScopeWindow scope(nullptr);
+        QString error;
+        QVERIFY2(scope.tool()->open(QString::fromStdString(path), &error), qPrintable(error));
+        scope.setCursors(0.002, 0.010);
+        const QString readout = scope.findChild<QLabel*>("label_readout")->text();
+        QVERIFY2(readout.contains(u"sw: A 0x0237   B 0x0237"_s), qPrintable(readout));
+        QVERIFY2(readout.contains(u"mode: A 8   B 8   Δ 0"_s), qPrintable(readout));
+        const QCustomPlot* plot = scope.findChild<QCustomPlot*>();
+        QCOMPARE(plot->graph(0)->lineStyle(), QCPGraph::lsStepLeft);
+        QCOMPARE(plot->graph(1)->lineStyle(), QCPGraph::lsLine);
+    }
+
     // A velocity step crosses the level at the trigger sample, 25 % into the record; the file of
     // the recording reopens without a bus, sample for sample and event for event.
     void velocityStepTriggersAndReopens() {

@@ -85,6 +85,7 @@ TEST(ScopeRecording, MalformedFilesAreRefusedWithAReason) {
         {"wrong magic", "ZENTRIO-SCOPF" + good.substr(13), "no first line"},
         {"newer version", "ZENTRIO-SCOPE 2" + good.substr(15), "version 2"},
         {"header length garbage", std::string(good).replace(16, 1, "x"), "first line"},
+        {"header length trailing", std::string(good).insert(good.find('\n'), "x"), "first line"},
         {"cut in the header", good.substr(0, 200), "header truncated"},
         {"one byte short", good.substr(0, good.size() - 1), "binary part"},
         {"one byte over", good + '\0', "binary part"},

@@ -146,6 +146,25 @@ TEST(Sii, BusyEepromIsPolledAndAnIgnoredCommandIsSentAgain) {
     ecx_close(ctx.get());
 }
 
+// Three slaves counted, the second silent when asked for its station address: the look at the
+// bus finds none rather than a part of it.
+TEST(Inspect, ASlaveSilentInTheScanGivesNoBus) {
+    auto script = std::make_shared<LinkScript>();
+    script->respond = [](const Bytes& f) {
+        return std::vector<Bytes>{answer(f, [](const DatagramView& d, Bytes&) {
+            using ec::Command;
+            if (d.cmd == uint8_t(Command::BRD))
+                return uint16_t{3};
+            return uint16_t(d.cmd == uint8_t(Command::APRD) && d.adp == 0xFFFF ? 0 : 1);
+        })};
+    };
+    ec::OwnedContext ctx;
+    ASSERT_GT(ecx_init_link(ctx.get(), std::make_unique<ScriptedLink>(script)), 0);
+    EXPECT_EQ(ecx_config_inspect(ctx.get()), 0);
+    EXPECT_EQ(ctx.slavecount(), 0);
+    ecx_close(ctx.get());
+}
+
 TEST(IoLayout, PacksSmallImagesCutsLargeOnesAtSlaveBoundariesAndRefusesTheUncuttable) {
     const std::vector<ec::IoSlaveBits> small = {{2, 0}, {4, 0}, {0, 0}, {16, 8}, {3, 1}};
     auto layout = ec::computeIoLayout(small);
