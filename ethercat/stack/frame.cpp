@@ -21,14 +21,6 @@ void FrameBuilder::reset() {
     lastHeader_ = 0;
 }
 
-size_t FrameBuilder::room() const {
-    const size_t used = size_ - kFrameHeaderSize + kDatagramHeaderSize + kWkcSize;
-    if (count_ >= kMaxDatagramsPerFrame || used > kMaxDatagramBytes) {
-        return 0;
-    }
-    return std::min(kMaxDatagramBytes - used, kMaxDatagramData);
-}
-
 std::optional<size_t> FrameBuilder::add(Command cmd, uint32_t address, uint16_t length,
                                         const void* data) {
     const size_t needed = kDatagramHeaderSize + length + kWkcSize;

@@ -48,9 +48,6 @@ public:
     std::optional<size_t> add(Command cmd, uint32_t address, uint16_t length,
                               const void* data = nullptr);
 
-    // Free data bytes a further datagram could carry.
-    size_t room() const;
-
     std::span<const uint8_t> finish(uint8_t index);
 
     size_t datagramCount() const { return count_; }
