@@ -35,8 +35,10 @@ private slots:
     }
     void cleanup() { closeWindow(); }
 
-    // The trigger box offers exactly the fields its kind uses; the plot carries a legend.
-    void triggerFieldsFollowTheKind() {
+    // The trigger box offers exactly the fields its kind uses; the plot carries a legend. The
+    // cursor read-out gives bit words in hex, quantities (the mode among them) in decimal; words
+    // are drawn as steps.
+    void viewFollowsTheKindsOfTriggerAndSignal() {
         ScopeWindow scope(nullptr);
         const char* fields[] = {"comboBox_triggerChannel", "doubleSpinBox_level", "spinBox_bit",
                                 "comboBox_eventKind"};
@@ -49,32 +51,26 @@ private slots:
             }
             QCOMPARE(used, uses[kind]);
         }
-        QVERIFY(scope.findChild<QCustomPlot*>()->legend->visible());
-    }
+        const QCustomPlot* plot = scope.findChild<QCustomPlot*>();
+        QVERIFY(plot->legend->visible());
 
-    // The cursor read-out gives bit words in hex, quantities (the mode among them) in decimal;
-    // words are drawn as steps.
-    void readoutGivesWordsInHexAndQuantitiesInDecimal() {
         scope::Recording r({{.drive = 1, .signal = scope::Signal::StatusWord, .label = "sw"},
                             {.drive = 1, .signal = scope::Signal::Mode, .label = "mode"}},
                            0.002);
         for (uint64_t c = 0; c < 10; ++c) {
-            const float v[2] = {float(0x0237), 8};
-            r.append(c, int64_t(c) * 2'000'000, v);
+            r.append(c, int64_t(c) * 2'000'000, std::array{float(0x0237), 8.0f}.data());
         }
         QTemporaryDir dir;
-        const std::string path = dir.filePath(u"words.zscope"_s).toStdString();
-        QVERIFY(r.save(path));
-        ScopeWindow scope(nullptr);
+        const QString path = dir.filePath(u"words.zscope"_s);
         QString error;
-        QVERIFY2(scope.tool()->open(QString::fromStdString(path), &error), qPrintable(error));
+        QVERIFY(r.save(path.toStdString()) && scope.tool()->open(path, &error));
         scope.setCursors(0.002, 0.010);
         const QString readout = scope.findChild<QLabel*>("label_readout")->text();
-        QVERIFY2(readout.contains(u"sw: A 0x0237   B 0x0237"_s), qPrintable(readout));
-        QVERIFY2(readout.contains(u"mode: A 8   B 8   Δ 0"_s), qPrintable(readout));
-        const QCustomPlot* plot = scope.findChild<QCustomPlot*>();
-        QCOMPARE(plot->graph(0)->lineStyle(), QCPGraph::lsStepLeft);
-        QCOMPARE(plot->graph(1)->lineStyle(), QCPGraph::lsLine);
+        QVERIFY2(readout.contains(u"sw: A 0x0237   B 0x0237"_s) &&
+                     readout.contains(u"mode: A 8   B 8   Δ 0"_s),
+                 qPrintable(readout));
+        QCOMPARE(std::pair(plot->graph(0)->lineStyle(), plot->graph(1)->lineStyle()),
+                 std::pair(QCPGraph::lsStepLeft, QCPGraph::lsLine));
     }
 
     // A velocity step crosses the level at the trigger sample, 25 % into the record; the file of
