@@ -98,8 +98,8 @@ TEST(Sii, DecodesADrivesCategoriesAndRejectsEveryDamagedImage) {
         EXPECT_FALSE(ec::parseSiiImage(Bytes(image.begin(), image.begin() + long(cut))).complete)
             << cut;
     }
-    Bytes manyEntries = pdo(0x1A00, 3, {16});
-    manyEntries[2] = 200;
+    Bytes manyEntries = pdo(0x1A00, 3, {});  // a PDO's header alone, announcing an entry
+    manyEntries[2] = 1;
     Bytes oversized = SiiImage().category(ec::kSiiCatFmmu, {1, 2}).end().bytes;
     ec::putU16(&oversized[0x82], 0x7000);
     const Bytes longString = SiiImage().category(ec::kSiiCatStrings, {1, 40, 'A', 'B'}).end().bytes;
