@@ -52,9 +52,8 @@ Bytes operator+(Bytes a, const Bytes& b) {
 }  // namespace
 
 TEST(Sii, DecodesADrivesCategoriesAndRejectsEveryDamagedImage) {
-    Bytes general(32, 0);
-    for (size_t i = 0; i < general.size();
-         ++i)  // every byte distinct: a field read off by one shows
+    Bytes general(32, 0);  // every byte distinct: a field read off by one shows
+    for (size_t i = 0; i < general.size(); ++i)
         general[i] = static_cast<uint8_t>(0x80 + i);
     general[3] = 1;  // name: string 1
     ec::putU16(&general[12], static_cast<uint16_t>(-200));
