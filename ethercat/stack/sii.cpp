@@ -174,7 +174,7 @@ std::string SiiInfo::string(size_t n) const {
 SiiInfo parseSiiCategories(const SiiWordReader& read) {
     SiiInfo info;
     uint32_t word = kSiiFirstCategory;
-    for (int n = 0; n < kSiiMaxCategories && word + 1 < kSiiMaxWords; ++n) {
+    for (int n = 0; n < kSiiMaxCategories && word < kSiiMaxWords; ++n) {
         const auto type = read(word);
         if (!type) {
             return info;
@@ -183,7 +183,7 @@ SiiInfo parseSiiCategories(const SiiWordReader& read) {
             info.complete = true;
             return info;
         }
-        const auto size = read(word + 1);
+        const auto size = word + 1 < kSiiMaxWords ? read(word + 1) : std::nullopt;
         if (!size) {
             return info;
         }

@@ -108,6 +108,9 @@ TEST(Sii, DecodesADrivesCategoriesAndRejectsEveryDamagedImage) {
         EXPECT_FALSE(ec::parseSiiImage(damaged).complete);
     }
     EXPECT_TRUE(ec::parseSiiImage(longString).strings.empty());
+    // The end marker in the EEPROM's last word (0x7FFF) closes a complete image.
+    const Bytes full = SiiImage().category(0x0800, Bytes((0x8000 - 0x43) * 2, 0)).end().bytes;
+    EXPECT_EQ(std::pair(full.size(), ec::parseSiiImage(full).complete), std::pair(0x10000ul, true));
     const uint8_t header[14] = {0x04, 0x01, 0, 0, 0, 0, 0x0F, 0, 0, 0, 0, 0, 0, 0};
     EXPECT_EQ(ec::siiHeaderCrc(header), 0xD8);
 }
