@@ -116,10 +116,10 @@ TEST(Sii, DecodesADrivesCategoriesAndRejectsEveryDamagedImage) {
 }
 
 // An EEPROM busy for two status reads after each command, ignoring the first command: the read
-// waits, sees that the data are not for its word, and asks again.
+// waits, sees that the data are not for its word, and asks again; a few times, not forever.
 TEST(Sii, BusyEepromIsPolledAndAnIgnoredCommandIsSentAgain) {
     auto script = std::make_shared<LinkScript>();
-    int busyReads = 2, ignore = 1;
+    int busyReads = 2, ignore = 1, commands = 0;
     uint16_t address = 0x0777;
     script->respond = [&](const Bytes& f) {
         return std::vector<Bytes>{answer(f, [&](const DatagramView& d, Bytes& frame) {
@@ -127,6 +127,7 @@ TEST(Sii, BusyEepromIsPolledAndAnIgnoredCommandIsSentAgain) {
             if (d.ado != ec::kRegSiiControl) {
             } else if (d.cmd == static_cast<uint8_t>(ec::Command::FPWR)) {
                 address = ignore-- <= 0 ? ec::getU16(data + 2) : address;
+                ++commands;
                 busyReads = 2;
             } else if (d.cmd == static_cast<uint8_t>(ec::Command::FPRD)) {
                 std::fill_n(data, d.length, 0);
@@ -145,6 +146,9 @@ TEST(Sii, BusyEepromIsPolledAndAnIgnoredCommandIsSentAgain) {
     ASSERT_TRUE(chunk);
     EXPECT_EQ(chunk->words, 4u);
     EXPECT_EQ(static_cast<uint32_t>(chunk->value), 0xA0000040u);
+    std::tie(ignore, commands) = std::pair(100, 0);  // an EEPROM that takes no command at all
+    EXPECT_FALSE(ec::siiReadFP(ctx.get(), 0x1001, 0x0041, EC_TIMEOUTEEP));
+    EXPECT_EQ(commands, EC_DEFAULTRETRIES);
     ecx_close(ctx.get());
 }
 
