@@ -86,8 +86,7 @@ private slots:
         const auto received = [&](int position) {
             std::vector<uint8_t> b;
             bus.chain->withSlave(position, [&](sim::Esc& esc, sim::SlaveApplication*) {
-                const auto w = esc.smWindow(2);
-                b.assign(w.begin(), w.end());
+                b.assign(esc.smWindow(2).begin(), esc.smWindow(2).end());
             });
             return b;
         };
@@ -175,7 +174,6 @@ private slots:
         int answeredBefore = 0;
         for (int cycle = 0; cycle < 300; ++cycle, masterNs += kPeriod) {
             const bool readingsLost = cycle >= 100 && cycle < 110;
-            const bool writeRefused = cycle == 150;
             const std::span<ec_datagramt> datagrams = alignment.datagrams();
             QCOMPARE(int(datagrams.size()) - 2, answeredBefore);
             answeredBefore = 0;
@@ -186,7 +184,7 @@ private slots:
                     std::memcpy(d.in.data(), &systemTime, sizeof systemTime);
                     d.wkc = readingsLost ? EC_NOFRAME : 1;
                     answeredBefore += readingsLost ? 0 : 1;
-                } else if (writeRefused) {
+                } else if (cycle == 150) {  // the write refused
                     d.wkc = 0;
                 } else {
                     std::memcpy(&c.offset, d.out.data(), sizeof c.offset);
@@ -211,24 +209,20 @@ private slots:
     // Records reach the reader in cycle order; a full ring turns the newest away and counts them.
     void recordRingHandsOnRecordsInOrder() {
         auto ring = std::make_unique<RecordRing>();
-        for (uint64_t t = 1; t <= RecordRing::kCapacity + 6; ++t) {
+        for (uint64_t t = 1; t <= RecordRing::kCapacity + 6; ++t)
             ring->push(TCiA402_GetValue{}, t);
-        }
         std::array<TimedRecord, 100> batch;
         std::vector<uint64_t> taken;
-        for (size_t n = 0; (n = ring->take(batch)) > 0;) {
-            for (size_t i = 0; i < n; ++i) {
+        for (size_t n = 0; (n = ring->take(batch)) > 0;)
+            for (size_t i = 0; i < n; ++i)
                 taken.push_back(batch[i].timestamp);
-            }
-        }
         QVERIFY(taken.size() == RecordRing::kCapacity && taken.front() == 1 &&
                 taken.back() == RecordRing::kCapacity && ring->turnedAway() == 6);
 
         constexpr uint64_t kRecords = 200'000;
         std::thread cycle([&ring] {
-            for (uint64_t t = 1; t <= kRecords; ++t) {
+            for (uint64_t t = 1; t <= kRecords; ++t)
                 ring->push(TCiA402_GetValue{.position = static_cast<int32_t>(t)}, t);
-            }
         });
         taken.clear();
         uint64_t last = 0;
@@ -312,12 +306,10 @@ private slots:
         ecmaster m;
         SignalSink sink(m);
         QList<std::tuple<int, SupervisionKind, QString>> events;
-        connect(
-            &m, &ecmaster::supervisionEvent, &sink,
-            [&](int slave, SupervisionKind kind, const QString& detail) {
-                events.append({slave, kind, detail});
-            },
-            Qt::QueuedConnection);
+        connect(&m, &ecmaster::supervisionEvent, &sink,
+                [&](int slave, SupervisionKind kind, const QString& detail) {
+                    events.append({slave, kind, detail});
+                });
         QVERIFY(connectQuietly(m, sink, bus));
         const QString ok = QStringLiteral("OK : all slaves resumed OPERATIONAL.");
         const QString lost = QStringLiteral("ERROR : slave 2 lost.");
@@ -432,9 +424,9 @@ private slots:
                                           {EventKind::Stop, "quick stop sent"}}));
         QCOMPARE(kinds(2, true), (Events{{EventKind::StateChange, "Fault reaction active"},
                                          {EventKind::StateChange, "Fault"}}));
-        for (const auto& e : events | std::views::filter([](auto& e) {
-                                 return e.drive == 2 && e.kind == EventKind::StateChange;
-                             })) {
+        for (const auto& e : events) {
+            if (e.drive != 2 || e.kind != EventKind::StateChange)
+                continue;
             const auto f = at(e.cycle);
             QVERIFY(f != frames.begin() && f != frames.end());
             const Cia402State state = cia402StateFromStatusWord(uint16_t(f->values[1]));

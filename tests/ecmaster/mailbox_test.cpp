@@ -54,8 +54,7 @@ private slots:
         std::atomic<int> result{kParamOk};
         std::atomic<bool> done{false};
         std::thread reader([&] {
-            uint8_t value[4] = {};
-            result = m.readParameter(0, 0, value);
+            result = m.readParameter(0, 0, &v);
             done = true;
         });
         // it holds the mailbox lock throughout
@@ -78,7 +77,9 @@ private slots:
         QVERIFY(cut[255] == '\0' && QByteArray(cut.data()) == longName.toUtf8().left(255));
 
         QTemporaryDir dir;
-        const QByteArray image = pattern(3000);
+        QByteArray image(3000, Qt::Uninitialized);
+        for (int i = 0; i < image.size(); ++i)
+            image[i] = static_cast<char>(i * 7 + 3);
         const QString path = writeFile(dir, QStringLiteral("QJ30_3.1.6.efw"), image);
         const QString empty = writeFile(dir, QStringLiteral("empty.bin"), QByteArray());
         const QString big = writeFile(dir, QStringLiteral("big.bin"),

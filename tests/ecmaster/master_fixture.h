@@ -98,14 +98,12 @@ struct SimAdapter {
 
 // Connects, waits until the bring-up's lines have arrived, then forgets them.
 inline bool connectQuietly(ecmaster& m, SignalSink& sink, const SimAdapter& bus) {
-    if (!m.connectBus(bus.adapter()) || !QTest::qWaitFor([&] {
-            return !sink.lines.filter(QStringLiteral("slaves valid!")).isEmpty();
-        })) {
-        return false;
-    }
+    const bool up = m.connectBus(bus.adapter()) && QTest::qWaitFor([&] {
+                        return !sink.lines.filter(QStringLiteral("slaves valid!")).isEmpty();
+                    });
     QTest::qWait(20);
     sink.clear();
-    return true;
+    return up;
 }
 
 // Stands in for the drive at a position, forwarding every hook, recording control words.
@@ -164,13 +162,6 @@ inline QString writeFile(const QTemporaryDir& dir, const QString& name, const QB
 
 inline QByteArray bytesOf(const std::vector<uint8_t>& v) {
     return QByteArray(reinterpret_cast<const char*>(v.data()), static_cast<qsizetype>(v.size()));
-}
-
-inline QByteArray pattern(int size) {
-    QByteArray b(size, Qt::Uninitialized);
-    for (int i = 0; i < size; ++i)
-        b[i] = static_cast<char>(i * 7 + 3);
-    return b;
 }
 
 }  // namespace mastertest
