@@ -251,10 +251,9 @@ private slots:
         // The round trip: first, second, first, ... one step per interval, then 0, nothing after.
         std::vector<std::pair<int, float>> steps;
         auto* timer = window->findChild<RoundtripTimer*>();
-        const QMetaObject::Connection recorder =
-            connect(timer, &RoundtripTimer::timeoutTriggered, window.get(),
-                    [&](int n) { steps.emplace_back(n, command(1).velocity); });
-        const auto disconnectRecorder = qScopeGuard([recorder] { QObject::disconnect(recorder); });
+        QObject recorder;  // the connection ends with the test
+        connect(timer, &RoundtripTimer::timeoutTriggered, &recorder,
+                [&](int n) { steps.emplace_back(n, command(1).velocity); });
         master()->setCommandValue(kCmdVelocity, 0.25f, 0);
         setValue("doubleSpinBox_roundtripfirst", 0.5);
         setValue("doubleSpinBox_roundtripsecond", -0.75);
@@ -316,11 +315,9 @@ private slots:
 
         QVERIFY(clickAndWait("button_multitest", "Stop"));
         click("pushButton_QuickStop");
-        for (int position = 1; position <= 3; ++position) {
-            QVERIFY(
-                waitFor([&] { return stateAtDrive(position) == Cia402State::QuickStopActive; }));
-            QCOMPARE(controlWordAtDrive(position), uint16_t{2});
-        }
+        QVERIFY(waitFor([this] { return allDrivesIn(Cia402State::QuickStopActive); }));
+        QCOMPARE(std::tuple(controlWordAtDrive(1), controlWordAtDrive(2), controlWordAtDrive(3)),
+                 std::tuple(uint16_t{2}, uint16_t{2}, uint16_t{2}));
         // From the quick stop back to work: Stop disables every drive and releases the lock.
         QVERIFY(clickAndWait("button_multitest", "Start"));
         QVERIFY(state() == Connected && !locked() && allDrivesIn(Cia402State::ReadyToSwitchOn));

@@ -20,10 +20,21 @@ void textsOf(QWidget* w, QStringList& out) {
     if (w->isWindow()) {
         add(w->windowTitle());
     }
-    for (QAction* a : w->actions()) {
-        add(a->text());
-        add(a->toolTip());
-    }
+    // The widget's actions and, through their menus, the menus' entries.
+    std::function<void(const QList<QAction*>&)> walk = [&](const QList<QAction*>& actions) {
+        for (QAction* a : actions) {
+            // Each language is offered under its own name.
+            if (!a->objectName().startsWith(u"actionLanguage"_s) || !a->isCheckable()) {
+                add(a->text());
+                add(a->toolTip());
+            }
+            if (a->menu()) {
+                add(a->menu()->title());
+                walk(a->menu()->actions());
+            }
+        }
+    };
+    walk(w->actions());
     // Labels, buttons, group boxes, edits' hints, spin boxes' units, text panes.
     for (const char* p : {"toolTip", "text", "title", "placeholderText", "specialValueText",
                           "prefix", "suffix", "plainText"}) {
@@ -39,26 +50,6 @@ void textsOf(QWidget* w, QStringList& out) {
         if (c->objectName() != u"comboBox_item") {
             for (int i = 0; i < c->count(); ++i) {
                 add(c->itemText(i));
-            }
-        }
-    } else if (auto* mb = qobject_cast<QMenuBar*>(w)) {
-        std::function<void(QMenu*)> walk = [&](QMenu* menu) {
-            add(menu->title());
-            for (QAction* a : menu->actions()) {
-                // Each language is offered under its own name.
-                if (a->objectName().startsWith(u"actionLanguage"_s) && a->isCheckable()) {
-                    continue;
-                }
-                add(a->text());
-                add(a->toolTip());
-                if (a->menu()) {
-                    walk(a->menu());
-                }
-            }
-        };
-        for (QAction* a : mb->actions()) {
-            if (a->menu()) {
-                walk(a->menu());
             }
         }
     } else if (auto* v = qobject_cast<QAbstractItemView*>(w)) {
@@ -86,6 +77,14 @@ void textsOf(QWidget* w, QStringList& out) {
 // The texts of every visible window and of all its tab pages (each page shown in turn).
 QStringList visibleTexts() {
     QStringList out;
+    const auto visibleIn = [&out](QWidget* parent) {
+        for (QWidget* w : parent->findChildren<QWidget*>()) {
+            // Of Qt's own file dialog, what the console gives it: title and filters (elsewhere).
+            if (w->isVisible() && qobject_cast<QFileDialog*>(w->window()) == nullptr) {
+                textsOf(w, out);
+            }
+        }
+    };
     for (QWidget* top : QApplication::topLevelWidgets()) {
         if (!top->isVisible()) {
             continue;
@@ -99,21 +98,12 @@ QStringList visibleTexts() {
                 if (tabs->isTabEnabled(i)) {
                     tabs->setCurrentIndex(i);
                 }
-                for (QWidget* w : tabs->widget(i)->findChildren<QWidget*>()) {
-                    if (w->isVisible()) {
-                        textsOf(w, out);
-                    }
-                }
+                visibleIn(tabs->widget(i));
             }
             tabs->setCurrentIndex(current);
         }
         textsOf(top, out);
-        for (QWidget* w : top->findChildren<QWidget*>()) {
-            // Of Qt's own file dialog, what the console gives it: title and filters (elsewhere).
-            if (w->isVisible() && qobject_cast<QFileDialog*>(w->window()) == nullptr) {
-                textsOf(w, out);
-            }
-        }
+        visibleIn(top);
     }
     return out;
 }
@@ -138,13 +128,10 @@ class TestConsoleTour : public WindowFixture {
         }
         seen << visibleTexts();
         if (auto* box = qobject_cast<QMessageBox*>(modal)) {
-            for (const auto safe : {QMessageBox::No, QMessageBox::Cancel}) {
-                if (QAbstractButton* b = box->button(safe)) {
-                    b->click();
-                    return;
-                }
-            }
-            box->buttons().first()->click();
+            // No, else Cancel, else the only way out.
+            QAbstractButton* no = box->button(QMessageBox::No);
+            QAbstractButton* cancel = box->button(QMessageBox::Cancel);
+            (no ? no : cancel ? cancel : box->buttons().first())->click();
         } else if (auto* dialog = qobject_cast<QDialog*>(modal)) {
             if (auto* files = qobject_cast<QFileDialog*>(dialog)) {
                 for (const QString& f : files->nameFilters()) {
@@ -154,9 +141,11 @@ class TestConsoleTour : public WindowFixture {
             dialog->reject();
         }
     }
-    void settle(int ms = 300) {
-        QTest::qWait(ms);
+    // Notes the texts once the console has settled, then closes every other window.
+    void settle() {
+        QTest::qWait(300);
         seen << visibleTexts();
+        closeOthers();
     }
     void closeOthers() {
         for (QWidget* top : QApplication::topLevelWidgets()) {
@@ -225,26 +214,22 @@ private slots:
         auto* progress = dictionary->findChild<QProgressBar*>();
         QVERIFY(waitFor([progress] { return progress->value() == progress->maximum(); }));
         settle();
-        closeOthers();
 
         // Every menu entry but leaving and the screen modes, then the pages' dialog buttons.
         const QStringList skipped{u"actionExit"_s, u"actionFull_Screen"_s,
                                   u"actionNormal_Screen"_s};
         for (QAction* a : window->menuBar()->findChildren<QAction*>()) {
-            if (a->menu() || a->isSeparator() || skipped.contains(a->objectName()) ||
-                !a->isEnabled()) {
-                continue;
+            if (!a->menu() && !a->isSeparator() && !skipped.contains(a->objectName()) &&
+                a->isEnabled()) {
+                a->trigger();
+                settle();
             }
-            a->trigger();
-            settle();
-            closeOthers();
         }
         for (const char* name :
              {"pushButton_ExportParams", "pushButton_ImportParams", "pushButton_CompareDrives",
               "pushButton_SaveFile", "pushButton_export_para", "pushButton_Upgrade"}) {
-            button(name)->click();
+            click(name);
             settle();
-            closeOthers();
         }
         click("pushButton_connect");
         QVERIFY(waitFor([this] { return state() == NotConnected; }));
