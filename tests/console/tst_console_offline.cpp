@@ -211,11 +211,10 @@ private slots:
         // A changed fault word is decoded into the log and the fault box, PADDING once back to 0.
         const QStringList initial = boxLines();
         QSignalSpy spy(window.get(), &MainWindow::writeLog);
-        TCiA402_GetValue record{.errorWord = 1u << 3};
-        feed(record);
+        feed(TCiA402_GetValue{.errorWord = 1u << 3});
         QCOMPARE(lines(spy), QStringList{u"设备类型未知，无法解析电机错误字！"_s});
         window->setProductType(u"QJ99"_s);
-        record = {.drvErrorWord = 1u << 5};
+        TCiA402_GetValue record{.drvErrorWord = 1u << 5};
         feed(record);
         QCOMPARE(lines(spy).mid(1), (QStringList{"配置文件缺少\"QJ99\"", "配置文件缺少\"QJ99\""}));
         QCOMPARE(boxLines(), initial);
@@ -241,7 +240,7 @@ private slots:
     }
 
     // Lines go to the pane (the last 1000) and the running log (all); a save copies the log.
-    void logPaneAndRunningLog() {
+    void logPaneRunningLogAndDataFolder() {
         QTRY_VERIFY(logged(u">>> File \"state_config.yaml\" Load OK"_s));
         QTRY_VERIFY_WITH_TIMEOUT(logged(kUpdaterFailed), 10000);  // no updater beside the test
         action("actionUpgrade")->trigger();
@@ -296,10 +295,8 @@ private slots:
         const QString name = window->runningLogFileName();
         window.reset();
         QVERIFY(!QFileInfo::exists(name));  // the running log goes with the window
-    }
 
-    // A program folder that takes no files sends results and logs to the user's data folder.
-    void dataFolderFallsBackToTheUsersOwn() {
+        // A program folder that takes no files sends results and logs to the user's data folder.
         QTemporaryFile blocker(work.filePath(u"blocker-XXXXXX"_s));
         QVERIFY(blocker.open());
         const QString user = work.filePath(u"user-data"_s);

@@ -45,12 +45,10 @@ void textsOf(QWidget* w, QStringList& out) {
             add(t->tabText(i));
             add(t->tabToolTip(i));
         }
-    } else if (auto* c = qobject_cast<QComboBox*>(w)) {
-        // The adapters are device names as the system reports them.
-        if (c->objectName() != u"comboBox_item") {
-            for (int i = 0; i < c->count(); ++i) {
-                add(c->itemText(i));
-            }
+    } else if (auto* c = qobject_cast<QComboBox*>(w); c && c->objectName() != u"comboBox_item") {
+        // The adapters (left out) are device names as the system reports them.
+        for (int i = 0; i < c->count(); ++i) {
+            add(c->itemText(i));
         }
     } else if (auto* v = qobject_cast<QAbstractItemView*>(w)) {
         const QAbstractItemModel* m = v->model();
@@ -86,24 +84,20 @@ QStringList visibleTexts() {
         }
     };
     for (QWidget* top : QApplication::topLevelWidgets()) {
-        if (!top->isVisible()) {
-            continue;
-        }
-        for (QTabWidget* tabs : top->findChildren<QTabWidget*>()) {
-            if (!tabs->isVisible()) {
-                continue;
-            }
-            const int current = tabs->currentIndex();
-            for (int i = 0; i < tabs->count(); ++i) {
-                if (tabs->isTabEnabled(i)) {
-                    tabs->setCurrentIndex(i);
+        if (top->isVisible()) {
+            for (QTabWidget* tabs : top->findChildren<QTabWidget*>()) {
+                const int current = tabs->currentIndex();
+                for (int i = 0; tabs->isVisible() && i < tabs->count(); ++i) {
+                    if (tabs->isTabEnabled(i)) {
+                        tabs->setCurrentIndex(i);
+                    }
+                    visibleIn(tabs->widget(i));
                 }
-                visibleIn(tabs->widget(i));
+                tabs->setCurrentIndex(current);
             }
-            tabs->setCurrentIndex(current);
+            textsOf(top, out);
+            visibleIn(top);
         }
-        textsOf(top, out);
-        visibleIn(top);
     }
     return out;
 }

@@ -50,10 +50,9 @@ private slots:
             if (adapter == "t-deaf")
                 QCOMPARE(bus->chain->alState(1), uint8_t{EC_STATE_INIT});
         }
-    }
 
-    // Slow: ten attempts of about 2 s, each falling back through an INIT request nobody answers.
-    void tenAttemptsOnAnEmptyBus() {
+        // Slow: ten attempts of about 2 s, each falling back through an INIT request nobody
+        // answers.
         SimAdapter bus("t-empty", sim::ChainConfig{});
         ecmaster m;
         SignalSink sink(m);
@@ -141,7 +140,7 @@ private slots:
             const int64_t diff = m.masterClockNs() - systemTime;
             QVERIFY2(std::llabs(diff) < 10'000'000, qPrintable(QString::number(diff)));
         }
-        m.disconnectBus();  // lost readings leave the offset: alignmentCorrectsEachReadingOnce
+        m.disconnectBus();  // lost readings leave the offset: below
         // A garbage reading wraps around as the clock registers do instead of overflowing.
         constexpr int64_t kMin = std::numeric_limits<int64_t>::min(),
                           kMax = std::numeric_limits<int64_t>::max();
@@ -155,10 +154,8 @@ private slots:
                                     {kMin, kMin, kMax, kMin + 1}};
         for (const auto& c : cases)
             QCOMPARE(alignedClockOffset(c[0], c[1], c[2]), c[3]);
-    }
 
-    // 1000 ppm drifts: one write per answered reading, within 2 cycles' drift through losses.
-    void alignmentCorrectsEachReadingOnce() {
+        // 1000 ppm drifts: one write per answered reading, within 2 cycles' drift through losses.
         constexpr int64_t kPeriod = 2'000'000;
         struct Clock {
             double drift;
@@ -240,16 +237,13 @@ private slots:
         QVERIFY(consistent && taken.size() + ring->turnedAway() - 6 == kRecords);
     }
 
-    // Alone: teardown without a bus joins the supervision thread before the members go.
-    void teardownWithoutBusJoinsSupervision() {
-        auto other = std::make_unique<ecmaster>();
+    // Without a bus: the walks read the state from the status word and refuse a drive without an
+    // image; teardown joins the supervision thread before the members go.
+    void withoutABusWalksReadTheStatusWordAndTeardownJoinsSupervision() {
+        auto other = std::make_unique<ecmaster>();  // alone
         SignalSink end(*other);
-        other.reset();  // joins the supervision thread before the members go
+        other.reset();
         QTRY_COMPARE(end.count(QStringLiteral("End ethercat check.")), 1);
-    }
-
-    // The walks read the state from the status word and refuse a drive without an image.
-    void walksReadTheStateFromTheStatusWord() {
         MasterState state;
         CycleExchange cycle(state);
         Cia402Walks walks(state, cycle);
@@ -380,7 +374,6 @@ private slots:
             frames.resize(4096), events.resize(256);
             frames.resize(m.takeScopeFrames(frames)), events.resize(m.takeScopeEvents(events));
         };
-        const auto at = [&](uint64_t c) { return std::ranges::find(frames, c, &Frame::cycle); };
         const auto kinds = [&](int drive, bool changes) {  // the state changes, or the others
             std::vector<std::pair<EventKind, QString>> v;
             for (const auto& e : events)
@@ -427,7 +420,7 @@ private slots:
         for (const auto& e : events) {
             if (e.drive != 2 || e.kind != EventKind::StateChange)
                 continue;
-            const auto f = at(e.cycle);
+            const auto f = std::ranges::find(frames, e.cycle, &Frame::cycle);
             QVERIFY(f != frames.begin() && f != frames.end());
             const Cia402State state = cia402StateFromStatusWord(uint16_t(f->values[1]));
             QCOMPARE(QString::fromUtf8(e.textView()), QString::fromUtf8(cia402StateName(state)));

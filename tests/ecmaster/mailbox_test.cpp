@@ -78,8 +78,7 @@ private slots:
 
         QTemporaryDir dir;
         QByteArray image(3000, Qt::Uninitialized);
-        for (int i = 0; i < image.size(); ++i)
-            image[i] = static_cast<char>(i * 7 + 3);
+        std::generate(image.begin(), image.end(), [i = 0]() mutable { return char(i++ * 7 + 3); });
         const QString path = writeFile(dir, QStringLiteral("QJ30_3.1.6.efw"), image);
         const QString empty = writeFile(dir, QStringLiteral("empty.bin"), QByteArray());
         const QString big = writeFile(dir, QStringLiteral("big.bin"),
