@@ -277,9 +277,8 @@ private slots:
         answerer.then<QFileDialog>([&](QFileDialog* dialog) {
             dialog->setOption(QFileDialog::DontConfirmOverwrite);
             dialog->findChild<QLineEdit*>(u"fileNameEdit"_s)->setText(one);
-            rlimit small = before;
-            small.rlim_cur = 64;  // the disk is full from here on
-            setrlimit(RLIMIT_FSIZE, &small);
+            const rlimit full{.rlim_cur = 64, .rlim_max = before.rlim_max};
+            setrlimit(RLIMIT_FSIZE, &full);  // the disk is full from here on
             static_cast<QDialog*>(dialog)->accept();
         });
         answerer.thenBox();

@@ -131,8 +131,7 @@ private slots:
         QTRY_COMPARE(loggedCount(u"Disconnect Success."_s), 1);
         QCOMPARE(connectButton()->text(), u"Connect"_s);
         QVERIFY(logged(u"Request init state for slave 1"_s) &&
-                !logged(u"Request init state for slave 2"_s));
-        QVERIFY(connectBus());
+                !logged(u"Request init state for slave 2"_s) && connectBus());
         const QString newVersion = QString::fromStdString(chain->drive(1)->softwareVersionText());
         upgrade(answerer, path, u"4321"_s, 1);  // refused by the bootloader
         QTRY_COMPARE(connectButton()->text(), u"Connect"_s);

@@ -127,10 +127,9 @@ class TestConsoleTour : public WindowFixture {
             QAbstractButton* cancel = box->button(QMessageBox::Cancel);
             (no ? no : cancel ? cancel : box->buttons().first())->click();
         } else if (auto* dialog = qobject_cast<QDialog*>(modal)) {
-            if (auto* files = qobject_cast<QFileDialog*>(dialog)) {
-                for (const QString& f : files->nameFilters()) {
-                    seen << u"filter: "_s + f;
-                }
+            auto* files = qobject_cast<QFileDialog*>(dialog);
+            for (const QString& f : files ? files->nameFilters() : QStringList()) {
+                seen << u"filter: "_s + f;
             }
             dialog->reject();
         }

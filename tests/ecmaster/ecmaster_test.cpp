@@ -203,8 +203,10 @@ private slots:
         }
     }
 
-    // Records reach the reader in cycle order; a full ring turns the newest away and counts them.
-    void recordRingHandsOnRecordsInOrder() {
+    // Without a bus: records reach the reader in cycle order, a full ring turning the newest away
+    // and counting them; teardown joins the supervision thread before the members go; the walks
+    // read the state from the status word and refuse a drive without an image.
+    void withoutABus() {
         auto ring = std::make_unique<RecordRing>();
         for (uint64_t t = 1; t <= RecordRing::kCapacity + 6; ++t)
             ring->push(TCiA402_GetValue{}, t);
@@ -217,7 +219,7 @@ private slots:
                 taken.back() == RecordRing::kCapacity && ring->turnedAway() == 6);
 
         constexpr uint64_t kRecords = 200'000;
-        std::thread cycle([&ring] {
+        std::thread pusher([&ring] {
             for (uint64_t t = 1; t <= kRecords; ++t)
                 ring->push(TCiA402_GetValue{.position = static_cast<int32_t>(t)}, t);
         });
@@ -233,17 +235,14 @@ private slots:
                 taken.push_back(last);
             }
         }
-        cycle.join();
+        pusher.join();
         QVERIFY(consistent && taken.size() + ring->turnedAway() - 6 == kRecords);
-    }
 
-    // Without a bus: the walks read the state from the status word and refuse a drive without an
-    // image; teardown joins the supervision thread before the members go.
-    void withoutABusWalksReadTheStatusWordAndTeardownJoinsSupervision() {
         auto other = std::make_unique<ecmaster>();  // alone
         SignalSink end(*other);
         other.reset();
         QTRY_COMPARE(end.count(QStringLiteral("End ethercat check.")), 1);
+
         MasterState state;
         CycleExchange cycle(state);
         Cia402Walks walks(state, cycle);

@@ -20,9 +20,8 @@ private slots:
         QVERIFY(connectQuietly(m, sink, bus));
         uint8_t version[4] = {0xEE, 0xEE, 0xEE, 0xEE};
         QCOMPARE(m.readParameter(0, kParamIdSoftwareVersion, version), kParamOk);
-        QCOMPARE(bytesOf({version[0], version[1]}),
-                 bytesOf(bus.chain->parameter(1, kParamIdSoftwareVersion)));
-        QCOMPARE(version[2], uint8_t{0xEE});  // two bytes only
+        QCOMPARE(bytesOf({version[0], version[1], version[2], version[3]}),  // two bytes only
+                 bytesOf(bus.chain->parameter(1, kParamIdSoftwareVersion)) + "\xEE\xEE");
         const uint8_t limit = 42;
         QCOMPARE(m.writeParameter(1, 8, &limit), kParamOk);
         QCOMPARE(bus.chain->parameter(2, 8), std::vector<uint8_t>{42});

@@ -31,9 +31,8 @@ public:
         // A sink may outlive its master (a test of the master's teardown).
         connect(&recordTimer, &QTimer::timeout, this, [this, master = QPointer<ecmaster>(&m)] {
             std::array<TimedRecord, 64> batch;
-            for (size_t n = master ? master->takeRecords(batch) : 0, i = 0; i < n; ++i) {
+            for (size_t n = master ? master->takeRecords(batch) : 0, i = 0; i < n; ++i)
                 values.push_back(batch[i].data), stamps.push_back(batch[i].timestamp);
-            }
         });
         recordTimer.start(5);
         const auto q = Qt::QueuedConnection;
