@@ -69,9 +69,9 @@ private slots:
 
         chain->corruptNextFrame(2);
         QVERIFY(freshRead());
-        QCOMPARE(
-            QStringList({cell(0, Invalid), cell(1, Invalid), cell(2, Forwarded), cell(2, Invalid)}),
-            QStringList({"0/0/0/0", "1/0/0/0", "1/0/0/0", "0/0/0/0"}));
+        QCOMPARE(QStringList({cell(0, Invalid), cell(0, Forwarded), cell(1, Invalid),
+                              cell(1, Forwarded), cell(2, Forwarded), cell(2, Invalid)}),
+                 QStringList({"0/0/0/0", "0/0/0/0", "1/0/0/0", "0/0/0/0", "1/0/0/0", "0/0/0/0"}));
 
         QVERIFY(master->resetErrorCounters() && freshRead());
         QCOMPARE(cell(1, Invalid) + cell(2, Forwarded), QStringLiteral("0/0/0/00/0/0/0"));

@@ -44,12 +44,16 @@ private slots:
                              : e->type == T::Unsigned8  ? kParamTypeUInt8
                              : e->type == T::Unsigned16 ? kParamTypeUInt16
                                                         : kParamType32Bit;
-            // Rows without an editor (identity, commands) are read as the console needs them.
-            QCOMPARE(
-                std::tuple(int(e->size), type, e->writable(), e->readable(), e->type == T::Real32),
-                std::tuple(p.size, p.displayKind == kDisplayNone ? type : p.typeCode,
-                           p.access != kParamReadOnly, p.access != kParamWriteOnly,
-                           p.displayKind == kDisplayFloat));
+            // Rows without an editor (identity, commands) are read as the console needs them;
+            // only fractional editors show decimals.
+            const bool fractional =
+                p.displayKind == kDisplayFloat || p.displayKind == kDisplayThousandths;
+            QCOMPARE(std::tuple(int(e->size), type, e->writable(), e->readable(),
+                                e->type == T::Real32, fractional),
+                     std::tuple(p.size, p.displayKind == kDisplayNone ? type : p.typeCode,
+                                p.access != kParamReadOnly, p.access != kParamWriteOnly,
+                                p.displayKind == kDisplayFloat,
+                                p.displayKind == kDisplayNone ? fractional : p.decimals > 0));
         }
     }
 
