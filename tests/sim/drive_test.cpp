@@ -157,7 +157,7 @@ loss 0.5 2 return|loss 0.5 seed 2 return;loss 0.1 1 return at 3|loss 0.1 seed 1 
 corrupt 2|corrupt 2;corrupt 3 return|corrupt 3 return;loss 0 1|loss 0 seed 1;
 state 2|state 2 0x01 code 0x0000;safeop-error 2 0x001B|safeop-error 2 0x001b;
 state 2|state 2 0x11 code 0x001b;fault 3 0xFFFFFFFF 0xFFFFFFFF|fault 3 0xFFFFFFFF 0xFFFFFFFF;
-param 2 0|param 2 0 bytes 25 31 value 12581;
+loss 1 3|loss 1 seed 3;loss 0 1|loss 0 seed 1;param 2 0|param 2 0 bytes 25 31 value 12581;
 param 2 36|param 2 36 bytes 30 33 4a 51 value 1363817264;firmware 2|firmware 2 none;
 misbehave 2 garbage|misbehave 2 garbage;misbehave 2 none|misbehave 2 none;drop 2 0|drop 2 0;
 duplicate 2|duplicate 2;emergency 2 0x2310 0x01|emergency 2 0x2310;power-cycle 2|power-cycled 2;

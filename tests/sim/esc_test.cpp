@@ -227,6 +227,19 @@ TEST_F(AlTest, PowerOnRegistersAndRefusedTransitions) {
     // clang-format on
     bringUp(chain, 2, kSafeOp);
     walk({{kInit, kInit, 0}});
+    // A PDO assignment or mapping left half-done in PRE-OP, one count off at a time.
+    bringUp(chain, 2, kPreOp);
+    writeProcessDataConfig(chain, 1, 2);
+    for (auto [index, code] : {std::pair(sim::kRxPdoAssign, kAlInvalidOutputMapping),
+                               {sim::kRxPdoIndex, kAlInvalidOutputMapping},
+                               {sim::kTxPdoAssign, kAlInvalidInputMapping},
+                               {sim::kTxPdoIndex, kAlInvalidInputMapping}}) {
+        sim::ObjectDictionary& od = chain.drive(1)->dictionary();
+        const uint32_t count = od.u32(index, 0);
+        od.setU32(index, 0, 0);
+        walk({{kSafeOp, kPreOpE, code}, {kPreOpE, kPreOp, 0}});
+        od.setU32(index, 0, count);
+    }
     // Forced errors keep the state; a refused transition on one slave shows in a broadcast read.
     bringUp(chain, 2, kPreOp);
     chain.forceSafeOpError(1, kAlInvalidOutputMapping);
