@@ -18,6 +18,7 @@ TEST(Datagrams, EachCommandAddressesCountsAndIncrements) {
     for (int n = 1; n <= 3; ++n)
         fpwr(chain, station(n), kRegDcSystemOffset, le(100u * n, 8));
     const Bytes x{0x5A, 0xA5};
+    fpwr(chain, station(2), 0x1000, x);
     // Command, address, offset, data sent; working counter, address and data back.
     for (auto [cmd, adp, ado, data, wkc, adpBack, back] :
          std::vector<std::tuple<uint8_t, uint16_t, uint16_t, Bytes, int, int, Bytes>>{
@@ -25,6 +26,7 @@ TEST(Datagrams, EachCommandAddressesCountsAndIncrements) {
              {1, 0xFFFD, kRegStationAddress, x, 0, 0, x},  // nobody at position 4
              {4, 0x2000, kRegStationAddress, Bytes(2), 0, 0x2000, Bytes(2)},
              {1, 0, 0xFFF0, Bytes(32, 0xEE), 1, 3, Bytes(32)},      // beyond the memory
+             {1, 0xFFFF, 0x0FFE, Bytes(4), 1, 2, Bytes{0, 0} + x},  // registers, then RAM
              {7, 0, 0x0F00, Bytes(4, 0xEE), 3, 3, Bytes(4, 0xEE)},  // reserved: nothing ORed in
              {8, 0, kRegAlStatus, le(kOp, 2), 3, 3, le(kOp, 2)},    // read-only: counted
              {0, 0, kRegType, x, 0, 0, x},

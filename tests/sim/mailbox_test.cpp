@@ -156,6 +156,14 @@ TEST_F(MbxTest, HandshakeCountersRepeatAndEmergencies) {
 }
 
 TEST_F(MbxTest, DictionaryParametersAndSaving) {
+    // Each object of the output image takes an SDO write at its own place in the image.
+    const auto value = [](const sim::PdoEntry& e) {
+        return Bytes(e.bits / 8, uint8_t(e.index + e.subIndex));
+    };
+    for (const sim::PdoEntry& e : sim::kRxPdoEntries)
+        EXPECT_EQ(e.index ? down(e.index, e.subIndex, value(e)) : 0u, 0u) << std::hex << e.index;
+    for (const sim::PdoEntry& e : sim::kRxPdoEntries)
+        EXPECT_EQ(e.index ? up(e.index, e.subIndex) : value(e), value(e)) << std::hex << e.index;
     ASSERT_TRUE(chain->injectFault(1, 0x10, 0x20));
     EXPECT_EQ(up(0x2001, 0) + up(0x2002, 0), le(0x10, 4) + le(0x20, 4)) << "the fault words";
     EXPECT_EQ(down(0x2004, 0, le(1, 4)), 0x08000022u) << "faulted: refused in this state";
