@@ -35,4 +35,4 @@ TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
     ctest --test-dir build-tsan --output-on-failure -j "$jobs"
 
 echo "== Fuzzing =="
-tools/fuzz.sh "${ZENTRIO_FUZZ_SECONDS:-60}"
+tools/fuzz.sh "${ZENTRIO_FUZZ_SECONDS:-45}"
