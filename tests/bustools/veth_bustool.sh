@@ -4,8 +4,8 @@
 set -uo pipefail
 tool=$1 simulator=$2
 source "$(dirname "$0")/../veth/veth_pair.sh" bus
-in_ns "$simulator" --interface zt-drives --drives 3 --capture "$work/sim.pcapng" \
-    <"$work/commands" >"$work/sim.log" 2>&1 &
+in_ns "$simulator" --interface zt-drives --drives 3 --power-up-fault 3:0x10 \
+    --capture "$work/sim.pcapng" <"$work/commands" >"$work/sim.log" 2>&1 &
 fails=0
 bus() { in_ns "$tool" "$@" --interface zt-master; }
 wait_serving "$work/sim.log"
@@ -24,6 +24,7 @@ head -c 3000 /dev/urandom >"$work/fw.bin"
 expect "slaves" '"position": 3, "address": 4099, "state": "INIT"' bus slaves --json  # as found
 expect "sdo download" 'written 00 00 48 41' bus sdo-download 2 0x6101 8 12.5 --type f32
 expect "sdo upload" 'value 12.5$' bus sdo-upload 2 0x6101 8 --type f32
+expect "power-up fault" 'value 16$' bus sdo-upload 3 0x2002 0 --type u32
 expect "sii" '"bytes": [0-9]+, "data": "' bus sii-read 1 --json
 expect "pdos" 'pdo 0x1600  index 0x6040' bus pdos 1
 expect "state" 'position 3  state OP ' bus state OP
