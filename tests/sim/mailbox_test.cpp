@@ -157,9 +157,7 @@ TEST_F(MbxTest, HandshakeCountersRepeatAndEmergencies) {
 
 TEST_F(MbxTest, DictionaryParametersAndSaving) {
     // Each object of the output image takes an SDO write at its own place in the image.
-    const auto value = [](const sim::PdoEntry& e) {
-        return Bytes(e.bits / 8, uint8_t(e.index + e.subIndex));
-    };
+    const auto value = [](auto& e) { return Bytes(e.bits / 8, uint8_t(e.index + e.subIndex)); };
     for (const sim::PdoEntry& e : sim::kRxPdoEntries)
         EXPECT_EQ(e.index ? down(e.index, e.subIndex, value(e)) : 0u, 0u) << std::hex << e.index;
     for (const sim::PdoEntry& e : sim::kRxPdoEntries)
