@@ -95,7 +95,7 @@ private slots:
                      QStringList({paramTable().value(8).name, "UNSIGNED8", "RW", "RO"}));
 
             tree->setCurrentItem(readOnly);
-            QVERIFY(!write->isEnabled());
+            QVERIFY(!write->isEnabled() && !value->isEnabled());
             tree->setCurrentItem(param);
             value->setText("300");  // no UNSIGNED8: refused here, nothing sent
             write->click();
