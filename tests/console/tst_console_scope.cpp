@@ -53,6 +53,9 @@ private slots:
         }
         const QCustomPlot* plot = scope.findChild<QCustomPlot*>();
         QVERIFY(plot->legend->visible());
+        // Settings the tool takes from elsewhere show in the widgets, after the window's own.
+        scope.tool()->setSettings({scope::TriggerMode::Normal, {}, 0.002, 0.5, 0.1});
+        QCOMPARE(scope.findChild<QComboBox*>("comboBox_mode")->currentIndex(), 1);
 
         scope::Recording r({{.drive = 1, .signal = scope::Signal::StatusWord, .label = "sw"},
                             {.drive = 1, .signal = scope::Signal::Mode, .label = "mode"}},
@@ -64,8 +67,12 @@ private slots:
         const QString path = dir.filePath(u"words.zscope"_s);
         QString error;
         QVERIFY(r.save(path.toStdString()) && scope.tool()->open(path, &error));
+        const QLabel* label =
+            scope.findChild<QLabel*>("label_readout");  // a quarter in from each end
+        QVERIFY2(label->text().startsWith(u"A: -0.0135 s   B: -0.0045 s"_s),
+                 qPrintable(label->text()));
         scope.setCursors(0.002, 0.010);
-        const QString readout = scope.findChild<QLabel*>("label_readout")->text();
+        const QString readout = label->text();
         QVERIFY2(readout.contains(u"sw: A 0x0237   B 0x0237"_s) &&
                      readout.contains(u"mode: A 8   B 8   Δ 0"_s),
                  qPrintable(readout));
