@@ -26,11 +26,8 @@ Bytes pattern(size_t n, uint32_t x = 0x12345678) {
 
 sim::ChainConfig windows(uint16_t out, uint16_t in, int drives = 1) {
     auto cfg = sim::ChainConfig::drives(drives);
-    for (auto& s : cfg.slaves) {
-        s.mailboxOutSize = out;
-        s.mailboxInSize = in;
-        s.foePassword = kPassword;
-    }
+    for (auto& s : cfg.slaves)
+        std::tie(s.mailboxOutSize, s.mailboxInSize, s.foePassword) = std::tuple(out, in, kPassword);
     return cfg;
 }
 

@@ -146,16 +146,14 @@ private slots:
             QCOMPARE(bytesFromEditorValue(w.id, w.value).toHex(), w.bytes.toHex());
         }
         QVERIFY(findParam(-1) == nullptr && findParam(37) == nullptr && findParam(36) != nullptr);
-        QVERIFY(!editorValueFromBytes(37, QByteArray(4, '\1')).has_value());
-        QVERIFY(bytesFromEditorValue(37, 1.0).isEmpty());
-        QVERIFY(!editorValueFromBytes(kParamIdSaveSettings, hex("0f")).has_value());  // a command
+        QVERIFY(!editorValueFromBytes(37, QByteArray(4, '\1')) && bytesFromEditorValue(37, 1).isEmpty() &&
+                !editorValueFromBytes(kParamIdSaveSettings, hex("0f")));  // a command
         const std::tuple<uint16_t, QString, int, QString> versions[] = {
             {0x1234, "2.3.4", 1, "QJ10"}, {0x3A0F, "10.0.15", 3, "QJ30"},
             {0xFFFF, "15.15.15", 15, "QJ150"}, {0, "0.0.0", 0, "QJ00"}};
         for (const auto& [word, text, family, type] : versions) {
-            QCOMPARE(versionText(word), text);
-            QCOMPARE(familyDigit(word), family);
-            QCOMPARE(fallbackProductType(family), type);
+            QCOMPARE(std::tuple(versionText(word), familyDigit(word), fallbackProductType(family)),
+                     std::tuple(text, family, type));
         }
         const std::pair<QByteArray, QString> types[] = {{hex("30314a51"), "QJ10"},
             {hex("00304a51"), "QJ0"}, {hex("30004a51"), "QJ"}, {hex("30314a00"), ""}};

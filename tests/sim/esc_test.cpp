@@ -241,10 +241,9 @@ TEST_F(AlTest, PowerOnRegistersAndRefusedTransitions) {
                                {sim::kTxPdoAssign, kAlInvalidInputMapping},
                                {sim::kTxPdoIndex, kAlInvalidInputMapping}}) {
         sim::ObjectDictionary& od = chain.drive(1)->dictionary();
-        const uint32_t count = od.u32(index, 0);
-        od.setU32(index, 0, 0);
+        od.setU32(index, 0, od.u32(index, 0) ^ 0x40);  // a count off, and back
         walk({{kSafeOp, kPreOpE, code}, {kPreOpE, kPreOp, 0}});
-        od.setU32(index, 0, count);
+        od.setU32(index, 0, od.u32(index, 0) ^ 0x40);
     }
     // Forced errors keep the state; a refused transition on one slave shows in a broadcast read.
     bringUp(chain, 2, kPreOp);
