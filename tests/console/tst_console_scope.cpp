@@ -70,10 +70,12 @@ private slots:
         const QLabel* label = scope.findChild<QLabel*>("label_readout");
         const QString first = label->text();  // the cursors a quarter in from each end
         scope.setCursors(0.002, 0.010);
-        QVERIFY2(first.startsWith(u"A: -0.0135 s   B: -0.0045 s"_s) &&
+        QVERIFY2(first.startsWith(u"A: -0.0135 s   B: -0.0045 s   Δt: 0.0090 s"_s) &&
                      label->text().contains(u"sw: A 0x0237   B 0x0237"_s) &&
                      label->text().contains(u"mode: A 8   B 8   Δ 0"_s),
                  qPrintable(first + u'\n' + label->text()));
+        scope.findChild<QCheckBox*>("checkBox_separateAxes")->setChecked(true);  // an axis each
+        QVERIFY(plot->graph(1)->valueAxis() != plot->graph(0)->valueAxis());
         QCOMPARE(std::pair(plot->graph(0)->lineStyle(), plot->graph(1)->lineStyle()),
                  std::pair(QCPGraph::lsStepLeft, QCPGraph::lsLine));
     }
