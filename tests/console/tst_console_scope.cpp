@@ -64,8 +64,7 @@ private slots:
             r.append(c, int64_t(c) * 2'000'000, std::array{float(0x0237), 8.0f}.data());
         }
         QTemporaryDir dir;
-        const QString path = dir.filePath(u"words.zscope"_s);
-        QString error;
+        QString path = dir.filePath(u"words.zscope"_s), error;
         QVERIFY(r.save(path.toStdString()) && scope.tool()->open(path, &error));
         const QLabel* label = scope.findChild<QLabel*>("label_readout");
         const QString first = label->text();  // the cursors a quarter in from each end
