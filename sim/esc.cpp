@@ -22,7 +22,6 @@ constexpr uint32_t kRegLostLink = 0x0310;        // + port
 
 namespace {
 
-constexpr uint32_t kRegisterEnd = 0x1000;
 constexpr uint16_t kDlStatusPdiOperational = 0x0001;
 constexpr uint16_t kDlStatusPdiWatchdogOk = 0x0002;
 constexpr uint16_t kDlStatusLinkPort0 = 0x0010;
@@ -1011,14 +1010,14 @@ uint16_t Esc::checkProcessDataSms() const {
     if (size.outputs == 0 && size.inputs == 0)
         return 0;
     const SmView o = smView(2), i = smView(3);
-    auto inRam = [](const SmView& sm) {
+    auto buffersInRam = [](const SmView& sm) {  // all three buffers of a buffered SyncManager
         return sm.start >= kRegisterEnd && uint32_t{sm.start} + 3u * sm.len <= kMemorySize;
     };
     if (!o.enabled() || o.len != size.outputs || o.mailbox() || (o.control & 0x03) != 0 ||
-        !o.ecatWrites() || !inRam(o))
+        !o.ecatWrites() || !buffersInRam(o))
         return ec::kAlInvalidOutputConfig;
     if (!i.enabled() || i.len != size.inputs || (i.control & 0x03) != 0 || i.ecatWrites() ||
-        !inRam(i))
+        !buffersInRam(i))
         return ec::kAlInvalidInputConfig;
     // An FMMU may read back the outputs, but nothing may write into the inputs.
     for (int f = 0; f < kFmmuCount; ++f) {

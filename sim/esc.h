@@ -22,6 +22,7 @@ class SlaveApplication;
 class Esc {
 public:
     // Register file 0x0000-0x0FFF and 8 KiB of process RAM 0x1000-0x2FFF; above reads as 0.
+    static constexpr uint32_t kRegisterEnd = 0x1000;
     static constexpr uint32_t kMemorySize = 0x3000;
     static constexpr int kSmCount = 8;
     static constexpr int kFmmuCount = 8;
@@ -114,7 +115,7 @@ private:
         uint8_t control, activate;
         // A window of at least a byte inside the process RAM.
         bool inRam() const {
-            return len > 0 && start >= 0x1000 && uint32_t{start} + len <= kMemorySize;
+            return len > 0 && start >= kRegisterEnd && uint32_t{start} + len <= kMemorySize;
         }
         // A window outside the process RAM never takes effect (checkSmEnable refuses it).
         bool enabled() const { return (activate & 0x01) && inRam(); }
