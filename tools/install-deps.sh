@@ -6,7 +6,7 @@ set -euo pipefail
 
 packages=(
     # toolchain
-    g++ cmake ninja-build pkg-config clang-format
+    g++ cmake ninja-build pkg-config clang-format lld
     # fuzzing: clang with libFuzzer and the sanitizer runtimes
     clang libclang-rt-14-dev
     # libraries
