@@ -141,6 +141,18 @@ void Cia402Drive::buildDictionary() {
     od_.addEntry(0x1C00, 0, "Number of SyncManagers", CoeType::Unsigned8, RO, 4);
     for (uint8_t sm = 1; sm <= 4; ++sm)
         od_.addEntry(0x1C00, sm, "SM" + std::to_string(sm - 1), CoeType::Unsigned8, RO, sm);
+    // SyncManager parameters of a drive run on SYNC0, with the subindexes such drives leave out
+    // (3, the shift time): a reader of the dictionary meets a gap.
+    for (const uint16_t index : {uint16_t{0x1C32}, uint16_t{0x1C33}}) {
+        od_.addObject(index, index == 0x1C32 ? "SM output parameter" : "SM input parameter");
+        od_.addEntry(index, 0, "Number of entries", CoeType::Unsigned8, RO, 4);
+        od_.addEntry(index, 1, "Synchronization type", CoeType::Unsigned16, RO, 2);  // SYNC0
+        od_.addEntry(index, 2, "Cycle time", CoeType::Unsigned32, RO).onRead = [this](auto& e) {
+            wr32(e.value.data(), esc_ ? esc_->peek32(ec::kRegDcSync0Cycle) : 0);
+            return uint32_t{0};
+        };
+        od_.addEntry(index, 4, "Synchronization types supported", CoeType::Unsigned16, RO, 0x4);
+    }
     for (const auto& [index, pdo] :
          {std::pair<uint16_t, uint16_t>{kRxPdoAssign, kRxPdoIndex}, {kTxPdoAssign, kTxPdoIndex}}) {
         od_.addObject(index, index == kRxPdoAssign ? "RxPDO assign" : "TxPDO assign");

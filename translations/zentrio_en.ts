@@ -1604,7 +1604,7 @@ li.checked::marker { content: &quot;\2612&quot;; }
     <message>
         <location line="+15"/>
         <location filename="../console/mainwindow.cpp" line="-68"/>
-        <location filename="../console/mainwindow_faults.cpp" line="+173"/>
+        <location filename="../console/mainwindow_faults.cpp" line="+188"/>
         <source>Capture bus traffic…</source>
         <translation>Capture bus traffic…</translation>
     </message>
@@ -1797,7 +1797,7 @@ li.checked::marker { content: &quot;\2612&quot;; }
         <translation>no reason recorded</translation>
     </message>
     <message>
-        <location filename="../console/mainwindow_faults.cpp" line="-129"/>
+        <location filename="../console/mainwindow_faults.cpp" line="-144"/>
         <source>电机%1: 产品类型 %2, 软件版本 %3</source>
         <translation>Drive %1: product type %2, software version %3</translation>
     </message>
@@ -1808,7 +1808,7 @@ li.checked::marker { content: &quot;\2612&quot;; }
         <translation>unknown</translation>
     </message>
     <message>
-        <location line="+41"/>
+        <location line="+42"/>
         <source>电机%1故障: %2</source>
         <translation>Drive %1 fault: %2</translation>
     </message>
@@ -1818,7 +1818,7 @@ li.checked::marker { content: &quot;\2612&quot;; }
         <translation>, DrvErrorWord %1</translation>
     </message>
     <message>
-        <location line="+65"/>
+        <location line="+79"/>
         <location line="+4"/>
         <location line="+8"/>
         <source>Capture bus traffic</source>
@@ -2618,6 +2618,31 @@ The bus is taken down afterwards; connect again when it is done.</translation>
         <location line="+1"/>
         <source>SyncManager types</source>
         <translation>SyncManager types</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>SM output parameter</source>
+        <translation>SM output parameter</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>SM input parameter</source>
+        <translation>SM input parameter</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Synchronization type</source>
+        <translation>Synchronization type</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Cycle time</source>
+        <translation>Cycle time</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Synchronization types supported</source>
+        <translation>Synchronization types supported</translation>
     </message>
     <message>
         <location line="+1"/>
@@ -3499,12 +3524,12 @@ Compare and choose rows to write anyway?</translation>
         <translation>The recorder refused the channels.</translation>
     </message>
     <message>
-        <location line="+73"/>
+        <location line="+74"/>
         <source>There is no recording to save.</source>
         <translation>There is no recording to save.</translation>
     </message>
     <message>
-        <location line="+42"/>
+        <location line="+53"/>
         <source>There is no recording to export.</source>
         <translation>There is no recording to export.</translation>
     </message>
@@ -4109,7 +4134,7 @@ t = %2 s, cycle %3</translation>
         <translation>MESSAGE : slave %1 recovered.</translation>
     </message>
     <message>
-        <location line="+10"/>
+        <location line="+14"/>
         <source>OK : all slaves resumed OPERATIONAL.</source>
         <translation>OK : all slaves resumed OPERATIONAL.</translation>
     </message>

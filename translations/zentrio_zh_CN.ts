@@ -1604,7 +1604,7 @@ li.checked::marker { content: &quot;\2612&quot;; }
     <message>
         <location line="+15"/>
         <location filename="../console/mainwindow.cpp" line="-68"/>
-        <location filename="../console/mainwindow_faults.cpp" line="+173"/>
+        <location filename="../console/mainwindow_faults.cpp" line="+188"/>
         <source>Capture bus traffic…</source>
         <translation>捕获总线通信…</translation>
     </message>
@@ -1797,7 +1797,7 @@ li.checked::marker { content: &quot;\2612&quot;; }
         <translation>未记录原因</translation>
     </message>
     <message>
-        <location filename="../console/mainwindow_faults.cpp" line="-129"/>
+        <location filename="../console/mainwindow_faults.cpp" line="-144"/>
         <source>电机%1: 产品类型 %2, 软件版本 %3</source>
         <translation>电机%1: 产品类型 %2, 软件版本 %3</translation>
     </message>
@@ -1808,7 +1808,7 @@ li.checked::marker { content: &quot;\2612&quot;; }
         <translation>未知</translation>
     </message>
     <message>
-        <location line="+41"/>
+        <location line="+42"/>
         <source>电机%1故障: %2</source>
         <translation>电机%1故障: %2</translation>
     </message>
@@ -1818,7 +1818,7 @@ li.checked::marker { content: &quot;\2612&quot;; }
         <translation>, DrvErrorWord %1</translation>
     </message>
     <message>
-        <location line="+65"/>
+        <location line="+79"/>
         <location line="+4"/>
         <location line="+8"/>
         <source>Capture bus traffic</source>
@@ -2618,6 +2618,31 @@ The bus is taken down afterwards; connect again when it is done.</source>
         <location line="+1"/>
         <source>SyncManager types</source>
         <translation>SyncManager 类型</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>SM output parameter</source>
+        <translation>SM 输出参数</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>SM input parameter</source>
+        <translation>SM 输入参数</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Synchronization type</source>
+        <translation>同步类型</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Cycle time</source>
+        <translation>周期时间</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Synchronization types supported</source>
+        <translation>支持的同步类型</translation>
     </message>
     <message>
         <location line="+1"/>
@@ -3499,12 +3524,12 @@ Compare and choose rows to write anyway?</source>
         <translation>记录器拒绝了这些通道。</translation>
     </message>
     <message>
-        <location line="+73"/>
+        <location line="+74"/>
         <source>There is no recording to save.</source>
         <translation>没有可保存的记录。</translation>
     </message>
     <message>
-        <location line="+42"/>
+        <location line="+53"/>
         <source>There is no recording to export.</source>
         <translation>没有可导出的记录。</translation>
     </message>
@@ -4109,7 +4134,7 @@ t = %2 s，周期 %3</translation>
         <translation>消息：从站%1已恢复。</translation>
     </message>
     <message>
-        <location line="+10"/>
+        <location line="+14"/>
         <source>OK : all slaves resumed OPERATIONAL.</source>
         <translation>正常：所有从站已恢复 OPERATIONAL。</translation>
     </message>

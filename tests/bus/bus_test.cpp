@@ -116,6 +116,17 @@ TEST(Bus, ChainsOfOtherShapesSizesAndARefusedTransition) {
         EXPECT_EQ(big.slave(n).outputs, nullptr);
     EXPECT_EQ(big.reg(21, 0x0600, 16), Bytes(16, 0)) << "no FMMU written";
     EXPECT_EQ(big.chain->alState(1), EC_STATE_PRE_OP) << "no SAFE-OP request";
+    // Each object of the assignment in turn answers longer than it is: the sizes come from the
+    // SII, not from a reading cut short.
+    for (const auto& [index, sub] : {std::pair(0x1C00, 3), {0x1C12, 0}, {0x1C12, 1},
+                                     {sim::kRxPdoIndex, 0}, {sim::kRxPdoIndex, 1}}) {
+        SimBus one(sim::ChainConfig::drives(1));
+        ASSERT_EQ(one.scan(), 1);
+        one.chain->drive(1)->dictionary().addString(index, sub, "odd", sim::Access::ReadOnly,
+                                                    "12345");
+        EXPECT_EQ(one.map(), kDriveOutputBytes + kDriveInputBytes) << index;
+        EXPECT_EQ(one.popErrors().size(), 1u) << index;
+    }
 }
 
 TEST(Bus, ClocksStateErrorsAndAPulledCable) {

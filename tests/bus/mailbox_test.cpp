@@ -209,11 +209,15 @@ TEST(BusMailbox, ExpeditedSdoAbortsRefusalsThenFilesOfEveryShapeInBootAndTheNewF
     EXPECT_LE(bus.sdoRead(1, 0x1008, 0, 15), 0);
     EXPECT_LE(bus.sdoRead(1, kParams, 3, 3), 0);
     EXPECT_EQ(bus.packetErrors(ec::kPacketBufferTooSmall), 2u);
-    // Complete access: refused unsent unless the SII offers it, else aborted by the drive.
+    // Complete access: refused unsent unless the SII offers it, else aborted by the drive. So is
+    // a write of no data for a size, or of a size below 0.
     int caSize = 8;
     uint8_t buf[8];
     const uint64_t frames = bus.chain->framesSeen();
-    EXPECT_EQ(ecx_SDOread(bus.ctx(), 1, 0x1018, 1, true, &caSize, buf, EC_TIMEOUTRXM), 0);
+    EXPECT_EQ(std::tuple(ecx_SDOread(bus.ctx(), 1, 0x1018, 1, true, &caSize, buf, EC_TIMEOUTRXM),
+                         ecx_SDOwrite(bus.ctx(), 1, kParams, 9, false, 1, nullptr, EC_TIMEOUTRXM),
+                         ecx_SDOwrite(bus.ctx(), 1, kParams, 9, false, -1, buf, EC_TIMEOUTRXM)),
+              std::tuple(0, 0, 0));
     EXPECT_EQ(bus.chain->framesSeen(), frames);
     EXPECT_EQ(bus.packetErrors(ec::kPacketRefused), 1u);
     bus.slave(1).CoEdetails |= ec::kCoeDetailCompleteAccess;

@@ -57,15 +57,17 @@ private slots:
         scope.tool()->setSettings({scope::TriggerMode::Normal, {}, 0.002, 0.5, 0.1});
         QCOMPARE(scope.findChild<QComboBox*>("comboBox_mode")->currentIndex(), 1);
 
-        scope::Recording r({{.drive = 1, .signal = scope::Signal::StatusWord, .label = "sw"},
-                            {.drive = 1, .signal = scope::Signal::Mode, .label = "mode"}},
-                           0.002);
-        for (uint64_t c = 0; c < 10; ++c) {
-            r.append(c, int64_t(c) * 2'000'000, std::array{float(0x0237), 8.0f}.data());
-        }
+        const auto words = [](float sw) {  // a status word and the mode, ten cycles
+            scope::Recording r({{.drive = 1, .signal = scope::Signal::StatusWord, .label = "sw"},
+                                {.drive = 1, .signal = scope::Signal::Mode, .label = "mode"}},
+                               0.002);
+            for (uint64_t c = 0; c < 10; ++c)
+                r.append(c, int64_t(c) * 2'000'000, std::array{sw, 8.0f}.data());
+            return r;
+        };
         QTemporaryDir dir;
-        QString path = dir.filePath(u"words.zscope"_s), error;
-        QVERIFY(r.save(path.toStdString()) && scope.tool()->open(path, &error));
+        QString path = dir.filePath(u"words.zscope"_s), over = dir.filePath(u"o.zscope"_s), error;
+        QVERIFY(words(0x0237).save(path.toStdString()) && scope.tool()->open(path, &error));
         const QLabel* label = scope.findChild<QLabel*>("label_readout");
         const QString first = label->text();  // the cursors a quarter in from each end
         scope.setCursors(0.002, 0.010);
@@ -77,6 +79,10 @@ private slots:
         QVERIFY(plot->graph(1)->valueAxis() != plot->graph(0)->valueAxis());
         QCOMPARE(std::pair(plot->graph(0)->lineStyle(), plot->graph(1)->lineStyle()),
                  std::pair(QCPGraph::lsStepLeft, QCPGraph::lsLine));
+        // An overlay shares its channel's axis, which then spans both.
+        QVERIFY(words(0x4000).save(over.toStdString()) && scope.tool()->openOverlay(over, &error));
+        const QCPRange span = plot->graph(0)->valueAxis()->range();
+        QVERIFY(span.contains(0x0237) && span.contains(0x4000));
     }
 
     // A velocity step crosses the level at the trigger sample, 25 % into the record; the file of

@@ -6,6 +6,7 @@
 #include "kivcustomplot.h"
 #include "model/paramtable.h"
 #include "nowheeldoublespinbox.h"
+#include "parametersets.h"
 
 using namespace consoletest;
 
@@ -232,6 +233,12 @@ private slots:
         QCOMPARE(lineText("lineEdit_PdtType"), "QJ30");
         QVERIFY(messages().lastIndexOf(getLine(kParamIdProductType, "QJ30")) <
                 messages().lastIndexOf(getLine(kParamIdTorqueConstant, "9000")));
+        // An import into this drive, past the editors: they read afresh, and nothing goes back.
+        const uint8_t forty = 40;
+        QCOMPARE(master()->writeParameter(0, limit, &forty), kParamOk);
+        emit window->findChild<ParameterSets*>()->parametersWritten(0);
+        QVERIFY(runs("Read ALL finished.", 2) && row(limit).editor->value() == 40.0);
+        QVERIFY(runs("Write ALL finished.", 3) && chain->parameter(1, limit) == std::vector{forty});
     }
 
     // Calibration writes 16 and polls until it reads 1; the 90th poll fails the run.

@@ -262,11 +262,12 @@ private slots:
     }
 
     void enableDisableAndFaultResetAsTheDrivesSeeThem() {
-        auto cfg = sim::ChainConfig::drives(3);
+        auto cfg = sim::ChainConfig::drives(4);
         cfg.slaves[1].ignoredControlWords = {7};  // never switches on
         cfg.slaves[2].powerUpFaultWord = 0x1;     // powers up faulted
+        cfg.slaves[3].ignoredControlWords = {2};  // stays where a quick stop finds it
         SimAdapter bus("d-walk", cfg);
-        WrappedDrive first(*bus.chain, 1), third(*bus.chain, 3);
+        WrappedDrive first(*bus.chain, 1), third(*bus.chain, 3), fourth(*bus.chain, 4);
         ecmaster m;
         SignalSink sink(m);
         QVERIFY(m.connectBus(bus.adapter()) && m.driveState(1) == kDriveSwitchOnDisabled);
@@ -290,6 +291,18 @@ private slots:
         QCOMPARE(std::tuple(m.driveState(1), m.driveState(2)),
                  std::tuple(int{kDriveOperationEnabled}, int{kDriveReadyToSwitchOn}));
         QCOMPARE(third.controlWords(), Words{});
+        // A STOP between two steps ends the walk: no step after it, though the drive stays put.
+        static std::atomic<ecmaster*> stopper = &m;
+        ecmaster::setCycleProbe([](int64_t, int64_t, int64_t, int64_t) {
+            if (stopper.load() != nullptr && stopper.load()->driveState(4) >= kDriveReadyToSwitchOn)
+                stopper.exchange(nullptr)->quickStop({3});
+        });
+        fourth.controlWords();
+        const bool enabled = m.enableDrive(3);
+        ecmaster::setCycleProbe(nullptr);
+        const Words w = fourth.controlWords();
+        QVERIFY(!enabled && (w == Words{6, 2} || w == Words{6, 7, 2}));
+        QTRY_VERIFY(sink.contains("Enable of slave 4 stopped by STOP."));
         m.disconnectBus();
     }
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -33,6 +34,7 @@ TEST(ScopeSignal, ConvertsTheRecordsToEngineeringUnits) {
         const char* name = signalName(signal);
         EXPECT_NEAR(signalValue(signal, in, cmd), expected[i], 1e-6) << name;
         EXPECT_EQ(signalFromName(name), signal) << name;
+        EXPECT_EQ(isWordSignal(signal), std::string_view(name).ends_with("_word")) << name;
     }
 }
 
@@ -98,6 +100,7 @@ TEST(ScopeRecorder, FramesFollowTheirConfigurationWhileItChanges) {
             }
         }
     }
+    EXPECT_TRUE(recorder.channelsOf(300 - 7) && !recorder.channelsOf(300 - 8));  // the last eight
 }
 
 TEST(ScopeRecorder, EventRingStampsTruncatesCountsLossesAndKeepsEachThreadsOrder) {

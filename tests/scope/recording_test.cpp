@@ -87,6 +87,8 @@ TEST(ScopeRecording, MalformedFilesAreRefusedWithAReason) {
         {"header length garbage", std::string(good).replace(16, 1, "x"), "first line"},
         {"header length trailing", std::string(good).insert(good.find('\n'), "x"), "first line"},
         {"cut in the header", good.substr(0, 200), "header truncated"},
+        {"header a byte short", good.substr(0, good.find('\n') + std::stoul(good.substr(16))),
+         "header truncated"},
         {"one byte short", good.substr(0, good.size() - 1), "binary part"},
         {"one byte over", good + '\0', "binary part"},
         {"more samples claimed", header("samples: 40", "samples: 41"), "binary size"},

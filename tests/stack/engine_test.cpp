@@ -217,14 +217,39 @@ TEST_F(PortTest, ResendsLostDamagedAndLateFramesNeverAnsweredOnesAndPairsEachRep
     EXPECT_EQ(ec::getU16(port().engine().replyData(*second, 0).data()), 0x0012);
     port().release(*first);
     port().release(*second);
+}
 
+// Every call refuses a context without a link, and those that check for it a null one: nothing
+// sent, nothing reported done. Only a datagram too long for any frame is an error of its own.
+TEST(Context, CallsWithoutALinkRefuse) {
     ec::OwnedContext closed;
+    for (ecx_contextt* ctx : {static_cast<ecx_contextt*>(nullptr), closed.get()}) {
+        uint8_t b[8] = {};
+        ec_mbxsetupt box{};
+        EXPECT_EQ(std::tuple(ecx_config_init(ctx, 0), ecx_config_inspect(ctx),
+                             ecx_config_map_sized(ctx, b, sizeof b), ecx_reconfig_slave(ctx, 1, 9),
+                             ecx_recover_slave(ctx, 1, 9), ecx_writestate(ctx, 0),
+                             ecx_statecheck(ctx, 0, EC_STATE_INIT, 9), ecx_readstate(ctx)),
+                  std::tuple(0, 0, 0, 0, 0, EC_NOFRAME, 0, 0));
+        EXPECT_EQ(std::tuple(ecx_configdc(ctx), ecx_readeeprom(ctx, 1, 0, 9),
+                             ecx_FOEbootmailbox(ctx, 1, &box), ecx_send_processdata(ctx),
+                             ecx_receive_processdata(ctx, 9), ecx_capture_start(ctx, "x.pcapng"),
+                             ecx_capture_stop(ctx, nullptr)),
+                  std::tuple(false, 0u, 0, 0, EC_NOFRAME, 0, 0));
+        ecx_dcsync0(ctx, 1, true, 2'000'000, 0), ecx_FOEstdmailbox(ctx, 1, box), ecx_close(ctx);
+    }
     uint8_t b[2] = {};
-    EXPECT_EQ(ecx_BRD(closed.get(), 0, 0, 2, b, 1000), EC_NOFRAME);
-    EXPECT_EQ(ecx_LRW(closed.get(), 0, 2, b, 1000), EC_NOFRAME);
-    ec_datagramt one{Command::FPRD, 1, 2, {}, b};
-    EXPECT_EQ(std::tuple(ecx_transceive_batch(closed.get(), {&one, 1}, 1000), one.wkc),
-              std::tuple(0, EC_NOFRAME));
+    int size = 2;
+    EXPECT_EQ(std::tuple(ecx_BRD(closed.get(), 0, 0, 2, b, 9), ecx_LRW(closed.get(), 0, 2, b, 9),
+                         ecx_SDOread(closed.get(), 1, 0x1000, 0, false, &size, b, 9)),
+              std::tuple(EC_NOFRAME, EC_NOFRAME, 0));
+    constexpr auto kMost = static_cast<uint16_t>(ec::kMaxDatagramData);
+    std::array<ec_datagramt, 3> three{ec_datagramt{Command::FPRD, 1, 2, {}, b},
+                                      {Command::FPRD, 1, kMost, {}, {}},
+                                      {Command::FPRD, 1, kMost + 1, {}, {}}};
+    EXPECT_EQ(std::tuple(ecx_transceive_batch(closed.get(), three, 9), three[0].wkc, three[1].wkc,
+                         three[2].wkc),
+              std::tuple(0, EC_NOFRAME, EC_NOFRAME, EC_ERROR));
 }
 
 // 100 reads of 8 bytes in two frames, each copied no further than its buffer; a reply laid out
