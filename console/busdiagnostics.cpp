@@ -125,7 +125,8 @@ void BusDiagnostics::display(const Reading& read) {
     ui->label_cycles->setText(QString::number(f.cycles));
     ui->label_skipped->setText(QString::number(f.skippedCycles));
     ui->label_wkc->setText(QString::number(f.wkcMisses));
-    ui->label_wkcMinute->setText(QString::number(wkcMissesLastMinute(f.wkcMisses)));
+    ui->label_wkcMinute->setText(
+        QString::number(growthInLastMinute(wkcTotals, clock.elapsed(), f.wkcMisses)));
     ui->label_resent->setText(QString::number(f.framesResent));
     ui->label_lost->setText(QString::number(f.framesLost));
     QStringList lines;
@@ -146,19 +147,15 @@ void BusDiagnostics::display(const Reading& read) {
     emit refreshed();
 }
 
-uint64_t BusDiagnostics::wkcMissesLastMinute(uint64_t total) {
-    const qint64 now = clock.elapsed();
-    // A new bus session starts the cycle's count afresh.
-    if (!wkcTotals.empty() && total < wkcTotals.back().second) {
-        wkcTotals.clear();
+uint64_t growthInLastMinute(TotalReads& reads, qint64 nowMs, uint64_t total) {
+    if (!reads.empty() && total < reads.back().second) {
+        reads.clear();
     }
-    wkcTotals.emplace_back(now, total);
-    // Keep the newest read at least a minute old as the base.
-    while (wkcTotals.size() > 1 && now - wkcTotals[1].first >= kMinuteMs) {
-        wkcTotals.pop_front();
+    reads.emplace_back(nowMs, total);
+    while (reads.size() > 1 && nowMs - reads[1].first >= kMinuteMs) {
+        reads.pop_front();
     }
-    // Before a minute has gone by, everything since the window's first read counts.
-    return total - wkcTotals.front().second;
+    return total - reads.front().second;
 }
 
 void BusDiagnostics::on_pushButton_resetCounters_clicked() {

@@ -25,6 +25,13 @@ class BusDiagnostics;
 // The table cells of one slave, in column order.
 QStringList diagnosticsRow(const SlaveDiagnostics& d);
 
+// Reads of a running total at ms times, oldest first: the oldest kept is the newest read at least
+// a minute old.
+using TotalReads = std::deque<std::pair<qint64, uint64_t>>;
+// What the total read now (at nowMs) grew by in the last minute, or since the first read before a
+// minute has gone by; a total that went back (a new bus session) starts the reads afresh.
+uint64_t growthInLastMinute(TotalReads& reads, qint64 nowMs, uint64_t total);
+
 class BusDiagnostics : public QWidget {
     Q_OBJECT
 
@@ -54,16 +61,12 @@ private:
         BusFigures figures;
     };
     void display(const Reading& read);
-    // The working-counter misses of the last minute, from the totals of the reads in it.
-    uint64_t wkcMissesLastMinute(uint64_t total);
 
     Ui::BusDiagnostics* ui = nullptr;
     ecmaster* master = nullptr;  // not owned; outlives the window
     QTimer refreshTimer;
     QFutureWatcher<Reading> reading;
     bool resetPending = false;  // GUI thread: the next read clears the counters first
-    // GUI thread: the cycle's miss total at each read (at ms of `clock`); the oldest is the newest
-    // read that is at least a minute old.
-    std::deque<std::pair<qint64, uint64_t>> wkcTotals;
+    TotalReads wkcTotals;       // GUI thread: the cycle's working-counter misses, at ms of `clock`
     QElapsedTimer clock;
 };

@@ -132,6 +132,12 @@ private slots:
         QVERIFY(marker != r.events.end());
         QVERIFY2(marker->text.starts_with("Fault"), marker->text.c_str());
         QCOMPARE(marker->cycle, r.cycle(trigger));
+        // Markers, the trigger's time and the cursors: vertical lines, each through two points.
+        QCustomPlot* plot = window->findChild<ScopeWindow*>()->findChild<QCustomPlot*>();
+        for (int i = 0; i < plot->itemCount(); ++i)
+            if (auto* l = qobject_cast<QCPItemStraightLine*>(plot->item(i)))
+                QVERIFY(l->point1->coords().x() == l->point2->coords().x() &&
+                        l->point1->coords().y() != l->point2->coords().y());
         action("actionResetAllFaults")->trigger();
         QVERIFY(waitFor([this] { return stateAtDrive(3) != sim::Cia402State::Fault; }));
         QVERIFY(tool->start());  // the window closes over a running tool

@@ -214,8 +214,9 @@ private slots:
         for (const int id : ids) {
             row(id).editor->setValue(findParam(id)->displayKind == kDisplaySmallInt ? -5 : 9);
         }
+        child<QLineEdit>("lineEdit_PdtType")->clear();  // Write ALL reads nothing back
         click("pushButton_WriteAll");
-        QVERIFY(runs("Write ALL finished.", 3));
+        QVERIFY(runs("Write ALL finished.", 3) && lineText("lineEdit_PdtType").isEmpty());
         QCOMPARE(asBytes(chain->parameter(1, 20)), QByteArray("\xfb"));
         QCOMPARE(asBytes(chain->parameter(1, 1)), QByteArray("\x28\x23", 2));  // 9000
         QCOMPARE(asBytes(chain->parameter(1, 31)), QByteArray("\x09\x00\x00\x00", 4));
@@ -223,7 +224,6 @@ private slots:
         for (const int id : ids) {
             row(id).editor->setValue(0);
         }
-        child<QLineEdit>("lineEdit_PdtType")->clear();
         click("pushButton_ReadAll");
         QVERIFY(runs("Read ALL finished.", 1));
         for (const int id : ids) {

@@ -34,6 +34,18 @@ class TestBusDiagnostics : public QObject {
     }
 
 private slots:
+    // A running total's growth in the last minute: against the newest read a minute old (exactly
+    // a minute counts), else the first; a total that went back starts afresh.
+    void growthOfARunningTotalInTheLastMinute() {
+        TotalReads reads;
+        const std::tuple<qint64, uint64_t, uint64_t> steps[] = {
+            // at ms, total, growth
+            {0, 100, 0},    {30'000, 150, 50}, {61'000, 200, 100}, {91'000, 260, 110},
+            {91'500, 5, 0}, {92'000, 7, 2},    {152'000, 9, 2}};
+        for (const auto& [at, total, growth] : steps)
+            QCOMPARE(growthInLastMinute(reads, at, total), growth);
+    }
+
     void initTestCase() {
         chain = sim::registerSimulatedAdapter(3);
         master = std::make_unique<ecmaster>();
