@@ -18,13 +18,12 @@ TEST(Bus, ScanAndMapIdentifyAndLayOutEveryDrive) {
     for (int n = 1; n <= kDrives; ++n) {
         SCOPED_TRACE(n);
         const ec_slavet& s = bus.slave(n);
+        // SyncManagers as in the SII; a line: the last slave closes it.
         EXPECT_EQ(std::tuple(s.configadr, s.eep_man, s.eep_id, s.eep_rev, std::string(s.name),
-                             s.SM[0].SMflags, s.SM[3].SMflags),  // SyncManagers as in the SII
+                             s.SM[0].SMflags, s.SM[3].SMflags, s.parent, s.topology),
                   std::tuple(0x1000 + n, 0x0B7Au, 0x514A3330u, 0x00010000u, std::string("QJ30"),
-                             0x00010026u, 0x00010020u));
+                             0x00010026u, 0x00010020u, n - 1, n == kDrives ? 1 : 2));
         EXPECT_TRUE(s.hasdc && (s.mbx_proto & ec::kMbxProtoCoE));
-        EXPECT_EQ(s.parent, n - 1);
-        EXPECT_EQ(s.topology, n == kDrives ? 1 : 2) << "a line: the last slave closes it";
         // What the scan writes that the simulated drives do not act on: DL control (the first
         // slave drops non-EtherCAT frames), the event mask, the DC filters' reset values.
         EXPECT_EQ(std::tuple(bus.reg(n, 0x0100, 4), bus.reg(n, 0x0200, 2), bus.reg(n, 0x0930, 6)),
@@ -35,8 +34,7 @@ TEST(Bus, ScanAndMapIdentifyAndLayOutEveryDrive) {
     EXPECT_EQ(ecx_statecheck(bus.ctx(), 0, EC_STATE_PRE_OP, bustest::kStateTimeoutUs),
               EC_STATE_PRE_OP);
 
-    // Each drive's share of the image (register bytes and layout: tests/stack; what each drive
-    // takes and reports through it: tests/ecmaster).
+    // Each drive's image share (bytes and layout: tests/stack; what it carries: tests/ecmaster).
     ASSERT_EQ(bus.map(), 50 * kDrives);
     EXPECT_EQ(ecx_statecheck(bus.ctx(), 0, EC_STATE_SAFE_OP, bustest::kStateTimeoutUs),
               EC_STATE_SAFE_OP)
@@ -116,10 +114,10 @@ TEST(Bus, ChainsOfOtherShapesSizesAndARefusedTransition) {
         EXPECT_EQ(big.slave(n).outputs, nullptr);
     EXPECT_EQ(big.reg(21, 0x0600, 16), Bytes(16, 0)) << "no FMMU written";
     EXPECT_EQ(big.chain->alState(1), EC_STATE_PRE_OP) << "no SAFE-OP request";
-    // Each object of the assignment in turn answers longer than it is: the sizes come from the
-    // SII, not from a reading cut short.
-    for (const auto& [index, sub] : {std::pair(0x1C00, 3), {0x1C12, 0}, {0x1C12, 1},
-                                     {sim::kRxPdoIndex, 0}, {sim::kRxPdoIndex, 1}}) {
+    // Each object of the assignment in turn answers too long: sizes from the SII, not a cut read.
+    const std::pair<int, int> odd[] = {
+        {0x1C00, 3}, {0x1C12, 0}, {0x1C12, 1}, {sim::kRxPdoIndex, 0}, {sim::kRxPdoIndex, 1}};
+    for (const auto& [index, sub] : odd) {
         SimBus one(sim::ChainConfig::drives(1));
         ASSERT_EQ(one.scan(), 1);
         one.chain->drive(1)->dictionary().addString(index, sub, "odd", sim::Access::ReadOnly,
@@ -165,8 +163,8 @@ TEST(Bus, ClocksStateErrorsAndAPulledCable) {
     EXPECT_EQ(
         std::tuple(bus.slave(3).state, bus.slave(3).ALstatuscode, bus.slave(1).state),
         std::tuple(EC_STATE_SAFE_OP | EC_STATE_ERROR, ec::kAlSmWatchdog, EC_STATE_OPERATIONAL));
-    EXPECT_TRUE(bus.requestState(EC_STATE_SAFE_OP | EC_STATE_ACK, 3));
-    EXPECT_TRUE(bus.requestState(EC_STATE_OPERATIONAL, 3));
+    EXPECT_TRUE(bus.requestState(EC_STATE_SAFE_OP | EC_STATE_ACK, 3) &&
+                bus.requestState(EC_STATE_OPERATIONAL, 3));
     EXPECT_EQ(bus.exchange(), 3 * kDrives);
 
     // A pulled cable, then the drive back freshly powered: INIT, no address.

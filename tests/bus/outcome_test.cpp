@@ -74,9 +74,8 @@ TEST(BusServiceOutcome, EachEndingHasItsKindObjectCodeAndText) {
         SCOPED_TRACE(row.text);
         EXPECT_EQ(row.call(*bus) > 0, row.kind == EC_SERVICE_OK);
         const ec_serviceresultt r = ecx_lastservice(bus->ctx());
-        EXPECT_EQ(std::tuple(r.kind, r.code, r.index, r.subindex),
-                  std::tuple(row.kind, row.code, row.index, row.subindex));
-        EXPECT_EQ(ec::serviceResultText(r), row.text);
+        EXPECT_EQ(std::tuple(r.kind, r.code, r.index, r.subindex, ec::serviceResultText(r)),
+                  std::tuple(row.kind, row.code, row.index, row.subindex, row.text));
     }
     const auto errors = bus->popErrors();  // the error list is filled as before
     const auto emergency = [](const ec_errort& x) { return x.Etype == EC_ERR_TYPE_EMERGENCY; };
@@ -94,10 +93,10 @@ TEST(BusServiceOutcome, AnotherThreadsServicesLeaveThisThreadsOutcome) {
         }
     };
     std::thread beside(reads, 50);
-    for (int i = 0; i < 50; ++i) {
-        EXPECT_EQ(bus->sdoRead(1, 0x5555, uint8_t(i), 4), 0);
-        EXPECT_EQ(ecx_lastservice(bus->ctx()).subindex, i);
-    }
+    for (int i = 0; i < 50; ++i)  // braces: the read, then its outcome
+        EXPECT_EQ((std::tuple{bus->sdoRead(1, 0x5555, uint8_t(i), 4),
+                              ecx_lastservice(bus->ctx()).subindex}),
+                  std::tuple(0, i));
     beside.join();
     std::thread(reads, 1).join();  // surely after this thread's last
     const ec_serviceresultt r = ecx_lastservice(bus->ctx());

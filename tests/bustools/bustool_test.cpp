@@ -63,8 +63,7 @@ TEST_F(BusTool, ListsSlavesAndStatesAsTextAndJson) {
               std::tuple(3u, 3u, 3u));
 
     const Result text = tool({"slaves", "-i", "sim:3"}, "");
-    ASSERT_EQ(text.code, 0);
-    EXPECT_EQ(count(text.out, "\n"), 3u);
+    EXPECT_EQ(std::tuple(text.code, count(text.out, "\n")), std::tuple(0, 3u)) << text.err;
     EXPECT_HAS(text.out, "position 3  address 0x1003  state INIT  vendor 0x00000b7a");
     EXPECT_EQ(count(ok({"state", "OP"}), "state OP "), 3u);
     EXPECT_EQ(chain->alState(2) & 0x0F, 0x08);
@@ -77,8 +76,7 @@ TEST_F(BusTool, SdoAndFirmwareReachTheDriveAndSiiAndPdosReadBack) {
     EXPECT_HAS(ok({"sdo-upload", "2", "0x6101", "8", "--json"}),  // REAL32 by SDO information
                "\"size\": 4, \"value\": 12.5}");
     const Result missing = tool({"sdo-upload", "1", "0x2fff", "0"});
-    EXPECT_EQ(missing.code, kExitAbort);
-    EXPECT_HAS(missing.err, "0x06020000");
+    EXPECT_TRUE(missing.code == kExitAbort && has(missing.err, "0x06020000")) << missing.err;
 
     const fs::path sii = fs::temp_directory_path() / ("zentrio-sii-" + std::to_string(getpid()));
     ok({"sii-read", "1", "--out", sii.string()});
@@ -121,8 +119,7 @@ TEST_F(BusTool, DiagnosticsShowEachFaultOnTheRightSlaveAndPort) {
     for (const auto& line : out)
         EXPECT_HAS(line, "port0_invalid_frames 0  port0_rx_errors 0  port0_forwarded_errors 0");
 
-    // Outbound corruption: tests/diagnostics. Back over the cable between drives 2 and 3: drive 2
-    // takes it on port 1, drive 1 forwards it.
+    // Back between drives 2 and 3 (outbound: tests/diagnostics): 2 takes it on port 1, 1 forwards.
     chain->corruptNextFrame(3, sim::LossPoint::Return);
     out = diag();
     EXPECT_HAS(out[1], "port1_invalid_frames 1  ");
@@ -189,8 +186,7 @@ TEST_F(BusTool, ExitCodesAScriptCanTell) {
     }
     EXPECT_NE(chain->parameter(2, 7), (std::vector<uint8_t>{0x00, 0x00, 0x80, 0x7f}));
     const Result help = tool({"sdo-upload", "--help"}, "");
-    EXPECT_EQ(help.code, kExitOk);
-    EXPECT_TRUE(has(help.out, "sdo-upload SLAVE INDEX SUB"));
+    EXPECT_TRUE(help.code == kExitOk && has(help.out, "sdo-upload SLAVE INDEX SUB")) << help.out;
 
     // A bus that never reaches OP is no capture; lost frames are no diagnostics.
     chain->refuseState(2, 0x04, 0x001D);
@@ -227,15 +223,13 @@ TEST_F(BusTool, RecordWritesAScopeFileOrNothingWithoutTrigger) {
     EXPECT_NEAR(static_cast<double>(rec->size()), 100, 1);
     EXPECT_EQ(rec->triggerIndex(), std::optional<size_t>(10));  // 10 % before the trigger
     ASSERT_EQ(rec->channelCount(), 2);
-    EXPECT_EQ(std::tuple(rec->channels()[1].drive, scope::signalName(rec->channels()[1].signal),
-                         rec->channels()[1].scale),
-              std::tuple(2, std::string("status_word"), 2.0));
-    EXPECT_EQ(scope::signalName(rec->channels()[0].signal), std::string("position"));
+    EXPECT_EQ(std::tuple(scope::signalName(rec->channels()[0].signal), rec->channels()[1].drive,
+                         scope::signalName(rec->channels()[1].signal), rec->channels()[1].scale),
+              std::tuple(std::string("position"), 2, std::string("status_word"), 2.0));
     for (size_t i = 0; i < rec->size(); ++i)  // every cycle's status word came from the drive
         ASSERT_GT(rec->value(1, i), 0.0f) << i;
 
-    // A fault of drive 2 (slave 3) fires the fault trigger; its error word shows the bits from
-    // that frame on, drive 0's never.
+    // Drive 2's (slave 3) fault fires the trigger; its error word has it from then, drive 0's not.
     std::thread fault([&] {
         for (int i = 0; i < 5000 && (chain->alState(3) & 0x0F) != 0x08; ++i)
             std::this_thread::sleep_for(std::chrono::milliseconds(1));

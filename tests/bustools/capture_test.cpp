@@ -56,8 +56,7 @@ TEST(Capture, AFullQueueDropsAndCountsInsteadOfWaiting) {
 
     EXPECT_FALSE(ec::FrameCapture::start("/nonexistent-dir/x.pcapng", "x"));
 
-    // Blocks written directly, every field distinct: a padded odd length, each direction, a
-    // timestamp with both halves set, the interface's name.
+    // Blocks written directly, fields distinct: odd padded length, directions, time halves, name.
     std::vector<uint8_t> bytes = ec::pcapngPreamble("zt-line");
     frame.resize(61);
     ec::appendPcapngPacket(bytes, (uint64_t{3} << 32) + 7, frame, ec::CaptureDirection::Inbound);

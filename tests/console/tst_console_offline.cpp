@@ -131,8 +131,7 @@ private slots:
             QVERIFY2(!MainWindow::isSafeMotorNumber(bad), qPrintable(bad));
         }
         // Rows are kept above 1 s and below 45 s, in single precision; unsigned differences wrap.
-        constexpr uint64_t o = 5'000'000'000ull;
-        constexpr uint64_t top = std::numeric_limits<uint64_t>::max();
+        constexpr uint64_t o = 5'000'000'000ull, top = std::numeric_limits<uint64_t>::max();
         const std::tuple<uint64_t, uint64_t, float> rows[] = {
             // origin, at, seconds (0: not kept)
             {o, o + 1'000'000'000ull, 0},         {o, o + 1'000'000'001ull, 0},

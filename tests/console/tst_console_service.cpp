@@ -15,8 +15,7 @@ namespace {
 const QString kParamChain = u"Simulated drive chain (2 drives)"_s;
 const QString kProcChain = u"Procedure chain (2 drives)"_s;
 // Procedure chain: drive 0 calibrates in 1 ms, identifies for 3 s; drive 1 never calibrates.
-constexpr double kQuickRunS = 3.0;
-constexpr double kQuickTorqueConstant = 0.25;
+constexpr double kQuickRunS = 3.0, kQuickTorqueConstant = 0.25;
 // The console's 1 N·m excitation as the torque field carries it.
 constexpr double kExcitationNm = 409.0 * 80.0 / 32767.0;
 
@@ -35,9 +34,7 @@ class TestConsoleService : public WindowFixture {
 
 private:
     std::shared_ptr<sim::Chain> procChain;
-    std::atomic<int> calibrationReads{0};
-    std::atomic<int> calibrationWrites{0};
-    std::atomic<int> calibrationByte{-1};
+    std::atomic<int> calibrationReads{0}, calibrationWrites{0}, calibrationByte{-1};
 
     MainWindow::ParamRow row(int id) const { return window->parameterRows().value(id); }
     QString resultLabel() const { return child<QLabel>("label_calibratetime")->text(); }
@@ -192,8 +189,7 @@ private slots:
         // Write ALL writes only values shown, to the operated drive; Read ALL the identity first.
         selectDrive(0);
         const QList<int> ids = window->parameterRows().keys();
-        const QStringList drive1 = snapshot(1);
-        const QStringList drive2 = snapshot(2);
+        const QStringList drive1 = snapshot(1), drive2 = snapshot(2);
         const auto runs = [this](const char* name, int n) {
             return waitFor([this, name, n] { return loggedCount(QLatin1String(name)) == n; });
         };

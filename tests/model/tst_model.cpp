@@ -103,8 +103,8 @@ private slots:
         QCOMPARE(std::tuple(rawToPosition(-65535), rawToVelocity(10000000), rawToVelocity(-1),
                             rawToTorque(32767), rawToTorque(-32767)),
                  std::tuple(-1.0f, 1.0f, -1e-7f, 80.0f, -80.0f));
-        QVERIFY(qAbs(rawToPosition(65536) - 1.0000153f) <= 1e-7f);
-        QVERIFY(qAbs(rawToTorque(-32768) + 80.00244f) <= 1e-4f);
+        QVERIFY(qAbs(rawToPosition(65536) - 1.0000153f) <= 1e-7f &&
+                qAbs(rawToTorque(-32768) + 80.00244f) <= 1e-4f);
         // Values without an int32 counterpart give INT32_MIN, whose low 16 bits are 0.
         const double truncations[][2] = {{2147483647.9, INT32_MAX}, {-2147483648.9, INT32_MIN},
             {2147483648.0, INT32_MIN}, {-2147483649.0, INT32_MIN}, {qInf(), INT32_MIN},
@@ -119,14 +119,10 @@ private slots:
             {kCmdPosition, 8, hex("0180ffff")}, {kCmdVelocity, 12, hex("80969800")},
             {kCmdMode, 16, hex("0a00")}, {-1, 0, {}}, {7, 0, {}}};
         for (const auto& [code, offset, bytes] : fields) {
-            std::array<uint8_t, kDriveOutputBytes> image;
-            image.fill(0xA5);
-            QByteArray expected(kDriveOutputBytes, char(0xA5));
+            QByteArray image(kDriveOutputBytes, char(0xA5)), expected = image;
             expected.replace(offset, bytes.size(), bytes);
-            writeCommandField(image.data(), cmd, code);
-            QCOMPARE(
-                QByteArray(reinterpret_cast<const char*>(image.data()), kDriveOutputBytes).toHex(),
-                expected.toHex());
+            writeCommandField(reinterpret_cast<uint8_t*>(image.data()), cmd, code);
+            QCOMPARE(image.toHex(), expected.toHex());
         }
 
         // Parameter bytes to and from the editors' values, at the limits of each type.
@@ -191,13 +187,13 @@ private slots:
              {S::NotReadyToSwitchOn, S::SwitchOnDisabled, S::ReadyToSwitchOn, S::SwitchedOn,
               S::OperationEnabled, S::QuickStopActive, S::FaultReactionActive, S::Fault}) {
             const uint16_t bits = cia402StatusBits(state);
-            QCOMPARE(cia402StateFromStatusWord(bits), state);
             // With voltage on and remote as a drive sends it; a bare 0x10 is read otherwise.
-            if (state != S::NotReadyToSwitchOn) {
-                QCOMPARE(
-                    cia402StateFromStatusWord(bits | kStatusWordVoltageEnabled | kStatusWordRemote),
-                    state);
-            }
+            const uint16_t sent = state == S::NotReadyToSwitchOn
+                                      ? bits
+                                      : bits | kStatusWordVoltageEnabled | kStatusWordRemote;
+            QVERIFY2(cia402StateFromStatusWord(bits) == state &&
+                         cia402StateFromStatusWord(sent) == state,
+                     qPrintable(QString::number(bits, 16)));
         }
         QCOMPARE(std::string(cia402StateName(S(42))) + cia402StateDisplayName(S(42)),
                  std::string("Unknown未知状态"));
@@ -206,14 +202,10 @@ private slots:
     // News: the fault bit comes on or an error word changes to non-zero; not a fault that stays.
     void faultNewsAgainstTheRecordBefore() {
         const auto record = [](uint16_t status, uint32_t word, uint32_t drvWord) {
-            TCiA402_GetValue r;
-            r.statusWord = status;
-            r.errorWord = word;
-            r.drvErrorWord = drvWord;
-            return r;
+            return TCiA402_GetValue{
+                .statusWord = status, .errorWord = word, .drvErrorWord = drvWord};
         };
-        const uint16_t fault = 0x0008;
-        const uint16_t enabled = 0x0237;
+        const uint16_t fault = 0x0008, enabled = 0x0237;
         const std::tuple<TCiA402_GetValue, TCiA402_GetValue, bool> cases[] = {
             {record(enabled, 0, 0), record(fault, 0, 0), true},
             {record(enabled, 0, 0), record(enabled, 2, 0), true},
@@ -278,19 +270,16 @@ private slots:
     // Bytes to text: a wrong size gives nothing, strings end at a zero, REAL32 in nine digits.
     void coeValueTextOfBytes() {
         using T = CoeDataType;
-        const std::tuple<T, QByteArray, const char*> rows[] = {
-            {T::Real32, hex("0000807f"), "inf"},
-            {T::Real32, hex("000080ff"), "-inf"},
-            {T::Real32, hex("0000c0ff"), "nan"},
-            {T::Real64, hex("000000000000f8ff"), "nan"},
-            {T::VisibleString, QByteArray("ab\0cd", 5), "ab"},
-            {T::Unsigned16, hex("010203"), nullptr},
-            {T::Real64, hex("00000000"), nullptr},
-            {T(0x0100), hex("01"), nullptr}};
+        // clang-format off
+        const std::tuple<T, QByteArray, const char*> rows[] = {{T::Real32, hex("0000807f"), "inf"},
+            {T::Real32, hex("000080ff"), "-inf"}, {T::Real32, hex("0000c0ff"), "nan"},
+            {T::Real64, hex("000000000000f8ff"), "nan"}, {T::Real64, hex("00000000"), nullptr},
+            {T::VisibleString, QByteArray("ab\0cd", 5), "ab"}, {T(0x0100), hex("01"), nullptr},
+            {T::Unsigned16, hex("010203"), nullptr}};
+        // clang-format on
         for (const auto& [type, bytes, text] : rows) {
             const auto got = coeValueText(type, spanOf(bytes));
-            QCOMPARE(got.has_value(), text != nullptr);
-            QCOMPARE(got.value_or(""), std::string(text ? text : ""));
+            QCOMPARE(got.value_or("(none)"), std::string(text ? text : "(none)"));
         }
         QCOMPARE(coeValueText(T::Real32, spanOf(hex("cdcccc3d")), CoeReal32Text::NineDigits),
                  std::string("0.100000001"));
@@ -348,9 +337,8 @@ private slots:
             QVERIFY2(!config.load(dataFile("malformed/" + name)), qPrintable(name));
             QVERIFY2(tables(config) == before, qPrintable(name));
         }
-        QVERIFY(config.load(dataFile("more.yaml")));
         QStringList out, out30;
-        QVERIFY(config.decodeErrorWord("QJ10", 0x11, out) &&
+        QVERIFY(config.load(dataFile("more.yaml")) && config.decodeErrorWord("QJ10", 0x11, out) &&
                 config.decodeErrorWord("QJ30", 0x2, out30));
         QCOMPARE(out + out30, (QStringList{"过压", "MOS过温", "欠压"}));
         QCOMPARE(config.warnings().value("QJ10").value(1ull << 2), QStringLiteral("温度偏高"));
@@ -373,16 +361,15 @@ private slots:
         }
     }
 
-    // Shown texts go through their contexts (those the tour shows in English: tst_console_tour);
-    // the texts used as keys stay as stored.
+    // Shown texts go through their contexts (in English: tst_console_tour); keys stay as stored.
     void displayTextsTranslatedKeysNot() {
         ContextEcho echo;
         QVERIFY(QCoreApplication::installTranslator(&echo));
         const auto uninstall = qScopeGuard([&] { QCoreApplication::removeTranslator(&echo); });
         StateConfig config;
-        QVERIFY(config.load(dataFile("valid.yaml")));
         QStringList decoded;
-        QVERIFY(config.decodeErrorWord("QJ10", 0x21, decoded));
+        QVERIFY(config.load(dataFile("valid.yaml")) &&
+                config.decodeErrorWord("QJ10", 0x21, decoded));
         const std::pair<QString, QString> rows[] = {
             {paramDisplayName(kParamCount), ""},
             {cia402StateNameText(Cia402State(42)), "Cia402State|Unknown"},

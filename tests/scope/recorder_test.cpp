@@ -1,5 +1,4 @@
-// Signals in engineering units; the recorder's frame and event rings under wrap, overflow,
-// reconfiguration while sampling and producers on several threads.
+// Signals in engineering units; frame and event rings: wrap, overflow, reconfiguration, threads.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -56,10 +55,8 @@ TEST(ScopeRecorder, RingWrapsAndCountsWhatAFullRingTurnsAway) {
             recorder.sample(cycle, int64_t(cycle) * 2'000'000, 0, drivesUpToTen);
             const size_t n = cycle % row.takeEvery == 0 ? recorder.take(out) : 0;
             for (size_t i = 0; i < n; ++i) {
-                EXPECT_GT(out[i].cycle, lastCycle);
-                lastCycle = out[i].cycle;
-                EXPECT_EQ(out[i].values[0], 3.0f);
-                EXPECT_EQ(out[i].values[1], -3.0f);
+                EXPECT_GT(out[i].cycle, std::exchange(lastCycle, out[i].cycle));
+                EXPECT_EQ(std::pair(out[i].values[0], out[i].values[1]), std::pair(3.0f, -3.0f));
             }
             taken += n;
         }
@@ -114,14 +111,12 @@ TEST(ScopeRecorder, EventRingStampsTruncatesCountsLossesAndKeepsEachThreadsOrder
     EXPECT_EQ(recorder.eventsLost(), 2u);
     std::vector<EventRecord> out(8);
     ASSERT_EQ(recorder.takeEvents(out), 4u);
-    EXPECT_EQ(out[0].cycle, 77u);
-    EXPECT_EQ(out[0].timeNs, 154'000'000);
-    EXPECT_EQ(out[0].textView(), std::string(62, 'x'));
+    EXPECT_EQ(std::tuple(out[0].cycle, out[0].timeNs, out[0].textView()),
+              std::tuple(77u, 154'000'000, std::string(62, 'x')));
 
     // Producers on several threads: each one's events arrive once and in order.
     Recorder shared(8, 64);
-    constexpr int kThreads = 4;
-    constexpr int kEach = 2000;
+    constexpr int kThreads = 4, kEach = 2000;
     std::vector<std::jthread> producers;
     for (int t = 0; t < kThreads; ++t) {
         producers.emplace_back([&shared, t](std::stop_token stop) {
@@ -136,8 +131,8 @@ TEST(ScopeRecorder, EventRingStampsTruncatesCountsLossesAndKeepsEachThreadsOrder
     std::vector<int> next(kThreads, 0);
     for (int seen = 0; seen < kThreads * kEach;) {
         for (size_t n = shared.takeEvents(out), i = 0; i < n; ++i, ++seen) {
-            ASSERT_EQ(out[i].cycle, uint64_t(next[out[i].drive]++));
-            ASSERT_EQ(out[i].textView(), "emcy");
+            ASSERT_EQ(std::tuple(out[i].cycle, out[i].textView()),
+                      std::tuple(uint64_t(next[out[i].drive]++), "emcy"));
         }
     }
 }

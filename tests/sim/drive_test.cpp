@@ -175,11 +175,10 @@ emergency 2 0x10000|error:;misbehave 2 rude|error:;drop 2|error:;frobnicate|erro
         const std::string answer = cmd.execute(line);
         EXPECT_EQ(reply == "error:" ? answer.substr(0, 6) : answer, reply) << line;
     }
-    EXPECT_EQ(chain->reachable(), 3u);
-    EXPECT_TRUE(cmd.quitRequested());
-    EXPECT_EQ(chain->drive(3)->state(), sim::Cia402State::FaultReactionActive);
-    EXPECT_EQ(chain->drive(3)->readings().errorWord & chain->drive(3)->readings().drvErrorWord,
-              0xFFFFFFFFu);
+    const auto r = chain->drive(3)->readings();
+    EXPECT_EQ(std::tuple(chain->reachable(), cmd.quitRequested(), chain->drive(3)->state(),
+                         r.errorWord & r.drvErrorWord),
+              std::tuple(3u, true, sim::Cia402State::FaultReactionActive, 0xFFFFFFFFu));
 }
 
 }  // namespace

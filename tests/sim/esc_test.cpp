@@ -98,8 +98,7 @@ TEST(Datagrams, FramesPassWholeAndMalformedOnesUntouched) {
     EXPECT_EQ(chain.takeRefusals().size(), 5u);
 }
 
-// What a real controller refuses is noted, and a refused SyncManager or FMMU stays off; the same
-// write a byte shorter is taken.
+// What a real controller refuses is noted, a refused SM or FMMU stays off; a byte shorter is taken.
 TEST(Datagrams, WritesARealControllerRefusesAreNotedAndLeaveItOff) {
     sim::Chain chain(sim::ChainConfig::drives(1));
     assignStations(chain, 1);
@@ -144,8 +143,7 @@ TEST(Datagrams, WritesARealControllerRefusesAreNotedAndLeaveItOff) {
     }
 }
 
-// The EEPROM is as large as its header declares ((code + 1) kbit): a word written anywhere in it
-// reads back; past it the write is not acknowledged.
+// An EEPROM the size its header declares ((code + 1) kbit): words in it read back; past it, no ack.
 TEST(Datagrams, EepromTakesWritesUpToItsDeclaredSize) {
     sim::Chain chain(sim::ChainConfig::drives(1));
     assignStations(chain, 1);
@@ -360,9 +358,8 @@ TEST_F(PdTest, ImagesMoveOnlyInTheirStatesAndWindowsUntilACableIsPulled) {
         EXPECT_EQ((fprd(*chain, station(1), 0x0815, 1).data[0] >> 4) & 3, i ? (i - 1) % 3 : 3)
             << "the buffer written last";
         const Datagram x = cycle();
-        EXPECT_EQ(x.wkc, 9);
-        EXPECT_EQ(Bytes(x.data.begin(), x.data.begin() + 54),
-                  Bytes(image.begin(), image.begin() + 54));
+        EXPECT_EQ(std::pair(x.wkc, Bytes(x.data.begin(), x.data.begin() + 54)),
+                  std::pair(uint16_t{9}, Bytes(image.begin(), image.begin() + 54)));
         for (int n = 1; n <= 3 && i > 0; ++n) {
             EXPECT_EQ(chain->readRegisters(n, 0x1100, 18), Bytes(out(n), out(n) + 18));
             EXPECT_EQ(in(x, n).statusWord << 8 | in(x, n).modeDisplay, 0x025000 | (8 + n));

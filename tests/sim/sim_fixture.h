@@ -70,10 +70,7 @@ struct Frame {
     }
     bool run(sim::Chain& chain) {
         auto f = bytes();
-        if (!chain.processFrame(f))
-            return false;
-        parse(f);
-        return true;
+        return chain.processFrame(f) && (parse(f), true);
     }
 };
 
@@ -108,8 +105,7 @@ inline void assignStations(sim::Chain& c, int count) {
 inline Bytes smBytes(uint16_t start, uint16_t len, uint32_t flags) {
     return le(start, 2) + le(len, 2) + le(flags, 4);
 }
-// An active FMMU: logical bits from `startBit` of the first byte to `stopBit` of the last, onto
-// the physical bytes from bit `physBit`.
+// Active FMMU: logical bits `startBit` (first byte) to `stopBit` (last), physically from `physBit`.
 inline Bytes fmmuBytes(uint32_t logical, uint16_t len, uint16_t phys, uint8_t type,
                        uint8_t startBit = 0, uint8_t stopBit = 7, uint8_t physBit = 0) {
     return le(logical, 4) + le(len, 2) + Bytes{startBit, stopBit} + le(phys, 2) +

@@ -1,5 +1,4 @@
-// The frame engine, the port, the adapter registry and the raw socket's receive (its interface
-// side: tests/veth).
+// Frame engine, port, adapter registry, the raw socket's receive (its interface side: tests/veth).
 #include <pthread.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -65,10 +64,9 @@ TEST(FrameBuilder, EncodesDatagramsWithOneIndexPadsAndRefusesWhatDoesNotFit) {
     EXPECT_EQ(head, expected);
     EXPECT_TRUE(std::all_of(f.begin() + 44, f.end(), [](uint8_t v) { return v == 0; }));
 
-    ec::FrameBuilder full;
+    ec::FrameBuilder full, c;
     EXPECT_TRUE(full.add(Command::LRW, 0, ec::kMaxDatagramData).has_value());
     EXPECT_FALSE(full.add(Command::FRMW, 0, 8).has_value());
-    ec::FrameBuilder c;
     EXPECT_FALSE(c.add(Command::LRW, 0, ec::kMaxDatagramData + 1).has_value());
     EXPECT_TRUE(c.add(Command::LRW, 0, 1466).has_value());
     EXPECT_TRUE(c.add(Command::FRMW, 0, 8).has_value());  // the DC datagram behind the LRW fits
@@ -252,8 +250,7 @@ TEST(Context, CallsWithoutALinkRefuse) {
               std::tuple(0, EC_NOFRAME, EC_NOFRAME, EC_ERROR));
 }
 
-// 100 reads of 8 bytes in two frames, each copied no further than its buffer; a reply laid out
-// otherwise than sent delivers nothing.
+// 100 8-byte reads in two frames, each copied within its buffer; a reply laid out otherwise: none.
 TEST_F(PortTest, BatchFillsEachDatagramAndTrustsOnlyRepliesLaidOutAsSent) {
     bool tamper = false;
     script->respond = [&tamper](const Bytes& f) {
@@ -317,8 +314,7 @@ TEST(Links, VirtualAdaptersComeFirstInRegistrationOrder) {
     EXPECT_EQ(ec::openLink("no-such-adapter-zz"), nullptr);
 }
 
-// A signal that interrupts the wait is no error: the receive waits on and takes the frame; our own
-// transmission coming back is no reply.
+// A signal interrupting the wait is no error (the receive waits on); our own frame back: no reply.
 TEST(Links, RawSocketWaitsThroughSignalsAndSkipsItsOwnFrames) {
     int fds[2];
     ASSERT_EQ(socketpair(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0, fds), 0);

@@ -89,8 +89,7 @@ inline std::vector<DatagramView> datagrams(const Bytes& frame) {
     return result;
 }
 
-// The frame as a chain returns it: source marked processed, each working counter set by `wkc`
-// (which may change the datagram's data).
+// The frame as a chain returns it: source marked processed, each WKC (and maybe data) set by `wkc`.
 inline Bytes answer(Bytes frame, const std::function<uint16_t(const DatagramView&, Bytes&)>& wkc) {
     frame[6] |= ec::kMacReturnBit;
     for (const DatagramView& d : datagrams(frame))
