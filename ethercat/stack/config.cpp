@@ -75,7 +75,7 @@ int resetAndCount(ecx_contextt* ctx) {
     ec::bwr16(ctx, ec::kRegAlControl, EC_STATE_INIT | EC_STATE_ACK, ec::kConfigTimeoutUs);
     ec::bwr16(ctx, ec::kRegAlControl, EC_STATE_INIT | EC_STATE_ACK, ec::kConfigTimeoutUs);
     uint8_t type[2] = {};
-    const int count = ecx_BRD(ctx, 0, ec::kRegType, 2, type, EC_TIMEOUTSAFE);
+    const int count = ecx_BRD(ctx, 0, ec::kRegType, sizeof type, type, EC_TIMEOUTSAFE);
     if (count <= 0 || count > ctx->maxslave - 1) {
         return count;
     }
@@ -482,7 +482,7 @@ int ecx_config_inspect(ecx_contextt* ctx) {
     }
     forgetSlaves(ctx);
     uint8_t type[2] = {};
-    const int count = ecx_BRD(ctx, 0, ec::kRegType, 2, type, EC_TIMEOUTSAFE);
+    const int count = ecx_BRD(ctx, 0, ec::kRegType, sizeof type, type, EC_TIMEOUTSAFE);
     if (count <= 0) {
         return 0;
     }
@@ -495,7 +495,7 @@ int ecx_config_inspect(ecx_contextt* ctx) {
     for (int n = 1; n <= count; ++n) {
         const auto adp = positionAddress(n);
         uint8_t b[2] = {};
-        if (ecx_APRD(ctx, adp, ec::kRegStationAddress, 2, b, ec::kConfigTimeoutUs) <= 0) {
+        if (ecx_APRD(ctx, adp, ec::kRegStationAddress, sizeof b, b, ec::kConfigTimeoutUs) <= 0) {
             return 0;
         }
         uint16_t address = ec::getU16(b);
@@ -571,7 +571,7 @@ int ecx_recover_slave(ecx_contextt* ctx, uint16_t slave, int timeout) {
     const uint16_t adp = positionAddress(slave);
     uint8_t b[2];
     ec::putU16(b, 0xFFFE);
-    const int wkc = ecx_APRD(ctx, adp, ec::kRegStationAddress, 2, b, timeout);
+    const int wkc = ecx_APRD(ctx, adp, ec::kRegStationAddress, sizeof b, b, timeout);
     const uint16_t found = ec::getU16(b);
     if (wkc > 0 && found == configadr) {
         return 1;  // the right slave answers at its position

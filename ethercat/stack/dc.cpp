@@ -140,7 +140,7 @@ void ecx_dcsync0(ecx_contextt* ctx, uint16_t slave, bool act, uint32_t CyclTime,
     ec::fpwr8(ctx, s.configadr, ec::kRegDcCyclicControl, 0,
               ec::kConfigTimeoutUs);  // ECAT owns the unit
     uint8_t b[8] = {};
-    ecx_FPRD(ctx, s.configadr, ec::kRegDcSystemTime, 8, b, ec::kConfigTimeoutUs);
+    ecx_FPRD(ctx, s.configadr, ec::kRegDcSystemTime, sizeof b, b, ec::kConfigTimeoutUs);
     const int64_t now = static_cast<int64_t>(ec::getU64(b));
     // Start on a whole cycle far enough ahead that the write arrives before it.
     int64_t start = now + kSyncStartMarginNs;

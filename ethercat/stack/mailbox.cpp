@@ -111,7 +111,8 @@ bool MailboxSession::awaitReceiveMailboxFree(Clock::time_point deadline) {
     // A few polls always, so that a thread held up past the deadline still looks.
     for (int poll = 1;; ++poll) {
         uint8_t status = 0;
-        const int wkc = ecx_FPRD(ctx_, s.configadr, kRegSm0Status, 1, &status, EC_TIMEOUTRET);
+        const int wkc =
+            ecx_FPRD(ctx_, s.configadr, kRegSm0Status, sizeof status, &status, EC_TIMEOUTRET);
         if (wkc > 0 && (status & kSmStatusMailboxFull) == 0) {
             return true;
         }
@@ -251,7 +252,7 @@ void MailboxSession::requestRepeat(Clock::time_point deadline) {
     const auto until = std::min(deadline, Clock::now() + kRepeatAckWait);
     while (Clock::now() < until) {
         uint8_t pdi = 0;
-        if (ecx_FPRD(ctx_, s.configadr, kRegSm1PdiControl, 1, &pdi, EC_TIMEOUTRET) > 0 &&
+        if (ecx_FPRD(ctx_, s.configadr, kRegSm1PdiControl, sizeof pdi, &pdi, EC_TIMEOUTRET) > 0 &&
             (pdi & kSmPdiRepeatAck) == wanted) {
             return;
         }

@@ -96,7 +96,7 @@ uint16_t ecx_statecheck(ecx_contextt* ctx, uint16_t slave, uint16_t reqstate, in
         if (slave == 0) {
             // Every slave ORs its state into the broadcast read.
             uint8_t b[2] = {};
-            if (ecx_BRD(ctx, 0, ec::kRegAlStatus, 2, b, pollTimeout) > 0) {
+            if (ecx_BRD(ctx, 0, ec::kRegAlStatus, sizeof b, b, pollTimeout) > 0) {
                 status = ec::getU16(b);
             }
         } else {
@@ -123,7 +123,7 @@ int ecx_readstate(ecx_contextt* ctx) {
     }
     const int count = *ctx->slavecount;
     uint8_t b[2] = {};
-    const int wkc = ecx_BRD(ctx, 0, ec::kRegAlStatus, 2, b, ec::kConfigTimeoutUs);
+    const int wkc = ecx_BRD(ctx, 0, ec::kRegAlStatus, sizeof b, b, ec::kConfigTimeoutUs);
     const uint16_t all = ec::getU16(b);
     if (wkc >= count && wkc > 0 && (all & EC_STATE_ERROR) == 0 &&
         isSingleState(all & ec::kAlStateMask)) {
