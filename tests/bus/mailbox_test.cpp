@@ -205,8 +205,7 @@ TEST(BusMailbox, ExpeditedSdoAbortsRefusalsThenFilesOfEveryShapeInBootAndTheNewF
     // Objects larger than the caller's buffer (normal and expedited) fail without a write past it.
     EXPECT_TRUE(bus.sdoRead(1, 0x1008, 0, 15) <= 0 && bus.sdoRead(1, kParams, 3, 3) <= 0);
     EXPECT_EQ(bus.packetErrors(ec::kPacketBufferTooSmall), 2u);
-    // Complete access: refused unsent unless the SII offers it, else aborted by the drive. So is
-    // a write of no data for a size, or of a size below 0.
+    // Refused unsent: complete access the SII does not offer, a write of no data or of size < 0.
     int caSize = 8;
     uint8_t buf[8];
     const uint64_t frames = bus.chain->framesSeen();
@@ -216,7 +215,7 @@ TEST(BusMailbox, ExpeditedSdoAbortsRefusalsThenFilesOfEveryShapeInBootAndTheNewF
               std::tuple(0, 0, 0));
     EXPECT_EQ(bus.chain->framesSeen(), frames);
     EXPECT_EQ(bus.packetErrors(ec::kPacketRefused), 1u);
-    bus.slave(1).CoEdetails |= ec::kCoeDetailCompleteAccess;
+    bus.slave(1).CoEdetails |= ec::kCoeDetailCompleteAccess;  // offered: the drive aborts it
     EXPECT_EQ(ecx_SDOread(bus.ctx(), 1, 0x1018, 1, true, &caSize, buf, EC_TIMEOUTRXM), 0);
     EXPECT_EQ(static_cast<uint32_t>(bus.popErrors().at(0).AbortCode), 0x06010000u);
 

@@ -34,8 +34,7 @@ class TestBusDiagnostics : public QObject {
     }
 
 private slots:
-    // A running total's growth in the last minute: against the newest read a minute old (exactly
-    // a minute counts), else the first; a total that went back starts afresh.
+    // Growth in the last minute: against the newest read at least a minute old, else the first.
     void growthOfARunningTotalInTheLastMinute() {
         TotalReads reads;
         const std::tuple<qint64, uint64_t, uint64_t> steps[] = {

@@ -272,7 +272,7 @@ private slots:
         SignalSink sink(m);
         QVERIFY(m.connectBus(bus.adapter()) && m.driveState(1) == kDriveSwitchOnDisabled);
         QTRY_COMPARE(m.driveState(3), int{kDriveFault});
-        first.controlWords(), third.controlWords();
+        first.controlWords(), third.controlWords(), fourth.controlWords();
         QVERIFY(m.enableDrive(0) && m.isEnabled() && first.controlWords() == (Words{6, 7, 15}));
         QCOMPARE(m.commandRecord(1).controlWord, uint16_t{15});
         QVERIFY(!m.walkInProgress() && !m.enableDrive(0) && m.enableSlave(1));  // sends nothing
@@ -297,7 +297,6 @@ private slots:
             if (stopper.load() != nullptr && stopper.load()->driveState(4) >= kDriveReadyToSwitchOn)
                 stopper.exchange(nullptr)->quickStop({3});
         });
-        fourth.controlWords();
         const bool enabled = m.enableDrive(3);
         ecmaster::setCycleProbe(nullptr);
         const Words w = fourth.controlWords();

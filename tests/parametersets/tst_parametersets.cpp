@@ -122,8 +122,7 @@ private slots:
         }
         const ParameterSetParse back = parseParameterSet(parameterSetToYaml(set));
         QVERIFY2(back.set, qPrintable(back.error));
-        QCOMPARE(back.set->time, set.time);
-        QCOMPARE(back.set->batch, set.batch);
+        QCOMPARE(std::pair(back.set->time, back.set->batch), std::pair(set.time, set.batch));
         for (const int id : parameterSetIds()) {
             QCOMPARE(parameterSetBytes(id, back.set->values.value(id)),
                      parameterSetBytes(id, set.values.value(id)));

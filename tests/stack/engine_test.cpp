@@ -217,13 +217,12 @@ TEST_F(PortTest, ResendsLostDamagedAndLateFramesNeverAnsweredOnesAndPairsEachRep
     port().release(*second);
 }
 
-// Every call refuses a context without a link, and those that check for it a null one: nothing
-// sent, nothing reported done. Only a datagram too long for any frame is an error of its own.
+// No link, or no context where checked: every call refuses, sends nothing, reports nothing done.
 TEST(Context, CallsWithoutALinkRefuse) {
     ec::OwnedContext closed;
+    uint8_t b[8] = {};
+    ec_mbxsetupt box{};
     for (ecx_contextt* ctx : {static_cast<ecx_contextt*>(nullptr), closed.get()}) {
-        uint8_t b[8] = {};
-        ec_mbxsetupt box{};
         EXPECT_EQ(std::tuple(ecx_config_init(ctx, 0), ecx_config_inspect(ctx),
                              ecx_config_map_sized(ctx, b, sizeof b), ecx_reconfig_slave(ctx, 1, 9),
                              ecx_recover_slave(ctx, 1, 9), ecx_writestate(ctx, 0),
@@ -236,12 +235,11 @@ TEST(Context, CallsWithoutALinkRefuse) {
                   std::tuple(false, 0u, 0, 0, EC_NOFRAME, 0, 0));
         ecx_dcsync0(ctx, 1, true, 2'000'000, 0), ecx_FOEstdmailbox(ctx, 1, box), ecx_close(ctx);
     }
-    uint8_t b[2] = {};
     int size = 2;
     EXPECT_EQ(std::tuple(ecx_BRD(closed.get(), 0, 0, 2, b, 9), ecx_LRW(closed.get(), 0, 2, b, 9),
                          ecx_SDOread(closed.get(), 1, 0x1000, 0, false, &size, b, 9)),
               std::tuple(EC_NOFRAME, EC_NOFRAME, 0));
-    constexpr auto kMost = static_cast<uint16_t>(ec::kMaxDatagramData);
+    constexpr auto kMost = static_cast<uint16_t>(ec::kMaxDatagramData);  // one more: an error
     std::array<ec_datagramt, 3> three{ec_datagramt{Command::FPRD, 1, 2, {}, b},
                                       {Command::FPRD, 1, kMost, {}, {}},
                                       {Command::FPRD, 1, kMost + 1, {}, {}}};
