@@ -371,6 +371,10 @@ TEST_F(PdTest, ImagesMoveOnlyInTheirStatesAndWindowsUntilACableIsPulled) {
     EXPECT_EQ(cycle().wkc, 9);
     EXPECT_NE(+in(cycle(), 1).modeDisplay, 6) << "outputs are not applied in SAFE-OP";
     all({kOp});
+    // A buffer written in two pieces shows once its last byte is in, both pieces whole.
+    fpwr(*chain, station(1), 0x1100, Bytes(9, 0x11));
+    fpwr(*chain, station(1), 0x1109, Bytes(9, 0x22));
+    EXPECT_EQ(chain->readRegisters(1, 0x1100, 18), Bytes(9, 0x11) + Bytes(9, 0x22));
 
     Frame f;  // separate reads and writes count once per slave
     f.add(Command::LWR, 0, 0, Bytes(54)).add(Command::LRD, 54, 0, Bytes(96));
