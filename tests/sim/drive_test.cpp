@@ -80,6 +80,7 @@ TEST(Joint, EachModeReachesItsTargetWithinTheLimits) {
              {10, 0, 100, 10, 0.5, 0, 2.0, 0.5, 0.0, any, 0.0035},  // hybrid spring
              {10, 0, 0, 20, 0, 1, 2.0, any, 0.985, any, 0.01},      // hybrid damping
              {10, 0, -100, -50, 1, 0, 1.0, 0.0, 0.0, 0.0, 0.0},     // negative gains not taken
+             {11, 0, 0, 0, 0.5, 1, 0.25, 0.5, any, any, 0.02},      // sine: a quarter period in
              {12, 3, 0, 0, 0, 0, 3.0, any, 5.0, 0.7, 0.01},         // torque ramp to the limit
              {12, 0.25, 0, 0, 0, 0, 1.0, 0.0, 0.0, 0.249, 0.002},   // below breakaway
              {13, 10, 0, 0, 0, 0, 0.5, 0.0, 0.0, 10.0, 0.01},       // calibration: held
@@ -89,8 +90,11 @@ TEST(Joint, EachModeReachesItsTargetWithinTheLimits) {
         rig.enable();
         rig.cmd = {0x0F,        float(c[1]), float(c[2]),   float(c[3]),
                    float(c[4]), float(c[5]), uint16_t(c[0])};
+        double last = 0.0;  // no jump: at most 5 turn/s over a 2 ms cycle
         rig.run(c[6], [&](const TCiA402_GetValue& v) {
             ASSERT_EQ(v.statusWord << 8 | v.modeDisplay, 0x023700 | int(c[0]));
+            const double p = rawToPosition(v.position);
+            ASSERT_LE(std::abs(p - std::exchange(last, p)), 0.0101);
             ASSERT_LE(std::abs(rawToVelocity(v.velocity)), 5.0 + 1e-6);
             ASSERT_LE(std::abs(rawToTorque(v.torque)), 30.01);
         });
