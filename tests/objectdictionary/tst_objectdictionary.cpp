@@ -48,10 +48,11 @@ private slots:
             // only fractional editors show decimals.
             const bool fractional =
                 p.displayKind == kDisplayFloat || p.displayKind == kDisplayThousandths;
-            QCOMPARE(std::tuple(int(e->size), type, e->writable(), e->readable(),
-                                e->type == T::Real32, fractional),
-                     std::tuple(p.size, p.displayKind == kDisplayNone ? type : p.typeCode,
-                                p.access != kParamReadOnly, p.access != kParamWriteOnly,
+            const int access = !e->writable()   ? kParamReadOnly
+                               : !e->readable() ? kParamWriteOnly
+                                                : kParamReadWrite;
+            QCOMPARE(std::tuple(int(e->size), type, access, e->type == T::Real32, fractional),
+                     std::tuple(p.size, p.displayKind == kDisplayNone ? type : p.typeCode, p.access,
                                 p.displayKind == kDisplayFloat,
                                 p.displayKind == kDisplayNone ? fractional : p.decimals > 0));
         }
