@@ -33,17 +33,14 @@ private slots:
         zh.setValue(QLatin1String(kLanguageSettingKey), QStringLiteral("zh"));
         QSettings junk(dir.filePath(QStringLiteral("junk.ini")), QSettings::IniFormat);
         junk.setValue(QLatin1String(kLanguageSettingKey), QStringLiteral("klingon"));
-        const QLocale chinese(QLocale::Chinese, QLocale::China);
-        const QLocale taiwan(QLocale::Chinese, QLocale::Taiwan);
-        const QLocale german(QLocale::German, QLocale::Germany);
-        QCOMPARE(chooseLanguage(std::nullopt, none, chinese), Language::Chinese);
-        QCOMPARE(chooseLanguage(std::nullopt, none, taiwan), Language::Chinese);
-        QCOMPARE(chooseLanguage(std::nullopt, none, german), Language::English);
-        QCOMPARE(chooseLanguage(std::nullopt, zh, german), Language::Chinese);
-        QCOMPARE(chooseLanguage(std::nullopt, junk, chinese), Language::Chinese);
-        QCOMPARE(chooseLanguage(Language::English, zh, chinese), Language::English);
-        for (const Language l : {Language::English, Language::Chinese}) {
-            QCOMPARE(languageFromCode(languageCode(l)), l);
+        using enum Language;
+        const std::tuple<std::optional<Language>, QSettings*, const char*, Language> choices[] = {
+            {std::nullopt, &none, "zh_CN", Chinese}, {std::nullopt, &none, "zh_TW", Chinese},
+            {std::nullopt, &none, "de_DE", English}, {std::nullopt, &zh, "de_DE", Chinese},
+            {std::nullopt, &junk, "zh_CN", Chinese}, {English, &zh, "zh_CN", English}};
+        for (const auto& [given, kept, locale, expected] : choices) {
+            QCOMPARE(chooseLanguage(given, *kept, QLocale(QLatin1String(locale))), expected);
+            QCOMPARE(languageFromCode(languageCode(expected)), expected);
         }
     }
 

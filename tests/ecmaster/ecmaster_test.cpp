@@ -51,8 +51,7 @@ private slots:
                 QCOMPARE(bus->chain->alState(1), uint8_t{EC_STATE_INIT});
         }
 
-        // Slow: ten attempts of about 2 s, each falling back through an INIT request nobody
-        // answers.
+        // Slow: ten attempts of about 2 s, each falling back through an unanswered INIT request.
         SimAdapter bus("t-empty", sim::ChainConfig{});
         ecmaster m;
         SignalSink sink(m);
@@ -364,9 +363,8 @@ private slots:
         m.disconnectBus();
     }
 
-    // The scope: frames of the cycles in order holding the drives' records; the walks' events; a
-    // state change at the first frame showing the new state; a pulled drive lost where its
-    // samples end.
+    // The scope: the cycles' frames in order with the drives' records; the walks' events; a state
+    // change at the first frame showing the new state; a pulled drive lost where its samples end.
     void scopeRecordsTheCycleAndItsEvents() {
         SimAdapter bus("s-scope", sim::ChainConfig::drives(3));
         ecmaster m;

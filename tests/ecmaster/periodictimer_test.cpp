@@ -79,11 +79,10 @@ private slots:
         QTRY_COMPARE(p.inside.load(), 0);
         QTest::qWait(20);
         QCOMPARE(p.calls.load(), 1);
-        QCOMPARE(timeKillEvent(id), MMSYSERR_INVALPARAM);  // already gone
-        QCOMPARE(timeSetEvent(0, 0, onTick, 0, TIME_PERIODIC), 0u);
-        QCOMPARE(timeSetEvent(2, 0, nullptr, 0, TIME_PERIODIC), 0u);
-        QCOMPARE(timeKillEvent(0), MMSYSERR_INVALPARAM);
-        QCOMPARE(timeKillEvent(0xFFFFFFF0u), MMSYSERR_INVALPARAM);
+        QCOMPARE((std::tuple{timeKillEvent(id), timeSetEvent(0, 0, onTick, 0, TIME_PERIODIC),
+                             timeSetEvent(2, 0, nullptr, 0, TIME_PERIODIC), timeKillEvent(0),
+                             timeKillEvent(0xFFFFFFF0u)}),  // the first one already gone
+                 std::tuple(MMSYSERR_INVALPARAM, 0u, 0u, MMSYSERR_INVALPARAM, MMSYSERR_INVALPARAM));
         const uint32_t a = timeSetEvent(2, 0, onTick, p.user(), 1),
                        b = timeSetEvent(2, 0, onTick, p.user(), 1);
         QVERIFY(a != b);

@@ -187,14 +187,12 @@ private slots:
         QVERIFY(log.contains(QStringLiteral("Set \"%1\": 20").arg(paramTable().value(8).name)));
 
         nextFile = exported;
-        QVERIFY(runJob([this] { sets->importSet(1); }));
-        QCOMPARE(dialog()->differingRows(), 4);
+        QVERIFY(runJob([this] { sets->importSet(1); }) && dialog()->differingRows() == 4);
         click("pushButton_tickDiffering");
         QVERIFY(runJob([this] { click("pushButton_write"); }));
         QCOMPARE(chain->parameter(2, 28), chain->parameter(1, 28));
         sets->compareDrives();
-        QVERIFY(runJob([this] { click("pushButton_compare"); }));
-        QCOMPARE(dialog()->differingRows(), 0);
+        QVERIFY(runJob([this] { click("pushButton_compare"); }) && dialog()->differingRows() == 0);
         QCOMPARE(table()->rowCount(), parameterSetIds().size() + 3);
         dialog()->close();
 
@@ -232,8 +230,7 @@ private slots:
         sets->busChanged();
         QCOMPARE(table()->rowCount(), 0);
         click("pushButton_write");
-        QVERIFY(!sets->busy());
-        QCOMPARE(chain->parameter(1, 8), b40);
+        QVERIFY(!sets->busy() && chain->parameter(1, 8) == b40);
     }
 };
 

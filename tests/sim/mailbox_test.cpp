@@ -132,8 +132,7 @@ TEST_F(MbxTest, HandshakeCountersRepeatAndEmergencies) {
     // Own counters run 1..7, never 0; the last counter again is a repeat and gets no second reply.
     for (int i = 0; i < 9; ++i)
         EXPECT_EQ(exchange(kMbxTypeCoE, kDeviceTypeRequest)->counter, (i + 2) % 7 + 1);
-    EXPECT_EQ(write(kMbxTypeCoE, kDeviceTypeRequest, counter), 1);
-    EXPECT_FALSE(read());
+    EXPECT_TRUE(write(kMbxTypeCoE, kDeviceTypeRequest, counter) == 1 && !read());
 
     // Mailbox errors: PDOs in the mailbox, a foreign type, a short SDO request, a length too long.
     for (auto [type, data, length, code] : std::vector<std::tuple<uint8_t, Bytes, int, int>>{
@@ -165,8 +164,7 @@ TEST_F(MbxTest, DictionaryParametersAndSaving) {
 
     // Saved values survive a power cycle and a cable pull, unsaved ones not; 19 is 1 while saving.
     make();
-    ASSERT_EQ(down(kParams, 9, {33}), 0u);
-    ASSERT_EQ(down(kParams, 19, {14}), 0u);
+    ASSERT_EQ((std::tuple{down(kParams, 9, {33}), down(kParams, 19, {14})}), std::tuple(0u, 0u));
     EXPECT_EQ(up(kParams, 20), Bytes{0}) << "14 is no save command";
     ASSERT_EQ(down(kParams, 19, {sim::kDriveSaveCommand}), 0u);
     ASSERT_EQ(down(kParams, 10, {44}), 0u);
@@ -193,8 +191,7 @@ TEST_F(MbxTest, TransferRefusalsAndAborts) {
     EXPECT_EQ(exchange(kMbxTypeCoE, sdoRequest(0x40, 0x2020, 0))->data[2], 0x41);
     EXPECT_EQ(exchange(kMbxTypeCoE, sdoRequest(0x70, 0, 0))->u32(6), kAbortToggle);
     EXPECT_EQ(exchange(kMbxTypeCoE, sdoRequest(0x40, 0x2020, 0))->data[2], 0x41);
-    EXPECT_EQ(write(kMbxTypeCoE, sdoRequest(0x80, 0x2020, 0, 0x05040000)), 1);
-    EXPECT_FALSE(read());
+    EXPECT_TRUE(write(kMbxTypeCoE, sdoRequest(0x80, 0x2020, 0, 0x05040000)) == 1 && !read());
     EXPECT_EQ(exchange(kMbxTypeCoE, sdoRequest(0x60, 0, 0))->u32(6), kAbortCommand);
     make();
     auto expedited = [](uint16_t index, uint8_t sub, size_t n) {

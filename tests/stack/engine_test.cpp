@@ -65,10 +65,8 @@ TEST(FrameBuilder, EncodesDatagramsWithOneIndexPadsAndRefusesWhatDoesNotFit) {
     EXPECT_TRUE(std::all_of(f.begin() + 44, f.end(), [](uint8_t v) { return v == 0; }));
 
     ec::FrameBuilder full, c;
-    EXPECT_TRUE(full.add(Command::LRW, 0, ec::kMaxDatagramData).has_value());
-    EXPECT_FALSE(full.add(Command::FRMW, 0, 8).has_value());
-    EXPECT_FALSE(c.add(Command::LRW, 0, ec::kMaxDatagramData + 1).has_value());
-    EXPECT_TRUE(c.add(Command::LRW, 0, 1466).has_value());
+    EXPECT_TRUE(full.add(Command::LRW, 0, ec::kMaxDatagramData) && !full.add(Command::FRMW, 0, 8));
+    EXPECT_TRUE(!c.add(Command::LRW, 0, ec::kMaxDatagramData + 1) && c.add(Command::LRW, 0, 1466));
     EXPECT_TRUE(c.add(Command::FRMW, 0, 8).has_value());  // the DC datagram behind the LRW fits
     EXPECT_LE(c.finish(1).size(), ec::kEthMaxFrame);
 }
@@ -119,10 +117,9 @@ TEST(FrameEngine, DropsDamagedAndForeignRepliesWithoutReadingPastThem) {
         EXPECT_EQ(engine.state(*slot),
                   taken ? FrameEngine::SlotState::Received : FrameEngine::SlotState::InFlight);
         if (taken) {
-            EXPECT_EQ(engine.replyWkc(*slot, 0), 7);
-            EXPECT_EQ(engine.replyWkc(*slot, 1), 8);
-            EXPECT_EQ(engine.replyData(*slot, 1)[0], 0x02);
-            EXPECT_EQ(engine.accept(exact), Unmatched) << "a duplicate has no taker";
+            EXPECT_EQ((std::tuple{engine.replyWkc(*slot, 0), engine.replyWkc(*slot, 1),
+                                  engine.replyData(*slot, 1)[0], engine.accept(exact)}),
+                      std::tuple(7, 8, 0x02, Unmatched));  // a duplicate has no taker
         }
     }
 }
