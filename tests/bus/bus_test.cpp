@@ -132,8 +132,8 @@ TEST(Bus, ClocksStateErrorsAndAPulledCable) {
     ASSERT_TRUE(bus.bringUp());
     // The first DC slave is the reference; delays grow hop by hop; system times are the master's.
     EXPECT_EQ(std::tuple(bus.master.group(0).DCnext, bus.slave(1).DCnext, bus.slave(3).DCprevious,
-                         bus.slave(1).pdelay),
-              std::tuple(1, 2, 2, 0));
+                         bus.slave(1).pdelay, bus.slave(3).parent, bus.slave(2).parent),
+              std::tuple(1, 2, 2, 0, 2, 1));
     EXPECT_TRUE(0 < bus.slave(2).pdelay && bus.slave(2).pdelay < bus.slave(3).pdelay);
     for (int n = 1; n <= kDrives; ++n) {
         EXPECT_EQ(static_cast<int32_t>(ec::getU32(bus.reg(n, 0x0928, 4).data())),

@@ -87,6 +87,7 @@ TEST(BusSdoInfo, ErrorRepliesTheListBoundGapsAndARefusal) {
     std::tie(l.od->Slave, l.od->Index[0], l.od->Index[1]) = std::tuple(1, 0x5555, 0x1000);
     EXPECT_EQ(ecx_readODdescription(bus->ctx(), 0, l.od.get()), 0);
     EXPECT_EQ(ecx_readOEsingle(bus->ctx(), 1, 5, l.od.get(), l.oe.get()), 0);
+    EXPECT_EQ(ecx_readOEsingle(bus->ctx(), 1, 1, l.od.get(), nullptr), 0);  // no list to fill
     const auto errors = bus->popErrors();
     ASSERT_EQ(errors.size(), 2u);
     for (const auto& [e, index, sub, code] :
