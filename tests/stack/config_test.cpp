@@ -269,6 +269,12 @@ TEST_F(RecordingBus, ExchangeSplitsTheImageOrItsCommandsAndWritesBackOnlyInputs)
     EXPECT_EQ(std::tuple(master.group(0).blockLRW, ds[0].cmd, ds[1].cmd),
               std::tuple(1, uint8_t(ec::Command::LRD), uint8_t(ec::Command::LWR)));
     EXPECT_EQ(Bytes(iomap.begin(), iomap.begin() + 100), image(100, 36));
+    std::vector<ec::SlotId> taken;  // every frame slot held elsewhere: nothing sent, none reported
+    while (const auto slot = master->port->claim(ec::Port::Clock::now()))
+        taken.push_back(*slot);
+    const size_t sent = script->sentCount();
+    EXPECT_EQ((std::tuple{ecx_send_processdata(master.get()), script->sentCount()}),
+              std::tuple(0, sent));
 }
 
 // Register datagrams ride behind the process data in the room its frame leaves, the rest in a
