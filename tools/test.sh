@@ -15,23 +15,25 @@ export QT_QPA_PLATFORM=offscreen
 build() {   # build <dir> <extra cmake args...>
     local dir=$1
     shift
-    cmake -S . -B "$dir" -G Ninja -DZENTRIO_WERROR=ON "$@"
+    # Line tables only, whatever the build type.
+    cmake -S . -B "$dir" -G Ninja -DZENTRIO_WERROR=ON -DCMAKE_CXX_FLAGS_DEBUG=-g1 \
+        -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O2 -g1 -DNDEBUG" "$@"
     cmake --build "$dir" -j "$jobs"
 }
 
 echo "== Build and test =="
-build build -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O2 -g1 -DNDEBUG"
+build build
 ctest --test-dir build --output-on-failure -j "$jobs"
 
 echo "== AddressSanitizer + UndefinedBehaviorSanitizer =="
-build build-asan -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG=-g1 -DZENTRIO_SANITIZE=address,undefined -DZENTRIO_BUILD_BENCH=OFF
+build build-asan -DCMAKE_BUILD_TYPE=Debug -DZENTRIO_SANITIZE=address,undefined -DZENTRIO_BUILD_BENCH=OFF
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:strict_string_checks=1 \
 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 LSAN_OPTIONS=suppressions="$PWD/tests/lsan.supp":print_suppressions=0 \
     ctest --test-dir build-asan --output-on-failure -j "$jobs"
 
 echo "== ThreadSanitizer: master stack, simulator, master, fault soak =="
-build build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O2 -g1 -DNDEBUG" -DZENTRIO_SANITIZE=thread -DZENTRIO_BUILD_BENCH=OFF
+build build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZENTRIO_SANITIZE=thread -DZENTRIO_BUILD_BENCH=OFF
 TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
     ctest --test-dir build-tsan --output-on-failure -j "$jobs"
 
