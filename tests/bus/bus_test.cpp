@@ -55,6 +55,12 @@ TEST(Bus, ChainsOfOtherShapesSizesAndARefusedTransition) {
                    bus.slave(3).eep_8byte, std::string(bus.slave(2).name), bus.slave(2).eep_id),
         std::tuple(0, "CP10 Coupler", 0, 1, "QJ30-B", 0x514A3330u));
     EXPECT_EQ(bus.slave(2).SM[3].StartAddr, bus.slave(3).SM[3].StartAddr);
+    // The first drive is the reference clock; a bus of a coupler alone has none.
+    mixed.slaves.resize(1);
+    SimBus plain(mixed);
+    EXPECT_EQ((std::tuple{ecx_configdc(bus.ctx()), bus.master.group(0).DCnext, plain.scan(),
+                          ecx_configdc(plain.ctx()), plain.master.group(0).hasdc}),
+              std::tuple(true, 2, 1, false, false));
     ASSERT_EQ(bus.map(), 100);
     EXPECT_TRUE(bus.slave(1).outputs == nullptr && bus.slave(1).inputs == nullptr);
     EXPECT_EQ(bus.slave(2).outputs, bus.iomap.data());
