@@ -258,6 +258,18 @@ private slots:
         state.connected = true;
         QVERIFY(!walks.enableDrive(0) && !walks.enableAllDrives() && !walks.resetFault(0) &&
                 !state.enabled);
+        // Each refusal with its reason: no bus, no drive at the index, the wrong enable state.
+        QStringList said;
+        state.log = [&said](const QString& line) { said << line; };
+        state.connected = false;
+        QVERIFY(!walks.enableSlave(1) && !walks.resetFault(0) && !walks.disableAllDrives());
+        state.connected = state.enabled = true;
+        QVERIFY(!walks.enableAllDrives() && !walks.disableDrive(1) && state.enabled);
+        state.enabled = false;
+        QVERIFY(!walks.enableDrive(1) && !walks.resetFault(1) && !state.enabled);
+        QCOMPARE(said, QStringList(
+                           {"Not connected, cannot Enable!", "Not connected, cannot reset a fault!",
+                            "Not in enable, cannot Disable!", "Is in enable, cannot enable!"}));
     }
 
     void enableDisableAndFaultResetAsTheDrivesSeeThem() {
