@@ -97,12 +97,17 @@ TEST(BusSdoInfo, ErrorRepliesTheListBoundGapsAndARefusal) {
     // Without the SII's SDO information bit, or beyond the list, nothing goes out.
     bus->slave(1).CoEdetails &= uint8_t(~ec::kCoeDetailSdoInfo);
     const uint64_t frames = bus->chain->framesSeen();
-    EXPECT_EQ(ecx_readODlist(bus->ctx(), 1, l.od.get()), 0);
+    EXPECT_EQ(std::tuple(ecx_readODlist(bus->ctx(), 1, l.od.get()),
+                         ecx_readODlist(bus->ctx(), 1, nullptr)),
+              std::tuple(0, 0));
     l.od->Entries = 2;
-    EXPECT_EQ(ecx_readOE(bus->ctx(), 1, l.od.get(), l.oe.get()), 0);
-    EXPECT_EQ(ecx_readODdescription(bus->ctx(), 2, l.od.get()), 0);
+    EXPECT_EQ(std::tuple(ecx_readOE(bus->ctx(), 1, l.od.get(), l.oe.get()),
+                         ecx_readODdescription(bus->ctx(), 1, l.od.get()),
+                         ecx_readOEsingle(bus->ctx(), 1, 0, l.od.get(), l.oe.get()),
+                         ecx_readODdescription(bus->ctx(), 2, l.od.get())),
+              std::tuple(0, 0, 0, 0));
     EXPECT_EQ(bus->chain->framesSeen(), frames);
-    EXPECT_EQ(bus->packetErrors(ec::kPacketRefused), 2u);
+    EXPECT_EQ(bus->packetErrors(ec::kPacketRefused), 4u);
 }
 
 TEST(BusSdoInfo, HostileRepliesStayInsideTheRecordsAndTheNextTransferWorks) {
