@@ -97,14 +97,24 @@ TEST(Bus, ChainsOfOtherShapesSizesAndARefusedTransition) {
             << n;
     }
 
-    // A drive whose SII lacks the SyncM category: its mailbox comes from the SII words alone.
-    SimBus bare(sim::ChainConfig::drives(1));
-    bare.chain->withSlave(1, [](sim::Esc& esc, sim::SlaveApplication*) {
-        auto& sii = const_cast<std::vector<uint16_t>&>(esc.sii());
-        for (size_t w = 0x40; w + 1 < sii.size() && sii[w] != 0xFFFF; w += 2u + sii[w + 1])
-            sii[w] = sii[w] == ec::kSiiCatSyncManager ? 0x0800 : sii[w];  // a vendor category
-    });
-    ASSERT_EQ(bare.scan(), 1);
+    // Drives whose SII lacks the SyncM category (the mailbox comes from the SII words alone), or
+    // whose FMMU category names FMMU0 for the mailbox status (the next free ones carry the image).
+    SimBus bare(sim::ChainConfig::drives(1)), shifted(sim::ChainConfig::drives(1));
+    const auto editSii = [](SimBus& one, uint16_t category, auto edit) {
+        one.chain->withSlave(1, [&](sim::Esc& esc, sim::SlaveApplication*) {
+            auto& sii = const_cast<std::vector<uint16_t>&>(esc.sii());
+            for (size_t w = 0x40; w + 3 < sii.size() && sii[w] != 0xFFFF; w += 2u + sii[w + 1])
+                if (sii[w] == category)
+                    edit(&sii[w]);
+        });
+    };
+    editSii(bare, ec::kSiiCatSyncManager, [](uint16_t* c) { c[0] = 0x0800; });  // a vendor's
+    editSii(shifted, ec::kSiiCatFmmu, [](uint16_t* c) { c[2] = 3; });
+    ASSERT_EQ(bare.scan() + shifted.scan(), 2);
+    EXPECT_EQ((std::tuple{shifted.map(), shifted.requestState(EC_STATE_SAFE_OP),
+                          shifted.requestState(EC_STATE_OPERATIONAL), shifted.exchange(),
+                          shifted.slave(1).FMMU[1].FMMUtype, shifted.slave(1).FMMU[3].FMMUtype}),
+              std::tuple(50, true, true, 3, ec::kFmmuTypeWrite, ec::kFmmuTypeRead));
     EXPECT_EQ(
         std::tuple(bare.slave(1).SMtype[0], bare.slave(1).SMtype[1], bare.slave(1).SM[0].StartAddr),
         std::tuple(uint8_t{EC_SMTYPE_MBXOUT}, uint8_t{EC_SMTYPE_MBXIN}, bare.slave(1).mbx_wo));
