@@ -234,8 +234,15 @@ TEST(Context, CallsWithoutALinkRefuse) {
     }
     int size = 2;
     EXPECT_EQ(std::tuple(ecx_BRD(closed.get(), 0, 0, 2, b, 9), ecx_LRW(closed.get(), 0, 2, b, 9),
-                         ecx_SDOread(closed.get(), 1, 0x1000, 0, false, &size, b, 9)),
-              std::tuple(EC_NOFRAME, EC_NOFRAME, 0));
+                         ecx_SDOread(closed.get(), 1, 0x1000, 0, false, &size, b, 9),
+                         ecx_SDOwrite(closed.get(), 1, 0x1000, 0, false, 2, b, 9)),
+              std::tuple(EC_NOFRAME, EC_NOFRAME, 0, 0));
+    // Sizes or buffers that cannot be right are refused before anything else is looked at.
+    EXPECT_EQ(std::tuple(ecx_SDOread(closed.get(), 1, 0x1000, 0, false, nullptr, b, 9),
+                         ecx_SDOwrite(closed.get(), 1, 0x1000, 0, false, -1, b, 9),
+                         ecx_SDOwrite(closed.get(), 1, 0x1000, 0, false, 2, nullptr, 9),
+                         ecx_FOEwrite(closed.get(), 1, "f", 0, 4, nullptr, 9)),
+              std::tuple(0, 0, 0, 0));
     constexpr auto kMost = static_cast<uint16_t>(ec::kMaxDatagramData);  // one more: an error
     std::array<ec_datagramt, 3> three{ec_datagramt{Command::FPRD, 1, 2, {}, b},
                                       {Command::FPRD, 1, kMost, {}, {}},
