@@ -40,6 +40,11 @@ private slots:
         sink.clear();
         QCOMPARE(m.readParameter(2, 0, &v), kBadDriveIndex);  // index == number of drives
         QCOMPARE(m.writeParameter(7, 8, &v), kBadDriveIndex);
+        // By slave number: slave 3 is no drive.
+        const uint8_t seven = 7;
+        QCOMPARE((std::tuple{m.sdoWrite(1, 8, &seven), m.sdoRead(1, 8, &v), v, m.sdoWrite(3, 8, &v),
+                             m.sdoRead(3, 8, &v)}),
+                 std::tuple(kParamOk, kParamOk, 7u, kParamFailed, kParamFailed));
         QTest::qWait(20);
         QCOMPARE(sink.lines, QStringList{});
 
