@@ -159,6 +159,20 @@ TEST(IoLayout, PacksSmallImagesCutsLargeOnesAtSlaveBoundariesAndRefusesTheUncutt
                    out[3].endBit(), out[4].offset, layout->outputBytes, layout->inputs[3].offset,
                    layout->inputs[4].offset, layout->outputsWkc, layout->inputsWkc}),
               std::vector<int64_t>({0, 2, 5, 0, 1, 7, 3, 4, 4, 5, 4, 2}));
+    // Packing on: an image that does not fit the rest of a byte, one that fills it.
+    using Packed = std::tuple<std::vector<uint32_t>, std::vector<uint32_t>, uint32_t>;
+    for (const auto& [bits, places, bytes] : {Packed{{6, 3, 2}, {0, 0, 1, 0, 1, 3}, 2},
+                                              {{4, 4, 1}, {0, 0, 0, 4, 1, 0}, 2},
+                                              {{4, 4, 8, 1}, {0, 0, 0, 4, 1, 0, 2, 0}, 3}}) {
+        std::vector<ec::IoSlaveBits> slaves;
+        for (const uint32_t b : bits)
+            slaves.push_back({b, 0});
+        const ec::IoLayout packed = ec::computeIoLayout(slaves).value();
+        std::vector<uint32_t> got;
+        for (const ec::IoPlace& p : packed.outputs)
+            got.insert(got.end(), {p.offset, p.startBit});
+        EXPECT_EQ(std::pair(got, packed.outputBytes), std::pair(places, bytes));
+    }
     for (const int drives : {5, 40}) {  // 40 drives: 2000 bytes, more than one datagram carries
         layout =
             ec::computeIoLayout(std::vector<ec::IoSlaveBits>(size_t(drives), {18 * 8, 32 * 8}));
