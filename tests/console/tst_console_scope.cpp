@@ -85,12 +85,36 @@ private slots:
         QVERIFY(span.contains(0x0237) && span.contains(0x4000));
     }
 
+    // What the tool refuses, each with the reason the operator reads; no channel past the last.
+    void toolRefusesWhatItCannotDo() {
+        ScopeTool tool(nullptr);
+        QString why[5];
+        QVERIFY(!tool.start(&why[0]) && !tool.save(u"s"_s, &why[1]) &&
+                !tool.exportCsv(u"c"_s, &why[2]) && !tool.open(u"none.zscope"_s, &why[3]) &&
+                !tool.openOverlay(u"none.zscope"_s, &why[4]));
+        QCOMPARE(QStringList(why, why + 3),
+                 QStringList({"No bus is connected.", "There is no recording to save.",
+                              "There is no recording to export."}));
+        QVERIFY(!why[3].isEmpty() && why[4] == why[3] && !tool.recording() && !tool.overlay());
+        for (int c = 0; c < scope::kMaxChannels; ++c)
+            QVERIFY(tool.addChannel({c, scope::Signal::Torque}));
+        QVERIFY(!tool.addChannel({0, scope::Signal::Velocity}));
+        for (const int outside : {-1, scope::kMaxChannels})
+            tool.setChannel(outside, {}), tool.removeChannel(outside);
+        tool.setChannel(scope::kMaxChannels - 1, {9, scope::Signal::Velocity});
+        tool.removeChannel(0);
+        QCOMPARE(std::tuple(tool.channels().size(), tool.channels().front().drive,
+                            tool.channels().back().drive, tool.channels().back().signal),
+                 std::tuple(size_t(scope::kMaxChannels - 1), 1, 9, scope::Signal::Velocity));
+    }
+
     // A velocity step crosses the level at the trigger sample, 25 % into the record; the file of
     // the recording reopens without a bus, sample for sample and event for event.
     void velocityStepTriggersAndReopens() {
         QVERIFY(openConnected());
         ScopeTool* tool = openScope();
-        QVERIFY(tool != nullptr);
+        QString why;
+        QVERIFY(tool != nullptr && !tool->start(&why) && why == "Add a channel first.");
         tool->addChannel({0, scope::Signal::Velocity});
         tool->addChannel({0, scope::Signal::TargetVelocity});
         QVERIFY(clickAndWait("pushButton_enable", "Disable"));
