@@ -75,6 +75,35 @@ private slots:
                      label->text().contains(u"sw: A 0x0237   B 0x0237"_s) &&
                      label->text().contains(u"mode: A 8   B 8   Δ 0"_s),
                  qPrintable(first + u'\n' + label->text()));
+        // Ctrl+click moves cursor A, Ctrl+right-click or Shift+click B; a cursor taken follows
+        // the mouse.
+        scope.resize(900, 600);
+        scope.show();
+        QCustomPlot* area = scope.findChild<QCustomPlot*>();
+        area->replot();
+        const auto at = [area](double t) {
+            return QPoint(int(area->xAxis->coordToPixel(t)), area->height() / 2);
+        };
+        const auto cursorsAt = [&](double a, double b) {
+            const auto snap = [&](double t) { return area->xAxis->pixelToCoord(at(t).x()); };
+            return label->text().startsWith(
+                u"A: %1 s   B: %2 s"_s.arg(snap(a), 0, 'f', 4).arg(snap(b), 0, 'f', 4));
+        };
+        QTest::mouseClick(area, Qt::LeftButton, Qt::ControlModifier, at(0.004));
+        QTest::mouseClick(area, Qt::RightButton, Qt::ControlModifier, at(0.009));
+        QVERIFY2(cursorsAt(0.004, 0.009), qPrintable(label->text()));
+        QTest::mouseClick(area, Qt::LeftButton, Qt::ShiftModifier, at(0.008));
+        for (const auto& [from, to] : {std::pair(0.008, 0.006), {0.004, 0.002}}) {
+            QTest::mousePress(area, Qt::LeftButton, {}, at(from));
+            QTest::mouseMove(area, at(to));
+            QTest::mouseRelease(area, Qt::LeftButton, {}, at(to));
+        }
+        QVERIFY2(cursorsAt(0.002, 0.006), qPrintable(label->text()));
+        const QString held = label->text();  // let go: a drag elsewhere moves no cursor
+        QTest::mousePress(area, Qt::LeftButton, {}, at(0.007));
+        QTest::mouseMove(area, at(0.005));
+        QTest::mouseRelease(area, Qt::LeftButton, {}, at(0.005));
+        QCOMPARE(label->text(), held);
         scope.findChild<QCheckBox*>("checkBox_separateAxes")->setChecked(true);  // an axis each
         QVERIFY(plot->graph(1)->valueAxis() != plot->graph(0)->valueAxis());
         QCOMPARE(std::pair(plot->graph(0)->lineStyle(), plot->graph(1)->lineStyle()),
