@@ -112,6 +112,26 @@ private slots:
         QVERIFY(words(0x4000).save(over.toStdString()) && scope.tool()->openOverlay(over, &error));
         const QCPRange span = plot->graph(0)->valueAxis()->range();
         QVERIFY(span.contains(0x0237) && span.contains(0x4000));
+
+        // The file buttons, each through its dialog; an overlay dialog left without a file takes
+        // the overlay away.
+        ModalAnswerer answer;
+        QStringList statuses;
+        const QString files[] = {dir.filePath(u"a.zscope"_s), dir.filePath(u"a.csv"_s),
+                                 dir.filePath(u"a.png"_s), dir.filePath(u"a.csv"_s), QString()};
+        const char* buttons[] = {"pushButton_save", "pushButton_exportCsv", "pushButton_exportPng",
+                                 "pushButton_open", "pushButton_overlay"};
+        for (int i = 0; i < 5; ++i) {
+            answer.thenFile(files[i]);
+            scope.findChild<QPushButton*>(buttons[i])->click();
+            statuses << scope.findChild<QLabel*>("label_status")->text();
+        }
+        QCOMPARE(statuses.mid(0, 3),
+                 QStringList({u"Saved %1."_s.arg(files[0]), u"Saved %1."_s.arg(files[1]),
+                              u"Saved %1."_s.arg(files[2])}));
+        QVERIFY2(statuses[3].startsWith(u"Not opened: "_s) && statuses[4] == statuses[3] &&
+                     !scope.tool()->overlay() && QFileInfo(files[2]).size() > 0,
+                 qPrintable(statuses.join(u'|')));
     }
 
     // What the tool refuses, each with the reason the operator reads; no channel past the last.
