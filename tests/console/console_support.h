@@ -44,9 +44,8 @@ inline QByteArray asBytes(const std::vector<uint8_t>& v) {
 // A loaded test process stalls longer than a real master: the SM watchdog allows 2 s, not 100 ms.
 inline sim::ChainConfig chainConfig(int drives) {
     sim::ChainConfig config = sim::ChainConfig::drives(drives);
-    for (sim::SlaveConfig& slave : config.slaves) {
+    for (sim::SlaveConfig& slave : config.slaves)
         slave.smWatchdogTicks = 20000;
-    }
     return config;
 }
 
@@ -99,9 +98,8 @@ private:
             stuck = 0;
         } else if (++stuck > 100) {
             stuck = 0;
-            if (auto* dialog = qobject_cast<QDialog*>(modal)) {
+            if (auto* dialog = qobject_cast<QDialog*>(modal))
                 dialog->done(QDialog::Rejected);
-            }
         }
     }
 
@@ -148,9 +146,8 @@ protected:
     QStringList messages() const {
         static const QRegularExpression prefix(u"^\\d\\d:\\d\\d:\\d\\d: "_s);
         QStringList out = child<QPlainTextEdit>("textBrowserLogs")->toPlainText().split(u'\n');
-        for (QString& line : out) {
+        for (QString& line : out)
             line.remove(prefix);
-        }
         return out;
     }
     bool logged(const QString& message) const { return messages().contains(message); }
@@ -194,12 +191,10 @@ protected:
             dialog->accept();
         });
         // A password taken: the confirmation names the target drive, answered Yes.
-        if (boxes == 1) {
+        if (boxes == 1)
             answerer.thenBox(QMessageBox::Yes);
-        }
-        for (int i = 0; i < boxes; ++i) {
+        for (int i = 0; i < boxes; ++i)
             answerer.thenBox();
-        }
         click("pushButton_Upgrade");
         QVERIFY(waitFor([&answerer] { return answerer.done(); }));
     }
@@ -224,12 +219,10 @@ protected:
     // Leaves the drives disabled; after a failure the log pane goes to the output.
     void closeWindow() {
         if (window) {
-            if (QTest::currentTestFailed()) {
+            if (QTest::currentTestFailed())
                 qWarning().noquote() << "Log pane of the failed test:\n" << messages().join(u'\n');
-            }
-            if (master()->isEnabled()) {
+            if (master()->isEnabled())
                 master()->disableAllDrives();
-            }
             window.reset();
             QCOMPARE(chain ? chain->takeRefusals() : std::vector<std::string>{},  // a real slave's
                      std::vector<std::string>{});

@@ -47,9 +47,8 @@ inline QStringList untranslatedEnglish(const QString& text) {
     for (auto it = word.globalMatch(rest); it.hasNext();) {
         QString w = it.next().captured();
         for (const QString& part : w.split(u'_', Qt::SkipEmptyParts)) {
-            if (part.size() > 1 && !kept.contains(part)) {
+            if (part.size() > 1 && !kept.contains(part))
                 found << part;
-            }
         }
     }
     return found;
@@ -59,9 +58,8 @@ inline QStringList untranslatedEnglish(const QString& text) {
 inline QStringList placeholders(const QString& text) {
     static const QRegularExpression marker(QStringLiteral("%(\\d+)"));
     QStringList found;
-    for (auto it = marker.globalMatch(text); it.hasNext();) {
+    for (auto it = marker.globalMatch(text); it.hasNext();)
         found << it.next().captured(1);
-    }
     found.removeDuplicates();
     std::sort(found.begin(), found.end());
     return found;

@@ -54,9 +54,8 @@ private slots:
         adapter = kChain3;
     }
     void cleanup() {
-        if (window && roundTrip()->text() == u"Stop"_s) {
+        if (window && roundTrip()->text() == u"Stop"_s)
             roundTrip()->click();
-        }
         closeWindow();
     }
 
@@ -80,9 +79,8 @@ private slots:
         // Every curve records; paused, the view stands; Fit shows all; Export writes CSV.
         auto* para = child<KivCustomPlot>("plot_para");
         for (KivCustomPlot* plot : {para, child<KivCustomPlot>("plot_temperature")}) {
-            for (int c = 0; c < 3; ++c) {
+            for (int c = 0; c < 3; ++c)
                 QTRY_VERIFY(plot->graph(c)->dataCount() >= 3);
-            }
         }
         button("pushButton_pause_para")->setChecked(true);
         QTest::qWait(100);  // a refresh that was queued lands
@@ -166,9 +164,8 @@ private slots:
         QVERIFY(waitFor([this] { return qAbs(chain->joint(1)->velocity - 1.0) < 0.05; }));
         QVERIFY(waitFor([this] { return qAbs(value("doubleSpinBox_Velocity") - 1.0) <= 0.01; }));
         QVERIFY(qAbs(chain->joint(2)->velocity) < 0.01);
-        for (const char* name : {"torque", "Kp", "Kd"}) {
+        for (const char* name : {"torque", "Kp", "Kd"})
             send(name, 0.5);
-        }
         QCOMPARE(command(0).torque + command(0).kp + command(0).kd, 1.5f);
         master()->setEnabled(false);  // as if disabled behind the console's back
         QVERIFY(clickAndWait("pushButton_enable", "Disable"));
@@ -265,9 +262,8 @@ private slots:
         QCOMPARE(timer->interval + timer->totalTime, 1100);
         QVERIFY(state() == Testing && locked() && total->isReadOnly());
         QVERIFY(waitText(roundTrip(), "Start") && steps.size() >= 3);
-        for (size_t i = 0; i < steps.size(); ++i) {
+        for (size_t i = 0; i < steps.size(); ++i)
             QCOMPARE(steps[i], (std::pair{static_cast<int>(i), i % 2 == 0 ? 0.5f : -0.75f}));
-        }
         QVERIFY(command(1).velocity == 0.0f && command(0).velocity == 0.25f);
         QVERIFY(state() == Enabled && !locked() && !total->isReadOnly());
         const size_t sent = steps.size();
@@ -302,9 +298,8 @@ private slots:
         QVERIFY(waitLogged(u">>> 下使能所有电机失败"_s) && state() == Testing && locked() &&
                 master()->isEnabled() && multi()->text() == "Stop");
         chain->withSlave(1, [](sim::Esc&, sim::SlaveApplication* app) {
-            for (const uint16_t cw : {0x80, 0x06, 0x07, 0x0F}) {
+            for (const uint16_t cw : {0x80, 0x06, 0x07, 0x0F})
                 static_cast<sim::Cia402Drive*>(app)->applyControlWord(cw);
-            }
         });
         QVERIFY(waitFor([this] { return master()->driveStateOf(0) == kDriveOperationEnabled; }));
         QVERIFY(clickAndWait("button_multitest", "Start") && state() == Connected && !locked() &&
@@ -347,28 +342,24 @@ private slots:
     // A lost drive takes the bus down, says why, ends a procedure for good; reconnect resumes.
     void lostDrive_data() {
         QTest::addColumn<QString>("procedure");
-        for (const char* name : {"", "button_roundtrip", "button_multitest", "button_calibrate"}) {
+        for (const char* name : {"", "button_roundtrip", "button_multitest", "button_calibrate"})
             QTest::newRow(*name ? name : "idle") << QString::fromLatin1(name);
-        }
     }
     void lostDrive() {
         QFETCH(QString, procedure);
         QVERIFY(openConnected());
-        if (procedure.isEmpty()) {
+        if (procedure.isEmpty())
             selectDrive(1);
-        }
         window->setProcedurePollInterval(20);
         std::ranges::for_each(kSetpoints, [this](const char* name) { setValue(name, 1.5); });
         setValue("RoundTripTimeInput", 1.0);
-        if (procedure == u"button_roundtrip"_s) {
+        if (procedure == u"button_roundtrip"_s)
             QVERIFY(clickAndWait("pushButton_enable", "Disable"));
-        }
         const QString idle = procedure.isEmpty() ? QString() : button(procedure)->text();
         if (!procedure.isEmpty()) {
             button(procedure)->click();
-            if (procedure == u"button_multitest"_s) {
+            if (procedure == u"button_multitest"_s)
                 QVERIFY(waitText(multi(), "Stop"));
-            }
             QVERIFY(state() == Testing && locked());
         }
         chain->pullDrive(3);

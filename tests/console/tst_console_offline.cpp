@@ -40,17 +40,15 @@ private:
     }
     static QStringList lines(const QSignalSpy& spy) {
         QStringList out;
-        for (const QVariantList& line : spy) {
+        for (const QVariantList& line : spy)
             out << line.first().toString();
-        }
         out.removeAll(kUpdaterFailed);
         return out;
     }
     void save(ModalAnswerer& answerer, const QString& target) {
         answerer.thenFile(target);
-        if (!target.isEmpty()) {
+        if (!target.isEmpty())
             answerer.thenBox();
-        }
         click("pushButton_SaveFile");
         QVERIFY(answerer.done());
     }
@@ -123,9 +121,8 @@ private slots:
 
         // The inputs that end up in file names, row times and timer periods.
         const QString longest(MainWindow::kMaxMotorNumberLength, u'x');
-        for (const QString& ok : {u"M-01_a"_s, u"7"_s, longest}) {
+        for (const QString& ok : {u"M-01_a"_s, u"7"_s, longest})
             QVERIFY2(MainWindow::isSafeMotorNumber(ok), qPrintable(ok));
-        }
         for (const QString& bad :
              {QString(), longest + u'x', u"../x"_s, u"a\\b"_s, u"C:x"_s, u"ａ1"_s}) {
             QVERIFY2(!MainWindow::isSafeMotorNumber(bad), qPrintable(bad));
@@ -162,14 +159,12 @@ private slots:
 
         const QStringList stateTexts = {"pushButton_connect", "button_identify", "label_multicount",
                                         "pushButton_plot_temp", "label_calibratetime"};
-        for (const QString& name : stateTexts) {
+        for (const QString& name : stateTexts)
             child<QObject>(name)->setProperty("text", u"state of "_s + name);
-        }
         QEvent change(QEvent::LanguageChange);
         QCoreApplication::sendEvent(window.get(), &change);
-        for (const QString& name : stateTexts) {
+        for (const QString& name : stateTexts)
             QCOMPARE(child<QObject>(name)->property("text").toString(), u"state of "_s + name);
-        }
     }
 
     // The fields take one record in 52 (a process-wide count: synchronise first).
@@ -180,9 +175,8 @@ private slots:
                 child<QDoubleSpinBox>("doubleSpinBox_Torque")->text() == u"—"_s);
         feed(TCiA402_GetValue{.statusWord = 2});
         QVERIFY(stateBox->isEnabled() && stateBox->value() == 2);
-        for (int i = 0; i < 52 && stateBox->value() != 1; ++i) {
+        for (int i = 0; i < 52 && stateBox->value() != 1; ++i)
             feed(TCiA402_GetValue{.statusWord = 1});
-        }
         QCOMPARE(stateBox->value(), 1);
         const TCiA402_GetValue moving{.position = 100 * 65535};
         feed(moving, 51);
@@ -198,9 +192,8 @@ private slots:
         const std::pair<const char*, double> fields[] = {
             {"Position", -1.0}, {"Velocity", 1.23}, {"Torque", 40.0},   {"BusVoltage", 48.0},
             {"McuTemp", 38.0},  {"MosTemp", 41.0},  {"MotorTemp", -7.0}};
-        for (const auto& [name, expected] : fields) {
+        for (const auto& [name, expected] : fields)
             QCOMPARE(value(("doubleSpinBox_" + std::string(name)).c_str()), expected);
-        }
         feed(moving, 51);
         QCOMPARE(value("doubleSpinBox_Position"), -1.0);
         combo("comboBox_mode")->setCurrentIndex(1);
@@ -246,9 +239,8 @@ private slots:
         emit window->writeLog(u"当前 x "_s);
         QTRY_VERIFY(runningLog().endsWith(": 当前 x \n"));
         QCOMPARE(messages().last(), u"当前 x "_s);  // after its "hh:mm:ss: "
-        for (int i = 0; i < 1500; ++i) {
+        for (int i = 0; i < 1500; ++i)
             emit window->writeLog(u"line %1"_s.arg(i));
-        }
         QTRY_COMPARE(messages().last(), u"line 1499"_s);
         QVERIFY(messages().size() == kLogPaneMaxLines && messages().first() == u"line 500"_s);
         const QList<QByteArray> all = runningLog().split('\n');

@@ -18,9 +18,8 @@ private:
     static bool record(ScopeTool* tool, scope::TriggerSettings trigger, double seconds, double pre,
                        const std::function<void()>& provoke) {
         tool->setSettings({scope::TriggerMode::Single, trigger, 0.002, seconds, pre});
-        if (!tool->start()) {
+        if (!tool->start())
             return false;
-        }
         QTest::qWait(2 * ScopeTool::kPollMs + int(seconds * pre * 1000));  // the history fills
         provoke();
         return waitFor([tool] { return !tool->running(); }) && tool->recording() != nullptr;
@@ -46,9 +45,8 @@ private slots:
         for (int kind = 0; kind < 7; ++kind) {
             scope.findChild<QComboBox*>("comboBox_triggerKind")->setCurrentIndex(kind);
             QString used;
-            for (int f = 0; f < 4; ++f) {
+            for (int f = 0; f < 4; ++f)
                 used += scope.findChild<QWidget*>(fields[f])->isEnabled() ? "CLBE"[f] : '-';
-            }
             QCOMPARE(used, uses[kind]);
         }
         const QCustomPlot* plot = scope.findChild<QCustomPlot*>();

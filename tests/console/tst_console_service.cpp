@@ -42,9 +42,8 @@ private:
     QAbstractButton* identify() const { return button("button_identify"); }
     QStringList snapshot(int position) const {
         QStringList values;
-        for (const int id : window->parameterRows().keys()) {
+        for (const int id : window->parameterRows().keys())
             values << QString::fromLatin1(asBytes(chain->parameter(position, id)).toHex());
-        }
         return values;
     }
     QStringList identifyBoxes;  // what the last identifyAs() was shown
@@ -207,9 +206,8 @@ private slots:
         expected[ids.indexOf(limit)] = u"2a"_s;
         QCOMPARE(snapshot(1), expected);
 
-        for (const int id : ids) {
+        for (const int id : ids)
             row(id).editor->setValue(findParam(id)->displayKind == kDisplaySmallInt ? -5 : 9);
-        }
         child<QLineEdit>("lineEdit_PdtType")->clear();  // Write ALL reads nothing back
         click("pushButton_WriteAll");
         QVERIFY(runs("Write ALL finished.", 3) && lineText("lineEdit_PdtType").isEmpty());
@@ -217,9 +215,8 @@ private slots:
         QCOMPARE(asBytes(chain->parameter(1, 1)), QByteArray("\x28\x23", 2));  // 9000
         QCOMPARE(asBytes(chain->parameter(1, 31)), QByteArray("\x09\x00\x00\x00", 4));
         QCOMPARE(snapshot(2), drive2);
-        for (const int id : ids) {
+        for (const int id : ids)
             row(id).editor->setValue(0);
-        }
         click("pushButton_ReadAll");
         QVERIFY(runs("Read ALL finished.", 1));
         for (const int id : ids) {

@@ -13,13 +13,11 @@ const QString kTourChain = u"Simulated drive chain (3 drives)"_s;
 // Every text a widget shows or offers (tooltips, menu entries, headers, items), one per line.
 void textsOf(QWidget* w, QStringList& out) {
     const auto add = [&out, w](const QString& text) {
-        for (const QString& line : plainText(text).split(u'\n', Qt::SkipEmptyParts)) {
+        for (const QString& line : plainText(text).split(u'\n', Qt::SkipEmptyParts))
             out << w->objectName() + u": "_s + line;
-        }
     };
-    if (w->isWindow()) {
+    if (w->isWindow())
         add(w->windowTitle());
-    }
     // The widget's actions and, through their menus, the menus' entries.
     std::function<void(const QList<QAction*>&)> walk = [&](const QList<QAction*>& actions) {
         for (QAction* a : actions) {
@@ -47,14 +45,12 @@ void textsOf(QWidget* w, QStringList& out) {
         }
     } else if (auto* c = qobject_cast<QComboBox*>(w); c && c->objectName() != u"comboBox_item") {
         // The adapters (left out) are device names as the system reports them.
-        for (int i = 0; i < c->count(); ++i) {
+        for (int i = 0; i < c->count(); ++i)
             add(c->itemText(i));
-        }
     } else if (auto* v = qobject_cast<QAbstractItemView*>(w)) {
         const QAbstractItemModel* m = v->model();
-        for (int col = 0; m && col < m->columnCount(); ++col) {
+        for (int col = 0; m && col < m->columnCount(); ++col)
             add(m->headerData(col, Qt::Horizontal).toString());
-        }
         for (int r = 0; m && r < std::min(m->rowCount(), 200); ++r) {
             add(m->headerData(r, Qt::Vertical).toString());
             for (int col = 0; col < m->columnCount(); ++col) {
@@ -63,12 +59,10 @@ void textsOf(QWidget* w, QStringList& out) {
             }
         }
     } else if (auto* plot = qobject_cast<QCustomPlot*>(w)) {
-        for (QCPAxis* axis : plot->axisRect()->axes()) {
+        for (QCPAxis* axis : plot->axisRect()->axes())
             add(axis->label());
-        }
-        for (int i = 0; i < plot->graphCount(); ++i) {
+        for (int i = 0; i < plot->graphCount(); ++i)
             add(plot->graph(i)->name());
-        }
     }
 }
 
@@ -78,9 +72,8 @@ QStringList visibleTexts() {
     const auto visibleIn = [&out](QWidget* parent) {
         for (QWidget* w : parent->findChildren<QWidget*>()) {
             // Of Qt's own file dialog, what the console gives it: title and filters (elsewhere).
-            if (w->isVisible() && qobject_cast<QFileDialog*>(w->window()) == nullptr) {
+            if (w->isVisible() && qobject_cast<QFileDialog*>(w->window()) == nullptr)
                 textsOf(w, out);
-            }
         }
     };
     for (QWidget* top : QApplication::topLevelWidgets()) {
@@ -88,9 +81,8 @@ QStringList visibleTexts() {
             for (QTabWidget* tabs : top->findChildren<QTabWidget*>()) {
                 const int current = tabs->currentIndex();
                 for (int i = 0; tabs->isVisible() && i < tabs->count(); ++i) {
-                    if (tabs->isTabEnabled(i)) {
+                    if (tabs->isTabEnabled(i))
                         tabs->setCurrentIndex(i);
-                    }
                     visibleIn(tabs->widget(i));
                 }
                 tabs->setCurrentIndex(current);
@@ -128,9 +120,8 @@ class TestConsoleTour : public WindowFixture {
             (no ? no : cancel ? cancel : box->buttons().first())->click();
         } else if (auto* dialog = qobject_cast<QDialog*>(modal)) {
             auto* files = qobject_cast<QFileDialog*>(dialog);
-            for (const QString& f : files ? files->nameFilters() : QStringList()) {
+            for (const QString& f : files ? files->nameFilters() : QStringList())
                 seen << u"filter: "_s + f;
-            }
             dialog->reject();
         }
     }
@@ -142,9 +133,8 @@ class TestConsoleTour : public WindowFixture {
     }
     void closeOthers() {
         for (QWidget* top : QApplication::topLevelWidgets()) {
-            if (top != window.get() && top->isVisible()) {
+            if (top != window.get() && top->isVisible())
                 top->close();
-            }
         }
     }
     // A log line not seen before in 2 s, the last one waited for.
@@ -243,9 +233,8 @@ private slots:
         QStringList faults;
         for (const QString& text : seen) {
             const QString shown = text.section(u": "_s, 1);
-            if (lang == Language::English ? hasCjk(shown) : !untranslatedEnglish(shown).isEmpty()) {
+            if (lang == Language::English ? hasCjk(shown) : !untranslatedEnglish(shown).isEmpty())
                 faults << text;
-            }
         }
         faults.removeDuplicates();
         QVERIFY2(seen.size() > 500, qPrintable(QString::number(seen.size())));

@@ -90,9 +90,8 @@ private slots:
         spin.start();
         while (spin.elapsed() < 1000 && reached == 0) {
             const uint64_t cycles = master()->busFigures().cycles;
-            if (allDrivesTook(2)) {
+            if (allDrivesTook(2))
                 reached = std::max(cycles, before);
-            }
         }
         QVERIFY2(reached != 0, "STOP never reached the drives");
         QVERIFY2(reached - before <= 2, qPrintable(u"%1 cycles"_s.arg(reached - before)));
@@ -130,9 +129,8 @@ private slots:
         click("pushButton_ReadPdtBatch");
         click("pushButton_ReadPdtType");
         QTRY_VERIFY_WITH_TIMEOUT(logged(u"Get \"产品类型\": read failed"_s), kBusTimeoutMs);
-        for (const char* field : {"lineEdit_Version", "lineEdit_PdtBatch", "lineEdit_PdtType"}) {
+        for (const char* field : {"lineEdit_Version", "lineEdit_PdtBatch", "lineEdit_PdtType"})
             QCOMPARE(child<QLineEdit>(field)->text(), u"read failed"_s);
-        }
         QVERIFY(logged(u"Get \"Software_Version\": read failed"_s) &&
                 logged(u"读取产品类型失败，尝试重新解析"_s));
         QVERIFY(!messages().join(u'\n').contains(u"QJ00"_s) &&

@@ -23,9 +23,8 @@ private slots:
             {{"zentrio", "--language", "english"}, std::nullopt},
             {{"zentrio", "--simulate", "2", "--language", "zh"}, Language::Chinese}};
         // clang-format on
-        for (const auto& [args, language] : options) {
+        for (const auto& [args, language] : options)
             QVERIFY2(parseStartupOptions(args).language == language, qPrintable(args.join(u' ')));
-        }
 
         QTemporaryDir dir;
         QSettings none(dir.filePath(QStringLiteral("none.ini")), QSettings::IniFormat);
@@ -61,9 +60,8 @@ private slots:
         int messages = 0;
         QString source;
         while (!xml.atEnd()) {
-            if (xml.readNext() != QXmlStreamReader::StartElement) {
+            if (xml.readNext() != QXmlStreamReader::StartElement)
                 continue;
-            }
             if (xml.name() == u"message" &&
                 xml.attributes().value(QStringLiteral("numerus")) == u"yes") {
                 faults << QStringLiteral("plural form: line ") + QString::number(xml.lineNumber());
@@ -91,9 +89,8 @@ private slots:
         QVERIFY2(!xml.hasError(),
                  qPrintable(xml.errorString() + u' ' + QString::number(xml.lineNumber())));
         QVERIFY2(messages > 300, qPrintable(QString::number(messages)));
-        if (!faults.isEmpty()) {
+        if (!faults.isEmpty())
             qWarning().noquote() << faults.join(u'\n');
-        }
         QVERIFY2(faults.isEmpty(), qPrintable(QString::number(faults.size())));
     }
 

@@ -410,9 +410,8 @@ private slots:
         // One cycle held up past the next grid points: the cycles passed over leave a gap.
         static std::atomic<bool> holdUp{true};
         ecmaster::setCycleProbe([](int64_t, int64_t, int64_t, int64_t) {
-            if (holdUp.exchange(false)) {
+            if (holdUp.exchange(false))
                 std::this_thread::sleep_for(std::chrono::milliseconds(9));
-            }
         });
         const uint64_t skipped = m.busFigures().skippedCycles;
         take(100);

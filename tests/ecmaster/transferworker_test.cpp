@@ -22,9 +22,8 @@ private slots:
         // A's first transfer runs until it sees its cancel flag (or a release that never comes).
         worker.post(&a, [&](const TransferWorker::Cancelled& cancelled) {
             started = true;
-            while (!cancelled && !release) {
+            while (!cancelled && !release)
                 std::this_thread::sleep_for(std::chrono::milliseconds(1));
-            }
             sawCancel = cancelled.load();
             std::this_thread::sleep_for(std::chrono::milliseconds(50));  // its last exchange
             ended = true;
@@ -58,9 +57,8 @@ private slots:
         // A cancel that does not wait flags A's queued transfer: it still runs, told so.
         std::atomic<bool> releaseB{false};
         worker.post(&b, [&](const TransferWorker::Cancelled&) {
-            while (!releaseB) {
+            while (!releaseB)
                 std::this_thread::sleep_for(std::chrono::milliseconds(1));
-            }
         });
         worker.post(&a, [&](const TransferWorker::Cancelled& cancelled) {
             const std::lock_guard<std::mutex> lock(mutex);
@@ -83,9 +81,8 @@ private slots:
             const int owner = 0;
             worker.post(&owner, [&](const TransferWorker::Cancelled& cancelled) {
                 started = true;
-                while (!cancelled) {
+                while (!cancelled)
                     std::this_thread::sleep_for(std::chrono::milliseconds(1));
-                }
                 sawCancel = true;
             });
             worker.post(&owner, [&](const TransferWorker::Cancelled&) { queuedRan = true; });

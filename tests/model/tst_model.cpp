@@ -109,9 +109,8 @@ private slots:
         const double truncations[][2] = {{2147483647.9, INT32_MAX}, {-2147483648.9, INT32_MIN},
             {2147483648.0, INT32_MIN}, {-2147483649.0, INT32_MIN}, {qInf(), INT32_MIN},
             {qQNaN(), INT32_MIN}, {-0.999, 0}};
-        for (const auto& [value, expected] : truncations) {
+        for (const auto& [value, expected] : truncations)
             QCOMPARE(double(truncateToInt32(value)), expected);
-        }
         // Each code writes exactly its member into exactly its bytes of the output image.
         const App_SetValue cmd{0x010F, -1.0f, 100.0f, 30.0f, -0.5f, 1.0f, kModeForcePositionHybrid};
         const std::tuple<int, int, QByteArray> fields[] = {{kCmdControlWord, 0, hex("0f01")},
@@ -135,12 +134,10 @@ private slots:
             {8, hex("2c"), 300.0}, {20, hex("d8"), -40.0}, {20, hex("fd"), -3.9}, {31, hex("10270000"), 10000.7},
             {2, hex("0000c03f"), 1.5}, {2, hex("cdcccc3d"), 0.1}, {18, hex("0f"), 0.0}, {18, hex("0f"), 77.0},
             {35, hex("09000000"), 9.0}};
-        for (const auto& r : reads) {
+        for (const auto& r : reads)
             QCOMPARE(editorValueFromBytes(r.id, r.bytes).value_or(-1e9), r.value);
-        }
-        for (const auto& w : writes) {
+        for (const auto& w : writes)
             QCOMPARE(bytesFromEditorValue(w.id, w.value).toHex(), w.bytes.toHex());
-        }
         QVERIFY(findParam(-1) == nullptr && findParam(37) == nullptr && findParam(36) != nullptr);
         QVERIFY(!editorValueFromBytes(37, QByteArray(4, '\1')) && bytesFromEditorValue(37, 1).isEmpty() &&
                 !editorValueFromBytes(kParamIdSaveSettings, hex("0f")));  // a command
@@ -154,9 +151,8 @@ private slots:
         const std::pair<QByteArray, QString> types[] = {{hex("30314a51"), "QJ10"},
             {hex("00304a51"), "QJ0"}, {hex("30004a51"), "QJ"}, {hex("30314a00"), ""}};
         // clang-format on
-        for (const auto& [bytes, name] : types) {
+        for (const auto& [bytes, name] : types)
             QCOMPARE(productTypeName(littleEndianValue(bytes)), name);
-        }
         QCOMPARE(batchNumber(littleEndianValue(hex("ff123456"))), 255);
         QCOMPARE(batchNumber(littleEndianValue(hex("07"))), 7);
     }
@@ -216,9 +212,8 @@ private slots:
             {record(fault, 2, 0), record(0x0040, 0, 0), false},
             {record(fault, 2, 0x20), record(fault, 0, 0x20), false},
             {record(enabled, 0, 0), record(enabled, 0, 0), false}};
-        for (const auto& [before, now, news] : cases) {
+        for (const auto& [before, now, news] : cases)
             QCOMPARE(isFaultNews(before, now), news);
-        }
     }
 
     // Text to bytes at the edges of each type (strings take 4 bytes, octets 2), and back.
@@ -262,9 +257,8 @@ private slots:
             QCOMPARE(bytesOf(*got).toHex(), QByteArray(bytes));
             QCOMPARE(coeValueText(type, *got).value_or("?"), std::string(shown));
         }
-        for (const auto& [type, text] : refused) {
+        for (const auto& [type, text] : refused)
             QVERIFY2(!coeValueBytes(type, text, capacity(type)).has_value(), text);
-        }
     }
 
     // Bytes to text: a wrong size gives nothing, strings end at a zero, REAL32 in nine digits.
@@ -292,9 +286,8 @@ private slots:
         const std::pair<QString, int> keys[] = {{"1<<7", 7}, {"1<<0", 0}, {"1<<31", 31}, {"1<<007", 7},
             {"bit 1<<5", 5}, {"1<<2 or 1<<6", 2}, {"11<<3", 3}, {"1 << 7", -1}, {"1<<", -1}, {"1<<-3", -1},
             {"", -1}, {"1<<99999999999", -1}, {"1<<3000000000", -1}, {"1<<2000000000", 2000000000}};
-        for (const auto& [key, bit] : keys) {
+        for (const auto& [key, bit] : keys)
             QCOMPARE(StateConfig::bitIndexOf(key), bit);
-        }
         const struct { const char* file; bool drive; QString product; quint64 word; bool known; QStringList texts; } rows[] = {
             {"valid.yaml", false, "QJ10", 0, true, {"PADDING"}},
             {"valid.yaml", false, "QJ10", 0x21, true, {"过压", "编码器故障"}},
@@ -325,9 +318,8 @@ private slots:
         StateConfig config;
         QTest::ignoreMessage(QtDebugMsg, "Error: YAML file does not exist!");
         QVERIFY(!config.load(QStringLiteral(ZENTRIO_TEST_DATA_DIR)));  // a folder is not a file
-        for (const char* empty : {"empty.yaml", "comments_only.yaml"}) {
+        for (const char* empty : {"empty.yaml", "comments_only.yaml"})
             QVERIFY(config.load(dataFile(empty)) && tables(config) == tables(StateConfig{}));
-        }
         // A malformed file leaves what an earlier load stored as it was; a sound one adds to it.
         QVERIFY(config.load(dataFile("valid.yaml")));
         const auto before = tables(config);
@@ -379,9 +371,8 @@ private slots:
              "0x00000021 StateConfig|过压, StateConfig|编码器故障"},
             {config.errorWordSummary(true, "QJ10", 0), "0x00000000"},
         };
-        for (const auto& [shown, expected] : rows) {
+        for (const auto& [shown, expected] : rows)
             QCOMPARE(shown, expected);
-        }
     }
 };
 

@@ -76,12 +76,10 @@ private slots:
             // Every entry shown (their fields as the stack reads them: tests/bus/sdoinfo_test.cpp).
             const auto& objects = chain->drive(1)->dictionary().objects();
             int entries = 0, subs = 0;
-            for (int i = 0; i < tree->topLevelItemCount(); ++i) {
+            for (int i = 0; i < tree->topLevelItemCount(); ++i)
                 entries += tree->topLevelItem(i)->childCount();
-            }
-            for (const auto& [index, object] : objects) {
+            for (const auto& [index, object] : objects)
                 subs += int(object.subs.size());
-            }
             QCOMPARE(std::pair(tree->topLevelItemCount(), entries),
                      std::pair(int(objects.size()), subs));
             const auto entry = [tree](const QString& name) {

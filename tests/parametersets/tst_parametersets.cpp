@@ -117,9 +117,8 @@ private slots:
         set.softwareVersion = QStringLiteral("3.0.1");
         set.batch = 23;
         set.time = QDateTime(QDate(2026, 12, 7), QTime(14, 50, 1, 250), Qt::UTC);
-        for (const int id : parameterSetIds()) {
+        for (const int id : parameterSetIds())
             set.values.insert(id, edges.value(id, id * 3));
-        }
         const ParameterSetParse back = parseParameterSet(parameterSetToYaml(set));
         QVERIFY2(back.set, qPrintable(back.error));
         QCOMPARE(std::pair(back.set->time, back.set->batch), std::pair(set.time, set.batch));
@@ -143,9 +142,8 @@ private slots:
         other.softwareVersion = QStringLiteral("3.0.2");
         QStringList differing;
         for (const ParameterCompareRow& row : compareParameterSets(set, other)) {
-            if (row.differs) {
+            if (row.differs)
                 differing << QStringLiteral("%1:%2:%3").arg(row.id).arg(row.left, row.right);
-            }
             QCOMPARE(row.writable, row.id >= 0);
         }
         QCOMPARE(differing, QStringList({"-1:3.0.1:3.0.2", "2:0.1:0.10000001", "8:255:"}));
@@ -169,9 +167,8 @@ private slots:
         const uint32_t f2 = 0x40000000, half = 0x3F000000, seven = 7;
         QCOMPARE(master->writeParameter(0, 8, b40.data()), kParamOk);
         QCOMPARE(master->writeParameter(0, 2, &f2), kParamOk);
-        for (int id : {8, 9, 28, 31}) {
+        for (int id : {8, 9, 28, 31})
             QCOMPARE(master->writeParameter(1, id, id == 28 ? &half : &seven), kParamOk);
-        }
         nextFile = exported;
         QVERIFY(runJob([this] { sets->importSet(0); }) && dialog() && dialog()->isVisible());
         QCOMPARE(dialog()->differingRows(), 2);

@@ -70,17 +70,15 @@ TEST(ScopeRecorder, RingWrapsAndCountsWhatAFullRingTurnsAway) {
 TEST(ScopeRecorder, FramesFollowTheirConfigurationWhileItChanges) {
     Recorder recorder(1024);
     std::jthread cycle([&](std::stop_token stop) {
-        for (uint64_t c = 1; !stop.stop_requested(); ++c) {
+        for (uint64_t c = 1; !stop.stop_requested(); ++c)
             recorder.sample(c, 0, 0, drivesUpToTen);
-        }
     });
     // Configuration k records drives k % 7 + 1 ... with k % 16 + 1 channels.
     std::vector<Frame> frames(2048);  // drains the ring: channelsOf() keeps eight
     for (int k = 0; k < 300; ++k) {
         std::vector<ChannelDef> defs;
-        for (int c = 0; c <= k % 16; ++c) {
+        for (int c = 0; c <= k % 16; ++c)
             defs.push_back({.drive = k % 7 + 1 + c});
-        }
         ASSERT_EQ(recorder.configure(defs), uint32_t(k + 1));
         // Until the cycle has sampled with this configuration.
         for (bool adopted = false; !adopted;) {
@@ -105,9 +103,8 @@ TEST(ScopeRecorder, EventRingStampsTruncatesCountsLossesAndKeepsEachThreadsOrder
     recorder.sample(77, 154'000'000, 0, drivesUpToTen);
     // 62 ASCII bytes and a three-byte character: the character does not fit and goes whole.
     const std::string longText = std::string(62, 'x') + "故障";
-    for (int i = 0; i < 6; ++i) {
+    for (int i = 0; i < 6; ++i)
         EXPECT_EQ(recorder.postEvent(EventKind::Stop, kAllDrives, longText), i < 4);
-    }
     EXPECT_EQ(recorder.eventsLost(), 2u);
     std::vector<EventRecord> out(8);
     ASSERT_EQ(recorder.takeEvents(out), 4u);

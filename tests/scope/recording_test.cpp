@@ -31,9 +31,8 @@ Recording sampleRecording() {
 std::vector<std::string> linesOf(const std::string& path) {
     std::ifstream in(path);
     std::vector<std::string> lines;
-    for (std::string line; std::getline(in, line);) {
+    for (std::string line; std::getline(in, line);)
         lines.push_back(line);
-    }
     return lines;
 }
 
@@ -58,9 +57,8 @@ TEST(ScopeRecording, RoundTripThroughTheFileKeepsEverything) {
     EXPECT_EQ(rows[1], "100,0.200012300,0,33.3333321,-100,567");
     EXPECT_EQ(linesOf(Recording::eventsCsvPath(csv)).at(1),
               "112,0.224000000,emergency,2,\"emcy 0x2310: \"\"過流\"\", a: b\"");
-    for (const auto& file : {path, csv, Recording::eventsCsvPath(csv)}) {
+    for (const auto& file : {path, csv, Recording::eventsCsvPath(csv)})
         std::filesystem::remove(file);
-    }
 }
 
 TEST(ScopeRecording, MalformedFilesAreRefusedWithAReason) {

@@ -95,13 +95,11 @@ TEST(ScopeTrigger, ModesShotsAndRoll) {
         for (uint64_t from = 1; from <= 1000; from += 500) {
             acq.arm();
             std::vector<Frame> frames;
-            for (uint64_t c = from; c < from + 500; ++c) {
+            for (uint64_t c = from; c < from + 500; ++c)
                 frames.push_back(frameAt(c, float(c % 100)));
-            }
             acq.feed(frames, {});
-            while (auto r = acq.takeRecording()) {
+            while (auto r = acq.takeRecording())
                 triggerCycles.push_back(r->cycle(*r->triggerIndex()));
-            }
         }
         const Recording roll = acq.snapshot();
         EXPECT_EQ(std::tuple(triggerCycles, acq.armed(), roll.size(), roll.cycle(roll.size() - 1)),

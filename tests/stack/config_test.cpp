@@ -37,9 +37,8 @@ Bytes syncManager(uint16_t start, uint8_t control, uint8_t type) {
 
 Bytes pdo(uint16_t index, uint8_t sm, const std::vector<uint8_t>& bitLengths) {
     Bytes b = {uint8_t(index), uint8_t(index >> 8), uint8_t(bitLengths.size()), sm, 0, 0, 0, 0};
-    for (uint8_t bits : bitLengths) {
+    for (uint8_t bits : bitLengths)
         b.insert(b.end(), {0, 0, 0, 0, 0, bits, 0, 0});
-    }
     return b;
 }
 

@@ -92,9 +92,8 @@ private slots:
             "Time (s),\"torque, Nm\",velocity\n0.5,2,-0.5\n1,3,\n1.25,,7.25\n1.5,4,8\n");
         QCOMPARE(plotCsv(plot), csv);
         QString error;
-        for (const char* name : {"p.csv", "p.png", "p.pdf"}) {
+        for (const char* name : {"p.csv", "p.png", "p.pdf"})
             QVERIFY2(exportPlot(plot, dir.filePath(name), &error), qPrintable(error));
-        }
         QCOMPARE(readAll(dir.filePath("p.csv")), csv.toUtf8());
         QCOMPARE(QImage(dir.filePath("p.png")).size(), QSize(320, 200));
         QVERIFY(readAll(dir.filePath("p.pdf")).startsWith("%PDF"));
