@@ -46,10 +46,9 @@ inline QStringList untranslatedEnglish(const QString& text) {
     QStringList found;
     for (auto it = word.globalMatch(rest); it.hasNext();) {
         QString w = it.next().captured();
-        for (const QString& part : w.split(u'_', Qt::SkipEmptyParts)) {
+        for (const QString& part : w.split(u'_', Qt::SkipEmptyParts))
             if (part.size() > 1 && !kept.contains(part))
                 found << part;
-        }
     }
     return found;
 }

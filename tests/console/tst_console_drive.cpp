@@ -78,10 +78,9 @@ private slots:
         button("pushButton_plot_temp")->setChecked(true);
         // Every curve records; paused, the view stands; Fit shows all; Export writes CSV.
         auto* para = child<KivCustomPlot>("plot_para");
-        for (KivCustomPlot* plot : {para, child<KivCustomPlot>("plot_temperature")}) {
+        for (KivCustomPlot* plot : {para, child<KivCustomPlot>("plot_temperature")})
             for (int c = 0; c < 3; ++c)
                 QTRY_VERIFY(plot->graph(c)->dataCount() >= 3);
-        }
         button("pushButton_pause_para")->setChecked(true);
         QTest::qWait(100);  // a refresh that was queued lands
         const QCPRange frozen = para->xAxis->range();

@@ -132,10 +132,9 @@ class TestConsoleTour : public WindowFixture {
         closeOthers();
     }
     void closeOthers() {
-        for (QWidget* top : QApplication::topLevelWidgets()) {
+        for (QWidget* top : QApplication::topLevelWidgets())
             if (top != window.get() && top->isVisible())
                 top->close();
-        }
     }
     // A log line not seen before in 2 s, the last one waited for.
     void waitQuiet() {

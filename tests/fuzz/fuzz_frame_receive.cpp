@@ -105,10 +105,9 @@ void runMultiDatagram(ecx_contextt* ctx, FuzzInput& in, const Harness& h) {
     for (size_t n = 0; n < count; ++n)
         port.engine().builder(*slot).add(kMultiDatagramCommands[n],
                                          0x1000u << 16 | static_cast<uint32_t>(n), in.u8() % 48);
-    if (port.exchange(*slot, std::chrono::microseconds(1))) {
+    if (port.exchange(*slot, std::chrono::microseconds(1)))
         for (size_t n = 0; n < count; ++n)
             h.expectTaken(n, port.engine().replyData(*slot, n), port.engine().replyWkc(*slot, n));
-    }
     port.release(*slot);
 }
 

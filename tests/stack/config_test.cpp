@@ -245,10 +245,9 @@ struct RecordingBus : ::testing::Test {
         const auto sent = script->sentFrames();
         EXPECT_EQ(sent.size() - before, frames);
         std::vector<DatagramView> all;
-        for (size_t i = before; i < sent.size(); ++i) {
+        for (size_t i = before; i < sent.size(); ++i)
             for (const DatagramView& d : datagrams(sent[i]))
                 all.push_back(d);
-        }
         return all;
     }
 };

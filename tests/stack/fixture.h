@@ -47,10 +47,9 @@ public:
             std::lock_guard lock(script_->mutex);
             script_->sent.push_back(copy);
         }
-        if (script_->respond) {
+        if (script_->respond)
             for (Bytes& reply : script_->respond(copy))
                 script_->inject(std::move(reply));
-        }
         return true;
     }
     int receive(std::span<uint8_t> buf, std::chrono::microseconds timeout) override {
