@@ -60,8 +60,7 @@ private slots:
         QVERIFY(startSimulatedBus(parseStartupOptions({"zentrio"})) == nullptr);
         QVERIFY(!ecmaster().listAdapters().contains(chain4));
         const auto chain = startSimulatedBus(parseStartupOptions({"zentrio", "--simulate", "4"}));
-        QVERIFY(chain != nullptr);
-        QCOMPARE(chain->size(), size_t{4});
+        QVERIFY(chain != nullptr && chain->size() == 4);
         QCOMPARE(ecmaster().listAdapters().value(0), chain4);
         const std::unique_ptr<QMainWindow> window = createMainWindow(settingsDir.path());
         QCOMPARE(window->findChild<QComboBox*>(QStringLiteral("comboBox_item"))->currentText(),

@@ -62,9 +62,8 @@ TEST(Bus, ChainsOfOtherShapesSizesAndARefusedTransition) {
                           ecx_configdc(plain.ctx()), plain.master.group(0).hasdc}),
               std::tuple(true, 2, 1, false, false));
     ASSERT_EQ(bus.map(), 100);
-    EXPECT_TRUE(bus.slave(1).outputs == nullptr && bus.slave(1).inputs == nullptr);
-    EXPECT_EQ(bus.slave(2).outputs, bus.iomap.data());
-    EXPECT_EQ(bus.master.group(0).expectedWKC, 6);
+    EXPECT_TRUE(bus.slave(1).outputs == nullptr && bus.slave(1).inputs == nullptr &&
+                bus.slave(2).outputs == bus.iomap.data() && bus.master.group(0).expectedWKC == 6);
     EXPECT_FALSE(bus.requestState(EC_STATE_SAFE_OP, 0, 50000));
     EXPECT_EQ(ecx_readstate(bus.ctx()), EC_STATE_PRE_OP);
     EXPECT_EQ(std::tuple(bus.slave(1).state, bus.slave(2).state, bus.slave(2).ALstatuscode,

@@ -36,8 +36,7 @@ TEST(BusSdo, NormalAndSegmentedTransfersAtEachWindowsBoundaries) {
     for (const uint16_t w : {24, 32, 48, 64, 128}) {
         SCOPED_TRACE(w);
         SimBus bus(windows(w, w));
-        ASSERT_TRUE(bus.bringUp());
-        ASSERT_EQ(bus.slave(1).mbx_l, w);
+        ASSERT_TRUE(bus.bringUp() && bus.slave(1).mbx_l == w);
         Bytes name;
         ASSERT_EQ(bus.sdoRead(1, 0x1008, 0, 64, &name), 1);
         EXPECT_EQ(std::string(name.begin(), name.end()), "QJ30 servo joint");
@@ -246,8 +245,7 @@ TEST(BusMailbox, ExpeditedSdoAbortsRefusalsThenFilesOfEveryShapeInBootAndTheNewF
     ASSERT_TRUE(bus.chain->setMailboxMisbehaviour(2, sim::Misbehaviour::None));
     EXPECT_EQ(download(bus, 2, pattern(5000), kPassword, "QJ30-3.1.4.bin"), 1);
     EXPECT_EQ(bus.chain->firmware(1)->bytes.size(), 0u) << "the other drive took nothing";
-    ASSERT_TRUE(bus.requestState(EC_STATE_INIT, 2, 8000000));
-    ASSERT_TRUE(bus.bringUp());
+    ASSERT_TRUE(bus.requestState(EC_STATE_INIT, 2, 8000000) && bus.bringUp());
     char version[32] = {};
     int size = sizeof version - 1;
     ASSERT_EQ(ecx_SDOread(bus.ctx(), 2, 0x100A, 0, false, &size, version, EC_TIMEOUTRXM), 1);

@@ -194,10 +194,9 @@ private slots:
         };
         const int limit = 8;  // a writable one-byte row
         click("pushButton_WriteAll");
-        QVERIFY(runs("Write ALL finished.", 1));
-        QVERIFY(logged(u"Skip \"%1\": no value shown"_s.arg(findParam(limit)->name)) &&
-                logged(u"Write ALL: row %1 of %1"_s.arg(ids.size())));
-        QCOMPARE(snapshot(1), drive1);
+        QVERIFY(runs("Write ALL finished.", 1) &&
+                logged(u"Skip \"%1\": no value shown"_s.arg(findParam(limit)->name)) &&
+                logged(u"Write ALL: row %1 of %1"_s.arg(ids.size())) && snapshot(1) == drive1);
 
         row(limit).editor->setValue(42);
         click("pushButton_WriteAll");

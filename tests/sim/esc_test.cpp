@@ -90,8 +90,7 @@ TEST(Datagrams, FramesPassWholeAndMalformedOnesUntouched) {
         bad.emplace_back(good.begin(), good.begin() + long(cut));
     for (const Bytes& b : bad) {
         auto copy = b;
-        EXPECT_TRUE(chain.processFrame(copy));
-        EXPECT_EQ(copy, b);
+        EXPECT_TRUE(chain.processFrame(copy) && copy == b);
     }
     EXPECT_EQ(chain.readRegisters(1, kRegStationAddress, 2), Bytes(2)) << "none of them acted";
     // Foreign traffic passes unnoted; EtherCAT frames whose lengths do not add up are noted.

@@ -70,9 +70,8 @@ TEST(Sii, DecodesADrivesCategoriesAndRejectsEveryDamagedImage) {
             .end()
             .bytes;
     const ec::SiiInfo info = ec::parseSiiImage(image);
-    EXPECT_TRUE(info.complete);
-    EXPECT_EQ(std::tuple(info.string(1), info.string(2), info.string(3)),
-              std::tuple("QJ30", "Servo", ""));
+    EXPECT_EQ(std::tuple(info.complete, info.string(1), info.string(2), info.string(3)),
+              std::tuple(true, "QJ30", "Servo", ""));
     ASSERT_TRUE(info.general);
     const ec::SiiGeneral& g = *info.general;
     EXPECT_EQ(std::tuple(g.nameIndex, g.coeDetails, g.foeDetails, g.eoeDetails, g.soeChannels,
