@@ -71,9 +71,8 @@ TEST(BusSdoInfo, ErrorRepliesTheListBoundGapsAndARefusal) {
     dict.addEntry(0x3000, 2, "Second", sim::CoeType::Boolean, sim::Access::ReadWrite);
     Lists l;
     ASSERT_EQ(ecx_readODlist(bus->ctx(), 2, l.od.get()), 1);
-    EXPECT_EQ(l.od->Entries, EC_MAXODLIST);
-    EXPECT_EQ(l.od->Index[EC_MAXODLIST - 1],
-              std::next(dict.objects().begin(), EC_MAXODLIST - 1)->first);
+    EXPECT_EQ(std::tuple(l.od->Entries, l.od->Index[EC_MAXODLIST - 1]),
+              std::tuple(EC_MAXODLIST, std::next(dict.objects().begin(), EC_MAXODLIST - 1)->first));
     EXPECT_EQ(bus->packetErrors(ec::kPacketBufferTooSmall), 1u);
     const uint16_t row = l.row(0x3000);
     ASSERT_EQ(ecx_readODdescription(bus->ctx(), row, l.od.get()), 1);
@@ -101,13 +100,12 @@ TEST(BusSdoInfo, ErrorRepliesTheListBoundGapsAndARefusal) {
                          ecx_readODlist(bus->ctx(), 1, nullptr)),
               std::tuple(0, 0));
     l.od->Entries = 2;
-    EXPECT_EQ(std::tuple(ecx_readOE(bus->ctx(), 1, l.od.get(), l.oe.get()),
-                         ecx_readODdescription(bus->ctx(), 1, l.od.get()),
-                         ecx_readOEsingle(bus->ctx(), 1, 0, l.od.get(), l.oe.get()),
-                         ecx_readODdescription(bus->ctx(), 2, l.od.get())),
-              std::tuple(0, 0, 0, 0));
-    EXPECT_EQ(bus->chain->framesSeen(), frames);
-    EXPECT_EQ(bus->packetErrors(ec::kPacketRefused), 4u);
+    EXPECT_EQ((std::tuple{ecx_readOE(bus->ctx(), 1, l.od.get(), l.oe.get()),
+                          ecx_readODdescription(bus->ctx(), 1, l.od.get()),
+                          ecx_readOEsingle(bus->ctx(), 1, 0, l.od.get(), l.oe.get()),
+                          ecx_readODdescription(bus->ctx(), 2, l.od.get()),
+                          bus->chain->framesSeen(), bus->packetErrors(ec::kPacketRefused)}),
+              std::tuple(0, 0, 0, 0, frames, 4u));
 }
 
 TEST(BusSdoInfo, HostileRepliesStayInsideTheRecordsAndTheNextTransferWorks) {

@@ -12,7 +12,6 @@ class TestLanguage : public QObject {
 private slots:
     // Command line first, then the kept choice, then the system locale; bad values are ignored.
     void choiceOfLanguage() {
-        // clang-format off
         const std::pair<QStringList, std::optional<Language>> options[] = {
             {{"zentrio"}, std::nullopt},
             {{"zentrio", "--language", "en"}, Language::English},
@@ -22,7 +21,6 @@ private slots:
             {{"zentrio", "--language", "de"}, std::nullopt},
             {{"zentrio", "--language", "english"}, std::nullopt},
             {{"zentrio", "--simulate", "2", "--language", "zh"}, Language::Chinese}};
-        // clang-format on
         for (const auto& [args, language] : options)
             QVERIFY2(parseStartupOptions(args).language == language, qPrintable(args.join(u' ')));
 

@@ -125,9 +125,8 @@ TEST_F(MbxTest, HandshakeCountersRepeatAndEmergencies) {
     ASSERT_TRUE(chain->sendEmergency(1, 0x7500, 0x81, {1, 2, 3, 4, 5}));
     const uint8_t repeat = (reg(0x080E) ^ kSmActivateRepeat) & kSmActivateRepeat;
     fpwr(*chain, st, 0x080D, {0, uint8_t(reg(0x080E) ^ kSmActivateRepeat)});
-    EXPECT_EQ(reg(0x080F) & kSmPdiRepeatAck, repeat);
-    EXPECT_EQ(read()->window, m->window);
-    EXPECT_EQ(read().value().data, Bytes({0x00, 0x10, 0x00, 0x75, 0x81, 1, 2, 3, 4, 5}));
+    EXPECT_EQ((std::tuple{reg(0x080F) & kSmPdiRepeatAck, read()->window, read().value().data}),
+              std::tuple(repeat, m->window, Bytes({0x00, 0x10, 0x00, 0x75, 0x81, 1, 2, 3, 4, 5})));
 
     // Own counters run 1..7, never 0; the last counter again is a repeat and gets no second reply.
     for (int i = 0; i < 9; ++i)

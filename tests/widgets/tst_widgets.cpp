@@ -44,7 +44,6 @@ private slots:
         plot.replot();
         QSignalSpy reached(&plot, &QCustomPlot::mouseWheel);
         const QPointF centre = plot.axisRect()->rect().center();
-        // clang-format off
         const struct {
             double x, y;
             int notch;          // > 0 zooms in
@@ -58,7 +57,6 @@ private slots:
             {0.009, 0.009, 120, false, false, false}, {10, 0.009, -120, true, true, false},
             {5000, 0.001, 0, false, false, false},    {2400, 12, -120, true, true, true},
             {2400.5, 12, -120, false, true, true},    {2400, 1000.5, -120, true, false, true}};
-        // clang-format on
         for (const auto& step : steps) {
             if (step.recorded && plot.graphCount() == 0) {
                 QVector<double> keys, values;
