@@ -172,9 +172,8 @@ private slots:
         nextFile = exported;
         QVERIFY(runJob([this] { sets->importSet(0); }) && dialog() && dialog()->isVisible());
         QCOMPARE(dialog()->differingRows(), 2);
-        for (int r = 0; r < table()->rowCount(); ++r) {  // identity rows take no tick
+        for (int r = 0; r < table()->rowCount(); ++r)  // identity rows take no tick
             QCOMPARE(bool(table()->item(r, 0)->flags() & Qt::ItemIsUserCheckable), r >= 3);
-        }
         click("pushButton_tickDiffering");
         QCOMPARE(dialog()->tickedIds(), QList<int>({2, 8}));
         QVERIFY(runJob([this] { click("pushButton_write"); }));

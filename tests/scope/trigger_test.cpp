@@ -111,11 +111,9 @@ TEST(ScopeTrigger, ModesShotsAndRoll) {
 TEST(ScopeTrigger, ManualTriggerGapsAndForeignGenerations) {
     Acquisition acq(settingsFor(TriggerMode::Single, {}), 1, kChannels);
     std::vector<Frame> frames;
-    for (uint64_t c = 1; c <= 100; ++c) {
-        if (c != 25 && c != 26) {  // two cycles never reached the consumer
+    for (uint64_t c = 1; c <= 100; ++c)
+        if (c != 25 && c != 26)  // two cycles never reached the consumer
             frames.push_back(frameAt(c, float(c)));
-        }
-    }
     frames[80].generation = 2;  // after the recording's end
     acq.feed({frames.data(), 20}, {});
     acq.triggerNow();
