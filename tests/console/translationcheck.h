@@ -24,9 +24,8 @@ inline bool hasCjk(const QString& text) {
     return false;
 }
 
-// The English words of a text meant to be Chinese. Kept as they are in Chinese: the protocol's
-// and the profile's terms, units, key names and file types; words holding digits (product types,
-// hex numbers) are names, not words.
+// The English words of a text meant to be Chinese. Kept in Chinese: the protocol's and profile's
+// terms, units, key names, file types; words holding digits (product types, hex) are names.
 inline QStringList untranslatedEnglish(const QString& text) {
     static const QSet<QString> kept{
         // protocol and profile

@@ -34,9 +34,8 @@ private slots:
     }
     void cleanup() { closeWindow(); }
 
-    // The trigger box offers exactly the fields its kind uses; the plot carries a legend. The
-    // cursor read-out gives bit words in hex, quantities (the mode among them) in decimal; words
-    // are drawn as steps.
+    // The trigger box offers exactly its kind's fields; the plot has a legend. The cursor read-out:
+    // bit words in hex, quantities (the mode among them) in decimal; words drawn as steps.
     void viewFollowsTheKindsOfTriggerAndSignal() {
         ScopeWindow scope(nullptr);
         const char* fields[] = {"comboBox_triggerChannel", "doubleSpinBox_level", "spinBox_bit",
@@ -183,8 +182,7 @@ private slots:
         QVERIFY(*offline.recording() == r);
     }
 
-    // A fault on drive 3 fires the fault trigger; its state-change marker and the first status
-    // word with the fault bit fall in the same cycle.
+    // Drive 3's fault fires the fault trigger; its state marker and first fault bit: same cycle.
     void faultMarkerMeetsFaultBit() {
         QVERIFY(openConnected());
         ScopeTool* tool = openScope();

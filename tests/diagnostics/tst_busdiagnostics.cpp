@@ -116,8 +116,7 @@ private slots:
                          "manufacturer bytes 01 02 03 04 05"));
     }
 
-    // A capture records the running session, nothing dropped (the file as tshark reads it:
-    // tests/bustools/capture_test.cpp).
+    // A capture records the running session, nothing dropped (tshark reads it: bustools tests).
     void captureRecordsTheSession() {
         QTemporaryDir dir;
         QVERIFY(master->startCapture(dir.filePath("session.pcapng")) && master->capturing());

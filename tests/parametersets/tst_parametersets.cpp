@@ -107,8 +107,7 @@ private slots:
     }
 
     void filesKeepEveryValueAndComparisonMarksExactlyTheChangedRows() {
-        // Limits of each row (a value beyond one is refused: the file tests above), and floats
-        // whose shortest text needs all nine digits.
+        // Each row's limits (one beyond is refused: tests above); floats needing all nine digits.
         const QMap<int, double> edges{{1, 65.535}, {2, 0.1f},   {3, 1234.5677f},
                                       {8, 255},    {20, -100},  {21, 100},
                                       {22, 0},     {31, 10000}, {33, 3.4028e-38f}};
