@@ -17,6 +17,10 @@ private slots:
         const int a = 0, b = 0;  // two owners
         std::mutex mutex;
         std::vector<int> ran;  // guarded by mutex
+        const auto record = [&](int n) {
+            const std::lock_guard<std::mutex> lock(mutex);
+            ran.push_back(n);
+        };
         std::atomic<bool> release{false}, started{false}, sawCancel{false}, ended{false};
 
         // A's first transfer runs until it sees its cancel flag (or a release that never comes).
@@ -28,13 +32,9 @@ private slots:
             std::this_thread::sleep_for(std::chrono::milliseconds(50));  // its last exchange
             ended = true;
         });
-        for (int n = 1; n <= 3; ++n) {
-            const void* owner = n == 2 ? static_cast<const void*>(&b) : &a;
-            worker.post(owner, [&, n](const TransferWorker::Cancelled&) {
-                const std::lock_guard<std::mutex> lock(mutex);
-                ran.push_back(n);
-            });
-        }
+        for (int n = 1; n <= 3; ++n)
+            worker.post(n == 2 ? static_cast<const void*>(&b) : &a,
+                        [&, n](const TransferWorker::Cancelled&) { record(n); });
         QTRY_VERIFY(started);
         QVERIFY(worker.busy(&a) && worker.busy(&b));
         worker.cancelAndWait(&a);
@@ -47,12 +47,8 @@ private slots:
         }
 
         // Later transfers of A run again, in order; after stop nothing runs.
-        for (int n = 4; n <= 5; ++n) {
-            worker.post(&a, [&, n](const TransferWorker::Cancelled& cancelled) {
-                const std::lock_guard<std::mutex> lock(mutex);
-                ran.push_back(cancelled ? -n : n);
-            });
-        }
+        for (int n = 4; n <= 5; ++n)
+            worker.post(&a, [&, n](const TransferWorker::Cancelled& c) { record(c ? -n : n); });
         QTRY_VERIFY(!worker.busy(&a));
         // A cancel that does not wait flags A's queued transfer: it still runs, told so.
         std::atomic<bool> releaseB{false};
@@ -60,10 +56,7 @@ private slots:
             while (!releaseB)
                 std::this_thread::sleep_for(std::chrono::milliseconds(1));
         });
-        worker.post(&a, [&](const TransferWorker::Cancelled& cancelled) {
-            const std::lock_guard<std::mutex> lock(mutex);
-            ran.push_back(cancelled ? -6 : 6);
-        });
+        worker.post(&a, [&](const TransferWorker::Cancelled& c) { record(c ? -6 : 6); });
         worker.cancel(&a);
         releaseB = true;
         QTRY_VERIFY(!worker.busy(&a) && !worker.busy(&b));
