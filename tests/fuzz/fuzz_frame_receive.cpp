@@ -80,14 +80,10 @@ void runProcessData(ecx_contextt* ctx, uint8_t shape, bool split) {
     g.IOsegment[1] = g.nsegments == 2 ? 1 + (shape >> 3) % 32 : 0;
     g.Obytes = g.IOsegment[0] / 2;
     g.Ibytes = g.IOsegment[0] + g.IOsegment[1] - g.Obytes;
-    g.blockLRW = split ? 1 : 0;
-    g.hasdc = (shape & 0x80) != 0;
-    g.DCnext = 1;
+    g.blockLRW = split ? 1 : 0, g.hasdc = (shape & 0x80) != 0, g.DCnext = 1;
     std::vector<uint8_t> image(g.IOsegment[0] + g.IOsegment[1], 0x5A);
-    g.outputs = image.data();
-    g.inputs = image.data() + g.Obytes;
-    *ctx->slavecount = 1;
-    ctx->slavelist[1].configadr = kStationReadStation;
+    g.outputs = image.data(), g.inputs = image.data() + g.Obytes;
+    *ctx->slavecount = 1, ctx->slavelist[1].configadr = kStationReadStation;
     ecx_send_processdata(ctx);
     if (ecx_receive_processdata(ctx, 1) < EC_NOFRAME)
         abortWith("negative working counter");

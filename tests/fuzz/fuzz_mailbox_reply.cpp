@@ -19,10 +19,9 @@ public:
 
 protected:
     bool read(uint16_t address, uint8_t* data, uint16_t len) override {
-        if (errorWhenEmpty && visible && messages.empty()) {
-            // A mailbox error ends a service at once instead of letting it wait out its timeout.
+        // A mailbox error ends a service at once instead of letting it wait out its timeout.
+        if (errorWhenEmpty && visible && messages.empty())
             messages.push_back({4, 0, 0, 0, 0, ec::kMbxTypeError, 1, 0, 2, 0});
-        }
         const bool full = visible && !messages.empty();
         if (len >= 1 && (address == ec::kRegSm0Status || address == ec::kRegSm1Status ||
                          address == ec::kRegSm1PdiControl)) {
