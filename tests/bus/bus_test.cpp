@@ -45,8 +45,7 @@ TEST(Bus, ChainsOfOtherShapesSizesAndARefusedTransition) {
     sim::ChainConfig mixed;  // a coupler, a drive with 4-byte SII reads refusing SAFE-OP, a drive
     mixed.slaves = {sim::SlaveConfig::coupler(), sim::SlaveConfig::drive(1),
                     sim::SlaveConfig::drive(2)};
-    mixed.slaves[1].siiReads8Bytes = false;
-    mixed.slaves[1].name = "QJ30-B";
+    mixed.slaves[1].siiReads8Bytes = false, mixed.slaves[1].name = "QJ30-B";
     SimBus bus(mixed);
     ASSERT_EQ(bus.scan(), 3);
     bus.chain->refuseState(2, EC_STATE_SAFE_OP, ec::kAlInvalidOutputConfig);

@@ -127,8 +127,7 @@ private slots:
     void alignmentPullsDriftingClocksOntoTheMastersClock() {
         sim::ChainConfig cfg = sim::ChainConfig::drives(2);
         cfg.slaves[0].driftPpm = 80.0;
-        cfg.slaves[1].driftPpm = -120.0;
-        cfg.slaves[1].localStartNs = 3'000'000'000'000LL;
+        cfg.slaves[1].driftPpm = -120.0, cfg.slaves[1].localStartNs = 3'000'000'000'000LL;
         SimAdapter bus("c-dc", cfg);
         ecmaster m;
         QVERIFY(m.connectBus(bus.adapter()));

@@ -85,8 +85,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     ec::OwnedContext master;
     ec_slavet& s = mailboxSlave(master, esc, windows, in);
     esc->visible = (op & kOpVisibleBeforeRequest) != 0;
-    s.mbx_proto = ec::kMbxProtoCoE | ec::kMbxProtoFoE;
-    s.CoEdetails = coeDetails;
+    s.mbx_proto = ec::kMbxProtoCoE | ec::kMbxProtoFoE, s.CoEdetails = coeDetails;
 
     const bool ca = (op & kOpCompleteAccess) != 0;
     const size_t capacity = (op & kOpMask) == kSdoReadSmall ? length % 9 : length;

@@ -44,8 +44,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     auto esc = std::make_shared<InfoEsc>();
     ec::OwnedContext master;
     ec_slavet& s = mailboxSlave(master, esc, windows, in);
-    s.mbx_proto = ec::kMbxProtoCoE;
-    s.CoEdetails = coeDetails;
+    s.mbx_proto = ec::kMbxProtoCoE, s.CoEdetails = coeDetails;
 
     auto od = std::make_unique<ec_ODlistt>();
     auto oe = std::make_unique<ec_OElistt>();

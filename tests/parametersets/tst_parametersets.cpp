@@ -112,10 +112,8 @@ private slots:
                                       {8, 255},    {20, -100},  {21, 100},
                                       {22, 0},     {31, 10000}, {33, 3.4028e-38f}};
         ParameterSet set;
-        set.productType = QStringLiteral("QJ30");
-        set.softwareVersion = QStringLiteral("3.0.1");
-        set.batch = 23;
-        set.time = QDateTime(QDate(2026, 12, 7), QTime(14, 50, 1, 250), Qt::UTC);
+        set.productType = QStringLiteral("QJ30"), set.softwareVersion = QStringLiteral("3.0.1");
+        set.batch = 23, set.time = QDateTime(QDate(2026, 12, 7), QTime(14, 50, 1, 250), Qt::UTC);
         for (const int id : parameterSetIds())
             set.values.insert(id, edges.value(id, id * 3));
         const ParameterSetParse back = parseParameterSet(parameterSetToYaml(set));

@@ -139,8 +139,7 @@ TEST(Joint, FaultsStopTheDriveUntilAResetAndHeatFaultsUntilCooled) {
 TEST(Joint, PositionCounterWrapsAtThirtyTwoBits) {
     sim::JointModel joint(sim::JointConfig{}, 1);  // 7000 s at 5 turn/s: the counter wraps
     DriveOutputImage speed;
-    speed.mode = kModeSpeedRamp;
-    speed.targetVelocity = 50'000'000;
+    speed.mode = kModeSpeedRamp, speed.targetVelocity = 50'000'000;
     joint.advance(7001.0, sim::JointPower::Follow, speed);
     EXPECT_EQ(
         int64_t(std::llround(joint.position() * 65535.0) - joint.positionField()) % (1LL << 32), 0);

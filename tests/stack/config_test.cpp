@@ -215,12 +215,9 @@ struct RecordingBus : ::testing::Test {
         for (int i = 1; i <= n; ++i) {
             ec_slavet& s = master.slave(i);
             s.configadr = static_cast<uint16_t>(0x1000 + i);
-            s.SM[2] = ec_smt{0x1100, 0, 0x00010064};
-            s.SM[3] = ec_smt{0x1400, 0, 0x00010020};
-            s.SMtype[2] = EC_SMTYPE_OUTPUTS;
-            s.SMtype[3] = EC_SMTYPE_INPUTS;
-            s.FMMU0func = 1;
-            s.FMMU1func = 2;
+            s.SM[2] = ec_smt{0x1100, 0, 0x00010064}, s.SM[3] = ec_smt{0x1400, 0, 0x00010020};
+            s.SMtype[2] = EC_SMTYPE_OUTPUTS, s.SMtype[3] = EC_SMTYPE_INPUTS;
+            s.FMMU0func = 1, s.FMMU1func = 2;
             master->siiPdo[size_t(i)].outputBits[2] = 18 * 8;
             master->siiPdo[size_t(i)].inputBits[3] = 32 * 8;
         }
@@ -312,8 +309,7 @@ TEST_F(RecordingBus, RegisterDatagramsRideInTheProcessDataFrames) {
         const uint16_t reg = i < 20 ? 0x0910 : 0x0920;
         extra[i].cmd = i < 20 ? ec::Command::FPRD : ec::Command::FPWR;
         extra[i].address = static_cast<uint32_t>(station) | static_cast<uint32_t>(reg) << 16;
-        extra[i].length = 8;
-        extra[i].in = replies[i];
+        extra[i].length = 8, extra[i].in = replies[i];
     }
     extra[40].length = ec::kMaxDatagramData + 1;  // fits no frame
     for (const bool lost : {false, true}) {
@@ -395,9 +391,7 @@ TEST_F(RecordingBus, SmallSlavesWithoutMailboxShareAByte) {
     for (int i = 1; i <= 2; ++i) {
         ec_slavet& s = master.slave(i);
         s.configadr = static_cast<uint16_t>(0x1000 + i);
-        s.SM[0] = ec_smt{0x0F00, 0, 0x00010044};
-        s.SMtype[0] = EC_SMTYPE_OUTPUTS;
-        s.FMMU0func = 1;
+        s.SM[0] = ec_smt{0x0F00, 0, 0x00010044}, s.SMtype[0] = EC_SMTYPE_OUTPUTS, s.FMMU0func = 1;
         master->siiPdo[size_t(i)].outputBits[0] = i == 1 ? 4 : 2;
     }
     uint8_t iomap[8] = {};
