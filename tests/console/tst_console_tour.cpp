@@ -22,14 +22,10 @@ void textsOf(QWidget* w, QStringList& out) {
     std::function<void(const QList<QAction*>&)> walk = [&](const QList<QAction*>& actions) {
         for (QAction* a : actions) {
             // Each language is offered under its own name.
-            if (!a->objectName().startsWith(u"actionLanguage"_s) || !a->isCheckable()) {
-                add(a->text());
-                add(a->toolTip());
-            }
-            if (a->menu()) {
-                add(a->menu()->title());
-                walk(a->menu()->actions());
-            }
+            if (!a->objectName().startsWith(u"actionLanguage"_s) || !a->isCheckable())
+                add(a->text()), add(a->toolTip());
+            if (a->menu())
+                add(a->menu()->title()), walk(a->menu()->actions());
         }
     };
     walk(w->actions());
@@ -39,10 +35,8 @@ void textsOf(QWidget* w, QStringList& out) {
         add(w->property(p).toString());
     }
     if (auto* t = qobject_cast<QTabWidget*>(w)) {
-        for (int i = 0; i < t->count(); ++i) {
-            add(t->tabText(i));
-            add(t->tabToolTip(i));
-        }
+        for (int i = 0; i < t->count(); ++i)
+            add(t->tabText(i)), add(t->tabToolTip(i));
     } else if (auto* c = qobject_cast<QComboBox*>(w); c && c->objectName() != u"comboBox_item") {
         // The adapters (left out) are device names as the system reports them.
         for (int i = 0; i < c->count(); ++i)

@@ -69,8 +69,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (mapped > 0) {
         if (master.slave(0).Obytes + master.slave(0).Ibytes != static_cast<uint32_t>(mapped))
             abortWith("image size disagrees with its parts");
-        ecx_send_processdata(master.get());
-        ecx_receive_processdata(master.get(), 1);
+        ecx_send_processdata(master.get()), ecx_receive_processdata(master.get(), 1);
     }
     ecx_close(master.get());
     return 0;

@@ -146,8 +146,7 @@ enum FrameScenario : uint8_t {
 inline constexpr uint8_t kReplyFixIndex = 0x01;  // the sent index written into each datagram
 inline constexpr uint8_t kReplyOverlay = 0x02;   // reply = sent frame XOR the bytes
 inline constexpr uint8_t kReplyMore = 0x04;      // another reply to the same frame follows
-inline constexpr uint8_t kReplyFlagBits = 0x07;
-inline constexpr uint8_t kReplyThenSilence = 0x08;
+inline constexpr uint8_t kReplyFlagBits = 0x07, kReplyThenSilence = 0x08;
 inline constexpr uint16_t kStationReadStation = 0x1001;
 inline constexpr std::array<ec::Command, 4> kMultiDatagramCommands = {
     ec::Command::APRD, ec::Command::FPWR, ec::Command::BRD, ec::Command::LRW};
@@ -157,8 +156,7 @@ inline constexpr std::array<ec::Command, 4> kMultiDatagramCommands = {
 // subindex; then records [16-bit length][bytes], each the SM1 contents of one read. The record
 // {kLostReadMarker} loses the frame that reads the next message.
 enum MailboxOp : uint8_t { kSdoRead, kSdoWrite, kFoeWrite, kSdoReadSmall };
-inline constexpr uint8_t kOpMask = 0x03;
-inline constexpr uint8_t kOpCompleteAccess = 0x04;
+inline constexpr uint8_t kOpMask = 0x03, kOpCompleteAccess = 0x04;
 inline constexpr uint8_t kOpVisibleBeforeRequest = 0x08;  // the drain before the request takes one
 inline constexpr uint8_t kOpNoFileName = 0x10;
 inline constexpr uint8_t kOpPdoSizes = 0x20;  // readPdoSizesCoE instead; mailbox errors at the end

@@ -322,8 +322,7 @@ TEST_F(RecordingBus, RegisterDatagramsRideInTheProcessDataFrames) {
         const auto sent = script->sentFrames();
         ASSERT_EQ(sent.size() - before, 2u);
         EXPECT_EQ(ecx_processdata_frames(master.get()) - framesBefore, 2u);
-        const auto first = datagrams(sent[before]);
-        const auto second = datagrams(sent[before + 1]);
+        const auto first = datagrams(sent[before]), second = datagrams(sent[before + 1]);
         // LRW, the reference clock's FRMW, then the extras in order as far as room goes.
         const size_t inFirst = first.size() - 2;
         EXPECT_EQ(std::tuple(first.front().length, inFirst + second.size()), std::tuple(1000, 40u));

@@ -198,8 +198,7 @@ TEST_F(PortTest, ResendsLostDamagedAndLateFramesNeverAnsweredOnesAndPairsEachRep
     port().engine().builder(*first).add(Command::BWR, ec::physicalAddress(0, 0x0120), 2);
     port().engine().builder(*second).add(Command::FPRD, ec::physicalAddress(0x1002, 0x0012), 2);
     const size_t before = script->sentCount();
-    port().transmit(*first);
-    port().transmit(*second);
+    port().transmit(*first), port().transmit(*second);
     const auto sent = script->sentFrames();
     ASSERT_EQ(sent.size(), before + 2);
     script->inject(echoAddress(sent.back())[0]);  // the second caller's reply arrives first
@@ -210,8 +209,7 @@ TEST_F(PortTest, ResendsLostDamagedAndLateFramesNeverAnsweredOnesAndPairsEachRep
     EXPECT_EQ(port().engine().state(*second), FrameEngine::SlotState::Received);
     ASSERT_TRUE(port().awaitReply(*second, ec::Port::Clock::now()));
     EXPECT_EQ(ec::getU16(port().engine().replyData(*second, 0).data()), 0x0012);
-    port().release(*first);
-    port().release(*second);
+    port().release(*first), port().release(*second);
 }
 
 // No link, or no context where checked: every call refuses, sends nothing, reports nothing done.
