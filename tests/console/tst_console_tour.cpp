@@ -81,8 +81,7 @@ QStringList visibleTexts() {
                 }
                 tabs->setCurrentIndex(current);
             }
-            textsOf(top, out);
-            visibleIn(top);
+            textsOf(top, out), visibleIn(top);
         }
     }
     return out;
@@ -146,10 +145,7 @@ private slots:
         adapter = kTourChain;
         connect(&dialogs, &QTimer::timeout, this, [this] { answerDialogs(); });
     }
-    void cleanup() {
-        closeOthers();
-        closeWindow();
-    }
+    void cleanup() { closeOthers(), closeWindow(); }
 
     void tour_data() {
         QTest::addColumn<int>("language");

@@ -38,8 +38,7 @@ struct Rig {
     Bytes image = Bytes(kDriveOutputBytes + kDriveInputBytes);
     explicit Rig(const std::function<void(sim::ChainConfig&)>& tweak = [](auto&) {})
         : chain(makeChain(1, clock, tweak)) {
-        bringUp(*chain, 1, ec::kAlStateOp);
-        cycle();
+        bringUp(*chain, 1, ec::kAlStateOp), cycle();
     }
     void cycle() {
         encodeOutputImage(cmd, image.data());

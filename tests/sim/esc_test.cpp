@@ -426,8 +426,7 @@ TEST_F(PdTest, WatchdogAndErrorsStopTheOutputs) {
     EXPECT_EQ(chain->drive(1)->statusWord(), 0x0250) << "leaving OP disables the drive";
 
     chain = make(20000);  // 2 s from the configuration
-    bringUp(*chain, 3, kOp);
-    cycle();
+    bringUp(*chain, 3, kOp), cycle();
     watchdogAt(2'000'000'000, 1);
 }
 
