@@ -48,6 +48,8 @@ TEST(ScopeRecording, RoundTripThroughTheFileKeepsEverything) {
     const auto back = Recording::load(path, &error);
     ASSERT_TRUE(back) << error;
     EXPECT_TRUE(*back == r && !std::filesystem::exists(path + ".part")) << "or a temporary left";
+    const Recording none({{.drive = 1}}, 0.004);  // no sample: the header ends the file
+    EXPECT_EQ(Recording::fromBytes(none.toBytes(), &error), none) << error;
 
     const std::string csv = path + ".csv";
     ASSERT_TRUE(r.writeCsv(csv, &error)) << error;

@@ -124,3 +124,18 @@ TEST(ScopeTrigger, ManualTriggerGapsAndForeignGenerations) {
                          r->value(0, 14), acq.framesOfOtherGenerations(), acq.newerGeneration()),
               std::tuple(10u, 21u, 1u, 27u, 27.0f, 1u, 2u));
 }
+
+// Settings outside their ranges are brought into them: a cycle time that is no time, a record
+// too short or too long, a pre-trigger part below none or above nine tenths.
+TEST(ScopeTrigger, SettingsAreTakenWithinTheirRanges) {
+    // cycle time, seconds, pre-trigger part -> record length, pre-trigger length (frames)
+    const std::tuple<double, double, double, size_t, size_t> rows[] = {
+        {0.004, 0.2, 0.2, 50, 10},  {0, 0.1, -1, 50, 0},        {NAN, 0.1, NAN, 50, 0},
+        {0.002, 0.1, 0.95, 50, 45}, {0.002, 0.01, 0.5, 50, 25}, {0.1, 1e9, 0.5, 6000, 3000},
+        {0.1, 0.1, 0.5, 2, 1}};
+    for (const auto& [cycle, seconds, pre, length, before] : rows) {
+        const Acquisition acq({TriggerMode::Single, {}, cycle, seconds, pre}, 1, kChannels);
+        EXPECT_EQ(std::pair(acq.recordLength(), acq.preTriggerLength()), std::pair(length, before))
+            << cycle << " " << seconds << " " << pre;
+    }
+}
