@@ -94,6 +94,11 @@ TEST(Bus, ChainsOfOtherShapesSizesAndARefusedTransition) {
                              faulted ? ec::kAlInvalidOutputConfig : 0))
             << n;
     }
+    // A new scan of the longest bus still resets every slave: a SYNC0 unit left on goes off.
+    ecx_dcsync0(longBus.ctx(), 1, true, 2'000'000, 0);
+    EXPECT_EQ(
+        (std::tuple{longBus.reg(1, 0x0981, 1)[0], longBus.scan(), longBus.reg(1, 0x0981, 1)[0]}),
+        std::tuple(3, EC_MAXSLAVE - 1, 0));
 
     // Drives whose SII lacks the SyncM category (the mailbox comes from the SII words alone), or
     // whose FMMU category names FMMU0 for the mailbox status (the next free ones carry the image).
