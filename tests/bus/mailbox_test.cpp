@@ -201,9 +201,11 @@ TEST(BusMailbox, ExpeditedSdoAbortsRefusalsThenFilesOfEveryShapeInBootAndTheNewF
         EXPECT_EQ(std::tuple(e.Etype, e.Slave, e.Index, e.SubIdx, uint32_t(e.AbortCode)),
                   std::tuple(EC_ERR_TYPE_SDO_ERROR, 1, index, sub, code));
     }
-    // Objects larger than the caller's buffer (normal and expedited) fail without a write past it.
-    EXPECT_TRUE(bus.sdoRead(1, 0x1008, 0, 15) <= 0 && bus.sdoRead(1, kParams, 3, 3) <= 0);
-    EXPECT_EQ(bus.packetErrors(ec::kPacketBufferTooSmall), 2u);
+    // Objects larger than the caller's buffer (normal, expedited, no room at all) fail without a
+    // write past it.
+    EXPECT_TRUE(bus.sdoRead(1, 0x1008, 0, 15) <= 0 && bus.sdoRead(1, kParams, 3, 3) <= 0 &&
+                bus.sdoRead(1, kParams, 3, 0) <= 0);
+    EXPECT_EQ(bus.packetErrors(ec::kPacketBufferTooSmall), 3u);
     // Refused unsent: complete access the SII does not offer, a write of no data or of size < 0.
     int caSize = 8;
     uint8_t buf[8];
