@@ -386,21 +386,27 @@ TEST_F(RecordingBus, ASlaveSilentInTheScanGivesNoBus) {
 }
 
 TEST_F(RecordingBus, SmallSlavesWithoutMailboxShareAByte) {
-    *master->slavecount = 2;  // two output terminals, outputs in SM0: 4 and 2 bits
-    for (int i = 1; i <= 2; ++i) {
+    // Output terminals with outputs in SM0: 4 bits, 2 bits, and a byte with a byte of inputs.
+    *master->slavecount = 3;
+    for (int i = 1; i <= 3; ++i) {
         ec_slavet& s = master.slave(i);
         s.configadr = static_cast<uint16_t>(0x1000 + i);
         s.SM[0] = ec_smt{0x0F00, 0, 0x00010044}, s.SMtype[0] = EC_SMTYPE_OUTPUTS, s.FMMU0func = 1;
-        master->siiPdo[size_t(i)].outputBits[0] = i == 1 ? 4 : 2;
+        master->siiPdo[size_t(i)].outputBits[0] = i == 1 ? 4 : i == 2 ? 2 : 8;
     }
+    ec_slavet& io = master.slave(3);
+    io.SM[1] = ec_smt{0x1000, 0, 0x00010020}, io.SMtype[1] = EC_SMTYPE_INPUTS, io.FMMU1func = 2;
+    master->siiPdo[3].inputBits[1] = 8;
     uint8_t iomap[8] = {};
-    ASSERT_EQ(ecx_config_map_sized(master.get(), iomap, sizeof iomap), 1);
+    ASSERT_EQ(ecx_config_map_sized(master.get(), iomap, sizeof iomap), 3);
     EXPECT_EQ(written(0x1002, 0x0600),
               (Bytes{0, 0, 0, 0, 1, 0, 4, 5, 0x00, 0x0F, 0, 0x02, 1, 0, 0, 0}));
     EXPECT_EQ(written(0x1001, 0x0800), (Bytes{0x00, 0x0F, 0x01, 0x00, 0x44, 0x00, 0x01, 0x00}));
-    EXPECT_EQ(
-        std::tuple(master.slave(2).Ostartbit, master.slave(2).outputs, master.group(0).expectedWKC),
-        std::tuple(4, iomap, 4));
+    const ec_slavet& all = master.slave(0);
+    EXPECT_EQ(std::tuple(master.slave(2).Ostartbit, master.slave(2).outputs,
+                         master.group(0).expectedWKC, master.slave(1).Obytes, io.Obytes, io.Ibytes,
+                         io.inputs, all.Obits, all.Ibits, all.inputs),
+              std::tuple(4, iomap, 7, 0, 1, 1, iomap + 2, 16, 8, iomap + 2));
 }
 
 TEST(ErrorList, FirstInFirstOutNewestKeptWhenFull) {
