@@ -41,10 +41,9 @@ bool has(const std::string& text, const std::string& what) {
     return text.find(what) != std::string::npos;
 }
 #define EXPECT_HAS(text, what) EXPECT_TRUE(has(text, what)) << (text)
-// The output of a run that must succeed.
-std::string ok(const std::vector<std::string>& args) {
-    const Result r = tool(args);
-    EXPECT_EQ(r.code, kExitOk) << r.err;
+std::string ok(const std::vector<std::string>& args, const char* bus = "sim:3") {
+    const Result r = tool(args, bus);
+    EXPECT_EQ(r.code, kExitOk) << args[0] << ": " << r.err;
     return r.out;
 }
 
@@ -264,27 +263,20 @@ TEST_F(BusTool, ReadingKeepsARunningChainAndStateActsOnTheNamedSlave) {
         slave.smWatchdogTicks = 0;  // OP stays while no master exchanges process data
     auto line = sim::registerSimulatedAdapter(config);
     auto states = [&] { return std::tuple(line->alState(1), line->alState(2)); };
-    auto ok = [](const std::vector<std::string>& args) {
-        const Result r = tool(args, "sim:2");
-        EXPECT_EQ(r.code, kExitOk) << args[0] << ": " << r.err;
-    };
-    ok({"state", "PREOP"});
-    ok({"state", "OP", "--slave", "2"});
+    ok({"state", "PREOP"}, "sim:2");
+    ok({"state", "OP", "--slave", "2"}, "sim:2");
     ASSERT_EQ(states(), std::tuple(0x02, 0x08));
-    for (const std::vector<std::string>& args : {std::vector<std::string>{"slaves"},
-                                                 {"states"},
-                                                 {"pdos", "2"},
-                                                 {"diag"},
-                                                 {"sdo-upload", "2", "0x6041", "0"},
-                                                 {"sii-read", "2"}}) {
-        ok(args);
-        EXPECT_EQ(states(), std::tuple(0x02, 0x08)) << args[0];
+    // Reads, then drive 1 to BOOT by way of INIT and back (drive 1's state); drive 2 stays in OP.
+    // clang-format off
+    const std::pair<std::vector<std::string>, int> runs[] = {{{"slaves"}, 0x02}, {{"states"}, 0x02},
+        {{"pdos", "2"}, 0x02}, {{"diag"}, 0x02}, {{"sdo-upload", "2", "0x6041", "0"}, 0x02},
+        {{"sii-read", "2"}, 0x02}, {{"state", "BOOT", "--slave", "1"}, 0x03},
+        {{"state", "PREOP", "--slave", "1"}, 0x02}};
+    // clang-format on
+    for (const auto& [args, drive1] : runs) {
+        ok(args, "sim:2");
+        EXPECT_EQ(states(), std::tuple(drive1, 0x08)) << args[0];
     }
-    // Drive 1 to BOOT by way of INIT, and back; drive 2 stays in OP.
-    ok({"state", "BOOT", "--slave", "1"});
-    EXPECT_EQ(states(), std::tuple(0x03, 0x08));
-    ok({"state", "PREOP", "--slave", "1"});
-    EXPECT_EQ(states(), std::tuple(0x02, 0x08));
 }
 
 }  // namespace
