@@ -144,10 +144,9 @@ private slots:
         const std::tuple<uint16_t, QString, int, QString> versions[] = {
             {0x1234, "2.3.4", 1, "QJ10"}, {0x3A0F, "10.0.15", 3, "QJ30"},
             {0xFFFF, "15.15.15", 15, "QJ150"}, {0, "0.0.0", 0, "QJ00"}};
-        for (const auto& [word, text, family, type] : versions) {
+        for (const auto& [word, text, family, type] : versions)
             QCOMPARE(std::tuple(versionText(word), familyDigit(word), fallbackProductType(family)),
                      std::tuple(text, family, type));
-        }
         const std::pair<QByteArray, QString> types[] = {{hex("30314a51"), "QJ10"},
             {hex("00304a51"), "QJ0"}, {hex("30004a51"), "QJ"}, {hex("30314a00"), ""}};
         // clang-format on
@@ -170,10 +169,9 @@ private slots:
             {0x0217, S::QuickStopActive}, {0x021F, S::FaultReactionActive}, {0x0218, S::Fault},
             {0x0238, S::Fault}, {0x0048, S::Unknown}, {0x0011, S::Unknown}};
         // clang-format on
-        for (const auto& [word, state] : rows) {
+        for (const auto& [word, state] : rows)
             QVERIFY2(cia402StateFromStatusWord(word) == state,
                      qPrintable(QString::number(word, 16)));
-        }
     }
 
     // Each state's status bits read back as that state (names: where the console shows them).
@@ -271,10 +269,9 @@ private slots:
             {T::VisibleString, QByteArray("ab\0cd", 5), "ab"}, {T(0x0100), hex("01"), nullptr},
             {T::Unsigned16, hex("010203"), nullptr}};
         // clang-format on
-        for (const auto& [type, bytes, text] : rows) {
-            const auto got = coeValueText(type, spanOf(bytes));
-            QCOMPARE(got.value_or("(none)"), std::string(text ? text : "(none)"));
-        }
+        for (const auto& [type, bytes, text] : rows)
+            QCOMPARE(coeValueText(type, spanOf(bytes)).value_or("(none)"),
+                     std::string(text ? text : "(none)"));
         QCOMPARE(coeValueText(T::Real32, spanOf(hex("cdcccc3d")), CoeReal32Text::NineDigits),
                  std::string("0.100000001"));
         QCOMPARE(std::tuple(coeDataTypeSize(T::Real64), coeDataTypeSize(T::VisibleString)),
@@ -325,32 +322,27 @@ private slots:
         const auto before = tables(config);
         const QStringList malformed = QDir(dataFile("malformed")).entryList({"*.yaml"});
         QCOMPARE(malformed.size(), 12);
-        for (const QString& name : malformed) {
-            QVERIFY2(!config.load(dataFile("malformed/" + name)), qPrintable(name));
-            QVERIFY2(tables(config) == before, qPrintable(name));
-        }
+        for (const QString& name : malformed)
+            QVERIFY2(!config.load(dataFile("malformed/" + name)) && tables(config) == before,
+                     qPrintable(name));
         QStringList out, out30;
         QVERIFY(config.load(dataFile("more.yaml")) && config.decodeErrorWord("QJ10", 0x11, out) &&
                 config.decodeErrorWord("QJ30", 0x2, out30));
         QCOMPARE(out + out30, (QStringList{"过压", "MOS过温", "欠压"}));
         QCOMPARE(config.warnings().value("QJ10").value(1ull << 2), QStringLiteral("温度偏高"));
-        StateConfig shipped;
-        QVERIFY(shipped.load(QStringLiteral(ZENTRIO_SOURCE_DIR "/state_config.yaml")));
 
         // Every text of the shipped file is listed for lupdate, in the form it reads.
+        StateConfig shipped;
         QFile listed(QStringLiteral(ZENTRIO_SOURCE_DIR "/translations/state_config_texts.cpp"));
-        QVERIFY(listed.open(QIODevice::ReadOnly));
+        QVERIFY(shipped.load(ZENTRIO_SOURCE_DIR "/state_config.yaml") &&
+                listed.open(QIODevice::ReadOnly));
         const QString list = QString::fromUtf8(listed.readAll());
+        const QString marked = QStringLiteral("QT_TRANSLATE_NOOP(\"StateConfig\", \"%1\")");
         const auto [states, errors, drvErrors, warnings] = tables(shipped);
-        for (const StateConfig::WordTable& table : {states, errors, drvErrors, warnings}) {
-            for (const StateConfig::BitTexts& bits : table) {
-                for (const QString& text : bits) {
-                    const QString marked =
-                        QStringLiteral("QT_TRANSLATE_NOOP(\"StateConfig\", \"%1\")").arg(text);
-                    QVERIFY2(list.contains(marked), qPrintable(text));
-                }
-            }
-        }
+        for (const StateConfig::WordTable& table : {states, errors, drvErrors, warnings})
+            for (const StateConfig::BitTexts& bits : table)
+                for (const QString& text : bits)
+                    QVERIFY2(list.contains(marked.arg(text)), qPrintable(text));
     }
 
     // Shown texts go through their contexts (in English: tst_console_tour); keys stay as stored.
