@@ -57,11 +57,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     ec::OwnedContext master;
     master->readPdoSizes = nullptr;
     connect(master, esc);
-    if (ecx_config_init(master.get(), 0) != 1)
-        abortWith("the one slave was not found");
     const ec_slavet& s = master.slave(1);
-    if (strnlen(s.name, sizeof s.name) > EC_MAXNAME)
-        abortWith("slave name not terminated");
+    if (ecx_config_init(master.get(), 0) != 1 || strnlen(s.name, sizeof s.name) > EC_MAXNAME)
+        abortWith("the one slave was not found, or its name not terminated");
     std::unique_ptr<uint8_t[]> iomap(new uint8_t[kIoMapSize]);
     const int mapped = ecx_config_map_sized(master.get(), iomap.get(), kIoMapSize);
     if (mapped < 0 || static_cast<size_t>(mapped) > kIoMapSize)
