@@ -25,9 +25,8 @@ private slots:
     // config/mode.txt, even empty, makes a factory station; the folder alone or another name not.
     void windowAndSimulatedChain() {
         QTemporaryDir appDir;
-        QVERIFY(QDir(appDir.path()).mkpath(QStringLiteral("config")));
         QFile other(appDir.filePath(QStringLiteral("config/mode.txt.bak")));
-        QVERIFY(other.open(QIODevice::WriteOnly));
+        QVERIFY(QDir(appDir.path()).mkpath("config") && other.open(QIODevice::WriteOnly));
         QFile marker(appDir.filePath(QStringLiteral("config/mode.txt")));
         for (const bool factory : {false, true}) {
             QCOMPARE(factoryMarkerPresent(appDir.path()), factory);

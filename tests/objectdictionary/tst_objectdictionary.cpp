@@ -86,8 +86,7 @@ private slots:
                 const auto found = tree->findItems(name, Qt::MatchExactly | Qt::MatchRecursive, 0);
                 return found.size() == 1 ? found.first() : nullptr;
             };
-            QTreeWidgetItem* param = entry(QStringLiteral("0x6101:09"));
-            QTreeWidgetItem* readOnly = entry(QStringLiteral("0x6101:25"));
+            QTreeWidgetItem *param = entry("0x6101:09"), *readOnly = entry("0x6101:25");
             QVERIFY(param && readOnly);
             QCOMPARE(QStringList({param->text(1), param->text(2), param->text(4).left(2),
                                   readOnly->text(4).left(2)}),
