@@ -1,5 +1,4 @@
-// Arbitrary recording files: a refused one gives a reason, an accepted one writes out to the same
-// bytes' meaning: read back, it is the same recording.
+// Arbitrary recording files: refused with a reason, or accepted and, written out, read back same.
 #include <cstdio>
 #include <cstdlib>
 #include <string_view>

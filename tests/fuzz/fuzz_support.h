@@ -94,8 +94,7 @@ public:
             uint8_t* d = frame.data() + at;
             const char* mode = d[0] < std::size(kModes) ? kModes[d[0]] : "--";
             const uint16_t adp = ec::getU16(d + 2), ado = ec::getU16(d + 4),
-                           lenField = ec::getU16(d + 6);
-            const uint16_t len = lenField & ec::kDatagramLengthMask;
+                           lenField = ec::getU16(d + 6), len = lenField & ec::kDatagramLengthMask;
             uint8_t* data = d + ec::kDatagramHeaderSize;
             uint16_t wkc = 0;
             if ((mode[0] == 'P' && adp == 0) || (mode[0] == 'F' && adp == station()) ||
@@ -165,7 +164,6 @@ inline constexpr uint16_t kMailboxStation = 0x1001;
 inline constexpr std::array<uint16_t, 12> kMailboxWindows = {16,  17,  18,   24,   32, 64,
                                                              128, 256, 1024, 1486, 15, 1487};
 
-// A master whose one link leads to `esc`.
 inline void connect(ec::OwnedContext& master, std::shared_ptr<FakeEsc> esc) {
     ecx_init_link(master.get(),
                   std::make_unique<FakeLink>(
