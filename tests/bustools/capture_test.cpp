@@ -15,10 +15,8 @@ namespace fs = std::filesystem;
 
 // Per frame of the file, as tshark dissects it: "protocols|malformed" and the fields asked for.
 std::vector<std::string> dissect(const fs::path& file, const std::string& fields = "") {
-    const std::string command = "tshark -r '" + file.string() +
-                                "' -T fields -E separator='|' -e frame.protocols "
-                                "-e _ws.malformed " +
-                                fields + " 2>/dev/null";
+    const std::string command = "tshark -r '" + file.string() + "' -T fields -E separator='|' " +
+                                "-e frame.protocols -e _ws.malformed " + fields + " 2>/dev/null";
     std::vector<std::string> frames;
     FILE* p = ::popen(command.c_str(), "r");
     char line[4096];

@@ -44,8 +44,7 @@ private slots:
                              : e->type == T::Unsigned8  ? kParamTypeUInt8
                              : e->type == T::Unsigned16 ? kParamTypeUInt16
                                                         : kParamType32Bit;
-            // Rows without an editor (identity, commands) are read as the console needs them;
-            // only fractional editors show decimals.
+            // No-editor rows (identity, commands) as the console reads them; decimals: fractional.
             const bool fractional =
                 p.displayKind == kDisplayFloat || p.displayKind == kDisplayThousandths;
             const int access = !e->writable()   ? kParamReadOnly
