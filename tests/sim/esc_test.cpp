@@ -104,7 +104,6 @@ TEST(Datagrams, WritesARealControllerRefusesAreNotedAndLeaveItOff) {
     const uint16_t st = station(1), sm2 = kRegSm0 + 16;
     const auto pd = ec::kSmFlagsMailboxIn & ~0x02u;  // buffered, ECAT reads, enabled
     const std::tuple<uint16_t, Bytes, const char*> rows[] = {
-        // how the note starts; null: taken
         {kRegAlControl, le(2, 3), "write of 3 byte(s) at 0x0120: 1 byte(s) from 0x0122"},
         {kRegStationAddress, le(0x1001, 3), "write of 3 byte(s) at 0x0010: 1 byte(s) from 0x0012"},
         {kRegSiiConfig, le(0, 2), "write of 2 byte(s) at 0x0500: 1 byte(s) from 0x0501"},
@@ -129,7 +128,7 @@ TEST(Datagrams, WritesARealControllerRefusesAreNotedAndLeaveItOff) {
          "FMMU0 enabled with its physical range past the memory"},
         {kRegFmmu0, fmmuBytes(0x10000, 16, 0x2FF0, 1, 1, 7, 1), nullptr},
     };
-    for (const auto& [reg, data, refusal] : rows) {
+    for (const auto& [reg, data, refusal] : rows) {  // refusal: how the note starts; null: taken
         SCOPED_TRACE(refusal ? refusal : "taken");
         const bool record = reg == sm2 || reg == kRegFmmu0;
         if (record)
@@ -199,13 +198,11 @@ TEST_F(AlTest, PowerOnRegistersAndRefusedTransitions) {
     walk({{kPreOpE, kPreOp, 0}});
     fpwr(chain, st, kRegSm0, smBytes(0x1200, 0x20, kSmFlagsMailboxOut));
     EXPECT_EQ(fprd(chain, st, kRegSm0, 4).u32(), 0x00801000u) << "fixed while the SM is on";
-    walk({{kOp, kPreOpE, kAlInvalidStateChange},
-          {kPreOpE, kPreOp, 0},
-          {kBoot, kPreOpE, kAlInvalidStateChange},
-          {kPreOpE, kPreOp, 0}});
+    // clang-format off
+    walk({{kOp, kPreOpE, kAlInvalidStateChange}, {kPreOpE, kPreOp, 0},
+          {kBoot, kPreOpE, kAlInvalidStateChange}, {kPreOpE, kPreOp, 0}});
     // SAFE-OP checks SM2/SM3 (start, length, flags) one field off at a time, overlaps, FMMUs.
     const uint16_t out = kAlInvalidOutputConfig, in = kAlInvalidInputConfig;
-    // clang-format off
     for (auto [field, value, code] : std::initializer_list<std::tuple<int, uint32_t, uint16_t>>{
              {1, 0, out}, {2, 0, out}, {1, 17, out}, {1, 19, out}, {2, 0x10060, out},
              {2, 0x10066, out}, {4, 33, in}, {4, 31, in}, {5, 0x20, in},

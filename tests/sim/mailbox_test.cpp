@@ -197,9 +197,7 @@ TEST_F(MbxTest, TransferRefusalsAndAborts) {
         return sdoRequest(uint8_t(0x23 | (4 - n) << 2), index, sub, 0x01020304);
     };
     auto normal = [](uint8_t cmd, uint16_t index, size_t n) {
-        Bytes d = sdoRequest(cmd, index, 0, uint32_t(n));
-        d.resize(10 + n, 'z');
-        return d;
+        return sdoRequest(cmd, index, 0, uint32_t(n)) + Bytes(n, 'z');  // behind the 10-byte header
     };
     const std::pair<Bytes, uint32_t> cases[] = {
         {sdoRequest(0x40, 0x1018, 5), kAbortNoSub},   {expedited(0x1000, 0, 4), kAbortReadOnly},

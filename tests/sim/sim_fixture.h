@@ -84,8 +84,7 @@ inline std::unique_ptr<sim::Chain> makeChain(
     return std::make_unique<sim::Chain>(cfg);
 }
 inline Datagram single(sim::Chain& c, Command cmd, uint16_t adp, uint16_t ado, Bytes data) {
-    Frame f;
-    f.add(cmd, adp, ado, std::move(data));
+    Frame f = Frame().add(cmd, adp, ado, std::move(data));
     f.d[0].lost = !f.run(c);
     return f.d[0];
 }
