@@ -53,9 +53,7 @@ private slots:
 
     void recordsAsTheWireCarriesThem() {
         const QByteArray wire =
-            hex("37160100010080969800"
-                "01c03000000004000080"
-                "210000002300f6ff50000a00");
+            hex("3716010001008096980001c03000000004000080210000002300f6ff50000a00");
         QCOMPARE(wire.size(), kDriveInputBytes);
         const TCiA402_GetValue v = decodeInputImage(reinterpret_cast<const uint8_t*>(wire.data()));
         using Fields = std::tuple<int64_t, int64_t, int64_t, int64_t, int64_t, int64_t, int64_t,
@@ -195,21 +193,18 @@ private slots:
 
     // News: the fault bit comes on or an error word changes to non-zero; not a fault that stays.
     void faultNewsAgainstTheRecordBefore() {
-        const auto record = [](uint16_t status, uint32_t word, uint32_t drvWord) {
-            return TCiA402_GetValue{
-                .statusWord = status, .errorWord = word, .drvErrorWord = drvWord};
+        const auto r = [](uint16_t status, uint32_t word, uint32_t drv) {  // a record
+            return TCiA402_GetValue{.statusWord = status, .errorWord = word, .drvErrorWord = drv};
         };
         const uint16_t fault = 0x0008, enabled = 0x0237;
+        // clang-format off
         const std::tuple<TCiA402_GetValue, TCiA402_GetValue, bool> cases[] = {
-            {record(enabled, 0, 0), record(fault, 0, 0), true},
-            {record(enabled, 0, 0), record(enabled, 2, 0), true},
-            {record(enabled, 0, 0), record(enabled, 0, 0x20), true},
-            {record(fault, 2, 0), record(fault, 3, 0), true},
-            {record(fault, 2, 0x20), record(fault, 2, 0x21), true},
-            {record(fault, 2, 0), record(fault, 2, 0), false},
-            {record(fault, 2, 0), record(0x0040, 0, 0), false},
-            {record(fault, 2, 0x20), record(fault, 0, 0x20), false},
-            {record(enabled, 0, 0), record(enabled, 0, 0), false}};
+            {r(enabled, 0, 0), r(fault, 0, 0), true}, {r(enabled, 0, 0), r(enabled, 2, 0), true},
+            {r(enabled, 0, 0), r(enabled, 0, 0x20), true}, {r(fault, 2, 0), r(fault, 3, 0), true},
+            {r(fault, 2, 0x20), r(fault, 2, 0x21), true}, {r(fault, 2, 0), r(fault, 2, 0), false},
+            {r(fault, 2, 0), r(0x0040, 0, 0), false}, {r(fault, 2, 0x20), r(fault, 0, 0x20), false},
+            {r(enabled, 0, 0), r(enabled, 0, 0), false}};
+        // clang-format on
         for (const auto& [before, now, news] : cases)
             QCOMPARE(isFaultNews(before, now), news);
     }
@@ -354,15 +349,14 @@ private slots:
         QStringList decoded;
         QVERIFY(config.load(dataFile("valid.yaml")) &&
                 config.decodeErrorWord("QJ10", 0x21, decoded));
-        const std::pair<QString, QString> rows[] = {
-            {paramDisplayName(kParamCount), ""},
+        // clang-format off
+        const std::pair<QString, QString> rows[] = {{paramDisplayName(kParamCount), ""},
             {cia402StateNameText(Cia402State(42)), "Cia402State|Unknown"},
-            {stateTextDisplay("过压"), "StateConfig|过压"},
-            {decoded.join(u','), "过压,编码器故障"},
+            {stateTextDisplay("过压"), "StateConfig|过压"}, {decoded.join(u','), "过压,编码器故障"},
             {config.errorWordSummary(false, "QJ10", 0x21),
              "0x00000021 StateConfig|过压, StateConfig|编码器故障"},
-            {config.errorWordSummary(true, "QJ10", 0), "0x00000000"},
-        };
+            {config.errorWordSummary(true, "QJ10", 0), "0x00000000"}};
+        // clang-format on
         for (const auto& [shown, expected] : rows)
             QCOMPARE(shown, expected);
     }
