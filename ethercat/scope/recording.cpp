@@ -373,9 +373,11 @@ bool Recording::operator==(const Recording& o) const {
         identities != o.identities || notes != o.notes) {
         return false;
     }
-    // Bit for bit, so that the NaN of a missing drive compares equal to itself.
+    // Bit for bit, so that the NaN of a missing drive compares equal to itself. (A channel
+    // without samples may have no storage at all: memcmp is not given its null pointer.)
     for (size_t c = 0; c < values_.size(); ++c) {
-        if (std::memcmp(values_[c].data(), o.values_[c].data(), values_[c].size() * 4) != 0) {
+        if (!values_[c].empty() &&
+            std::memcmp(values_[c].data(), o.values_[c].data(), values_[c].size() * 4) != 0) {
             return false;
         }
     }
