@@ -109,6 +109,12 @@ private slots:
         QVERIFY(words(0x4000).save(over.toStdString()) && scope.tool()->openOverlay(over, &error));
         const QCPRange span = plot->graph(0)->valueAxis()->range();
         QVERIFY(span.contains(0x0237) && span.contains(0x4000));
+        // A recording of a single sample has its read-out too.
+        scope::Recording one({{.drive = 1, .signal = scope::Signal::StatusWord, .label = "one"}},
+                             0.002);
+        one.append(0, 0, std::array{float(0x0250)}.data());
+        QVERIFY(one.save(path.toStdString()) && scope.tool()->open(path, &error));
+        QVERIFY2(label->text().contains(u"one: A 0x0250"_s), qPrintable(label->text()));
 
         // The file buttons, each through its dialog; an overlay dialog left without a file takes
         // the overlay away.

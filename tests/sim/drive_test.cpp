@@ -183,3 +183,12 @@ emergency 2 0x10000|error:;misbehave 2 rude|error:;drop 2|error:;frobnicate|erro
 }
 
 }  // namespace
+
+// An integer read takes an entry's first four bytes, however many it holds; nothing for none.
+TEST(Dictionary, IntegerReadsTakeAtMostFourBytes) {
+    sim::ObjectDictionary od;
+    od.addString(0x2100, 0, "long", sim::Access::ReadOnly, "\x01\x02\x03\x04\x85");
+    od.addString(0x2100, 1, "short", sim::Access::ReadOnly, "\x01\x82");
+    EXPECT_EQ(std::tuple(od.u32(0x2100, 0), od.u32(0x2100, 1), od.u32(0x2100, 2)),
+              std::tuple(0x04030201u, 0x8201u, 0u));
+}
