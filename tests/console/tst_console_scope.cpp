@@ -167,6 +167,8 @@ private slots:
         ScopeTool* tool = openScope();
         QString why;
         QVERIFY(tool != nullptr && !tool->start(&why) && why == "Add a channel first.");
+        QCOMPARE(tool->driveNames(),
+                 QStringList({"Drive 0 (slave 1)", "Drive 1 (slave 2)", "Drive 2 (slave 3)"}));
         tool->addChannel({0, scope::Signal::Velocity});
         tool->addChannel({0, scope::Signal::TargetVelocity});
         QVERIFY(clickAndWait("pushButton_enable", "Disable"));
