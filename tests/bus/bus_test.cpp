@@ -202,8 +202,11 @@ TEST(Bus, ClocksStateErrorsAndAPulledCable) {
 
     for (uint16_t state : {EC_STATE_SAFE_OP, EC_STATE_PRE_OP, EC_STATE_INIT})
         EXPECT_TRUE(bus.requestState(state));
-    // A new scan stops the SYNC0 unit left running.
+    // A new scan stops the SYNC0 unit left running, and forgets the group's clock and image.
     ASSERT_EQ(bus.scan(), kDrives);
+    EXPECT_EQ(std::tuple(bus.master.group(0).hasdc, bus.master.group(0).DCnext,
+                         bus.master.group(0).expectedWKC, bus.master.group(0).outputs),
+              std::tuple(false, 0, 0, nullptr));
     bus.chain->withSlave(2, [](sim::Esc& esc, sim::SlaveApplication*) {
         EXPECT_EQ(std::tuple(esc.peek(0x0981, 1)[0], esc.sync0Pulses(esc.hostNowNs() + 1000000000)),
                   std::tuple(0, 0u));
