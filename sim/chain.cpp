@@ -240,6 +240,11 @@ void Chain::forceSafeOpError(int position, uint16_t alStatusCode) {
         slaves_[position - 1].esc->forceError(alStatusCode);
 }
 
+bool Chain::fallBack(int position, uint8_t state) {
+    std::lock_guard lock(mutex_);
+    return validPosition(position) && slaves_[position - 1].esc->fallBack(state);
+}
+
 void Chain::refuseState(int position, uint8_t state, uint16_t alStatusCode) {
     std::lock_guard lock(mutex_);
     if (validPosition(position))

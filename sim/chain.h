@@ -63,6 +63,8 @@ public:
     // A local error in the slave: OP and SAFE-OP drop to SAFE-OP+ERROR, lower states keep their
     // state and show the error (PRE-OP+ERROR = 0x12).
     void forceSafeOpError(int position, uint16_t alStatusCode);
+    // SAFE-OP or OP left for INIT or PRE-OP by the slave itself (Esc::fallBack).
+    bool fallBack(int position, uint8_t state);
     // Requests for `state` are refused with this code until acceptState.
     void refuseState(int position, uint8_t state, uint16_t alStatusCode);
     void acceptState(int position, uint8_t state);

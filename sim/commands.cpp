@@ -140,6 +140,15 @@ std::string CommandInterpreter::execute(const std::string& line) {
         chain_.forceSafeOpError(*k, static_cast<uint16_t>(*code));
         return "safeop-error " + std::to_string(*k) + " " + hex4(static_cast<unsigned>(*code));
     }
+    if (cmd == "fall-back") {
+        const auto k = position(1);
+        const auto state = w.size() == 3 ? number(w[2]) : std::nullopt;
+        if (!k || !state || *state > 0x0F)
+            return usage("K STATE");
+        if (!chain_.fallBack(*k, static_cast<uint8_t>(*state)))
+            return "error: slave " + std::to_string(*k) + " cannot fall back to " + w[2];
+        return "fall-back " + std::to_string(*k) + " " + std::to_string(*state);
+    }
     if (cmd == "refuse") {
         const auto k = position(1);
         const auto state = w.size() == 4 ? number(w[2]) : std::nullopt;

@@ -2,6 +2,7 @@
 //   pull K | plug K            cable into slave K out / back in (K and everything behind it)
 //   remove K | restore K       slave K alone out of / back into the line
 //   safeop-error K CODE        slave K to SAFE-OP+ERROR with AL status CODE
+//   fall-back K STATE          slave K drops from SAFE-OP or OP to STATE (1 INIT, 2 PRE-OP)
 //   refuse K STATE CODE        slave K refuses requests for STATE with CODE
 //   accept K STATE             slave K accepts STATE again
 //   loss FRACTION SEED [return] [at K]  lose this fraction of frames, seeded, on the cable into

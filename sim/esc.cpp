@@ -1155,6 +1155,13 @@ void Esc::forceError(uint16_t code) {
     refuse(code);
 }
 
+bool Esc::fallBack(uint8_t state) {
+    if (!isOpState(state_) || (state != ec::kAlStateInit && state != ec::kAlStatePreOp))
+        return false;
+    enterState(state);
+    return true;
+}
+
 void Esc::publishAlStatus() {
     setReg16(ec::kRegAlStatus, static_cast<uint16_t>(state_ | (error_ ? ec::kAlStateError : 0)));
     setReg16(ec::kRegAlStatusCode, statusCode_);

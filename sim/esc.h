@@ -73,6 +73,9 @@ public:
     void pdiLoseMailbox(std::vector<uint8_t> message);
     // Local error: SAFE-OP+ERROR from SAFE-OP or OP, otherwise the current state with error.
     void forceError(uint16_t alStatusCode);
+    // The firmware drops from SAFE-OP or OP to INIT or PRE-OP by itself, without an error (its
+    // communication restarted); false, nothing changed, for any other state or target.
+    bool fallBack(uint8_t state);
     void refuseState(uint8_t state, uint16_t alStatusCode) { refused_[state] = alStatusCode; }
     void acceptState(uint8_t state) { refused_.erase(state); }
 

@@ -355,6 +355,17 @@ private slots:
         QVERIFY(sink.lines.filter(QStringLiteral("lost")).isEmpty());
         QCOMPARE(bus.chain->alState(2), uint8_t{EC_STATE_OPERATIONAL});
 
+        // Back in PRE-OP by itself: reconfigured and in OP again, never taken for lost and found.
+        sink.clear();
+        events.clear();
+        QVERIFY(bus.chain->fallBack(2, EC_STATE_PRE_OP));
+        QTRY_VERIFY(sink.contains(QStringLiteral("MESSAGE : slave 2 reconfigured.")) &&
+                    sink.contains(ok));
+        QCOMPARE(bus.chain->alState(2), uint8_t{EC_STATE_OPERATIONAL});
+        QVERIFY(sink.lines.filter(QStringLiteral("found")).isEmpty());
+        QTRY_COMPARE(events.size(), 1);
+        QCOMPARE(std::get<1>(events[0]), SupervisionKind::Reconfigured);
+
         sink.clear();
         events.clear();
         bus.chain->pullDrive(2);

@@ -165,7 +165,7 @@ misbehave 2 garbage|misbehave 2 garbage;misbehave 2 none|misbehave 2 none;drop 2
 duplicate 2|duplicate 2;emergency 2 0x2310 0x01|emergency 2 0x2310;power-cycle 2|power-cycled 2;
 stall 0|stall 0 ms;stall|error:;stall -5|error:;stall x|error:;
 fault 1 1|error: slave 1 is not a drive;param 1 0|error: slave 1 is not a drive;   |;pull|error:;
-pull 0|error:;pull 4|error:;pull x|error:;plug 2 3|error:;safeop-error 1|error:;joint 2 2|error:;
+fall-back 2 2|error:;fall-back 2 4|error:;pull 0|error:;pull 4|error:;pull x|error:;plug 2 3|error:;safeop-error 1|error:;joint 2 2|error:;
 safeop-error 1 0x10000|error:;refuse 1 8|error:;refuse 1 16 1|error:;loss 2 1|error:;
 loss 0.5|error:;loss 0.5 1 at 4|error:;loss 0.5 1 at|error:;corrupt 4|error:;corrupt 2 back|error:;
 fault 2|error:;fault 2 0x100000000|error:;fault 2 1 0x100000000|error:;param 2 37|error:;
