@@ -104,6 +104,11 @@ private slots:
             QTRY_COMPARE_WITH_TIMEOUT(done.count(), 2, 30000);  // the write, then the read back
             QCOMPARE(chain->parameter(1, 8), std::vector<uint8_t>{40});
             QCOMPARE(param->text(5), "40 (0x28)");
+
+            // A list cut inside its first index is no list of none.
+            chain->setMailboxMisbehaviour(1, sim::Misbehaviour::SdoInfoShortReply);
+            window.findChild<QPushButton*>("pushButton_readDictionary")->click();
+            QVERIFY(done.wait(30000) && status->text().contains("could not be read"));
         }
         master.disconnectBus();
     }

@@ -126,7 +126,7 @@ TEST(Datagrams, WritesARealControllerRefusesAreNotedAndLeaveItOff) {
          "FMMU0 enabled with its physical range past the memory"},
         {kRegFmmu0, fmmuBytes(0x10000, 16, 0x2FF0, 1, 0, 7, 1),
          "FMMU0 enabled with its physical range past the memory"},
-        {kRegFmmu0, fmmuBytes(0x10000, 16, 0x2FF0, 1, 1, 7, 1), nullptr},
+        {kRegFmmu0, fmmuBytes(0x10000, 16, 0x2FF0, 1, 7, 7, 7), nullptr},  // every bit at 7
     };
     for (const auto& [reg, data, refusal] : rows) {  // refusal: how the note starts; null: taken
         SCOPED_TRACE(refusal ? refusal : "taken");
