@@ -27,8 +27,10 @@ struct SimBus {
         ecx_init_link(master.get(), sim::makeVirtualLink(chain));
     }
     // Nothing the master sent may be what a real controller refuses.
+    // Nor may a frame come back that the master cannot read, a wait running out included.
     ~SimBus() {
         EXPECT_EQ(chain->takeRefusals(), std::vector<std::string>{});
+        EXPECT_EQ(ctx()->port ? ctx()->port->engine().stats().malformed : 0, 0u);
         const auto left = popErrors();  // every error a test provokes, it takes and checks
         EXPECT_TRUE(left.empty()) << "unexpected: " << ec::errorText(left.front());
     }

@@ -7,6 +7,9 @@ command -v tshark >/dev/null || { echo "FAIL: tshark is not installed"; exit 1; 
 source "$(dirname "$0")/veth_pair.sh" e2e
 in_ns "$simulator" --frobnicate >/dev/null 2>&1  # a usage error, told apart by its exit code
 [ $? -eq 2 ] || { echo "FAIL: zentrio-sim's usage error does not exit with 2"; exit 1; }
+out=$(in_ns "$simulator" --interface zt-drives --capture /nonexistent/sim.pcapng 2>&1)
+[ $? -eq 1 ] && [[ $out == *"cannot write '/nonexistent/sim.pcapng'"* ]] ||
+    { echo "FAIL: an unwritable capture: $out"; exit 1; }
 in_ns tshark -q -i zt-master -f "ether proto 0x88a4" -w "$work/s.pcapng" 2>"$work/tshark.err" &
 for _ in $(seq 50); do grep -q "Capturing on" "$work/tshark.err" && break; sleep 0.1; done
 in_ns "$simulator" --interface zt-drives --drives "$drives" <"$work/commands" >"$work/sim.log" 2>&1 &
