@@ -16,10 +16,8 @@ constexpr uint32_t kPassword = 0x5A17C0DE;
 
 Bytes pattern(size_t n, uint32_t x = 0x12345678) {
     Bytes b(n);
-    for (auto& v : b) {
-        x = x * 1103515245u + 12345u;
-        v = static_cast<uint8_t>('a' + (x >> 16) % 26);
-    }
+    for (auto& v : b)
+        x = x * 1103515245u + 12345u, v = static_cast<uint8_t>('a' + (x >> 16) % 26);
     return b;
 }
 
@@ -73,8 +71,7 @@ TEST(BusSdo, HostileLostDuplicatedAndInterruptedRepliesAreSortedOut) {
         EXPECT_LE(segmented ? bus.sdoRead(1, 0x2020, 0, 96) : bus.sdoRead(1, kParams, 37, 4), 0);
         EXPECT_FALSE(bus.popErrors().empty());
         ASSERT_TRUE(bus.chain->setMailboxMisbehaviour(1, sim::Misbehaviour::None));
-        expectTransfersWork();
-        bus.popErrors();
+        expectTransfersWork(), bus.popErrors();
     }
     // Lost replies: the repeat request brings them, also in the middle of a segmented upload.
     for (const int lost : {1, 2}) {
@@ -94,8 +91,7 @@ TEST(BusSdo, HostileLostDuplicatedAndInterruptedRepliesAreSortedOut) {
     }
     bus.chain->setFrameLoss(1.0, 11, sim::LossPoint::Return);
     EXPECT_EQ(bus.sdoRead(1, kParams, 37, 4), EC_TIMEOUT);
-    bus.chain->setFrameLoss(0.0, 11);
-    bus.popErrors();
+    bus.chain->setFrameLoss(0.0, 11), bus.popErrors();
     expectTransfersWork();
 
     SimBus wide(windows(32, 224));  // an upload announcing 4 bytes and sending 200
@@ -210,12 +206,11 @@ TEST(BusMailbox, ExpeditedSdoAbortsRefusalsThenFilesOfEveryShapeInBootAndTheNewF
     int caSize = 8;
     uint8_t buf[8];
     const uint64_t frames = bus.chain->framesSeen();
-    EXPECT_EQ(std::tuple(ecx_SDOread(bus.ctx(), 1, 0x1018, 1, true, &caSize, buf, EC_TIMEOUTRXM),
-                         ecx_SDOwrite(bus.ctx(), 1, kParams, 9, false, 1, nullptr, EC_TIMEOUTRXM),
-                         ecx_SDOwrite(bus.ctx(), 1, kParams, 9, false, -1, buf, EC_TIMEOUTRXM)),
-              std::tuple(0, 0, 0));
-    EXPECT_EQ(bus.chain->framesSeen(), frames);
-    EXPECT_EQ(bus.packetErrors(ec::kPacketRefused), 1u);
+    EXPECT_EQ((std::tuple{ecx_SDOread(bus.ctx(), 1, 0x1018, 1, true, &caSize, buf, EC_TIMEOUTRXM),
+                          ecx_SDOwrite(bus.ctx(), 1, kParams, 9, false, 1, nullptr, EC_TIMEOUTRXM),
+                          ecx_SDOwrite(bus.ctx(), 1, kParams, 9, false, -1, buf, EC_TIMEOUTRXM),
+                          bus.chain->framesSeen(), bus.packetErrors(ec::kPacketRefused)}),
+              std::tuple(0, 0, 0, frames, 1u));
     bus.slave(1).CoEdetails |= ec::kCoeDetailCompleteAccess;  // offered: the drive aborts it
     EXPECT_EQ(ecx_SDOread(bus.ctx(), 1, 0x1018, 1, true, &caSize, buf, EC_TIMEOUTRXM), 0);
     EXPECT_EQ(static_cast<uint32_t>(bus.popErrors().at(0).AbortCode), 0x06010000u);
