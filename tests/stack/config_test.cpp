@@ -18,8 +18,7 @@ namespace {
 struct SiiImage {
     Bytes bytes = Bytes(0x80, 0);
     SiiImage& category(uint16_t type, Bytes data) {
-        data.resize((data.size() + 1) / 2 * 2);
-        put16(type);
+        data.resize((data.size() + 1) / 2 * 2), put16(type);
         put16(static_cast<uint16_t>(data.size() / 2));
         bytes.insert(bytes.end(), data.begin(), data.end());
         return *this;
@@ -74,11 +73,10 @@ TEST(Sii, DecodesADrivesCategoriesAndRejectsEveryDamagedImage) {
               std::tuple(true, "QJ30", "Servo", ""));
     ASSERT_TRUE(info.general);
     const ec::SiiGeneral& g = *info.general;
-    EXPECT_EQ(std::tuple(g.nameIndex, g.coeDetails, g.foeDetails, g.eoeDetails, g.soeChannels,
-                         g.flags, g.ebusCurrent),
-              std::tuple(1, 0x85, 0x86, 0x87, 0x88, 0x8B, -200));
-    EXPECT_EQ(info.fmmuUsage, (std::vector<uint8_t>{0x01, 0x02, 0x03, 0xFF}));
-    ASSERT_EQ(info.syncManagers.size(), 4u);
+    ASSERT_EQ((std::tuple{g.nameIndex, g.coeDetails, g.foeDetails, g.eoeDetails, g.soeChannels,
+                          g.flags, g.ebusCurrent, info.fmmuUsage, info.syncManagers.size()}),
+              std::tuple(1, 0x85, 0x86, 0x87, 0x88, 0x8B, -200,
+                         (std::vector<uint8_t>{0x01, 0x02, 0x03, 0xFF}), 4u));
     for (uint8_t n = 0; n < 4; ++n) {
         const ec::SiiSyncManager& sm = info.syncManagers[n];
         EXPECT_EQ(syncManager(sm.start, sm.control, sm.type)[6], sm.enable);
@@ -89,10 +87,9 @@ TEST(Sii, DecodesADrivesCategoriesAndRejectsEveryDamagedImage) {
     ASSERT_TRUE(info.rxPdo && info.txPdo);
     EXPECT_EQ(std::tuple(info.rxPdo->perSm[2], info.rxPdo->total, info.txPdo->perSm[3]),
               std::tuple(18u * 8, 18u * 8, 32u * 8));  // the unassigned PDO takes nothing
-    for (size_t cut = 0; cut < image.size(); ++cut) {  // cut at every length: never complete
+    for (size_t cut = 0; cut < image.size(); ++cut)    // cut at every length: never complete
         EXPECT_FALSE(ec::parseSiiImage(Bytes(image.begin(), image.begin() + long(cut))).complete)
             << cut;
-    }
     Bytes manyEntries = pdo(0x1A00, 3, {});  // a PDO's header alone, announcing an entry
     manyEntries[2] = 1;
     Bytes oversized = SiiImage().category(ec::kSiiCatFmmu, {1, 2}).end().bytes;
@@ -100,9 +97,8 @@ TEST(Sii, DecodesADrivesCategoriesAndRejectsEveryDamagedImage) {
     const Bytes longString = SiiImage().category(ec::kSiiCatStrings, {1, 40, 'A', 'B'}).end().bytes;
     for (const Bytes& damaged :
          {longString, SiiImage().category(ec::kSiiCatTxPdo, manyEntries).end().bytes, oversized,
-          SiiImage().category(ec::kSiiCatFmmu, {1, 2}).bytes}) {
+          SiiImage().category(ec::kSiiCatFmmu, {1, 2}).bytes})
         EXPECT_FALSE(ec::parseSiiImage(damaged).complete);
-    }
     EXPECT_TRUE(ec::parseSiiImage(longString).strings.empty());
     // The end marker in the EEPROM's last word (0x7FFF) closes a complete image.
     const Bytes full = SiiImage().category(0x0800, Bytes((0x8000 - 0x43) * 2, 0)).end().bytes;
@@ -128,10 +124,8 @@ TEST(Sii, BusyEepromIsPolledAndAnIgnoredCommandIsSentAgain) {
             } else if (d.cmd == static_cast<uint8_t>(ec::Command::FPRD)) {
                 std::fill_n(data, d.length, 0);
                 ec::putU16(data, busyReads-- > 0 ? ec::kSiiBusy : ec::kSiiRead8Bytes);
-                if (d.length >= 14) {
-                    ec::putU16(data + 2, address);
-                    ec::putU32(data + 6, 0xA0000000u | address);
-                }
+                if (d.length >= 14)
+                    ec::putU16(data + 2, address), ec::putU32(data + 6, 0xA0000000u | address);
             }
             return uint16_t{1};
         })};
@@ -201,9 +195,8 @@ struct RecordingBus : ::testing::Test {
         script->respond = [](const Bytes& sent) -> std::vector<Bytes> {
             return {answer(sent, [](const DatagramView& d, Bytes& f) -> uint16_t {
                 if (d.cmd == static_cast<uint8_t>(ec::Command::LRW) ||
-                    d.cmd == static_cast<uint8_t>(ec::Command::LRD)) {
+                    d.cmd == static_cast<uint8_t>(ec::Command::LRD))
                     std::fill_n(f.begin() + static_cast<long>(d.data()), d.length, 0xAB);
-                }
                 return 1;
             })};
         };
@@ -224,14 +217,11 @@ struct RecordingBus : ::testing::Test {
     }
     Bytes written(uint16_t station, uint16_t reg) {  // data of the last FPWR there
         Bytes result;
-        for (const Bytes& f : script->sentFrames()) {
-            for (const DatagramView& d : datagrams(f)) {
+        for (const Bytes& f : script->sentFrames())
+            for (const DatagramView& d : datagrams(f))
                 if (d.cmd == static_cast<uint8_t>(ec::Command::FPWR) && d.adp == station &&
-                    d.ado == reg) {
+                    d.ado == reg)
                     result.assign(f.begin() + long(d.data()), f.begin() + long(d.wkc()));
-                }
-            }
-        }
         return result;
     }
     std::vector<DatagramView> exchange(int wkc, size_t frames) {
@@ -267,10 +257,8 @@ TEST_F(RecordingBus, ExchangeSplitsTheImageOrItsCommandsAndWritesBackOnlyInputs)
     };
     EXPECT_EQ(iomap, image(2000, 18 * 40));
     // A group with a slave that cannot take LRW reads and writes separately.
-    master.group(0) = ec_groupt{};
-    std::fill_n(&master.slave(1), 40, ec_slavet{});
-    drives(2);
-    master.slave(2).blockLRW = 1;
+    master.group(0) = ec_groupt{}, std::fill_n(&master.slave(1), 40, ec_slavet{});
+    drives(2), master.slave(2).blockLRW = 1;
     std::fill(iomap.begin(), iomap.end(), 0x11);
     ASSERT_EQ(ecx_config_map(master.get(), iomap.data()), 100);
     ds = exchange(3, 2);  // the script counts 1 per datagram: LRD 1 + LWR 1 doubled
@@ -329,12 +317,12 @@ TEST_F(RecordingBus, RegisterDatagramsRideInTheProcessDataFrames) {
         EXPECT_GE(inFirst, 20u);  // every read of the clocks in the frame of the process data
         for (size_t i = 0; i < 40; ++i) {
             const DatagramView& d = i < inFirst ? first[i + 2] : second[i - inFirst];
-            EXPECT_EQ(std::tuple(d.cmd, d.adp, d.ado),
-                      std::tuple(uint8_t(extra[i].cmd), uint16_t(0x1001 + i % 20),
-                                 uint16_t(i < 20 ? 0x0910 : 0x0920)));
             const bool answered = !lost || i < inFirst;
-            EXPECT_EQ(extra[i].wkc, answered ? 1 : EC_NOFRAME) << i;
-            EXPECT_EQ(ec::getU16(replies[i].data()), answered && i < 20 ? 0x1001 + i : 0) << i;
+            EXPECT_EQ(std::tuple(d.cmd, d.adp, d.ado, extra[i].wkc, ec::getU16(replies[i].data())),
+                      std::tuple(uint8_t(extra[i].cmd), uint16_t(0x1001 + i % 20),
+                                 uint16_t(i < 20 ? 0x0910 : 0x0920), answered ? 1 : EC_NOFRAME,
+                                 answered && i < 20 ? 0x1001 + i : 0))
+                << i;
         }
         EXPECT_EQ(extra[40].wkc, EC_ERROR);
     }
@@ -416,8 +404,7 @@ TEST(ErrorList, FirstInFirstOutNewestKeptWhenFull) {
         list.push(e);
     for (uint16_t n = 10; n < EC_MAXELIST + 10; ++n) {
         const auto e = list.pop();
-        ASSERT_TRUE(e && e->Signal);
-        EXPECT_EQ(e->Slave, n);
+        ASSERT_TRUE(e && e->Signal && e->Slave == n);
     }
     EXPECT_TRUE(list.empty());
 }
