@@ -82,10 +82,8 @@ TEST(Datagrams, FramesPassWholeAndMalformedOnesUntouched) {
     std::vector<Bytes> bad{{}, Bytes(good.begin(), good.begin() + 15)};
     // Not 0x88A4, EtherCAT type 4, length beyond the buffer, datagram beyond it, "more" missing.
     for (auto [at, v] : std::vector<std::pair<size_t, uint16_t>>{
-             {12, 0x0088}, {14, 0x400E}, {14, 0x17FF}, {22, 200}, {22, 0x8002}}) {
-        bad.push_back(good);
-        sim::wr16(&bad.back()[at], v);
-    }
+             {12, 0x0088}, {14, 0x400E}, {14, 0x17FF}, {22, 200}, {22, 0x8002}})
+        bad.push_back(good), sim::wr16(&bad.back()[at], v);
     for (size_t cut = 0; cut < good.size(); cut += 5)
         bad.emplace_back(good.begin(), good.begin() + long(cut));
     for (const Bytes& b : bad) {
@@ -216,23 +214,19 @@ TEST_F(AlTest, PowerOnRegistersAndRefusedTransitions) {
                  smBytes(uint16_t(sm[3]), uint16_t(sm[4]), sm[5]));
         walk({{kSafeOp, kPreOpE, code}, {kPreOpE, kPreOp, 0}});
     }
-    fpwr(chain, st, kRegSm0 + 16, Bytes(16));
-    writeProcessDataConfig(chain, 1, 2);
+    fpwr(chain, st, kRegSm0 + 16, Bytes(16)), writeProcessDataConfig(chain, 1, 2);
     fpwr(chain, st, kRegFmmu0 + 32, fmmuBytes(0x100, 4, 0x1408, kFmmuTypeWrite));
     walk({{kSafeOp, kPreOpE, kAlInvalidInputFmmu}, {kInitE, kInit, 0}});
-    fpwr(chain, st, kRegFmmu0 + 32, Bytes(16));
-    bringUp(chain, 2, kSafeOp);
+    fpwr(chain, st, kRegFmmu0 + 32, Bytes(16)), bringUp(chain, 2, kSafeOp);
     // BOOT refused in SAFE-OP and in OP (which drops to SAFE-OP); INIT without acknowledge.
     // clang-format off
     walk({{kBoot, kSafeOpE, kAlInvalidStateChange}, {kSafeOpE, kSafeOp, 0}, {kOp, kOp, 0},
           {kBoot, kSafeOpE, kAlInvalidStateChange}, {kInit, kInitE, kAlInvalidStateChange},
           {kInitE, kInit, 0}});
     // clang-format on
-    bringUp(chain, 2, kSafeOp);
-    walk({{kInit, kInit, 0}});
+    bringUp(chain, 2, kSafeOp), walk({{kInit, kInit, 0}});
     // A PDO assignment or mapping left half-done in PRE-OP, one count off at a time.
-    bringUp(chain, 2, kPreOp);
-    writeProcessDataConfig(chain, 1, 2);
+    bringUp(chain, 2, kPreOp), writeProcessDataConfig(chain, 1, 2);
     for (auto [index, code] : {std::pair(sim::kRxPdoAssign, kAlInvalidOutputMapping),
                                {sim::kRxPdoIndex, kAlInvalidOutputMapping},
                                {sim::kTxPdoAssign, kAlInvalidInputMapping},
@@ -243,8 +237,7 @@ TEST_F(AlTest, PowerOnRegistersAndRefusedTransitions) {
         od.setU32(index, 0, od.u32(index, 0) ^ 0x40);
     }
     // Forced errors keep the state; a refused transition on one slave shows in a broadcast read.
-    bringUp(chain, 2, kPreOp);
-    chain.forceSafeOpError(1, kAlInvalidOutputMapping);
+    bringUp(chain, 2, kPreOp), chain.forceSafeOpError(1, kAlInvalidOutputMapping);
     walk({{kPreOp, kPreOpE, kAlInvalidOutputMapping}, {kPreOpE, kPreOp, 0}});
     chain.refuseState(2, kSafeOp, kAlInvalidInputMapping);
     for (int n = 1; n <= 2; ++n)
@@ -347,10 +340,8 @@ TEST_F(PdTest, ImagesMoveOnlyInTheirStatesAndWindowsUntilACableIsPulled) {
     chain->setFrameLoss(0, 1);
 
     bringUp(*chain, 3, kPreOp);
-    for (int n = 1; n <= 3; ++n) {
-        writeProcessDataConfig(*chain, n, 3);
-        storeLe16(out(n) + kOutMode, uint16_t(8 + n));
-    }
+    for (int n = 1; n <= 3; ++n)
+        writeProcessDataConfig(*chain, n, 3), storeLe16(out(n) + kOutMode, uint16_t(8 + n));
     EXPECT_EQ(cycle().wkc, 0) << "no process data before SAFE-OP";
     all({kSafeOp, kOp});
     for (int i = 0; i < 5; ++i) {
@@ -364,8 +355,7 @@ TEST_F(PdTest, ImagesMoveOnlyInTheirStatesAndWindowsUntilACableIsPulled) {
             EXPECT_EQ(in(x, n).statusWord << 8 | in(x, n).modeDisplay, 0x025000 | (8 + n));
         }
     }
-    all({kSafeOp});
-    storeLe16(out(1) + kOutMode, 6);
+    all({kSafeOp}), storeLe16(out(1) + kOutMode, 6);
     EXPECT_EQ(cycle().wkc, 9);
     EXPECT_NE(+in(cycle(), 1).modeDisplay, 6) << "outputs are not applied in SAFE-OP";
     all({kOp});
@@ -396,10 +386,8 @@ TEST_F(PdTest, ImagesMoveOnlyInTheirStatesAndWindowsUntilACableIsPulled) {
 
 TEST_F(PdTest, WatchdogAndErrorsStopTheOutputs) {
     bringUp(*chain, 3, kOp);
-    for (uint16_t cw : {0x06, 0x07, 0x0F}) {
-        storeLe16(out(1) + kOutControlWord, cw);
-        cycle();
-    }
+    for (uint16_t cw : {0x06, 0x07, 0x0F})
+        storeLe16(out(1) + kOutControlWord, cw), cycle();
     EXPECT_EQ(+in(cycle(), 1).statusWord, 0x0237);
     watchdogAt(100'000'000, 1);  // power-on 1000 x (2498 + 2) x 40 ns
     EXPECT_EQ(chain->readRegisters(1, kRegWatchdogSmStatus, 1)[0] & 1, 0) << "expired";

@@ -173,13 +173,11 @@ TEST_F(MbxTest, DictionaryParametersAndSaving) {
     EXPECT_EQ(up(kParams, 20), Bytes{0});
     preOp();
     EXPECT_EQ(chain->parameter(1, 9), Bytes{44}) << "a reconnect keeps everything";
-    chain->powerCycle(1);
-    assignStations(*chain, 1);
+    chain->powerCycle(1), assignStations(*chain, 1);
     preOp();
     EXPECT_EQ(chain->parameter(1, 8) + chain->parameter(1, 9), (Bytes{33, 15})) << "9 not saved";
     ASSERT_EQ(down(kParams, 9, {7}), 0u);
-    chain->pullDrive(1);
-    chain->plugDrive(1);
+    chain->pullDrive(1), chain->plugDrive(1);
     EXPECT_EQ(chain->parameter(1, 8), Bytes{33});
 }
 
@@ -208,8 +206,7 @@ TEST_F(MbxTest, TransferRefusalsAndAborts) {
         {sdoRequest(0x60, 0x1000, 0), kAbortCommand}, {sdoRequest(0x00, 0x1000, 0), kAbortCommand}};
     for (const auto& [request, abort] : cases) {
         const auto m = exchange(kMbxTypeCoE, request);
-        ASSERT_TRUE(m);
-        EXPECT_EQ(m->abort() ? m->u32(6) : 0, abort)
+        ASSERT_TRUE(m && (m->abort() ? m->u32(6) : 0) == abort)
             << std::hex << int(request[2]) << " " << request[3];
         const bool echoed = abort && request[2] != 0x60 && request[2] != 0x00;  // index and sub
         EXPECT_TRUE(!echoed || std::equal(&m->data[3], &m->data[6], &request[3]));
