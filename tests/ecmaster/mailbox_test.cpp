@@ -57,10 +57,7 @@ private slots:
         bus.chain->setMailboxMisbehaviour(1, sim::Misbehaviour::Silent);  // runs into its timeout
         std::atomic<int> result{kParamOk};
         std::atomic<bool> done{false};
-        std::thread reader([&] {
-            result = m.readParameter(0, 0, &v);
-            done = true;
-        });
+        std::thread reader([&] { result = m.readParameter(0, 0, &v), done = true; });
         // it holds the mailbox lock throughout
         const bool seen = QTest::qWaitFor([&] { return m.transferUnderWay(); });
         m.disconnectBus();
