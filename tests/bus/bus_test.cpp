@@ -170,7 +170,8 @@ TEST(Bus, ClocksStateErrorsAndAPulledCable) {
               std::tuple(0x03, kCycle, 0u, true));
 
     // A SAFE-OP error in operation is seen and acknowledged.
-    bus.chain->forceSafeOpError(3, ec::kAlSmWatchdog), bus.exchange();
+    bus.chain->forceSafeOpError(3, ec::kAlSmWatchdog);
+    bus.exchange();
     EXPECT_EQ(ecx_readstate(bus.ctx()), EC_STATE_SAFE_OP);
     EXPECT_EQ(
         std::tuple(bus.slave(3).state, bus.slave(3).ALstatuscode, bus.slave(1).state),
@@ -203,7 +204,8 @@ TEST(Bus, ClocksStateErrorsAndAPulledCable) {
         EXPECT_EQ(std::tuple(esc.peek(0x0981, 1)[0], esc.sync0Pulses(esc.hostNowNs() + 1000000000)),
                   std::tuple(0, 0u));
     });
-    bus.chain->pullDrive(2), bus.chain->plugDrive(2);
+    bus.chain->pullDrive(2);
+    bus.chain->plugDrive(2);
     bus.slave(2).eep_id = 0x12345678;  // the master expected another product there
     EXPECT_EQ((std::tuple{ecx_recover_slave(bus.ctx(), 2, 500), bus.reg(2, 0x0010, 2),
                           bus.slave(2).configadr}),

@@ -71,7 +71,8 @@ TEST(BusSdo, HostileLostDuplicatedAndInterruptedRepliesAreSortedOut) {
         EXPECT_LE(segmented ? bus.sdoRead(1, 0x2020, 0, 96) : bus.sdoRead(1, kParams, 37, 4), 0);
         EXPECT_FALSE(bus.popErrors().empty());
         ASSERT_TRUE(bus.chain->setMailboxMisbehaviour(1, sim::Misbehaviour::None));
-        expectTransfersWork(), bus.popErrors();
+        expectTransfersWork();
+        bus.popErrors();
     }
     // Lost replies: the repeat request brings them, also in the middle of a segmented upload.
     for (const int lost : {1, 2}) {
@@ -91,7 +92,8 @@ TEST(BusSdo, HostileLostDuplicatedAndInterruptedRepliesAreSortedOut) {
     }
     bus.chain->setFrameLoss(1.0, 11, sim::LossPoint::Return);
     EXPECT_EQ(bus.sdoRead(1, kParams, 37, 4), EC_TIMEOUT);
-    bus.chain->setFrameLoss(0.0, 11), bus.popErrors();
+    bus.chain->setFrameLoss(0.0, 11);
+    bus.popErrors();
     expectTransfersWork();
 
     SimBus wide(windows(32, 224));  // an upload announcing 4 bytes and sending 200

@@ -43,7 +43,8 @@ struct SimBus {
     }
     // State request to one slave (or all: 0), then wait until it is reached.
     bool requestState(uint16_t state, uint16_t n = 0, int timeoutUs = kStateTimeoutUs) {
-        slave(n).state = state, ecx_writestate(ctx(), n);
+        slave(n).state = state;
+        ecx_writestate(ctx(), n);
         return ecx_statecheck(ctx(), n, state & 0x0F, timeoutUs) == (state & 0x0F);
     }
     int exchange() {
@@ -54,7 +55,8 @@ struct SimBus {
     bool bringUp() {
         if (scan() < 1 || map() <= 0 || !requestState(EC_STATE_PRE_OP))
             return false;
-        ecx_configdc(ctx()), exchange();
+        ecx_configdc(ctx());
+        exchange();
         return requestState(EC_STATE_SAFE_OP) && requestState(EC_STATE_OPERATIONAL);
     }
     std::vector<ec_errort> popErrors() {

@@ -94,7 +94,8 @@ TEST_F(BusTool, SdoAndFirmwareReachTheDriveAndSiiAndPdosReadBack) {
         fs::temp_directory_path() / ("zentrio-fw-" + std::to_string(getpid()) + ".bin");
     const std::string bytes = std::string(1500, 'x') + '\0' + "end";
     std::ofstream(firmware, std::ios::binary) << bytes;
-    ok({"foe-write", "3", firmware.string(), "--json"}), fs::remove(firmware);
+    ok({"foe-write", "3", firmware.string(), "--json"});
+    fs::remove(firmware);
     const auto received = chain->firmware(3);
     ASSERT_TRUE(received.has_value());
     EXPECT_EQ(std::tuple(received->complete, received->name,
@@ -118,7 +119,8 @@ TEST_F(BusTool, DiagnosticsShowEachFaultOnTheRightSlaveAndPort) {
         EXPECT_HAS(line, "port0_invalid_frames 0  port0_rx_errors 0  port0_forwarded_errors 0");
 
     // Back between drives 2 and 3 (outbound: tests/diagnostics): 2 takes it on port 1, 1 forwards.
-    chain->corruptNextFrame(3, sim::LossPoint::Return), out = diag();
+    chain->corruptNextFrame(3, sim::LossPoint::Return);
+    out = diag();
     EXPECT_HAS(out[1], "port1_invalid_frames 1  ");
     EXPECT_HAS(out[0], "port1_forwarded_errors 1  ");
 
@@ -126,12 +128,14 @@ TEST_F(BusTool, DiagnosticsShowEachFaultOnTheRightSlaveAndPort) {
     chain->setFrameLoss(0.3, 7, sim::LossPoint::Outbound, 3);
     for (int i = 0; i < 5; ++i)
         tool({"diag"});
-    chain->setFrameLoss(0.0, 7), out = diag();
+    chain->setFrameLoss(0.0, 7);
+    out = diag();
     EXPECT_TRUE(std::regex_search(out[2], std::regex("port0_invalid_frames [1-9]"))) << out[2];
     EXPECT_HAS(out[1], "port0_invalid_frames 0  ");
 
     // Drive 3's cable pulled: drive 2 counts a lost link on port 1, and only two slaves answer.
-    chain->pullDrive(3), out = diag();
+    chain->pullDrive(3);
+    out = diag();
     ASSERT_EQ(out.size(), 2u);
     EXPECT_HAS(out[1], "port1_lost_links 1");
     EXPECT_HAS(out[0], "port1_lost_links 0");
@@ -187,7 +191,8 @@ TEST_F(BusTool, ExitCodesAScriptCanTell) {
     chain->refuseState(2, 0x04, 0x001D);
     const fs::path pcap = fs::temp_directory_path() / ("zentrio-c-" + std::to_string(getpid()));
     EXPECT_EQ(tool({"capture", pcap.string(), "--seconds", "0.05"}).code, kExitFailed);
-    chain->acceptState(2, 0x04), fs::remove(pcap);
+    chain->acceptState(2, 0x04);
+    fs::remove(pcap);
     auto cfg = sim::ChainConfig::drives(19);  // diag's reads take more than one frame
     cfg.slaves.insert(cfg.slaves.begin(), sim::SlaveConfig::coupler());
     auto big = sim::registerSimulatedAdapter(cfg);
@@ -227,7 +232,8 @@ TEST_F(BusTool, RecordWritesAScopeFileOrNothingWithoutTrigger) {
     std::thread fault([&] {
         for (int i = 0; i < 5000 && (chain->alState(3) & 0x0F) != 0x08; ++i)
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        std::this_thread::sleep_for(std::chrono::milliseconds(60)), chain->injectFault(3, 0x4);
+        std::this_thread::sleep_for(std::chrono::milliseconds(60));
+        chain->injectFault(3, 0x4);
     });
     const Result fired = tool({"record", file, "--channel", "2:status_word", "--channel",
                                "2:error_word", "--channel", "0:error_word", "--trigger", "fault",
@@ -256,7 +262,8 @@ TEST_F(BusTool, ReadingKeepsARunningChainAndStateActsOnTheNamedSlave) {
         slave.smWatchdogTicks = 0;  // OP stays while no master exchanges process data
     auto line = sim::registerSimulatedAdapter(config);
     auto states = [&] { return std::tuple(line->alState(1), line->alState(2)); };
-    ok({"state", "PREOP"}, "sim:2"), ok({"state", "OP", "--slave", "2"}, "sim:2");
+    ok({"state", "PREOP"}, "sim:2");
+    ok({"state", "OP", "--slave", "2"}, "sim:2");
     ASSERT_EQ(states(), std::tuple(0x02, 0x08));
     // Reads, then drive 1 to BOOT by way of INIT and back (drive 1's state); drive 2 stays in OP.
     // clang-format off

@@ -88,9 +88,12 @@ private slots:
             });
             return b;
         };
-        m.setCommandWordAll(kCmdControlWord, 0x0006), m.setCommandValue(kCmdVelocity, 1.0f, 0);
-        m.setCommandValue(kCmdTorque, 1.0f, 1), m.setCommandValue(kCmdPosition, -0.5f, 1);
-        m.setCommandWord(kCmdControlWord, 0x0007, 1), m.setCommandValueAll(kCmdKp, 100.0f);
+        m.setCommandWordAll(kCmdControlWord, 0x0006);
+        m.setCommandValue(kCmdVelocity, 1.0f, 0);
+        m.setCommandValue(kCmdTorque, 1.0f, 1);
+        m.setCommandValue(kCmdPosition, -0.5f, 1);
+        m.setCommandWord(kCmdControlWord, 0x0007, 1);
+        m.setCommandValueAll(kCmdKp, 100.0f);
         QTRY_COMPARE(decodeOutputImage(received(4).data()).controlWord, uint16_t{7});
         QTRY_COMPARE(decodeOutputImage(received(2).data()).targetVelocity, 10000000);
         const DriveOutputImage first = decodeOutputImage(received(2).data()),
@@ -174,11 +177,13 @@ private slots:
                 if (d.cmd == ec::Command::FPRD) {
                     const int64_t systemTime = c.local(masterNs) + c.offset;
                     std::memcpy(d.in.data(), &systemTime, sizeof systemTime);
-                    d.wkc = readingsLost ? EC_NOFRAME : 1, answeredBefore += readingsLost ? 0 : 1;
+                    d.wkc = readingsLost ? EC_NOFRAME : 1;
+                    answeredBefore += readingsLost ? 0 : 1;
                 } else if (cycle == 150) {  // the write refused
                     d.wkc = 0;
                 } else {
-                    std::memcpy(&c.offset, d.out.data(), sizeof c.offset), d.wkc = 1;
+                    std::memcpy(&c.offset, d.out.data(), sizeof c.offset);
+                    d.wkc = 1;
                 }
             }
             alignment.settle(masterNs);
@@ -224,7 +229,8 @@ private slots:
             for (size_t i = 0; i < n; ++i) {
                 consistent = consistent && batch[i].timestamp > last &&
                              uint64_t(batch[i].data.position) == batch[i].timestamp;
-                last = batch[i].timestamp, taken.push_back(last);
+                last = batch[i].timestamp;
+                taken.push_back(last);
             }
         }
         pusher.join();
@@ -239,7 +245,8 @@ private slots:
         CycleExchange cycle(state);
         Cia402Walks walks(state, cycle);
         uint8_t image[kDriveImageBytes] = {};
-        state.images[1] = {image, image + kDriveOutputBytes}, state.validDrives = {1};
+        state.images[1] = {image, image + kDriveOutputBytes};
+        state.validDrives = {1};
         // Every word's state: tst_model; here that the word comes from the drive's own image.
         for (const auto& [word, code] : {std::pair(0x0250, 1), {0x0237, 4}, {0x0218, 7}}) {
             storeLe16(image + kDriveOutputBytes, static_cast<uint16_t>(word));
@@ -327,7 +334,8 @@ private slots:
         QTest::qWait(100);
         QVERIFY(sink.lines.isEmpty() && m.busFigures().wkcMisses >= missesBefore + 20);
 
-        bus.chain->forceSafeOpError(2, 0x001B), *bus.shortWkcReplies = 25;
+        bus.chain->forceSafeOpError(2, 0x001B);
+        *bus.shortWkcReplies = 25;
         const QString ack =
             QStringLiteral("ERROR : slave 2 is in SAFE_OP + ERROR, attempting ack.");
         QTRY_VERIFY(sink.contains(ack) && sink.lines.indexOf(ok, sink.lines.indexOf(ack)) > 0);
@@ -338,14 +346,17 @@ private slots:
         QTRY_COMPARE(bus.shortWkcReplies->load(), 0);
 
         // No frame back for 60 ms (a host stall): the drives stay in OP and on the bus.
-        sink.clear(), m.setEnabled(true);
-        bus.chain->stall(60), QTest::qWait(400);
+        sink.clear();
+        m.setEnabled(true);
+        bus.chain->stall(60);
+        QTest::qWait(400);
         QVERIFY(sink.lost == 0 && m.isConnected() && m.isEnabled() && m.isSupervising());
         QVERIFY(sink.lines.filter(QStringLiteral("lost")).isEmpty());
         QCOMPARE(bus.chain->alState(2), uint8_t{EC_STATE_OPERATIONAL});
 
         // Back in PRE-OP by itself: reconfigured and in OP again, never taken for lost and found.
-        sink.clear(), events.clear();
+        sink.clear();
+        events.clear();
         QVERIFY(bus.chain->fallBack(2, EC_STATE_PRE_OP));
         QTRY_VERIFY(sink.contains(QStringLiteral("MESSAGE : slave 2 reconfigured.")) &&
                     sink.contains(ok));
@@ -354,7 +365,8 @@ private slots:
         QTRY_COMPARE(events.size(), 1);
         QCOMPARE(std::get<1>(events[0]), SupervisionKind::Reconfigured);
 
-        sink.clear(), events.clear();
+        sink.clear();
+        events.clear();
         bus.chain->pullDrive(2);
         QTRY_VERIFY(sink.count(lost) == 1 && sink.lost == 1);
         QVERIFY(!m.isEnabled() && !m.isSupervising());
@@ -368,7 +380,8 @@ private slots:
         QTRY_VERIFY(events.contains(std::tuple(2, SupervisionKind::Lost, last.detail)));
         // Once only, no further checks until the next bring-up: tst_console_drive lostDrive.
         QCOMPARE(sink.count(ok) + sink.count(lost) + sink.count(why), qsizetype(sink.lines.size()));
-        bus.chain->plugDrive(2), m.disconnectBus();
+        bus.chain->plugDrive(2);
+        m.disconnectBus();
     }
 
     // The scope: the cycles' frames in order with the drives' records; the walks' events; a state
@@ -410,7 +423,8 @@ private slots:
                 std::this_thread::sleep_for(std::chrono::milliseconds(9));
         });
         const uint64_t skipped = m.busFigures().skippedCycles;
-        take(100), ecmaster::setCycleProbe(nullptr);
+        take(100);
+        ecmaster::setCycleProbe(nullptr);
         const auto jump = std::ranges::adjacent_find(
             frames, [](const Frame& a, const Frame& b) { return b.cycle > a.cycle + 1; });
         QVERIFY(!holdUp && jump != frames.end() && m.busFigures().skippedCycles > skipped);
@@ -423,7 +437,8 @@ private slots:
         QVERIFY(std::isnan(frames.back().values[3]) && frames.back().flags == 0);
 
         QVERIFY(m.enableDrive(0));
-        m.quickStop({0}), bus.chain->injectFault(3, 0x1);
+        m.quickStop({0});
+        bus.chain->injectFault(3, 0x1);
         QTRY_COMPARE(m.driveState(3), int{kDriveFault});
         take(20);
         using Events = std::vector<std::pair<EventKind, QString>>;
@@ -457,7 +472,8 @@ private slots:
                  qPrintable(QStringLiteral("%1 %2").arg(lost).arg(gone->cycle)));
         QVERIFY(std::all_of(gone, frames.end(), [](auto& f) { return !std::isnan(f.values[0]); }));
         QCOMPARE(m.scope().framesTurnedAway(), uint64_t{0});
-        bus.chain->plugDrive(3), m.disconnectBus();
+        bus.chain->plugDrive(3);
+        m.disconnectBus();
     }
 };
 

@@ -100,7 +100,8 @@ inline bool connectQuietly(ecmaster& m, SignalSink& sink, const SimAdapter& bus)
     const bool up = m.connectBus(bus.adapter()) && QTest::qWaitFor([&] {
                         return !sink.lines.filter(QStringLiteral("slaves valid!")).isEmpty();
                     });
-    QTest::qWait(20), sink.clear();
+    QTest::qWait(20);
+    sink.clear();
     return up;
 }
 
@@ -109,7 +110,8 @@ class WrappedDrive : public sim::SlaveApplication {
 public:
     WrappedDrive(sim::Chain& chain, int position) : chain_(chain), position_(position) {
         chain_.withSlave(position_, [this](sim::Esc& esc, sim::SlaveApplication* app) {
-            inner_ = app, esc.setApplication(this);
+            inner_ = app;
+            esc.setApplication(this);
         });
     }
     ~WrappedDrive() override {

@@ -57,7 +57,8 @@ private slots:
                 std::this_thread::sleep_for(std::chrono::milliseconds(1));
         });
         worker.post(&a, [&](const TransferWorker::Cancelled& c) { record(c ? -6 : 6); });
-        worker.cancel(&a), releaseB = true;
+        worker.cancel(&a);
+        releaseB = true;
         QTRY_VERIFY(!worker.busy(&a) && !worker.busy(&b));
         worker.stop();
         worker.post(&a, [&](const TransferWorker::Cancelled&) { ran.push_back(99); });

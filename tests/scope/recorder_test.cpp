@@ -60,7 +60,8 @@ TEST(ScopeRecorder, RingWrapsAndCountsWhatAFullRingTurnsAway) {
             }
             taken += n;
         }
-        out.resize(16), taken += recorder.take(out);
+        out.resize(16);
+        taken += recorder.take(out);
         EXPECT_EQ(taken + recorder.framesTurnedAway(), 400u) << row.takeEvery << "/" << row.batch;
         EXPECT_EQ(recorder.framesTurnedAway() > 0, row.loses) << row.takeEvery << "/" << row.batch;
     }

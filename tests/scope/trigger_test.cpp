@@ -116,7 +116,8 @@ TEST(ScopeTrigger, ManualTriggerGapsAndForeignGenerations) {
             frames.push_back(frameAt(c, float(c)));
     frames[80].generation = 2;  // after the recording's end
     acq.feed({frames.data(), 20}, {});
-    acq.triggerNow(), acq.feed({frames.data() + 20, frames.size() - 20}, {});
+    acq.triggerNow();
+    acq.feed({frames.data() + 20, frames.size() - 20}, {});
     auto r = acq.takeRecording();
     ASSERT_TRUE(r);  // the gap of cycles 25 and 26: nothing filled in
     EXPECT_EQ(std::tuple(r->triggerIndex(), r->cycle(10), r->gapCount(), r->cycle(14),

@@ -41,7 +41,8 @@ struct Rig {
         bringUp(*chain, 1, ec::kAlStateOp), cycle();
     }
     void cycle() {
-        encodeOutputImage(cmd, image.data()), clock->advance(2'000'000);
+        encodeOutputImage(cmd, image.data());
+        clock->advance(2'000'000);
         const Datagram x = lrw(*chain, image);
         ASSERT_EQ(x.wkc, 3);
         image = x.data;
@@ -84,7 +85,8 @@ TEST(Joint, EachModeReachesItsTargetWithinTheLimits) {
              {13, 10, 0, 0, 0, 0, 0.5, 0.0, 0.0, 10.0, 0.01},       // calibration: held
              {42, 1, 0, 0, 1, 1, 0.5, 0.0, 0.0, 0.0, 0.0}}) {       // unknown mode holds
         Rig rig;
-        rig.cmd.mode = uint16_t(c[0]), rig.enable();
+        rig.cmd.mode = uint16_t(c[0]);
+        rig.enable();
         rig.cmd = {0x0F,        float(c[1]), float(c[2]),   float(c[3]),
                    float(c[4]), float(c[5]), uint16_t(c[0])};
         double last = 0.0;  // no jump: at most 5 turn/s over a 2 ms cycle
@@ -107,7 +109,8 @@ TEST(Joint, EachModeReachesItsTargetWithinTheLimits) {
 TEST(Joint, FaultsStopTheDriveUntilAResetAndHeatFaultsUntilCooled) {
     Rig rig([](auto& c) { c.slaves[0].joint.motor = {0.0, 0.5, 0.5}; });  // 23.5 A: near 300 °C
     rig.cmd.mode = kModeSpeedRamp;
-    rig.enable(), rig.cmd.velocity = 1.0f;
+    rig.enable();
+    rig.cmd.velocity = 1.0f;
     rig.run(0.5);
     // The motion stops and a reset clears the fault words (their texts: tests/console).
     ASSERT_TRUE(rig.chain->injectFault(1, 0x408, 0x20));
@@ -117,15 +120,18 @@ TEST(Joint, FaultsStopTheDriveUntilAResetAndHeatFaultsUntilCooled) {
     EXPECT_EQ(rig.send(0x80), 0x0250);
     EXPECT_EQ(rig.in().errorWord | rig.in().drvErrorWord, 0u);
 
-    rig.send(0), rig.cmd.mode = kModeTorqueCalibration;
-    rig.enable(), rig.cmd.torque = 20.0f;
+    rig.send(0);
+    rig.cmd.mode = kModeTorqueCalibration;
+    rig.enable();
+    rig.cmd.torque = 20.0f;
     for (int i = 0; i < 1000 && (rig.in().statusWord & 0x08) == 0; ++i)
         rig.cycle();
     EXPECT_EQ(rig.in().errorWord << 16 | rig.in().statusWord,
               sim::kErrorMotorOverTemp << 16 | 0x0218);
     EXPECT_EQ((rig.in().motorTemp - 100) / 2, 0) << "switched off at the limit";
     EXPECT_EQ(rig.send(0x80), 0x0218) << "a reset needs 5 K below the limit";
-    rig.send(0x00), rig.run(3.0);
+    rig.send(0x00);
+    rig.run(3.0);
     EXPECT_EQ(rig.send(0x80), 0x0250);
 }
 

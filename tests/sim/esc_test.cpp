@@ -214,19 +214,23 @@ TEST_F(AlTest, PowerOnRegistersAndRefusedTransitions) {
                  smBytes(uint16_t(sm[3]), uint16_t(sm[4]), sm[5]));
         walk({{kSafeOp, kPreOpE, code}, {kPreOpE, kPreOp, 0}});
     }
-    fpwr(chain, st, kRegSm0 + 16, Bytes(16)), writeProcessDataConfig(chain, 1, 2);
+    fpwr(chain, st, kRegSm0 + 16, Bytes(16));
+    writeProcessDataConfig(chain, 1, 2);
     fpwr(chain, st, kRegFmmu0 + 32, fmmuBytes(0x100, 4, 0x1408, kFmmuTypeWrite));
     walk({{kSafeOp, kPreOpE, kAlInvalidInputFmmu}, {kInitE, kInit, 0}});
-    fpwr(chain, st, kRegFmmu0 + 32, Bytes(16)), bringUp(chain, 2, kSafeOp);
+    fpwr(chain, st, kRegFmmu0 + 32, Bytes(16));
+    bringUp(chain, 2, kSafeOp);
     // BOOT refused in SAFE-OP and in OP (which drops to SAFE-OP); INIT without acknowledge.
     // clang-format off
     walk({{kBoot, kSafeOpE, kAlInvalidStateChange}, {kSafeOpE, kSafeOp, 0}, {kOp, kOp, 0},
           {kBoot, kSafeOpE, kAlInvalidStateChange}, {kInit, kInitE, kAlInvalidStateChange},
           {kInitE, kInit, 0}});
     // clang-format on
-    bringUp(chain, 2, kSafeOp), walk({{kInit, kInit, 0}});
+    bringUp(chain, 2, kSafeOp);
+    walk({{kInit, kInit, 0}});
     // A PDO assignment or mapping left half-done in PRE-OP, one count off at a time.
-    bringUp(chain, 2, kPreOp), writeProcessDataConfig(chain, 1, 2);
+    bringUp(chain, 2, kPreOp);
+    writeProcessDataConfig(chain, 1, 2);
     for (auto [index, code] : {std::pair(sim::kRxPdoAssign, kAlInvalidOutputMapping),
                                {sim::kRxPdoIndex, kAlInvalidOutputMapping},
                                {sim::kTxPdoAssign, kAlInvalidInputMapping},
@@ -237,7 +241,8 @@ TEST_F(AlTest, PowerOnRegistersAndRefusedTransitions) {
         od.setU32(index, 0, od.u32(index, 0) ^ 0x40);
     }
     // Forced errors keep the state; a refused transition on one slave shows in a broadcast read.
-    bringUp(chain, 2, kPreOp), chain.forceSafeOpError(1, kAlInvalidOutputMapping);
+    bringUp(chain, 2, kPreOp);
+    chain.forceSafeOpError(1, kAlInvalidOutputMapping);
     walk({{kPreOp, kPreOpE, kAlInvalidOutputMapping}, {kPreOpE, kPreOp, 0}});
     chain.refuseState(2, kSafeOp, kAlInvalidInputMapping);
     for (int n = 1; n <= 2; ++n)
@@ -355,7 +360,8 @@ TEST_F(PdTest, ImagesMoveOnlyInTheirStatesAndWindowsUntilACableIsPulled) {
             EXPECT_EQ(in(x, n).statusWord << 8 | in(x, n).modeDisplay, 0x025000 | (8 + n));
         }
     }
-    all({kSafeOp}), storeLe16(out(1) + kOutMode, 6);
+    all({kSafeOp});
+    storeLe16(out(1) + kOutMode, 6);
     EXPECT_EQ(cycle().wkc, 9);
     EXPECT_NE(+in(cycle(), 1).modeDisplay, 6) << "outputs are not applied in SAFE-OP";
     all({kOp});

@@ -173,11 +173,13 @@ TEST_F(MbxTest, DictionaryParametersAndSaving) {
     EXPECT_EQ(up(kParams, 20), Bytes{0});
     preOp();
     EXPECT_EQ(chain->parameter(1, 9), Bytes{44}) << "a reconnect keeps everything";
-    chain->powerCycle(1), assignStations(*chain, 1);
+    chain->powerCycle(1);
+    assignStations(*chain, 1);
     preOp();
     EXPECT_EQ(chain->parameter(1, 8) + chain->parameter(1, 9), (Bytes{33, 15})) << "9 not saved";
     ASSERT_EQ(down(kParams, 9, {7}), 0u);
-    chain->pullDrive(1), chain->plugDrive(1);
+    chain->pullDrive(1);
+    chain->plugDrive(1);
     EXPECT_EQ(chain->parameter(1, 8), Bytes{33});
 }
 

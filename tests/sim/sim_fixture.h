@@ -64,7 +64,8 @@ struct Frame {
         for (auto& e : d) {
             e.adp = sim::rd16(&f[at + 2]);
             std::copy_n(f.begin() + long(at) + 10, e.data.size(), e.data.begin());
-            e.wkc = sim::rd16(&f[at + 10 + e.data.size()]), at += 12 + e.data.size();
+            e.wkc = sim::rd16(&f[at + 10 + e.data.size()]);
+            at += 12 + e.data.size();
         }
     }
     bool run(sim::Chain& chain) {
@@ -78,7 +79,8 @@ inline std::unique_ptr<sim::Chain> makeChain(
     int count, std::shared_ptr<sim::Clock> clock,
     const std::function<void(sim::ChainConfig&)>& tweak = [](sim::ChainConfig&) {}) {
     auto cfg = sim::ChainConfig::drives(count);
-    cfg.clock = std::move(clock), tweak(cfg);
+    cfg.clock = std::move(clock);
+    tweak(cfg);
     return std::make_unique<sim::Chain>(cfg);
 }
 inline Datagram single(sim::Chain& c, Command cmd, uint16_t adp, uint16_t ado, Bytes data) {

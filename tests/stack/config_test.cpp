@@ -18,7 +18,8 @@ namespace {
 struct SiiImage {
     Bytes bytes = Bytes(0x80, 0);
     SiiImage& category(uint16_t type, Bytes data) {
-        data.resize((data.size() + 1) / 2 * 2), put16(type);
+        data.resize((data.size() + 1) / 2 * 2);
+        put16(type);
         put16(static_cast<uint16_t>(data.size() / 2));
         bytes.insert(bytes.end(), data.begin(), data.end());
         return *this;
@@ -257,8 +258,10 @@ TEST_F(RecordingBus, ExchangeSplitsTheImageOrItsCommandsAndWritesBackOnlyInputs)
     };
     EXPECT_EQ(iomap, image(2000, 18 * 40));
     // A group with a slave that cannot take LRW reads and writes separately.
-    master.group(0) = ec_groupt{}, std::fill_n(&master.slave(1), 40, ec_slavet{});
-    drives(2), master.slave(2).blockLRW = 1;
+    master.group(0) = ec_groupt{};
+    std::fill_n(&master.slave(1), 40, ec_slavet{});
+    drives(2);
+    master.slave(2).blockLRW = 1;
     std::fill(iomap.begin(), iomap.end(), 0x11);
     ASSERT_EQ(ecx_config_map(master.get(), iomap.data()), 100);
     ds = exchange(3, 2);  // the script counts 1 per datagram: LRD 1 + LWR 1 doubled

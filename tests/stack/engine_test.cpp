@@ -129,7 +129,8 @@ TEST(FrameEngine, SlotsHoldDistinctIndicesAndAbandonedIndicesAreHeldBack) {
     FrameEngine engine;
     std::set<uint8_t> indices;
     std::optional<ec::SlotId> slot, first = engine.claim();
-    engine.builder(*first).add(Command::BRD, 0, 2), engine.markSent(*first);
+    engine.builder(*first).add(Command::BRD, 0, 2);
+    engine.markSent(*first);
     for (indices.insert(engine.index(*first)); (slot = engine.claim());)
         indices.insert(engine.index(*slot));
     EXPECT_EQ(indices.size(), ec::kFrameSlots) << "all slots taken, each with its own index";
@@ -171,7 +172,8 @@ TEST_F(PortTest, ResendsLostDamagedAndLateFramesNeverAnsweredOnesAndPairsEachRep
     script->respond = nullptr;  // a reply after the timeout is discarded
     EXPECT_EQ(read(0x0130, 1000).first, EC_NOFRAME);
     const Bytes late = echoAddress(script->sentFrames().back())[0];
-    script->respond = echoAddress, script->inject(late);
+    script->respond = echoAddress;
+    script->inject(late);
     EXPECT_EQ(read(0x0134, 100000), std::pair(1, 0x0134));
     EXPECT_EQ(stats().unmatched, 1u);
 
@@ -306,7 +308,8 @@ TEST(Links, VirtualAdaptersComeFirstInRegistrationOrder) {
     EXPECT_EQ(std::string(head->next->desc), longDesc.substr(0, 127));
     ec_free_adapters(head);
     EXPECT_NE(ec::openLink("test:a"), nullptr);
-    ec::unregisterVirtualAdapter("test:a"), ec::unregisterVirtualAdapter("test:b");
+    ec::unregisterVirtualAdapter("test:a");
+    ec::unregisterVirtualAdapter("test:b");
     EXPECT_EQ(ec::listAdapters().size(), list.size() - 2);
     EXPECT_EQ(ec::openLink("no-such-adapter-zz"), nullptr);
 }
@@ -338,5 +341,6 @@ TEST(Links, RawSocketWaitsThroughSignalsAndSkipsItsOwnFrames) {
     EXPECT_EQ(buf[61], 0xA5);
     other.join();
     EXPECT_EQ(link->receive(buf, std::chrono::microseconds(0)), 0);
-    sigaction(SIGUSR1, &old, nullptr), close(fds[1]);
+    sigaction(SIGUSR1, &old, nullptr);
+    close(fds[1]);
 }

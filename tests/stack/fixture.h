@@ -28,7 +28,8 @@ struct LinkScript {
 
     void inject(Bytes frame) {
         std::lock_guard lock(mutex);
-        pending.push_back(std::move(frame)), arrived.notify_all();
+        pending.push_back(std::move(frame));
+        arrived.notify_all();
     }
     std::vector<Bytes> sentFrames() {
         std::lock_guard lock(mutex);
