@@ -148,6 +148,8 @@ private slots:
                  QStringList({"No bus is connected.", "There is no recording to save.",
                               "There is no recording to export."}));
         QVERIFY(!why[3].isEmpty() && why[4] == why[3] && !tool.recording() && !tool.overlay());
+        QVERIFY(ScopeTool::signalTitle(scope::Signal(scope::kSignalCount)).isEmpty() &&
+                ScopeTool::eventTitle(scope::EventKind(scope::kEventKindCount)).isEmpty());
         for (int c = 0; c < scope::kMaxChannels; ++c)
             QVERIFY(tool.addChannel({c, scope::Signal::Torque}));
         QVERIFY(!tool.addChannel({0, scope::Signal::Velocity}));
