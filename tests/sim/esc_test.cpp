@@ -109,6 +109,7 @@ TEST(Datagrams, WritesARealControllerRefusesAreNotedAndLeaveItOff) {
         {kRegDcActivation - 1, le(0, 2), nullptr},
         {kRegDcActivation, le(0, 2), "write of 2 byte(s) at 0x0981: 1 byte(s) from 0x0982"},
         {0x0FFE, Bytes(4), "write of 2 byte(s) at 0x0FFE: 2 byte(s) from 0x0FFE"},  // then RAM
+        {0x0310, Bytes(5), "write of 5 byte(s) at 0x0310: 1 byte(s) from 0x0314"},  // lost links
         {sm2, smBytes(0x1800, 0, pd), "SM2 enabled with length 0"},
         {sm2, smBytes(0x0FF0, 8, pd), "SM2 enabled with its window in the registers"},
         {sm2, smBytes(0x2FF0, 17, pd), "SM2 enabled with its window past the process RAM"},
