@@ -160,6 +160,16 @@ TEST(Datagrams, EepromTakesWritesUpToItsDeclaredSize) {
         EXPECT_EQ(fprd(chain, st, kRegSiiData, 2).u16(), 0xBEEF ^ word);
     }
     EXPECT_EQ(command(ec::kSiiCmdWrite | 1, words), ec::kSiiErrorAck);
+    // A reload takes alias, PDI control and ESC configuration from the words as they are now.
+    for (const auto& [word, value] :
+         {std::pair{ec::kSiiAlias, 0x4321}, {ec::kSiiPdiControl, 0x0D06}}) {
+        fpwr(chain, st, kRegSiiData, le(value, 2));
+        EXPECT_EQ(command(ec::kSiiCmdWrite | 1, word), 0);
+    }
+    EXPECT_EQ(command(ec::kSiiCmdReload, 0), 0);
+    EXPECT_EQ((std::tuple{fprd(chain, st, ec::kRegStationAlias, 2).u16(),
+                          fprd(chain, st, ec::kRegPdiControl, 2).u16()}),
+              std::tuple(0x4321, 0x0D06));
 }
 
 struct AlTest : ::testing::Test {

@@ -106,14 +106,16 @@ struct MbxTest : ::testing::Test {
 
 TEST_F(MbxTest, HandshakeCountersRepeatAndEmergencies) {
     EXPECT_FALSE(read()) << "nothing unasked";
-    // Two writes in one frame: the second meets a full mailbox.
+    // Two writes in one frame: the second meets a full mailbox. The first starts in the
+    // registers before the window: those two bytes are refused, the message is taken whole.
     Bytes request = Bytes{10, 0, 0, 0, 0, kMbxTypeCoE | 7 << 4} + kDeviceTypeRequest;
     request.resize(0x80);
     Frame f;
-    ASSERT_TRUE(f.add(Command::FPWR, st, 0x1000, request)
+    ASSERT_TRUE(f.add(Command::FPWR, st, 0x0FFE, Bytes{0xEE, 0xEE} + request)
                     .add(Command::FPWR, st, 0x1000, request)
                     .run(*chain));
     EXPECT_EQ(f.d[0].wkc << 8 | f.d[1].wkc, 1 << 8);
+    EXPECT_EQ(chain->takeRefusals().size(), 1u);
     EXPECT_EQ(reg(0x0805) & kSmStatusMailboxFull, 0) << "taken";
     EXPECT_TRUE(reg(0x080D) & kSmStatusMailboxFull);
     auto m = read();
