@@ -109,19 +109,15 @@ TEST(ScopeRecording, MalformedFilesAreRefusedWithAReason) {
         EXPECT_NE(error.find(row.reason), std::string::npos) << row.name << ": " << error;
     }
     // Texts: the shortest form of each code point up to U+10FFFF but the surrogates, no other.
-    for (const auto& [text, ok] :
-         std::initializer_list<std::pair<const char*, bool>>{{"\xC2\x80", true},
-                                                             {"\xE0\xA0\x80", true},
-                                                             {"\xF0\x90\x80\x80", true},
-                                                             {"\xF4\x8F\xBF\xBF", true},
-                                                             {"\xED\x9F\xBF\xEE\x80\x80", true},
-                                                             {"\xC1\xBF", false},
-                                                             {"\xE0\x9F\xBF", false},
-                                                             {"\xF0\x8F\xBF\xBF", false},
-                                                             {"\xED\xA0\x80", false},
-                                                             {"\xF4\x90\x80\x80", false},
-                                                             {"\xE4\xB8", false}})
-        EXPECT_EQ(Recording::fromBytes(header("line one", text), nullptr).has_value(), ok) << text;
+    const auto taken = [&header](const char* text) {
+        return Recording::fromBytes(header("line one", text), nullptr).has_value();
+    };
+    for (const char* text : {"\xC2\x80", "\xE0\xA0\x80", "\xF0\x90\x80\x80", "\xF4\x8F\xBF\xBF",
+                             "\xED\x9F\xBF\xEE\x80\x80"})
+        EXPECT_TRUE(taken(text)) << text;
+    for (const char* text : {"\xC1\xBF", "\xE0\x9F\xBF", "\xF0\x8F\xBF\xBF", "\xED\xA0\x80",
+                             "\xED\xBF\xBF", "\xF4\x90\x80\x80", "\xE4\xB8"})
+        EXPECT_FALSE(taken(text)) << text;
     EXPECT_FALSE(Recording::load("/nonexistent/recording.zscope"));
     std::string error;  // a file that cannot be written is reported, never taken as written
     EXPECT_FALSE(sampleRecording().save("/nonexistent/r.zscope", &error) || error.empty());
