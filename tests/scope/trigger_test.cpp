@@ -114,8 +114,11 @@ TEST(ScopeTrigger, ManualTriggerGapsAndForeignGenerations) {
     for (uint64_t c = 1; c <= 100; ++c)
         if (c != 25 && c != 26)  // two cycles never reached the consumer
             frames.push_back(frameAt(c, float(c)));
-    frames[80].generation = 2;  // after the recording's end
-    acq.feed({frames.data(), 20}, {});
+    frames[80].generation = 2;       // after the recording's end
+    std::vector<EventRecord> edges;  // before, at the first and at the last recorded cycle, after
+    for (const uint64_t c : {10, 11, 62, 63})
+        edges.push_back({.cycle = c, .drive = 1, .kind = EventKind::Emergency});
+    acq.feed({frames.data(), 20}, edges);
     acq.triggerNow();
     acq.feed({frames.data() + 20, frames.size() - 20}, {});
     auto r = acq.takeRecording();
@@ -123,6 +126,9 @@ TEST(ScopeTrigger, ManualTriggerGapsAndForeignGenerations) {
     EXPECT_EQ(std::tuple(r->triggerIndex(), r->cycle(10), r->gapCount(), r->cycle(14),
                          r->value(0, 14), acq.framesOfOtherGenerations(), acq.newerGeneration()),
               std::tuple(10u, 21u, 1u, 27u, 27.0f, 1u, 2u));
+    ASSERT_EQ(r->events.size(), 2u);
+    EXPECT_EQ(std::pair(r->events.front().cycle, r->events.back().cycle),
+              std::pair(uint64_t{11}, uint64_t{62}));
 }
 
 // Settings outside their ranges are brought into them: a cycle time that is no time, a record
