@@ -35,9 +35,10 @@ TEST(BusSdoInfo, TheWholeDictionaryReadsAsTheDriveHoldsIt) {
             ASSERT_EQ(l.od->Index[i], index);
             ASSERT_EQ(ecx_readODdescription(bus->ctx(), i, l.od.get()), 1);
             ASSERT_EQ(ecx_readOE(bus->ctx(), i, l.od.get(), l.oe.get()), 1);
-            const uint8_t maxSub = object.subs.rbegin()->first;
-            EXPECT_EQ(std::tuple(std::string(l.od->Name[i]), l.od->MaxSub[i], l.oe->Entries),
-                      std::tuple(object.name.substr(0, EC_MAXNAME), maxSub, maxSub + 1));
+            const uint8_t maxSub = object.subs.rbegin()->first;  // which sub-index 0 counts up to
+            const int count = maxSub > 0 ? object.subs.at(0).value.at(0) : 0;
+            EXPECT_EQ(std::tuple(std::string(l.od->Name[i]), l.od->MaxSub[i], l.oe->Entries, count),
+                      std::tuple(object.name.substr(0, EC_MAXNAME), maxSub, maxSub + 1, maxSub));
             for (const auto& [sub, e] : object.subs) {
                 const int mapping = e.mapping == sim::PdoMapping::Rx
                                         ? 0x40
