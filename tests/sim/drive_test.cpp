@@ -112,6 +112,10 @@ TEST(Joint, FaultsStopTheDriveUntilAResetAndHeatFaultsUntilCooled) {
     rig.enable();
     rig.cmd.velocity = 1.0f;
     rig.run(0.5);
+    rig.cmd.mode = kModeProfilePosition;  // a target behind the moving joint: it turns round
+    rig.cmd.position = -1.0f;
+    rig.run(0.01);
+    EXPECT_GT(rawToPosition(rig.in().position), 0.45) << "not snapped onto the target";
     // The motion stops and a reset clears the fault words (their texts: tests/console).
     ASSERT_TRUE(rig.chain->injectFault(1, 0x408, 0x20));
     EXPECT_FALSE(rig.chain->injectFault(2, 1, 1)) << "no such slave";

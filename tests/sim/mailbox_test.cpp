@@ -12,8 +12,8 @@ namespace {
 constexpr uint32_t kAbortToggle = 0x05030000, kAbortCommand = 0x05040001, kAbortAccess = 0x06010000,
                    kAbortReadOnly = 0x06010002, kAbortTooHigh = 0x06070012,
                    kAbortTooLow = 0x06070013, kAbortNoSub = 0x06090011;
-constexpr uint16_t kParams = sim::kParamObject;
-constexpr uint32_t kPassword = 0x5A0C3E71;
+constexpr uint16_t kParams = sim::kParamObject, kRxMap = sim::kRxPdoIndex;
+constexpr uint32_t kAbortOrder = 0x06010003, kAbortCount = 0x06040043, kPassword = 0x5A0C3E71;
 
 Bytes sdoRequest(uint8_t cmd, uint16_t index, uint8_t sub, uint32_t value = 0) {
     return Bytes{0, kCoeSdoRequest << 4, cmd} + le(index, 2) + Bytes{sub} + le(value, 4);
@@ -207,7 +207,8 @@ TEST_F(MbxTest, TransferRefusalsAndAborts) {
         {expedited(kParams, 2, 1), kAbortTooLow},     {expedited(kParams, 3, 3), kAbortTooLow},
         {normal(0x21, 0x2020, 97), kAbortTooHigh},    {normal(0x21, 0x2020, 96), 0},
         {normal(0x31, 0x1018, 4), kAbortAccess},      {sdoRequest(0xE0, 0x1000, 0), kAbortCommand},
-        {sdoRequest(0x60, 0x1000, 0), kAbortCommand}, {sdoRequest(0x00, 0x1000, 0), kAbortCommand}};
+        {sdoRequest(0x60, 0x1000, 0), kAbortCommand}, {sdoRequest(0x00, 0x1000, 0), kAbortCommand},
+        {expedited(kRxMap, 1, 4), kAbortOrder},       {expedited(kRxMap, 0, 1), kAbortCount}};
     for (const auto& [request, abort] : cases) {
         const auto m = exchange(kMbxTypeCoE, request);
         ASSERT_TRUE(m && (m->abort() ? m->u32(6) : 0) == abort)
@@ -247,11 +248,9 @@ TEST_F(MbxTest, BootloaderTakesFilesByFoe) {
             EXPECT_EQ(exchange(kMbxTypeFoE, data)->data, foeHeader(kFoeAck, ack));
         EXPECT_TRUE(chain->firmware(1)->bytes == Bytes({1, 2, 3}) && chain->firmware(1)->complete);
         preOp();
-        const Bytes text = up(0x100A, 0);
-        EXPECT_EQ(std::string(text.begin(), text.end()), version);
+        EXPECT_EQ(up(0x100A, 0), Bytes(version.begin(), version.end())) << name;
     }
-    EXPECT_EQ(up(kParams, 1), le(0x3445, 2));
-    EXPECT_EQ(chain->parameter(1, 8), Bytes{20});
+    EXPECT_EQ(up(kParams, 1) + chain->parameter(1, 8), le(0x3445, 2) + Bytes{20});
 }
 
 }  // namespace
