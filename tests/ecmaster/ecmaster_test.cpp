@@ -71,15 +71,19 @@ private slots:
         // The terminal's share counts; the coupler takes no table entry.
         QCOMPARE(std::tuple(m.expectedWorkingCounter(), m.selectedSlaveNumber()), std::tuple(9, 2));
         QVERIFY(!m.driveOutputs(1).has_value());
-        for (int slave : {2, 4}) {
-            const auto out = m.driveOutputs(slave).value();
-            QCOMPARE(std::tuple(out.mode, out.controlWord),
-                     std::tuple(kModeSpeedRamp, uint16_t{0}));
-        }
+        for (int slave : {2, 4})
+            QCOMPARE(
+                std::pair(m.driveOutputs(slave).value().mode, m.driveOutputs(slave)->controlWord),
+                std::pair(kModeSpeedRamp, uint16_t{0}));
         QTRY_VERIFY(!sink.values.empty() &&
                     sink.values.back().modeDisplay == int16_t(kModeSpeedRamp));
         QVERIFY(std::is_sorted(sink.stamps.begin(), sink.stamps.end()));
         QVERIFY(sink.contains(QStringLiteral("[Init] 4 slaves found!")));
+        for (const int drive : {2, 4})  // SYNC0 every cycle, from a cycle boundary on
+            bus.chain->withSlave(drive, [](sim::Esc& e, sim::SlaveApplication*) {
+                QVERIFY(e.peek(0x0981, 1)[0] == 3 && e.peek32(0x09A0) == 2'000'000 &&
+                        e.peek64(0x0990) % 2'000'000 == 0);
+            });
         QVERIFY(!m.connectBus(bus.adapter()) && m.isConnected());  // refused, bus untouched
         const auto received = [&](int position) {
             std::vector<uint8_t> b;
@@ -131,13 +135,11 @@ private slots:
         SimAdapter bus("c-dc", cfg);
         ecmaster m;
         QVERIFY(m.connectBus(bus.adapter()));
-        for (int position : {1, 2}) {  // unaligned they would differ by decades
-            int64_t systemTime = 0;
-            const auto bytes = bus.chain->readRegisters(position, ec::kRegDcSystemTime, 8);
-            std::memcpy(&systemTime, bytes.data(), 8);
-            const int64_t diff = m.masterClockNs() - systemTime;
-            QVERIFY2(std::llabs(diff) < 10'000'000, qPrintable(QString::number(diff)));
-        }
+        for (int position : {1, 2})  // unaligned they would differ by decades
+            bus.chain->withSlave(position, [&m](sim::Esc& e, sim::SlaveApplication*) {
+                const int64_t diff = m.masterClockNs() - int64_t(e.peek64(ec::kRegDcSystemTime));
+                QVERIFY2(std::llabs(diff) < 10'000'000, qPrintable(QString::number(diff)));
+            });
         m.disconnectBus();  // lost readings leave the offset: below
         // A garbage reading wraps around as the clock registers do instead of overflowing.
         constexpr int64_t kMin = std::numeric_limits<int64_t>::min(),
@@ -379,6 +381,8 @@ private slots:
         QTRY_VERIFY(events.contains(std::tuple(2, SupervisionKind::Lost, last.detail)));
         // Once only, no further checks until the next bring-up: tst_console_drive lostDrive.
         QCOMPARE(sink.count(ok) + sink.count(lost) + sink.count(why), qsizetype(sink.lines.size()));
+        const QString missing = QStringLiteral("/no/fw.efw");  // a download keeps it off
+        QVERIFY(m.downloadFirmware(missing, 0, 0) == kBadDriveIndex && !m.isSupervising());
         bus.chain->plugDrive(2);
         m.disconnectBus();
     }
