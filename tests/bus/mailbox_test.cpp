@@ -232,9 +232,8 @@ TEST(BusMailbox, ExpeditedSdoAbortsRefusalsThenFilesOfEveryShapeInBootAndTheNewF
         SCOPED_TRACE(size);
         const Bytes file = pattern(size, static_cast<uint32_t>(size));
         EXPECT_EQ(download(bus, 2, file), 1);
-        const auto received = bus.chain->firmware(2);
-        ASSERT_TRUE(received);
-        EXPECT_TRUE(received->complete && received->name == "joint.bin" && received->bytes == file);
+        const auto received = bus.chain->firmware(2).value();
+        EXPECT_TRUE(received.complete && received.name == "joint.bin" && received.bytes == file);
     }
     EXPECT_EQ(download(bus, 2, pattern(10), kPassword + 1), EC_FOE_ERRORREPLY);
     EXPECT_EQ(foeError(), std::tuple(EC_ERR_TYPE_FOE_ERROR, 0x800Au));

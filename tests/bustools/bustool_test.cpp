@@ -96,10 +96,9 @@ TEST_F(BusTool, SdoAndFirmwareReachTheDriveAndSiiAndPdosReadBack) {
     std::ofstream(firmware, std::ios::binary) << bytes;
     ok({"foe-write", "3", firmware.string(), "--json"});
     fs::remove(firmware);
-    const auto received = chain->firmware(3);
-    ASSERT_TRUE(received.has_value());
-    EXPECT_EQ(std::tuple(received->complete, received->name,
-                         std::string(received->bytes.begin(), received->bytes.end())),
+    const auto received = chain->firmware(3).value();
+    EXPECT_EQ(std::tuple(received.complete, received.name,
+                         std::string(received.bytes.begin(), received.bytes.end())),
               std::tuple(true, firmware.filename().string(), bytes));
 }
 

@@ -201,8 +201,7 @@ private slots:
         QVERIFY(record(tool, {scope::TriggerKind::FaultEntry, -1}, 0.2, 0.5,
                        [this] { QVERIFY(chain->injectFault(3, 1u << 0)); }));
         const scope::Recording& r = *tool->recording();
-        QVERIFY(r.triggerIndex().has_value());
-        const size_t trigger = *r.triggerIndex();
+        const size_t trigger = r.triggerIndex().value();
         QVERIFY((int(r.value(0, trigger)) & 0x08) && !(int(r.value(0, trigger - 1)) & 0x08));
         const auto marker = std::find_if(r.events.begin(), r.events.end(), [](const auto& e) {
             return e.kind == scope::EventKind::StateChange && e.drive == 2;
