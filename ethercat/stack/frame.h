@@ -58,8 +58,7 @@ public:
 
 private:
     std::array<uint8_t, kEthMaxFrame> bytes_{};
-    std::array<uint8_t, 6> source_{kMasterMac[0], kMasterMac[1], kMasterMac[2],
-                                   kMasterMac[3], kMasterMac[4], kMasterMac[5]};
+    std::array<uint8_t, 6> source_ = kMasterMac;
     std::array<DatagramPlace, kMaxDatagramsPerFrame> places_{};
     size_t count_ = 0;
     size_t size_ = 0;       // header + datagrams

@@ -16,8 +16,7 @@
 namespace ec {
 
 std::array<uint8_t, 6> FrameLink::address() const {
-    return {kMasterMac[0], kMasterMac[1], kMasterMac[2],
-            kMasterMac[3], kMasterMac[4], kMasterMac[5]};
+    return kMasterMac;
 }
 
 namespace {

@@ -3,6 +3,7 @@
 // Shared by the master stack and the simulated slaves, so both speak from one table.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 
@@ -26,7 +27,7 @@ inline constexpr size_t kMaxDatagramData = 1486;   // data of one datagram
 
 // Source MAC of the master on a link without an address of its own (the in-process simulated
 // bus): unicast, locally administered. On an adapter the master sends with the adapter's address.
-inline constexpr uint8_t kMasterMac[6] = {0x02, 0x00, 0x00, 0x00, 0x00, 0x01};
+inline constexpr std::array<uint8_t, 6> kMasterMac = {0x02, 0x00, 0x00, 0x00, 0x00, 0x01};
 // Every ESC sets the locally administered bit (0x02 of the first octet) of the source address on
 // frames that pass its processing unit: with a universally administered adapter address, a
 // returned frame is told from our own transmission.

@@ -51,8 +51,8 @@ struct Frame {
         return *this;
     }
     Bytes bytes(uint8_t index = 0x42) const {
-        Bytes f =
-            Bytes(6, 0xFF) + Bytes(ec::kMasterMac, ec::kMasterMac + 6) + Bytes{0x88, 0xA4, 0, 0};
+        Bytes f = Bytes(6, 0xFF) + Bytes(ec::kMasterMac.begin(), ec::kMasterMac.end()) +
+                  Bytes{0x88, 0xA4, 0, 0};
         for (size_t i = 0; i < d.size(); ++i)
             f = f + Bytes{uint8_t(d[i].cmd), index} + le(d[i].adp, 2) + le(d[i].ado, 2) +
                 le(d[i].data.size() | (i + 1 < d.size() ? 0x8000 : 0), 4) + d[i].data + le(0, 2);

@@ -53,8 +53,7 @@ std::unique_ptr<RawSocketLink> RawSocketLink::open(const std::string& ifname,
         ::close(fd);
         return nullptr;
     }
-    std::array<uint8_t, 6> address{};
-    std::copy_n(kMasterMac, 6, address.begin());
+    std::array<uint8_t, 6> address = kMasterMac;
     ifreq req{};
     std::memcpy(req.ifr_name, ifname.c_str(), ifname.size() + 1);
     if (::ioctl(fd, SIOCGIFHWADDR, &req) == 0) {
