@@ -50,21 +50,24 @@ private slots:
         for (int n = 4; n <= 5; ++n)
             worker.post(&a, [&, n](const TransferWorker::Cancelled& c) { record(c ? -n : n); });
         QTRY_VERIFY(!worker.busy(&a));
-        // A cancel that does not wait flags A's queued transfer: it still runs, told so.
-        std::atomic<bool> releaseB{false};
-        worker.post(&b, [&](const TransferWorker::Cancelled&) {
-            while (!releaseB)
+        // A cancel that does not wait flags A's queued transfer (it still runs), not B's running
+        // one.
+        std::atomic<int> stepB{0};
+        worker.post(&b, [&](const TransferWorker::Cancelled& c) {
+            for (stepB = 1; stepB != 2;)
                 std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            record(c ? -7 : 7);
         });
         worker.post(&a, [&](const TransferWorker::Cancelled& c) { record(c ? -6 : 6); });
+        QTRY_COMPARE(stepB.load(), 1);
         worker.cancel(&a);
-        releaseB = true;
+        stepB = 2;
         QTRY_VERIFY(!worker.busy(&a) && !worker.busy(&b));
         worker.stop();
         worker.post(&a, [&](const TransferWorker::Cancelled&) { ran.push_back(99); });
         QTest::qWait(20);
         const std::lock_guard<std::mutex> lock(mutex);
-        QCOMPARE(ran, (std::vector<int>{2, 4, 5, -6}));
+        QCOMPARE(ran, (std::vector<int>{2, 4, 5, 7, -6}));
     }
 
     void stopCancelsTheRunningTransferAndDropsTheQueue() {

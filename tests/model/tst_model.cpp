@@ -17,9 +17,6 @@
 
 namespace {
 
-QByteArray hex(const char* h) {
-    return QByteArray::fromHex(h);
-}
 QString dataFile(const QString& name) {
     return QStringLiteral(ZENTRIO_TEST_DATA_DIR "/") + name;
 }
@@ -47,6 +44,7 @@ std::span<const uint8_t> spanOf(const QByteArray& b) {
 
 class TestModel : public QObject {
     Q_OBJECT
+    static QByteArray hex(const char* h) { return QByteArray::fromHex(h); }
 
 private slots:
     void initTestCase() { registerModelMetaTypes(); }

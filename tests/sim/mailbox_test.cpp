@@ -208,7 +208,8 @@ TEST_F(MbxTest, TransferRefusalsAndAborts) {
         {normal(0x21, 0x2020, 97), kAbortTooHigh},    {normal(0x21, 0x2020, 96), 0},
         {normal(0x31, 0x1018, 4), kAbortAccess},      {sdoRequest(0xE0, 0x1000, 0), kAbortCommand},
         {sdoRequest(0x60, 0x1000, 0), kAbortCommand}, {sdoRequest(0x00, 0x1000, 0), kAbortCommand},
-        {expedited(kRxMap, 1, 4), kAbortOrder},       {expedited(kRxMap, 0, 1), kAbortCount}};
+        {expedited(kRxMap, 1, 4), kAbortOrder},       {expedited(kRxMap, 0, 1), kAbortCount},
+        {sdoRequest(0x2F, 0x1C12, 0, 2), 0x06090030}, {sdoRequest(0x2F, 0x1C12, 0, 1), 0}};
     for (const auto& [request, abort] : cases) {
         const auto m = exchange(kMbxTypeCoE, request);
         ASSERT_TRUE(m && (m->abort() ? m->u32(6) : 0) == abort)
