@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDoubleSpinBox>
+#include <QLineEdit>
 
 // Spin box for setpoints and parameters: the wheel scrolls the surrounding page instead of
 // silently changing a value the cursor happens to pass over.
@@ -11,6 +12,7 @@ public:
     explicit NoWheelDoubleSpinBox(QWidget* parent = nullptr);
     // Shown while the box is empty, e.g. while its value is being read.
     void setPlaceholderText(const QString& text);
+    QString placeholderText() const { return lineEdit()->placeholderText(); }
 
 protected:
     void wheelEvent(QWheelEvent* event) override;

@@ -143,7 +143,8 @@ private slots:
         connectButton()->click();
         QTRY_VERIFY_WITH_TIMEOUT(logged(u"Read ALL stopped."_s), kBusTimeoutMs);
         QVERIFY(waitText(connectButton(), "Connect"));
-        QVERIFY(window->parameterRows().first().editor->cleanText().isEmpty());
+        const auto* editor = window->parameterRows().last().editor;  // blank, no "reading…" left
+        QVERIFY(editor->cleanText().isEmpty() && editor->placeholderText().isEmpty());
         chain->setMailboxMisbehaviour(1, sim::Misbehaviour::None);
         QVERIFY(connectBus());
         click("pushButton_ReadAll");
