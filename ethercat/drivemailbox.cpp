@@ -181,14 +181,13 @@ int DriveMailbox::downloadFirmware(const QString& path, int index, uint32_t pass
         return kBadDriveIndex;
     }
 
-    // Supervision pauses for the download and resumes as it was: a bus that has lost a drive is
-    // not watched again because a download was tried.
-    const bool supervising = s_.inOperation.exchange(false);
+    s_.inOperation.exchange(false);
     { QMutexLocker wait(&s_.checkMutex); }  // let a check in progress end before we touch the drive
     // The whole download holds the firmware gate, from its first state request to the last:
     // teardown waits for it before it closes the port under the download's frames.
     const QMutexLocker gate(&s_.firmwareMutex);
-    if (!s_.connected) {  // torn down meanwhile: nothing left to supervise
+    if (!s_.connected) {
+        s_.inOperation.exchange(true);
         s_.log(tr("Error: no Connect!"));
         return kParamNotConnected;
     }
@@ -248,7 +247,7 @@ int DriveMailbox::downloadFirmware(const QString& path, int index, uint32_t pass
         const QMutexLocker lock(&s_.mailboxMutex);
         s_.firmwareSlave = 0;
     }
-    s_.inOperation = supervising;
+    s_.inOperation.exchange(true);
     return result;
 }
 
