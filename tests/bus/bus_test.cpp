@@ -36,6 +36,7 @@ TEST(Bus, ScanAndMapIdentifyAndLayOutEveryDrive) {
 
     // Each drive's image share (bytes and layout: tests/stack; what it carries: tests/ecmaster).
     ASSERT_EQ(bus.map(), 50 * kDrives);
+    EXPECT_EQ(bus.slave(1).FMMU[0].FMMUtype << 4 | bus.slave(1).FMMU[1].FMMUtype, 0x21);  // SII order
     EXPECT_EQ(ecx_statecheck(bus.ctx(), 0, EC_STATE_SAFE_OP, bustest::kStateTimeoutUs),
               EC_STATE_SAFE_OP)
         << "mapping requests SAFE-OP";
