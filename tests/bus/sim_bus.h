@@ -48,7 +48,7 @@ struct SimBus {
         return ecx_statecheck(ctx(), n, state & 0x0F, timeoutUs) == (state & 0x0F);
     }
     int exchange() {
-        ecx_send_processdata(ctx());
+        EXPECT_EQ(ecx_send_processdata(ctx()), 1) << "a frame left";
         return ecx_receive_processdata(ctx(), 100000);
     }
     // Scan, map, DC, SAFE-OP, OP: the order of the console's bring-up.
