@@ -14,3 +14,7 @@ void NoWheelDoubleSpinBox::wheelEvent(QWheelEvent* event) {
 void NoWheelDoubleSpinBox::setPlaceholderText(const QString& text) {
     lineEdit()->setPlaceholderText(text);
 }
+
+QString NoWheelDoubleSpinBox::placeholderText() const {
+    return lineEdit()->placeholderText();
+}

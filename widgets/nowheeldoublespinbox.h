@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QDoubleSpinBox>
-#include <QLineEdit>
 
 // Spin box for setpoints and parameters: the wheel scrolls the surrounding page instead of
 // silently changing a value the cursor happens to pass over.
@@ -12,7 +11,7 @@ public:
     explicit NoWheelDoubleSpinBox(QWidget* parent = nullptr);
     // Shown while the box is empty, e.g. while its value is being read.
     void setPlaceholderText(const QString& text);
-    QString placeholderText() const { return lineEdit()->placeholderText(); }
+    QString placeholderText() const;
 
 protected:
     void wheelEvent(QWheelEvent* event) override;
