@@ -180,7 +180,7 @@ private slots:
         const scope::Recording& r = *tool->recording();
         QVERIFY(r.size() == 100 && r.triggerIndex() == std::optional<size_t>(25) &&
                 r.value(1, 24) < 0.5f && r.value(1, 25) == 1.0f && r.value(0, 0) == 0.0f);
-        QCOMPARE(r.gapCount(), size_t{0});
+        QVERIFY(r.gapCount() <= master()->busFigures().skippedCycles);  // a loaded host skips
         QCOMPARE(r.identities.at(2).at("product_type"), window->productTypeOf(2).toStdString());
 
         QTemporaryDir dir;
