@@ -240,8 +240,7 @@ void Esc::refreshDynamic(uint32_t address, size_t len) {
     }
 }
 
-// --- physical access
-// ------------------------------------------------------------------------------
+// --- physical access -----------------------------------------------------------------------------
 
 int Esc::smAt(uint32_t address, uint32_t* windowEnd) const {
     for (int n = 0; n < kSmCount; ++n) {
@@ -536,8 +535,7 @@ bool Esc::smWrite(int n, const SmView& sm, uint32_t address, const uint8_t* in, 
     return true;
 }
 
-// --- logical access
-// ---------------------------------------------------------------------------------
+// --- logical access ------------------------------------------------------------------------------
 
 uint16_t Esc::logicalAccess(uint8_t cmd, uint32_t logical, uint8_t* data, uint16_t len) {
     const bool wantRead = cmd == static_cast<uint8_t>(ec::Command::LRD) ||
@@ -617,8 +615,7 @@ uint16_t Esc::logicalAccess(uint8_t cmd, uint32_t logical, uint8_t* data, uint16
     return (didRead || didWrite) ? 1 : 0;
 }
 
-// --- datagrams
-// ----------------------------------------------------------------------------------------
+// --- datagrams -----------------------------------------------------------------------------------
 
 void Esc::beginFrame(const Passage& passage) {
     passage_ = passage;
@@ -795,8 +792,7 @@ void Esc::poll() {
     checkWatchdog(now);
 }
 
-// --- SII
-// -----------------------------------------------------------------------------------------------
+// --- SII -----------------------------------------------------------------------------------------
 
 void Esc::siiCommand() {
     uint16_t ctl = reg16(ec::kRegSiiControl);
@@ -839,8 +835,7 @@ void Esc::siiCommand() {
     setReg16(ec::kRegSiiControl, ctl);
 }
 
-// --- distributed clocks
-// ------------------------------------------------------------------------------
+// --- distributed clocks --------------------------------------------------------------------------
 
 void Esc::dcLatch() {
     const int64_t t0 = localTimeNs(passage_.port0HostNs);
@@ -888,8 +883,7 @@ void Esc::dcActivation() {
     }
 }
 
-// --- mailbox
-// --------------------------------------------------------------------------------------------
+// --- mailbox -------------------------------------------------------------------------------------
 
 void Esc::pdiSendMailbox(std::vector<uint8_t> message) {
     mbxQueue_.push_back({std::move(message), false});
@@ -942,8 +936,7 @@ std::span<const uint8_t> Esc::smWindow(int n) const {
     return {&mem_[sm.start], sm.len};
 }
 
-// --- AL state machine
-// ----------------------------------------------------------------------------------
+// --- AL state machine ----------------------------------------------------------------------------
 
 void Esc::requestAlControl(uint16_t control) {
     mem_[ec::kRegAlEventRequest] |= 0x01;
@@ -1167,8 +1160,7 @@ void Esc::publishAlStatus() {
     setReg16(ec::kRegAlStatusCode, statusCode_);
 }
 
-// --- SM watchdog
-// -------------------------------------------------------------------------------------
+// --- SM watchdog ---------------------------------------------------------------------------------
 
 void Esc::checkWatchdog(int64_t hostNs) {
     if (!isOpState(state_) || wdExpired_)
@@ -1197,8 +1189,7 @@ void Esc::checkWatchdog(int64_t hostNs) {
     }
 }
 
-// --- inspection
-// ------------------------------------------------------------------------------------
+// --- inspection ----------------------------------------------------------------------------------
 
 std::vector<uint8_t> Esc::peek(uint16_t address, size_t len) {
     std::vector<uint8_t> out(len, 0);

@@ -132,8 +132,7 @@ QString ParameterSets::driveTitle(int drive) const {
     return tr("Drive %1 (slave %2)").arg(drive).arg(master->validDriveList().value(drive));
 }
 
-// --- export
-// ---------------------------------------------------------------------------------------
+// --- export --------------------------------------------------------------------------------------
 
 void ParameterSets::exportSet(int drive) {
     if (refusedWhileBusy()) {
@@ -185,8 +184,7 @@ void ParameterSets::exportSet(int drive) {
         });
 }
 
-// --- import
-// ---------------------------------------------------------------------------------------
+// --- import --------------------------------------------------------------------------------------
 
 std::optional<ParameterSet> ParameterSets::loadFile(const QString& path) {
     QFile file(path);
@@ -330,8 +328,7 @@ void ParameterSets::writeTicked(const QList<int>& ids) {
         });
 }
 
-// --- compare
-// --------------------------------------------------------------------------------------
+// --- compare -------------------------------------------------------------------------------------
 
 void ParameterSets::compareDrives() {
     if (!master->isConnected() || master->driveCount() == 0) {

@@ -66,8 +66,7 @@ public:
     void clearOverlay();
     bool exportCsv(const QString& path, QString* error) const;
 
-    // --- names shown
-    // ------------------------------------------------------------------------------
+    // --- names shown -----------------------------------------------------------------------------
     static QString signalTitle(scope::Signal signal);
     static QString eventTitle(scope::EventKind kind);
     // "Drive 0 (slave 1)" for the drives on the bus now.

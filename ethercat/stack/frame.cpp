@@ -7,8 +7,7 @@
 
 namespace ec {
 
-// --- FrameBuilder
-// ---------------------------------------------------------------------------------
+// --- FrameBuilder --------------------------------------------------------------------------------
 
 void FrameBuilder::reset() {
     std::fill(bytes_.begin(), bytes_.begin() + kFrameHeaderSize, 0);
@@ -64,8 +63,7 @@ std::span<const uint8_t> FrameBuilder::finish(uint8_t index) {
     return bytes();
 }
 
-// --- Checking a returned frame
-// ---------------------------------------------------------------------
+// --- Checking a returned frame -------------------------------------------------------------------
 
 std::optional<std::span<const uint8_t>> checkFrame(std::span<const uint8_t> frame) {
     if (frame.size() < kFrameHeaderSize + kDatagramHeaderSize + kWkcSize) {
@@ -106,8 +104,7 @@ std::optional<std::span<const uint8_t>> checkFrame(std::span<const uint8_t> fram
     return datagrams;
 }
 
-// --- FrameEngine
-// -----------------------------------------------------------------------------------
+// --- FrameEngine ---------------------------------------------------------------------------------
 
 FrameEngine::FrameEngine() = default;
 

@@ -110,8 +110,7 @@ void ec_free_adapters(ec_adaptert* adapter) {
     }
 }
 
-// --- Calls on the process-wide context
-// ---------------------------------------------------------------
+// --- Calls on the process-wide context -----------------------------------------------------------
 
 int ec_init(const char* ifname) {
     return ecx_init(&ecx_context, ifname);
