@@ -127,6 +127,13 @@ protected:
         QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, settingsDir.path());
         QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settingsDir.path());
     }
+    // Sandboxed, the word definitions found, a chain of `drives` registered and chosen.
+    void startOnChain(int drives) {
+        sandboxSettings();
+        QVERIFY(QDir::setCurrent(QStringLiteral(ZENTRIO_SOURCE_DIR)));
+        chain = sim::registerSimulatedAdapter(chainConfig(drives));
+        adapter = u"Simulated drive chain (%1 drives)"_s.arg(drives);
+    }
 
     template <typename T = QWidget>
     T* child(QAnyStringView name) const {

@@ -43,15 +43,12 @@ private:
 
 private slots:
     void initTestCase() {
-        sandboxSettings();
-        QVERIFY(QDir::setCurrent(QStringLiteral(ZENTRIO_SOURCE_DIR)));
-        chain = sim::registerSimulatedAdapter(chainConfig(3));
+        startOnChain(3);
         sim::registerSimulatedAdapter(chainConfig(2));
         sim::ChainConfig cfg = chainConfig(2);
         cfg.slaves[0].ignoredControlWords = {0x0F};  // never takes "enable operation"
         stubborn = std::make_shared<sim::Chain>(cfg);
         sim::registerSimulatedAdapter("sim:stubborn", kStubborn.toStdString(), stubborn);
-        adapter = kChain3;
     }
     void cleanup() {
         if (window && roundTrip()->text() == u"Stop"_s)

@@ -26,12 +26,7 @@ private:
     }
 
 private slots:
-    void initTestCase() {
-        sandboxSettings();
-        QVERIFY(QDir::setCurrent(QStringLiteral(ZENTRIO_SOURCE_DIR)));
-        chain = sim::registerSimulatedAdapter(chainConfig(3));
-        adapter = u"Simulated drive chain (3 drives)"_s;
-    }
+    void initTestCase() { startOnChain(3); }
     void cleanup() { closeWindow(); }
 
     // The trigger box offers exactly its kind's fields; the plot has a legend. The cursor read-out:

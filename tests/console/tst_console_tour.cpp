@@ -8,8 +8,6 @@ using namespace consoletest;
 
 namespace {
 
-const QString kTourChain = u"Simulated drive chain (3 drives)"_s;
-
 // Every text a widget shows or offers (tooltips, menu entries, headers, items), one per line.
 void textsOf(QWidget* w, QStringList& out) {
     const auto add = [&out, w](const QString& text) {
@@ -140,9 +138,7 @@ class TestConsoleTour : public WindowFixture {
 
 private slots:
     void initTestCase() {
-        sandboxSettings();
-        chain = sim::registerSimulatedAdapter(chainConfig(3));
-        adapter = kTourChain;
+        startOnChain(3);
         connect(&dialogs, &QTimer::timeout, this, [this] { answerDialogs(); });
     }
     void cleanup() { closeOthers(), closeWindow(); }

@@ -9,8 +9,6 @@ using sim::Cia402State;
 
 namespace {
 
-const QString kChain3 = u"Simulated drive chain (3 drives)"_s;
-
 // The longest gap between two ticks of a 10 ms timer on the GUI thread.
 struct StallMeter : QTimer {
     StallMeter() {
@@ -46,12 +44,7 @@ class TestConsoleTransfers : public WindowFixture {
     }
 
 private slots:
-    void initTestCase() {
-        sandboxSettings();
-        QVERIFY(QDir::setCurrent(QStringLiteral(ZENTRIO_SOURCE_DIR)));
-        chain = sim::registerSimulatedAdapter(chainConfig(3));
-        adapter = kChain3;
-    }
+    void initTestCase() { startOnChain(3); }
     void cleanup() {
         chain->setMailboxMisbehaviour(1, sim::Misbehaviour::None);
         closeWindow();
