@@ -121,16 +121,17 @@ protected:
     std::unique_ptr<MainWindow> window;
     QString adapter;
 
-    void sandboxSettings() {
+    // Settings in a folder of the test's own; the word definitions in the working directory.
+    void sandbox() {
         QVERIFY(settingsDir.isValid());
         QSettings::setDefaultFormat(QSettings::IniFormat);
         QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, settingsDir.path());
         QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settingsDir.path());
-    }
-    // Sandboxed, the word definitions found, a chain of `drives` registered and chosen.
-    void startOnChain(int drives) {
-        sandboxSettings();
         QVERIFY(QDir::setCurrent(QStringLiteral(ZENTRIO_SOURCE_DIR)));
+    }
+    // Sandboxed, a chain of `drives` registered and chosen.
+    void startOnChain(int drives) {
+        sandbox();
         chain = sim::registerSimulatedAdapter(chainConfig(drives));
         adapter = u"Simulated drive chain (%1 drives)"_s.arg(drives);
     }

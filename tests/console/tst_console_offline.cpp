@@ -56,10 +56,8 @@ private:
 
 private slots:
     void initTestCase() {
-        sandboxSettings();
+        sandbox();
         QVERIFY(work.isValid());
-        // The window reads the word definitions from its working directory.
-        QVERIFY(QDir::setCurrent(QStringLiteral(ZENTRIO_SOURCE_DIR)));
     }
     void init() { window = std::make_unique<MainWindow>(); }
     void cleanup() { closeWindow(); }

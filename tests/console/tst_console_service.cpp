@@ -12,7 +12,6 @@ using namespace consoletest;
 
 namespace {
 
-const QString kParamChain = u"Simulated drive chain (2 drives)"_s;
 const QString kProcChain = u"Procedure chain (2 drives)"_s;
 // Procedure chain: drive 0 calibrates in 1 ms, identifies for 3 s; drive 1 never calibrates.
 constexpr double kQuickRunS = 3.0, kQuickTorqueConstant = 0.25;
@@ -72,8 +71,7 @@ private:
 
 private slots:
     void initTestCase() {
-        sandboxSettings();
-        chain = sim::registerSimulatedAdapter(chainConfig(2));
+        startOnChain(2);
         sim::ChainConfig config = chainConfig(2);
         config.slaves[0].calibrationDurationNs = 1'000'000;
         config.slaves[0].identificationDurationNs = static_cast<int64_t>(kQuickRunS * 1e9);
@@ -94,7 +92,6 @@ private slots:
             calibrationByte = data.size() == 1 ? data[0] : -2;
             return onWrite ? onWrite(data) : 0u;
         };
-        adapter = kParamChain;
     }
     void cleanup() {
         if (window && identify()->text() == u"辨识中"_s) {
