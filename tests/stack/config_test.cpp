@@ -65,8 +65,8 @@ TEST(Sii, DecodesADrivesCategoriesAndRejectsEveryDamagedImage) {
                       syncManager(0x1000, 0x26, 1) + syncManager(0x1080, 0x22, 2) +
                           syncManager(0x1100, 0x64, 3) + syncManager(0x1400, 0x20, 4))
             .category(ec::kSiiCatTxPdo, pdo(0x1A00, 3, {16, 32, 32, 16, 16, 16, 32, 32, 32, 32}))
-            .category(ec::kSiiCatRxPdo,
-                      pdo(0x1600, 2, {16, 32, 32, 16, 16, 16, 16}) + pdo(0x1601, 0xFF, {32}))
+            .category(ec::kSiiCatRxPdo, pdo(0x1600, 2, {16, 32, 32, 16}))  // one kind twice: summed
+            .category(ec::kSiiCatRxPdo, pdo(0x1601, 2, {16, 16, 16}) + pdo(0x1602, 0xFF, {32}))
             .end()
             .bytes;
     const ec::SiiInfo info = ec::parseSiiImage(image);
