@@ -398,7 +398,12 @@ TEST_F(PdTest, ImagesMoveOnlyInTheirStatesAndWindowsUntilACableIsPulled) {
     EXPECT_EQ(fprd(*chain, station(1), kRegDlStatus, 2).u16() << 8 | cycle().wkc, 0x5613 << 8 | 3);
     chain->plugDrive(2);
     EXPECT_EQ(fprd(*chain, station(1), kRegDlStatus, 2).u16(), 0x5A33);
-    EXPECT_EQ(chain->alState(1) << 8 | chain->alState(3), kOp << 8 | kInit);
+    for (int i = 0; i < 300; ++i) {  // slave 1 counts the lost links on port 1 up to 255
+        chain->pullDrive(2);
+        chain->plugDrive(2);
+    }
+    EXPECT_EQ(std::tuple(chain->alState(1), chain->alState(3), chain->readRegisters(1, 0x0311, 1)),
+              std::tuple(kOp, kInit, Bytes{0xFF}));
 }
 
 TEST_F(PdTest, WatchdogAndErrorsStopTheOutputs) {
