@@ -205,6 +205,8 @@ private slots:
         QTRY_COMPARE(boxes.size(), 2);
         QVERIFY(boxes[1].contains(QStringLiteral("QJ40")) && !dialog()->isVisible());
         QCOMPARE(chain->parameter(1, 8), before);
+        sets->exportSet(2);  // one past the last drive
+        QCOMPARE(boxes.last(), QStringLiteral("Export parameters|No drive 2 on the bus."));
         answer = QMessageBox::Yes;
         // The earlier file's table went before the declined one was read: nothing left to write.
         QCOMPARE(table()->rowCount(), 0);
