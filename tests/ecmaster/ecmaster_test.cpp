@@ -27,7 +27,7 @@ private slots:
                  {"t-21", 21, kBusUnusable,
                   "[Init] Bus refused: process image of 1050 bytes exceeds the 1024-byte buffer."},
                  {"t-refuse", 2, kBusStateNotReached,
-                  "[EtherCAT Error] Slave 2 State=0x12 StatusCode=0x001d : Invalid output "
+                  "[EtherCAT Error] Slave 1 State=0x12 StatusCode=0x001d : Invalid output "
                   "configuration\n"},
                  {"t-deaf", 2, kBusModeCheckFailed, "Communication error"}}) {
             sim::ChainConfig cfg = sim::ChainConfig::drives(std::max(slaves, 1));
@@ -36,7 +36,7 @@ private slots:
             if (adapter == "t-deaf")
                 cfg.slaves[1].ignoresMode = true;  // keeps reporting mode 0
             else if (adapter == "t-refuse")
-                cfg.slaves[1].refusedStates[EC_STATE_SAFE_OP] = 0x001D;
+                cfg.slaves[0].refusedStates[EC_STATE_SAFE_OP] = 0x001D;
             const auto bus =
                 slaves < 0 ? nullptr : std::make_unique<SimAdapter>(adapter.toStdString(), cfg);
             ecmaster m;
@@ -45,7 +45,7 @@ private slots:
             QTRY_VERIFY2(sink.contains(line), qPrintable(sink.lines.join(QLatin1Char('|'))));
             QVERIFY(!m.isConnected() && !m.cycleRunning());
             // Only the slave that refused is reported; a refused image is left zero.
-            QVERIFY(sink.lines.filter(QStringLiteral("[EtherCAT Error] Slave 1 ")).isEmpty());
+            QVERIFY(sink.lines.filter(QStringLiteral("[EtherCAT Error] Slave 2 ")).isEmpty());
             QVERIFY(slaves != 21 || m.processImage().count(char(0)) == m.processImage().size());
             if (adapter == "t-deaf")
                 QCOMPARE(bus->chain->alState(1), uint8_t{EC_STATE_INIT});
