@@ -92,6 +92,7 @@ TEST(ScopeRecording, MalformedFilesAreRefusedWithAReason) {
         {"more samples claimed", header("samples: 40", "samples: 41"), "binary size"},
         {"absurd sample count", header("samples: 40", "samples: 99999999999999"), "too large"},
         {"negative sample count", header("samples: 40", "samples: -40"), "bad header"},
+        {"no cycle time", header("cycle_time_s: 0.002", "cycle_time_s: 0"), "cycle time"},
         {"trigger beyond", header("trigger_index: 12", "trigger_index: 40"), "trigger index"},
         {"unknown signal", header("signal: torque", "signal: force"), "unknown signal"},
         {"channel missing a key", header("label: \"pos\"", ""), "label"},
