@@ -48,21 +48,21 @@ private slots:
             double x, y;
             int notch;          // > 0 zooms in
             bool zoomX, zoomY;  // the axis moves
-            bool recorded;      // over 1200 s of values 40 to 52
+            bool recorded;      // over 1200 s of values 40 to 1240
         } steps[] = {
             {1000, 10, -120, true, true, false},      {1000.5, 10, -120, false, true, false},
             {10, 1000.5, -120, true, false, false},   {1000.5, 1000.5, -120, false, false, false},
             {1000.5, 10, 120, true, true, false},     {10, 0.01, 120, true, true, false},
             {0.009, 10, 120, false, true, false},     {10, 0.009, 120, true, false, false},
             {0.009, 0.009, 120, false, false, false}, {10, 0.009, -120, true, true, false},
-            {5000, 0.001, 0, false, false, false},    {2400, 12, -120, true, true, true},
-            {2400.5, 12, -120, false, true, true},    {2400, 1000.5, -120, true, false, true}};
+            {5000, 0.001, 0, false, false, false},    {2400, 2400, -120, true, true, true},
+            {2400.5, 12, -120, false, true, true},    {2400, 2400.5, -120, true, false, true}};
         for (const auto& step : steps) {
             if (step.recorded && plot.graphCount() == 0) {
                 QVector<double> keys, values;
                 for (int t = 0; t <= 1200; t += 10) {
                     keys << t;
-                    values << 40 + t / 100.0;
+                    values << 40 + t;
                 }
                 curve(plot, "mcu", keys, values);
             }
