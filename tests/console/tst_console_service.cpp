@@ -148,7 +148,7 @@ private slots:
         // id, entered, bytes on the drive, as logged, read back (each type's bytes: tst_model)
         const std::tuple<int, double, QByteArray, const char*, double> rows[] = {
             {1, 1.2345, QByteArray("\xd2\x04", 2), "1234", 1.234},  // thousandths
-            {2, 0.5, QByteArray("\x00\x00\x00\x3f", 4), "0.5", 0.5}};
+            {2, 1234.5677, QByteArray("\x2b\x52\x9a\x44", 4), "1234.57", 1234.56775}};
         for (const auto& [id, entered, onDrive, text, readBack] : rows) {
             window->writeParameterValue(id, static_cast<float>(entered));
             QTRY_COMPARE(asBytes(chain->parameter(1, id)), onDrive);
