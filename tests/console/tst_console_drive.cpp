@@ -234,9 +234,9 @@ private slots:
         QVERIFY(waitLogged(u"电机1故障已复位"_s));
         QCOMPARE(messages().filter(u"电机1: 故障, ErrorWord 0x00000009"_s).size(), 1);
         QTRY_VERIFY(!overview->rowMarked(1));
-        QVERIFY(chain->injectFault(3, 1u << 0, 0) && waitLogged(u"电机2故障: 0x00000001 过压"_s));
+        QVERIFY(chain->injectFault(1, 1u << 0, 0) && waitLogged(u"电机0故障: 0x00000001 过压"_s));
         action("actionResetAllFaults")->trigger();
-        QVERIFY(waitLogged(u"电机2故障已复位"_s) && loggedCount(fault1) == 1);
+        QVERIFY(waitLogged(u"电机0故障已复位"_s) && loggedCount(fault1) == 1);
         QVERIFY(clickAndWait("pushButton_enable", "Disable"));  // enables again
         emit table->cellDoubleClicked(2, 0);  // goes through the selector's gate: refused
         QCOMPARE(window->motorIndex(), 1);
