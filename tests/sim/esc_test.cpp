@@ -101,6 +101,8 @@ TEST(Datagrams, WritesARealControllerRefusesAreNotedAndLeaveItOff) {
     assignStations(chain, 1);
     const uint16_t st = station(1), sm2 = kRegSm0 + 16;
     const auto pd = ec::kSmFlagsMailboxIn & ~0x02u;  // buffered, ECAT reads, enabled
+    const char* past7 = "FMMU0 enabled with a bit offset past 7";
+    const char* pastMemory = "FMMU0 enabled with its physical range past the memory";
     const std::tuple<uint16_t, Bytes, const char*> rows[] = {
         {kRegAlControl, le(2, 3), "write of 3 byte(s) at 0x0120: 1 byte(s) from 0x0122"},
         {kRegStationAddress, le(0x1001, 3), "write of 3 byte(s) at 0x0010: 1 byte(s) from 0x0012"},
@@ -115,16 +117,15 @@ TEST(Datagrams, WritesARealControllerRefusesAreNotedAndLeaveItOff) {
         {sm2, smBytes(0x2FF0, 17, pd), "SM2 enabled with its window past the process RAM"},
         {sm2, smBytes(0x2FF0, 16, pd), nullptr},
         {kRegFmmu0, fmmuBytes(0x10000, 0, 0x1000, 1), "FMMU0 enabled with length 0"},
-        {kRegFmmu0, fmmuBytes(0x10000, 2, 0x1000, 1, 8), "FMMU0 enabled with a bit offset past 7"},
-        {kRegFmmu0, fmmuBytes(0x10000, 2, 0x1000, 1, 0, 7, 8),
-         "FMMU0 enabled with a bit offset past 7"},
+        {kRegFmmu0, fmmuBytes(0x10000, 2, 0x1000, 1, 8), past7},
+        {kRegFmmu0, fmmuBytes(0x10000, 2, 0x1000, 1, 0, 8), past7},
+        {kRegFmmu0, fmmuBytes(0x10000, 2, 0x1000, 1, 0, 7, 8), past7},
         {kRegFmmu0, fmmuBytes(0x10000, 1, 0x1000, 1, 5, 4),
          "FMMU0 enabled with its end bit before its start bit"},
+        {kRegFmmu0, fmmuBytes(0x10000, 1, 0x1000, 1, 5, 5), nullptr},  // a single bit
         {kRegFmmu0, fmmuBytes(0x10000, 2, 0x1000, 0), "FMMU0 enabled with neither read nor write"},
-        {kRegFmmu0, fmmuBytes(0x10000, 17, 0x2FF0, 1),
-         "FMMU0 enabled with its physical range past the memory"},
-        {kRegFmmu0, fmmuBytes(0x10000, 16, 0x2FF0, 1, 0, 7, 1),
-         "FMMU0 enabled with its physical range past the memory"},
+        {kRegFmmu0, fmmuBytes(0x10000, 17, 0x2FF0, 1), pastMemory},
+        {kRegFmmu0, fmmuBytes(0x10000, 16, 0x2FF0, 1, 0, 7, 1), pastMemory},
         {kRegFmmu0, fmmuBytes(0x10000, 16, 0x2FF0, 1, 7, 7, 7), nullptr},  // every bit at 7
     };
     for (const auto& [reg, data, refusal] : rows) {  // refusal: how the note starts; null: taken
