@@ -181,13 +181,13 @@ int DriveMailbox::downloadFirmware(const QString& path, int index, uint32_t pass
         return kBadDriveIndex;
     }
 
-    s_.inOperation.exchange(false);
+    s_.inOperation = false;
     { QMutexLocker wait(&s_.checkMutex); }  // let a check in progress end before we touch the drive
     // The whole download holds the firmware gate, from its first state request to the last:
     // teardown waits for it before it closes the port under the download's frames.
     const QMutexLocker gate(&s_.firmwareMutex);
-    if (!s_.connected) {
-        s_.inOperation.exchange(true);
+    if (!s_.connected) {  // torn down meanwhile
+        s_.inOperation = true;
         s_.log(tr("Error: no Connect!"));
         return kParamNotConnected;
     }
@@ -247,7 +247,7 @@ int DriveMailbox::downloadFirmware(const QString& path, int index, uint32_t pass
         const QMutexLocker lock(&s_.mailboxMutex);
         s_.firmwareSlave = 0;
     }
-    s_.inOperation.exchange(true);
+    s_.inOperation = true;
     return result;
 }
 

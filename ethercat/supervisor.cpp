@@ -204,8 +204,8 @@ bool Supervisor::declareLostIfSilent(int drive, ec_slavet& s) {
     s.islost = true;
     s_.lostDrives[at].store(true, std::memory_order_relaxed);
     silentSinceMs_[at].store(-1, std::memory_order_relaxed);
-    s_.enabled.exchange(false);
-    s_.inOperation.exchange(false);
+    s_.enabled = false;
+    s_.inOperation = false;
     s_.log(tr("ERROR : slave %1 lost.").arg(drive));
     s_.log(tr("ERROR : slave %1 lost: %2.").arg(drive).arg(reason));
     troubleLogged_ = true;
