@@ -185,6 +185,8 @@ private slots:
         ScopeTool offline(nullptr);
         QVERIFY2(offline.open(path, &error), qPrintable(error));
         QVERIFY(*offline.recording() == r);
+        tool->removeChannel(1);  // the trigger moves to the channel left
+        QTRY_COMPARE(window->findChild<QComboBox*>("comboBox_triggerChannel")->currentIndex(), 0);
     }
 
     // Drive 3's fault fires the fault trigger; its state marker and first fault bit: same cycle.

@@ -72,11 +72,6 @@ private slots:
         const auto row = [](const char* name, const QByteArray& text, const QString& error) {
             QTest::newRow(name) << text << error;
         };
-        // A value the drive's row cannot hold, refused on its line 4.
-        const auto value = [&](const char* name, const char* id, const char* v) {
-            row(name, head + "  - id: " + id + "\n    value: " + v + "\n",
-                "line 4: parameter " + QString::fromLatin1(id));
-        };
         row("not yaml", "product_type: [QJ30\n", "line 2:");
         row("not a set", "- 1\n", "line 1: not a parameter set");
         row("no product", "parameters: []\n", "line 1: no 'product_type'");
@@ -88,14 +83,15 @@ private slots:
         row("twice", head + "  - {id: 8, value: 1}\n  - {id: 8, value: 2}\n",
             "line 4: parameter id 8 appears twice");
         row("no value", head + "  - id: 8\n", "line 3: parameter 8");
-        value("not a number", "2", ".nan");
-        value("byte too big", "8", "256");
-        value("negative unsigned", "8", "-1");
-        value("fraction of int", "8", "2.5");
-        value("under int8 editor", "20", "-101");
-        value("thousandth step", "1", "0.0005");
-        value("thousandths top", "1", "65.536");
-        value("float over editor", "2", "10000.5");
+        // A value the drive's row cannot hold, refused on its line 4.
+        const char* values[][3] = {
+            {"not a number", "2", ".nan"},       {"byte too big", "8", "256"},
+            {"negative unsigned", "8", "-1"},    {"fraction of int", "8", "2.5"},
+            {"under int8 editor", "20", "-101"}, {"thousandth step", "1", "0.0005"},
+            {"thousandths top", "1", "65.536"},  {"float over editor", "2", "10000.5"}};
+        for (const auto& [name, id, v] : values)
+            row(name, head + "  - id: " + id + "\n    value: " + v + "\n",
+                "line 4: parameter " + QString::fromLatin1(id));
     }
 
     void filesAreRefusedWithTheirLine() {

@@ -400,6 +400,10 @@ TEST_F(RecordingBus, SmallSlavesWithoutMailboxShareAByte) {
                          master.group(0).expectedWKC, master.slave(1).Obytes, io.Obytes, io.Ibytes,
                          io.inputs, all.Obits, all.Ibits, all.inputs),
               std::tuple(4, iomap, 7, 0, 1, 1, iomap + 2, 16, 8, iomap + 2));
+    // With every other FMMU taken, the inputs stay unmapped rather than take the outputs' FMMU.
+    io.FMMU1func = io.FMMU2func = io.FMMU3func = 3;
+    ASSERT_EQ(ecx_config_map_sized(master.get(), iomap, sizeof iomap), 3);
+    EXPECT_EQ(written(0x1003, 0x0600).at(11), ec::kFmmuTypeWrite);
 }
 
 TEST(ErrorList, FirstInFirstOutNewestKeptWhenFull) {
