@@ -36,7 +36,8 @@ TEST(Bus, ScanAndMapIdentifyAndLayOutEveryDrive) {
 
     // Each drive's image share (bytes and layout: tests/stack; what it carries: tests/ecmaster).
     ASSERT_EQ(bus.map(), 50 * kDrives);
-    EXPECT_EQ(bus.slave(1).FMMU[0].FMMUtype << 4 | bus.slave(1).FMMU[1].FMMUtype, 0x21);  // SII order
+    EXPECT_EQ(bus.slave(1).FMMU[0].FMMUtype << 4 | bus.slave(1).FMMU[1].FMMUtype,
+              0x21);  // SII order
     EXPECT_EQ(ecx_statecheck(bus.ctx(), 0, EC_STATE_SAFE_OP, bustest::kStateTimeoutUs),
               EC_STATE_SAFE_OP)
         << "mapping requests SAFE-OP";
@@ -188,6 +189,7 @@ TEST(Bus, ClocksStateErrorsAndAPulledCable) {
     EXPECT_EQ(bus.slave(3).state, 0) << "a lost slave reads as state 0";
     EXPECT_EQ(bus.slave(2).state, EC_STATE_OPERATIONAL);
     EXPECT_EQ(ecx_recover_slave(bus.ctx(), 3, 500), 0) << "nobody at the position";
+    EXPECT_EQ(ecx_reconfig_slave(bus.ctx(), 3, 500), 0);
     bus.chain->plugDrive(3);
     ASSERT_EQ(ecx_recover_slave(bus.ctx(), 3, 500), 1);
     EXPECT_EQ(bus.reg(3, 0x0010, 2), (Bytes{0x03, 0x10}));

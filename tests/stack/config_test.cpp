@@ -396,10 +396,11 @@ TEST_F(RecordingBus, SmallSlavesWithoutMailboxShareAByte) {
               (Bytes{0, 0, 0, 0, 1, 0, 4, 4, 0x00, 0x0F, 0, 0x02, 1, 0, 0, 0}));
     EXPECT_EQ(written(0x1001, 0x0800), (Bytes{0x00, 0x0F, 0x01, 0x00, 0x44, 0x00, 0x01, 0x00}));
     const ec_slavet& all = master.slave(0);
-    EXPECT_EQ(std::tuple(master.slave(2).Ostartbit, master.slave(2).outputs,
-                         master.group(0).expectedWKC, master.slave(1).Obytes, io.Obytes, io.Ibytes,
-                         io.inputs, all.Obits, all.Ibits, all.inputs),
-              std::tuple(4, iomap, 7, 0, 1, 1, iomap + 2, 16, 8, iomap + 2));
+    EXPECT_EQ(
+        std::tuple(master.slave(2).Ostartbit, master.slave(2).outputs, master.group(0).expectedWKC,
+                   master.slave(1).Obytes, io.Obytes, io.Ibytes, io.inputs, all.Obits, all.Ibits,
+                   all.inputs, master.group(0).inputs, master.slave(1).FMMUunused, io.FMMUunused),
+        std::tuple(4, iomap, 7, 0, 1, 1, iomap + 2, 16, 8, iomap + 2, iomap + 2, 1, 2));
     // With every other FMMU taken, the inputs stay unmapped rather than take the outputs' FMMU.
     io.FMMU1func = io.FMMU2func = io.FMMU3func = 3;
     ASSERT_EQ(ecx_config_map_sized(master.get(), iomap, sizeof iomap), 3);
