@@ -177,6 +177,7 @@ private slots:
                 r.value(1, 24) < 0.5f && r.value(1, 25) == 1.0f && r.value(0, 0) == 0.0f);
         QVERIFY(r.gapCount() <= master()->busFigures().skippedCycles);  // a loaded host skips
         QCOMPARE(r.identities.at(2).at("product_type"), window->productTypeOf(2).toStdString());
+        QCOMPARE(r.identities.size(), size_t(3));  // one per drive on the bus, no more
 
         QTemporaryDir dir;
         const QString path = dir.filePath(u"step.zscope"_s);
