@@ -43,6 +43,22 @@ private slots:
                 used += scope.findChild<QWidget*>(fields[f])->isEnabled() ? "CLBE"[f] : '-';
             QCOMPARE(used, uses[kind]);
         }
+        // Channels of drives not on the bus (none is) keep their drive; each signal once. The
+        // window's own edit leaves the rows in place.
+        for (const int drive : {0, 1})
+            scope.tool()->addChannel({drive, scope::Signal::Torque});
+        QCoreApplication::processEvents();
+        const auto* table = scope.findChild<QTableWidget*>("tableWidget_channels");
+        const auto cell = [table](int row, int column) {
+            return qobject_cast<QComboBox*>(table->cellWidget(row, column));
+        };
+        const QPointer<QWidget> drive1 = cell(1, 0);
+        qobject_cast<QDoubleSpinBox*>(table->cellWidget(0, 2))->setValue(2.0);
+        QCoreApplication::processEvents();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QCOMPARE(std::tuple(cell(0, 0)->currentText(), cell(1, 0)->currentText(),
+                            cell(1, 1)->count(), drive1.data()),
+                 std::tuple(u"Drive 0"_s, u"Drive 1"_s, int(scope::kSignalCount), cell(1, 0)));
         const QCustomPlot* plot = scope.findChild<QCustomPlot*>();
         QVERIFY(plot->legend->visible());
         // Settings the tool takes from elsewhere show in the widgets, after the window's own.
@@ -54,7 +70,7 @@ private slots:
                                 {.drive = 1, .signal = scope::Signal::Mode, .label = "mode"}},
                                0.002);
             for (uint64_t c = 0; c < 10; ++c)
-                r.append(c, int64_t(c) * 2'000'000, std::array{sw, 8.0f}.data());
+                r.append(c, int64_t(c) * 2'000'000, std::array{sw, 1234.5677f}.data());
             return r;
         };
         QTemporaryDir dir;
@@ -65,7 +81,8 @@ private slots:
         scope.setCursors(0.002, 0.010);
         QVERIFY2(first.startsWith(u"A: -0.0135 s   B: -0.0045 s   Δt: 0.0090 s"_s) &&
                      label->text().contains(u"sw: A 0x0237   B 0x0237"_s) &&
-                     label->text().contains(u"mode: A 8   B 8   Δ 0"_s),
+                     label->text().contains(u"mode: A 1234.57   B 1234.57   Δ 0"_s) &&
+                     plot->itemCount() == 2,
                  qPrintable(first + u'\n' + label->text()));
         // Ctrl+click moves cursor A, Ctrl+right-click or Shift+click B; a cursor taken follows
         // the mouse.
