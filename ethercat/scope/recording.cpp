@@ -318,7 +318,8 @@ bool writeFileAtomically(const std::string& path, std::string_view bytes, std::s
         }
         done += static_cast<size_t>(n);
     }
-    if (::fsync(fd) != 0 || ::close(fd) != 0) {
+    const bool synced = ::fsync(fd) == 0;  // closed either way
+    if (::close(fd) != 0 || !synced) {
         ::unlink(temp.c_str());
         return fail(error, "cannot flush " + temp);
     }

@@ -8,6 +8,7 @@
 #include "scope/recording.h"
 
 using namespace scope;
+namespace fs = std::filesystem;
 
 namespace {
 
@@ -41,13 +42,19 @@ std::vector<std::string> linesOf(const std::string& path) {
 TEST(ScopeRecording, RoundTripThroughTheFileKeepsEverything) {
     const Recording r = sampleRecording();
     EXPECT_EQ(r.gapCount(), 2u);  // into cycle 200 and back out of it
-    const std::string path =
-        (std::filesystem::temp_directory_path() / "scope_test.zscope").string();
+    const std::string path = (fs::temp_directory_path() / "scope_test.zscope").string();
     std::string error;
+    const auto openFiles = [] {
+        return std::distance(fs::directory_iterator("/proc/self/fd"), fs::directory_iterator());
+    };
+    const auto open = openFiles();
     ASSERT_TRUE(r.save(path, &error)) << error;
+    EXPECT_TRUE(openFiles() == open &&
+                (fs::status(path).permissions() & fs::perms::owner_read) == fs::perms::owner_read)
+        << "closed, and readable by its owner";
     const auto back = Recording::load(path, &error);
     ASSERT_TRUE(back) << error;
-    EXPECT_TRUE(*back == r && !std::filesystem::exists(path + ".part")) << "or a temporary left";
+    EXPECT_TRUE(*back == r && !fs::exists(path + ".part")) << "or a temporary left";
     const Recording none({{.drive = 1}}, 0.004);  // no sample: the header ends the file
     EXPECT_EQ(Recording::fromBytes(none.toBytes(), &error), none) << error;
 
@@ -60,7 +67,7 @@ TEST(ScopeRecording, RoundTripThroughTheFileKeepsEverything) {
     EXPECT_EQ(linesOf(Recording::eventsCsvPath(csv)).at(1),
               "112,0.224000000,emergency,2,\"emcy 0x2310: \"\"過流\"\", a: b\"");
     for (const auto& file : {path, csv, Recording::eventsCsvPath(csv)})
-        std::filesystem::remove(file);
+        fs::remove(file);
 }
 
 TEST(ScopeRecording, MalformedFilesAreRefusedWithAReason) {
@@ -93,6 +100,7 @@ TEST(ScopeRecording, MalformedFilesAreRefusedWithAReason) {
         {"absurd sample count", header("samples: 40", "samples: 99999999999999"), "too large"},
         {"negative sample count", header("samples: 40", "samples: -40"), "bad header"},
         {"no cycle time", header("cycle_time_s: 0.002", "cycle_time_s: 0"), "cycle time"},
+        {"cycle time over 1 s", header("cycle_time_s: 0.002", "cycle_time_s: 1.5"), "cycle time"},
         {"trigger beyond", header("trigger_index: 12", "trigger_index: 40"), "trigger index"},
         {"unknown signal", header("signal: torque", "signal: force"), "unknown signal"},
         {"channel missing a key", header("label: \"pos\"", ""), "label"},

@@ -95,7 +95,7 @@ TEST(Sii, DecodesADrivesCategoriesAndRejectsEveryDamagedImage) {
     manyEntries[2] = 1;
     Bytes oversized = SiiImage().category(ec::kSiiCatFmmu, {1, 2}).end().bytes;
     ec::putU16(&oversized[0x82], 0x7000);
-    const Bytes longString = SiiImage().category(ec::kSiiCatStrings, {1, 40, 'A', 'B'}).end().bytes;
+    const Bytes longString = SiiImage().category(ec::kSiiCatStrings, {1, 3, 'A', 'B'}).end().bytes;
     for (const Bytes& damaged :
          {longString, SiiImage().category(ec::kSiiCatTxPdo, manyEntries).end().bytes, oversized,
           SiiImage().category(ec::kSiiCatFmmu, {1, 2}).bytes})
@@ -399,8 +399,9 @@ TEST_F(RecordingBus, SmallSlavesWithoutMailboxShareAByte) {
     EXPECT_EQ(
         std::tuple(master.slave(2).Ostartbit, master.slave(2).outputs, master.group(0).expectedWKC,
                    master.slave(1).Obytes, io.Obytes, io.Ibytes, io.inputs, all.Obits, all.Ibits,
-                   all.inputs, master.group(0).inputs, master.slave(1).FMMUunused, io.FMMUunused),
-        std::tuple(4, iomap, 7, 0, 1, 1, iomap + 2, 16, 8, iomap + 2, iomap + 2, 1, 2));
+                   all.inputs, master.group(0).inputs, master.slave(1).FMMUunused, io.FMMUunused,
+                   master.group(0).docheckstate),
+        std::tuple(4, iomap, 7, 0, 1, 1, iomap + 2, 16, 8, iomap + 2, iomap + 2, 1, 2, false));
     // With every other FMMU taken, the inputs stay unmapped rather than take the outputs' FMMU.
     io.FMMU1func = io.FMMU2func = io.FMMU3func = 3;
     ASSERT_EQ(ecx_config_map_sized(master.get(), iomap, sizeof iomap), 3);
