@@ -22,7 +22,7 @@ private slots:
         for (const auto& [adapter, slaves, result, line] :
              std::initializer_list<std::tuple<QString, int, int, QString>>{
                  {"zt-none", -1, kBusUnusable, "[Init] Initialization on zt-none failed."},
-                 {"t-c", 0, kBusUnusable, "[Init] 没有有效从站."},
+                 {"t-c", 32, kBusUnusable, "[Init] 没有有效从站."},  // 32 taken, no drive
                  {"t-33", 33, kBusUnusable, "[Init] Bus refused: more than 32 slaves."},
                  {"t-21", 21, kBusUnusable,
                   "[Init] Bus refused: process image of 1050 bytes exceeds the 1024-byte buffer."},
@@ -31,8 +31,8 @@ private slots:
                   "configuration\n"},
                  {"t-deaf", 2, kBusModeCheckFailed, "Communication error"}}) {
             sim::ChainConfig cfg = sim::ChainConfig::drives(std::max(slaves, 1));
-            if (slaves == 0 || slaves == 33)
-                cfg.slaves.assign(size_t(std::max(slaves, 1)), sim::SlaveConfig::coupler());
+            if (slaves >= 32)
+                cfg.slaves.assign(size_t(slaves), sim::SlaveConfig::coupler());
             if (adapter == "t-deaf")
                 cfg.slaves[1].ignoresMode = true;  // keeps reporting mode 0
             else if (adapter == "t-refuse")
@@ -114,7 +114,8 @@ private slots:
         QCOMPARE(m.driveInputs(1)->modeDisplay, int16_t{10});
 
         m.disconnectBus();
-        QVERIFY(!m.isConnected() && !m.cycleRunning() && bus.chain->alState(2) == EC_STATE_INIT);
+        QVERIFY(!m.isConnected() && !m.cycleRunning() && !m.isEnabled() &&
+                bus.chain->alState(2) == EC_STATE_INIT);
         const uint64_t frames = bus.chain->framesSeen();
         QTest::qWait(40);
         QCOMPARE(bus.chain->framesSeen(), frames);  // no cycle after disconnect returned

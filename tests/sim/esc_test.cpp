@@ -191,6 +191,7 @@ TEST_F(AlTest, PowerOnRegistersAndRefusedTransitions) {
     // The controller's identity, and the PDI settings from SII word 0 (SPI, SYNC out, latch in).
     EXPECT_EQ(fprd(chain, st, kRegType, 10).data, (Bytes{0x11, 2, 3, 0, 8, 8, 8, 0x0F, 0x0C, 0}));
     EXPECT_EQ(fprd(chain, st, kRegPdiControl, 2).u16(), 0x0C05);
+    EXPECT_EQ(fprd(chain, st, kRegWatchdogPdi, 2).u16(), 1000) << "100 ms";
     const Bytes sms = fprd(chain, st, kRegSm0, 32).data;  // the firmware holds every SM off
     EXPECT_EQ(std::tuple(sms[7], sms[15], sms[23], sms[31]), std::tuple(1, 1, 1, 1));
     // Refused and acknowledged, unknown states, PRE-OP and BOOT without mailbox SyncManagers.
