@@ -201,6 +201,8 @@ TEST_F(MbxTest, TransferRefusalsAndAborts) {
     auto normal = [](uint8_t cmd, uint16_t index, size_t n) {
         return sdoRequest(cmd, index, 0, uint32_t(n)) + Bytes(n, 'z');  // behind the 10-byte header
     };
+    // The last four rewrite the mapping as CoE has it: count 0, entries the drive has, count back.
+    // clang-format off
     const std::pair<Bytes, uint32_t> cases[] = {
         {sdoRequest(0x40, 0x1018, 5), kAbortNoSub},   {expedited(0x1000, 0, 4), kAbortReadOnly},
         {expedited(kParams, 1, 2), kAbortReadOnly},   {expedited(kParams, 2, 4), kAbortTooHigh},
@@ -209,7 +211,10 @@ TEST_F(MbxTest, TransferRefusalsAndAborts) {
         {normal(0x31, 0x1018, 4), kAbortAccess},      {sdoRequest(0xE0, 0x1000, 0), kAbortCommand},
         {sdoRequest(0x60, 0x1000, 0), kAbortCommand}, {sdoRequest(0x00, 0x1000, 0), kAbortCommand},
         {expedited(kRxMap, 1, 4), kAbortOrder},       {expedited(kRxMap, 0, 1), kAbortCount},
-        {sdoRequest(0x2F, 0x1C12, 0, 2), 0x06090030}, {sdoRequest(0x2F, 0x1C12, 0, 1), 0}};
+        {sdoRequest(0x2F, 0x1C12, 0, 2), 0x06090030}, {sdoRequest(0x2F, 0x1C12, 0, 1), 0},
+        {sdoRequest(0x2F, kRxMap, 0, 0), 0},          {sdoRequest(0x23, kRxMap, 1, 0x60400010), 0},
+        {sdoRequest(0x23, kRxMap, 2, 0x60400010), 0x06040041}, {sdoRequest(0x2F, kRxMap, 0, 8), 0}};
+    // clang-format on
     for (const auto& [request, abort] : cases) {
         const auto m = exchange(kMbxTypeCoE, request);
         ASSERT_TRUE(m && (m->abort() ? m->u32(6) : 0) == abort)
@@ -217,6 +222,7 @@ TEST_F(MbxTest, TransferRefusalsAndAborts) {
         const bool echoed = abort && request[2] != 0x60 && request[2] != 0x00;  // index and sub
         EXPECT_TRUE(!echoed || std::equal(&m->data[3], &m->data[6], &request[3]));
     }
+    EXPECT_EQ(exchange(kMbxTypeCoE, sdoRequest(0x40, 0x1001, 0))->data[6], 0) << "no error";
 }
 
 TEST_F(MbxTest, BootloaderTakesFilesByFoe) {
