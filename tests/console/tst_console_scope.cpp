@@ -65,12 +65,12 @@ private slots:
         scope.tool()->setSettings({scope::TriggerMode::Normal, {}, 0.002, 0.5, 0.1});
         QCOMPARE(scope.findChild<QComboBox*>("comboBox_mode")->currentIndex(), 1);
 
-        const auto words = [](float sw) {  // a status word and the mode, ten cycles
+        const auto words = [](float sw) {  // a status word counting up and the mode, ten cycles
             scope::Recording r({{.drive = 1, .signal = scope::Signal::StatusWord, .label = "sw"},
                                 {.drive = 1, .signal = scope::Signal::Mode, .label = "mode"}},
                                0.002);
             for (uint64_t c = 0; c < 10; ++c)
-                r.append(c, int64_t(c) * 2'000'000, std::array{sw, 1234.5677f}.data());
+                r.append(c, int64_t(c) * 2'000'000, std::array{sw + float(c), 1234.5677f}.data());
             return r;
         };
         QTemporaryDir dir;
@@ -78,9 +78,9 @@ private slots:
         QVERIFY(words(0x0237).save(path.toStdString()) && scope.tool()->open(path, &error));
         const QLabel* label = scope.findChild<QLabel*>("label_readout");
         const QString first = label->text();  // the cursors a quarter in from each end
-        scope.setCursors(0.002, 0.010);
+        scope.setCursors(-0.0151, -0.010);    // the samples nearest: 1 and 4 (of 0..9)
         QVERIFY2(first.startsWith(u"A: -0.0135 s   B: -0.0045 s   Δt: 0.0090 s"_s) &&
-                     label->text().contains(u"sw: A 0x0237   B 0x0237"_s) &&
+                     label->text().contains(u"sw: A 0x0238   B 0x023b"_s) &&
                      label->text().contains(u"mode: A 1234.57   B 1234.57   Δ 0"_s) &&
                      plot->itemCount() == 2,
                  qPrintable(first + u'\n' + label->text()));
