@@ -170,6 +170,8 @@ TEST(Bus, ClocksStateErrorsAndAPulledCable) {
     EXPECT_EQ(std::tuple(bus.reg(2, 0x0981, 1)[0], ec::getU32(bus.reg(2, 0x09A0, 4).data()),
                          start % kCycle, start > ec::getU64(before) + 100000000),
               std::tuple(0x03, kCycle, 0u, true));
+    ecx_dcsync0(bus.ctx(), 3, false, 0, 0);  // off is all off, cyclic operation included
+    EXPECT_EQ(bus.reg(3, 0x0981, 1)[0], 0);
 
     // A SAFE-OP error in operation is seen and acknowledged.
     bus.chain->forceSafeOpError(3, ec::kAlSmWatchdog);
