@@ -84,8 +84,7 @@ private slots:
                      label->text().contains(u"mode: A 1234.57   B 1234.57   Δ 0"_s) &&
                      plot->itemCount() == 2,
                  qPrintable(first + u'\n' + label->text()));
-        // Ctrl+click moves cursor A, Ctrl+right-click or Shift+click B; a cursor taken follows
-        // the mouse.
+        // Ctrl+click moves cursor A, Ctrl+right-click or Shift+click B; a grabbed cursor follows.
         scope.resize(900, 600);
         scope.show();
         QCustomPlot* area = scope.findChild<QCustomPlot*>();

@@ -50,8 +50,7 @@ private slots:
         for (int n = 4; n <= 5; ++n)
             worker.post(&a, [&, n](const TransferWorker::Cancelled& c) { record(c ? -n : n); });
         QTRY_VERIFY(!worker.busy(&a));
-        // A cancel that does not wait flags A's queued transfer (it still runs), not B's running
-        // one.
+        // A cancel that does not wait flags A's queued transfer (it still runs), not B's running.
         std::atomic<int> stepB{0};
         worker.post(&b, [&](const TransferWorker::Cancelled& c) {
             for (stepB = 1; stepB != 2;)
