@@ -202,6 +202,10 @@ private slots:
         ScopeTool offline(nullptr);
         QVERIFY2(offline.open(path, &error), qPrintable(error));
         QVERIFY(*offline.recording() == r);
+        QVERIFY(tool->start());  // stopped before a trigger: the last recording's line goes
+        tool->stop();
+        QTRY_COMPARE(window->findChild<ScopeWindow*>()->findChild<QLabel*>("label_status")->text(),
+                     u"Stopped."_s);
         tool->removeChannel(1);  // the trigger moves to the channel left
         QTRY_COMPARE(window->findChild<QComboBox*>("comboBox_triggerChannel")->currentIndex(), 0);
     }
