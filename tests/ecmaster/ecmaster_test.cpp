@@ -434,7 +434,8 @@ private slots:
             std::tuple(frames.back().values[0], frames.back().values[1], frames.back().values[2]),
             std::tuple(float(scope::signalValue(v, *m.driveInputs(1), m.commandRecord(2))),
                        float(m.driveInputs(2)->statusWord), 0.5f));
-        QVERIFY(std::isnan(frames.back().values[3]) && frames.back().flags == 0);
+        QVERIFY(std::isnan(frames.back().values[3]) && frames.back().flags == 0 &&
+                m.driveInputs(0).has_value());  // the drive at slave 1 too
 
         QVERIFY(m.enableDrive(0));
         m.quickStop({0});
