@@ -167,9 +167,9 @@ TEST(Bus, ClocksStateErrorsAndAPulledCable) {
     constexpr uint32_t kCycle = 2000000;
     ecx_dcsync0(bus.ctx(), 2, true, kCycle, 0);
     const uint64_t start = ec::getU64(bus.reg(2, 0x0990, 8).data());
-    EXPECT_EQ(std::tuple(bus.reg(2, 0x0981, 1)[0], ec::getU32(bus.reg(2, 0x09A0, 4).data()),
+    EXPECT_EQ(std::tuple(bus.reg(2, 0x0980, 2), ec::getU32(bus.reg(2, 0x09A0, 4).data()),
                          start % kCycle, start > ec::getU64(before) + 100000000),
-              std::tuple(0x03, kCycle, 0u, true));
+              std::tuple(Bytes{0x00, 0x03}, kCycle, 0u, true));  // the master owns the unit
     ecx_dcsync0(bus.ctx(), 3, false, 0, 0);  // off is all off, cyclic operation included
     EXPECT_EQ(bus.reg(3, 0x0981, 1)[0], 0);
 
