@@ -10,7 +10,8 @@ always restored, also on Ctrl-C, and the build is brought back up to date at the
 
 usage (from the project root, with a configured build folder):
   tools/mutants.py [--build build] [--count 40] [--seeds 1,2,3] [--layers ethercat,sim,...]
-                   [--headers] [--include-soak] [--list] [--report mutants.tsv] [--resume] [--reverse]
+                   [--headers] [--files a.cpp,b.cpp] [--include-soak] [--list] [--report mutants.tsv]
+                   [--resume] [--reverse]
 
 The same seed and the same sources give the same mutants. Several seeds run in one go: a mutant
 that two seeds both pick is built and tested once and counts for both. The score per layer is
@@ -161,6 +162,8 @@ def main():
     ap.add_argument("--seeds", help="comma-separated seeds, run in one go (overrides --seed)")
     ap.add_argument("--layers", default=",".join(LAYERS))
     ap.add_argument("--headers", action="store_true", help="mutate headers too (slow rebuilds)")
+    ap.add_argument("--files", help="comma-separated source paths: sample only their sites, to "
+                                    "judge the tests of a few files rather than of the product")
     ap.add_argument("--include-soak", action="store_true", help="also run the fault soak")
     ap.add_argument("--build-timeout", type=int, default=600)
     ap.add_argument("--test-timeout", type=int, default=300)
@@ -175,6 +178,9 @@ def main():
     root = os.getcwd()
     layers = [l for l in args.layers.split(",") if os.path.isdir(os.path.join(root, l))]
     everything = sites(root, layers, args.headers)
+    if args.files:
+        wanted = set(args.files.split(","))
+        everything = [site for site in everything if site[1] in wanted]
     if not everything:
         sys.exit("no mutation sites found under " + ", ".join(layers))
     seeds = [int(x) for x in args.seeds.split(",")] if args.seeds else [args.seed]
