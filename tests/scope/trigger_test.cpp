@@ -106,6 +106,11 @@ TEST(ScopeTrigger, ModesShotsAndRoll) {
                   std::tuple(row.triggerCycles, row.armedAfter,
                              row.mode == TriggerMode::Continuous ? 50u : 10u, 1000u));
     }
+    Acquisition one(settingsFor(TriggerMode::Continuous, {}), 1, kChannels);  // a roll of a frame
+    const Frame f = frameAt(7, 1);
+    const EventRecord e{.cycle = 7, .drive = 1, .kind = EventKind::Emergency};
+    one.feed({&f, 1}, {&e, 1});
+    EXPECT_EQ(one.snapshot().events.size(), 1u);
 }
 
 TEST(ScopeTrigger, ManualTriggerGapsAndForeignGenerations) {
