@@ -192,6 +192,8 @@ TEST(Bus, ClocksStateErrorsAndAPulledCable) {
     EXPECT_EQ(bus.slave(2).state, EC_STATE_OPERATIONAL);
     EXPECT_EQ(ecx_recover_slave(bus.ctx(), 3, 500), 0) << "nobody at the position";
     EXPECT_EQ(ecx_reconfig_slave(bus.ctx(), 3, 500), 0);
+    ecx_eeprom2master(bus.ctx(), 3);
+    EXPECT_EQ(bus.slave(3).eep_pdi, 1) << "unanswered: still the PDI's";
     bus.chain->plugDrive(3);
     ASSERT_EQ(ecx_recover_slave(bus.ctx(), 3, 500), 1);
     EXPECT_EQ(bus.reg(3, 0x0010, 2), (Bytes{0x03, 0x10}));
