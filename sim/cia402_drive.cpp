@@ -413,7 +413,14 @@ void Cia402Drive::serveCoe(std::span<const uint8_t> data) {
     }
     sdo_.oversizedUpload = mbx_.misbehaviour == Misbehaviour::OversizedUpload;
     sdo_.segmentsBeyondSize = mbx_.misbehaviour == Misbehaviour::SegmentsBeyondSize;
+    sdo_.stuckSegmentToggle = mbx_.misbehaviour == Misbehaviour::StuckSegmentToggle;
     const auto reply = sdo_.handle(data, esc_->smWindow(0).size(), esc_->smWindow(1).size());
+    const uint8_t specifier = reply.size() >= kSdoLength ? reply[2] >> 5 : 0;  // initiate: 2, 3
+    if (mbx_.misbehaviour == Misbehaviour::SdoOtherObjectFirst && (specifier & 0x6) == 2) {
+        auto other = reply;
+        wr16(&other[3], static_cast<uint16_t>(rd16(&other[3]) + 1));
+        mbx_.send(*esc_, ec::kMbxTypeCoE, other);
+    }
     if (!reply.empty())
         mbx_.send(*esc_, ec::kMbxTypeCoE, reply);
 }

@@ -251,6 +251,8 @@ std::string CommandInterpreter::execute(const std::string& line) {
             {"none", Misbehaviour::None},
             {"oversized-upload", Misbehaviour::OversizedUpload},
             {"segments-beyond-size", Misbehaviour::SegmentsBeyondSize},
+            {"stuck-toggle", Misbehaviour::StuckSegmentToggle},
+            {"other-object", Misbehaviour::SdoOtherObjectFirst},
             {"short-length", Misbehaviour::ShortMailboxLength},
             {"wrong-foe-ack", Misbehaviour::WrongFoeAck},
             {"garbage", Misbehaviour::Garbage},
@@ -263,9 +265,9 @@ std::string CommandInterpreter::execute(const std::string& line) {
         const auto mode = w.size() == 3 ? kModes.find(w[2]) : kModes.end();
         if (!k || mode == kModes.end())
             return usage(
-                "K none|oversized-upload|segments-beyond-size|short-length|"
-                "wrong-foe-ack|garbage|silent|info-fragment-count|info-short-reply|"
-                "info-long-names|info-other-object");
+                "K none|oversized-upload|segments-beyond-size|stuck-toggle|other-object|"
+                "short-length|wrong-foe-ack|garbage|silent|info-fragment-count|"
+                "info-short-reply|info-long-names|info-other-object");
         if (!chain_.setMailboxMisbehaviour(*k, mode->second))
             return notDrive(*k);
         return "misbehave " + std::to_string(*k) + " " + w[2];

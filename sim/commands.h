@@ -19,9 +19,9 @@
 //   firmware K                 name, size and CRC-32 of the last file drive K received over FoE
 //   param K ID                 raw bytes and value of drive parameter ID (0x6101:ID+1)
 //   misbehave K MODE           mailbox replies of drive K malformed: none, oversized-upload,
-//                              segments-beyond-size, short-length, wrong-foe-ack, garbage,
-//                              silent, info-fragment-count, info-short-reply, info-long-names,
-//                              info-other-object
+//                              segments-beyond-size, stuck-toggle, other-object, short-length,
+//                              wrong-foe-ack, garbage, silent, info-fragment-count,
+//                              info-short-reply, info-long-names, info-other-object
 //   drop K N | duplicate K     lose drive K's next N mailbox replies / send the next one twice
 //   stats                      frames seen and lost
 //   quit

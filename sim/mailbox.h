@@ -19,6 +19,10 @@ enum class Misbehaviour {
     OversizedUpload,
     // A segmented SDO upload sends further segments beyond the announced complete size.
     SegmentsBeyondSize,
+    // Every SDO upload segment carries toggle bit 0, whatever the request's toggle.
+    StuckSegmentToggle,
+    // Every SDO initiate response comes after the same response for another object (index + 1).
+    SdoOtherObjectFirst,
     // The mailbox header gives a data length (2) shorter than the protocol header behind it.
     ShortMailboxLength,
     // FoE ACKs carry the wrong packet number (the right one plus one).

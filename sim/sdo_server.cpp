@@ -200,7 +200,7 @@ std::vector<uint8_t> SdoServer::uploadSegment(std::span<const uint8_t> rq, size_
         txWindow > kMbxHeader + kSegmentData ? txWindow - kMbxHeader - kSegmentData : 0;
     const size_t m = std::min(data_.size() - offset_, room);
     const bool last = offset_ + m == data_.size();
-    uint8_t cmd = static_cast<uint8_t>(toggle << 4);
+    uint8_t cmd = stuckSegmentToggle ? 0 : static_cast<uint8_t>(toggle << 4);
     if (m < 7)
         cmd = static_cast<uint8_t>(cmd | ((7 - m) << 1));
     if (last)

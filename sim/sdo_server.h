@@ -29,6 +29,8 @@ public:
     // Every upload goes segmented (no data in the first reply, none expedited) and the segments
     // go on beyond the announced size.
     bool segmentsBeyondSize = false;
+    // Upload segments answer with toggle bit 0 each time.
+    bool stuckSegmentToggle = false;
 
 private:
     enum class Mode { Idle, Download, Upload };
