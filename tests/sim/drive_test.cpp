@@ -173,8 +173,9 @@ fall-back 2 2|error:;fall-back 2 4|error:;pull 0|error:;pull 4|error:;pull x|err
 safeop-error 1|error:;joint 2 2|error:;safeop-error 1 0x10000|error:;refuse 1 8|error:;
 refuse 1 16 1|error:;loss 2 1|error:;loss 0.5|error:;loss 0.5 1 at 4|error:;loss 0.5 1 at|error:;
 corrupt 4|error:;corrupt 2 back|error:;fault 2|error:;fault 2 0x100000000|error:;
-fault 2 1 0x100000000|error:;param 2 37|error:;emergency 2 0x10000|error:;misbehave 2 rude|error:;
-drop 2|error:;frobnicate|error:;quit|bye;)";
+fault 2 1 0x100000000|error:;param 2 37|error: usage: param K ID;emergency 2 0x10000|error:;
+emergency 2 1 0x100|error:;misbehave 2 rude|error:;safeop-error 2 0xFFFF|safeop-error 2 0xffff;
+joint 1|error: slave 1 is not a drive;drop 2|error:;frobnicate|error:;quit|bye;)";
     std::erase(text, '\n');
     std::istringstream script(text);
     for (std::string line, reply;
