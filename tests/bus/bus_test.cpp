@@ -24,6 +24,14 @@ TEST(Bus, ScanAndMapIdentifyAndLayOutEveryDrive) {
                   std::tuple(0x1000 + n, 0x0B7Au, 0x514A3330u, 0x00010000u, std::string("QJ30"),
                              0x00010026u, 0x00010020u, n - 1, n == kDrives ? 1 : 2));
         EXPECT_TRUE(s.hasdc && (s.mbx_proto & ec::kMbxProtoCoE));
+        const bool last = n == kDrives;  // PDI, ports, FMMU use, mailboxes, process data SMs
+        EXPECT_EQ(
+            (std::vector<int>{s.Itype, s.ptype, s.activeports, s.consumedports, s.FMMU2func,
+                              s.mbx_wo, s.mbx_l, s.mbx_ro, s.mbx_rl, s.CoEdetails, s.FoEdetails,
+                              s.SMtype[2], s.SMtype[3], s.SM[2].StartAddr, s.SM[2].SMlength,
+                              int(s.SM[2].SMflags), s.SM[3].SMlength, s.eep_pdi}),
+            (std::vector<int>{0x0C05, 0x0F, last ? 1 : 3, last ? 0 : 2, 3, 0x1000, 128, 0x1080, 128,
+                              0x0F, 1, 3, 4, 0x1100, 18, 0x10064, 32, 1}));
         // What the scan writes that the simulated drives do not act on: DL control (the first
         // slave drops non-EtherCAT frames), the event mask, the DC filters' reset values.
         EXPECT_EQ(std::tuple(bus.reg(n, 0x0100, 4), bus.reg(n, 0x0200, 2), bus.reg(n, 0x0930, 6)),
