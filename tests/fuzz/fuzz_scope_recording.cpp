@@ -1,18 +1,8 @@
 // Arbitrary recording files: refused with a reason, or accepted and, written out, read back same.
-#include <cstdio>
-#include <cstdlib>
 #include <string_view>
 
+#include "fuzz_abort.h"
 #include "scope/recording.h"
-
-namespace {
-
-void abortWith(const char* what) {
-    std::fprintf(stderr, "fuzz_scope_recording: %s\n", what);
-    std::abort();
-}
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string error;

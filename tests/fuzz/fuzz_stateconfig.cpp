@@ -1,19 +1,14 @@
 // Arbitrary definitions files: a refused one leaves the tables unchanged, an accepted one decodes.
 #include <QtGlobal>
 
-#include <cstdlib>
 #include <tuple>
 
+#include "fuzz_abort.h"
 #include "stateconfig.h"
 
 namespace {
 
 void quiet(QtMsgType, const QMessageLogContext&, const QString&) {}
-
-void abortWith(const char* what) {
-    std::fprintf(stderr, "fuzz_stateconfig: %s\n", what);
-    std::abort();
-}
 
 const QByteArray kKnown =
     "QJ30:\n  error_word:\n    1<<0: over current\n  state_word:\n    1<<3: fault\n";

@@ -3,8 +3,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <deque>
 #include <functional>
@@ -15,6 +13,7 @@
 
 #include "ethercat.h"
 #include "frame.h"
+#include "fuzz_abort.h"
 #include "link.h"
 #include "protocol.h"
 #include "wire.h"
@@ -22,11 +21,6 @@
 namespace fuzz {
 
 using Bytes = std::vector<uint8_t>;
-
-[[noreturn]] inline void abortWith(const char* what) {
-    std::fprintf(stderr, "fuzz target: %s\n", what);
-    std::abort();
-}
 
 // Running out of input yields zeros and empty records, never an out-of-range read.
 class FuzzInput {
