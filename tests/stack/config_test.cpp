@@ -292,22 +292,22 @@ TEST_F(RecordingBus, RegisterDatagramsRideInTheProcessDataFrames) {
             return 1;
         })};
     };
-    std::array<std::array<uint8_t, 8>, 41> replies{};
-    std::array<ec_datagramt, 41> extra{};
-    for (size_t i = 0; i < 41; ++i) {
-        const auto station = static_cast<uint16_t>(0x1001 + i % 20);
-        const uint16_t reg = i < 20 ? 0x0910 : 0x0920;
-        extra[i].cmd = i < 20 ? ec::Command::FPRD : ec::Command::FPWR;
-        extra[i].address = static_cast<uint32_t>(station) | static_cast<uint32_t>(reg) << 16;
-        extra[i].length = 8, extra[i].in = replies[i];
+    std::array<std::array<uint8_t, 8>, 42> replies{};
+    std::array<ec_datagramt, 42> all{};  // the first and the last fit no frame
+    const std::span extra(all.begin() + 1, 40);
+    for (size_t i = 0; i < 42; ++i) {
+        const auto station = static_cast<uint16_t>(0x1001 + (i + 19) % 20);
+        const uint16_t reg = i <= 20 ? 0x0910 : 0x0920;
+        all[i].cmd = i <= 20 ? ec::Command::FPRD : ec::Command::FPWR;
+        all[i].address = static_cast<uint32_t>(station) | static_cast<uint32_t>(reg) << 16;
+        all[i].length = i % 41 == 0 ? ec::kMaxDatagramData + 1 : 8, all[i].in = replies[i];
     }
-    extra[40].length = ec::kMaxDatagramData + 1;  // fits no frame
     for (const bool lost : {false, true}) {
         loseSecond = lost;
         const size_t before = script->sentCount();
         const uint64_t framesBefore = ecx_processdata_frames(master.get());
         replies = {};
-        ASSERT_EQ(ecx_send_processdata(master.get(), extra), 1);
+        ASSERT_EQ(ecx_send_processdata(master.get(), all), 1);
         EXPECT_EQ(ecx_receive_processdata(master.get(), 100000), 1);
         const auto sent = script->sentFrames();
         ASSERT_EQ(sent.size() - before, 2u);
@@ -320,13 +320,14 @@ TEST_F(RecordingBus, RegisterDatagramsRideInTheProcessDataFrames) {
         for (size_t i = 0; i < 40; ++i) {
             const DatagramView& d = i < inFirst ? first[i + 2] : second[i - inFirst];
             const bool answered = !lost || i < inFirst;
-            EXPECT_EQ(std::tuple(d.cmd, d.adp, d.ado, extra[i].wkc, ec::getU16(replies[i].data())),
-                      std::tuple(uint8_t(extra[i].cmd), uint16_t(0x1001 + i % 20),
-                                 uint16_t(i < 20 ? 0x0910 : 0x0920), answered ? 1 : EC_NOFRAME,
-                                 answered && i < 20 ? 0x1001 + i : 0))
+            EXPECT_EQ(
+                std::tuple(d.cmd, d.adp, d.ado, extra[i].wkc, ec::getU16(replies[i + 1].data())),
+                std::tuple(uint8_t(extra[i].cmd), uint16_t(0x1001 + i % 20),
+                           uint16_t(i < 20 ? 0x0910 : 0x0920), answered ? 1 : EC_NOFRAME,
+                           answered && i < 20 ? 0x1001 + i : 0))
                 << i;
         }
-        EXPECT_EQ(extra[40].wkc, EC_ERROR);
+        EXPECT_EQ(std::pair(all[0].wkc, all[41].wkc), std::pair(EC_ERROR, EC_ERROR));
     }
 }
 
