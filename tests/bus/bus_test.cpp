@@ -162,6 +162,10 @@ TEST(Bus, ClocksStateErrorsAndAPulledCable) {
     for (int n = 1; n <= kDrives; ++n) {
         EXPECT_EQ(static_cast<int32_t>(ec::getU32(bus.reg(n, 0x0928, 4).data())),
                   bus.slave(n).pdelay);
+        const ec_slavet& s = bus.slave(n);  // the receive times as the ports latched them
+        const auto rt = std::array{s.DCrtA, s.DCrtB, s.DCrtC, s.DCrtD};
+        EXPECT_EQ(bus.reg(n, 0x0900, 16), Bytes(reinterpret_cast<const uint8_t*>(rt.data()),
+                                                reinterpret_cast<const uint8_t*>(rt.data()) + 16));
         uint8_t t[8] = {};
         ASSERT_EQ(ecx_FPRD(bus.ctx(), bus.slave(n).configadr, ec::kRegDcSystemTime, 8, t, 100000),
                   1);
