@@ -177,11 +177,12 @@ TEST(Bus, ClocksStateErrorsAndAPulledCable) {
     uint8_t before[8] = {};
     ecx_FPRD(bus.ctx(), 0x1002, ec::kRegDcSystemTime, 8, before, 100000);
     constexpr uint32_t kCycle = 2000000;
-    ecx_dcsync0(bus.ctx(), 2, true, kCycle, 0);
+    ecx_dcsync0(bus.ctx(), 2, true, kCycle, 0);  // the master owns the unit
     const uint64_t start = ec::getU64(bus.reg(2, 0x0990, 8).data());
     EXPECT_EQ(std::tuple(bus.reg(2, 0x0980, 2), ec::getU32(bus.reg(2, 0x09A0, 4).data()),
-                         start % kCycle, start > ec::getU64(before) + 100000000),
-              std::tuple(Bytes{0x00, 0x03}, kCycle, 0u, true));  // the master owns the unit
+                         start % kCycle, start > ec::getU64(before) + 100000000,
+                         bus.slave(2).DCactive, bus.slave(2).DCcycle),
+              std::tuple(Bytes{0x00, 0x03}, kCycle, 0u, true, 1, int32_t(kCycle)));
     ecx_dcsync0(bus.ctx(), 3, false, 0, 0);  // off is all off, cyclic operation included
     EXPECT_EQ(bus.reg(3, 0x0981, 1)[0], 0);
 
