@@ -44,6 +44,7 @@ Cia402Drive::Cia402Drive(const SlaveConfig& cfg)
       saveDurationNs_(cfg.saveDurationNs) {
     foe_.password = cfg.foePassword;
     foe_.busyPackets.insert(cfg.foeBusyPackets.begin(), cfg.foeBusyPackets.end());
+    foe_.capacity = cfg.foeCapacityBytes;
     buildDictionary();
 }
 

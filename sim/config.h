@@ -100,6 +100,9 @@ struct SlaveConfig {
     uint32_t foePassword = 0;
     // FoE DATA packet numbers answered once with BUSY.
     std::vector<uint32_t> foeBusyPackets;
+    // The bootloader's flash: a file growing past it is refused with FoE error 0x8003 (disk
+    // full); 0 for no limit.
+    size_t foeCapacityBytes = 0;
     // How long "saving in progress" (parameter 19) reads 1 after save settings.
     int64_t saveDurationNs = 50'000'000;
 

@@ -95,6 +95,8 @@ std::vector<uint8_t> FoeServer::handle(std::span<const uint8_t> msg, size_t rxWi
             const size_t packetSize = rxWindow > kPacketOverhead ? rxWindow - kPacketOverhead : 0;
             if (payload.size() > packetSize)
                 return error(foe_error::kIllegal, "packet too long");
+            if (capacity > 0 && file_.bytes.size() + payload.size() > capacity)
+                return error(foe_error::kDiskFull, "disk full");
             if (busyPackets.count(value) && !busyDone_.count(value)) {
                 // Not ready: the packet is not taken, the master sends it again.
                 busyDone_.insert(value);

@@ -14,6 +14,7 @@ namespace sim {
 // FoE error codes the server sends.
 namespace foe_error {
 inline constexpr uint32_t kNotFound = 0x8001;
+inline constexpr uint32_t kDiskFull = 0x8003;
 inline constexpr uint32_t kIllegal = 0x8004;
 inline constexpr uint32_t kPacketNumber = 0x8005;
 inline constexpr uint32_t kBootstrapOnly = 0x8008;
@@ -51,6 +52,8 @@ public:
     uint32_t password = 0;
     // DATA packet numbers answered once with BUSY instead of ACK (the master must re-send).
     std::set<uint32_t> busyPackets;
+    // Bytes a file may have at most; 0: any. The packet that passes it is refused (disk full).
+    size_t capacity = 0;
     // Deliberate fault: ACKs carry the packet number plus one.
     bool wrongAckNumber = false;
 

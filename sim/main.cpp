@@ -35,7 +35,8 @@ void usage() {
                  "usage: zentrio-sim --interface IF [--drives N] [--coupler-first]\n"
                  "                   [--loss FRACTION --seed N] [--hop-delay-ns NS]\n"
                  "                   [--al-delay-ms MS] [--foe-password HEX]\n"
-                 "                   [--foe-busy N[,M...]] [--boot-delay-ms MS] [--no-boot]\n"
+                 "                   [--foe-busy N[,M...]] [--foe-capacity BYTES]\n"
+                 "                   [--boot-delay-ms MS] [--no-boot]\n"
                  "                   [--save-ms MS] [--power-up-fault K[:WORD]]\n"
                  "                   [--ignore-cw K:CW] [--ignore-mode K]\n"
                  "                   [--calibration-ms MS] [--calibration-hangs K]\n"
@@ -64,6 +65,7 @@ int main(int argc, char** argv) {
     unsigned long foePassword = 0;
     std::vector<uint32_t> foeBusy;
     long long bootDelayMs = 0;
+    unsigned long long foeCapacity = 0;
     bool noBoot = false;
     long long saveMs = 50;
     long long calibrationMs = 3000;
@@ -112,6 +114,8 @@ int main(int argc, char** argv) {
                 std::stringstream list(value());
                 for (std::string n; std::getline(list, n, ',');)
                     foeBusy.push_back(static_cast<uint32_t>(std::stoul(n)));
+            } else if (a == "--foe-capacity") {
+                foeCapacity = std::stoull(value());
             } else if (a == "--boot-delay-ms") {
                 bootDelayMs = std::stoll(value());
             } else if (a == "--no-boot") {
@@ -186,6 +190,7 @@ int main(int argc, char** argv) {
         s.alTransitionDelayNs = alDelayMs * 1'000'000;
         s.foePassword = static_cast<uint32_t>(foePassword);
         s.foeBusyPackets = foeBusy;
+        s.foeCapacityBytes = static_cast<size_t>(foeCapacity);
         s.bootDelayNs = bootDelayMs * 1'000'000;
         s.bootSupported = !noBoot;
         s.saveDurationNs = saveMs * 1'000'000;

@@ -24,7 +24,8 @@ Bytes pattern(size_t n, uint32_t x = 0x12345678) {
 sim::ChainConfig windows(uint16_t out, uint16_t in, int drives = 1) {
     auto cfg = sim::ChainConfig::drives(drives);
     for (auto& s : cfg.slaves)
-        std::tie(s.mailboxOutSize, s.mailboxInSize, s.foePassword) = std::tuple(out, in, kPassword);
+        std::tie(s.mailboxOutSize, s.mailboxInSize, s.foePassword, s.foeCapacityBytes) =
+            std::tuple(out, in, kPassword, size_t{4 << 20});
     return cfg;
 }
 
@@ -243,6 +244,8 @@ TEST(BusMailbox, ExpeditedSdoAbortsRefusalsThenFilesOfEveryShapeInBootAndTheNewF
     }
     EXPECT_EQ(download(bus, 2, pattern(10), kPassword + 1), EC_FOE_ERRORREPLY);
     EXPECT_EQ(foeError(), std::tuple(EC_ERR_TYPE_FOE_ERROR, 0x800Au));
+    EXPECT_EQ(download(bus, 2, pattern((4 << 20) + 1)), EC_FOE_ERRORREPLY);  // past the flash
+    EXPECT_EQ(foeError(), std::tuple(EC_ERR_TYPE_FOE_ERROR, 0x8003u));
     ASSERT_TRUE(bus.chain->setMailboxMisbehaviour(2, sim::Misbehaviour::WrongFoeAck));
     EXPECT_EQ(download(bus, 2, pattern(3000)), EC_FOE_PACKETNUMBER);
     EXPECT_EQ(std::get<0>(foeError()), EC_ERR_TYPE_FOE_PACKETNUMBER);
