@@ -173,12 +173,20 @@ TEST_F(MbxTest, DictionaryParametersAndSaving) {
     EXPECT_EQ(up(kParams, 20), Bytes{1});
     clock->advance(1);
     EXPECT_EQ(up(kParams, 20), Bytes{0});
+    // 18 starts calibrating with 16 and reads 1 when it is done, 3 s later; a power cycle ends it.
+    ASSERT_EQ(down(kParams, 18, {sim::kCalibrationStart}), 0u);
+    clock->advance(3'000'000'000 - 1);
+    EXPECT_EQ(std::pair(up(kParams, 18), chain->joint(1)->calibrating), std::pair(Bytes{16}, true));
+    clock->advance(1);
+    EXPECT_EQ(up(kParams, 18), Bytes{1});
     preOp();
     EXPECT_EQ(chain->parameter(1, 9), Bytes{44}) << "a reconnect keeps everything";
     chain->powerCycle(1);
     assignStations(*chain, 1);
     preOp();
-    EXPECT_EQ(chain->parameter(1, 8) + chain->parameter(1, 9), (Bytes{33, 15})) << "9 not saved";
+    EXPECT_EQ(chain->parameter(1, 8) + chain->parameter(1, 9) + chain->parameter(1, 17),
+              (Bytes{33, 15, 0}))
+        << "9 not saved";
     ASSERT_EQ(down(kParams, 9, {7}), 0u);
     chain->pullDrive(1);
     chain->plugDrive(1);
