@@ -63,6 +63,11 @@ SiiInfo parseSiiCategories(const SiiWordReader& read);
 // The same over an image in memory (little-endian words).
 SiiInfo parseSiiImage(std::span<const uint8_t> image);
 
+// What the categories give a slave's record: its name (string 1, else one made of vendor and
+// product), the mailbox protocols' details, FMMU use and SyncManagers as far as the record holds
+// them, and the PDO bits per SyncManager.
+void applySii(ec_slavet& s, const SiiInfo& sii, SiiPdoSizes& pdo);
+
 // CRC-8 of the SII header (words 0-6), stored in the low byte of word 7.
 uint8_t siiHeaderCrc(std::span<const uint8_t> first14Bytes);
 

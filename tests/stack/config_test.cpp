@@ -88,7 +88,21 @@ TEST(Sii, DecodesADrivesCategoriesAndRejectsEveryDamagedImage) {
     ASSERT_TRUE(info.rxPdo && info.txPdo);
     EXPECT_EQ(std::tuple(info.rxPdo->perSm[2], info.rxPdo->total, info.txPdo->perSm[3]),
               std::tuple(18u * 8, 18u * 8, 32u * 8));  // the unassigned PDO takes nothing
-    for (size_t cut = 0; cut < image.size(); ++cut)    // cut at every length: never complete
+    ec_slavet s{};
+    ec::SiiInfo more = info;  // more FMMUs and SyncManagers than the record holds
+    more.fmmuUsage.push_back(4), more.syncManagers.resize(EC_MAXSM + 1, info.syncManagers[0]);
+    ec::SiiPdoSizes bits{};
+    ec::applySii(s, more, bits);
+    EXPECT_EQ(
+        (std::vector<int64_t>{s.CoEdetails, s.FoEdetails, s.EoEdetails, s.SoEdetails, s.Ebuscurrent,
+                              s.blockLRW, s.FMMU0func, s.FMMU1func, s.FMMU2func, s.FMMU3func,
+                              s.SM[1].StartAddr, s.SM[1].SMlength, s.SM[1].SMflags, s.SM[3].SMflags,
+                              s.SMtype[0], s.SMtype[3], bits.outputBits[2], bits.inputBits[3]}),
+        (std::vector<int64_t>{0x85, 0x86, 0x87, 0x88, -200, 1, 1, 2, 3, 0xFF, 0x1080, 0x13A1, 0x22,
+                              0x20, 1, 4, 18 * 8, 32 * 8}));
+    ec::applySii(s, {}, bits);
+    EXPECT_EQ(std::string(s.name), "? M:00000000 I:00000000");
+    for (size_t cut = 0; cut < image.size(); ++cut)  // cut at every length: never complete
         EXPECT_FALSE(ec::parseSiiImage(Bytes(image.begin(), image.begin() + long(cut))).complete)
             << cut;
     Bytes manyEntries = pdo(0x1A00, 3, {});  // a PDO's header alone, announcing an entry
