@@ -70,7 +70,9 @@ TEST(Bus, ChainsOfOtherShapesSizesAndARefusedTransition) {
     ASSERT_EQ((std::tuple{ecx_configdc(bus.ctx()), bus.master.group(0).DCnext, plain.scan(),
                           ecx_configdc(plain.ctx()), plain.master.group(0).hasdc, bus.map()}),
               std::tuple(true, 2, 1, false, false, 100));
-    EXPECT_TRUE(bus.slave(1).outputs == nullptr && bus.slave(1).inputs == nullptr &&
+    const ec_slavet& coupler = bus.slave(1);  // nothing to map: no FMMU, no image
+    EXPECT_TRUE(coupler.outputs == nullptr && coupler.inputs == nullptr &&
+                coupler.FMMUunused + coupler.group + coupler.FMMU[0].LogLength == 0 &&
                 bus.slave(2).outputs == bus.iomap.data() && bus.master.group(0).expectedWKC == 6);
     EXPECT_EQ((std::tuple{bus.requestState(EC_STATE_SAFE_OP, 0, 50000), ecx_readstate(bus.ctx()),
                           bus.slave(1).state, bus.slave(2).state, bus.slave(2).ALstatuscode,

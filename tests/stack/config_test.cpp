@@ -410,6 +410,7 @@ TEST_F(RecordingBus, SmallSlavesWithoutMailboxShareAByte) {
     EXPECT_EQ(written(0x1002, 0x0600),
               (Bytes{0, 0, 0, 0, 1, 0, 4, 4, 0x00, 0x0F, 0, 0x02, 1, 0, 0, 0}));
     EXPECT_EQ(written(0x1001, 0x0800), (Bytes{0x00, 0x0F, 0x01, 0x00, 0x44, 0x00, 0x01, 0x00}));
+    EXPECT_EQ(written(0x1002, 0x0800).at(2) << 8 | written(0x1003, 0x0800).at(2), 0x0101);
     const ec_slavet& all = master.slave(0);
     EXPECT_EQ(
         std::tuple(master.slave(2).Ostartbit, master.slave(2).outputs, master.group(0).expectedWKC,
