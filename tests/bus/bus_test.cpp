@@ -195,9 +195,10 @@ TEST(Bus, ClocksStateErrorsAndAPulledCable) {
     EXPECT_EQ(
         std::tuple(bus.slave(3).state, bus.slave(3).ALstatuscode, bus.slave(1).state),
         std::tuple(EC_STATE_SAFE_OP | EC_STATE_ERROR, ec::kAlSmWatchdog, EC_STATE_OPERATIONAL));
-    EXPECT_TRUE(bus.requestState(EC_STATE_SAFE_OP | EC_STATE_ACK, 3) &&
-                bus.requestState(EC_STATE_OPERATIONAL, 3));
-    EXPECT_EQ(bus.exchange(), 3 * kDrives);
+    ASSERT_TRUE(bus.requestState(EC_STATE_SAFE_OP | EC_STATE_ACK, 3));
+    EXPECT_EQ((std::tuple{ecx_readstate(bus.ctx()), bus.slave(3).state, bus.slave(2).state}),
+              std::tuple(EC_STATE_SAFE_OP, EC_STATE_SAFE_OP, EC_STATE_OPERATIONAL));  // mixed
+    EXPECT_TRUE(bus.requestState(EC_STATE_OPERATIONAL, 3) && bus.exchange() == 3 * kDrives);
 
     // A pulled cable, then the drive back freshly powered: INIT, no address.
     bus.chain->pullDrive(3);
