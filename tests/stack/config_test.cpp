@@ -118,6 +118,10 @@ TEST(Sii, DecodesADrivesCategoriesAndRejectsEveryDamagedImage) {
     // The end marker in the EEPROM's last word (0x7FFF) closes a complete image.
     const Bytes full = SiiImage().category(0x0800, Bytes((0x8000 - 0x43) * 2, 0)).end().bytes;
     EXPECT_EQ(std::pair(full.size(), ec::parseSiiImage(full).complete), std::pair(0x10000ul, true));
+    SiiImage many;  // 255 categories and the end marker are read; 256 and the end are too many
+    for (int n = 0; n < 256; ++n)
+        EXPECT_EQ(ec::parseSiiImage(SiiImage(many.category(0x0800, {})).end().bytes).complete,
+                  n < 255);
     const uint8_t header[14] = {0x04, 0x01, 0, 0, 0, 0, 0x0F, 0, 0, 0, 0, 0, 0, 0};
     EXPECT_EQ(ec::siiHeaderCrc(header), 0xD8);
 }
