@@ -88,6 +88,11 @@ TEST(FrameEngine, DropsDamagedAndForeignRepliesWithoutReadingPastThem) {
         {"datagram beyond the frame", [](Bytes& f) { ec::putU16(&f[22], 0x87FF); }, Malformed},
         {"second beyond the header", [](Bytes& f) { ec::putU16(&f[36], 12); }, Malformed},
         {"last claims more", [](Bytes& f) { ec::putU16(&f[36], 0x8002); }, Malformed},
+        // Frames that end where their header says, with a "more" that would lead past the end.
+        {"cut in the last header", [](Bytes& f) { setEcLength(f, 24), f[37] = 0x80, f.resize(40); },
+         Malformed},
+        {"last without its counter", [](Bytes& f) { ec::putU16(&f[36], 0x8004), f.resize(44); },
+         Malformed},
         {"EtherType", [](Bytes& f) { f[13] = 0x00; }, Malformed},
         {"frame type", [](Bytes& f) { ec::putU16(&f[14], 0x4000 | 28); }, Malformed},
         {"unknown index", [](Bytes& f) { ++f[17], ++f[31]; }, Unmatched},
