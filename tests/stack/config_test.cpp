@@ -199,6 +199,11 @@ TEST(IoLayout, PacksSmallImagesCutsLargeOnesAtSlaveBoundariesAndRefusesTheUncutt
             << seg[0] << ": within a datagram, cut at an input image";
     }
     EXPECT_FALSE(ec::computeIoLayout(std::vector<ec::IoSlaveBits>{{8 * 1500, 0}}));
+    const uint32_t full = 8 * ec::kMaxSegmentBytes;  // outputs fill a datagram, inputs the next
+    layout = ec::computeIoLayout(std::vector<ec::IoSlaveBits>{{full, 0}, {0, full}});
+    EXPECT_EQ(std::tuple(layout.value().segments.size(), layout->inputSegment,
+                         layout->inputSegmentOffset),
+              std::tuple(2u, 1, 0u));
     // Nothing to exchange: no segment at all, not one of zero bytes (an LRW of length 0).
     EXPECT_TRUE(
         ec::computeIoLayout(std::vector<ec::IoSlaveBits>(3, {0, 0})).value().segments.empty());
