@@ -113,8 +113,9 @@ TEST_F(MbxTest, HandshakeCountersRepeatAndEmergencies) {
     Frame f;
     ASSERT_TRUE(f.add(Command::FPWR, st, 0x0FFE, Bytes{0xEE, 0xEE} + request)
                     .add(Command::FPWR, st, 0x1000, request)
+                    .add(Command::FPRD, st, 0x0805, Bytes(1))  // full until the frame has passed
                     .run(*chain));
-    EXPECT_EQ(f.d[0].wkc << 8 | f.d[1].wkc, 1 << 8);
+    EXPECT_EQ(f.d[0].wkc << 16 | f.d[1].wkc << 8 | f.d[2].data[0], 1 << 16 | 0x09);
     EXPECT_EQ(chain->takeRefusals().size(), 1u);
     EXPECT_EQ(reg(0x0805), 0) << "taken, nothing pending";
     EXPECT_TRUE(reg(0x080D) & kSmStatusMailboxFull);
