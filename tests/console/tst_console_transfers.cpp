@@ -133,6 +133,7 @@ private slots:
 
         window->parameterRows().first().readButton->click();
         click("pushButton_ReadAll");
+        QCOMPARE(window->parameterRows().last().editor->placeholderText(), u"reading…"_s);
         connectButton()->click();
         QTRY_VERIFY_WITH_TIMEOUT(logged(u"Read ALL stopped."_s), kBusTimeoutMs);
         QVERIFY(waitText(connectButton(), "Connect"));
