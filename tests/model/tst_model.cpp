@@ -151,7 +151,7 @@ private slots:
         QCOMPARE(batchNumber(littleEndianValue(hex("07"))), 7);
     }
 
-    // The master's reading, rows in its order: the first that matches decides.
+    // The master's reading of a status word, rows in its order: the first that matches decides.
     void cia402StateOfAStatusWord() {
         using S = Cia402State;
         // clang-format off
@@ -167,11 +167,7 @@ private slots:
         for (const auto& [word, state] : rows)
             QVERIFY2(cia402StateFromStatusWord(word) == state,
                      qPrintable(QString::number(word, 16)));
-    }
-
-    // Each state's status bits read back as that state (names: where the console shows them).
-    void cia402StatesReadBack() {
-        using S = Cia402State;
+        // Each state's status bits read back as that state (names: where the console shows them).
         for (const S state :
              {S::NotReadyToSwitchOn, S::SwitchOnDisabled, S::ReadyToSwitchOn, S::SwitchedOn,
               S::OperationEnabled, S::QuickStopActive, S::FaultReactionActive, S::Fault}) {
@@ -240,6 +236,12 @@ private slots:
             {T::Real64, "1e400"}, {T::Real64, "inf"}, {T::VisibleString, "abcde"},
             {T::OctetString, "0a f"}, {T::OctetString, "0g"}, {T::OctetString, "01 02 03"},
             {T(0x0100), "1"}};
+        // Bytes to text: a wrong size gives nothing, strings end at a zero, REAL32 in nine digits.
+        const std::tuple<T, QByteArray, const char*> rows[] = {{T::Real32, hex("0000807f"), "inf"},
+            {T::Real32, hex("000080ff"), "-inf"}, {T::Real32, hex("0000c0ff"), "nan"},
+            {T::Real64, hex("000000000000f8ff"), "nan"}, {T::Real64, hex("00000000"), nullptr},
+            {T::VisibleString, QByteArray("ab\0cd", 5), "ab"}, {T(0x0100), hex("01"), nullptr},
+            {T::Unsigned16, hex("010203"), nullptr}};
         // clang-format on
         for (const auto& [type, text, bytes, shown] : taken) {
             const auto got = coeValueBytes(type, text, capacity(type));
@@ -249,18 +251,6 @@ private slots:
         }
         for (const auto& [type, text] : refused)
             QVERIFY2(!coeValueBytes(type, text, capacity(type)).has_value(), text);
-    }
-
-    // Bytes to text: a wrong size gives nothing, strings end at a zero, REAL32 in nine digits.
-    void coeValueTextOfBytes() {
-        using T = CoeDataType;
-        // clang-format off
-        const std::tuple<T, QByteArray, const char*> rows[] = {{T::Real32, hex("0000807f"), "inf"},
-            {T::Real32, hex("000080ff"), "-inf"}, {T::Real32, hex("0000c0ff"), "nan"},
-            {T::Real64, hex("000000000000f8ff"), "nan"}, {T::Real64, hex("00000000"), nullptr},
-            {T::VisibleString, QByteArray("ab\0cd", 5), "ab"}, {T(0x0100), hex("01"), nullptr},
-            {T::Unsigned16, hex("010203"), nullptr}};
-        // clang-format on
         for (const auto& [type, bytes, text] : rows)
             QCOMPARE(coeValueText(type, spanOf(bytes)).value_or("(none)"),
                      std::string(text ? text : "(none)"));
