@@ -175,7 +175,7 @@ private slots:
 
     // A velocity step crosses the level at the trigger sample, 25 % into the record; the file of
     // the recording reopens without a bus, sample for sample and event for event.
-    void velocityStepTriggersAndReopens() {
+    void velocityStepAndFaultTriggerTheirRecords() {
         QVERIFY(openConnected());
         ScopeTool* tool = openScope();
         QString why;
@@ -208,25 +208,20 @@ private slots:
                      u"Stopped."_s);
         tool->removeChannel(1);  // the trigger moves to the channel left
         QTRY_COMPARE(window->findChild<QComboBox*>("comboBox_triggerChannel")->currentIndex(), 0);
-    }
 
-    // Drive 3's fault fires the fault trigger; its state marker and first fault bit: same cycle.
-    void faultMarkerMeetsFaultBit() {
-        QVERIFY(openConnected());
-        ScopeTool* tool = openScope();
-        QVERIFY(tool != nullptr);
-        tool->addChannel({2, scope::Signal::StatusWord});
+        // Drive 3's fault fires the fault trigger: state marker and first fault bit in one cycle.
+        tool->addChannel({2, scope::Signal::StatusWord});  // channel 1, beside drive 0's velocity
         QVERIFY(record(tool, {scope::TriggerKind::FaultEntry, -1}, 0.2, 0.5,
                        [this] { QVERIFY(chain->injectFault(3, 1u << 0)); }));
-        const scope::Recording& r = *tool->recording();
-        const size_t trigger = r.triggerIndex().value();
-        QVERIFY((int(r.value(0, trigger)) & 0x08) && !(int(r.value(0, trigger - 1)) & 0x08));
-        const auto marker = std::find_if(r.events.begin(), r.events.end(), [](const auto& e) {
+        const scope::Recording& f = *tool->recording();
+        const size_t trigger = f.triggerIndex().value();
+        QVERIFY((int(f.value(1, trigger)) & 0x08) && !(int(f.value(1, trigger - 1)) & 0x08));
+        const auto marker = std::find_if(f.events.begin(), f.events.end(), [](const auto& e) {
             return e.kind == scope::EventKind::StateChange && e.drive == 2;
         });
-        QVERIFY(marker != r.events.end());
+        QVERIFY(marker != f.events.end());
         QVERIFY2(marker->text.starts_with("Fault"), marker->text.c_str());
-        QCOMPARE(marker->cycle, r.cycle(trigger));
+        QCOMPARE(marker->cycle, f.cycle(trigger));
         // Markers, the trigger's time and the cursors: vertical lines, each through two points.
         QCustomPlot* plot = window->findChild<ScopeWindow*>()->findChild<QCustomPlot*>();
         for (int i = 0; i < plot->itemCount(); ++i)
