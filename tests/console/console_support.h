@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 
+#include "../filebytes.h"
 #include "ecmaster.h"
 #include "mainwindow.h"
 #include "sim/chain.h"
@@ -24,21 +25,6 @@ inline constexpr int kBusTimeoutMs = 60000;
 
 inline QSettings consoleSettings() {
     return QSettings(QLatin1String(kSettingsOrganisation), QLatin1String(kSettingsApplication));
-}
-
-inline QByteArray fileBytes(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-inline bool writeFile(const QString& path, const QByteArray& bytes) {
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
-           file.write(bytes) == bytes.size();
-}
-
-inline QByteArray asBytes(const std::vector<uint8_t>& v) {
-    return QByteArray(reinterpret_cast<const char*>(v.data()), static_cast<qsizetype>(v.size()));
 }
 
 // A loaded test process stalls longer than a real master: the SM watchdog allows 2 s, not 100 ms.

@@ -20,8 +20,8 @@ private slots:
         QVERIFY(connectQuietly(m, sink, bus));
         uint8_t version[4] = {0xEE, 0xEE, 0xEE, 0xEE};
         QCOMPARE(m.readParameter(0, kParamIdSoftwareVersion, version), kParamOk);
-        QCOMPARE(bytesOf({version[0], version[1], version[2], version[3]}),  // two bytes only
-                 bytesOf(bus.chain->parameter(1, kParamIdSoftwareVersion)) + "\xEE\xEE");
+        QCOMPARE(asBytes({version[0], version[1], version[2], version[3]}),  // two bytes only
+                 asBytes(bus.chain->parameter(1, kParamIdSoftwareVersion)) + "\xEE\xEE");
         const uint8_t limit = 42;
         QCOMPARE(m.writeParameter(1, 8, &limit), kParamOk);
         QCOMPARE(bus.chain->parameter(2, 8), std::vector<uint8_t>{42});
@@ -80,11 +80,11 @@ private slots:
         QTemporaryDir dir;
         QByteArray image(3000, Qt::Uninitialized);
         std::generate(image.begin(), image.end(), [i = 0]() mutable { return char(i++ * 7 + 3); });
-        const QString path = writeFile(dir, QStringLiteral("QJ30_3.1.6.efw"), image);
-        const QString empty = writeFile(dir, QStringLiteral("empty.bin"), QByteArray());
-        const QString big = writeFile(dir, QStringLiteral("big.bin"),
-                                      QByteArray(int(kFirmwareBufferBytes) + 1, 'x'));
-        QVERIFY(!path.isEmpty() && !empty.isEmpty() && !big.isEmpty());
+        const QString path = dir.filePath(QStringLiteral("QJ30_3.1.6.efw")),
+                      empty = dir.filePath(QStringLiteral("empty.bin")),
+                      big = dir.filePath(QStringLiteral("big.bin"));
+        QVERIFY(writeFile(path, image) && writeFile(empty, {}) &&
+                writeFile(big, QByteArray(int(kFirmwareBufferBytes) + 1, 'x')));
         sim::ChainConfig cfg = sim::ChainConfig::drives(2);
         cfg.slaves[0].bootDelayNs = 1'500'000'000;  // the download waits here for BOOT
         SimAdapter bus("m-foe", cfg);
@@ -102,13 +102,13 @@ private slots:
         QCOMPARE(m.writeParameter(0, 8, &limit), kParamFailed);
         QCOMPARE(m.readParameter(1, kParamIdSoftwareVersion, version), kParamOk);
         download.join();
-        QCOMPARE(bytesOf({version[0], version[1]}),
-                 bytesOf(bus.chain->parameter(2, kParamIdSoftwareVersion)));
+        QCOMPARE(asBytes({version[0], version[1]}),
+                 asBytes(bus.chain->parameter(2, kParamIdSoftwareVersion)));
         QVERIFY(result > 0 && m.isSupervising());
         QVERIFY(bus.chain->parameter(1, 8) != std::vector<uint8_t>{limit});
         const auto firmware = [&bus](int position) {  // completed, name, bytes
             const auto got = bus.chain->firmware(position).value();
-            return std::tuple(got.complete, QString::fromStdString(got.name), bytesOf(got.bytes));
+            return std::tuple(got.complete, QString::fromStdString(got.name), asBytes(got.bytes));
         };
         QCOMPARE(firmware(1), std::tuple(true, QStringLiteral("QJ30_3.1.6.efw"), image));
         QCOMPARE(bus.chain->alState(2), uint8_t{EC_STATE_OPERATIONAL});

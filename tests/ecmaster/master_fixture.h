@@ -1,7 +1,6 @@
 // The master's tests: simulated chains as adapters, a signal collector, a control-word recorder.
 #pragma once
 
-#include <QFile>
 #include <QPointer>
 #include <QTemporaryDir>
 #include <QTest>
@@ -14,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "../filebytes.h"
 #include "ecmaster.h"
 #include "ethercat.h"
 #include "sim/chain.h"
@@ -152,15 +152,5 @@ private:
     uint16_t last_ = 0;  // guarded by mutex_
     bool seen_ = false;  // guarded by mutex_
 };
-
-inline QString writeFile(const QTemporaryDir& dir, const QString& name, const QByteArray& bytes) {
-    QFile f(dir.filePath(name));
-    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size() ? f.fileName()
-                                                                          : QString();
-}
-
-inline QByteArray bytesOf(const std::vector<uint8_t>& v) {
-    return QByteArray(reinterpret_cast<const char*>(v.data()), static_cast<qsizetype>(v.size()));
-}
 
 }  // namespace mastertest

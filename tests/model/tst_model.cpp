@@ -7,6 +7,7 @@
 #include <tuple>
 #include <vector>
 
+#include "../filebytes.h"
 #include "cia402.h"
 #include "cia402text.h"
 #include "coevalue.h"
@@ -32,9 +33,6 @@ public:
 
 auto tables(const StateConfig& c) {
     return std::tuple(c.stateWords(), c.errorWords(), c.drvErrorWords(), c.warnings());
-}
-QByteArray bytesOf(const std::vector<uint8_t>& v) {
-    return QByteArray(reinterpret_cast<const char*>(v.data()), qsizetype(v.size()));
 }
 std::span<const uint8_t> spanOf(const QByteArray& b) {
     return {reinterpret_cast<const uint8_t*>(b.constData()), size_t(b.size())};
@@ -246,7 +244,7 @@ private slots:
         for (const auto& [type, text, bytes, shown] : taken) {
             const auto got = coeValueBytes(type, text, capacity(type));
             QVERIFY2(got.has_value(), text);
-            QCOMPARE(bytesOf(*got).toHex(), QByteArray(bytes));
+            QCOMPARE(asBytes(*got).toHex(), QByteArray(bytes));
             QCOMPARE(coeValueText(type, *got).value_or("?"), std::string(shown));
         }
         for (const auto& [type, text] : refused)

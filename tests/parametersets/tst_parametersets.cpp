@@ -2,6 +2,7 @@
 #include <QtTest>
 #include <QtWidgets>
 
+#include "../filebytes.h"
 #include "ecmaster.h"
 #include "model/paramtable.h"
 #include "parametercompare.h"
@@ -23,10 +24,6 @@ class TestParameterSets : public QObject {
     QMessageBox::StandardButton answer = QMessageBox::Yes;
 
     QString path(const char* name) const { return dir.filePath(QString::fromUtf8(name)); }
-    bool write(const QString& file, const QByteArray& text) {
-        QFile f(file);
-        return f.open(QIODevice::WriteOnly) && f.write(text) == text.size();
-    }
     bool runJob(const std::function<void()>& start) {
         QSignalSpy done(sets, &ParameterSets::jobDone);
         start();
@@ -190,8 +187,8 @@ private slots:
         // A bad file and a declined file for another product: nothing written, no table.
         const auto before = chain->parameter(1, 8);
         const QString bad = path("bad.yaml"), foreign = path("foreign.yaml");
-        QVERIFY(write(bad, "product_type: QJ30\nparameters:\n  - id: 8\n    value: 300\n"));
-        QVERIFY(write(foreign, "product_type: QJ40\nparameters:\n  - id: 8\n    value: 255\n"));
+        QVERIFY(writeFile(bad, "product_type: QJ30\nparameters:\n  - id: 8\n    value: 300\n"));
+        QVERIFY(writeFile(foreign, "product_type: QJ40\nparameters:\n  - id: 8\n    value: 255\n"));
         boxes.clear();
         nextFile = bad;
         sets->importSet(0);

@@ -2,6 +2,7 @@
 #include <QtTest>
 #include <QtWidgets>
 
+#include "../filebytes.h"
 #include "codeeditor.h"
 #include "customcombobox.h"
 #include "kivcustomplot.h"
@@ -23,11 +24,6 @@ QCPGraph* curve(QCustomPlot& plot, const QString& name, const QVector<double>& k
     g->setName(name);
     g->setData(keys, values, true);
     return g;
-}
-
-QByteArray readAll(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
 }  // namespace
@@ -92,9 +88,9 @@ private slots:
         QString error;
         for (const char* name : {"p.csv", "p.png", "p.pdf"})
             QVERIFY2(exportPlot(plot, dir.filePath(name), &error), qPrintable(error));
-        QCOMPARE(readAll(dir.filePath("p.csv")), csv.toUtf8());
+        QCOMPARE(fileBytes(dir.filePath("p.csv")), csv.toUtf8());
         QCOMPARE(QImage(dir.filePath("p.png")).size(), QSize(320, 200));
-        QVERIFY(readAll(dir.filePath("p.pdf")).startsWith("%PDF"));
+        QVERIFY(fileBytes(dir.filePath("p.pdf")).startsWith("%PDF"));
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files).size(), 3);
 
         QVERIFY(!exportPlot(plot, dir.filePath("p.txt"), &error));
