@@ -115,7 +115,7 @@ private slots:
 
     // Identity reads that fail say so, no number shown as the drive's; then Read ALL queued
     // behind a silent read ends as stopped when the bus goes, and the next one runs.
-    void failedIdentityReadsAndQueuedTransfers() {
+    void failedReadsQueuedTransfersDictionaryWritesAndALostDownload() {
         QVERIFY(openConnected());
         chain->setMailboxMisbehaviour(1, sim::Misbehaviour::Silent);
         click("pushButton_ReadVersion");
@@ -144,11 +144,8 @@ private slots:
         click("pushButton_ReadAll");
         QTRY_VERIFY_WITH_TIMEOUT(logged(u"Read ALL finished."_s), kBusTimeoutMs);
         QVERIFY(!logged(u"Read ALL / Write ALL is running; wait for it to finish."_s));
-    }
 
-    // The dictionary's Write passes the console's gate; a reconnect forgets the read dictionary.
-    void dictionaryWritesPassTheGateAndADriveLostInADownload() {
-        QVERIFY(openConnected());
+        // The dictionary's Write passes the console's gate; a reconnect forgets what it read.
         ObjectDictionary* d = readDictionary();
         QSignalSpy done(d, &ObjectDictionary::jobDone);
         QVERIFY(done.wait(kBusTimeoutMs));
