@@ -59,7 +59,7 @@ private slots:
         QCOMPARE(std::tuple(cell(0, 0)->currentText(), cell(1, 0)->currentText(),
                             cell(1, 1)->count(), drive1.data()),
                  std::tuple(u"Drive 0"_s, u"Drive 1"_s, int(scope::kSignalCount), cell(1, 0)));
-        const QCustomPlot* plot = scope.findChild<QCustomPlot*>();
+        QCustomPlot* plot = scope.findChild<QCustomPlot*>();
         QVERIFY(plot->legend->visible());
         // Settings the tool takes from elsewhere show in the widgets, after the window's own.
         scope.tool()->setSettings({scope::TriggerMode::Normal, {}, 0.002, 0.5, 0.1});
@@ -87,30 +87,29 @@ private slots:
         // Ctrl+click moves cursor A, Ctrl+right-click or Shift+click B; a grabbed cursor follows.
         scope.resize(900, 600);
         scope.show();
-        QCustomPlot* area = scope.findChild<QCustomPlot*>();
-        area->replot();
-        const auto at = [area](double t) {
-            return QPoint(int(area->xAxis->coordToPixel(t)), area->height() / 2);
+        plot->replot();
+        const auto at = [plot](double t) {
+            return QPoint(int(plot->xAxis->coordToPixel(t)), plot->height() / 2);
         };
         const auto cursorsAt = [&](double a, double b) {
-            const auto snap = [&](double t) { return area->xAxis->pixelToCoord(at(t).x()); };
+            const auto snap = [&](double t) { return plot->xAxis->pixelToCoord(at(t).x()); };
             return label->text().startsWith(
                 u"A: %1 s   B: %2 s"_s.arg(snap(a), 0, 'f', 4).arg(snap(b), 0, 'f', 4));
         };
-        QTest::mouseClick(area, Qt::LeftButton, Qt::ControlModifier, at(0.004));
-        QTest::mouseClick(area, Qt::RightButton, Qt::ControlModifier, at(0.009));
+        QTest::mouseClick(plot, Qt::LeftButton, Qt::ControlModifier, at(0.004));
+        QTest::mouseClick(plot, Qt::RightButton, Qt::ControlModifier, at(0.009));
         QVERIFY2(cursorsAt(0.004, 0.009), qPrintable(label->text()));
-        QTest::mouseClick(area, Qt::LeftButton, Qt::ShiftModifier, at(0.008));
+        QTest::mouseClick(plot, Qt::LeftButton, Qt::ShiftModifier, at(0.008));
         for (const auto& [from, to] : {std::pair(0.008, 0.006), {0.004, 0.002}}) {
-            QTest::mousePress(area, Qt::LeftButton, {}, at(from));
-            QTest::mouseMove(area, at(to));
-            QTest::mouseRelease(area, Qt::LeftButton, {}, at(to));
+            QTest::mousePress(plot, Qt::LeftButton, {}, at(from));
+            QTest::mouseMove(plot, at(to));
+            QTest::mouseRelease(plot, Qt::LeftButton, {}, at(to));
         }
         QVERIFY2(cursorsAt(0.002, 0.006), qPrintable(label->text()));
         const QString held = label->text();  // let go: a drag elsewhere moves no cursor
-        QTest::mousePress(area, Qt::LeftButton, {}, at(0.007));
-        QTest::mouseMove(area, at(0.005));
-        QTest::mouseRelease(area, Qt::LeftButton, {}, at(0.005));
+        QTest::mousePress(plot, Qt::LeftButton, {}, at(0.007));
+        QTest::mouseMove(plot, at(0.005));
+        QTest::mouseRelease(plot, Qt::LeftButton, {}, at(0.005));
         QCOMPARE(label->text(), held);
         scope.findChild<QCheckBox*>("checkBox_separateAxes")->setChecked(true);  // an axis each
         QVERIFY(plot->graph(1)->valueAxis() != plot->graph(0)->valueAxis());
