@@ -102,7 +102,7 @@ private slots:
     }
 
     // Firmware byte for byte to the drive under the typed password, then bus down; bad ones not.
-    void firmwareAndParameters() {
+    void firmwareParametersAndProcedures() {
         const QByteArray firmware = QByteArray(2999, 'f') + '\0';  // FoE packets, the last short
         QTemporaryDir dir;
         const QString path = dir.filePath(u"joint_1.3.0.efw"_s);
@@ -228,10 +228,8 @@ private slots:
         emit window->findChild<ParameterSets*>()->parametersWritten(0);
         QVERIFY(runs("Read ALL finished.", 2) && row(limit).editor->value() == 40.0);
         QVERIFY(runs("Write ALL finished.", 3) && chain->parameter(1, limit) == std::vector{forty});
-    }
 
-    // Calibration writes 16 and polls until it reads 1; the 90th poll fails the run.
-    void procedures() {
+        // Calibration writes 16 and polls until it reads 1; the 90th poll fails the run.
         QVERIFY(openConnected(kProcChain));
         QAbstractButton* calibrate = button("button_calibrate");
         calibrate->click();  // drive 0: done before the first poll
@@ -274,8 +272,8 @@ private slots:
         QVERIFY(!QFile::exists(resultFile(u"Zt-no"_s)) && !logged(u">>> 开始辨识"_s));
         QVERIFY(identify()->text() == u"开始辨识"_s && state() == Enabled && !locked());
 
-        const QString path = resultFile(u"Zt-ident_1"_s);
-        QFile::remove(path);
+        const QString result = resultFile(u"Zt-ident_1"_s);
+        QFile::remove(result);
         for (int run = 0; run < 2; ++run) {
             QVERIFY(run == 0 || enableStill());  // the first from the refusals above
             identifyAs(u"Zt-ident_1"_s, QMessageBox::Yes);
@@ -284,19 +282,19 @@ private slots:
             QCOMPARE(plot->graph(0)->name() + plot->graph(2)->name(), u"iqvel_middle"_s);
             QVERIFY(command(0).mode == kModeSineCurve && command(0).torque == 1.0f);
             QVERIFY(waitFor([this] { return procChain->joint(1)->identifying; }));
-            QVERIFY(run == 1 || !QFile::exists(path));  // only once the run has proved good
+            QVERIFY(run == 1 || !QFile::exists(result));  // only once the run has proved good
             QVERIFY(waitFor([this] { return resultLabel() == u"已进行1秒"_s; }));
             QVERIFY(waitText(identify(), "开始辨识") && resultLabel() == u"辨识成功"_s);
             verifyIdentificationEnded();
 
             // "t vel iq" rows from 1 s, 4 decimals, current peaking at excitation / constant.
-            const QStringList rows =
-                QString::fromUtf8(fileBytes(path)).split(u'\n', Qt::SkipEmptyParts);
+            const QStringList csv =
+                QString::fromUtf8(fileBytes(result)).split(u'\n', Qt::SkipEmptyParts);
             static const QRegularExpression line(u"^(\\d+\\.\\d{4}) (\\S+) (\\S+)$"_s);
             static const QRegularExpression fixed4(u"^\\S+ -?\\d+\\.\\d{4} -?\\d+\\.\\d{4}$"_s);
             double t = 1.0, maxIq = 0.0, maxVel = 0.0;
             int identifying = 0;
-            for (const QString& text : rows) {
+            for (const QString& text : csv) {
                 const auto m = line.match(text);
                 QVERIFY2(m.hasMatch() && m.captured(1).toDouble() >= t, qPrintable(text));
                 t = m.captured(1).toDouble();
@@ -307,13 +305,13 @@ private slots:
                     maxIq = std::max(maxIq, std::fabs(m.captured(3).toDouble()));
                 }
             }
-            QVERIFY2(rows.value(0).startsWith(QLatin1String("1.0")), qPrintable(rows.value(0)));
+            QVERIFY2(csv.value(0).startsWith(QLatin1String("1.0")), qPrintable(csv.value(0)));
             const double peakIq = kExcitationNm / kQuickTorqueConstant;
             QVERIFY2(
                 identifying > 300 && maxIq <= peakIq + 1e-3 && maxIq > 0.8 * peakIq &&
                     maxVel > 0.05 && maxVel < 2.0,
                 qPrintable(u"%1 rows, iq %2, vel %3"_s.arg(identifying).arg(maxIq).arg(maxVel)));
-            QVERIFY(writeFile(path, fileBytes(path) + "stale\n"));
+            QVERIFY(writeFile(result, fileBytes(result) + "stale\n"));
         }
 
         // A failed run (timed out or drive lost) keeps the previous result, no temporary left.
