@@ -63,7 +63,7 @@ private slots:
     void cleanup() { closeWindow(); }
 
     // Without a bus every control says so; then the state gate, the test lock, input helpers.
-    void withoutBus() {
+    void withoutBusThenRecordsShown() {
         QSignalSpy spy(window.get(), &MainWindow::writeLog);
         for (const char* name :
              {"pushButton_torque", "pushButton_position", "pushButton_velocity", "pushButton_Kp",
@@ -163,11 +163,9 @@ private slots:
         QCoreApplication::sendEvent(window.get(), &change);
         for (const QString& name : stateTexts)
             QCOMPARE(child<QObject>(name)->property("text").toString(), u"state of "_s + name);
-    }
 
-    // The fields take one record in 52 (a process-wide count: synchronise first).
-    void recordsShown() {
-        // The first record is shown at once (the fields go live), and no value before it.
+        // The fields take one record in 52 (a process-wide count: synchronise first). The first
+        // record is shown at once (the fields go live), and no value before it.
         auto* stateBox = child<QSpinBox>("spinBox_State");
         QVERIFY(!stateBox->isEnabled() &&
                 child<QDoubleSpinBox>("doubleSpinBox_Torque")->text() == u"—"_s);
@@ -199,7 +197,7 @@ private slots:
 
         // A changed fault word is decoded into the log and the fault box, PADDING once back to 0.
         const QStringList initial = boxLines();
-        QSignalSpy spy(window.get(), &MainWindow::writeLog);
+        spy.clear();
         feed(TCiA402_GetValue{.errorWord = 1u << 3});
         QCOMPARE(lines(spy), QStringList{u"设备类型未知，无法解析电机错误字！"_s});
         window->setProductType(u"QJ99"_s);
