@@ -88,7 +88,7 @@ private slots:
         QCOMPARE(cell(1, Invalid) + cell(2, Forwarded), QStringLiteral("0/0/0/00/0/0/0"));
     }
 
-    void pulledCableThenAnEmergency() {
+    void pulledCableThenAnEmergencyAndACapture() {
         chain->pullDrive(3);
         auto* events = window->findChild<QPlainTextEdit*>("plainTextEdit_events");
         QTRY_VERIFY_WITH_TIMEOUT(events->toPlainText().contains("slave 3 lost: no answer for "),
@@ -117,10 +117,8 @@ private slots:
             QVERIFY(chain->sendEmergency(slave, 0x2310, 0x03, {0x01, 0x02, 0x03, 0x04, 0x05}));
             QTRY_VERIFY(log.contains(emergency.arg(slave - 1).arg(slave)));
         }
-    }
 
-    // A capture records the running session, nothing dropped (tshark reads it: bustools tests).
-    void captureRecordsTheSession() {
+        // A capture records the running session, nothing dropped (tshark reads it: bustools tests).
         QTemporaryDir dir;
         QVERIFY(master->startCapture(dir.filePath("session.pcapng")) && master->capturing());
         uint8_t version[2] = {};
