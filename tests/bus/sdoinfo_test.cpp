@@ -58,7 +58,6 @@ TEST(BusSdoInfo, TheWholeDictionaryReadsAsTheDriveHoldsIt) {
             EXPECT_EQ(std::tuple(l.od->ObjectCode[l.row(index)], l.od->DataType[l.row(index)]),
                       std::tuple(code, type))
                 << index;
-        EXPECT_TRUE(bus->popErrors().empty());
     }
 }
 
@@ -81,7 +80,6 @@ TEST(BusSdoInfo, ErrorRepliesTheListBoundGapsAndARefusal) {
     EXPECT_EQ(std::tuple(l.od->MaxSub[row], l.oe->Entries, l.oe->DataType[1], l.oe->Name[1][0],
                          l.oe->BitLength[2], std::string(l.oe->Name[2])),
               std::tuple(2, 3, 0, '\0', 1, "Second"));
-    EXPECT_TRUE(bus->popErrors().empty());
 
     // Unknown object and subindex: 0, the abort code in the list.
     std::tie(l.od->Slave, l.od->Index[0], l.od->Index[1]) = std::tuple(1, 0x5555, 0x1000);
