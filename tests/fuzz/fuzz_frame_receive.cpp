@@ -123,23 +123,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::vector<uint8_t> b(scenario == kStationRead ? 1 + detail % 8 : 2, 0xEE);
     const auto len = static_cast<uint16_t>(b.size());
     int wkc = EC_NOFRAME;
-    switch (scenario) {
-        case kBroadcastRead:
-            wkc = ecx_BRD(master.get(), 0, ec::kRegType, len, b.data(), 1);
-            break;
-        case kStationRead:
-            wkc = ecx_FPRD(master.get(), kStationReadStation, ec::kRegAlStatus, len, b.data(), 1);
-            break;
-        case kProcessData:
-        case kProcessDataSplit:
-            runProcessData(master.get(), in.u8(), scenario == kProcessDataSplit);
-            break;
-        case kMultiDatagram:
-            runMultiDatagram(master.get(), in, h);
-            break;
-        case kFrameScenarioCount:
-            break;
-    }
+    if (scenario == kBroadcastRead)
+        wkc = ecx_BRD(master.get(), 0, ec::kRegType, len, b.data(), 1);
+    else if (scenario == kStationRead)
+        wkc = ecx_FPRD(master.get(), kStationReadStation, ec::kRegAlStatus, len, b.data(), 1);
+    else if (scenario == kProcessData || scenario == kProcessDataSplit)
+        runProcessData(master.get(), in.u8(), scenario == kProcessDataSplit);
+    else if (scenario == kMultiDatagram)
+        runMultiDatagram(master.get(), in, h);
     if (wkc != EC_NOFRAME)
         h.expectTaken(0, b, wkc);
     ecx_close(master.get());
