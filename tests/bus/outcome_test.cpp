@@ -13,7 +13,7 @@ namespace {
 
 using M = sim::Misbehaviour;
 
-TEST(BusServiceOutcome, EachEndingHasItsKindObjectCodeAndText) {
+TEST(BusServiceOutcome, EachEndingHasItsKindObjectCodeAndTextForTheThreadThatRanIt) {
     const auto bus = bustest::preOp(128, 2);
     uint8_t buf[8];
     int size = sizeof buf;
@@ -84,10 +84,8 @@ TEST(BusServiceOutcome, EachEndingHasItsKindObjectCodeAndText) {
     ASSERT_EQ(std::count_if(errors.begin(), errors.end(), emergency), 1);
     const auto e = std::find_if(errors.begin(), errors.end(), emergency);
     EXPECT_EQ(std::tuple(e->ErrorCode, e->ErrorReg, e->b1), std::tuple(0x2310, 0x01, 1));
-}
 
-TEST(BusServiceOutcome, AnotherThreadsServicesLeaveThisThreadsOutcome) {
-    const auto bus = bustest::preOp(128, 2);
+    // Another thread's services leave this thread's outcome.
     const auto reads = [&bus](int n) {
         for (int i = 0; i < n; ++i) {
             EXPECT_GT(bus->sdoRead(2, 0x1018, 1, 4), 0);
