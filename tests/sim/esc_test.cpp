@@ -96,7 +96,7 @@ TEST(Datagrams, FramesPassWholeAndMalformedOnesUntouched) {
 }
 
 // What a real controller refuses is noted, a refused SM or FMMU stays off; a byte shorter is taken.
-TEST(Datagrams, WritesARealControllerRefusesAreNotedAndLeaveItOff) {
+TEST(Datagrams, RefusedWritesAreNotedAndLeaveItOffAndTheEepromHasItsDeclaredSize) {
     sim::Chain chain(sim::ChainConfig::drives(1));
     assignStations(chain, 1);
     const uint16_t st = station(1), sm2 = kRegSm0 + 16;
@@ -140,13 +140,8 @@ TEST(Datagrams, WritesARealControllerRefusesAreNotedAndLeaveItOff) {
         const uint16_t activate = reg + (reg == sm2 ? 6 : 12);
         EXPECT_TRUE(!record || (fprd(chain, st, activate, 1).data[0] & 1) == (refusal ? 0 : 1));
     }
-}
 
-// An EEPROM the size its header declares ((code + 1) kbit): words in it read back; past it, no ack.
-TEST(Datagrams, EepromTakesWritesUpToItsDeclaredSize) {
-    sim::Chain chain(sim::ChainConfig::drives(1));
-    assignStations(chain, 1);
-    const uint16_t st = station(1);
+    // An EEPROM of its header's size ((code + 1) kbit): words in it read back; past it, no ack.
     const auto command = [&](uint16_t cmd, uint32_t word) {
         fpwr(chain, st, kRegSiiControl, le(cmd, 2) + le(word, 4));
         return fprd(chain, st, kRegSiiControl, 2).u16() & ec::kSiiErrorMask;
