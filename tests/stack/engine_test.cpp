@@ -211,8 +211,7 @@ TEST_F(PortTest, ResendsLostDamagedAndLateFramesNeverAnsweredOnesAndPairsEachRep
     ASSERT_TRUE(port().awaitReply(*first, deadline));
     EXPECT_EQ(ec::getU16(port().engine().replyData(*first, 0).data()), 0x0010);
     EXPECT_EQ(port().engine().replyWkc(*first, 1), 1);
-    EXPECT_EQ(port().engine().state(*second), FrameEngine::SlotState::Received);
-    ASSERT_TRUE(port().awaitReply(*second, ec::Port::Clock::now()));
+    ASSERT_TRUE(port().awaitReply(*second, ec::Port::Clock::now()));  // its reply came first
     EXPECT_EQ(ec::getU16(port().engine().replyData(*second, 0).data()), 0x0012);
     port().release(*first), port().release(*second);
 }
