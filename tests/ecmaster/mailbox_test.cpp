@@ -68,6 +68,8 @@ private slots:
         QCOMPARE(m.writeParameter(0, 8, &v), kParamNotConnected);
         QCOMPARE(m.sdoRead(1, 0, &v), kParamNotConnected);
         QTRY_COMPARE(sink.count(QStringLiteral("Error: no Connect!")), 3);
+        QVERIFY(!m.readDictionary(0, [](int, int) { return true; }));  // its drive still listed
+        QTRY_VERIFY(sink.contains(QStringLiteral("Object dictionary: no drive 0 on the bus.")));
     }
 
     void downloadsReachTheIndexedDriveWholeOrNotAtAll() {
