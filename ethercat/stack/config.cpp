@@ -423,40 +423,6 @@ void forgetSlaves(ecx_contextt* ctx) {
 
 }  // namespace
 
-void ec::applySii(ec_slavet& s, const SiiInfo& sii, SiiPdoSizes& pdo) {
-    const std::string name = sii.string(1);
-    if (!name.empty()) {
-        std::snprintf(s.name, sizeof s.name, "%s", name.c_str());
-    } else {
-        std::snprintf(s.name, sizeof s.name, "? M:%8.8x I:%8.8x", s.eep_man, s.eep_id);
-    }
-    if (sii.general) {
-        s.CoEdetails = sii.general->coeDetails;
-        s.FoEdetails = sii.general->foeDetails;
-        s.EoEdetails = sii.general->eoeDetails;
-        s.SoEdetails = sii.general->soeChannels;
-        s.Ebuscurrent = sii.general->ebusCurrent;
-        s.blockLRW = (sii.general->flags & kSiiFlagNotLrw) ? 1 : 0;
-    }
-    uint8_t* funcs[EC_MAXFMMU] = {&s.FMMU0func, &s.FMMU1func, &s.FMMU2func, &s.FMMU3func};
-    for (size_t i = 0; i < sii.fmmuUsage.size() && i < EC_MAXFMMU; ++i) {
-        *funcs[i] = sii.fmmuUsage[i];
-    }
-    for (size_t i = 0; i < sii.syncManagers.size() && i < EC_MAXSM; ++i) {
-        const SiiSyncManager& sm = sii.syncManagers[i];
-        s.SM[i].StartAddr = sm.start;
-        s.SM[i].SMlength = sm.length;
-        s.SM[i].SMflags = sm.control | ((sm.enable & 0x01u) << 16);
-        s.SMtype[i] = sm.type;
-    }
-    if (sii.rxPdo) {
-        std::copy(std::begin(sii.rxPdo->perSm), std::end(sii.rxPdo->perSm), pdo.outputBits);
-    }
-    if (sii.txPdo) {
-        std::copy(std::begin(sii.txPdo->perSm), std::end(sii.txPdo->perSm), pdo.inputBits);
-    }
-}
-
 int ecx_config_init(ecx_contextt* ctx, uint8_t /*usetable*/) {
     if (ctx == nullptr || !ctx->port) {
         return 0;

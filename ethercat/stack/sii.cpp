@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdio>
 
 #include "base.h"
 #include "ethercat.h"
@@ -163,6 +164,40 @@ bool parsePdos(const CategoryBytes& c, std::optional<SiiPdoBits>& out) {
 }
 
 }  // namespace
+
+void applySii(ec_slavet& s, const SiiInfo& sii, SiiPdoSizes& pdo) {
+    const std::string name = sii.string(1);
+    if (!name.empty()) {
+        std::snprintf(s.name, sizeof s.name, "%s", name.c_str());
+    } else {
+        std::snprintf(s.name, sizeof s.name, "? M:%8.8x I:%8.8x", s.eep_man, s.eep_id);
+    }
+    if (sii.general) {
+        s.CoEdetails = sii.general->coeDetails;
+        s.FoEdetails = sii.general->foeDetails;
+        s.EoEdetails = sii.general->eoeDetails;
+        s.SoEdetails = sii.general->soeChannels;
+        s.Ebuscurrent = sii.general->ebusCurrent;
+        s.blockLRW = (sii.general->flags & kSiiFlagNotLrw) ? 1 : 0;
+    }
+    uint8_t* funcs[EC_MAXFMMU] = {&s.FMMU0func, &s.FMMU1func, &s.FMMU2func, &s.FMMU3func};
+    for (size_t i = 0; i < sii.fmmuUsage.size() && i < EC_MAXFMMU; ++i) {
+        *funcs[i] = sii.fmmuUsage[i];
+    }
+    for (size_t i = 0; i < sii.syncManagers.size() && i < EC_MAXSM; ++i) {
+        const SiiSyncManager& sm = sii.syncManagers[i];
+        s.SM[i].StartAddr = sm.start;
+        s.SM[i].SMlength = sm.length;
+        s.SM[i].SMflags = sm.control | ((sm.enable & 0x01u) << 16);
+        s.SMtype[i] = sm.type;
+    }
+    if (sii.rxPdo) {
+        std::copy(std::begin(sii.rxPdo->perSm), std::end(sii.rxPdo->perSm), pdo.outputBits);
+    }
+    if (sii.txPdo) {
+        std::copy(std::begin(sii.txPdo->perSm), std::end(sii.txPdo->perSm), pdo.inputBits);
+    }
+}
 
 std::string SiiInfo::string(size_t n) const {
     if (n == 0 || n > strings.size()) {
