@@ -1,0 +1,132 @@
+// Whole exchanges as the wire carries them, against traces reviewed once and kept in data/: every
+// register, SII word, mailbox message and image byte that the master and the drives exchange. The
+// steps need no checks of their own: whatever goes otherwise changes the trace.
+// ZENTRIO_UPDATE_TRACES=1 writes the traces anew; review the difference before committing it.
+#include <cstdio>
+#include <fstream>
+#include <functional>
+#include <sstream>
+
+#include "sim_bus.h"
+
+using bustest::Bytes;
+using bustest::SimBus;
+
+namespace {
+
+// Passes frames through and writes down each datagram as it comes back: command, address, length,
+// working counter and data, clock times blanked. A poll answered unchanged makes one line.
+class TracingLink final : public ec::FrameLink {
+public:
+    TracingLink(std::shared_ptr<sim::Chain> chain, std::string* trace)
+        : inner_(sim::makeVirtualLink(std::move(chain))), trace_(trace) {}
+    bool send(std::span<const uint8_t> frame) override { return inner_->send(frame); }
+    int receive(std::span<uint8_t> buf, std::chrono::microseconds timeout) override {
+        const int n = inner_->receive(buf, timeout);
+        for (size_t at = ec::kFrameHeaderSize, more = n > 0; more;) {
+            const uint8_t* d = &buf[at];
+            const size_t len = ec::getU16(d + 6) & ec::kDatagramLengthMask;
+            if ((at += ec::kDatagramHeaderSize + len + ec::kWkcSize) > size_t(n))
+                break;
+            const uint16_t ado = ec::getU16(d + 4);
+            const bool clock = (ado >= 0x0900 && ado < 0x0928) || ado == ec::kRegDcStartTime;
+            char text[40];
+            std::snprintf(text, sizeof text, "%02u %04x %04x %4zu wkc %u ", d[0], ec::getU16(d + 2),
+                          ado, len, ec::getU16(d + 10 + len));
+            std::string line = text;
+            for (size_t i = 0; i < len; ++i)
+                std::snprintf(text, sizeof text, "%02x", clock ? 0 : d[10 + i]), line += text;
+            if (line != last_)
+                *trace_ += (last_ = line) + '\n';
+            more = ec::getU16(d + 6) & ec::kDatagramMore;
+        }
+        return n;
+    }
+
+private:
+    std::unique_ptr<ec::FrameLink> inner_;
+    std::string* trace_;
+    std::string last_;
+};
+
+void expectTrace(const std::string& name, sim::ChainConfig cfg,
+                 const std::function<void(SimBus&)>& steps) {
+    for (auto& slave : cfg.slaves)
+        slave.smWatchdogTicks = 0;  // a stall of the test's host does not change the trace
+    std::string got;
+    {
+        SimBus bus(cfg);
+        ecx_init_link(bus.ctx(), std::make_unique<TracingLink>(bus.chain, &got));
+        steps(bus);
+        bus.popErrors();
+    }
+    const std::string path = ZENTRIO_TEST_DATA_DIR "/" + name + ".trace";
+    if (std::getenv("ZENTRIO_UPDATE_TRACES") != nullptr)
+        std::ofstream(path) << got;
+    std::stringstream want;
+    want << std::ifstream(path).rdbuf();
+    EXPECT_EQ(got, want.str()) << path;
+}
+
+TEST(WireTrace, BringUpOperationFaultsAndShutDown) {
+    expectTrace("bringup", sim::ChainConfig::drives(3), [](SimBus& bus) {
+        bus.bringUp();
+        bus.exchange(), bus.exchange(), bus.exchange();
+        ecx_dcsync0(bus.ctx(), 1, true, 2000000, 0);
+        for (uint16_t state : {EC_STATE_SAFE_OP, EC_STATE_PRE_OP, EC_STATE_INIT})
+            bus.requestState(state);
+    });
+    // A coupler, a drive that reads its SII four bytes at a time, a drive, an I/O terminal; then
+    // every register of each as the master left it.
+    sim::ChainConfig mixed;
+    mixed.slaves = {sim::SlaveConfig::coupler(), sim::SlaveConfig::drive(1),
+                    sim::SlaveConfig::drive(2), sim::SlaveConfig::ioTerminal()};
+    mixed.slaves[1].siiReads8Bytes = false;
+    expectTrace("mixed", mixed, [](SimBus& bus) {
+        bus.bringUp(), bus.exchange();
+        for (uint16_t n = 1; n <= 4; ++n)
+            for (uint16_t at = 0; at < 0x1000; at += 0x100)
+                ecx_FPRD(bus.ctx(), bus.slave(n).configadr, at, 0x100, Bytes(0x100).data(), 100000);
+    });
+    // A lost frame, a local error acknowledged, a pulled cable and the drive's return.
+    expectTrace("faults", sim::ChainConfig::drives(2), [](SimBus& bus) {
+        bus.bringUp();
+        bus.chain->corruptNextFrame(2);
+        bus.exchange();
+        bus.chain->forceSafeOpError(2, ec::kAlSmWatchdog);
+        ecx_readstate(bus.ctx());
+        bus.requestState(EC_STATE_SAFE_OP | EC_STATE_ACK, 2);
+        bus.chain->pullDrive(2);
+        bus.exchange(), ecx_readstate(bus.ctx());
+        bus.chain->plugDrive(2);
+        ecx_recover_slave(bus.ctx(), 2, 500), ecx_reconfig_slave(bus.ctx(), 2, 500);
+        bus.requestState(EC_STATE_OPERATIONAL, 2), bus.exchange();
+    });
+}
+
+// SDO transfers in a small and a standard window, an abort, a refusal, SDO information; then a
+// file through the bootstrap mailbox in BOOT.
+TEST(WireTrace, MailboxServices) {
+    auto cfg = sim::ChainConfig::drives(2);
+    cfg.slaves[0].mailboxOutSize = cfg.slaves[0].mailboxInSize = 32;
+    expectTrace("mailbox", cfg, [](SimBus& bus) {
+        bus.scan(), bus.requestState(EC_STATE_PRE_OP);
+        bus.sdoRead(1, 0x1008, 0, 64), bus.sdoRead(2, 0x1008, 0, 64), bus.sdoRead(2, 0x6060, 0, 1);
+        bus.sdoWrite(1, 0x6060, 0, Bytes{8}), bus.sdoWrite(1, 0x1008, 0, Bytes(40, 'x'));
+        bus.sdoRead(2, 0x5FFF, 0, 4);
+        auto od = std::make_unique<ec_ODlistt>();
+        auto oe = std::make_unique<ec_OElistt>();
+        ecx_readODlist(bus.ctx(), 1, od.get());
+        for (uint16_t item : {0, 3})
+            ecx_readODdescription(bus.ctx(), item, od.get()),
+                ecx_readOE(bus.ctx(), item, od.get(), oe.get());
+        ec_mbxsetupt standard{};
+        bus.requestState(EC_STATE_INIT, 2), ecx_FOEbootmailbox(bus.ctx(), 2, &standard);
+        bus.requestState(EC_STATE_BOOT, 2);
+        ecx_FOEwrite(bus.ctx(), 2, "joint.bin", 0, 3000, Bytes(3000, 0xA5).data(), EC_TIMEOUTRXM);
+        ecx_FOEstdmailbox(bus.ctx(), 2, standard);
+        bus.requestState(EC_STATE_INIT, 2);
+    });
+}
+
+}  // namespace
