@@ -52,7 +52,8 @@ private slots:
             {0.009, 10, 120, false, true, false},     {10, 0.009, 120, true, false, false},
             {0.009, 0.009, 120, false, false, false}, {10, 0.009, -120, true, true, false},
             {5000, 0.001, 0, false, false, false},    {2400, 2400, -120, true, true, true},
-            {2400.5, 12, -120, false, true, true},    {2400, 2400.5, -120, true, false, true}};
+            {2400.5, 12, -120, false, true, true},    {2400, 2400.5, -120, true, false, true},
+            {10, 1500, -120, true, true, true}};
         for (const auto& step : steps) {
             if (step.recorded && plot.graphCount() == 0) {
                 QVector<double> keys, values;
@@ -124,6 +125,13 @@ private slots:
         }
         QVERIFY(widths[0] == widths[1] && widths[1] < widths[2]);
         QVERIFY(widths[2] == widths[3] && widths[3] < widths[4]);
+        // The current line is marked only where asked for, across the whole width.
+        editor.moveCursor(QTextCursor::End);
+        QVERIFY(editor.extraSelections().isEmpty());
+        editor.setLineHighlightEnabled(true);
+        editor.moveCursor(QTextCursor::Start);
+        QCOMPARE(editor.extraSelections().value(0).format.property(QTextFormat::FullWidthSelection),
+                 QVariant(true));
     }
 };
 
