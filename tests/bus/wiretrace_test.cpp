@@ -120,6 +120,15 @@ TEST(WireTrace, MailboxServices) {
         for (uint16_t item : {0, 3})
             ecx_readODdescription(bus.ctx(), item, od.get()),
                 ecx_readOE(bus.ctx(), item, od.get(), oe.get());
+        // The second drive's whole dictionary as it leaves the factory: every object, entry and
+        // value.
+        ecx_readODlist(bus.ctx(), 2, od.get());
+        for (uint16_t item = 0; item < od->Entries; ++item) {
+            ecx_readODdescription(bus.ctx(), item, od.get());
+            ecx_readOE(bus.ctx(), item, od.get(), oe.get());
+            for (uint8_t sub = 0; sub < oe->Entries; ++sub)
+                bus.sdoRead(2, od->Index[item], sub, 512);
+        }
         ec_mbxsetupt standard{};
         bus.requestState(EC_STATE_INIT, 2), ecx_FOEbootmailbox(bus.ctx(), 2, &standard);
         bus.requestState(EC_STATE_BOOT, 2);
