@@ -109,6 +109,8 @@ TEST(WireTrace, BringUpOperationFaultsAndShutDown) {
 TEST(WireTrace, MailboxServices) {
     auto cfg = sim::ChainConfig::drives(2);
     cfg.slaves[0].mailboxOutSize = cfg.slaves[0].mailboxInSize = 32;
+    cfg.slaves[1].foeBusyPackets = {2};
+    cfg.slaves[1].foeCapacityBytes = 4000;
     expectTrace("mailbox", cfg, [](SimBus& bus) {
         bus.scan(), bus.requestState(EC_STATE_PRE_OP);
         bus.sdoRead(1, 0x1008, 0, 64), bus.sdoRead(2, 0x1008, 0, 64), bus.sdoRead(2, 0x6060, 0, 1);
@@ -120,6 +122,15 @@ TEST(WireTrace, MailboxServices) {
         for (uint16_t item : {0, 3})
             ecx_readODdescription(bus.ctx(), item, od.get()),
                 ecx_readOE(bus.ctx(), item, od.get(), oe.get());
+        // Replies a drive should not give, to SDO transfers and information.
+        using enum sim::Misbehaviour;
+        for (const auto m : {OversizedUpload, SegmentsBeyondSize, StuckSegmentToggle,
+                             SdoOtherObjectFirst, ShortMailboxLength, Garbage, SdoInfoFragmentCount,
+                             SdoInfoShortReply, SdoInfoLongNames, SdoInfoOtherObjectFirst, None}) {
+            bus.chain->setMailboxMisbehaviour(1, m);
+            bus.sdoRead(1, 0x1008, 0, 64), bus.sdoRead(1, 0x6060, 0, 1);
+            ecx_readODlist(bus.ctx(), 1, od.get()), ecx_readODdescription(bus.ctx(), 3, od.get());
+        }
         // The second drive's whole dictionary as it leaves the factory: every object, entry and
         // value.
         ecx_readODlist(bus.ctx(), 2, od.get());
@@ -132,7 +143,12 @@ TEST(WireTrace, MailboxServices) {
         ec_mbxsetupt standard{};
         bus.requestState(EC_STATE_INIT, 2), ecx_FOEbootmailbox(bus.ctx(), 2, &standard);
         bus.requestState(EC_STATE_BOOT, 2);
-        ecx_FOEwrite(bus.ctx(), 2, "joint.bin", 0, 3000, Bytes(3000, 0xA5).data(), EC_TIMEOUTRXM);
+        for (const int size : {3000, 5000}) {  // the second one past the flash
+            const Bytes file(size_t(size), 0xA5);
+            ecx_FOEwrite(bus.ctx(), 2, "joint.bin", 0, size, file.data(), EC_TIMEOUTRXM);
+        }
+        bus.chain->setMailboxMisbehaviour(2, sim::Misbehaviour::WrongFoeAck);
+        ecx_FOEwrite(bus.ctx(), 2, "joint.bin", 0, 3000, Bytes(3000).data(), EC_TIMEOUTRXM);
         ecx_FOEstdmailbox(bus.ctx(), 2, standard);
         bus.requestState(EC_STATE_INIT, 2);
     });
