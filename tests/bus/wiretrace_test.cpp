@@ -87,6 +87,8 @@ TEST(WireTrace, BringUpOperationFaultsAndShutDown) {
         for (uint16_t n = 1; n <= 4; ++n)
             for (uint16_t at = 0; at < 0x1000; at += 0x100)
                 ecx_FPRD(bus.ctx(), bus.slave(n).configadr, at, 0x100, Bytes(0x100).data(), 100000);
+        for (uint16_t word = 0; word < 0x400; word += 2)  // and their whole SII
+            ecx_readeeprom(bus.ctx(), 2, word, 100000), ecx_readeeprom(bus.ctx(), 3, word, 100000);
     });
     // A lost frame, a local error acknowledged, a pulled cable and the drive's return.
     expectTrace("faults", sim::ChainConfig::drives(2), [](SimBus& bus) {
