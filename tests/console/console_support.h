@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "../filebytes.h"
+#include "../snapshot.h"
 #include "ecmaster.h"
 #include "mainwindow.h"
 #include "sim/chain.h"

@@ -183,17 +183,9 @@ private slots:
             .modeDisplay = 9};
         // clang-format on
         feed(shown);
-        QVERIFY(stateBox->value() == 0x0637 && child<QSpinBox>("spinBox_Mode")->value() == 9);
-        QCOMPARE(child<QLabel>("label_StateName")->text(), u"Operation enabled"_s);
-        const std::pair<const char*, double> fields[] = {
-            {"Position", -1.0}, {"Velocity", 1.23}, {"Torque", 40.0},   {"BusVoltage", 48.0},
-            {"McuTemp", 38.0},  {"MosTemp", 41.0},  {"MotorTemp", -7.0}};
-        for (const auto& [name, expected] : fields)
-            QCOMPARE(value(("doubleSpinBox_" + std::string(name)).c_str()), expected);
-        feed(moving, 51);
-        QCOMPARE(value("doubleSpinBox_Position"), -1.0);
+        feed(moving, 51);  // still what the window shows, the position editor's start included
         combo("comboBox_mode")->setCurrentIndex(1);
-        QCOMPARE(value("doubleSpinBox_position"), -1.0);
+        compareSnapshot(u"offline_record"_s, window.get());
 
         // A changed fault word is decoded into the log and the fault box, PADDING once back to 0.
         const QStringList initial = boxLines();

@@ -2,6 +2,7 @@
 #include <QtTest>
 #include <QtWidgets>
 
+#include "../snapshot.h"
 #include "ecmaster.h"
 #include "entryvalue.h"
 #include "model/paramtable.h"
@@ -81,6 +82,7 @@ private slots:
                 subs += int(object.subs.size());
             QCOMPARE(std::pair(tree->topLevelItemCount(), entries),
                      std::pair(int(objects.size()), subs));
+            compareSnapshot(u"dictionary"_s, &window);
             const auto entry = [tree](const QString& name) {
                 const auto found = tree->findItems(name, Qt::MatchExactly | Qt::MatchRecursive, 0);
                 return found.size() == 1 ? found.first() : nullptr;
