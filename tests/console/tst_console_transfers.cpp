@@ -144,6 +144,7 @@ private slots:
         click("pushButton_ReadAll");
         QTRY_VERIFY_WITH_TIMEOUT(logged(u"Read ALL finished."_s), kBusTimeoutMs);
         QVERIFY(!logged(u"Read ALL / Write ALL is running; wait for it to finish."_s));
+        compareSnapshot(u"parameters_read"_s, child(u"tabWidgetPage2"_s));
 
         // The dictionary's Write passes the console's gate; a reconnect forgets what it read.
         ObjectDictionary* d = readDictionary();
