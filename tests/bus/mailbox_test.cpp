@@ -36,9 +36,6 @@ TEST(BusSdo, NormalAndSegmentedTransfersAtEachWindowsBoundaries) {
         SCOPED_TRACE(w);
         SimBus bus(windows(w, w));
         ASSERT_TRUE(bus.bringUp() && bus.slave(1).mbx_l == w);
-        Bytes name;
-        ASSERT_EQ(bus.sdoRead(1, 0x1008, 0, 64, &name), 1);
-        EXPECT_EQ(std::string(name.begin(), name.end()), "QJ30 servo joint");
         for (const int size :
              {5, w - 17, w - 16, w - 15, w - 9, w - 8, 2 * w - 25, 2 * w - 24, 96}) {
             if (size < 5 || size > 96)
@@ -155,29 +152,13 @@ TEST(BusMailbox, RepliesAreJudgedByTheirHeaderWithinTheReceiveWindow) {
     }
 }
 
-// The console's download: INIT, the bootstrap mailbox from the SII into SM0/SM1, BOOT.
-bool enterBoot(SimBus& bus, uint16_t n) {
-    ec_slavet& s = bus.slave(n);
-    bus.requestState(EC_STATE_INIT, n, 8000000);
-    const uint32_t rx = ecx_readeeprom(bus.ctx(), n, ec::kSiiBootRxMailbox, EC_TIMEOUTEEP);
-    const uint32_t tx = ecx_readeeprom(bus.ctx(), n, ec::kSiiBootTxMailbox, EC_TIMEOUTEEP);
-    s.SM[0].StartAddr = s.mbx_wo = static_cast<uint16_t>(rx);
-    s.SM[0].SMlength = s.mbx_l = static_cast<uint16_t>(rx >> 16);
-    s.SM[1].StartAddr = s.mbx_ro = static_cast<uint16_t>(tx);
-    s.SM[1].SMlength = s.mbx_rl = static_cast<uint16_t>(tx >> 16);
-    ecx_FPWR(bus.ctx(), s.configadr, ec::kRegSm0, sizeof(ec_smt), &s.SM[0], EC_TIMEOUTRET);
-    ecx_FPWR(bus.ctx(), s.configadr, ec::kRegSm0 + 8, sizeof(ec_smt), &s.SM[1], EC_TIMEOUTRET);
-    return bus.requestState(EC_STATE_BOOT, n, 20000000);
-}
-
-int download(SimBus& bus, uint16_t n, const Bytes& file, uint32_t password = kPassword,
-             const char* name = "joint.bin") {
-    return ecx_FOEwrite(bus.ctx(), n, name, password, static_cast<int>(file.size()), file.data(),
-                        2000000000);
+int download(SimBus& bus, uint16_t n, const Bytes& file, uint32_t password = kPassword) {
+    return ecx_FOEwrite(bus.ctx(), n, "joint.bin", password, static_cast<int>(file.size()),
+                        file.data(), 2000000000);
 }
 
 // Expedited SDO transfers, aborts and refusals; then files for the second drive in BOOT.
-TEST(BusMailbox, ExpeditedSdoAbortsRefusalsThenFilesOfEveryShapeInBootAndTheNewFirmwareRuns) {
+TEST(BusMailbox, ExpeditedSdoAbortsRefusalsThenFilesOfEveryShapeInBoot) {
     auto cfg = windows(128, 128, 2);
     cfg.slaves[1].foeBusyPackets = {1, 3};  // answered once with BUSY: sent again
     SimBus bus(cfg);
@@ -223,16 +204,14 @@ TEST(BusMailbox, ExpeditedSdoAbortsRefusalsThenFilesOfEveryShapeInBootAndTheNewF
     EXPECT_EQ(ecx_SDOread(bus.ctx(), 1, 0x1018, 1, true, &caSize, buf, EC_TIMEOUTRXM), 0);
     EXPECT_EQ(static_cast<uint32_t>(bus.popErrors().at(0).AbortCode), 0x06010000u);
 
-    EXPECT_EQ(bus.slave(2).eep_pdi, 1) << "handed to the PDI after configuration";
-    // Outside BOOT the drive only takes files in its bootloader.
-    EXPECT_EQ(download(bus, 2, pattern(10)), EC_FOE_ERRORREPLY);
-    const auto foeError = [&bus] {
+    const auto foeError = [&bus] {  // outside BOOT, files are refused: outcome_test.cpp
         const ec_errort e = bus.popErrors().at(0);
         return std::tuple(e.Etype, static_cast<uint32_t>(e.AbortCode));
     };
-    EXPECT_EQ(foeError(), std::tuple(EC_ERR_TYPE_FOE_ERROR, 0x8008u));
-    ASSERT_TRUE(enterBoot(bus, 2));
-    EXPECT_EQ(bus.slave(2).mbx_l, kBootWindow);
+    ec_mbxsetupt standard{};  // the console's download: INIT, the bootstrap mailbox, BOOT
+    ASSERT_TRUE(bus.requestState(EC_STATE_INIT, 2, 8000000) &&
+                ecx_FOEbootmailbox(bus.ctx(), 2, &standard) == 1 &&
+                bus.requestState(EC_STATE_BOOT, 2, 20000000));
     for (const size_t size :
          {size_t{0}, kPacket - 1, kPacket, kPacket + 1, 2 * kPacket, size_t{4 << 20}}) {
         SCOPED_TRACE(size);
@@ -249,13 +228,8 @@ TEST(BusMailbox, ExpeditedSdoAbortsRefusalsThenFilesOfEveryShapeInBootAndTheNewF
     EXPECT_EQ(download(bus, 2, pattern(3000)), EC_FOE_PACKETNUMBER);
     EXPECT_EQ(std::get<0>(foeError()), EC_ERR_TYPE_FOE_PACKETNUMBER);
     ASSERT_TRUE(bus.chain->setMailboxMisbehaviour(2, sim::Misbehaviour::None));
-    EXPECT_EQ(download(bus, 2, pattern(5000), kPassword, "QJ30-3.1.4.bin"), 1);
+    EXPECT_EQ(download(bus, 2, pattern(5000)), 1);  // the file runs on leaving BOOT: tests/sim
     EXPECT_EQ(bus.chain->firmware(1)->bytes.size(), 0u) << "the other drive took nothing";
-    ASSERT_TRUE(bus.requestState(EC_STATE_INIT, 2, 8000000) && bus.bringUp());
-    char version[32] = {};
-    int size = sizeof version - 1;
-    ASSERT_EQ(ecx_SDOread(bus.ctx(), 2, 0x100A, 0, false, &size, version, EC_TIMEOUTRXM), 1);
-    EXPECT_STREQ(version, "3.1.4");
 }
 
 }  // namespace
