@@ -183,10 +183,7 @@ struct AlTest : ::testing::Test {
 };
 
 TEST_F(AlTest, PowerOnRegistersAndRefusedTransitions) {
-    // The controller's identity, and the PDI settings from SII word 0 (SPI, SYNC out, latch in).
-    EXPECT_EQ(fprd(chain, st, kRegType, 10).data, (Bytes{0x11, 2, 3, 0, 8, 8, 8, 0x0F, 0x0C, 0}));
-    EXPECT_EQ(fprd(chain, st, kRegPdiControl, 2).u16(), 0x0C05);
-    EXPECT_EQ(fprd(chain, st, kRegWatchdogPdi, 2).u16(), 1000) << "100 ms";
+    // Identity, PDI and watchdog registers: every register as a master finds it, wiretrace_test.
     const Bytes sms = fprd(chain, st, kRegSm0, 32).data;  // the firmware holds every SM off
     EXPECT_EQ(std::tuple(sms[7], sms[15], sms[23], sms[31]), std::tuple(1, 1, 1, 1));
     // Refused and acknowledged, unknown states, PRE-OP and BOOT without mailbox SyncManagers.
@@ -271,11 +268,10 @@ TEST(Dc, DelaysOffsetDriftSteeringAndSync0) {
     });
     assignStations(*chain, 4);
     auto sysTime = [&](int n) { return fprd(*chain, station(n), kRegDcSystemTime, 8).u64(); };
-    // Receive times on both ports differ by two hops per slave behind; offsets and delays follow.
+    // Offsets and delays as a master writes them (the delays it draws from the receive times on
+    // both ports: tests/bus, wiretrace_test.cpp).
     EXPECT_EQ(single(*chain, Command::BWR, 0, kRegDcRecvTimePort0, Bytes(4)).wkc, 4);
     for (int n = 1; n <= 4; ++n) {
-        const Datagram r = fprd(*chain, station(n), kRegDcRecvTimePort0, 8);
-        EXPECT_EQ(int32_t(r.u32(4) - r.u32(0)), 600 * (4 - n)) << n;
         const uint64_t recv = fprd(*chain, station(n), kRegDcRecvTimeUnit, 8).u64();
         fpwr(*chain, station(n), kRegDcSystemOffset, le(1'000'000'000'000 - recv, 8));
         fpwr(*chain, station(n), kRegDcSystemDelay, le(300u * uint32_t(n - 1), 4));

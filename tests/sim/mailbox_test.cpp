@@ -54,11 +54,9 @@ struct MbxTest : ::testing::Test {
         return fprd(*chain, st, kRegAlStatus, 2).u16();
     }
     void preOp() { ASSERT_EQ(mailbox(kAlStatePreOp, 0x1000, 0x80, 0x80), kAlStatePreOp); }
-    void boot() {  // the bootstrap mailbox where the SII puts it
-        fpwr(*chain, st, kRegSiiControl, Bytes{0, 1} + le(kSiiBootRxMailbox, 4));
-        const uint32_t w = fprd(*chain, st, kRegSiiData, 4).u32();
-        ASSERT_EQ(mailbox(kAlStateBoot, uint16_t(w), uint16_t(w >> 16), uint16_t(w >> 16)),
-                  kAlStateBoot);
+    void boot() {  // the bootstrap mailbox (where the SII puts it: wiretrace_test.cpp)
+        using namespace sim::layout;
+        ASSERT_EQ(mailbox(kAlStateBoot, kBootOutStart, kBootOutSize, kBootInSize), kAlStateBoot);
     }
     // Writes the whole SM0 window as masters do; counter 0xFF: this client's next own one.
     uint16_t write(uint8_t type, const Bytes& data, uint8_t cnt = 0xFF, int length = -1) {
@@ -105,7 +103,6 @@ struct MbxTest : ::testing::Test {
 };
 
 TEST_F(MbxTest, HandshakeCountersRepeatAndEmergencies) {
-    EXPECT_FALSE(read()) << "nothing unasked";
     // Two writes in one frame: the second meets a full mailbox. The first starts in the
     // registers before the window: those two bytes are refused, the message is taken whole.
     Bytes request = Bytes{10, 0, 0, 0, 0, kMbxTypeCoE | 7 << 4} + kDeviceTypeRequest;
@@ -131,10 +128,9 @@ TEST_F(MbxTest, HandshakeCountersRepeatAndEmergencies) {
     EXPECT_EQ((std::tuple{reg(0x080F) & kSmPdiRepeatAck, read()->window, read().value().data}),
               std::tuple(repeat, m->window, Bytes({0x00, 0x10, 0x00, 0x75, 0x81, 1, 2, 3, 4, 5})));
 
-    // Own counters run 1..7, never 0; the last counter again is a repeat and gets no second reply.
-    for (int i = 0; i < 9; ++i)
-        EXPECT_EQ(exchange(kMbxTypeCoE, kDeviceTypeRequest)->counter, (i + 2) % 7 + 1);
-    EXPECT_TRUE(write(kMbxTypeCoE, kDeviceTypeRequest, counter) == 1 && !read());
+    // The last counter again is a repeat and gets no second reply (the drive's own counters run
+    // 1..7, never 0: tests/bus, wiretrace_test.cpp).
+    EXPECT_TRUE(write(kMbxTypeCoE, kDeviceTypeRequest, 7) == 1 && !read());
 
     // Mailbox errors: PDOs in the mailbox, a foreign type, a short SDO request, a length too long.
     for (auto [type, data, length, code] : std::vector<std::tuple<uint8_t, Bytes, int, int>>{
