@@ -153,7 +153,6 @@ TEST(FrameEngine, SlotsHoldDistinctIndicesAndAbandonedIndicesAreHeldBack) {
 
 TEST_F(PortTest, ResendsLostDamagedAndLateFramesNeverAnsweredOnesAndPairsEachReply) {
     ASSERT_EQ(read(0x0130, 200000), std::pair(1, 0x0130));
-    EXPECT_EQ(script->sentCount(), 1u) << "an answered frame is not sent again";
 
     int lost = 2;  // two transmissions lost: the call succeeds on the third
     script->respond = [&](const Bytes& f) {
@@ -161,7 +160,7 @@ TEST_F(PortTest, ResendsLostDamagedAndLateFramesNeverAnsweredOnesAndPairsEachRep
     };
     ASSERT_EQ(read(0x0134, 200000), std::pair(1, 0x0134));
     auto frames = script->sentFrames();
-    ASSERT_EQ(frames.size(), 4u);
+    ASSERT_EQ(frames.size(), 4u);  // an answered frame is not sent again
     EXPECT_TRUE(frames[1] == frames[2] && frames[2] == frames[3]) << "a resend repeats the frame";
 
     bool damage = true;  // a damaged reply counts as none
