@@ -127,8 +127,7 @@ TEST_F(MbxTest, HandshakeCountersRepeatAndEmergencies) {
     EXPECT_EQ((std::tuple{reg(0x080F) & kSmPdiRepeatAck, read()->window, read().value().data}),
               std::tuple(repeat, m->window, Bytes({0x00, 0x10, 0x00, 0x75, 0x81, 1, 2, 3, 4, 5})));
 
-    // The last counter again is a repeat and gets no second reply (the drive's own counters run
-    // 1..7, never 0: tests/bus, wiretrace_test.cpp).
+    // The last counter again is a repeat: no second reply (own ones 1..7, never 0: the traces).
     EXPECT_TRUE(write(kMbxTypeCoE, kDeviceTypeRequest, 7) == 1 && !read());
 
     // Mailbox errors: PDOs in the mailbox, a foreign type, a short SDO request, a length too long.
