@@ -71,7 +71,7 @@ TEST(FrameBuilder, EncodesDatagramsWithOneIndexPadsAndRefusesWhatDoesNotFit) {
     EXPECT_LE(c.finish(1).size(), ec::kEthMaxFrame);
 }
 
-TEST(FrameEngine, DropsDamagedAndForeignRepliesWithoutReadingPastThem) {
+TEST(FrameEngine, DropsDamagedAndForeignRepliesAndHoldsAbandonedIndicesBack) {
     // Reply to a frame of two 2-byte reads: 16 + 2 * 14 = 44 bytes, padded to 60.
     using enum Intake;
     const struct {
@@ -127,10 +127,8 @@ TEST(FrameEngine, DropsDamagedAndForeignRepliesWithoutReadingPastThem) {
                       std::tuple(7, 8, 0x02, Unmatched));  // a duplicate has no taker
         }
     }
-}
 
-// Every slot holds its own index; one given up on the wire is held back from reuse for a while.
-TEST(FrameEngine, SlotsHoldDistinctIndicesAndAbandonedIndicesAreHeldBack) {
+    // Every slot holds its own index; one given up on the wire is held back from reuse for a while.
     FrameEngine engine;
     std::set<uint8_t> indices;
     std::optional<ec::SlotId> slot, first = engine.claim();
