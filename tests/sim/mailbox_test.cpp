@@ -102,7 +102,7 @@ struct MbxTest : ::testing::Test {
     }
 };
 
-TEST_F(MbxTest, HandshakeCountersRepeatAndEmergencies) {
+TEST_F(MbxTest, HandshakeCountersRepeatEmergenciesTransferRefusalsAndAborts) {
     // Two writes in one frame: the second meets a full mailbox. The first starts in the
     // registers before the window: those two bytes are refused, the message is taken whole.
     Bytes request = Bytes{10, 0, 0, 0, 0, kMbxTypeCoE | 7 << 4} + kDeviceTypeRequest;
@@ -145,9 +145,80 @@ TEST_F(MbxTest, HandshakeCountersRepeatAndEmergencies) {
     requestState(*chain, st, kAlStateInit);
     EXPECT_EQ(write(kMbxTypeCoE, kDeviceTypeRequest), 0) << "closed in INIT";
     EXPECT_EQ(reg(0x0807) & 0x01, 1);
+
+    // A 96-byte label in segments through a 24-byte window: a wrong toggle or an abort ends it.
+    make(0x80, 24);
+    ASSERT_EQ(down(0x2020, 0, Bytes(96, 'x')), 0u);
+    EXPECT_EQ(exchange(kMbxTypeCoE, sdoRequest(0x40, 0x2020, 0))->data[2], 0x41);
+    EXPECT_EQ(exchange(kMbxTypeCoE, sdoRequest(0x70, 0, 0))->u32(6), kAbortToggle);
+    EXPECT_EQ(exchange(kMbxTypeCoE, sdoRequest(0x40, 0x2020, 0))->data[2], 0x41);
+    EXPECT_TRUE(write(kMbxTypeCoE, sdoRequest(0x80, 0x2020, 0, 0x05040000)) == 1 && !read());
+    EXPECT_EQ(exchange(kMbxTypeCoE, sdoRequest(0x60, 0, 0))->u32(6), kAbortCommand);
+    make();
+    auto expedited = [](uint16_t index, uint8_t sub, size_t n) {
+        return sdoRequest(uint8_t(0x23 | (4 - n) << 2), index, sub, 0x01020304);
+    };
+    auto normal = [](uint8_t cmd, uint16_t index, size_t n) {
+        return sdoRequest(cmd, index, 0, uint32_t(n)) + Bytes(n, 'z');  // behind the 10-byte header
+    };
+    // The last four rewrite the mapping as CoE has it: count 0, entries the drive has, count back.
+    // clang-format off
+    const std::pair<Bytes, uint32_t> cases[] = {
+        {sdoRequest(0x40, 0x1018, 5), kAbortNoSub},   {expedited(0x1000, 0, 4), kAbortReadOnly},
+        {expedited(kParams, 1, 2), kAbortReadOnly},   {expedited(kParams, 2, 4), kAbortTooHigh},
+        {expedited(kParams, 2, 1), kAbortTooLow},     {expedited(kParams, 3, 3), kAbortTooLow},
+        {normal(0x21, 0x2020, 97), kAbortTooHigh},    {normal(0x21, 0x2020, 96), 0},
+        {normal(0x31, 0x1018, 4), kAbortAccess},      {sdoRequest(0xE0, 0x1000, 0), kAbortCommand},
+        {sdoRequest(0x60, 0x1000, 0), kAbortCommand}, {sdoRequest(0x00, 0x1000, 0), kAbortCommand},
+        {expedited(kRxMap, 1, 4), kAbortOrder},       {expedited(kRxMap, 0, 1), kAbortCount},
+        {sdoRequest(0x2F, 0x1C12, 0, 2), 0x06090030}, {sdoRequest(0x2F, 0x1C12, 0, 1), 0},
+        {sdoRequest(0x2F, kRxMap, 0, 0), 0},          {sdoRequest(0x23, kRxMap, 1, 0x60400010), 0},
+        {sdoRequest(0x23, kRxMap, 2, 0x60400010), 0x06040041}, {sdoRequest(0x2F, kRxMap, 0, 8), 0}};
+    // clang-format on
+    for (const auto& [rq, abort] : cases) {
+        const auto reply = exchange(kMbxTypeCoE, rq);
+        ASSERT_TRUE(reply && (reply->abort() ? reply->u32(6) : 0) == abort)
+            << std::hex << int(rq[2]) << " " << rq[3];
+        const bool echoed = abort && rq[2] != 0x60 && rq[2] != 0x00;  // index and sub
+        EXPECT_TRUE(!echoed || std::equal(&reply->data[3], &reply->data[6], &rq[3]));
+    }
+    EXPECT_EQ(exchange(kMbxTypeCoE, sdoRequest(0x40, 0x1001, 0))->data[6], 0) << "no error";
 }
 
-TEST_F(MbxTest, DictionaryParametersAndSaving) {
+TEST_F(MbxTest, BootloaderFilesDictionaryParametersAndSaving) {
+    // Wrong password and bootstrap-only refusals reach the stack in tests/bus.
+    boot();
+    EXPECT_EQ(exchange(kMbxTypeCoE, kDeviceTypeRequest)->data, Bytes({1, 0, 2, 0})) << "no CoE";
+    const size_t packet = sim::layout::kBootOutSize - 12u;  // data per FoE DATA packet
+    for (auto [data, reply] : std::vector<std::pair<Bytes, Bytes>>{
+             {foeHeader(kFoeWrite, kPassword, {'f'}), foeHeader(kFoeAck, 0)},
+             {foeHeader(kFoeData, 2, Bytes(packet)),
+              foeHeader(kFoeError, sim::foe_error::kPacketNumber)},
+             {foeHeader(kFoeData, 1, Bytes(3)), {kFoeError}}}) {  // the write is over
+        const Bytes got = exchange(kMbxTypeFoE, data)->data;
+        EXPECT_EQ(Bytes(got.begin(), got.begin() + long(std::min(got.size(), reply.size()))),
+                  reply);
+    }
+    EXPECT_FALSE(chain->firmware(1)->complete);
+
+    // A file runs on leaving BOOT, unsaved settings lost; its version: the name's first "x.y.z"
+    // (numbers cut to a nibble), or the old one and the file's CRC (all packet sizes: tests/bus).
+    preOp();
+    ASSERT_EQ(down(kParams, 9, {77}), 0u);
+    EXPECT_EQ(chain->parameter(1, 8), Bytes{77});
+    for (auto [name, version] : std::vector<std::pair<std::string, std::string>>{
+             {"v1.4.2", "1.4.2"}, {"joint-1.5.bin", "1.4.2+55bc801d"}, {"7.1-20.4.5.6", "4.4.5"}}) {
+        boot();
+        for (auto [data, ack] : std::vector<std::pair<Bytes, uint32_t>>{
+                 {foeHeader(kFoeWrite, kPassword, Bytes(name.begin(), name.end())), 0},
+                 {foeHeader(kFoeData, 1, {1, 2, 3}), 1}})
+            EXPECT_EQ(exchange(kMbxTypeFoE, data)->data, foeHeader(kFoeAck, ack));
+        EXPECT_TRUE(chain->firmware(1)->bytes == Bytes({1, 2, 3}) && chain->firmware(1)->complete);
+        preOp();
+        EXPECT_EQ(up(0x100A, 0), Bytes(version.begin(), version.end())) << name;
+    }
+    EXPECT_EQ(up(kParams, 1) + chain->parameter(1, 8), le(0x3445, 2) + Bytes{20});
+
     // Each object of the output image takes an SDO write at its own place in the image.
     const auto value = [](auto& e) { return Bytes(e.bits / 8, uint8_t(e.index + e.subIndex)); };
     for (const sim::PdoEntry& e : sim::kRxPdoEntries)
@@ -186,81 +257,6 @@ TEST_F(MbxTest, DictionaryParametersAndSaving) {
     chain->pullDrive(1);
     chain->plugDrive(1);
     EXPECT_EQ(chain->parameter(1, 8), Bytes{33});
-}
-
-TEST_F(MbxTest, TransferRefusalsAndAborts) {
-    // A 96-byte label in segments through a 24-byte window: a wrong toggle or an abort ends it.
-    make(0x80, 24);
-    ASSERT_EQ(down(0x2020, 0, Bytes(96, 'x')), 0u);
-    EXPECT_EQ(exchange(kMbxTypeCoE, sdoRequest(0x40, 0x2020, 0))->data[2], 0x41);
-    EXPECT_EQ(exchange(kMbxTypeCoE, sdoRequest(0x70, 0, 0))->u32(6), kAbortToggle);
-    EXPECT_EQ(exchange(kMbxTypeCoE, sdoRequest(0x40, 0x2020, 0))->data[2], 0x41);
-    EXPECT_TRUE(write(kMbxTypeCoE, sdoRequest(0x80, 0x2020, 0, 0x05040000)) == 1 && !read());
-    EXPECT_EQ(exchange(kMbxTypeCoE, sdoRequest(0x60, 0, 0))->u32(6), kAbortCommand);
-    make();
-    auto expedited = [](uint16_t index, uint8_t sub, size_t n) {
-        return sdoRequest(uint8_t(0x23 | (4 - n) << 2), index, sub, 0x01020304);
-    };
-    auto normal = [](uint8_t cmd, uint16_t index, size_t n) {
-        return sdoRequest(cmd, index, 0, uint32_t(n)) + Bytes(n, 'z');  // behind the 10-byte header
-    };
-    // The last four rewrite the mapping as CoE has it: count 0, entries the drive has, count back.
-    // clang-format off
-    const std::pair<Bytes, uint32_t> cases[] = {
-        {sdoRequest(0x40, 0x1018, 5), kAbortNoSub},   {expedited(0x1000, 0, 4), kAbortReadOnly},
-        {expedited(kParams, 1, 2), kAbortReadOnly},   {expedited(kParams, 2, 4), kAbortTooHigh},
-        {expedited(kParams, 2, 1), kAbortTooLow},     {expedited(kParams, 3, 3), kAbortTooLow},
-        {normal(0x21, 0x2020, 97), kAbortTooHigh},    {normal(0x21, 0x2020, 96), 0},
-        {normal(0x31, 0x1018, 4), kAbortAccess},      {sdoRequest(0xE0, 0x1000, 0), kAbortCommand},
-        {sdoRequest(0x60, 0x1000, 0), kAbortCommand}, {sdoRequest(0x00, 0x1000, 0), kAbortCommand},
-        {expedited(kRxMap, 1, 4), kAbortOrder},       {expedited(kRxMap, 0, 1), kAbortCount},
-        {sdoRequest(0x2F, 0x1C12, 0, 2), 0x06090030}, {sdoRequest(0x2F, 0x1C12, 0, 1), 0},
-        {sdoRequest(0x2F, kRxMap, 0, 0), 0},          {sdoRequest(0x23, kRxMap, 1, 0x60400010), 0},
-        {sdoRequest(0x23, kRxMap, 2, 0x60400010), 0x06040041}, {sdoRequest(0x2F, kRxMap, 0, 8), 0}};
-    // clang-format on
-    for (const auto& [request, abort] : cases) {
-        const auto m = exchange(kMbxTypeCoE, request);
-        ASSERT_TRUE(m && (m->abort() ? m->u32(6) : 0) == abort)
-            << std::hex << int(request[2]) << " " << request[3];
-        const bool echoed = abort && request[2] != 0x60 && request[2] != 0x00;  // index and sub
-        EXPECT_TRUE(!echoed || std::equal(&m->data[3], &m->data[6], &request[3]));
-    }
-    EXPECT_EQ(exchange(kMbxTypeCoE, sdoRequest(0x40, 0x1001, 0))->data[6], 0) << "no error";
-}
-
-TEST_F(MbxTest, BootloaderTakesFilesByFoe) {
-    // Wrong password and bootstrap-only refusals reach the stack in tests/bus.
-    boot();
-    EXPECT_EQ(exchange(kMbxTypeCoE, kDeviceTypeRequest)->data, Bytes({1, 0, 2, 0})) << "no CoE";
-    const size_t packet = sim::layout::kBootOutSize - 12u;  // data per FoE DATA packet
-    for (auto [data, reply] : std::vector<std::pair<Bytes, Bytes>>{
-             {foeHeader(kFoeWrite, kPassword, {'f'}), foeHeader(kFoeAck, 0)},
-             {foeHeader(kFoeData, 2, Bytes(packet)),
-              foeHeader(kFoeError, sim::foe_error::kPacketNumber)},
-             {foeHeader(kFoeData, 1, Bytes(3)), {kFoeError}}}) {  // the write is over
-        const Bytes got = exchange(kMbxTypeFoE, data)->data;
-        EXPECT_EQ(Bytes(got.begin(), got.begin() + long(std::min(got.size(), reply.size()))),
-                  reply);
-    }
-    EXPECT_FALSE(chain->firmware(1)->complete);
-
-    // A file runs on leaving BOOT, unsaved settings lost; its version: the name's first "x.y.z"
-    // (numbers cut to a nibble), or the old one and the file's CRC (all packet sizes: tests/bus).
-    preOp();
-    ASSERT_EQ(down(kParams, 9, {77}), 0u);
-    EXPECT_EQ(chain->parameter(1, 8), Bytes{77});
-    for (auto [name, version] : std::vector<std::pair<std::string, std::string>>{
-             {"v1.4.2", "1.4.2"}, {"joint-1.5.bin", "1.4.2+55bc801d"}, {"7.1-20.4.5.6", "4.4.5"}}) {
-        boot();
-        for (auto [data, ack] : std::vector<std::pair<Bytes, uint32_t>>{
-                 {foeHeader(kFoeWrite, kPassword, Bytes(name.begin(), name.end())), 0},
-                 {foeHeader(kFoeData, 1, {1, 2, 3}), 1}})
-            EXPECT_EQ(exchange(kMbxTypeFoE, data)->data, foeHeader(kFoeAck, ack));
-        EXPECT_TRUE(chain->firmware(1)->bytes == Bytes({1, 2, 3}) && chain->firmware(1)->complete);
-        preOp();
-        EXPECT_EQ(up(0x100A, 0), Bytes(version.begin(), version.end())) << name;
-    }
-    EXPECT_EQ(up(kParams, 1) + chain->parameter(1, 8), le(0x3445, 2) + Bytes{20});
 }
 
 }  // namespace
