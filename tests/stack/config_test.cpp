@@ -397,8 +397,8 @@ TEST_F(RecordingBus, ASlaveSilentInTheScanGivesNoBus) {
                 return uint16_t(d.cmd == uint8_t(ec::Command::BRD) ? counted : silent ? 0 : 1);
             })};
         };
-        EXPECT_EQ(std::tuple(ecx_config_inspect(master.get()), master.slavecount()),
-                  std::tuple(0, 0));
+        EXPECT_EQ((std::tuple{ecx_config_inspect(master.get()), master.slavecount()}),
+                  std::tuple(0, 0));  // braces: the scan, then the count it left
     }
 }
 
