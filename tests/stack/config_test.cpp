@@ -49,7 +49,7 @@ Bytes operator+(Bytes a, const Bytes& b) {
 
 }  // namespace
 
-TEST(Sii, DecodesADrivesCategoriesAndRejectsEveryDamagedImage) {
+TEST(Sii, DecodesADrivesCategoriesRejectsEveryDamagedImageAndPollsABusyEeprom) {
     Bytes general(32, 0);  // every byte distinct: a field read off by one shows
     for (size_t i = 0; i < general.size(); ++i)
         general[i] = static_cast<uint8_t>(0x80 + i);
@@ -124,11 +124,9 @@ TEST(Sii, DecodesADrivesCategoriesAndRejectsEveryDamagedImage) {
                   n < 255);
     const uint8_t header[14] = {0x04, 0x01, 0, 0, 0, 0, 0x0F, 0, 0, 0, 0, 0, 0, 0};
     EXPECT_EQ(ec::siiHeaderCrc(header), 0xD8);
-}
 
-// An EEPROM busy for two status reads after each command, ignoring the first command: the read
-// waits, sees that the data are not for its word, and asks again; a few times, not forever.
-TEST(Sii, BusyEepromIsPolledAndAnIgnoredCommandIsSentAgain) {
+    // An EEPROM busy for two status reads after each command, ignoring the first command: the read
+    // waits, sees that the data are not for its word, and asks again; a few times, not forever.
     auto script = std::make_shared<LinkScript>();
     int busyReads = 2, ignore = 1, commands = 0;
     uint16_t address = 0x0777;
@@ -357,7 +355,7 @@ TEST_F(RecordingBus, RegisterDatagramsRideInTheProcessDataFrames) {
 // A drive that refuses its mailbox writes while its status says the mailbox is free: the write is
 // tried again at the poll's pace, not back to back, until the transfer's time is up. While the
 // status says full (the drive has not taken the last message), it is not written again at all.
-TEST_F(RecordingBus, RefusedMailboxWritesArePaced) {
+TEST_F(RecordingBus, RefusedMailboxWritesArePacedAndASlaveSilentInTheScanGivesNoBus) {
     drives(1);
     ec_slavet& s = master.slave(1);
     std::tie(s.mbx_wo, s.mbx_l, s.mbx_ro, s.mbx_rl) = std::tuple(0x1000, 128, 0x1080, 128);
@@ -386,10 +384,8 @@ TEST_F(RecordingBus, RefusedMailboxWritesArePaced) {
         const long most = full ? 1 : spent / std::chrono::microseconds(ec::kMbxPollPauseUs) + 1;
         EXPECT_TRUE(writes >= (full ? 1 : 2) && writes <= most) << writes << ", at most " << most;
     }
-}
 
-// Three counted and the second silent at its address, or none counted: no bus, not a shorter one.
-TEST_F(RecordingBus, ASlaveSilentInTheScanGivesNoBus) {
+    // Three counted, the second silent at its address, or none counted: no bus, not a shorter one.
     for (const int counted : {3, 0}) {
         script->respond = [counted](const Bytes& f) {
             return std::vector<Bytes>{answer(f, [counted](const DatagramView& d, Bytes&) {
