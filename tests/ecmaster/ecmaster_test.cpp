@@ -121,7 +121,6 @@ private slots:
         QCOMPARE(bus.chain->framesSeen(), frames);  // no cycle after disconnect returned
         QCOMPARE(m.driveCount(), 2);                // kept until the next bring-up
         QVERIFY(m.connectBus(bus.adapter()) && m.cycleRunning());
-        m.disconnectBus();
     }
 
     void alignmentPullsDriftingClocksOntoTheMastersClock() {
@@ -311,7 +310,6 @@ private slots:
         const Words w = fourth.controlWords();
         QVERIFY(!enabled && (w == Words{6, 2} || w == Words{6, 7, 2}));
         QTRY_VERIFY(sink.contains("Enable of slave 4 stopped by STOP."));
-        m.disconnectBus();
     }
 
     // Supervision: quiet yet counting, SAFE-OP+ERROR recovered, a stall ridden out, a pull lost.
@@ -379,8 +377,6 @@ private slots:
         QTRY_VERIFY(events.contains(std::tuple(2, SupervisionKind::Lost, last.detail)));
         // Once only, no further checks until the next bring-up: tst_console_drive lostDrive.
         QCOMPARE(sink.count(ok) + sink.count(lost) + sink.count(why), qsizetype(sink.lines.size()));
-        bus.chain->plugDrive(2);
-        m.disconnectBus();
     }
 
     // The scope: the cycles' frames in order with the drives' records; the walks' events; a state
@@ -471,8 +467,6 @@ private slots:
                  qPrintable(QStringLiteral("%1 %2").arg(lost).arg(gone->cycle)));
         QVERIFY(std::all_of(gone, frames.end(), [](auto& f) { return !std::isnan(f.values[0]); }));
         QCOMPARE(m.scope().framesTurnedAway(), uint64_t{0});
-        bus.chain->plugDrive(3);
-        m.disconnectBus();
     }
 };
 

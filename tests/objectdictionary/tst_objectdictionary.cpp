@@ -62,57 +62,54 @@ private slots:
         const auto chain = sim::registerSimulatedAdapter(1);
         ecmaster master;
         QVERIFY(master.connectBus("sim:1"));
-        {
-            ObjectDictionary window(&master);
-            window.show();
-            QSignalSpy done(&window, &ObjectDictionary::jobDone);
-            auto* tree = window.findChild<QTreeWidget*>("treeWidget_objects");
-            auto* value = window.findChild<QLineEdit*>("lineEdit_value");
-            auto* write = window.findChild<QPushButton*>("pushButton_writeEntry");
-            auto* status = window.findChild<QLabel*>("label_status");
-            window.findChild<QPushButton*>("pushButton_readDictionary")->click();
-            QVERIFY(done.wait(30000));
+        ObjectDictionary window(&master);
+        window.show();
+        QSignalSpy done(&window, &ObjectDictionary::jobDone);
+        auto* tree = window.findChild<QTreeWidget*>("treeWidget_objects");
+        auto* value = window.findChild<QLineEdit*>("lineEdit_value");
+        auto* write = window.findChild<QPushButton*>("pushButton_writeEntry");
+        auto* status = window.findChild<QLabel*>("label_status");
+        window.findChild<QPushButton*>("pushButton_readDictionary")->click();
+        QVERIFY(done.wait(30000));
 
-            // Every entry shown (their fields as the stack reads them: tests/bus/sdoinfo_test.cpp).
-            const auto& objects = chain->drive(1)->dictionary().objects();
-            int entries = 0, subs = 0;
-            for (int i = 0; i < tree->topLevelItemCount(); ++i)
-                entries += tree->topLevelItem(i)->childCount();
-            for (const auto& [index, object] : objects)
-                subs += int(object.subs.size());
-            QCOMPARE(std::pair(tree->topLevelItemCount(), entries),
-                     std::pair(int(objects.size()), subs));
-            compareSnapshot(u"dictionary"_s, &window);
-            const auto entry = [tree](const QString& name) {
-                const auto found = tree->findItems(name, Qt::MatchExactly | Qt::MatchRecursive, 0);
-                return found.size() == 1 ? found.first() : nullptr;
-            };
-            QTreeWidgetItem *param = entry("0x6101:09"), *readOnly = entry("0x6101:25");
-            QVERIFY(param && readOnly);
-            QCOMPARE(QStringList({param->text(1), param->text(2), param->text(4).left(2),
-                                  readOnly->text(4).left(2)}),
-                     QStringList({paramTable().value(8).name, "UNSIGNED8", "RW", "RO"}));
+        // Every entry shown (their fields as the stack reads them: tests/bus/sdoinfo_test.cpp).
+        const auto& objects = chain->drive(1)->dictionary().objects();
+        int entries = 0, subs = 0;
+        for (int i = 0; i < tree->topLevelItemCount(); ++i)
+            entries += tree->topLevelItem(i)->childCount();
+        for (const auto& [index, object] : objects)
+            subs += int(object.subs.size());
+        QCOMPARE(std::pair(tree->topLevelItemCount(), entries),
+                 std::pair(int(objects.size()), subs));
+        compareSnapshot(u"dictionary"_s, &window);
+        const auto entry = [tree](const QString& name) {
+            const auto found = tree->findItems(name, Qt::MatchExactly | Qt::MatchRecursive, 0);
+            return found.size() == 1 ? found.first() : nullptr;
+        };
+        QTreeWidgetItem *param = entry("0x6101:09"), *readOnly = entry("0x6101:25");
+        QVERIFY(param && readOnly);
+        QCOMPARE(QStringList({param->text(1), param->text(2), param->text(4).left(2),
+                              readOnly->text(4).left(2)}),
+                 QStringList({paramTable().value(8).name, "UNSIGNED8", "RW", "RO"}));
 
-            tree->setCurrentItem(readOnly);
-            QVERIFY(!write->isEnabled() && !value->isEnabled());
-            tree->setCurrentItem(param);
-            value->setText("300");  // no UNSIGNED8: refused here, nothing sent
-            write->click();
-            QVERIFY(status->text().contains("UNSIGNED8"));
-            QCOMPARE(chain->parameter(1, 8), std::vector<uint8_t>{20});
-            value->setText("40");
-            done.clear();
-            write->click();
-            QTRY_COMPARE_WITH_TIMEOUT(done.count(), 2, 30000);  // the write, then the read back
-            QCOMPARE(chain->parameter(1, 8), std::vector<uint8_t>{40});
-            QCOMPARE(param->text(5), "40 (0x28)");
+        tree->setCurrentItem(readOnly);
+        QVERIFY(!write->isEnabled() && !value->isEnabled());
+        tree->setCurrentItem(param);
+        value->setText("300");  // no UNSIGNED8: refused here, nothing sent
+        write->click();
+        QVERIFY(status->text().contains("UNSIGNED8"));
+        QCOMPARE(chain->parameter(1, 8), std::vector<uint8_t>{20});
+        value->setText("40");
+        done.clear();
+        write->click();
+        QTRY_COMPARE_WITH_TIMEOUT(done.count(), 2, 30000);  // the write, then the read back
+        QCOMPARE(chain->parameter(1, 8), std::vector<uint8_t>{40});
+        QCOMPARE(param->text(5), "40 (0x28)");
 
-            // A list cut inside its first index is no list of none.
-            chain->setMailboxMisbehaviour(1, sim::Misbehaviour::SdoInfoShortReply);
-            window.findChild<QPushButton*>("pushButton_readDictionary")->click();
-            QVERIFY(done.wait(30000) && status->text().contains("could not be read"));
-        }
-        master.disconnectBus();
+        // A list cut inside its first index is no list of none.
+        chain->setMailboxMisbehaviour(1, sim::Misbehaviour::SdoInfoShortReply);
+        window.findChild<QPushButton*>("pushButton_readDictionary")->click();
+        QVERIFY(done.wait(30000) && status->text().contains("could not be read"));
     }
 };
 

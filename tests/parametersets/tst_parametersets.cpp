@@ -60,7 +60,6 @@ private slots:
     void cleanupTestCase() {
         sets->shutdown();
         window.reset();
-        master->disconnectBus();
     }
 
     void filesAreRefusedWithTheirLine_data() {
