@@ -154,7 +154,6 @@ private slots:
 
         // The joint turns at the velocity set, the others stand.
         send("velocity", 1.0);
-        QCOMPARE(command(0).velocity, 1.0f);
         QVERIFY(waitFor([this] { return qAbs(chain->joint(1)->velocity - 1.0) < 0.05; }));
         QVERIFY(waitFor([this] { return qAbs(value("doubleSpinBox_Velocity") - 1.0) <= 0.01; }));
         QVERIFY(qAbs(chain->joint(2)->velocity) < 0.01);
