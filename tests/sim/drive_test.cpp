@@ -68,7 +68,7 @@ struct Rig {
     }
 };
 
-TEST(Joint, EachModeReachesItsTargetWithinTheLimits) {
+TEST(Joint, EachModeReachesItsTargetWithinTheLimitsAndThePositionCounterWraps) {
     const double any = NAN;
     // mode, torque, kp, kd, position, velocity; seconds; position, velocity, torque; tolerance.
     // Joint defaults: friction 0.1 N·m/(turn/s) + 0.2 N·m (0.3 to break away), 30 N·m, 5 turn/s.
@@ -104,6 +104,14 @@ TEST(Joint, EachModeReachesItsTargetWithinTheLimits) {
             EXPECT_TRUE(std::isnan(want) || std::abs(got - want) <= c[10])
                 << "mode " << c[0] << ": " << got << " for " << want;
     }
+
+    sim::JointModel joint(sim::JointConfig{}, 1);  // 7000 s at 5 turn/s: the counter wraps
+    DriveOutputImage speed;
+    speed.mode = kModeSpeedRamp, speed.targetVelocity = 50'000'000;
+    joint.advance(7001.0, sim::JointPower::Follow, speed);
+    EXPECT_EQ(
+        int64_t(std::llround(joint.position() * 65535.0) - joint.positionField()) % (1LL << 32), 0);
+    EXPECT_LT(joint.positionField(), 0);
 }
 
 TEST(Joint, FaultsStopTheDriveUntilAResetAndHeatFaultsUntilCooled) {
@@ -137,16 +145,6 @@ TEST(Joint, FaultsStopTheDriveUntilAResetAndHeatFaultsUntilCooled) {
     rig.send(0x00);
     rig.run(3.0);
     EXPECT_EQ(rig.send(0x80), 0x0250);
-}
-
-TEST(Joint, PositionCounterWrapsAtThirtyTwoBits) {
-    sim::JointModel joint(sim::JointConfig{}, 1);  // 7000 s at 5 turn/s: the counter wraps
-    DriveOutputImage speed;
-    speed.mode = kModeSpeedRamp, speed.targetVelocity = 50'000'000;
-    joint.advance(7001.0, sim::JointPower::Follow, speed);
-    EXPECT_EQ(
-        int64_t(std::llround(joint.position() * 65535.0) - joint.positionField()) % (1LL << 32), 0);
-    EXPECT_LT(joint.positionField(), 0);
 }
 
 TEST(Commands, EachLineActsOnTheChainAndAnswersOneLine) {
