@@ -37,7 +37,7 @@ TEST(ScopeSignal, ConvertsTheRecordsToEngineeringUnits) {
     }
 }
 
-TEST(ScopeRecorder, RingWrapsAndCountsWhatAFullRingTurnsAway) {
+TEST(ScopeRecorder, RingWrapsCountsWhatAFullRingTurnsAwayAndFramesFollowTheirConfiguration) {
     const struct {
         size_t takeEvery;  // cycles between takes
         size_t batch;      // frames per take
@@ -65,9 +65,7 @@ TEST(ScopeRecorder, RingWrapsAndCountsWhatAFullRingTurnsAway) {
         EXPECT_EQ(taken + recorder.framesTurnedAway(), 400u) << row.takeEvery << "/" << row.batch;
         EXPECT_EQ(recorder.framesTurnedAway() > 0, row.loses) << row.takeEvery << "/" << row.batch;
     }
-}
 
-TEST(ScopeRecorder, FramesFollowTheirConfigurationWhileItChanges) {
     Recorder recorder(1024);
     std::jthread cycle([&](std::stop_token stop) {
         for (uint64_t c = 1; !stop.stop_requested(); ++c)

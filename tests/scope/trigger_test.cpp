@@ -79,7 +79,7 @@ TEST(ScopeTrigger, FiresAtTheFrameWhereTheConditionIsFirstMet) {
     }
 }
 
-TEST(ScopeTrigger, ModesShotsAndRoll) {
+TEST(ScopeTrigger, ModesShotsRollAndSettingsTakenWithinTheirRanges) {
     // A sawtooth reaching 50 at cycles 50, 150, 250, ... in two batches, arm() between them.
     const struct {
         TriggerMode mode;
@@ -111,6 +111,19 @@ TEST(ScopeTrigger, ModesShotsAndRoll) {
     const EventRecord e{.cycle = 7, .drive = 1, .kind = EventKind::Emergency};
     one.feed({&f, 1}, {&e, 1});
     EXPECT_EQ(one.snapshot().events.size(), 1u);
+
+    // Settings outside their ranges are brought into them: a cycle time that is no time, a record
+    // too short or too long, a pre-trigger fraction below none or above nine tenths.
+    // cycle time, seconds, pre-trigger fraction -> record length, pre-trigger length (frames)
+    const std::tuple<double, double, double, size_t, size_t> ranges[] = {
+        {0.004, 0.2, 0.2, 50, 10},  {0, 0.1, -1, 50, 0},        {NAN, 0.1, NAN, 50, 0},
+        {0.002, 0.1, 0.95, 50, 45}, {0.002, 0.01, 0.5, 50, 25}, {0.1, 1e9, 0.5, 6000, 3000},
+        {0.1, 0.1, 0.5, 2, 1}};
+    for (const auto& [cycle, seconds, pre, length, before] : ranges) {
+        const Acquisition acq({TriggerMode::Single, {}, cycle, seconds, pre}, 1, kChannels);
+        EXPECT_EQ(std::pair(acq.recordLength(), acq.preTriggerLength()), std::pair(length, before))
+            << cycle << " " << seconds << " " << pre;
+    }
 }
 
 TEST(ScopeTrigger, ManualTriggerGapsAndForeignGenerations) {
@@ -134,19 +147,4 @@ TEST(ScopeTrigger, ManualTriggerGapsAndForeignGenerations) {
     ASSERT_EQ(r->events.size(), 2u);
     EXPECT_EQ(std::pair(r->events.front().cycle, r->events.back().cycle),
               std::pair(uint64_t{11}, uint64_t{62}));
-}
-
-// Settings outside their ranges are brought into them: a cycle time that is no time, a record
-// too short or too long, a pre-trigger part below none or above nine tenths.
-TEST(ScopeTrigger, SettingsAreTakenWithinTheirRanges) {
-    // cycle time, seconds, pre-trigger part -> record length, pre-trigger length (frames)
-    const std::tuple<double, double, double, size_t, size_t> rows[] = {
-        {0.004, 0.2, 0.2, 50, 10},  {0, 0.1, -1, 50, 0},        {NAN, 0.1, NAN, 50, 0},
-        {0.002, 0.1, 0.95, 50, 45}, {0.002, 0.01, 0.5, 50, 25}, {0.1, 1e9, 0.5, 6000, 3000},
-        {0.1, 0.1, 0.5, 2, 1}};
-    for (const auto& [cycle, seconds, pre, length, before] : rows) {
-        const Acquisition acq({TriggerMode::Single, {}, cycle, seconds, pre}, 1, kChannels);
-        EXPECT_EQ(std::pair(acq.recordLength(), acq.preTriggerLength()), std::pair(length, before))
-            << cycle << " " << seconds << " " << pre;
-    }
 }
