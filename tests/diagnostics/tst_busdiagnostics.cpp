@@ -62,8 +62,8 @@ private slots:
         QCOMPARE(chain->takeRefusals(), std::vector<std::string>{});  // none a real slave refuses
     }
 
-    // A corrupted frame counted where it was seen (and as forwarded by the next) until cleared.
-    void healthyBusThenACorruptedFrame() {
+    // A corrupted frame and a pulled cable on the right slave and port; emergencies; a capture.
+    void aCorruptedFrameAPulledCableAnEmergencyAndACapture() {
         QCOMPARE(table()->rowCount(), 3);
         for (int r = 0; r < 3; ++r) {
             QCOMPARE(
@@ -85,9 +85,7 @@ private slots:
 
         QVERIFY(master->resetErrorCounters() && freshRead());
         QCOMPARE(cell(1, Invalid) + cell(2, Forwarded), QStringLiteral("0/0/0/00/0/0/0"));
-    }
 
-    void pulledCableThenAnEmergencyAndACapture() {
         chain->pullDrive(3);
         auto* events = window->findChild<QPlainTextEdit*>("plainTextEdit_events");
         QTRY_VERIFY_WITH_TIMEOUT(events->toPlainText().contains("slave 3 lost: no answer for "),
