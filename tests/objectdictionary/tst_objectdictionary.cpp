@@ -16,7 +16,7 @@ class TestObjectDictionary : public QObject {
 
 private slots:
     // The window's side of the codec: hex beside unsigned, Latin-1 text, hex for misfit bytes.
-    void entryValuesAsTheWindowTakesAndShowsThem() {
+    void entryValuesAsTheWindowTakesAndShowsThemAndParameterRowsAsTheDriveHasThem() {
         const std::tuple<int, int, QString, QByteArray, QString> taken[] = {
             {0x01, 1, " 1 ", QByteArray("\x01", 1), "1 (0x01)"},
             {0x07, 32, "0xFFFFFFFF", QByteArray("\xff\xff\xff\xff", 4), "4294967295 (0xffffffff)"},
@@ -32,10 +32,8 @@ private slots:
         QCOMPARE(entryValueText(0x06, QByteArray("\x01\x02\x03", 3)), "01 02 03");
         QCOMPARE(entryValueText(0x0100, QByteArray("\x01", 1)), "01");
         QCOMPARE(dataTypeName(0x0100), "0x0100");
-    }
 
-    // The console's parameter rows agree with the drive's own dictionary, row by row.
-    void parameterRowsMatchTheDrivesDictionary() {
+        // The console's parameter rows agree with the drive's own dictionary, row by row.
         sim::Chain chain(sim::ChainConfig::drives(1));
         using T = sim::CoeType;
         for (const ParamInfo& p : paramTable()) {
