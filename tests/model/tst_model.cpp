@@ -150,7 +150,7 @@ private slots:
     }
 
     // The master's reading of a status word, rows in its order: the first that matches decides.
-    void cia402StateOfAStatusWord() {
+    void cia402StateOfAStatusWordAndFaultNewsAgainstTheRecordBefore() {
         using S = Cia402State;
         // clang-format off
         const std::pair<uint16_t, S> rows[] = {
@@ -180,10 +180,8 @@ private slots:
         }
         QCOMPARE(std::string(cia402StateName(S(42))) + cia402StateDisplayName(S(42)),
                  std::string("Unknown未知状态"));
-    }
 
-    // News: the fault bit comes on or an error word changes to non-zero; not a fault that stays.
-    void faultNewsAgainstTheRecordBefore() {
+        // News: the fault bit on or an error word changed to non-zero; not a fault that stays.
         const auto r = [](uint16_t status, uint32_t word, uint32_t drv) {  // a record
             return TCiA402_GetValue{.statusWord = status, .errorWord = word, .drvErrorWord = drv};
         };
