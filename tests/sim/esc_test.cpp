@@ -145,7 +145,6 @@ TEST(Datagrams, FramesPassWholeMalformedOnesAndRefusedWritesAreNotedTheEepromHas
     };
     ASSERT_EQ(command(ec::kSiiCmdRead, ec::kSiiSizeCode), 0);
     const uint32_t words = (fprd(chain, st, kRegSiiData, 2).u16() + 1u) * 1024 / 16;
-    EXPECT_EQ(words, 1024u);
     for (const uint32_t word : {0x200u, words - 1}) {
         fpwr(chain, st, kRegSiiData, le(0xBEEF ^ word, 2));
         EXPECT_EQ(command(ec::kSiiCmdWrite | 1, word), 0) << word;
