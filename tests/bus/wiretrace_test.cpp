@@ -23,7 +23,8 @@ public:
     bool send(std::span<const uint8_t> frame) override { return inner_->send(frame); }
     int receive(std::span<uint8_t> buf, std::chrono::microseconds timeout) override {
         const int n = inner_->receive(buf, timeout);
-        for (size_t at = ec::kFrameHeaderSize, more = n > 0; more;) {
+        for (size_t at = ec::kFrameHeaderSize, more = n > 0;
+             more && at + ec::kDatagramHeaderSize <= size_t(n);) {
             const uint8_t* d = &buf[at];
             const size_t len = ec::getU16(d + 6) & ec::kDatagramLengthMask;
             if ((at += ec::kDatagramHeaderSize + len + ec::kWkcSize) > size_t(n))
