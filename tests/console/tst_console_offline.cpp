@@ -75,8 +75,7 @@ private slots:
         row.editor->setValue(1.0);
         row.writeButton->click();
         row.readButton->click();
-        action("actionResetAllFaults")->trigger();
-        QCOMPARE(lines(spy), QStringList(13, u"设备未连接."_s));
+        action("actionResetAllFaults")->trigger();  // each says so: the log pane's snapshot below
         QCOMPARE(window->currentProductType(), QString());
 
         ModalAnswerer answerer;
@@ -89,32 +88,26 @@ private slots:
                  (QStringList{boxText(QMessageBox::Critical, "ERROR", "请先Connect"),
                               boxText(QMessageBox::Critical, "ERROR", "请先进入OP模式")}));
 
-        spy.clear();
         QMetaObject::invokeMethod(window.get(), "deal_when_slave_lost");
         combo("comboBox_item")->setCurrentIndex(-1);
         connectButton()->click();
-        QCOMPARE(lines(spy), QStringList{u"Connect Fail"_s});
         QVERIFY(connectButton()->text() == u"Connect"_s && state() == NotConnected);
 
-        // In the wrong state an action is refused with one line and nothing changes.
-        const std::tuple<int, const char*, const char*> gates[] = {
-            {NotConnected, "pushButton_enable", "当前处于未连接，请进入已连接状态"},
-            {Testing, "pushButton_enable", "当前处于测试中，请退回已连接状态"},
-            {7, "pushButton_enable", "当前处于Unknow，请退回已连接状态"},
-            {Connected, "button_roundtrip", "当前处于已连接，请进入上使能状态"},
-            {Testing, "button_roundtrip", "当前处于测试中，请退回上使能状态"},
-            {Enabled, "button_multitest", "当前处于上使能，请退回已连接状态"},
-            {NotConnected, "button_calibrate", "当前处于未连接，请进入已连接状态"},
-            {Connected, "button_identify", "当前处于已连接，请进入上使能状态"},
-            {Enabled, "pushButton_Upgrade", "当前处于上使能，请退回已连接状态"}};
-        for (const auto& [gate, name, message] : gates) {
+        // In the wrong state an action is refused with one line (the pane's snapshot below has
+        // them) and nothing changes.
+        // clang-format off
+        const std::pair<int, const char*> gates[] = {{NotConnected, "pushButton_enable"},
+            {Testing, "pushButton_enable"}, {7, "pushButton_enable"}, {Connected, "button_roundtrip"},
+            {Testing, "button_roundtrip"}, {Enabled, "button_multitest"},
+            {NotConnected, "button_calibrate"}, {Connected, "button_identify"},
+            {Enabled, "pushButton_Upgrade"}};
+        // clang-format on
+        for (const auto& [gate, name] : gates) {
             window->forceConsoleState(gate);
-            spy.clear();
             const QString idle = button(name)->text();
             click(name);
             QVERIFY(button(name)->text() == idle && state() == gate && !locked());
             QVERIFY(window->requireState(gate));  // which logs nothing
-            QCOMPARE(lines(spy), QStringList{QString::fromUtf8(message)});
         }
 
         // The inputs that end up in file names, row times and timer periods.
@@ -160,9 +153,7 @@ private slots:
         for (const QString& name : stateTexts)
             child<QObject>(name)->setProperty("text", u"state of "_s + name);
         QEvent change(QEvent::LanguageChange);
-        QCoreApplication::sendEvent(window.get(), &change);
-        for (const QString& name : stateTexts)
-            QCOMPARE(child<QObject>(name)->property("text").toString(), u"state of "_s + name);
+        QCoreApplication::sendEvent(window.get(), &change);  // the texts kept: the snapshot
 
         // The fields take one record in 52 (a process-wide count: synchronise first). The first
         // record is shown at once (the fields go live), and no value before it.
@@ -176,7 +167,6 @@ private slots:
         QCOMPARE(stateBox->value(), 1);
         const TCiA402_GetValue moving{.position = 100 * 65535};
         feed(moving, 51);
-        QCOMPARE(value("doubleSpinBox_Position"), 0.0);
         // clang-format off
         const TCiA402_GetValue shown{.statusWord = 0x0637, .position = -65535, .velocity = 12345678,
             .torque = 16384, .busVoltage = 48, .mcuTemp = 38, .mosTemp = 41, .motorTemp = -7,
