@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <fstream>
 #include <functional>
+#include <numeric>
 #include <sstream>
 
 #include "sim_bus.h"
@@ -73,6 +74,11 @@ TEST(WireTrace, BringUpOperationFaultsAndShutDown) {
     expectTrace("bringup", sim::ChainConfig::drives(3), [](SimBus& bus) {
         bus.bringUp();
         bus.exchange(), bus.exchange(), bus.exchange();
+        // Targets in the image, then read through the dictionary: each object at its own bytes.
+        std::iota(bus.slave(1).outputs + 2, bus.slave(1).outputs + 18, uint8_t{1});
+        bus.exchange();
+        for (uint16_t index : {0x6040, 0x6071, 0x607A, 0x60FF, 0x6060})
+            bus.sdoRead(1, index, 0, 4);
         ecx_dcsync0(bus.ctx(), 1, true, 2000000, 0);
         for (uint16_t state : {EC_STATE_SAFE_OP, EC_STATE_PRE_OP, EC_STATE_INIT})
             bus.requestState(state);
