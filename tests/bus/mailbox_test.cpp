@@ -29,26 +29,6 @@ sim::ChainConfig windows(uint16_t out, uint16_t in, int drives = 1) {
     return cfg;
 }
 
-// Sizes around the expedited limit, the first message's (window - 16) and a segment's room
-// (window - 9) and the padded 7-byte segment, both ways, up to the text object's 96 bytes.
-TEST(BusSdo, NormalAndSegmentedTransfersAtEachWindowsBoundaries) {
-    for (const uint16_t w : {24, 32, 48, 64, 128}) {
-        SCOPED_TRACE(w);
-        SimBus bus(windows(w, w));
-        ASSERT_TRUE(bus.bringUp() && bus.slave(1).mbx_l == w);
-        for (const int size :
-             {5, w - 17, w - 16, w - 15, w - 9, w - 8, 2 * w - 25, 2 * w - 24, 96}) {
-            if (size < 5 || size > 96)
-                continue;
-            const Bytes text = pattern(size_t(size), uint32_t(size));
-            ASSERT_EQ(bus.sdoWrite(1, 0x2020, 0, text), 1) << size;
-            Bytes back;
-            ASSERT_EQ(bus.sdoRead(1, 0x2020, 0, 96, &back), 1) << size;
-            EXPECT_EQ(back, text) << size;
-        }
-    }
-}
-
 TEST(BusSdo, HostileLostDuplicatedAndInterruptedRepliesAreSortedOut) {
     SimBus bus(windows(32, 32));  // a 40-byte text goes in segments
     ASSERT_TRUE(bus.bringUp());

@@ -114,7 +114,7 @@ TEST(WireTrace, BringUpOperationFaultsAndShutDown) {
 }
 
 // SDO transfers in a small and a standard window, an abort, a refusal, SDO information; then a
-// file through the bootstrap mailbox in BOOT.
+// file through the bootstrap mailbox in BOOT; then segment boundaries in windows of every size.
 TEST(WireTrace, MailboxServices) {
     auto cfg = sim::ChainConfig::drives(2);
     cfg.slaves[0].mailboxOutSize = cfg.slaves[0].mailboxInSize = 32;
@@ -160,6 +160,25 @@ TEST(WireTrace, MailboxServices) {
         ecx_FOEwrite(bus.ctx(), 2, "joint.bin", 0, 3000, Bytes(3000).data(), EC_TIMEOUTRXM);
         ecx_FOEstdmailbox(bus.ctx(), 2, standard);
         bus.requestState(EC_STATE_INIT, 2);
+    });
+    // Texts of sizes around the expedited limit, the first message's room (window - 16), a
+    // segment's (window - 9) and the padded 7-byte segment, written and read back in windows of
+    // 24 to 128 bytes.
+    cfg = sim::ChainConfig::drives(5);
+    for (size_t n = 0; n < 5; ++n)
+        cfg.slaves[n].mailboxOutSize = cfg.slaves[n].mailboxInSize =
+            std::array{24, 32, 48, 64, 128}[n];
+    expectTrace("windows", cfg, [](SimBus& bus) {
+        bus.scan(), bus.requestState(EC_STATE_PRE_OP);
+        for (uint16_t n = 1; n <= 5; ++n) {
+            const int w = bus.slave(n).mbx_l;
+            for (const int size :
+                 {5, w - 17, w - 16, w - 15, w - 9, w - 8, 2 * w - 25, 2 * w - 24}) {
+                Bytes text(size_t(std::clamp(size, 5, 96)));
+                std::iota(text.begin(), text.end(), uint8_t(size));
+                bus.sdoWrite(n, 0x2020, 0, text), bus.sdoRead(n, 0x2020, 0, 96);
+            }
+        }
     });
 }
 
