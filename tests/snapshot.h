@@ -6,12 +6,63 @@
 
 #include <qcustomplot.h>
 
+#include <functional>
+
 #include "filebytes.h"
 
 using namespace Qt::StringLiterals;
 
+// Every text a widget shows or offers: its title, tooltip and text properties, its actions and
+// their menus, tabs, combo items, table headers and cells (200 rows), plot axes and curves.
+inline QStringList widgetTexts(QWidget* w) {
+    QStringList out;
+    if (w->isWindow())
+        out << w->windowTitle();
+    std::function<void(const QList<QAction*>&)> walk = [&](const QList<QAction*>& actions) {
+        for (QAction* a : actions) {
+            // Each language is offered under its own name.
+            if (!a->objectName().startsWith(u"actionLanguage"_s) || !a->isCheckable())
+                out << a->text() << a->toolTip();
+            if (a->menu())
+                out << a->menu()->title(), walk(a->menu()->actions());
+        }
+    };
+    walk(w->actions());
+    for (const char* p : {"toolTip", "text", "title", "placeholderText", "specialValueText",
+                          "prefix", "suffix", "plainText"}) {
+        out << w->property(p).toString();
+    }
+    if (auto* t = qobject_cast<QTabWidget*>(w)) {
+        for (int i = 0; i < t->count(); ++i)
+            out << t->tabText(i) << t->tabToolTip(i);
+    } else if (auto* c = qobject_cast<QComboBox*>(w); c && c->objectName() != u"comboBox_item") {
+        // The adapters (left out) are device names as the system reports them.
+        for (int i = 0; i < c->count(); ++i)
+            out << c->itemText(i);
+    } else if (auto* v = qobject_cast<QAbstractItemView*>(w)) {
+        const QAbstractItemModel* m = v->model();
+        for (int col = 0; m && col < m->columnCount(); ++col)
+            out << m->headerData(col, Qt::Horizontal).toString();
+        for (int r = 0; m && r < std::min(m->rowCount(), 200); ++r) {
+            out << m->headerData(r, Qt::Vertical).toString();
+            for (int col = 0; col < m->columnCount(); ++col)
+                out << m->index(r, col).data().toString()
+                    << m->index(r, col).data(Qt::ToolTipRole).toString()
+                    << m->index(r, col).data(Qt::CheckStateRole).toString();
+        }
+    } else if (auto* plot = qobject_cast<QCustomPlot*>(w)) {
+        for (const auto type : {QCPAxis::atLeft, QCPAxis::atRight, QCPAxis::atBottom})
+            for (QCPAxis* axis : plot->axisRect()->axes(type))
+                out << axis->label();
+        for (int i = 0; i < plot->graphCount(); ++i)
+            out << plot->graph(i)->name();
+    }
+    return out;
+}
+
 // What the operator sees of `root`, one line per named widget: whether it shows and takes input,
-// its texts, items, cells and plots. Times of day, dates and the machine's paths are masked.
+// its texts, its choice, and its plots' ranges, colours and points. Times of day, dates and the
+// machine's paths are masked.
 inline QString snapshot(QWidget* root) {
     const auto num = [](double v) { return QString::number(v, 'g', 6); };
     QStringList out;
@@ -19,35 +70,18 @@ inline QString snapshot(QWidget* root) {
         if (w->objectName().isEmpty() || w->objectName().startsWith(u"qt_"))
             continue;
         QStringList f{w->objectName(), w->isVisibleTo(root) ? u"shown"_s : u"hidden"_s,
-                      w->isEnabled() ? u"on"_s : u"off"_s, w->toolTip()};
-        if (auto* l = qobject_cast<QLabel*>(w))
-            f << l->text();
-        else if (auto* b = qobject_cast<QAbstractButton*>(w))
-            f << b->text() << (b->isChecked() ? u"checked"_s : QString());
-        else if (auto* e = qobject_cast<QLineEdit*>(w))
-            f << e->text();
-        else if (auto* s = qobject_cast<QAbstractSpinBox*>(w))
-            f << s->text();
-        else if (auto* c = qobject_cast<QComboBox*>(w); c && c->objectName() != u"comboBox_item")
-            for (int i = -1; i < c->count(); ++i)  // the current one first
-                f << c->itemText(i < 0 ? c->currentIndex() : i);
-        else if (auto* t = qobject_cast<QTextEdit*>(w))
-            f << t->toPlainText();
-        else if (auto* pt = qobject_cast<QPlainTextEdit*>(w))
-            f << pt->toPlainText();
-        else if (auto* v = qobject_cast<QAbstractItemView*>(w); v && v->model())
-            for (int r = 0; r < v->model()->rowCount(); ++r)
-                for (int col = 0; col < v->model()->columnCount(); ++col)
-                    for (const int role : {Qt::DisplayRole, Qt::ToolTipRole, Qt::CheckStateRole})
-                        f << v->model()->index(r, col).data(role).toString();
-        else if (auto* p = qobject_cast<QCustomPlot*>(w)) {
+                      w->isEnabled() ? u"on"_s : u"off"_s,
+                      w->property("checked").toBool() ? u"checked"_s : QString(),
+                      w->property("currentText").toString()};
+        f << widgetTexts(w);
+        if (auto* p = qobject_cast<QCustomPlot*>(w)) {
             for (const auto type : {QCPAxis::atLeft, QCPAxis::atRight, QCPAxis::atBottom})
-                for (QCPAxis* a : p->axisRect()->axes(type))
-                    f << a->label() << num(a->range().lower) << num(a->range().upper)
+                for (QCPAxis* a : p->axisRect()->axes(type))  // in the order of their labels
+                    f << num(a->range().lower) << num(a->range().upper)
                       << QString::number(a->ticker()->tickCount());
             for (int i = 0; i < p->graphCount(); ++i) {
                 const QCPGraph* g = p->graph(i);
-                f << g->name() << g->pen().color().name() << QString::number(g->lineStyle())
+                f << g->pen().color().name() << QString::number(g->lineStyle())
                   << QString::number(g->data()->size());
                 for (auto it = g->data()->constBegin(); it != g->data()->constEnd(); ++it)
                     f << num(it->key) + u'=' + num(it->value);
@@ -56,6 +90,8 @@ inline QString snapshot(QWidget* root) {
                 for (const QCPItemPosition* at : p->item(i)->positions())
                     f << num(at->coords().x()) + u',' + num(at->coords().y());
         }
+        while (!f.isEmpty() && f.last().isEmpty())
+            f.removeLast();
         out << f.join(u" | ");
     }
     static const QRegularExpression varying(

@@ -8,54 +8,11 @@ using namespace consoletest;
 
 namespace {
 
-// Every text a widget shows or offers (tooltips, menu entries, headers, items), one per line.
+// Every text a widget shows or offers, one per line.
 void textsOf(QWidget* w, QStringList& out) {
-    const auto add = [&out, w](const QString& text) {
+    for (const QString& text : widgetTexts(w))
         for (const QString& line : plainText(text).split(u'\n', Qt::SkipEmptyParts))
             out << w->objectName() + u": "_s + line;
-    };
-    if (w->isWindow())
-        add(w->windowTitle());
-    // The widget's actions and, through their menus, the menus' entries.
-    std::function<void(const QList<QAction*>&)> walk = [&](const QList<QAction*>& actions) {
-        for (QAction* a : actions) {
-            // Each language is offered under its own name.
-            if (!a->objectName().startsWith(u"actionLanguage"_s) || !a->isCheckable())
-                add(a->text()), add(a->toolTip());
-            if (a->menu())
-                add(a->menu()->title()), walk(a->menu()->actions());
-        }
-    };
-    walk(w->actions());
-    // Labels, buttons, group boxes, edits' hints, spin boxes' units, text panes.
-    for (const char* p : {"toolTip", "text", "title", "placeholderText", "specialValueText",
-                          "prefix", "suffix", "plainText"}) {
-        add(w->property(p).toString());
-    }
-    if (auto* t = qobject_cast<QTabWidget*>(w)) {
-        for (int i = 0; i < t->count(); ++i)
-            add(t->tabText(i)), add(t->tabToolTip(i));
-    } else if (auto* c = qobject_cast<QComboBox*>(w); c && c->objectName() != u"comboBox_item") {
-        // The adapters (left out) are device names as the system reports them.
-        for (int i = 0; i < c->count(); ++i)
-            add(c->itemText(i));
-    } else if (auto* v = qobject_cast<QAbstractItemView*>(w)) {
-        const QAbstractItemModel* m = v->model();
-        for (int col = 0; m && col < m->columnCount(); ++col)
-            add(m->headerData(col, Qt::Horizontal).toString());
-        for (int r = 0; m && r < std::min(m->rowCount(), 200); ++r) {
-            add(m->headerData(r, Qt::Vertical).toString());
-            for (int col = 0; col < m->columnCount(); ++col) {
-                add(m->index(r, col).data(Qt::DisplayRole).toString());
-                add(m->index(r, col).data(Qt::ToolTipRole).toString());
-            }
-        }
-    } else if (auto* plot = qobject_cast<QCustomPlot*>(w)) {
-        for (QCPAxis* axis : plot->axisRect()->axes())
-            add(axis->label());
-        for (int i = 0; i < plot->graphCount(); ++i)
-            add(plot->graph(i)->name());
-    }
 }
 
 // The texts of every visible window and of all its tab pages (each page shown in turn).
