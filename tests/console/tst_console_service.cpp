@@ -159,19 +159,6 @@ private slots:
                         logged(getLine(id, QLatin1String(text))));
         }
 
-        // The version the drive runs (the download above installed a new one).
-        const uint16_t version = chain->drive(1)->softwareVersion();
-        click("pushButton_ReadVersion");
-        click("pushButton_ReadPdtBatch");
-        click("pushButton_ReadPdtType");
-        const QString versionText = QString::fromStdString(chain->drive(1)->softwareVersionText());
-        QTRY_VERIFY(logged(getLine(kParamIdProductType, "QJ30")));
-        QCOMPARE(lineText("lineEdit_Version") + window->softwareVersion(),
-                 versionText + versionText);
-        QCOMPARE(lineText("lineEdit_PdtBatch") + lineText("lineEdit_PdtType"), "23QJ30");
-        QVERIFY(logged(u"Get \"Software_Version\": 0x%1"_s.arg(version, 0, 16)) &&
-                logged(getLine(kParamIdProductBatch, "23")));
-
         click("pushButton_Save");  // 15 whatever the editors hold
         QTRY_COMPARE(chain->parameter(1, kParamIdSaveSettings), std::vector<uint8_t>{15});
         selectDrive(1);
@@ -190,14 +177,11 @@ private slots:
             return waitFor([this, name, n] { return loggedCount(QLatin1String(name)) == n; });
         };
         const int limit = 8;  // a writable one-byte row
-        click("pushButton_WriteAll");
-        QVERIFY(runs("Write ALL finished.", 1) &&
-                logged(u"Skip \"%1\": no value shown"_s.arg(findParam(limit)->name)) &&
-                logged(u"Write ALL: row %1 of %1"_s.arg(ids.size())) && snapshot(1) == drive1);
-
         row(limit).editor->setValue(42);
         click("pushButton_WriteAll");
-        QVERIFY(runs("Write ALL finished.", 2));
+        QVERIFY(runs("Write ALL finished.", 1) &&
+                logged(u"Skip \"%1\": no value shown"_s.arg(findParam(1)->name)) &&
+                logged(u"Write ALL: row %1 of %1"_s.arg(ids.size())));
         QStringList expected = drive1;
         expected[ids.indexOf(limit)] = u"2a"_s;
         QCOMPARE(snapshot(1), expected);
@@ -206,7 +190,7 @@ private slots:
             row(id).editor->setValue(findParam(id)->displayKind == kDisplaySmallInt ? -5 : 9);
         child<QLineEdit>("lineEdit_PdtType")->clear();  // Write ALL reads nothing back
         click("pushButton_WriteAll");
-        QVERIFY(runs("Write ALL finished.", 3) && lineText("lineEdit_PdtType").isEmpty());
+        QVERIFY(runs("Write ALL finished.", 2) && lineText("lineEdit_PdtType").isEmpty());
         QCOMPARE(asBytes(chain->parameter(1, 20)), QByteArray("\xfb"));
         QCOMPARE(asBytes(chain->parameter(1, 1)), QByteArray("\x28\x23", 2));  // 9000
         QCOMPARE(asBytes(chain->parameter(1, 31)), QByteArray("\x09\x00\x00\x00", 4));
@@ -219,7 +203,11 @@ private slots:
             QCOMPARE(row(id).editor->value(),
                      findParam(id)->displayKind == kDisplaySmallInt ? -5.0 : 9.0);
         }
-        QCOMPARE(lineText("lineEdit_PdtType"), "QJ30");
+        // The identity first, the version the download above installed; shown: parameters_read.
+        QVERIFY(logged(u"Get \"Software_Version\": 0x%1"_s.arg(chain->drive(1)->softwareVersion(),
+                                                               0, 16)) &&
+                logged(getLine(kParamIdProductBatch, "23")) &&
+                lineText("lineEdit_PdtType") == u"QJ30"_s);
         QVERIFY(messages().lastIndexOf(getLine(kParamIdProductType, "QJ30")) <
                 messages().lastIndexOf(getLine(kParamIdTorqueConstant, "9000")));
         // An import into this drive, past the editors: they read afresh, and nothing goes back.
@@ -227,7 +215,7 @@ private slots:
         QCOMPARE(master()->writeParameter(0, limit, &forty), kParamOk);
         emit window->findChild<ParameterSets*>()->parametersWritten(0);
         QVERIFY(runs("Read ALL finished.", 2) && row(limit).editor->value() == 40.0);
-        QVERIFY(runs("Write ALL finished.", 3) && chain->parameter(1, limit) == std::vector{forty});
+        QVERIFY(runs("Write ALL finished.", 2) && chain->parameter(1, limit) == std::vector{forty});
 
         // Calibration writes 16 and polls until it reads 1; the 90th poll fails the run.
         QVERIFY(openConnected(kProcChain));
@@ -270,7 +258,6 @@ private slots:
         QTRY_VERIFY(logged(u"无法打开辨识文件"_s));
         QVERIFY(QDir(resultFile(u"Zt-blocked"_s)).removeRecursively());
         QVERIFY(!QFile::exists(resultFile(u"Zt-no"_s)) && !logged(u">>> 开始辨识"_s));
-        QVERIFY(identify()->text() == u"开始辨识"_s && state() == Enabled && !locked());
 
         const QString result = resultFile(u"Zt-ident_1"_s);
         QFile::remove(result);
