@@ -255,6 +255,7 @@ private slots:
         QTRY_VERIFY(logged(u"无法打开辨识文件"_s));
         QVERIFY(QDir(resultFile(u"Zt-blocked"_s)).removeRecursively());
         QVERIFY(!QFile::exists(resultFile(u"Zt-no"_s)) && !logged(u">>> 开始辨识"_s));
+        QVERIFY(identify()->text() == u"开始辨识"_s && state() == Enabled && !locked());
 
         const QString result = resultFile(u"Zt-ident_1"_s);
         QFile::remove(result);
