@@ -36,6 +36,11 @@ private slots:
         uint32_t v = 0;
         QCOMPARE(m.readParameter(0, 99, &v), kParamFailed);
         QCOMPARE(m.writeParameter(0, -1, &v), kParamFailed);
+        // A transfer the drive aborts is a failure, never a value.
+        bus.chain->drive(1)->dictionary().entry(kParamObjectIndex, 10)->onRead = [](auto&) {
+            return 0x08000020u;
+        };
+        QCOMPARE(m.readParameter(0, 9, &v), kParamFailed);
         QTRY_COMPARE(sink.count(QStringLiteral("Error: SDO name not found!")), 2);
         sink.clear();
         QCOMPARE(m.readParameter(2, 0, &v), kBadDriveIndex);  // index == number of drives
