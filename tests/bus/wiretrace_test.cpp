@@ -72,7 +72,7 @@ void expectTrace(const std::string& name, sim::ChainConfig cfg,
 
 TEST(WireTrace, BringUpOperationFaultsAndShutDown) {
     expectTrace("bringup", sim::ChainConfig::drives(3), [](SimBus& bus) {
-        bus.bringUp();
+        bus.bringUp(), ecx_readstate(bus.ctx());  // all in OP: one broadcast read tells
         bus.exchange(), bus.exchange(), bus.exchange();
         // Targets in the image, then read through the dictionary: each object at its own bytes.
         std::iota(bus.slave(1).outputs + 2, bus.slave(1).outputs + 18, uint8_t{1});
