@@ -289,6 +289,8 @@ private slots:
         QTest::qWait(10);
         QVERIFY(first.controlWords() == Words{} && m.disableDrive(0) && !m.isEnabled());
         QCOMPARE(m.driveState(1), int{kDriveReadyToSwitchOn});
+        QTest::qWait(10);  // the walk ends where the drive was to go: no step tried beyond it
+        QVERIFY(sink.lines.filter(QStringLiteral("无法Disable")).isEmpty());
         QVERIFY(first.controlWords() == (Words{7, 6}) && !m.disableDrive(0));
 
         // The faulted drive is not stepped; its fault is reset by a rising edge of bit 7.
