@@ -8,6 +8,7 @@
 #include <numeric>
 #include <sstream>
 
+#include "frame.h"
 #include "sim_bus.h"
 
 using bustest::Bytes;
@@ -24,12 +25,12 @@ public:
     bool send(std::span<const uint8_t> frame) override { return inner_->send(frame); }
     int receive(std::span<uint8_t> buf, std::chrono::microseconds timeout) override {
         const int n = inner_->receive(buf, timeout);
-        for (size_t at = ec::kFrameHeaderSize, more = n > 0;
-             more && at + ec::kDatagramHeaderSize <= size_t(n);) {
-            const uint8_t* d = &buf[at];
+        // Well-formed frames only (a malformed one fails the fixture's teardown anyway).
+        const auto datagrams = n > 0 ? ec::checkFrame(buf.first(size_t(n))) : std::nullopt;
+        for (size_t at = 0; datagrams && at < datagrams->size();) {
+            const uint8_t* d = datagrams->data() + at;
             const size_t len = ec::getU16(d + 6) & ec::kDatagramLengthMask;
-            if ((at += ec::kDatagramHeaderSize + len + ec::kWkcSize) > size_t(n))
-                break;
+            at += ec::kDatagramHeaderSize + len + ec::kWkcSize;
             const uint16_t ado = ec::getU16(d + 4);
             const bool clock = (ado >= 0x0900 && ado < 0x0928) || ado == ec::kRegDcStartTime;
             char text[40];
@@ -40,7 +41,6 @@ public:
                 std::snprintf(text, sizeof text, "%02x", clock ? 0 : d[10 + i]), line += text;
             if (line != last_)
                 *trace_ += (last_ = line) + '\n';
-            more = ec::getU16(d + 6) & ec::kDatagramMore;
         }
         return n;
     }
