@@ -2,7 +2,7 @@
 # Installs what is missing, builds everything with warnings as errors, runs every test, then
 # builds the suite again under AddressSanitizer + UndefinedBehaviorSanitizer and runs it there,
 # runs the threaded layers (stack, simulator, master, fault soak) under ThreadSanitizer, and
-# fuzzes every parser fed from the wire or a file for 30 s each. The builds keep line tables only
+# fuzzes every parser fed from the wire or a file for 20 s each. The builds keep line tables only
 # (-g1): enough for every backtrace and sanitizer report, and a third less compile time than -g.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -38,4 +38,4 @@ TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
     ctest --test-dir build-tsan --output-on-failure -j "$jobs"
 
 echo "== Fuzzing =="
-tools/fuzz.sh "${ZENTRIO_FUZZ_SECONDS:-30}"
+tools/fuzz.sh "${ZENTRIO_FUZZ_SECONDS:-20}"
