@@ -1,5 +1,6 @@
-// The stack against the simulated chain: scan, image, states, clocks, a pulled cable and recovery,
-// as the records show them (what the wire carries in the plain cases: wiretrace_test.cpp).
+// The stack against the simulated chains that the traces do not cover: other shapes and sizes,
+// clocks, states that differ, a new scan and a drive of another product (wiretrace_test.cpp: the
+// plain cases, records and a pulled cable).
 #include <tuple>
 
 #include "sim/cia402_drive.h"
@@ -21,19 +22,13 @@ TEST(Bus, ChainsOfOtherShapesSizesAndARefusedTransition) {
     SimBus bus(mixed);
     ASSERT_EQ(bus.scan(), 3);
     bus.chain->refuseState(2, EC_STATE_SAFE_OP, ec::kAlInvalidOutputConfig);
-    EXPECT_EQ(std::tuple(std::string(bus.slave(1).name), std::string(bus.slave(2).name),
-                         bus.slave(2).eep_id),
-              std::tuple("CP10 Coupler", "QJ30-B", 0x514A3330u));
+    EXPECT_EQ(std::string(bus.slave(2).name), "QJ30-B");
     // The first drive is the reference clock; a bus of a coupler alone has none.
     mixed.slaves.resize(1);
     SimBus plain(mixed);
     ASSERT_EQ((std::tuple{ecx_configdc(bus.ctx()), bus.master.group(0).DCnext, plain.scan(),
                           ecx_configdc(plain.ctx()), plain.master.group(0).hasdc, bus.map()}),
               std::tuple(true, 2, 1, false, false, 100));
-    const ec_slavet& coupler = bus.slave(1);  // nothing to map: no FMMU, no image
-    EXPECT_TRUE(coupler.outputs == nullptr && coupler.inputs == nullptr &&
-                coupler.FMMUunused + coupler.group + coupler.FMMU[0].LogLength == 0 &&
-                bus.slave(2).outputs == bus.iomap.data() && bus.master.group(0).expectedWKC == 6);
     EXPECT_EQ((std::tuple{bus.requestState(EC_STATE_SAFE_OP, 0, 50000), ecx_readstate(bus.ctx()),
                           bus.slave(1).state, bus.slave(2).state, bus.slave(2).ALstatuscode,
                           bus.slave(3).state}),
@@ -108,15 +103,11 @@ TEST(Bus, ChainsOfOtherShapesSizesAndARefusedTransition) {
     }
 }
 
-TEST(Bus, ScanClocksStateErrorsAndAPulledCable) {
+TEST(Bus, ClocksStatesARescanAndAnotherProduct) {
     SimBus bus(sim::ChainConfig::drives(kDrives));
     ASSERT_TRUE(bus.bringUp());
-    for (int n = 1; n <= kDrives; ++n) {
-        const ec_slavet& s = bus.slave(n);  // PDI, ports, DC chain; identities: the recovery
-        const int more = n < kDrives;       // a line: the last slave closes it
-        EXPECT_EQ(std::tuple(s.Itype, s.ptype, s.parent, s.topology, s.consumedports, s.DCnext,
-                             s.DCprevious),
-                  std::tuple(0x0C05, 0x0F, n - 1, 1 + more, 2 * more, more * (n + 1), n - 1));
+    for (int n = 1; n <= kDrives; ++n) {  // the rest of the records: the bring-up trace
+        const ec_slavet& s = bus.slave(n);
         const auto rt = std::array{s.DCrtA, s.DCrtB, s.DCrtC, s.DCrtD};  // as the ports latched
         EXPECT_EQ(bus.reg(n, 0x0900, 16), Bytes(reinterpret_cast<const uint8_t*>(rt.data()),
                                                 reinterpret_cast<const uint8_t*>(rt.data()) + 16));
@@ -143,21 +134,6 @@ TEST(Bus, ScanClocksStateErrorsAndAPulledCable) {
     ASSERT_TRUE(bus.requestState(EC_STATE_SAFE_OP, 3));
     EXPECT_EQ((std::tuple{ecx_readstate(bus.ctx()), bus.slave(3).state, bus.slave(2).state}),
               std::tuple(EC_STATE_SAFE_OP, EC_STATE_SAFE_OP, EC_STATE_OPERATIONAL));
-
-    // A pulled cable (a lost slave reads as state 0), then the drive back freshly powered.
-    bus.chain->pullDrive(3);
-    ecx_readstate(bus.ctx());
-    EXPECT_EQ(std::tuple(bus.slave(3).state, bus.slave(2).state),
-              std::tuple(0, EC_STATE_OPERATIONAL));
-    EXPECT_EQ(ecx_recover_slave(bus.ctx(), 3, 500), 0) << "nobody at the position";
-    EXPECT_EQ(ecx_reconfig_slave(bus.ctx(), 3, 500), 0);
-    ecx_eeprom2master(bus.ctx(), 3);
-    EXPECT_EQ(bus.slave(3).eep_pdi, 1) << "unanswered: still the PDI's";
-    bus.chain->plugDrive(3);
-    ASSERT_EQ(ecx_recover_slave(bus.ctx(), 3, 500), 1);
-    EXPECT_EQ(ecx_reconfig_slave(bus.ctx(), 3, 500), EC_STATE_SAFE_OP);
-    EXPECT_TRUE(ecx_recover_slave(bus.ctx(), 3, 500) == 1 && ecx_recover_slave(bus.ctx(), 1, 500))
-        << "already the right slaves";
 
     // A new scan stops the SYNC0 unit left running, and forgets the group's clock and image.
     ASSERT_EQ((std::tuple{bus.scan(), bus.master.group(0).hasdc, bus.master.group(0).DCnext,

@@ -40,19 +40,7 @@ TEST(BusSdo, HostileLostDuplicatedAndInterruptedRepliesAreSortedOut) {
                              bus.sdoRead(1, 0x2020, 0, 96, &label), label),
                   std::tuple(1, product, 1, text));
     };
-    for (const auto m : {sim::Misbehaviour::OversizedUpload, sim::Misbehaviour::SegmentsBeyondSize,
-                         sim::Misbehaviour::StuckSegmentToggle,
-                         sim::Misbehaviour::ShortMailboxLength, sim::Misbehaviour::Garbage}) {
-        SCOPED_TRACE(static_cast<int>(m));
-        ASSERT_TRUE(bus.chain->setMailboxMisbehaviour(1, m));
-        const bool segmented = m == sim::Misbehaviour::SegmentsBeyondSize ||
-                               m == sim::Misbehaviour::StuckSegmentToggle;
-        EXPECT_LE(segmented ? bus.sdoRead(1, 0x2020, 0, 96) : bus.sdoRead(1, kParams, 37, 4), 0);
-        EXPECT_FALSE(bus.popErrors().empty());
-        ASSERT_TRUE(bus.chain->setMailboxMisbehaviour(1, sim::Misbehaviour::None));
-        expectTransfersWork();
-        bus.popErrors();
-    }
+    // Other replies a drive should not give, and the transfer after each: the mailbox trace.
     ASSERT_TRUE(bus.chain->setMailboxMisbehaviour(1, sim::Misbehaviour::SdoOtherObjectFirst));
     expectTransfersWork();  // each reply for another object passed over and recorded
     EXPECT_EQ(bus.packetErrors(ec::kPacketUnexpected), 2u);

@@ -1,4 +1,5 @@
-// SDO information with the simulated drives: whole dictionary, errors, list bound, hostile replies.
+// SDO information with the simulated drives: errors, the list bound, replies without end (the
+// whole dictionary in fragments and hostile replies: the mailbox trace, wiretrace_test.cpp).
 #include <algorithm>
 #include <chrono>
 #include <cstring>
@@ -20,43 +21,6 @@ struct Lists {
         return uint16_t(std::find(od->Index, od->Index + od->Entries, index) - od->Index);
     }
 };
-
-TEST(BusSdoInfo, TheWholeDictionaryReadsAsTheDriveHoldsIt) {
-    const auto bus = preOp(24);  // list, descriptions in fragments (128: tst_objectdictionary)
-    Lists l;
-    ASSERT_EQ(ecx_readODlist(bus->ctx(), 1, l.od.get()), 1);
-    const auto& objects = bus->chain->drive(1)->dictionary().objects();
-    ASSERT_EQ(l.od->Entries, objects.size());
-    uint16_t i = 0;
-    for (const auto& [index, object] : objects) {
-        SCOPED_TRACE(index);
-        ASSERT_EQ(l.od->Index[i], index);
-        ASSERT_EQ(ecx_readODdescription(bus->ctx(), i, l.od.get()), 1);
-        ASSERT_EQ(ecx_readOE(bus->ctx(), i, l.od.get(), l.oe.get()), 1);
-        const uint8_t maxSub = object.subs.rbegin()->first;  // which sub-index 0 counts up to
-        const int count = maxSub > 0 ? object.subs.at(0).value.at(0) : 0;
-        EXPECT_EQ(std::tuple(std::string(l.od->Name[i]), l.od->MaxSub[i], l.oe->Entries, count),
-                  std::tuple(object.name.substr(0, EC_MAXNAME), maxSub, maxSub + 1, maxSub));
-        for (const auto& [sub, e] : object.subs) {
-            const int mapping = e.mapping == sim::PdoMapping::Rx
-                                    ? 0x40
-                                    : int(e.mapping == sim::PdoMapping::Tx) << 7;
-            EXPECT_EQ(
-                std::tuple(std::string(l.oe->Name[sub]), l.oe->DataType[sub], l.oe->BitLength[sub],
-                           l.oe->ObjAccess[sub]),
-                std::tuple(e.name.substr(0, EC_MAXNAME), uint16_t(e.type), uint16_t(8 * e.size),
-                           (e.readable() ? 0x07 : 0) | (e.writable() ? 0x38 : 0) | mapping))
-                << int(sub);
-        }
-        ++i;
-    }
-    // A variable, arrays (entries of one type), a record: code and type.
-    for (const auto& [index, code, type] :
-         {std::tuple(0x1000, 7, 7), {0x1018, 8, 7}, {0x2010, 8, 3}, {0x6101, 9, 6}})
-        EXPECT_EQ(std::tuple(l.od->ObjectCode[l.row(index)], l.od->DataType[l.row(index)]),
-                  std::tuple(code, type))
-            << index;
-}
 
 TEST(BusSdoInfo, ErrorRepliesTheListBoundGapsAndARefusal) {
     const auto bus = preOp(128, 2);
@@ -102,48 +66,6 @@ TEST(BusSdoInfo, ErrorRepliesTheListBoundGapsAndARefusal) {
                           ecx_readODdescription(bus->ctx(), 2, l.od.get()),
                           bus->chain->framesSeen(), bus->packetErrors(ec::kPacketRefused)}),
               std::tuple(0, 0, 0, 0, frames, 4u));
-}
-
-TEST(BusSdoInfo, HostileRepliesStayInsideTheRecordsAndTheNextTransferWorks) {
-    const auto bus = preOp(64);
-    Lists l, good;
-    ASSERT_EQ(ecx_readODlist(bus->ctx(), 1, good.od.get()), 1);
-    *l.od = *good.od;
-    const uint16_t params = l.row(0x6101);
-    // Each call once; names in their rows, cut to EC_MAXNAME, the next rows untouched.
-    const auto readAll = [&](bool answered, const std::string& names) {
-        std::memset(l.od->Name, 0x5A, sizeof l.od->Name);
-        std::memset(l.oe->Name, 0x5A, sizeof l.oe->Name);
-        Lists list;
-        EXPECT_EQ(ecx_readODlist(bus->ctx(), 1, list.od.get()) > 0, answered);
-        EXPECT_EQ(ecx_readODdescription(bus->ctx(), params, l.od.get()) > 0, answered);
-        EXPECT_EQ(ecx_readOEsingle(bus->ctx(), params, 37, l.od.get(), l.oe.get()) > 0, answered);
-        EXPECT_EQ(std::memcmp(list.od->Index, good.od->Index, 2 * list.od->Entries), 0);
-        EXPECT_EQ(list.od->Entries, answered ? good.od->Entries : 0);
-        EXPECT_EQ(answered ? std::string(l.od->Name[params]) + "|" + l.oe->Name[37] : names, names);
-        EXPECT_EQ(std::tuple(l.od->Name[params + 1][0], l.oe->Name[38][0]), std::tuple(0x5A, 0x5A));
-    };
-    const std::string names = "Drive parameters|Product type";
-    using M = sim::Misbehaviour;
-    for (const auto& [m, answered, packetError] :
-         {std::tuple(M::SdoInfoFragmentCount, false, ec::kPacketMalformed),
-          {M::SdoInfoShortReply, false, ec::kPacketMalformed},
-          {M::SdoInfoOtherObjectFirst, true, ec::kPacketUnexpected},
-          {M::SdoInfoLongNames, true, ec::PacketError(0)}}) {
-        SCOPED_TRACE(int(m));
-        ASSERT_TRUE(bus->chain->setMailboxMisbehaviour(1, m));
-        readAll(answered, m == M::SdoInfoLongNames ? "Drive parameters" + std::string(24, '~') +
-                                                         "|Product type" + std::string(28, '~')
-                                                   : names);
-        EXPECT_EQ(bus->packetErrors(packetError) > 0, packetError != 0);
-        ASSERT_TRUE(bus->chain->setMailboxMisbehaviour(1, M::None));
-        readAll(true, names);
-        bus->popErrors();  // the leftovers of a reply given up on: replies to another request
-    }
-    ASSERT_TRUE(bus->chain->setMailboxMisbehaviour(1, M::Silent));
-    EXPECT_EQ(ecx_readODlist(bus->ctx(), 1, Lists().od.get()), EC_TIMEOUT);
-    ASSERT_TRUE(bus->chain->setMailboxMisbehaviour(1, M::None));
-    readAll(true, names);
 }
 
 // Half a millisecond more per frame: 65,535 fragments take more than half a minute to read.

@@ -3,6 +3,7 @@
 // steps need no checks of their own: whatever goes otherwise changes the trace.
 // ZENTRIO_UPDATE_TRACES=1 writes the traces anew; review the difference before committing it.
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <functional>
 #include <numeric>
@@ -17,7 +18,7 @@ using bustest::SimBus;
 namespace {
 
 // Passes frames through and writes down each datagram as it comes back: command, address, length,
-// working counter and data, clock times blanked. A poll answered unchanged makes one line.
+// working counter and data, clock times blanked. A poll answered unchanged adds nothing.
 class TracingLink final : public ec::FrameLink {
 public:
     TracingLink(std::shared_ptr<sim::Chain> chain, std::string* trace)
@@ -39,8 +40,8 @@ public:
             std::string line = text;
             for (size_t i = 0; i < len; ++i)
                 std::snprintf(text, sizeof text, "%02x", clock ? 0 : d[10 + i]), line += text;
-            if (line != last_)
-                *trace_ += (last_ = line) + '\n';
+            if (line != last_[0] && line != last_[1])  // a poll of one or two datagrams
+                *trace_ += line + '\n', last_[1] = std::exchange(last_[0], line);
         }
         return n;
     }
@@ -48,8 +49,63 @@ public:
 private:
     std::unique_ptr<ec::FrameLink> inner_;
     std::string* trace_;
-    std::string last_;
+    std::string last_[2];
 };
+
+// Between the datagrams: what the calls returned and what the master made of the replies.
+std::string* notes = nullptr;
+void note(const std::string& what, std::initializer_list<int64_t> values) {  // in their order
+    std::string line = "= " + what;
+    for (const int64_t v : values)
+        line += ' ' + std::to_string(v);
+    *notes += line + '\n';
+}
+void noteBytes(const char* what, const void* data, size_t n) {
+    std::string line = std::string("= ") + what + ' ';
+    for (size_t i = 0; i < n; ++i)
+        line += "0123456789abcdef"[static_cast<const uint8_t*>(data)[i] >> 4],
+            line += "0123456789abcdef"[static_cast<const uint8_t*>(data)[i] & 15];
+    *notes += line + '\n';
+}
+// Every slave's record and the group's, image places as offsets (receive times: too fine to keep).
+void noteRecords(SimBus& bus) {
+    const auto at = [&bus](const uint8_t* p) { return p ? int(p - bus.iomap.data()) : -1; };
+    for (int n = 1; n <= bus.master.slavecount(); ++n) {
+        const ec_slavet& s = bus.slave(n);
+        *notes += "= slave " + std::string(s.name) + '\n';
+        note("id",
+             {s.state, s.ALstatuscode, s.configadr, s.aliasadr, s.eep_man, s.eep_id, s.eep_rev,
+              s.Itype, s.Dtype, s.eep_8byte, s.eep_pdi, s.islost, s.configindex, s.SIIindex});
+        note("image", {s.Obits, s.Obytes, at(s.outputs), s.Ostartbit, s.Ibits, s.Ibytes,
+                       at(s.inputs), s.Istartbit, s.FMMU0func, s.FMMU1func, s.FMMU2func,
+                       s.FMMU3func, s.FMMUunused, s.group, s.blockLRW, s.Ebuscurrent});
+        for (int i = 0; i < EC_MAXSM; ++i)
+            note("sm", {s.SM[i].StartAddr, s.SM[i].SMlength, s.SM[i].SMflags, s.SMtype[i]});
+        for (const ec_fmmut& f : s.FMMU)
+            note("fmmu", {f.LogStart, f.LogLength, f.LogStartbit, f.LogEndbit, f.PhysStart,
+                          f.PhysStartBit, f.FMMUtype, f.FMMUactive});
+        note("mailbox", {s.mbx_l, s.mbx_wo, s.mbx_rl, s.mbx_ro, s.mbx_proto, s.CoEdetails,
+                         s.FoEdetails, s.EoEdetails, s.SoEdetails});
+        note("ports",
+             {s.hasdc, s.ptype, s.topology, s.activeports, s.consumedports, s.parent, s.parentport,
+              s.entryport, s.DCnext, s.DCprevious, s.DCcycle, s.DCshift, s.DCactive});
+    }
+    const ec_groupt& g = bus.master.group(0);
+    note("group",
+         {g.logstartaddr, g.Obytes, at(g.outputs), g.Ibytes, at(g.inputs), g.hasdc, g.DCnext,
+          g.Ebuscurrent, g.blockLRW, g.nsegments, g.Isegment, g.Ioffset, g.outputsWKC, g.inputsWKC,
+          g.expectedWKC, g.docheckstate, g.IOsegment[0], g.IOsegment[1]});
+}
+// A row of the object list and the object's entries; the first byte of the names that follow.
+void noteLists(uint16_t row, const ec_ODlistt& od, const ec_OElistt& oe) {
+    const auto name = [](const char* n) { return std::string(n, strnlen(n, EC_MAXNAME + 1)); };
+    note(name(od.Name[row]),
+         {od.Index[row], od.DataType[row], od.ObjectCode[row], od.MaxSub[row], od.Name[row + 1][0],
+          oe.Name[std::min(oe.Entries, uint16_t(255))][0]});
+    for (int sub = 0; sub < oe.Entries; ++sub)
+        note(name(oe.Name[sub]),
+             {oe.ValueInfo[sub], oe.DataType[sub], oe.BitLength[sub], oe.ObjAccess[sub]});
+}
 
 void expectTrace(const std::string& name, sim::ChainConfig cfg,
                  const std::function<void(SimBus&)>& steps) {
@@ -59,8 +115,10 @@ void expectTrace(const std::string& name, sim::ChainConfig cfg,
     {
         SimBus bus(cfg);
         ecx_init_link(bus.ctx(), std::make_unique<TracingLink>(bus.chain, &got));
+        notes = &got;
         steps(bus);
-        bus.popErrors();
+        for (ec_errort e : bus.popErrors())  // what the error list said, times left out
+            e.Time = {}, got += "= " + ec::errorText(e) + '\n';
     }
     const std::string path = ZENTRIO_TEST_DATA_DIR "/" + name + ".trace";
     if (std::getenv("ZENTRIO_UPDATE_TRACES") != nullptr)
@@ -72,16 +130,20 @@ void expectTrace(const std::string& name, sim::ChainConfig cfg,
 
 TEST(WireTrace, BringUpOperationFaultsAndShutDown) {
     expectTrace("bringup", sim::ChainConfig::drives(3), [](SimBus& bus) {
-        bus.bringUp(), ecx_readstate(bus.ctx());  // all in OP: one broadcast read tells
-        bus.exchange(), bus.exchange(), bus.exchange();
+        note("up", {bus.bringUp(), ecx_readstate(bus.ctx())});  // all in OP: one broadcast read
+        noteRecords(bus);
+        note("wkc", {bus.exchange(), bus.exchange(), bus.exchange()});
         // Targets in the image, then read through the dictionary: each object at its own bytes.
         std::iota(bus.slave(1).outputs + 2, bus.slave(1).outputs + 18, uint8_t{1});
         bus.exchange();
-        for (uint16_t index : {0x6040, 0x6071, 0x607A, 0x60FF, 0x6060})
-            bus.sdoRead(1, index, 0, 4);
+        for (uint16_t index : {0x6040, 0x6071, 0x607A, 0x60FF, 0x6060}) {
+            Bytes value;
+            note("read", {bus.sdoRead(1, index, 0, 4, &value)}),
+                noteBytes("value", value.data(), value.size());
+        }
         ecx_dcsync0(bus.ctx(), 1, true, 2000000, 0);
         for (uint16_t state : {EC_STATE_SAFE_OP, EC_STATE_PRE_OP, EC_STATE_INIT})
-            bus.requestState(state);
+            note("state", {bus.requestState(state)});
     });
     // A coupler, a drive that reads its SII four bytes at a time, a drive, an I/O terminal; then
     // every register of each as the master left it.
@@ -90,7 +152,8 @@ TEST(WireTrace, BringUpOperationFaultsAndShutDown) {
                     sim::SlaveConfig::drive(2), sim::SlaveConfig::ioTerminal()};
     mixed.slaves[1].siiReads8Bytes = false;
     expectTrace("mixed", mixed, [](SimBus& bus) {
-        bus.bringUp(), bus.exchange();
+        note("up", {bus.bringUp(), bus.exchange()});
+        noteRecords(bus);
         for (uint16_t n = 1; n <= 4; ++n)
             for (uint16_t at = 0; at < 0x1000; at += 0x100)
                 ecx_FPRD(bus.ctx(), bus.slave(n).configadr, at, 0x100, Bytes(0x100).data(), 100000);
@@ -99,17 +162,28 @@ TEST(WireTrace, BringUpOperationFaultsAndShutDown) {
     });
     // A lost frame, a local error acknowledged, a pulled cable and the drive's return.
     expectTrace("faults", sim::ChainConfig::drives(2), [](SimBus& bus) {
+        const auto states = [&bus] {
+            note("states", {ecx_readstate(bus.ctx()), bus.slave(1).state, bus.slave(1).ALstatuscode,
+                            bus.slave(2).state, bus.slave(2).ALstatuscode});
+        };
         bus.bringUp();
         bus.chain->corruptNextFrame(2);
-        bus.exchange();
+        note("wkc", {bus.exchange()});
         bus.chain->forceSafeOpError(2, ec::kAlSmWatchdog);
-        ecx_readstate(bus.ctx());
-        bus.requestState(EC_STATE_SAFE_OP | EC_STATE_ACK, 2);
-        bus.chain->pullDrive(2);
-        bus.exchange(), ecx_readstate(bus.ctx());
-        bus.chain->plugDrive(2);
-        ecx_recover_slave(bus.ctx(), 2, 500), ecx_reconfig_slave(bus.ctx(), 2, 500);
-        bus.requestState(EC_STATE_OPERATIONAL, 2), bus.exchange();
+        states();
+        note("ack", {bus.requestState(EC_STATE_SAFE_OP | EC_STATE_ACK, 2)});
+        bus.chain->pullDrive(2);  // nobody at the position: nothing to recover, the SII not taken
+        note("wkc", {bus.exchange()}), states();
+        note("recover",
+             {ecx_recover_slave(bus.ctx(), 2, 500), ecx_reconfig_slave(bus.ctx(), 2, 500)});
+        ecx_eeprom2master(bus.ctx(), 2);
+        note("pdi", {bus.slave(2).eep_pdi});
+        bus.chain->plugDrive(2);  // back, freshly powered; then asked again once it is there
+        note("recover",
+             {ecx_recover_slave(bus.ctx(), 2, 500), ecx_reconfig_slave(bus.ctx(), 2, 500),
+              ecx_recover_slave(bus.ctx(), 2, 500), ecx_recover_slave(bus.ctx(), 1, 500)});
+        note("op", {bus.requestState(EC_STATE_OPERATIONAL, 2), bus.exchange()});
+        states();
     });
 }
 
@@ -121,45 +195,64 @@ TEST(WireTrace, MailboxServices) {
     cfg.slaves[1].foeBusyPackets = {2};
     cfg.slaves[1].foeCapacityBytes = 4000;
     expectTrace("mailbox", cfg, [](SimBus& bus) {
+        const auto read = [&bus](uint16_t n, uint16_t index, uint8_t sub, int capacity) {
+            Bytes value;
+            note("read", {bus.sdoRead(n, index, sub, capacity, &value)});
+            noteBytes("value", value.data(), value.size());
+        };
         bus.scan(), bus.requestState(EC_STATE_PRE_OP);
-        bus.sdoRead(1, 0x1008, 0, 64), bus.sdoRead(2, 0x1008, 0, 64), bus.sdoRead(2, 0x6060, 0, 1);
-        bus.sdoWrite(1, 0x6060, 0, Bytes{8}), bus.sdoWrite(1, 0x1008, 0, Bytes(40, 'x'));
-        bus.sdoRead(2, 0x5FFF, 0, 4);
+        read(1, 0x1008, 0, 64), read(2, 0x1008, 0, 64), read(2, 0x6060, 0, 1);
+        note("write",
+             {bus.sdoWrite(1, 0x6060, 0, Bytes{8}), bus.sdoWrite(1, 0x1008, 0, Bytes(40, 'x')),
+              bus.sdoWrite(1, 0x2020, 0, Bytes(40, 'y'))});
+        read(2, 0x5FFF, 0, 4);
         auto od = std::make_unique<ec_ODlistt>();
         auto oe = std::make_unique<ec_OElistt>();
-        ecx_readODlist(bus.ctx(), 1, od.get());
-        for (uint16_t item : {0, 3})
-            ecx_readODdescription(bus.ctx(), item, od.get()),
-                ecx_readOE(bus.ctx(), item, od.get(), oe.get());
-        // Replies a drive should not give, to SDO transfers and information.
-        using enum sim::Misbehaviour;
-        for (const auto m : {OversizedUpload, SegmentsBeyondSize, StuckSegmentToggle,
-                             SdoOtherObjectFirst, ShortMailboxLength, Garbage, SdoInfoFragmentCount,
-                             SdoInfoShortReply, SdoInfoLongNames, SdoInfoOtherObjectFirst, None}) {
-            bus.chain->setMailboxMisbehaviour(1, m);
-            bus.sdoRead(1, 0x1008, 0, 64), bus.sdoRead(1, 0x6060, 0, 1);
-            ecx_readODlist(bus.ctx(), 1, od.get()), ecx_readODdescription(bus.ctx(), 3, od.get());
-        }
-        // The second drive's whole dictionary as it leaves the factory: every object, entry and
-        // value.
-        ecx_readODlist(bus.ctx(), 2, od.get());
+        // The whole dictionary, in fragments of the small window: every object, entry and value.
+        note("list", {ecx_readODlist(bus.ctx(), 1, od.get()), od->Entries});
         for (uint16_t item = 0; item < od->Entries; ++item) {
-            ecx_readODdescription(bus.ctx(), item, od.get());
-            ecx_readOE(bus.ctx(), item, od.get(), oe.get());
+            note("info", {ecx_readODdescription(bus.ctx(), item, od.get()),
+                          ecx_readOE(bus.ctx(), item, od.get(), oe.get())});
+            noteLists(item, *od, *oe);
             for (uint8_t sub = 0; sub < oe->Entries; ++sub)
-                bus.sdoRead(2, od->Index[item], sub, 512);
+                read(1, od->Index[item], sub, 512);
+        }
+        // Replies a drive should not give, to SDO transfers and information; each time the next
+        // request after them.
+        const auto params =
+            uint16_t(std::find(od->Index, od->Index + od->Entries, 0x6101) - od->Index);
+        using enum sim::Misbehaviour;
+        for (const auto m :
+             {OversizedUpload, SegmentsBeyondSize, StuckSegmentToggle, SdoOtherObjectFirst,
+              SdoInfoFragmentCount, SdoInfoShortReply, SdoInfoLongNames, SdoInfoOtherObjectFirst,
+              ShortMailboxLength, Garbage}) {
+            note("misbehaviour", {bus.chain->setMailboxMisbehaviour(1, m), int(m)});
+            read(1, 0x1008, 0, 64), read(1, 0x6060, 0, 1), read(1, 0x2020, 0, 96);
+            std::memset(od->Name, 0x5A, sizeof od->Name),
+                std::memset(oe->Name, 0x5A, sizeof oe->Name);
+            auto list = std::make_unique<ec_ODlistt>();
+            note("info", {ecx_readODlist(bus.ctx(), 1, list.get()), list->Entries,
+                          ecx_readODdescription(bus.ctx(), params, od.get()),
+                          ecx_readOE(bus.ctx(), params, od.get(), oe.get())});
+            noteLists(params, *od, *oe);
+            bus.chain->setMailboxMisbehaviour(1, None);
+            note("next", {ecx_readODlist(bus.ctx(), 1, list.get()), list->Entries});
+            read(1, 0x2020, 0, 96);
         }
         ec_mbxsetupt standard{};
-        bus.requestState(EC_STATE_INIT, 2), ecx_FOEbootmailbox(bus.ctx(), 2, &standard);
-        bus.requestState(EC_STATE_BOOT, 2);
+        note("boot",
+             {bus.requestState(EC_STATE_INIT, 2), ecx_FOEbootmailbox(bus.ctx(), 2, &standard),
+              bus.requestState(EC_STATE_BOOT, 2)});
         for (const int size : {3000, 5000}) {  // the second one past the flash
             const Bytes file(size_t(size), 0xA5);
-            ecx_FOEwrite(bus.ctx(), 2, "joint.bin", 0, size, file.data(), EC_TIMEOUTRXM);
+            note("foe",
+                 {ecx_FOEwrite(bus.ctx(), 2, "joint.bin", 0, size, file.data(), EC_TIMEOUTRXM)});
         }
         bus.chain->setMailboxMisbehaviour(2, sim::Misbehaviour::WrongFoeAck);
-        ecx_FOEwrite(bus.ctx(), 2, "joint.bin", 0, 3000, Bytes(3000).data(), EC_TIMEOUTRXM);
+        note("foe",
+             {ecx_FOEwrite(bus.ctx(), 2, "joint.bin", 0, 3000, Bytes(3000).data(), EC_TIMEOUTRXM)});
         ecx_FOEstdmailbox(bus.ctx(), 2, standard);
-        bus.requestState(EC_STATE_INIT, 2);
+        note("init", {bus.requestState(EC_STATE_INIT, 2)});
     });
     // Texts of sizes around the expedited limit, the first message's room (window - 16), a
     // segment's (window - 9) and the padded 7-byte segment, written and read back in windows of
@@ -176,7 +269,9 @@ TEST(WireTrace, MailboxServices) {
                  {5, w - 17, w - 16, w - 15, w - 9, w - 8, 2 * w - 25, 2 * w - 24}) {
                 Bytes text(size_t(std::clamp(size, 5, 96)));
                 std::iota(text.begin(), text.end(), uint8_t(size));
-                bus.sdoWrite(n, 0x2020, 0, text), bus.sdoRead(n, 0x2020, 0, 96);
+                Bytes back;
+                note("text", {bus.sdoWrite(n, 0x2020, 0, text),
+                              bus.sdoRead(n, 0x2020, 0, 96, &back), back == text});
             }
         }
     });
