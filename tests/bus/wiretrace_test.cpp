@@ -52,13 +52,17 @@ private:
     std::string last_[2];
 };
 
-// Between the datagrams: what the calls returned and what the master made of the replies.
+// Between the datagrams: what the calls returned and what the master made of the replies, then
+// what the error list took meanwhile (as its texts say it, times left out).
 std::string* notes = nullptr;
+SimBus* noted = nullptr;
 void note(const std::string& what, std::initializer_list<int64_t> values) {  // in their order
     std::string line = "= " + what;
     for (const int64_t v : values)
         line += ' ' + std::to_string(v);
     *notes += line + '\n';
+    for (ec_errort e : noted->popErrors())
+        e.Time = {}, *notes += "= " + ec::errorText(e) + '\n';
 }
 void noteBytes(const char* what, const void* data, size_t n) {
     std::string line = std::string("= ") + what + ' ';
@@ -115,10 +119,9 @@ void expectTrace(const std::string& name, sim::ChainConfig cfg,
     {
         SimBus bus(cfg);
         ecx_init_link(bus.ctx(), std::make_unique<TracingLink>(bus.chain, &got));
-        notes = &got;
+        std::tie(notes, noted) = std::tuple(&got, &bus);
         steps(bus);
-        for (ec_errort e : bus.popErrors())  // what the error list said, times left out
-            e.Time = {}, got += "= " + ec::errorText(e) + '\n';
+        note("end", {});
     }
     const std::string path = ZENTRIO_TEST_DATA_DIR "/" + name + ".trace";
     if (std::getenv("ZENTRIO_UPDATE_TRACES") != nullptr)
@@ -206,6 +209,19 @@ TEST(WireTrace, MailboxServices) {
              {bus.sdoWrite(1, 0x6060, 0, Bytes{8}), bus.sdoWrite(1, 0x1008, 0, Bytes(40, 'x')),
               bus.sdoWrite(1, 0x2020, 0, Bytes(40, 'y'))});
         read(2, 0x5FFF, 0, 4);
+        // Aborts of an upload and a download; objects larger than the caller's buffer (normal,
+        // expedited, no room at all); requests refused unsent (complete access the SII does not
+        // offer, no data, a size < 0); then complete access offered, and aborted.
+        read(2, 0x6101, 38, 4), read(2, 0x1008, 0, 15), read(2, 0x6101, 3, 3),
+            read(2, 0x6101, 3, 0);
+        note("write", {bus.sdoWrite(2, 0x6101, 9, Bytes(2, 1))});
+        int caSize = 8;
+        uint8_t buf[8];
+        note("refused", {ecx_SDOread(bus.ctx(), 2, 0x1018, 1, true, &caSize, buf, EC_TIMEOUTRXM),
+                         ecx_SDOwrite(bus.ctx(), 2, 0x6101, 9, false, 1, nullptr, EC_TIMEOUTRXM),
+                         ecx_SDOwrite(bus.ctx(), 2, 0x6101, 9, false, -1, buf, EC_TIMEOUTRXM)});
+        bus.slave(2).CoEdetails |= ec::kCoeDetailCompleteAccess;
+        note("complete", {ecx_SDOread(bus.ctx(), 2, 0x1018, 1, true, &caSize, buf, EC_TIMEOUTRXM)});
         auto od = std::make_unique<ec_ODlistt>();
         auto oe = std::make_unique<ec_OElistt>();
         // The whole dictionary, in fragments of the small window: every object, entry and value.
