@@ -1,4 +1,5 @@
-// How a mailbox service ended, as ecx_lastservice tells the thread that ran it.
+// How a mailbox service ended, as ecx_lastservice tells the thread that ran it (aborted and
+// failed transfers: the mailbox trace).
 #include <algorithm>
 #include <functional>
 #include <string>
@@ -32,11 +33,6 @@ TEST(BusServiceOutcome, EachEndingHasItsKindObjectCodeAndTextForTheThreadThatRan
              return b.sdoRead(1, 0x1018, 1, 4);
          },
          EC_SERVICE_OK, 0, 0x1018, 1, "ok"},
-        {[](SimBus& b) { return b.sdoRead(1, 0x5555, 0, 4); }, EC_SERVICE_ABORTED, 0x06020000,
-         0x5555, 0, "abort 0x06020000 Object does not exist in the object dictionary at 0x5555:00"},
-        {[](SimBus& b) { return b.sdoWrite(1, 0x6101, 37, bustest::Bytes(4, 1)); },
-         EC_SERVICE_ABORTED, 0x06010002, 0x6101, 37,
-         "abort 0x06010002 Attempt to write a read-only object at 0x6101:25"},
         {[&](SimBus& b) {
              std::tie(od->Slave, od->Entries, od->Index[0]) = std::tuple(2, 1, 0x5555);
              return ecx_readODdescription(b.ctx(), 0, od.get());
@@ -44,17 +40,6 @@ TEST(BusServiceOutcome, EachEndingHasItsKindObjectCodeAndTextForTheThreadThatRan
          EC_SERVICE_SDOINFO_ERROR, 0x06020000, 0x5555, 0,
          "SDO information error 0x06020000 Object does not exist in the object dictionary at "
          "0x5555:00"},
-        {[](SimBus& b) { return b.sdoRead(1, 0x1008, 0, 15); }, EC_SERVICE_PACKET_ERROR,
-         ec::kPacketBufferTooSmall, 0x1008, 0,
-         "packet error 3 Data container too small for the object at 0x1008:00"},
-        {[](SimBus& b) {
-             b.chain->setMailboxMisbehaviour(1, M::Garbage);
-             const int r = b.sdoRead(1, 0x1018, 1, 4);
-             b.chain->setMailboxMisbehaviour(1, M::None);
-             return r;
-         },
-         EC_SERVICE_PACKET_ERROR, ec::kPacketMalformed, 0x1018, 1,
-         "packet error 2 Malformed mailbox message at 0x1018:01"},
         {[](SimBus& b) { return ecx_FOEwrite(b.ctx(), 2, "a.bin", 0, 3, "abc", EC_TIMEOUTRXM); },
          EC_SERVICE_FOE_ERROR, 0x8008, 0, 0, "FoE error 0x8008 Bootstrap only"},
         {[&](SimBus& b) { return ecx_SDOread(b.ctx(), 1, 0x1018, 1, true, &size, buf, 100000); },

@@ -200,14 +200,16 @@ TEST(WireTrace, MailboxServices) {
     expectTrace("mailbox", cfg, [](SimBus& bus) {
         const auto read = [&bus](uint16_t n, uint16_t index, uint8_t sub, int capacity) {
             Bytes value;
-            note("read", {bus.sdoRead(n, index, sub, capacity, &value)});
+            const int wkc = bus.sdoRead(n, index, sub, capacity, &value);
+            note("read " + ec::serviceResultText(ecx_lastservice(bus.ctx())), {wkc});
             noteBytes("value", value.data(), value.size());
         };
         bus.scan(), bus.requestState(EC_STATE_PRE_OP);
         read(1, 0x1008, 0, 64), read(2, 0x1008, 0, 64), read(2, 0x6060, 0, 1);
         note("write",
-             {bus.sdoWrite(1, 0x6060, 0, Bytes{8}), bus.sdoWrite(1, 0x1008, 0, Bytes(40, 'x')),
-              bus.sdoWrite(1, 0x2020, 0, Bytes(40, 'y'))});
+             {bus.sdoWrite(1, 0x6060, 0, Bytes{8}), bus.sdoWrite(1, 0x2020, 0, Bytes(40, 'y')),
+              bus.sdoWrite(1, 0x1008, 0, Bytes(40, 'x'))});  // read-only
+        note(ec::serviceResultText(ecx_lastservice(bus.ctx())), {});
         read(2, 0x5FFF, 0, 4);
         // Aborts of an upload and a download; objects larger than the caller's buffer (normal,
         // expedited, no room at all); requests refused unsent (complete access the SII does not
