@@ -64,11 +64,10 @@ void note(const std::string& what, std::initializer_list<int64_t> values) {  // 
     for (ec_errort e : noted->popErrors())
         e.Time = {}, *notes += "= " + ec::errorText(e) + '\n';
 }
-void noteBytes(const char* what, const void* data, size_t n) {
+void noteBytes(const char* what, const Bytes& data) {
     std::string line = std::string("= ") + what + ' ';
-    for (size_t i = 0; i < n; ++i)
-        line += "0123456789abcdef"[static_cast<const uint8_t*>(data)[i] >> 4],
-            line += "0123456789abcdef"[static_cast<const uint8_t*>(data)[i] & 15];
+    for (const uint8_t b : data)
+        line += "0123456789abcdef"[b >> 4], line += "0123456789abcdef"[b & 15];
     *notes += line + '\n';
 }
 // Every slave's record and the group's, image places as offsets (receive times: too fine to keep).
@@ -111,6 +110,17 @@ void noteLists(uint16_t row, const ec_ODlistt& od, const ec_OElistt& oe) {
              {oe.ValueInfo[sub], oe.DataType[sub], oe.BitLength[sub], oe.ObjAccess[sub]});
 }
 
+// Edits a simulated drive's SII category in place, before the master reads it.
+template <typename Edit>
+void editSii(SimBus& bus, int position, uint16_t category, Edit edit) {
+    bus.chain->withSlave(position, [&](sim::Esc& esc, sim::SlaveApplication*) {
+        auto& sii = const_cast<std::vector<uint16_t>&>(esc.sii());
+        for (size_t w = 0x40; w + 3 < sii.size() && sii[w] != 0xFFFF; w += 2u + sii[w + 1])
+            if (sii[w] == category)
+                edit(&sii[w]);
+    });
+}
+
 void expectTrace(const std::string& name, sim::ChainConfig cfg,
                  const std::function<void(SimBus&)>& steps) {
     for (auto& slave : cfg.slaves)
@@ -141,8 +151,7 @@ TEST(WireTrace, BringUpOperationFaultsAndShutDown) {
         bus.exchange();
         for (uint16_t index : {0x6040, 0x6071, 0x607A, 0x60FF, 0x6060}) {
             Bytes value;
-            note("read", {bus.sdoRead(1, index, 0, 4, &value)}),
-                noteBytes("value", value.data(), value.size());
+            note("read", {bus.sdoRead(1, index, 0, 4, &value)}), noteBytes("value", value);
         }
         ecx_dcsync0(bus.ctx(), 1, true, 2000000, 0);
         for (uint16_t state : {EC_STATE_SAFE_OP, EC_STATE_PRE_OP, EC_STATE_INIT})
@@ -162,6 +171,16 @@ TEST(WireTrace, BringUpOperationFaultsAndShutDown) {
                 ecx_FPRD(bus.ctx(), bus.slave(n).configadr, at, 0x100, Bytes(0x100).data(), 100000);
         for (uint16_t word = 0; word < 0x400; word += 2)  // and their whole SII
             ecx_readeeprom(bus.ctx(), 2, word, 100000), ecx_readeeprom(bus.ctx(), 3, word, 100000);
+    });
+    // A drive whose SII lacks the SyncM category (the mailbox from the SII words alone), one whose
+    // FMMU category names FMMU0 for the mailbox status (the next free ones carry the image).
+    expectTrace("sii", sim::ChainConfig::drives(2), [](SimBus& bus) {
+        editSii(bus, 1, ec::kSiiCatSyncManager, [](uint16_t* c) { c[0] = 0x0800; });  // a vendor's
+        editSii(bus, 2, ec::kSiiCatFmmu, [](uint16_t* c) { c[2] = 3; });
+        note("up", {bus.scan(), bus.map(), bus.requestState(EC_STATE_PRE_OP),
+                    bus.sdoRead(1, 0x1008, 0, 64), bus.requestState(EC_STATE_SAFE_OP, 2),
+                    bus.requestState(EC_STATE_OPERATIONAL, 2), bus.exchange()});
+        noteRecords(bus);
     });
     // A lost frame, a local error acknowledged, a pulled cable and the drive's return.
     expectTrace("faults", sim::ChainConfig::drives(2), [](SimBus& bus) {
@@ -202,7 +221,7 @@ TEST(WireTrace, MailboxServices) {
             Bytes value;
             const int wkc = bus.sdoRead(n, index, sub, capacity, &value);
             note("read " + ec::serviceResultText(ecx_lastservice(bus.ctx())), {wkc});
-            noteBytes("value", value.data(), value.size());
+            noteBytes("value", value);
         };
         bus.scan(), bus.requestState(EC_STATE_PRE_OP);
         read(1, 0x1008, 0, 64), read(2, 0x1008, 0, 64), read(2, 0x6060, 0, 1);
