@@ -30,6 +30,13 @@ void onSignal(int) {
     g_stop = true;
 }
 
+// std::stoull takes "-1" as its largest value; an unsigned option refuses a sign instead.
+unsigned long long toUnsigned(const std::string& text, int base = 10) {
+    if (text.find('-') != std::string::npos)
+        throw std::invalid_argument("negative");
+    return std::stoull(text, nullptr, base);
+}
+
 void usage() {
     std::fprintf(stderr,
                  "usage: zentrio-sim --interface IF [--drives N] [--coupler-first]\n"
@@ -101,21 +108,21 @@ int main(int argc, char** argv) {
             } else if (a == "--loss") {
                 loss = std::stod(value());
             } else if (a == "--seed") {
-                seed = std::stoull(value(), nullptr, 0);
+                seed = toUnsigned(value(), 0);
             } else if (a == "--hop-delay-ns") {
                 hopDelay = std::stoll(value());
             } else if (a == "--al-delay-ms") {
                 alDelayMs = std::stoll(value());
             } else if (a == "--foe-password") {
-                foePassword = std::stoul(value(), nullptr, 16);
+                foePassword = toUnsigned(value(), 16);
                 if (foePassword > 0xFFFFFFFFul)
                     throw std::out_of_range("password");
             } else if (a == "--foe-busy") {
                 std::stringstream list(value());
                 for (std::string n; std::getline(list, n, ',');)
-                    foeBusy.push_back(static_cast<uint32_t>(std::stoul(n)));
+                    foeBusy.push_back(static_cast<uint32_t>(toUnsigned(n)));
             } else if (a == "--foe-capacity") {
-                foeCapacity = std::stoull(value());
+                foeCapacity = toUnsigned(value());
             } else if (a == "--boot-delay-ms") {
                 bootDelayMs = std::stoll(value());
             } else if (a == "--no-boot") {
@@ -145,7 +152,7 @@ int main(int argc, char** argv) {
             } else if (a == "--identify-ms") {
                 identifyMs = std::stoll(value());
             } else if (a == "--noise-seed") {
-                noiseSeed = std::stoull(value(), nullptr, 0);
+                noiseSeed = toUnsigned(value(), 0);
             } else if (a == "--thermal-scale") {
                 thermalScale = std::stod(value());
                 if (!(thermalScale > 0.0))
