@@ -104,6 +104,7 @@ TEST(ScopeRecording, MalformedFilesAreRefusedWithAReason) {
         {"cycle time over 1 s", header("cycle_time_s: 0.002", "cycle_time_s: 1.5"), "cycle time"},
         {"trigger beyond", header("trigger_index: 12", "trigger_index: 40"), "trigger index"},
         {"unknown signal", header("signal: torque", "signal: force"), "unknown signal"},
+        {"unknown event", header("kind: emergency", "kind: emergencx"), "unknown event kind"},
         {"channel missing a key", header("label: \"pos\"", ""), "label"},
         {"scale infinite", header("scale: 0.1000", "scale: .inf #"), "finite"},
         {"notes not UTF-8", header("line one", "line \xF9\xFF"), "UTF-8"},
