@@ -75,8 +75,7 @@ void noteRecords(SimBus& bus) {
     const auto at = [&bus](const uint8_t* p) { return p ? int(p - bus.iomap.data()) : -1; };
     for (int n = 1; n <= bus.master.slavecount(); ++n) {
         const ec_slavet& s = bus.slave(n);
-        *notes += "= slave " + std::string(s.name) + '\n';
-        note("id",
+        note("slave " + std::string(s.name),
              {s.state, s.ALstatuscode, s.configadr, s.aliasadr, s.eep_man, s.eep_id, s.eep_rev,
               s.Itype, s.Dtype, s.eep_8byte, s.eep_pdi, s.islost, s.configindex, s.SIIindex});
         note("image", {s.Obits, s.Obytes, at(s.outputs), s.Ostartbit, s.Ibits, s.Ibytes,
@@ -230,9 +229,11 @@ TEST(WireTrace, MailboxServices) {
               bus.sdoWrite(1, 0x1008, 0, Bytes(40, 'x'))});  // read-only
         note(ec::serviceResultText(ecx_lastservice(bus.ctx())), {});
         read(2, 0x5FFF, 0, 4);
-        // Aborts of an upload and a download; objects larger than the caller's buffer (normal,
-        // expedited, no room at all); requests refused unsent (complete access the SII does not
-        // offer, no data, a size < 0); then complete access offered, and aborted.
+        note("poll",  // an emergency waiting, then none, then a slave not there
+             {bus.chain->sendEmergency(1, 0x2310, 1, {1, 2, 3, 4, 5}), ecx_mbxpoll(bus.ctx(), 1),
+              ecx_mbxpoll(bus.ctx(), 1), ecx_mbxpoll(bus.ctx(), 9)});
+        // Aborts both ways; buffers too small; requests refused unsent (complete access not
+        // offered, no data, a size < 0); complete access offered, and aborted.
         read(2, 0x6101, 38, 4), read(2, 0x1008, 0, 15), read(2, 0x6101, 3, 3),
             read(2, 0x6101, 3, 0);
         note("write", {bus.sdoWrite(2, 0x6101, 9, Bytes(2, 1))});
