@@ -1,5 +1,4 @@
 // SDO and FoE with the simulated drives, firmware through the bootstrap mailbox in BOOT included.
-#include <string>
 #include <tuple>
 
 #include "mailbox.h"

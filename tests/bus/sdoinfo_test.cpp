@@ -2,7 +2,6 @@
 // whole dictionary in fragments and hostile replies: the mailbox trace, wiretrace_test.cpp).
 #include <algorithm>
 #include <chrono>
-#include <cstring>
 #include <string>
 #include <thread>
 #include <tuple>

@@ -50,15 +50,16 @@ private slots:
         for (int n = 4; n <= 5; ++n)
             worker.post(&a, [&, n](const TransferWorker::Cancelled& c) { record(c ? -n : n); });
         QTRY_VERIFY(!worker.busy(&a));
-        // A cancel that does not wait flags A's queued transfer (it still runs), not B's running.
+        // A's cancels, waiting or not, leave B's running transfer unflagged; A's queued one runs.
         std::atomic<int> stepB{0};
         worker.post(&b, [&](const TransferWorker::Cancelled& c) {
             for (stepB = 1; stepB != 2;)
                 std::this_thread::sleep_for(std::chrono::milliseconds(1));
             record(c ? -7 : 7);
         });
-        worker.post(&a, [&](const TransferWorker::Cancelled& c) { record(c ? -6 : 6); });
         QTRY_COMPARE(stepB.load(), 1);
+        worker.cancelAndWait(&a);  // nothing of A's yet: returns at once
+        worker.post(&a, [&](const TransferWorker::Cancelled& c) { record(c ? -6 : 6); });
         worker.cancel(&a);
         stepB = 2;
         QTRY_VERIFY(!worker.busy(&a) && !worker.busy(&b));
