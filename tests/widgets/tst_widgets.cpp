@@ -42,7 +42,7 @@ private slots:
         const QPointF centre = plot.axisRect()->rect().center();
         const struct {
             double x, y;
-            int notch;          // > 0 zooms in
+            int notch;          // > 0 zooms in (1: a touchpad's finest step)
             bool zoomX, zoomY;  // the axis moves
             bool recorded;      // over 1200 s of values 40 to 1240
         } steps[] = {
@@ -53,7 +53,7 @@ private slots:
             {0.009, 0.009, 120, false, false, false}, {10, 0.009, -120, true, true, false},
             {5000, 0.001, 0, false, false, false},    {2400, 2400, -120, true, true, true},
             {2400.5, 12, -120, false, true, true},    {2400, 2400.5, -120, true, false, true},
-            {10, 1500, -120, true, true, true}};
+            {10, 1500, -120, true, true, true},       {0.009, 10, 1, false, true, true}};
         for (const auto& step : steps) {
             if (step.recorded && plot.graphCount() == 0) {
                 QVector<double> keys, values;
