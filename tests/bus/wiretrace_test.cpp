@@ -1,6 +1,5 @@
-// Whole exchanges as the wire carries them, against traces reviewed once and kept in data/: every
-// register, SII word, mailbox message and image byte that the master and the drives exchange. The
-// steps need no checks of their own: whatever goes otherwise changes the trace.
+// Whole exchanges against traces reviewed once and kept in data/: every datagram the master and
+// the drives exchange, and what the master made of it. Whatever goes otherwise changes the trace.
 // ZENTRIO_UPDATE_TRACES=1 writes the traces anew; review the difference before committing it.
 #include <cstdio>
 #include <cstring>
@@ -292,9 +291,8 @@ TEST(WireTrace, MailboxServices) {
         ecx_FOEstdmailbox(bus.ctx(), 2, standard);
         note("init", {bus.requestState(EC_STATE_INIT, 2)});
     });
-    // Texts of sizes around the expedited limit, the first message's room (window - 16), a
-    // segment's (window - 9) and the padded 7-byte segment, written and read back in windows of
-    // 24 to 128 bytes.
+    // Texts around the expedited limit, the first message's room (window - 16), a segment's
+    // (window - 9) and the padded 7-byte segment, written and read back in windows of 24 to 128.
     cfg = sim::ChainConfig::drives(5);
     for (size_t n = 0; n < 5; ++n)
         cfg.slaves[n].mailboxOutSize = cfg.slaves[n].mailboxInSize =

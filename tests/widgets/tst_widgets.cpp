@@ -99,6 +99,9 @@ private slots:
         error.clear();
         QVERIFY(!exportPlot(plot, dir.filePath("missing/p.csv"), &error) && !error.isEmpty());
         QVERIFY(!exportPlot(plot, dir.filePath("missing/p.pdf"), &error));
+        plot.resize(0, 0);  // no picture to write: refused, and no file left
+        QVERIFY(!exportPlot(plot, dir.filePath("e.png"), &error) &&
+                !QFile::exists(dir.filePath("e.png")));
     }
 
     // popupShown comes before the list opens, so what a slot puts in shows at once.
