@@ -10,21 +10,22 @@
 
 namespace sim {
 
-namespace {
-
-std::optional<unsigned long long> number(const std::string& s) {
-    if (s.empty() || s[0] == '-')
+std::optional<unsigned long long> parseUnsigned(const std::string& text, int base) {
+    // std::stoull takes "-1" as its largest value.
+    if (text.empty() || text.find('-') != std::string::npos)
         return std::nullopt;
     try {
         size_t used = 0;
-        const unsigned long long v = std::stoull(s, &used, 0);
-        if (used != s.size())
+        const unsigned long long v = std::stoull(text, &used, base);
+        if (used != text.size())
             return std::nullopt;
         return v;
     } catch (...) {
         return std::nullopt;
     }
 }
+
+namespace {
 
 std::string hex4(unsigned v) {
     char buf[8];
@@ -48,7 +49,7 @@ std::string CommandInterpreter::execute(const std::string& line) {
     auto position = [&](size_t i) -> std::optional<int> {
         if (i >= w.size())
             return std::nullopt;
-        const auto v = number(w[i]);
+        const auto v = parseUnsigned(w[i]);
         if (!v || *v < 1 || *v > chain_.size())
             return std::nullopt;
         return static_cast<int>(*v);
@@ -72,7 +73,7 @@ std::string CommandInterpreter::execute(const std::string& line) {
         unsigned long long link = 1;
         bool linkOk = rest.empty();
         if (rest.size() == 2 && rest[0] == "at") {
-            const auto k = number(rest[1]);
+            const auto k = parseUnsigned(rest[1]);
             linkOk = k.has_value();
             link = k.value_or(0);
         }
@@ -81,7 +82,7 @@ std::string CommandInterpreter::execute(const std::string& line) {
             fraction = w.size() >= 3 ? std::stod(w[1]) : -1.0;
         } catch (...) {
         }
-        const auto seed = w.size() >= 3 ? number(w[2]) : std::nullopt;
+        const auto seed = w.size() >= 3 ? parseUnsigned(w[2]) : std::nullopt;
         if (!seed || !linkOk || link < 1 || link > chain_.size() || fraction < 0.0 ||
             fraction > 1.0)
             return usage("FRACTION SEED [return] [at K]");
@@ -92,7 +93,7 @@ std::string CommandInterpreter::execute(const std::string& line) {
     }
     if (cmd == "stall") {
         // stall MS: no frame comes back for that long
-        const auto ms = w.size() == 2 ? number(w[1]) : std::nullopt;
+        const auto ms = w.size() == 2 ? parseUnsigned(w[1]) : std::nullopt;
         if (!ms)
             return usage("MS");
         chain_.stall(static_cast<int64_t>(*ms));
@@ -134,7 +135,7 @@ std::string CommandInterpreter::execute(const std::string& line) {
     }
     if (cmd == "safeop-error") {
         const auto k = position(1);
-        const auto code = w.size() == 3 ? number(w[2]) : std::nullopt;
+        const auto code = w.size() == 3 ? parseUnsigned(w[2]) : std::nullopt;
         if (!k || !code || *code > 0xFFFF)
             return usage("K CODE");
         chain_.forceSafeOpError(*k, static_cast<uint16_t>(*code));
@@ -142,7 +143,7 @@ std::string CommandInterpreter::execute(const std::string& line) {
     }
     if (cmd == "fall-back") {
         const auto k = position(1);
-        const auto state = w.size() == 3 ? number(w[2]) : std::nullopt;
+        const auto state = w.size() == 3 ? parseUnsigned(w[2]) : std::nullopt;
         if (!k || !state || *state > 0x0F)
             return usage("K STATE");
         if (!chain_.fallBack(*k, static_cast<uint8_t>(*state)))
@@ -151,8 +152,8 @@ std::string CommandInterpreter::execute(const std::string& line) {
     }
     if (cmd == "refuse") {
         const auto k = position(1);
-        const auto state = w.size() == 4 ? number(w[2]) : std::nullopt;
-        const auto code = w.size() == 4 ? number(w[3]).value_or(0x10000) : 0x10000;
+        const auto state = w.size() == 4 ? parseUnsigned(w[2]) : std::nullopt;
+        const auto code = w.size() == 4 ? parseUnsigned(w[3]).value_or(0x10000) : 0x10000;
         if (!k || !state || *state > 0x0F || code > 0xFFFF)
             return usage("K STATE CODE");
         chain_.refuseState(*k, static_cast<uint8_t>(*state), static_cast<uint16_t>(code));
@@ -161,7 +162,7 @@ std::string CommandInterpreter::execute(const std::string& line) {
     }
     if (cmd == "accept") {
         const auto k = position(1);
-        const auto state = w.size() == 3 ? number(w[2]) : std::nullopt;
+        const auto state = w.size() == 3 ? parseUnsigned(w[2]) : std::nullopt;
         if (!k || !state || *state > 0x0F)
             return usage("K STATE");
         chain_.acceptState(*k, static_cast<uint8_t>(*state));
@@ -169,8 +170,8 @@ std::string CommandInterpreter::execute(const std::string& line) {
     }
     if (cmd == "fault") {
         const auto k = position(1);
-        const auto word = w.size() >= 3 ? number(w[2]).value_or(~0ull) : ~0ull;
-        const auto drvWord = w.size() == 4 ? number(w[3]).value_or(~0ull) : 0ull;
+        const auto word = w.size() >= 3 ? parseUnsigned(w[2]).value_or(~0ull) : ~0ull;
+        const auto drvWord = w.size() == 4 ? parseUnsigned(w[3]).value_or(~0ull) : 0ull;
         if (!k || w.size() > 4 || word > 0xFFFFFFFFull || drvWord > 0xFFFFFFFFull)
             return usage("K ERRORWORD [DRVERRORWORD]");
         if (!chain_.injectFault(*k, static_cast<uint32_t>(word), static_cast<uint32_t>(drvWord)))
@@ -205,8 +206,8 @@ std::string CommandInterpreter::execute(const std::string& line) {
     };
     if (cmd == "emergency") {
         const auto k = position(1);
-        const auto code = w.size() >= 3 ? number(w[2]).value_or(~0ull) : ~0ull;
-        const auto reg = w.size() == 4 ? number(w[3]).value_or(~0ull) : 0ull;
+        const auto code = w.size() >= 3 ? parseUnsigned(w[2]).value_or(~0ull) : ~0ull;
+        const auto reg = w.size() == 4 ? parseUnsigned(w[3]).value_or(~0ull) : 0ull;
         if (!k || code > 0xFFFF || reg > 0xFF || w.size() > 4)
             return usage("K CODE [REG]");
         if (!chain_.sendEmergency(*k, static_cast<uint16_t>(code), static_cast<uint8_t>(reg)))
@@ -229,7 +230,7 @@ std::string CommandInterpreter::execute(const std::string& line) {
     }
     if (cmd == "param") {
         const auto k = position(1);
-        const auto id = w.size() == 3 ? number(w[2]).value_or(~0ull) : ~0ull;
+        const auto id = w.size() == 3 ? parseUnsigned(w[2]).value_or(~0ull) : ~0ull;
         if (!k || id >= static_cast<unsigned long long>(kDriveParamCount))
             return usage("K ID");
         const auto bytes = chain_.parameter(*k, static_cast<int>(id));
@@ -274,7 +275,7 @@ std::string CommandInterpreter::execute(const std::string& line) {
     }
     if (cmd == "drop") {
         const auto k = position(1);
-        const auto n = w.size() == 3 ? number(w[2]).value_or(~0ull) : ~0ull;
+        const auto n = w.size() == 3 ? parseUnsigned(w[2]).value_or(~0ull) : ~0ull;
         if (!k || n > 1000)
             return usage("K N");
         if (!chain_.dropMailboxReplies(*k, static_cast<int>(n)))

@@ -28,11 +28,16 @@
 // Numbers may be decimal or 0x-prefixed hexadecimal.
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include "sim/chain.h"
 
 namespace sim {
+
+// A whole unsigned number: decimal or 0x-prefixed hexadecimal (or in `base`). A sign, a character
+// left over or a value past the range gives nothing.
+std::optional<unsigned long long> parseUnsigned(const std::string& text, int base = 0);
 
 class CommandInterpreter {
 public:

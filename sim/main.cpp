@@ -30,11 +30,9 @@ void onSignal(int) {
     g_stop = true;
 }
 
-// std::stoull takes "-1" as its largest value; an unsigned option refuses a sign instead.
+// An unsigned option's value; a sign or a character left over is a usage error.
 unsigned long long toUnsigned(const std::string& text, int base = 10) {
-    if (text.find('-') != std::string::npos)
-        throw std::invalid_argument("negative");
-    return std::stoull(text, nullptr, base);
+    return sim::parseUnsigned(text, base).value();
 }
 
 void usage() {
