@@ -16,6 +16,13 @@ using bustest::SimBus;
 
 namespace {
 
+std::string hex(std::span<const uint8_t> bytes) {
+    std::string text;
+    for (const uint8_t b : bytes)
+        text += "0123456789abcdef"[b >> 4], text += "0123456789abcdef"[b & 15];
+    return text;
+}
+
 // Passes frames through and writes down each datagram as it comes back: command, address, length,
 // working counter and data, clock times blanked. A poll answered unchanged adds nothing.
 class TracingLink final : public ec::FrameLink {
@@ -36,9 +43,8 @@ public:
             char text[40];
             std::snprintf(text, sizeof text, "%02u %04x %04x %4zu wkc %u ", d[0], ec::getU16(d + 2),
                           ado, len, ec::getU16(d + 10 + len));
-            std::string line = text;
-            for (size_t i = 0; i < len; ++i)
-                std::snprintf(text, sizeof text, "%02x", clock ? 0 : d[10 + i]), line += text;
+            const std::string line =
+                text + (clock ? std::string(2 * len, '0') : hex({d + 10, len}));
             if (line != last_[0] && line != last_[1])  // a poll of one or two datagrams
                 *trace_ += line + '\n', last_[1] = std::exchange(last_[0], line);
         }
@@ -62,12 +68,6 @@ void note(const std::string& what, std::initializer_list<int64_t> values) {  // 
     *notes += line + '\n';
     for (ec_errort e : noted->popErrors())
         e.Time = {}, *notes += "= " + ec::errorText(e) + '\n';
-}
-void noteBytes(const char* what, const Bytes& data) {
-    std::string line = std::string("= ") + what + ' ';
-    for (const uint8_t b : data)
-        line += "0123456789abcdef"[b >> 4], line += "0123456789abcdef"[b & 15];
-    *notes += line + '\n';
 }
 // Every slave's record and the group's, image places as offsets (receive times: too fine to keep).
 void noteRecords(SimBus& bus) {
@@ -149,7 +149,8 @@ TEST(WireTrace, BringUpOperationFaultsAndShutDown) {
         bus.exchange();
         for (uint16_t index : {0x6040, 0x6071, 0x607A, 0x60FF, 0x6060}) {
             Bytes value;
-            note("read", {bus.sdoRead(1, index, 0, 4, &value)}), noteBytes("value", value);
+            note("read", {bus.sdoRead(1, index, 0, 4, &value)}),
+                *notes += "= value " + hex(value) + '\n';
         }
         ecx_dcsync0(bus.ctx(), 1, true, 2000000, 0);
         for (uint16_t state : {EC_STATE_SAFE_OP, EC_STATE_PRE_OP, EC_STATE_INIT})
@@ -219,7 +220,7 @@ TEST(WireTrace, MailboxServices) {
             Bytes value;
             const int wkc = bus.sdoRead(n, index, sub, capacity, &value);
             note("read " + ec::serviceResultText(ecx_lastservice(bus.ctx())), {wkc});
-            noteBytes("value", value);
+            *notes += "= value " + hex(value) + '\n';
         };
         bus.scan(), bus.requestState(EC_STATE_PRE_OP);
         read(1, 0x1008, 0, 64), read(2, 0x1008, 0, 64), read(2, 0x6060, 0, 1);
