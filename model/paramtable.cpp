@@ -62,6 +62,17 @@ constexpr ParamRow kRows[kParamCount] = {
 };
 // clang-format on
 
+// A parameter's id is its row, and its subindex on the drive is one more: each id once, in order.
+constexpr bool idsAreTheRows() {
+    for (int i = 0; i < kParamCount; ++i) {
+        if (kRows[i].id != i) {
+            return false;
+        }
+    }
+    return true;
+}
+static_assert(idsAreTheRows());
+
 ParamTable buildParamTable() {
     ParamTable table;
     for (const ParamRow& r : kRows) {
