@@ -278,7 +278,6 @@ public:
     // Converts and writes one parameter of the operated drive (GUI thread).
     void writeParameterValue(int id, float value);
     const QMap<int, ParamRow>& parameterRows() const { return paramRows; }
-    QString softwareVersion() const { return softwareVersionText; }
 
 private slots:
     void onFirmwareDownloadFinished();
@@ -314,7 +313,6 @@ private:
     void endParameterRun(bool writeRows, bool completed);
 
     QMap<int, ParamRow> paramRows;           // parameter id -> row; GUI thread only
-    QString softwareVersionText;             // "%d.%d.%d" of the last version read
     ParameterSets* parameterSets = nullptr;  // child; its jobs end before the master goes
     bool paramRunActive = false;  // a Read ALL or Write ALL run is going; GUI thread only
     QPointer<QFutureWatcher<int>> firmwareWatcher;  // the download being reported, if any

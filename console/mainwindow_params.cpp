@@ -242,17 +242,14 @@ void MainWindow::showParameterReading(const ParamReading& reading) {
         emit writeLog(tr("Get \"%1\": read failed")
                           .arg(id == kParamIdSoftwareVersion ? QStringLiteral("Software_Version")
                                                              : shownParamName(id)));
-        if (id == kParamIdSoftwareVersion) {
-            softwareVersionText.clear();
-        }
         return;  // what the drive said before still keys its fault words
     }
 
     if (id == kParamIdSoftwareVersion) {
         const auto version = static_cast<uint16_t>(raw);
-        softwareVersionText = versionText(version);
-        identityOf(reading.drive).softwareVersion = softwareVersionText;
-        ui->lineEdit_Version->setText(softwareVersionText);
+        const QString text = versionText(version);
+        identityOf(reading.drive).softwareVersion = text;
+        ui->lineEdit_Version->setText(text);
         emit writeLog(tr("Get \"Software_Version\": 0x%1").arg(version, 0, 16));
         // Another firmware may define the fault bits differently: decode the words afresh.
         lastErrorWord = 0;
