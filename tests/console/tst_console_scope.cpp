@@ -68,8 +68,9 @@ private slots:
             scope::Recording r({{.drive = 1, .signal = scope::Signal::StatusWord, .label = "sw"},
                                 {.drive = 1, .signal = scope::Signal::Mode, .label = "mode"}},
                                0.002);
+            const float mode = 1234.5677f + sw / 0x10000;  // less than 1 apart in two files
             for (uint64_t c = 0; c < 10; ++c)
-                r.append(c, int64_t(c) * 2'000'000, std::array{sw + float(c), 1234.5677f}.data());
+                r.append(c, int64_t(c) * 2'000'000, std::array{sw + float(c), mode}.data());
             return r;
         };
         QTemporaryDir dir;
