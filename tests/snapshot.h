@@ -13,7 +13,7 @@
 using namespace Qt::StringLiterals;
 
 // Every text a widget shows or offers: its title, tooltip and text properties, its actions and
-// their menus, tabs, combo items, table headers and cells (200 rows), plot axes and curves.
+// their menus, tabs, combo items, table headers and cells (200 rows a level), plot axes and curves.
 inline QStringList widgetTexts(QWidget* w) {
     QStringList out;
     if (w->isWindow())
@@ -39,17 +39,21 @@ inline QStringList widgetTexts(QWidget* w) {
         // The adapters (left out) are device names as the system reports them.
         for (int i = 0; i < c->count(); ++i)
             out << c->itemText(i);
-    } else if (auto* v = qobject_cast<QAbstractItemView*>(w)) {
+    } else if (auto* v = qobject_cast<QAbstractItemView*>(w); v && !qobject_cast<QHeaderView*>(w)) {
         const QAbstractItemModel* m = v->model();
         for (int col = 0; m && col < m->columnCount(); ++col)
             out << m->headerData(col, Qt::Horizontal).toString();
-        for (int r = 0; m && r < std::min(m->rowCount(), 200); ++r) {
-            out << m->headerData(r, Qt::Vertical).toString();
-            for (int col = 0; col < m->columnCount(); ++col)
-                out << m->index(r, col).data().toString()
-                    << m->index(r, col).data(Qt::ToolTipRole).toString()
-                    << m->index(r, col).data(Qt::CheckStateRole).toString();
-        }
+        std::function<void(const QModelIndex&)> rows = [&](const QModelIndex& parent) {
+            for (int r = 0; m && r < std::min(m->rowCount(parent), 200); ++r) {
+                out << m->headerData(r, Qt::Vertical).toString();
+                for (int col = 0; col < m->columnCount(parent); ++col)
+                    out << m->index(r, col, parent).data().toString()
+                        << m->index(r, col, parent).data(Qt::ToolTipRole).toString()
+                        << m->index(r, col, parent).data(Qt::CheckStateRole).toString();
+                rows(m->index(r, 0, parent));  // a tree's rows under this one
+            }
+        };
+        rows({});
     } else if (auto* plot = qobject_cast<QCustomPlot*>(w)) {
         for (const auto type : {QCPAxis::atLeft, QCPAxis::atRight, QCPAxis::atBottom})
             for (QCPAxis* axis : plot->axisRect()->axes(type))

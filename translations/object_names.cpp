@@ -32,6 +32,7 @@
     QT_TRANSLATE_NOOP("ObjectNames", "TxPDO assign"),
     QT_TRANSLATE_NOOP("ObjectNames", "PDO"),
     QT_TRANSLATE_NOOP("ObjectNames", "Number of PDOs"),
+    QT_TRANSLATE_NOOP("ObjectNames", "Number of SyncManagers"),
     QT_TRANSLATE_NOOP("ObjectNames", "Gains"),
     QT_TRANSLATE_NOOP("ObjectNames", "Temperatures"),
     QT_TRANSLATE_NOOP("ObjectNames", "Clear fault history"),

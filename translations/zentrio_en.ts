@@ -2666,6 +2666,11 @@ The bus is taken down afterwards; connect again when it is done.</translation>
     </message>
     <message>
         <location line="+1"/>
+        <source>Number of SyncManagers</source>
+        <translation>Number of SyncManagers</translation>
+    </message>
+    <message>
+        <location line="+1"/>
         <source>Gains</source>
         <translation>Gains</translation>
     </message>

@@ -2666,6 +2666,11 @@ The bus is taken down afterwards; connect again when it is done.</source>
     </message>
     <message>
         <location line="+1"/>
+        <source>Number of SyncManagers</source>
+        <translation>SyncManager 数量</translation>
+    </message>
+    <message>
+        <location line="+1"/>
         <source>Gains</source>
         <translation>增益</translation>
     </message>

@@ -20,8 +20,10 @@ QStringList visibleTexts() {
     QStringList out;
     const auto visibleIn = [&out](QWidget* parent) {
         for (QWidget* w : parent->findChildren<QWidget*>()) {
-            // Of Qt's own file dialog, what the console gives it: title and filters (elsewhere).
-            if (w->isVisible() && qobject_cast<QFileDialog*>(w->window()) == nullptr)
+            // Of Qt's own file dialog, what the console gives it: title and filters (elsewhere);
+            // of the dictionary, the names (the drive's own stay in the tooltips; elsewhere).
+            if (w->isVisible() && qobject_cast<QFileDialog*>(w->window()) == nullptr &&
+                w->objectName() != u"treeWidget_objects"_s)
                 textsOf(w, out);
         }
     };
@@ -138,6 +140,12 @@ private slots:
         dictionary->findChild<QAbstractButton*>(u"pushButton_readDictionary"_s)->click();
         auto* progress = dictionary->findChild<QProgressBar*>();
         QVERIFY(waitFor([progress] { return progress->value() == progress->maximum(); }));
+        const auto names = dictionary->findChild<QTreeWidget*>()->findItems(
+            u"*"_s, Qt::MatchWildcard | Qt::MatchRecursive, 1);
+        for (const QTreeWidgetItem* item : names)
+            seen << u"names: "_s + item->text(1);
+        QVERIFY(seen.contains(lang == Language::English ? u"names: Mapped object 12"_s
+                                                        : u"names: 映射对象 12"_s));
         settle();
 
         // Every menu entry but the languages (the end of the tour), then the pages' dialog buttons.
