@@ -67,7 +67,8 @@ private slots:
         QVERIFY(waitText(connectButton(), "Disconnect") && adapters->isEnabled());
         QTRY_VERIFY(logged(u"currentMotorIndex.0"_s));
         QVERIFY(loggedCount(u"Connect Success."_s) == 1 && state() == Connected);
-        QVERIFY(counts() == u"电机数量:33"_s && combo("comboBox_index")->count() == 3);
+        QCOMPARE(counts() + combo("comboBox_index")->itemText(0),
+                 u"电机数量:33Drive 0 (slave 1)"_s);
         QCOMPARE(consoleSettings().value(kAdapterSettingKey).toString(), adapter);
 
         button("pushButton_plot_para")->setChecked(true);

@@ -112,10 +112,10 @@ private slots:
 
         // The inputs that end up in file names, row times and timer periods.
         const QString longest(MainWindow::kMaxMotorNumberLength, u'x');
-        for (const QString& ok : {u"M-01_a"_s, u"7"_s, longest})
+        for (const QString& ok : {u"M-09_azAZ"_s, u"7"_s, longest})
             QVERIFY2(MainWindow::isSafeMotorNumber(ok), qPrintable(ok));
-        for (const QString& bad :
-             {QString(), longest + u'x', u"../x"_s, u"a\\b"_s, u"C:x"_s, u"ａ1"_s}) {
+        for (const QString& bad : {QString(), longest + u'x', u"../x"_s, u"a\\b"_s, u"C:x"_s,
+                                   u"ａ1"_s, u"z{"_s, u"Z["_s, u"`a"_s, u"@A"_s}) {
             QVERIFY2(!MainWindow::isSafeMotorNumber(bad), qPrintable(bad));
         }
         // Rows are kept above 1 s and below 45 s, in single precision; unsigned differences wrap.
