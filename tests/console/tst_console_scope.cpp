@@ -61,8 +61,8 @@ private slots:
                  std::tuple(u"Drive 0"_s, u"Drive 1"_s, int(scope::kSignalCount), cell(1, 0)));
         QCustomPlot* plot = scope.findChild<QCustomPlot*>();
         QVERIFY(plot->legend->visible());
-        // Settings the tool takes from elsewhere show in the widgets (the snapshot below).
-        scope.tool()->setSettings({scope::TriggerMode::Normal, {}, 0.002, 0.5, 0.1});
+        // Settings the tool takes from elsewhere show in the widgets (snapshot), the first event.
+        scope.tool()->setSettings({scope::TriggerMode::Normal, {.events = 0b11}, 0.002, 0.5, 0.1});
 
         const auto words = [](float sw) {  // a status word counting up and the mode, ten cycles
             scope::Recording r({{.drive = 1, .signal = scope::Signal::StatusWord, .label = "sw"},
