@@ -65,7 +65,7 @@ inline QStringList widgetTexts(QWidget* w) {
 }
 
 // What the operator sees of `root`, one line per named widget: whether it shows and takes input,
-// its texts, its choice, and its plots' ranges, colours and points. Times of day, dates and the
+// its texts, its choice, and its plots' ranges, pens and points. Times of day, dates and the
 // machine's paths are masked.
 inline QString snapshot(QWidget* root) {
     const auto num = [](double v) { return QString::number(v, 'g', 6); };
@@ -85,8 +85,8 @@ inline QString snapshot(QWidget* root) {
                       << QString::number(a->ticker()->tickCount());
             for (int i = 0; i < p->graphCount(); ++i) {
                 const QCPGraph* g = p->graph(i);
-                f << g->pen().color().name() << QString::number(g->lineStyle())
-                  << QString::number(g->data()->size());
+                f << g->pen().color().name() << num(g->pen().widthF())
+                  << QString::number(g->lineStyle()) << QString::number(g->data()->size());
                 for (auto it = g->data()->constBegin(); it != g->data()->constEnd(); ++it)
                     f << num(it->key) + u'=' + num(it->value);
             }
