@@ -240,9 +240,13 @@ private slots:
         QVERIFY(waitLogged(u"电机1故障已复位"_s));
         QCOMPARE(loggedCount(u"电机1: 故障, ErrorWord "_s + words), 1);  // as reset, decoded
         QTRY_VERIFY(!overview->rowMarked(1));
+        // Faulted while enabled, all reset: the operated drive waits disabled, Enable is offered.
+        QVERIFY(clickAndWait("pushButton_enable", "Disable"));
         QVERIFY(chain->injectFault(1, 1u << 0, 0) && waitLogged(u"电机0故障: 0x00000001 过压"_s));
+        QVERIFY(chain->injectFault(2, 1u << 0, 0) && waitLogged(u"电机1故障: 0x00000001 过压"_s));
         action("actionResetAllFaults")->trigger();
         QVERIFY(waitLogged(u"电机0故障已复位"_s) && loggedCount(fault1) == 1);
+        QVERIFY(waitText(enableButton(), "Enable") && state() == Connected);
         QVERIFY(clickAndWait("pushButton_enable", "Disable"));  // enables again
         emit table->cellDoubleClicked(2, 0);  // goes through the selector's gate: refused
         QCOMPARE(window->motorIndex(), 1);

@@ -93,8 +93,7 @@ private slots:
         connectButton()->click();
         QVERIFY(connectButton()->text() == u"Connect"_s && state() == NotConnected);
 
-        // In the wrong state an action is refused with one line (the pane's snapshot below has
-        // them) and nothing changes.
+        // In the wrong state an action is refused with one line (snapshot below); nothing changes.
         // clang-format off
         const std::pair<int, const char*> gates[] = {{NotConnected, "pushButton_enable"},
             {Testing, "pushButton_enable"}, {7, "pushButton_enable"}, {Connected, "button_roundtrip"},

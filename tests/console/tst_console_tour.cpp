@@ -140,9 +140,8 @@ private slots:
         dictionary->findChild<QAbstractButton*>(u"pushButton_readDictionary"_s)->click();
         auto* progress = dictionary->findChild<QProgressBar*>();
         QVERIFY(waitFor([progress] { return progress->value() == progress->maximum(); }));
-        const auto names = dictionary->findChild<QTreeWidget*>()->findItems(
-            u"*"_s, Qt::MatchWildcard | Qt::MatchRecursive, 1);
-        for (const QTreeWidgetItem* item : names)
+        for (const QTreeWidgetItem* item : dictionary->findChild<QTreeWidget*>()->findItems(
+                 u"*"_s, Qt::MatchWildcard | Qt::MatchRecursive, 1))
             seen << u"names: "_s + item->text(1);
         QVERIFY(seen.contains(lang == Language::English ? u"names: Mapped object 12"_s
                                                         : u"names: 映射对象 12"_s));

@@ -72,9 +72,8 @@ private slots:
 
         // Every object and entry with its fields (as the stack reads them: tests/bus/wiretrace).
         compareSnapshot(u"dictionary"_s, &window);
-        const auto entry = [tree](const QString& name) {
-            const auto found = tree->findItems(name, Qt::MatchExactly | Qt::MatchRecursive, 0);
-            return found.size() == 1 ? found.first() : nullptr;
+        const auto entry = [tree](const QString& name) {  // each index once: the snapshot
+            return tree->findItems(name, Qt::MatchExactly | Qt::MatchRecursive, 0).value(0);
         };
         QTreeWidgetItem *param = entry("0x6101:09"), *readOnly = entry("0x6101:25");
         QVERIFY(param && readOnly);
