@@ -288,7 +288,7 @@ private slots:
         QVERIFY(!m.walkInProgress() && !m.enableDrive(0) && m.enableSlave(1));  // sends nothing
         QTest::qWait(10);
         QVERIFY(first.controlWords() == Words{} && m.disableDrive(0) && !m.isEnabled());
-        QCOMPARE(m.driveState(1), int{kDriveReadyToSwitchOn});
+        QVERIFY(m.driveState(1) == kDriveReadyToSwitchOn && !m.walkInProgress());
         QTest::qWait(10);  // the walk ends where the drive was to go: no step tried beyond it
         QVERIFY(sink.lines.filter(QStringLiteral("无法Disable")).isEmpty());
         QVERIFY(first.controlWords() == (Words{7, 6}) && !m.disableDrive(0));
