@@ -372,7 +372,7 @@ private slots:
         QVERIFY(!m.isEnabled() && !m.isSupervising());
         const QString why = sink.lines.value(sink.lines.indexOf(lost) + 1);
         QVERIFY2(why.startsWith(QStringLiteral("ERROR : slave 2 lost: no answer for ")) &&
-                     why.contains(QStringLiteral("AL state 0x08")),
+                     why.contains(QStringLiteral("AL state 0x08, AL status code 0x0000 (")),
                  qPrintable(why));
         const SupervisionEvent last = m.supervisionEvents().constLast();
         QCOMPARE(std::tuple(last.slave, last.type), std::tuple(2, SupervisionKind::Lost));
