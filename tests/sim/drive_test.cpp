@@ -158,7 +158,7 @@ TEST(Commands, EachLineActsOnTheChainAndAnswersOneLine) {
     std::string text = R"(
 plug 2|plugged 2;restore 3|restored 3;refuse 3 8 0x0011|refuse 3 8 0x0011;accept 3 8|accept 3 8;
 loss 0.5 2 return|loss 0.5 seed 2 return;loss 0.1 1 return at 3|loss 0.1 seed 1 return at 3;
-corrupt 2|corrupt 2;corrupt 3 return|corrupt 3 return;loss 0 1|loss 0 seed 1;
+corrupt 2|corrupt 2;corrupt 3 return|corrupt 3 return;loss 0 1|loss 0 seed 1;firmware 2 x|error:;
 state 2|state 2 0x01 code 0x0000;safeop-error 2 0x001B|safeop-error 2 0x001b;
 state 2|state 2 0x11 code 0x001b;fault 3 0xFFFFFFFF 0xFFFFFFFF|fault 3 0xFFFFFFFF 0xFFFFFFFF;
 loss 1 3|loss 1 seed 3;loss 0 1|loss 0 seed 1;param 2 0|param 2 0 bytes 25 31 value 12581;
