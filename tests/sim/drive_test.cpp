@@ -14,18 +14,19 @@ using namespace simtest;
 namespace {
 
 TEST(Cia402, ControlWordSequencesAndFaultReset) {
-    // Control words in turn (f: an injected fault), then the status word; a reset: bit 7 rising.
+    // Control words in turn (f: a fault, i: outputs invalid), then the status; reset: bit 7 rising.
     for (const std::string row :
-         {"0=250",       "6=231",           "6 7=233",     "7=250",         "6 7 F=237",
-          "6 F=237",     "F=250",           "6 F 7=233",   "6 F 6=231",     "6 F 0=250",
-          "6 F 2=217",   "6 F 2 F=237",     "6 F 2 0=250", "6 2=250",       "6 7 B=250",
-          "86=250",      "106 107 10F=237", "6 f 80=218",  "6 f 80 80=218", "6 f 80 0 F=218",
-          "6 f 0 80=250"}) {
+         {"0=250",        "6=231",           "6 7=233",     "7=250",         "6 7 F=237",
+          "6 F=237",      "F=250",           "6 F 7=233",   "6 F 6=231",     "6 F 0=250",
+          "6 F 2=217",    "6 F 2 F=237",     "6 F 2 0=250", "6 2=250",       "6 7 B=250",
+          "86=250",       "106 107 10F=237", "6 f 80=218",  "6 f 80 80=218", "6 f 80 0 F=218",
+          "6 f 0 80=250", "6 i=250",         "f 0 i=218",   "6 7 F 2 i=250"}) {
         sim::Cia402Drive drive;
         std::istringstream in(row.substr(0, row.find('=')));
         for (std::string cw; in >> cw;)
-            cw == "f" ? void(drive.injectFault(1, 0))
-                      : drive.applyControlWord(uint16_t(std::stoi(cw, nullptr, 16)));
+            cw == "f"   ? void(drive.injectFault(1, 0))
+            : cw == "i" ? drive.onOutputsInvalid()
+                        : drive.applyControlWord(uint16_t(std::stoi(cw, nullptr, 16)));
         EXPECT_EQ(drive.statusWord(), std::stoi(row.substr(row.find('=') + 1), nullptr, 16)) << row;
     }
 }
