@@ -35,12 +35,11 @@ public:
                 values.push_back(batch[i].data), stamps.push_back(batch[i].timestamp);
         });
         recordTimer.start(5);
-        const auto q = Qt::QueuedConnection;
-        connect(
-            &m, &ecmaster::writeLog, this, [this](const QString& t) { lines.append(t); }, q);
-        connect(
-            &m, &ecmaster::slaveLost, this, [this] { ++lost; }, q);
+        connect(&m, &ecmaster::writeLog, this, &SignalSink::addLine, Qt::QueuedConnection);
+        connect(&m, &ecmaster::slaveLost, this, &SignalSink::countLoss, Qt::QueuedConnection);
     }
+    void addLine(const QString& line) { lines.append(line); }
+    void countLoss() { ++lost; }
     QTimer recordTimer;
     QStringList lines;
     int lost = 0;

@@ -74,17 +74,18 @@ TEST(Joint, EachModeReachesItsTargetWithinTheLimitsAndThePositionCounterWraps) {
     // mode, torque, kp, kd, position, velocity; seconds; position, velocity, torque; tolerance.
     // Joint defaults: friction 0.1 N·m/(turn/s) + 0.2 N·m (0.3 to break away), 30 N·m, 5 turn/s.
     for (const auto& c : std::vector<std::array<double, 11>>{
-             {9, 0, 0, 0, 0, 1, 1.0, 0.948, 1.0, 0.3, 0.01},        // speed ramp, 10 turn/s²
-             {9, 0, 0, 0, 0, 100, 1.0, any, 5.0, 0.7, 0.01},        // clamped to the joint's limit
-             {8, 0, 0, 0, 3, 0, 2.5, 3.0, 0.0, 0.0, 1e-6},          // profile position
-             {10, 0, 100, 10, 0.5, 0, 2.0, 0.5, 0.0, any, 0.0035},  // hybrid spring
-             {10, 0, 0, 20, 0, 1, 2.0, any, 0.985, any, 0.01},      // hybrid damping
-             {10, 0, -100, -50, 1, 0, 1.0, 0.0, 0.0, 0.0, 0.0},     // negative gains not taken
-             {11, 0, 0, 0, 0.5, 1, 0.25, 0.5, any, any, 0.02},      // sine: a quarter period in
-             {12, 3, 0, 0, 0, 0, 3.0, any, 5.0, 0.7, 0.01},         // torque ramp to the limit
-             {12, 0.25, 0, 0, 0, 0, 1.0, 0.0, 0.0, 0.249, 0.002},   // below breakaway
-             {13, 10, 0, 0, 0, 0, 0.5, 0.0, 0.0, 10.0, 0.01},       // calibration: held
-             {42, 1, 0, 0, 1, 1, 0.5, 0.0, 0.0, 0.0, 0.0}}) {       // unknown mode holds
+             {9, 0, 0, 0, 0, 1, 1.0, 0.948, 1.0, 0.3, 0.01},         // speed ramp, 10 turn/s²
+             {9, 0, 0, 0, 0, 100, 1.0, any, 5.0, 0.7, 0.01},         // clamped to the joint's limit
+             {8, 0, 0, 0, 3, 0, 2.5, 3.0, 0.0, 0.0, 1e-6},           // profile position
+             {10, 0, 100, 10, 0.5, 0, 2.0, 0.5, 0.0, any, 0.0035},   // hybrid spring
+             {10, 0, 0, 20, 0, 1, 2.0, any, 0.985, any, 0.01},       // hybrid damping
+             {10, 0, -100, -50, 1, 0, 1.0, 0.0, 0.0, 0.0, 0.0},      // negative gains not taken
+             {11, 0, 0, 0, 0.5, 1, 0.25, 0.5, any, any, 0.02},       // sine: a quarter period in
+             {12, 3, 0, 0, 0, 0, 3.0, any, 5.0, 0.7, 0.01},          // torque ramp to the limit
+             {12, 0.25, 0, 0, 0, 0, 1.0, 0.0, 0.0, 0.249, 0.002},    // below breakaway
+             {12, 1, 0, 0, 0, 0, 0.2, any, 0.98725, 0.99857, 5e-4},  // friction takes its share
+             {13, 10, 0, 0, 0, 0, 0.5, 0.0, 0.0, 10.0, 0.01},        // calibration: held
+             {42, 1, 0, 0, 1, 1, 0.5, 0.0, 0.0, 0.0, 0.0}}) {        // unknown mode holds
         Rig rig;
         rig.cmd.mode = uint16_t(c[0]);
         rig.enable();
