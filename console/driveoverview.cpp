@@ -1,7 +1,9 @@
 // The drive overview window.
 #include "driveoverview.h"
 
+#include <QClipboard>
 #include <QCoreApplication>
+#include <QGuiApplication>
 #include <QHeaderView>
 #include <QMenu>
 #include <QShortcut>
@@ -122,6 +124,16 @@ bool DriveOverview::rowMarked(int index) const {
     return item != nullptr && item->background() == kFaultBrush;
 }
 
+QString DriveOverview::rowText(int index) const {
+    const QTableWidget* table = ui->tableWidget_drives;
+    QStringList cells;
+    for (int column = 0; column < table->columnCount(); ++column) {
+        const QTableWidgetItem* item = table->item(index, column);
+        cells << (item != nullptr ? item->text() : QString());
+    }
+    return cells.join(QLatin1Char('\t'));
+}
+
 void DriveOverview::on_tableWidget_drives_cellDoubleClicked(int row, int) {
     emit driveActivated(row);
 }
@@ -133,7 +145,11 @@ void DriveOverview::on_tableWidget_drives_customContextMenuRequested(const QPoin
     }
     QMenu menu(this);
     QAction* reset = menu.addAction(tr("Reset fault"));
-    if (menu.exec(ui->tableWidget_drives->viewport()->mapToGlobal(pos)) == reset) {
+    QAction* copy = menu.addAction(tr("Copy row"));
+    QAction* chosen = menu.exec(ui->tableWidget_drives->viewport()->mapToGlobal(pos));
+    if (chosen == reset) {
         emit resetFaultRequested(row);
+    } else if (chosen == copy) {
+        QGuiApplication::clipboard()->setText(rowText(row));
     }
 }

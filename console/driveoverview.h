@@ -52,6 +52,9 @@ public:
     void refresh();
     // Whether the row of a drive is marked as faulted.
     bool rowMarked(int index) const;
+    // A drive's row as its cells' texts separated by tabs, as "Copy row" puts it on the clipboard
+    // (it pastes into a report or a spreadsheet as one row).
+    QString rowText(int index) const;
 
 signals:
     void driveActivated(int index);

@@ -139,7 +139,7 @@
         <translation>no DC</translation>
     </message>
     <message>
-        <location line="+75"/>
+        <location line="+76"/>
         <source>%1  slave %2 %3</source>
         <translation>%1  slave %2 %3</translation>
     </message>
@@ -585,8 +585,8 @@
     </message>
     <message>
         <location line="+6"/>
-        <source>双击一行选择该电机；右键菜单复位故障；Esc 急停</source>
-        <translation>Double-click a row to select that drive; reset a fault from the context menu; Esc for STOP</translation>
+        <source>双击一行选择该电机；右键菜单复位故障或复制该行；Esc 急停</source>
+        <translation>Double-click a row to select that drive; reset a fault or copy the row from the context menu; Esc for STOP</translation>
     </message>
     <message>
         <location line="+27"/>
@@ -654,9 +654,14 @@
         <translation>DrvErrorWord</translation>
     </message>
     <message>
-        <location filename="../console/driveoverview.cpp" line="+135"/>
+        <location filename="../console/driveoverview.cpp" line="+147"/>
         <source>Reset fault</source>
         <translation>Reset fault</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Copy row</source>
+        <translation>Copy row</translation>
     </message>
 </context>
 <context>
@@ -1954,12 +1959,12 @@ The bus is taken down afterwards; connect again when it is done.</translation>
     </message>
     <message>
         <location line="+48"/>
-        <location line="+309"/>
+        <location line="+306"/>
         <source>Skip &quot;%1&quot;: no value shown</source>
         <translation>Skip &quot;%1&quot;: no value shown</translation>
     </message>
     <message>
-        <location line="-227"/>
+        <location line="-224"/>
         <source>reading…</source>
         <translation>reading…</translation>
     </message>
@@ -1974,7 +1979,7 @@ The bus is taken down afterwards; connect again when it is done.</translation>
         <translation>Get &quot;%1&quot;: read failed</translation>
     </message>
     <message>
-        <location line="+14"/>
+        <location line="+11"/>
         <source>Get &quot;Software_Version&quot;: 0x%1</source>
         <translation>Get &quot;Software_Version&quot;: 0x%1</translation>
     </message>
@@ -2052,8 +2057,8 @@ The bus is taken down afterwards; connect again when it is done.</translation>
         <location filename="../console/mainwindow_drive.cpp" line="+34"/>
         <location line="+13"/>
         <location filename="../console/mainwindow_faults.cpp" line="-40"/>
-        <location filename="../console/mainwindow_params.cpp" line="-275"/>
-        <location line="+150"/>
+        <location filename="../console/mainwindow_params.cpp" line="-272"/>
+        <location line="+147"/>
         <location line="+21"/>
         <location line="+8"/>
         <location filename="../console/mainwindow_procedures.cpp" line="+108"/>
@@ -3149,21 +3154,21 @@ The bus is taken down afterwards; connect again when it is done.</translation>
     <name>ParameterSets</name>
     <message>
         <location filename="../console/parametersets/parametersets.cpp" line="+36"/>
-        <location line="+107"/>
+        <location line="+106"/>
         <location line="+26"/>
         <location line="+11"/>
         <source>Export parameters</source>
         <translation>Export parameters</translation>
     </message>
     <message>
-        <location line="-142"/>
-        <location line="+156"/>
+        <location line="-141"/>
+        <location line="+154"/>
         <location line="+7"/>
         <source>Parameter set</source>
         <translation>Parameter set</translation>
     </message>
     <message>
-        <location line="-114"/>
+        <location line="-112"/>
         <source>Cancel</source>
         <translation>Cancel</translation>
     </message>
@@ -3183,19 +3188,19 @@ The bus is taken down afterwards; connect again when it is done.</translation>
         <translation>Drive %1 (slave %2)</translation>
     </message>
     <message>
-        <location line="+12"/>
-        <location line="+71"/>
+        <location line="+11"/>
+        <location line="+70"/>
         <source>No drive %1 on the bus.</source>
         <translation>No drive %1 on the bus.</translation>
     </message>
     <message>
-        <location line="-59"/>
-        <location line="+77"/>
+        <location line="-58"/>
+        <location line="+76"/>
         <source>Reading the parameters of drive %1…</source>
         <translation>Reading the parameters of drive %1…</translation>
     </message>
     <message>
-        <location line="-71"/>
+        <location line="-70"/>
         <source>Export of drive %1 stopped; no file written.</source>
         <translation>Export of drive %1 stopped; no file written.</translation>
     </message>
@@ -3222,7 +3227,7 @@ The bus is taken down afterwards; connect again when it is done.</translation>
 %1</translation>
     </message>
     <message>
-        <location line="+14"/>
+        <location line="+13"/>
         <source>%1 cannot be read: %2</source>
         <translation>%1 cannot be read: %2</translation>
     </message>
@@ -3305,7 +3310,7 @@ Compare and choose rows to write anyway?</translation>
         <translation>Import into drive %1: %2 parameter(s) written and read back.</translation>
     </message>
     <message>
-        <location line="+12"/>
+        <location line="+11"/>
         <source>Compare drives</source>
         <translation>Compare drives</translation>
     </message>

@@ -139,7 +139,7 @@
         <translation>无 DC</translation>
     </message>
     <message>
-        <location line="+75"/>
+        <location line="+76"/>
         <source>%1  slave %2 %3</source>
         <translation>%1  从站%2 %3</translation>
     </message>
@@ -585,8 +585,8 @@
     </message>
     <message>
         <location line="+6"/>
-        <source>双击一行选择该电机；右键菜单复位故障；Esc 急停</source>
-        <translation>双击一行选择该电机；右键菜单复位故障；Esc 急停</translation>
+        <source>双击一行选择该电机；右键菜单复位故障或复制该行；Esc 急停</source>
+        <translation>双击一行选择该电机；右键菜单复位故障或复制该行；Esc 急停</translation>
     </message>
     <message>
         <location line="+27"/>
@@ -654,9 +654,14 @@
         <translation>DrvErrorWord</translation>
     </message>
     <message>
-        <location filename="../console/driveoverview.cpp" line="+135"/>
+        <location filename="../console/driveoverview.cpp" line="+147"/>
         <source>Reset fault</source>
         <translation>复位故障</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Copy row</source>
+        <translation>复制该行</translation>
     </message>
 </context>
 <context>
@@ -1954,12 +1959,12 @@ The bus is taken down afterwards; connect again when it is done.</source>
     </message>
     <message>
         <location line="+48"/>
-        <location line="+309"/>
+        <location line="+306"/>
         <source>Skip &quot;%1&quot;: no value shown</source>
         <translation>跳过&quot;%1&quot;：未显示数值</translation>
     </message>
     <message>
-        <location line="-227"/>
+        <location line="-224"/>
         <source>reading…</source>
         <translation>读取中…</translation>
     </message>
@@ -1974,7 +1979,7 @@ The bus is taken down afterwards; connect again when it is done.</source>
         <translation>读取&quot;%1&quot;：读取失败</translation>
     </message>
     <message>
-        <location line="+14"/>
+        <location line="+11"/>
         <source>Get &quot;Software_Version&quot;: 0x%1</source>
         <translation>读取&quot;软件版本&quot;: 0x%1</translation>
     </message>
@@ -2052,8 +2057,8 @@ The bus is taken down afterwards; connect again when it is done.</source>
         <location filename="../console/mainwindow_drive.cpp" line="+34"/>
         <location line="+13"/>
         <location filename="../console/mainwindow_faults.cpp" line="-40"/>
-        <location filename="../console/mainwindow_params.cpp" line="-275"/>
-        <location line="+150"/>
+        <location filename="../console/mainwindow_params.cpp" line="-272"/>
+        <location line="+147"/>
         <location line="+21"/>
         <location line="+8"/>
         <location filename="../console/mainwindow_procedures.cpp" line="+108"/>
@@ -3149,21 +3154,21 @@ The bus is taken down afterwards; connect again when it is done.</source>
     <name>ParameterSets</name>
     <message>
         <location filename="../console/parametersets/parametersets.cpp" line="+36"/>
-        <location line="+107"/>
+        <location line="+106"/>
         <location line="+26"/>
         <location line="+11"/>
         <source>Export parameters</source>
         <translation>导出参数</translation>
     </message>
     <message>
-        <location line="-142"/>
-        <location line="+156"/>
+        <location line="-141"/>
+        <location line="+154"/>
         <location line="+7"/>
         <source>Parameter set</source>
         <translation>参数集</translation>
     </message>
     <message>
-        <location line="-114"/>
+        <location line="-112"/>
         <source>Cancel</source>
         <translation>取消</translation>
     </message>
@@ -3183,19 +3188,19 @@ The bus is taken down afterwards; connect again when it is done.</source>
         <translation>电机%1 (从站%2)</translation>
     </message>
     <message>
-        <location line="+12"/>
-        <location line="+71"/>
+        <location line="+11"/>
+        <location line="+70"/>
         <source>No drive %1 on the bus.</source>
         <translation>总线上没有电机%1。</translation>
     </message>
     <message>
-        <location line="-59"/>
-        <location line="+77"/>
+        <location line="-58"/>
+        <location line="+76"/>
         <source>Reading the parameters of drive %1…</source>
         <translation>正在读取电机%1的参数…</translation>
     </message>
     <message>
-        <location line="-71"/>
+        <location line="-70"/>
         <source>Export of drive %1 stopped; no file written.</source>
         <translation>电机%1的导出已停止，未写入文件。</translation>
     </message>
@@ -3222,7 +3227,7 @@ The bus is taken down afterwards; connect again when it is done.</source>
 %1</translation>
     </message>
     <message>
-        <location line="+14"/>
+        <location line="+13"/>
         <source>%1 cannot be read: %2</source>
         <translation>无法读取%1: %2</translation>
     </message>
@@ -3305,7 +3310,7 @@ Compare and choose rows to write anyway?</source>
         <translation>导入电机%1: 已写入并读回%2个参数。</translation>
     </message>
     <message>
-        <location line="+12"/>
+        <location line="+11"/>
         <source>Compare drives</source>
         <translation>比较电机</translation>
     </message>
