@@ -79,6 +79,7 @@ inline QString snapshot(QWidget* root) {
                       w->property("currentText").toString()};
         f << widgetTexts(w);
         if (auto* p = qobject_cast<QCustomPlot*>(w)) {
+            f << u"legend %1 %2"_s.arg(p->legend->visible()).arg(p->legend->itemCount());
             for (const auto type : {QCPAxis::atLeft, QCPAxis::atRight, QCPAxis::atBottom})
                 for (QCPAxis* a : p->axisRect()->axes(type))  // in the order of their labels
                     f << num(a->range().lower) << num(a->range().upper)
