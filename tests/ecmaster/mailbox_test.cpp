@@ -41,7 +41,9 @@ private slots:
             return 0x08000020u;
         };
         QCOMPARE(m.readParameter(0, 9, &v), kParamFailed);
-        QTRY_COMPARE(sink.count(QStringLiteral("Error: SDO name not found!")), 2);
+        QTRY_COMPARE(sink.lines.size(), 4);  // the read-only write, two unknown ids, the abort
+        QVERIFY(sink.count(QStringLiteral("Error: SDO name not found!")) == 2 &&
+                sink.lines.last().endsWith(QStringLiteral("application at 0x6101:0a")));
         sink.clear();
         QCOMPARE(m.readParameter(2, 0, &v), kBadDriveIndex);  // index == number of drives
         QCOMPARE(m.writeParameter(7, 8, &v), kBadDriveIndex);
