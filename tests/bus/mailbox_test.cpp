@@ -41,6 +41,8 @@ TEST(BusSdo, HostileLostDuplicatedAndInterruptedRepliesAreSortedOut) {
     };
     // Other replies a drive should not give, and the transfer after each: the mailbox trace.
     ASSERT_TRUE(bus.chain->setMailboxMisbehaviour(1, sim::Misbehaviour::SdoOtherObjectFirst));
+    EXPECT_EQ(bus.sdoWrite(1, kParams, 9, {7}), 1);  // confirmed by its own reply, not another's
+    EXPECT_EQ(bus.packetErrors(ec::kPacketUnexpected), 1u);
     expectTransfersWork();  // each reply for another object passed over and recorded
     EXPECT_EQ(bus.packetErrors(ec::kPacketUnexpected), 2u);
     ASSERT_TRUE(bus.chain->setMailboxMisbehaviour(1, sim::Misbehaviour::None));
