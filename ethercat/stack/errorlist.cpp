@@ -24,7 +24,6 @@ std::optional<ec_errort> ErrorList::pop() {
         return std::nullopt;
     }
     ec_errort e = ring_[head_];
-    ring_[head_].Signal = false;
     head_ = (head_ + 1) % ring_.size();
     --count_;
     return e;
