@@ -29,9 +29,8 @@ inline QStringList widgetTexts(QWidget* w) {
     };
     walk(w->actions());
     for (const char* p : {"toolTip", "text", "title", "placeholderText", "specialValueText",
-                          "prefix", "suffix", "plainText"}) {
+                          "prefix", "suffix", "plainText"})
         out << w->property(p).toString();
-    }
     if (auto* t = qobject_cast<QTabWidget*>(w)) {
         for (int i = 0; i < t->count(); ++i)
             out << t->tabText(i) << t->tabToolTip(i);

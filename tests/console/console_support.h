@@ -76,9 +76,8 @@ private:
     void tick() {
         QWidget* modal = QApplication::activeModalWidget();
         if (modal == nullptr || !modal->isVisible() || modal == answered ||
-            qobject_cast<QProgressDialog*>(modal) != nullptr) {
+            qobject_cast<QProgressDialog*>(modal) != nullptr)
             return;
-        }
         if (!steps.empty() && steps.front()(modal)) {
             steps.pop_front();
             answered = modal;

@@ -17,9 +17,8 @@ inline bool hasCjk(const QString& text) {
     for (const QChar c : text) {
         const char16_t u = c.unicode();
         if ((u >= 0x3000 && u <= 0x303f) || (u >= 0x3400 && u <= 0x9fff) ||
-            (u >= 0xff00 && u <= 0xffef)) {
+            (u >= 0xff00 && u <= 0xffef))
             return true;
-        }
     }
     return false;
 }

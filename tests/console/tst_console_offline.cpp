@@ -23,11 +23,10 @@ private:
 
     // Hands records to the window as the master's queued signal does.
     void feed(const TCiA402_GetValue& record, int times = 1) {
-        for (int i = 0; i < times; ++i) {
+        for (int i = 0; i < times; ++i)
             QMetaObject::invokeMethod(window.get(), "deal_recv_pdo_data", Qt::QueuedConnection,
                                       Q_ARG(TCiA402_GetValue, record),
                                       Q_ARG(uint64_t, ++timestamp));
-        }
         QCoreApplication::sendPostedEvents(window.get());
     }
     QStringList boxLines() const {
@@ -68,9 +67,8 @@ private slots:
         for (const char* name :
              {"pushButton_torque", "pushButton_position", "pushButton_velocity", "pushButton_Kp",
               "pushButton_Kd", "pushButton_QuickStop", "pushButton_ReadAll", "pushButton_WriteAll",
-              "pushButton_Save", "pushButton_ReadPdtType"}) {
+              "pushButton_Save", "pushButton_ReadPdtType"})
             click(name);
-        }
         const MainWindow::ParamRow row = window->parameterRows().value(kParamIdTorqueConstant);
         row.editor->setValue(1.0);
         row.writeButton->click();
@@ -114,9 +112,8 @@ private slots:
         for (const QString& ok : {u"M-09_azAZ"_s, u"7"_s, longest})
             QVERIFY2(MainWindow::isSafeMotorNumber(ok), qPrintable(ok));
         for (const QString& bad : {QString(), longest + u'x', u"../x"_s, u"a\\b"_s, u"C:x"_s,
-                                   u"ａ1"_s, u"z{"_s, u"Z["_s, u"`a"_s, u"@A"_s}) {
+                                   u"ａ1"_s, u"z{"_s, u"Z["_s, u"`a"_s, u"@A"_s})
             QVERIFY2(!MainWindow::isSafeMotorNumber(bad), qPrintable(bad));
-        }
         // Rows are kept above 1 s and below 45 s, in single precision; unsigned differences wrap.
         constexpr uint64_t o = 5'000'000'000ull, top = std::numeric_limits<uint64_t>::max();
         const std::tuple<uint64_t, uint64_t, float> rows[] = {

@@ -196,10 +196,9 @@ private slots:
             row(id).editor->setValue(0);
         click("pushButton_ReadAll");
         QVERIFY(runs("Read ALL finished.", 1));
-        for (const int id : ids) {
+        for (const int id : ids)
             QCOMPARE(row(id).editor->value(),
                      findParam(id)->displayKind == kDisplaySmallInt ? -5.0 : 9.0);
-        }
         // The identity first, the version the download above installed; shown: parameters_read.
         QVERIFY(logged(u"Get \"Software_Version\": 0x%1"_s.arg(chain->drive(1)->softwareVersion(),
                                                                0, 16)) &&

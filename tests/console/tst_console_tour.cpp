@@ -59,9 +59,8 @@ class TestConsoleTour : public WindowFixture {
     void answerDialogs() {
         QWidget* modal = QApplication::activeModalWidget();
         if (modal == nullptr || !modal->isVisible() ||
-            qobject_cast<QProgressDialog*>(modal) != nullptr) {
+            qobject_cast<QProgressDialog*>(modal) != nullptr)
             return;
-        }
         seen << visibleTexts();
         if (auto* box = qobject_cast<QMessageBox*>(modal)) {
             // No, else Cancel, else the only way out.

@@ -190,9 +190,8 @@ private slots:
         std::thread puller([this] {
             const QDeadlineTimer deadline(kBusTimeoutMs);
             while (!deadline.hasExpired() &&
-                   chain->firmware(1).value_or(sim::FirmwareFile{}).bytes.empty()) {
+                   chain->firmware(1).value_or(sim::FirmwareFile{}).bytes.empty())
                 std::this_thread::sleep_for(std::chrono::microseconds(200));
-            }
             chain->pullDrive(1);
         });
         ModalAnswerer answerer;

@@ -98,9 +98,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         ec::readPdoSizesCoE(master.get(), 1, &outputBits, &inputBits);
     } else if ((op & kOpMask) == kSdoRead || (op & kOpMask) == kSdoReadSmall) {
         if (ecx_SDOread(master.get(), 1, index, subindex, ca, &got, buffer.get(), kTimeoutUs) > 0 &&
-            (got < 0 || static_cast<size_t>(got) > capacity)) {
+            (got < 0 || static_cast<size_t>(got) > capacity))
             abortWith("SDO upload reports more bytes than the caller's buffer holds");
-        }
     } else if ((op & kOpMask) == kSdoWrite) {
         ecx_SDOwrite(master.get(), 1, index, subindex, ca, got, buffer.get(), kTimeoutUs);
     } else if (ecx_FOEwrite(master.get(), 1, (op & kOpNoFileName) ? nullptr : "fw.bin", 0, got,

@@ -61,10 +61,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if ((result < 0 && result != EC_TIMEOUT) || od->Entries > EC_MAXODLIST ||
         oe->Entries > EC_MAXOELIST || (op == 0 && result <= 0 && od->Entries != 0) ||
         unterminated(od->Name) || unterminated(oe->Name) ||
-        ecx_elist2string(master.get()) == nullptr) {
+        ecx_elist2string(master.get()) == nullptr)
         abortWith(
             "result outside its set, list past its bound, name unterminated or no error text");
-    }
     ecx_close(master.get());
     return 0;
 }

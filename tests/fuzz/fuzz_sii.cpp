@@ -49,9 +49,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::span<const uint8_t> image(data, size);
     const ec::SiiInfo info = ec::parseSiiImage(image);
     if (info.general && !info.string(info.general->nameIndex).empty() &&
-        info.general->nameIndex > info.strings.size()) {
+        info.general->nameIndex > info.strings.size())
         abortWith("a string index beyond the strings category gave a name");
-    }
 
     auto esc = std::make_shared<SiiEsc>(Bytes(data, data + std::min(size, kBusImageLimit)));
     ec::OwnedContext master;

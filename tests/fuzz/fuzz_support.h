@@ -92,11 +92,10 @@ public:
             uint8_t* data = d + ec::kDatagramHeaderSize;
             uint16_t wkc = 0;
             if ((mode[0] == 'P' && adp == 0) || (mode[0] == 'F' && adp == station()) ||
-                mode[0] == 'B') {
+                mode[0] == 'B')
                 wkc = mode[1] == 'r'   ? read(ado, data, len)
                       : mode[1] == 'w' ? write(ado, data, len)
                                        : 0;
-            }
             ec::putU16(data + len, static_cast<uint16_t>(ec::getU16(data + len) + wkc));
             if (mode[0] == 'P')  // the position counts up in every slave passed
                 ec::putU16(d + 2, static_cast<uint16_t>(adp + 1));

@@ -112,10 +112,9 @@ private slots:
         const ParameterSetParse back = parseParameterSet(parameterSetToYaml(set));
         QVERIFY2(back.set, qPrintable(back.error));
         QCOMPARE(std::pair(back.set->time, back.set->batch), std::pair(set.time, set.batch));
-        for (const int id : parameterSetIds()) {
+        for (const int id : parameterSetIds())
             QCOMPARE(parameterSetBytes(id, back.set->values.value(id)),
                      parameterSetBytes(id, set.values.value(id)));
-        }
         // Every field but the product and the list may be missing: unknown, never a made-up value.
         const ParameterSetParse bare = parseParameterSet("product_type: QJ30\nparameters: []\n");
         QVERIFY(bare.set);

@@ -117,17 +117,15 @@ TEST(ScopeRecorder, EventRingStampsTruncatesCountsLossesAndKeepsEachThreadsOrder
         producers.emplace_back([&shared, t](std::stop_token stop) {
             for (int i = 0; i < kEach; ++i) {
                 while (!shared.postEvent(EventKind::Emergency, t, uint64_t(i), 0, "emcy") &&
-                       !stop.stop_requested()) {
+                       !stop.stop_requested())
                     std::this_thread::yield();
-                }
             }
         });
     }
     std::vector<int> next(kThreads, 0);
     for (int seen = 0; seen < kThreads * kEach;) {
-        for (size_t n = shared.takeEvents(out), i = 0; i < n; ++i, ++seen) {
+        for (size_t n = shared.takeEvents(out), i = 0; i < n; ++i, ++seen)
             ASSERT_EQ(std::tuple(out[i].cycle, out[i].textView()),
                       std::tuple(uint64_t(next[out[i].drive]++), "emcy"));
-        }
     }
 }
