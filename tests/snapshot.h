@@ -45,10 +45,13 @@ inline QStringList widgetTexts(QWidget* w) {
         std::function<void(const QModelIndex&)> rows = [&](const QModelIndex& parent) {
             for (int r = 0; m && r < std::min(m->rowCount(parent), 200); ++r) {
                 out << m->headerData(r, Qt::Vertical).toString();
-                for (int col = 0; col < m->columnCount(parent); ++col)
-                    out << m->index(r, col, parent).data().toString()
-                        << m->index(r, col, parent).data(Qt::ToolTipRole).toString()
-                        << m->index(r, col, parent).data(Qt::CheckStateRole).toString();
+                for (int col = 0; col < m->columnCount(parent); ++col) {
+                    const QModelIndex i = m->index(r, col, parent);
+                    const QVariant mark = i.data(Qt::BackgroundRole);  // a row marked in colour
+                    out << i.data().toString() << i.data(Qt::ToolTipRole).toString()
+                        << i.data(Qt::CheckStateRole).toString()
+                        << (mark.isValid() ? mark.value<QBrush>().color().name() : QString());
+                }
                 rows(m->index(r, 0, parent));  // a tree's rows under this one
             }
         };
