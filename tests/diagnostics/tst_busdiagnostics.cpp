@@ -27,6 +27,7 @@ class TestBusDiagnostics : public QObject {
         const QTableWidgetItem* item = table()->item(row, col);
         return item ? item->text() : QString();
     }
+    bool marked(int row) { return table()->item(row, 0)->background() != QBrush(); }
     // Waits for a refresh that starts after now.
     bool freshRead() {
         QSignalSpy spy(window.get(), &BusDiagnostics::refreshed);
@@ -93,8 +94,8 @@ private slots:
         QVERIFY(freshRead());
         QCOMPARE(std::pair(cell(1, LostLinks), cell(2, State)),
                  std::pair(QStringLiteral("0/1/0/0"), QStringLiteral("no answer")));
-        // Supervision's misses: slave 3 broke the working counter, slave 1 did not.
-        QVERIFY(cell(2, Misses).toInt() > 0 && cell(0, Misses) == "0");
+        // Supervision's misses: slave 3 broke the working counter, slave 1 did not. 3 is marked.
+        QVERIFY(cell(2, Misses).toInt() > 0 && cell(0, Misses) == "0" && marked(2) && !marked(0));
         // Counted, the shortfalls of this minute among them.
         const auto figure = [this](const char* name) {
             return window->findChild<QLabel*>(name)->text().toULongLong();
