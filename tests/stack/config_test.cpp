@@ -399,6 +399,8 @@ TEST_F(RecordingBus, RefusedMailboxWritesArePacedAndASlaveSilentInTheScanGivesNo
 }
 
 TEST_F(RecordingBus, SmallSlavesWithoutMailboxShareAByte) {
+    uint8_t iomap[8] = {};
+    ASSERT_EQ(ecx_config_map_sized(master.get(), iomap, sizeof iomap), 0);  // no slave yet
     // Output terminals with outputs in SM0: 4 bits, 1 bit, and a byte with a byte of inputs.
     *master->slavecount = 3;
     for (int i = 1; i <= 3; ++i) {
@@ -410,7 +412,6 @@ TEST_F(RecordingBus, SmallSlavesWithoutMailboxShareAByte) {
     ec_slavet& io = master.slave(3);
     io.SM[1] = ec_smt{0x1000, 0, 0x00010020}, io.SMtype[1] = EC_SMTYPE_INPUTS, io.FMMU1func = 2;
     master->siiPdo[3].inputBits[1] = 8;
-    uint8_t iomap[8] = {};
     ASSERT_EQ(ecx_config_map_sized(master.get(), iomap, sizeof iomap), 3);
     EXPECT_EQ(written(0x1002, 0x0600),
               (Bytes{0, 0, 0, 0, 1, 0, 4, 4, 0x00, 0x0F, 0, 0x02, 1, 0, 0, 0}));
