@@ -231,6 +231,12 @@ private slots:
         QTRY_COMPARE(overview->rowText(1).replace(u'\t', u'|'),
                      u"1|2|%1 (Fault)|9|0.000|0.000|0.00|48|38|35|25|0x00000009 过压, 电机过温|"
                      "0x00000020 MOS过温"_s.arg(ecmaster::driveStateName(kDriveFault)));
+        QTimer::singleShot(100, [] {  // the row's menu: its last entry, "Copy row"
+            QWidget* menu = QApplication::activePopupWidget();
+            QTest::keyClick(menu, Qt::Key_Up), QTest::keyClick(menu, Qt::Key_Return);
+        });
+        emit table->customContextMenuRequested(table->visualItemRect(table->item(1, 0)).center());
+        QCOMPARE(QGuiApplication::clipboard()->text(), overview->rowText(1));
         QVERIFY(clickAndWait("pushButton_enable", "Enable"));
         QTRY_VERIFY(logged(u"Enable Fail."_s) &&
                     logged(u"电机1处于故障状态，请先复位故障 (Drive > Reset fault)"_s));
