@@ -32,6 +32,7 @@ TEST(BusSdo, HostileLostDuplicatedAndInterruptedRepliesAreSortedOut) {
     SimBus bus(windows(32, 32));  // a 40-byte text goes in segments
     ASSERT_TRUE(bus.bringUp());
     const Bytes product = bus.chain->parameter(1, 36), text = pattern(40);
+    ASSERT_EQ(bus.sdoWrite(1, 0x2020, 0, {}), 1);  // an empty text, then 40 bytes in segments
     ASSERT_EQ(bus.sdoWrite(1, 0x2020, 0, text), 1);
     const auto expectTransfersWork = [&] {
         Bytes value, label;

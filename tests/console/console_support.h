@@ -60,12 +60,10 @@ public:
     // Types `path` into a file dialog, or cancels it when empty.
     void thenFile(const QString& path) {
         then<QFileDialog>([path](QFileDialog* dialog) {
-            if (path.isEmpty()) {
-                dialog->reject();
-            } else {
-                dialog->findChild<QLineEdit*>(u"fileNameEdit"_s)->setText(path);
-                static_cast<QDialog*>(dialog)->accept();
-            }
+            if (path.isEmpty())
+                return dialog->reject();
+            dialog->findChild<QLineEdit*>(u"fileNameEdit"_s)->setText(path);
+            static_cast<QDialog*>(dialog)->accept();
         });
     }
     bool done() const { return steps.empty(); }
