@@ -130,21 +130,21 @@ TEST(ScopeTrigger, ManualTriggerGapsAndForeignGenerations) {
     Acquisition acq(settingsFor(TriggerMode::Single, {}), 1, kChannels);
     std::vector<Frame> frames;
     for (uint64_t c = 1; c <= 100; ++c)
-        if (c != 25 && c != 26)  // two cycles never reached the consumer
+        if (c != 12 && c != 25 && c != 26)  // three cycles never reached the consumer
             frames.push_back(frameAt(c, float(c)));
     frames[80].generation = 2;       // after the recording's end
     std::vector<EventRecord> edges;  // before, at the first and at the last recorded cycle, after
-    for (const uint64_t c : {10, 11, 62, 63})
+    for (const uint64_t c : {10, 11, 63, 64})
         edges.push_back({.cycle = c, .drive = 1, .kind = EventKind::Emergency});
     acq.feed({frames.data(), 20}, edges);
     acq.triggerNow();
     acq.feed({frames.data() + 20, frames.size() - 20}, {});
     auto r = acq.takeRecording();
-    ASSERT_TRUE(r);  // the gap of cycles 25 and 26: nothing filled in
+    ASSERT_TRUE(r);  // the gaps of cycle 12 (after the first sample) and 25-26: nothing filled in
     EXPECT_EQ(std::tuple(r->triggerIndex(), r->cycle(10), r->gapCount(), r->cycle(14),
                          r->value(0, 14), acq.framesOfOtherGenerations(), acq.newerGeneration()),
-              std::tuple(10u, 21u, 1u, 27u, 27.0f, 1u, 2u));
+              std::tuple(10u, 22u, 2u, 28u, 28.0f, 1u, 2u));
     ASSERT_EQ(r->events.size(), 2u);
     EXPECT_EQ(std::pair(r->events.front().cycle, r->events.back().cycle),
-              std::pair(uint64_t{11}, uint64_t{62}));
+              std::pair(uint64_t{11}, uint64_t{63}));
 }
