@@ -100,7 +100,7 @@ private slots:
         // No value of the bus that is gone passes for a live one.
         auto* position = child<QDoubleSpinBox>("doubleSpinBox_Position");
         QVERIFY(!position->isEnabled() && position->text() == u"—"_s &&
-                !child("spinBox_State")->isEnabled() &&
+                !child("spinBox_State")->isEnabled() && !child("label_StateName")->isEnabled() &&
                 child<QLabel>("label_StateName")->text() == u"—"_s);
         QVERIFY(state() == NotConnected && !master()->isConnected() && !locked());
         QVERIFY(counts() == u"电机数量:00"_s && combo("comboBox_index")->count() == 0);
@@ -289,6 +289,8 @@ private slots:
         QVERIFY(waitLogged(u">>> 上使能所有电机失败。"_s) && multi()->text() == u"Start"_s);
         QVERIFY(state() == Connected && !locked() && !master()->isEnabled());
         QCOMPARE(stubborn->joint(1)->state, Cia402State::SwitchedOn);
+        click("pushButton_QuickStop");  // the test is over: STOP is for the operated drive again
+        QVERIFY(waitLogged(u"STOP: quick stop sent to drive(s) 0."_s));
 
         QVERIFY(openConnected());
         selectDrive(1);

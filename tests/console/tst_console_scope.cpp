@@ -196,10 +196,10 @@ private slots:
         ScopeTool offline(nullptr);
         QVERIFY2(offline.open(path, &error), qPrintable(error));
         QVERIFY(*offline.recording() == r);
-        QVERIFY(tool->start());  // stopped before a trigger: the last recording's line goes
-        tool->stop();
-        QTRY_COMPARE(window->findChild<ScopeWindow*>()->findChild<QLabel*>("label_status")->text(),
-                     u"Stopped."_s);
+        auto* status = window->findChild<ScopeWindow*>()->findChild<QLabel*>("label_status");
+        QVERIFY(tool->start() && status->text() == u"Recording; waiting for the trigger."_s);
+        tool->stop();  // stopped before a trigger: the last recording's line goes
+        QCOMPARE(status->text(), u"Stopped."_s);
         tool->removeChannel(1);  // the trigger moves to the channel left
         QTRY_COMPARE(window->findChild<QComboBox*>("comboBox_triggerChannel")->currentIndex(), 0);
 

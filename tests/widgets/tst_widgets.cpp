@@ -51,7 +51,7 @@ private slots:
             {1000.5, 10, 120, true, true, false},     {10, 0.01, 120, true, true, false},
             {0.009, 10, 120, false, true, false},     {10, 0.009, 120, true, false, false},
             {0.009, 0.009, 120, false, false, false}, {10, 0.009, -120, true, true, false},
-            {5000, 0.001, 0, false, false, false},    {2400, 2400, -120, true, true, true},
+            {5000, 5000, 0, false, false, false},     {2400, 2400, -120, true, true, true},
             {2400.5, 12, -120, false, true, true},    {2400, 2400.5, -120, true, false, true},
             {10, 1500, -120, true, true, true},       {0.009, 10, 1, false, true, true}};
         for (const auto& step : steps) {
