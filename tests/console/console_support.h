@@ -57,9 +57,10 @@ public:
                 ->click();
         });
     }
-    // Types `path` into a file dialog, or cancels it when empty.
+    // Types `path` into a file dialog, or cancels it when empty; notes its kind, S(ave) or O(pen).
     void thenFile(const QString& path) {
-        then<QFileDialog>([path](QFileDialog* dialog) {
+        then<QFileDialog>([this, path](QFileDialog* dialog) {
+            fileKinds += dialog->acceptMode() == QFileDialog::AcceptSave ? u'S' : u'O';
             if (path.isEmpty())
                 return dialog->reject();
             dialog->findChild<QLineEdit*>(u"fileNameEdit"_s)->setText(path);
@@ -69,6 +70,7 @@ public:
     bool done() const { return steps.empty(); }
 
     QStringList boxes;
+    QString fileKinds;
 
 private:
     void tick() {

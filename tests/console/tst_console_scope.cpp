@@ -134,9 +134,9 @@ private slots:
             scope.findChild<QPushButton*>(buttons[i])->click();
             statuses << scope.findChild<QLabel*>("label_status")->text();
         }
-        QCOMPARE(statuses.mid(0, 3),
+        QCOMPARE(statuses.mid(0, 3) << answer.fileKinds,
                  QStringList({u"Saved %1."_s.arg(files[0]), u"Saved %1."_s.arg(files[1]),
-                              u"Saved %1."_s.arg(files[2])}));
+                              u"Saved %1."_s.arg(files[2]), u"SSSOO"_s}));
         QVERIFY2(statuses[3].startsWith(u"Not opened: "_s) && statuses[4] == statuses[3] &&
                      !scope.tool()->overlay() && QFileInfo(files[2]).size() > 0,
                  qPrintable(statuses.join(u'|')));

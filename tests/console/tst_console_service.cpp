@@ -298,6 +298,14 @@ private slots:
             QVERIFY(writeFile(result, fileBytes(result) + "stale\n"));
         }
 
+        // Finished, but the result cannot take its place: a failed write, not a time-out.
+        const QString late = resultFile(u"Zt-late"_s);
+        QVERIFY(enableStill());
+        identifyAs(u"Zt-late"_s, QMessageBox::Yes);
+        QVERIFY(QDir().mkpath(late) && waitLogged(u">>> 辨识结果文件写入失败: "_s + late));
+        QVERIFY(resultLabel() == u"辨识失败"_s && QDir(late).removeRecursively());
+        verifyIdentificationEnded();
+
         // A failed run (timed out or drive lost) keeps the previous result, no temporary left.
         const QString kept = resultFile(u"Zt-kept"_s);
         const QByteArray previous = "1.0020 0.5000 0.2500\n";
