@@ -93,9 +93,12 @@ inline QString snapshot(QWidget* root) {
                 for (auto it = g->data()->constBegin(); it != g->data()->constEnd(); ++it)
                     f << num(it->key) + u'=' + num(it->value);
             }
-            for (int i = 0; i < p->itemCount(); ++i)
+            for (int i = 0; i < p->itemCount(); ++i) {
+                const QPen pen = p->item(i)->property("pen").value<QPen>();  // lines and texts
+                f << pen.color().name(QColor::HexArgb) << num(pen.widthF()) << num(pen.style());
                 for (const QCPItemPosition* at : p->item(i)->positions())
                     f << num(at->coords().x()) + u',' + num(at->coords().y());
+            }
         }
         while (!f.isEmpty() && f.last().isEmpty())
             f.removeLast();
