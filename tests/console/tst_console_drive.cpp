@@ -44,6 +44,7 @@ private slots:
     void initTestCase() {
         startOnChain(3);
         sim::registerSimulatedAdapter(chainConfig(2));
+        sim::registerSimulatedAdapter(chainConfig(33));  // more than the master runs
         sim::ChainConfig cfg = chainConfig(2);
         cfg.slaves[0].ignoredControlWords = {0x0F};  // never takes "enable operation"
         stubborn = std::make_shared<sim::Chain>(cfg);
@@ -61,6 +62,11 @@ private slots:
         window = std::make_unique<MainWindow>();
         QComboBox* adapters = combo("comboBox_item");
         QCOMPARE(adapters->itemText(0) + adapters->itemText(1), adapter + kChain2);  // first
+        adapters->setCurrentIndex(2);  // refused: the window stays as it was, the choice not kept
+        connectButton()->click();
+        QVERIFY(waitLogged(u"Connect Fail."_s) && connectButton()->text() == u"Connect"_s &&
+                adapters->isEnabled() && !consoleSettings().contains(kAdapterSettingKey));
+        adapters->setCurrentIndex(0);
         connectButton()->click();
         QVERIFY(connectButton()->text() == u"Connecting"_s && !adapters->isEnabled());
         connectButton()->click();  // inert while the bring-up runs
