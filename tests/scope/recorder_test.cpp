@@ -79,7 +79,7 @@ TEST(ScopeRecorder, RingWrapsCountsWhatAFullRingTurnsAwayAndFramesFollowTheirCon
             defs.push_back({.drive = k % 7 + 1 + c});
         ASSERT_EQ(recorder.configure(defs), uint32_t(k + 1));
         // Until the cycle has sampled with this configuration.
-        for (bool adopted = false; !adopted;) {
+        for (bool adopted = false; !adopted;)
             for (size_t n = recorder.take(frames), i = 0; i < n; ++i) {
                 const auto channels = recorder.channelsOf(frames[i].generation);
                 ASSERT_TRUE(channels);
@@ -91,7 +91,6 @@ TEST(ScopeRecorder, RingWrapsCountsWhatAFullRingTurnsAwayAndFramesFollowTheirCon
                         << "generation " << frames[i].generation << " channel " << c;
                 }
             }
-        }
     }
     EXPECT_TRUE(recorder.channelsOf(300 - 7) && !recorder.channelsOf(300 - 8));  // the last eight
 }
@@ -113,19 +112,16 @@ TEST(ScopeRecorder, EventRingStampsTruncatesCountsLossesAndKeepsEachThreadsOrder
     Recorder shared(8, 64);
     constexpr int kThreads = 4, kEach = 2000;
     std::vector<std::jthread> producers;
-    for (int t = 0; t < kThreads; ++t) {
+    for (int t = 0; t < kThreads; ++t)
         producers.emplace_back([&shared, t](std::stop_token stop) {
-            for (int i = 0; i < kEach; ++i) {
+            for (int i = 0; i < kEach; ++i)
                 while (!shared.postEvent(EventKind::Emergency, t, uint64_t(i), 0, "emcy") &&
                        !stop.stop_requested())
                     std::this_thread::yield();
-            }
         });
-    }
     std::vector<int> next(kThreads, 0);
-    for (int seen = 0; seen < kThreads * kEach;) {
+    for (int seen = 0; seen < kThreads * kEach;)
         for (size_t n = shared.takeEvents(out), i = 0; i < n; ++i, ++seen)
             ASSERT_EQ(std::tuple(out[i].cycle, out[i].textView()),
                       std::tuple(uint64_t(next[out[i].drive]++), "emcy"));
-    }
 }
