@@ -97,8 +97,7 @@ TEST(FrameEngine, DropsDamagedAndForeignRepliesAndHoldsAbandonedIndicesBack) {
         {"frame type", [](Bytes& f) { ec::putU16(&f[14], 0x4000 | 28); }, Malformed},
         {"unknown index", [](Bytes& f) { ++f[17], ++f[31]; }, Unmatched},
         {"second index differs", [](Bytes& f) { ++f[31]; }, Mismatched},
-        {"wrong command", [](Bytes& f) { f[30] = static_cast<uint8_t>(Command::APRD); },
-         Mismatched},
+        {"wrong command", [](Bytes& f) { f[30] = uint8_t(Command::APRD); }, Mismatched},
         // One 16-byte read instead of two 2-byte reads: 28 bytes as well.
         {"other lengths", [](Bytes& f) { ec::putU16(&f[22], 16); }, Mismatched},
         {"intact", [](Bytes&) {}, Accepted},
