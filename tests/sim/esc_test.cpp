@@ -143,25 +143,23 @@ TEST(Datagrams, FramesPassWholeMalformedOnesAndRefusedWritesAreNotedTheEepromHas
         fpwr(chain, st, kRegSiiControl, le(cmd, 2) + le(word, 4));
         return fprd(chain, st, kRegSiiControl, 2).u16() & ec::kSiiErrorMask;
     };
+    const auto write = [&](uint32_t word, uint32_t value) {
+        fpwr(chain, st, kRegSiiData, le(value, 2));
+        return command(ec::kSiiCmdWrite | 1, word);
+    };
     ASSERT_EQ(command(ec::kSiiCmdRead, ec::kSiiSizeCode), 0);
     const uint32_t words = (fprd(chain, st, kRegSiiData, 2).u16() + 1u) * 1024 / 16;
-    for (const uint32_t word : {0x200u, words - 1}) {
-        fpwr(chain, st, kRegSiiData, le(0xBEEF ^ word, 2));
-        EXPECT_EQ(command(ec::kSiiCmdWrite | 1, word), 0) << word;
-        EXPECT_EQ(command(ec::kSiiCmdRead, word), 0);
-        EXPECT_EQ(fprd(chain, st, kRegSiiData, 2).u16(), 0xBEEF ^ word);
-    }
+    for (const uint32_t word : {0x200u, words - 1})
+        EXPECT_EQ((std::tuple{write(word, 0xBEEF ^ word), command(ec::kSiiCmdRead, word),
+                              fprd(chain, st, kRegSiiData, 2).u16()}),
+                  std::tuple(0, 0, 0xBEEF ^ word));
     EXPECT_EQ(command(ec::kSiiCmdWrite | 1, words), ec::kSiiErrorAck);
     // A reload takes alias, PDI control and ESC configuration from the words as they are now.
-    for (const auto& [word, value] :
-         {std::pair{ec::kSiiAlias, 0x4321}, {ec::kSiiPdiControl, 0x0D06}}) {
-        fpwr(chain, st, kRegSiiData, le(value, 2));
-        EXPECT_EQ(command(ec::kSiiCmdWrite | 1, word), 0);
-    }
-    EXPECT_EQ(command(ec::kSiiCmdReload, 0), 0);
-    EXPECT_EQ((std::tuple{fprd(chain, st, ec::kRegStationAlias, 2).u16(),
-                          fprd(chain, st, ec::kRegPdiControl, 2).u16()}),
-              std::tuple(0x4321, 0x0D06));
+    EXPECT_EQ(
+        (std::tuple{write(ec::kSiiAlias, 0x4321), write(ec::kSiiPdiControl, 0x0D06),
+                    command(ec::kSiiCmdReload, 0), fprd(chain, st, ec::kRegStationAlias, 2).u16(),
+                    fprd(chain, st, ec::kRegPdiControl, 2).u16()}),
+        std::tuple(0, 0, 0, 0x4321, 0x0D06));
 }
 
 struct AlTest : ::testing::Test {
@@ -390,10 +388,8 @@ TEST_F(PdTest, ImagesMoveOnlyInTheirStatesAndWindowsUntilACableIsPulled) {
     EXPECT_EQ(fprd(*chain, station(1), kRegDlStatus, 2).u16() << 8 | cycle().wkc, 0x5613 << 8 | 3);
     chain->plugDrive(2);
     EXPECT_EQ(fprd(*chain, station(1), kRegDlStatus, 2).u16(), 0x5A33);
-    for (int i = 0; i < 300; ++i) {  // slave 1 counts the lost links on port 1 up to 255
-        chain->pullDrive(2);
-        chain->plugDrive(2);
-    }
+    for (int i = 0; i < 300; ++i)  // slave 1 counts the lost links on port 1 up to 255
+        chain->pullDrive(2), chain->plugDrive(2);
     EXPECT_EQ(std::tuple(chain->alState(1), chain->alState(3), chain->readRegisters(1, 0x0311, 1)),
               std::tuple(kOp, kInit, Bytes{0xFF}));
 }

@@ -231,10 +231,9 @@ TEST_F(MbxTest, BootloaderFilesDictionaryParametersAndSaving) {
 
     // Saved values survive a power cycle and a cable pull, unsaved ones not; 19 is 1 while saving.
     make();
-    ASSERT_EQ((std::tuple{down(kParams, 9, {33}), down(kParams, 19, {14})}), std::tuple(0u, 0u));
-    EXPECT_EQ(up(kParams, 20), Bytes{0}) << "14 is no save command";
-    ASSERT_EQ(down(kParams, 19, {sim::kDriveSaveCommand}), 0u);
-    ASSERT_EQ(down(kParams, 10, {44}), 0u);
+    ASSERT_EQ((std::tuple{down(kParams, 9, {33}), down(kParams, 19, {14}), up(kParams, 20),
+                          down(kParams, 19, {sim::kDriveSaveCommand}), down(kParams, 10, {44})}),
+              std::tuple(0u, 0u, Bytes{0}, 0u, 0u));  // 14 is no save command
     clock->advance(50'000'000 - 1);
     EXPECT_EQ(up(kParams, 20), Bytes{1});
     clock->advance(1);
@@ -254,8 +253,7 @@ TEST_F(MbxTest, BootloaderFilesDictionaryParametersAndSaving) {
               (Bytes{33, 15, 0}))
         << "9 not saved";
     ASSERT_EQ(down(kParams, 9, {7}), 0u);
-    chain->pullDrive(1);
-    chain->plugDrive(1);
+    chain->pullDrive(1), chain->plugDrive(1);
     EXPECT_EQ(chain->parameter(1, 8), Bytes{33});
 }
 
