@@ -69,12 +69,10 @@ TEST(Bus, ChainsOfOtherShapesSizesAndARefusedTransition) {
     EXPECT_EQ(big.chain->alState(1), EC_STATE_PRE_OP) << "no SAFE-OP request";
     // Each object of the assignment in turn answers too long, or empty: sizes from the SII, not a
     // cut read or a count of nothing.
-    for (const char* value : {"12345", ""}) {
-        for (const auto& [index, sub] : {std::pair(0x1C00, 3),
-                                         {0x1C12, 0},
-                                         {0x1C12, 1},
-                                         {sim::kRxPdoIndex, 0},
-                                         {sim::kRxPdoIndex, 1}}) {
+    const std::pair<uint16_t, uint8_t> objects[] = {
+        {0x1C00, 3}, {0x1C12, 0}, {0x1C12, 1}, {sim::kRxPdoIndex, 0}, {sim::kRxPdoIndex, 1}};
+    for (const char* value : {"12345", ""})
+        for (const auto& [index, sub] : objects) {
             SimBus one(sim::ChainConfig::drives(1));
             ASSERT_EQ(one.scan(), 1);
             one.chain->drive(1)->dictionary().addString(index, sub, "odd", sim::Access::ReadOnly,
@@ -82,7 +80,6 @@ TEST(Bus, ChainsOfOtherShapesSizesAndARefusedTransition) {
             EXPECT_EQ(one.map(), kDriveOutputBytes + kDriveInputBytes) << index;
             EXPECT_EQ(one.popErrors().size(), *value ? 1u : 0u) << index;
         }
-    }
 }
 
 TEST(Bus, ClocksStatesARescanAndAnotherProduct) {
@@ -125,8 +122,7 @@ TEST(Bus, ClocksStatesARescanAndAnotherProduct) {
         EXPECT_EQ(std::tuple(esc.peek(0x0981, 1)[0], esc.sync0Pulses(esc.hostNowNs() + 1000000000)),
                   std::tuple(0, 0u));
     });
-    bus.chain->pullDrive(2);
-    bus.chain->plugDrive(2);
+    bus.chain->pullDrive(2), bus.chain->plugDrive(2);
     bus.slave(2).eep_id = 0x12345678;  // the master expected another product there
     EXPECT_EQ((std::tuple{ecx_recover_slave(bus.ctx(), 2, 500), bus.reg(2, 0x0010, 2),
                           bus.slave(2).configadr}),

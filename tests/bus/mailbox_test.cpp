@@ -34,7 +34,8 @@ TEST(BusSdo, HostileLostDuplicatedAndInterruptedRepliesAreSortedOut) {
     const Bytes product = bus.chain->parameter(1, 36), text = pattern(40);
     ASSERT_EQ(bus.sdoWrite(1, 0x2020, 0, {}), 1);  // an empty text, then 40 bytes in segments
     ASSERT_EQ(bus.sdoWrite(1, 0x2020, 0, text), 1);
-    const auto expectTransfersWork = [&] {
+    const auto expectTransfersWork = [&](int attempt = 0) {
+        SCOPED_TRACE(attempt);
         Bytes value, label;
         EXPECT_EQ(std::tuple(bus.sdoRead(1, kParams, 37, 4, &value), value,
                              bus.sdoRead(1, 0x2020, 0, 96, &label), label),
@@ -59,10 +60,8 @@ TEST(BusSdo, HostileLostDuplicatedAndInterruptedRepliesAreSortedOut) {
 
     // Frames lost on the way back: a write is resent with its counter; none back is a timeout.
     bus.chain->setFrameLoss(0.3, 11, sim::LossPoint::Return);
-    for (int i = 0; i < 10; ++i) {
-        SCOPED_TRACE(i);
-        expectTransfersWork();
-    }
+    for (int i = 1; i <= 10; ++i)
+        expectTransfersWork(i);
     bus.chain->setFrameLoss(1.0, 11, sim::LossPoint::Return);
     EXPECT_EQ(bus.sdoRead(1, kParams, 37, 4), EC_TIMEOUT);
     bus.chain->setFrameLoss(0.0, 11);
