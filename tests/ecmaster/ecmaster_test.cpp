@@ -144,14 +144,12 @@ private slots:
         // A garbage reading wraps around as the clock registers do instead of overflowing.
         constexpr int64_t kMin = std::numeric_limits<int64_t>::min(),
                           kMax = std::numeric_limits<int64_t>::max();
-        const int64_t cases[][4] = {{100, 5'000, 4'000, 1'100},
-                                    {-100, 4'000, 5'000, -1'100},
-                                    {0, 3'000'000'000'000, 0, 3'000'000'000'000},
-                                    {7, 10, kMin, kMin + 17},
-                                    {7, 10, kMax, kMin + 18},
-                                    {kMax, 1, 0, kMin},
-                                    {kMin, 0, 1, kMax},
-                                    {kMin, kMin, kMax, kMin + 1}};
+        // clang-format off
+        const int64_t cases[][4] = {{100, 5'000, 4'000, 1'100}, {-100, 4'000, 5'000, -1'100},
+            {0, 3'000'000'000'000, 0, 3'000'000'000'000}, {7, 10, kMin, kMin + 17},
+            {7, 10, kMax, kMin + 18}, {kMax, 1, 0, kMin}, {kMin, 0, 1, kMax},
+            {kMin, kMin, kMax, kMin + 1}};
+        // clang-format on
         for (const auto& c : cases)
             QCOMPARE(alignedClockOffset(c[0], c[1], c[2]), c[3]);
 
@@ -181,11 +179,10 @@ private slots:
                     std::memcpy(d.in.data(), &systemTime, sizeof systemTime);
                     d.wkc = readingsLost ? EC_NOFRAME : 1;
                     answeredBefore += readingsLost ? 0 : 1;
-                } else if (cycle == 150) {  // the write refused
-                    d.wkc = 0;
-                } else {
-                    std::memcpy(&c.offset, d.out.data(), sizeof c.offset);
-                    d.wkc = 1;
+                } else {  // refused at cycle 150
+                    if (cycle != 150)
+                        std::memcpy(&c.offset, d.out.data(), sizeof c.offset);
+                    d.wkc = cycle != 150;
                 }
             }
             alignment.settle(masterNs);
@@ -358,8 +355,7 @@ private slots:
         QCOMPARE(bus.chain->alState(2), uint8_t{EC_STATE_OPERATIONAL});
 
         // Back in PRE-OP by itself: reconfigured and in OP again, never taken for lost and found.
-        sink.clear();
-        events.clear();
+        sink.clear(), events.clear();
         QVERIFY(bus.chain->fallBack(2, EC_STATE_PRE_OP));
         QTRY_VERIFY(sink.contains(QStringLiteral("MESSAGE : slave 2 reconfigured.")) &&
                     sink.contains(ok));
@@ -367,8 +363,7 @@ private slots:
                 sink.lines.filter(QStringLiteral("found")).isEmpty());
         QTRY_VERIFY(events.size() == 1 && std::get<1>(events[0]) == SupervisionKind::Reconfigured);
 
-        sink.clear();
-        events.clear();
+        sink.clear(), events.clear();
         bus.chain->pullDrive(2);
         QTRY_VERIFY(sink.count(lost) == 1 && sink.lost == 1);
         QVERIFY(!m.isEnabled() && !m.isSupervising());
@@ -430,12 +425,11 @@ private slots:
         QVERIFY(!holdUp && jump != frames.end() && m.busFigures().skippedCycles > skipped);
         take(50);
         const auto v = Signal::Velocity;
-        QCOMPARE(
-            std::tuple(frames.back().values[0], frames.back().values[1], frames.back().values[2]),
-            std::tuple(float(scope::signalValue(v, *m.driveInputs(1), m.commandRecord(2))),
-                       float(m.driveInputs(2)->statusWord), 0.5f));
-        QVERIFY(std::isnan(frames.back().values[3]) && frames.back().flags == 0 &&
-                m.driveInputs(0).has_value());  // the drive at slave 1 too
+        const Frame last = frames.back();
+        QCOMPARE(std::tuple(last.values[0], last.values[1], last.values[2], last.flags),
+                 std::tuple(float(scope::signalValue(v, *m.driveInputs(1), m.commandRecord(2))),
+                            float(m.driveInputs(2)->statusWord), 0.5f, 0u));
+        QVERIFY(std::isnan(last.values[3]) && m.driveInputs(0).has_value());  // slave 1's drive too
 
         QVERIFY(m.enableDrive(0));
         m.quickStop({0});
