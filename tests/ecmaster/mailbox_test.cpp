@@ -31,11 +31,11 @@ private slots:
 
         const auto type = bus.chain->parameter(1, kParamIdProductType);
         const uint32_t other = 0x41424344;
-        QCOMPARE(m.writeParameter(0, kParamIdProductType, &other), kParamFailed);
-        QCOMPARE(bus.chain->parameter(1, kParamIdProductType), type);
         uint32_t v = 0;
-        QCOMPARE(m.readParameter(0, 99, &v), kParamFailed);
-        QCOMPARE(m.writeParameter(0, -1, &v), kParamFailed);
+        QCOMPARE((std::tuple{m.writeParameter(0, kParamIdProductType, &other),
+                             m.readParameter(0, 99, &v), m.writeParameter(0, -1, &v)}),
+                 std::tuple(kParamFailed, kParamFailed, kParamFailed));
+        QCOMPARE(bus.chain->parameter(1, kParamIdProductType), type);
         // A transfer the drive aborts is a failure, never a value.
         bus.chain->drive(1)->dictionary().entry(kParamObjectIndex, 10)->onRead = [](auto&) {
             return 0x08000020u;

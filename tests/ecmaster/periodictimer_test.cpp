@@ -74,8 +74,7 @@ private slots:
         Probe p;
         p.killFromInside = true;
         const uint32_t id = timeSetEvent(2, 0, onTick, p.user(), TIME_PERIODIC);
-        QTRY_COMPARE(p.killResult.load(), TIMERR_NOERROR);
-        QTRY_COMPARE(p.inside.load(), 0);
+        QTRY_COMPARE(std::pair(p.killResult.load(), p.inside.load()), std::pair(TIMERR_NOERROR, 0));
         QTest::qWait(20);
         QCOMPARE(p.calls.load(), 1);
         QCOMPARE((std::tuple{timeKillEvent(id), timeSetEvent(0, 0, onTick, 0, TIME_PERIODIC),

@@ -21,6 +21,10 @@ private slots:
             const std::lock_guard<std::mutex> lock(mutex);
             ran.push_back(n);
         };
+        const auto ranSoFar = [&] {
+            const std::lock_guard<std::mutex> lock(mutex);
+            return ran;
+        };
         std::atomic<bool> release{false}, started{false}, sawCancel{false}, ended{false};
 
         // A's first transfer runs until it sees its cancel flag (or a release that never comes).
@@ -41,10 +45,7 @@ private slots:
         // Returned once A's running transfer ended; A's queued one never runs, B's does.
         QVERIFY(ended && sawCancel && !worker.busy(&a));
         QTRY_VERIFY(!worker.busy(&b));
-        {
-            const std::lock_guard<std::mutex> lock(mutex);
-            QCOMPARE(ran, std::vector<int>{2});
-        }
+        QCOMPARE(ranSoFar(), std::vector<int>{2});
 
         // Later transfers of A run again, in order; after stop nothing runs.
         for (int n = 4; n <= 5; ++n)
@@ -75,8 +76,7 @@ private slots:
         worker.stop();
         worker.post(&a, [&](const TransferWorker::Cancelled&) { ran.push_back(99); });
         QTest::qWait(20);
-        const std::lock_guard<std::mutex> lock(mutex);
-        QCOMPARE(ran, (std::vector<int>{2, 4, 5, 7, -6, -8}));
+        QCOMPARE(ranSoFar(), (std::vector<int>{2, 4, 5, 7, -6, -8}));
     }
 };
 
