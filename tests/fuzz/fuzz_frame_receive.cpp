@@ -60,9 +60,8 @@ public:
                 return r.size() >= place + data.size() + ec::kWkcSize &&
                        std::equal(data.begin(), data.end(), r.begin() + long(place)) &&
                        ec::getU16(&r[place + data.size()]) == wkc;
-            })) {
+            }))
             abortWith("the caller got other data or another WKC than any reply carried");
-        }
     }
 
 private:
