@@ -64,10 +64,8 @@ TEST(ScopeTrigger, FiresAtTheFrameWhereTheConditionIsFirstMet) {
     for (const auto& row : rows) {
         Acquisition acq(settingsFor(TriggerMode::Single, row.trigger), 1, kChannels);
         acq.feed({}, row.events);
-        for (uint64_t c = 1; c <= 200; ++c) {
-            const Frame f = row.make(c);
-            acq.feed({&f, 1}, {});
-        }
+        for (uint64_t c = 1; c <= 200; ++c)
+            acq.feed(std::array{row.make(c)}, {});
         const auto r = acq.takeRecording();
         ASSERT_EQ(r.has_value(), row.expectedCycle != 0) << row.name;
         if (r) {
@@ -107,9 +105,8 @@ TEST(ScopeTrigger, ModesShotsRollAndSettingsTakenWithinTheirRanges) {
                              row.mode == TriggerMode::Continuous ? 50u : 10u, 1000u));
     }
     Acquisition one(settingsFor(TriggerMode::Continuous, {}), 1, kChannels);  // a roll of a frame
-    const Frame f = frameAt(7, 1);
-    const EventRecord e{.cycle = 7, .drive = 1, .kind = EventKind::Emergency};
-    one.feed({&f, 1}, {&e, 1});
+    one.feed(std::array{frameAt(7, 1)},
+             std::array{EventRecord{.cycle = 7, .drive = 1, .kind = EventKind::Emergency}});
     EXPECT_EQ(one.snapshot().events.size(), 1u);
 
     // Settings outside their ranges are brought into them: a cycle time that is no time, a record
