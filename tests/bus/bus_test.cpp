@@ -91,10 +91,8 @@ TEST(Bus, ClocksStatesARescanAndAnotherProduct) {
         EXPECT_EQ(bus.reg(n, 0x0900, 16), Bytes(reinterpret_cast<const uint8_t*>(rt.data()),
                                                 reinterpret_cast<const uint8_t*>(rt.data()) + 16));
         uint8_t t[8] = {};  // system times are the master's
-        ASSERT_EQ(ecx_FPRD(bus.ctx(), bus.slave(n).configadr, ec::kRegDcSystemTime, 8, t, 100000),
-                  1);
-        EXPECT_LT(std::llabs(static_cast<int64_t>(ec::getU64(t)) - ec::systemTimeNs()),
-                  1000000000LL);
+        ASSERT_EQ(ecx_FPRD(bus.ctx(), s.configadr, ec::kRegDcSystemTime, 8, t, 100000), 1);
+        EXPECT_LT(std::llabs(int64_t(ec::getU64(t)) - ec::systemTimeNs()), 1'000'000'000LL);
     }
     ASSERT_EQ(bus.exchange(), 3 * kDrives);
     EXPECT_NE(*bus.ctx()->DCtime, 0) << "the reference time travels behind the process data";
