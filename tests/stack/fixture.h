@@ -43,10 +43,9 @@ public:
     explicit ScriptedLink(std::shared_ptr<LinkScript> script) : script_(std::move(script)) {}
     bool send(std::span<const uint8_t> frame) override {
         const Bytes copy(frame.begin(), frame.end());
-        {
-            std::lock_guard lock(script_->mutex);
-            script_->sent.push_back(copy);
-        }
+        std::unique_lock lock(script_->mutex);
+        script_->sent.push_back(copy);
+        lock.unlock();  // inject() below takes it
         if (script_->respond)
             for (Bytes& reply : script_->respond(copy))
                 script_->inject(std::move(reply));
