@@ -102,8 +102,7 @@ TEST(Sii, DecodesADrivesCategoriesRejectsEveryDamagedImageAndPollsABusyEeprom) {
     ec::applySii(s, {}, bits);
     EXPECT_EQ(std::string(s.name), "? M:00000000 I:00000000");
     for (size_t cut = 0; cut < image.size(); ++cut)  // cut at every length: never complete
-        EXPECT_FALSE(ec::parseSiiImage(Bytes(image.begin(), image.begin() + long(cut))).complete)
-            << cut;
+        EXPECT_FALSE(ec::parseSiiImage(std::span(image).first(cut)).complete) << cut;
     Bytes manyEntries = pdo(0x1A00, 3, {});  // a PDO's header alone, announcing an entry
     manyEntries[2] = 1;
     Bytes oversized = SiiImage().category(ec::kSiiCatFmmu, {1, 2}).end().bytes;
@@ -181,8 +180,7 @@ TEST(IoLayout, PacksSmallImagesCutsLargeOnesAtSlaveBoundariesAndRefusesTheUncutt
         EXPECT_EQ(std::pair(got, packed.outputBytes), std::pair(places, bytes));
     }
     for (const int drives : {5, 40}) {  // 40 drives: 2000 bytes, more than one datagram carries
-        layout =
-            ec::computeIoLayout(std::vector<ec::IoSlaveBits>(size_t(drives), {18 * 8, 32 * 8}));
+        layout = ec::computeIoLayout(std::vector<ec::IoSlaveBits>(drives, {18 * 8, 32 * 8}));
         ASSERT_TRUE(layout);
         const auto& seg = layout->segments;
         EXPECT_EQ(
@@ -412,8 +410,7 @@ TEST_F(RecordingBus, SmallSlavesWithoutMailboxShareAByte) {
     io.SM[1] = ec_smt{0x1000, 0, 0x00010020}, io.SMtype[1] = EC_SMTYPE_INPUTS, io.FMMU1func = 2;
     master->siiPdo[3].inputBits[1] = 8;
     ASSERT_EQ(ecx_config_map_sized(master.get(), iomap, sizeof iomap), 3);
-    EXPECT_EQ(written(0x1002, 0x0600),
-              (Bytes{0, 0, 0, 0, 1, 0, 4, 4, 0x00, 0x0F, 0, 0x02, 1, 0, 0, 0}));
+    EXPECT_EQ(written(0x1002, 0x0600), (Bytes{0, 0, 0, 0, 1, 0, 4, 4, 0, 0x0F, 0, 2, 1, 0, 0, 0}));
     EXPECT_EQ(written(0x1001, 0x0800), (Bytes{0x00, 0x0F, 0x01, 0x00, 0x44, 0x00, 0x01, 0x00}));
     EXPECT_EQ(written(0x1002, 0x0800).at(2) << 8 | written(0x1003, 0x0800).at(2), 0x0101);
     const ec_slavet& all = master.slave(0);
