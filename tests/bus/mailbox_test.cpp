@@ -158,8 +158,7 @@ TEST(BusMailbox, ExpeditedSdoAbortsRefusalsThenFilesOfEveryShapeInBoot) {
     }
     EXPECT_EQ(download(bus, 2, pattern(10), kPassword + 1), EC_FOE_ERRORREPLY);
     const ec_errort e = bus.popErrors().at(0);  // (outside BOOT, files are refused: outcome_test)
-    EXPECT_EQ(std::tuple(e.Etype, uint32_t(e.AbortCode)),
-              std::tuple(EC_ERR_TYPE_FOE_ERROR, 0x800Au));
+    EXPECT_EQ(std::pair(e.Etype, uint32_t(e.AbortCode)), std::pair(EC_ERR_TYPE_FOE_ERROR, 0x800Au));
     EXPECT_EQ(download(bus, 2, pattern(5000)), 1);  // the file runs on leaving BOOT: tests/sim
     EXPECT_EQ(bus.chain->firmware(1)->bytes.size(), 0u) << "the other drive took nothing";
 }

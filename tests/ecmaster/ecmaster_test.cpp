@@ -77,8 +77,7 @@ private slots:
             QCOMPARE(
                 std::pair(m.driveOutputs(slave).value().mode, m.driveOutputs(slave)->controlWord),
                 std::pair(kModeSpeedRamp, uint16_t{0}));
-        QTRY_VERIFY(!sink.values.empty() &&
-                    sink.values.back().modeDisplay == int16_t(kModeSpeedRamp));
+        QTRY_VERIFY(!sink.values.empty() && sink.values.back().modeDisplay == kModeSpeedRamp);
         QVERIFY(std::is_sorted(sink.stamps.begin(), sink.stamps.end()));
         QVERIFY(sink.contains(QStringLiteral("[Init] 4 slaves found!")));
         QVERIFY(!m.connectBus(bus.adapter()) && m.isConnected());  // refused, bus untouched
@@ -336,8 +335,7 @@ private slots:
 
         bus.chain->forceSafeOpError(2, 0x001B);
         *bus.shortWkcReplies = 25;
-        const QString ack =
-            QStringLiteral("ERROR : slave 2 is in SAFE_OP + ERROR, attempting ack.");
+        const auto ack = QStringLiteral("ERROR : slave 2 is in SAFE_OP + ERROR, attempting ack.");
         QTRY_VERIFY(sink.contains(ack) && sink.lines.indexOf(ok, sink.lines.indexOf(ack)) > 0);
         QCOMPARE(sink.lines.value(sink.lines.indexOf(ack) + 1),
                  QStringLiteral("WARNING : slave 2 is in SAFE_OP, change to OPERATIONAL."));

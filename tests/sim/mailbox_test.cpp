@@ -196,8 +196,7 @@ TEST_F(MbxTest, BootloaderFilesDictionaryParametersAndSaving) {
               foeHeader(kFoeError, sim::foe_error::kPacketNumber)},
              {foeHeader(kFoeData, 1, Bytes(3)), {kFoeError}}}) {  // the write is over
         const Bytes got = exchange(kMbxTypeFoE, data)->data;
-        EXPECT_EQ(Bytes(got.begin(), got.begin() + long(std::min(got.size(), reply.size()))),
-                  reply);
+        EXPECT_EQ(Bytes(got.begin(), got.begin() + std::min(got.size(), reply.size())), reply);
     }
     EXPECT_FALSE(chain->firmware(1)->complete);
 
