@@ -249,8 +249,7 @@ TEST_F(MbxTest, BootloaderFilesDictionaryParametersAndSaving) {
     assignStations(*chain, 1);
     preOp();
     EXPECT_EQ(chain->parameter(1, 8) + chain->parameter(1, 9) + chain->parameter(1, 17),
-              (Bytes{33, 15, 0}))
-        << "9 not saved";
+              (Bytes{33, 15, 0}));  // 9 not saved
     ASSERT_EQ(down(kParams, 9, {7}), 0u);
     chain->pullDrive(1), chain->plugDrive(1);
     EXPECT_EQ(chain->parameter(1, 8), Bytes{33});
