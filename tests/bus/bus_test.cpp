@@ -119,6 +119,10 @@ TEST(Bus, ClocksStatesARescanAndAnotherProduct) {
         EXPECT_EQ(std::tuple(esc.peek(0x0981, 1)[0], esc.sync0Pulses(esc.hostNowNs() + 1000000000)),
                   std::tuple(0, 0u));
     });
+    uint8_t slave3[2] = {0x03, 0x10};  // position 2 answers with slave 3's address: left alone
+    ASSERT_EQ(ecx_FPWR(bus.ctx(), 0x1002, ec::kRegStationAddress, 2, slave3, 500), 1);
+    EXPECT_EQ(std::pair(ecx_recover_slave(bus.ctx(), 2, 500), bus.reg(2, 0x0010, 2)),
+              std::pair(0, Bytes{0x03, 0x10}));
     bus.chain->pullDrive(2), bus.chain->plugDrive(2);
     bus.slave(2).eep_id = 0x12345678;  // the master expected another product there
     EXPECT_EQ((std::tuple{ecx_recover_slave(bus.ctx(), 2, 500), bus.reg(2, 0x0010, 2),
