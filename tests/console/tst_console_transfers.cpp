@@ -145,6 +145,13 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(logged(u"Read ALL finished."_s), kBusTimeoutMs);
         QVERIFY(!logged(u"Read ALL / Write ALL is running; wait for it to finish."_s));
         compareSnapshot(u"parameters_read"_s, child(u"tabWidgetPage2"_s));
+        // A drive without the product type: its family taken from the version, QJ<digit>0.
+        sim::SubObject* type = chain->drive(1)->dictionary().entry(0x6101, 37);  // parameter 36
+        const auto read = std::exchange(type->onRead, [](sim::SubObject&) { return 0x06020000u; });
+        click("pushButtonClear"), click("pushButton_ReadPdtType");  // Read ALL logged it too
+        QVERIFY(waitLogged(
+            u"Get \"产品类型\": QJ%1"_s.arg((chain->drive(1)->softwareVersion() >> 12) * 10)));
+        type->onRead = read;
 
         // The dictionary's Write passes the console's gate; a reconnect forgets what it read.
         ObjectDictionary* d = readDictionary();
