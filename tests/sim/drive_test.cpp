@@ -162,7 +162,7 @@ plug 2|plugged 2;restore 3|restored 3;refuse 3 8 0x0011|refuse 3 8 0x0011;accept
 loss 0.5 2 return|loss 0.5 seed 2 return;loss 0.1 1 return at 3|loss 0.1 seed 1 return at 3;
 corrupt 2|corrupt 2;corrupt 3 return|corrupt 3 return;loss 0 1|loss 0 seed 1;firmware 2 x|error:;
 state 2|state 2 0x01 code 0x0000;safeop-error 2 0x001B|safeop-error 2 0x001b;
-state 2|state 2 0x11 code 0x001b;fault 3 0xFFFFFFFF 0xFFFFFFFF|fault 3 0xFFFFFFFF 0xFFFFFFFF;
+state 2|state 2 0x11 code 0x001b;fault 3 0xFFFFFFFF 0x7FFFFFFF|fault 3 0xFFFFFFFF 0x7FFFFFFF;
 loss 1 3|loss 1 seed 3;loss 0 1|loss 0 seed 1;param 2 0|param 2 0 bytes 25 31 value 12581;
 param 2 36|param 2 36 bytes 30 33 4a 51 value 1363817264;firmware 2|firmware 2 none;
 misbehave 2 garbage|misbehave 2 garbage;misbehave 2 none|misbehave 2 none;drop 2 0|drop 2 0;
@@ -184,8 +184,8 @@ joint 1|error: slave 1 is not a drive;drop 2|error:;frobnicate|error:;quit|bye;)
             << line;
     const auto r = chain->drive(3)->readings();
     EXPECT_EQ(std::tuple(chain->reachable(), cmd.quitRequested(), chain->drive(3)->state(),
-                         r.errorWord & r.drvErrorWord),
-              std::tuple(3u, true, sim::Cia402State::FaultReactionActive, 0xFFFFFFFFu));
+                         r.errorWord, r.drvErrorWord),
+              std::tuple(3u, true, sim::Cia402State::FaultReactionActive, ~0u, 0x7FFFFFFFu));
 }
 
 }  // namespace
