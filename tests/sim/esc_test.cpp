@@ -154,12 +154,13 @@ TEST(Datagrams, FramesPassWholeMalformedOnesAndRefusedWritesAreNotedTheEepromHas
                               fprd(chain, st, kRegSiiData, 2).u16()}),
                   std::tuple(0, 0, 0xBEEF ^ word));
     EXPECT_EQ(command(ec::kSiiCmdWrite | 1, words), ec::kSiiErrorAck);
-    // A reload takes alias, PDI control and ESC configuration from the words as they are now.
+    // A reload takes alias, PDI control and ESC configuration from the words as they are now; the
+    // alias addresses the slave only once the DL control enables it.
     EXPECT_EQ(
         (std::tuple{write(ec::kSiiAlias, 0x4321), write(ec::kSiiPdiControl, 0x0D06),
                     command(ec::kSiiCmdReload, 0), fprd(chain, st, ec::kRegStationAlias, 2).u16(),
-                    fprd(chain, st, ec::kRegPdiControl, 2).u16()}),
-        std::tuple(0, 0, 0, 0x4321, 0x0D06));
+                    fprd(chain, st, ec::kRegPdiControl, 2).u16(), fprd(chain, 0x4321, 0, 1).wkc}),
+        std::tuple(0, 0, 0, 0x4321, 0x0D06, 0));
 }
 
 struct AlTest : ::testing::Test {
