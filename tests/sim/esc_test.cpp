@@ -1,4 +1,5 @@
 // The slave controllers as a master meets them on the wire, faults injected into the line included.
+#include "sim/sii.h"
 #include "sim_fixture.h"
 
 using namespace simtest;
@@ -147,6 +148,8 @@ TEST(Datagrams, FramesPassWholeMalformedOnesAndRefusedWritesAreNotedTheEepromHas
         fpwr(chain, st, kRegSiiData, le(value, 2));
         return command(ec::kSiiCmdWrite | 1, word);
     };
+    const uint16_t header[8] = {0x0104, 0, 0, 0x000F, 0, 0, 0, 0xFFFF};  // CRC of words 0 to 6
+    EXPECT_EQ(sim::siiChecksum(header), 0xD8);
     ASSERT_EQ(command(ec::kSiiCmdRead, ec::kSiiSizeCode), 0);
     const uint32_t words = (fprd(chain, st, kRegSiiData, 2).u16() + 1u) * 1024 / 16;
     for (const uint32_t word : {0x200u, words - 1})
