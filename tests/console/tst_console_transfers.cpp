@@ -1,5 +1,6 @@
 // Transfers off the GUI thread: a silent mailbox never holds STOP, the GUI or the gates back.
 #include "console_support.h"
+#include "model/paramtable.h"
 #include "nowheeldoublespinbox.h"
 #include "objectdictionary.h"
 #include "sim/mailbox.h"
@@ -146,7 +147,8 @@ private slots:
         QVERIFY(!logged(u"Read ALL / Write ALL is running; wait for it to finish."_s));
         compareSnapshot(u"parameters_read"_s, child(u"tabWidgetPage2"_s));
         // A drive without the product type: its family taken from the version, QJ<digit>0.
-        sim::SubObject* type = chain->drive(1)->dictionary().entry(0x6101, 37);  // parameter 36
+        sim::SubObject* type =
+            chain->drive(1)->dictionary().entry(kParamObjectIndex, kParamIdProductType + 1);
         const auto read = std::exchange(type->onRead, [](sim::SubObject&) { return 0x06020000u; });
         click("pushButtonClear"), click("pushButton_ReadPdtType");  // Read ALL logged it too
         QVERIFY(waitLogged(
