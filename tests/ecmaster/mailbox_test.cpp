@@ -63,10 +63,12 @@ private slots:
         // Teardown waits for a transfer in flight instead of closing the port beneath it.
         bus.chain->setMailboxMisbehaviour(1, sim::Misbehaviour::Silent);  // runs into its timeout
         std::atomic<int> result{kParamOk};
-        std::atomic<bool> done{false};
+        std::atomic<bool> done{false}, asked{false};
+        bus.chain->drive(1)->dictionary().entry(kParamObjectIndex, 1)->onRead = [&](auto&) {
+            return asked = true, 0u;  // the request is out: its sender holds the gate
+        };
         std::thread reader([&] { result = m.readParameter(0, 0, &v), done = true; });
-        // it holds the mailbox lock throughout
-        const bool seen = QTest::qWaitFor([&] { return m.transferUnderWay(); });
+        const bool seen = QTest::qWaitFor([&] { return asked && m.transferUnderWay(); });
         m.disconnectBus();
         const bool doneBeforeTeardownEnded = done;
         reader.join();
