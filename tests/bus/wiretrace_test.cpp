@@ -303,8 +303,8 @@ TEST(WireTrace, MailboxServices) {
         for (uint16_t n = 1; n <= 5; ++n) {
             const int w = bus.slave(n).mbx_l;
             for (const int size :
-                 {5, w - 17, w - 16, w - 15, w - 9, w - 8, 2 * w - 25, 2 * w - 24}) {
-                Bytes text(size_t(std::clamp(size, 5, 96)));
+                 {4, 5, w - 17, w - 16, w - 15, w - 9, w - 8, 2 * w - 25, 2 * w - 24}) {
+                Bytes text(size_t(std::clamp(size, 4, 96)));
                 std::iota(text.begin(), text.end(), uint8_t(size));
                 Bytes back;
                 note("text", {bus.sdoWrite(n, 0x2020, 0, text),
