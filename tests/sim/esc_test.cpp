@@ -20,6 +20,8 @@ TEST(Datagrams, EachCommandAddressesCountsAndIncrements) {
         fpwr(chain, station(n), kRegDcSystemOffset, le(100u * n, 8));
     const Bytes x{0x5A, 0xA5};
     fpwr(chain, station(2), 0x1000, x);
+    fpwr(chain, station(3), 0x1000, {1, 2, 3, 4, 5, 6, 7, 8});  // under SM0, SM1 (empty)
+    fpwr(chain, station(3), kRegSm0, smBytes(0x1000, 2, 0x10026) + smBytes(0x1004, 4, 0x10022));
     // Command, address, offset, data sent; working counter, address and data back.
     for (auto [cmd, adp, ado, data, wkc, adpBack, back] :
          std::vector<std::tuple<uint8_t, uint16_t, uint16_t, Bytes, int, int, Bytes>>{
@@ -28,6 +30,7 @@ TEST(Datagrams, EachCommandAddressesCountsAndIncrements) {
              {4, 0x2000, kRegStationAddress, Bytes(2), 0, 0x2000, Bytes(2)},
              {1, 0, 0xFFF0, Bytes(32, 0xEE), 1, 3, Bytes(32)},      // beyond the memory
              {1, 0xFFFF, 0x0FFE, Bytes(4), 1, 2, Bytes{0, 0} + x},  // registers, then RAM
+             {4, station(3), 0x1002, Bytes(6), 1, station(3), Bytes{3, 4, 0, 0, 0, 0}},
              {7, 0, 0x0F00, Bytes(4, 0xEE), 3, 3, Bytes(4, 0xEE)},  // reserved: nothing ORed in
              {8, 0, kRegAlStatus, le(kOp, 2), 3, 3, le(kOp, 2)},    // read-only: counted
              {0, 0, kRegType, x, 0, 0, x},
