@@ -115,7 +115,6 @@ protected:
         QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settingsDir.path());
         QVERIFY(QDir::setCurrent(QStringLiteral(ZENTRIO_SOURCE_DIR)));
     }
-    // Sandboxed, a chain of `drives` registered and chosen.
     void startOnChain(int drives) {
         sandbox();
         chain = sim::registerSimulatedAdapter(chainConfig(drives));
@@ -197,7 +196,6 @@ protected:
         setValue(("doubleSpinBox_" + field).c_str(), v);
         click(("pushButton_" + field).c_str());
     }
-    // Selects the adapter shown as `desc` (default: the fixture's) and connects.
     bool connectBus(const QString& desc = QString()) {
         QComboBox* adapters = combo("comboBox_item");
         adapters->setCurrentIndex(adapters->findText(desc.isEmpty() ? adapter : desc));

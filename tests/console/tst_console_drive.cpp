@@ -33,7 +33,6 @@ private:
     bool boxesZero() const {
         return std::ranges::all_of(kSetpoints, [this](const char* n) { return value(n) == 0; });
     }
-    // Zero setpoints in the boxes and in the record the drive receives.
     bool setpointsZero(int drive) const {
         const App_SetValue c = command(drive);
         return c.torque == 0 && c.position == 0 && c.velocity == 0 && c.kp == 0 && c.kd == 0 &&
@@ -160,7 +159,6 @@ private slots:
         QCOMPARE(combo("comboBox_index")->currentIndex(), 0);
         QTRY_COMPARE(loggedCount(u"当前处于上使能，请退回已连接状态"_s), 1);
 
-        // The joint turns at the velocity set, the others stand.
         send("velocity", 1.0);
         QVERIFY(waitFor([this] { return qAbs(chain->joint(1)->velocity - 1.0) < 0.05; }));
         QVERIFY(waitFor([this] { return qAbs(value("doubleSpinBox_Velocity") - 1.0) <= 0.01; }));

@@ -58,7 +58,6 @@ private:
         return clickAndWait("pushButton_enable", "Disable") &&
                waitFor([this] { return value("doubleSpinBox_Velocity") == 0.0; });
     }
-    // The end of an identification: torque 0, the drive disabled, the console idle.
     void verifyIdentificationEnded() {
         QVERIFY(identify()->text() == u"开始辨识"_s && !locked());
         QCOMPARE(command(window->motorIndex()).torque, 0.0f);

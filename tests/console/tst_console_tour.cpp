@@ -63,7 +63,6 @@ class TestConsoleTour : public WindowFixture {
             return;
         seen << visibleTexts();
         if (auto* box = qobject_cast<QMessageBox*>(modal)) {
-            // No, else Cancel, else the only way out.
             QAbstractButton* no = box->button(QMessageBox::No);
             QAbstractButton* cancel = box->button(QMessageBox::Cancel);
             (no ? no : cancel ? cancel : box->buttons().first())->click();
@@ -74,7 +73,6 @@ class TestConsoleTour : public WindowFixture {
             dialog->reject();
         }
     }
-    // Notes the texts once the console has settled, then closes every other window.
     void settle() {
         QTest::qWait(300);
         seen << visibleTexts();

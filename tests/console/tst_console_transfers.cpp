@@ -180,13 +180,11 @@ private slots:
         QVERIFY(waitText(enableButton(), "Disable") && chain->parameter(1, 8) == before);
         QVERIFY(clickAndWait("pushButton_enable", "Enable"));
 
-        // Let through, it writes and reads back.
         write->click();
         QVERIFY(done.wait(kBusTimeoutMs));
         QTRY_VERIFY(dictionaryStatus(d).startsWith(u"Written; read back: "_s));
         QCOMPARE(chain->parameter(1, 8), std::vector<uint8_t>{77});
 
-        // After a reconnect the tree is gone and asks for a new reading.
         QVERIFY(clickAndWait("pushButton_connect", "Connect") && connectBus());
         QVERIFY(tree->topLevelItemCount() == 0 && !write->isEnabled() &&
                 dictionaryStatus(d).contains(u"read the dictionary again"_s));
@@ -195,7 +193,6 @@ private slots:
         QTemporaryDir dir;
         const QString path = dir.filePath(u"joint_9.9.9.efw"_s);
         QVERIFY(writeFile(path, QByteArray(int(kFirmwareBufferBytes), '\x5a')));
-        // The cable is pulled once the first packets have reached the drive.
         std::thread puller([this] {
             const QDeadlineTimer deadline(kBusTimeoutMs);
             while (!deadline.hasExpired() &&

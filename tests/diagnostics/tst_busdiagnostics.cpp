@@ -96,7 +96,6 @@ private slots:
                  std::pair(QStringLiteral("0/1/0/0"), QStringLiteral("no answer")));
         // Supervision's misses: slave 3 broke the working counter, slave 1 did not. 3 is marked.
         QVERIFY(cell(2, Misses).toInt() > 0 && cell(0, Misses) == "0" && marked(2) && !marked(0));
-        // Counted, the shortfalls of this minute among them.
         const auto figure = [this](const char* name) {
             return window->findChild<QLabel*>(name)->text().toULongLong();
         };
@@ -126,7 +125,6 @@ private slots:
         QVERIFY(!master->capturing() && !master->stopCapture(nullptr, nullptr));     // nothing runs
         QVERIFY2(dropped == 0 && frames >= 2, qPrintable(QString::number(frames)));  // the SDO's
 
-        // Disconnected: an empty table, no counters to clear.
         master->disconnectBus();
         QVERIFY(freshRead() && table()->rowCount() == 0 && !master->resetErrorCounters());
     }
