@@ -25,8 +25,9 @@ class TestParameterSets : public QObject {
     QMessageBox::StandardButton answer = QMessageBox::Yes;
 
     QString path(const char* name) const { return dir.filePath(QString::fromUtf8(name)); }
-    bool runJob(const std::function<void()>& start) {
+    bool runJob(const std::function<void()>& start, const QString& dialogFile = QString()) {
         QSignalSpy done(sets, &ParameterSets::jobDone);
+        nextFile = dialogFile;
         start();
         return done.wait(30000);
     }
@@ -139,8 +140,7 @@ private slots:
 
     void exportImportAndCompareOnTheDrives() {
         const QString exported = path("drive0.yaml");
-        nextFile = exported;
-        QVERIFY(runJob([this] { sets->exportSet(0); }));
+        QVERIFY(runJob([this] { sets->exportSet(0); }, exported));
         ParameterSetParse file = parseParameterSet(fileBytes(exported));
         QVERIFY2(file.set, qPrintable(file.error));
         // Byte for byte the reviewed file of a factory-fresh drive, its time aside.
@@ -157,8 +157,8 @@ private slots:
         QCOMPARE(master->writeParameter(0, 2, &f2), kParamOk);
         for (int id : {8, 9, 28, 31})
             QCOMPARE(master->writeParameter(1, id, id == 28 ? &half : &seven), kParamOk);
-        nextFile = exported;
-        QVERIFY(runJob([this] { sets->importSet(0); }) && dialog() && dialog()->isVisible());
+        QVERIFY(runJob([this] { sets->importSet(0); }, exported) && dialog() &&
+                dialog()->isVisible());
         click("pushButton_tickDiffering");  // 2 and 8; identity rows take no tick
         compareSnapshot(u"import_compare"_s, dialog());
         QVERIFY(runJob([this] { click("pushButton_write"); }));
@@ -171,8 +171,7 @@ private slots:
         QVERIFY(runJob([this] { click("pushButton_compare"); }) && dialog()->differingRows() == 4);
         QCOMPARE(table()->rowCount(), parameterSetIds().size() + 3);
         dialog()->close();
-        nextFile = exported;
-        QVERIFY(runJob([this] { sets->importSet(1); }) && dialog()->differingRows() == 4);
+        QVERIFY(runJob([this] { sets->importSet(1); }, exported) && dialog()->differingRows() == 4);
         click("pushButton_tickDiffering");
         QVERIFY(runJob([this] { click("pushButton_write"); }) && dialog()->differingRows() == 0);
         dialog()->close();  // the rows read back from drive 1 as the file has them
@@ -188,8 +187,7 @@ private slots:
         QTRY_COMPARE(boxes.size(), 1);
         QVERIFY2(boxes[0].contains(QStringLiteral("line 4: parameter 8")), qPrintable(boxes[0]));
         answer = QMessageBox::No;
-        nextFile = foreign;
-        QVERIFY(runJob([this] { sets->importSet(0); }));
+        QVERIFY(runJob([this] { sets->importSet(0); }, foreign));
         QTRY_COMPARE(boxes.size(), 2);
         QVERIFY(boxes[1].contains(QStringLiteral("QJ40")) && !dialog()->isVisible());
         QCOMPARE(chain->parameter(1, 8), before);
@@ -201,8 +199,7 @@ private slots:
 
         // A write the gate refuses sends nothing; a bus changed since the read takes the table.
         QCOMPARE(master->writeParameter(0, 8, b40.data()), kParamOk);
-        nextFile = exported;
-        QVERIFY(runJob([this] { sets->importSet(0); }));
+        QVERIFY(runJob([this] { sets->importSet(0); }, exported));
         click("pushButton_tickDiffering");
         QCOMPARE(dialog()->tickedIds(), QList<int>({8}));
         bool gateAsked = false;
