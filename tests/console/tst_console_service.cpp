@@ -107,8 +107,7 @@ private slots:
         const QString path = dir.filePath(u"joint_1.3.0.efw"_s);
         QVERIFY(writeFile(path, firmware));
         chain->drive(1)->foe().password = chain->drive(2)->foe().password = 0xDEADBEEF;
-        const std::vector<uint8_t> before = chain->firmware(1)->bytes;
-        const std::vector<uint8_t> second = chain->firmware(2)->bytes;
+        const auto before = chain->firmware(1)->bytes, second = chain->firmware(2)->bytes;
 
         const QString oldVersion = QString::fromStdString(chain->drive(1)->softwareVersionText());
         QVERIFY(openConnected());
