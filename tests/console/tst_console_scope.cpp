@@ -9,11 +9,6 @@ class TestConsoleScope : public WindowFixture {
     Q_OBJECT
 
 private:
-    ScopeTool* openScope() {
-        action("actionScope")->trigger();
-        auto* scope = window->findChild<ScopeWindow*>();
-        return scope != nullptr && scope->isVisible() ? scope->tool() : nullptr;
-    }
     // Runs one single shot of `seconds` with `pre` of it before the trigger.
     static bool record(ScopeTool* tool, scope::TriggerSettings trigger, double seconds, double pre,
                        const std::function<void()>& provoke) {
@@ -171,7 +166,9 @@ private slots:
     // the recording reopens without a bus, sample for sample and event for event.
     void velocityStepAndFaultTriggerTheirRecords() {
         QVERIFY(openConnected());
-        ScopeTool* tool = openScope();
+        action("actionScope")->trigger();
+        auto* scope = window->findChild<ScopeWindow*>();
+        ScopeTool* tool = scope != nullptr && scope->isVisible() ? scope->tool() : nullptr;
         QString why;
         QVERIFY(tool != nullptr && !tool->start(&why) && why == "Add a channel first.");
         QCOMPARE(tool->driveNames(),
@@ -190,13 +187,12 @@ private slots:
         QCOMPARE(r.identities.size(), size_t(3));  // one per drive on the bus, no more
 
         QTemporaryDir dir;
-        const QString path = dir.filePath(u"step.zscope"_s);
-        QString error;
+        QString path = dir.filePath(u"step.zscope"_s), error;
         QVERIFY2(tool->save(path, &error), qPrintable(error));
         ScopeTool offline(nullptr);
         QVERIFY2(offline.open(path, &error), qPrintable(error));
         QVERIFY(*offline.recording() == r);
-        auto* status = window->findChild<ScopeWindow*>()->findChild<QLabel*>("label_status");
+        auto* status = scope->findChild<QLabel*>("label_status");
         QVERIFY(tool->start() && status->text() == u"Recording; waiting for the trigger."_s);
         tool->stop();  // stopped before a trigger: the last recording's line goes
         QCOMPARE(status->text(), u"Stopped."_s);
@@ -217,7 +213,7 @@ private slots:
         QVERIFY2(marker->text.starts_with("Fault"), marker->text.c_str());
         QCOMPARE(marker->cycle, f.cycle(trigger));
         // Markers, the trigger's time and the cursors: vertical lines, each through two points.
-        QCustomPlot* plot = window->findChild<ScopeWindow*>()->findChild<QCustomPlot*>();
+        QCustomPlot* plot = scope->findChild<QCustomPlot*>();
         for (int i = 0; i < plot->itemCount(); ++i)
             if (auto* l = qobject_cast<QCPItemStraightLine*>(plot->item(i)))
                 QVERIFY(l->point1->coords().x() == l->point2->coords().x() &&
