@@ -8,7 +8,6 @@
 
 // What "one language" means for a text on screen or in a translation.
 
-// A text as shown: rich text without its markup.
 inline QString plainText(const QString& text) {
     return Qt::mightBeRichText(text) ? QTextDocumentFragment::fromHtml(text).toPlainText() : text;
 }

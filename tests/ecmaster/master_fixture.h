@@ -73,7 +73,6 @@ private:
     std::shared_ptr<std::atomic<int>> shortWkc_;
 };
 
-// A chain registered under its own adapter name.
 struct SimAdapter {
     std::string name;
     std::shared_ptr<sim::Chain> chain;
