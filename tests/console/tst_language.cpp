@@ -5,6 +5,8 @@
 #include "startupoptions.h"
 #include "translationcheck.h"
 
+using namespace Qt::StringLiterals;
+
 // The language of a run, and the translation sources behind it.
 class TestLanguage : public QObject {
     Q_OBJECT
@@ -25,11 +27,11 @@ private slots:
             QVERIFY2(parseStartupOptions(args).language == language, qPrintable(args.join(u' ')));
 
         QTemporaryDir dir;
-        QSettings none(dir.filePath(QStringLiteral("none.ini")), QSettings::IniFormat);
-        QSettings zh(dir.filePath(QStringLiteral("zh.ini")), QSettings::IniFormat);
-        zh.setValue(QLatin1String(kLanguageSettingKey), QStringLiteral("zh"));
-        QSettings junk(dir.filePath(QStringLiteral("junk.ini")), QSettings::IniFormat);
-        junk.setValue(QLatin1String(kLanguageSettingKey), QStringLiteral("klingon"));
+        QSettings none(dir.filePath(u"none.ini"_s), QSettings::IniFormat);
+        QSettings zh(dir.filePath(u"zh.ini"_s), QSettings::IniFormat);
+        zh.setValue(QLatin1String(kLanguageSettingKey), u"zh"_s);
+        QSettings junk(dir.filePath(u"junk.ini"_s), QSettings::IniFormat);
+        junk.setValue(QLatin1String(kLanguageSettingKey), u"klingon"_s);
         using enum Language;
         const std::tuple<std::optional<Language>, QSettings*, const char*, Language> choices[] = {
             {std::nullopt, &none, "zh_CN", Chinese}, {std::nullopt, &none, "zh_TW", Chinese},
@@ -58,27 +60,25 @@ private slots:
         while (!xml.atEnd()) {
             if (xml.readNext() != QXmlStreamReader::StartElement)
                 continue;
-            if (xml.name() == u"message" &&
-                xml.attributes().value(QStringLiteral("numerus")) == u"yes") {
-                faults << QStringLiteral("plural form: line ") + QString::number(xml.lineNumber());
+            if (xml.name() == u"message" && xml.attributes().value(u"numerus"_s) == u"yes") {
+                faults << u"plural form: line "_s + QString::number(xml.lineNumber());
             } else if (xml.name() == u"source") {
                 source = xml.readElementText();
             } else if (xml.name() == u"translation") {
                 ++messages;
-                const QString type = xml.attributes().value(QStringLiteral("type")).toString();
+                const QString type = xml.attributes().value(u"type"_s).toString();
                 const QString text =
                     plainText(xml.readElementText(QXmlStreamReader::IncludeChildElements));
                 if (!type.isEmpty()) {
-                    faults << type + QStringLiteral(": ") + source;
+                    faults << type + u": "_s + source;
                 } else if (text.isEmpty()) {
-                    faults << QStringLiteral("empty: ") + source;
+                    faults << u"empty: "_s + source;
                 } else if (!chinese && hasCjk(text)) {
-                    faults << QStringLiteral("not English: ") + text;
+                    faults << u"not English: "_s + text;
                 } else if (chinese && !untranslatedEnglish(text).isEmpty()) {
-                    faults << QStringLiteral("not Chinese: ") + text;
+                    faults << u"not Chinese: "_s + text;
                 } else if (placeholders(text) != placeholders(source)) {
-                    faults << QStringLiteral("arguments differ: ") + source +
-                                  QStringLiteral(" -> ") + text;
+                    faults << u"arguments differ: "_s + source + u" -> "_s + text;
                 }
             }
         }
@@ -90,16 +90,15 @@ private slots:
 
     // The compiled files are where a build's console looks, and they speak.
     void compiledTranslationsLoad() {
-        QVERIFY(!installTranslations(Language::English, {QStringLiteral("/nonexistent")}));
+        QVERIFY(!installTranslations(Language::English, {u"/nonexistent"_s}));
         QCOMPARE(installedLanguage(), std::nullopt);
         const QStringList folders{QStringLiteral(ZENTRIO_QM_DIR)};
         QVERIFY(installTranslations(Language::English, folders));
-        QCOMPARE(QCoreApplication::translate("MainWindow", "电机状态"),
-                 QStringLiteral("Drive status"));
+        QCOMPARE(QCoreApplication::translate("MainWindow", "电机状态"), u"Drive status"_s);
         QVERIFY(installTranslations(Language::Chinese, folders));
         QCOMPARE(installedLanguage(), Language::Chinese);
-        QCOMPARE(QCoreApplication::translate("MainWindow", "电机状态"), QStringLiteral("电机状态"));
-        QCOMPARE(QCoreApplication::translate("Glossary", "drive"), QStringLiteral("电机"));
+        QCOMPARE(QCoreApplication::translate("MainWindow", "电机状态"), u"电机状态"_s);
+        QCOMPARE(QCoreApplication::translate("Glossary", "drive"), u"电机"_s);
     }
 };
 
