@@ -56,8 +56,7 @@ private slots:
         QVERIFY(chain != nullptr && chain->size() == 4);
         QCOMPARE(ecmaster().listAdapters().value(0), chain4);
         const std::unique_ptr<QMainWindow> window = createMainWindow(settingsDir.path());
-        QCOMPARE(window->findChild<QComboBox*>(QStringLiteral("comboBox_item"))->currentText(),
-                 chain4);
+        QCOMPARE(window->findChild<QComboBox*>("comboBox_item")->currentText(), chain4);
     }
 };
 

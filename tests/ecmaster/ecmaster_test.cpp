@@ -324,8 +324,7 @@ private slots:
                     events.append({slave, kind, detail});
                 });
         QVERIFY(connectQuietly(m, sink, bus));
-        const QString ok = QStringLiteral("OK : all slaves resumed OPERATIONAL.");
-        const QString lost = QStringLiteral("ERROR : slave 2 lost.");
+        const QString ok = "OK : all slaves resumed OPERATIONAL.", lost = "ERROR : slave 2 lost.";
         QTest::qWait(200);
         const uint64_t missesBefore = m.busFigures().wkcMisses;
         *bus.shortWkcReplies = 25;  // yet it watches: the shortfall is checked and counted
@@ -355,8 +354,7 @@ private slots:
         // Back in PRE-OP by itself: reconfigured and in OP again, never taken for lost and found.
         sink.clear(), events.clear();
         QVERIFY(bus.chain->fallBack(2, EC_STATE_PRE_OP));
-        QTRY_VERIFY(sink.contains(QStringLiteral("MESSAGE : slave 2 reconfigured.")) &&
-                    sink.contains(ok));
+        QTRY_VERIFY(sink.contains("MESSAGE : slave 2 reconfigured.") && sink.contains(ok));
         QVERIFY(bus.chain->alState(2) == EC_STATE_OPERATIONAL &&
                 sink.lines.filter(QStringLiteral("found")).isEmpty());
         QTRY_VERIFY(events.size() == 1 && std::get<1>(events[0]) == SupervisionKind::Reconfigured);

@@ -91,9 +91,8 @@ private slots:
         QTemporaryDir dir;
         QByteArray image(3000, Qt::Uninitialized);
         std::generate(image.begin(), image.end(), [i = 0]() mutable { return char(i++ * 7 + 3); });
-        const QString path = dir.filePath(QStringLiteral("QJ30_3.1.6.efw")),
-                      empty = dir.filePath(QStringLiteral("empty.bin")),
-                      big = dir.filePath(QStringLiteral("big.bin"));
+        const QString path = dir.filePath("QJ30_3.1.6.efw"), empty = dir.filePath("empty.bin"),
+                      big = dir.filePath("big.bin");
         QVERIFY(writeFile(path, image) && writeFile(empty, {}) &&
                 writeFile(big, QByteArray(int(kFirmwareBufferBytes) + 1, 'x')));
         sim::ChainConfig cfg = sim::ChainConfig::drives(2);
