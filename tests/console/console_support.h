@@ -196,6 +196,7 @@ protected:
         setValue(("doubleSpinBox_" + field).c_str(), v);
         click(("pushButton_" + field).c_str());
     }
+    // Selects the adapter shown as `desc` (default: the fixture's) and connects.
     bool connectBus(const QString& desc = QString()) {
         QComboBox* adapters = combo("comboBox_item");
         adapters->setCurrentIndex(adapters->findText(desc.isEmpty() ? adapter : desc));

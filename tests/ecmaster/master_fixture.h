@@ -93,6 +93,7 @@ struct SimAdapter {
     const char* adapter() const { return name.c_str(); }
 };
 
+// Connects, waits until the bring-up's lines have arrived, then forgets them.
 inline bool connectQuietly(ecmaster& m, SignalSink& sink, const SimAdapter& bus) {
     const bool up = m.connectBus(bus.adapter()) && QTest::qWaitFor([&] {
                         return !sink.lines.filter(QStringLiteral("slaves valid!")).isEmpty();

@@ -46,6 +46,7 @@ private slots:
         sets = new ParameterSets(master.get(), window.get());
         sets->chooseFile = [this](bool, const QString&) { return nextFile; };
         connect(sets, &ParameterSets::logLine, this, [this](const QString& l) { log << l; });
+        // Message boxes are answered as they open, the question with `answer`.
         auto* answerer = new QTimer(this);
         connect(answerer, &QTimer::timeout, this, [this] {
             if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
