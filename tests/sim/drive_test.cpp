@@ -133,6 +133,10 @@ TEST(Joint, FaultsStopTheDriveUntilAResetAndHeatFaultsUntilCooled) {
     EXPECT_EQ(rig.in().statusWord << 16 | rig.in().velocity, 0x0218 << 16) << "at rest";
     EXPECT_EQ(rig.send(0x80), 0x0250);
     EXPECT_EQ(rig.in().errorWord | rig.in().drvErrorWord, 0u);
+    // A buffered SyncManager other than SM2 carries nothing the drive takes for commands.
+    fpwr(*rig.chain, station(1), ec::kRegSm0 + 32, smBytes(0x1600, 18, 0x10064));
+    fpwr(*rig.chain, station(1), 0x1600, le(0x06, 2) + Bytes(16));
+    EXPECT_EQ(rig.chain->drive(1)->state(), Cia402State::SwitchOnDisabled);
 
     rig.send(0);
     rig.cmd.mode = kModeTorqueCalibration;
@@ -154,11 +158,11 @@ TEST(Commands, EachLineActsOnTheChainAndAnswersOneLine) {
     cfg.slaves[0] = sim::SlaveConfig::coupler();
     auto chain = std::make_shared<sim::Chain>(cfg);
     sim::CommandInterpreter cmd(*chain);
-    EXPECT_EQ(cmd.execute("pull 2") + cmd.execute("remove 3"), "pulled 2removed 3");
+    EXPECT_EQ(cmd.execute("remove 2") + cmd.execute("pull 3"), "removed 2pulled 3");
     EXPECT_EQ(chain->reachable(), 1u);
     // Lines and their answers ("line|answer;"; "error:" for any refusal).
     std::string text = R"(
-plug 2|plugged 2;restore 3|restored 3;refuse 3 8 0x0011|refuse 3 8 0x0011;accept 3 8|accept 3 8;
+plug 3|plugged 3;restore 2|restored 2;refuse 3 8 0x0011|refuse 3 8 0x0011;accept 3 8|accept 3 8;
 loss 0.5 2 return|loss 0.5 seed 2 return;loss 0.1 1 return at 3|loss 0.1 seed 1 return at 3;
 corrupt 2|corrupt 2;corrupt 3 return|corrupt 3 return;loss 0 1|loss 0 seed 1;firmware 2 x|error:;
 state 2|state 2 0x01 code 0x0000;safeop-error 2 0x001B|safeop-error 2 0x001b;

@@ -225,6 +225,8 @@ TEST_F(AlTest, PowerOnRegistersAndRefusedTransitions) {
     walk({{kSafeOp, kPreOpE, kAlInvalidInputFmmu}, {kInitE, kInit, 0}});
     fpwr(chain, st, kRegFmmu0 + 32, Bytes(16));
     bringUp(chain, 2, kSafeOp);
+    fpwr(chain, st, 0x1109, Bytes(9, 0xB2));  // SM2's first write since SAFE-OP, from its middle
+    EXPECT_EQ(fprd(chain, st, 0x1100, 18).data, Bytes(9) + Bytes(9, 0xB2));
     // BOOT refused in SAFE-OP and in OP (which drops to SAFE-OP); INIT without acknowledge.
     // clang-format off
     walk({{kBoot, kSafeOpE, kAlInvalidStateChange}, {kSafeOpE, kSafeOp, 0}, {kOp, kOp, 0},
