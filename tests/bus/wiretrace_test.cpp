@@ -241,7 +241,8 @@ TEST(WireTrace, MailboxServices) {
         uint8_t buf[8];
         note("refused", {ecx_SDOread(bus.ctx(), 2, 0x1018, 1, true, &caSize, buf, EC_TIMEOUTRXM),
                          ecx_SDOwrite(bus.ctx(), 2, 0x6101, 9, false, 1, nullptr, EC_TIMEOUTRXM),
-                         ecx_SDOwrite(bus.ctx(), 2, 0x6101, 9, false, -1, buf, EC_TIMEOUTRXM)});
+                         ecx_SDOwrite(bus.ctx(), 2, 0x6101, 9, false, -1, buf, EC_TIMEOUTRXM),
+                         ecx_SDOwrite(bus.ctx(), 2, 0x6101, 9, true, 1, buf, EC_TIMEOUTRXM)});
         bus.slave(2).CoEdetails |= ec::kCoeDetailCompleteAccess;
         note("complete", {ecx_SDOread(bus.ctx(), 2, 0x1018, 1, true, &caSize, buf, EC_TIMEOUTRXM)});
         auto od = std::make_unique<ec_ODlistt>();
