@@ -241,12 +241,10 @@ private slots:
             {T::Unsigned16, hex("010203"), nullptr}};
         // clang-format on
         for (const auto& [type, text, bytes, shown] : taken) {
-            auto got = coeValueBytes(type, text, capacity(type));
+            const auto got = coeValueBytes(type, text, capacity(type));
             QVERIFY2(got.has_value(), text);
             QCOMPARE(asBytes(*got).toHex(), QByteArray(bytes));
-            got->push_back(0xFF);  // behind the value: never read
-            QCOMPARE(coeValueText(type, std::span(*got).first(got->size() - 1)).value_or("?"),
-                     std::string(shown));
+            QCOMPARE(coeValueText(type, *got).value_or("?"), std::string(shown));
         }
         for (const auto& [type, text] : refused)
             QVERIFY2(!coeValueBytes(type, text, capacity(type)).has_value(), text);
