@@ -86,7 +86,7 @@ TEST(FrameEngine, DropsDamagedAndForeignRepliesAndHoldsAbandonedIndicesBack) {
         {"header length short", [](Bytes& f) { setEcLength(f, 24); }, Malformed},
         {"header length long", [](Bytes& f) { setEcLength(f, 32); }, Malformed},
         {"datagram beyond the frame", [](Bytes& f) { ec::putU16(&f[22], 0x87FF); }, Malformed},
-        {"second beyond the header", [](Bytes& f) { ec::putU16(&f[36], 12); }, Malformed},
+        {"second past the end, more", [](Bytes& f) { ec::putU16(&f[36], 0x800C); }, Malformed},
         {"last claims more", [](Bytes& f) { ec::putU16(&f[36], 0x8002); }, Malformed},
         // Frames that end where their header says, with a "more" that would lead past the end.
         {"cut in the last header", [](Bytes& f) { setEcLength(f, 24), f[37] = 0x80, f.resize(40); },
