@@ -243,6 +243,8 @@ TEST_F(MbxTest, BootloaderFilesDictionaryParametersAndSaving) {
     EXPECT_EQ(std::pair(up(kParams, 18), chain->joint(1)->calibrating), std::pair(Bytes{16}, true));
     clock->advance(1);
     EXPECT_EQ(up(kParams, 18), Bytes{1});
+    // Any other value ends it and starts nothing.
+    EXPECT_EQ((std::tuple{down(kParams, 18, {0}), up(kParams, 18)}), std::tuple(0u, Bytes{0}));
     preOp();
     EXPECT_EQ(chain->parameter(1, 9), Bytes{44}) << "a reconnect keeps everything";
     chain->powerCycle(1);
