@@ -109,9 +109,9 @@ private slots:
         // The drives still on the bus report emergencies, decoded into the log, the first too.
         const QString emergency = QStringLiteral(
             "EMCY drive %1 (slave %2): error code 0x2310, error register 0x81, manufacturer bytes "
-            "01 02 03 04 05");
+            "01 02 03 04 a5");
         for (const int slave : {1, 2}) {
-            QVERIFY(chain->sendEmergency(slave, 0x2310, 0x81, {0x01, 0x02, 0x03, 0x04, 0x05}));
+            QVERIFY(chain->sendEmergency(slave, 0x2310, 0x81, {0x01, 0x02, 0x03, 0x04, 0xA5}));
             QTRY_VERIFY(log.contains(emergency.arg(slave - 1).arg(slave)));
         }
 
