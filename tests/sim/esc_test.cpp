@@ -307,12 +307,13 @@ TEST(Dc, DelaysOffsetDriftSteeringAndSync0) {
     EXPECT_EQ(fprd(*chain, station(2), kRegDcActivationStatus, 1).data[0] & 1, 0);
     EXPECT_EQ(fprd(*chain, station(2), kRegDcStartTime, 8).u64(), start + 3 * 2'000'000);
     EXPECT_EQ(sync0(1, sysTime(1) - 1'000'000, 1'000'000), 0x04);
-    // The difference to a written time: bit 31 when the clock lags, at most 2^31 - 1 ns.
+    // The difference to a written time: bit 31 when the clock lags, at most 2^31 - 1 ns; none: 0.
     const auto diffTo = [&](int64_t ahead) {
         fpwr(*chain, station(4), kRegDcSystemTime, le(sysTime(4) + uint64_t(ahead), 8));
         return fprd(*chain, station(4), kRegDcSystemDiff, 4).u32();
     };
-    EXPECT_EQ((std::tuple{diffTo(3'000'000'000), diffTo(-1000)}), std::tuple(0xFFFFFFFFu, 1000u));
+    EXPECT_EQ((std::tuple{diffTo(3'000'000'000), diffTo(-1000), diffTo(0)}),
+              std::tuple(0xFFFFFFFFu, 1000u, 0u));
 }
 
 struct PdTest : ::testing::Test {
