@@ -24,5 +24,7 @@ bad=$(tshark -r "$work/s.pcapng" -Y "_ws.malformed || _ws.expert.severity == err
     2>/dev/null) || bad="tshark could not read the capture"
 echo "capture: $total EtherCAT frames"
 [ "$total" -gt 0 ] && [ -z "$bad" ] || { echo "FAIL: capture empty or malformed: $bad"; status=1; }
+src=$(tshark -r "$work/s.pcapng" -Y ecat -T fields -e eth.src 2>/dev/null | sort -u)  # one, ours
+[ "$src" = "$(in_ns cat /sys/class/net/zt-master/address)" ] || { echo "FAIL: sent as $src"; status=1; }
 [ $status -eq 0 ] || cat "$work/sim.log"
 exit $status
