@@ -21,7 +21,8 @@ TEST(Datagrams, EachCommandAddressesCountsAndIncrements) {
     const Bytes x{0x5A, 0xA5};
     fpwr(chain, station(2), 0x1000, x);
     fpwr(chain, station(3), 0x1000, {1, 2, 3, 4, 5, 6, 7, 8});  // under SM0, SM1 (empty)
-    fpwr(chain, station(3), kRegSm0, smBytes(0x1000, 2, 0x10026) + smBytes(0x1004, 4, 0x10022));
+    fpwr(chain, station(3), kRegSm0,
+         smBytes(0x1000, 2, kSmFlagsMailboxOut) + smBytes(0x1004, 4, kSmFlagsMailboxIn));
     // Command, address, offset, data sent; working counter, address and data back.
     for (auto [cmd, adp, ado, data, wkc, adpBack, back] :
          std::vector<std::tuple<uint8_t, uint16_t, uint16_t, Bytes, int, int, Bytes>>{
