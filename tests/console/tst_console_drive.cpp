@@ -89,8 +89,9 @@ private slots:
         const int points = para->graph(0)->dataCount();
         QTRY_VERIFY(para->graph(0)->dataCount() > points + 2);
         QCOMPARE(para->xAxis->range(), frozen);
+        const auto newest = [para] { return (para->graph(0)->data()->constEnd() - 1)->key; };
         button("pushButton_fit_para")->click();
-        QCOMPARE(para->xAxis->range().upper, (para->graph(0)->data()->constEnd() - 1)->key);
+        QCOMPARE(para->xAxis->range().upper, newest());
         QTemporaryDir dir;
         ModalAnswerer dialogs;
         dialogs.thenFile(dir.filePath(u"para.csv"_s));
@@ -98,7 +99,8 @@ private slots:
         QTRY_VERIFY(dialogs.done());  // the rows as tst_widgets checks them
         QVERIFY(fileBytes(dir.filePath(u"para.csv"_s))
                     .startsWith("Time (s),Torque,Position,Velocity\n"));
-        button("pushButton_pause_para")->setChecked(false);
+        button("pushButton_pause_para")->setChecked(false);  // running, it follows the newest
+        QTRY_COMPARE(para->xAxis->range(), QCPRange(newest() - 10, newest()));  // the last 10 s
         window->setTestLock(true);
         connectButton()->click();
         QTRY_VERIFY(connectButton()->text() == u"Connect"_s && logged(u"Disconnect Success."_s));
