@@ -162,7 +162,7 @@ TEST(Commands, EachLineActsOnTheChainAndAnswersOneLine) {
     EXPECT_EQ(chain->reachable(), 1u);
     // Lines and their answers ("line|answer;"; "error:" for any refusal).
     std::string text = R"(
-plug 3|plugged 3;restore 2|restored 2;refuse 3 8 0x0011|refuse 3 8 0x0011;accept 3 8|accept 3 8;
+plug 3|plugged 3;restore 2|restored 2;refuse 3 15 0xFFFF|refuse 3 15 0xffff;accept 3 15|accept 3 15;
 loss 0.5 2 return|loss 0.5 seed 2 return;loss 0.1 1 return at 3|loss 0.1 seed 1 return at 3;
 corrupt 2|corrupt 2;corrupt 3 return|corrupt 3 return;loss 0 1|loss 0 seed 1;firmware 2 x|error:;
 state 2|state 2 0x01 code 0x0000;safeop-error 2 0x001B|safeop-error 2 0x001b;
@@ -170,7 +170,7 @@ state 2|state 2 0x11 code 0x001b;fault 3 0xFFFFFFFF 0x7FFFFFFF|fault 3 0xFFFFFFF
 loss 1 3|loss 1 seed 3;loss 0 1|loss 0 seed 1;param 2 0|param 2 0 bytes 25 31 value 12581;
 param 2 36|param 2 36 bytes 30 33 4a 51 value 1363817264;firmware 2|firmware 2 none;
 misbehave 2 garbage|misbehave 2 garbage;misbehave 2 none|misbehave 2 none;drop 2 0|drop 2 0;
-duplicate 2|duplicate 2;emergency 2 0x2310 0x01|emergency 2 0x2310;emergency 2 8|emergency 2 0x0008;
+duplicate 2|duplicate 2;emergency 2 0x2310 0xFF|emergency 2 0x2310;emergency 2 65535|emergency 2 0xffff;
 power-cycle 2|power-cycled 2;stall 0|stall 0 ms;stall|error:;stall -5|error:;stall x|error:;
 fault 1 1|error: slave 1 is not a drive;param 1 0|error: slave 1 is not a drive;   |;pull|error:;
 fall-back 2 2|error:;fall-back 2 4|error:;pull 0|error:;pull 4|error:;pull x|error:;plug 2 3|error:;

@@ -66,10 +66,10 @@ TEST(Datagrams, EachCommandAddressesCountsAndIncrements) {
     }
     const Datagram back = single(chain, Command::LRD, 0x300, 0, {0x00, 0x80});
     EXPECT_EQ(std::tuple(back.wkc, back.data), std::tuple(1, Bytes{0xB0, 0xDA}));
-    // From logical bit 3 to a byte's end onto physical bit 0: shifted, not copied byte-wise.
-    fpwr(chain, station(1), kRegFmmu0 + 32, fmmuBytes(0x400, 2, 0x1F10, kFmmuTypeWrite, 3));
+    // From logical bit 3 to its byte's end onto physical bit 0: shifted, not copied byte-wise.
+    fpwr(chain, station(1), kRegFmmu0 + 32, fmmuBytes(0x400, 1, 0x1F10, kFmmuTypeWrite, 3));
     EXPECT_EQ(single(chain, Command::LWR, 0x400, 0, {0xB7, 0x5A}).wkc, 1);
-    EXPECT_EQ(chain.readRegisters(1, 0x1F10, 2), (Bytes{0x56, 0x0B}));
+    EXPECT_EQ(chain.readRegisters(1, 0x1F10, 2), (Bytes{0x16, 0x00}));
 }
 
 TEST(Datagrams, FramesPassWholeMalformedOnesAndRefusedWritesAreNotedTheEepromHasItsSize) {
