@@ -260,16 +260,14 @@ private slots:
         QStringList said;
         state.log = [&said](const QString& line) { said << line; };
         state.connected = false;
-        QVERIFY(!walks.enableSlave(1) && !walks.enableDrive(0) && !walks.resetFault(0) &&
-                !walks.disableAllDrives());  // a dead bus is never marked enabled
+        QVERIFY(!walks.enableDrive(0) && !walks.resetFault(0) && !walks.disableAllDrives());
         state.connected = state.enabled = true;
         QVERIFY(!walks.enableAllDrives() && !walks.disableDrive(1) && state.enabled);
         state.enabled = false;
         QVERIFY(!walks.enableDrive(1) && !walks.resetFault(1) && !state.enabled);
-        QCOMPARE(said,
-                 QStringList({"Not connected, cannot Enable!", "Not connected, cannot Enable!",
-                              "Not connected, cannot reset a fault!",
-                              "Not in enable, cannot Disable!", "Is in enable, cannot enable!"}));
+        QCOMPARE(said, QStringList(
+                           {"Not connected, cannot Enable!", "Not connected, cannot reset a fault!",
+                            "Not in enable, cannot Disable!", "Is in enable, cannot enable!"}));
     }
 
     void enableDisableAndFaultResetAsTheDrivesSeeThem() {

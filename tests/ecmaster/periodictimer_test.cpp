@@ -100,6 +100,8 @@ private slots:
         QCOMPARE(std::pair(ran.load(), osal_usleep(100)), std::pair(2, 0));  // a sleep done: 0
         QCOMPARE(osal_thread_create(nullptr, 0, bump, nullptr), 0);
         QCOMPARE(osal_thread_create(&handle, 0, static_cast<void*>(nullptr), nullptr), 0);
+        handle = pthread_self();  // a join that cannot be: 0, as without a handle
+        QCOMPARE(std::pair(osal_thread_join(&handle), osal_thread_join(nullptr)), std::pair(0, 0));
     }
 };
 

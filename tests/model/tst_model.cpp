@@ -5,7 +5,6 @@
 #include <cstring>
 #include <span>
 #include <tuple>
-#include <vector>
 
 #include "../filebytes.h"
 #include "cia402.h"
