@@ -111,6 +111,7 @@ TEST(Datagrams, FramesPassWholeMalformedOnesAndRefusedWritesAreNotedTheEepromHas
         {kRegSiiConfig, le(0, 2), "write of 2 byte(s) at 0x0500: 1 byte(s) from 0x0501"},
         {kRegAlStatus, le(0, 2), "write of 2 byte(s) at 0x0130: 2 byte(s) from 0x0130"},
         {kRegDcActivation - 1, le(0, 2), nullptr},
+        {kRegDcFilterDepth, le(0, 3), "write of 3 byte(s) at 0x0934: 1 byte(s) from 0x0936"},
         {kRegDcActivation, le(0, 2), "write of 2 byte(s) at 0x0981: 1 byte(s) from 0x0982"},
         {0x0FFE, Bytes(4), "write of 2 byte(s) at 0x0FFE: 2 byte(s) from 0x0FFE"},  // then RAM
         {0x0310, Bytes(5), "write of 5 byte(s) at 0x0310: 1 byte(s) from 0x0314"},  // lost links
