@@ -14,7 +14,7 @@ namespace {
 struct Probe {
     std::atomic<int> calls{0}, inside{0}, maxInside{0};  // callbacks running now, most at once
     std::atomic<uint32_t> seenId{0}, killResult{99};
-    std::atomic<bool> argumentsOk{true}, killFromInside{false}, slow{false};
+    std::atomic<bool> argumentsOk{true}, killFromInside{false}, slow{false}, policyOk{false};
     std::array<std::atomic<int64_t>, 8> deadlines{};  // of the first calls
     uintptr_t user() { return reinterpret_cast<uintptr_t>(this); }
 };
@@ -24,7 +24,7 @@ void onTick(uint32_t id, uint32_t msg, uintptr_t user, uintptr_t dw1, uintptr_t 
     const int now = ++p->inside;
     for (int prev = p->maxInside; now > prev && !p->maxInside.compare_exchange_weak(prev, now);) {
     }
-    p->seenId = id;
+    p->seenId = id, p->policyOk = timerThreadIsRealtime() == (sched_getscheduler(0) == SCHED_FIFO);
     p->argumentsOk = p->argumentsOk && msg == 0 && dw1 == 0 && dw2 == 0;
     if (p->slow)
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
@@ -58,7 +58,7 @@ private slots:
         QCOMPARE(timeKillEvent(id), TIMERR_NOERROR);
         const int after = p.calls;
         QCOMPARE((std::tuple{p.inside.load(), p.maxInside.load(), p.seenId.load(),
-                             p.argumentsOk.load(), timerCurrentDeadlineNs()}),
+                             p.argumentsOk && p.policyOk, timerCurrentDeadlineNs()}),
                  std::tuple(0, 1, id, true, int64_t{0}));  // not inside a callback here
         constexpr int64_t kPeriodNs = 2'000'000;
         for (size_t i = 1; i < p.deadlines.size(); ++i) {
