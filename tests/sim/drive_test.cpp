@@ -170,7 +170,7 @@ state 2|state 2 0x11 code 0x001b;fault 3 0xFFFFFFFF 0x7FFFFFFF|fault 3 0xFFFFFFF
 loss 1 3|loss 1 seed 3;loss 0 1|loss 0 seed 1;param 2 0|param 2 0 bytes 25 31 value 12581;
 param 2 36|param 2 36 bytes 30 33 4a 51 value 1363817264;firmware 2|firmware 2 none;
 misbehave 2 garbage|misbehave 2 garbage;misbehave 2 none|misbehave 2 none;drop 2 0|drop 2 0;
-duplicate 2|duplicate 2;emergency 2 0x2310 0xFF|emergency 2 0x2310;emergency 2 65535|emergency 2 0xffff;
+duplicate 2|duplicate 2;emergency 2 1 255|emergency 2 0x0001;emergency 2 65535|emergency 2 0xffff;
 power-cycle 2|power-cycled 2;stall 0|stall 0 ms;stall|error:;stall -5|error:;stall x|error:;
 fault 1 1|error: slave 1 is not a drive;param 1 0|error: slave 1 is not a drive;   |;pull|error:;
 fall-back 2 2|error:;fall-back 2 4|error:;pull 0|error:;pull 4|error:;pull x|error:;plug 2 3|error:;
