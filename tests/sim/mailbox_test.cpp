@@ -155,12 +155,12 @@ TEST_F(MbxTest, HandshakeCountersRepeatEmergenciesTransferRefusalsAndAborts) {
     EXPECT_TRUE(write(kMbxTypeCoE, sdoRequest(0x80, 0x2020, 0, 0x05040000)) == 1 && !read());
     EXPECT_EQ(exchange(kMbxTypeCoE, sdoRequest(0x60, 0, 0))->u32(6), kAbortCommand);
     make();
-    // Object lists by type: none kept for a replacement (4) or a startup parameter (5); no 6.
+    // Object lists by type (0: their sizes): the drive has none of types 4 and 5; no type 6.
     const auto list = [&](uint8_t t) {
-        return exchange(kMbxTypeCoE, {0, 0x80, 1, 0, 0, 0, t, 0})->data;  // sizes: type 0
+        return exchange(kMbxTypeCoE, {0, kCoeSdoInfo << 4, kSdoInfoListRq, 0, 0, 0, t, 0})->data;
     };
     EXPECT_EQ(std::tuple(list(0).size(), list(0)[14] + list(0)[16], list(5).size(), list(6)[2]),
-              std::tuple(18u, 0, 8u, 7));
+              std::tuple(18u, 0, 8u, int{kSdoInfoError}));
     auto expedited = [](uint16_t index, uint8_t sub, size_t n) {
         return sdoRequest(uint8_t(0x23 | (4 - n) << 2), index, sub, 0x01020304);
     };
