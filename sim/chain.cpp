@@ -157,6 +157,7 @@ bool Chain::processFrame(std::vector<uint8_t>& frame) {
         arrive[i] = t;
     }
     const int64_t turn = t;
+    std::vector<bool> named(datagrams.size(), false);
     for (size_t i = 0; i < passes; ++i) {
         Esc::Passage p;
         p.port0HostNs = arrive[i];
@@ -164,13 +165,17 @@ bool Chain::processFrame(std::vector<uint8_t>& frame) {
         p.lastInLine = i + 1 == line.size();
         Esc& esc = *line[i]->esc;
         esc.beginFrame(p);
-        for (const auto& d : datagrams) {
-            uint8_t* header = &frame[d.header];
-            esc.processDatagram(header, header + ec::kDatagramHeaderSize, d.len,
-                                header + ec::kDatagramHeaderSize + d.len);
+        for (size_t k = 0; k < datagrams.size(); ++k) {
+            uint8_t* header = &frame[datagrams[k].header];
+            const uint16_t len = datagrams[k].len;
+            if (esc.processDatagram(header, header + ec::kDatagramHeaderSize, len,
+                                    header + ec::kDatagramHeaderSize + len))
+                named[k] = true;
         }
         esc.endFrame();
     }
+    if (passes == line.size())
+        datagramsToNobody_ += static_cast<uint64_t>(std::ranges::count(named, false));
     frame[6] |= ec::kMacReturnBit;
     return delivered();
 }
@@ -257,6 +262,12 @@ void Chain::acceptState(int position, uint8_t state) {
         slaves_[position - 1].esc->acceptState(state);
 }
 
+void Chain::ignoreAccesses(int position, uint16_t address, Esc::AccessKind kind, int count) {
+    std::lock_guard lock(mutex_);
+    if (validPosition(position))
+        slaves_[position - 1].esc->ignoreAccesses(address, kind, count);
+}
+
 uint8_t Chain::alState(int position) const {
     std::lock_guard lock(mutex_);
     if (!validPosition(position))
@@ -285,6 +296,11 @@ uint64_t Chain::framesSeen() const {
 uint64_t Chain::framesLost() const {
     std::lock_guard lock(mutex_);
     return framesLost_;
+}
+
+uint64_t Chain::datagramsToNobody() const {
+    std::lock_guard lock(mutex_);
+    return datagramsToNobody_;
 }
 
 std::vector<std::string> Chain::takeRefusals() {

@@ -68,6 +68,9 @@ public:
     // Requests for `state` are refused with this code until acceptState.
     void refuseState(int position, uint8_t state, uint16_t alStatusCode);
     void acceptState(int position, uint8_t state);
+    // The slave's next `count` reads (or writes) touching register byte `address` go unanswered
+    // (Esc::ignoreAccesses); 0 answers them again.
+    void ignoreAccesses(int position, uint16_t address, Esc::AccessKind kind, int count);
 
     // Switches the slave off and on again: INIT, station address 0, unsaved drive settings lost.
     void powerCycle(int position);
@@ -102,6 +105,10 @@ public:
     std::vector<uint8_t> readRegisters(int position, uint16_t address, size_t len) const;
     uint64_t framesSeen() const;
     uint64_t framesLost() const;
+    // Datagrams of frames that passed the whole line naming no slave on it: a position, station
+    // address or alias nobody holds. A master that addresses the slaves it found sends none
+    // while they stay on the line.
+    uint64_t datagramsToNobody() const;
     // What the slaves refused as real controllers would (Esc::refusals), "slave N: ...", and the
     // EtherCAT frames the line could not parse, since the last take. A sound master causes none.
     std::vector<std::string> takeRefusals();
@@ -140,6 +147,7 @@ private:
     std::mt19937_64 rng_;                    // guarded by mutex_
     uint64_t framesSeen_ = 0;                // guarded by mutex_
     uint64_t framesLost_ = 0;                // guarded by mutex_
+    uint64_t datagramsToNobody_ = 0;         // guarded by mutex_
     std::vector<std::string> lineRefusals_;  // guarded by mutex_
 };
 

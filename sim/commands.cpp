@@ -62,7 +62,8 @@ std::string CommandInterpreter::execute(const std::string& line) {
     if (cmd == "stats") {
         return "frames " + std::to_string(chain_.framesSeen()) + " lost " +
                std::to_string(chain_.framesLost()) + " reachable " +
-               std::to_string(chain_.reachable()) + "/" + std::to_string(chain_.size());
+               std::to_string(chain_.reachable()) + "/" + std::to_string(chain_.size()) +
+               " to-nobody " + std::to_string(chain_.datagramsToNobody());
     }
     if (cmd == "loss") {
         // loss FRACTION SEED [return] [at K]
@@ -167,6 +168,20 @@ std::string CommandInterpreter::execute(const std::string& line) {
             return usage("K STATE");
         chain_.acceptState(*k, static_cast<uint8_t>(*state));
         return "accept " + std::to_string(*k) + " " + std::to_string(*state);
+    }
+    if (cmd == "ignore") {
+        const auto k = position(1);
+        const bool full = w.size() == 5;
+        const auto address = full ? parseUnsigned(w[2]).value_or(~0ull) : ~0ull;
+        const auto count = full ? parseUnsigned(w[4]).value_or(~0ull) : ~0ull;
+        const std::string kind = full ? w[3] : "";
+        if (!k || address > 0xFFFF || count > 0x7FFFFFFF || (kind != "read" && kind != "write"))
+            return usage("K ADDRESS read|write N");
+        chain_.ignoreAccesses(*k, static_cast<uint16_t>(address),
+                              kind == "read" ? Esc::AccessKind::Read : Esc::AccessKind::Write,
+                              static_cast<int>(count));
+        return "ignore " + std::to_string(*k) + " " + hex4(static_cast<unsigned>(address)) + " " +
+               kind + " " + std::to_string(count);
     }
     if (cmd == "fault") {
         const auto k = position(1);

@@ -5,6 +5,8 @@
 //   fall-back K STATE          slave K drops from SAFE-OP or OP to STATE (1 INIT, 2 PRE-OP)
 //   refuse K STATE CODE        slave K refuses requests for STATE with CODE
 //   accept K STATE             slave K accepts STATE again
+//   ignore K ADDRESS read|write N  slave K leaves its next N reads (writes) touching register
+//                              byte ADDRESS unanswered; N 0 answers them again
 //   loss FRACTION SEED [return] [at K]  lose this fraction of frames, seeded, on the cable into
 //                              slave K (default 1); on the way back: after the slaves acted on
 //                              them. The slaves count them in their error counters.
@@ -23,7 +25,7 @@
 //                              wrong-foe-ack, garbage, silent, info-fragment-count,
 //                              info-short-reply, info-long-names, info-other-object
 //   drop K N | duplicate K     lose drive K's next N mailbox replies / send the next one twice
-//   stats                      frames seen and lost
+//   stats                      frames seen and lost, slaves reachable, datagrams to nobody
 //   quit
 // Numbers may be decimal or 0x-prefixed hexadecimal.
 #pragma once

@@ -621,7 +621,14 @@ void Esc::beginFrame(const Passage& passage) {
     passage_ = passage;
 }
 
-void Esc::processDatagram(uint8_t* header, uint8_t* data, uint16_t len, uint8_t* wkc) {
+void Esc::ignoreAccesses(uint16_t address, AccessKind kind, int count) {
+    auto& [reads, writes] = ignored_[address];
+    (kind == AccessKind::Read ? reads : writes) = std::max(count, 0);
+    if (reads + writes == 0)
+        ignored_.erase(address);
+}
+
+bool Esc::processDatagram(uint8_t* header, uint8_t* data, uint16_t len, uint8_t* wkc) {
     using ec::Command;
     const auto cmd = static_cast<Command>(header[0]);
     const uint16_t adp = rd16(header + 2);
@@ -657,30 +664,53 @@ void Esc::processDatagram(uint8_t* header, uint8_t* data, uint16_t len, uint8_t*
         return true;
     };
 
+    // An access this slave is set to ignore uses one up and goes unanswered.
+    const auto dropped = [&](int kind) {
+        const int end = ado + len;
+        for (auto it = ignored_.lower_bound(ado); it != ignored_.end() && it->first < end; ++it) {
+            auto& [reads, writes] = it->second;
+            int* left = kind != 1 && reads > 0    ? &reads
+                        : kind != 0 && writes > 0 ? &writes
+                                                  : nullptr;
+            if (!left)
+                continue;
+            if (--*left == 0 && reads + writes == 0)
+                ignored_.erase(it);
+            return true;
+        }
+        return false;
+    };
+
     switch (cmd) {
         case Command::APRD:
         case Command::APWR:
-        case Command::APRW:
+        case Command::APRW: {
             incrementAdp();
-            if (adp == 0)
-                inc = access(header[0] - static_cast<uint8_t>(Command::APRD));
+            const int kind = header[0] - static_cast<uint8_t>(Command::APRD);
+            if (adp == 0 && !dropped(kind))
+                inc = access(kind);
             break;
+        }
         case Command::FPRD:
         case Command::FPWR:
-        case Command::FPRW:
-            if (fixedMatch)
-                inc = access(header[0] - static_cast<uint8_t>(Command::FPRD));
+        case Command::FPRW: {
+            const int kind = header[0] - static_cast<uint8_t>(Command::FPRD);
+            if (fixedMatch && !dropped(kind))
+                inc = access(kind);
             break;
+        }
         case Command::BRD:
             incrementAdp();
-            inc = broadcastRead() ? 1 : 0;
+            inc = !dropped(0) && broadcastRead() ? 1 : 0;
             break;
         case Command::BWR:
             incrementAdp();
-            inc = physWrite(ado, data, len) ? 1 : 0;
+            inc = !dropped(1) && physWrite(ado, data, len) ? 1 : 0;
             break;
         case Command::BRW: {
             incrementAdp();
+            if (dropped(2))
+                break;
             std::memcpy(incoming, data, len);
             const bool r = broadcastRead();
             const bool w = physWrite(ado, incoming, len);
@@ -692,19 +722,39 @@ void Esc::processDatagram(uint8_t* header, uint8_t* data, uint16_t len, uint8_t*
         case Command::LRW:
             inc = logicalAccess(header[0], rd32(header + 2), data, len);
             break;
-        case Command::ARMW:
+        case Command::ARMW: {
             incrementAdp();
-            inc = access(adp == 0 ? 0 : 1);
+            const int kind = adp == 0 ? 0 : 1;
+            if (!dropped(kind))
+                inc = access(kind);
             break;
-        case Command::FRMW:
-            inc = access(fixedMatch ? 0 : 1);
+        }
+        case Command::FRMW: {
+            const int kind = fixedMatch ? 0 : 1;
+            if (!dropped(kind))
+                inc = access(kind);
             break;
+        }
         default:
             break;
     }
     if (inc)
         wr16(wkc, static_cast<uint16_t>(rd16(wkc) + inc));
     afterWrite();
+    switch (cmd) {
+        case Command::APRD:
+        case Command::APWR:
+        case Command::APRW:
+        case Command::ARMW:
+            return adp == 0;
+        case Command::FPRD:
+        case Command::FPWR:
+        case Command::FPRW:
+        case Command::FRMW:
+            return fixedMatch;
+        default:
+            return true;
+    }
 }
 
 void Esc::afterWrite() {

@@ -11,6 +11,7 @@
 #include <map>
 #include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "sim/config.h"
@@ -43,7 +44,9 @@ public:
     };
     void beginFrame(const Passage& passage);
     // One datagram of the frame as it passes: header (10 bytes), data (len bytes), WKC (2 bytes).
-    void processDatagram(uint8_t* header, uint8_t* data, uint16_t len, uint8_t* wkc);
+    // True when it names this slave: by position, station address or alias; broadcast and
+    // logical datagrams name every slave.
+    bool processDatagram(uint8_t* header, uint8_t* data, uint16_t len, uint8_t* wkc);
     // After the frame has passed: the firmware reacts (mailbox, outputs, repeat requests).
     void endFrame();
     // Timers: delayed AL transitions and the SM watchdog. Called before every frame.
@@ -78,6 +81,12 @@ public:
     bool fallBack(uint8_t state);
     void refuseState(uint8_t state, uint16_t alStatusCode) { refused_[state] = alStatusCode; }
     void acceptState(uint8_t state) { refused_.erase(state); }
+    // The next `count` reads (or writes) of this slave that touch register byte `address` go
+    // unanswered, as when the controller drops the access: memory untouched, no data, no working
+    // counter. A read-write access counts as either. Position and broadcast addresses still pass
+    // on.
+    enum class AccessKind : uint8_t { Read, Write };
+    void ignoreAccesses(uint16_t address, AccessKind kind, int count);
 
     // --- inspection ------------------------------------------------------------------------
     // Register/RAM bytes as the PDI sees them (no side effects, dynamic registers refreshed).
@@ -185,6 +194,8 @@ private:
     std::vector<uint16_t> sii_;
     std::array<SmRuntime, kSmCount> sm_{};
     std::map<uint8_t, uint16_t> refused_;
+    // Accesses left to ignore by register byte: reads, writes.
+    std::map<uint16_t, std::pair<int, int>> ignored_;
 
     uint8_t state_ = 1;
     bool error_ = false;

@@ -179,6 +179,9 @@ refuse 1 16 1|error:;loss 2 1|error:;loss 0.5|error:;loss 0.5 1 at 4|error:;loss
 corrupt 4|error:;corrupt 2 back|error:;fault 2|error:;fault 2 0x100000000|error:;
 fault 2 1 0x100000000|error:;param 2 37|error: usage: param K ID;emergency 2 0x10000|error:;
 emergency 2 1 0x100|error:;misbehave 2 rude|error:;safeop-error 2 0xFFFF|safeop-error 2 0xffff;
+ignore 2 0xFFFF write 2147483647|ignore 2 0xffff write 2147483647;ignore 3 7 read|error:;
+ignore 2 7 read 0|ignore 2 0x0007 read 0;ignore 2 7 peek 1|error:;ignore 4 7 read 1|error:;
+ignore 2 0x10000 read 1|error:;ignore 2 7 read 2147483648|error:;ignore 2 x read 1|error:;
 joint 1|error: slave 1 is not a drive;drop 2|error:;frobnicate|error:;quit|bye;)";
     std::erase(text, '\n');
     std::istringstream script(text);

@@ -52,8 +52,26 @@ TEST(Datagrams, EachCommandAddressesCountsAndIncrements) {
         EXPECT_EQ(std::tuple(int(r.wkc), int(r.adp), r.data), std::tuple(wkc, adpBack, back))
             << int(cmd) << " " << adp;
     }
+    // Slave 2 ignores one read or write touching the mask's second byte, whatever the command:
+    // unanswered and unchanged, position addresses still counted on. A read-write is either.
+    constexpr auto R = sim::Esc::AccessKind::Read, W = sim::Esc::AccessKind::Write;
+    // clang-format off
+    for (auto [kind, cmd, adp, wkc, adpBack] :
+         std::vector<std::tuple<sim::Esc::AccessKind, uint8_t, uint16_t, int, int>>{
+             {R, 1, 0xFFFF, 0, 2}, {W, 1, 0xFFFF, 1, 2}, {R, 2, 0xFFFF, 1, 2}, {W, 2, 0xFFFF, 0, 2},
+             {W, 3, 0xFFFF, 0, 2}, {R, 6, station(2), 0, station(2)}, {R, 7, 0, 2, 3}, {W, 8, 0, 2, 3},
+             {R, 9, 0, 6, 3}, {R, 13, 0xFFFF, 2, 2}, {W, 13, 0xFFFF, 3, 2},
+             {W, 14, station(1), 2, station(1)}, {W, 5, station(2), 0, station(2)}}) {
+        // clang-format on
+        chain.ignoreAccesses(2, kRegEcatEventMask + 1, R, kind == R);
+        chain.ignoreAccesses(2, kRegEcatEventMask + 1, W, kind == W);
+        const Datagram r = single(chain, Command(cmd), adp, kRegEcatEventMask, le(0x0101, 2));
+        EXPECT_EQ(std::tuple(int(r.wkc), int(r.adp)), std::tuple(wkc, adpBack)) << int(cmd);
+    }
+    EXPECT_EQ(fpwr(chain, station(2), kRegEcatEventMask, le(0x0C0D, 2)).wkc, 1);  // used up
+    EXPECT_EQ(chain.datagramsToNobody(), 2u);  // position 4 and station 0x2000 above
     EXPECT_EQ(single(chain, Command::BRD, 0, kRegAlStatus, Bytes(2)).u16(), kInit);
-    EXPECT_EQ(fprd(chain, station(2), kRegEcatEventMask, 2).u16(), 0x0101);
+    EXPECT_EQ(fprd(chain, station(2), kRegEcatEventMask, 2).u16(), 0x0C0D);
 
     // Bit FMMUs: logical bit 3 of byte 0 to bit 6 of byte 1 onto physical bits 1..12, and back.
     fpwr(chain, station(1), kRegFmmu0,
