@@ -20,7 +20,9 @@ TEST(Bus, ChainsOfOtherShapesSizesAndARefusedTransition) {
                     sim::SlaveConfig::drive(2)};
     mixed.slaves[1].siiReads8Bytes = false, mixed.slaves[1].name = "QJ30-B";
     SimBus bus(mixed);
-    ASSERT_EQ(bus.scan(), 3);
+    bus.chain->ignoreAccesses(3, ec::kRegPortDescriptor, sim::Esc::AccessKind::Read, 1);
+    ASSERT_EQ((std::tuple{bus.scan(), bus.slave(2).ptype, bus.slave(3).ptype}),
+              std::tuple(3, 15, 0));
     bus.chain->refuseState(2, EC_STATE_SAFE_OP, ec::kAlInvalidOutputConfig);
     // The first drive is the reference clock; a bus of a coupler alone has none.
     mixed.slaves.resize(1);
@@ -124,6 +126,11 @@ TEST(Bus, ClocksStatesARescanAndAnotherProduct) {
     EXPECT_EQ(std::pair(ecx_recover_slave(bus.ctx(), 2, 500), bus.reg(2, 0x0010, 2)),
               std::pair(0, Bytes{0x03, 0x10}));
     bus.chain->pullDrive(2), bus.chain->plugDrive(2);
+    // Its address write unanswered, the slave is not taken over: the record stays as it was.
+    bus.chain->ignoreAccesses(2, ec::kRegStationAddress, sim::Esc::AccessKind::Write, 1);
+    bus.slave(2).eep_pdi = 0;
+    EXPECT_EQ(std::tuple(ecx_recover_slave(bus.ctx(), 2, 500), bus.slave(2).eep_pdi),
+              std::tuple(0, 0));
     bus.slave(2).eep_id = 0x12345678;  // the master expected another product there
     EXPECT_EQ((std::tuple{ecx_recover_slave(bus.ctx(), 2, 500), bus.reg(2, 0x0010, 2),
                           bus.slave(2).configadr}),

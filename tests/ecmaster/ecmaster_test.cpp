@@ -361,7 +361,7 @@ private slots:
         QTRY_VERIFY(events.size() == 1 && std::get<1>(events[0]) == SupervisionKind::Reconfigured);
 
         sink.clear(), events.clear();
-        bus.chain->pullDrive(2);
+        bus.pull(2);
         QTRY_VERIFY(sink.count(lost) == 1 && sink.lost == 1);
         QVERIFY(!m.isEnabled() && !m.isSupervising());
         const QString why = sink.lines.value(sink.lines.indexOf(lost) + 1);
@@ -449,7 +449,7 @@ private slots:
             QVERIFY(cia402StateFromStatusWord(uint16_t(f[-1].values[1])) != state);
         }
 
-        bus.chain->pullDrive(3);
+        bus.pull(3);
         QTRY_COMPARE(sink.lost, 1);
         take(20);
         QCOMPARE(kinds(2, false), (Events{{EventKind::SupervisionLost, "lost: no answer"}}));

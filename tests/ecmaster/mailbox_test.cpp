@@ -55,7 +55,7 @@ private slots:
         QTest::qWait(20);
         QCOMPARE(sink.lines, QStringList{});
 
-        bus.chain->pullDrive(2);  // transfers that get no answer
+        bus.pull(2);  // transfers that get no answer
         QCOMPARE(m.readParameter(1, 0, &v), kParamFailed);
         QCOMPARE(m.writeParameter(1, 8, &v), kParamFailed);
         bus.chain->plugDrive(2);

@@ -89,7 +89,10 @@ struct SimAdapter {
         for (const auto& what : chain->takeRefusals())
             refused += what + "; ";
         QVERIFY2(refused.empty(), refused.c_str());
+        QVERIFY(offLine || chain->datagramsToNobody() == 0);  // nor address a slave not there
     }
+    void pull(int position) { offLine = true, chain->pullDrive(position); }
+    bool offLine = false;  // a slave was pulled: datagrams for it name nobody
     const char* adapter() const { return name.c_str(); }
 };
 
