@@ -126,9 +126,8 @@ TEST(Bus, ClocksStatesARescanAndAnotherProduct) {
     EXPECT_EQ(std::pair(ecx_recover_slave(bus.ctx(), 2, 500), bus.reg(2, 0x0010, 2)),
               std::pair(0, Bytes{0x03, 0x10}));
     bus.chain->pullDrive(2), bus.chain->plugDrive(2);
-    // Its address write unanswered, the slave is not taken over: the record stays as it was.
     bus.chain->ignoreAccesses(2, ec::kRegStationAddress, sim::Esc::AccessKind::Write, 1);
-    bus.slave(2).eep_pdi = 0;
+    bus.slave(2).eep_pdi = 0;  // its address write unanswered, the record stays as it was
     EXPECT_EQ(std::tuple(ecx_recover_slave(bus.ctx(), 2, 500), bus.slave(2).eep_pdi),
               std::tuple(0, 0));
     bus.slave(2).eep_id = 0x12345678;  // the master expected another product there
