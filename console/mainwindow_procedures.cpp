@@ -239,7 +239,6 @@ void MainWindow::identificationPoll(QTimer* timer) {
     }
     timer->stop();
     timer->deleteLater();
-    showElapsedSeconds(0);
     if (finishIdentificationFile(finished && !writeFailed)) {
         emit writeLog(tr(">>> 辨识成功"));
         setLiveText(ui->label_calibratetime, QT_TR_NOOP("辨识成功"));
