@@ -1,5 +1,6 @@
 // The CiA 402 drive as a master sees it in the process image, and the simulator's command lines.
 #include <cmath>
+#include <fstream>
 #include <functional>
 #include <sstream>
 
@@ -160,39 +161,19 @@ TEST(Commands, EachLineActsOnTheChainAndAnswersOneLine) {
     sim::CommandInterpreter cmd(*chain);
     EXPECT_EQ(cmd.execute("remove 2") + cmd.execute("pull 3"), "removed 2pulled 3");
     EXPECT_EQ(chain->reachable(), 1u);
-    // Lines and their answers ("line|answer;"; "error:" for any refusal).
-    std::string text = R"(
-plug 3|plugged 3;restore 2|restored 2;refuse 3 15 0xFFFF|refuse 3 15 0xffff;accept 3 15|accept 3 15;
-loss 0.5 2 return|loss 0.5 seed 2 return;loss 0.1 1 return at 3|loss 0.1 seed 1 return at 3;
-corrupt 2|corrupt 2;corrupt 3 return|corrupt 3 return;loss 0 1|loss 0 seed 1;firmware 2 x|error:;
-state 2|state 2 0x01 code 0x0000;safeop-error 2 0x001B|safeop-error 2 0x001b;
-state 2|state 2 0x11 code 0x001b;fault 3 0xFFFFFFFF 0x7FFFFFFF|fault 3 0xFFFFFFFF 0x7FFFFFFF;
-loss 1 3|loss 1 seed 3;loss 0 1|loss 0 seed 1;param 2 0|param 2 0 bytes 25 31 value 12581;
-param 2 36|param 2 36 bytes 30 33 4a 51 value 1363817264;firmware 2|firmware 2 none;
-misbehave 2 garbage|misbehave 2 garbage;misbehave 2 none|misbehave 2 none;drop 2 0|drop 2 0;
-duplicate 2|duplicate 2;emergency 2 1 255|emergency 2 0x0001;emergency 2 65535|emergency 2 0xffff;
-power-cycle 2|power-cycled 2;stall 0|stall 0 ms;stall|error:;stall -5|error:;stall x|error:;
-fault 1 1|error: slave 1 is not a drive;param 1 0|error: slave 1 is not a drive;   |;pull|error:;
-fall-back 2 2|error:;fall-back 2 4|error:;pull 0|error:;pull 4|error:;pull x|error:;plug 2 3|error:;
-safeop-error 1|error:;joint 2 2|error:;safeop-error 1 0x10000|error:;refuse 1 8|error:;
-refuse 1 16 1|error:;loss 2 1|error:;loss 0.5|error:;loss 0.5 1 at 4|error:;loss 0.5 1 at|error:;
-corrupt 4|error:;corrupt 2 back|error:;fault 2|error:;fault 2 0x100000000|error:;
-fault 2 1 0x100000000|error:;param 2 37|error: usage: param K ID;emergency 2 0x10000|error:;
-emergency 2 1 0x100|error:;misbehave 2 rude|error:;safeop-error 2 0xFFFF|safeop-error 2 0xffff;
-ignore 2 0xFFFF write 2147483647|ignore 2 0xffff write 2147483647;ignore 3 7 read|error:;
-ignore 2 7 read 0|ignore 2 0x0007 read 0;ignore 2 7 peek 1|error:;ignore 4 7 read 1|error:;
-ignore 2 0x10000 read 1|error:;ignore 2 7 read 2147483648|error:;ignore 2 x read 1|error:;
-joint 1|error: slave 1 is not a drive;drop 2|error:;frobnicate|error:;quit|bye;)";
-    std::erase(text, '\n');
-    std::istringstream script(text);
-    for (std::string line, reply;
-         std::getline(script, line, '|') && std::getline(script, reply, ';');)
+    std::ifstream script(ZENTRIO_TEST_DATA_DIR "/commands.script");
+    int lines = 0;
+    for (std::string row; std::getline(script, row) && ++lines;) {
+        if (row.starts_with('#'))
+            continue;
+        const std::string line = row.substr(0, row.find('|')), reply = row.substr(line.size() + 1);
         EXPECT_EQ(cmd.execute(line).substr(0, reply == "error:" ? 6 : std::string::npos), reply)
             << line;
+    }
     const auto r = chain->drive(3)->readings();
-    EXPECT_EQ(std::tuple(chain->reachable(), cmd.quitRequested(), chain->drive(3)->state(),
+    EXPECT_EQ(std::tuple(lines, chain->reachable(), cmd.quitRequested(), chain->drive(3)->state(),
                          r.errorWord, r.drvErrorWord),
-              std::tuple(3u, true, sim::Cia402State::FaultReactionActive, ~0u, 0x7FFFFFFFu));
+              std::tuple(75, 3u, true, sim::Cia402State::FaultReactionActive, ~0u, 0x7FFFFFFFu));
 }
 
 }  // namespace
