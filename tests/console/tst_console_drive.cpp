@@ -379,6 +379,12 @@ private slots:
                 child<QLabel>("label_busBanner")->text().contains(u"Slave 3 lost"_s));
 
         chain->plugDrive(3);
+        if (procedure == u"button_multitest"_s) {  // the test is over: STOP is for one drive again
+            QVERIFY(clickAndWait("pushButton_connect", "Disconnect"));
+            click("pushButton_QuickStop");
+            QVERIFY(waitLogged(u"STOP: quick stop sent to drive(s) 0."_s));
+            QVERIFY(clickAndWait("pushButton_connect", "Connect"));
+        }
         const uint64_t frames = chain->framesSeen();
         window.reset();
         QCOMPARE(chain->framesSeen(), frames);  // closing brought nothing up
