@@ -113,6 +113,7 @@ private slots:
         scope::Recording one({{.drive = 1, .signal = scope::Signal::StatusWord, .label = "one"}},
                              0.002);
         one.append(0, 0, std::array{float(0x0250)}.data());
+        one.setTriggerIndex(0);  // its zero line drawn at the trigger
         QVERIFY(one.save(path.toStdString()) && scope.tool()->open(path, &error));
         compareSnapshot(u"scope_single"_s, &scope);
 
