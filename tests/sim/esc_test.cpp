@@ -103,9 +103,10 @@ TEST(Datagrams, FramesPassWholeMalformedOnesAndRefusedWritesAreNotedTheEepromHas
 
     const Bytes good = Frame().add(Command::BWR, 0, kRegStationAddress, {0x44, 0x44}).bytes();
     std::vector<Bytes> bad{{}, Bytes(good.begin(), good.begin() + 15)};
-    // Not 0x88A4, EtherCAT type 4, length beyond the buffer, datagram beyond it, "more" missing.
+    // Not 0x88A4, EtherCAT type 4, length beyond the buffer or a header alone, datagram beyond it,
+    // "more" missing.
     for (auto [at, v] : std::vector<std::pair<size_t, uint16_t>>{
-             {12, 0x0088}, {14, 0x400E}, {14, 0x17FF}, {22, 200}, {22, 0x8002}})
+             {12, 0x0088}, {14, 0x400E}, {14, 0x17FF}, {14, 0x100A}, {22, 200}, {22, 0x8002}})
         bad.push_back(good), sim::wr16(&bad.back()[at], v);
     for (size_t cut = 0; cut < good.size(); cut += 5)
         bad.emplace_back(good.begin(), good.begin() + long(cut));
@@ -115,7 +116,14 @@ TEST(Datagrams, FramesPassWholeMalformedOnesAndRefusedWritesAreNotedTheEepromHas
     }
     EXPECT_EQ(chain.readRegisters(1, kRegStationAddress, 2), Bytes(2)) << "none of them acted";
     // Foreign traffic passes unnoted; EtherCAT frames whose lengths do not add up are noted.
-    EXPECT_EQ(chain.takeRefusals().size(), 5u);
+    const auto frameOf = [](int size, const char* why) {
+        return "frame of " + std::to_string(size) + " bytes: " + why + " past the " +
+               (*why == 'E' ? "frame" : "EtherCAT length");
+    };
+    EXPECT_EQ(chain.takeRefusals(),
+              (std::vector{frameOf(30, "EtherCAT length"), frameOf(30, "datagram"),
+                           frameOf(30, "datagram"), frameOf(30, "datagram header"),
+                           frameOf(20, "EtherCAT length"), frameOf(25, "EtherCAT length")}));
 
     // Refused writes are noted and a refused SM or FMMU stays off; a byte shorter is taken.
     assignStations(chain, 1);
