@@ -49,12 +49,12 @@ void usage() {
                  "                   [--capture FILE]\n"
                  "Serves N simulated CiA 402 drives (default 1) on interface IF. Commands on\n"
                  "standard input: pull K, plug K, remove K, restore K, safeop-error K CODE,\n"
-                 "refuse K STATE CODE, accept K STATE, loss FRACTION SEED [return] [at K],\n"
-                 "corrupt K [return], fault K WORD [DRVWORD], joint K, state K, stats,\n"
-                 "emergency K CODE [REG],\n"
-                 "power-cycle K, firmware K, param K ID, misbehave K MODE, drop K N,\n"
-                 "duplicate K, quit. --capture writes every frame taken and sent to a pcapng\n"
-                 "file.\n");
+                 "fall-back K STATE, refuse K STATE CODE, accept K STATE,\n"
+                 "ignore K ADDRESS read|write N, loss FRACTION SEED [return] [at K],\n"
+                 "corrupt K [return], stall MS, fault K WORD [DRVWORD], joint K, state K,\n"
+                 "stats, emergency K CODE [REG], power-cycle K, firmware K, param K ID,\n"
+                 "misbehave K MODE, drop K N, duplicate K, quit. --capture writes every frame\n"
+                 "taken and sent to a pcapng file.\n");
 }
 
 }  // namespace
