@@ -335,6 +335,8 @@ private slots:
         // From the quick stop back to work: Stop disables every drive and releases the lock.
         QVERIFY(clickAndWait("button_multitest", "Start"));
         QVERIFY(state() == Connected && !locked() && allDrivesIn(Cia402State::ReadyToSwitchOn));
+        click("pushButton_QuickStop");  // the test is over: STOP is for the operated drive alone
+        QVERIFY(waitLogged(u"STOP: quick stop sent to drive(s) 1."_s));
 
         // A setpoint left in drive 0's record (a run cut short) must not move it on Enable.
         selectDrive(0);
