@@ -21,8 +21,7 @@ TEST(Bus, ChainsOfOtherShapesSizesAndARefusedTransition) {
     mixed.slaves[1].siiReads8Bytes = false, mixed.slaves[1].name = "QJ30-B";
     SimBus bus(mixed);
     bus.chain->ignoreAccesses(3, ec::kRegPortDescriptor, sim::Esc::AccessKind::Read, 1);
-    ASSERT_EQ((std::tuple{bus.scan(), bus.slave(2).ptype, bus.slave(3).ptype}),
-              std::tuple(3, 15, 0));
+    ASSERT_EQ((std::pair{bus.scan(), int(bus.slave(3).ptype)}), std::pair(3, 0));  // unanswered
     bus.chain->refuseState(2, EC_STATE_SAFE_OP, ec::kAlInvalidOutputConfig);
     // The first drive is the reference clock; a bus of a coupler alone has none.
     mixed.slaves.resize(1);

@@ -353,9 +353,10 @@ private slots:
         QVERIFY(sink.lines.filter(QStringLiteral("lost")).isEmpty());
         QCOMPARE(bus.chain->alState(2), uint8_t{EC_STATE_OPERATIONAL});
 
-        // Back in PRE-OP by itself: reconfigured and in OP again, never taken for lost and found.
+        // Back in PRE-OP by itself (not SAFE-OP): reconfigured, in OP again, never lost and found.
         sink.clear(), events.clear();
-        QVERIFY(bus.chain->fallBack(2, EC_STATE_PRE_OP));
+        QVERIFY(!bus.chain->fallBack(2, EC_STATE_SAFE_OP) &&
+                bus.chain->fallBack(2, EC_STATE_PRE_OP));
         QTRY_VERIFY(sink.contains("MESSAGE : slave 2 reconfigured.") && sink.contains(ok));
         QVERIFY(bus.chain->alState(2) == EC_STATE_OPERATIONAL &&
                 sink.lines.filter(QStringLiteral("found")).isEmpty());
