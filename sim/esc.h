@@ -83,8 +83,7 @@ public:
     void acceptState(uint8_t state) { refused_.erase(state); }
     // The next `count` reads (or writes) of this slave that touch register byte `address` go
     // unanswered, as when the controller drops the access: memory untouched, no data, no working
-    // counter. A read-write access counts as either. Position and broadcast addresses still pass
-    // on.
+    // counter. A read-write access counts as either. Auto-increment addresses still count on.
     enum class AccessKind : uint8_t { Read, Write };
     void ignoreAccesses(uint16_t address, AccessKind kind, int count);
 
