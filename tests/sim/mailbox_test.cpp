@@ -167,7 +167,7 @@ TEST_F(MbxTest, HandshakeCountersRepeatEmergenciesTransferRefusalsAndAborts) {
     auto normal = [](uint8_t cmd, uint16_t index, size_t n) {
         return sdoRequest(cmd, index, 0, uint32_t(n)) + Bytes(n, 'z');  // behind the 10-byte header
     };
-    // The last four rewrite the mapping as CoE has it: count 0, entries the drive has, count back.
+    // The last four rewrite the mapping as CoE has it: count 0, entries (one unsized), count back.
     // clang-format off
     const std::pair<Bytes, uint32_t> cases[] = {
         {sdoRequest(0x40, 0x1018, 5), kAbortNoSub},   {expedited(0x1000, 0, 4), kAbortReadOnly},
@@ -178,7 +178,7 @@ TEST_F(MbxTest, HandshakeCountersRepeatEmergenciesTransferRefusalsAndAborts) {
         {sdoRequest(0x60, 0x1000, 0), kAbortCommand}, {sdoRequest(0x00, 0x1000, 0), kAbortCommand},
         {expedited(kRxMap, 1, 4), kAbortOrder},       {expedited(kRxMap, 0, 1), kAbortCount},
         {sdoRequest(0x2F, 0x1C12, 0, 2), 0x06090030}, {sdoRequest(0x2F, 0x1C12, 0, 1), 0},
-        {sdoRequest(0x2F, kRxMap, 0, 0), 0},          {sdoRequest(0x23, kRxMap, 1, 0x60400010), 0},
+        {sdoRequest(0x2F, kRxMap, 0, 0), 0},          {sdoRequest(0x22, kRxMap, 1, 0x60400010), 0},
         {sdoRequest(0x23, kRxMap, 2, 0x60400010), 0x06040041}, {sdoRequest(0x2F, kRxMap, 0, 8), 0}};
     // clang-format on
     for (const auto& [rq, abort] : cases) {
