@@ -130,6 +130,7 @@ bool Chain::processFrame(std::vector<uint8_t>& frame) {
     struct Datagram {
         size_t header;
         uint16_t len;
+        bool named = false;  // by some slave on the line
     };
     std::vector<Datagram> datagrams;
     size_t pos = kHeaderEnd;
@@ -141,7 +142,7 @@ bool Chain::processFrame(std::vector<uint8_t>& frame) {
         const uint16_t len = lenField & ec::kDatagramLengthMask;
         if (pos + ec::kDatagramHeaderSize + len + ec::kWkcSize > end)
             return malformed("datagram past the EtherCAT length");
-        datagrams.push_back({pos, len});
+        datagrams.push_back({pos, len, false});
         pos += ec::kDatagramHeaderSize + len + ec::kWkcSize;
         if (!(lenField & ec::kDatagramMore))
             break;
@@ -157,7 +158,6 @@ bool Chain::processFrame(std::vector<uint8_t>& frame) {
         arrive[i] = t;
     }
     const int64_t turn = t;
-    std::vector<bool> named(datagrams.size(), false);
     for (size_t i = 0; i < passes; ++i) {
         Esc::Passage p;
         p.port0HostNs = arrive[i];
@@ -165,17 +165,16 @@ bool Chain::processFrame(std::vector<uint8_t>& frame) {
         p.lastInLine = i + 1 == line.size();
         Esc& esc = *line[i]->esc;
         esc.beginFrame(p);
-        for (size_t k = 0; k < datagrams.size(); ++k) {
-            uint8_t* header = &frame[datagrams[k].header];
-            const uint16_t len = datagrams[k].len;
-            if (esc.processDatagram(header, header + ec::kDatagramHeaderSize, len,
-                                    header + ec::kDatagramHeaderSize + len))
-                named[k] = true;
+        for (auto& d : datagrams) {
+            uint8_t* header = &frame[d.header];
+            d.named |= esc.processDatagram(header, header + ec::kDatagramHeaderSize, d.len,
+                                           header + ec::kDatagramHeaderSize + d.len);
         }
         esc.endFrame();
     }
     if (passes == line.size())
-        datagramsToNobody_ += static_cast<uint64_t>(std::ranges::count(named, false));
+        datagramsToNobody_ +=
+            static_cast<uint64_t>(std::ranges::count(datagrams, false, &Datagram::named));
     frame[6] |= ec::kMacReturnBit;
     return delivered();
 }

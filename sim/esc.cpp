@@ -681,13 +681,16 @@ bool Esc::processDatagram(uint8_t* header, uint8_t* data, uint16_t len, uint8_t*
         return false;
     };
 
+    // Position and station addresses name one slave; broadcast and logical ones name them all.
+    bool named = true;
     switch (cmd) {
         case Command::APRD:
         case Command::APWR:
         case Command::APRW: {
             incrementAdp();
             const int kind = header[0] - static_cast<uint8_t>(Command::APRD);
-            if (adp == 0 && !dropped(kind))
+            named = adp == 0;
+            if (named && !dropped(kind))
                 inc = access(kind);
             break;
         }
@@ -695,7 +698,8 @@ bool Esc::processDatagram(uint8_t* header, uint8_t* data, uint16_t len, uint8_t*
         case Command::FPWR:
         case Command::FPRW: {
             const int kind = header[0] - static_cast<uint8_t>(Command::FPRD);
-            if (fixedMatch && !dropped(kind))
+            named = fixedMatch;
+            if (named && !dropped(kind))
                 inc = access(kind);
             break;
         }
@@ -724,13 +728,15 @@ bool Esc::processDatagram(uint8_t* header, uint8_t* data, uint16_t len, uint8_t*
             break;
         case Command::ARMW: {
             incrementAdp();
-            const int kind = adp == 0 ? 0 : 1;
+            named = adp == 0;
+            const int kind = named ? 0 : 1;
             if (!dropped(kind))
                 inc = access(kind);
             break;
         }
         case Command::FRMW: {
-            const int kind = fixedMatch ? 0 : 1;
+            named = fixedMatch;
+            const int kind = named ? 0 : 1;
             if (!dropped(kind))
                 inc = access(kind);
             break;
@@ -741,20 +747,7 @@ bool Esc::processDatagram(uint8_t* header, uint8_t* data, uint16_t len, uint8_t*
     if (inc)
         wr16(wkc, static_cast<uint16_t>(rd16(wkc) + inc));
     afterWrite();
-    switch (cmd) {
-        case Command::APRD:
-        case Command::APWR:
-        case Command::APRW:
-        case Command::ARMW:
-            return adp == 0;
-        case Command::FPRD:
-        case Command::FPWR:
-        case Command::FPRW:
-        case Command::FRMW:
-            return fixedMatch;
-        default:
-            return true;
-    }
+    return named;
 }
 
 void Esc::afterWrite() {
