@@ -54,8 +54,7 @@ TEST(Datagrams, EachCommandAddressesCountsAndIncrements) {
     }
     EXPECT_EQ(single(chain, Command::BRD, 0, kRegAlStatus, Bytes(2)).u16(), kInit);
     EXPECT_EQ(fprd(chain, station(2), kRegEcatEventMask, 2).u16(), 0x0101);
-    // Slave 2 ignores one read or write touching the mask's second byte, whatever the command:
-    // unanswered, position addresses still counted on. A read-write is either.
+    // Slave 2 leaves one read or write of the mask's second byte unanswered (a read-write: either).
     constexpr auto R = sim::Esc::AccessKind::Read, W = sim::Esc::AccessKind::Write;
     // clang-format off
     for (auto [kind, cmd, adp, wkc, adpBack] :
@@ -116,14 +115,12 @@ TEST(Datagrams, FramesPassWholeMalformedOnesAndRefusedWritesAreNotedTheEepromHas
     }
     EXPECT_EQ(chain.readRegisters(1, kRegStationAddress, 2), Bytes(2)) << "none of them acted";
     // Foreign traffic passes unnoted; EtherCAT frames whose lengths do not add up are noted.
-    const auto frameOf = [](int size, const char* why) {
-        return "frame of " + std::to_string(size) + " bytes: " + why + " past the " +
-               (*why == 'E' ? "frame" : "EtherCAT length");
-    };
+    const std::string at30 = "frame of 30 bytes: ", past = " past the EtherCAT length",
+                      cut = " bytes: EtherCAT length past the frame";
     EXPECT_EQ(chain.takeRefusals(),
-              (std::vector{frameOf(30, "EtherCAT length"), frameOf(30, "datagram"),
-                           frameOf(30, "datagram"), frameOf(30, "datagram header"),
-                           frameOf(20, "EtherCAT length"), frameOf(25, "EtherCAT length")}));
+              (std::vector{at30 + "EtherCAT length past the frame", at30 + "datagram" + past,
+                           at30 + "datagram" + past, at30 + "datagram header" + past,
+                           "frame of 20" + cut, "frame of 25" + cut}));
 
     // Refused writes are noted and a refused SM or FMMU stays off; a byte shorter is taken.
     assignStations(chain, 1);
