@@ -371,6 +371,15 @@ bool Chain::sendEmergency(int position, uint16_t errorCode, uint8_t errorRegiste
         position, [&](Cia402Drive& d) { d.sendEmergency(errorCode, errorRegister, manufacturer); });
 }
 
+bool Chain::refuseSdo(int position, uint16_t index, uint8_t sub, uint32_t abortCode) {
+    bool found = false;
+    withDrive(position, [&](Cia402Drive& d) {
+        if (SubObject* e = d.dictionary().entry(index, sub))
+            found = true, e->refusal = abortCode;
+    });
+    return found;
+}
+
 std::optional<FirmwareFile> Chain::firmware(int position) {
     std::optional<FirmwareFile> f;
     withDrive(position, [&](Cia402Drive& d) { f = d.lastFirmware(); });

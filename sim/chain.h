@@ -91,6 +91,9 @@ public:
     bool dropMailboxReplies(int position, int n);
     // The next mailbox message comes twice with the same counter.
     bool duplicateNextMailboxReply(int position);
+    // Every SDO upload and download of the entry index:sub gets this abort code; 0 takes them
+    // again. False when the slave is no drive or has no such entry.
+    bool refuseSdo(int position, uint16_t index, uint8_t sub, uint32_t abortCode);
     // Puts an emergency (error code, error register, manufacturer bytes) into the send mailbox.
     bool sendEmergency(int position, uint16_t errorCode, uint8_t errorRegister,
                        std::array<uint8_t, 5> manufacturer = {});

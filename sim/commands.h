@@ -24,6 +24,9 @@
 //                              segments-beyond-size, stuck-toggle, other-object, short-length,
 //                              wrong-foe-ack, garbage, silent, info-fragment-count,
 //                              info-short-reply, info-long-names, info-other-object
+//   refuse-sdo K INDEX:SUB CODE  drive K answers every SDO upload and download of entry
+//                              INDEX:SUB (hexadecimal index) with abort CODE; CODE 0 takes them
+//                              again
 //   drop K N | duplicate K     lose drive K's next N mailbox replies / send the next one twice
 //   stats                      frames seen and lost, slaves reachable, datagrams to nobody
 //   quit

@@ -53,8 +53,8 @@ void usage() {
                  "ignore K ADDRESS read|write N, loss FRACTION SEED [return] [at K],\n"
                  "corrupt K [return], stall MS, fault K WORD [DRVWORD], joint K, state K,\n"
                  "stats, emergency K CODE [REG], power-cycle K, firmware K, param K ID,\n"
-                 "misbehave K MODE, drop K N, duplicate K, quit. --capture writes every frame\n"
-                 "taken and sent to a pcapng file.\n");
+                 "misbehave K MODE, refuse-sdo K INDEX:SUB CODE, drop K N, duplicate K,\n"
+                 "quit. --capture writes every frame taken and sent to a pcapng file.\n");
 }
 
 }  // namespace

@@ -87,6 +87,8 @@ uint32_t ObjectDictionary::upload(uint16_t index, uint8_t sub, std::vector<uint8
     SubObject* s = nullptr;
     if (const uint32_t abort = locate(index, sub, &s))
         return abort;
+    if (s->refusal != 0)
+        return s->refusal;
     if (!s->readable())
         return sdo_abort::kWriteOnly;
     if (s->onRead) {
@@ -101,6 +103,8 @@ uint32_t ObjectDictionary::checkDownload(uint16_t index, uint8_t sub, size_t siz
     SubObject* s = nullptr;
     if (const uint32_t abort = locate(index, sub, &s))
         return abort;
+    if (s->refusal != 0)
+        return s->refusal;
     if (!s->writable())
         return sdo_abort::kReadOnly;
     if (size > s->size)

@@ -56,6 +56,9 @@ struct SubObject {
     // Checks and applies a download whose size already fits. Returns an abort code; on 0 the
     // bytes are stored as the new value.
     std::function<uint32_t(std::span<const uint8_t>)> onWrite;
+    // An abort code every SDO upload and download of the entry gets (a fault set from outside,
+    // e.g. a value locked in the drive's state); 0 takes them again.
+    uint32_t refusal = 0;
 
     bool isString() const { return type == CoeType::VisibleString || type == CoeType::OctetString; }
     bool readable() const { return access != Access::WriteOnly; }

@@ -37,10 +37,8 @@ private slots:
                  std::tuple(kParamFailed, kParamFailed, kParamFailed));
         QCOMPARE(bus.chain->parameter(1, kParamIdProductType), type);
         // A transfer the drive aborts is a failure, never a value.
-        bus.chain->drive(1)->dictionary().entry(kParamObjectIndex, 10)->onRead = [](auto&) {
-            return 0x08000020u;
-        };
-        QCOMPARE(m.readParameter(0, 9, &v), kParamFailed);
+        bus.chain->refuseSdo(1, kParamObjectIndex, 10, 0x08000020);
+        QCOMPARE(m.writeParameter(0, 9, &v), kParamFailed);
         QTRY_COMPARE(sink.lines.size(), 4);  // the read-only write, two unknown ids, the abort
         QVERIFY(sink.count(QStringLiteral("Error: SDO name not found!")) == 2 &&
                 sink.lines.last().endsWith(QStringLiteral("application at 0x6101:0a")));

@@ -173,7 +173,7 @@ TEST(Commands, EachLineActsOnTheChainAndAnswersOneLine) {
     const auto r = chain->drive(3)->readings();
     EXPECT_EQ(std::tuple(lines, chain->reachable(), cmd.quitRequested(), chain->drive(3)->state(),
                          r.errorWord, r.drvErrorWord),
-              std::tuple(75, 3u, true, sim::Cia402State::FaultReactionActive, ~0u, 0x7FFFFFFFu));
+              std::tuple(85, 3u, true, sim::Cia402State::FaultReactionActive, ~0u, 0x7FFFFFFFu));
 }
 
 }  // namespace
