@@ -259,6 +259,7 @@ void ParameterSets::showImport(int target, const DriveReading& drive) {
                          .arg(drive.set.productType, fileSet.productType));
         return;
     }
+    logUnreadable(drive.failed);
     importDrive = target;
     importSession = master->busSession();
     ParameterCompareDialog* d = ensureDialog();
@@ -268,6 +269,14 @@ void ParameterSets::showImport(int target, const DriveReading& drive) {
     d->showRows(compareParameterSets(fileSet, drive.set), fileName, driveTitle(importDrive));
     d->show();
     d->raise();
+}
+
+// Rows the drive did not answer stay empty in the table; the log says which and why not more.
+void ParameterSets::logUnreadable(const QList<int>& ids) {
+    if (!ids.isEmpty()) {
+        emit logLine(
+            tr("Not readable, shown empty: %1").arg(paramNames(ids).join(QStringLiteral(", "))));
+    }
 }
 
 void ParameterSets::writeTicked(const QList<int>& ids) {
@@ -375,11 +384,7 @@ void ParameterSets::compare(int leftDrive, int rightSource) {
                 emit logLine(tr("Comparison stopped."));
                 return;
             }
-            QList<int> failed = left->failed + right->failed;
-            if (!failed.isEmpty()) {
-                emit logLine(tr("Not readable, shown empty: %1")
-                                 .arg(paramNames(failed).join(QStringLiteral(", "))));
-            }
+            logUnreadable(left->failed + right->failed);
             if (dialog) {
                 dialog->showRows(compareParameterSets(left->set, file ? *file : right->set),
                                  driveTitle(leftDrive), rightTitle);

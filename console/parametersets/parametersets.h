@@ -66,6 +66,7 @@ private:
     std::optional<ParameterSet> loadFile(const QString& path);
     void showImport(int target, const DriveReading& drive);
     void forgetImport();
+    void logUnreadable(const QList<int>& ids);
     void finishJob();
     void writeTicked(const QList<int>& ids);
     void compare(int leftDrive, int rightSource);

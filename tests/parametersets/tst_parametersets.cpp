@@ -215,6 +215,26 @@ private slots:
         click("pushButton_write");
         QVERIFY(!sets->busy() && chain->parameter(1, 8) == b40);
     }
+
+    void refusedParametersAreLeftOutAndNamed() {
+        for (const uint8_t sub : {9, 10})  // parameters 8 and 9 of drive 0, both ways
+            QVERIFY(chain->refuseSdo(1, 0x6101, sub, 0x08000022));  // to the end
+        const QString names = u"8 %1, 9 %2"_s.arg(paramDisplayName(8), paramDisplayName(9));
+        log.clear(), boxes.clear();
+        QVERIFY(runJob([this] { sets->exportSet(0); }, path("part.yaml")));
+        const auto part = parseParameterSet(fileBytes(path("part.yaml"))).set;
+        QVERIFY(part && part->values.size() == parameterSetIds().size() - 2);
+        QVERIFY(runJob([this] { sets->importSet(0); }, path("drive0.yaml")));
+        QVERIFY(runJob([this] { click("pushButton_tickDiffering"), click("pushButton_write"); }));
+        QCOMPARE((boxes + log.filter(names)).replaceInStrings(names, u"<8, 9>"_s),
+                 QStringList({u"Export parameters|These parameters could not be read and are not "
+                              u"in the file:\n<8, 9>"_s,
+                              u"Import parameters|Drive 0 does not hold these values as "
+                              u"written:\n<8, 9>"_s,
+                              u"Not readable, left out of the file: <8, 9>"_s,
+                              u"Not readable, shown empty: <8, 9>"_s,
+                              u"Import into drive 0: not taken: <8, 9>"_s}));
+    }
 };
 
 QTEST_MAIN(TestParameterSets)
