@@ -288,14 +288,26 @@ void MainWindow::showParameterReading(const ParamReading& reading) {
     if (!value) {
         return;
     }
-    if (row != paramRows.cend()) {
-        row->editor->setValue(*value);
-    }
     // The torque constant is shown in thousandths but logged as the drive holds it.
     const QString logged = id == kParamIdTorqueConstant
                                ? QString::number(static_cast<uint16_t>(raw))
                                : loggedNumber(*info, *value);
     emit writeLog(getLine(shownParamName(id), logged));
+    if (row == paramRows.cend()) {
+        return;
+    }
+    // The editor would clamp a value past its range and show one the drive does not hold; Write
+    // ALL would then put it into the drive. Such a value stays blank and the log tells why.
+    NoWheelDoubleSpinBox* editor = row->editor;
+    if (*value >= editor->minimum() && *value <= editor->maximum()) {
+        editor->setValue(*value);
+    } else {
+        blankEditor(editor);
+        emit writeLog(tr("\"%1\": %2 is beyond what the editor shows (%3 to %4); left blank")
+                          .arg(shownParamName(id), logged)
+                          .arg(editor->minimum())
+                          .arg(editor->maximum()));
+    }
 }
 
 std::optional<MainWindow::ParamWrite> MainWindow::prepareParameterWrite(int id, float value) {

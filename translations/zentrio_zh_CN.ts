@@ -1959,12 +1959,12 @@ The bus is taken down afterwards; connect again when it is done.</source>
     </message>
     <message>
         <location line="+48"/>
-        <location line="+306"/>
+        <location line="+318"/>
         <source>Skip &quot;%1&quot;: no value shown</source>
         <translation>跳过&quot;%1&quot;：未显示数值</translation>
     </message>
     <message>
-        <location line="-224"/>
+        <location line="-236"/>
         <source>reading…</source>
         <translation>读取中…</translation>
     </message>
@@ -1984,7 +1984,12 @@ The bus is taken down afterwards; connect again when it is done.</source>
         <translation>读取&quot;软件版本&quot;: 0x%1</translation>
     </message>
     <message>
-        <location line="+123"/>
+        <location line="+53"/>
+        <source>&quot;%1&quot;: %2 is beyond what the editor shows (%3 to %4); left blank</source>
+        <translation>&quot;%1&quot;：%2 超出编辑框的显示范围（%3 至 %4），留空</translation>
+    </message>
+    <message>
+        <location line="+82"/>
         <source>Read ALL / Write ALL is running; wait for it to finish.</source>
         <translation>全部读取 / 全部写入正在进行，请等待其完成。</translation>
     </message>
@@ -2057,8 +2062,8 @@ The bus is taken down afterwards; connect again when it is done.</source>
         <location filename="../console/mainwindow_drive.cpp" line="+34"/>
         <location line="+13"/>
         <location filename="../console/mainwindow_faults.cpp" line="-40"/>
-        <location filename="../console/mainwindow_params.cpp" line="-272"/>
-        <location line="+147"/>
+        <location filename="../console/mainwindow_params.cpp" line="-284"/>
+        <location line="+159"/>
         <location line="+21"/>
         <location line="+8"/>
         <location filename="../console/mainwindow_procedures.cpp" line="+108"/>
@@ -2312,12 +2317,12 @@ The bus is taken down afterwards; connect again when it is done.</source>
     </message>
     <message>
         <location line="+1"/>
-        <location line="+137"/>
+        <location line="+136"/>
         <source>校准失败</source>
         <translation>校准失败</translation>
     </message>
     <message>
-        <location line="-120"/>
+        <location line="-119"/>
         <source>正在辨识</source>
         <translation>正在辨识</translation>
     </message>
@@ -2357,7 +2362,7 @@ The bus is taken down afterwards; connect again when it is done.</source>
         <translation>&gt;&gt;&gt; 开始辨识</translation>
     </message>
     <message>
-        <location line="+30"/>
+        <location line="+29"/>
         <source>&gt;&gt;&gt; 辨识成功</source>
         <translation>&gt;&gt;&gt; 辨识成功</translation>
     </message>
@@ -3246,12 +3251,12 @@ The bus is taken down afterwards; connect again when it is done.</source>
     <message>
         <location line="+12"/>
         <location line="+38"/>
-        <location line="+69"/>
+        <location line="+78"/>
         <source>Import parameters</source>
         <translation>导入参数</translation>
     </message>
     <message>
-        <location line="-82"/>
+        <location line="-91"/>
         <source>Import into drive %1 stopped: the bus has changed.</source>
         <translation>导入电机%1已停止: 总线已变化。</translation>
     </message>
@@ -3273,12 +3278,12 @@ Compare and choose rows to write anyway?</source>
         <translation>已拒绝将%1导入电机%2 (%3): 该文件适用于 %4。</translation>
     </message>
     <message>
-        <location line="+9"/>
+        <location line="+10"/>
         <source>drive %1 (slave %2)</source>
         <translation>电机%1 (从站%2)</translation>
     </message>
     <message>
-        <location line="+14"/>
+        <location line="+22"/>
         <source>Not written: the bus has changed since drive %1 was read.</source>
         <translation>未写入: 读取电机%1后总线已变化。</translation>
     </message>
@@ -3330,7 +3335,7 @@ Compare and choose rows to write anyway?</source>
         <translation>比较已停止。</translation>
     </message>
     <message>
-        <location line="+5"/>
+        <location line="-106"/>
         <source>Not readable, shown empty: %1</source>
         <translation>无法读取，显示为空: %1</translation>
     </message>

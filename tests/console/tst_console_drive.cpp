@@ -274,8 +274,7 @@ private slots:
         master()->setCommandValue(kCmdVelocity, 0.25f, 0);
         setValue("doubleSpinBox_roundtripfirst", 0.5);
         setValue("doubleSpinBox_roundtripsecond", -0.75);
-        setValue("RoundTripIntervalInput", 0.1);
-        setValue("RoundTripTimeInput", 1.0);
+        setValue("RoundTripIntervalInput", 0.1), setValue("RoundTripTimeInput", 1.0);
         auto* total = child<QDoubleSpinBox>("RoundTripTimeInput");
         roundTrip()->click();
         QCOMPARE(steps, (std::vector<std::pair<int, float>>{{0, 0.5f}}));  // within the click

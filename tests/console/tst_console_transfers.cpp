@@ -142,18 +142,20 @@ private slots:
         QVERIFY(editor->cleanText().isEmpty() && editor->placeholderText().isEmpty());
         chain->setMailboxMisbehaviour(1, sim::Misbehaviour::None);
         QVERIFY(connectBus());
+        QCOMPARE(master()->writeParameter(0, 20, "\x9B"), kParamOk);  // -101: past its editor
         click("pushButton_ReadAll");
         QTRY_VERIFY_WITH_TIMEOUT(logged(u"Read ALL finished."_s), kBusTimeoutMs);
+        QVERIFY(
+            logged(u"\"%1\": -101 is beyond what the editor shows (-100 to 100); left blank"_s.arg(
+                MainWindow::shownParamName(20))));
         QVERIFY(!logged(u"Read ALL / Write ALL is running; wait for it to finish."_s));
         compareSnapshot(u"parameters_read"_s, child(u"tabWidgetPage2"_s));
         // A drive without the product type: its family taken from the version, QJ<digit>0.
-        sim::SubObject* type =
-            chain->drive(1)->dictionary().entry(kParamObjectIndex, kParamIdProductType + 1);
-        const auto read = std::exchange(type->onRead, [](sim::SubObject&) { return 0x06020000u; });
+        chain->refuseSdo(1, kParamObjectIndex, kParamIdProductType + 1, 0x06020000);
         click("pushButtonClear"), click("pushButton_ReadPdtType");  // Read ALL logged it too
         QVERIFY(waitLogged(
             u"Get \"产品类型\": QJ%1"_s.arg((chain->drive(1)->softwareVersion() >> 12) * 10)));
-        type->onRead = read;
+        chain->refuseSdo(1, kParamObjectIndex, kParamIdProductType + 1, 0);
 
         // The dictionary's Write passes the console's gate; a reconnect forgets what it read.
         ObjectDictionary* d = readDictionary();
