@@ -93,6 +93,17 @@ private slots:
         QCOMPARE(chain->parameter(1, 8), std::vector<uint8_t>{40});
         QCOMPARE(param->text(5), "40 (0x28)");
 
+        // One entry read: the whole of a 16-byte name; a read the drive aborts says why.
+        tree->setCurrentItem(entry("0x1008:00"));
+        auto* read = window.findChild<QPushButton*>("pushButton_readEntry");
+        read->click();
+        QVERIFY(done.wait(30000) && status->text() == "0x1008:00 = QJ30 servo joint");
+        chain->refuseSdo(1, 0x1008, 0, 0x08000022);
+        read->click();
+        QVERIFY(done.wait(30000) &&
+                status->text().startsWith("0x1008:00 could not be read: abort "
+                                          "0x08000022 Data cannot be transferred"));
+
         // A list cut inside its first index is no list of none.
         chain->setMailboxMisbehaviour(1, sim::Misbehaviour::SdoInfoShortReply);
         readAll->click();
