@@ -66,9 +66,9 @@ inline QStringList widgetTexts(QWidget* w) {
     return out;
 }
 
-// What the operator sees of `root`, one line per named widget: whether it shows and takes input,
-// its texts, its choice, and its plots' ranges, pens and points. Times of day, dates and the
-// machine's paths are masked.
+// What the operator sees of `root`, one line per named widget: whether it shows, takes input and
+// may be edited, its texts, its choice, and its plots' ranges, pens and points. Times of day,
+// dates and the machine's paths are masked.
 inline QString snapshot(QWidget* root) {
     const auto num = [](double v) { return QString::number(v, 'g', 6); };
     QStringList out;
@@ -78,6 +78,7 @@ inline QString snapshot(QWidget* root) {
         QStringList f{w->objectName(), w->isVisibleTo(root) ? u"shown"_s : u"hidden"_s,
                       w->isEnabled() ? u"on"_s : u"off"_s,
                       w->property("checked").toBool() ? u"checked"_s : QString(),
+                      w->property("readOnly").toBool() ? u"read-only"_s : QString(),
                       w->property("currentText").toString()};
         f << widgetTexts(w);
         if (auto* p = qobject_cast<QCustomPlot*>(w)) {
