@@ -219,9 +219,20 @@ private slots:
             if (auto* l = qobject_cast<QCPItemStraightLine*>(plot->item(i)))
                 QVERIFY(l->point1->coords().x() == l->point2->coords().x() &&
                         l->point1->coords().y() != l->point2->coords().y());
+        // The Trigger button: the record around the click, its marker in it once.
+        QVERIFY(
+            record(tool, {}, 0.1, 0.5,
+                   [scope] { scope->findChild<QPushButton*>("pushButton_trigger")->click(); }) &&
+            tool->recording()->triggerIndex() == 25u);
+        const auto& m = tool->recording()->events;
+        QVERIFY(std::ranges::count(m, scope::EventKind::Manual, &scope::RecordedEvent::kind) == 1);
         action("actionResetAllFaults")->trigger();
         QVERIFY(waitFor([this] { return stateAtDrive(3) != sim::Cia402State::Fault; }));
-        QVERIFY(tool->start());  // the window closes over a running tool
+        // A rolling view runs from the Run button and refreshes; the window closes over it.
+        tool->setSettings({scope::TriggerMode::Continuous, {}, 0.002, 0.1, 0});
+        QSignalSpy live(tool, &ScopeTool::liveSnapshot);
+        scope->findChild<QPushButton*>("pushButton_run")->click();
+        QVERIFY(live.wait(5000) && tool->running());
     }
 };
 

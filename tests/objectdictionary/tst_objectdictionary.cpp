@@ -94,9 +94,8 @@ private slots:
         QCOMPARE(param->text(5), "40 (0x28)");
 
         // One entry read: the whole of a 16-byte name; a read the drive aborts says why.
-        tree->setCurrentItem(entry("0x1008:00"));
         auto* read = window.findChild<QPushButton*>("pushButton_readEntry");
-        read->click();
+        tree->setCurrentItem(entry("0x1008:00")), read->click();
         QVERIFY(done.wait(30000) && status->text() == "0x1008:00 = QJ30 servo joint");
         chain->refuseSdo(1, 0x1008, 0, 0x08000022);
         read->click();
