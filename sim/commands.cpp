@@ -300,14 +300,13 @@ std::string CommandInterpreter::execute(const std::string& line) {
     if (cmd == "refuse-sdo") {
         const auto k = position(1);
         const size_t colon = w.size() == 4 ? w[2].find(':') : std::string::npos;
-        const auto index =
-            colon != std::string::npos ? parseUnsigned(w[2].substr(0, colon), 16) : std::nullopt;
-        const auto sub =
-            colon != std::string::npos ? parseUnsigned(w[2].substr(colon + 1)) : std::nullopt;
+        const bool split = colon != std::string::npos;
+        const auto index = split ? parseUnsigned(w[2].substr(0, colon), 16).value_or(~0ull) : ~0ull;
+        const auto sub = split ? parseUnsigned(w[2].substr(colon + 1)).value_or(~0ull) : ~0ull;
         const auto code = w.size() == 4 ? parseUnsigned(w[3]).value_or(~0ull) : ~0ull;
-        if (!k || !index || *index > 0xFFFF || !sub || *sub > 0xFF || code > 0xFFFFFFFFull)
+        if (!k || index > 0xFFFF || sub > 0xFF || code > 0xFFFFFFFFull)
             return usage("K INDEX:SUB CODE");
-        if (!chain_.refuseSdo(*k, static_cast<uint16_t>(*index), static_cast<uint8_t>(*sub),
+        if (!chain_.refuseSdo(*k, static_cast<uint16_t>(index), static_cast<uint8_t>(sub),
                               static_cast<uint32_t>(code)))
             return "error: slave " + std::to_string(*k) + " has no entry " + w[2];
         return "refuse-sdo " + std::to_string(*k) + " " + w[2] + " " + w[3];
