@@ -49,7 +49,8 @@ void EventRecord::setText(std::string_view source) {
             --n;
         }
     }
-    std::memcpy(text, source.data(), n);
+    // An empty view may have no data at all: copy() takes none from it, memcpy may not be given it.
+    source.copy(text, n);
     std::memset(text + n, 0, kTextBytes - n);
 }
 
