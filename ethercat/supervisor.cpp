@@ -180,9 +180,9 @@ void Supervisor::runCheck() {
     }
 }
 
-bool Supervisor::declareLostIfSilent(int drive, ec_slavet& s) {
+void Supervisor::declareLostIfSilent(int drive, ec_slavet& s) {
     if (!isTableSlave(drive)) {
-        return false;
+        return;
     }
     const auto at = static_cast<size_t>(drive);
     const int64_t now = s_.elapsedTimer.elapsed();
@@ -192,7 +192,7 @@ bool Supervisor::declareLostIfSilent(int drive, ec_slavet& s) {
         silentSinceMs_[at].store(now, std::memory_order_relaxed);
     }
     if (now - since < kLostAfterSilentMs) {
-        return false;  // the next check looks again: docheckstate stays set
+        return;  // the next check looks again: docheckstate stays set
     }
     const uint16_t last = lastState_[at].load(std::memory_order_relaxed);
     const QString reason =
@@ -212,7 +212,6 @@ bool Supervisor::declareLostIfSilent(int drive, ec_slavet& s) {
     // Recorded before the report: the window reads why from the events when the report arrives.
     recordEvent(drive, SupervisionKind::Lost, reason);
     s_.slaveLost();
-    return true;
 }
 
 void Supervisor::pollEmergencies() {

@@ -64,8 +64,8 @@ private:
     void recordEvent(int slave, SupervisionKind kind, const QString& detail = {});
 
     // Called when `drive` gave no answer at this check: declares it lost once it has stayed
-    // silent for kLostAfterSilentMs. Returns whether it did.
-    bool declareLostIfSilent(int drive, ec_slavet& slave);
+    // silent for kLostAfterSilentMs.
+    void declareLostIfSilent(int drive, ec_slavet& slave);
 
     static constexpr size_t kMaxEvents = 100;
 
