@@ -75,7 +75,8 @@ inline QString snapshot(QWidget* root) {
     for (QWidget* w : root->findChildren<QWidget*>()) {
         if (w->objectName().isEmpty() || w->objectName().startsWith(u"qt_"))
             continue;
-        QStringList f{w->objectName(), w->isVisibleTo(root) ? u"shown"_s : u"hidden"_s,
+        QStringList f{w->objectName(),
+                      w->isVisibleTo(root) ? u"shown"_s : u"hidden"_s,
                       w->isEnabled() ? u"on"_s : u"off"_s,
                       w->property("checked").toBool() ? u"checked"_s : QString(),
                       w->property("readOnly").toBool() ? u"read-only"_s : QString(),
