@@ -124,6 +124,7 @@ int BusSession::initBus(const char* ifname) {
     if (!ec_configdc()) {
         s_.log(tr("[Init] DC configured failed."));
     }
+    writeSlaveDetails();
     pauseMs(kStepPauseMs);
 
     chooseValidDrives();
@@ -170,6 +171,39 @@ int BusSession::initBus(const char* ifname) {
     s_.log(tr("Communication error"));
     disconnectBus();
     return kBusModeCheckFailed;
+}
+
+// Each slave's configuration as mapped, for the log file: what service asks for when a bus
+// misbehaves (identity, addresses, process image places, SyncManagers, FMMUs, clock).
+void BusSession::writeSlaveDetails() const {
+    for (int n = 1; n <= ec_slavecount && n <= kMaxSlaves; ++n) {
+        const ec_slavet& s = ec_slave[n];
+        const auto at = [this](const uint8_t* p) {
+            return p != nullptr ? static_cast<int>(p - s_.IOmap.data()) : -1;
+        };
+        s_.detail(QString::asprintf("Slave %d: %s  man 0x%8.8x id 0x%8.8x rev 0x%8.8x", n, s.name,
+                                    s.eep_man, s.eep_id, s.eep_rev));
+        s_.detail(
+            QString::asprintf(" Addr 0x%4.4x alias %d  O %d bits at %d.%d  I %d bits at %d.%d"
+                              "  DC %d delay %d ns",
+                              s.configadr, s.aliasadr, s.Obits, at(s.outputs), s.Ostartbit, s.Ibits,
+                              at(s.inputs), s.Istartbit, s.hasdc, s.pdelay));
+        for (int i = 0; i < EC_MAXSM; ++i) {
+            if (s.SM[i].StartAddr != 0) {
+                s_.detail(QString::asprintf(" SM%d A:%4.4x L:%4d F:%8.8x Type:%d", i,
+                                            s.SM[i].StartAddr, s.SM[i].SMlength, s.SM[i].SMflags,
+                                            s.SMtype[i]));
+            }
+        }
+        for (int i = 0; i < s.FMMUunused && i < EC_MAXFMMU; ++i) {
+            const ec_fmmut& f = s.FMMU[i];
+            s_.detail(
+                QString::asprintf(" FMMU%d Ls:%8.8x Ll:%4d Lsb:%d Leb:%d Ps:%4.4x Psb:%d "
+                                  "Ty:%2.2x Act:%2.2x",
+                                  i, f.LogStart, f.LogLength, f.LogStartbit, f.LogEndbit,
+                                  f.PhysStart, f.PhysStartBit, f.FMMUtype, f.FMMUactive));
+        }
+    }
 }
 
 void BusSession::chooseValidDrives() {

@@ -44,6 +44,7 @@ public:
     void disconnectBus();
     void stopCycle();
     void chooseValidDrives();
+    void writeSlaveDetails() const;
     // Whether the cycle's timer runs (bring-up and teardown).
     bool cycleRunning() const { return timerId_ != 0; }
 
