@@ -40,6 +40,14 @@ TEST(BusSdoInfo, ErrorRepliesTheListBoundGapsAndARefusal) {
     EXPECT_EQ(std::tuple(l.od->MaxSub[row], l.oe->Entries, l.oe->DataType[1], l.oe->Name[1][0],
                          l.oe->BitLength[2], std::string(l.oe->Name[2])),
               std::tuple(2, 3, 0, '\0', 1, "Second"));
+    // A name as long as the largest mailbox is read (and cut); one byte more is too long.
+    for (const int extra : {0, 1}) {
+        dict.addObject(0x3000, std::string(EC_MAXMBX + extra, 'N'));
+        EXPECT_EQ((std::tuple{ecx_readODdescription(bus->ctx(), row, l.od.get()),
+                              std::string(l.od->Name[row]).size(),
+                              bus->packetErrors(ec::kPacketTooLong)}),
+                  std::tuple(1 - extra, size_t{EC_MAXNAME}, size_t(extra)));
+    }
 
     // Unknown object and subindex: 0, the abort code in the list.
     std::tie(l.od->Slave, l.od->Index[0], l.od->Index[1]) = std::tuple(1, 0x5555, 0x1000);

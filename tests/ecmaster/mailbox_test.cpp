@@ -104,6 +104,9 @@ private slots:
         std::atomic<int> result{0};
         std::thread download([&] { result = m.downloadFirmware(path, 0, 0); });
         QTRY_VERIFY(sink.contains(QStringLiteral("Request BOOT state for slave 1.")));
+        // Just before: the bootstrap mailbox the SII gives, with the standard one's flags.
+        QCOMPARE(sink.lines.mid(sink.lines.indexOf("Request BOOT state for slave 1.") - 2, 2),
+                 QStringList({" SM0 A:1800 L:1024 F:00010026", " SM1 A:1c00 L:1024 F:00010022"}));
         uint8_t version[2] = {};
         const uint8_t limit = 7;
         QCOMPARE(m.readParameter(0, kParamIdSoftwareVersion, version), kParamFailed);

@@ -36,6 +36,7 @@ public:
         });
         recordTimer.start(5);
         connect(&m, &ecmaster::writeLog, this, &SignalSink::addLine, Qt::QueuedConnection);
+        connect(&m, &ecmaster::writeDetail, this, &SignalSink::addLine, Qt::QueuedConnection);
         connect(&m, &ecmaster::slaveLost, this, &SignalSink::countLoss, Qt::QueuedConnection);
     }
     void addLine(const QString& line) { lines.append(line); }
