@@ -188,6 +188,16 @@ void BusSession::writeSlaveDetails() const {
                               "  DC %d delay %d ns",
                               s.configadr, s.aliasadr, s.Obits, at(s.outputs), s.Ostartbit, s.Ibits,
                               at(s.inputs), s.Istartbit, s.hasdc, s.pdelay));
+        s_.detail(QString::asprintf(
+            " Ports 0x%2.2x active 0x%x (%d)  parent %d  DC next %d previous %d", s.ptype,
+            s.activeports, s.topology, s.parent, s.DCnext, s.DCprevious));
+        if (s.mbx_l > 0) {
+            s_.detail(
+                QString::asprintf(" Mbx out 0x%4.4x L:%d in 0x%4.4x L:%d proto 0x%4.4x  CoE 0x%2.2x"
+                                  " FoE 0x%2.2x  SII %d-byte reads",
+                                  s.mbx_wo, s.mbx_l, s.mbx_ro, s.mbx_rl, s.mbx_proto, s.CoEdetails,
+                                  s.FoEdetails, s.eep_8byte ? 8 : 4));
+        }
         for (int i = 0; i < EC_MAXSM; ++i) {
             if (s.SM[i].StartAddr != 0) {
                 s_.detail(QString::asprintf(" SM%d A:%4.4x L:%4d F:%8.8x Type:%d", i,
