@@ -273,9 +273,9 @@ private slots:
 
     void enableDisableAndFaultResetAsTheDrivesSeeThem() {
         auto cfg = sim::ChainConfig::drives(4);
-        cfg.slaves[1].ignoredControlWords = {7};  // never switches on
-        cfg.slaves[2].powerUpFaultWord = 0x1;     // powers up faulted
-        cfg.slaves[3].ignoredControlWords = {2};  // stays where a quick stop finds it
+        cfg.slaves[1].ignoredControlWords = {7, 0x80};  // never switches on, nor resets
+        cfg.slaves[2].powerUpFaultWord = 0x1;           // powers up faulted
+        cfg.slaves[3].ignoredControlWords = {2};        // stays where a quick stop finds it
         SimAdapter bus("d-walk", cfg);
         WrappedDrive first(*bus.chain, 1), third(*bus.chain, 3), fourth(*bus.chain, 4);
         ecmaster m;
@@ -313,6 +313,9 @@ private slots:
         const Words w = fourth.controlWords();
         QVERIFY(!enabled && (w == Words{6, 2} || w == Words{6, 7, 2}));
         QTRY_VERIFY(sink.contains("Enable of slave 4 stopped by STOP."));
+        QVERIFY(bus.chain->injectFault(2, 1) &&
+                QTest::qWaitFor([&] { return m.driveState(2) == kDriveFault; }));
+        QVERIFY(!m.resetFault(1) && m.driveState(2) == kDriveFault);  // given up, in its time
     }
 
     // Supervision: quiet yet counting, SAFE-OP+ERROR recovered, a stall ridden out, a pull lost.
