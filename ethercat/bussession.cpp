@@ -161,6 +161,7 @@ int BusSession::initBus(const char* ifname) {
     }
     pauseMs(kDcSettleMs);
     cycle_.readClockOffsets();
+    writeCycleDetails();
     s_.connected = true;
     s_.busSessions.fetch_add(1);
     s_.inOperation = true;
@@ -213,6 +214,23 @@ void BusSession::writeSlaveDetails() const {
                                   i, f.LogStart, f.LogLength, f.LogStartbit, f.LogEndbit,
                                   f.PhysStart, f.PhysStartBit, f.FMMUtype, f.FMMUactive));
         }
+    }
+}
+
+// What the cycle runs with, for the log file: the image and its segments, the working counter
+// expected back, and each drive's SYNC0.
+void BusSession::writeCycleDetails() const {
+    const ec_groupt& g = ec_group[0];
+    s_.detail(
+        QString::asprintf("Image %u output / %u input bytes in %d frame segment(s), inputs "
+                          "from segment %d offset %d; working counter %d expected, %d by "
+                          "the group's reckoning",
+                          g.Obytes, g.Ibytes, g.nsegments, g.Isegment, g.Ioffset,
+                          s_.expectedWKC.load(), g.expectedWKC));
+    for (const int slave : s_.validDrives) {
+        const ec_slavet& s = ec_slave[slave];
+        s_.detail(QString::asprintf("Slave %d: SYNC0 every %d ns, shift %d ns, %s", slave,
+                                    s.DCcycle, s.DCshift, s.DCactive ? "active" : "off"));
     }
 }
 

@@ -45,6 +45,7 @@ public:
     void stopCycle();
     void chooseValidDrives();
     void writeSlaveDetails() const;
+    void writeCycleDetails() const;
     // Whether the cycle's timer runs (bring-up and teardown).
     bool cycleRunning() const { return timerId_ != 0; }
 
