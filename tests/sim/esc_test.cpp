@@ -87,6 +87,10 @@ TEST(Datagrams, EachCommandAddressesCountsAndIncrements) {
     fpwr(chain, station(1), kRegFmmu0 + 32, fmmuBytes(0x400, 1, 0x1F10, kFmmuTypeWrite, 3));
     EXPECT_EQ(single(chain, Command::LWR, 0x400, 0, {0xB7, 0x5A}).wkc, 1);
     EXPECT_EQ(chain.readRegisters(1, 0x1F10, 2), (Bytes{0x16, 0x00}));
+    // Nine bits from a byte's start: the second byte takes its first bit only.
+    fpwr(chain, station(1), kRegFmmu0 + 48, fmmuBytes(0x900, 2, 0x1F20, kFmmuTypeWrite, 0, 0));
+    EXPECT_EQ(single(chain, Command::LWR, 0x900, 0, {0xFF, 0xFF}).wkc, 1);
+    EXPECT_EQ(chain.readRegisters(1, 0x1F20, 2), (Bytes{0xFF, 0x01}));
 }
 
 TEST(Datagrams, FramesPassWholeMalformedOnesAndRefusedWritesAreNotedTheEepromHasItsSize) {
