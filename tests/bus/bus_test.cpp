@@ -83,7 +83,9 @@ TEST(Bus, ChainsOfOtherShapesSizesAndARefusedTransition) {
 }
 
 TEST(Bus, ClocksStatesARescanAndAnotherProduct) {
-    SimBus bus(sim::ChainConfig::drives(kDrives));
+    auto cfg = sim::ChainConfig::drives(kDrives);
+    cfg.slaves[1].localStartNs = 3'000'000'000'000LL;  // its own clock far from the master's
+    SimBus bus(cfg);
     ASSERT_TRUE(bus.bringUp());
     for (int n = 1; n <= kDrives; ++n) {  // the rest of the records: the bring-up trace
         const ec_slavet& s = bus.slave(n);

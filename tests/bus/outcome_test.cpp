@@ -47,8 +47,6 @@ TEST(BusServiceOutcome, EachEndingHasItsKindObjectCodeAndTextForTheThreadThatRan
          "refused: Request not supported by the slave at 0x1018:01"},
         {[&](SimBus& b) { return ecx_SDOread(b.ctx(), 1, 0x1018, 1, false, nullptr, buf, 1000); },
          EC_SERVICE_REFUSED, 0, 0x1018, 1, "refused: Request not placed at 0x1018:01"},
-        {[](SimBus& b) { return b.sdoRead(1, 0, 0, 4); }, EC_SERVICE_ABORTED, 0x06020000, 0, 0,
-         "abort 0x06020000 Object does not exist in the object dictionary"},  // no place named
         {[](SimBus& b) { return b.sdoRead(7, 0x1018, 1, 4); }, EC_SERVICE_NO_MAILBOX, 0, 0x1018, 1,
          "no mailbox at slave 7"},
         {[&](SimBus& b) {
