@@ -205,6 +205,7 @@ TEST(WireTrace, BringUpOperationFaultsAndShutDown) {
               ecx_recover_slave(bus.ctx(), 2, 500), ecx_recover_slave(bus.ctx(), 1, 500)});
         note("op", {bus.requestState(EC_STATE_OPERATIONAL, 2), bus.exchange()});
         states();
+        note("inspect", {ecx_config_inspect(bus.ctx())}), noteRecords(bus);  // running: kept as is
     });
 }
 

@@ -70,7 +70,6 @@ private slots:
         ecmaster m;
         SignalSink sink(m);
         QVERIFY(m.connectBus(bus.adapter()) && m.validDriveList() == (QList<int32_t>{2, 4}));
-        // The terminal's share counts; the coupler takes no table entry.
         QCOMPARE(std::tuple(m.expectedWorkingCounter(), m.selectedSlaveNumber()), std::tuple(9, 2));
         QVERIFY(!m.driveOutputs(1).has_value());
         for (int slave : {2, 4})
