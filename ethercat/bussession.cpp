@@ -174,14 +174,19 @@ int BusSession::initBus(const char* ifname) {
     return kBusModeCheckFailed;
 }
 
+QString syncManagerDetail(int n, const ec_smt& sm) {
+    return QString::asprintf(" SM%d A:%4.4x L:%4d F:%8.8x", n, sm.StartAddr, sm.SMlength,
+                             sm.SMflags);
+}
+
 // Each slave's configuration as mapped, for the log file: what service asks for when a bus
 // misbehaves (identity, addresses, process image places, SyncManagers, FMMUs, clock).
 void BusSession::writeSlaveDetails() const {
-    for (int n = 1; n <= ec_slavecount && n <= kMaxSlaves; ++n) {
+    const auto at = [this](const uint8_t* p) {
+        return p != nullptr ? static_cast<int>(p - s_.IOmap.data()) : -1;
+    };
+    for (int n = 1; n <= ec_slavecount; ++n) {  // a longer bus than the tables take is refused
         const ec_slavet& s = ec_slave[n];
-        const auto at = [this](const uint8_t* p) {
-            return p != nullptr ? static_cast<int>(p - s_.IOmap.data()) : -1;
-        };
         s_.detail(QString::asprintf("Slave %d: %s  man 0x%8.8x id 0x%8.8x rev 0x%8.8x", n, s.name,
                                     s.eep_man, s.eep_id, s.eep_rev));
         s_.detail(
@@ -201,9 +206,8 @@ void BusSession::writeSlaveDetails() const {
         }
         for (int i = 0; i < EC_MAXSM; ++i) {
             if (s.SM[i].StartAddr != 0) {
-                s_.detail(QString::asprintf(" SM%d A:%4.4x L:%4d F:%8.8x Type:%d", i,
-                                            s.SM[i].StartAddr, s.SM[i].SMlength, s.SM[i].SMflags,
-                                            s.SMtype[i]));
+                s_.detail(syncManagerDetail(i, s.SM[i]) +
+                          QStringLiteral(" Type:%1").arg(s.SMtype[i]));
             }
         }
         for (int i = 0; i < s.FMMUunused && i < EC_MAXFMMU; ++i) {

@@ -214,10 +214,8 @@ int DriveMailbox::downloadFirmware(const QString& path, int index, uint32_t pass
     // OPERATIONAL with it again and a later download starts from a usable mailbox.
     ec_mbxsetupt standard{};
     ec_FOEbootmailbox(s, &standard);
-    s_.detail(QString::asprintf(" SM0 A:%4.4x L:%4d F:%8.8x", rec.SM[0].StartAddr,
-                                rec.SM[0].SMlength, rec.SM[0].SMflags));
-    s_.detail(QString::asprintf(" SM1 A:%4.4x L:%4d F:%8.8x", rec.SM[1].StartAddr,
-                                rec.SM[1].SMlength, rec.SM[1].SMflags));
+    s_.detail(syncManagerDetail(0, rec.SM[0]));
+    s_.detail(syncManagerDetail(1, rec.SM[1]));
 
     s_.log(tr("Request BOOT state for slave %1.").arg(slave));
     rec.state = EC_STATE_BOOT;

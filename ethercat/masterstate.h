@@ -26,6 +26,10 @@
 #include "recordring.h"
 #include "scope/recorder.h"
 
+struct ec_smt;
+// One SyncManager as the log file's detail lines give it: " SM<n> A:<start> L:<length> F:<flags>".
+QString syncManagerDetail(int n, const ec_smt& sm);
+
 // What supervision saw happen to one slave.
 enum class SupervisionKind : int { Lost, Recovered, Acknowledged, Reconfigured, Emergency };
 
